@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, skipping those already present.
+#   scripts/deps.sh          build and test dependencies
+#   scripts/deps.sh --bench  also the benchmark peers (OpenCV, pixman)
+set -euo pipefail
+
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          zlib1g-dev python3)
+if [[ "${1:-}" == "--bench" ]]; then
+  packages+=(libopencv-dev libpixman-1-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+# iconv's code page 932 tables come with libc on Debian (gconv modules).
+if ! iconv -l 2>/dev/null | grep -qi 'CP932'; then
+  missing+=(libc-bin)
+fi
+
+if ((${#missing[@]})); then
+  echo "deps.sh: installing ${missing[*]}"
+  sudo_cmd=()
+  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
