@@ -1,0 +1,113 @@
+#include "platform/AddressSpace.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/Debug.h"
+
+namespace tf {
+namespace {
+
+struct Settings {
+  bool guard = false;
+  int refuse = 0;
+  uint64_t budget = 0;
+  uint64_t committed = 0;
+};
+
+Settings& State() {
+  static Settings s;
+  return s;
+}
+
+size_t RoundUp(size_t value, size_t unit) { return (value + unit - 1) / unit * unit; }
+
+}  // namespace
+
+size_t SystemPageSize() {
+  static const size_t page = [] {
+    long p = sysconf(_SC_PAGESIZE);
+    return p > 0 ? static_cast<size_t>(p) : size_t{4096};
+  }();
+  return page;
+}
+
+AddressRange ReserveAddressSpace(size_t size) {
+  AddressRange range;
+  if (size == 0) return range;
+  size_t bytes = RoundUp(size, SystemPageSize());
+  if (bytes < size) return range;  // overflow
+  bool guard = State().guard;
+  int prot = guard ? PROT_NONE : (PROT_READ | PROT_WRITE);
+  void* p = mmap(nullptr, bytes, prot, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED) {
+    DebugOutF("ReserveAddressSpace: cannot reserve %zu bytes\n", bytes);
+    return range;
+  }
+  range.base = static_cast<uint8_t*>(p);
+  range.size = bytes;
+  range.guarded = guard;
+  return range;
+}
+
+void ReleaseAddressSpace(AddressRange& range) {
+  if (!range.base) return;
+  munmap(range.base, range.size);
+  range = AddressRange{};
+}
+
+bool CommitTileMemory(const AddressRange& range, size_t offset, size_t size) {
+  Settings& s = State();
+  if (!range.base || offset > range.size || size > range.size - offset) return false;
+  if (s.refuse > 0) {
+    --s.refuse;
+    return false;
+  }
+  if (s.budget != 0 && s.committed + size > s.budget) return false;
+  if (range.guarded) {
+    // Guard ranges open the whole pages that hold the tile.
+    size_t page = SystemPageSize();
+    size_t start = offset / page * page;
+    size_t end = RoundUp(offset + size, page);
+    if (mprotect(range.base + start, end - start, PROT_READ | PROT_WRITE) != 0) return false;
+  }
+  // Memory given back with MADV_DONTNEED reads as zero; a fresh reservation does too. Writing
+  // the tile now would fault the pages in, which the caller does anyway when it fills the tile.
+  s.committed += size;
+  return true;
+}
+
+bool DecommitTileMemory(const AddressRange& range, size_t offset, size_t size) {
+  Settings& s = State();
+  if (!range.base || offset > range.size || size > range.size - offset) return false;
+  size_t page = SystemPageSize();
+  if (offset % page == 0 && size % page == 0) {
+    if (madvise(range.base + offset, size, MADV_DONTNEED) != 0) return false;
+    if (range.guarded && mprotect(range.base + offset, size, PROT_NONE) != 0) return false;
+  } else {
+    // A page larger than a tile holds other tiles too: keep it, clear the tile so that a later
+    // commit still finds zeros.
+    std::memset(range.base + offset, 0, size);
+  }
+  s.committed = s.committed >= size ? s.committed - size : 0;
+  return true;
+}
+
+uint64_t CommittedBytesTotal() { return State().committed; }
+
+void SetAddressSpaceGuardMode(bool on) { State().guard = on; }
+bool AddressSpaceGuardMode() { return State().guard; }
+void RefuseNextCommits(int count) { State().refuse = count > 0 ? count : 0; }
+void SetCommitBudget(uint64_t bytes) { State().budget = bytes; }
+uint64_t CommitBudget() { return State().budget; }
+
+void ResetAddressSpaceSettings() {
+  Settings& s = State();
+  s.guard = false;
+  s.refuse = 0;
+  s.budget = 0;
+}
+
+}  // namespace tf

@@ -1,0 +1,54 @@
+#pragma once
+// Address space for the sparse tiled stores: one range reserved per store, 4 KB tiles committed
+// and decommitted inside it; addresses never move.
+//
+// Normal runs reserve read-write memory without a backing commitment (MAP_NORESERVE) and give
+// tiles back with MADV_DONTNEED, so decommitted tiles read as zero again and cost nothing.
+// Commitment is bookkeeping against a budget so that out-of-memory paths are real even on an
+// overcommitting kernel.
+//
+// Test aids: guard mode (ranges reserved PROT_NONE, tiles opened on commit and closed on
+// decommit, so touching an uncommitted tile faults), fault injection (refuse the next N commits)
+// and a settable budget.
+#include <cstddef>
+#include <cstdint>
+
+namespace tf {
+
+constexpr size_t kTileBytes = 4096;
+
+struct AddressRange {
+  uint8_t* base = nullptr;
+  size_t size = 0;  // bytes reserved
+  bool guarded = false;
+  explicit operator bool() const { return base != nullptr; }
+};
+
+// Reserves size bytes (rounded up to whole pages). An empty or refused reservation gives an
+// empty range.
+AddressRange ReserveAddressSpace(size_t size);
+// Releases a whole range (nothing for an empty one). The caller decommits its tiles first so
+// that the committed count stays right; any commitment left is released anyway.
+void ReleaseAddressSpace(AddressRange& range);
+
+// Commits bytes [offset, offset + size) of a range; the memory reads as zero afterwards.
+// False when refused (budget exceeded, injected fault, or the system refused).
+bool CommitTileMemory(const AddressRange& range, size_t offset, size_t size);
+// Gives the memory back; false only when the system refused.
+bool DecommitTileMemory(const AddressRange& range, size_t offset, size_t size);
+
+// Bytes committed by all stores of the process.
+uint64_t CommittedBytesTotal();
+
+// Settings of the process (tests set and reset them).
+void SetAddressSpaceGuardMode(bool on);  // affects ranges reserved afterwards
+bool AddressSpaceGuardMode();
+void RefuseNextCommits(int count);        // the next count commits fail
+void SetCommitBudget(uint64_t bytes);     // 0 = no limit
+uint64_t CommitBudget();
+void ResetAddressSpaceSettings();         // guard off, no refusals, no budget
+
+// System page size; tiles are 4096 bytes. On a larger page, decommit is bookkeeping only.
+size_t SystemPageSize();
+
+}  // namespace tf
