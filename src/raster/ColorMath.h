@@ -11,6 +11,8 @@
 // "RGB bytes" are three bytes in the order red, green, blue.
 #include <cstdint>
 
+#include "raster/Geometry.h"
+
 namespace tf {
 
 // Hue, lightness, saturation.
@@ -34,7 +36,6 @@ struct SCMYKFix {
 };
 static_assert(sizeof(SHSLFix) == 12 && sizeof(SHSVFix) == 12 && sizeof(SCMYKFix) == 16);
 
-constexpr int32_t kFixOne = 0x10000;
 constexpr int32_t kFix255 = 0xFF0000;    // 255.0
 constexpr int32_t kHue60 = 0x3C0000;     // 60.0
 constexpr int32_t kHue360 = 0x1680000;   // 360.0

@@ -11,9 +11,9 @@
 // which case the call is inlined into the pixel loop.
 #include <cstdint>
 
-namespace tf {
+#include "raster/Geometry.h"  // SRandom
 
-struct SRandom;  // raster/Geometry.h
+namespace tf {
 
 // Per-pixel callbacks of the rectangle loops.
 // PixelOp: (destination pixel, colour or source pixel, alpha or value).
