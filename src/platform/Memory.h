@@ -1,0 +1,58 @@
+#pragma once
+// Raw memory blocks that report failure with null instead of raising.
+// Blocks from TryGetMem and TryReallocMem are released with FreeMem (never delete).
+#include <cstdint>
+
+namespace tf {
+
+// Largest block TryGetMem hands out; larger requests fail without asking the allocator.
+inline constexpr int64_t kMaxMemBlock = int64_t{1} << 40;
+
+// Allocates size bytes (contents undefined). False with the pointer null when size is 0 or less,
+// too large, or the allocation fails. Never raises.
+bool TryGetMem(void*& pointer, int64_t size);
+
+// As TryGetMem, with every byte zero.
+bool TryGetZeroMem(void*& pointer, int64_t size);
+
+// Changes the size of a block from TryGetMem (null is allowed and allocates), keeping the
+// contents up to the smaller size. On failure false and the block is unchanged. A new size of
+// 0 or less frees the block, sets the pointer null and answers false.
+bool TryReallocMem(void*& pointer, int64_t newSize);
+
+// Releases a block from TryGetMem or TryReallocMem; null is fine.
+void FreeMem(void* pointer);
+
+// Typed conveniences.
+template <typename T>
+bool TryGetMem(T*& pointer, int64_t size) {
+  void* p = nullptr;
+  bool ok = TryGetMem(p, size);
+  pointer = static_cast<T*>(p);
+  return ok;
+}
+
+template <typename T>
+bool TryGetZeroMem(T*& pointer, int64_t size) {
+  void* p = nullptr;
+  bool ok = TryGetZeroMem(p, size);
+  pointer = static_cast<T*>(p);
+  return ok;
+}
+
+template <typename T>
+bool TryReallocMem(T*& pointer, int64_t newSize) {
+  void* p = pointer;
+  bool ok = TryReallocMem(p, newSize);
+  pointer = static_cast<T*>(p);
+  return ok;
+}
+
+// Test hook: the next `count` allocations (TryGetMem, TryGetZeroMem, TryReallocMem that
+// grows or moves) fail as if memory were exhausted. 0 turns it off. Returns the count before.
+int32_t SetMemoryRefusals(int32_t count);
+
+// Refusals still pending.
+int32_t PendingMemoryRefusals();
+
+}  // namespace tf
