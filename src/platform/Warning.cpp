@@ -1,0 +1,60 @@
+#include "platform/Warning.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "platform/Debug.h"
+
+namespace tf {
+namespace {
+
+// Default host: the developer output sees the text too.
+class DefaultHost final : public WarningHost {
+ public:
+  void ShowWarning(std::string_view text) override {
+    DebugOutF("warning: %.*s\n", static_cast<int>(text.size()), text.data());
+    record.ShowWarning(text);
+  }
+  RecordingWarningHost record;
+};
+
+DefaultHost& Default() {
+  static DefaultHost host;
+  return host;
+}
+
+WarningHost* g_host = nullptr;
+
+}  // namespace
+
+WarningHost* SetWarningHost(WarningHost* host) {
+  WarningHost* previous = g_host ? g_host : &Default();
+  g_host = host;
+  return previous;
+}
+
+WarningHost& GetWarningHost() { return g_host ? *g_host : Default(); }
+
+RecordingWarningHost& DefaultWarningHost() { return Default().record; }
+
+void ShowWarning(std::string_view text) { GetWarningHost().ShowWarning(text); }
+
+void ShowWarningF(const char* format, ...) {
+  char buffer[1024];
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  if (n < 0) return;
+  if (static_cast<size_t>(n) < sizeof buffer) {
+    ShowWarning(std::string_view(buffer, static_cast<size_t>(n)));
+    return;
+  }
+  std::string text(static_cast<size_t>(n), '\0');
+  va_start(args, format);
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  va_end(args);
+  ShowWarning(text);
+}
+
+}  // namespace tf
