@@ -9,6 +9,8 @@
 
 namespace tf {
 
+class Stream;
+
 // zlib level of every packed piece.
 constexpr int kBlockPackLevel = 6;
 
@@ -22,6 +24,9 @@ class PackSink {
 // Packs length bytes into the sink. Answers the packed length (at least 1), or 0 when the
 // sink refused a write, memory ran out or the packed length would not fit 32 bits.
 uint32_t BlockPack(const void* source, size_t length, PackSink& sink);
+
+// Packs length bytes into a stream at its position (the stream's writes must take every byte).
+uint32_t BlockPack(const void* source, size_t length, Stream& stream);
 
 // Packs length bytes into a growable buffer, which is resized to the packed length.
 // Answers the packed length, or 0 on failure (the buffer then holds nothing useful).
