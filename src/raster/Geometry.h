@@ -300,7 +300,7 @@ inline bool RatioAtLeastOne(const SRatio& r) { return r.numerator >= r.denominat
 
 // Signed 64-bit product shifted right by 16, low 32 bits kept.
 inline Fixed FixMul(Fixed a, Fixed b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>((int64_t{a} * b) >> 16)));
+  return static_cast<int32_t>((int64_t{a} * b) >> 16);  // modular narrowing
 }
 // round(a/b*65536), ties to even, exact. Beyond int32 it saturates; b = 0 saturates by the sign
 // of a (0/0 gives 0).
@@ -348,7 +348,9 @@ using CompareFunc = int32_t (*)(const void* a, const void* b);
 using CompareFuncWithContext = int32_t (*)(const void* a, const void* b, void* context);
 
 // In-place ascending sort of count items of itemSize bytes; not stable. Nothing happens for
-// count < 2 or itemSize < 1.
+// count < 2 or itemSize < 1. Ranges of up to 8 items are selection-sorted; larger ones are
+// partitioned around the middle item. Items equal to the pivot are not gathered, so data with
+// few distinct keys costs up to about n*n/k comparisons for k keys.
 void QuickSort(void* base, int32_t count, int32_t itemSize, CompareFunc compare);
 void QuickSort(void* base, int32_t count, int32_t itemSize, CompareFuncWithContext compare,
                void* context);
