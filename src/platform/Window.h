@@ -21,9 +21,8 @@ class WindowHost {
   virtual ~WindowHost() = default;
   // Origin and size of the virtual screen (all monitors together); a width or height of 0
   // when the window system does not tell it.
+  // (The primary screen's size is in platform/Screen.h.)
   virtual ScreenRect VirtualScreen() = 0;
-  // Size of the primary screen (origin 0, 0); zeros when there is none.
-  virtual ScreenRect PrimaryScreen() = 0;
   // The window's outer rectangle on the screen; false when the window is unknown.
   virtual bool GetWindowRect(WindowHandle window, ScreenRect& rect) = 0;
   // Moves the window's top-left corner; false when the window is unknown.
@@ -34,7 +33,6 @@ class WindowHost {
 class NullWindowHost final : public WindowHost {
  public:
   ScreenRect VirtualScreen() override { return {}; }
-  ScreenRect PrimaryScreen() override { return {}; }
   bool GetWindowRect(WindowHandle, ScreenRect&) override { return false; }
   bool MoveWindow(WindowHandle, int32_t, int32_t) override { return false; }
 };

@@ -78,8 +78,9 @@ class TMyMemory {
   // Copies n bytes at the read position and advances; on overrun the bytes are zeroed,
   // the flag set and the result false.
   bool Read(void* data, int32_t n);
-  // When n > 0, Grow(n) first; then read position += n. The read position never goes below 0
-  // (a step back past the start stops at 0 and sets the overrun flag).
+  // Read position += n. A skip past the written bytes sets the overrun flag; the read position
+  // never goes below 0 (a step back past the start stops at 0 and sets the flag). Skipping
+  // never grows the block, so a count taken from damaged data allocates nothing.
   void SkipRead(int32_t n);
   void RewindRead() { readPos_ = 0; }
 

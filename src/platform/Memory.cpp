@@ -1,0 +1,59 @@
+#include "platform/Memory.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tf {
+namespace {
+
+int32_t g_refusals = 0;
+
+// True when this allocation is to be refused by the test hook.
+bool TakeRefusal() {
+  if (g_refusals <= 0) return false;
+  --g_refusals;
+  return true;
+}
+
+bool SizeAllowed(int64_t size) { return size > 0 && size <= kMaxMemBlock; }
+
+}  // namespace
+
+bool TryGetMem(void*& pointer, int64_t size) {
+  pointer = nullptr;
+  if (!SizeAllowed(size) || TakeRefusal()) return false;
+  pointer = std::malloc(static_cast<size_t>(size));
+  return pointer != nullptr;
+}
+
+bool TryGetZeroMem(void*& pointer, int64_t size) {
+  pointer = nullptr;
+  if (!SizeAllowed(size) || TakeRefusal()) return false;
+  pointer = std::calloc(1, static_cast<size_t>(size));
+  return pointer != nullptr;
+}
+
+bool TryReallocMem(void*& pointer, int64_t newSize) {
+  if (newSize <= 0) {
+    std::free(pointer);
+    pointer = nullptr;
+    return false;
+  }
+  if (newSize > kMaxMemBlock || TakeRefusal()) return false;
+  void* p = std::realloc(pointer, static_cast<size_t>(newSize));
+  if (p == nullptr) return false;
+  pointer = p;
+  return true;
+}
+
+void FreeMem(void* pointer) { std::free(pointer); }
+
+int32_t SetMemoryRefusals(int32_t count) {
+  int32_t previous = g_refusals;
+  g_refusals = count > 0 ? count : 0;
+  return previous;
+}
+
+int32_t PendingMemoryRefusals() { return g_refusals; }
+
+}  // namespace tf

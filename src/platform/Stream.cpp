@@ -1,0 +1,534 @@
+#include "platform/Stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace tf {
+namespace {
+
+// Largest count handed to one read or write call.
+constexpr int64_t kMaxChunk = int64_t{1} << 30;
+// Largest memory stream.
+constexpr int64_t kMaxMemoryStream = int64_t{1} << 40;
+
+// base + offset, or -1 when that overflows or is negative.
+int64_t OffsetPosition(int64_t base, int64_t offset) {
+  if (base < 0) return -1;
+  if (offset > 0 && base > std::numeric_limits<int64_t>::max() - offset) return -1;
+  int64_t result = base + offset;
+  return result < 0 ? -1 : result;
+}
+
+template <typename T>
+bool ReadLittle(Stream& s, T& value) {
+  uint8_t bytes[sizeof(T)];
+  if (!s.ReadExact(bytes, sizeof(T))) {
+    value = 0;
+    return false;
+  }
+  T v = 0;
+  for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(bytes[i]) << (8 * i);
+  value = v;
+  return true;
+}
+
+template <typename T>
+bool WriteLittle(Stream& s, T value) {
+  uint8_t bytes[sizeof(T)];
+  for (size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  return s.WriteExact(bytes, sizeof(T));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Stream
+
+int64_t Stream::Remaining() {
+  int64_t size = Size();
+  int64_t position = Position();
+  if (size < 0 || position < 0 || position >= size) return 0;
+  return size - position;
+}
+
+bool Stream::ReadExact(void* buffer, int64_t count) {
+  if (count < 0) return false;
+  if (count == 0) return true;
+  return Read(buffer, count) == count;
+}
+
+bool Stream::WriteExact(const void* buffer, int64_t count) {
+  if (count < 0) return false;
+  if (count == 0) return true;
+  return Write(buffer, count) == count;
+}
+
+bool Stream::ReadU8(uint8_t& value) { return ReadLittle(*this, value); }
+bool Stream::ReadU16(uint16_t& value) { return ReadLittle(*this, value); }
+bool Stream::ReadU32(uint32_t& value) { return ReadLittle(*this, value); }
+bool Stream::ReadU64(uint64_t& value) { return ReadLittle(*this, value); }
+bool Stream::ReadI32(int32_t& value) {
+  uint32_t v = 0;
+  bool ok = ReadLittle(*this, v);
+  value = static_cast<int32_t>(v);
+  return ok;
+}
+bool Stream::WriteU8(uint8_t value) { return WriteLittle(*this, value); }
+bool Stream::WriteU16(uint16_t value) { return WriteLittle(*this, value); }
+bool Stream::WriteU32(uint32_t value) { return WriteLittle(*this, value); }
+bool Stream::WriteU64(uint64_t value) { return WriteLittle(*this, value); }
+bool Stream::WriteI32(int32_t value) { return WriteLittle(*this, static_cast<uint32_t>(value)); }
+
+int64_t Stream::CopyFrom(Stream& source, int64_t count) {
+  if (count <= 0) return 0;
+  uint8_t buffer[65536];
+  int64_t copied = 0;
+  while (copied < count) {
+    int64_t want = std::min<int64_t>(count - copied, sizeof(buffer));
+    int64_t got = source.Read(buffer, want);
+    if (got <= 0) break;
+    int64_t put = Write(buffer, got);
+    copied += put;
+    if (put != got || got != want) break;
+  }
+  return copied;
+}
+
+// ---------------------------------------------------------------------------------------------
+// FileStream
+
+FileStream::~FileStream() { Close(); }
+
+FileStream::FileStream(FileStream&& other) noexcept
+    : descriptor_(other.descriptor_), mode_(other.mode_), lastError_(other.lastError_), path_(std::move(other.path_)) {
+  other.descriptor_ = -1;
+  other.path_.clear();
+}
+
+FileStream& FileStream::operator=(FileStream&& other) noexcept {
+  if (this != &other) {
+    Close();
+    descriptor_ = other.descriptor_;
+    mode_ = other.mode_;
+    lastError_ = other.lastError_;
+    path_ = std::move(other.path_);
+    other.descriptor_ = -1;
+    other.path_.clear();
+  }
+  return *this;
+}
+
+bool FileStream::Open(const std::string& path, FileMode mode) {
+  Close();
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case FileMode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case FileMode::kOpenRead: flags |= O_RDONLY; break;
+    case FileMode::kOpenWrite: flags |= O_WRONLY; break;
+    case FileMode::kOpenReadWrite: flags |= O_RDWR; break;
+  }
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    lastError_ = errno;
+    return false;
+  }
+  // A folder opens read-only on Linux; it is no file to read.
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    lastError_ = EISDIR;
+    return false;
+  }
+  descriptor_ = fd;
+  mode_ = mode;
+  path_ = path;
+  lastError_ = 0;
+  return true;
+}
+
+void FileStream::Adopt(int descriptor, const std::string& path, FileMode mode) {
+  Close();
+  descriptor_ = descriptor;
+  path_ = path;
+  mode_ = mode;
+  lastError_ = 0;
+}
+
+bool FileStream::Sync() {
+  if (!IsOpen()) {
+    lastError_ = EBADF;
+    return false;
+  }
+  if (::fsync(descriptor_) != 0) {
+    lastError_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool FileStream::Close() {
+  if (!IsOpen()) return true;
+  int result = ::close(descriptor_);
+  descriptor_ = -1;
+  path_.clear();
+  if (result != 0 && errno != EINTR) {
+    lastError_ = errno;
+    return false;
+  }
+  return true;
+}
+
+int64_t FileStream::Read(void* buffer, int64_t count) {
+  if (!IsOpen()) {
+    lastError_ = EBADF;
+    return 0;
+  }
+  if (count <= 0) return 0;
+  auto* out = static_cast<uint8_t*>(buffer);
+  int64_t total = 0;
+  while (total < count) {
+    ssize_t got = ::read(descriptor_, out + total, static_cast<size_t>(std::min(count - total, kMaxChunk)));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      lastError_ = errno;
+      break;
+    }
+    if (got == 0) break;
+    total += got;
+  }
+  return total;
+}
+
+int64_t FileStream::Write(const void* buffer, int64_t count) {
+  if (!IsOpen()) {
+    lastError_ = EBADF;
+    return 0;
+  }
+  if (count <= 0) return 0;
+  const auto* in = static_cast<const uint8_t*>(buffer);
+  int64_t total = 0;
+  while (total < count) {
+    ssize_t put = ::write(descriptor_, in + total, static_cast<size_t>(std::min(count - total, kMaxChunk)));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      lastError_ = errno;
+      break;
+    }
+    if (put == 0) {
+      lastError_ = ENOSPC;
+      break;
+    }
+    total += put;
+  }
+  return total;
+}
+
+int64_t FileStream::Seek(int64_t offset, SeekOrigin origin) {
+  if (!IsOpen()) {
+    lastError_ = EBADF;
+    return -1;
+  }
+  int whence = origin == SeekOrigin::kBegin ? SEEK_SET : origin == SeekOrigin::kCurrent ? SEEK_CUR : SEEK_END;
+  off_t result = ::lseek(descriptor_, static_cast<off_t>(offset), whence);
+  if (result < 0) {
+    lastError_ = errno;
+    return -1;
+  }
+  return result;
+}
+
+int64_t FileStream::Size() {
+  if (!IsOpen()) {
+    lastError_ = EBADF;
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(descriptor_, &st) != 0) {
+    lastError_ = errno;
+    return -1;
+  }
+  return st.st_size;
+}
+
+bool FileStream::SetSize(int64_t size) {
+  if (!IsOpen()) {
+    lastError_ = EBADF;
+    return false;
+  }
+  if (size < 0) {
+    lastError_ = EINVAL;
+    return false;
+  }
+  int result;
+  do {
+    result = ::ftruncate(descriptor_, static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    lastError_ = errno;
+    return false;
+  }
+  int64_t position = Position();
+  if (position > size) return Seek(size, SeekOrigin::kBegin) == size;
+  return true;
+}
+
+std::unique_ptr<FileStream> TryCreateFileStream(const std::string& path, FileMode mode) {
+  auto stream = std::make_unique<FileStream>();
+  if (!stream->Open(path, mode)) return nullptr;
+  return stream;
+}
+
+// ---------------------------------------------------------------------------------------------
+// MemoryStream
+
+int64_t MemoryStream::Read(void* buffer, int64_t count) {
+  int64_t size = Size();
+  if (count <= 0 || position_ >= size) return 0;
+  int64_t n = std::min(count, size - position_);
+  std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int64_t MemoryStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  if (position_ > kMaxMemoryStream - count) return 0;
+  int64_t end = position_ + count;
+  if (end > Size()) {
+    try {
+      bytes_.resize(static_cast<size_t>(end));
+    } catch (const std::bad_alloc&) {
+      return 0;
+    } catch (const std::length_error&) {
+      return 0;
+    }
+  }
+  std::memcpy(bytes_.data() + position_, buffer, static_cast<size_t>(count));
+  position_ = end;
+  return count;
+}
+
+int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin) {
+  int64_t base = origin == SeekOrigin::kBegin ? 0 : origin == SeekOrigin::kCurrent ? position_ : Size();
+  int64_t result = OffsetPosition(base, offset);
+  if (result < 0) return -1;
+  position_ = result;
+  return result;
+}
+
+bool MemoryStream::SetSize(int64_t size) {
+  if (size < 0 || size > kMaxMemoryStream) return false;
+  try {
+    bytes_.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  if (position_ > size) position_ = size;
+  return true;
+}
+
+std::vector<uint8_t> MemoryStream::TakeBytes() {
+  std::vector<uint8_t> out;
+  out.swap(bytes_);
+  position_ = 0;
+  return out;
+}
+
+void MemoryStream::Clear() {
+  bytes_.clear();
+  position_ = 0;
+}
+
+bool MemoryStream::LoadFromFile(const std::string& path) {
+  FileStream file;
+  if (!file.OpenRead(path)) return false;
+  return LoadFromStream(file);
+}
+
+bool MemoryStream::LoadFromStream(Stream& source) {
+  std::vector<uint8_t> loaded;
+  try {
+    int64_t expected = source.Remaining();
+    if (expected > kMaxMemoryStream) return false;
+    loaded.reserve(static_cast<size_t>(expected));
+    uint8_t buffer[65536];
+    for (;;) {
+      int64_t got = source.Read(buffer, sizeof(buffer));
+      if (got <= 0) break;
+      loaded.insert(loaded.end(), buffer, buffer + got);
+      if (static_cast<int64_t>(loaded.size()) > kMaxMemoryStream) return false;
+    }
+    if (static_cast<int64_t>(loaded.size()) < expected) return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  bytes_.swap(loaded);
+  position_ = 0;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// FixedMemoryStream
+
+FixedMemoryStream::FixedMemoryStream(void* block, int64_t size)
+    : block_(static_cast<uint8_t*>(block)), size_(block && size > 0 ? size : 0), writable_(true) {}
+
+FixedMemoryStream::FixedMemoryStream(const void* block, int64_t size)
+    : block_(const_cast<uint8_t*>(static_cast<const uint8_t*>(block))),
+      size_(block && size > 0 ? size : 0),
+      writable_(false) {}
+
+int64_t FixedMemoryStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || position_ >= size_) return 0;
+  int64_t n = std::min(count, size_ - position_);
+  std::memcpy(buffer, block_ + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int64_t FixedMemoryStream::Write(const void* buffer, int64_t count) {
+  if (!writable_ || count <= 0 || position_ > size_ || count > size_ - position_) return 0;
+  std::memcpy(block_ + position_, buffer, static_cast<size_t>(count));
+  position_ += count;
+  return count;
+}
+
+int64_t FixedMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
+  int64_t base = origin == SeekOrigin::kBegin ? 0 : origin == SeekOrigin::kCurrent ? position_ : size_;
+  int64_t result = OffsetPosition(base, offset);
+  if (result < 0) return -1;
+  position_ = result;
+  return result;
+}
+
+void* FixedMemoryStream::Detach() {
+  void* block = block_;
+  block_ = nullptr;
+  size_ = 0;
+  position_ = 0;
+  writable_ = false;
+  return block;
+}
+
+// ---------------------------------------------------------------------------------------------
+// AtomicFileWriter
+
+namespace {
+
+// The folder part of a path ("." when there is none).
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+mode_t CurrentUmask() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+void SyncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
+
+bool AtomicFileWriter::Begin(const std::string& targetPath) {
+  Abandon();
+  lastError_ = 0;
+  if (targetPath.empty() || targetPath.back() == '/') {
+    lastError_ = EINVAL;
+    return false;
+  }
+  std::string pattern = FolderOf(targetPath) + "/." + NameOf(targetPath) + ".tmp-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    lastError_ = errno;
+    return false;
+  }
+  target_ = targetPath;
+  temp_ = name.data();
+  stream_.Adopt(fd, temp_, FileMode::kOpenReadWrite);
+  return true;
+}
+
+bool AtomicFileWriter::Commit() {
+  if (!IsActive()) {
+    lastError_ = EBADF;
+    return false;
+  }
+  // mkostemp makes the file private; give it the target's permissions or those of a plain create.
+  struct stat st;
+  mode_t mode = ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+  if (::fchmod(stream_.Descriptor(), mode) != 0) {
+    lastError_ = errno;
+    Abandon();
+    return false;
+  }
+  if (!stream_.Sync()) {
+    lastError_ = stream_.LastError();
+    Abandon();
+    return false;
+  }
+  if (!stream_.Close()) {
+    lastError_ = stream_.LastError();
+    Abandon();
+    return false;
+  }
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    lastError_ = errno;
+    Abandon();
+    return false;
+  }
+  temp_.clear();
+  SyncFolder(FolderOf(target_));
+  return true;
+}
+
+void AtomicFileWriter::Abandon() {
+  stream_.Close();
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+bool SaveFileAtomically(const std::string& targetPath, const std::function<bool(Stream&)>& write) {
+  AtomicFileWriter writer;
+  if (!writer.Begin(targetPath)) return false;
+  if (!write(writer.GetStream())) {
+    writer.Abandon();
+    return false;
+  }
+  return writer.Commit();
+}
+
+}  // namespace tf
