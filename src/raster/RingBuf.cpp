@@ -16,14 +16,13 @@ int32_t CRingBuf::ByteSize(int32_t itemSize, int32_t count, int32_t extra) {
 
 bool CRingBuf::Setup(int32_t itemSize, int32_t count, int32_t extra) {
   if (count < 1 || itemSize < 1 || extra < 0) return false;
-  int32_t bytes = ByteSize(itemSize, count, extra);
-  if (bytes < 0) return false;
   FreeBuffer();
+  int32_t bytes = ByteSize(itemSize, count, extra);
   itemSize_ = itemSize;
   slotCount_ = count;
   extra_ = extra;
-  blockBytes_ = bytes;
-  if (!TryGetZeroMem(block_, bytes)) return false;
+  blockBytes_ = bytes < 0 ? 0 : bytes;
+  if (bytes < 0 || !TryGetZeroMem(block_, bytes)) return false;
   cursor_ = 0;
   back_ = 0;
   forward_ = 0;

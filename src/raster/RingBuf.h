@@ -16,9 +16,9 @@ class CRingBuf {
   CRingBuf(const CRingBuf&) = delete;
   CRingBuf& operator=(const CRingBuf&) = delete;
 
-  // A fresh ring of count + extra slots of itemSize bytes (zeroed). False when count < 1,
-  // itemSize < 1, extra < 0, the block would pass the int32 range, or memory runs out (the
-  // ring is then not ready).
+  // A fresh ring of count + extra slots of itemSize bytes (zeroed). False (ring unchanged) when
+  // count < 1, itemSize < 1 or extra < 0; false and not ready when the block would pass the
+  // int32 range or memory runs out.
   bool Setup(int32_t itemSize, int32_t count, int32_t extra);
   // Block present and slot count > 0.
   bool IsReady() const { return block_ != nullptr && slotCount_ > 0; }
