@@ -70,24 +70,42 @@ inline void BlendByte(uint8_t& byte, uint32_t value, uint32_t alpha) {
 
 namespace composite_detail {
 inline uint32_t Channel(uint32_t v, int shift) { return (v >> shift) & 0xFFu; }
+
+// ceil(2^32 / d) for d in 1..255: (v * Reciprocal[d]) >> 32 = v div d exactly for
+// v <= 65025 (the error v*(d-1)/(d*2^32) stays below 1/d).
+struct ReciprocalTable {
+  uint64_t value[256];
+};
+constexpr ReciprocalTable MakeReciprocals() {
+  ReciprocalTable t{};
+  for (uint64_t d = 1; d < 256; ++d) t.value[d] = ((uint64_t{1} << 32) + d - 1) / d;
+  return t;
+}
+inline constexpr ReciprocalTable kReciprocal = MakeReciprocals();
+
+// v div d for v <= 65025, d in 1..255.
+inline uint32_t DivideSmall(uint32_t v, uint32_t d) {
+  return static_cast<uint32_t>((uint64_t{v} * kReciprocal.value[d]) >> 32);
+}
 }  // namespace composite_detail
 
 // Linear blend of B, G, R toward the colour by alpha. The most used operation.
+// Alpha 0 leaves B, G, R as they are, 255 copies the colour's; otherwise each is
+// (c*alpha*32897 + p*(8388735 - alpha*32897)) >> 23 = (c*alpha + p*(255-alpha)) div 255.
+// Computed without branches, two channels per multiply (16-bit lanes that cannot
+// carry: c*a + p*(255-a) <= 65025), with the exact x div 255 = (x + 1 + (x >> 8)) >> 8
+// for x <= 65025; the same result for every input, and loops that inline it vectorise.
+// The pixel is always stored (with its old value when alpha is 0).
 inline void BlendColor(uint32_t* pixel, uint32_t colour, int32_t alpha) {
   const uint32_t a = static_cast<uint32_t>(alpha) & 0xFFu;
-  if (a == 0) return;
+  const uint32_t ia = 255u - a;
   const uint32_t p = *pixel;
-  if (a == 255) {
-    *pixel = (p & 0xFF000000u) | (colour & 0x00FFFFFFu);
-    return;
-  }
-  const uint32_t wc = a * 32897u;
-  const uint32_t wp = 8388735u - wc;
-  using composite_detail::Channel;
-  const uint32_t b = (Channel(colour, 0) * wc + Channel(p, 0) * wp) >> 23;
-  const uint32_t g = (Channel(colour, 8) * wc + Channel(p, 8) * wp) >> 23;
-  const uint32_t r = (Channel(colour, 16) * wc + Channel(p, 16) * wp) >> 23;
-  *pixel = (p & 0xFF000000u) | (r << 16) | (g << 8) | b;
+  // Lanes: blue and red; green and alpha (the alpha lane is discarded).
+  uint32_t rb = (colour & 0x00FF00FFu) * a + (p & 0x00FF00FFu) * ia;
+  uint32_t ga = ((colour >> 8) & 0x00FF00FFu) * a + ((p >> 8) & 0x00FF00FFu) * ia;
+  rb = ((rb + 0x00010001u + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+  ga = (ga + 0x00010001u + ((ga >> 8) & 0x00FF00FFu)) & 0x0000FF00u;
+  *pixel = (p & 0xFF000000u) | rb | ga;
 }
 
 // pixel := value, all four bytes.
@@ -215,19 +233,23 @@ inline void CompositePixelWith(uint32_t* pixel, uint32_t source, int32_t opacity
   const uint32_t before = *pixel;
   const uint32_t a = before >> 24;
   const uint32_t out = a + e - MulDiv255(a, e);
-  *pixel = (before & 0x00FFFFFFu) | (out << 24);
-  if (out == 0) return;
-  uint32_t acc = (flags & kCompositeStartFromSource) ? source : startColor;
-  destination(&acc, before, static_cast<int32_t>(a));
-  sourceOp(&acc, source, static_cast<int32_t>(e));
-  auto unweight = [out](uint32_t v) -> uint32_t {
-    const uint32_t c = (v * 255u) / out;
-    return c > 255 ? 255 : c;
-  };
-  const uint32_t b = unweight(acc & 0xFFu);
-  const uint32_t g = unweight((acc >> 8) & 0xFFu);
-  const uint32_t r = unweight((acc >> 16) & 0xFFu);
-  *pixel = (out << 24) | (r << 16) | (g << 8) | b;
+  // out = 0: the alpha byte is 0 and the colour bytes stay.
+  uint32_t result = before & 0x00FFFFFFu;
+  if (out != 0) {
+    uint32_t acc = (flags & kCompositeStartFromSource) ? source : startColor;
+    destination(&acc, before, static_cast<int32_t>(a));
+    sourceOp(&acc, source, static_cast<int32_t>(e));
+    // (byte*255) div out, exact, by a reciprocal multiply; clamped to a byte.
+    auto unweight = [out](uint32_t v) -> uint32_t {
+      const uint32_t c = composite_detail::DivideSmall(v * 255u, out);
+      return c > 255 ? 255 : c;
+    };
+    const uint32_t b = unweight(acc & 0xFFu);
+    const uint32_t g = unweight((acc >> 8) & 0xFFu);
+    const uint32_t r = unweight((acc >> 16) & 0xFFu);
+    result = (out << 24) | (r << 16) | (g << 8) | b;
+  }
+  *pixel = result;
 }
 
 // The compositing step: effective alpha e := MulDiv255(source alpha, opacity);

@@ -132,6 +132,31 @@ TEST_F(CompositeTest, BlendColorCases) {
   }
 }
 
+// The branch-free form against the defining formula, every (alpha, colour, pixel)
+// byte triple, with different values in each channel.
+TEST_F(CompositeTest, BlendColorEqualsTheFormulaForEveryByteTriple) {
+  for (uint32_t a = 0; a < 256; ++a) {
+    for (uint32_t c = 0; c < 256; ++c) {
+      for (uint32_t p = 0; p < 256; ++p) {
+        const uint32_t colour = Bgra(c, 255 - c, p, a), pixel = Bgra(p, c, 255 - p, 0x5A);
+        uint32_t got = pixel;
+        BlendColor(&got, colour, static_cast<int32_t>(a));
+        uint32_t want = pixel;
+        if (a == 255) {
+          want = (pixel & 0xFF000000u) | (colour & 0x00FFFFFFu);
+        } else if (a != 0) {
+          want = pixel & 0xFF000000u;
+          for (int i = 0; i < 3; ++i)
+            want |= ((ByteOf(colour, i) * a * 32897 + ByteOf(pixel, i) * (8388735 - a * 32897)) >> 23) << (8 * i);
+        }
+        if (got != want) {
+          ASSERT_EQ(got, want) << a << " " << c << " " << p;
+        }
+      }
+    }
+  }
+}
+
 TEST_F(CompositeTest, BlendColorMatchesExactAverageOnSamples) {
   TestRng rng;
   for (int n = 0; n < 200000; ++n) {
@@ -315,6 +340,14 @@ TEST_F(CompositeTest, RandomThresholdWithoutOperationWritesNothing) {
 }
 
 // ---- CompositePixel ----------------------------------------------------------------
+
+TEST_F(CompositeTest, ReciprocalDivisionIsExact) {
+  for (uint32_t d = 1; d < 256; ++d)
+    for (uint32_t v = 0; v <= 65025; ++v)
+      if (composite_detail::DivideSmall(v, d) != v / d) {
+        ASSERT_EQ(composite_detail::DivideSmall(v, d), v / d) << v << "/" << d;
+      }
+}
 
 // Routines in the blend modes' shape: accumulate colour weighted by alpha.
 void AccumulateOver(uint32_t* acc, uint32_t colour, int32_t alpha) { BlendColor(acc, colour, alpha); }
