@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "raster/Composite.h"
 
 namespace {
@@ -150,6 +152,7 @@ BENCHMARK(BM_CompositePixel_Descriptor)->Unit(benchmark::kMillisecond)->UseRealT
 // Console output plus, at the end, each benchmark's throughput as a share of memcpy's.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
