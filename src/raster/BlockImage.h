@@ -1,0 +1,311 @@
+#pragma once
+// Sparse tiled pixel stores: the common base.
+//
+// A store cuts its picture into square tiles and reserves one address range for all of them at
+// allocation. A tile's memory is committed only when something is written into it; while it is
+// not committed, every pixel of the tile reads as the tile's fill value and its memory is never
+// touched (in guard mode touching it faults). Tiles never move, so tile views and the document
+// file code may hold raw pixel pointers.
+//
+// Subclasses (CBlockVMTC: 32x32 tiles of 32-bit pixels; CBlockVCH: 64x64 tiles of bytes) supply
+// the tile views and the pixel operations. Each rectangle operation of theirs is a walker of
+// this class plus a per-piece routine; a piece never crosses a tile border.
+//
+// Failure rules:
+//   - A commit that is refused (out of memory, a test budget, an injected fault) leaves the tile
+//     uncommitted and unchanged. GetTile/TileAt with commit then answer nothing, PixelPtr answers
+//     null, CopyTile answers false; pixel writers skip what they cannot commit.
+//   - Points outside the tile grid are refused by every point routine (nothing is written,
+//     nothing is returned).
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/AddressSpace.h"
+#include "raster/DynArray.h"
+#include "raster/FlatImage.h"
+#include "raster/Geometry.h"
+
+namespace tf {
+
+class CBlockImage;
+
+// One tile of a store.
+struct STileInfo {
+  int32_t column;         // place in the grid
+  int32_t row;
+  int32_t tileWidth;      // full tile size, also at the right and bottom edges
+  int32_t tileHeight;
+  int32_t pixelX;         // top-left pixel in the picture
+  int32_t pixelY;
+  int32_t clippedWidth;   // part of the tile inside the picture
+  int32_t clippedHeight;
+  uint8_t committed;      // 1 while the memory is committed
+  uint32_t fill;          // what every pixel reads as while uncommitted (8-bit stores: low byte)
+  uint8_t* block;         // the tile's slice of the reserved range, committed or not
+  int32_t byteSize;       // tile width*tile height*bytes per pixel
+  CDibCore* view;         // TVMTC or TVChannel over block, owned by the store
+};
+
+// ---------------------------------------------------------------------------------------------
+// Tile-local routines (32-pixel tiles)
+
+// left := left and 31, top := top and 31.
+inline void TileLocalOrigin(SRectWH& rect) {
+  rect.left &= 31;
+  rect.top &= 31;
+}
+// The piece covers the whole visible part of the tile.
+inline bool TileRectIsWhole(const STileInfo& tile, const SRectWH& rect) {
+  return (rect.left & 31) == 0 && (rect.top & 31) == 0 && rect.width == tile.clippedWidth &&
+         rect.height == tile.clippedHeight;
+}
+// Widens the rectangle outward to whole 32-pixel tiles.
+void AlignRectToTiles(SRectWH& rect);
+
+// ---------------------------------------------------------------------------------------------
+
+// Per-piece routines of the pointer forms of the walkers (the templated ...With forms below take
+// any callable and are what the stores use themselves). a, b and extra carry integers or
+// pointers as the caller likes.
+using WalkRectRoutine = void (*)(CBlockImage& store, const SRectWH& piece, uint32_t value, intptr_t extra);
+// piece in store coordinates, destPoint in the image.
+using WalkToImageRoutine = void (*)(CDibCore& image, CBlockImage& store, const TPoint& destPoint,
+                                    intptr_t a, intptr_t b, const SRectWH& piece);
+// destPoint in the store, piece in image coordinates.
+using WalkFromImageRoutine = void (*)(CBlockImage& store, const CDibCore& image, const TPoint& destPoint,
+                                      intptr_t a, intptr_t b, const SRectWH& piece);
+// destPoint in the destination store, piece in source coordinates.
+using WalkFromBlockRoutine = void (*)(CBlockImage& dest, const CBlockImage& source, const TPoint& destPoint,
+                                      intptr_t a, intptr_t b, const SRectWH& piece);
+
+class CBlockImage {
+ public:
+  CBlockImage(const CBlockImage&) = delete;
+  CBlockImage& operator=(const CBlockImage&) = delete;
+  // Destroy: FreeAll. Subclasses call FreeAll in their own destructors first (views are theirs)
+  // and free their own records afterwards.
+  virtual ~CBlockImage();
+
+  // ---- Virtual slots, in order ----
+  // 0: allocated and the range reserved.
+  virtual bool IsValid() const;
+  // 1: tile width, height, size, mask, shift (32, 32, 32, 31, 5 here).
+  virtual void SetTileGeometry();
+  // 2: commits the tile's bytes; the committed flag takes the outcome. Subclasses fill the fresh
+  //    tile with its fill value. True at once when already committed.
+  virtual bool CommitTile(STileInfo& tile);
+  // 3: gives the tile's memory back; true also when there was nothing to do, false only when the
+  //    system refused (the tile then stays committed). The fill value is not touched.
+  virtual bool DecommitTile(STileInfo& tile);
+  // 4: creates the tile's view over its block and sets its fill to the default fill.
+  virtual bool MakeTileView(STileInfo& tile) = 0;
+  // 5: address of pixel (x, y) in its tile, committing the tile first when commit is set.
+  //    Null outside the tile grid, when the commit was refused, and for an uncommitted tile when
+  //    commit is not set (its memory must not be touched).
+  virtual uint8_t* PixelPtr(int32_t x, int32_t y, bool commit) = 0;
+  // 6: the tile holding pixel (x, y) (GetTile of x >> shift, y >> shift).
+  virtual STileInfo* TileAt(int32_t x, int32_t y, bool commit) = 0;
+
+  // ---- Size ----
+  // FreeAll, new geometry with the same bytes per pixel, Allocate. All pixels are lost; the
+  // store reads as its default fill. Returns IsValid.
+  bool SetSize(int32_t width, int32_t height);
+  // Decommits every tile, frees views and table, releases the range; size 0, invalid.
+  void FreeAll();
+
+  // ---- Queries ----
+  // Tile byte size times the committed tiles (64-bit: a big store overflows int32).
+  int64_t CommittedBytes() const { return static_cast<int64_t>(m_committedTiles) * m_tileByteSize; }
+  int32_t CommittedTileCount() const { return m_committedTiles; }
+  // The tile at (column, row), committing it first when asked. Nothing outside the grid
+  // (negative indexes included) and nothing when the commit was refused.
+  STileInfo* GetTile(int32_t column, int32_t row, bool commit);
+  const STileInfo* GetTile(int32_t column, int32_t row) const;
+  // Intersection with (0, 0, width, height) in place; false when empty.
+  bool ClipBounds(TRect& bounds) const;
+  // Clips an origin-and-size rectangle to the picture in place; false when empty.
+  bool ClipRect(SRectWH& rect) const;
+
+  int32_t Width() const { return m_size.width; }
+  int32_t Height() const { return m_size.height; }
+  const SSize& Size() const { return m_size; }  // the size reference every clip takes
+  int32_t BytesPerPixel() const { return m_bytesPerPixel; }
+  int32_t TileByteSize() const { return m_tileByteSize; }
+  int32_t TileWidth() const { return m_tileWidth; }
+  int32_t TileHeight() const { return m_tileHeight; }
+  int32_t TileSize() const { return m_tileSize; }
+  int32_t TileMask() const { return m_tileMask; }
+  int32_t TileShift() const { return m_tileShift; }
+  int32_t TilesAcross() const { return m_tilesAcross; }
+  int32_t TilesDown() const { return m_tilesDown; }
+  int32_t TileCount() const { return m_tiles.data ? m_tiles.count : 0; }
+  // The tile table, row by row (index = column + row*tiles across); null when not built.
+  STileInfo* Tiles() const { return static_cast<STileInfo*>(m_tiles.data); }
+  STileInfo& TileByIndex(int32_t index) const { return Tiles()[index]; }
+  // Reserved range: tiles across*tiles down*tile byte size bytes.
+  uint8_t* ReservedBase() const { return m_range.base; }
+  uint64_t ReservedBytes() const { return m_reservedBytes; }
+  // Whether (x, y) lies in the tile grid (the picture plus the edge tiles' overhang).
+  bool PointInGrid(int32_t x, int32_t y) const {
+    return static_cast<uint32_t>(x >> m_tileShift) < static_cast<uint32_t>(m_tilesAcross) && x >= 0 &&
+           static_cast<uint32_t>(y >> m_tileShift) < static_cast<uint32_t>(m_tilesDown) && y >= 0;
+  }
+
+  // ---- Rectangle walkers ----
+  // Each clips first and returns false, calling nothing, when nothing is left; otherwise it calls
+  // the routine once per piece, rows of tiles top to bottom, left to right, and returns true.
+  // The routine's own result is ignored.
+  bool WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra);
+  // From the store into a flat image; ClipBlit(image size, store size, ...); pieces cut at the
+  // store's tile borders.
+  bool WalkToImage(CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
+                   WalkToImageRoutine routine);
+  // From a flat image into the store; ClipBlit(store size, image size, ...); pieces cut at the
+  // store's tile borders in destination coordinates.
+  bool WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
+                     WalkFromImageRoutine routine);
+  // From another store of the same tile geometry into this one; every piece lies inside one
+  // source tile and one destination tile. False when the geometries differ.
+  bool WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
+                     WalkFromBlockRoutine routine);
+
+  // Templated forms: fn(const SRectWH& piece) for WalkRectWith; fn(const TPoint& pieceDest,
+  // const SRectWH& piece) for the others (coordinates as in the pointer forms).
+  template <class Fn>
+  bool WalkRectWith(SRectWH& rect, Fn&& fn) const;
+  template <class Fn>
+  bool WalkToImageWith(const SSize& imageSize, TPoint& destPoint, SRectWH& sourceRect, Fn&& fn) const;
+  template <class Fn>
+  bool WalkFromImageWith(const SSize& imageSize, TPoint& destPoint, SRectWH& sourceRect, Fn&& fn) const;
+  template <class Fn>
+  bool WalkFromBlockWith(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, Fn&& fn) const;
+
+  // ---- Tile copies (whole tiles, no pixel arithmetic) ----
+  // Source committed: commits dest (slot 2) and copies the bytes; otherwise decommits dest. Dest's
+  // fill := source's fill. False, dest unchanged, when dest cannot be committed or the tiles
+  // differ in byte size.
+  bool CopyTile(STileInfo& dest, const STileInfo& source);
+  // CopyTile for every tile of the grid both stores share, (c, r) onto (c, r). False unless both
+  // are valid with the same tile geometry, or when a tile could not be copied.
+  bool CopyAllTiles(const CBlockImage& source);
+  // ClipBlit, AlignRectToTiles(sourceRect), then CopyTile for every tile of the aligned
+  // rectangle onto the tiles from the destination point. The destination must lie on a tile
+  // border like the aligned source origin (false otherwise, nothing copied); tiles outside
+  // either grid are skipped. False when a tile could not be copied.
+  bool CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect);
+
+ protected:
+  CBlockImage();
+
+  // valid := false; bytes per pixel, tile byte size, size, tiles across and down; the table
+  // record is emptied (nothing freed). A negative side counts as 0.
+  void InitGeometry(int32_t width, int32_t height, int32_t bytesPerPixel);
+  // Reserve, then BuildTiles; true only when both succeed.
+  bool Allocate();
+  // Reserves tiles across*tiles down*tile byte size bytes; false when refused or empty.
+  bool Reserve();
+  // Releases the whole range; true when there was none.
+  bool ReleaseReserve();
+  // Table of tiles, each with its view (MakeTileView); false when the table or a view fails.
+  bool BuildTiles();
+  // DecommitTile and free the view of every tile; free the table.
+  void FreeTiles();
+  // Writes the fill value over every pixel of a committed tile (by bytes per pixel).
+  void FillTileMemory(STileInfo& tile, uint32_t value);
+
+  // Fields, in order.
+  bool m_valid = false;
+  int32_t m_tileByteSize = 0;
+  int32_t m_bytesPerPixel = 4;
+  int32_t m_tileWidth = 32;
+  int32_t m_tileHeight = 32;
+  int32_t m_tileSize = 32;
+  int32_t m_tileMask = 31;
+  int32_t m_tileShift = 5;
+  SSize m_size{0, 0};
+  int32_t m_tilesAcross = 0;
+  int32_t m_tilesDown = 0;
+  SDynArray m_tiles;
+  AddressRange m_range;
+  uint64_t m_reservedBytes = 0;
+  int32_t m_committedTiles = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Walker templates
+
+template <class Fn>
+bool CBlockImage::WalkRectWith(SRectWH& rect, Fn&& fn) const {
+  if (!m_valid || !ClipRect(rect)) return false;
+  const int32_t mask = m_tileMask;
+  int32_t y = rect.top;
+  int32_t rowsLeft = rect.height;
+  while (rowsLeft > 0) {
+    const int32_t h = std::min(m_tileHeight - (y & mask), rowsLeft);
+    int32_t x = rect.left;
+    int32_t columnsLeft = rect.width;
+    while (columnsLeft > 0) {
+      const int32_t w = std::min(m_tileWidth - (x & mask), columnsLeft);
+      fn(SRectWH{x, y, w, h});
+      x += w;
+      columnsLeft -= w;
+    }
+    y += h;
+    rowsLeft -= h;
+  }
+  return true;
+}
+
+template <class Fn>
+bool CBlockImage::WalkToImageWith(const SSize& imageSize, TPoint& destPoint, SRectWH& sourceRect, Fn&& fn) const {
+  if (!m_valid || !ClipBlit(imageSize, m_size, destPoint, sourceRect)) return false;
+  const int32_t dx = destPoint.x - sourceRect.left;
+  const int32_t dy = destPoint.y - sourceRect.top;
+  SRectWH rect = sourceRect;
+  return WalkRectWith(rect, [&](const SRectWH& piece) { fn(TPoint{piece.left + dx, piece.top + dy}, piece); });
+}
+
+template <class Fn>
+bool CBlockImage::WalkFromImageWith(const SSize& imageSize, TPoint& destPoint, SRectWH& sourceRect,
+                                    Fn&& fn) const {
+  if (!m_valid || !ClipBlit(m_size, imageSize, destPoint, sourceRect)) return false;
+  const int32_t dx = sourceRect.left - destPoint.x;
+  const int32_t dy = sourceRect.top - destPoint.y;
+  // Cut in store (destination) coordinates.
+  SRectWH rect{destPoint.x, destPoint.y, sourceRect.width, sourceRect.height};
+  return WalkRectWith(rect, [&](const SRectWH& piece) {
+    fn(TPoint{piece.left, piece.top}, SRectWH{piece.left + dx, piece.top + dy, piece.width, piece.height});
+  });
+}
+
+template <class Fn>
+bool CBlockImage::WalkFromBlockWith(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect,
+                                    Fn&& fn) const {
+  if (!m_valid || !source.m_valid) return false;
+  if (source.m_tileWidth != m_tileWidth || source.m_tileHeight != m_tileHeight) return false;
+  if (!ClipBlit(m_size, source.m_size, destPoint, sourceRect)) return false;
+  const int32_t dx = destPoint.x - sourceRect.left;
+  const int32_t dy = destPoint.y - sourceRect.top;
+  const int32_t mask = m_tileMask;
+  SRectWH rect = sourceRect;
+  return source.WalkRectWith(rect, [&](const SRectWH& sp) {
+    // Cut the source piece again at the destination's tile borders.
+    int32_t y = sp.top;
+    int32_t rowsLeft = sp.height;
+    while (rowsLeft > 0) {
+      const int32_t h = std::min(m_tileHeight - ((y + dy) & mask), rowsLeft);
+      int32_t x = sp.left;
+      int32_t columnsLeft = sp.width;
+      while (columnsLeft > 0) {
+        const int32_t w = std::min(m_tileWidth - ((x + dx) & mask), columnsLeft);
+        fn(TPoint{x + dx, y + dy}, SRectWH{x, y, w, h});
+        x += w;
+        columnsLeft -= w;
+      }
+      y += h;
+      rowsLeft -= h;
+    }
+  });
+}
+
+}  // namespace tf
