@@ -497,31 +497,23 @@ bool CGradation::SetOptions(int32_t shape, int32_t mirror, int32_t endless, int3
   g_.repeatCount = static_cast<float>(repeatCount);
   g_.reciprocal = 1.0f / static_cast<float>(repeatCount);
 
-#define TF_GRAD_PICK(S, R)                                                        \
-  do {                                                                            \
-    if (mirror) {                                                                 \
-      colorFunc_ = &ColorFuncT<S, R, true>;                                       \
-      rowFunc_ = &RowFuncT<S, R, true>;                                           \
-    } else {                                                                      \
-      colorFunc_ = &ColorFuncT<S, R, false>;                                      \
-      rowFunc_ = &RowFuncT<S, R, false>;                                          \
-    }                                                                             \
-  } while (0)
-
-  if (shape == kGradRadial) {
-    TF_GRAD_PICK(kGradRadial, kRepeatRadial);
-  } else if (shape == kGradLinear) {
-    if (endless)
-      TF_GRAD_PICK(kGradLinear, kRepeatEndless);
-    else
-      TF_GRAD_PICK(kGradLinear, kRepeatCount);
-  } else {
-    if (endless)
-      TF_GRAD_PICK(kGradCircular, kRepeatEndless);
-    else
-      TF_GRAD_PICK(kGradCircular, kRepeatCount);
-  }
-#undef TF_GRAD_PICK
+  // Routines by [shape][endless][mirror]; the radial shape always repeats around the start.
+  struct Routines {
+    ColorFunc color;
+    RowFunc row;
+  };
+#define TF_ROUTINES(S, R, M) Routines{&ColorFuncT<S, R, M>, &RowFuncT<S, R, M>}
+  static constexpr Routines kRoutines[3][2][2] = {
+      {{TF_ROUTINES(kGradLinear, kRepeatCount, false), TF_ROUTINES(kGradLinear, kRepeatCount, true)},
+       {TF_ROUTINES(kGradLinear, kRepeatEndless, false), TF_ROUTINES(kGradLinear, kRepeatEndless, true)}},
+      {{TF_ROUTINES(kGradRadial, kRepeatRadial, false), TF_ROUTINES(kGradRadial, kRepeatRadial, true)},
+       {TF_ROUTINES(kGradRadial, kRepeatRadial, false), TF_ROUTINES(kGradRadial, kRepeatRadial, true)}},
+      {{TF_ROUTINES(kGradCircular, kRepeatCount, false), TF_ROUTINES(kGradCircular, kRepeatCount, true)},
+       {TF_ROUTINES(kGradCircular, kRepeatEndless, false), TF_ROUTINES(kGradCircular, kRepeatEndless, true)}}};
+#undef TF_ROUTINES
+  const Routines& chosen = kRoutines[shape][endless][mirror];
+  colorFunc_ = chosen.color;
+  rowFunc_ = chosen.row;
   return true;
 }
 
