@@ -15,13 +15,13 @@ namespace {
 constexpr uint32_t kFixed = 0xFF000000u;  // colour source 255 in a colour word
 
 // A compact group of stops (colour word, weight, alpha), normalised.
-struct StopSpec {
+struct StopValues {
   uint32_t color;
   int32_t weight;
   uint8_t alpha;
 };
 
-void FillGroup(CColorSlotGroup& g, const std::vector<StopSpec>& stops) {
+void FillGroup(CColorSlotGroup& g, const std::vector<StopValues>& stops) {
   for (size_t i = 0; i < stops.size(); ++i)
     ASSERT_TRUE(g.SetStop(static_cast<int32_t>(i), stops[i].color, stops[i].weight, stops[i].alpha));
 }
