@@ -11,8 +11,9 @@ namespace tf {
 
 class Stream;
 
-// zlib level of every packed piece.
-constexpr int kBlockPackLevel = 6;
+// zlib level of every packed piece: the fastest, since whole recordings are packed on every
+// document save (about 5x faster than the default level for some 20% more bytes).
+constexpr int kBlockPackLevel = 1;
 
 // Where packed bytes go: answers whether the whole piece was taken.
 class PackSink {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
@@ -142,14 +143,25 @@ TEST(BlockUnpack, RefusesCorruptBytesAndWrongSizes) {
   EXPECT_FALSE(BlockUnpack(packed.data(), n, out.data(), source.size() + 1));
   EXPECT_TRUE(BlockUnpack(packed.data(), n, out.data(), source.size()));
 
-  // Every single flipped byte is caught (header, data or checksum).
-  int caught = 0;
+  // Every flipped byte is judged exactly as zlib's own reader judges it: refused by the header
+  // check, the decoder or the Adler-32 check, or accepted with zlib's output. Adler-32 lets a
+  // few rare patterns through (and flips in the padding bits after the last code are
+  // harmless), so nearly all, not all, are caught.
+  int passed = 0;
+  std::vector<uint8_t> z(source.size() + 1);
   for (uint32_t i = 0; i < n; ++i) {
     std::vector<uint8_t> bad = packed;
     bad[i] ^= 0x5A;
-    if (!BlockUnpack(bad.data(), n, out.data(), source.size())) ++caught;
+    uLongf zlen = static_cast<uLongf>(z.size());
+    bool zlibAccepts = uncompress(z.data(), &zlen, bad.data(), n) == Z_OK && zlen == source.size();
+    bool ours = BlockUnpack(bad.data(), n, out.data(), source.size());
+    ASSERT_EQ(ours, zlibAccepts) << "byte " << i;
+    if (ours) {
+      ++passed;
+      EXPECT_TRUE(std::equal(out.begin(), out.begin() + zlen, z.begin())) << "byte " << i;
+    }
   }
-  EXPECT_EQ(caught, static_cast<int>(n));
+  EXPECT_LE(passed, 8);
 
   // Bytes that are not a stream at all.
   std::vector<uint8_t> zeros(64, 0);
