@@ -1,0 +1,173 @@
+#pragma once
+// Writing into tiled stores as one step: either every tile a write needs can be committed, or
+// the write does nothing and reports false.
+//
+//   CTileCommitBatch  commits tiles for a write ahead of it and gives back what it committed
+//                     when one commit is refused (a commit never changes what a tile reads as,
+//                     so committing first and giving back leaves the store exactly as it was).
+//   WriteTilesAtomic  writes computed values over a rectangle, tile by tile: a tile left uniform
+//                     by the write only takes a new fill value; the others are committed first,
+//                     all of them before the first pixel changes.
+//
+// Used by the 8-bit store and by the row, transform and scaling routines of the 32-bit store.
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "raster/BlockImage.h"
+
+namespace tf {
+
+class CTileCommitBatch {
+ public:
+  explicit CTileCommitBatch(CBlockImage& store) : m_store(store) {}
+  CTileCommitBatch(const CTileCommitBatch&) = delete;
+  CTileCommitBatch& operator=(const CTileCommitBatch&) = delete;
+
+  // True when the tile is committed afterwards. After the first refusal every later call
+  // answers false without trying.
+  bool Commit(STileInfo& tile) {
+    if (tile.committed) return true;
+    if (m_failed) return false;
+    if (!m_store.CommitTile(tile)) {
+      m_failed = true;
+      return false;
+    }
+    try {
+      m_fresh.push_back(&tile);
+    } catch (const std::bad_alloc&) {
+      m_store.DecommitTile(tile);
+      m_failed = true;
+      return false;
+    }
+    return true;
+  }
+  bool Failed() const { return m_failed; }
+  // Decommits the tiles this batch committed (their fill values were never changed).
+  void Rollback() {
+    for (auto it = m_fresh.rbegin(); it != m_fresh.rend(); ++it) m_store.DecommitTile(**it);
+    m_fresh.clear();
+  }
+
+ private:
+  CBlockImage& m_store;
+  std::vector<STileInfo*> m_fresh;
+  bool m_failed = false;
+};
+
+namespace tilewrite {
+
+// Pixel type of a store with the given bytes per pixel.
+template <class Pixel>
+inline Pixel FillAsPixel(uint32_t fill) {
+  return static_cast<Pixel>(fill);
+}
+
+// What a write of the values of one piece does to an uncommitted tile.
+enum class Outcome { kNothing, kNewFill, kCommit };
+
+template <class Pixel>
+Outcome Decide(const STileInfo& tile, int32_t mask, const SRectWH& piece, const Pixel* values, int32_t stride,
+               Pixel& newFill) {
+  const Pixel fill = FillAsPixel<Pixel>(tile.fill);
+  const Pixel first = values[0];
+  bool allFill = true;
+  bool uniform = true;
+  for (int32_t j = 0; j < piece.height && (allFill || uniform); ++j) {
+    const Pixel* row = values + static_cast<std::ptrdiff_t>(j) * stride;
+    for (int32_t i = 0; i < piece.width; ++i) {
+      allFill &= row[i] == fill;
+      uniform &= row[i] == first;
+    }
+  }
+  if (allFill) return Outcome::kNothing;
+  const bool whole = (piece.left & mask) == 0 && (piece.top & mask) == 0 && piece.width == tile.clippedWidth &&
+                     piece.height == tile.clippedHeight;
+  if (whole && uniform) {
+    newFill = first;
+    return Outcome::kNewFill;
+  }
+  return Outcome::kCommit;
+}
+
+template <class Pixel>
+void WritePiece(const STileInfo& tile, int32_t mask, const SRectWH& piece, const Pixel* values, int32_t stride) {
+  const int32_t localX = piece.left & mask;
+  const int32_t localY = piece.top & mask;
+  for (int32_t j = 0; j < piece.height; ++j) {
+    Pixel* dest = reinterpret_cast<Pixel*>(tile.block) + static_cast<std::ptrdiff_t>(localY + j) * tile.tileWidth +
+                  localX;
+    const Pixel* row = values + static_cast<std::ptrdiff_t>(j) * stride;
+    for (int32_t i = 0; i < piece.width; ++i) dest[i] = row[i];
+  }
+}
+
+}  // namespace tilewrite
+
+// Writes values over rect (clipped to the store; false when nothing is left) as one step.
+// produce(const SRectWH& piece, Pixel* out, int32_t stride) writes the values of a piece (store
+// coordinates, never crossing a tile border) row by row; it is called up to twice per piece and
+// must give the same values both times (it may read the piece's own pixels: a piece is produced
+// before it is written). beforeWrite(const SRectWH& piece) runs just before a piece changes.
+// Pass 1 commits every tile that will hold varying values; when a commit is refused, the tiles
+// committed so far are given back and false is returned with the store unchanged. Pass 2 writes.
+// Pixel is uint8_t for 1-byte stores and uint32_t for 4-byte stores.
+template <class Pixel, class Producer, class BeforeWrite>
+bool WriteTilesAtomic(CBlockImage& store, SRectWH rect, Producer&& produce, BeforeWrite&& beforeWrite) {
+  if (!store.IsValid() || store.BytesPerPixel() != static_cast<int32_t>(sizeof(Pixel))) return false;
+  Pixel buffer[64 * 64];
+  if (store.TileWidth() * store.TileHeight() > 64 * 64) return false;
+  const int32_t stride = store.TileWidth();
+  const int32_t mask = store.TileMask();
+  const int32_t shift = store.TileShift();
+  CTileCommitBatch batch(store);
+  SRectWH first = rect;
+  if (!store.WalkRectWith(first, [&](const SRectWH& piece) {
+        if (batch.Failed()) return;
+        STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
+        if (tile == nullptr || tile->committed) return;
+        produce(piece, buffer, stride);
+        Pixel newFill{};
+        if (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill) == tilewrite::Outcome::kCommit)
+          batch.Commit(*tile);
+      }))
+    return false;
+  if (batch.Failed()) {
+    batch.Rollback();
+    return false;
+  }
+  bool allDone = true;
+  store.WalkRectWith(rect, [&](const SRectWH& piece) {
+    STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
+    if (tile == nullptr) return;
+    produce(piece, buffer, stride);
+    if (!tile->committed) {
+      Pixel newFill{};
+      switch (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill)) {
+        case tilewrite::Outcome::kNothing:
+          return;
+        case tilewrite::Outcome::kNewFill:
+          beforeWrite(piece);
+          tile->fill = static_cast<uint32_t>(newFill);
+          return;
+        case tilewrite::Outcome::kCommit:
+          // Only when the values changed since pass 1 (a source that is also the destination).
+          if (!store.CommitTile(*tile)) {
+            allDone = false;
+            return;
+          }
+          break;
+      }
+    }
+    beforeWrite(piece);
+    tilewrite::WritePiece(*tile, mask, piece, buffer, stride);
+  });
+  return allDone;
+}
+
+template <class Pixel, class Producer>
+bool WriteTilesAtomic(CBlockImage& store, const SRectWH& rect, Producer&& produce) {
+  return WriteTilesAtomic<Pixel>(store, rect, produce, [](const SRectWH&) {});
+}
+
+}  // namespace tf
