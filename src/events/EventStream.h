@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "events/EventPacket.h"
+#include "paint/Gradient.h"
 #include "platform/Clock.h"
 #include "platform/DWordMap.h"
+#include "raster/FlatImage.h"
 #include "raster/RingBuf.h"
 
 namespace tf {
@@ -169,8 +171,9 @@ class CEventMngr {
   uint32_t writeSpan(uint32_t pos, const void* data, uint32_t len);
   uint32_t readSpan(uint32_t pos, void* buffer, uint32_t len) const;
 
-  // Appends one packet at writePos without closing the step. Does nothing (true) unless
-  // recording. On failure writePos is restored, the stream marked broken, false returned.
+  // Appends one packet at writePos without closing the step: the header, the payload (at most
+  // blockSize bytes) and any trailing bytes. Does nothing (true) unless recording. On failure
+  // writePos is restored, the stream marked broken (warned once), false returned.
   bool appendPacket(uint8_t cls, uint8_t code, const void* payload, uint32_t payloadLen,
                     const void* trailing = nullptr, uint32_t trailingLen = 0);
   template <typename T>
@@ -232,6 +235,8 @@ class CEventMngr {
   CToneMngr* toneMngr = nullptr;
   CMapDD toneDict{10};
   CMapDD shapeDict{10};
+  // Last recorded gradient slots while recording, the played gradient while playing.
+  CColorSlotGroup slotGroup{16};
   uint8_t state = kEventIdle;
   uint8_t protectedStream = 0;
   uint8_t version = kStreamVersion;
@@ -259,6 +264,9 @@ class CEventMngr {
   uint8_t afterStep = 0;
   SPacketHeader lastPacket{};
   std::vector<uint8_t> colorRange;  // last class-0 code-136 payload, for the next colour mask
+  // Pictures of the last image state packets 128 and 129, for the next floor filter.
+  std::unique_ptr<TMTC> floorTexture;
+  std::unique_ptr<TMTC> wallTexture;
 
   // Snapshot bits by state code.
   bool isSnapshotValid(uint8_t code) const;
