@@ -491,9 +491,7 @@ bool RegWriteString(CRegistryKey& key, std::string_view name, std::string_view v
 
 CAppProfile::CAppProfile(CRegistry* registry) : registry_(registry) {}
 
-CRegistry& CAppProfile::Registry() const {
-  return registry_ ? *registry_ : CRegistry::Instance();
-}
+CRegistry& CAppProfile::Registry() const { return registry_ ? *registry_ : CRegistry::Instance(); }
 
 void CAppProfile::SetRegistry(CRegistry* registry) { registry_ = registry; }
 
@@ -583,24 +581,24 @@ bool CAppProfile::SaveAll() {
   return Registry().Save();
 }
 
-#define TF_SECTION_IO(Name, section, Visit)               \
-  bool CAppProfile::Load##Name() {                          \
-    CRegistryKey key(&Registry());                          \
-    if (!key.OpenKey("\\" + SectionPath(section), true)) {  \
-      return false;                                         \
-    }                                                       \
-    Loader loader(key);                                     \
-    Visit(*this, loader);                                   \
-    return true;                                            \
-  }                                                         \
-  bool CAppProfile::Save##Name() {                          \
-    CRegistryKey key(&Registry());                          \
-    if (!key.OpenKey("\\" + SectionPath(section), true)) {  \
-      return false;                                         \
-    }                                                       \
-    Saver saver(key);                                       \
-    Visit(*this, saver);                                    \
-    return true;                                            \
+#define TF_SECTION_IO(Name, section, Visit)                \
+  bool CAppProfile::Load##Name() {                         \
+    CRegistryKey key(&Registry());                         \
+    if (!key.OpenKey("\\" + SectionPath(section), true)) { \
+      return false;                                        \
+    }                                                      \
+    Loader loader(key);                                    \
+    Visit(*this, loader);                                  \
+    return true;                                           \
+  }                                                        \
+  bool CAppProfile::Save##Name() {                         \
+    CRegistryKey key(&Registry());                         \
+    if (!key.OpenKey("\\" + SectionPath(section), true)) { \
+      return false;                                        \
+    }                                                      \
+    Saver saver(key);                                      \
+    Visit(*this, saver);                                   \
+    return true;                                           \
   }
 
 TF_SECTION_IO(FileIO, kSectionFileIO, VisitFileIO)
@@ -647,9 +645,9 @@ bool CAppProfile::SaveWindow() {
   CRegistryKey key(&Registry());
   if (!key.OpenKey("\\" + SectionPath(kSectionWindow), true)) return false;
   static const char* const kRecordNames[] = {
-      "FloatForm%dPaneCount",  "FloatForm%dVisible",    "FloatForm%dX",
-      "FloatForm%dY",          "FloatForm%dWidth",      "FloatForm%dHeight",
-      "FloatPane%dParentForm", "FloatPane%dPaneIndex",  "FloatPane%dActiveView",
+      "FloatForm%dPaneCount",  "FloatForm%dVisible",   "FloatForm%dX",
+      "FloatForm%dY",          "FloatForm%dWidth",     "FloatForm%dHeight",
+      "FloatPane%dParentForm", "FloatPane%dPaneIndex", "FloatPane%dActiveView",
       "FloatPane%dViewCount",  "FloatPane%dCollapse"};
   for (int i = 0; i < kFloatFormMax; ++i) {
     for (const char* name : kRecordNames) key.DeleteValue(Indexed(name, i));

@@ -31,8 +31,8 @@ inline constexpr const char* kSectionFont = "font";
 
 // Registry prefixes of the ten dock views, in pane order ("OptionViewParentForm" and so on).
 inline constexpr const char* kDockViewNames[kDockViewCount] = {
-    "OptionView", "NavigatorView", "LoupeView",     "InfomationView", "ColorView",
-    "SwatchView", "BrushListView", "LayerView",     "MaskView",       "EventView"};
+    "OptionView", "NavigatorView", "LoupeView", "InfomationView", "ColorView",
+    "SwatchView", "BrushListView", "LayerView", "MaskView",       "EventView"};
 
 // One user preset of the new-document dialog (paper section: unit%d, dpi%d, w%d, h%d,
 // transparent%d).
@@ -159,18 +159,18 @@ class CAppProfile {
   SaveHook storeToolWindowLayout;
 
   // ---- environment facts (never stored) ----
-  int32_t userLocale = 0;      // locale id (0x411 Japanese, 0x412 Korean, 0x409 other)
-  int32_t ansiCodePage = 0;    // 932: strings of files and settings are code page 932
-  uint8_t UiLanguage = 0;      // 0 Japanese, 1 Korean, 2 other
+  int32_t userLocale = 0;    // locale id (0x411 Japanese, 0x412 Korean, 0x409 other)
+  int32_t ansiCodePage = 0;  // 932: strings of files and settings are code page 932
+  uint8_t UiLanguage = 0;    // 0 Japanese, 1 Korean, 2 other
   bool isNTFamily = false;
-  int32_t osVersion = 0;       // major x 100 + minor
+  int32_t osVersion = 0;  // major x 100 + minor
   double counterFrequency = 0;
   double processorSpeed = 0;
   int32_t monitorCount = 0;
   std::string sharedDataFolder;  // with a trailing '/'
   std::string programFolder;     // with a trailing '/'
   std::string programFileName;
-  std::string tempFolder;        // with a trailing '/'
+  std::string tempFolder;  // with a trailing '/'
 
   // ---- runtime only ----
   bool EnbLabelDrag = false;

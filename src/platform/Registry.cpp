@@ -68,7 +68,8 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>& parts) {
   size_t start = 0;
   while (true) {
     size_t end = path.find('\\', start);
-    std::string_view part = path.substr(start, end == std::string_view::npos ? path.npos : end - start);
+    std::string_view part =
+        path.substr(start, end == std::string_view::npos ? path.npos : end - start);
     if (!UsableKeyName(part)) return false;
     all.push_back(part);
     if (end == std::string_view::npos) break;
@@ -659,7 +660,8 @@ bool ReplaceFile(const std::string& folder, const std::string& target, const std
   name.push_back('\0');
   int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) {
-    DebugOutF("CRegistry: cannot create a temporary file in %s (errno %d)\n", folder.c_str(), errno);
+    DebugOutF("CRegistry: cannot create a temporary file in %s (errno %d)\n", folder.c_str(),
+              errno);
     return false;
   }
   bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
@@ -949,7 +951,6 @@ bool CRegistry::ReadDouble(std::string_view path, std::string_view name, double&
   value = DoubleOf(v->data);
   return true;
 }
-
 
 bool CRegistry::WriteDword(std::string_view path, std::string_view name, int32_t value) {
   try {

@@ -1,5 +1,3 @@
-#include "app/AppProfile.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppProfile.h"
 #include "platform/Registry.h"
 #include "platform/Screen.h"
 
@@ -150,10 +149,17 @@ std::vector<KeyCase> AllKeys() {
     k.push_back(Dbl("paper", Fmt("h%d", i), 200.25 + i));
     k.push_back(Dw("paper", Fmt("transparent%d", i), 1));
   }
-  for (auto [name, value] : std::vector<std::pair<const char*, int32_t>>{
-           {"mainWinX", 10}, {"mainWinY", 20}, {"mainWinW", 800}, {"mainWinH", 600},
-           {"mainWinMax", 0}, {"childWinMax", 1}, {"fontDlgX", 30}, {"fontDlgY", 40},
-           {"fontDlgW", 392}, {"fontDlgH", 290}, {"FloatFormCount", 2}}) {
+  for (auto [name, value] : std::vector<std::pair<const char*, int32_t>>{{"mainWinX", 10},
+                                                                         {"mainWinY", 20},
+                                                                         {"mainWinW", 800},
+                                                                         {"mainWinH", 600},
+                                                                         {"mainWinMax", 0},
+                                                                         {"childWinMax", 1},
+                                                                         {"fontDlgX", 30},
+                                                                         {"fontDlgY", 40},
+                                                                         {"fontDlgW", 392},
+                                                                         {"fontDlgH", 290},
+                                                                         {"FloatFormCount", 2}}) {
     k.push_back(Dw(wn, name, value));
   }
   // Two float forms with two and one columns: column records 0, 1 and 2.
@@ -174,9 +180,11 @@ std::vector<KeyCase> AllKeys() {
       k.push_back(Dw(wn, Fmt("FloatPane%dCollapse", pane), 1));
     }
   }
-  for (auto [name, value] : std::vector<std::pair<const char*, int32_t>>{
-           {"ToolFormVisible", 0}, {"ToolFormX", 5}, {"ToolFormY", 6}, {"ToolFormWidth", 200},
-           {"ToolFormHeight", 500}}) {
+  for (auto [name, value] : std::vector<std::pair<const char*, int32_t>>{{"ToolFormVisible", 0},
+                                                                         {"ToolFormX", 5},
+                                                                         {"ToolFormY", 6},
+                                                                         {"ToolFormWidth", 200},
+                                                                         {"ToolFormHeight", 500}}) {
     k.push_back(Dw(wn, name, value));
   }
   for (int i = 0; i < kDockViewCount; ++i) {
@@ -191,13 +199,13 @@ std::vector<KeyCase> AllKeys() {
   int32_t n = 0;
   for (const char* name :
        {"NavigatorContains", "PreviewCounterRotate", "OptionListDblClick", "ColorSampler",
-        "SwathListType", "BrushListType", "LayerListType", "MaskListType", "EventCapacity",
-        "LoupeMagnification", "LoupeCenter", "LoupeStroking", "PopBrushListWidth",
-        "PopBrushListHeight", "PopPenNibListWidth", "PopPenNibListHeight", "PopGradListWidth",
-        "PopGradListHeight", "PopToneListWidth", "PopToneListHeight", "PopBrushListType",
-        "PopPenNibListType", "PopGradListType", "PopToneListType", "PopGradPrevType",
-        "PopTonePrevType", "EdtBrushListType", "EdtPenNibListType", "EdtGradListType",
-        "EdtToneListType"}) {
+        "SwathListType",     "BrushListType",        "LayerListType",      "MaskListType",
+        "EventCapacity",     "LoupeMagnification",   "LoupeCenter",        "LoupeStroking",
+        "PopBrushListWidth", "PopBrushListHeight",   "PopPenNibListWidth", "PopPenNibListHeight",
+        "PopGradListWidth",  "PopGradListHeight",    "PopToneListWidth",   "PopToneListHeight",
+        "PopBrushListType",  "PopPenNibListType",    "PopGradListType",    "PopToneListType",
+        "PopGradPrevType",   "PopTonePrevType",      "EdtBrushListType",   "EdtPenNibListType",
+        "EdtGradListType",   "EdtToneListType"}) {
     std::string s = name;
     int32_t value = 300 + n++;
     if (s == "PreviewCounterRotate" || s == "OptionListDblClick") value = 1;
@@ -210,11 +218,11 @@ std::vector<KeyCase> AllKeys() {
     k.push_back(Dw(wn, s, value));
   }
   const char* ft = "font";
-  for (KeyCase c : {Str(ft, "face", "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"),
-                    Dw(ft, "point", 12), Dw(ft, "charset", 128), Dw(ft, "italic", 1),
-                    Dw(ft, "bold", 1), Dw(ft, "vertical", 1), Dw(ft, "underline", 1),
-                    Dw(ft, "strikeout", 1), Dw(ft, "spacing", -3), Dw(ft, "leading", 5),
-                    Dw(ft, "useFont", 0), Dw(ft, "usePreview", 0)}) {
+  for (KeyCase c :
+       {Str(ft, "face", "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"), Dw(ft, "point", 12),
+        Dw(ft, "charset", 128), Dw(ft, "italic", 1), Dw(ft, "bold", 1), Dw(ft, "vertical", 1),
+        Dw(ft, "underline", 1), Dw(ft, "strikeout", 1), Dw(ft, "spacing", -3), Dw(ft, "leading", 5),
+        Dw(ft, "useFont", 0), Dw(ft, "usePreview", 0)}) {
     k.push_back(c);
   }
   return k;
@@ -484,7 +492,7 @@ TEST_F(AppProfileTest, FirstStartRunsWithDefaultsAndCreatesEverySection) {
   ASSERT_TRUE(written.Load());
   std::map<std::string, size_t> count;
   for (const KeyCase& c : AllKeys()) ++count[c.section];
-  count["fileIO"] += 1;  // appPath
+  count["fileIO"] += 1;              // appPath
   count["window"] -= 2 * 6 + 3 * 5;  // no float-form records: only FloatFormCount
   for (const auto& [section, n] : count) {
     EXPECT_EQ(written.ValueNames(CAppProfile::SectionPath(section)).size(), n) << section;
@@ -725,15 +733,15 @@ TEST_F(AppProfileTest, SetToolOpacityStoresByToolKind) {
     float CAppProfile::*field;
   };
   const std::vector<Case> cases = {
-      {0, &CAppProfile::opaquePaint},    {4, &CAppProfile::opaqueSeedFill},
-      {10, &CAppProfile::opaqueDraw},    {11, &CAppProfile::opaqueAreaFill},
-      {13, &CAppProfile::opaqueAreaFill}, {12, &CAppProfile::opaqueLine},
-      {14, &CAppProfile::opaqueFont},    {19, &CAppProfile::opaqueGradate},
+      {0, &CAppProfile::opaquePaint},        {4, &CAppProfile::opaqueSeedFill},
+      {10, &CAppProfile::opaqueDraw},        {11, &CAppProfile::opaqueAreaFill},
+      {13, &CAppProfile::opaqueAreaFill},    {12, &CAppProfile::opaqueLine},
+      {14, &CAppProfile::opaqueFont},        {19, &CAppProfile::opaqueGradate},
       {0x80 | 12, &CAppProfile::opaqueLine},  // top bit ignored
   };
   const std::vector<float CAppProfile::*> all = {
-      &CAppProfile::opaquePaint, &CAppProfile::opaqueAreaFill, &CAppProfile::opaqueSeedFill,
-      &CAppProfile::opaqueGradate, &CAppProfile::opaqueDraw, &CAppProfile::opaqueLine,
+      &CAppProfile::opaquePaint,   &CAppProfile::opaqueAreaFill, &CAppProfile::opaqueSeedFill,
+      &CAppProfile::opaqueGradate, &CAppProfile::opaqueDraw,     &CAppProfile::opaqueLine,
       &CAppProfile::opaqueFont};
   for (const Case& c : cases) {
     CAppProfile p;

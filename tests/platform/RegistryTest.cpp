@@ -1,5 +1,3 @@
-#include "platform/Registry.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +11,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/Registry.h"
 
 namespace tf {
 namespace {
@@ -120,7 +120,8 @@ TEST_F(RegistryTest, EveryKindOfValueRoundTripsThroughTheFileByteExact) {
       {"empty string", "e", RegValueKind::kString, 0, ""},
       {"plain", "loadPath", RegValueKind::kString, 0, "/home/user/pictures/"},
       {"quotes and escapes", "q", RegValueKind::kString, 0, "a\"b\\c\\x41;[x]%20"},
-      {"code page 932", "face", RegValueKind::kString, 0, "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"},
+      {"code page 932", "face", RegValueKind::kString, 0,
+       "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"},
       {"every byte", "bytes", RegValueKind::kString, 0, AllBytesButZero()},
       {"empty binary", "bin0", RegValueKind::kBinary, 0, ""},
       {"double", "opaquePaint", RegValueKind::kBinary, 0, DoubleBytes(0.625)},
@@ -256,8 +257,9 @@ TEST_F(RegistryTest, NamesCompareWithoutCaseExceptInsideDoubleByteCharacters) {
 TEST_F(RegistryTest, OnlyTheProgramsKeyCanExist) {
   CRegistry store(folder_);
   for (const std::string& path :
-       {std::string(""), std::string("\\"), std::string("Software"), std::string("Software\\Quillmarsh"),
-        std::string("Software\\Other\\Tintaframe4 Plus"), kRoot + "\\\\gap", kRoot + "\\" + std::string(256, 'k'),
+       {std::string(""), std::string("\\"), std::string("Software"),
+        std::string("Software\\Quillmarsh"), std::string("Software\\Other\\Tintaframe4 Plus"),
+        kRoot + "\\\\gap", kRoot + "\\" + std::string(256, 'k'),
         std::string("Software\\Quillmarsh\\Tintaframe4 Plus2")}) {
     EXPECT_FALSE(store.CreateKey(path)) << path;
     EXPECT_FALSE(store.KeyExists(path)) << path;
@@ -343,7 +345,9 @@ TEST_F(RegistryTest, DamagedFileIsKeptAsideAndReadsAsEmpty) {
   const std::vector<DamagedCase> cases = {
       {"no header", "[Software\\Quillmarsh\\Tintaframe4 Plus]\n"},
       {"other header", "TF4REG 2\n"},
-      {"garbage", std::string("\x7f" "ELF\x01\x02", 6)},
+      {"garbage", std::string("\x7f"
+                              "ELF\x01\x02",
+                              6)},
       {"zero byte", good + std::string("\"a\"=dword:1\0\n", 13)},
       {"value before key", "TF4REG 1\n\"a\"=dword:1\n"},
       {"key outside", "TF4REG 1\n[Software\\Other]\n"},
