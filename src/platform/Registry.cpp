@@ -75,7 +75,7 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>& parts) {
     if (end == std::string_view::npos) break;
     start = end + 1;
   }
-  if (all.size() < 3) return false;
+  if (all.size() < 3 || all.size() > 3 + kRegMaxDepth) return false;
   for (size_t i = 0; i < 3; ++i) {
     if (!SameName(all[i], kRootParts[i])) return false;
   }
@@ -498,7 +498,7 @@ bool Parse(std::string_view text, RegKeyNode& root) {
         if (q == std::string_view::npos) break;
         p = q + 1;
       }
-      if (parts.size() < 3) return false;
+      if (parts.size() < 3 || parts.size() > 3 + kRegMaxDepth) return false;
       for (size_t i = 0; i < 3; ++i) {
         if (!SameName(parts[i], kRootParts[i])) return false;
       }

@@ -40,6 +40,8 @@ enum class RegValueKind : uint8_t {
 // Limits of names (bytes); longer names are refused.
 inline constexpr size_t kRegMaxKeyName = 255;
 inline constexpr size_t kRegMaxValueName = 16383;
+// Deepest key below the program's key; deeper paths are refused.
+inline constexpr size_t kRegMaxDepth = 64;
 
 class CRegistry {
  public:

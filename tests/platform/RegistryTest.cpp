@@ -29,6 +29,12 @@ std::string ReadFileText(const std::string& path) {
   return s.str();
 }
 
+std::string Repeat(const std::string& part, int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += part;
+  return out;
+}
+
 void WriteFileText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
@@ -268,6 +274,8 @@ TEST_F(RegistryTest, OnlyTheProgramsKeyCanExist) {
   EXPECT_TRUE(store.KeyExists(kRoot));
   EXPECT_FALSE(store.DeleteKey(kRoot));  // the root stays
   EXPECT_TRUE(store.CreateKey(kRoot + "\\" + std::string(255, 'k')));
+  EXPECT_TRUE(store.CreateKey(kRoot + Repeat("\\d", 64)));
+  EXPECT_FALSE(store.CreateKey(kRoot + Repeat("\\d", 65)));
   EXPECT_FALSE(store.WriteDword(kRoot, std::string("a\0b", 3), 1));
   EXPECT_FALSE(store.WriteDword(kRoot, std::string(kRegMaxValueName + 1, 'n'), 1));
   EXPECT_FALSE(store.WriteDword(kRoot + "\\missing", "x", 1));
@@ -364,6 +372,7 @@ TEST_F(RegistryTest, DamagedFileIsKeptAsideAndReadsAsEmpty) {
       {"odd hex", good + "\"a\"=binary:abc\n"},
       {"trailing junk", good + "\"a\"=dword:1 2\n"},
       {"truncated line", good + "\"a\"=dwo"},
+      {"too deep", "TF4REG 1\n[Software\\Quillmarsh\\Tintaframe4 Plus" + Repeat("\\k", 65) + "]\n"},
   };
   for (const DamagedCase& c : cases) {
     SCOPED_TRACE(c.label);
