@@ -1,0 +1,310 @@
+// The 32-bit tiled store: construction, tile views, content rectangles, pixel access and
+// compaction. Rectangle operations and copies are in BlockVMTCOps.cpp.
+#include "raster/BlockVMTC.h"
+
+#include <new>
+
+#include "raster/ColorMath.h"
+
+namespace tf {
+
+// ---------------------------------------------------------------------------------------------
+// TVMTC
+
+TVMTC::TVMTC() {
+  InitFields();
+  m_ownsBlock = false;
+  m_ownsRows = false;
+}
+
+TVMTC::~TVMTC() { TVMTC::FreeImage(); }
+
+bool TVMTC::Create(STileInfo& tile, int32_t* rowTable) {
+  InitFields();
+  m_ownsBlock = false;
+  m_ownsRows = false;
+  m_view = {tile.tileWidth, tile.tileHeight, tile.block, rowTable};
+  m_tile = &tile;
+  return tile.block != nullptr && rowTable != nullptr;
+}
+
+void TVMTC::FreeImage() { m_view = {0, 0, nullptr, nullptr}; }
+
+bool TVMTC::Resize(int32_t /*width*/, int32_t /*height*/) { return false; }
+
+int32_t TVMTC::GetImageSize() const { return m_tile ? m_tile->byteSize : 0; }
+
+// ---------------------------------------------------------------------------------------------
+// Region lists
+
+void RegionListClear(SRegionList& list) {
+  list.count = 0;
+  for (TRect& r : list.rects) r = {0, 0, 0, 0};
+}
+
+void RegionListInit(SRegionList& list, const SSize& size) {
+  RegionListClear(list);
+  list.size = size;
+}
+
+int32_t RegionListFindTouching(const SRegionList& list, const TRect& rect) {
+  for (int32_t i = 0; i < list.count; ++i)
+    if (BoundsGapSq(list.rects[i], rect) == 0) return i;
+  return -1;
+}
+
+int32_t RegionListFindNearest(const SRegionList& list, const TRect& rect) {
+  int32_t best = -1;
+  int64_t bestGap = 0, bestArea = 0;
+  for (int32_t i = 0; i < list.count; ++i) {
+    const int64_t gap = BoundsGapSq(list.rects[i], rect);
+    const int64_t area = BoundsArea(list.rects[i]);
+    if (best < 0 || gap < bestGap || (gap == bestGap && area < bestArea)) {
+      best = i;
+      bestGap = gap;
+      bestArea = area;
+    }
+  }
+  return best;
+}
+
+bool RegionListMergeAt(SRegionList& list, int32_t index) {
+  for (int32_t j = index + 1; j < list.count; ++j) {
+    if (BoundsGapSq(list.rects[index], list.rects[j]) != 0) continue;
+    UnionBounds(list.rects[index], list.rects[j]);
+    for (int32_t k = j; k + 1 < list.count; ++k) list.rects[k] = list.rects[k + 1];
+    --list.count;
+    list.rects[list.count] = {0, 0, 0, 0};
+    return true;
+  }
+  return false;
+}
+
+bool RegionListMergeAll(SRegionList& list) {
+  if (list.count < 2) return false;
+  for (int32_t i = 0; i + 1 < list.count; ++i)
+    if (RegionListMergeAt(list, i)) return true;
+  return false;
+}
+
+bool RegionListMergeInto(SRegionList& list, int32_t index, const TRect& rect) {
+  if (index == -1) {
+    index = RegionListFindNearest(list, rect);
+    if (index < 0) {
+      list.rects[0] = rect;
+      list.count = 1;
+      return true;
+    }
+  }
+  if (index < 0 || index >= list.count) return false;
+  UnionBounds(list.rects[index], rect);
+  while (RegionListMergeAll(list)) {
+  }
+  return true;
+}
+
+bool RegionListAdd(SRegionList& list, const TRect& rect) {
+  TRect r = rect;
+  if (!ClipBoundsToSize(r, list.size)) return false;
+  const int32_t touching = RegionListFindTouching(list, r);
+  if (touching >= 0) return RegionListMergeInto(list, touching, r);
+  if (list.count < 4) {
+    list.rects[list.count++] = r;
+    return true;
+  }
+  return RegionListMergeInto(list, -1, r);
+}
+
+bool ContentRectPiece(const CBlockVMTC& store, int32_t index, TPoint& destPoint, SRectWH& sourceRect) {
+  const SRegionList& list = store.ContentRects();
+  if (index < 0 || index >= list.count) return false;
+  TRect bounds;
+  RectToBounds(sourceRect, bounds);
+  if (!IntersectBounds(bounds, list.rects[index])) return false;
+  destPoint.x = AddSat(destPoint.x, int64_t{bounds.left} - sourceRect.left);
+  destPoint.y = AddSat(destPoint.y, int64_t{bounds.top} - sourceRect.top);
+  BoundsToRect(bounds, sourceRect);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+CBlockVMTC::CBlockVMTC() {
+  DynArrayInit(m_rowTable);
+  RegionListInit(m_content, SSize{0, 0});
+}
+
+CBlockVMTC::CBlockVMTC(int32_t width, int32_t height) : CBlockVMTC() { Create(width, height); }
+
+CBlockVMTC::CBlockVMTC(const CBlockVMTC& source) : CBlockVMTC() { CreateCopy(source); }
+
+CBlockVMTC::~CBlockVMTC() {
+  FreeAll();
+  DynArrayFree(m_rowTable);
+  RegionListClear(m_content);
+}
+
+bool CBlockVMTC::Create(int32_t width, int32_t height) {
+  FreeAll();
+  SetTileGeometry();
+  InitGeometry(width, height, 4);
+  m_defaultFill = kDefaultFill;
+  ResetContentRects();
+  if (!DynArrayAlloc(m_rowTable, 4, m_tileHeight)) return false;
+  int32_t* rows = static_cast<int32_t*>(m_rowTable.data);
+  for (int32_t i = 0; i < m_tileHeight; ++i) rows[i] = i * m_tileWidth * 4;
+  m_valid = Allocate();
+  return IsValid();
+}
+
+bool CBlockVMTC::CreateCopy(const CBlockVMTC& source) {
+  if (!Create(source.Width(), source.Height())) return false;
+  return Assign(source);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Slots
+
+bool CBlockVMTC::IsValid() const { return CBlockImage::IsValid() && DynArrayAssigned(m_rowTable); }
+
+bool CBlockVMTC::CommitTile(STileInfo& tile) {
+  if (tile.committed) return true;
+  if (!CBlockImage::CommitTile(tile)) return false;
+  // Fresh memory reads as zero, so a zero fill needs no writing.
+  if (tile.fill != 0) FillTileMemory(tile, tile.fill);
+  AddTileToContent(tile);
+  return true;
+}
+
+bool CBlockVMTC::MakeTileView(STileInfo& tile) {
+  if (tile.view) return true;
+  tile.fill = m_defaultFill;
+  TVMTC* view = new (std::nothrow) TVMTC();
+  if (!view) return false;
+  tile.view = view;
+  return view->Create(tile, static_cast<int32_t*>(m_rowTable.data));
+}
+
+STileInfo* CBlockVMTC::TileAt(int32_t x, int32_t y, bool commit) {
+  if (x < 0 || y < 0) return nullptr;
+  return GetTile(x >> 5, y >> 5, commit);
+}
+
+uint8_t* CBlockVMTC::PixelPtr(int32_t x, int32_t y, bool commit) {
+  STileInfo* tile = TileAt(x, y, commit);
+  if (!tile || !tile->committed) return nullptr;
+  return tile->block + ((y & 31) * 32 + (x & 31)) * 4;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Content rectangles
+
+void CBlockVMTC::ResetContentRects() { RegionListInit(m_content, m_size); }
+
+bool CBlockVMTC::AddTileToContent(const STileInfo& tile) {
+  if (!tile.committed && (tile.fill >> 24) == 0) return false;
+  const TRect rect{tile.pixelX, tile.pixelY, tile.pixelX + tile.clippedWidth, tile.pixelY + tile.clippedHeight};
+  return RegionListAdd(m_content, rect);
+}
+
+int32_t CBlockVMTC::UpdateContentRects() {
+  ResetContentRects();
+  const STileInfo* tiles = Tiles();
+  const int32_t count = TileCount();
+  for (int32_t i = 0; i < count; ++i) {
+    const STileInfo& t = tiles[i];
+    if (!t.committed && (t.fill >> 24) == 0) continue;
+    // A tile inside the rectangle last grown needs no merging work.
+    const TRect& last = m_content.rects[m_content.count > 0 ? m_content.count - 1 : 0];
+    if (m_content.count > 0 && t.pixelX >= last.left && t.pixelY >= last.top &&
+        t.pixelX + t.clippedWidth <= last.right && t.pixelY + t.clippedHeight <= last.bottom)
+      continue;
+    AddTileToContent(t);
+  }
+  return m_content.count;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pixel access
+
+uint32_t CBlockVMTC::GetPixel(int32_t x, int32_t y) const {
+  if (!PointInGrid(x, y)) return 0;
+  const STileInfo* tile = GetTile(x >> 5, y >> 5);
+  if (!tile) return 0;
+  if (!tile->committed) return tile->fill;
+  return *reinterpret_cast<const uint32_t*>(tile->block + ((y & 31) * 32 + (x & 31)) * 4);
+}
+
+uint32_t CBlockVMTC::GetPixelClamped(int32_t x, int32_t y) const {
+  TPoint p{x, y};
+  ClampPointToImage(p, m_size);
+  return GetPixel(p.x, p.y);
+}
+
+uint32_t CBlockVMTC::GetPixelOrDefault(int32_t x, int32_t y) const {
+  if (!PointInSize(x, y, m_size.width, m_size.height)) return m_defaultFill;
+  return GetPixel(x, y);
+}
+
+int32_t CBlockVMTC::GetLuminance(int32_t x, int32_t y) const {
+  const uint32_t pixel = GetPixel(x, y);
+  return PixelLuminance(&pixel);
+}
+
+bool CBlockVMTC::SetPixel(int32_t x, int32_t y, uint32_t value) {
+  uint32_t* p = WritePtr(x, y);
+  if (!p) return false;
+  *p = value;
+  return true;
+}
+
+uint32_t* CBlockVMTC::WritePtr(int32_t x, int32_t y) { return reinterpret_cast<uint32_t*>(PixelPtr(x, y, true)); }
+
+uint32_t* CBlockVMTC::WritePtrClamped(int32_t x, int32_t y) {
+  TPoint p{x, y};
+  ClampPointToImage(p, m_size);
+  return WritePtr(p.x, p.y);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Compaction
+
+namespace {
+
+// Whether all 1024 pixels of a tile equal the first; stops at the first row that differs.
+bool TileIsUniform(const uint32_t* p, int32_t count) {
+  const uint32_t first = p[0];
+  for (int32_t start = 0; start < count; start += 32) {
+    uint32_t diff = 0;
+    const int32_t end = std::min(start + 32, count);
+    for (int32_t i = start; i < end; ++i) diff |= p[i] ^ first;
+    if (diff != 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t CBlockVMTC::Compact() {
+  int32_t released = 0;
+  STileInfo* tiles = Tiles();
+  const int32_t count = TileCount();
+  for (int32_t i = 0; i < count; ++i) {
+    STileInfo& t = tiles[i];
+    if (!t.committed) continue;
+    const uint32_t* p = reinterpret_cast<const uint32_t*>(t.block);
+    if (!TileIsUniform(p, t.byteSize / 4)) continue;
+    const uint32_t value = p[0];
+    const uint32_t oldFill = t.fill;
+    t.fill = value;
+    if (DecommitTile(t))
+      ++released;
+    else
+      t.fill = oldFill;
+  }
+  UpdateContentRects();
+  return released;
+}
+
+}  // namespace tf

@@ -1,0 +1,295 @@
+// The 32-bit tiled store: walker wrappers, rectangle operations, copies to and from flat images
+// and the combinations of two stores.
+#include <cstring>
+
+#include "raster/BlockVMTC.h"
+#include "raster/RegionOps.h"
+
+namespace tf {
+
+namespace {
+
+// Chooses the loop for a pixel operation once per call: the standard operations are inlined,
+// any other is called through its pointer.
+template <class Body>
+bool WithPixelOp(PixelOp op, Body&& body) {
+  if (op == &BlendColor) return body(PixelOpFn<BlendColor>{});
+  if (op == &SetPixelOp) return body(PixelOpFn<SetPixelOp>{});
+  if (op == &MultiplyOp) return body(PixelOpFn<MultiplyOp>{});
+  if (op == &AddOp) return body(PixelOpFn<AddOp>{});
+  if (op == &SubtractOp) return body(PixelOpFn<SubtractOp>{});
+  if (op == &BlendColorFast) return body(PixelOpFn<BlendColorFast>{});
+  return body(op);
+}
+
+struct CompositeWithOps {
+  const SCompositeOps* ops;
+  void operator()(uint32_t* pixel, uint32_t source, int32_t opacity) const {
+    CompositePixel(pixel, source, opacity, *ops);
+  }
+};
+
+// A uniform operation over a rectangle: a whole uncommitted tile changes only its fill
+// (onFill(fill)); any other piece commits its tile and runs onPixels(view, tile-local rect).
+template <class OnFill, class OnPixels>
+bool UniformPieces(CBlockVMTC& store, SRectWH& rect, OnFill onFill, OnPixels onPixels) {
+  bool allDone = true;
+  const bool walked = store.WalkRectWith(rect, [&](const SRectWH& piece) {
+    STileInfo* tile = store.GetTile(piece.left >> 5, piece.top >> 5, false);
+    if (!tile->committed && TileRectIsWhole(*tile, piece)) {
+      onFill(tile->fill);
+      return;
+    }
+    if (!store.CommitTile(*tile)) {
+      allDone = false;
+      return;
+    }
+    SRectWH local{piece.left & 31, piece.top & 31, piece.width, piece.height};
+    onPixels(*store.TileView(*tile), local);
+  });
+  store.UpdateContentRects();
+  return walked && allDone;
+}
+
+// Commits a tile whose pixels are all about to be overwritten: an inner tile skips the fill.
+bool CommitForOverwrite(CBlockVMTC& store, STileInfo& tile, const SRectWH& piece) {
+  if (tile.committed) return true;
+  if (TileRectIsWhole(tile, piece) && tile.clippedWidth == 32 && tile.clippedHeight == 32)
+    return store.CBlockImage::CommitTile(tile);
+  return store.CommitTile(tile);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Walker wrappers
+
+bool CBlockVMTC::WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra) {
+  const bool result = CBlockImage::WalkRect(rect, value, routine, extra);
+  UpdateContentRects();
+  return result;
+}
+
+bool CBlockVMTC::WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
+                               intptr_t b, WalkFromImageRoutine routine) {
+  const bool result = CBlockImage::WalkFromImage(image, destPoint, sourceRect, a, b, routine);
+  UpdateContentRects();
+  return result;
+}
+
+bool CBlockVMTC::WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
+                               intptr_t b, WalkFromBlockRoutine routine) {
+  const bool result = CBlockImage::WalkFromBlock(source, destPoint, sourceRect, a, b, routine);
+  UpdateContentRects();
+  return result;
+}
+
+bool CBlockVMTC::Assign(const CBlockVMTC& source) {
+  const bool result = CopyAllTiles(source);
+  UpdateContentRects();
+  return result;
+}
+
+bool CBlockVMTC::CopyTilesFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect) {
+  const bool result = CopyTilesRect(source, destPoint, sourceRect);
+  UpdateContentRects();
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rectangle operations
+
+bool CBlockVMTC::XorRect(SRectWH& rect, uint32_t value) {
+  return UniformPieces(
+      *this, rect, [value](uint32_t& fill) { fill ^= value; },
+      [value](TVMTC& view, SRectWH& local) { view.XorRect(local, value); });
+}
+
+bool CBlockVMTC::XorAll(uint32_t value) {
+  SRectWH rect{0, 0, m_size.width, m_size.height};
+  return XorRect(rect, value);
+}
+
+bool CBlockVMTC::MaskedFillRect(SRectWH& rect, uint32_t mask, uint32_t value) {
+  const uint32_t masked = value & mask;
+  if (mask == 0xFFFFFFFFu) return FillRect(rect, value);
+  return UniformPieces(
+      *this, rect, [mask, masked](uint32_t& fill) { fill = masked | (fill & ~mask); },
+      [mask, masked](TVMTC& view, SRectWH& local) { view.MaskedFillRect(local, mask, masked); });
+}
+
+bool CBlockVMTC::FillRect(SRectWH& rect, uint32_t value) {
+  return UniformPieces(
+      *this, rect, [value](uint32_t& fill) { fill = value; },
+      [value](TVMTC& view, SRectWH& local) { view.FillRectRaw(local, value); });
+}
+
+bool CBlockVMTC::SetColorRect(SRectWH& rect, uint32_t colour) { return MaskedFillRect(rect, 0x00FFFFFFu, colour); }
+
+bool CBlockVMTC::SetColorAll(uint32_t colour) {
+  SRectWH rect{0, 0, m_size.width, m_size.height};
+  return SetColorRect(rect, colour);
+}
+
+bool CBlockVMTC::SetAlphaRect(SRectWH& rect, uint8_t alpha) {
+  return MaskedFillRect(rect, 0xFF000000u, uint32_t{alpha} << 24);
+}
+
+bool CBlockVMTC::SetAlphaAll(uint8_t alpha) {
+  SRectWH rect{0, 0, m_size.width, m_size.height};
+  return SetAlphaRect(rect, alpha);
+}
+
+bool CBlockVMTC::FillAll(uint32_t value) {
+  if (!IsValid()) return false;
+  STileInfo* tiles = Tiles();
+  const int32_t count = TileCount();
+  for (int32_t i = 0; i < count; ++i) {
+    STileInfo& t = tiles[i];
+    if (t.committed) FillTileMemory(t, value);
+    t.fill = value;
+  }
+  UpdateContentRects();
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Between the store and flat images
+
+bool CBlockVMTC::CopyToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t opacity,
+                             bool skipTransparentFill) const {
+  return ToImagePieces(
+      image, destPoint, sourceRect,
+      [&](const TVMTC& view, SRectWH& local, TPoint& point) {
+        if (opacity == 255)
+          image.CopyFromRaw(view, point, local);  // the walker has clipped both sides
+        else
+          view.DrawRectTo(image, point, local, opacity);
+      },
+      [&](SRectWH& area, uint32_t fill) {
+        if (skipTransparentFill && (fill >> 24) == 0) return;
+        image.FillRectRaw(area, fill);
+      });
+}
+
+bool CBlockVMTC::CopyAllToImage(TMTC& image, int32_t x, int32_t y, int32_t opacity,
+                                bool skipTransparentFill) const {
+  TPoint point{x, y};
+  SRectWH rect{0, 0, m_size.width, m_size.height};
+  return CopyToImage(image, point, rect, opacity, skipTransparentFill);
+}
+
+bool CBlockVMTC::CopyFromImage(const TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t opacity) {
+  if (!image.IsValid()) return false;
+  bool allDone = true;
+  const bool walked =
+      WalkFromImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+        STileInfo* tile = GetTile(dp.x >> 5, dp.y >> 5, false);
+        const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
+        const bool committed =
+            opacity == 255 ? CommitForOverwrite(*this, *tile, destPiece) : CommitTile(*tile);
+        if (!committed) {
+          allDone = false;
+          return;
+        }
+        TVMTC& view = *TileView(*tile);
+        TPoint local{dp.x & 31, dp.y & 31};
+        if (opacity == 255) {
+          view.CopyFromRaw(image, local, sp);
+        } else {
+          SRectWH rect = sp;
+          image.DrawRectTo(view, local, rect, opacity);
+        }
+      });
+  UpdateContentRects();
+  return walked && allDone;
+}
+
+bool CBlockVMTC::CopyAllFromImage(const TMTC& image, int32_t x, int32_t y, int32_t opacity) {
+  TPoint point{x, y};
+  SRectWH rect{0, 0, image.Width(), image.Height()};
+  return CopyFromImage(image, point, rect, opacity);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Between two stores
+
+bool CBlockVMTC::CopyFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect) {
+  if (&source == this) {
+    // Pieces would read what earlier pieces wrote: copy from a snapshot.
+    CBlockVMTC snapshot(source);
+    if (!snapshot.IsValid()) return false;
+    return CopyFrom(snapshot, destPoint, sourceRect);
+  }
+  bool allDone = true;
+  const bool walked = WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+    const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
+    STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
+    const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
+    if (!s->committed && !d->committed && TileRectIsWhole(*d, destPiece)) {
+      d->fill = s->fill;
+      return;
+    }
+    if (!CommitForOverwrite(*this, *d, destPiece)) {
+      allDone = false;
+      return;
+    }
+    TVMTC& dv = *TileView(*d);
+    if (s->committed) {
+      const TPoint local{dp.x & 31, dp.y & 31};
+      const SRectWH sr{sp.left & 31, sp.top & 31, sp.width, sp.height};
+      dv.CopyFromRaw(*source.TileView(*s), local, sr);
+    } else {
+      const SRectWH dr{dp.x & 31, dp.y & 31, sp.width, sp.height};
+      dv.FillRectRaw(dr, s->fill);
+    }
+  });
+  UpdateContentRects();
+  return walked && allDone;
+}
+
+bool CBlockVMTC::CopyAllFrom(const CBlockVMTC& source) {
+  TPoint point{0, 0};
+  SRectWH rect{0, 0, source.Width(), source.Height()};
+  return CopyFrom(source, point, rect);
+}
+
+bool CBlockVMTC::CombineFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
+                             int32_t alphaScale, int32_t value, PixelOp op) {
+  if (op == nullptr) return false;
+  if (&source == this) {
+    CBlockVMTC snapshot(source);
+    if (!snapshot.IsValid()) return false;
+    return CombineFrom(snapshot, destPoint, sourceRect, alphaScale, value, op);
+  }
+  return WithPixelOp(op, [&](auto fn) {
+    return CombineFromWith(source, destPoint, sourceRect, alphaScale, value, fn);
+  });
+}
+
+bool CBlockVMTC::CompositeFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
+                               int32_t alphaScale, int32_t opacity, const SCompositeOps& ops) {
+  if (ops.destination == nullptr || ops.source == nullptr) return false;
+  if (&source == this) {
+    CBlockVMTC snapshot(source);
+    if (!snapshot.IsValid()) return false;
+    return CompositeFrom(snapshot, destPoint, sourceRect, alphaScale, opacity, ops);
+  }
+  return CompositeFromWith(source, destPoint, sourceRect, alphaScale, opacity, CompositeWithOps{&ops});
+}
+
+bool CBlockVMTC::CombineToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                                int32_t value, PixelOp op) const {
+  if (op == nullptr) return false;
+  return WithPixelOp(op, [&](auto fn) {
+    return CombineToImageWith(image, destPoint, sourceRect, alphaScale, value, fn);
+  });
+}
+
+bool CBlockVMTC::CompositeToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                                  int32_t opacity, const SCompositeOps& ops) const {
+  if (ops.destination == nullptr || ops.source == nullptr) return false;
+  return CompositeToImageWith(image, destPoint, sourceRect, alphaScale, opacity, CompositeWithOps{&ops});
+}
+
+}  // namespace tf
