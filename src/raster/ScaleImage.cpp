@@ -32,6 +32,13 @@ inline float BoxArea(int32_t w, int32_t h) {
   return static_cast<float>((static_cast<double>(w) / 65536.0) * (static_cast<double>(h) / 65536.0));
 }
 
+// The stores add a small guard before dividing, so that a sum that lost a little in Single
+// arithmetic still truncates to its value (a uniform 255 stays 255). The guard is 0.01 in sum
+// units, that is 0.01/area in value units: at most 0.01 for areas of a pixel or more. Below one
+// pixel (enlargements) it shrinks with the area, so it stays 0.01 in value units; unscaled, a
+// 16x enlargement would lift every value by 2.56 and make alpha 0 non-zero.
+inline float StoreGuard(float area) { return area < 1.0f ? 0.01f * area : 0.01f; }
+
 // clamp(trunc(q), 0, 255); NaN gives 0.
 inline uint8_t ClampTruncByte(float q) {
   if (q >= 255.0f) return 255;
@@ -161,7 +168,7 @@ inline V4 LoadPixel32(const uint8_t* p) {
 
 // Lanes are B, G, R, A as the bytes lie; each byte := clamp(trunc((sum + 0.01)/area)).
 inline void StorePixel32(uint8_t* d, V4 acc, float area) {
-  const V4 q = (acc + 0.01f) / area;
+  const V4 q = (acc + StoreGuard(area)) / area;
 #if defined(__SSE2__)
   __m128 v = reinterpret_cast<__m128>(q);
   v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
@@ -177,7 +184,7 @@ inline void StorePixel32(uint8_t* d, V4 acc, float area) {
 
 // The 8-bit stores divide with the same +0.01 guard as the 32-bit one: without it a uniform
 // area of 255 can come out as 254 in Single arithmetic (a full selection would stop being full).
-inline uint8_t StoreValue8(float acc, float area) { return ClampTruncByte((acc + 0.01f) / area); }
+inline uint8_t StoreValue8(float acc, float area) { return ClampTruncByte((acc + StoreGuard(area)) / area); }
 
 inline int32_t StoreValueFix(float acc, float area) {
   const float s = acc / (area * 255.0f);
@@ -395,10 +402,11 @@ void CScaleImage::AddPixelWeighted(SScaleAcc& acc, const uint8_t* pixel, float w
 }
 
 void CScaleImage::StorePixel(uint8_t* dest, const SScaleAcc& acc, float area) {
-  dest[2] = ClampTruncByte((acc.sum[0] + 0.01f) / area);
-  dest[1] = ClampTruncByte((acc.sum[1] + 0.01f) / area);
-  dest[0] = ClampTruncByte((acc.sum[2] + 0.01f) / area);
-  dest[3] = ClampTruncByte((acc.sum[3] + 0.01f) / area);
+  const float guard = StoreGuard(area);
+  dest[2] = ClampTruncByte((acc.sum[0] + guard) / area);
+  dest[1] = ClampTruncByte((acc.sum[1] + guard) / area);
+  dest[0] = ClampTruncByte((acc.sum[2] + guard) / area);
+  dest[3] = ClampTruncByte((acc.sum[3] + guard) / area);
 }
 
 bool CScaleImage::ComputeSteps() {

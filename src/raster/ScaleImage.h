@@ -35,7 +35,8 @@ class CScaleImage {
   virtual void AddPixel(SScaleAcc& acc, const uint8_t* pixel);
   // acc += weight * each channel.
   virtual void AddPixelWeighted(SScaleAcc& acc, const uint8_t* pixel, float weight);
-  // Each of R, G, B, A := clamp(trunc((acc + 0.01)/area), 0, 255).
+  // Each of R, G, B, A := clamp(trunc((acc + g)/area), 0, 255), the guard g = 0.01 for areas of
+  // a pixel or more and 0.01*area below.
   virtual void StorePixel(uint8_t* dest, const SScaleAcc& acc, float area);
   virtual const uint8_t* SourcePixel(int32_t x, int32_t y) = 0;
   virtual uint8_t* DestPixel(int32_t x, int32_t y) = 0;
@@ -110,7 +111,7 @@ class CScaleImageCH2TMTC : public CScaleImage {
 
   void AddPixel(SScaleAcc& acc, const uint8_t* pixel) override;
   void AddPixelWeighted(SScaleAcc& acc, const uint8_t* pixel, float weight) override;
-  // v := clamp(trunc((acc + 0.01)/area), 0, 255); B = G = R = v, A = 255.
+  // v := clamp(trunc((acc + g)/area), 0, 255) with the guard of CScaleImage; B = G = R = v, A = 255.
   void StorePixel(uint8_t* dest, const SScaleAcc& acc, float area) override;
   const uint8_t* SourcePixel(int32_t x, int32_t y) override;
   uint8_t* DestPixel(int32_t x, int32_t y) override;
@@ -128,7 +129,7 @@ class CScaleImage8 : public CScaleImage {
  public:
   void AddPixel(SScaleAcc& acc, const uint8_t* pixel) override;
   void AddPixelWeighted(SScaleAcc& acc, const uint8_t* pixel, float weight) override;
-  // byte := clamp(trunc((acc + 0.01)/area), 0, 255).
+  // byte := clamp(trunc((acc + g)/area), 0, 255) with the guard of CScaleImage.
   void StorePixel(uint8_t* dest, const SScaleAcc& acc, float area) override;
 };
 

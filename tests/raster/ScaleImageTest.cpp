@@ -1,0 +1,527 @@
+#include "raster/ScaleImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "raster/DibImage.h"
+#include "raster/FlatImage.h"
+
+namespace tf {
+namespace {
+
+// Deterministic pixel values.
+uint32_t Noise(uint32_t x, uint32_t y, uint32_t seed) {
+  uint32_t v = x * 73856093u ^ y * 19349663u ^ seed * 83492791u;
+  v ^= v >> 13;
+  v *= 0x5bd1e995u;
+  v ^= v >> 15;
+  return v;
+}
+
+void FillNoise(TMTC& image, uint32_t seed) {
+  for (int32_t y = 0; y < image.Height(); ++y)
+    for (int32_t x = 0; x < image.Width(); ++x) *image.Pixel(x, y) = Noise(x, y, seed);
+}
+
+void FillNoise(TChannel& channel, uint32_t seed) {
+  for (int32_t y = 0; y < channel.Height(); ++y)
+    for (int32_t x = 0; x < channel.Width(); ++x) *channel.GetPixelPtr(x, y) = static_cast<uint8_t>(Noise(x, y, seed));
+}
+
+std::vector<uint32_t> PixelsOf(const TMTC& image) {
+  std::vector<uint32_t> out;
+  for (int32_t y = 0; y < image.Height(); ++y)
+    for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.GetPixel(x, y));
+  return out;
+}
+
+std::vector<uint8_t> BytesOf(const TChannel& channel) {
+  std::vector<uint8_t> out;
+  for (int32_t y = 0; y < channel.Height(); ++y)
+    for (int32_t x = 0; x < channel.Width(); ++x) out.push_back(channel.GetPixel(x, y));
+  return out;
+}
+
+// Subclasses without overrides of their own: they take the per-pixel path through the virtual
+// slots, which is the reference the direct loops must match bit for bit.
+class SlotsTMTC : public CScaleImageTMTC {
+ public:
+  using CScaleImageTMTC::CScaleImageTMTC;
+};
+class SlotsCH : public CScaleImageCH {
+ public:
+  using CScaleImageCH::CScaleImageCH;
+};
+class SlotsCH2TMTC : public CScaleImageCH2TMTC {
+ public:
+  using CScaleImageCH2TMTC::CScaleImageCH2TMTC;
+};
+class SlotsBYTE : public CScaleImageBYTE {
+ public:
+  using CScaleImageBYTE::CScaleImageBYTE;
+};
+class SlotsFixp : public CScaleImageCH_fixp {
+ public:
+  using CScaleImageCH_fixp::CScaleImageCH_fixp;
+};
+
+struct ScaleCase {
+  SSize source;
+  SRectWH sourceRect;
+  SSize dest;
+  SRectWH destRect;
+};
+
+// Reductions, enlargements, uneven ratios, sub-rectangles, rectangles sticking out.
+const ScaleCase kCases[] = {
+    {{4, 4}, {0, 0, 4, 4}, {2, 2}, {0, 0, 2, 2}},
+    {{37, 23}, {0, 0, 37, 23}, {10, 7}, {0, 0, 10, 7}},
+    {{64, 64}, {0, 0, 64, 64}, {21, 21}, {0, 0, 21, 21}},
+    {{5, 3}, {0, 0, 5, 3}, {17, 11}, {0, 0, 17, 11}},
+    {{1, 1}, {0, 0, 1, 1}, {13, 9}, {0, 0, 13, 9}},
+    {{1, 6}, {0, 0, 1, 6}, {416, 5}, {0, 0, 416, 5}},
+    {{3, 2}, {0, 0, 3, 2}, {1000, 7}, {0, 0, 1000, 7}},
+    {{50, 40}, {7, 5, 30, 20}, {33, 29}, {4, 3, 20, 25}},
+    {{50, 40}, {-5, -5, 70, 70}, {20, 20}, {-3, 2, 30, 30}},
+    {{29, 31}, {0, 0, 29, 31}, {29, 31}, {0, 0, 29, 31}},
+    {{100, 3}, {0, 0, 100, 3}, {7, 40}, {0, 0, 7, 40}},
+};
+
+TEST(ScaleImage, DirectLoopsMatchThePerPixelSlotsExactly) {
+  uint32_t seed = 1;
+  for (const ScaleCase& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.source.width << "x" << c.source.height << " -> " << c.dest.width << "x"
+                                    << c.dest.height);
+    ++seed;
+    {  // 32-bit
+      TMTC src(c.source), a(c.dest), b(c.dest);
+      FillNoise(src, seed);
+      a.FillAll(0x12345678);
+      b.FillAll(0x12345678);
+      CScaleImageTMTC direct(&src, &a);
+      SlotsTMTC slots(&src, &b);
+      EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
+      EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
+      EXPECT_EQ(PixelsOf(a), PixelsOf(b));
+    }
+    TChannel src(c.source);
+    FillNoise(src, seed);
+    {  // channel to channel
+      TChannel a(c.dest), b(c.dest);
+      a.Fill(7);
+      b.Fill(7);
+      CScaleImageCH direct(&src, &a);
+      SlotsCH slots(&src, &b);
+      EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
+      EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
+      EXPECT_EQ(BytesOf(a), BytesOf(b));
+    }
+    {  // channel to grey
+      TTC a(c.dest.width, c.dest.height), b(c.dest.width, c.dest.height);
+      CScaleImageCH2TMTC direct(&src, &a);
+      SlotsCH2TMTC slots(&src, &b);
+      EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
+      EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
+      EXPECT_EQ(PixelsOf(a), PixelsOf(b));
+    }
+    {  // raw bytes
+      std::vector<uint8_t> s = BytesOf(src);
+      const size_t n = static_cast<size_t>(c.dest.width) * c.dest.height;
+      std::vector<uint8_t> a(n, 3), b(n, 3);
+      CScaleImageBYTE direct(s.data(), a.data(), c.source, c.dest);
+      SlotsBYTE slots(s.data(), b.data(), c.source, c.dest);
+      EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
+      EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
+      EXPECT_EQ(a, b);
+    }
+  }
+}
+
+// The mathematically exact mean of the 16.16 area each destination pixel covers; the scaler's
+// Single sums may only truncate it (plus the small guard), never pick the wrong pixels or weights.
+TEST(ScaleImage, ResultsFollowTheExactAreaMean) {
+  const SSize sizes[][2] = {{{37, 23}, {10, 7}}, {{9, 9}, {4, 5}}, {{5, 3}, {17, 11}}, {{2, 1}, {3, 1}}, {{60, 2}, {7, 2}}};
+  for (const auto& s : sizes) {
+    TChannel src(s[0]), dst(s[1]);
+    FillNoise(src, 99);
+    CScaleImageCH scaler(&src, &dst);
+    ASSERT_TRUE(scaler.Scale({0, 0, s[0].width, s[0].height}, {0, 0, s[1].width, s[1].height}));
+    const int64_t xs = scaler.GetXStep(), ys = scaler.GetYStep();
+    for (int32_t y = 0; y < s[1].height; ++y)
+      for (int32_t x = 0; x < s[1].width; ++x) {
+        const double x0 = x * xs / 65536.0, x1 = std::min((x + 1) * xs / 65536.0, double(s[0].width));
+        const double y0 = y * ys / 65536.0, y1 = std::min((y + 1) * ys / 65536.0, double(s[0].height));
+        double sum = 0;
+        for (int32_t sy = 0; sy < s[0].height; ++sy)
+          for (int32_t sx = 0; sx < s[0].width; ++sx) {
+            const double ox = std::max(0.0, std::min(x1, sx + 1.0) - std::max(x0, double(sx)));
+            const double oy = std::max(0.0, std::min(y1, sy + 1.0) - std::max(y0, double(sy)));
+            sum += ox * oy * src.GetPixel(sx, sy);
+          }
+        const double area = (x1 - x0) * (y1 - y0);
+        const double mean = sum / area;
+        const double guard = area < 1 ? 0.01 : 0.01 / area;
+        const int got = dst.GetPixel(x, y);
+        EXPECT_GE(got, std::floor(mean - 1e-3)) << x << "," << y;
+        EXPECT_LE(got, std::floor(mean + guard + 1e-3)) << x << "," << y;
+      }
+  }
+}
+
+TEST(ScaleImage, FourByFourToTwoByTwoAveragesBlocks) {
+  // 10, 20, 30, 40 in each 2x2 block: trunc(100/4) = 25 in every class.
+  const uint8_t block[4] = {10, 20, 30, 40};
+  TChannel ch(4, 4);
+  TMTC img(4, 4);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 4; ++x) {
+      const uint8_t v = block[(y % 2) * 2 + x % 2];
+      *ch.GetPixelPtr(x, y) = v;
+      *img.Pixel(x, y) = 0x01010101u * v;
+    }
+  TChannel chOut(2, 2);
+  EXPECT_TRUE(CScaleImageCH(&ch, &chOut).Scale({0, 0, 4, 4}, {0, 0, 2, 2}));
+  EXPECT_EQ(BytesOf(chOut), std::vector<uint8_t>(4, 25));
+
+  const std::vector<uint8_t> raw = BytesOf(ch);
+  std::vector<uint8_t> rawOut(4);
+  EXPECT_TRUE(CScaleImageBYTE(raw.data(), rawOut.data(), {4, 4}, {2, 2}).Scale({0, 0, 4, 4}, {0, 0, 2, 2}));
+  EXPECT_EQ(rawOut, std::vector<uint8_t>(4, 25));
+
+  TMTC imgOut(2, 2);
+  EXPECT_TRUE(CScaleImageTMTC(&img, &imgOut).Scale({0, 0, 4, 4}, {0, 0, 2, 2}));
+  EXPECT_EQ(PixelsOf(imgOut), std::vector<uint32_t>(4, 0x19191919u));
+
+  TTC grey(2, 2);
+  EXPECT_TRUE(CScaleImageCH2TMTC(&ch, &grey).Scale({0, 0, 4, 4}, {0, 0, 2, 2}));
+  EXPECT_EQ(PixelsOf(grey), std::vector<uint32_t>(4, 0xFF191919u));
+}
+
+TEST(ScaleImage, OneToOneKeepsValues) {
+  TMTC src(3, 2), dst(3, 2);
+  const uint32_t values[6] = {0xFFFFFFFFu, 0, 0x80FF0001u, 0x01020304u, 0xFEFDFCFBu, 0x7F7F7F7Fu};
+  for (int i = 0; i < 6; ++i) *src.Pixel(i % 3, i / 3) = values[i];
+  EXPECT_TRUE(CScaleImageTMTC(&src, &dst).Scale({0, 0, 3, 2}, {0, 0, 3, 2}));
+  EXPECT_EQ(PixelsOf(dst), PixelsOf(src));
+}
+
+TEST(ScaleImage, TwoToThreeSplitsTheMiddlePixel) {
+  TChannel src(2, 1), dst(3, 1);
+  *src.GetPixelPtr(0, 0) = 0;
+  *src.GetPixelPtr(1, 0) = 255;
+  CScaleImageCH scaler(&src, &dst);
+  ASSERT_TRUE(scaler.Scale({0, 0, 2, 1}, {0, 0, 3, 1}));
+  EXPECT_EQ(scaler.GetXStep(), 43691);
+  EXPECT_EQ(scaler.GetYStep(), 65536);
+  // Middle: (21846/65536*255)/(43691/65536) = 127.5.
+  EXPECT_EQ(BytesOf(dst), (std::vector<uint8_t>{0, 127, 255}));
+}
+
+// Regression: the 8-bit stores divided without the +0.01 guard of the 32-bit class, so a uniform
+// area of 255 came out as 254 and a full selection stopped being full after scaling.
+TEST(ScaleImage, Uniform255StaysFullInEveryClass) {
+  const SSize shrinks[][2] = {{{6, 1}, {5, 1}}, {{6, 6}, {5, 5}}, {{7, 3}, {3, 2}}, {{100, 100}, {33, 17}}, {{3, 3}, {7, 8}}};
+  for (const auto& s : shrinks) {
+    SCOPED_TRACE(testing::Message() << s[0].width << "x" << s[0].height << " -> " << s[1].width << "x" << s[1].height);
+    const SRectWH from{0, 0, s[0].width, s[0].height}, to{0, 0, s[1].width, s[1].height};
+    TChannel ch(s[0]), out(s[1]);
+    ch.Fill(255);
+    EXPECT_TRUE(CScaleImageCH(&ch, &out).Scale(from, to));
+    for (uint8_t v : BytesOf(out)) EXPECT_EQ(v, 255);
+    TChannel out2(s[1]);
+    EXPECT_TRUE(SlotsCH(&ch, &out2).Scale(from, to));
+    for (uint8_t v : BytesOf(out2)) EXPECT_EQ(v, 255);
+    TTC grey(s[1].width, s[1].height);
+    EXPECT_TRUE(CScaleImageCH2TMTC(&ch, &grey).Scale(from, to));
+    for (uint32_t v : PixelsOf(grey)) EXPECT_EQ(v, 0xFFFFFFFFu);
+    TMTC img(s[0]), imgOut(s[1]);
+    img.FillAll(0xFFFFFFFFu);
+    EXPECT_TRUE(CScaleImageTMTC(&img, &imgOut).Scale(from, to));
+    for (uint32_t v : PixelsOf(imgOut)) EXPECT_EQ(v, 0xFFFFFFFFu);
+  }
+}
+
+// Regression: rounded steps of an enlargement let the last columns or rows start at or past the
+// source edge (1 pixel to 416: 416*158 > 65536), reading outside the source and dividing by an
+// area of 0. They now take the last source pixel whole. Run under ASan.
+TEST(ScaleImage, EnlargementLastColumnStaysInsideTheSource) {
+  const SSize cases[][2] = {{{1, 1}, {416, 416}}, {{1, 3}, {416, 3}}, {{3, 1}, {3, 416}}, {{2, 2}, {999, 997}}};
+  for (const auto& s : cases) {
+    SCOPED_TRACE(testing::Message() << s[0].width << "x" << s[0].height << " -> " << s[1].width << "x" << s[1].height);
+    TMTC src(s[0]), dst(s[1]);
+    FillNoise(src, 5);
+    CScaleImageTMTC scaler(&src, &dst);
+    ASSERT_TRUE(scaler.Scale({0, 0, s[0].width, s[0].height}, {0, 0, s[1].width, s[1].height}));
+    if (s[0].width == 1) {  // every column of a 1-wide source is that column
+      for (int32_t y = 0; y < s[1].height; ++y)
+        for (int32_t x = 1; x < s[1].width; ++x) ASSERT_EQ(dst.GetPixel(x, y), dst.GetPixel(0, y)) << x << "," << y;
+    }
+    if (s[0].height == 1) {
+      for (int32_t y = 1; y < s[1].height; ++y)
+        for (int32_t x = 0; x < s[1].width; ++x) ASSERT_EQ(dst.GetPixel(x, y), dst.GetPixel(x, 0)) << x << "," << y;
+    }
+    // The far corner is the source's far corner pixel.
+    EXPECT_EQ(dst.GetPixel(s[1].width - 1, s[1].height - 1), src.GetPixel(s[0].width - 1, s[0].height - 1));
+  }
+  // A 1x1 source gives its pixel everywhere.
+  TChannel one(1, 1), big(416, 416);
+  *one.GetPixelPtr(0, 0) = 200;
+  EXPECT_TRUE(CScaleImageCH(&one, &big).Scale({0, 0, 1, 1}, {0, 0, 416, 416}));
+  for (uint8_t v : BytesOf(big)) ASSERT_EQ(v, 200);
+}
+
+// Regression: the guard added before dividing was 0.01 in sum units, which is 0.01/area in value
+// units: a 416x enlargement (area 1/173056) turned every pixel to 255, and from about 10x on
+// alpha 0 became 1. Below one pixel of area the guard now shrinks with the area.
+TEST(ScaleImage, EnlargementKeepsValuesAndTransparency) {
+  const int32_t factors[] = {2, 10, 16, 100, 416};
+  const uint32_t values[] = {0x00000000u, 0x00FF0000u, 0x01020304u, 0xFEFDFCFBu, 0xFFFFFFFFu};
+  for (int32_t f : factors) {
+    TMTC src(1, 1), dst(f, f);
+    for (uint32_t v : values) {
+      *src.Pixel(0, 0) = v;
+      EXPECT_TRUE(CScaleImageTMTC(&src, &dst).Scale({0, 0, 1, 1}, {0, 0, f, f}));
+      for (uint32_t got : PixelsOf(dst)) ASSERT_EQ(got, v) << "factor " << f;
+    }
+    TChannel ch(1, 1), chOut(f, f);
+    *ch.GetPixelPtr(0, 0) = 0;
+    EXPECT_TRUE(CScaleImageCH(&ch, &chOut).Scale({0, 0, 1, 1}, {0, 0, f, f}));
+    for (uint8_t got : BytesOf(chOut)) ASSERT_EQ(got, 0) << "factor " << f;
+  }
+}
+
+TEST(ScaleImage, FixedPointCoverage) {
+  TChannel full(4, 4), empty(4, 4), half(2, 1);
+  full.Fill(255);
+  empty.Fill(0);
+  *half.GetPixelPtr(0, 0) = 255;
+  *half.GetPixelPtr(1, 0) = 0;
+  struct Case {
+    TChannel* source;
+    TRect area;
+    int32_t expected;
+  } cases[] = {
+      {&full, {0, 0, 4 << 16, 4 << 16}, 65536},
+      {&full, {32768, 32768, 98304, 65536}, 65536},
+      {&empty, {0, 0, 4 << 16, 4 << 16}, 0},
+      {&half, {0, 0, 2 << 16, 1 << 16}, 32768},
+  };
+  for (const Case& c : cases) {
+    CScaleImageCH_fixp fixp(c.source, nullptr);
+    SlotsFixp slots(c.source, nullptr);
+    int32_t cells[2] = {-1, -1};
+    TRect area = c.area;
+    EXPECT_TRUE(fixp.SampleArea(reinterpret_cast<uint8_t*>(&cells[0]), area));
+    area = c.area;
+    EXPECT_TRUE(slots.SampleArea(reinterpret_cast<uint8_t*>(&cells[1]), area));
+    EXPECT_EQ(cells[0], c.expected);
+    EXPECT_EQ(cells[1], c.expected);
+  }
+  // It keeps no destination image: Scale refuses rather than write 4-byte cells into a channel.
+  TChannel dst(2, 2);
+  CScaleImageCH_fixp withDest(&full, &dst);
+  EXPECT_FALSE(withDest.Scale({0, 0, 4, 4}, {0, 0, 2, 2}));
+}
+
+TEST(ScaleImage, SampleAreaIntersectsWithTheSource) {
+  TChannel src(2, 2);
+  *src.GetPixelPtr(0, 0) = 100;
+  *src.GetPixelPtr(1, 0) = 200;
+  *src.GetPixelPtr(0, 1) = 100;
+  *src.GetPixelPtr(1, 1) = 200;
+  CScaleImageCH scaler(&src, nullptr);
+  uint8_t out = 0;
+  TRect area{-65536, 0, 65536, 65536};  // half outside: the inside half's average
+  EXPECT_TRUE(scaler.SampleArea(&out, area));
+  EXPECT_EQ(out, 100);
+  EXPECT_EQ(area, (TRect{0, 0, 65536, 65536}));
+  out = 7;
+  TRect outside{3 << 16, 0, 4 << 16, 65536};
+  EXPECT_FALSE(scaler.SampleArea(&out, outside));
+  EXPECT_EQ(out, 7);
+  scaler.SampleAreaRaw(&out, TRect{0, 0, 2 << 16, 2 << 16});
+  EXPECT_EQ(out, 150);
+}
+
+TEST(ScaleImage, RefusedRectanglesWriteNothing) {
+  TMTC src(8, 8), dst(4, 4);
+  FillNoise(src, 1);
+  dst.FillAll(0xABCDEF01u);
+  CScaleImageTMTC scaler(&src, &dst);
+  const std::pair<SRectWH, SRectWH> refused[] = {
+      {{0, 0, 8, 8}, {4, 0, 2, 2}},      // destination wholly outside
+      {{0, 0, 8, 8}, {-10, -10, 5, 5}},  // likewise on the other side
+      {{8, 0, 4, 4}, {0, 0, 4, 4}},      // source wholly outside
+      {{0, 0, 0, 8}, {0, 0, 4, 4}},      // empty source
+      {{0, 0, 8, 8}, {0, 0, 4, -1}},     // empty destination
+  };
+  for (const auto& [s, d] : refused) EXPECT_FALSE(scaler.Scale(s, d));
+  EXPECT_EQ(PixelsOf(dst), std::vector<uint32_t>(16, 0xABCDEF01u));
+  // No destination image at all.
+  CScaleImageTMTC noDest(&src, nullptr);
+  EXPECT_FALSE(noDest.Scale({0, 0, 8, 8}, {0, 0, 4, 4}));
+}
+
+TEST(ScaleImage, ClippingHappensBeforeTheSteps) {
+  // A destination rectangle sticking out of the image changes the scale: 8 source pixels into
+  // the 4 pixels left inside.
+  TMTC src(8, 1), dst(4, 1);
+  FillNoise(src, 3);
+  CScaleImageTMTC scaler(&src, &dst);
+  EXPECT_TRUE(scaler.Scale({0, 0, 8, 1}, {0, 0, 8, 1}));
+  EXPECT_EQ(scaler.GetXStep(), 131072);
+  EXPECT_EQ(scaler.GetDestRect(), (SRectWH{0, 0, 4, 1}));
+}
+
+// A subclass that overrides a slot is honoured: the direct loop is only for the class itself.
+TEST(ScaleImage, OverriddenSlotsAreCalled) {
+  class Inverting : public CScaleImageTMTC {
+   public:
+    using CScaleImageTMTC::CScaleImageTMTC;
+    void StorePixel(uint8_t* dest, const SScaleAcc& acc, float area) override {
+      CScaleImageTMTC::StorePixel(dest, acc, area);
+      for (int i = 0; i < 3; ++i) dest[i] = static_cast<uint8_t>(255 - dest[i]);
+      ++stores;
+    }
+    int stores = 0;
+  };
+  TMTC src(4, 4), dst(2, 2);
+  src.FillAll(0xFF102030u);
+  Inverting scaler(&src, &dst);
+  EXPECT_TRUE(scaler.Scale({0, 0, 4, 4}, {0, 0, 2, 2}));
+  EXPECT_EQ(scaler.stores, 4);
+  EXPECT_EQ(PixelsOf(dst), std::vector<uint32_t>(4, 0xFFEFDFCFu));
+}
+
+TEST(ScaleImage, ScaleImageIntoFitsCentred) {
+  TMTC src(10, 10), dst(40, 20);
+  FillNoise(src, 8);
+  EXPECT_TRUE(ScaleImageInto(dst, src, true, 0xFF00FF00u));
+  for (int32_t y = 0; y < 20; ++y)
+    for (int32_t x = 0; x < 40; ++x) {
+      const bool inside = x >= 15 && x < 25 && y >= 5 && y < 15;
+      ASSERT_EQ(dst.GetPixel(x, y), inside ? src.GetPixel(x - 15, y - 5) : 0xFF00FF00u) << x << "," << y;
+    }
+  // Without fitting the whole destination is used.
+  TMTC flat(5, 2);
+  TMTC stripes(10, 4);
+  stripes.FillAll(0x40404040u);
+  EXPECT_TRUE(ScaleImageInto(flat, stripes, false, 0));
+  EXPECT_EQ(PixelsOf(flat), std::vector<uint32_t>(10, 0x40404040u));
+}
+
+TEST(ScaleImage, ScaleChannelIntoShowsOpaqueGrey) {
+  TChannel src(2, 2);
+  src.Fill(90);
+  TTC dst(6, 4);
+  EXPECT_TRUE(ScaleChannelInto(dst, src, true, 0x00112233u));
+  // 2x2 fits unscaled, centred at (2, 1).
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 6; ++x) {
+      const bool inside = x >= 2 && x < 4 && y >= 1 && y < 3;
+      EXPECT_EQ(dst.GetPixel(x, y), inside ? 0xFF5A5A5Au : 0x00112233u) << x << "," << y;
+    }
+}
+
+TEST(ScaleImage, MakeScaledCopySizes) {
+  TMTC src(200, 100);
+  src.FillAll(0xFF336699u);
+  struct Case {
+    bool shrinkToFit, fitAlways;
+    SSize box, expected;
+  } cases[] = {
+      {true, false, {50, 50}, {50, 25}},
+      {false, false, {50, 50}, {50, 50}},
+      {true, false, {400, 400}, {200, 100}},  // fits: unscaled
+      {true, true, {400, 400}, {400, 200}},   // fitAlways enlarges
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<TMTC> copy(MakeScaledCopy(c.box, src, c.shrinkToFit, c.fitAlways, 0xFFFFFFFFu));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->Size(), c.expected);
+    EXPECT_EQ(copy->GetPixel(c.expected.width / 2, c.expected.height / 2), 0xFF336699u);
+  }
+  // Background above and below the picture in a square box.
+  std::unique_ptr<TMTC> boxed(MakeScaledCopy({50, 50}, src, false, false, 0xFFFFFFFFu));
+  ASSERT_NE(boxed, nullptr);
+  EXPECT_EQ(boxed->GetPixel(0, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(boxed->GetPixel(0, 11), 0xFFFFFFFFu);
+  EXPECT_EQ(boxed->GetPixel(0, 12), 0xFF336699u);
+  EXPECT_EQ(boxed->GetPixel(0, 36), 0xFF336699u);
+  EXPECT_EQ(boxed->GetPixel(0, 37), 0xFFFFFFFFu);
+  // Failures give nothing.
+  TMTC empty;
+  EXPECT_EQ(MakeScaledCopy({50, 50}, empty, true, false, 0), nullptr);
+  EXPECT_EQ(MakeScaledCopy({0, 50}, src, true, false, 0), nullptr);
+}
+
+TEST(ScaleImage, ScaleRotateIntoTurnsAndSamples) {
+  TMTC src(8, 8);
+  FillNoise(src, 11);
+  TMTC dst(8, 8);
+  CScaleImageTMTC resampler(nullptr, nullptr);
+  // Angle 0, scale 1, centred: a copy.
+  EXPECT_TRUE(ScaleRotateInto(dst, src, resampler, {4, 4}, {0, 0, 8, 8}, 0.0f, 1.0f, 0));
+  EXPECT_EQ(PixelsOf(dst), PixelsOf(src));
+  // A quarter turn: dest (x, y) samples source (7 - y, x).
+  EXPECT_TRUE(ScaleRotateInto(dst, src, resampler, {4, 4}, {0, 0, 8, 8}, static_cast<float>(M_PI / 2), 1.0f, 0));
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x) ASSERT_EQ(dst.GetPixel(x, y), src.GetPixel(7 - y, x)) << x << "," << y;
+  // Through a resampler of another class (per-pixel slots) the result is the same.
+  TMTC viaSlots(8, 8);
+  SlotsTMTC slots(nullptr, nullptr);
+  EXPECT_TRUE(ScaleRotateInto(viaSlots, src, slots, {4, 4}, {0, 0, 8, 8}, static_cast<float>(M_PI / 2), 1.0f, 0));
+  EXPECT_EQ(PixelsOf(viaSlots), PixelsOf(dst));
+  // Centre far away: every pixel misses the source and gets the background; outside the
+  // destination rectangle nothing changes.
+  dst.FillAll(1);
+  EXPECT_TRUE(ScaleRotateInto(dst, src, resampler, {100, 100}, {2, 2, 4, 4}, 0.3f, 1.0f, 0xFF0000FFu));
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x) {
+      const bool inRect = x >= 2 && x < 6 && y >= 2 && y < 6;
+      ASSERT_EQ(dst.GetPixel(x, y), inRect ? 0xFF0000FFu : 1u) << x << "," << y;
+    }
+  // Scale 2 of a uniform source stays uniform in the middle.
+  TMTC grey(8, 8);
+  grey.FillAll(0x80808080u);
+  EXPECT_TRUE(ScaleRotateInto(dst, grey, resampler, {4, 4}, {0, 0, 8, 8}, 0.7f, 2.0f, 0));
+  EXPECT_EQ(dst.GetPixel(4, 4), 0x80808080u);
+  // Refused: empty rectangle, bad scales.
+  const float badScales[] = {0.0f, -1.0f, NAN, INFINITY, -INFINITY};
+  dst.FillAll(5);
+  for (float s : badScales) EXPECT_FALSE(ScaleRotateInto(dst, src, resampler, {4, 4}, {0, 0, 8, 8}, 0.0f, s, 0)) << s;
+  EXPECT_FALSE(ScaleRotateInto(dst, src, resampler, {4, 4}, {8, 8, 4, 4}, 0.0f, 1.0f, 0));
+  EXPECT_EQ(PixelsOf(dst), std::vector<uint32_t>(64, 5u));
+}
+
+TEST(ScaleImage, ScaleRotateBytesScalesEachAxis) {
+  const uint8_t src[2] = {10, 90};
+  std::vector<uint8_t> dst(4, 0);
+  // x scale 2: each source pixel covers two destination pixels.
+  EXPECT_TRUE(ScaleRotateBytes(dst.data(), src, {4, 1}, {2, 1}, {1, 0}, 0.0f, 2.0f, 1.0f, 0));
+  EXPECT_EQ(dst, (std::vector<uint8_t>{10, 10, 90, 90}));
+  // Half a turn about (1, 1): the areas land half a pixel off the pixel grid, so each value is
+  // the mean of the pixels they straddle (the ramp is linear, so the means are exact).
+  std::vector<uint8_t> square(9), out(9);
+  for (int i = 0; i < 9; ++i) square[i] = static_cast<uint8_t>(i * 20);
+  EXPECT_TRUE(ScaleRotateBytes(out.data(), square.data(), {3, 3}, {3, 3}, {1, 1}, static_cast<float>(M_PI), 1.0f, 1.0f, 0));
+  EXPECT_EQ(out, (std::vector<uint8_t>{120, 100, 90, 60, 40, 30, 30, 10, 0}));
+  // Background where the area misses the source.
+  std::vector<uint8_t> far(4, 0);
+  EXPECT_TRUE(ScaleRotateBytes(far.data(), src, {2, 2}, {2, 1}, {50, 50}, 0.0f, 1.0f, 1.0f, 77));
+  EXPECT_EQ(far, std::vector<uint8_t>(4, 77));
+  // Refused scales change nothing.
+  const float badScales[] = {0.0f, -2.0f, NAN, INFINITY};
+  for (float s : badScales) {
+    EXPECT_FALSE(ScaleRotateBytes(far.data(), src, {2, 2}, {2, 1}, {1, 0}, 0.0f, s, 1.0f, 1));
+    EXPECT_FALSE(ScaleRotateBytes(far.data(), src, {2, 2}, {2, 1}, {1, 0}, 0.0f, 1.0f, s, 1));
+  }
+  EXPECT_EQ(far, std::vector<uint8_t>(4, 77));
+}
+
+}  // namespace
+}  // namespace tf
