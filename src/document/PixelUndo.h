@@ -1,0 +1,150 @@
+#pragma once
+// Pixel undo: CUndoList, a bounded list of undo records (newest at index 0), and CUndoMngr, an
+// undo and a redo list with their limits and the rectangle undo: save the pixels of a rectangle
+// before a change; on undo put them back, keeping the pixels they replace for redo.
+//
+// CUndoMngr is the base of the document undo, and the own pixel undo of a layer (8 and 8) in a
+// document without document undo.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "document/UndoData.h"
+#include "raster/Geometry.h"
+
+namespace tf {
+
+
+class CUndoList {
+ public:
+  // Capacity max(capacity, 4). A list that is not growable never holds more than its capacity;
+  // a growable one leaves bounding to its manager.
+  CUndoList(int32_t capacity, bool growable);
+  CUndoList(const CUndoList&) = delete;
+  CUndoList& operator=(const CUndoList&) = delete;
+  // Frees every record.
+  ~CUndoList();
+
+  // Inserts the record at index 0; a full list that is not growable first frees its oldest
+  // record. On success the list owns the record (the pointer is emptied); false, the record
+  // still the caller's, when memory runs out.
+  bool Push(std::unique_ptr<CUndoData>&& record);
+  // DeleteAt(count - 1); false on an empty list.
+  bool DropOldest();
+  // Frees the record at index and removes it; false for an index out of range.
+  bool DeleteAt(int32_t index);
+  // Removes the record at index and returns it unfreed; null for an index out of range.
+  std::unique_ptr<CUndoData> Detach(int32_t index);
+  // The record at index; null for an index out of range.
+  CUndoData* Get(int32_t index) const;
+  // Frees every record, last to first; returns how many there were.
+  int32_t Clear();
+  // Takes the other's capacity and growable, clears itself and appends a deep copy of every
+  // record of the other, in order. False when a copy fails (out of memory); the copies made so
+  // far stay.
+  bool Assign(const CUndoList& other);
+  // Sum of the records' MemorySize.
+  int64_t MemorySize() const;
+  // Records that hold pixels or whose code counts against the depth.
+  int32_t HeavyCount() const;
+
+  int32_t Count() const { return static_cast<int32_t>(m_items.size()); }
+  int32_t Capacity() const { return m_capacity; }
+  bool Growable() const { return m_growable; }
+
+ private:
+  std::vector<std::unique_ptr<CUndoData>> m_items;  // index 0 newest
+  int32_t m_capacity = 4;
+  bool m_growable = false;
+};
+
+class CUndoMngr {
+ public:
+  // Both lists not growable, capacity max(limit, 4).
+  CUndoMngr(int32_t undoLimit, int32_t redoLimit);
+  CUndoMngr(const CUndoMngr&) = delete;
+  CUndoMngr& operator=(const CUndoMngr&) = delete;
+  virtual ~CUndoMngr();
+
+  bool IsEnabled() const { return m_undoLimit > 0; }
+  bool CanUndo() const { return m_undoList->Count() > 0; }
+  bool CanRedo() const { return m_redoList->Count() > 0; }
+  int32_t UndoCount() const { return m_undoList->Count(); }
+  int32_t RedoCount() const { return m_redoList->Count(); }
+  int32_t UndoLimit() const { return m_undoLimit; }
+  int32_t RedoLimit() const { return m_redoLimit; }
+  CUndoList& UndoList() { return *m_undoList; }
+  CUndoList& RedoList() { return *m_redoList; }
+  const CUndoList& UndoList() const { return *m_undoList; }
+  const CUndoList& RedoList() const { return *m_redoList; }
+
+  // Each returns the number of records freed.
+  int32_t ClearUndo() { return m_undoList->Clear(); }
+  int32_t ClearRedo() { return m_redoList->Clear(); }
+  void ClearAll() {
+    ClearUndo();
+    ClearRedo();
+  }
+
+  // ---- Virtual slots, in order ----
+  // 0: drops the oldest undo records while there are more than the undo limit; returns how many.
+  virtual int32_t TrimUndo();
+  // 1: copies both limits and deep-copies both lists; true only when both copies succeed.
+  virtual bool Assign(const CUndoMngr& other);
+  // 2, 3: Push onto the list (same contract as CUndoList::Push).
+  virtual bool PushUndo(std::unique_ptr<CUndoData>&& record);
+  virtual bool PushRedo(std::unique_ptr<CUndoData>&& record);
+
+  // The newest record, detached; null when the list is empty.
+  std::unique_ptr<CUndoData> PopUndo();
+  std::unique_ptr<CUndoData> PopRedo();
+
+  // SaveRectCode with code 0.
+  bool SaveRect(int32_t layerIndex, int32_t layerId, const CBlockVMTC& layer, const SRectWH& rect);
+  // Before a change of the rectangle's pixels: a record of the rectangle clipped to the store
+  // and aligned outward to 32-pixel tiles, holding those tiles; pushed, the undo list trimmed,
+  // the redo list cleared. False when disabled or nothing of the rectangle lies in the store
+  // (nothing changes), or when memory runs out (the warning is shown, nothing pushed, the redo
+  // list kept).
+  bool SaveRectCode(int32_t layerIndex, int32_t layerId, uint8_t code, const CBlockVMTC& layer,
+                    const SRectWH& rect);
+
+  // Undo of the newest pixel record into the layer store: the pixels there now are kept as a
+  // redo record (left out silently when memory runs out), the saved tiles are put back, and
+  // rect is the restored area (the record's GetRect). False, nothing changed, when the list is
+  // empty or its newest record holds no pixels. When the tiles cannot be put back (out of
+  // memory) the store is rolled back as far as possible, the record stays on the undo list and
+  // the result is false.
+  bool UndoPixels(CBlockVMTC& layer, SRectWH& rect);
+  // The same from the redo list onto the undo list (no trim, no clearing).
+  bool RedoPixels(CBlockVMTC& layer, SRectWH& rect);
+  // The same, finding the record's layer by its id. When the layer is gone the record is
+  // dropped and the result is false; otherwise layerIndex is the layer's stack index.
+  bool UndoPixels(UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex);
+  bool RedoPixels(UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex);
+
+  // Both lists' MemorySize.
+  int64_t MemorySize() const { return m_undoList->MemorySize() + m_redoList->MemorySize(); }
+
+ protected:
+  // For derived managers: replaces the limits or the lists.
+  void SetLimitFields(int32_t undoLimit, int32_t redoLimit) {
+    m_undoLimit = undoLimit;
+    m_redoLimit = redoLimit;
+  }
+  void ReplaceLists(std::unique_ptr<CUndoList> undoList, std::unique_ptr<CUndoList> redoList) {
+    m_undoList = std::move(undoList);
+    m_redoList = std::move(redoList);
+  }
+
+ private:
+  bool ExchangePixels(bool undo, CBlockVMTC& layer, SRectWH& rect);
+  bool ExchangePixelsOf(bool undo, UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex);
+
+  int32_t m_undoLimit = 0;
+  int32_t m_redoLimit = 0;
+  std::unique_ptr<CUndoList> m_undoList;
+  std::unique_ptr<CUndoList> m_redoList;
+};
+
+}  // namespace tf
