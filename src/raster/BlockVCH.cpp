@@ -1,0 +1,729 @@
+#include "raster/BlockVCH.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "platform/Memory.h"
+#include "raster/BlockVMTC.h"
+
+namespace tf {
+
+namespace {
+
+constexpr int32_t kTile = 64;
+constexpr int32_t kMask = 63;
+constexpr int32_t kShift = 6;
+
+// Whole-tile routines dispatched once per call for the usual byte operations, so that the
+// operation is inlined into the pixel loop.
+template <class Fn>
+bool WithByteOp(ByteOp op, Fn&& fn) {
+  if (op == &SetByteOp) return fn(ByteOpFn<SetByteOp>{});
+  if (op == &MaxByteOp) return fn(ByteOpFn<MaxByteOp>{});
+  if (op == &MulByteOp) return fn(ByteOpFn<MulByteOp>{});
+  return fn(op);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TVChannel
+
+TVChannel::TVChannel() {
+  InitFields();
+  m_ownsBlock = false;
+  m_ownsRows = false;
+}
+
+TVChannel::~TVChannel() { TVChannel::FreeImage(); }
+
+bool TVChannel::Create(STileInfo& tile, int32_t* rowTable) {
+  InitFields();
+  m_ownsBlock = false;
+  m_ownsRows = false;
+  m_view.width = tile.tileWidth;
+  m_view.height = tile.tileHeight;
+  m_view.bits = tile.block;
+  m_view.rowOffsets = rowTable;
+  m_tile = &tile;
+  return tile.block != nullptr && rowTable != nullptr;
+}
+
+void TVChannel::FreeImage() { m_view = {0, 0, nullptr, nullptr}; }
+
+bool TVChannel::Resize(int32_t, int32_t) { return false; }
+
+int32_t TVChannel::GetImageSize() const { return m_tile != nullptr ? m_tile->byteSize : 0; }
+
+// ---------------------------------------------------------------------------------------------
+// Content bounds of any store
+
+bool BlockContentBounds(const CBlockImage& store, TRect& bounds) {
+  const STileInfo* tiles = store.Tiles();
+  if (tiles == nullptr) return false;
+  const uint32_t fillMask = store.BytesPerPixel() == 1 ? 0xFFu : 0xFFFFFFFFu;
+  bool any = false;
+  TRect result{0, 0, 0, 0};
+  for (int32_t i = 0; i < store.TileCount(); ++i) {
+    const STileInfo& t = tiles[i];
+    if (!t.committed && (t.fill & fillMask) == 0) continue;
+    const TRect square{t.pixelX, t.pixelY, t.pixelX + t.tileWidth, t.pixelY + t.tileHeight};
+    if (!any) {
+      result = square;
+      any = true;
+    } else {
+      UnionBounds(result, square);
+    }
+  }
+  if (any) bounds = result;
+  return any;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction and slots
+
+CBlockVCH::CBlockVCH() {
+  DynArrayInit(m_rowTable);
+  CBlockVCH::SetTileGeometry();
+}
+
+CBlockVCH::CBlockVCH(int32_t width, int32_t height) : CBlockVCH() { Create(width, height); }
+
+CBlockVCH::~CBlockVCH() {
+  FreeAll();
+  DynArrayFree(m_rowTable);
+}
+
+bool CBlockVCH::Create(int32_t width, int32_t height) {
+  FreeAll();
+  SetTileGeometry();
+  InitGeometry(width, height, 1);
+  if (!DynArrayAlloc(m_rowTable, sizeof(int32_t), m_tileHeight)) return false;
+  int32_t* rows = DynArrayItems<int32_t>(m_rowTable);
+  for (int32_t i = 0; i < m_tileHeight; ++i) rows[i] = i * m_tileWidth;
+  if (width <= 0 || height <= 0) return false;
+  m_valid = Allocate();
+  return IsValid();
+}
+
+bool CBlockVCH::IsValid() const { return CBlockImage::IsValid() && m_rowTable.data != nullptr; }
+
+void CBlockVCH::SetTileGeometry() {
+  m_tileWidth = kTile;
+  m_tileHeight = kTile;
+  m_tileSize = kTile;
+  m_tileMask = kMask;
+  m_tileShift = kShift;
+}
+
+bool CBlockVCH::CommitTile(STileInfo& tile) {
+  if (tile.committed) return true;
+  if (!CBlockImage::CommitTile(tile)) return false;
+  // Fresh memory reads as zero, so the usual fill 0 needs no writing.
+  if ((tile.fill & 0xFFu) != 0)
+    std::memset(tile.block, static_cast<uint8_t>(tile.fill), static_cast<size_t>(tile.byteSize));
+  return true;
+}
+
+bool CBlockVCH::MakeTileView(STileInfo& tile) {
+  if (tile.view != nullptr) return true;
+  tile.fill = kDefaultFill;
+  auto* view = new (std::nothrow) TVChannel();
+  if (view == nullptr) return false;
+  if (!view->Create(tile, DynArrayItems<int32_t>(m_rowTable))) {
+    delete view;
+    return false;
+  }
+  tile.view = view;
+  return true;
+}
+
+uint8_t* CBlockVCH::PixelPtr(int32_t x, int32_t y, bool commit) {
+  if (!PointInGrid(x, y)) return nullptr;
+  STileInfo* tile = GetTile(x >> kShift, y >> kShift, commit);
+  if (tile == nullptr || !tile->committed) return nullptr;
+  return PixelAddr8(TileView(*tile)->View(), x & kMask, y & kMask);
+}
+
+STileInfo* CBlockVCH::TileAt(int32_t x, int32_t y, bool commit) { return GetTile(x >> kShift, y >> kShift, commit); }
+
+// ---------------------------------------------------------------------------------------------
+// Rectangle operations
+
+bool CBlockVCH::PrepareRect(const SRectWH& rect, bool wholeTilesStay) {
+  CTileCommitBatch batch(*this);
+  SRectWH r = rect;
+  WalkRectWith(r, [&](const SRectWH& piece) {
+    STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
+    if (wholeTilesStay && !t->committed && TileRectIsWhole64(*t, piece)) return;
+    batch.Commit(*t);
+  });
+  if (batch.Failed()) {
+    batch.Rollback();
+    return false;
+  }
+  return true;
+}
+
+bool CBlockVCH::FillRect(SRectWH& rect, uint8_t value) {
+  if (!IsValid() || !ClipRect(rect)) return false;
+  if (!PrepareRect(rect, true)) return false;
+  bool allDone = true;
+  SRectWH r = rect;
+  WalkRectWith(r, [&](const SRectWH& piece) {
+    STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
+    if (!t->committed && TileRectIsWhole64(*t, piece)) {
+      t->fill = value;
+      return;
+    }
+    if (!CommitTile(*t)) {
+      allDone = false;
+      return;
+    }
+    SRectWH local = piece;
+    TileLocalOrigin64(local);
+    TileView(*t)->FillRect(local, value);
+  });
+  return allDone;
+}
+
+bool CBlockVCH::XorRect(SRectWH& rect, uint8_t value) {
+  if (!IsValid() || !ClipRect(rect)) return false;
+  if (!PrepareRect(rect, true)) return false;
+  bool allDone = true;
+  SRectWH r = rect;
+  WalkRectWith(r, [&](const SRectWH& piece) {
+    STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
+    if (!t->committed && TileRectIsWhole64(*t, piece)) {
+      t->fill = (t->fill ^ value) & 0xFFu;
+      return;
+    }
+    if (!CommitTile(*t)) {
+      allDone = false;
+      return;
+    }
+    SRectWH local = piece;
+    TileLocalOrigin64(local);
+    TileView(*t)->XorRect(local, value);
+  });
+  return allDone;
+}
+
+bool CBlockVCH::XorAll(uint8_t value) {
+  SRectWH r{0, 0, Width(), Height()};
+  return XorRect(r, value);
+}
+
+bool CBlockVCH::CombineFrom(const CBlockVCH& source, TPoint& destPoint, SRectWH& sourceRect, ByteOp op) {
+  if (op == nullptr) return false;
+  return WithByteOp(op, [&](auto fn) { return CombineFromWith(source, destPoint, sourceRect, fn); });
+}
+
+bool CBlockVCH::CopyFrom(const CBlockVCH& source, TPoint& destPoint, SRectWH& sourceRect) {
+  return CombineFromWith(source, destPoint, sourceRect, ByteOpFn<SetByteOp>{});
+}
+
+bool CBlockVCH::CopyAllFrom(const CBlockVCH& source, int32_t x, int32_t y) {
+  TPoint point{x, y};
+  SRectWH rect{0, 0, source.Width(), source.Height()};
+  return CopyFrom(source, point, rect);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Flat channels
+
+bool CBlockVCH::CopyFromChannel(const TChannel& channel, TPoint& destPoint, SRectWH& sourceRect) {
+  if (!IsValid() || !channel.IsValid()) return false;
+  if (!ClipBlit(Size(), channel.Size(), destPoint, sourceRect)) return false;
+  const SRectWH destRect{destPoint.x, destPoint.y, sourceRect.width, sourceRect.height};
+  if (!PrepareRect(destRect, false)) return false;
+  bool allDone = true;
+  TPoint point = destPoint;
+  SRectWH rect = sourceRect;
+  WalkFromImageWith(channel.Size(), point, rect, [&](const TPoint& dp, const SRectWH& sp) {
+    STileInfo* t = GetTile(dp.x >> kShift, dp.y >> kShift, false);
+    if (!t->committed) {
+      allDone = false;
+      return;
+    }
+    TPoint local = dp;
+    TileLocalOrigin64(local);
+    SRectWH piece = sp;
+    channel.CopyRectTo(*TileView(*t), local, piece);
+  });
+  return allDone;
+}
+
+bool CBlockVCH::CopyToChannel(TChannel& channel, TPoint& destPoint, SRectWH& sourceRect, bool skipZeroFill) const {
+  if (!IsValid() || !channel.IsValid()) return false;
+  return WalkToImageWith(channel.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+    const STileInfo* t = GetTile(sp.left >> kShift, sp.top >> kShift);
+    if (t->committed) {
+      TPoint point = dp;
+      SRectWH local = sp;
+      TileLocalOrigin64(local);
+      TileView(*t)->CopyRectTo(channel, point, local);
+      return;
+    }
+    const uint8_t fill = static_cast<uint8_t>(t->fill);
+    if (skipZeroFill && fill == 0) return;
+    SRectWH area{dp.x, dp.y, sp.width, sp.height};
+    channel.FillRect(area, fill);
+  });
+}
+
+bool CBlockVCH::CopyAllToChannel(TChannel& channel, int32_t x, int32_t y, bool skipZeroFill) const {
+  TPoint point{x, y};
+  SRectWH rect{0, 0, Width(), Height()};
+  return CopyToChannel(channel, point, rect, skipZeroFill);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Outside a rectangle
+
+bool CBlockVCH::FillOutside(const TRect& bounds, uint8_t value) {
+  if (!IsValid()) return false;
+  const int32_t w = Width();
+  const int32_t h = Height();
+  SRectWH areas[4];
+  int32_t count = 0;
+  if (bounds.top > 0) areas[count++] = {0, 0, w, bounds.top};
+  if (bounds.bottom < h) areas[count++] = {0, bounds.bottom, w, SubSat(h, bounds.bottom)};
+  if (bounds.left > 0) areas[count++] = {0, 0, bounds.left, h};
+  if (bounds.right < w) areas[count++] = {bounds.right, 0, SubSat(w, bounds.right), h};
+  // Every tile any area needs is committed before the first byte changes.
+  CTileCommitBatch batch(*this);
+  for (int32_t i = 0; i < count; ++i) {
+    SRectWH r = areas[i];
+    WalkRectWith(r, [&](const SRectWH& piece) {
+      STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
+      if (!t->committed && TileRectIsWhole64(*t, piece)) return;
+      batch.Commit(*t);
+    });
+  }
+  if (batch.Failed()) {
+    batch.Rollback();
+    return false;
+  }
+  bool any = false;
+  for (int32_t i = 0; i < count; ++i) {
+    SRectWH r = areas[i];
+    any |= FillRect(r, value);
+  }
+  return any;
+}
+
+bool CBlockVCH::FillOutsideRect(SRectWH& rect, uint8_t value) {
+  TRect bounds;
+  RectToBounds(rect, bounds);
+  return FillOutside(bounds, value);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bounds
+
+bool CBlockVCH::GetNonZeroBounds(TRect& bounds) const {
+  if (!IsValid()) return false;
+  bool any = false;
+  TRect result{0, 0, 0, 0};
+  auto include = [&](const TRect& b) {
+    if (!any) {
+      result = b;
+      any = true;
+    } else {
+      UnionBounds(result, b);
+    }
+  };
+  for (int32_t i = 0; i < TileCount(); ++i) {
+    const STileInfo& t = TileByIndex(i);
+    if (!t.committed) {
+      if ((t.fill & 0xFFu) != 0)
+        include({t.pixelX, t.pixelY, t.pixelX + t.clippedWidth, t.pixelY + t.clippedHeight});
+      continue;
+    }
+    const SDibView& view = TileView(t)->View();
+    int32_t minX = t.clippedWidth, maxX = -1, minY = -1, maxY = -1;
+    for (int32_t y = 0; y < t.clippedHeight; ++y) {
+      const uint8_t* row = PixelAddr8(view, 0, y);
+      int32_t first = 0;
+      while (first < t.clippedWidth && row[first] == 0) ++first;
+      if (first == t.clippedWidth) continue;
+      int32_t last = t.clippedWidth - 1;
+      while (row[last] == 0) --last;
+      minX = std::min(minX, first);
+      maxX = std::max(maxX, last);
+      if (minY < 0) minY = y;
+      maxY = y;
+    }
+    if (maxX >= 0) include({t.pixelX + minX, t.pixelY + minY, t.pixelX + maxX + 1, t.pixelY + maxY + 1});
+  }
+  if (any) bounds = result;
+  return any;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pixels
+
+uint8_t CBlockVCH::GetPixel(int32_t x, int32_t y) const {
+  if (!PointInGrid(x, y)) return 0;
+  const STileInfo* t = GetTile(x >> kShift, y >> kShift);
+  if (t == nullptr) return 0;
+  if (!t->committed) return static_cast<uint8_t>(t->fill);
+  return *PixelAddr8(TileView(*t)->View(), x & kMask, y & kMask);
+}
+
+uint8_t CBlockVCH::GetPixelClamped(int32_t x, int32_t y) const {
+  if (!IsValid()) return 0;
+  TPoint p{x, y};
+  ClampPointToImage(p, Size());
+  return GetPixel(p.x, p.y);
+}
+
+uint8_t CBlockVCH::GetPixelSafe(int32_t x, int32_t y) const {
+  if (!PointInSize(x, y, Width(), Height())) return 0;
+  return GetPixel(x, y);
+}
+
+bool CBlockVCH::SetPixel(int32_t x, int32_t y, uint8_t value) {
+  uint8_t* p = PixelPtr(x, y, true);
+  if (p == nullptr) return false;
+  *p = value;
+  return true;
+}
+
+uint8_t* CBlockVCH::WritePtr(int32_t x, int32_t y) { return PixelPtr(x, y, true); }
+
+uint8_t* CBlockVCH::WritePtrClamped(int32_t x, int32_t y) {
+  if (!IsValid()) return nullptr;
+  TPoint p{x, y};
+  ClampPointToImage(p, Size());
+  return PixelPtr(p.x, p.y, true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rows
+
+namespace {
+
+// Clips the run (x, count) to 0 .. width; false when nothing is left. skip = entries before
+// column 0.
+bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& length, int32_t& skip) {
+  if (count <= 0) return false;
+  const int64_t first = std::max<int64_t>(x, 0);
+  const int64_t end = std::min<int64_t>(int64_t{x} + count, width);
+  if (first >= end) return false;
+  start = static_cast<int32_t>(first);
+  length = static_cast<int32_t>(end - first);
+  skip = static_cast<int32_t>(first - x);
+  return true;
+}
+
+}  // namespace
+
+int32_t CBlockVCH::WriteRow(int32_t x, int32_t y, const uint8_t* bytes, int32_t count) {
+  if (!IsValid() || bytes == nullptr || y < 0 || y >= Height()) return 0;
+  int32_t start = 0, length = 0, skip = 0;
+  if (!ClipRun(x, count, Width(), start, length, skip)) return 0;
+  if (!PrepareRect(SRectWH{start, y, length, 1}, false)) return 0;
+  const uint8_t* source = bytes + skip;
+  int32_t done = 0;
+  while (done < length) {
+    const int32_t px = start + done;
+    const int32_t piece = std::min(kTile - (px & kMask), length - done);
+    uint8_t* dest = PixelPtr(px, y, false);
+    if (dest == nullptr) return done;  // cannot happen: committed above
+    std::memcpy(dest, source + done, static_cast<size_t>(piece));
+    done += piece;
+  }
+  return done;
+}
+
+int32_t CBlockVCH::ReadRow(int32_t x, int32_t y, uint8_t* bytes, int32_t count) {
+  if (!IsValid() || bytes == nullptr || y < 0 || y >= Height()) return 0;
+  int32_t start = 0, length = 0, skip = 0;
+  if (!ClipRun(x, count, Width(), start, length, skip)) return 0;
+  uint8_t* out = bytes + skip;
+  int32_t done = 0;
+  while (done < length) {
+    const int32_t px = start + done;
+    const int32_t piece = std::min(kTile - (px & kMask), length - done);
+    // Reading commits the tile; one that cannot be committed reads as its fill.
+    const uint8_t* source = PixelPtr(px, y, true);
+    if (source != nullptr) {
+      std::memcpy(out + done, source, static_cast<size_t>(piece));
+    } else {
+      std::memset(out + done, GetPixel(px, y), static_cast<size_t>(piece));
+    }
+    done += piece;
+  }
+  return done;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Morphology
+
+void CBlockVCH::ReadRowClamped(int32_t x0, int32_t y, int32_t count, uint8_t* out) const {
+  const int32_t w = Width();
+  const int32_t h = Height();
+  y = ClampInt(y, 0, h - 1);
+  int32_t i = 0;
+  // Left of the picture: column 0.
+  if (x0 < 0) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(-int64_t{x0}, count));
+    std::memset(out, GetPixel(0, y), static_cast<size_t>(n));
+    i = n;
+  }
+  while (i < count) {
+    const int64_t x = int64_t{x0} + i;
+    if (x >= w) {
+      std::memset(out + i, GetPixel(w - 1, y), static_cast<size_t>(count - i));
+      break;
+    }
+    const int32_t px = static_cast<int32_t>(x);
+    const int32_t piece = static_cast<int32_t>(std::min<int64_t>({kTile - (px & kMask), count - i, w - x}));
+    const STileInfo* t = GetTile(px >> kShift, y >> kShift);
+    if (t->committed) {
+      std::memcpy(out + i, PixelAddr8(TileView(*t)->View(), px & kMask, y & kMask), static_cast<size_t>(piece));
+    } else {
+      std::memset(out + i, static_cast<uint8_t>(t->fill), static_cast<size_t>(piece));
+    }
+    i += piece;
+  }
+}
+
+template <bool kMax>
+bool CBlockVCH::Morphology(const CBlockVCH& source, TRect bounds) {
+  if (!IsValid() || !source.IsValid()) return false;
+  if (!ClipBounds(bounds)) return false;
+  const int32_t width = bounds.right - bounds.left;
+  // Three row buffers and one source line with a pixel either side.
+  uint8_t* block = nullptr;
+  if (!TryGetMem(block, int64_t{width} * 4 + 2)) return false;
+  uint8_t* a = block;
+  uint8_t* b = a + width;
+  uint8_t* c = b + width;
+  uint8_t* line = c + width;
+  SRectWH area;
+  BoundsToRect(bounds, area);
+  if (!PrepareRect(area, false)) {
+    FreeMem(block);
+    return false;
+  }
+  auto pick = [](uint8_t p, uint8_t q) -> uint8_t { return kMax ? std::max(p, q) : std::min(p, q); };
+  auto horizontal = [&](int32_t row, uint8_t* out) {
+    source.ReadRowClamped(bounds.left - 1, row, width + 2, line);
+    for (int32_t i = 0; i < width; ++i) out[i] = pick(pick(line[i], line[i + 1]), line[i + 2]);
+  };
+  horizontal(bounds.top - 1, a);
+  horizontal(bounds.top, b);
+  horizontal(bounds.top + 1, c);
+  for (int32_t y = bounds.top; y < bounds.bottom; ++y) {
+    if (y > bounds.top) {
+      uint8_t* old = a;
+      a = b;
+      b = c;
+      c = old;
+      horizontal(y + 1, c);
+    }
+    int32_t i = 0;
+    while (i < width) {
+      const int32_t px = bounds.left + i;
+      const int32_t piece = std::min(kTile - (px & kMask), width - i);
+      uint8_t* dest = PixelPtr(px, y, false);
+      if (dest != nullptr) {
+        for (int32_t k = 0; k < piece; ++k) dest[k] = pick(pick(a[i + k], b[i + k]), c[i + k]);
+      }
+      i += piece;
+    }
+  }
+  FreeMem(block);
+  return true;
+}
+
+bool CBlockVCH::GrowFrom(const CBlockVCH& source, const TRect& bounds) { return Morphology<true>(source, bounds); }
+
+bool CBlockVCH::GrowInsideContent(const CBlockVCH& source) {
+  TRect bounds;
+  if (!BlockContentBounds(source, bounds) || !ClipBounds(bounds)) return false;
+  return GrowFrom(source, bounds);
+}
+
+bool CBlockVCH::GrowAroundContent(const CBlockVCH& source) {
+  TRect bounds;
+  if (!BlockContentBounds(source, bounds)) return false;
+  GrowBounds(bounds, 1);
+  if (!ClipBounds(bounds)) return false;
+  return GrowFrom(source, bounds);
+}
+
+bool CBlockVCH::ShrinkFrom(const CBlockVCH& source) {
+  TRect bounds;
+  if (!BlockContentBounds(source, bounds) || !ClipBounds(bounds)) return false;
+  return Morphology<false>(source, bounds);
+}
+
+// ---------------------------------------------------------------------------------------------
+// From a 32-bit store
+
+template <class Compute>
+bool CBlockVCH::FromBlock(CBlockVMTC& source, Compute compute) {
+  if (!IsValid() || !source.IsValid()) return false;
+  const int32_t w = std::min(Width(), source.Width());
+  const int32_t h = std::min(Height(), source.Height());
+  if (w <= 0 || h <= 0) return false;
+  const SRectWH area{0, 0, w, h};
+  // Both stores' tiles of the area are committed first (the source is read through its write
+  // pointers); a refusal gives everything back.
+  CTileCommitBatch sourceBatch(source);
+  SRectWH r = area;
+  source.WalkRectWith(r, [&](const SRectWH& piece) {
+    sourceBatch.Commit(*source.GetTile(piece.left >> 5, piece.top >> 5, false));
+  });
+  if (sourceBatch.Failed() || !PrepareRect(area, false)) {
+    sourceBatch.Rollback();
+    source.UpdateContentRects();
+    return false;
+  }
+  for (int32_t y = 0; y < h; ++y) {
+    int32_t x = 0;
+    while (x < w) {
+      const int32_t piece = std::min({32 - (x & 31), kTile - (x & kMask), w - x});
+      const uint32_t* s = reinterpret_cast<const uint32_t*>(source.PixelPtr(x, y, false));
+      uint8_t* d = PixelPtr(x, y, false);
+      if (s != nullptr && d != nullptr) {
+        for (int32_t i = 0; i < piece; ++i) d[i] = compute(s[i]);
+      }
+      x += piece;
+    }
+  }
+  return true;
+}
+
+bool CBlockVCH::FromLuminance(CBlockVMTC& source, bool invert) {
+  if (invert) {
+    return FromBlock(source, [](uint32_t p) -> uint8_t {
+      const uint32_t l = 255u - static_cast<uint32_t>(PixelLuminance(&p));
+      return static_cast<uint8_t>(l * (p >> 24) / 255u);
+    });
+  }
+  return FromBlock(source, [](uint32_t p) -> uint8_t {
+    const uint32_t l = static_cast<uint32_t>(PixelLuminance(&p));
+    return static_cast<uint8_t>(l * (p >> 24) / 255u);
+  });
+}
+
+bool CBlockVCH::FromAlpha(CBlockVMTC& source) {
+  return FromBlock(source, [](uint32_t p) -> uint8_t { return static_cast<uint8_t>(p >> 24); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scaled output
+
+namespace {
+
+// Sum of GetPixelSafe over (x0 .. x0 + count - 1, y), a tile at a time.
+int64_t SumRowSafe(const CBlockVCH& store, int64_t x0, int64_t y, int64_t count) {
+  if (y < 0 || y >= store.Height()) return 0;
+  int64_t first = std::max<int64_t>(x0, 0);
+  const int64_t end = std::min<int64_t>(x0 + count, store.Width());
+  int64_t sum = 0;
+  const int32_t row = static_cast<int32_t>(y);
+  while (first < end) {
+    const int32_t px = static_cast<int32_t>(first);
+    const int32_t piece = static_cast<int32_t>(std::min<int64_t>(kTile - (px & kMask), end - first));
+    const STileInfo* t = store.GetTile(px >> kShift, row >> kShift);
+    if (t->committed) {
+      const uint8_t* p = PixelAddr8(store.TileView(*t)->View(), px & kMask, row & kMask);
+      for (int32_t i = 0; i < piece; ++i) sum += p[i];
+    } else {
+      sum += int64_t{piece} * static_cast<uint8_t>(t->fill);
+    }
+    first += piece;
+  }
+  return sum;
+}
+
+}  // namespace
+
+bool CBlockVCH::DrawScaledTo(TMTC& image, int32_t destLeft, int32_t destTop, int32_t destWidth,
+                             int32_t destHeight, int32_t sourceX, int32_t sourceY, int32_t sourceWidth,
+                             int32_t sourceHeight) const {
+  if (!IsValid() || !image.IsValid() || sourceWidth <= 0 || sourceHeight <= 0) return false;
+  TRect bounds;
+  RectToBounds(SRectWH{destLeft, destTop, destWidth, destHeight}, bounds);
+  if (!image.ClipBounds(bounds)) return false;
+  const int64_t imageWidth = image.Width();
+  const int64_t imageHeight = image.Height();
+  const int64_t xStep = int64_t{sourceWidth} * 1024 / imageWidth;
+  const int64_t yStep = int64_t{sourceHeight} * 1024 / imageHeight;
+  const int64_t bw = sourceWidth / imageWidth;
+  const int64_t bh = sourceHeight / imageHeight;
+  const int64_t samples = (bw + 1) * (bh + 1);
+  for (int32_t y = bounds.top; y < bounds.bottom; ++y) {
+    const int64_t oy = sourceY + ((yStep * y) >> 10);
+    uint32_t* out = image.Pixel(0, y);
+    for (int32_t x = bounds.left; x < bounds.right; ++x) {
+      const int64_t ox = sourceX + ((xStep * x) >> 10);
+      int64_t sum = 0;
+      for (int64_t j = 0; j <= bh; ++j) sum += SumRowSafe(*this, ox, oy + j, bw + 1);
+      const uint32_t v = static_cast<uint32_t>(sum / samples);
+      out[x] = v * 0x010101u;
+    }
+  }
+  return true;
+}
+
+bool CBlockVCH::ScaleTo(CBlockVCH& dest) const {
+  if (!IsValid() || !dest.IsValid() || &dest == this) return false;
+  const int64_t w = Width();
+  const int64_t h = Height();
+  const int64_t dw = dest.Width();
+  const int64_t dh = dest.Height();
+  const int64_t xStep = w * 1024 / dw;
+  const int64_t yStep = h * 1024 / dh;
+  const int64_t qx = (w * 1024 / 4) / dw;
+  const int64_t qy = (h * 1024 / 4) / dh;
+  auto produce = [&](const SRectWH& piece, uint8_t* out, int32_t stride) {
+    for (int32_t j = 0; j < piece.height; ++j) {
+      const int64_t y = piece.top + j;
+      for (int32_t i = 0; i < piece.width; ++i) {
+        const int64_t x = piece.left + i;
+        uint32_t sum = 0;
+        for (int32_t si = 0; si < 4; ++si) {
+          const int32_t sy = static_cast<int32_t>((yStep * y + qy * si) >> 10);
+          for (int32_t sj = 0; sj < 4; ++sj)
+            sum += GetPixelSafe(static_cast<int32_t>((xStep * x + qx * sj) >> 10), sy);
+        }
+        out[static_cast<std::ptrdiff_t>(j) * stride + i] = static_cast<uint8_t>(sum / 16);
+      }
+    }
+  };
+  if (!WriteTilesAtomic<uint8_t>(dest, SRectWH{0, 0, dest.Width(), dest.Height()}, produce)) return false;
+  dest.Compact();
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+int32_t CBlockVCH::Compact() {
+  int32_t released = 0;
+  for (int32_t i = 0; i < TileCount(); ++i) {
+    STileInfo& t = TileByIndex(i);
+    if (!t.committed) continue;
+    const uint8_t* p = t.block;
+    const size_t n = static_cast<size_t>(t.byteSize);
+    // All bytes equal exactly when every byte equals the next.
+    if (n > 1 && std::memcmp(p, p + 1, n - 1) != 0) continue;
+    const uint32_t oldFill = t.fill;
+    t.fill = p[0];
+    if (DecommitTile(t)) {
+      ++released;
+    } else {
+      t.fill = oldFill;
+    }
+  }
+  return released;
+}
+
+}  // namespace tf
