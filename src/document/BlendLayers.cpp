@@ -1,0 +1,182 @@
+// Layer combinations through the blend modes on tiled stores: the pieces of the store walks are
+// worked row by row with the row forms of the mode routines.
+#include "document/BlendMode.h"
+#include "raster/BlockVMTC.h"
+
+namespace tf {
+
+namespace {
+
+// The pieces of a two-store combination (as CBlockVMTC::CombineFrom cuts them): a committed
+// source tile -> onPixels(dest view, dest-local point, source view, source-local rect); an
+// uncommitted source tile over a whole uncommitted destination tile -> onFill(dest fill, source
+// fill); otherwise the destination tile is committed -> onColor(dest view, dest-local rect,
+// source fill). A destination tile that cannot be committed is skipped (result false). The
+// content rectangles are rebuilt at the end.
+template <class OnPixels, class OnFill, class OnColor>
+bool StorePieces(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
+                 OnPixels onPixels, OnFill onFill, OnColor onColor) {
+  bool allDone = true;
+  const int32_t shift = dest.TileShift();
+  const int32_t mask = dest.TileMask();
+  const bool walked = dest.WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+    const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
+    STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
+    if (s == nullptr || d == nullptr) return;
+    const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
+    if (!s->committed && !d->committed && TileRectIsWhole(*d, destPiece)) {
+      onFill(d->fill, s->fill);
+      return;
+    }
+    if (!dest.CommitTile(*d)) {
+      allDone = false;
+      return;
+    }
+    TVMTC& dv = *dest.TileView(*d);
+    if (s->committed) {
+      TPoint local{dp.x & mask, dp.y & mask};
+      SRectWH sr{sp.left & mask, sp.top & mask, sp.width, sp.height};
+      onPixels(dv, local, *source.TileView(*s), sr);
+    } else {
+      SRectWH dr{dp.x & mask, dp.y & mask, sp.width, sp.height};
+      onColor(dv, dr, s->fill);
+    }
+  });
+  dest.UpdateContentRects();
+  return walked && allDone;
+}
+
+// The pieces of a store drawn into a flat image: committed tile -> onPixels(tile view, local
+// rect, image point); uncommitted tile -> onColor(image area, fill).
+template <class OnPixels, class OnColor>
+bool ImagePieces(const CBlockVMTC& store, TMTC& image, TPoint& destPoint, SRectWH& sourceRect, OnPixels onPixels,
+                 OnColor onColor) {
+  if (!image.IsValid()) return false;
+  const int32_t shift = store.TileShift();
+  const int32_t mask = store.TileMask();
+  return store.WalkToImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+    const STileInfo* t = store.GetTile(sp.left >> shift, sp.top >> shift);
+    if (t == nullptr) return;
+    if (t->committed) {
+      TPoint point = dp;
+      SRectWH local{sp.left & mask, sp.top & mask, sp.width, sp.height};
+      onPixels(*store.TileView(*t), local, point);
+    } else {
+      SRectWH area{dp.x, dp.y, sp.width, sp.height};
+      onColor(area, t->fill);
+    }
+  });
+}
+
+// CBlockVMTC::CombineFrom with a merge routine's row forms.
+bool CombineStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
+                      int32_t alphaScale, int32_t value, const SMergeRoutine& routine) {
+  if (value == 0) return false;
+  const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
+  return StorePieces(
+      dest, source, destPoint, sourceRect,
+      [&](TVMTC& dv, TPoint& local, const TVMTC& sv, SRectWH& sr) {
+        CombineRowsFrom(dv, sv, local, sr, alphaScale, value, routine.rows.pixels);
+      },
+      [&](uint32_t& fill, uint32_t sourceFill) {
+        fill = (fill & 0x00FFFFFFu) | (MulDiv255(fill >> 24, scale) << 24);
+        routine.pixel(&fill, sourceFill, value);
+      },
+      [&](TVMTC& dv, SRectWH& dr, uint32_t sourceFill) {
+        CombineColorRows(dv, dr, sourceFill, alphaScale, value, routine.rows.colour);
+      });
+}
+
+// CBlockVMTC::CompositeFrom with a row descriptor and its per-pixel twin (for fill values).
+bool CompositeStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
+                        int32_t alphaScale, int32_t opacity, const SCompositeRowOps& ops,
+                        const SCompositeOps& pixelOps) {
+  if (opacity == 0) return false;
+  const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
+  return StorePieces(
+      dest, source, destPoint, sourceRect,
+      [&](TVMTC& dv, TPoint& local, const TVMTC& sv, SRectWH& sr) {
+        CompositeRowsFrom(dv, sv, local, sr, alphaScale, opacity, ops);
+      },
+      [&](uint32_t& fill, uint32_t sourceFill) {
+        fill = (fill & 0x00FFFFFFu) | (MulDiv255(fill >> 24, scale) << 24);
+        CompositePixel(&fill, sourceFill, opacity, pixelOps);
+      },
+      [&](TVMTC& dv, SRectWH& dr, uint32_t sourceFill) {
+        CompositeColorRows(dv, dr, sourceFill, alphaScale, opacity, ops);
+      });
+}
+
+}  // namespace
+
+bool CombineLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
+                        const SBlendLayer& upper, TPoint& destPoint, SRectWH& sourceRect) {
+  const bool result = CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
+                                       GetMergeRoutine(upper.mode));
+  lower.opacity = 255;
+  return result;
+}
+
+bool CompositeLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
+                          const SBlendLayer& upper, TPoint& destPoint, uint32_t modeWord, SRectWH& sourceRect) {
+  const SLayerParam* lowerEntry = GetBlendModeEntry(lower.mode);
+  if (lowerEntry == nullptr || GetBlendModeEntry(upper.mode) == nullptr) return false;
+  if (const SBlendPair* pair = FindBlendPair(lower.mode, upper.mode, modeWord & 0xFFFFu)) {
+    const bool result = CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity,
+                                         upper.opacity, pair->routine);
+    lower.opacity = 255;
+    return result;
+  }
+  const bool zeroAlpha = (modeWord & kModeWordZeroAlpha) != 0;
+  const bool result =
+      CompositeStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
+                         LayerCompositeDescriptor(lower.mode, upper.mode, zeroAlpha),
+                         LayerCompositeOps(lower.mode, upper.mode, zeroAlpha));
+  lower.opacity = 255;
+  if (lowerEntry->flags & kModeFlagInvertAfter) lowerStore.XorAll(0x00FFFFFFu);
+  return result;
+}
+
+bool BlendLayerStoreIntoImage(const CBlockVMTC& store, const SBlendLayer& layer, TMTC& image, TPoint& destPoint,
+                              uint32_t modeWord, SRectWH& sourceRect) {
+  if (GetBlendModeEntry(layer.mode) == nullptr) return false;
+  const int32_t opacity = layer.opacity;
+  if (const SBlendPair* pair = FindBlendPair(kModeNormal, layer.mode, modeWord & 0xFFFFu)) {
+    // CombineToImage: every piece, an uncommitted tile's fill as a colour.
+    if (opacity == 0) return false;
+    const SRowOps& rows = pair->routine.rows;
+    return ImagePieces(
+        store, image, destPoint, sourceRect,
+        [&](const TVMTC& view, SRectWH& local, TPoint& point) {
+          CombineRowsFrom(image, view, point, local, 255, opacity, rows.pixels);
+        },
+        [&](SRectWH& area, uint32_t fill) { CombineColorRows(image, area, fill, 255, opacity, rows.colour); });
+  }
+  // CompositeToImage: only the parts inside the content rectangles.
+  const SCompositeRowOps ops =
+      LayerCompositeDescriptor(kModeNormal, layer.mode, (modeWord & kModeWordZeroAlpha) != 0);
+  const SRegionList& content = store.ContentRects();
+  bool result = true;
+  for (int32_t i = 0; i < content.count; ++i) {
+    TPoint point = destPoint;
+    SRectWH rect = sourceRect;
+    if (!ContentRectPiece(store, i, point, rect)) continue;
+    if (opacity == 0) {
+      result = false;
+      continue;
+    }
+    result = ImagePieces(
+        store, image, point, rect,
+        [&](const TVMTC& view, SRectWH& local, TPoint& at) {
+          CompositeRowsFrom(image, view, at, local, 255, opacity, ops);
+        },
+        [&](SRectWH& area, uint32_t fill) { CompositeColorRows(image, area, fill, 255, opacity, ops); });
+  }
+  return result;
+}
+
+bool ClearStoreToNeutral(CBlockVMTC& store, uint32_t mode) {
+  return store.SetColorAll(GetBlendModeNeutralColor(mode));
+}
+
+}  // namespace tf

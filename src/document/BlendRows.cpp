@@ -1,0 +1,239 @@
+// Row forms of the blend-mode routines: the descriptor composite over a row and the rectangle
+// loops that call one row routine per row.
+#include "document/BlendRows.h"
+
+#include "paint/PixelOps.h"
+
+namespace tf {
+
+namespace {
+
+constexpr int32_t kRun = 64;  // pixels per pass of a descriptor composite
+
+// One run of CompositePixel: e, a and the start of the accumulator per pixel; the destination
+// routine; the source routine; then alpha and colour. Pixels are independent, so doing each step
+// over the run gives what CompositePixel gives pixel by pixel.
+template <bool OneColour>
+void CompositeRun(uint32_t* dest, const uint32_t* source, uint32_t colour, int32_t n, uint32_t opacity,
+                  const SCompositeRowOps& ops) {
+  uint32_t before[kRun], src[kRun], e[kRun], a[kRun], acc[kRun];
+  const bool fromSource = (ops.flags & kCompositeStartFromSource) != 0;
+  for (int32_t i = 0; i < n; ++i) {
+    const uint32_t s = OneColour ? colour : source[i];
+    src[i] = s;
+    e[i] = MulDiv255(s >> 24, opacity);
+    before[i] = dest[i];
+    a[i] = before[i] >> 24;
+    acc[i] = fromSource ? s : ops.startColor;
+  }
+  ops.destination(acc, before, a, n);
+  ops.source(acc, src, e, n);
+  const bool skipZero = (ops.flags & kCompositeSkipZeroAlpha) != 0;
+  for (int32_t i = 0; i < n; ++i) {
+    if (skipZero && e[i] == 0) continue;
+    const uint32_t out = a[i] + e[i] - MulDiv255(a[i], e[i]);
+    uint32_t result = before[i] & 0x00FFFFFFu;
+    if (out != 0) {
+      const uint32_t v = acc[i];
+      auto unweight = [out](uint32_t byte) {
+        const uint32_t c = pixel_detail::DivFloor(byte * 255u, out);
+        return c > 255 ? 255u : c;
+      };
+      result = (out << 24) | (unweight((v >> 16) & 0xFFu) << 16) | (unweight((v >> 8) & 0xFFu) << 8) |
+               unweight(v & 0xFFu);
+    }
+    dest[i] = result;
+  }
+}
+
+template <bool OneColour>
+void CompositeAlong(uint32_t* dest, const uint32_t* source, uint32_t colour, int32_t count, int32_t opacity,
+                    const SCompositeRowOps& ops) {
+  const uint32_t o = static_cast<uint32_t>(opacity) & 0xFFu;
+  for (int32_t done = 0; done < count; done += kRun) {
+    const int32_t n = count - done < kRun ? count - done : kRun;
+    CompositeRun<OneColour>(dest + done, OneColour ? nullptr : source + done, colour, n, o, ops);
+  }
+}
+
+bool BothValid(const CDibCore& a, const CDibCore& b) { return a.IsValid() && b.IsValid(); }
+
+}  // namespace
+
+void CompositeRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t opacity,
+                  const SCompositeRowOps& ops) {
+  CompositeAlong<false>(dest, source, 0, count, opacity, ops);
+}
+
+void CompositeColorRow(uint32_t* dest, uint32_t colour, int32_t count, int32_t opacity,
+                       const SCompositeRowOps& ops) {
+  CompositeAlong<true>(dest, nullptr, colour, count, opacity, ops);
+}
+
+void ScaleAlphaRow(uint32_t* row, int32_t count, int32_t scale) {
+  const uint32_t s = static_cast<uint32_t>(scale) & 0xFFu;
+  if (s == 255) return;
+  for (int32_t i = 0; i < count; ++i) {
+    const uint32_t p = row[i];
+    row[i] = (p & 0x00FFFFFFu) | (MulDiv255(p >> 24, s) << 24);
+  }
+}
+
+bool CombineRowsToRaw(const TMTC& source, TMTC& dest, const TPoint& destPoint, const SRectWH& sourceRect,
+                      int32_t value, PixelRowOp op) {
+  if (value == 0 || op == nullptr) return false;
+  if (!BothValid(source, dest)) return false;
+  const SDibView& s = source.View();
+  const SDibView& d = dest.View();
+  for (int32_t j = 0; j < sourceRect.height; ++j)
+    op(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, sourceRect.left, sourceRect.top + j),
+       sourceRect.width, value);
+  return true;
+}
+
+bool CombineRowsTo(const TMTC& source, TMTC& dest, TPoint& destPoint, SRectWH& sourceRect, int32_t value,
+                   PixelRowOp op) {
+  if (op == nullptr || !BothValid(source, dest)) return false;
+  if (!ClipBlit(dest.Size(), source.Size(), destPoint, sourceRect)) return false;
+  return CombineRowsToRaw(source, dest, destPoint, sourceRect, value, op);
+}
+
+bool ApplyColorRowsRaw(TMTC& image, const SRectWH& rect, uint32_t colour, int32_t value, ColorRowOp op) {
+  if (op == nullptr || !image.IsValid()) return false;
+  const SDibView& view = image.View();
+  for (int32_t j = 0; j < rect.height; ++j) op(PixelAddr32(view, rect.left, rect.top + j), colour, rect.width, value);
+  return true;
+}
+
+bool ApplyColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t value, ColorRowOp op) {
+  if (op == nullptr || !image.ClipRect(rect)) return false;
+  return ApplyColorRowsRaw(image, rect, colour, value, op);
+}
+
+bool CombineRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                     int32_t value, PixelRowOp op) {
+  if (value == 0 || op == nullptr) return false;
+  if (!BothValid(source, dest)) return false;
+  if (!ClipBlit(dest.Size(), source.Size(), destPoint, sourceRect)) return false;
+  const SDibView& s = source.View();
+  const SDibView& d = dest.View();
+  for (int32_t j = 0; j < sourceRect.height; ++j) {
+    uint32_t* row = PixelAddr32(d, destPoint.x, destPoint.y + j);
+    ScaleAlphaRow(row, sourceRect.width, alphaScale);
+    op(row, PixelAddr32(s, sourceRect.left, sourceRect.top + j), sourceRect.width, value);
+  }
+  return true;
+}
+
+bool CombineColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value,
+                      ColorRowOp op) {
+  if (value == 0 || op == nullptr) return false;
+  if (!image.ClipRect(rect)) return false;
+  const SDibView& view = image.View();
+  for (int32_t j = 0; j < rect.height; ++j) {
+    uint32_t* row = PixelAddr32(view, rect.left, rect.top + j);
+    ScaleAlphaRow(row, rect.width, alphaScale);
+    op(row, colour, rect.width, value);
+  }
+  return true;
+}
+
+bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect,
+                       int32_t alphaScale, int32_t opacity, const SCompositeRowOps& ops) {
+  if (opacity == 0 || ops.destination == nullptr || ops.source == nullptr) return false;
+  if (!BothValid(source, dest)) return false;
+  if (!ClipBlit(dest.Size(), source.Size(), destPoint, sourceRect)) return false;
+  const SDibView& s = source.View();
+  const SDibView& d = dest.View();
+  for (int32_t j = 0; j < sourceRect.height; ++j) {
+    uint32_t* row = PixelAddr32(d, destPoint.x, destPoint.y + j);
+    ScaleAlphaRow(row, sourceRect.width, alphaScale);
+    CompositeRow(row, PixelAddr32(s, sourceRect.left, sourceRect.top + j), sourceRect.width, opacity, ops);
+  }
+  return true;
+}
+
+bool CompositeColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,
+                        const SCompositeRowOps& ops) {
+  if (opacity == 0 || ops.destination == nullptr || ops.source == nullptr) return false;
+  if (!image.ClipRect(rect)) return false;
+  const SDibView& view = image.View();
+  for (int32_t j = 0; j < rect.height; ++j) {
+    uint32_t* row = PixelAddr32(view, rect.left, rect.top + j);
+    ScaleAlphaRow(row, rect.width, alphaScale);
+    CompositeColorRow(row, colour, rect.width, opacity, ops);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dissolve
+
+namespace {
+
+// One run: the draws in pixel order, the routine over a copy of the run, then the pixels that
+// passed are taken from the copy.
+template <bool OneColour>
+void DissolveRun(uint32_t* dest, const uint32_t* source, uint32_t colour, int32_t n, int32_t value,
+                 PixelRowOp pixelOp, ColorRowOp colourOp, SRandom& random, uint32_t threshold) {
+  bool pass[kRun];
+  bool any = false;
+  for (int32_t i = 0; i < n; ++i) {
+    const uint32_t s = OneColour ? colour : source[i];
+    const uint32_t t = MulDiv255(threshold, s >> 24);
+    pass[i] = static_cast<uint32_t>(RandomDraw(random)) < t;
+    any |= pass[i];
+  }
+  if (!any) return;
+  uint32_t copy[kRun];
+  for (int32_t i = 0; i < n; ++i) copy[i] = dest[i];
+  if (OneColour)
+    colourOp(copy, colour, n, value);
+  else
+    pixelOp(copy, source, n, value);
+  for (int32_t i = 0; i < n; ++i)
+    if (pass[i]) dest[i] = copy[i];
+}
+
+}  // namespace
+
+void DissolveRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value, PixelRowOp op,
+                 SRandom& random, int32_t threshold) {
+  for (int32_t done = 0; done < count; done += kRun) {
+    const int32_t n = count - done < kRun ? count - done : kRun;
+    DissolveRun<false>(dest + done, source + done, 0, n, value, op, nullptr, random,
+                       static_cast<uint32_t>(threshold));
+  }
+}
+
+void DissolveColorRow(uint32_t* dest, uint32_t colour, int32_t count, int32_t value, ColorRowOp op,
+                      SRandom& random, int32_t threshold) {
+  for (int32_t done = 0; done < count; done += kRun) {
+    const int32_t n = count - done < kRun ? count - done : kRun;
+    DissolveRun<true>(dest + done, nullptr, colour, n, value, nullptr, op, random,
+                      static_cast<uint32_t>(threshold));
+  }
+}
+
+bool DissolveRowsToRaw(const TMTC& source, TMTC& dest, const TPoint& destPoint, const SRectWH& sourceRect,
+                       int32_t value, PixelRowOp op, SRandom& random, int32_t threshold) {
+  if (value == 0 || op == nullptr) return false;
+  if (!BothValid(source, dest)) return false;
+  const SDibView& s = source.View();
+  const SDibView& d = dest.View();
+  for (int32_t j = 0; j < sourceRect.height; ++j)
+    DissolveRow(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, sourceRect.left, sourceRect.top + j),
+                sourceRect.width, value, op, random, threshold);
+  return true;
+}
+
+bool DissolveColorRowsRaw(TMTC& image, const SRectWH& rect, uint32_t colour, int32_t value, ColorRowOp op,
+                          SRandom& random, int32_t threshold) {
+  if (op == nullptr || !image.IsValid()) return false;
+  const SDibView& view = image.View();
+  for (int32_t j = 0; j < rect.height; ++j)
+    DissolveColorRow(PixelAddr32(view, rect.left, rect.top + j), colour, rect.width, value, op, random, threshold);
+  return true;
+}
+
+}  // namespace tf

@@ -1,0 +1,112 @@
+#pragma once
+// Row forms of the blend-mode routines and the rectangle loops that call them.
+//
+// A row routine applies one pixel routine to a whole row, with the routine inlined; a rectangle
+// loop calls it once per row. The blend-mode table (document/BlendMode.h) holds one row routine
+// beside each pixel routine, so a drawing chooses its routine once per row and never calls
+// through a pointer per pixel. Results are bit for bit those of the pixel routine applied pixel
+// by pixel, left to right.
+//
+// The rectangle loops have the semantics of the TMTC loops of the same shape (raster/RegionOps.h):
+// CombineRowsTo = TMTC::CombineTo, CombineRowsFrom = TMTC::CombineFrom, and so on.
+#include <cstdint>
+
+#include "raster/Composite.h"
+#include "raster/FlatImage.h"
+#include "raster/Geometry.h"
+
+namespace tf {
+
+// op(dest[i], source[i], value) for i in 0..count-1.
+using PixelRowOp = void (*)(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value);
+// op(dest[i], colour, value) for i in 0..count-1.
+using ColorRowOp = void (*)(uint32_t* dest, uint32_t colour, int32_t count, int32_t value);
+// op(acc[i], colour[i], weight[i]): a weighted routine with a weight per pixel (the two passes of
+// a descriptor composite).
+using WeightedRowOp = void (*)(uint32_t* acc, const uint32_t* colour, const uint32_t* weight, int32_t count);
+
+// Row forms of one pixel routine.
+struct SRowOps {
+  PixelRowOp pixels = nullptr;  // source pixels
+  ColorRowOp colour = nullptr;  // one colour
+};
+
+// Row forms of an SCompositeOps: CompositePixel over a row.
+struct SCompositeRowOps {
+  uint32_t startColor = 0;
+  uint8_t flags = 0;  // kCompositeStartFromSource, kCompositeSkipZeroAlpha
+  WeightedRowOp destination = nullptr;
+  WeightedRowOp source = nullptr;
+};
+
+// ---- Row templates -------------------------------------------------------------------------
+
+template <PixelOp Op>
+void PixelRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
+  for (int32_t i = 0; i < count; ++i) Op(dest + i, source[i], value);
+}
+
+template <PixelOp Op>
+void ColorRow(uint32_t* dest, uint32_t colour, int32_t count, int32_t value) {
+  for (int32_t i = 0; i < count; ++i) Op(dest + i, colour, value);
+}
+
+template <PixelOp Op>
+void WeightedRow(uint32_t* acc, const uint32_t* colour, const uint32_t* weight, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) Op(acc + i, colour[i], static_cast<int32_t>(weight[i]));
+}
+
+template <PixelOp Op>
+constexpr SRowOps RowOpsOf() {
+  return SRowOps{&PixelRow<Op>, &ColorRow<Op>};
+}
+
+// CompositePixel(dest[i], source[i], opacity, ops) over a row (in passes over short runs).
+void CompositeRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t opacity,
+                  const SCompositeRowOps& ops);
+// The same with one source colour.
+void CompositeColorRow(uint32_t* dest, uint32_t colour, int32_t count, int32_t opacity,
+                       const SCompositeRowOps& ops);
+
+// alpha := MulTable[alpha][scale] over a row (nothing to do for 255).
+void ScaleAlphaRow(uint32_t* row, int32_t count, int32_t scale);
+
+// ---- Rectangle loops over flat images (tile views included) --------------------------------
+
+// TMTC::CombineToRaw / CombineTo: value 0 does nothing (false); op per row of the rectangle.
+bool CombineRowsToRaw(const TMTC& source, TMTC& dest, const TPoint& destPoint, const SRectWH& sourceRect,
+                      int32_t value, PixelRowOp op);
+bool CombineRowsTo(const TMTC& source, TMTC& dest, TPoint& destPoint, SRectWH& sourceRect, int32_t value,
+                   PixelRowOp op);
+// TMTC::ApplyToRectRaw / ApplyToRect with one colour.
+bool ApplyColorRowsRaw(TMTC& image, const SRectWH& rect, uint32_t colour, int32_t value, ColorRowOp op);
+bool ApplyColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t value, ColorRowOp op);
+// TMTC::CombineFrom: value 0 does nothing (false); dest alpha scaled, then op.
+bool CombineRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                     int32_t value, PixelRowOp op);
+// TMTC::CombineColorRect.
+bool CombineColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value,
+                      ColorRowOp op);
+// TMTC::CompositeFrom and TMTC::CompositeColorRect.
+bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect,
+                       int32_t alphaScale, int32_t opacity, const SCompositeRowOps& ops);
+bool CompositeColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,
+                        const SCompositeRowOps& ops);
+
+// ---- Dissolve ------------------------------------------------------------------------------
+// What RandomThresholdOp (raster/Composite.h) does pixel by pixel, over rows: for every pixel in
+// order one draw r from the random record; the routine is applied where r < MulDiv255(threshold,
+// source alpha). The record advances by one draw per pixel visited.
+
+// op applied to the pixels of one row that pass the test.
+void DissolveRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value, PixelRowOp op,
+                 SRandom& random, int32_t threshold);
+void DissolveColorRow(uint32_t* dest, uint32_t colour, int32_t count, int32_t value, ColorRowOp op,
+                      SRandom& random, int32_t threshold);
+// CombineRowsToRaw and ApplyColorRowsRaw through the dissolve test.
+bool DissolveRowsToRaw(const TMTC& source, TMTC& dest, const TPoint& destPoint, const SRectWH& sourceRect,
+                       int32_t value, PixelRowOp op, SRandom& random, int32_t threshold);
+bool DissolveColorRowsRaw(TMTC& image, const SRectWH& rect, uint32_t colour, int32_t value, ColorRowOp op,
+                          SRandom& random, int32_t threshold);
+
+}  // namespace tf
