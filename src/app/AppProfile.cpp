@@ -214,7 +214,8 @@ void VisitConfig(CAppProfile& p, V& v) {
   v.Float("opaqueFont", p.opaqueFont, 1.0f, kOpacity);
   v.Bool("DrawToolMode", p.DrawToolMode, false);
   v.Bool("AutoFreeHand", p.AutoFreeHand, false);
-  v.Int("ShortcutMode", p.ShortcutMode, 0, OrDefault(0, 1));
+  // Schemes other than 0 and 1 are kept: they offer only replace and add.
+  v.Int("ShortcutMode", p.ShortcutMode, 0);
   v.Bool("UseLastFile", p.UseLastFile, true);
   v.Int("PresetSaveAsQuit", p.PresetSaveAsQuit, 0, OrDefault(0, 2));
   v.Color("GridColor", p.GridColor, 0x80000000u);

@@ -565,7 +565,8 @@ TEST_F(AppProfileTest, ValuesAreRangeCheckedOnLoad) {
       {Dw("config", "gridH", -40), [](auto& p) { return p.gridH; }, 2},
       {Dw("config", "gradRepCnt", 0), [](auto& p) { return p.gradRepCnt; }, 1},
       {Dw("config", "gradType", 3), [](auto& p) { return p.gradType; }, 0},
-      {Dw("config", "ShortcutMode", 5), [](auto& p) { return p.ShortcutMode; }, 0},
+      // A scheme other than 0 and 1 is a scheme of its own (only replace and add): kept.
+      {Dw("config", "ShortcutMode", 5), [](auto& p) { return p.ShortcutMode; }, 5},
       {Dw("config", "PresetSaveAsQuit", -1), [](auto& p) { return p.PresetSaveAsQuit; }, 0},
       {Dw("config", "tabletType", 2), [](auto& p) { return p.tabletType; }, 0},
       {Dw("config", "eventWait", -5), [](auto& p) { return p.eventWait; }, 0},
