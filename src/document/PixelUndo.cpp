@@ -1,0 +1,221 @@
+#include "document/PixelUndo.h"
+
+#include <algorithm>
+#include <new>
+
+#include "platform/Debug.h"
+#include "platform/Warning.h"
+#include "raster/BlockVMTC.h"
+
+namespace tf {
+
+// ---------------------------------------------------------------------------------------------
+// CUndoList
+
+CUndoList::CUndoList(int32_t capacity, bool growable)
+    : m_capacity(std::max<int32_t>(capacity, 4)), m_growable(growable) {
+  // A list that is not growable never needs more room than this.
+  try {
+    m_items.reserve(static_cast<size_t>(m_capacity));
+  } catch (const std::bad_alloc&) {
+    // Push grows it when it can.
+  }
+}
+
+CUndoList::~CUndoList() { Clear(); }
+
+bool CUndoList::Push(std::unique_ptr<CUndoData>&& record) {
+  if (!record) return false;
+  if (!m_growable && Count() >= m_capacity) DropOldest();
+  try {
+    // Room first, so that a failure leaves the record with the caller.
+    if (m_items.size() == m_items.capacity()) m_items.reserve(std::max<size_t>(m_items.size() * 2, 4));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  m_items.insert(m_items.begin(), std::move(record));
+  return true;
+}
+
+bool CUndoList::DropOldest() { return DeleteAt(Count() - 1); }
+
+bool CUndoList::DeleteAt(int32_t index) {
+  if (index < 0 || index >= Count()) return false;
+  // Take it out first: a record's destructor may reach the list's owner.
+  std::unique_ptr<CUndoData> record = std::move(m_items[static_cast<size_t>(index)]);
+  m_items.erase(m_items.begin() + index);
+  record.reset();
+  return true;
+}
+
+std::unique_ptr<CUndoData> CUndoList::Detach(int32_t index) {
+  if (index < 0 || index >= Count()) return nullptr;
+  std::unique_ptr<CUndoData> record = std::move(m_items[static_cast<size_t>(index)]);
+  m_items.erase(m_items.begin() + index);
+  return record;
+}
+
+CUndoData* CUndoList::Get(int32_t index) const {
+  if (index < 0 || index >= Count()) return nullptr;
+  return m_items[static_cast<size_t>(index)].get();
+}
+
+int32_t CUndoList::Clear() {
+  const int32_t count = Count();
+  while (!m_items.empty()) {
+    std::unique_ptr<CUndoData> record = std::move(m_items.back());
+    m_items.pop_back();
+  }
+  return count;
+}
+
+bool CUndoList::Assign(const CUndoList& other) {
+  if (&other == this) return true;
+  m_capacity = other.m_capacity;
+  m_growable = other.m_growable;
+  Clear();
+  for (const auto& source : other.m_items) {
+    std::unique_ptr<CUndoData> copy = CUndoData::CreateCopy(*source);
+    if (!copy) return false;
+    try {
+      m_items.push_back(std::move(copy));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int64_t CUndoList::MemorySize() const {
+  int64_t size = 0;
+  for (const auto& record : m_items) size += record->MemorySize();
+  return size;
+}
+
+int32_t CUndoList::HeavyCount() const {
+  int32_t count = 0;
+  for (const auto& record : m_items)
+    if (record->IsHeavy()) ++count;
+  return count;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CUndoMngr
+
+CUndoMngr::CUndoMngr(int32_t undoLimit, int32_t redoLimit)
+    : m_undoLimit(undoLimit),
+      m_redoLimit(redoLimit),
+      m_undoList(std::make_unique<CUndoList>(undoLimit, false)),
+      m_redoList(std::make_unique<CUndoList>(redoLimit, false)) {}
+
+CUndoMngr::~CUndoMngr() = default;
+
+int32_t CUndoMngr::TrimUndo() {
+  const int32_t limit = std::max<int32_t>(m_undoLimit, 0);
+  int32_t dropped = 0;
+  while (m_undoList->Count() > limit && m_undoList->DropOldest()) ++dropped;
+  return dropped;
+}
+
+bool CUndoMngr::Assign(const CUndoMngr& other) {
+  if (&other == this) return true;
+  m_undoLimit = other.m_undoLimit;
+  m_redoLimit = other.m_redoLimit;
+  const bool undoCopied = m_undoList->Assign(*other.m_undoList);
+  const bool redoCopied = m_redoList->Assign(*other.m_redoList);
+  return undoCopied && redoCopied;
+}
+
+bool CUndoMngr::PushUndo(std::unique_ptr<CUndoData>&& record) { return m_undoList->Push(std::move(record)); }
+
+bool CUndoMngr::PushRedo(std::unique_ptr<CUndoData>&& record) { return m_redoList->Push(std::move(record)); }
+
+std::unique_ptr<CUndoData> CUndoMngr::PopUndo() { return m_undoList->Detach(0); }
+
+std::unique_ptr<CUndoData> CUndoMngr::PopRedo() { return m_redoList->Detach(0); }
+
+bool CUndoMngr::SaveRect(int32_t layerIndex, int32_t layerId, const CBlockVMTC& layer, const SRectWH& rect) {
+  return SaveRectCode(layerIndex, layerId, kUndoOwnPixels, layer, rect);
+}
+
+bool CUndoMngr::SaveRectCode(int32_t layerIndex, int32_t layerId, uint8_t code, const CBlockVMTC& layer,
+                             const SRectWH& rect) {
+  if (!IsEnabled()) return false;
+  // Only what lies in the store can change; clip before aligning, so that the saved tiles start
+  // inside the store.
+  SRectWH area = rect;
+  if (!layer.IsValid() || !ClipRectToSize(area, layer.Size())) return false;
+  std::unique_ptr<CUndoData> record = CUndoData::CreateRect(layerId, code, area);
+  bool saved = false;
+  if (record) {
+    record->SetLayerIndex(layerIndex);
+    saved = record->SavePixels(layer, area) && PushUndo(std::move(record));
+  }
+  if (!saved) {
+    ShowWarning(kUndoOutOfMemoryText);
+    return false;
+  }
+  TrimUndo();
+  ClearRedo();
+  return true;
+}
+
+bool CUndoMngr::ExchangePixels(bool undo, CBlockVMTC& layer, SRectWH& rect) {
+  CUndoList& from = undo ? *m_undoList : *m_redoList;
+  const CUndoData* newest = from.Get(0);
+  if (!newest || !newest->filled || !newest->HasPixels()) return false;
+  std::unique_ptr<CUndoData> record = from.Detach(0);
+  const SRectWH area = record->GetRect();
+
+  // Keep what is there now for the other direction; without memory there is simply none.
+  std::unique_ptr<CUndoData> current = CUndoData::CreateRect(record->layerId, record->code, area);
+  if (current) {
+    current->SetLayerIndex(record->layerIndex);
+    if (!current->SavePixels(layer, area)) current.reset();
+  }
+
+  if (!record->RestorePixels(layer)) {
+    // Out of memory part way: put back what was there and keep the record for another try.
+    if (current && !current->RestorePixels(layer))
+      DebugOut("CUndoMngr: a failed pixel undo could not be rolled back\n");
+    if (!from.Push(std::move(record))) DebugOut("CUndoMngr: a failed pixel undo record was lost\n");
+    return false;
+  }
+  record.reset();
+  if (current) {
+    const bool pushed = undo ? PushRedo(std::move(current)) : PushUndo(std::move(current));
+    if (!pushed) current.reset();
+  }
+  rect = area;
+  return true;
+}
+
+bool CUndoMngr::UndoPixels(CBlockVMTC& layer, SRectWH& rect) { return ExchangePixels(true, layer, rect); }
+
+bool CUndoMngr::RedoPixels(CBlockVMTC& layer, SRectWH& rect) { return ExchangePixels(false, layer, rect); }
+
+bool CUndoMngr::ExchangePixelsOf(bool undo, UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex) {
+  CUndoList& from = undo ? *m_undoList : *m_redoList;
+  const CUndoData* newest = from.Get(0);
+  if (!newest) return false;
+  int32_t index = -1;
+  CBlockVMTC* layer = newest->FindLayer(targets, &index);
+  if (!layer) {
+    // Its layer is gone: the record can never apply again.
+    from.DeleteAt(0);
+    return false;
+  }
+  if (!ExchangePixels(undo, *layer, rect)) return false;
+  layerIndex = index;
+  return true;
+}
+
+bool CUndoMngr::UndoPixels(UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex) {
+  return ExchangePixelsOf(true, targets, rect, layerIndex);
+}
+
+bool CUndoMngr::RedoPixels(UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex) {
+  return ExchangePixelsOf(false, targets, rect, layerIndex);
+}
+
+}  // namespace tf

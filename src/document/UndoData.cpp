@@ -1,0 +1,391 @@
+#include "document/UndoData.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/Debug.h"
+#include "raster/BlockImage.h"
+
+namespace tf {
+
+// ---------------------------------------------------------------------------------------------
+// Code table
+
+const TUndoCodeInfo kUndoCodeTable[kUndoCodeCount] = {
+    {0, 1, 0x0000},  {1, 1, 0x0000},  {2, 1, 0x0000},  {3, 1, 0x0000},  {4, 1, 0x0000},
+    {5, 1, 0x0000},  {6, 1, 0x0000},  {7, 3, 0x0000},  {8, 3, 0x0000},  {9, 3, 0x0000},
+    {10, 3, 0x0000}, {11, 3, 0x0000}, {12, 3, 0x0001}, {13, 3, 0x0001}, {14, 3, 0x0001},
+    {15, 3, 0x0001}, {16, 2, 0x0030}, {17, 4, 0x0001}, {18, 4, 0x0C01}, {19, 4, 0x0401},
+    {20, 4, 0x0C01}, {21, 4, 0x0C01}, {22, 4, 0x0E01}, {23, 4, 0x0001}, {24, 4, 0x01C0},
+    {25, 4, 0x1040}, {26, 4, 0x0040}, {27, 5, 0x0011}, {28, 5, 0x0011}, {29, 5, 0x0011},
+    {30, 5, 0x0011}, {31, 5, 0x0001}, {32, 5, 0x0019}, {33, 5, 0x0011}, {34, 5, 0x0013},
+    {35, 5, 0x0193}, {36, 5, 0x0011}, {37, 5, 0x0031}, {38, 5, 0x0051}, {39, 5, 0x0031},
+    {40, 5, 0x0013}, {41, 5, 0x0011}, {42, 5, 0x0041}, {43, 5, 0x0013}, {44, 5, 0x0193},
+    {45, 5, 0x0021}, {46, 5, 0x0021}, {47, 5, 0x0021}, {48, 5, 0x0621}, {49, 5, 0x0003},
+    {50, 5, 0x0017}, {51, 5, 0x0017}, {52, 5, 0x0017}, {53, 6, 0x0190}, {54, 6, 0x0190},
+    {55, 6, 0x0190}, {56, 6, 0x0190}, {57, 6, 0x0180}, {58, 6, 0x0180}, {59, 6, 0x0180},
+    {60, 6, 0x0180}, {61, 6, 0x0080}, {62, 6, 0x0190}, {63, 6, 0x1000},
+};
+
+TUndoCodeInfo UndoCodeInfo(int32_t code) {
+  if (code < 0 || code >= kUndoCodeCount) return {static_cast<uint8_t>(code), kUndoCategoryNone, 0};
+  return kUndoCodeTable[code];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Helpers
+
+namespace {
+
+// A new store of the size; null when it cannot be made.
+std::unique_ptr<CBlockVMTC> MakeStore(int32_t width, int32_t height) {
+  try {
+    auto store = std::make_unique<CBlockVMTC>();
+    if (!store->Create(width, height)) return nullptr;
+    return store;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+std::unique_ptr<CBlockVMTC> CopyStore(const CBlockVMTC& source) {
+  try {
+    auto store = std::make_unique<CBlockVMTC>();
+    if (!store->CreateCopy(source)) return nullptr;
+    return store;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+// Clips the rectangle to the store, then widens it to whole tiles (floor of the origin, so the
+// order matters only for the size; clipping first keeps the origin inside the store).
+bool ClipAndAlign(const CBlockVMTC& store, SRectWH& rect) {
+  if (!store.IsValid() || !ClipRectToSize(rect, store.Size())) return false;
+  AlignRectToTiles(rect);
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+CUndoData::~CUndoData() {
+  filled = false;
+  m_pixels.reset();
+  m_pixels2.reset();
+  ByteImageFree(m_alpha);
+  ReleaseHeld();
+}
+
+std::unique_ptr<CUndoData> CUndoData::CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect) {
+  if (rect.width <= 0 || rect.height <= 0) return nullptr;
+  // Aligned in 64 bits: a rectangle near the int32 limits must not wrap.
+  const int64_t left = rect.left & ~int64_t{31};
+  const int64_t top = rect.top & ~int64_t{31};
+  const int64_t width = (int64_t{rect.left} + rect.width - left + 31) & ~int64_t{31};
+  const int64_t height = (int64_t{rect.top} + rect.height - top + 31) & ~int64_t{31};
+  if (width > INT32_MAX || height > INT32_MAX) return nullptr;
+  std::unique_ptr<CUndoData> record(new (std::nothrow) CUndoData(layerId));
+  if (!record) return nullptr;
+  record->code = code;
+  record->category = kUndoCategoryPixels;
+  record->rect = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(width),
+                  static_cast<int32_t>(height)};
+  record->m_pixels = MakeStore(record->rect.width, record->rect.height);
+  if (!record->m_pixels) return nullptr;
+  return record;
+}
+
+std::unique_ptr<CUndoData> CUndoData::CreateCopy(const CUndoData& source) {
+  try {
+    std::unique_ptr<CUndoData> copy(new CUndoData(source.layerId));
+    copy->filled = source.filled;
+    copy->rect = source.rect;
+    copy->category = source.category;
+    copy->code = source.code;
+    copy->value1 = source.value1;
+    copy->value2 = source.value2;
+    copy->value3 = source.value3;
+    copy->value4 = source.value4;
+    copy->maskIndex = source.maskIndex;
+    copy->maskId = source.maskId;
+    copy->table = source.table;
+    copy->table2 = source.table2;
+    copy->name1 = source.name1;
+    copy->name2 = source.name2;
+    if (source.m_pixels && !(copy->m_pixels = CopyStore(*source.m_pixels))) return nullptr;
+    if (source.m_pixels2 && !(copy->m_pixels2 = CopyStore(*source.m_pixels2))) return nullptr;
+    if (ByteImageAssigned(source.m_alpha)) {
+      if (!ByteImageAlloc(copy->m_alpha, source.m_alpha.width, source.m_alpha.height)) return nullptr;
+      std::memcpy(copy->m_alpha.data, source.m_alpha.data, static_cast<size_t>(ByteImageSize(source.m_alpha)));
+    }
+    return copy;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stores
+
+void CUndoData::SetPixels(std::unique_ptr<CBlockVMTC> store) { m_pixels = std::move(store); }
+
+void CUndoData::SetPixels2(std::unique_ptr<CBlockVMTC> store) { m_pixels2 = std::move(store); }
+
+void CUndoData::AdoptAlphaPlane(SByteImage& plane) {
+  ByteImageFree(m_alpha);
+  m_alpha = plane;
+  ByteImageInit(plane);
+}
+
+bool CUndoData::SavePixels(const CBlockVMTC& layer, const SRectWH& area) {
+  SRectWH aligned = area;
+  if (!ClipAndAlign(layer, aligned)) return false;
+  if (!m_pixels || m_pixels->Width() != aligned.width || m_pixels->Height() != aligned.height) {
+    std::unique_ptr<CBlockVMTC> store = MakeStore(aligned.width, aligned.height);
+    if (!store) return false;
+    m_pixels = std::move(store);
+  }
+  TPoint origin{0, 0};
+  SRectWH source = aligned;
+  if (!m_pixels->CopyTilesFrom(layer, origin, source)) return false;
+  rect = aligned;
+  filled = true;
+  return true;
+}
+
+bool CUndoData::RestorePixels(CBlockVMTC& layer) const {
+  if (!filled || !m_pixels) return false;
+  TPoint origin{rect.left, rect.top};
+  SRectWH source{0, 0, m_pixels->Width(), m_pixels->Height()};
+  return layer.CopyTilesFrom(*m_pixels, origin, source);
+}
+
+void CUndoData::SetPixelBlock(int32_t index, int32_t id, uint8_t newCode, const SRectWH& area,
+                              std::unique_ptr<CBlockVMTC> store) {
+  m_pixels = std::move(store);
+  category = kUndoCategoryPixels;
+  layerIndex = index;
+  layerId = id;
+  code = newCode;
+  rect = area;
+  filled = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Alpha planes
+
+bool CUndoData::SaveAlpha(int32_t id, const CBlockVMTC& layer, uint8_t newCode, const SRectWH& area) {
+  SByteImage plane;
+  ByteImageInit(plane);
+  SRectWH clipped = area;
+  if (!layer.IsValid() || !ByteImageGrabAlpha(plane, layer, clipped)) {
+    ByteImageFree(plane);
+    return false;
+  }
+  AdoptAlphaPlane(plane);
+  filled = true;
+  layerId = id;
+  category = kUndoCategoryAlpha;
+  code = newCode;
+  rect = {clipped.left, clipped.top, m_alpha.width, m_alpha.height};
+  return true;
+}
+
+bool CUndoData::RestoreAlpha(CBlockVMTC& layer) const {
+  if (!filled || !ByteImageAssigned(m_alpha) || category != kUndoCategoryAlpha) return false;
+  return ByteImagePutAlpha(m_alpha, layer, rect);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Other categories
+
+void CUndoData::SetReversible(int32_t id, const SRectWH& area, uint8_t newCode) {
+  m_pixels.reset();
+  category = kUndoCategoryReversible;
+  layerId = id;
+  rect = area;
+  code = newCode;
+}
+
+void CUndoData::SetAttribute(int32_t id, uint8_t newCode, int32_t v1, int32_t v2, int32_t v3, int32_t v4) {
+  m_pixels.reset();
+  category = kUndoCategoryAttribute;
+  layerId = id;
+  code = newCode;
+  value1 = v1;
+  value2 = v2;
+  value3 = v3;
+  value4 = v4;
+}
+
+void CUndoData::SetValues(bool isFilled, int32_t id, uint8_t newCategory, uint8_t newCode, int32_t v1, int32_t v2,
+                          int32_t v3, int32_t v4) {
+  filled = isFilled;
+  layerId = id;
+  category = newCategory;
+  code = newCode;
+  value1 = v1;
+  value2 = v2;
+  value3 = v3;
+  value4 = v4;
+}
+
+int32_t CUndoData::ExchangeLayerId(int32_t id) {
+  const int32_t old = layerId;
+  layerId = id;
+  return old;
+}
+
+void CUndoData::SwapValues12() {
+  std::swap(value1, value2);
+  if (code == kUndoLayerName) name1.swap(name2);
+}
+
+SRectWH CUndoData::GetRect() const {
+  if (m_pixels) return {rect.left, rect.top, m_pixels->Width(), m_pixels->Height()};
+  return rect;
+}
+
+CBlockVMTC* CUndoData::FindLayer(UndoTargetResolver& targets, int32_t* index) const {
+  CBlockVMTC* store = targets.FindLayerPixels(layerId);
+  if (!store) {
+    DebugOutF("CUndoData: layer id %d of an undo record (code %d) is gone\n", layerId, code);
+    if (index) *index = -1;
+    return nullptr;
+  }
+  if (index) *index = targets.FindLayerIndex(layerId);
+  return store;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Memory
+
+int64_t CUndoData::MemorySize() const {
+  if (!filled) return 0;
+  int64_t size = 0;
+  if (m_pixels) size += m_pixels->CommittedBytes();
+  if (m_pixels2) size += m_pixels2->CommittedBytes();
+  switch (category) {
+    case kUndoCategoryAlpha:
+      size += ByteImageSize(m_alpha);
+      break;
+    case kUndoCategoryLayers:
+      switch (code) {
+        case kUndoNewLayer:
+        case kUndoDuplicateLayer:
+        case kUndoNewLayerFromPaste:
+          if (undone) size += SlotMemory(m_held);
+          break;
+        case kUndoGrowLayer:
+        case kUndoGrowLayerWithSelection:
+        case kUndoRebuildLayer:
+        case kUndoCanvasSize:
+        case kUndoTrimCanvas:
+        case kUndoMergeFolder:
+        case kUndoDeleteFolder:
+        case kUndoMoveBlockGrown:
+        case kUndoMoveBlockWithSelection:
+          size += SlotMemory(m_held);
+          break;
+        case kUndoDeleteLayer:
+        case kUndoRemoveFolder:
+          if (!undone) size += SlotMemory(m_held);
+          break;
+        case kUndoMergeDown:
+          size += SlotMemory(m_held);
+          if (!undone) size += SlotMemory(m_heldExtra);
+          break;
+        case kUndoMergeVisible:
+          if (value2 == 0) size += SlotMemory(m_held);
+          break;
+        case kUndoSelectionToLayer:
+          if (undone) size += SlotMemory(m_held);
+          size += ByteImageSize(m_alpha);
+          break;
+        case kUndoResolution:
+          size += SlotMemory(m_held) + SlotMemory(m_heldExtra);
+          break;
+        default:
+          break;
+      }
+      break;
+    case kUndoCategoryMasks:
+      if (code != kUndoMaskFromLayer || undone) size += SlotMemory(m_held);
+      break;
+    default:
+      break;
+  }
+  return size;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Held objects
+
+void CUndoData::ForgetSlot(std::unique_ptr<CUndoHeld>& slot) {
+  if (!slot) return;
+  slot->Forget();
+  slot.reset();
+}
+
+void CUndoData::ReleaseHeld() {
+  switch (code) {
+    case kUndoNewLayer:
+    case kUndoDuplicateLayer:
+    case kUndoNewLayerFromPaste:
+    case kUndoSelectionToLayer:
+    case kUndoMaskFromLayer:
+      // The new object lives in the document while the change is in effect.
+      if (!undone) ForgetSlot(m_held);
+      m_held.reset();
+      break;
+    case kUndoDeleteLayer:
+    case kUndoRemoveFolder:
+      // The removed layer is back in the document after the undo.
+      if (undone) ForgetSlot(m_held);
+      m_held.reset();
+      break;
+    case kUndoMergeDown:
+      if (undone) ForgetSlot(m_heldExtra);
+      m_heldExtra.reset();
+      m_held.reset();
+      break;
+    case kUndoMergeVisible:
+      // After the undo the merged layers live in the document again.
+      if (value2 == 1 && m_held && !m_held->DetachEntriesFrom(1))
+        DebugOut("CUndoData: the merged layers of a visible merge could not be detached\n");
+      m_held.reset();
+      break;
+    case kUndoGrowLayer:
+    case kUndoGrowLayerWithSelection:
+    case kUndoRebuildLayer:
+    case kUndoMergeFolder:
+    case kUndoDeleteFolder:
+    case kUndoMoveBlockGrown:
+    case kUndoMoveBlockWithSelection:
+    case kUndoCanvasSize:
+    case kUndoTrimCanvas:
+    case kUndoAddMask:
+    case kUndoDeleteMask:
+    case kUndoMaskPixels:
+    case kUndoCombineMasks:
+      m_held.reset();
+      break;
+    case kUndoResolution:
+      m_heldExtra.reset();
+      m_held.reset();
+      break;
+    default:
+      // The document (17) and the layer of a reversible operation are references only.
+      if ((m_held || m_heldExtra) && code != kUndoPaperColor &&
+          UndoCodeCategory(code) != kUndoCategoryReversible)
+        DebugOutF("CUndoData: code %d holds no object, yet one is held; it is not freed\n", code);
+      break;
+  }
+  ForgetSlot(m_held);
+  ForgetSlot(m_heldExtra);
+}
+
+}  // namespace tf

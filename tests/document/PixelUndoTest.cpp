@@ -1,0 +1,391 @@
+#include "document/PixelUndo.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/AddressSpace.h"
+#include "platform/Warning.h"
+#include "raster/BlockVMTC.h"
+
+namespace tf {
+namespace {
+
+std::unique_ptr<CBlockVMTC> PatternStore(int32_t width, int32_t height, uint32_t seed) {
+  auto store = std::make_unique<CBlockVMTC>(width, height);
+  uint32_t state = seed;
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      if (((x >> 5) + (y >> 5)) % 3 == 0) continue;  // some tiles stay uncommitted
+      state = state * 134775813u + 1u;
+      store->SetPixel(x, y, state);
+    }
+  return store;
+}
+
+std::vector<uint32_t> GridPixels(const CBlockVMTC& store) {
+  std::vector<uint32_t> pixels;
+  for (int32_t y = 0; y < store.TilesDown() * 32; ++y)
+    for (int32_t x = 0; x < store.TilesAcross() * 32; ++x) pixels.push_back(store.GetPixel(x, y));
+  return pixels;
+}
+
+// A change over a rectangle: a pattern of its own, so that every pixel differs.
+void Scribble(CBlockVMTC& store, SRectWH rect, uint32_t seed) {
+  if (!store.ClipRect(rect)) return;
+  for (int32_t y = rect.top; y < rect.top + rect.height; ++y)
+    for (int32_t x = rect.left; x < rect.left + rect.width; ++x) store.SetPixel(x, y, seed ^ (x * 2654435761u + y));
+}
+
+class FakeLayers final : public UndoTargetResolver {
+ public:
+  std::vector<std::pair<int32_t, CBlockVMTC*>> layers;  // id, store; stack order
+  int32_t FindLayerIndex(int32_t id) const override {
+    for (size_t i = 0; i < layers.size(); ++i)
+      if (layers[i].first == id) return static_cast<int32_t>(i);
+    return -1;
+  }
+  CBlockVMTC* FindLayerPixels(int32_t id) override {
+    const int32_t index = FindLayerIndex(id);
+    return index < 0 ? nullptr : layers[static_cast<size_t>(index)].second;
+  }
+  int32_t FindMaskIndex(int32_t) const override { return -1; }
+};
+
+class PixelUndo : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetAddressSpaceSettings();
+    SetWarningHost(&warnings);
+  }
+  void TearDown() override {
+    ResetAddressSpaceSettings();
+    SetWarningHost(nullptr);
+  }
+  RecordingWarningHost warnings;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Lists
+
+std::unique_ptr<CUndoData> Record(int32_t id) { return std::make_unique<CUndoData>(id); }
+
+std::vector<int32_t> Ids(const CUndoList& list) {
+  std::vector<int32_t> ids;
+  for (int32_t i = 0; i < list.Count(); ++i) ids.push_back(list.Get(i)->layerId);
+  return ids;
+}
+
+TEST(UndoList, BoundedListDropsTheOldest) {
+  CUndoList list(2, false);
+  EXPECT_EQ(list.Capacity(), 4);
+  for (int32_t id = 1; id <= 6; ++id) {
+    auto record = Record(id);
+    ASSERT_TRUE(list.Push(std::move(record)));
+    EXPECT_EQ(record, nullptr);
+  }
+  EXPECT_EQ(Ids(list), (std::vector<int32_t>{6, 5, 4, 3}));
+  EXPECT_TRUE(list.DropOldest());
+  EXPECT_EQ(Ids(list), (std::vector<int32_t>{6, 5, 4}));
+  EXPECT_FALSE(list.DeleteAt(3));
+  EXPECT_FALSE(list.DeleteAt(-1));
+  EXPECT_TRUE(list.DeleteAt(1));
+  EXPECT_EQ(Ids(list), (std::vector<int32_t>{6, 4}));
+  std::unique_ptr<CUndoData> detached = list.Detach(0);
+  ASSERT_TRUE(detached);
+  EXPECT_EQ(detached->layerId, 6);
+  EXPECT_EQ(list.Detach(5), nullptr);
+  EXPECT_EQ(list.Get(1), nullptr);
+  EXPECT_EQ(list.Clear(), 1);
+  EXPECT_FALSE(list.DropOldest());
+  EXPECT_FALSE(list.Push(nullptr));
+}
+
+TEST(UndoList, GrowableListKeepsEverything) {
+  CUndoList list(1, true);
+  for (int32_t id = 0; id < 50; ++id) ASSERT_TRUE(list.Push(Record(id)));
+  EXPECT_EQ(list.Count(), 50);
+  EXPECT_EQ(list.Get(0)->layerId, 49);
+  EXPECT_EQ(list.Get(49)->layerId, 0);
+}
+
+TEST(UndoList, AssignMakesIndependentCopies) {
+  auto layer = PatternStore(64, 64, 2);
+  auto source = std::make_unique<CUndoList>(8, true);
+  for (int32_t id = 1; id <= 3; ++id) {
+    auto record = CUndoData::CreateRect(id, kUndoStroke, {0, 0, 64, 64});
+    ASSERT_TRUE(record->SavePixels(*layer, {0, 0, 64, 64}));
+    record->table = {1, 2};
+    ASSERT_TRUE(source->Push(std::move(record)));
+  }
+  CUndoList copy(4, false);
+  ASSERT_TRUE(copy.Assign(*source));
+  EXPECT_EQ(copy.Capacity(), 8);
+  EXPECT_TRUE(copy.Growable());
+  EXPECT_EQ(Ids(copy), (std::vector<int32_t>{3, 2, 1}));
+  EXPECT_EQ(copy.MemorySize(), source->MemorySize());
+  EXPECT_EQ(copy.HeavyCount(), 3);
+  source.reset();  // the copies own their own stores and tables
+  EXPECT_EQ(GridPixels(*copy.Get(0)->Pixels()), GridPixels(*layer));
+  EXPECT_EQ(copy.Get(2)->table[1], 2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving, undo and redo
+
+TEST_F(PixelUndo, SaveChangeUndoRedoIsByteExact) {
+  auto layer = PatternStore(150, 100, 5);
+  CUndoMngr undo(8, 8);
+  const std::vector<uint32_t> original = GridPixels(*layer);
+  const SRectWH area{20, 30, 70, 45};
+  ASSERT_TRUE(undo.SaveRect(0, 42, *layer, area));
+  Scribble(*layer, area, 0xA5A5A5A5);
+  const std::vector<uint32_t> changed = GridPixels(*layer);
+  ASSERT_NE(changed, original);
+
+  SRectWH refreshed{};
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  EXPECT_EQ(refreshed, (SRectWH{0, 0, 96, 96}));  // the area aligned to tiles
+  EXPECT_EQ(GridPixels(*layer), original);
+  EXPECT_EQ(undo.UndoCount(), 0);
+  EXPECT_EQ(undo.RedoCount(), 1);
+
+  ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+  EXPECT_EQ(refreshed, (SRectWH{0, 0, 96, 96}));
+  EXPECT_EQ(GridPixels(*layer), changed);
+  EXPECT_EQ(undo.UndoCount(), 1);
+  EXPECT_EQ(undo.RedoCount(), 0);
+
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  EXPECT_EQ(GridPixels(*layer), original);
+  EXPECT_TRUE(warnings.Texts().empty());
+}
+
+TEST_F(PixelUndo, SeveralChangesUndoneInReverseOrder) {
+  auto layer = PatternStore(130, 130, 8);
+  CUndoMngr undo(8, 8);
+  std::vector<std::vector<uint32_t>> states{GridPixels(*layer)};
+  const SRectWH areas[] = {{0, 0, 40, 40}, {20, 20, 60, 10}, {100, 100, 30, 30}, {10, 90, 5, 5}};
+  uint32_t seed = 1;
+  for (const SRectWH& area : areas) {
+    ASSERT_TRUE(undo.SaveRectCode(0, 1, kUndoLayerRect, *layer, area));
+    Scribble(*layer, area, seed++);
+    states.push_back(GridPixels(*layer));
+  }
+  SRectWH refreshed{};
+  for (size_t i = states.size() - 1; i > 0; --i) {
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    EXPECT_EQ(GridPixels(*layer), states[i - 1]) << i;
+  }
+  EXPECT_FALSE(undo.UndoPixels(*layer, refreshed));
+  for (size_t i = 1; i < states.size(); ++i) {
+    ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+    EXPECT_EQ(GridPixels(*layer), states[i]) << i;
+  }
+  EXPECT_FALSE(undo.RedoPixels(*layer, refreshed));
+}
+
+TEST_F(PixelUndo, OnePixelSavesItsWholeTile) {
+  auto layer = PatternStore(100, 100, 4);
+  CUndoMngr undo(8, 8);
+  const std::vector<uint32_t> original = GridPixels(*layer);
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {33, 33, 1, 1}));
+  const CUndoData* record = undo.UndoList().Get(0);
+  EXPECT_EQ(record->rect, (SRectWH{32, 32, 32, 32}));
+  EXPECT_EQ(record->Pixels()->Width(), 32);
+  EXPECT_EQ(record->layerIndex, 0);
+  EXPECT_EQ(record->code, kUndoOwnPixels);
+
+  // Change the whole tile and a pixel of its neighbour.
+  SRectWH tile{32, 32, 32, 32};
+  layer->FillRect(tile, 0xFF0000FF);
+  layer->SetPixel(64, 32, 0xFF00FF00);
+  SRectWH refreshed{};
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  EXPECT_EQ(refreshed, (SRectWH{32, 32, 32, 32}));
+  std::vector<uint32_t> expected = original;
+  expected[64 + 32 * 128] = 0xFF00FF00;  // outside the tile: not part of the undo
+  EXPECT_EQ(GridPixels(*layer), expected);
+}
+
+TEST_F(PixelUndo, RectangleReachingPastTheStoreIsClippedFirst) {
+  auto layer = PatternStore(90, 70, 6);
+  CUndoMngr undo(8, 8);
+  const std::vector<uint32_t> original = GridPixels(*layer);
+  const SRectWH area{-50, -20, 100, 200};
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, area));
+  EXPECT_EQ(undo.UndoList().Get(0)->rect, (SRectWH{0, 0, 64, 96}));
+  Scribble(*layer, area, 77);
+  SRectWH refreshed{};
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  EXPECT_EQ(GridPixels(*layer), original);
+
+  // Wholly outside: nothing can change, nothing is saved, no warning.
+  EXPECT_FALSE(undo.SaveRect(0, 1, *layer, {-40, 0, 40, 10}));
+  EXPECT_FALSE(undo.SaveRect(0, 1, *layer, {90, 0, 10, 10}));
+  EXPECT_EQ(undo.UndoCount(), 0);
+  EXPECT_TRUE(warnings.Texts().empty());
+}
+
+TEST_F(PixelUndo, LimitsTwoKeepTheTwoNewest) {
+  auto layer = PatternStore(64, 64, 1);
+  CUndoMngr undo(2, 2);
+  EXPECT_EQ(undo.UndoList().Capacity(), 4);
+  EXPECT_EQ(undo.RedoList().Capacity(), 4);
+  for (int32_t id = 1; id <= 5; ++id) ASSERT_TRUE(undo.SaveRect(0, id, *layer, {0, 0, 10, 10}));
+  EXPECT_EQ(Ids(undo.UndoList()), (std::vector<int32_t>{5, 4}));
+}
+
+TEST_F(PixelUndo, LimitZeroDisablesSaving) {
+  auto layer = PatternStore(64, 64, 1);
+  CUndoMngr undo(0, 8);
+  EXPECT_FALSE(undo.IsEnabled());
+  EXPECT_FALSE(undo.SaveRect(0, 1, *layer, {0, 0, 10, 10}));
+  EXPECT_EQ(undo.UndoCount(), 0);
+  EXPECT_TRUE(warnings.Texts().empty());
+}
+
+TEST_F(PixelUndo, SavingAfterUndoEndsTheRedoChain) {
+  auto layer = PatternStore(64, 64, 1);
+  CUndoMngr undo(8, 8);
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {0, 0, 10, 10}));
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {40, 40, 10, 10}));
+  SRectWH refreshed{};
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  EXPECT_EQ(undo.RedoCount(), 2);
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {0, 0, 10, 10}));
+  EXPECT_EQ(undo.RedoCount(), 0);
+  EXPECT_FALSE(undo.CanRedo());
+  EXPECT_TRUE(undo.CanUndo());
+}
+
+TEST_F(PixelUndo, OutOfMemoryWhileSavingWarnsAndKeepsRedo) {
+  auto layer = PatternStore(64, 64, 1);  // tile (0, 0) uncommitted, the others hold pixels
+  CUndoMngr undo(8, 8);
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {0, 0, 10, 10}));
+  SRectWH refreshed{};
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  ASSERT_EQ(undo.RedoCount(), 1);
+  RefuseNextCommits(1);
+  EXPECT_FALSE(undo.SaveRect(0, 1, *layer, {32, 0, 32, 32}));
+  ResetAddressSpaceSettings();
+  EXPECT_EQ(undo.UndoCount(), 0);
+  EXPECT_EQ(undo.RedoCount(), 1);
+  ASSERT_EQ(warnings.Texts().size(), 1u);
+  EXPECT_EQ(warnings.Texts()[0], kUndoOutOfMemoryText);
+}
+
+TEST_F(PixelUndo, OutOfMemoryForRedoStillUndoes) {
+  auto layer = PatternStore(64, 64, 1);
+  CUndoMngr undo(8, 8);
+  const std::vector<uint32_t> original = GridPixels(*layer);
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {0, 0, 32, 32}));  // tile (0, 0): uncommitted
+  Scribble(*layer, {0, 0, 32, 32}, 3);                        // now committed
+  // Keeping the current pixels needs one commit, putting the saved tile back none.
+  RefuseNextCommits(1);
+  SRectWH refreshed{};
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  ResetAddressSpaceSettings();
+  EXPECT_EQ(GridPixels(*layer), original);
+  EXPECT_EQ(undo.RedoCount(), 0);
+  EXPECT_TRUE(warnings.Texts().empty());
+}
+
+TEST_F(PixelUndo, FailedRestoreKeepsTheRecordAndTheLayer) {
+  auto layer = PatternStore(64, 64, 1);
+  CUndoMngr undo(8, 8);
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {32, 0, 32, 32}));  // tile (1, 0): committed
+  SRectWH tile{32, 0, 32, 32};
+  layer->FillRect(tile, 0x00FFFFFF);
+  layer->Compact();  // now uncommitted
+  const std::vector<uint32_t> changed = GridPixels(*layer);
+  // Keeping the current (uncommitted) tile needs no commit; putting the saved one back does.
+  RefuseNextCommits(1);
+  SRectWH refreshed{};
+  EXPECT_FALSE(undo.UndoPixels(*layer, refreshed));
+  ResetAddressSpaceSettings();
+  EXPECT_EQ(GridPixels(*layer), changed);
+  EXPECT_EQ(undo.UndoCount(), 1);
+  EXPECT_EQ(undo.RedoCount(), 0);
+  // With memory back, the same record undoes.
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  EXPECT_NE(GridPixels(*layer), changed);
+}
+
+TEST_F(PixelUndo, RecordWhoseLayerIsGoneFails) {
+  auto a = PatternStore(64, 64, 1);
+  auto b = PatternStore(64, 64, 2);
+  FakeLayers targets;
+  targets.layers = {{100, a.get()}, {200, b.get()}};
+  CUndoMngr undo(8, 8);
+  const std::vector<uint32_t> bOriginal = GridPixels(*b);
+  ASSERT_TRUE(undo.SaveRect(1, 200, *b, {0, 0, 64, 64}));
+  Scribble(*b, {0, 0, 64, 64}, 9);
+  const std::vector<uint32_t> aBefore = GridPixels(*a);
+
+  // The layer moved in the stack: the id still finds it.
+  std::swap(targets.layers[0], targets.layers[1]);
+  SRectWH refreshed{};
+  int32_t index = -1;
+  ASSERT_TRUE(undo.UndoPixels(targets, refreshed, index));
+  EXPECT_EQ(index, 0);
+  EXPECT_EQ(GridPixels(*b), bOriginal);
+  EXPECT_EQ(GridPixels(*a), aBefore);
+  ASSERT_TRUE(undo.RedoPixels(targets, refreshed, index));
+
+  // The layer is gone: the record fails and is dropped; no other layer is touched.
+  targets.layers.erase(targets.layers.begin());
+  index = 7;
+  EXPECT_FALSE(undo.UndoPixels(targets, refreshed, index));
+  EXPECT_EQ(index, 7);
+  EXPECT_EQ(undo.UndoCount(), 0);
+  EXPECT_EQ(GridPixels(*a), aBefore);
+  EXPECT_FALSE(undo.UndoPixels(targets, refreshed, index));  // empty now
+}
+
+TEST_F(PixelUndo, NonPixelRecordIsLeftAlone) {
+  auto layer = PatternStore(64, 64, 1);
+  CUndoMngr undo(8, 8);
+  auto record = std::make_unique<CUndoData>(1);
+  record->SetAttribute(1, kUndoLayerOpacity, 10, 20, 0, 0);
+  ASSERT_TRUE(undo.PushUndo(std::move(record)));
+  SRectWH refreshed{};
+  EXPECT_FALSE(undo.UndoPixels(*layer, refreshed));
+  EXPECT_EQ(undo.UndoCount(), 1);
+}
+
+TEST_F(PixelUndo, PopsAssignAndMemory) {
+  auto layer = PatternStore(64, 64, 1);
+  CUndoMngr undo(8, 4);
+  EXPECT_EQ(undo.PopUndo(), nullptr);
+  EXPECT_EQ(undo.PopRedo(), nullptr);
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {0, 0, 64, 64}));
+  ASSERT_TRUE(undo.SaveRect(0, 2, *layer, {0, 0, 64, 32}));
+  SRectWH refreshed{};
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  const int64_t memory = undo.MemorySize();
+  EXPECT_EQ(memory, undo.UndoList().MemorySize() + undo.RedoList().MemorySize());
+  EXPECT_EQ(undo.UndoList().MemorySize(), 3 * 4096);  // tiles (1, 0), (0, 1) and (1, 1)
+  EXPECT_EQ(undo.RedoList().MemorySize(), 4096);      // tile (1, 0)
+
+  CUndoMngr copy(1, 1);
+  ASSERT_TRUE(copy.Assign(undo));
+  EXPECT_EQ(copy.UndoLimit(), 8);
+  EXPECT_EQ(copy.RedoLimit(), 4);
+  EXPECT_EQ(copy.UndoCount(), 1);
+  EXPECT_EQ(copy.RedoCount(), 1);
+  EXPECT_EQ(copy.MemorySize(), memory);
+
+  std::unique_ptr<CUndoData> popped = undo.PopUndo();
+  ASSERT_TRUE(popped);
+  EXPECT_EQ(popped->layerId, 1);
+  EXPECT_EQ(undo.ClearRedo(), 1);
+  EXPECT_EQ(undo.MemorySize(), 0);
+  undo.ClearAll();
+  EXPECT_EQ(copy.TrimUndo(), 0);
+}
+
+}  // namespace
+}  // namespace tf
