@@ -63,18 +63,22 @@ void BytesToHSL(uint32_t r, uint32_t g, uint32_t b, SHSLFix& out) {
   out.saturation = s * 255;
 }
 
+// FixMul in 64 bits: the same value whenever the result fits int32 (every valid record);
+// records from outside with wild values cannot overflow.
+inline int64_t FixMul64(int64_t a, int64_t b) { return (a * b) >> 16; }
+
 // One channel of the HSL inverse, t already normalised into 0 .. 360.0.
-inline uint8_t HslChannel(int32_t t, int32_t m1, int32_t m2) {
-  int32_t v;
+inline uint8_t HslChannel(int32_t t, int64_t m1, int64_t m2) {
+  int64_t v;
   if (t < kHue60)
-    v = m1 + FixMul(m2 - m1, t) / 60;
+    v = m1 + FixMul64(m2 - m1, t) / 60;
   else if (t < kHue180)
     v = m2;
   else if (t < kHue240)
-    v = m1 + FixMul(m2 - m1, kHue240 - t) / 60;
+    v = m1 + FixMul64(m2 - m1, kHue240 - t) / 60;
   else
     v = m1;
-  return ToByte((int64_t{v} * 255) >> 16);
+  return ToByte((v * 255) >> 16);
 }
 
 // Hue into (0, 360.0] when above 360.0, into [0, 360.0) when negative.
@@ -95,8 +99,8 @@ inline int32_t NormaliseHueSecond(int64_t t) {
 }
 
 // m1, m2 of the HSL inverse from l, s in 0..1.0.
-inline void HslM(int32_t l, int32_t s, int32_t& m1, int32_t& m2) {
-  m2 = (l > kHalf) ? l + s - FixMul(l, s) : FixMul(l, s + kFixOne);
+inline void HslM(int64_t l, int64_t s, int64_t& m1, int64_t& m2) {
+  m2 = (l > kHalf) ? l + s - FixMul64(l, s) : FixMul64(l, s + kFixOne);
   m1 = 2 * l - m2;
 }
 
@@ -130,7 +134,7 @@ void HSLToPixel(const SHSLFix& hsl, uint32_t* pixel) {
   } else {
     const int32_t l = HslFirstForm::Down(hsl.lightness);
     const int32_t s = HslFirstForm::Down(hsl.saturation);
-    int32_t m1, m2;
+    int64_t m1, m2;
     HslM(l, s, m1, m2);
     r = HslChannel(NormaliseHueFirst(int64_t{hsl.hue} + kHue120), m1, m2);
     g = HslChannel(NormaliseHueFirst(hsl.hue), m1, m2);
@@ -151,7 +155,7 @@ void HSLToRGB2(const SHSLFix& hsl, uint8_t* rgb) {
   }
   const int32_t l = HslSecondForm::Down(hsl.lightness);
   const int32_t s = HslSecondForm::Down(hsl.saturation);
-  int32_t m1, m2;
+  int64_t m1, m2;
   HslM(l, s, m1, m2);
   rgb[0] = HslChannel(NormaliseHueSecond(int64_t{hsl.hue} + kHue120), m1, m2);
   rgb[1] = HslChannel(NormaliseHueSecond(hsl.hue), m1, m2);
@@ -192,10 +196,11 @@ void HSVToRGB(const SHSVFix& hsv, uint8_t* rgb) {
 }
 
 void CMYKToRGB(const SCMYKFix& cmyk, uint8_t* rgb) {
-  const int32_t ratio = FixDiv(kFix255 - cmyk.black, kFix255);
+  // In 64 bits: the same for components in 0..255.0, defined for any record.
+  const int32_t ratio = FixDiv(SaturateInt32(int64_t{kFix255} - cmyk.black), kFix255);
   const int32_t components[3] = {cmyk.cyan, cmyk.magenta, cmyk.yellow};
   for (int i = 0; i < 3; ++i) {
-    int32_t v = FixMul(kFix255 - components[i], ratio) + kHalf;
+    int64_t v = FixMul64(int64_t{kFix255} - components[i], ratio) + kHalf;
     if (v > kFix255) v = kFix255;
     rgb[i] = ToByte(v >> 16);
   }
@@ -242,7 +247,7 @@ void CMYKToRGB2(const SCMYKFix& cmyk, uint8_t* rgb) {
   const int32_t components[3] = {cmyk.cyan, cmyk.magenta, cmyk.yellow};
   for (int i = 0; i < 3; ++i) {
     // complement = component/255 * (255.0 - K) + K
-    const int32_t complement = FixMul(components[i] / 255, kFix255 - k) + k;
+    const int64_t complement = FixMul64(components[i] / 255, int64_t{kFix255} - k) + k;
     rgb[i] = ToByte((kFix255 - complement) >> 16);
   }
 }

@@ -396,6 +396,87 @@ TEST(ColorMathTest, RGBToCMYKKnownColoursAndRoundTrips) {
       }
 }
 
+// Exact results of the fixed-point conversions for colours away from the corners, worked out
+// step by step from the formulas (truncating divisions, FixDiv rounding, FixMul flooring).
+// The tolerance tests above would not notice a rounding put in the place of a truncation.
+TEST(ColorMathTest, ExactFixedPointResults) {
+  struct HslCase {
+    uint8_t r, g, b;
+    int32_t hue, lightness, saturation;
+    uint8_t backR, backG, backB;
+  } hslCases[] = {
+      {200, 100, 50, 0x13FFEC, 0x7CFF83, 0x990066, 199, 99, 49},
+      {17, 240, 129, 0x962274, 0x807F00, 0xE0C15D, 16, 239, 128},
+      {90, 60, 250, 0xF97950, 0x9AFF65, 0xF23DCF, 89, 59, 250},
+      {255, 128, 0, 0x1E1E00, 0x7F8000, 0xFF0000, 255, 127, 0},
+      {1, 2, 3, 0xD20000, 0x1FFFE, 0x7F8000, 0, 1, 2},
+  };
+  for (const HslCase& c : hslCases) {
+    const uint32_t p = Bgra(c.b, c.g, c.r, 0x44);
+    SHSLFix h;
+    PixelToHSL(&p, h);
+    EXPECT_EQ(h.hue, c.hue) << int{c.r} << "," << int{c.g} << "," << int{c.b};
+    EXPECT_EQ(h.lightness, c.lightness) << int{c.r} << "," << int{c.g} << "," << int{c.b};
+    EXPECT_EQ(h.saturation, c.saturation) << int{c.r} << "," << int{c.g} << "," << int{c.b};
+    uint32_t q = 0x44000000u;
+    HSLToPixel(h, &q);
+    EXPECT_EQ(q, Bgra(c.backB, c.backG, c.backR, 0x44)) << int{c.r} << "," << int{c.g} << "," << int{c.b};
+  }
+  struct ToPixelCase {
+    SHSLFix hsl;
+    uint8_t r, g, b;
+  } toPixel[] = {
+      {{0x123456, 0x7A0000, 0xC8ABCD}, 218, 84, 25},     // hue in the rising edge of green
+      {{0x1000000, 0x300000, 0x400000}, 42, 35, 60},     // l <= 0.5
+      {{0x2000000, 0xE00000, 0xFF0000}, 192, 255, 226},  // hue above 360.0
+  };
+  for (const ToPixelCase& c : toPixel) {
+    uint32_t q = 0;
+    HSLToPixel(c.hsl, &q);
+    EXPECT_EQ(q, Bgra(c.b, c.g, c.r, 0)) << std::hex << c.hsl.hue;
+  }
+
+  struct HsvCase {
+    SHSVFix hsv;
+    uint8_t r, g, b;
+  } hsvCases[] = {
+      {{0x2D8000, 0xC80000, 0xB40000}, 180, 145, 38},  // 45.5 degrees
+      {{0xA51234, 0x7F8000, 0xFF0000}, 127, 255, 223},
+      {{0x13B0000, 0x400000, 0x640000}, 100, 74, 93},
+      {{-0x5A0000, 0xC80000, 0xB40000}, 109, 38, 180},
+  };
+  for (const HsvCase& c : hsvCases) {
+    uint8_t rgb[3];
+    HSVToRGB(c.hsv, rgb);
+    EXPECT_EQ(rgb[0], c.r) << std::hex << c.hsv.hue;
+    EXPECT_EQ(rgb[1], c.g) << std::hex << c.hsv.hue;
+    EXPECT_EQ(rgb[2], c.b) << std::hex << c.hsv.hue;
+  }
+
+  uint8_t rgb[3];
+  CMYKToRGB(SCMYKFix{0x400000, 0x808000, 0, 0x200000}, rgb);
+  EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), (std::vector<uint8_t>{167, 111, 223}));
+  CMYKToRGB(SCMYKFix{0x123456, 0xABCDEF, 0xFF0000, 0x7F0000}, rgb);
+  EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), (std::vector<uint8_t>{119, 42, 0}));
+}
+
+// Records from outside (palette files, curves) may carry any value: no overflow, bytes held.
+TEST(ColorMathTest, OutOfRangeRecordsStayDefined) {
+  const int32_t extremes[] = {INT32_MIN, -1, 0x7FFFFFFF, 0x1000000};
+  uint8_t rgb[3];
+  for (int32_t a : extremes)
+    for (int32_t b : extremes) {
+      CMYKToRGB(SCMYKFix{a, b, a, b}, rgb);
+      CMYKToRGB2(SCMYKFix{a, b, a, b}, rgb);
+      HSVToRGB(SHSVFix{a, b, a}, rgb);
+      HSLToRGB2(SHSLFix{a, b, a}, rgb);
+      uint32_t p = 0;
+      HSLToPixel(SHSLFix{a, b, a}, &p);
+    }
+  CMYKToRGB(SCMYKFix{0, 0, 0, INT32_MIN}, rgb);  // "more than no black": still white
+  EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), (std::vector<uint8_t>{255, 255, 255}));
+}
+
 // ---- Palette toolkit ------------------------------------------------------------------
 
 TEST(ColorMathTest, LerpColor4ByteAndFixedForms) {
