@@ -1,6 +1,7 @@
 #include "events/EventStream.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -180,6 +181,9 @@ void CEventMngr::forgetActiveLayer() { setSnapshotValid(kStActiveLayer, false); 
 // Blocks and bytes
 
 bool CEventMngr::addBlock() {
+  // Stream lengths and positions are int32 in the stream's headers and in committed: the
+  // blocks never hold more than that.
+  if (uint64_t{allocated_} + blockSize_ > static_cast<uint64_t>(INT32_MAX)) return false;
   try {
     auto block = std::make_unique<CMemSeg>(static_cast<int32_t>(blockSize_));
     if (!block->memory) return false;

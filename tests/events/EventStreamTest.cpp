@@ -417,6 +417,31 @@ TEST_F(EventStreamTest, FailedTrailingDataBreaksTheStreamToo) {
   EXPECT_EQ(mngr_.stepCount(), 1);
 }
 
+TEST(EventStreamLimits, StreamNeverGrowsPastTheInt32Range) {
+  // Regression: blocks were added without a limit, so a stream past 2 GB gave a negative
+  // committed length (and past 4 GB a wrapped allocated count).
+  RecordingWarningHost warnings;
+  WarningHost* previous = SetWarningHost(&warnings);
+  constexpr uint32_t kHugeBlock = 1u << 30;  // allocated lazily; only the last page is touched
+  CEventMngr m(nullptr, kHugeBlock, kHugeBlock);
+  ASSERT_TRUE(m.setupRecording(nullptr, nullptr, 8, 8));
+  ASSERT_TRUE(m.commitStep());
+  ASSERT_TRUE(m.appendStep(kPcPaper, 4, nullptr, 0));  // a second step, so a write position
+  // near the end of the first block stays a whole stream
+  m.setWritePosition(kHugeBlock - 8, m.committed(), m.stepCount());
+  ASSERT_EQ(m.writePos(), kHugeBlock - 8);
+  ASSERT_TRUE(m.appendPacket(kPcPaper, 4, nullptr, 0));  // still inside the first block
+  // A second block would take the stream past INT32_MAX bytes: refused, nothing written.
+  uint8_t payload[8] = {};
+  EXPECT_FALSE(m.appendPacket(kPcPaper, 1, payload, 4));
+  EXPECT_EQ(m.writePos(), kHugeBlock - 6);
+  EXPECT_EQ(m.allocated(), kHugeBlock);
+  EXPECT_EQ(m.blockCountHeld(), 1u);
+  EXPECT_TRUE(m.isBroken());
+  EXPECT_EQ(warnings.Texts().size(), 1u);
+  SetWarningHost(previous);
+}
+
 TEST_F(EventStreamTest, NothingIsWrittenUnlessRecording) {
   ASSERT_TRUE(mngr_.commitStep());
   mngr_.state = kEventPlaying;
