@@ -228,7 +228,9 @@ struct SCompositeOps {
 template <class DestinationOp, class SourceOp>
 inline void CompositePixelWith(uint32_t* pixel, uint32_t source, int32_t opacity, uint32_t startColor,
                                uint8_t flags, DestinationOp&& destination, SourceOp&& sourceOp) {
-  const uint32_t e = MulDiv255(source >> 24, static_cast<uint32_t>(opacity));
+  // Opacity is held to 0..255 (a wild value would take e and out past a byte).
+  const uint32_t o = opacity < 0 ? 0u : (opacity > 255 ? 255u : static_cast<uint32_t>(opacity));
+  const uint32_t e = MulDiv255(source >> 24, o);
   if ((flags & kCompositeSkipZeroAlpha) && e == 0) return;
   const uint32_t before = *pixel;
   const uint32_t a = before >> 24;
@@ -252,7 +254,7 @@ inline void CompositePixelWith(uint32_t* pixel, uint32_t source, int32_t opacity
   *pixel = result;
 }
 
-// The compositing step: effective alpha e := MulDiv255(source alpha, opacity);
+// The compositing step (opacity held to 0..255): effective alpha e := MulDiv255(source alpha, opacity);
 // out := a + e - a*e/255; accumulator through the destination and source routines;
 // colour := accumulator*255/out, clamped to a byte.
 inline void CompositePixel(uint32_t* pixel, uint32_t source, int32_t opacity, const SCompositeOps& ops) {

@@ -446,5 +446,21 @@ TEST_F(CompositeTest, CompositePixelOpacityScalesSourceAlpha) {
   EXPECT_EQ(ByteOf(p, 3), 77u + 100u - 77u * 100u / 255u);
 }
 
+// An opacity outside 0..255 (a damaged layer record, say) must not take the effective alpha
+// or the result alpha past a byte: the division by the result alpha reads a 256-entry table.
+TEST_F(CompositeTest, CompositePixelOpacityOutOfRangeStaysInAByte) {
+  const SCompositeOps ops{0, 0, {}, AccumulateOver, AccumulateOver};
+  for (int32_t opacity : {256, 300, 1000, -1, INT32_MIN, INT32_MAX}) {
+    for (uint32_t pixel : {0x00000000u, 0x80406080u, 0xFF102030u}) {
+      uint32_t p = pixel;
+      CompositePixel(&p, 0xFFC08040u, opacity, ops);
+      // Held to 0..255: above acts as 255, below as 0.
+      uint32_t held = pixel;
+      CompositePixel(&held, 0xFFC08040u, opacity < 0 ? 0 : 255, ops);
+      EXPECT_EQ(p, held) << opacity << " " << std::hex << pixel;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tf
