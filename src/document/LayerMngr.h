@@ -151,7 +151,8 @@ class CLayerMngr : public UndoTargetResolver {
 
   // ---- Folder depths ----
   // With rebuild, the depth cache is rebuilt from the layers (false for an empty stack);
-  // without, true when a cache of the stack's size exists (a stale one is rebuilt).
+  // without, the cache is kept, unless the stack changed its order or size since it was built
+  // (then it is rebuilt too). Depths changed on the layers directly need a rebuild.
   bool EnsureDepthArray(bool rebuild);
   const std::vector<uint8_t>& DepthArray() const { return m_depths; }
   // Largest depth; -1 when the cache cannot be built.
@@ -233,6 +234,7 @@ class CLayerMngr : public UndoTargetResolver {
   int32_t m_thumbnailHeight = 0;
   int32_t m_nameCounter = 0;
   std::vector<uint8_t> m_depths;  // folder depth cache, one byte per layer
+  bool m_depthsStale = true;      // a structural change of the stack since the last rebuild
 };
 
 // ---------------------------------------------------------------------------------------------
