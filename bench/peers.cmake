@@ -1,2 +1,14 @@
 # Peer libraries for the benchmarks (OpenCV, pixman), linked into the programs that
 # compare against them. Included from bench/CMakeLists.txt.
+
+# bench_scale: OpenCV's INTER_AREA resize is the peer of the area-averaging scaler.
+if(TARGET bench_scale)
+  find_package(OpenCV QUIET COMPONENTS core imgproc)
+  if(OpenCV_FOUND)
+    target_include_directories(bench_scale PRIVATE ${OpenCV_INCLUDE_DIRS})
+    target_link_libraries(bench_scale PRIVATE ${OpenCV_LIBS})
+    target_compile_definitions(bench_scale PRIVATE TF_BENCH_HAVE_OPENCV=1)
+  else()
+    message(STATUS "bench_scale: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
+  endif()
+endif()

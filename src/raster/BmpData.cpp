@@ -1,5 +1,6 @@
 #include "raster/BmpData.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -61,7 +62,7 @@ bool LoadBMPUnguarded(TMTC& image, Stream& stream, int32_t* dpi) {
 
   // The size comes from the file: check it before anything is allocated.
   if (info.width <= 0 || info.height < 0) return false;
-  if (int64_t{info.width} * info.height > kMaxBmpPixels) return false;
+  if (int64_t{info.width} * std::max(info.height, 1) > kMaxBmpPixels) return false;
   int64_t rowLength;
   if (info.bitCount == 24)
     rowLength = RowLength24(info.width);

@@ -390,6 +390,7 @@ TEST(Bmp, RefusesBadHeadersBeforeAllocating) {
       {"width huge", false, 18, 0x7FFFFFFF, 4},
       {"height huge", false, 22, 0x7FFFFFFF, 4},
       {"over the pixel limit", false, 18, 100001, 4},
+      {"width huge, height 0", false, 18, 1228603394, 4},
       {"bit count 8", false, 28, 8, 2},
       {"bit count 16", false, 28, 16, 2},
       {"compression RLE8", false, 30, 1, 4},
@@ -410,6 +411,7 @@ TEST(Bmp, RefusesBadHeadersBeforeAllocating) {
       SetLe32(file, c.at, c.value);
     }
     if (std::string(c.what) == "over the pixel limit") SetLe32(file, 22, 1000001);
+    if (std::string(c.what) == "width huge, height 0") SetLe32(file, 22, 0);
     TMTC image(1, 1);
     image.FillAll(7);
     SetMemoryRefusals(0);
