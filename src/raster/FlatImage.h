@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/Surface.h"  // PixelBlockView
 #include "raster/Composite.h"
 #include "raster/Geometry.h"
 
@@ -237,7 +238,11 @@ class TMTC : public CDibCore {
   // Copies: rows of the source rectangle into this image at destPoint.
   bool CopyFrom(const TMTC& source, TPoint& destPoint, SRectWH& sourceRect);
   bool CopyAllFrom(int32_t x, int32_t y, const TMTC& source);
+  // The row copy of CopyFrom without clipping (nothing for an empty rectangle).
   bool CopyFromRaw(const TMTC& source, const TPoint& destPoint, const SRectWH& sourceRect);
+  // Rows of a window-system bitmap (32-bit, row 0 at the top) into this image at destPoint,
+  // clipped against both sizes; false when nothing is left or the bitmap has no pixels.
+  bool CopyFromBitmap(const PixelBlockView& bitmap, TPoint& destPoint, SRectWH& sourceRect);
   bool DrawTo(TMTC& dest, int32_t x, int32_t y, int32_t opacity) const;
   // Opacity 255: plain copy; 0: nothing; else B, G, R of dest blended toward the source.
   bool DrawRectTo(TMTC& dest, TPoint& destPoint, SRectWH& sourceRect, int32_t opacity) const;

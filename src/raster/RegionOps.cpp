@@ -174,7 +174,19 @@ bool TMTC::CopyAllFrom(int32_t x, int32_t y, const TMTC& source) {
 
 bool TMTC::CopyFromRaw(const TMTC& source, const TPoint& destPoint, const SRectWH& sourceRect) {
   if (!IsValid() || !source.IsValid()) return false;
-  CopyRows(*this, source, destPoint, sourceRect);
+  // A negative width would turn into a huge byte count.
+  if (sourceRect.width > 0 && sourceRect.height > 0) CopyRows(*this, source, destPoint, sourceRect);
+  return true;
+}
+
+bool TMTC::CopyFromBitmap(const PixelBlockView& bitmap, TPoint& destPoint, SRectWH& sourceRect) {
+  if (!IsValid() || bitmap.topRow == nullptr) return false;
+  if (!ClipBlit(Size(), SSize{bitmap.width, bitmap.height}, destPoint, sourceRect)) return false;
+  const size_t rowBytes = size_t{4} * static_cast<size_t>(sourceRect.width);
+  for (int32_t j = 0; j < sourceRect.height; ++j) {
+    std::memmove(PixelAddr32(m_view, destPoint.x, destPoint.y + j),
+                 bitmap.Row(sourceRect.top + j) + sourceRect.left, rowBytes);
+  }
   return true;
 }
 

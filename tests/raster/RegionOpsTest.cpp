@@ -248,6 +248,61 @@ TEST_F(RegionOps, CopyFromOutsideCopiesNothing) {
   EXPECT_FALSE(invalid.CopyAllFrom(0, 0, source));
 }
 
+TEST_F(RegionOps, CopyFromRawOfAnEmptyRectangleCopiesNothing) {
+  TMTC source(4, 4);
+  FillPattern(source, 9);
+  TMTC dest(4, 4);
+  dest.FillAll(0x22222222u);
+  EXPECT_TRUE(dest.CopyFromRaw(source, TPoint{0, 0}, SRectWH{0, 0, -3, 2}));
+  EXPECT_TRUE(dest.CopyFromRaw(source, TPoint{0, 0}, SRectWH{0, 0, 2, 0}));
+  for (uint32_t p : Pixels(dest)) EXPECT_EQ(p, 0x22222222u);
+}
+
+// A window-system bitmap given as a 32-bit block whose row 0 is the top row, stored top-down
+// or bottom-up: rows are copied from the rectangle's left pixel, 4*width bytes each.
+TEST_F(RegionOps, CopyFromBitmap) {
+  const int32_t bw = 5, bh = 4;
+  std::vector<uint32_t> memory(bw * bh);
+  for (int order = 0; order < 2; ++order) {
+    PixelBlockView bitmap;
+    bitmap.width = bw;
+    bitmap.height = bh;
+    const std::ptrdiff_t rowBytes = 4 * bw;
+    if (order == 0) {
+      bitmap.topRow = reinterpret_cast<const uint8_t*>(memory.data());
+      bitmap.stride = rowBytes;
+    } else {
+      bitmap.topRow = reinterpret_cast<const uint8_t*>(memory.data() + (bh - 1) * bw);
+      bitmap.stride = -rowBytes;
+    }
+    for (int32_t y = 0; y < bh; ++y)
+      for (int32_t x = 0; x < bw; ++x)
+        const_cast<uint32_t*>(bitmap.Row(y))[x] = PatternPixel(x, y, 10 + order);
+
+    TMTC image(4, 4);
+    image.FillAll(0);
+    TPoint point{-1, 2};
+    SRectWH rect{1, 0, 4, 4};
+    ASSERT_TRUE(image.CopyFromBitmap(bitmap, point, rect)) << order;
+    EXPECT_EQ(point, (TPoint{0, 2}));
+    EXPECT_EQ(rect, (SRectWH{2, 0, 3, 2}));
+    for (int32_t y = 0; y < 4; ++y)
+      for (int32_t x = 0; x < 4; ++x) {
+        const uint32_t want = (y >= 2 && x < 3) ? PatternPixel(2 + x, y - 2, 10 + order) : 0u;
+        EXPECT_EQ(image.GetPixel(x, y), want) << order << " " << x << "," << y;
+      }
+
+    TPoint outside{0, 0};
+    SRectWH beyond{5, 0, 2, 2};
+    EXPECT_FALSE(image.CopyFromBitmap(bitmap, outside, beyond));
+  }
+  PixelBlockView empty;
+  TMTC image(2, 2);
+  TPoint point{0, 0};
+  SRectWH rect{0, 0, 2, 2};
+  EXPECT_FALSE(image.CopyFromBitmap(empty, point, rect));
+}
+
 TEST_F(RegionOps, CopyWithinOneImageOverlapping) {
   for (int order = 0; order < 2; ++order) {
     for (TPoint shift : {TPoint{0, 2}, TPoint{0, -2}, TPoint{1, 1}, TPoint{-1, -1}, TPoint{2, 0}}) {
