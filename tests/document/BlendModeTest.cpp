@@ -161,7 +161,9 @@ TEST_F(BlendModeTest, PairTableIsSearchedWithinTheSelectorsLength) {
   for (const Case& c : cases) {
     const SBlendPair* pair = FindBlendPair(c.dest, c.source, c.selector);
     ASSERT_EQ(pair != nullptr, c.found) << c.dest << "," << c.source << " sel " << c.selector;
-    if (pair) EXPECT_EQ(pair->routine.pixel, c.routine);
+    if (pair) {
+      EXPECT_EQ(pair->routine.pixel, c.routine);
+    }
   }
 }
 

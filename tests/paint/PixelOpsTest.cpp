@@ -230,7 +230,9 @@ TEST_F(PixelOpsTest, FloatQuotientIsExactIntegerDivision) {
     for (uint32_t k = 0; k * d < (1u << 17); ++k) {
       const uint32_t n = k * d;
       ASSERT_EQ(pixel_detail::DivFloor(n, d), k);
-      if (n > 0) ASSERT_EQ(pixel_detail::DivFloor(n - 1, d), k - 1);
+      if (n > 0) {
+        ASSERT_EQ(pixel_detail::DivFloor(n - 1, d), k - 1);
+      }
     }
   }
   TestRng rng;
