@@ -52,19 +52,23 @@ std::string Difference(const CBlockVCH& store, const TChannel& model) {
   return "";
 }
 
-// Fills store and model with blocks of random values, some uniform tiles, some noise.
-void RandomContent(std::mt19937& rng, CBlockVCH& store, TChannel& model) {
+// Fills store and model with blocks of random values, some uniform tiles, some noise, inside
+// (0, 0, width, height) (the whole store when 0).
+void RandomContent(std::mt19937& rng, CBlockVCH& store, TChannel& model, int32_t width = 0, int32_t height = 0) {
+  if (width == 0) width = store.Width();
+  if (height == 0) height = store.Height();
   for (int i = 0; i < 6; ++i) {
-    SRectWH r{static_cast<int32_t>(rng() % store.Width()), static_cast<int32_t>(rng() % store.Height()),
-              static_cast<int32_t>(rng() % 90 + 1), static_cast<int32_t>(rng() % 90 + 1)};
+    const int32_t x = static_cast<int32_t>(rng() % width), y = static_cast<int32_t>(rng() % height);
+    SRectWH r{x, y, std::min(static_cast<int32_t>(rng() % 90 + 1), width - x),
+              std::min(static_cast<int32_t>(rng() % 90 + 1), height - y)};
     SRectWH m = r;
     const uint8_t v = static_cast<uint8_t>(rng());
     store.FillRect(r, v);
     model.FillRect(m, v);
   }
   for (int i = 0; i < 200; ++i) {
-    const int32_t x = static_cast<int32_t>(rng() % store.Width());
-    const int32_t y = static_cast<int32_t>(rng() % store.Height());
+    const int32_t x = static_cast<int32_t>(rng() % width);
+    const int32_t y = static_cast<int32_t>(rng() % height);
     const uint8_t v = static_cast<uint8_t>(rng());
     ASSERT_TRUE(store.SetPixel(x, y, v));
     *model.GetPixelPtr(x, y) = v;
@@ -305,9 +309,10 @@ TEST_P(BlockVCHTest, RefusedCommitLeavesTheStoreUnchanged) {
     const char* name;
     std::function<bool(CBlockVCH&, CBlockVCH& other, CBlockVMTC& layer)> run;
   };
+  // Each needs tiles below or right of the committed corner of the store.
   const std::vector<Op> ops = {
-      {"FillRect", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { SRectWH r{10, 10, 150, 100}; return s.FillRect(r, 77); }},
-      {"XorRect", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { SRectWH r{30, 5, 120, 140}; return s.XorRect(r, 0x55); }},
+      {"FillRect", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { SRectWH r{10, 10, 250, 200}; return s.FillRect(r, 77); }},
+      {"XorRect", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { SRectWH r{30, 5, 120, 240}; return s.XorRect(r, 0x55); }},
       {"CopyFrom",
        [](CBlockVCH& s, CBlockVCH& o, CBlockVMTC&) {
          TPoint p{3, 7};
@@ -331,8 +336,8 @@ TEST_P(BlockVCHTest, RefusedCommitLeavesTheStoreUnchanged) {
       {"FillOutside", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { return s.FillOutside(TRect{10, 10, 150, 150}, 8); }},
       {"WriteRow",
        [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) {
-         std::vector<uint8_t> b(180, 200);
-         return s.WriteRow(-5, 70, b.data(), 180) != 0;
+         std::vector<uint8_t> b(280, 200);
+         return s.WriteRow(-5, 200, b.data(), 280) != 0;
        }},
       {"SetPixel", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { return s.SetPixel(140, 140, 1); }},
       {"GrowFrom", [](CBlockVCH& s, CBlockVCH& o, CBlockVMTC&) { return s.GrowFrom(o, TRect{0, 0, 180, 180}); }},
@@ -346,11 +351,11 @@ TEST_P(BlockVCHTest, RefusedCommitLeavesTheStoreUnchanged) {
     for (int refusals = 1; refusals <= 3; ++refusals) {
       SCOPED_TRACE(testing::Message() << op.name << ", commit " << refusals << " refused");
       std::mt19937 rng(42);
-      CBlockVCH store(190, 170), other(200, 180);
-      TChannel model(190, 170), otherModel(200, 180);
+      CBlockVCH store(300, 260), other(200, 180);
+      TChannel model(300, 260), otherModel(200, 180);
       model.Fill(0);
       otherModel.Fill(0);
-      RandomContent(rng, store, model);
+      RandomContent(rng, store, model, 130, 110);
       RandomContent(rng, other, otherModel);
       CBlockVMTC layer(150, 130);
       ASSERT_TRUE(layer.SetPixel(5, 5, 0x80FF0000u));
