@@ -129,10 +129,28 @@ void CBlockImage::FreeTiles() {
   STileInfo* tiles = Tiles();
   if (tiles) {
     const int32_t count = m_tiles.count;
-    for (int32_t i = 0; i < count; ++i) {
-      DecommitTile(tiles[i]);
-      delete tiles[i].view;
-      tiles[i].view = nullptr;
+    // Runs of committed tiles are neighbours in the range: give each run back in one call.
+    int32_t i = 0;
+    while (i < count) {
+      if (!tiles[i].committed) {
+        ++i;
+        continue;
+      }
+      int32_t end = i + 1;
+      while (end < count && tiles[end].committed) ++end;
+      const size_t offset = static_cast<size_t>(tiles[i].block - m_range.base);
+      const size_t bytes = static_cast<size_t>(end - i) * static_cast<size_t>(m_tileByteSize);
+      if (DecommitTileMemory(m_range, offset, bytes)) {
+        for (int32_t k = i; k < end; ++k) tiles[k].committed = 0;
+        m_committedTiles -= end - i;
+      } else {
+        for (int32_t k = i; k < end; ++k) DecommitTile(tiles[k]);
+      }
+      i = end;
+    }
+    for (int32_t k = 0; k < count; ++k) {
+      delete tiles[k].view;
+      tiles[k].view = nullptr;
     }
   }
   DynArrayFree(m_tiles);

@@ -51,6 +51,21 @@ bool UniformPieces(CBlockVMTC& store, SRectWH& rect, OnFill onFill, OnPixels onP
   return walked && allDone;
 }
 
+// Copies a piece row by row between two different images (no overlap); a full tile row is a
+// constant-size copy the compiler inlines.
+inline void CopyPieceRows(const TMTC& dest, const TPoint& destPoint, const TMTC& source, const SRectWH& piece) {
+  const SDibView& d = dest.View();
+  const SDibView& s = source.View();
+  if (piece.width == 32) {
+    for (int32_t j = 0; j < piece.height; ++j)
+      std::memcpy(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, piece.left, piece.top + j), 128);
+    return;
+  }
+  const size_t rowBytes = size_t{4} * static_cast<size_t>(piece.width);
+  for (int32_t j = 0; j < piece.height; ++j)
+    std::memcpy(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, piece.left, piece.top + j), rowBytes);
+}
+
 // Commits a tile whose pixels are all about to be overwritten: an inner tile skips the fill.
 bool CommitForOverwrite(CBlockVMTC& store, STileInfo& tile, const SRectWH& piece) {
   if (tile.committed) return true;
@@ -162,7 +177,7 @@ bool CBlockVMTC::CopyToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect
       image, destPoint, sourceRect,
       [&](const TVMTC& view, SRectWH& local, TPoint& point) {
         if (opacity == 255)
-          image.CopyFromRaw(view, point, local);  // the walker has clipped both sides
+          CopyPieceRows(image, point, view, local);  // the walker has clipped both sides
         else
           view.DrawRectTo(image, point, local, opacity);
       },
@@ -195,7 +210,7 @@ bool CBlockVMTC::CopyFromImage(const TMTC& image, TPoint& destPoint, SRectWH& so
         TVMTC& view = *TileView(*tile);
         TPoint local{dp.x & 31, dp.y & 31};
         if (opacity == 255) {
-          view.CopyFromRaw(image, local, sp);
+          CopyPieceRows(view, local, image, sp);
         } else {
           SRectWH rect = sp;
           image.DrawRectTo(view, local, rect, opacity);
@@ -238,7 +253,7 @@ bool CBlockVMTC::CopyFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& 
     if (s->committed) {
       const TPoint local{dp.x & 31, dp.y & 31};
       const SRectWH sr{sp.left & 31, sp.top & 31, sp.width, sp.height};
-      dv.CopyFromRaw(*source.TileView(*s), local, sr);
+      CopyPieceRows(dv, local, *source.TileView(*s), sr);
     } else {
       const SRectWH dr{dp.x & 31, dp.y & 31, sp.width, sp.height};
       dv.FillRectRaw(dr, s->fill);

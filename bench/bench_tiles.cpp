@@ -1,0 +1,291 @@
+// Tiled stores: copies between a 4096x4096 flat image and a store, fills, and compositing one
+// store onto another, with memcpy / fills / the flat compositing loop over the same bytes as
+// peers in the same run. Also the cost of blank stores: committed bytes and resident memory
+// right after creating a 16384x16384 32-bit store and a 20000x20000 8-bit store.
+#include <benchmark/benchmark.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "platform/AddressSpace.h"
+#include "raster/BlockVCH.h"
+#include "raster/BlockVMTC.h"
+#include "raster/Composite.h"
+#include "raster/RegionOps.h"
+
+namespace {
+
+using namespace tf;
+
+constexpr int32_t kSide = 4096;
+constexpr size_t kPixels = size_t{kSide} * kSide;
+constexpr size_t kBytes = kPixels * 4;
+
+void SetRate(benchmark::State& state, size_t pixels = kPixels) {
+  const double total = static_cast<double>(state.iterations()) * static_cast<double>(pixels);
+  state.SetItemsProcessed(static_cast<int64_t>(total));
+  state.SetBytesProcessed(static_cast<int64_t>(total * 4));
+  state.counters["Mpix/s"] = benchmark::Counter(total / 1e6, benchmark::Counter::kIsRate);
+}
+
+uint32_t NextPixel(uint64_t& s) {
+  s ^= s << 13;
+  s ^= s >> 7;
+  s ^= s << 17;
+  return static_cast<uint32_t>(s >> 16);
+}
+
+// A 4096x4096 image of noise with every kind of alpha.
+TMTC& SourceImage() {
+  static TMTC* image = [] {
+    TMTC* im = new TMTC(kSide, kSide);
+    uint64_t s = 0x9E3779B97F4A7C15ull;
+    uint32_t* p = reinterpret_cast<uint32_t*>(im->Bits());
+    for (size_t i = 0; i < kPixels; ++i) p[i] = NextPixel(s);
+    return im;
+  }();
+  return *image;
+}
+
+int64_t ResidentBytes() {
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return -1;
+  long size = 0, resident = 0;
+  const int n = std::fscanf(f, "%ld %ld", &size, &resident);
+  std::fclose(f);
+  return n == 2 ? static_cast<int64_t>(resident) * sysconf(_SC_PAGESIZE) : -1;
+}
+
+// ---- Blank stores: memory and creation time (first, before the allocator holds freed memory)
+
+void BM_Blank32(benchmark::State& state) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  int64_t committed = -1, resident = -1, tiles = 0;
+  for (auto _ : state) {
+    const int64_t before = ResidentBytes();
+    auto store = std::make_unique<CBlockVMTC>(side, side);
+    benchmark::DoNotOptimize(store.get());
+    committed = store->CommittedBytes();
+    // The first store shows what it costs; later ones reuse memory the allocator kept.
+    if (resident < 0) resident = ResidentBytes() - before;
+    tiles = store->TileCount();
+  }
+  state.counters["committedBytes"] = static_cast<double>(committed);
+  state.counters["residentMB"] = static_cast<double>(resident) / (1 << 20);
+  state.counters["tiles"] = static_cast<double>(tiles);
+}
+BENCHMARK(BM_Blank32)->Arg(16384)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Blank8(benchmark::State& state) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  int64_t committed = -1, resident = -1, tiles = 0;
+  for (auto _ : state) {
+    const int64_t before = ResidentBytes();
+    auto store = std::make_unique<CBlockVCH>(side, side);
+    benchmark::DoNotOptimize(store.get());
+    committed = store->CommittedBytes();
+    // The first store shows what it costs; later ones reuse memory the allocator kept.
+    if (resident < 0) resident = ResidentBytes() - before;
+    tiles = store->TileCount();
+  }
+  state.counters["committedBytes"] = static_cast<double>(committed);
+  state.counters["residentMB"] = static_cast<double>(resident) / (1 << 20);
+  state.counters["tiles"] = static_cast<double>(tiles);
+}
+BENCHMARK(BM_Blank8)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// ---- Copies --------------------------------------------------------------------------------
+
+// Ceiling: memcpy of the same 64 MB between two resident buffers.
+void BM_Memcpy(benchmark::State& state) {
+  const TMTC& source = SourceImage();
+  TMTC dest(kSide, kSide);
+  std::memset(dest.Bits(), 0, kBytes);
+  for (auto _ : state) {
+    std::memcpy(dest.Bits(), source.Bits(), kBytes);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
+
+// Image into a store whose tiles are already committed.
+void BM_CopyFromImage(benchmark::State& state) {
+  const TMTC& source = SourceImage();
+  CBlockVMTC store(kSide, kSide);
+  store.CopyAllFromImage(source, 0, 0, 255);
+  for (auto _ : state) {
+    store.CopyAllFromImage(source, 0, 0, 255);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_CopyFromImage)->Unit(benchmark::kMillisecond);
+
+// Store back out into a flat image.
+void BM_CopyAllToImage(benchmark::State& state) {
+  const TMTC& source = SourceImage();
+  CBlockVMTC store(kSide, kSide);
+  store.CopyAllFromImage(source, 0, 0, 255);
+  TMTC dest(kSide, kSide);
+  std::memset(dest.Bits(), 0, kBytes);
+  for (auto _ : state) {
+    store.CopyAllToImage(dest, 0, 0, 255, false);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_CopyAllToImage)->Unit(benchmark::kMillisecond);
+
+// Peer of the fresh-store copy: memcpy into freshly mapped memory (page faults included).
+void BM_MemcpyFresh(benchmark::State& state) {
+  const TMTC& source = SourceImage();
+  for (auto _ : state) {
+    void* p = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    std::memcpy(p, source.Bits(), kBytes);
+    benchmark::ClobberMemory();
+    munmap(p, kBytes);
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_MemcpyFresh)->Unit(benchmark::kMillisecond);
+
+// Image into a new store: reservation, table, commits and page faults included.
+void BM_CopyFromImageFresh(benchmark::State& state) {
+  const TMTC& source = SourceImage();
+  for (auto _ : state) {
+    CBlockVMTC store(kSide, kSide);
+    store.CopyAllFromImage(source, 0, 0, 255);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_CopyFromImageFresh)->Unit(benchmark::kMillisecond);
+
+// ---- Fills ---------------------------------------------------------------------------------
+
+// Peer: a plain 32-bit fill of the same bytes.
+void BM_FillFlat(benchmark::State& state) {
+  TMTC dest(kSide, kSide);
+  uint32_t v = 0xFF102030u;
+  for (auto _ : state) {
+    dest.FillAll(v++);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_FillFlat)->Unit(benchmark::kMillisecond);
+
+// Every tile committed: the fill runs over the pixels.
+void BM_FillRectCommitted(benchmark::State& state) {
+  CBlockVMTC store(kSide, kSide);
+  store.CopyAllFromImage(SourceImage(), 0, 0, 255);
+  uint32_t v = 0xFF102030u;
+  for (auto _ : state) {
+    SRectWH rect{0, 0, kSide, kSide};
+    store.FillRect(rect, v++);
+    benchmark::ClobberMemory();
+  }
+  state.counters["committedMB"] = static_cast<double>(store.CommittedBytes()) / (1 << 20);
+  SetRate(state);
+}
+BENCHMARK(BM_FillRectCommitted)->Unit(benchmark::kMillisecond);
+
+// Uncommitted tiles: the fill changes fill values only.
+void BM_FillRectSparse(benchmark::State& state) {
+  CBlockVMTC store(kSide, kSide);
+  uint32_t v = 0xFF102030u;
+  for (auto _ : state) {
+    SRectWH rect{0, 0, kSide, kSide};
+    store.FillRect(rect, v++);
+    benchmark::ClobberMemory();
+  }
+  state.counters["committedMB"] = static_cast<double>(store.CommittedBytes()) / (1 << 20);
+  SetRate(state);
+}
+BENCHMARK(BM_FillRectSparse)->Unit(benchmark::kMillisecond);
+
+// ---- Compositing one store onto another ----------------------------------------------------
+
+void AccumulateOver(uint32_t* acc, uint32_t colour, int32_t alpha) { BlendColor(acc, colour, alpha); }
+const SCompositeOps kNormal{0, 0, {}, AccumulateOver, AccumulateOver};
+
+struct NormalComposer {
+  void operator()(uint32_t* pixel, uint32_t source, int32_t opacity) const {
+    CompositePixelWith(pixel, source, opacity, 0, 0, PixelOpFn<BlendColor>{}, PixelOpFn<BlendColor>{});
+  }
+};
+
+struct StorePair {
+  CBlockVMTC source{kSide, kSide};
+  CBlockVMTC dest{kSide, kSide};
+  TMTC flatDest{kSide, kSide};
+  StorePair() {
+    source.CopyAllFromImage(SourceImage(), 0, 0, 255);
+    SRectWH rect{0, 0, kSide, kSide};
+    dest.FillRect(rect, 0xFF808080u);
+    for (int32_t y = 0; y < kSide; y += 32)
+      for (int32_t x = 0; x < kSide; x += 32) dest.SetPixel(x, y, 0xFF808080u);  // commit every tile
+    flatDest.FillAll(0xFF808080u);
+  }
+};
+
+// Peer: the flat compositing loop over two 4096x4096 images, functor form.
+void BM_CompositeFlat(benchmark::State& state) {
+  StorePair pair;
+  for (auto _ : state) {
+    TPoint p{0, 0};
+    SRectWH r{0, 0, kSide, kSide};
+    CompositeFromWith(pair.flatDest, SourceImage(), p, r, 255, 200, NormalComposer{});
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_CompositeFlat)->Unit(benchmark::kMillisecond);
+
+// The store merge with the functor form.
+void BM_CompositeStores(benchmark::State& state) {
+  StorePair pair;
+  for (auto _ : state) {
+    TPoint p{0, 0};
+    SRectWH r{0, 0, kSide, kSide};
+    pair.dest.CompositeFromWith(pair.source, p, r, 255, 200, NormalComposer{});
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_CompositeStores)->Unit(benchmark::kMillisecond);
+
+// The same through an SCompositeOps record (the routines called through their pointers).
+void BM_CompositeStoresOps(benchmark::State& state) {
+  StorePair pair;
+  for (auto _ : state) {
+    TPoint p{0, 0};
+    SRectWH r{0, 0, kSide, kSide};
+    pair.dest.CompositeFrom(pair.source, p, r, 255, 200, kNormal);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_CompositeStoresOps)->Unit(benchmark::kMillisecond);
+
+// Peer of the above: the flat loop through the same record.
+void BM_CompositeFlatOps(benchmark::State& state) {
+  StorePair pair;
+  for (auto _ : state) {
+    TPoint p{0, 0};
+    SRectWH r{0, 0, kSide, kSide};
+    pair.flatDest.CompositeFrom(SourceImage(), p, r, 255, 200, kNormal);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_CompositeFlatOps)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
