@@ -151,11 +151,21 @@ bool CBlockVMTC::Create(int32_t width, int32_t height) {
   InitGeometry(width, height, 4);
   m_defaultFill = kDefaultFill;
   ResetContentRects();
-  if (!DynArrayAlloc(m_rowTable, 4, m_tileHeight)) return false;
+  if (!DynArrayAlloc(m_rowTable, 4, m_tileHeight)) {
+    FreeAll();
+    return false;
+  }
   int32_t* rows = static_cast<int32_t*>(m_rowTable.data);
   for (int32_t i = 0; i < m_tileHeight; ++i) rows[i] = i * m_tileWidth * 4;
   m_valid = Allocate();
+  if (!IsValid()) FreeAll();  // size 0, nothing held
   return IsValid();
+}
+
+bool CBlockVMTC::SetSize(int32_t width, int32_t height) {
+  const bool valid = CBlockImage::SetSize(width, height);
+  ResetContentRects();
+  return valid && IsValid();
 }
 
 bool CBlockVMTC::CreateCopy(const CBlockVMTC& source) {

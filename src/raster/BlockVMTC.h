@@ -102,6 +102,8 @@ class CBlockVMTC : public CBlockImage {
   // Create with the source's size, then Assign(source) when valid. Returns IsValid and the copy's
   // outcome.
   bool CreateCopy(const CBlockVMTC& source);
+  // The base's SetSize, then the content rectangles start over (empty, new size).
+  bool SetSize(int32_t width, int32_t height);
 
   // ---- Slots ----
   bool IsValid() const override;                          // 0: base and row table

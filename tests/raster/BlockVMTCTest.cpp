@@ -410,6 +410,53 @@ TEST_P(BlockVMTCTest, CopyConstructorCopiesPixelsFillsAndContent) {
   EXPECT_EQ(store.GetPixel(70, 40), 0xFF102030u);
 }
 
+// A 32-bit image stored bottom-up, as a DIB image is.
+class BottomUpMTC : public TMTC {
+ public:
+  BottomUpMTC(int32_t width, int32_t height) { Resize(width, height); }
+  ~BottomUpMTC() override { FreeImage(); }
+  bool Resize(int32_t width, int32_t height) override {
+    FreeImage();
+    int64_t bytes = 0;
+    if (!CheckedImageBytes(width, height, 4, bytes)) return false;
+    m_view.width = width;
+    m_view.height = height;
+    m_view.bits = AllocBlock(bytes);
+    return m_view.bits != nullptr && BuildRowTable(4 * width, true);
+  }
+  int32_t GetRowStep() const override { return -Width(); }
+};
+
+TEST_P(BlockVMTCTest, CopiesFollowTheRowOrderOfTheImage) {
+  BottomUpMTC dib(70, 40);
+  for (int32_t y = 0; y < 40; ++y)
+    for (int32_t x = 0; x < 70; ++x) *dib.Pixel(x, y) = 0xFF000000u | static_cast<uint32_t>(y * 1000 + x);
+  CBlockVMTC store(100, 50);
+  ASSERT_TRUE(store.CopyAllFromImage(dib, 10, 5, 255));
+  EXPECT_EQ(store.GetPixel(10, 5), 0xFF000000u);
+  EXPECT_EQ(store.GetPixel(79, 44), 0xFF000000u | (39 * 1000 + 69));
+  BottomUpMTC back(70, 40);
+  TPoint point{0, 0};
+  SRectWH rect{10, 5, 70, 40};
+  ASSERT_TRUE(store.CopyToImage(back, point, rect, 255, false));
+  EXPECT_EQ(Pixels(back), Pixels(dib));
+}
+
+TEST_P(BlockVMTCTest, SetSizeStartsOverWithNoContent) {
+  CBlockVMTC store(100, 100);
+  store.SetPixel(50, 50, 0xFF000000u);
+  ASSERT_EQ(store.ContentRects().count, 1);
+  ASSERT_TRUE(store.SetSize(40, 30));
+  EXPECT_EQ(store.ContentRects().count, 0);
+  EXPECT_EQ(store.ContentRects().size, (SSize{40, 30}));
+  EXPECT_EQ(store.CommittedBytes(), 0);
+  EXPECT_TRUE(store.SetPixel(39, 29, 0xFF000000u));
+  ASSERT_EQ(store.ContentRects().count, 1);
+  EXPECT_EQ(store.ContentRects().rects[0], (TRect{32, 0, 40, 30}));
+  EXPECT_FALSE(store.Create(0, 10));
+  EXPECT_EQ(store.Width(), 0);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The store against a flat model under random operations
 
