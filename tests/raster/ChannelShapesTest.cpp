@@ -325,6 +325,29 @@ TEST_F(ChannelShapes, PolygonTriangleNeedsClosing) {
   EXPECT_EQ(Dump(none), Rows(16, std::vector<int>(16, 0)));
 }
 
+TEST_F(ChannelShapes, PolygonSlantedEdgesTakeTheSlopeAdjustments) {
+  // A triangle with one steep, one shallow and one diagonal edge: the row pass moves the ends of
+  // flat edges' spans in by half the slope, the column pass those of steep edges; each pixel
+  // keeps the larger coverage. Values worked out from the algorithm in single precision.
+  const TPoint triangle[3] = {{1, 1}, {10, 3}, {3, 10}};
+  TChannel c(12, 12);
+  c.Fill(0);
+  FillPolygon(c, triangle, 3);
+  EXPECT_EQ(Dump(c), (Rows{
+           {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+           {0, 0, 171, 119, 59, 0, 0, 0, 0, 0, 0, 0},
+           {0, 171, 255, 255, 255, 255, 199, 143, 87, 31, 0, 0},
+           {0, 119, 255, 255, 255, 255, 255, 255, 255, 27, 0, 0},
+           {0, 59, 255, 255, 255, 255, 255, 255, 27, 0, 0, 0},
+           {0, 0, 255, 255, 255, 255, 255, 27, 0, 0, 0, 0},
+           {0, 0, 199, 255, 255, 255, 27, 0, 0, 0, 0, 0},
+           {0, 0, 143, 255, 255, 27, 0, 0, 0, 0, 0, 0},
+           {0, 0, 87, 255, 27, 0, 0, 0, 0, 0, 0, 0},
+           {0, 0, 31, 27, 0, 0, 0, 0, 0, 0, 0, 0},
+           {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+           {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}));
+}
+
 TEST_F(ChannelShapes, PolygonPartlyOutsideIsClipped) {
   TChannel c(20, 20);
   c.Fill(0);
