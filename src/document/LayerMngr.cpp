@@ -12,6 +12,28 @@ namespace tf {
 
 void ShowUndoFailed() { ShowWarning(kUndoFailedText); }
 
+namespace {
+
+// alpha := MulTable[alpha][scale] over the whole store, fills and committed tiles alike.
+void ScaleStoreAlpha(CBlockVMTC& store, uint8_t scale) {
+  if (scale == 255) return;
+  for (int32_t i = 0; i < store.TileCount(); ++i) {
+    STileInfo& tile = store.TileByIndex(i);
+    if (!tile.committed) {
+      tile.fill = (tile.fill & 0x00FFFFFFu) | (uint32_t{MulTable[tile.fill >> 24][scale]} << 24);
+      continue;
+    }
+    uint32_t* pixel = reinterpret_cast<uint32_t*>(tile.block);
+    const int32_t count = tile.byteSize / 4;
+    for (int32_t j = 0; j < count; ++j) {
+      pixel[j] = (pixel[j] & 0x00FFFFFFu) | (uint32_t{MulTable[pixel[j] >> 24][scale]} << 24);
+    }
+  }
+  store.UpdateContentRects();
+}
+
+}  // namespace
+
 CLayerMngr::CLayerMngr(int32_t capacity) {
   m_layers.reserve(static_cast<size_t>(std::clamp(capacity, 0, kMaxLayerCount)));
   const int32_t size = GetLayerThumbnailSize();
@@ -445,6 +467,11 @@ bool CLayerMngr::ComposeInto(CLayerData& replacement, const CLayerData& upper, c
   // Nothing of the upper layer shows: the replacement keeps the lower layer's look, opacity
   // included.
   if (source.opacity == 0) return true;
+  // The lower opacity goes into the alpha of the whole replacement, not only under the upper
+  // store: the merged layer ends at opacity 255 and must look as before where nothing covers it.
+  // Under the upper store this is what the alpha scale of the compose would do.
+  ScaleStoreAlpha(*replacement.Store(), lower.opacity);
+  lower.opacity = 255;
   TPoint dest = position;
   SRectWH rect{0, 0, upper.StoreWidth(), upper.StoreHeight()};
   const bool composed =
