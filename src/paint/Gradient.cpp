@@ -131,7 +131,7 @@ bool CColorSlotGroup::Grow(int32_t slotsNeeded) {
 }
 
 bool CColorSlotGroup::SetSlot(int32_t index, const SColorSlot& slot) {
-  if (index < 0 || !Grow(index + 1)) return false;
+  if (index < 0 || index >= kMaxSlots || !Grow(index + 1)) return false;
   slots_[index] = slot;
   if (index > highest_) highest_ = index;
   return true;

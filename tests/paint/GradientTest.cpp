@@ -98,6 +98,9 @@ TEST(ColorSlotGroup, GrowStopsAtTheSlotLimit) {
   EXPECT_FALSE(g.SetSlot(2729, s));
   EXPECT_FALSE(g.SetStop(5000, 0, 1, 255));
   EXPECT_FALSE(g.SetSlot(-1, s));
+  // Indexes from files and events: the largest ones must not wrap when the need is counted.
+  EXPECT_FALSE(g.SetSlot(INT32_MAX, s));
+  EXPECT_FALSE(g.SetStop(INT32_MAX, 0, 1, 255));
   EXPECT_EQ(g.Highest(), 2728);
   // Capacity grows in whole steps.
   CColorSlotGroup h(16);
