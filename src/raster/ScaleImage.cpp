@@ -166,9 +166,8 @@ inline V4 LoadPixel32(const uint8_t* p) {
 #endif
 }
 
-// Lanes are B, G, R, A as the bytes lie; each byte := clamp(trunc((sum + 0.01)/area)).
-inline void StorePixel32(uint8_t* d, V4 acc, float area) {
-  const V4 q = (acc + StoreGuard(area)) / area;
+// Each lane := clamp(trunc(q)) into the bytes, lanes B, G, R, A as the bytes lie.
+inline void StoreQuotient32(uint8_t* d, V4 q) {
 #if defined(__SSE2__)
   __m128 v = reinterpret_cast<__m128>(q);
   v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
@@ -181,6 +180,11 @@ inline void StorePixel32(uint8_t* d, V4 acc, float area) {
   for (int k = 0; k < 4; ++k) d[k] = ClampTruncByte(q[k]);
 #endif
 }
+
+// Each byte := clamp(trunc((sum + guard)/area)).
+inline void StorePixel32(uint8_t* d, V4 acc, float area) { StoreQuotient32(d, (acc + StoreGuard(area)) / area); }
+// The same for an area of exactly 1, where the division changes nothing.
+inline void StorePixel32Unit(uint8_t* d, V4 acc) { StoreQuotient32(d, acc + 0.01f); }
 
 // The 8-bit stores divide with the same +0.01 guard as the 32-bit one: without it a uniform
 // area of 255 can come out as 254 in Single arithmetic (a full selection would stop being full).
@@ -227,6 +231,7 @@ struct Ops32 {
   static void Sum(Acc& a, const Acc& t) { a += t; }
   static void SumW(Acc& a, const Acc& t, float w) { a += t * w; }
   static void Store(uint8_t* d, const Acc& a, float area) { StorePixel32(d, a, area); }
+  static void StoreUnit(uint8_t* d, const Acc& a) { StorePixel32Unit(d, a); }
 };
 
 // One lane over 8-bit pixels; Store chooses how the value is written.
@@ -251,6 +256,21 @@ struct Ops8 {
   static void Mul(Acc& a, float w) { a *= w; }
   static void Sum(Acc& a, const Acc& t) { a += t; }
   static void SumW(Acc& a, const Acc& t, float w) { a += t * w; }
+  static void StoreUnit(uint8_t* d, const Acc& a) {
+    if constexpr (kStore == Store8Kind::kFix)
+      Store(d, a, 1.0f);
+    else
+      StoreQuotient(d, a + 0.01f);
+  }
+  static void StoreQuotient(uint8_t* d, float q) {
+    const uint32_t v = ClampTruncByte(q);
+    if constexpr (kStore == Store8Kind::kByte) {
+      *d = static_cast<uint8_t>(v);
+    } else {
+      const uint32_t px = 0xFF000000u | (v << 16) | (v << 8) | v;
+      std::memcpy(d, &px, 4);
+    }
+  }
   static void Store(uint8_t* d, const Acc& a, float area) {
     if constexpr (kStore == Store8Kind::kByte) {
       *d = StoreValue8(a, area);
@@ -269,12 +289,13 @@ struct Ops8 {
 struct DestView {
   SDibView v;
   int32_t bytes;  // per pixel
-  uint8_t* At(int32_t x, int32_t y) const { return v.bits + v.rowOffsets[y] + std::ptrdiff_t{bytes} * x; }
+  uint8_t* Row(int32_t y) const { return v.bits + v.rowOffsets[y]; }
 };
 struct DestBytes {
   uint8_t* bits;
   int32_t width;
-  uint8_t* At(int32_t x, int32_t y) const { return bits + std::ptrdiff_t{y} * width + x; }
+  static constexpr int32_t bytes = 1;
+  uint8_t* Row(int32_t y) const { return bits + std::ptrdiff_t{y} * width; }
 };
 
 // ScaleAll without per-pixel calls. Every destination pixel is what AverageAreaWith gives for
@@ -288,6 +309,7 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
   struct Column {
     AxisSpan span;
     float rowArea;  // area when the destination row lies inside one source row
+    double width;   // extent/65536, for the area of both axes
   };
   const int32_t dw = dr.width;
   std::vector<Column> cols(static_cast<size_t>(dw));
@@ -296,6 +318,7 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
     Column& c = cols[static_cast<size_t>(j)];
     c.span = MakeSpan(sx, sx + xStep, source.width);
     c.rowArea = c.span.whole < 0 ? 1.0f : AxisArea(c.span.extent);
+    c.width = static_cast<double>(c.span.extent) / 65536.0;
   }
 
   struct RowSums {
@@ -334,16 +357,34 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
   };
 
   std::vector<Acc> acc(static_cast<size_t>(dw));
+  int32_t copyRow = -1;
+  const uint8_t* copyFrom = nullptr;
   int64_t sy = int64_t{sr.top} << 16;
   for (int32_t i = 0; i < dr.height; ++i, sy += yStep) {
     const AxisSpan v = MakeSpan(sy, sy + yStep, source.height);
     const int32_t y = dr.top + i;
+    uint8_t* d = dest.Row(y) + std::ptrdiff_t{dest.bytes} * dr.left;
+    const std::ptrdiff_t step = dest.bytes;
     if (v.whole < 0) {
+      // Inside one source row the result depends on that row alone: a run of such rows
+      // (an enlargement) computes the first and copies it.
+      if (v.first == copyRow) {
+        std::memcpy(d, copyFrom, static_cast<size_t>(step) * static_cast<size_t>(dw));
+        continue;
+      }
+      copyRow = v.first;
+      copyFrom = d;
       const Acc* h = rowSums(v.first);
-      for (int32_t j = 0; j < dw; ++j)
-        Ops::Store(dest.At(dr.left + j, y), h[j], cols[static_cast<size_t>(j)].rowArea);
+      for (int32_t j = 0; j < dw; ++j, d += step) {
+        const Column& c = cols[static_cast<size_t>(j)];
+        if (c.span.whole < 0)
+          Ops::StoreUnit(d, h[j]);  // area 1: the division is the identity
+        else
+          Ops::Store(d, h[j], c.rowArea);
+      }
       continue;
     }
+    copyRow = -1;
     Acc* a = acc.data();
     int32_t r = v.first;
     if (v.lead > 0) {
@@ -366,10 +407,11 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
       for (int32_t j = 0; j < dw; ++j) Ops::SumW(a[j], h[j], w);
     }
     const float columnArea = AxisArea(v.extent);
-    for (int32_t j = 0; j < dw; ++j) {
-      const AxisSpan& c = cols[static_cast<size_t>(j)].span;
-      const float area = c.whole < 0 ? columnArea : BoxArea(c.extent, v.extent);
-      Ops::Store(dest.At(dr.left + j, y), a[j], area);
+    const double rowExtent = static_cast<double>(v.extent) / 65536.0;
+    for (int32_t j = 0; j < dw; ++j, d += step) {
+      const Column& c = cols[static_cast<size_t>(j)];
+      const float area = c.span.whole < 0 ? columnArea : static_cast<float>(c.width * rowExtent);
+      Ops::Store(d, a[j], area);
     }
   }
 }
