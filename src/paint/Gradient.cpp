@@ -188,6 +188,7 @@ int32_t CColorSlotGroup::LastUsed() const {
 }
 
 int32_t CColorSlotGroup::NextUsed(int32_t index) const {
+  if (index >= highest_) return -1;
   for (int32_t i = std::max(index + 1, 0); i <= highest_; ++i)
     if (IsStop(slots_[i])) return i;
   return -1;

@@ -208,6 +208,8 @@ TEST(ColorSlotGroup, SlotEditing) {
   EXPECT_EQ(g.LastUsed(), 2);
   EXPECT_EQ(g.NextUsed(0), 1);
   EXPECT_EQ(g.NextUsed(2), -1);
+  EXPECT_EQ(g.NextUsed(-5), 0);
+  EXPECT_EQ(g.NextUsed(INT32_MAX), -1);  // no index past the last to wrap
   EXPECT_TRUE(g.AllUsed());
 
   EXPECT_FALSE(g.DeleteSlot(0));
