@@ -188,7 +188,8 @@ void InitFilterBlock(SFilterBlock& block, int16_t layer, int16_t value, uint16_t
   block = SFilterBlock{};
   block.layer = layer;
   block.value = value;
-  block.dataLength = static_cast<uint16_t>(count * itemSize);
+  // uint16 x uint16 would be an int product, which can overflow: counted in 32 unsigned bits.
+  block.dataLength = static_cast<uint16_t>(uint32_t{count} * itemSize);
   block.count = count;
   block.itemSize = itemSize;
 }

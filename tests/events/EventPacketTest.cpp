@@ -296,6 +296,10 @@ TEST(PacketLayout, FilterBlockAndStrings) {
   EXPECT_EQ(LoadU16(b + 8), 63);
   for (size_t i = 10; i < sizeof block; ++i) EXPECT_EQ(b[i], 0) << i;
   EXPECT_EQ(PacketLengthFromBytes(38, 40, b, sizeof block), 50 + 63);
+  // The data length is a 16-bit field: a product beyond it keeps its low 16 bits (and the
+  // largest counts do not overflow while it is formed).
+  InitFilterBlock(block, 0, 0, 0xFFFF, 0xFFFF);
+  EXPECT_EQ(LoadU16(b + 4), 0x0001);
 
   // Strings: length + terminator, rounded down to even.
   EXPECT_EQ(PacketStringLength(0), 2u);
