@@ -1,6 +1,7 @@
 #include "raster/MyStream.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -92,8 +93,15 @@ void TMyMemory::Grow(int32_t n) {
 
 void TMyMemory::Write(const void* data, int32_t n) {
   if (n <= 0) return;
+  // Bytes of this buffer itself (a packet copied within the stream) would move with the block.
+  const auto* source = static_cast<const uint8_t*>(data);
+  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(block_);
+  const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(source);
+  const bool inside = block_ != nullptr && at >= start && at < start + static_cast<std::uintptr_t>(capacity_);
+  const std::uintptr_t offset = at - start;
   Grow(n);
-  std::memcpy(block_ + writePos_, data, static_cast<size_t>(n));
+  if (inside) source = block_ + offset;
+  std::memmove(block_ + writePos_, source, static_cast<size_t>(n));
   writePos_ += n;
 }
 

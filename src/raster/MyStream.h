@@ -54,7 +54,7 @@ class TMyMemory {
   // block grows by max(n, growth step). Raises std::bad_alloc when it cannot (also when the
   // capacity would pass the 32-bit range).
   void Grow(int32_t n);
-  // Appends n bytes.
+  // Appends n bytes (they may lie in this buffer: the copy follows a block that grows).
   void Write(const void* data, int32_t n);
   // Little-endian 16-bit value at write position + offset; the write position advances by 2
   // only when offset is 0. False (nothing stored) when the place lies outside the block.

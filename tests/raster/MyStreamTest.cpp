@@ -194,6 +194,17 @@ TEST(TMyMemoryTest, GrowFailureRaisesAndKeepsTheContents) {
   SetMemoryRefusals(0);
 }
 
+// Appending bytes of the buffer itself: the block grows (and moves) before the copy.
+TEST(TMyMemoryTest, WriteOfItsOwnBytesSurvivesGrowth) {
+  TMyMemory m(4);
+  m.Write("abcd", 4);
+  m.Write(m.GetBuffer() + 1, 3);  // needs growth: capacity 4 -> 8
+  EXPECT_EQ(m.GetCapacity(), 8);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(m.GetBuffer()), 7), "abcdbcd");
+  m.Write(m.GetBuffer(), 7);  // again past the capacity
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(m.GetBuffer()), 14), "abcdbcdabcdbcd");
+}
+
 TEST(TMyMemoryTest, Moves) {
   TMyMemory a(4);
   a.WriteWord(9);
