@@ -116,6 +116,22 @@ TEST(DibImage, DrawsOntoSurfacesOpaque) {
   EXPECT_FALSE(image.DrawToDC(gone, 0, 0));
 }
 
+TEST(DibImage, MemorySurfaceClipsBothSides) {
+  TTC image(3, 3);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 3; ++x) *image.Pixel(x, y) = uint32_t(y * 3 + x + 1);
+  const PixelBlockView block = BlockViewOf(image);
+  MemorySurface surface(2, 2, 0);
+  // Partly off the surface's top-left and off the block's right and bottom.
+  EXPECT_TRUE(surface.Blit(-1, -1, 3, 3, block, 1, 1));
+  EXPECT_EQ(surface.Pixels(), (std::vector<uint32_t>{0xFF000009u, 0, 0, 0}));
+  // Stretching a 3x3 block onto 2x2 takes source pixels 0 and 1 of each axis (i*3 div 2).
+  EXPECT_TRUE(surface.StretchBlit(0, 0, 2, 2, block, 0, 0, 3, 3));
+  EXPECT_EQ(surface.Pixels(), (std::vector<uint32_t>{0xFF000001u, 0xFF000002u, 0xFF000004u, 0xFF000005u}));
+  EXPECT_FALSE(surface.StretchBlit(0, 0, 0, 2, block, 0, 0, 3, 3));
+  EXPECT_FALSE(surface.Blit(0, 0, 1, 1, PixelBlockView{}, 0, 0));
+}
+
 TEST(DibImage, WithoutDrawingContextNothingIsDrawn) {
   TTC image(2, 2, false);
   image.FillAll(0xFFFFFFFFu);
