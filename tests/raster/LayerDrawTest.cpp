@@ -1,0 +1,413 @@
+#include "raster/LayerDraw.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "document/BlendMode.h"
+#include "document/LayerData.h"
+#include "platform/AddressSpace.h"
+#include "platform/Clock.h"
+#include "raster/Composite.h"
+
+namespace tf {
+namespace {
+
+struct TestRng {
+  uint64_t s = 0x9E3779B97F4A7C15ull;
+  uint32_t Next() {
+    s ^= s << 13;
+    s ^= s >> 7;
+    s ^= s << 17;
+    return static_cast<uint32_t>(s >> 16);
+  }
+};
+
+constexpr int32_t kW = 100;  // partial tiles at the right and bottom edges
+constexpr int32_t kH = 70;
+
+class LayerDrawTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitCompositeTables();
+    ResetRandomThreshold();
+    ResetAddressSpaceSettings();
+    SetMillisecondSource([] { return 777u; });
+  }
+  void TearDown() override {
+    ResetRandomThreshold();
+    SetMillisecondSource({});
+  }
+
+  // A layer store with committed random tiles (every alpha from 0 to 255, edge tiles included),
+  // one uncommitted tile of a visible fill and transparent default tiles elsewhere.
+  static void FillStore(CBlockVMTC& store, TestRng& rng) {
+    const int32_t tiles[][2] = {{0, 0}, {1, 1}, {3, 2}, {3, 0}};
+    for (const auto& t : tiles) {
+      for (int32_t y = t[1] * 32; y < std::min(kH, t[1] * 32 + 32); ++y) {
+        for (int32_t x = t[0] * 32; x < std::min(kW, t[0] * 32 + 32); ++x) {
+          uint32_t v = rng.Next();
+          if ((v & 7) == 0) v &= 0x00FFFFFFu;  // some fully transparent pixels
+          if ((v & 7) == 1) v |= 0xFF000000u;  // some opaque ones
+          store.SetPixel(x, y, v);
+        }
+      }
+    }
+    SRectWH fillTile{64, 32, 32, 32};
+    store.FillRect(fillTile, 0x80336699u);
+    store.UpdateContentRects();
+  }
+  static void FillImage(TMTC& image, TestRng& rng) {
+    for (int32_t y = 0; y < image.Height(); ++y) {
+      for (int32_t x = 0; x < image.Width(); ++x) *image.Pixel(x, y) = rng.Next();
+    }
+  }
+  static bool TileShows(const CBlockVMTC& store, int32_t x, int32_t y) {
+    const STileInfo* t = store.GetTile(x >> 5, y >> 5);
+    return t->committed || (t->fill >> 24) != 0;
+  }
+  static std::vector<uint32_t> Pixels(const TMTC& image) {
+    std::vector<uint32_t> v;
+    for (int32_t y = 0; y < image.Height(); ++y) {
+      for (int32_t x = 0; x < image.Width(); ++x) v.push_back(image.GetPixel(x, y));
+    }
+    return v;
+  }
+  // Reference: op(image pixel, store pixel, value) for every pixel of a showing tile that lands
+  // in the image when the store's rectangle is drawn at dest.
+  template <class Op>
+  static void Reference(TMTC& image, const CBlockVMTC& store, TPoint dest, SRectWH source, Op op) {
+    for (int32_t y = source.top; y < source.top + source.height; ++y) {
+      for (int32_t x = source.left; x < source.left + source.width; ++x) {
+        if (x < 0 || y < 0 || x >= store.Width() || y >= store.Height()) continue;
+        const int32_t ix = x - source.left + dest.x;
+        const int32_t iy = y - source.top + dest.y;
+        if (ix < 0 || iy < 0 || ix >= image.Width() || iy >= image.Height()) continue;
+        if (!TileShows(store, x, y)) continue;
+        op(image.Pixel(ix, iy), store.GetPixel(x, y));
+      }
+    }
+  }
+};
+
+TEST_F(LayerDrawTest, EveryModeDrawsAsItsPixelRoutine) {
+  struct Placement {
+    TPoint dest;
+    SRectWH source;
+  } placements[] = {
+      {{0, 0}, {0, 0, kW, kH}},
+      {{-5, 7}, {0, 0, kW, kH}},      // clipped at the image's left and bottom
+      {{3, 2}, {20, 10, 70, 50}},     // a part of the store
+      {{40, -30}, {-10, -10, 200, 200}},
+  };
+  for (int32_t mode = 0; mode < kBlendModeCount; ++mode) {
+    for (uint8_t opacity : {255, 140, 1}) {
+      for (const Placement& p : placements) {
+        TestRng rng;
+        rng.s += static_cast<uint64_t>(mode) * 977 + opacity;
+        CBlockVMTC store(kW, kH);
+        FillStore(store, rng);
+        CLayerData layer;
+        layer.blendMode = static_cast<uint8_t>(mode);
+        layer.opacity = opacity;
+        TMTC image(90, 60);
+        FillImage(image, rng);
+        TMTC expected(90, 60);
+        ASSERT_TRUE(CopyPixels32(expected, image));
+        const SLayerParam* entry = GetBlendModeEntry(static_cast<uint32_t>(mode));
+        Reference(expected, store, p.dest, p.source,
+                  [&](uint32_t* pixel, uint32_t colour) { entry->sourceAlpha(pixel, colour, opacity); });
+        TPoint dest = p.dest;
+        SRectWH source = p.source;
+        store.DrawLayerTo(image, layer, dest, source);
+        ASSERT_EQ(Pixels(image), Pixels(expected)) << "mode " << mode << " opacity " << int(opacity);
+      }
+    }
+  }
+}
+
+TEST_F(LayerDrawTest, OpacityZeroAndEmptyStoresDrawNothing) {
+  TestRng rng;
+  CBlockVMTC store(kW, kH);
+  FillStore(store, rng);
+  CLayerData layer;
+  layer.blendMode = kModeNormal;
+  layer.opacity = 0;
+  TMTC image(kW, kH);
+  FillImage(image, rng);
+  const std::vector<uint32_t> before = Pixels(image);
+  TPoint dest{0, 0};
+  SRectWH source{0, 0, kW, kH};
+  EXPECT_FALSE(store.DrawLayerTo(image, layer, dest, source));
+  EXPECT_EQ(Pixels(image), before);
+
+  CBlockVMTC empty(kW, kH);
+  layer.opacity = 255;
+  for (int32_t mode : {0, 3, 5, 17}) {
+    layer.blendMode = static_cast<uint8_t>(mode);
+    dest = {0, 0};
+    source = {0, 0, kW, kH};
+    EXPECT_TRUE(empty.DrawLayerTo(image, layer, dest, source));
+    dest = {0, 0};
+    source = {0, 0, kW, kH};
+    EXPECT_TRUE(empty.DrawLayerFastTo(image, layer, dest, source));
+    EXPECT_EQ(Pixels(image), before);
+  }
+  // A mode outside the table draws nothing.
+  layer.blendMode = 40;
+  dest = {0, 0};
+  source = {0, 0, kW, kH};
+  EXPECT_FALSE(store.DrawLayerTo(image, layer, dest, source));
+  EXPECT_EQ(Pixels(image), before);
+}
+
+TEST_F(LayerDrawTest, DissolveRepeatsExactlyForTheSameRecord) {
+  TestRng rng;
+  CBlockVMTC store(kW, kH);
+  FillStore(store, rng);
+  CLayerData layer;
+  layer.blendMode = kModeScreen;
+  layer.opacity = 230;
+  layer.dissolve = 1;
+  layer.dissolveThreshold = 128;
+  layer.SetSeed(4242);
+  const SRandom record = layer.random;
+  TMTC base(kW, kH);
+  FillImage(base, rng);
+
+  auto draw = [&](const CLayerData& l) {
+    TMTC image(kW, kH);
+    CopyPixels32(image, base);
+    TPoint dest{0, 0};
+    SRectWH source{0, 0, kW, kH};
+    store.DrawLayerTo(image, l, dest, source);
+    return Pixels(image);
+  };
+  const std::vector<uint32_t> first = draw(layer);
+  EXPECT_EQ(draw(layer), first);
+  EXPECT_EQ(layer.random, record);  // the layer's record is never advanced
+  // The reseed flag of the composition changes nothing.
+  TMTC image(kW, kH);
+  CopyPixels32(image, base);
+  TPoint dest{0, 0};
+  SRectWH source{0, 0, kW, kH};
+  DrawLayerToReseed(store, image, layer, dest, source, true);
+  EXPECT_EQ(Pixels(image), first);
+
+  // Some pixels are left out, fewer than by a layer that does not dissolve.
+  CLayerData solid;
+  solid.blendMode = layer.blendMode;
+  solid.opacity = layer.opacity;
+  const std::vector<uint32_t> full = draw(solid);
+  const std::vector<uint32_t> untouched = Pixels(base);
+  int drawnBoth = 0, drawnFull = 0, dissolvedOnly = 0;
+  for (size_t i = 0; i < full.size(); ++i) {
+    if (full[i] != untouched[i]) ++drawnFull;
+    if (first[i] != untouched[i]) {
+      if (first[i] == full[i]) ++drawnBoth; else ++dissolvedOnly;
+    }
+  }
+  EXPECT_EQ(dissolvedOnly, 0);  // a shown pixel is drawn as without dissolve
+  EXPECT_GT(drawnBoth, 0);
+  EXPECT_LT(drawnBoth, drawnFull);
+
+  // Another seed gives another pattern; threshold 255 shows everything, 0 nothing.
+  CLayerData other;
+  other.blendMode = layer.blendMode;
+  other.opacity = layer.opacity;
+  other.dissolve = 1;
+  other.dissolveThreshold = 128;
+  other.SetSeed(4243);
+  EXPECT_NE(draw(other), first);
+  other.dissolveThreshold = 255;
+  // Opaque source pixels always pass at threshold 255 (draws are 0..254).
+  CBlockVMTC opaque(kW, kH);
+  SRectWH all{0, 0, kW, kH};
+  opaque.FillRect(all, 0xFF808080u);
+  opaque.SetPixel(1, 1, 0xFF102030u);
+  auto drawFrom = [&](const CBlockVMTC& s, const CLayerData& l) {
+    TMTC out(kW, kH);
+    CopyPixels32(out, base);
+    TPoint d{0, 0};
+    SRectWH r{0, 0, kW, kH};
+    s.DrawLayerTo(out, l, d, r);
+    return Pixels(out);
+  };
+  EXPECT_EQ(drawFrom(opaque, other), drawFrom(opaque, solid));
+  other.dissolveThreshold = 0;
+  EXPECT_EQ(drawFrom(opaque, other), untouched);
+}
+
+TEST_F(LayerDrawTest, FastDrawingUsesTheLegacyPairs) {
+  for (int32_t mode : {0, 1, 2, 3, 4, 12, 21}) {
+    for (uint8_t opacity : {255, 77, 0}) {
+      TestRng rng;
+      rng.s += static_cast<uint64_t>(mode) * 31 + opacity;
+      CBlockVMTC store(kW, kH);
+      FillStore(store, rng);
+      CLayerData layer;
+      layer.blendMode = static_cast<uint8_t>(mode);
+      layer.opacity = opacity;
+      TMTC image(kW, kH);
+      FillImage(image, rng);
+      TMTC expected(kW, kH);
+      CopyPixels32(expected, image);
+      const SLegacyOpPair& pair = GetLegacyOpPair(static_cast<uint32_t>(mode));
+      const TPoint at{-3, 4};
+      Reference(expected, store, at, SRectWH{0, 0, kW, kH},
+                [&](uint32_t* pixel, uint32_t colour) { pair.pixel(pixel, colour, opacity); });
+      TPoint dest = at;
+      SRectWH source{0, 0, kW, kH};
+      store.DrawLayerFastTo(image, layer, dest, source);
+      EXPECT_EQ(Pixels(image), Pixels(expected)) << "mode " << mode << " opacity " << int(opacity);
+    }
+  }
+}
+
+TEST_F(LayerDrawTest, BlendFromLayerCombinesTwoStoresAsTheirPixelRoutine) {
+  for (int32_t mode : {3, 0, 5, 14}) {
+    TestRng rng;
+    rng.s += static_cast<uint64_t>(mode);
+    CBlockVMTC source(kW, kH);
+    FillStore(source, rng);
+    CBlockVMTC dest(kW, kH);
+    for (int32_t i = 0; i < 400; ++i) dest.SetPixel(rng.Next() % kW, rng.Next() % 32, rng.Next());
+    CLayerData layer;
+    layer.blendMode = static_cast<uint8_t>(mode);
+    layer.opacity = 190;
+    TMTC model(kW, kH);
+    dest.CopyAllToImage(model, 0, 0, 255, false);
+    const SLayerParam* entry = GetBlendModeEntry(static_cast<uint32_t>(mode));
+    Reference(model, source, TPoint{0, 0}, SRectWH{0, 0, kW, kH},
+              [&](uint32_t* pixel, uint32_t colour) { entry->sourceAlpha(pixel, colour, layer.opacity); });
+    TPoint at{0, 0};
+    SRectWH rect{0, 0, kW, kH};
+    ASSERT_TRUE(dest.BlendFromLayer(source, layer, at, rect));
+    TMTC result(kW, kH);
+    dest.CopyAllToImage(result, 0, 0, 255, false);
+    EXPECT_EQ(Pixels(result), Pixels(model)) << "mode " << mode;
+    // The uniform source tile landed on a whole uncommitted tile: nothing committed there.
+    EXPECT_FALSE(dest.GetTile(2, 1)->committed);
+  }
+}
+
+TEST_F(LayerDrawTest, MergeLayerPairMakesWhatItWritesOpaque) {
+  for (int32_t mode : {0, 1, 2, 3, 9}) {
+    TestRng rng;
+    rng.s += static_cast<uint64_t>(mode) * 7;
+    CBlockVMTC source(kW, kH);
+    FillStore(source, rng);
+    CBlockVMTC dest(kW + 20, kH);
+    for (int32_t i = 0; i < 300; ++i) dest.SetPixel(rng.Next() % (kW + 20), rng.Next() % kH, rng.Next());
+    CLayerData layer;
+    layer.blendMode = static_cast<uint8_t>(mode);
+    layer.opacity = 160;
+    TMTC model(kW + 20, kH);
+    dest.CopyAllToImage(model, 0, 0, 255, false);
+    const SLegacyOpPair& pair = GetLegacyOpPair(static_cast<uint32_t>(mode));
+    const TPoint at{16, 0};  // not tile-aligned: pieces straddle destination tiles
+    Reference(model, source, at, SRectWH{0, 0, kW, kH}, [&](uint32_t* pixel, uint32_t colour) {
+      pair.pixel(pixel, colour, layer.opacity);
+      *pixel |= 0xFF000000u;
+    });
+    TPoint dest_point = at;
+    SRectWH rect{0, 0, kW, kH};
+    ASSERT_TRUE(MergeLayerPair(source, dest, layer, dest_point, rect));
+    TMTC result(kW + 20, kH);
+    dest.CopyAllToImage(result, 0, 0, 255, false);
+    EXPECT_EQ(Pixels(result), Pixels(model)) << "mode " << mode;
+  }
+}
+
+TEST_F(LayerDrawTest, MergingOpaqueFillsOntoFillsCommitsNothing) {
+  CBlockVMTC source(kW, kH);
+  SRectWH all{0, 0, kW, kH};
+  source.FillAll(0xFF204080u);
+  CBlockVMTC dest(kW, kH);
+  CLayerData layer;
+  layer.blendMode = kModeNormal;
+  layer.opacity = 255;
+  ASSERT_EQ(source.CommittedTileCount(), 0);
+  TPoint at{0, 0};
+  ASSERT_TRUE(MergeLayerPair(source, dest, layer, at, all));
+  EXPECT_EQ(dest.CommittedTileCount(), 0);
+  for (int32_t i = 0; i < dest.TileCount(); ++i) EXPECT_EQ(dest.TileByIndex(i).fill >> 24, 255u);
+  EXPECT_EQ(dest.GetPixel(50, 50), 0xFF204080u);
+  EXPECT_EQ(dest.ContentRects().count, 1);
+}
+
+TEST_F(LayerDrawTest, NeutralFillsKeepAlpha) {
+  CBlockVMTC store(kW, kH);
+  store.SetPixel(3, 3, 0x40123456u);
+  SRectWH rect{0, 0, 40, 40};
+  ASSERT_TRUE(store.FillNeutralRect(rect, kModeOverlay));
+  EXPECT_EQ(store.GetPixel(3, 3), 0x407F7F7Fu);
+  EXPECT_EQ(store.GetPixel(39, 39), 0x007F7F7Fu);
+  EXPECT_EQ(store.GetPixel(41, 41), 0x00FFFFFFu);
+  ASSERT_TRUE(store.FillNeutralAll(kModeScreen));
+  EXPECT_EQ(store.GetPixel(3, 3), 0x40000000u);
+  EXPECT_EQ(store.GetPixel(99, 69), 0x00000000u);
+  EXPECT_EQ(store.CommittedTileCount(), 4);  // the four tiles the partial rectangle touched
+
+  CLayerData layer;
+  ASSERT_TRUE(layer.Init(40, 40, kModeDifference));
+  layer.Store()->SetPixel(1, 1, 0xFFFFFFFFu);
+  layer.blendMode = kModeMultiply;
+  ASSERT_TRUE(ClearLayerToNeutral(layer));
+  EXPECT_EQ(layer.Store()->GetPixel(1, 1), 0xFFFFFFFFu);
+  EXPECT_EQ(layer.Store()->GetPixel(20, 20), 0x00FFFFFFu);
+}
+
+TEST_F(LayerDrawTest, LayerJoinsPassTheLayersSettings) {
+  CLayerData layer;
+  ASSERT_TRUE(layer.Init(kW, kH, kModeNormal));
+  TestRng rng;
+  FillStore(*layer.Store(), rng);
+  layer.opacity = 120;
+  layer.offsetX = 5;
+  TMTC image(kW, kH);
+  FillImage(image, rng);
+  TMTC expected(kW, kH);
+  CopyPixels32(expected, image);
+  TPoint at{2, 3};
+  SRectWH all{0, 0, kW, kH};
+  layer.Store()->DrawLayerTo(expected, layer, at, all);
+  ASSERT_TRUE(DrawLayerToImage(layer, image, 2, 3));
+  EXPECT_EQ(Pixels(image), Pixels(expected));
+
+  // The per-layer combine writes the lower opacity back (255 after).
+  CLayerData lower;
+  ASSERT_TRUE(lower.Init(kW, kH, kModeNormal));
+  lower.opacity = 99;
+  TPoint origin{0, 0};
+  SRectWH rect{0, 0, kW, kH};
+  ASSERT_TRUE(CombineLayers(lower, layer, origin, rect));
+  EXPECT_EQ(lower.opacity, 255);
+  CLayerData lower2;
+  ASSERT_TRUE(lower2.Init(kW, kH, kModeSubtract));
+  origin = {0, 0};
+  rect = {0, 0, kW, kH};
+  ASSERT_TRUE(CompositeLayers(lower2, layer, origin, 3, rect));
+  EXPECT_EQ(lower2.opacity, 255);
+
+  SBlendLayer blend = BlendLayerOf(layer);
+  EXPECT_EQ(blend.mode, kModeNormal);
+  EXPECT_EQ(blend.opacity, 120);
+  EXPECT_FALSE(blend.dissolve);
+  EXPECT_EQ(blend.random, layer.random);
+
+  // Legacy merge of the whole store into a target store.
+  CBlockVMTC target(kW, kH);
+  ASSERT_TRUE(MergeLayerLegacy(layer, target, 0, 0));
+  EXPECT_EQ(target.GetPixel(70, 40) >> 24, 255u);
+
+  CLayerData bare;
+  EXPECT_FALSE(DrawLayerToImage(bare, image, 0, 0));
+  EXPECT_FALSE(DrawLayerFast(bare, image, 0, 0));
+  EXPECT_FALSE(MergeLayerLegacy(bare, target, 0, 0));
+  EXPECT_FALSE(ClearLayerToNeutral(bare));
+}
+
+}  // namespace
+}  // namespace tf
