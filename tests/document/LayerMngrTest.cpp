@@ -881,6 +881,31 @@ TEST_F(LayerMngrTest, UndoStepFindsTheLayerByIdOrDropsTheRecord) {
   EXPECT_EQ(undo.cleared, 1);
 }
 
+TEST_F(LayerMngrTest, ThumbnailSizesComeFromTheLayerList) {
+  panes_.layerThumbnailSize = 48;
+  CLayerMngr stack;
+  EXPECT_EQ(stack.ThumbnailWidth(), 48);
+  stack.SetCanvasSize(96, 48);
+  ASSERT_EQ(stack.AddLayer(96, 48, true, 255, false, kModeNormal), 0);
+  EXPECT_EQ(stack.Get(0)->Thumbnail()->Width(), 48);
+  EXPECT_EQ(stack.Get(0)->Thumbnail()->Height(), 24);
+  panes_.layerThumbnailSize = 0;  // a list that answers nonsense still gives a usable size
+  EXPECT_EQ(GetLayerThumbnailSize(), 1);
+  ASSERT_TRUE(stack.SetThumbnailSizeAt(0, 20, 20));
+  EXPECT_EQ(stack.Get(0)->Thumbnail()->Width(), 20);
+  EXPECT_FALSE(stack.SetThumbnailSizeAt(1, 20, 20));
+  // The refresh calls reach the installed host and do nothing without one.
+  UpdateLayerPane();
+  RedrawLayerList(3);
+  EXPECT_EQ(panes_.layerPaneUpdates, 1);
+  EXPECT_EQ(panes_.lastRedrawnRow, 3);
+  ToolPaneHost* mine = SetToolPaneHost(nullptr);
+  UpdateLayerPane();
+  EXPECT_EQ(GetLayerThumbnailSize(), kDefaultLayerThumbnailSize);
+  SetToolPaneHost(mine);
+  EXPECT_EQ(panes_.layerPaneUpdates, 1);
+}
+
 TEST_F(LayerMngrTest, MemoryAndOwnUndoSums) {
   CLayerMngr stack;
   stack.SetCanvasSize(64, 64);
