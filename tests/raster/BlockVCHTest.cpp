@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/AddressSpace.h"
@@ -118,6 +119,8 @@ TEST_P(BlockVCHTest, GeometryOf64PixelTiles) {
 
 TEST_P(BlockVCHTest, FreshStoreCommitsNothingAndReadsZero) {
   CBlockVCH store(20000, 20000);
+  // Committed bytes are counted in 64 bits: a few large masks pass 2 GB.
+  static_assert(std::is_same_v<decltype(store.CommittedBytes()), int64_t>);
   ASSERT_TRUE(store.IsValid());
   EXPECT_EQ(store.CommittedBytes(), 0);
   EXPECT_EQ(store.GetPixel(19999, 19999), 0);
