@@ -279,23 +279,21 @@ inline void DescriptorMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity)
 inline void ScreenMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity) {
   using namespace pixel_detail;
   const uint32_t p = *pixel;
-  const uint32_t as = MulDiv255(colour >> 24, static_cast<uint32_t>(opacity) & 0xFFu);
+  const uint32_t as = Div255((colour >> 24) * (static_cast<uint32_t>(opacity) & 0xFFu));
   const uint32_t ad = p >> 24;
-  const uint32_t f = MulDiv255(ad, as);
+  const uint32_t f = Div255(ad * as);
   const uint32_t ao = ad + as - f;
-  uint32_t result = p & 0x00FFFFFFu;
-  if (ao > 0) {
-    result = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-      const uint32_t d = (p >> shift) & 0xFFu;
-      const uint32_t s = (colour >> shift) & 0xFFu;
-      // Never negative: f*MulDiv255(d, s) <= ad*d.
-      const uint32_t n = d * ad + s * as - f * MulDiv255(d, s);
-      const uint32_t q = DivFloor(n, ao);
-      result |= (q > 255 ? 255u : q) << shift;
-    }
-  }
-  *pixel = result | (ao << 24);
+  const uint32_t divisor = ao + (ao == 0);
+  // Never negative: f*MulDiv255(d, s) <= ad*d. Written without branches so that row loops vectorise.
+  auto channel = [&](int shift) {
+    const uint32_t d = (p >> shift) & 0xFFu;
+    const uint32_t s = (colour >> shift) & 0xFFu;
+    const uint32_t q = DivFloor(d * ad + s * as - f * Div255(d * s), divisor);
+    return (q < 255u ? q : 255u) << shift;
+  };
+  const uint32_t mixed = channel(0) | channel(8) | channel(16);
+  const uint32_t keep = 0u - static_cast<uint32_t>(ao == 0);  // all ones when nothing is left
+  *pixel = (p & keep & 0x00FFFFFFu) | (mixed & ~keep) | (ao << 24);
 }
 
 // Difference merge: ao = ad + as - MulDiv255(ad, as); alpha := ao; stop when ao < 1;

@@ -58,7 +58,24 @@ void CompositeAlong(uint32_t* dest, const uint32_t* source, uint32_t colour, int
 
 bool BothValid(const CDibCore& a, const CDibCore& b) { return a.IsValid() && b.IsValid(); }
 
+bool gForceBaselineRows = false;
+
 }  // namespace
+
+namespace row_detail {
+
+bool UseAvx2Rows() {
+#if TF_ROWS_AVX2
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have && !gForceBaselineRows;
+#else
+  return false;
+#endif
+}
+
+void ForceBaselineRows(bool force) { gForceBaselineRows = force; }
+
+}  // namespace row_detail
 
 void CompositeRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t opacity,
                   const SCompositeRowOps& ops) {

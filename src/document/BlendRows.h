@@ -40,20 +40,81 @@ struct SCompositeRowOps {
 };
 
 // ---- Row templates -------------------------------------------------------------------------
+// Each row loop is built twice on x86-64: for the baseline instruction set and for AVX2, chosen
+// once per row by what the processor has. Both builds compute the same integers (the pixel
+// routines use integer arithmetic and exactly representable single-precision quotients, and no
+// fused multiply-add), so the choice never changes a result.
+
+namespace row_detail {
+
+#if defined(__x86_64__) && !defined(__AVX2__) && defined(__GNUC__)
+#define TF_ROWS_AVX2 1
+#define TF_ROWS_TARGET_AVX2 __attribute__((target("avx2"), flatten))
+#else
+#define TF_ROWS_AVX2 0
+#define TF_ROWS_TARGET_AVX2
+#endif
+// The pixel routine is inlined into its row loop whatever its size.
+#define TF_ROWS_FLATTEN __attribute__((flatten))
+
+// Whether the AVX2 builds run: the processor has AVX2 and ForceBaselineRows(false) (tests).
+bool UseAvx2Rows();
+// Tests: run the baseline builds even where AVX2 is present.
+void ForceBaselineRows(bool force);
+
+template <PixelOp Op>
+TF_ROWS_FLATTEN void PixelRowLoop(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
+  for (int32_t i = 0; i < count; ++i) Op(dest + i, source[i], value);
+}
+template <PixelOp Op>
+TF_ROWS_FLATTEN void ColorRowLoop(uint32_t* dest, uint32_t colour, int32_t count, int32_t value) {
+  for (int32_t i = 0; i < count; ++i) Op(dest + i, colour, value);
+}
+template <PixelOp Op>
+TF_ROWS_FLATTEN void WeightedRowLoop(uint32_t* acc, const uint32_t* colour, const uint32_t* weight, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) Op(acc + i, colour[i], static_cast<int32_t>(weight[i]));
+}
+
+#if TF_ROWS_AVX2
+template <PixelOp Op>
+TF_ROWS_TARGET_AVX2 void PixelRowAvx2(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
+  PixelRowLoop<Op>(dest, source, count, value);
+}
+template <PixelOp Op>
+TF_ROWS_TARGET_AVX2 void ColorRowAvx2(uint32_t* dest, uint32_t colour, int32_t count, int32_t value) {
+  ColorRowLoop<Op>(dest, colour, count, value);
+}
+template <PixelOp Op>
+TF_ROWS_TARGET_AVX2 void WeightedRowAvx2(uint32_t* acc, const uint32_t* colour, const uint32_t* weight,
+                                         int32_t count) {
+  WeightedRowLoop<Op>(acc, colour, weight, count);
+}
+#endif
+
+}  // namespace row_detail
 
 template <PixelOp Op>
 void PixelRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
-  for (int32_t i = 0; i < count; ++i) Op(dest + i, source[i], value);
+#if TF_ROWS_AVX2
+  if (row_detail::UseAvx2Rows()) return row_detail::PixelRowAvx2<Op>(dest, source, count, value);
+#endif
+  row_detail::PixelRowLoop<Op>(dest, source, count, value);
 }
 
 template <PixelOp Op>
 void ColorRow(uint32_t* dest, uint32_t colour, int32_t count, int32_t value) {
-  for (int32_t i = 0; i < count; ++i) Op(dest + i, colour, value);
+#if TF_ROWS_AVX2
+  if (row_detail::UseAvx2Rows()) return row_detail::ColorRowAvx2<Op>(dest, colour, count, value);
+#endif
+  row_detail::ColorRowLoop<Op>(dest, colour, count, value);
 }
 
 template <PixelOp Op>
 void WeightedRow(uint32_t* acc, const uint32_t* colour, const uint32_t* weight, int32_t count) {
-  for (int32_t i = 0; i < count; ++i) Op(acc + i, colour[i], static_cast<int32_t>(weight[i]));
+#if TF_ROWS_AVX2
+  if (row_detail::UseAvx2Rows()) return row_detail::WeightedRowAvx2<Op>(acc, colour, weight, count);
+#endif
+  row_detail::WeightedRowLoop<Op>(acc, colour, weight, count);
 }
 
 template <PixelOp Op>

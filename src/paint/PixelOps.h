@@ -20,8 +20,10 @@ namespace pixel_detail {
 // n div d for 0 <= n < 2^24 and d >= 1, exact: the single-precision quotient of two exactly
 // held integers lies within n*2^-24/d < 1/d of n/d, closer than any integer it could cross.
 // Float division vectorises where integer division does not.
+// (Converted through int32, which the vector units convert directly.)
 inline uint32_t DivFloor(uint32_t n, uint32_t d) {
-  return static_cast<uint32_t>(static_cast<float>(n) / static_cast<float>(d));
+  return static_cast<uint32_t>(
+      static_cast<int32_t>(static_cast<float>(static_cast<int32_t>(n)) / static_cast<float>(static_cast<int32_t>(d))));
 }
 
 inline uint32_t Clamp255(int32_t v) { return v < 0 ? 0u : (v > 255 ? 255u : static_cast<uint32_t>(v)); }
@@ -85,23 +87,22 @@ inline void PixelPaintOverSourceAlpha(uint32_t* pixel, uint32_t colour, int32_t 
 inline void PixelMultiplyOver(uint32_t* pixel, uint32_t colour, int32_t w) {
   using namespace pixel_detail;
   const uint32_t p = *pixel;
-  const uint32_t e = MulDiv255(colour >> 24, static_cast<uint32_t>(w) & 0xFFu);
+  const uint32_t e = Div255((colour >> 24) * (static_cast<uint32_t>(w) & 0xFFu));
   const uint32_t a = p >> 24;
-  const uint32_t f = MulDiv255(a, e);
+  const uint32_t f = Div255(a * e);
   const uint32_t g = a + e - f;
-  uint32_t result = p & 0x00FFFFFFu;
-  if (g > 0) {
-    result = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-      const uint32_t d = (p >> shift) & 0xFFu;
-      const uint32_t s = (colour >> shift) & 0xFFu;
-      // Never negative: f <= a and f <= e.
-      const int32_t n = static_cast<int32_t>(d * a + s * e) -
-                        static_cast<int32_t>(f * (s + d - MulDiv255(d, s)));
-      result |= Clamp255(static_cast<int32_t>(DivFloor(static_cast<uint32_t>(n < 0 ? 0 : n), g))) << shift;
-    }
-  }
-  *pixel = result | (g << 24);
+  const uint32_t divisor = g + (g == 0);
+  // Never negative: f <= a and f <= e. Written without branches so that row loops vectorise.
+  auto channel = [&](int shift) {
+    const uint32_t d = (p >> shift) & 0xFFu;
+    const uint32_t s = (colour >> shift) & 0xFFu;
+    const uint32_t n = d * a + s * e - f * (s + d - Div255(d * s));
+    const uint32_t q = DivFloor(n, divisor);
+    return (q < 255u ? q : 255u) << shift;
+  };
+  const uint32_t mixed = channel(0) | channel(8) | channel(16);
+  const uint32_t keep = 0u - static_cast<uint32_t>(g == 0);  // all ones when nothing is left
+  *pixel = (p & keep & 0x00FFFFFFu) | (mixed & ~keep) | (g << 24);
 }
 
 // Add over a pixel whose alpha may be below 255:
@@ -126,15 +127,45 @@ inline void PixelAddOverOpaque(uint32_t* pixel, uint32_t colour, int32_t w) {
   *pixel = result | (f << 24);
 }
 
-// MultiplyOp, AddOp, SubtractOp with alpha w*colour alpha/255.
+// MultiplyOp, AddOp, SubtractOp with alpha w*colour alpha/255. The table look-ups of those
+// operations are computed here as the quotients they hold (MulTable[i][j] = i*j div 255,
+// InvMulTable[i][j] = 255 - i*(255 - j) div 255), the same bytes, so that row loops vectorise.
+namespace pixel_detail {
+inline uint32_t SourceAlphaWeight(int32_t w, uint32_t colour) {
+  return Div255((static_cast<uint32_t>(w) & 0xFFu) * (colour >> 24));
+}
+}  // namespace pixel_detail
+
 inline void PixelMultiplySourceAlpha(uint32_t* pixel, uint32_t colour, int32_t w) {
-  MultiplyOp(pixel, colour, static_cast<int32_t>(MulDiv255(static_cast<uint32_t>(w) & 0xFFu, colour >> 24)));
+  using namespace pixel_detail;
+  const uint32_t a = SourceAlphaWeight(w, colour);
+  const uint32_t p = *pixel;
+  auto channel = [&](int shift) {
+    const uint32_t inv = 255u - Div255(a * (255u - ((colour >> shift) & 0xFFu)));
+    return Div255(((p >> shift) & 0xFFu) * inv) << shift;
+  };
+  *pixel = (p & 0xFF000000u) | channel(0) | channel(8) | channel(16);
 }
 inline void PixelAddSourceAlpha(uint32_t* pixel, uint32_t colour, int32_t w) {
-  AddOp(pixel, colour, static_cast<int32_t>(MulDiv255(static_cast<uint32_t>(w) & 0xFFu, colour >> 24)));
+  using namespace pixel_detail;
+  const uint32_t a = SourceAlphaWeight(w, colour);
+  const uint32_t p = *pixel;
+  auto channel = [&](int shift) {
+    const uint32_t v = ((p >> shift) & 0xFFu) + Div255(a * ((colour >> shift) & 0xFFu));
+    return (v < 255u ? v : 255u) << shift;
+  };
+  *pixel = (p & 0xFF000000u) | channel(0) | channel(8) | channel(16);
 }
 inline void PixelSubtractSourceAlpha(uint32_t* pixel, uint32_t colour, int32_t w) {
-  SubtractOp(pixel, colour, static_cast<int32_t>(MulDiv255(static_cast<uint32_t>(w) & 0xFFu, colour >> 24)));
+  using namespace pixel_detail;
+  const uint32_t a = SourceAlphaWeight(w, colour);
+  const uint32_t p = *pixel;
+  auto channel = [&](int shift) {
+    const uint32_t d = (p >> shift) & 0xFFu;
+    const uint32_t t = Div255(a * ((colour >> shift) & 0xFFu));
+    return (d > t ? d - t : 0u) << shift;
+  };
+  *pixel = (p & 0xFF000000u) | channel(0) | channel(8) | channel(16);
 }
 
 // ---- Rectangle adapters -------------------------------------------------------------------

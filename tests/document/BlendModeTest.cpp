@@ -44,7 +44,10 @@ class BlendModeTest : public ::testing::Test {
     ResetRandomThreshold();
     LoadBlendModeNames();
   }
-  void TearDown() override { ResetRandomThreshold(); }
+  void TearDown() override {
+    ResetRandomThreshold();
+    row_detail::ForceBaselineRows(false);
+  }
 };
 
 // ---- The table ----------------------------------------------------------------------------------
@@ -275,6 +278,7 @@ TEST_F(BlendModeTest, SeparableModesFollowTheirDefinitionsOverEveryBytePair) {
   }
   for (const SweepCase& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.mode));
+    row_detail::ForceBaselineRows(c.mode % 2 == 1);  // both builds of the row loops
     const SLayerParam* e = GetBlendModeEntry(c.mode);
     std::vector<uint32_t> rowResult = dest;
     e->sourceAlphaRows.pixels(rowResult.data(), source.data(), 65536, 255);
@@ -455,12 +459,15 @@ TEST_F(BlendModeTest, DarkenAndLightenMergesOfTwoTransparentPixelsDoNotDivideByZ
 
 // ---- Row forms against pixel forms --------------------------------------------------------------
 
+// Both builds of the row loops (AVX2 where the processor has it, and the baseline).
 TEST_F(BlendModeTest, RowFormsGiveWhatThePixelFormsGive) {
   TestRng rng;
   constexpr int32_t kCount = 300;  // several descriptor runs and a partial one
   std::vector<uint32_t> dest(kCount), source(kCount), weights(kCount);
-  for (uint32_t mode = 0; mode < static_cast<uint32_t>(kBlendModeCount); ++mode) {
-    SCOPED_TRACE(mode);
+  for (uint32_t build = 0; build < 2 * static_cast<uint32_t>(kBlendModeCount); ++build) {
+    const uint32_t mode = build % kBlendModeCount;
+    row_detail::ForceBaselineRows(build >= static_cast<uint32_t>(kBlendModeCount));
+    SCOPED_TRACE(build);
     const SLayerParam* e = GetBlendModeEntry(mode);
     const SMergeRoutine& merge = GetMergeRoutine(mode);
     for (int round = 0; round < 4; ++round) {
@@ -504,6 +511,7 @@ TEST_F(BlendModeTest, CompositeRowsGiveWhatCompositePixelGivesForEveryModePair) 
   for (uint32_t lower = 0; lower < static_cast<uint32_t>(kBlendModeCount); ++lower) {
     for (uint32_t upper = 0; upper < static_cast<uint32_t>(kBlendModeCount); ++upper) {
       for (bool zero : {false, true}) {
+        row_detail::ForceBaselineRows((lower + upper + zero) % 2 == 1);
         for (int32_t i = 0; i < kCount; ++i) {
           dest[i] = rng.Pixel();
           source[i] = rng.Pixel();

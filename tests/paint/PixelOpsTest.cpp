@@ -222,6 +222,21 @@ TEST_F(PixelOpsTest, SourceAlphaForms) {
   }
 }
 
+TEST_F(PixelOpsTest, Div255IsExactForByteProducts) {
+  for (uint32_t x = 0; x <= 65025; ++x) ASSERT_EQ(pixel_detail::Div255(x), x / 255) << x;
+}
+
+// The source-alpha forms of multiply, add and subtract compute the tables' entries as quotients:
+// every entry agrees (the composed operations are compared in SourceAlphaForms).
+TEST_F(PixelOpsTest, TableEntriesAreTheQuotientsTheOperatorsCompute) {
+  for (uint32_t i = 0; i < 256; ++i) {
+    for (uint32_t j = 0; j < 256; ++j) {
+      ASSERT_EQ(MulTable[i][j], pixel_detail::Div255(i * j));
+      ASSERT_EQ(InvMulTable[i][j], 255u - pixel_detail::Div255(i * (255u - j)));
+    }
+  }
+}
+
 // The float quotient used in the pixel loops equals integer division wherever it is used
 // (numerators below 2^24): checked on both sides of every multiple up to 2^17, and at random
 // up to 2^24.
