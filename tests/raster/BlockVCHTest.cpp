@@ -401,11 +401,19 @@ TEST_P(BlockVCHTest, RefusedCommitWithInjectedFaults) {
 TEST_P(BlockVCHTest, RandomOperationsMatchAFlatChannel) {
   std::mt19937 rng(GetParam() ? 20240601 : 7);
   const int32_t w = 203, h = 141;
-  CBlockVCH store(w, h), source(150, 170);
-  TChannel model(w, h), sourceModel(150, 170);
+  // The source has committed tiles, uniform uncommitted tiles and blank ones.
+  CBlockVCH store(w, h), source(260, 250);
+  TChannel model(w, h), sourceModel(260, 250);
   model.Fill(0);
   sourceModel.Fill(0);
-  RandomContent(rng, source, sourceModel);
+  RandomContent(rng, source, sourceModel, 150, 120);
+  for (SRectWH tile : {SRectWH{192, 0, 64, 64}, SRectWH{128, 192, 64, 58}, SRectWH{0, 128, 64, 64}}) {
+    SRectWH m = tile;
+    const uint8_t v = static_cast<uint8_t>(rng() | 1);
+    ASSERT_TRUE(source.FillRect(tile, v));
+    sourceModel.FillRect(m, v);
+  }
+  ASSERT_EQ(source.CommittedTileCount(), 6);
   auto randomRect = [&](int32_t maxW, int32_t maxH) {
     return SRectWH{static_cast<int32_t>(rng() % (maxW + 40)) - 20, static_cast<int32_t>(rng() % (maxH + 40)) - 20,
                    static_cast<int32_t>(rng() % (maxW + 20)), static_cast<int32_t>(rng() % (maxH + 20))};
@@ -444,10 +452,10 @@ TEST_P(BlockVCHTest, RandomOperationsMatchAFlatChannel) {
         // Combines from another store, sometimes tile to tile.
         const ByteOp op = byteOps[rng() % 4];
         TPoint p{static_cast<int32_t>(rng() % (w + 40)) - 20, static_cast<int32_t>(rng() % (h + 40)) - 20};
-        SRectWH r = randomRect(150, 170);
+        SRectWH r = randomRect(260, 250);
         if (rng() % 3 == 0) {
           p = {static_cast<int32_t>(rng() % 4) * 64, static_cast<int32_t>(rng() % 3) * 64};
-          r = {static_cast<int32_t>(rng() % 3) * 64, static_cast<int32_t>(rng() % 3) * 64, 64, 128};
+          r = {static_cast<int32_t>(rng() % 4) * 64, static_cast<int32_t>(rng() % 4) * 64, 64, 128};
         }
         TPoint mp = p;
         SRectWH mr = r;
