@@ -368,7 +368,9 @@ TEST_P(BlockVCHTest, RefusedCommitLeavesTheStoreUnchanged) {
       SetCommitBudget(CommittedBytesTotal() + static_cast<uint64_t>(refusals - 1) * 4096);
       const bool result = op.run(store, other, layer);
       SetCommitBudget(0);
-      if (refusals == 1) EXPECT_FALSE(result);
+      if (refusals == 1) {
+        EXPECT_FALSE(result);
+      }
       if (result) {
         // Enough commits went through: the operation may succeed, but then it did its work.
         continue;
