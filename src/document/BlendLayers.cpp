@@ -68,6 +68,24 @@ bool ImagePieces(const CBlockVMTC& store, TMTC& image, TPoint& destPoint, SRectW
   });
 }
 
+// Only the alpha scale of a combination, over the pieces it would walk: what a merge routine
+// leaves when the source contributes nothing. The layer combinations use it for an upper layer
+// of opacity 0, whose walk would otherwise do nothing while the lower layer's opacity is still
+// replaced by 255 (the lower layer's opacity would be lost). False when there is nothing to do.
+bool ScaleStoreAlpha(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
+                     int32_t alphaScale) {
+  const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
+  if (scale == 255) return false;
+  auto scaleRows = [scale](TVMTC& dv, const TPoint& at, int32_t width, int32_t height) {
+    for (int32_t j = 0; j < height; ++j) ScaleAlphaRow(dv.Pixel(at.x, at.y + j), width, static_cast<int32_t>(scale));
+  };
+  return StorePieces(
+      dest, source, destPoint, sourceRect,
+      [&](TVMTC& dv, TPoint& local, const TVMTC&, SRectWH& sr) { scaleRows(dv, local, sr.width, sr.height); },
+      [&](uint32_t& fill, uint32_t) { fill = (fill & 0x00FFFFFFu) | (MulDiv255(fill >> 24, scale) << 24); },
+      [&](TVMTC& dv, SRectWH& dr, uint32_t) { scaleRows(dv, TPoint{dr.left, dr.top}, dr.width, dr.height); });
+}
+
 // CBlockVMTC::CombineFrom with a merge routine's row forms.
 bool CombineStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
                       int32_t alphaScale, int32_t value, const SMergeRoutine& routine) {
@@ -111,8 +129,11 @@ bool CompositeStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& dest
 
 bool CombineLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
                         const SBlendLayer& upper, TPoint& destPoint, SRectWH& sourceRect) {
-  const bool result = CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
-                                       GetMergeRoutine(upper.mode));
+  const bool result =
+      upper.opacity == 0
+          ? ScaleStoreAlpha(lowerStore, upperStore, destPoint, sourceRect, lower.opacity)
+          : CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
+                             GetMergeRoutine(upper.mode));
   lower.opacity = 255;
   return result;
 }
@@ -121,6 +142,15 @@ bool CompositeLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlo
                           const SBlendLayer& upper, TPoint& destPoint, uint32_t modeWord, SRectWH& sourceRect) {
   const SLayerParam* lowerEntry = GetBlendModeEntry(lower.mode);
   if (lowerEntry == nullptr || GetBlendModeEntry(upper.mode) == nullptr) return false;
+  if (upper.opacity == 0) {
+    // Nothing of the upper layer shows; the lower layer's opacity goes into its alphas (a
+    // descriptor composite inverts a subtract layer's colours after, as with any opacity).
+    const bool pair = FindBlendPair(lower.mode, upper.mode, modeWord & 0xFFFFu) != nullptr;
+    const bool result = ScaleStoreAlpha(lowerStore, upperStore, destPoint, sourceRect, lower.opacity);
+    lower.opacity = 255;
+    if (!pair && (lowerEntry->flags & kModeFlagInvertAfter)) lowerStore.XorAll(0x00FFFFFFu);
+    return result;
+  }
   if (const SBlendPair* pair = FindBlendPair(lower.mode, upper.mode, modeWord & 0xFFFFu)) {
     const bool result = CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity,
                                          upper.opacity, pair->routine);

@@ -19,11 +19,12 @@ constexpr const char* kDefaultNames[kBlendModeCount] = {
 
 template <PixelOp Weighted, PixelOp SourceAlpha>
 constexpr SLayerParam Entry(int32_t id, uint32_t neutral, uint32_t start, int32_t flags) {
-  return SLayerParam{id,    "",    neutral, SourceAlpha, Weighted, start, flags, RowOpsOf<SourceAlpha>(),
+  return SLayerParam{id,    kDefaultNames[id], neutral, SourceAlpha, Weighted, start, flags, RowOpsOf<SourceAlpha>(),
                      &WeightedRow<Weighted>};
 }
 
-// The table of modes, in id order. The names are filled by LoadBlendModeNames.
+// The table of modes, in id order. The names start as the built-in texts; LoadBlendModeNames
+// replaces them with the resource texts.
 SLayerParam gModes[kBlendModeCount] = {
     Entry<MultiplyOp, PixelMultiplySourceAlpha>(0, 0xFFFFFF, 0xFFFFFF, 0x20),
     Entry<AddOp, PixelAddSourceAlpha>(1, 0x000000, 0x000000, 0x20),

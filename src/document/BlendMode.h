@@ -91,7 +91,7 @@ inline constexpr uint32_t kModeWordZeroAlpha = 0x10000u;
 // One entry of the mode table.
 struct SLayerParam {
   int32_t id;
-  const char* name;       // display name (UTF-8), "" until LoadBlendModeNames
+  const char* name;       // display name (UTF-8): the built-in text until LoadBlendModeNames, "" after release
   uint32_t neutralColor;  // 0x00RRGGBB: what an empty pixel of a layer in this mode holds
   PixelOp sourceAlpha;    // (pixel, colour, opacity): weighted with MulDiv255(opacity, colour alpha)
   PixelOp weighted;       // (pixel, colour, weight): the colour function applied with a weight
@@ -210,13 +210,15 @@ void FillImageNeutral(TMTC& image, uint32_t mode);
 
 // Per-layer combine: the upper store into the lower store at the position with the merge routine
 // of the upper mode, value the upper opacity and alpha scale the lower opacity; the lower opacity
-// becomes 255. Returns the store walk's result.
+// becomes 255. Returns the store walk's result. An upper layer of opacity 0 contributes nothing
+// but the lower alphas still take the lower opacity over the walked area (it would be lost).
 bool CombineLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
                         const SBlendLayer& upper, TPoint& destPoint, SRectWH& sourceRect);
 
 // Pair or descriptor composite of the upper store into the lower store (see the mode word); the
 // lower opacity becomes 255; a lower layer of a mode with flag 0x01 has its whole store's colours
-// inverted after a descriptor composite. False for a mode above 21.
+// inverted after a descriptor composite. False for a mode above 21. Upper opacity 0: as
+// CombineLayerStores.
 bool CompositeLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
                           const SBlendLayer& upper, TPoint& destPoint, uint32_t modeWord, SRectWH& sourceRect);
 

@@ -747,6 +747,35 @@ TEST_F(BlendStoreTest, CombineLayerStoresMergesWithTheUpperModesRoutine) {
   }
 }
 
+// Regression: an upper layer of opacity 0 made the store walk do nothing while the lower layer's
+// opacity was still replaced by 255, so the lower layer lost its opacity. Its alphas now take the
+// opacity over the area the walk covers, as a merge of a contribution of nothing would.
+TEST_F(BlendStoreTest, MergingAnUpperLayerOfOpacityZeroKeepsTheLowerLayersOpacity) {
+  for (bool composite : {false, true}) {
+    CBlockVMTC merged(lower);
+    SBlendLayer lo, up;
+    lo.opacity = 100;
+    up.mode = kModeScreen;
+    up.opacity = 0;
+    TPoint point{20, 10};
+    SRectWH rect{0, 0, 130, 90};
+    if (composite)
+      CompositeLayerStores(merged, lo, upper, up, point, 0x10000, rect);
+    else
+      CombineLayerStores(merged, lo, upper, up, point, rect);
+    EXPECT_EQ(lo.opacity, 255);
+    for (int32_t y = 0; y < lower.Height(); ++y) {
+      for (int32_t x = 0; x < lower.Width(); ++x) {
+        const uint32_t before = lower.GetPixel(x, y);
+        const bool inside = x >= 20 && y >= 10;  // the upper store reaches past the lower's edges
+        const uint32_t expected =
+            inside ? (before & 0x00FFFFFFu) | (uint32_t{MulTable[before >> 24][100]} << 24) : before;
+        ASSERT_EQ(merged.GetPixel(x, y), expected) << composite << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST_F(BlendStoreTest, CompositeLayerStoresInvertsASubtractLowerLayerAfterADescriptorComposite) {
   // Normal upper into a subtract lower: descriptor, then the lower store's colours inverted.
   {
