@@ -66,7 +66,10 @@ namespace row_detail {
 
 bool UseAvx2Rows() {
 #if TF_ROWS_AVX2
-  static const bool have = __builtin_cpu_supports("avx2");
+  static const bool have = [] {
+    __builtin_cpu_init();  // also right when first asked from a static initialiser
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
   return have && !gForceBaselineRows;
 #else
   return false;
