@@ -249,13 +249,13 @@ bool DrawImageAsLayer(TMTC& display, const TMTC& source, TPoint& destPoint, bool
                       SRectWH& sourceRect) {
   const SLayerParam* entry = GetBlendModeEntry(layer.mode);
   if (entry == nullptr) return false;
-  if (!display.IsValid() || !source.IsValid()) return false;
-  if (!ClipBlit(display.Size(), source.Size(), destPoint, sourceRect)) return false;
-  if (!layer.dissolve)
-    return CombineRowsToRaw(source, display, destPoint, sourceRect, layer.opacity, entry->sourceAlphaRows.pixels);
+  if (!layer.dissolve) return CombineRowsTo(source, display, destPoint, sourceRect, layer.opacity,
+                                            entry->sourceAlphaRows.pixels);
   SRandom random = layer.random;
   if (reseed) RandomInit(random, static_cast<int32_t>(timeGetTime()), kDissolveLow, kDissolveHigh);
   SetRandomThreshold(entry->sourceAlpha, random, layer.dissolveThreshold);
+  if (!display.IsValid() || !source.IsValid()) return false;
+  if (!ClipBlit(display.Size(), source.Size(), destPoint, sourceRect)) return false;
   const bool result = DissolveRowsToRaw(source, display, destPoint, sourceRect, layer.opacity,
                                         entry->sourceAlphaRows.pixels, random, layer.dissolveThreshold);
   // The slot ends as the pixel-by-pixel pass leaves it: the record advanced by every draw.
