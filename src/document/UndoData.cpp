@@ -354,8 +354,11 @@ void CUndoData::ReleaseHeld() {
       break;
     case kUndoMergeVisible:
       // After the undo the merged layers live in the document again.
-      if (value2 == 1 && m_held && !m_held->DetachEntriesFrom(1))
+      if (value2 == 1 && m_held && !m_held->DetachEntriesFrom(1)) {
+        // Freeing it would free layers the document holds: let it go unfreed instead.
         DebugOut("CUndoData: the merged layers of a visible merge could not be detached\n");
+        ForgetSlot(m_held);
+      }
       m_held.reset();
       break;
     case kUndoGrowLayer:

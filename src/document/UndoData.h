@@ -440,8 +440,12 @@ bool TUndoHeld<T>::DetachEntriesFrom(int32_t first) {
   if (!m_object) return false;
   T& list = *m_object;
   if constexpr (requires { list.Count(); list.Extract(first); }) {
-    // A layer stack: Extract takes an entry out without freeing it.
-    for (int32_t i = static_cast<int32_t>(list.Count()) - 1; i >= first; --i) (void)list.Extract(i);
+    // A layer stack: Extract takes an entry out; the document owns it again, so an owning
+    // pointer handed back lets go of it instead of freeing it.
+    for (int32_t i = static_cast<int32_t>(list.Count()) - 1; i >= first; --i) {
+      auto entry = list.Extract(i);
+      if constexpr (requires { entry.release(); }) (void)entry.release();
+    }
     return true;
   } else if constexpr (requires { list.size(); list.back().release(); list.pop_back(); }) {
     // A list of owning pointers.

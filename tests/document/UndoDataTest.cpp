@@ -9,6 +9,8 @@
 
 #include "platform/AddressSpace.h"
 #include "platform/Debug.h"
+#include "document/LayerData.h"
+#include "document/LayerMngr.h"
 #include "raster/BlockVMTC.h"
 
 namespace tf {
@@ -473,7 +475,9 @@ TEST(UndoData, ReleaseRulesByCodeAndState) {
       record.undone = c.undone;
       record.value2 = c.value2;
       ASSERT_TRUE(record.SetHeld(held));
-      if (extra) ASSERT_TRUE(record.SetHeldExtra(extra));
+      if (extra) {
+        ASSERT_TRUE(record.SetHeldExtra(extra));
+      }
       EXPECT_EQ(record.Held<FakeObject>(), held);
       EXPECT_EQ(record.Held<FakeStack>(), nullptr);  // another type
     }
@@ -512,6 +516,52 @@ TEST(UndoData, VisibleMergeAfterItsUndoLeavesTheReinsertedLayers) {
       EXPECT_EQ(layersDestroyed, 4);
     }
   }
+}
+
+// Regression: with the real layer stack, whose Extract hands the layer back in an owning
+// pointer, the entries taken out of a visible merge's stack after its undo were freed on the
+// spot, although the document holds them again.
+TEST(UndoData, VisibleMergeUndoneLeavesTheLayersOfARealStack) {
+  auto* merged = new CLayerMngr(4);
+  CLayerMngr document(4);
+  std::vector<CLayerData*> layers;
+  for (int i = 0; i < 4; ++i) {
+    auto layer = std::make_unique<CLayerData>(i);
+    ASSERT_TRUE(layer->Init(32, 32, 3));
+    layer->name = "layer" + std::to_string(i);
+    layers.push_back(layer.get());
+    ASSERT_EQ(merged->InsertAt(i, layer), i);
+  }
+  // After the undo the merged layers 1..3 live in the document again.
+  for (int i = 1; i < 4; ++i) {
+    std::unique_ptr<CLayerData> shared(layers[static_cast<size_t>(i)]);
+    ASSERT_EQ(document.InsertAt(i - 1, shared), i - 1);
+  }
+  {
+    CUndoData record;
+    record.SetValues(true, 1, kUndoCategoryLayers, kUndoMergeVisible, 0, 1, 0, 0);
+    ASSERT_TRUE(record.SetHeld(merged));
+  }
+  ASSERT_EQ(document.Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(document.Get(i)->name, "layer" + std::to_string(i + 1));  // still alive (ASan)
+    EXPECT_NE(document.Get(i)->Store(), nullptr);
+  }
+  // An object that is no stack cannot give its entries back: it is left unfreed, not freed
+  // with them.
+  int destroyed = 0;
+  auto* odd = new FakeObject(&destroyed, 0);
+  std::vector<std::string> lines;
+  DebugSink previous = SetDebugSink([&](std::string_view text) { lines.emplace_back(text); });
+  {
+    CUndoData record;
+    record.SetValues(true, 1, kUndoCategoryLayers, kUndoMergeVisible, 0, 1, 0, 0);
+    ASSERT_TRUE(record.SetHeld(odd));
+  }
+  SetDebugSink(previous);
+  EXPECT_EQ(destroyed, 0);
+  EXPECT_EQ(lines.size(), 1u);
+  delete odd;
 }
 
 TEST(UndoData, DeletedLayerIsFreedOnlyWhileDeleted) {
