@@ -83,9 +83,9 @@ bool LoadBMPUnguarded(TMTC& image, Stream& stream, int32_t* dpi) {
     return false;
   }
 
-  // The pixel rows start at the file header's offset, which must lie past the headers.
-  if (file.offBits < headerEnd) return false;
-  const int64_t gap = int64_t{file.offBits} - headerEnd;
+  // The pixel rows start at the file header's offset when it lies past the headers (a palette
+  // or a gap is skipped); an offset inside the headers is not believed: the rows follow them.
+  const int64_t gap = file.offBits > headerEnd ? int64_t{file.offBits} - headerEnd : 0;
   const int64_t pixelBytes = rowLength * info.height;
   const int64_t size = stream.Size();
   const int64_t at = stream.Position();
