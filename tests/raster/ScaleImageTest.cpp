@@ -141,6 +141,113 @@ TEST(ScaleImage, DirectLoopsMatchThePerPixelSlotsExactly) {
   }
 }
 
+// The averaging of one area written out step by step as the algorithm is defined, over one
+// channel of bytes: Single sums in the defined order, the weights 16.16 fractions over 65536,
+// and (area of a pixel or more) trunc((sum + 0.01)/area). Independent of the scaler's own code.
+uint8_t ReferenceAverage(const std::vector<uint8_t>& src, int32_t sw, int32_t sh, int64_t x0, int64_t y0,
+                         int64_t x1, int64_t y1) {
+  x1 = std::min<int64_t>(x1, int64_t{sw} << 16);
+  y1 = std::min<int64_t>(y1, int64_t{sh} << 16);
+  const int64_t cx0 = (x0 + 65535) & ~int64_t{65535}, cy0 = (y0 + 65535) & ~int64_t{65535};
+  const int64_t fx1 = x1 & ~int64_t{65535}, fy1 = y1 & ~int64_t{65535};
+  const int64_t left = cx0 - x0, top = cy0 - y0, right = x1 & 65535, bottom = y1 & 65535;
+  const int64_t n = (fx1 - cx0) >> 16, m = (fy1 - cy0) >> 16;
+  const int64_t w = x1 - x0, h = y1 - y0;
+  const int64_t c = x0 >> 16;
+  int64_t r = y0 >> 16;
+  auto px = [&](int64_t x, int64_t y) { return static_cast<float>(src[static_cast<size_t>(y * sw + x)]); };
+  auto weight = [](int64_t f) { return static_cast<float>(f) / 65536.0f; };
+  auto addRow = [&](float& acc, int64_t x, int64_t y) {
+    if (left > 0) acc += weight(left) * px(x++, y);
+    for (int64_t k = 0; k < n; ++k) acc += px(x++, y);
+    if (right > 0) acc += weight(right) * px(x, y);
+  };
+  float acc = 0.0f, area;
+  if (n < 0 && m < 0) {
+    acc += px(c, r);
+    area = 1.0f;
+  } else if (n < 0) {
+    if (top > 0) acc += weight(top) * px(c, r++);
+    for (int64_t k = 0; k < m; ++k) acc += px(c, r++);
+    if (bottom > 0) acc += weight(bottom) * px(c, r);
+    area = static_cast<float>(h) / 65536.0f;
+  } else if (m < 0) {
+    addRow(acc, c, r);
+    area = static_cast<float>(w) / 65536.0f;
+  } else {
+    if (top > 0) {
+      addRow(acc, c, r++);
+      acc *= weight(top);
+    }
+    for (int64_t k = 0; k < m; ++k) {
+      float t = 0.0f;
+      addRow(t, c, r++);
+      acc += t;
+    }
+    if (bottom > 0) {
+      float t = 0.0f;
+      addRow(t, c, r);
+      acc += t * weight(bottom);
+    }
+    area = (static_cast<float>(w) / 65536.0f) * (static_cast<float>(h) / 65536.0f);
+  }
+  const float q = (acc + 0.01f) / area;
+  return q >= 255.0f ? 255 : (q > 0.0f ? static_cast<uint8_t>(static_cast<int32_t>(q)) : 0);
+}
+
+// Recordings replay through the scaler, so its results must be the defined arithmetic to the
+// bit: reductions (every area a pixel or more) of noise, in every class, against the reference.
+TEST(ScaleImage, ReductionsMatchTheDefinedArithmeticBitForBit) {
+  const ScaleCase cases[] = {
+      {{37, 23}, {0, 0, 37, 23}, {10, 7}, {0, 0, 10, 7}},
+      {{64, 64}, {0, 0, 64, 64}, {21, 21}, {0, 0, 21, 21}},
+      {{50, 40}, {7, 5, 30, 20}, {33, 29}, {4, 3, 20, 13}},
+      {{100, 3}, {0, 0, 100, 3}, {7, 3}, {0, 0, 7, 3}},
+      {{3, 100}, {0, 0, 3, 100}, {3, 9}, {0, 0, 3, 9}},
+      {{300, 200}, {0, 0, 300, 200}, {97, 61}, {0, 0, 97, 61}},
+      {{29, 31}, {0, 0, 29, 31}, {29, 31}, {0, 0, 29, 31}},
+  };
+  uint32_t seed = 40;
+  for (const ScaleCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.source.width << "x" << c.source.height << " -> " << c.destRect.width << "x"
+                                    << c.destRect.height);
+    ++seed;
+    TMTC src(c.source), dst(c.dest);
+    FillNoise(src, seed);
+    dst.FillAll(0);
+    CScaleImageTMTC scaler(&src, &dst);
+    ASSERT_TRUE(scaler.Scale(c.sourceRect, c.destRect));
+    TChannel ch(c.source), chOut(c.dest);
+    FillNoise(ch, seed);
+    chOut.Fill(0);
+    ASSERT_TRUE(CScaleImageCH(&ch, &chOut).Scale(c.sourceRect, c.destRect));
+    const SRectWH sr = scaler.GetSourceRect(), dr = scaler.GetDestRect();
+    const int64_t xs = scaler.GetXStep(), ys = scaler.GetYStep();
+    ASSERT_GE(xs, 65536);
+    ASSERT_GE(ys, 65536);
+    std::vector<uint8_t> planes[4];
+    for (int k = 0; k < 4; ++k)
+      for (int32_t y = 0; y < c.source.height; ++y)
+        for (int32_t x = 0; x < c.source.width; ++x)
+          planes[k].push_back(static_cast<uint8_t>(src.GetPixel(x, y) >> (8 * k)));
+    const std::vector<uint8_t> bytes = BytesOf(ch);
+    int64_t sy = int64_t{sr.top} << 16;
+    for (int32_t y = dr.top; y < dr.top + dr.height; ++y, sy += ys) {
+      int64_t sx = int64_t{sr.left} << 16;
+      for (int32_t x = dr.left; x < dr.left + dr.width; ++x, sx += xs) {
+        uint32_t want = 0;
+        for (int k = 0; k < 4; ++k)
+          want |= uint32_t{ReferenceAverage(planes[k], c.source.width, c.source.height, sx, sy, sx + xs, sy + ys)}
+                  << (8 * k);
+        ASSERT_EQ(dst.GetPixel(x, y), want) << x << "," << y;
+        ASSERT_EQ(chOut.GetPixel(x, y),
+                  ReferenceAverage(bytes, c.source.width, c.source.height, sx, sy, sx + xs, sy + ys))
+            << x << "," << y;
+      }
+    }
+  }
+}
+
 // The mathematically exact mean of the 16.16 area each destination pixel covers; the scaler's
 // Single sums may only truncate it (plus the small guard), never pick the wrong pixels or weights.
 TEST(ScaleImage, ResultsFollowTheExactAreaMean) {
