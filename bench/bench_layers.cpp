@@ -1,7 +1,8 @@
 // Layer drawing throughput: ten visible 4096x4096 layers (normal, multiply, screen and overlay
 // mixed, opacity 60 to 255, every tile committed with random pixels) drawn into one flat image
-// with DrawLayerTo, as the composition of the document does. The peer is a plain memcpy of the
-// same bytes (each layer's pixel range into the image) in the same run.
+// with DrawLayerTo, as the composition of the document does, also dissolving, and with the older
+// engine's DrawLayerFastTo. The peer is a plain memcpy of the same bytes (each layer's pixel
+// range into the image) in the same run.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -94,6 +95,25 @@ void BM_DrawLayerTo_Mixed(benchmark::State& state) {
   SetRate(state);
 }
 
+// The same layers dissolving (threshold 200): one random draw per pixel.
+void BM_DrawLayerTo_Dissolve(benchmark::State& state) {
+  Scene& scene = Data();
+  for (const auto& layer : scene.layers) {
+    layer->dissolve = 1;
+    layer->dissolveThreshold = 200;
+  }
+  for (auto _ : state) {
+    for (const auto& layer : scene.layers) {
+      TPoint dest{0, 0};
+      SRectWH source{0, 0, kSide, kSide};
+      layer->Store()->DrawLayerTo(scene.image, *layer, dest, source);
+    }
+    benchmark::ClobberMemory();
+  }
+  for (const auto& layer : scene.layers) layer->dissolve = 0;
+  SetRate(state);
+}
+
 // The legacy pairs over the same layers (the older engine's drawing), for comparison.
 void BM_DrawLayerFastTo_Mixed(benchmark::State& state) {
   Scene& scene = Data();
@@ -110,6 +130,7 @@ void BM_DrawLayerFastTo_Mixed(benchmark::State& state) {
 
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DrawLayerTo_Mixed)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DrawLayerTo_Dissolve)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DrawLayerFastTo_Mixed)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Console output plus, at the end, each benchmark's throughput as a share of memcpy's.

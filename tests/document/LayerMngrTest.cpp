@@ -21,8 +21,6 @@
 namespace tf {
 namespace {
 
-uint32_t Bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) { return (a << 24) | (r << 16) | (g << 8) | b; }
-
 class LayerMngrTest : public ::testing::Test {
  protected:
   void SetUp() override {

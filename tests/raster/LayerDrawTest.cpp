@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -237,6 +238,79 @@ TEST_F(LayerDrawTest, DissolveRepeatsExactlyForTheSameRecord) {
   EXPECT_EQ(drawFrom(opaque, other), drawFrom(opaque, solid));
   other.dissolveThreshold = 0;
   EXPECT_EQ(drawFrom(opaque, other), untouched);
+}
+
+// The dissolve draws follow the walk exactly: tile rows, tiles left to right, rows of a piece,
+// pixels of a row; one draw per visited pixel (transparent uncommitted tiles are not visited), from
+// a copy of the layer's record. The slot is left as that pass leaves it.
+TEST_F(LayerDrawTest, DissolveDrawsOnePerVisitedPixelInWalkOrder) {
+  CBlockVMTC store(kW, kH);  // 4 x 3 tiles, partial at the right and bottom
+  TestRng rng;
+  for (int32_t ty = 0; ty < 3; ++ty) {
+    for (int32_t tx = 0; tx < 4; ++tx) {
+      SRectWH tile{tx * 32, ty * 32, 32, 32};
+      if (tx == 1 && ty == 1) continue;  // transparent default fill inside the content rectangle
+      if ((tx + ty) % 2 == 0) {
+        store.FillRect(tile, 0x40000000u | (rng.Next() & 0xBFFFFFFFu));  // a visible uniform fill
+      } else {
+        for (int32_t y = tile.top; y < std::min(kH, tile.top + 32); ++y) {
+          for (int32_t x = tile.left; x < std::min(kW, tile.left + 32); ++x) store.SetPixel(x, y, rng.Next());
+        }
+      }
+    }
+  }
+  store.UpdateContentRects();
+  ASSERT_EQ(store.ContentRects().count, 1);
+  ASSERT_FALSE(store.GetTile(1, 1)->committed);
+
+  struct Placement {
+    TPoint dest;
+    SRectWH source;
+  } placements[] = {{{0, 0}, {0, 0, kW, kH}}, {{-7, 3}, {5, 9, 90, 58}}};
+  for (uint8_t mode : {kModeNormal, kModeOverlay, kModeMultiply}) {
+    for (const Placement& p : placements) {
+      CLayerData layer;
+      layer.blendMode = mode;
+      layer.opacity = 200;
+      layer.dissolve = 1;
+      layer.dissolveThreshold = 170;
+      layer.SetSeed(9001 + mode);
+      TMTC image(90, 60);
+      FillImage(image, rng);
+      TMTC expected(90, 60);
+      ASSERT_TRUE(CopyPixels32(expected, image));
+
+      // Model: the clipped source rectangle walked tile by tile.
+      SRandom random = layer.random;
+      const SLayerParam* entry = GetBlendModeEntry(mode);
+      const int32_t left = std::max({p.source.left, 0, p.source.left - p.dest.x});
+      const int32_t top = std::max({p.source.top, 0, p.source.top - p.dest.y});
+      const int32_t right = std::min({p.source.left + p.source.width, kW, p.source.left - p.dest.x + 90});
+      const int32_t bottom = std::min({p.source.top + p.source.height, kH, p.source.top - p.dest.y + 60});
+      int64_t draws = 0;
+      for (int32_t ty = top >> 5; ty <= (bottom - 1) >> 5; ++ty) {
+        for (int32_t tx = left >> 5; tx <= (right - 1) >> 5; ++tx) {
+          if (!TileShows(store, tx * 32, ty * 32)) continue;
+          for (int32_t y = std::max(top, ty * 32); y < std::min(bottom, ty * 32 + 32); ++y) {
+            for (int32_t x = std::max(left, tx * 32); x < std::min(right, tx * 32 + 32); ++x) {
+              const uint32_t colour = store.GetPixel(x, y);
+              const uint32_t r = static_cast<uint32_t>(RandomDraw(random));
+              ++draws;
+              if (r < MulDiv255(layer.dissolveThreshold, colour >> 24)) {
+                entry->sourceAlpha(expected.Pixel(x - p.source.left + p.dest.x, y - p.source.top + p.dest.y),
+                                   colour, layer.opacity);
+              }
+            }
+          }
+        }
+      }
+      TPoint dest = p.dest;
+      SRectWH source = p.source;
+      ASSERT_TRUE(store.DrawLayerTo(image, layer, dest, source));
+      EXPECT_EQ(Pixels(image), Pixels(expected)) << "mode " << int(mode) << " at " << p.dest.x;
+      EXPECT_EQ(DissolveRandomState(), random) << draws << " draws";
+    }
+  }
 }
 
 TEST_F(LayerDrawTest, FastDrawingUsesTheLegacyPairs) {
