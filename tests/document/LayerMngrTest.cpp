@@ -704,6 +704,51 @@ TEST_F(LayerMngrTest, MergeDownWithAnInvisibleUpperLayerKeepsTheLowerLook) {
   ASSERT_TRUE(stack.MergeDown(0, 1, nullptr, 0));
   EXPECT_EQ(stack.Get(0)->opacity, 100);
   EXPECT_EQ(stack.Get(0)->Store()->GetPixel(1, 1), 0xFF112233u);
+
+  // Through a descriptor into a subtract layer (whose colours a composite inverts afterwards)
+  // nothing changes either.
+  for (uint32_t word : {1u, 3u, 3u | kMergeOptionZeroAlpha}) {
+    CLayerMngr subtract;
+    Build(subtract, {0, 0}, 32, 32);
+    subtract.Get(0)->blendMode = kModeSubtract;
+    subtract.Get(0)->Store()->SetPixel(1, 1, 0xFF112233u);
+    subtract.Get(0)->opacity = 100;
+    subtract.Get(1)->opacity = 0;
+    subtract.Get(1)->Store()->FillAll(0xFF00FF00u);
+    ASSERT_TRUE(subtract.MergeDown(0, 1, nullptr, word));
+    EXPECT_EQ(subtract.Get(0)->blendMode, kModeSubtract);
+    EXPECT_EQ(subtract.Get(0)->opacity, 100) << word;
+    EXPECT_EQ(subtract.Get(0)->Store()->GetPixel(1, 1), 0xFF112233u) << word;
+    EXPECT_EQ(subtract.Get(0)->Store()->GetPixel(9, 9), 0x00FFFFFFu) << word;
+  }
+}
+
+// The zero-alpha option reaches the descriptor composite: upper pixels of alpha 0 leave the lower
+// pixels as they are with it, and are composed (alpha rewritten, colour recomputed) without it.
+TEST_F(LayerMngrTest, MergeDownPassesTheZeroAlphaOption) {
+  std::vector<uint32_t> results;
+  for (uint32_t word : {3u, 3u | kMergeOptionZeroAlpha}) {
+    CLayerMngr stack;
+    Build(stack, {0, 0}, 32, 32);
+    stack.Get(0)->Store()->FillAll(0x80C03010u);
+    stack.Get(1)->blendMode = kModeOverlay;  // no pair with normal: a descriptor composite
+    stack.Get(1)->Store()->FillAll(0xC0204060u);
+    stack.Get(1)->Store()->SetPixel(4, 4, 0x00FFFFFFu);
+    CLayerData reference;
+    ASSERT_TRUE(reference.InitFrom(*stack.Get(0)));
+    TPoint point{0, 0};
+    SRectWH rect{0, 0, 32, 32};
+    ASSERT_TRUE(CompositeLayers(reference, *stack.Get(1), point, word, rect));
+    ASSERT_TRUE(stack.MergeDown(0, 1, nullptr, word));
+    for (int32_t y : {0, 4, 31}) {
+      for (int32_t x : {0, 4, 31}) {
+        EXPECT_EQ(stack.Get(0)->Store()->GetPixel(x, y), reference.Store()->GetPixel(x, y)) << word;
+      }
+    }
+    results.push_back(stack.Get(0)->Store()->GetPixel(4, 4));
+  }
+  EXPECT_EQ(results[1], 0x80C03010u);
+  EXPECT_NE(results[0], results[1]);
 }
 
 TEST_F(LayerMngrTest, MergeDownPairSelectorsComposeThroughTheModes) {
