@@ -28,5 +28,9 @@ void UpdateMaskPane() { GetToolPaneHost().UpdateMaskPane(); }
 void RepaintMaskList() { GetToolPaneHost().RepaintMaskList(); }
 int32_t GetLayerThumbnailSize() { return AtLeastOne(GetToolPaneHost().LayerThumbnailSize()); }
 int32_t GetMaskThumbnailSize() { return AtLeastOne(GetToolPaneHost().MaskThumbnailSize()); }
+void SetNaviImageSize(const void* sender, int32_t width, int32_t height) {
+  GetToolPaneHost().SetNaviImageSize(sender, width, height);
+}
+void UpdateNaviImage(const void* sender) { GetToolPaneHost().UpdateNaviImage(sender); }
 
 }  // namespace tf

@@ -1,6 +1,6 @@
 #pragma once
-// What the document asks of the tool window: pane refreshes after document changes and the
-// thumbnail sizes of the layer and mask lists. The tool window installs its host at start-up;
+// What the document asks of the tool window: pane refreshes after document changes, the
+// navigator's canvas size and image, and the thumbnail sizes of the layer and mask lists. The tool window installs its host at start-up;
 // without one (headless runs, tests) the refreshes do nothing and the thumbnail sizes are the
 // defaults below.
 #include <cstdint>
@@ -26,6 +26,11 @@ class ToolPaneHost {
   // Edge in pixels of the square layer / mask thumbnails.
   virtual int32_t LayerThumbnailSize() { return kDefaultLayerThumbnailSize; }
   virtual int32_t MaskThumbnailSize() { return kDefaultMaskThumbnailSize; }
+  // Tells the navigator the canvas size after a canvas transform; the navigator ignores a call
+  // whose sender is itself.
+  virtual void SetNaviImageSize(const void* /*sender*/, int32_t /*width*/, int32_t /*height*/) {}
+  // Re-renders the navigator image.
+  virtual void UpdateNaviImage(const void* /*sender*/) {}
 };
 
 // Counts the calls it gets; the thumbnail sizes can be set. For tests.
@@ -40,6 +45,15 @@ class RecordingToolPaneHost final : public ToolPaneHost {
   void RepaintMaskList() override { ++maskListRepaints; }
   int32_t LayerThumbnailSize() override { return layerThumbnailSize; }
   int32_t MaskThumbnailSize() override { return maskThumbnailSize; }
+  void SetNaviImageSize(const void* sender, int32_t width, int32_t height) override {
+    lastNaviSender = sender;
+    naviWidth = width;
+    naviHeight = height;
+  }
+  void UpdateNaviImage(const void* sender) override {
+    lastNaviSender = sender;
+    ++naviImageUpdates;
+  }
 
   int32_t layerPaneUpdates = 0;
   int32_t layerRowRedraws = 0;
@@ -48,6 +62,10 @@ class RecordingToolPaneHost final : public ToolPaneHost {
   int32_t maskListRepaints = 0;
   int32_t layerThumbnailSize = kDefaultLayerThumbnailSize;
   int32_t maskThumbnailSize = kDefaultMaskThumbnailSize;
+  const void* lastNaviSender = nullptr;
+  int32_t naviWidth = 0;
+  int32_t naviHeight = 0;
+  int32_t naviImageUpdates = 0;
 };
 
 // Installing null restores the default (silent) host. Returns the host installed before.
@@ -62,5 +80,7 @@ void RepaintMaskList();
 // Never below 1.
 int32_t GetLayerThumbnailSize();
 int32_t GetMaskThumbnailSize();
+void SetNaviImageSize(const void* sender, int32_t width, int32_t height);
+void UpdateNaviImage(const void* sender);
 
 }  // namespace tf

@@ -942,8 +942,15 @@ TEST_F(LayerMngrTest, ThumbnailSizesComeFromTheLayerList) {
   RedrawLayerList(3);
   EXPECT_EQ(panes_.layerPaneUpdates, 1);
   EXPECT_EQ(panes_.lastRedrawnRow, 3);
+  SetNaviImageSize(&stack, 640, 480);
+  UpdateNaviImage(&stack);
+  EXPECT_EQ(panes_.naviWidth, 640);
+  EXPECT_EQ(panes_.naviHeight, 480);
+  EXPECT_EQ(panes_.naviImageUpdates, 1);
+  EXPECT_EQ(panes_.lastNaviSender, &stack);
   ToolPaneHost* mine = SetToolPaneHost(nullptr);
   UpdateLayerPane();
+  UpdateNaviImage(&stack);
   EXPECT_EQ(GetLayerThumbnailSize(), kDefaultLayerThumbnailSize);
   SetToolPaneHost(mine);
   EXPECT_EQ(panes_.layerPaneUpdates, 1);
