@@ -274,6 +274,11 @@ TEST_F(LayerMngrTest, FirstLayerBecomesActiveAndDefaultNamesCount) {
   EXPECT_EQ(stack.ActiveIndex(), 0);  // unchanged by later insertions
   EXPECT_EQ(stack.Get(0)->visible, 0);
   EXPECT_EQ(Cp932ToUtf8(stack.Get(1)->name), "レイヤ1");
+  // An index past the top appends.
+  ASSERT_EQ(stack.InsertLayer(99, 64, 48, true, 255, false, kModeScreen), 2);
+  EXPECT_EQ(stack.Get(2)->blendMode, kModeScreen);
+  EXPECT_EQ(stack.Get(2)->Store()->GetPixel(0, 0), 0x00000000u);
+  EXPECT_EQ(stack.ActiveIndex(), 0);
   EXPECT_TRUE(IndexesInOrder(stack));
   EXPECT_FALSE(stack.AssignDefaultName(5, 1));
   EXPECT_TRUE(warnings_.Texts().empty());
