@@ -2,18 +2,26 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "platform/Debug.h"
 
 namespace tf {
 
-void AlignRectToTiles(SRectWH& rect) {
-  const int64_t left = rect.left & ~int64_t{31};
-  const int64_t top = rect.top & ~int64_t{31};
-  const int64_t width = (int64_t{rect.left} + rect.width - left + 31) & ~int64_t{31};
-  const int64_t height = (int64_t{rect.top} + rect.height - top + 31) & ~int64_t{31};
+namespace {
+
+// Widens the rectangle outward to whole tiles of mask + 1 pixels.
+void AlignRectToGrid(SRectWH& rect, int64_t mask) {
+  const int64_t left = rect.left & ~mask;
+  const int64_t top = rect.top & ~mask;
+  const int64_t width = (int64_t{rect.left} + rect.width - left + mask) & ~mask;
+  const int64_t height = (int64_t{rect.top} + rect.height - top + mask) & ~mask;
   rect = {SaturateInt32(left), SaturateInt32(top), SaturateInt32(width), SaturateInt32(height)};
 }
+
+}  // namespace
+
+void AlignRectToTiles(SRectWH& rect) { AlignRectToGrid(rect, 31); }
 
 // ---------------------------------------------------------------------------------------------
 // Construction and size
@@ -268,6 +276,15 @@ bool CBlockImage::CopyAllTiles(const CBlockImage& source) {
   if (&source == this) return true;
   const int32_t across = std::min(m_tilesAcross, source.m_tilesAcross);
   const int32_t down = std::min(m_tilesDown, source.m_tilesDown);
+  // Every tile that takes bytes is committed before the first tile changes.
+  PendingCommits pending(*this);
+  for (int32_t r = 0; r < down && !pending.Failed(); ++r)
+    for (int32_t c = 0; c < across && !pending.Failed(); ++c)
+      if (source.GetTile(c, r)->committed) pending.Commit(*GetTile(c, r, false), true);
+  if (pending.Failed()) {
+    pending.Rollback();
+    return false;
+  }
   bool ok = true;
   for (int32_t r = 0; r < down; ++r)
     for (int32_t c = 0; c < across; ++c) ok = CopyTile(*GetTile(c, r, false), *source.GetTile(c, r)) && ok;
@@ -284,15 +301,51 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
   if ((dx & m_tileMask) != 0 || (dy & m_tileMask) != 0) return false;
   const int32_t phaseX = sourceRect.left & m_tileMask;
   const int32_t phaseY = sourceRect.top & m_tileMask;
-  AlignRectToTiles(sourceRect);
+  AlignRectToGrid(sourceRect, m_tileMask);
   destPoint.x -= phaseX;
   destPoint.y -= phaseY;
   const int32_t sc0 = sourceRect.left >> m_tileShift, sr0 = sourceRect.top >> m_tileShift;
   const int32_t dc0 = destPoint.x >> m_tileShift, dr0 = destPoint.y >> m_tileShift;
   const int32_t across = sourceRect.width >> m_tileShift, down = sourceRect.height >> m_tileShift;
+  const bool self = &source == this;
+
+  // Within one store, note which source tiles hold pixels before anything is committed here.
+  std::vector<uint8_t> wasCommitted;
+  if (self) {
+    try {
+      wasCommitted.assign(static_cast<size_t>(across) * static_cast<size_t>(down), 0);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    for (int32_t j = 0; j < down; ++j)
+      for (int32_t i = 0; i < across; ++i) {
+        const STileInfo* s = GetTile(sc0 + i, sr0 + j);
+        wasCommitted[static_cast<size_t>(j) * across + i] = s && s->committed;
+      }
+  }
+
+  // Commit first every destination tile that may take bytes. Within one store a source tile can
+  // itself be a destination: such destinations are committed too (with their fill, so the
+  // picture does not change; the copy releases them again when their source held a fill).
+  PendingCommits pending(*this);
+  for (int32_t j = 0; j < down && !pending.Failed(); ++j) {
+    for (int32_t i = 0; i < across && !pending.Failed(); ++i) {
+      const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
+      STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
+      if (!s || !d) continue;
+      const bool sourceIsDest = self && sc0 + i - dc0 >= 0 && sc0 + i - dc0 < across && sr0 + j - dr0 >= 0 &&
+                                sr0 + j - dr0 < down;
+      if (s->committed || sourceIsDest) pending.Commit(*d, !self);
+    }
+  }
+  if (pending.Failed()) {
+    pending.Rollback();
+    return false;
+  }
+
   // Within one store, walk backwards when the destination lies after the source, so that no
   // tile is overwritten before it is read.
-  const bool back = &source == this && (dr0 > sr0 || (dr0 == sr0 && dc0 > sc0));
+  const bool back = self && (dr0 > sr0 || (dr0 == sr0 && dc0 > sc0));
   bool ok = true;
   for (int32_t jj = 0; jj < down; ++jj) {
     const int32_t j = back ? down - 1 - jj : jj;
@@ -301,10 +354,46 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
       const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
       STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
       if (!s || !d) continue;  // outside either grid
+      if (self && !wasCommitted[static_cast<size_t>(j) * across + i] && s->committed) {
+        // Committed above only to be written: it still reads as its fill, so pass the fill.
+        STileInfo fill = *s;
+        fill.committed = 0;
+        ok = CopyTile(*d, fill) && ok;
+        continue;
+      }
       ok = CopyTile(*d, *s) && ok;
     }
   }
   return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commits ahead of a write
+
+bool CBlockImage::PendingCommits::Commit(STileInfo& tile, bool overwrite) {
+  if (tile.committed) return true;
+  if (m_failed) return false;
+  try {
+    m_fresh.reserve(m_fresh.size() + 1);
+  } catch (const std::bad_alloc&) {
+    m_failed = true;
+    return false;
+  }
+  const bool committed = overwrite ? m_store.CBlockImage::CommitTile(tile) : m_store.CommitTile(tile);
+  if (!committed) {
+    m_failed = true;
+    return false;
+  }
+  m_fresh.push_back(&tile);
+  return true;
+}
+
+void CBlockImage::PendingCommits::Rollback() {
+  for (auto it = m_fresh.rbegin(); it != m_fresh.rend(); ++it) {
+    STileInfo& tile = **it;
+    if (!m_store.DecommitTile(tile)) m_store.FillTileMemory(tile, tile.fill);
+  }
+  m_fresh.clear();
 }
 
 }  // namespace tf

@@ -14,11 +14,13 @@
 // Failure rules:
 //   - A commit that is refused (out of memory, a test budget, an injected fault) leaves the tile
 //     uncommitted and unchanged. GetTile/TileAt with commit then answer nothing, PixelPtr answers
-//     null, CopyTile answers false; pixel writers skip what they cannot commit.
+//     null, CopyTile answers false. Writes over several tiles commit every tile they need first
+//     (PendingCommits) and change nothing when one commit is refused.
 //   - Points outside the tile grid are refused by every point routine (nothing is written,
 //     nothing is returned).
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/AddressSpace.h"
 #include "raster/DynArray.h"
@@ -186,13 +188,38 @@ class CBlockImage {
   // differ in byte size.
   bool CopyTile(STileInfo& dest, const STileInfo& source);
   // CopyTile for every tile of the grid both stores share, (c, r) onto (c, r). False unless both
-  // are valid with the same tile geometry, or when a tile could not be copied.
+  // are valid with the same tile geometry. Every tile the copy needs is committed first: when a
+  // commit is refused, nothing changes and the result is false.
   bool CopyAllTiles(const CBlockImage& source);
-  // ClipBlit, AlignRectToTiles(sourceRect), then CopyTile for every tile of the aligned
-  // rectangle onto the tiles from the destination point. The destination must lie on a tile
-  // border like the aligned source origin (false otherwise, nothing copied); tiles outside
-  // either grid are skipped. False when a tile could not be copied.
+  // ClipBlit, sourceRect widened outward to whole tiles of this store (AlignRectToTiles for
+  // 32-pixel tiles), then CopyTile for every tile of the aligned rectangle onto the tiles from
+  // the destination point. The destination must lie on a tile border like the aligned source
+  // origin (false otherwise, nothing copied); tiles outside either grid are skipped. All or
+  // nothing, as CopyAllTiles.
   bool CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect);
+
+  // Commits tiles ahead of a write over several tiles, so that the write is done whole or not
+  // at all: Commit every tile the write needs, then either write (when nothing failed) or
+  // Rollback, which gives back the tiles committed here; the store then reads as before.
+  class PendingCommits {
+   public:
+    explicit PendingCommits(CBlockImage& store) : m_store(store) {}
+    PendingCommits(const PendingCommits&) = delete;
+    PendingCommits& operator=(const PendingCommits&) = delete;
+    // True when the tile is committed afterwards. overwrite: the write is about to set every
+    // byte of the tile, so its fill is not written first (the store's own CommitTile is skipped;
+    // rebuild the content rectangles afterwards). After a refusal every later call answers false.
+    bool Commit(STileInfo& tile, bool overwrite);
+    bool Failed() const { return m_failed; }
+    // Decommits what this batch committed, newest first; a tile the system keeps committed is
+    // filled with its fill value so that it reads as before.
+    void Rollback();
+
+   private:
+    CBlockImage& m_store;
+    std::vector<STileInfo*> m_fresh;
+    bool m_failed = false;
+  };
 
  protected:
   CBlockImage();

@@ -422,6 +422,34 @@ TEST_P(BlockImageTest, CopyTilesRectWithinOneStoreReadsBeforeWriting) {
   for (int32_t c = 1; c < 4; ++c) EXPECT_EQ(store.GetPixel(c * 32, 0), 0xFF000000u | static_cast<uint32_t>(c - 1));
 }
 
+// Moving tiles within one store: committed and uncommitted tiles alternate, so a destination's
+// source is itself a destination. Without memory for the move nothing changes.
+TEST_P(BlockImageTest, CopyTilesRectWithinOneStoreMovesFillsAndPixels) {
+  CBlockVMTC store(128, 32);
+  ASSERT_TRUE(store.SetPixel(1, 1, 0xFF000001u));
+  ASSERT_TRUE(store.SetPixel(65, 1, 0xFF000003u));
+  store.GetTile(1, 0, false)->fill = 0x80000002u;
+  store.GetTile(3, 0, false)->fill = 0x80000004u;
+  std::vector<uint32_t> before;
+  for (int32_t x = 0; x < 128; ++x) before.push_back(store.GetPixel(x, 1));
+  for (const bool refuse : {true, false}) {
+    SetCommitBudget(refuse ? CommittedBytesTotal() + 4096 : 0);
+    TPoint point{32, 0};
+    SRectWH rect{0, 0, 96, 32};
+    EXPECT_EQ(store.CopyTilesFrom(store, point, rect), !refuse);
+    if (refuse) {
+      for (int32_t x = 0; x < 128; ++x) ASSERT_EQ(store.GetPixel(x, 1), before[x]) << x;
+      EXPECT_EQ(store.CommittedBytes(), 2 * 4096);
+    }
+  }
+  EXPECT_EQ(store.GetPixel(33, 1), 0xFF000001u);
+  EXPECT_EQ(store.GetPixel(65, 1), 0x80000002u);
+  EXPECT_EQ(store.GetTile(2, 0, false)->committed, 0);  // its source was a fill
+  EXPECT_EQ(store.GetPixel(97, 1), 0xFF000003u);
+  EXPECT_EQ(store.GetPixel(1, 1), 0xFF000001u);
+  EXPECT_EQ(store.CommittedBytes(), 3 * 4096);
+}
+
 TEST_P(BlockImageTest, SetSizeReleasesEverything) {
   CBlockVMTC store(100, 100);
   const uint64_t before = CommittedBytesTotal();
@@ -449,6 +477,67 @@ TEST_P(BlockImageTest, ByteStoreFillsAndCopiesWithItsOwnGeometry) {
   EXPECT_EQ(b.Read(100, 10), 200);
   EXPECT_EQ(b.Read(101, 10), 9);
   EXPECT_EQ(b.CommittedBytes(), 4096);
+}
+
+// Tile copies align the rectangle to the store's own tiles: a 64-pixel tile whose rectangle
+// starts inside its second half is still copied.
+TEST_P(BlockImageTest, CopyTilesRectAlignsToTheStoresOwnTiles) {
+  TByteStore a(200, 100);
+  TByteStore b(200, 100);
+  for (int32_t c = 0; c < 4; ++c) {
+    a.GetTile(c, 0, false)->fill = static_cast<uint32_t>(10 + c);
+    ASSERT_NE(a.GetTile(c, 0, true), nullptr);
+    *a.PixelPtr(c * 64 + 1, 1, false) = static_cast<uint8_t>(100 + c);
+  }
+  TPoint point{70, 0};
+  SRectWH rect{70, 0, 10, 10};  // inside tile 1, at 6 past its border
+  ASSERT_TRUE(b.CopyTilesRect(a, point, rect));
+  EXPECT_EQ(rect, (SRectWH{64, 0, 64, 64}));
+  EXPECT_EQ(point, (TPoint{64, 0}));
+  EXPECT_EQ(b.Read(65, 1), 101);
+  EXPECT_EQ(b.Read(127, 63), 11);
+  EXPECT_EQ(b.Read(1, 1), 0);  // tile 0 untouched
+  point = {40, 0};
+  rect = {40, 0, 50, 10};  // from tile 0 into tile 1
+  ASSERT_TRUE(b.CopyTilesRect(a, point, rect));
+  EXPECT_EQ(rect, (SRectWH{0, 0, 128, 64}));
+  EXPECT_EQ(b.Read(1, 1), 100);
+  EXPECT_EQ(b.CommittedBytes(), 2 * 4096);
+}
+
+// A copy of tiles whose commits are refused part-way changes nothing.
+TEST_P(BlockImageTest, TileCopiesAreAllOrNothing) {
+  CBlockVMTC source(96, 64);
+  CBlockVMTC dest(96, 64);
+  for (int32_t y = 0; y < 64; y += 32)
+    for (int32_t x = 0; x < 96; x += 32) ASSERT_TRUE(source.SetPixel(x + 1, y + 1, 0xFF000000u | static_cast<uint32_t>(x + y)));
+  SRectWH left{0, 0, 32, 64};
+  ASSERT_TRUE(dest.FillRect(left, 0x80102030u));  // fills only
+  ASSERT_TRUE(dest.SetPixel(90, 60, 0xFF0000FFu));
+  auto snapshot = [&] {
+    std::vector<uint32_t> pixels;
+    for (int32_t y = 0; y < 64; ++y)
+      for (int32_t x = 0; x < 96; ++x) pixels.push_back(dest.GetPixel(x, y));
+    return pixels;
+  };
+  const std::vector<uint32_t> before = snapshot();
+  const int64_t committed = dest.CommittedBytes();
+
+  SetCommitBudget(CommittedBytesTotal() + 2 * 4096);  // two of the five commits go through
+  EXPECT_FALSE(dest.Assign(source));
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(dest.CommittedBytes(), committed);
+  EXPECT_EQ(dest.GetTile(0, 1, false)->fill, 0x80102030u);
+  TPoint point{0, 0};
+  SRectWH rect{0, 0, 96, 64};
+  EXPECT_FALSE(dest.CopyTilesFrom(source, point, rect));
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(dest.CommittedBytes(), committed);
+  SetCommitBudget(0);
+
+  ASSERT_TRUE(dest.Assign(source));
+  EXPECT_EQ(dest.GetPixel(65, 33), 0xFF000000u | 96u);
+  EXPECT_EQ(dest.CommittedBytes(), 6 * 4096);
 }
 
 // The reservation of a store beyond about 23170 x 23170 pixels needs more than 31 bits.
