@@ -170,7 +170,11 @@ bool CBlockVMTC::SetSize(int32_t width, int32_t height) {
 
 bool CBlockVMTC::CreateCopy(const CBlockVMTC& source) {
   if (!Create(source.Width(), source.Height())) return false;
-  return Assign(source);
+  if (Assign(source)) return true;
+  // A partial copy would pass for the source: hold nothing instead.
+  FreeAll();
+  ResetContentRects();
+  return false;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -10,8 +10,9 @@
 // Rectangle operations clip their rectangle in place and work piece by piece (a piece never
 // crosses a tile border). A uniform source (a constant or an uncommitted tile's fill) over a
 // whole uncommitted destination tile changes only the tile's fill value; everything else
-// commits the tile (which fills it with its fill value first) and works on its pixels. A tile
-// whose commit is refused is skipped and the operation returns false.
+// commits the tile (which fills it with its fill value first) and works on its pixels. Every
+// tile an operation needs is committed before anything changes: when a commit is refused the
+// store is left as it was and the operation returns false.
 #include <cstdint>
 
 #include "raster/BlockImage.h"
@@ -91,7 +92,7 @@ class CBlockVMTC : public CBlockImage {
   CBlockVMTC();
   // Create(width, height); check IsValid.
   CBlockVMTC(int32_t width, int32_t height);
-  // CreateCopy(source); check IsValid.
+  // CreateCopy(source); check IsValid (false also when the copy could not be completed).
   explicit CBlockVMTC(const CBlockVMTC& source);
   CBlockVMTC& operator=(const CBlockVMTC&) = delete;
   ~CBlockVMTC() override;
@@ -99,8 +100,8 @@ class CBlockVMTC : public CBlockImage {
   // Frees what the store holds, then builds a width x height store reading as the default fill.
   // A zero or negative size, or a refused reservation, gives an invalid store. Returns IsValid.
   bool Create(int32_t width, int32_t height);
-  // Create with the source's size, then Assign(source) when valid. Returns IsValid and the copy's
-  // outcome.
+  // Create with the source's size, then Assign(source) when valid. A copy that cannot be
+  // completed (out of memory) leaves the store empty and invalid. Returns IsValid.
   bool CreateCopy(const CBlockVMTC& source);
   // The base's SetSize, then the content rectangles start over (empty, new size).
   bool SetSize(int32_t width, int32_t height);
@@ -158,8 +159,8 @@ class CBlockVMTC : public CBlockImage {
   bool CopyToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t opacity,
                    bool skipTransparentFill) const;
   bool CopyAllToImage(TMTC& image, int32_t x, int32_t y, int32_t opacity, bool skipTransparentFill) const;
-  // Each piece: tile committed, then TMTC::DrawRectTo from the image into it at the opacity. A
-  // piece whose tile cannot be committed is skipped (result false).
+  // Each piece: tile committed, then TMTC::DrawRectTo from the image into it at the opacity. When
+  // a tile cannot be committed nothing changes (result false).
   bool CopyFromImage(const TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t opacity);
   bool CopyAllFromImage(const TMTC& image, int32_t x, int32_t y, int32_t opacity);
 
@@ -273,8 +274,27 @@ bool ByteImageSwapAlpha(SByteImage& byteImage, CBlockVMTC& store);
 template <class OnPixels, class OnFill, class OnColor>
 bool CBlockVMTC::FromBlockPieces(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
                                  OnPixels onPixels, OnFill onFill, OnColor onColor) {
+  // Every destination tile a piece will write into is committed before anything changes.
+  PendingCommits pending(*this);
+  if (!WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+        const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
+        STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
+        if (!s->committed && !d->committed && TileRectIsWhole(*d, SRectWH{dp.x, dp.y, sp.width, sp.height}))
+          return;
+        pending.Commit(*d, false);
+      })) {
+    UpdateContentRects();
+    return false;
+  }
+  if (pending.Failed()) {
+    pending.Rollback();
+    UpdateContentRects();
+    return false;
+  }
   bool allDone = true;
-  const bool walked = WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+  TPoint point = destPoint;  // clipped already
+  SRectWH rect = sourceRect;
+  const bool walked = WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
     const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
     STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
     const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};

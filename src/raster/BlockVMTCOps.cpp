@@ -33,8 +33,24 @@ struct CompositeWithOps {
 // (onFill(fill)); any other piece commits its tile and runs onPixels(view, tile-local rect).
 template <class OnFill, class OnPixels>
 bool UniformPieces(CBlockVMTC& store, SRectWH& rect, OnFill onFill, OnPixels onPixels) {
+  // Every tile a piece will write into is committed before anything changes.
+  CBlockImage::PendingCommits pending(store);
+  if (!store.WalkRectWith(rect, [&](const SRectWH& piece) {
+        STileInfo* tile = store.GetTile(piece.left >> 5, piece.top >> 5, false);
+        if (!tile->committed && TileRectIsWhole(*tile, piece)) return;
+        pending.Commit(*tile, false);
+      })) {
+    store.UpdateContentRects();
+    return false;
+  }
+  if (pending.Failed()) {
+    pending.Rollback();
+    store.UpdateContentRects();
+    return false;
+  }
   bool allDone = true;
-  const bool walked = store.WalkRectWith(rect, [&](const SRectWH& piece) {
+  SRectWH clipped = rect;
+  const bool walked = store.WalkRectWith(clipped, [&](const SRectWH& piece) {
     STileInfo* tile = store.GetTile(piece.left >> 5, piece.top >> 5, false);
     if (!tile->committed && TileRectIsWhole(*tile, piece)) {
       onFill(tile->fill);
@@ -66,13 +82,15 @@ inline void CopyPieceRows(const TMTC& dest, const TPoint& destPoint, const TMTC&
     std::memcpy(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, piece.left, piece.top + j), rowBytes);
 }
 
-// Commits a tile whose pixels are all about to be overwritten: an inner tile skips the fill.
-bool CommitForOverwrite(CBlockVMTC& store, STileInfo& tile, const SRectWH& piece) {
-  if (tile.committed) return true;
-  if (TileRectIsWhole(tile, piece) && tile.clippedWidth == 32 && tile.clippedHeight == 32)
-    return store.CBlockImage::CommitTile(tile);
-  return store.CommitTile(tile);
+// Whether a piece that is about to be overwritten covers every pixel of its tile (an inner tile
+// covered whole), so that the tile's commit may skip the fill.
+bool OverwritesWholeTile(const STileInfo& tile, const SRectWH& piece) {
+  return !tile.committed && TileRectIsWhole(tile, piece) && tile.clippedWidth == 32 && tile.clippedHeight == 32;
 }
+
+// A copy of the store for reading while the store itself is written; false when the copy
+// cannot be made whole.
+bool Snapshot(const CBlockVMTC& source, CBlockVMTC& snapshot) { return snapshot.CreateCopy(source); }
 
 }  // namespace
 
@@ -196,28 +214,39 @@ bool CBlockVMTC::CopyAllToImage(TMTC& image, int32_t x, int32_t y, int32_t opaci
 
 bool CBlockVMTC::CopyFromImage(const TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t opacity) {
   if (!image.IsValid()) return false;
-  bool allDone = true;
-  const bool walked =
-      WalkFromImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+  // Every tile is committed before the first pixel changes; a tile that will be overwritten
+  // whole skips its fill.
+  PendingCommits pending(*this);
+  if (!WalkFromImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
         STileInfo* tile = GetTile(dp.x >> 5, dp.y >> 5, false);
-        const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
-        const bool committed =
-            opacity == 255 ? CommitForOverwrite(*this, *tile, destPiece) : CommitTile(*tile);
-        if (!committed) {
-          allDone = false;
-          return;
-        }
-        TVMTC& view = *TileView(*tile);
-        TPoint local{dp.x & 31, dp.y & 31};
-        if (opacity == 255) {
-          CopyPieceRows(view, local, image, sp);
-        } else {
-          SRectWH rect = sp;
-          image.DrawRectTo(view, local, rect, opacity);
-        }
-      });
+        pending.Commit(*tile, opacity == 255 && OverwritesWholeTile(*tile, SRectWH{dp.x, dp.y, sp.width, sp.height}));
+      }))
+    return false;
+  if (pending.Failed()) {
+    pending.Rollback();
+    UpdateContentRects();
+    return false;
+  }
+  bool allDone = true;
+  TPoint point = destPoint;  // clipped already
+  SRectWH rect = sourceRect;
+  WalkFromImageWith(image.Size(), point, rect, [&](const TPoint& dp, const SRectWH& sp) {
+    STileInfo* tile = GetTile(dp.x >> 5, dp.y >> 5, false);
+    if (!CommitTile(*tile)) {
+      allDone = false;
+      return;
+    }
+    TVMTC& view = *TileView(*tile);
+    TPoint local{dp.x & 31, dp.y & 31};
+    if (opacity == 255) {
+      CopyPieceRows(view, local, image, sp);
+    } else {
+      SRectWH piece = sp;
+      image.DrawRectTo(view, local, piece, opacity);
+    }
+  });
   UpdateContentRects();
-  return walked && allDone;
+  return allDone;
 }
 
 bool CBlockVMTC::CopyAllFromImage(const TMTC& image, int32_t x, int32_t y, int32_t opacity) {
@@ -232,12 +261,30 @@ bool CBlockVMTC::CopyAllFromImage(const TMTC& image, int32_t x, int32_t y, int32
 bool CBlockVMTC::CopyFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect) {
   if (&source == this) {
     // Pieces would read what earlier pieces wrote: copy from a snapshot.
-    CBlockVMTC snapshot(source);
-    if (!snapshot.IsValid()) return false;
+    CBlockVMTC snapshot;
+    if (!Snapshot(source, snapshot)) return false;
     return CopyFrom(snapshot, destPoint, sourceRect);
   }
+  // Every tile a piece writes into is committed before anything changes; a tile a committed
+  // source piece covers whole skips its fill.
+  PendingCommits pending(*this);
+  if (!WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+        const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
+        STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
+        const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
+        if (!s->committed && !d->committed && TileRectIsWhole(*d, destPiece)) return;
+        pending.Commit(*d, s->committed && OverwritesWholeTile(*d, destPiece));
+      }))
+    return false;
+  if (pending.Failed()) {
+    pending.Rollback();
+    UpdateContentRects();
+    return false;
+  }
   bool allDone = true;
-  const bool walked = WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+  TPoint point = destPoint;  // clipped already
+  SRectWH rect = sourceRect;
+  WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
     const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
     STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
     const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
@@ -245,7 +292,7 @@ bool CBlockVMTC::CopyFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& 
       d->fill = s->fill;
       return;
     }
-    if (!CommitForOverwrite(*this, *d, destPiece)) {
+    if (!CommitTile(*d)) {
       allDone = false;
       return;
     }
@@ -260,7 +307,7 @@ bool CBlockVMTC::CopyFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& 
     }
   });
   UpdateContentRects();
-  return walked && allDone;
+  return allDone;
 }
 
 bool CBlockVMTC::CopyAllFrom(const CBlockVMTC& source) {
@@ -273,8 +320,8 @@ bool CBlockVMTC::CombineFrom(const CBlockVMTC& source, TPoint& destPoint, SRectW
                              int32_t alphaScale, int32_t value, PixelOp op) {
   if (op == nullptr) return false;
   if (&source == this) {
-    CBlockVMTC snapshot(source);
-    if (!snapshot.IsValid()) return false;
+    CBlockVMTC snapshot;
+    if (!Snapshot(source, snapshot)) return false;
     return CombineFrom(snapshot, destPoint, sourceRect, alphaScale, value, op);
   }
   return WithPixelOp(op, [&](auto fn) {
@@ -286,8 +333,8 @@ bool CBlockVMTC::CompositeFrom(const CBlockVMTC& source, TPoint& destPoint, SRec
                                int32_t alphaScale, int32_t opacity, const SCompositeOps& ops) {
   if (ops.destination == nullptr || ops.source == nullptr) return false;
   if (&source == this) {
-    CBlockVMTC snapshot(source);
-    if (!snapshot.IsValid()) return false;
+    CBlockVMTC snapshot;
+    if (!Snapshot(source, snapshot)) return false;
     return CompositeFrom(snapshot, destPoint, sourceRect, alphaScale, opacity, ops);
   }
   return CompositeFromWith(source, destPoint, sourceRect, alphaScale, opacity, CompositeWithOps{&ops});

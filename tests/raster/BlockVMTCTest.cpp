@@ -316,26 +316,48 @@ TEST_P(BlockVMTCTest, RefusedCommitsLeaveThePictureUnchanged) {
   EXPECT_EQ(store.CommittedBytes(), 0);
   EXPECT_EQ(store.ContentRects().count, 0);
 
-  // A rectangle over two tiles: the refused piece is skipped, the other done; false reported.
+  // Writes over several tiles are all or nothing: a refused commit changes no pixel, no fill and
+  // commits nothing, also when earlier tiles could be committed.
   SRectWH rect{20, 5, 20, 5};
   RefuseNextCommits(1);
   EXPECT_FALSE(store.FillRect(rect, 0xFF00FF00u));
-  EXPECT_EQ(store.GetPixel(25, 6), 0x00FFFFFFu);
+  EXPECT_EQ(Pixels(store), before);
+  EXPECT_EQ(store.CommittedBytes(), 0);
+  EXPECT_EQ(store.ContentRects().count, 0);
+  SetCommitBudget(CommittedBytesTotal() + 4096);  // the first tile commits, the second not
+  rect = {20, 5, 20, 5};
+  EXPECT_FALSE(store.XorRect(rect, 0xFFFFFFFFu));
+  EXPECT_EQ(Pixels(store), before);
+  EXPECT_EQ(store.CommittedBytes(), 0);
+  EXPECT_EQ(store.ContentRects().count, 0);
+  SetCommitBudget(0);
+  rect = {20, 5, 20, 5};
+  EXPECT_TRUE(store.FillRect(rect, 0xFF00FF00u));
+  EXPECT_EQ(store.GetPixel(25, 6), 0xFF00FF00u);
   EXPECT_EQ(store.GetPixel(35, 6), 0xFF00FF00u);
-  EXPECT_EQ(store.CommittedBytes(), 4096);
 
-  // From a flat image.
+  // From a flat image, at full and at partial opacity.
   TMTC image(64, 32);
   image.FillAll(0xFF123456u);
   CBlockVMTC fresh(64, 32);
-  RefuseNextCommits(1);
-  EXPECT_FALSE(fresh.CopyAllFromImage(image, 0, 0, 255));
-  EXPECT_EQ(fresh.GetPixel(5, 5), 0x00FFFFFFu);
-  EXPECT_EQ(fresh.GetPixel(40, 5), 0xFF123456u);
+  const std::vector<uint32_t> blank = Pixels(fresh);
+  for (int32_t opacity : {255, 100}) {
+    SetCommitBudget(CommittedBytesTotal() + 4096);
+    EXPECT_FALSE(fresh.CopyAllFromImage(image, 0, 0, opacity));
+    SetCommitBudget(0);
+    EXPECT_EQ(Pixels(fresh), blank);
+    EXPECT_EQ(fresh.CommittedBytes(), 0);
+    EXPECT_EQ(fresh.ContentRects().count, 0);
+  }
+  ASSERT_TRUE(fresh.CopyAllFromImage(image, 0, 0, 255));
+  EXPECT_EQ(fresh.GetPixel(5, 5), 0xFF123456u);
 
-  // From another store.
+  // From another store, whose tiles are all committed.
   CBlockVMTC target(64, 32);
-  SetCommitBudget(CommittedBytesTotal());
+  SRectWH right{32, 0, 32, 32};
+  ASSERT_TRUE(target.FillRect(right, 0xFF0000FFu));  // a fill only
+  const std::vector<uint32_t> targetBefore = Pixels(target);
+  SetCommitBudget(CommittedBytesTotal() + 4096);
   EXPECT_FALSE(target.CopyAllFrom(fresh));
   TPoint point{0, 0};
   SRectWH all{0, 0, 64, 32};
@@ -344,10 +366,45 @@ TEST_P(BlockVMTCTest, RefusedCommitsLeaveThePictureUnchanged) {
   all = {0, 0, 64, 32};
   EXPECT_FALSE(target.CompositeFrom(fresh, point, all, 255, 255, kNormal));
   SetCommitBudget(0);
+  EXPECT_EQ(Pixels(target), targetBefore);
   EXPECT_EQ(target.CommittedBytes(), 0);
-  EXPECT_EQ(target.GetPixel(40, 5), 0x00FFFFFFu);
-  // Tile 0 of fresh is uncommitted: its fill went to the whole uncommitted tile without a commit.
-  EXPECT_EQ(target.GetPixel(5, 5), 0x00FFFFFFu);
+  EXPECT_EQ(target.GetTile(1, 0, false)->fill, 0xFF0000FFu);
+  ASSERT_EQ(target.ContentRects().count, 1);
+  EXPECT_EQ(target.ContentRects().rects[0], (TRect{32, 0, 64, 32}));
+}
+
+// Within one store the source is read from a copy; when that copy cannot be made whole, nothing
+// changes (a partial copy read its missing tiles as the default fill).
+TEST_P(BlockVMTCTest, CopyWithinOneStoreWithoutMemoryChangesNothing) {
+  CBlockVMTC store(64, 32);
+  ASSERT_TRUE(store.SetPixel(3, 3, 0xFF112233u));
+  SRectWH right{32, 0, 32, 32};
+  ASSERT_TRUE(store.FillRect(right, 0xFF00FF00u));
+  const std::vector<uint32_t> before = Pixels(store);
+  SetCommitBudget(CommittedBytesTotal());
+  TPoint point{32, 0};
+  SRectWH rect{0, 0, 32, 32};
+  EXPECT_FALSE(store.CopyFrom(store, point, rect));
+  point = {32, 0};
+  rect = {0, 0, 32, 32};
+  EXPECT_FALSE(store.CombineFrom(store, point, rect, 255, 255, &SetPixelOp));
+  point = {32, 0};
+  rect = {0, 0, 32, 32};
+  EXPECT_FALSE(store.CompositeFrom(store, point, rect, 255, 255, kNormal));
+  EXPECT_EQ(Pixels(store), before);
+  // A copy that cannot be completed is invalid, not a store with tiles missing.
+  CBlockVMTC copy(store);
+  EXPECT_FALSE(copy.IsValid());
+  CBlockVMTC other;
+  EXPECT_FALSE(other.CreateCopy(store));
+  EXPECT_FALSE(other.IsValid());
+  EXPECT_EQ(other.CommittedBytes(), 0);
+  SetCommitBudget(0);
+  point = {32, 0};
+  rect = {0, 0, 32, 32};
+  ASSERT_TRUE(store.CopyFrom(store, point, rect));
+  EXPECT_EQ(store.GetPixel(35, 3), 0xFF112233u);
+  EXPECT_EQ(store.GetPixel(40, 5), 0x00FFFFFFu);
 }
 
 // ---------------------------------------------------------------------------------------------
