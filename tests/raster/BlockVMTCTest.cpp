@@ -453,6 +453,40 @@ TEST_P(BlockVMTCTest, CompositeToImageWithoutContentWritesNothing) {
   for (uint32_t p : Pixels(image)) ASSERT_EQ(p, 0x12345678u);
 }
 
+// CompositeToImage works on the content rectangles and nothing else: inside them every pixel is
+// composited, uncommitted transparent tiles as their fill (the alpha scale reaches them too);
+// outside them the image keeps its pixels.
+TEST_P(BlockVMTCTest, CompositeToImageVisitsExactlyTheContentRectangles) {
+  CBlockVMTC store(160, 64);
+  ASSERT_TRUE(store.SetPixel(5, 5, 0xFF204060u));    // tile (0, 0)
+  ASSERT_TRUE(store.SetPixel(40, 40, 0x80A0B0C0u));  // tile (1, 1): touches (0, 0) at a corner
+  SRectWH far{128, 0, 32, 32};
+  ASSERT_TRUE(store.SetAlphaRect(far, 0x40));  // a visible fill, nothing committed
+  ASSERT_EQ(store.ContentRects().count, 2);
+  EXPECT_EQ(store.ContentRects().rects[0], (TRect{0, 0, 64, 64}));
+  EXPECT_EQ(store.ContentRects().rects[1], (TRect{128, 0, 160, 32}));
+
+  TMTC flat(160, 64);
+  ASSERT_TRUE(store.CopyAllToImage(flat, 0, 0, 255, false));
+  TMTC image(150, 70), model(150, 70);
+  for (int32_t y = 0; y < 70; ++y)
+    for (int32_t x = 0; x < 150; ++x)
+      *image.Pixel(x, y) = *model.Pixel(x, y) = 0x10000000u * static_cast<uint32_t>((x + y) % 16) + 0x123456u;
+  TPoint point{-8, 3};
+  SRectWH rect{0, 0, 160, 64};
+  ASSERT_TRUE(store.CompositeToImage(image, point, rect, 128, 200, kNormal));
+  EXPECT_EQ(point, (TPoint{-8, 3}));  // worked on copies
+  TPoint p1{-8, 3};
+  SRectWH r1{0, 0, 64, 64};
+  model.CompositeFrom(flat, p1, r1, 128, 200, kNormal);
+  TPoint p2{120, 3};
+  SRectWH r2{128, 0, 32, 32};
+  model.CompositeFrom(flat, p2, r2, 128, 200, kNormal);
+  EXPECT_EQ(Pixels(image), Pixels(model));
+  EXPECT_NE(image.GetPixel(40, 20), 0x123456u + 0x10000000u * 12);  // an uncommitted tile inside was visited
+  EXPECT_EQ(image.GetPixel(90, 10), 0x10000000u * 4 + 0x123456u);    // between the rectangles: untouched
+}
+
 TEST_P(BlockVMTCTest, CopyConstructorCopiesPixelsFillsAndContent) {
   CBlockVMTC store(100, 60);
   store.SetPixel(70, 40, 0xFF102030u);
