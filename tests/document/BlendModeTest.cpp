@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -382,6 +383,181 @@ TEST_F(BlendModeTest, NeutralColourChangesNothing) {
   p = Bgra(100, 1, 255, 255);
   LinearLightOp(&p, 0xFF808080u, 255);
   EXPECT_EQ(p, Bgra(100, 1, 255, 255));
+}
+
+// ---- Exact integer results of the colour functions ----------------------------------------------
+// The colour functions written out as their integer formulas (truncating divisions, MulDiv255 as
+// x*y div 255, the soft light curve through a double square root), checked for every (d, s) byte
+// pair through the table's weighted routine at full and at partial weight and through the
+// source-alpha row. Stored pictures and replayed recordings depend on these exact bytes; the
+// tolerance sweep above would let an off-by-one through.
+
+int32_t Div255Ref(int32_t x) { return x / 255; }
+int32_t ClampRef(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+
+int32_t SoftLightCurveRef(int32_t d) {
+  const int64_t x = int64_t{d} * 65536 / 255;
+  int64_t y;
+  if (x > 0x4000) {
+    y = static_cast<int64_t>(std::nearbyint(std::sqrt(static_cast<double>(x) / 65536.0) * 65536.0));
+  } else {
+    auto fixMul = [](int64_t a, int64_t b) { return (a * b) >> 16; };  // floor, as an arithmetic shift
+    y = fixMul(fixMul(16 * x - 0xC0000, x) + 0x40000, x);
+  }
+  return static_cast<int32_t>((y * 255) >> 16);
+}
+
+int32_t ExactColour(uint8_t mode, int32_t d, int32_t s) {
+  switch (mode) {
+    case kModeMultiply: return Div255Ref(d * s);
+    case kModeAdd: return ClampRef(d + s);
+    case kModeSubtract: return ClampRef(d - s);
+    case kModeNormal: return s;
+    case kModeScreen: return d + s - Div255Ref(d * s);
+    case kModeOverlay: return d >= 128 ? (65025 - 2 * (255 - d) * (255 - s)) / 255 : 2 * d * s / 255;
+    case kModeHardLight: return s >= 128 ? (65025 - 2 * (255 - d) * (255 - s)) / 255 : 2 * d * s / 255;
+    case kModeSoftLight:
+      if (s < 128) return ClampRef((255 * d - (255 - 2 * s) * Div255Ref(d * (255 - d))) / 255);
+      return ClampRef((255 * d + (SoftLightCurveRef(d) - d) * (2 * s - 255)) / 255);
+    case kModeDifference: return d > s ? d - s : s - d;
+    case kModeExclusion: return (s + d - 2 * Div255Ref(d * s)) & 0xFF;
+    case kModeDarken: return d < s ? d : s;
+    case kModeLighten: return d > s ? d : s;
+    case kModeBurn:
+      if (s == 0) return d == 255 ? 255 : 0;
+      return 255 - std::min(255, (255 - d) * 255 / s);
+    case kModeDodge:
+      if (s == 255) return d > 0 ? 255 : 0;
+      return std::min(255, d * 255 / (255 - s));
+    case kModeLinearLight: return ClampRef(d + 2 * s - 256);
+    case kModeVividLight:
+      if (s >= 128) return s == 255 ? 255 : std::min(255, (d * 255 / (255 - s)) >> 1);
+      return s == 0 ? 0 : 255 - std::min(255, ((255 - d) * 255 / s) >> 1);
+    case kModePinLight: return std::min(std::max(d, 2 * s - 255), 2 * s);
+    default: return -1;
+  }
+}
+
+TEST_F(BlendModeTest, SeparableColourFunctionsGiveTheirExactIntegerResults) {
+  // Every (d, s) pair: B holds (d, s), G (s, d), R (255 - d, 255 - s); opaque pixels.
+  std::vector<uint32_t> dest(65536), source(65536);
+  for (uint32_t d = 0; d < 256; ++d) {
+    for (uint32_t s = 0; s < 256; ++s) {
+      dest[d * 256 + s] = Bgra(d, s, 255 - d, 255);
+      source[d * 256 + s] = Bgra(s, d, 255 - s, 255);
+    }
+  }
+  for (uint8_t mode = 0; mode < kBlendModeCount; ++mode) {
+    if (ExactColour(mode, 0, 0) < 0) continue;  // not separable, or linear burn (below)
+    SCOPED_TRACE(static_cast<int>(mode));
+    const SLayerParam* e = GetBlendModeEntry(mode);
+    for (uint32_t weight : {255u, 77u}) {
+      row_detail::ForceBaselineRows(weight == 77u);
+      std::vector<uint32_t> rows = dest;
+      // Source alpha 255, so the source-alpha routine's weight is the opacity.
+      e->sourceAlphaRows.pixels(rows.data(), source.data(), 65536, static_cast<int32_t>(weight));
+      for (uint32_t i = 0; i < 65536; ++i) {
+        uint32_t expected = 0xFF000000u;
+        for (int ch = 0; ch < 3; ++ch) {
+          const int32_t d = static_cast<int32_t>(ByteOf(dest[i], ch));
+          const int32_t f = ExactColour(mode, d, static_cast<int32_t>(ByteOf(source[i], ch)));
+          // Multiply, add and subtract apply the colour at the weight inside the operation.
+          int32_t v;
+          if (mode == kModeMultiply) {
+            v = Div255Ref(d * (255 - Div255Ref(static_cast<int32_t>(weight) * (255 - static_cast<int32_t>(ByteOf(source[i], ch))))));
+          } else if (mode == kModeAdd || mode == kModeSubtract) {
+            const int32_t t = Div255Ref(static_cast<int32_t>(weight * ByteOf(source[i], ch)));
+            v = ClampRef(mode == kModeAdd ? d + t : d - t);
+          } else {
+            v = (f * static_cast<int32_t>(weight) + d * (255 - static_cast<int32_t>(weight))) / 255;
+          }
+          if (weight == 255) {
+            ASSERT_EQ(v, f);
+          }
+          expected |= static_cast<uint32_t>(v) << (8 * ch);
+        }
+        uint32_t p = dest[i];
+        e->weighted(&p, source[i], static_cast<int32_t>(weight));
+        ASSERT_EQ(p, expected) << "weight " << weight << " d " << ByteOf(dest[i], 0) << " s " << ByteOf(source[i], 0);
+        ASSERT_EQ(rows[i], expected) << "row, weight " << weight << " at " << i;
+      }
+    }
+  }
+  // Linear burn: the weight enters the subtraction, d - MulDiv255(w, 255 - s).
+  for (int32_t w : {255, 128, 3}) {
+    for (uint32_t i = 0; i < 65536; ++i) {
+      uint32_t p = dest[i];
+      LinearBurnOp(&p, source[i], w);
+      for (int ch = 0; ch < 3; ++ch) {
+        const int32_t d = static_cast<int32_t>(ByteOf(dest[i], ch));
+        const int32_t s = static_cast<int32_t>(ByteOf(source[i], ch));
+        ASSERT_EQ(static_cast<int32_t>(ByteOf(p, ch)), ClampRef(d - Div255Ref(w * (255 - s))));
+      }
+      ASSERT_EQ(ByteOf(p, 3), 255u);
+    }
+  }
+}
+
+// The merge routines with their own alpha arithmetic, as written out, for partial alphas.
+uint32_t ExactMerge(uint8_t mode, uint32_t pixel, uint32_t colour, int32_t opacity) {
+  const int32_t ad = static_cast<int32_t>(pixel >> 24);
+  const int32_t as = Div255Ref(static_cast<int32_t>(colour >> 24) * opacity);
+  if (mode == kModeScreen) {
+    const int32_t f = Div255Ref(ad * as);
+    const int32_t ao = ad + as - f;
+    if (ao <= 0) return (pixel & 0x00FFFFFFu) | (static_cast<uint32_t>(ao) << 24);
+    uint32_t out = static_cast<uint32_t>(ao) << 24;
+    for (int ch = 0; ch < 3; ++ch) {
+      const int32_t d = static_cast<int32_t>(ByteOf(pixel, ch)), s = static_cast<int32_t>(ByteOf(colour, ch));
+      out |= static_cast<uint32_t>(ClampRef((d * ad + s * as - f * Div255Ref(d * s)) / ao)) << (8 * ch);
+    }
+    return out;
+  }
+  const int32_t ao = ad + as - Div255Ref(ad * as);
+  if (ao < 1) return (pixel & 0x00FFFFFFu) | (static_cast<uint32_t>(ao) << 24);
+  uint32_t out = static_cast<uint32_t>(ao) << 24;
+  for (int ch = 0; ch < 3; ++ch) {
+    const int32_t d = static_cast<int32_t>(ByteOf(pixel, ch)), s = static_cast<int32_t>(ByteOf(colour, ch));
+    int32_t n = 0;
+    if (mode == kModeDifference) {
+      n = as * std::abs(255 * s - ad * d) + ad * d * (255 - as);
+    } else if (mode == kModeDarken) {
+      const int32_t w = ad * d + 255 * (255 - ad);
+      n = as * std::min(w, 255 * s) + (255 - as) * w;
+    } else {
+      const int32_t w = ad * d;
+      n = as * std::max(w, 255 * s) + (255 - as) * w;
+    }
+    out |= static_cast<uint32_t>(ClampRef(n / (255 * ao))) << (8 * ch);
+  }
+  return out;
+}
+
+TEST_F(BlendModeTest, ScreenDifferenceDarkenAndLightenMergesGiveTheirExactIntegerResults) {
+  TestRng rng;
+  std::vector<uint32_t> dest(4096), source(4096);
+  for (uint8_t mode : {kModeScreen, kModeDifference, kModeDarken, kModeLighten}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    const SMergeRoutine& merge = GetMergeRoutine(mode);
+    for (int round = 0; round < 24; ++round) {
+      row_detail::ForceBaselineRows(round % 2 == 1);
+      for (size_t i = 0; i < dest.size(); ++i) {
+        // Every pair of alphas over the rounds, colours at random.
+        dest[i] = (rng.Next() & 0x00FFFFFFu) | ((i & 0xFFu) << 24);
+        source[i] = (rng.Next() & 0x00FFFFFFu) | (((i >> 4) + static_cast<size_t>(round) * 11) & 0xFFu) << 24;
+      }
+      const int32_t opacity = round == 0 ? 255 : static_cast<int32_t>(rng.Next() & 0xFFu);
+      std::vector<uint32_t> rows = dest;
+      merge.rows.pixels(rows.data(), source.data(), static_cast<int32_t>(rows.size()), opacity);
+      for (size_t i = 0; i < dest.size(); ++i) {
+        const uint32_t expected = ExactMerge(mode, dest[i], source[i], opacity);
+        uint32_t p = dest[i];
+        merge.pixel(&p, source[i], opacity);
+        ASSERT_EQ(p, expected) << std::hex << "d " << dest[i] << " s " << source[i] << " o " << opacity;
+        ASSERT_EQ(rows[i], expected) << "row at " << i;
+      }
+    }
+  }
 }
 
 // ---- Merge routines ------------------------------------------------------------------------------
