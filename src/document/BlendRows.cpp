@@ -49,7 +49,8 @@ void CompositeRun(uint32_t* dest, const uint32_t* source, uint32_t colour, int32
 template <bool OneColour>
 void CompositeAlong(uint32_t* dest, const uint32_t* source, uint32_t colour, int32_t count, int32_t opacity,
                     const SCompositeRowOps& ops) {
-  const uint32_t o = static_cast<uint32_t>(opacity) & 0xFFu;
+  // Held to 0..255 as CompositePixel holds it.
+  const uint32_t o = opacity < 0 ? 0u : (opacity > 255 ? 255u : static_cast<uint32_t>(opacity));
   for (int32_t done = 0; done < count; done += kRun) {
     const int32_t n = count - done < kRun ? count - done : kRun;
     CompositeRun<OneColour>(dest + done, OneColour ? nullptr : source + done, colour, n, o, ops);

@@ -711,6 +711,26 @@ TEST_F(BlendModeTest, CompositeRowsGiveWhatCompositePixelGivesForEveryModePair) 
   }
 }
 
+// Regression: the row form took the low byte of an opacity outside 0..255 (256 composited at 0)
+// where CompositePixel holds it to 0..255.
+TEST_F(BlendModeTest, CompositeRowsHoldTheOpacityAsCompositePixelDoes) {
+  TestRng rng;
+  constexpr int32_t kCount = 90;
+  std::vector<uint32_t> dest(kCount), source(kCount);
+  for (int32_t i = 0; i < kCount; ++i) {
+    dest[i] = rng.Pixel();
+    source[i] = rng.Pixel();
+  }
+  const SCompositeRowOps rows = LayerCompositeDescriptor(kModeScreen, kModeOverlay, false);
+  const SCompositeOps ops = LayerCompositeOps(kModeScreen, kModeOverlay, false);
+  for (int32_t opacity : {256, 300, -1, -256}) {
+    std::vector<uint32_t> a = dest, b = dest;
+    CompositeRow(a.data(), source.data(), kCount, opacity, rows);
+    for (int32_t i = 0; i < kCount; ++i) CompositePixel(&b[i], source[i], opacity, ops);
+    ASSERT_EQ(a, b) << opacity;
+  }
+}
+
 TEST_F(BlendModeTest, LayerCompositeDescriptorFields) {
   // Equal start colours: that colour; else the larger; flags from the source mode.
   SCompositeOps ops = LayerCompositeOps(kModeOverlay, kModeHardLight, false);
