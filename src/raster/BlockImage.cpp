@@ -373,18 +373,19 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
 bool CBlockImage::PendingCommits::Commit(STileInfo& tile, bool overwrite) {
   if (tile.committed) return true;
   if (m_failed) return false;
+  // Room first, so that a tile is never committed without being listed for the rollback.
   try {
-    m_fresh.reserve(m_fresh.size() + 1);
+    m_fresh.push_back(&tile);
   } catch (const std::bad_alloc&) {
     m_failed = true;
     return false;
   }
   const bool committed = overwrite ? m_store.CBlockImage::CommitTile(tile) : m_store.CommitTile(tile);
   if (!committed) {
+    m_fresh.pop_back();
     m_failed = true;
     return false;
   }
-  m_fresh.push_back(&tile);
   return true;
 }
 
