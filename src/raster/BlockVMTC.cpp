@@ -169,6 +169,7 @@ bool CBlockVMTC::SetSize(int32_t width, int32_t height) {
 }
 
 bool CBlockVMTC::CreateCopy(const CBlockVMTC& source) {
+  if (&source == this) return IsValid();  // Create would free what it is to copy
   if (!Create(source.Width(), source.Height())) return false;
   if (Assign(source)) return true;
   // A partial copy would pass for the source: hold nothing instead.

@@ -499,6 +499,10 @@ TEST_P(BlockVMTCTest, CopyConstructorCopiesPixelsFillsAndContent) {
   EXPECT_EQ(copy.ContentRects().count, store.ContentRects().count);
   copy.SetPixel(70, 40, 0);
   EXPECT_EQ(store.GetPixel(70, 40), 0xFF102030u);
+  // A copy of itself keeps what it holds.
+  EXPECT_TRUE(store.CreateCopy(store));
+  EXPECT_EQ(store.GetPixel(70, 40), 0xFF102030u);
+  EXPECT_EQ(store.GetPixel(5, 5), 0x80808080u);
 }
 
 // A 32-bit image stored bottom-up, as a DIB image is.
