@@ -1,6 +1,7 @@
 // Layer combinations through the blend modes on tiled stores: the pieces of the store walks are
 // worked row by row with the row forms of the mode routines.
 #include "document/BlendMode.h"
+#include "raster/BlockTileWrite.h"
 #include "raster/BlockVMTC.h"
 
 namespace tf {
@@ -11,24 +12,45 @@ namespace {
 // source tile -> onPixels(dest view, dest-local point, source view, source-local rect); an
 // uncommitted source tile over a whole uncommitted destination tile -> onFill(dest fill, source
 // fill); otherwise the destination tile is committed -> onColor(dest view, dest-local rect,
-// source fill). A destination tile that cannot be committed is skipped (result false). The
-// content rectangles are rebuilt at the end.
+// source fill). Every destination tile a piece needs is committed before anything changes: when
+// a commit is refused, the tiles committed for it are given back, nothing changes and refused is
+// set (result false). The content rectangles are rebuilt at the end.
 template <class OnPixels, class OnFill, class OnColor>
 bool StorePieces(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                 OnPixels onPixels, OnFill onFill, OnColor onColor) {
-  bool allDone = true;
+                 bool& refused, OnPixels onPixels, OnFill onFill, OnColor onColor) {
+  refused = false;
   const int32_t shift = dest.TileShift();
   const int32_t mask = dest.TileMask();
+  auto wholeFill = [&](const STileInfo& s, const STileInfo& d, const TPoint& dp, const SRectWH& sp) {
+    return !s.committed && !d.committed && TileRectIsWhole(d, SRectWH{dp.x, dp.y, sp.width, sp.height});
+  };
+  {
+    CTileCommitBatch batch(dest);
+    TPoint point = destPoint;
+    SRectWH rect = sourceRect;
+    dest.WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
+      const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
+      STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
+      if (s == nullptr || d == nullptr || wholeFill(*s, *d, dp, sp)) return;
+      batch.Commit(*d);
+    });
+    if (batch.Failed()) {
+      batch.Rollback();
+      dest.UpdateContentRects();
+      refused = true;
+      return false;
+    }
+  }
+  bool allDone = true;
   const bool walked = dest.WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
     const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
     STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
     if (s == nullptr || d == nullptr) return;
-    const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
-    if (!s->committed && !d->committed && TileRectIsWhole(*d, destPiece)) {
+    if (wholeFill(*s, *d, dp, sp)) {
       onFill(d->fill, s->fill);
       return;
     }
-    if (!dest.CommitTile(*d)) {
+    if (!dest.CommitTile(*d)) {  // committed above; cannot be refused here
       allDone = false;
       return;
     }
@@ -73,14 +95,15 @@ bool ImagePieces(const CBlockVMTC& store, TMTC& image, TPoint& destPoint, SRectW
 // of opacity 0, whose walk would otherwise do nothing while the lower layer's opacity is still
 // replaced by 255 (the lower layer's opacity would be lost). False when there is nothing to do.
 bool ScaleStoreAlpha(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                     int32_t alphaScale) {
+                     int32_t alphaScale, bool& refused) {
+  refused = false;
   const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
   if (scale == 255) return false;
   auto scaleRows = [scale](TVMTC& dv, const TPoint& at, int32_t width, int32_t height) {
     for (int32_t j = 0; j < height; ++j) ScaleAlphaRow(dv.Pixel(at.x, at.y + j), width, static_cast<int32_t>(scale));
   };
   return StorePieces(
-      dest, source, destPoint, sourceRect,
+      dest, source, destPoint, sourceRect, refused,
       [&](TVMTC& dv, TPoint& local, const TVMTC&, SRectWH& sr) { scaleRows(dv, local, sr.width, sr.height); },
       [&](uint32_t& fill, uint32_t) { fill = (fill & 0x00FFFFFFu) | (MulDiv255(fill >> 24, scale) << 24); },
       [&](TVMTC& dv, SRectWH& dr, uint32_t) { scaleRows(dv, TPoint{dr.left, dr.top}, dr.width, dr.height); });
@@ -88,11 +111,12 @@ bool ScaleStoreAlpha(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoi
 
 // CBlockVMTC::CombineFrom with a merge routine's row forms.
 bool CombineStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                      int32_t alphaScale, int32_t value, const SMergeRoutine& routine) {
+                      int32_t alphaScale, int32_t value, const SMergeRoutine& routine, bool& refused) {
+  refused = false;
   if (value == 0) return false;
   const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
   return StorePieces(
-      dest, source, destPoint, sourceRect,
+      dest, source, destPoint, sourceRect, refused,
       [&](TVMTC& dv, TPoint& local, const TVMTC& sv, SRectWH& sr) {
         CombineRowsFrom(dv, sv, local, sr, alphaScale, value, routine.rows.pixels);
       },
@@ -108,11 +132,12 @@ bool CombineStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPo
 // CBlockVMTC::CompositeFrom with a row descriptor and its per-pixel twin (for fill values).
 bool CompositeStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
                         int32_t alphaScale, int32_t opacity, const SCompositeRowOps& ops,
-                        const SCompositeOps& pixelOps) {
+                        const SCompositeOps& pixelOps, bool& refused) {
+  refused = false;
   if (opacity == 0) return false;
   const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
   return StorePieces(
-      dest, source, destPoint, sourceRect,
+      dest, source, destPoint, sourceRect, refused,
       [&](TVMTC& dv, TPoint& local, const TVMTC& sv, SRectWH& sr) {
         CompositeRowsFrom(dv, sv, local, sr, alphaScale, opacity, ops);
       },
@@ -129,12 +154,14 @@ bool CompositeStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& dest
 
 bool CombineLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
                         const SBlendLayer& upper, TPoint& destPoint, SRectWH& sourceRect) {
+  bool refused = false;
   const bool result =
       upper.opacity == 0
-          ? ScaleStoreAlpha(lowerStore, upperStore, destPoint, sourceRect, lower.opacity)
+          ? ScaleStoreAlpha(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, refused)
           : CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
-                             GetMergeRoutine(upper.mode));
-  lower.opacity = 255;
+                             GetMergeRoutine(upper.mode), refused);
+  // A refused commit changed nothing; the lower layer keeps its opacity too.
+  if (!refused) lower.opacity = 255;
   return result;
 }
 
@@ -142,28 +169,26 @@ bool CompositeLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlo
                           const SBlendLayer& upper, TPoint& destPoint, uint32_t modeWord, SRectWH& sourceRect) {
   const SLayerParam* lowerEntry = GetBlendModeEntry(lower.mode);
   if (lowerEntry == nullptr || GetBlendModeEntry(upper.mode) == nullptr) return false;
+  const SBlendPair* pair = FindBlendPair(lower.mode, upper.mode, modeWord & 0xFFFFu);
+  bool refused = false;
+  bool result;
   if (upper.opacity == 0) {
     // Nothing of the upper layer shows; the lower layer's opacity goes into its alphas (a
     // descriptor composite inverts a subtract layer's colours after, as with any opacity).
-    const bool pair = FindBlendPair(lower.mode, upper.mode, modeWord & 0xFFFFu) != nullptr;
-    const bool result = ScaleStoreAlpha(lowerStore, upperStore, destPoint, sourceRect, lower.opacity);
-    lower.opacity = 255;
-    if (!pair && (lowerEntry->flags & kModeFlagInvertAfter)) lowerStore.XorAll(0x00FFFFFFu);
-    return result;
+    result = ScaleStoreAlpha(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, refused);
+  } else if (pair != nullptr) {
+    result = CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
+                              pair->routine, refused);
+  } else {
+    const bool zeroAlpha = (modeWord & kModeWordZeroAlpha) != 0;
+    result = CompositeStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
+                                LayerCompositeDescriptor(lower.mode, upper.mode, zeroAlpha),
+                                LayerCompositeOps(lower.mode, upper.mode, zeroAlpha), refused);
   }
-  if (const SBlendPair* pair = FindBlendPair(lower.mode, upper.mode, modeWord & 0xFFFFu)) {
-    const bool result = CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity,
-                                         upper.opacity, pair->routine);
-    lower.opacity = 255;
-    return result;
-  }
-  const bool zeroAlpha = (modeWord & kModeWordZeroAlpha) != 0;
-  const bool result =
-      CompositeStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
-                         LayerCompositeDescriptor(lower.mode, upper.mode, zeroAlpha),
-                         LayerCompositeOps(lower.mode, upper.mode, zeroAlpha));
+  // A refused commit changed nothing; the lower layer keeps its opacity and colours too.
+  if (refused) return false;
   lower.opacity = 255;
-  if (lowerEntry->flags & kModeFlagInvertAfter) lowerStore.XorAll(0x00FFFFFFu);
+  if (pair == nullptr && (lowerEntry->flags & kModeFlagInvertAfter)) lowerStore.XorAll(0x00FFFFFFu);
   return result;
 }
 

@@ -212,13 +212,15 @@ void FillImageNeutral(TMTC& image, uint32_t mode);
 // of the upper mode, value the upper opacity and alpha scale the lower opacity; the lower opacity
 // becomes 255. Returns the store walk's result. An upper layer of opacity 0 contributes nothing
 // but the lower alphas still take the lower opacity over the walked area (it would be lost).
+// Every lower tile the walk writes is committed first: when a commit is refused nothing changes,
+// the lower opacity included, and the result is false.
 bool CombineLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
                         const SBlendLayer& upper, TPoint& destPoint, SRectWH& sourceRect);
 
 // Pair or descriptor composite of the upper store into the lower store (see the mode word); the
 // lower opacity becomes 255; a lower layer of a mode with flag 0x01 has its whole store's colours
-// inverted after a descriptor composite. False for a mode above 21. Upper opacity 0: as
-// CombineLayerStores.
+// inverted after a descriptor composite. False for a mode above 21. Upper opacity 0 and refused
+// commits: as CombineLayerStores.
 bool CompositeLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
                           const SBlendLayer& upper, TPoint& destPoint, uint32_t modeWord, SRectWH& sourceRect);
 

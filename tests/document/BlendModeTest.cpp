@@ -11,6 +11,7 @@
 
 #include "document/BlendFunctions.h"
 #include "document/BlendRows.h"
+#include "platform/AddressSpace.h"
 #include "raster/BlockVMTC.h"
 #include "raster/Composite.h"
 #include "raster/FlatImage.h"
@@ -920,6 +921,10 @@ class BlendStoreTest : public BlendModeTest {
     FillStore(lower, rng);
     FillStore(upper, rng);
   }
+  void TearDown() override {
+    ResetAddressSpaceSettings();
+    BlendModeTest::TearDown();
+  }
   TestRng rng;
   CBlockVMTC lower, upper;
 };
@@ -1059,6 +1064,40 @@ TEST_F(BlendStoreTest, BlendLayerStoreIntoImageDrawsThroughThePairOrTheContentRe
       else
         upper.CompositeToImage(theirs, point2, rect2, 255, 201, LayerCompositeOps(3, mode, option != 0));
       EXPECT_TRUE(SameImages(ours, theirs)) << "mode " << int(mode) << " word " << word << " option " << option;
+    }
+  }
+}
+
+// Regression: a layer combination committed destination tiles piece by piece, so a refused
+// commit left the lower store half merged. Every tile is now committed first; when one is
+// refused nothing changes, the lower layer's opacity included, and the result is false.
+TEST_F(BlendStoreTest, RefusedCommitLeavesTheLowerLayerAsItWas) {
+  struct Case {
+    uint8_t lowerMode, upperMode;
+    uint32_t word;  // 0xFFFFFFFF: CombineLayerStores
+  };
+  for (const Case c : {Case{3, 4, 0xFFFFFFFFu}, Case{3, 3, 3}, Case{2, 3, 0x10003u}, Case{5, 14, 0}}) {
+    for (int refusals = 1; refusals <= 3; ++refusals) {
+      SCOPED_TRACE(testing::Message() << int(c.lowerMode) << "," << int(c.upperMode) << " word " << c.word
+                                      << " refusal " << refusals);
+      CBlockVMTC merged(lower);
+      const int32_t committed = merged.CommittedTileCount();
+      SBlendLayer lo, up;
+      lo.mode = c.lowerMode;
+      lo.opacity = 150;
+      up.mode = c.upperMode;
+      up.opacity = 200;
+      TPoint point{17, 9};
+      SRectWH rect{0, 0, 130, 90};
+      // Let refusals - 1 commits through, then refuse the next.
+      SetCommitBudget(CommittedBytesTotal() + static_cast<uint64_t>(refusals - 1) * 4096);
+      const bool result = c.word == 0xFFFFFFFFu ? CombineLayerStores(merged, lo, upper, up, point, rect)
+                                                : CompositeLayerStores(merged, lo, upper, up, point, c.word, rect);
+      SetCommitBudget(0);
+      ASSERT_FALSE(result);
+      EXPECT_EQ(lo.opacity, 150);
+      EXPECT_EQ(merged.CommittedTileCount(), committed);
+      ExpectSameStores(merged, lower, "refused");
     }
   }
 }
