@@ -54,6 +54,9 @@ AddressRange ReserveAddressSpace(size_t size) {
 
 void ReleaseAddressSpace(AddressRange& range) {
   if (!range.base) return;
+  // Whatever is still committed (a decommit the system refused) goes with the range.
+  Settings& s = State();
+  s.committed = s.committed >= range.committed ? s.committed - range.committed : 0;
   munmap(range.base, range.size);
   range = AddressRange{};
 }
@@ -76,6 +79,7 @@ bool CommitTileMemory(const AddressRange& range, size_t offset, size_t size) {
   // Memory given back with MADV_DONTNEED reads as zero; a fresh reservation does too. Writing
   // the tile now would fault the pages in, which the caller does anyway when it fills the tile.
   s.committed += size;
+  range.committed += size;
   return true;
 }
 
@@ -84,14 +88,19 @@ bool DecommitTileMemory(const AddressRange& range, size_t offset, size_t size) {
   if (!range.base || offset > range.size || size > range.size - offset) return false;
   size_t page = SystemPageSize();
   if (offset % page == 0 && size % page == 0) {
-    if (madvise(range.base + offset, size, MADV_DONTNEED) != 0) return false;
+    // Close a guarded tile before discarding it, so that a refusal leaves its pixels intact.
     if (range.guarded && mprotect(range.base + offset, size, PROT_NONE) != 0) return false;
+    if (madvise(range.base + offset, size, MADV_DONTNEED) != 0) {
+      if (range.guarded) mprotect(range.base + offset, size, PROT_READ | PROT_WRITE);
+      return false;
+    }
   } else {
     // A page larger than a tile holds other tiles too: keep it, clear the tile so that a later
     // commit still finds zeros.
     std::memset(range.base + offset, 0, size);
   }
   s.committed = s.committed >= size ? s.committed - size : 0;
+  range.committed = range.committed >= size ? range.committed - size : 0;
   return true;
 }
 

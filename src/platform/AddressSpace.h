@@ -21,6 +21,8 @@ struct AddressRange {
   uint8_t* base = nullptr;
   size_t size = 0;  // bytes reserved
   bool guarded = false;
+  // Bytes of this range committed now (kept by the commit and decommit calls).
+  mutable uint64_t committed = 0;
   explicit operator bool() const { return base != nullptr; }
 };
 

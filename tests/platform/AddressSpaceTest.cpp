@@ -79,3 +79,20 @@ TEST_F(AddressSpaceTest, GuardModeFaultsOnAnUncommittedTile) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST(AddressSpaceRelease, ReleasingARangeGivesBackWhatItStillHeld) {
+  uint64_t before = CommittedBytesTotal();
+  AddressRange r = ReserveAddressSpace(4 * kTileBytes);
+  ASSERT_TRUE(r);
+  ASSERT_TRUE(CommitTileMemory(r, 0, kTileBytes));
+  ASSERT_TRUE(CommitTileMemory(r, kTileBytes, kTileBytes));
+  EXPECT_EQ(r.committed, 2 * kTileBytes);
+  ReleaseAddressSpace(r);  // without decommitting first
+  EXPECT_EQ(CommittedBytesTotal(), before);
+}
+
+}  // namespace
+}  // namespace tf
