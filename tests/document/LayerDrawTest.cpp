@@ -1,4 +1,4 @@
-#include "raster/LayerDraw.h"
+#include "document/LayerDraw.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "raster/LayerDraw.h"
+#include "document/LayerDraw.h"
 
 #include "document/LayerData.h"
 #include "platform/Clock.h"
