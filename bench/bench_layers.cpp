@@ -18,7 +18,7 @@
 #include "document/BlendMode.h"
 #include "document/LayerData.h"
 #include "raster/Composite.h"
-#include "raster/LayerDraw.h"
+#include "document/LayerDraw.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "document/BlendMode.h"
 #include "document/ShellServices.h"
 #include "platform/Warning.h"
-#include "raster/LayerDraw.h"
+#include "document/LayerDraw.h"
 
 namespace tf {
 

@@ -16,7 +16,7 @@
 #include "platform/Text.h"
 #include "platform/Warning.h"
 #include "raster/Composite.h"
-#include "raster/LayerDraw.h"
+#include "document/LayerDraw.h"
 
 namespace tf {
 namespace {
