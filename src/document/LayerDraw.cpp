@@ -12,6 +12,25 @@ inline SRectWH LocalRect(int32_t x, int32_t y, int32_t width, int32_t height) {
   return SRectWH{x & 31, y & 31, width, height};
 }
 
+// Commits, before anything changes, every destination tile that a merge of source into dest
+// will write pixels into: all but the whole uncommitted tiles under an uncommitted source tile,
+// which change their fill only, and the source tiles that add nothing. When one commit is refused
+// the tiles committed here are given back and the merge must not start.
+bool PrecommitMergeTiles(CBlockVMTC& dest, const CBlockVMTC& source, TPoint destPoint, SRectWH sourceRect) {
+  CBlockImage::PendingCommits pending(dest);
+  dest.WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+    const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
+    STileInfo* d = dest.GetTile(dp.x >> 5, dp.y >> 5, false);
+    if (!s->committed && !FillIsVisible(s->fill)) return;
+    if (!s->committed && !d->committed && TileRectIsWhole(*d, SRectWH{dp.x, dp.y, sp.width, sp.height})) return;
+    pending.Commit(*d, false);
+  });
+  if (!pending.Failed()) return true;
+  pending.Rollback();
+  dest.UpdateContentRects();
+  return false;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -69,6 +88,7 @@ bool CBlockVMTC::BlendFromLayer(const CBlockVMTC& source, const CLayerData& laye
   const SLayerParam* entry = GetBlendModeEntry(layer.blendMode);
   if (entry == nullptr) return false;
   const int32_t opacity = layer.opacity;
+  if (!PrecommitMergeTiles(*this, source, destPoint, sourceRect)) return false;
   bool allDone = true;
   const bool walked = WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
     const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
@@ -100,6 +120,7 @@ bool MergeLayerPair(const CBlockVMTC& source, CBlockVMTC& dest, const CLayerData
                     SRectWH& sourceRect) {
   const SLegacyOpPair& pair = GetLegacyOpPair(layer.blendMode);
   const int32_t opacity = layer.opacity;
+  if (!PrecommitMergeTiles(dest, source, destPoint, sourceRect)) return false;
   bool allDone = true;
   const bool walked = dest.WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
     const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);

@@ -366,6 +366,40 @@ TEST_F(LayerDrawTest, BlendFromLayerCombinesTwoStoresAsTheirPixelRoutine) {
   }
 }
 
+TEST_F(LayerDrawTest, RefusedCommitLeavesBothMergesUnchanged) {
+  // A merge that cannot commit every tile it writes must change nothing: not some tiles.
+  for (int32_t refusalsAfter : {0, 1, 3}) {
+    for (bool legacy : {false, true}) {
+      TestRng rng;
+      rng.s += static_cast<uint64_t>(refusalsAfter) * 11 + (legacy ? 1 : 0);
+      CBlockVMTC source(kW, kH);
+      FillStore(source, rng);
+      CBlockVMTC dest(kW, kH);
+      for (int32_t i = 0; i < 50; ++i) dest.SetPixel(rng.Next() % kW, rng.Next() % 32, rng.Next());
+      CLayerData layer;
+      layer.blendMode = 3;
+      layer.opacity = 200;
+      TMTC before(kW, kH);
+      dest.CopyAllToImage(before, 0, 0, 255, false);
+      const int64_t committed = dest.CommittedBytes();
+      SetCommitBudget(CommittedBytesTotal() + static_cast<uint64_t>(refusalsAfter) * kTileBytes);
+      TPoint at{0, 0};
+      SRectWH rect{0, 0, kW, kH};
+      const bool result = legacy ? MergeLayerPair(source, dest, layer, at, rect)
+                                 : dest.BlendFromLayer(source, layer, at, rect);
+      SetCommitBudget(0);
+      if (refusalsAfter == 0) {
+        EXPECT_FALSE(result) << (legacy ? "legacy" : "");
+      }
+      if (result) continue;  // enough commits went through: the merge did its work
+      TMTC after(kW, kH);
+      dest.CopyAllToImage(after, 0, 0, 255, false);
+      EXPECT_EQ(Pixels(after), Pixels(before)) << refusalsAfter << (legacy ? " legacy" : "");
+      EXPECT_EQ(dest.CommittedBytes(), committed);
+    }
+  }
+}
+
 TEST_F(LayerDrawTest, MergeLayerPairMakesWhatItWritesOpaque) {
   for (int32_t mode : {0, 1, 2, 3, 9}) {
     TestRng rng;
