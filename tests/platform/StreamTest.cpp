@@ -12,34 +12,15 @@
 
 #include "platform/Memory.h"
 #include "platform/Window.h"
+#include "support/TempFolder.h"
 
 namespace tf {
 namespace {
 
-class TempFolder : public ::testing::Test {
+// Every test gets a folder of its own.
+class TempFolder : public test::TempFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tf-stream-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string PathOf(const std::string& name) const { return dir_ + "/" + name; }
-
-  void WriteFile(const std::string& path, const std::string& contents) {
-    std::ofstream out(path, std::ios::binary);
-    out << contents;
-  }
-  std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  size_t EntryCount() {
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir_), {}));
-  }
-
-  std::string dir_;
+  TempFolder() : TempFolderTest("tf-stream") {}
 };
 
 // ---------------------------------------------------------------------------------------------

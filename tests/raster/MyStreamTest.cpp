@@ -13,25 +13,14 @@
 #include "platform/Screen.h"
 #include "platform/Window.h"
 #include "raster/SmallRoutines.h"
+#include "support/TempFolder.h"
 
 namespace tf {
 namespace {
 
-class MyStreamFiles : public ::testing::Test {
+class MyStreamFiles : public test::TempFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tf-mystream-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string PathOf(const std::string& name) const { return dir_ + "/" + name; }
-  void WriteFile(const std::string& path, const std::string& contents) {
-    std::ofstream out(path, std::ios::binary);
-    out << contents;
-  }
-
-  std::string dir_;
+  MyStreamFiles() : TempFolderTest("tf-mystream") {}
 };
 
 // ---------------------------------------------------------------------------------------------

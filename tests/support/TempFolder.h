@@ -1,0 +1,48 @@
+#pragma once
+
+// A test fixture with a fresh folder under /tmp for each test, removed with everything in it.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace tf::test {
+
+class TempFolderTest : public ::testing::Test {
+ protected:
+  // prefix names the folder: /tmp/<prefix>-XXXXXX.
+  explicit TempFolderTest(const char* prefix) : prefix_(prefix) {}
+
+  void SetUp() override {
+    std::string pattern = "/tmp/" + prefix_ + "-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string PathOf(const std::string& name) const { return dir_ + "/" + name; }
+
+  void WriteFile(const std::string& path, const std::string& contents) {
+    std::ofstream out(path, std::ios::binary);
+    out << contents;
+  }
+  std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  size_t EntryCount() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir_), {}));
+  }
+
+  std::string dir_;
+
+ private:
+  std::string prefix_;
+};
+
+}  // namespace tf::test
