@@ -11,9 +11,12 @@
 #include "raster/ColorMath.h"
 #include "raster/Composite.h"
 #include "raster/RegionOps.h"
+#include "support/TestImages.h"
 
 namespace tf {
 namespace {
+
+using test::BottomUpMTC;
 
 // Store tests run with and without guard pages (touching an uncommitted tile then faults).
 class BlockVMTCTest : public ::testing::TestWithParam<bool> {
@@ -504,23 +507,6 @@ TEST_P(BlockVMTCTest, CopyConstructorCopiesPixelsFillsAndContent) {
   EXPECT_EQ(store.GetPixel(70, 40), 0xFF102030u);
   EXPECT_EQ(store.GetPixel(5, 5), 0x80808080u);
 }
-
-// A 32-bit image stored bottom-up, as a DIB image is.
-class BottomUpMTC : public TMTC {
- public:
-  BottomUpMTC(int32_t width, int32_t height) { Resize(width, height); }
-  ~BottomUpMTC() override { FreeImage(); }
-  bool Resize(int32_t width, int32_t height) override {
-    FreeImage();
-    int64_t bytes = 0;
-    if (!CheckedImageBytes(width, height, 4, bytes)) return false;
-    m_view.width = width;
-    m_view.height = height;
-    m_view.bits = AllocBlock(bytes);
-    return m_view.bits != nullptr && BuildRowTable(4 * width, true);
-  }
-  int32_t GetRowStep() const override { return -Width(); }
-};
 
 TEST_P(BlockVMTCTest, CopiesFollowTheRowOrderOfTheImage) {
   BottomUpMTC dib(70, 40);

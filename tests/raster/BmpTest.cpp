@@ -13,9 +13,12 @@
 #include "platform/Stream.h"
 #include "raster/DibImage.h"
 #include "raster/FlatImage.h"
+#include "support/TestImages.h"
 
 namespace tf {
 namespace {
+
+using test::PixelsOf;
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -36,13 +39,6 @@ class TempDir {
  private:
   std::string path_;
 };
-
-std::vector<uint32_t> PixelsOf(const TMTC& image, uint32_t mask = 0xFFFFFFFFu) {
-  std::vector<uint32_t> out;
-  for (int32_t y = 0; y < image.Height(); ++y)
-    for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.GetPixel(x, y) & mask);
-  return out;
-}
 
 void FillPattern(TMTC& image) {
   for (int32_t y = 0; y < image.Height(); ++y)

@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "raster/DibImage.h"
+#include "support/TestImages.h"
 
 namespace tf {
 namespace {
+
+using test::PixelsOf;
 
 // Records the operations of a pixel loop as (x, y, colour, alpha).
 struct Visit {
@@ -43,13 +46,6 @@ class Drawing : public testing::Test {
   }
   void TearDown() override { ResetDrawingState(); }
 };
-
-std::vector<uint32_t> PixelsOf(const TMTC& image) {
-  std::vector<uint32_t> out;
-  for (int32_t y = 0; y < image.Height(); ++y)
-    for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.GetPixel(x, y));
-  return out;
-}
 
 void FillPattern(TMTC& image) {
   for (int32_t y = 0; y < image.Height(); ++y)

@@ -8,9 +8,12 @@
 #include "platform/Debug.h"
 #include "platform/Memory.h"
 #include "raster/Composite.h"
+#include "support/TestImages.h"
 
 namespace tf {
 namespace {
+
+using test::BottomUpMTC;
 
 // Collects debugger output for the length of a test.
 class DebugCapture {
@@ -24,23 +27,6 @@ class DebugCapture {
  private:
   std::string m_text;
   DebugSink m_previous;
-};
-
-// A 32-bit image stored bottom-up in a block of its own, as a DIB image is.
-class BottomUpMTC : public TMTC {
- public:
-  BottomUpMTC(int32_t width, int32_t height) { Resize(width, height); }
-  ~BottomUpMTC() override { FreeImage(); }
-  bool Resize(int32_t width, int32_t height) override {
-    FreeImage();
-    int64_t bytes = 0;
-    if (!CheckedImageBytes(width, height, 4, bytes)) return false;
-    m_view.width = width;
-    m_view.height = height;
-    m_view.bits = AllocBlock(bytes);
-    return m_view.bits != nullptr && BuildRowTable(4 * width, true);
-  }
-  int32_t GetRowStep() const override { return -Width(); }
 };
 
 void FillPattern(TMTC& image) {

@@ -9,26 +9,13 @@
 #include "platform/Memory.h"
 #include "raster/ColorMath.h"
 #include "raster/Composite.h"
+#include "support/TestImages.h"
 
 namespace tf {
 namespace {
 
-// A 32-bit image stored bottom-up, as a DIB image is.
-class BottomUpMTC : public TMTC {
- public:
-  BottomUpMTC(int32_t width, int32_t height) { Resize(width, height); }
-  ~BottomUpMTC() override { FreeImage(); }
-  bool Resize(int32_t width, int32_t height) override {
-    FreeImage();
-    int64_t bytes = 0;
-    if (!CheckedImageBytes(width, height, 4, bytes)) return false;
-    m_view.width = width;
-    m_view.height = height;
-    m_view.bits = AllocBlock(bytes);
-    return m_view.bits != nullptr && BuildRowTable(4 * width, true);
-  }
-  int32_t GetRowStep() const override { return -Width(); }
-};
+using test::BottomUpMTC;
+using test::PixelsOf;
 
 // Distinct pixels: alpha and colour bytes all depend on (x, y) and the seed.
 uint32_t PatternPixel(int32_t x, int32_t y, uint32_t seed) {
@@ -43,13 +30,6 @@ void FillPattern(TMTC& image, uint32_t seed) {
     for (int32_t x = 0; x < image.Width(); ++x) *image.Pixel(x, y) = PatternPixel(x, y, seed);
 }
 
-std::vector<uint32_t> Pixels(const TMTC& image) {
-  std::vector<uint32_t> out;
-  for (int32_t y = 0; y < image.Height(); ++y)
-    for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.GetPixel(x, y));
-  return out;
-}
-
 class RegionOps : public ::testing::Test {
  protected:
   void SetUp() override { InitCompositeTables(); }
@@ -61,15 +41,15 @@ class RegionOps : public ::testing::Test {
 TEST_F(RegionOps, AlphaAndBitOperations) {
   TMTC image(4, 3);
   FillPattern(image, 1);
-  const std::vector<uint32_t> before = Pixels(image);
+  const std::vector<uint32_t> before = PixelsOf(image);
 
   EXPECT_TRUE(image.SetAlphaAll(0));
-  std::vector<uint32_t> after = Pixels(image);
+  std::vector<uint32_t> after = PixelsOf(image);
   for (size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i], before[i] & 0x00FFFFFFu);
 
   SRectWH rect{0, 0, 4, 3};
   EXPECT_TRUE(image.XorRect(rect, 0xFFFFFFFFu));
-  after = Pixels(image);
+  after = PixelsOf(image);
   for (size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i], ~(before[i] & 0x00FFFFFFu));
 
   SRectWH part{2, 1, 10, 10};
@@ -117,7 +97,7 @@ TEST_F(RegionOps, ApplyToRectMatchesOperation) {
           for (int32_t x = 2; x < 7; ++x) op(expected.Pixel(x, y), colour, alpha);
         SRectWH rect{2, 1, 9, 3};
         EXPECT_TRUE(image.ApplyToRect(rect, colour, alpha, op));
-        EXPECT_EQ(Pixels(image), Pixels(expected)) << "alpha " << alpha << " order " << order;
+        EXPECT_EQ(PixelsOf(image), PixelsOf(expected)) << "alpha " << alpha << " order " << order;
       }
     }
   }
@@ -242,7 +222,7 @@ TEST_F(RegionOps, CopyFromOutsideCopiesNothing) {
   TPoint far{4, 0};
   SRectWH r{0, 0, 4, 4};
   EXPECT_FALSE(dest.CopyFrom(source, far, r));
-  for (uint32_t p : Pixels(dest)) EXPECT_EQ(p, 0x11111111u);
+  for (uint32_t p : PixelsOf(dest)) EXPECT_EQ(p, 0x11111111u);
   TMTC invalid;
   EXPECT_FALSE(dest.CopyAllFrom(0, 0, invalid));
   EXPECT_FALSE(invalid.CopyAllFrom(0, 0, source));
@@ -255,7 +235,7 @@ TEST_F(RegionOps, CopyFromRawOfAnEmptyRectangleCopiesNothing) {
   dest.FillAll(0x22222222u);
   EXPECT_TRUE(dest.CopyFromRaw(source, TPoint{0, 0}, SRectWH{0, 0, -3, 2}));
   EXPECT_TRUE(dest.CopyFromRaw(source, TPoint{0, 0}, SRectWH{0, 0, 2, 0}));
-  for (uint32_t p : Pixels(dest)) EXPECT_EQ(p, 0x22222222u);
+  for (uint32_t p : PixelsOf(dest)) EXPECT_EQ(p, 0x22222222u);
 }
 
 // A window-system bitmap given as a 32-bit block whose row 0 is the top row, stored top-down
@@ -364,7 +344,7 @@ TEST_F(RegionOps, CombineToAcrossRowOrders) {
     TPoint point{2, 2};
     SRectWH rect{1, 0, 3, 4};
     EXPECT_TRUE(source.CombineTo(dest, point, rect, 200, op));
-    EXPECT_EQ(Pixels(dest), Pixels(expected));
+    EXPECT_EQ(PixelsOf(dest), PixelsOf(expected));
   }
 }
 
@@ -385,7 +365,7 @@ TEST_F(RegionOps, CoordsFormsUseTheirOperations) {
     for (int32_t y = 0; y < 2; ++y)
       for (int32_t x = 0; x < 2; ++x) c.op(expected.Pixel(1 + x, y), source.GetPixel(x, 1 + y), 99);
     EXPECT_TRUE((source.*c.form)(dest, 0, 1, 5, 5, 1, 0, 99));
-    EXPECT_EQ(Pixels(dest), Pixels(expected));
+    EXPECT_EQ(PixelsOf(dest), PixelsOf(expected));
   }
 }
 
@@ -394,7 +374,7 @@ TEST_F(RegionOps, ValueZeroChangesNothing) {
   FillPattern(source, 14);
   TMTC dest(3, 3);
   FillPattern(dest, 15);
-  const std::vector<uint32_t> before = Pixels(dest);
+  const std::vector<uint32_t> before = PixelsOf(dest);
   TPoint point{0, 0};
   SRectWH rect{0, 0, 3, 3};
   // SetPixelOp ignores its value, yet value 0 means no pass at all.
@@ -413,7 +393,7 @@ TEST_F(RegionOps, ValueZeroChangesNothing) {
   EXPECT_FALSE(dest.CompositeFrom(source, p4, r4, 0, 0, ops));
   SRectWH r5{0, 0, 3, 3};
   EXPECT_FALSE(dest.CompositeColorRect(r5, 0xFFFFFFFFu, 0, 0, ops));
-  EXPECT_EQ(Pixels(dest), before);
+  EXPECT_EQ(PixelsOf(dest), before);
 }
 
 TEST_F(RegionOps, CombineFromScalesDestinationAlphaFirst) {
@@ -471,7 +451,7 @@ TEST_F(RegionOps, CompositeFromMatchesCompositePixel) {
       TPoint point{0, 0};
       SRectWH rect{0, 0, 4, 3};
       EXPECT_TRUE(dest.CompositeFrom(source, point, rect, scale, opacity, ops));
-      EXPECT_EQ(Pixels(dest), Pixels(expected)) << scale << " " << opacity;
+      EXPECT_EQ(PixelsOf(dest), PixelsOf(expected)) << scale << " " << opacity;
 
       TMTC colourDest(4, 3);
       FillPattern(colourDest, 18);
@@ -484,7 +464,7 @@ TEST_F(RegionOps, CompositeFromMatchesCompositePixel) {
         }
       SRectWH all{-2, -2, 10, 10};
       EXPECT_TRUE(colourDest.CompositeColorRect(all, 0xFF336699u, scale, opacity, ops));
-      EXPECT_EQ(Pixels(colourDest), Pixels(colourExpected));
+      EXPECT_EQ(PixelsOf(colourDest), PixelsOf(colourExpected));
     }
   }
   // Onto a transparent pixel at full opacity the source colour comes through unchanged.
@@ -582,7 +562,7 @@ TEST_F(RegionOps, InvalidImagesAreRefused) {
       [&] { return bad.LuminanceToChannel(channel); },
   };
   for (size_t i = 0; i < std::size(calls); ++i) EXPECT_FALSE(calls[i]()) << "call " << i;
-  for (uint32_t p : Pixels(good)) EXPECT_EQ(p, 1u);
+  for (uint32_t p : PixelsOf(good)) EXPECT_EQ(p, 1u);
 }
 
 }  // namespace

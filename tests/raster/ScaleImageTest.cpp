@@ -9,9 +9,12 @@
 
 #include "raster/DibImage.h"
 #include "raster/FlatImage.h"
+#include "support/TestImages.h"
 
 namespace tf {
 namespace {
+
+using test::PixelsOf;
 
 // Deterministic pixel values.
 uint32_t Noise(uint32_t x, uint32_t y, uint32_t seed) {
@@ -30,13 +33,6 @@ void FillNoise(TMTC& image, uint32_t seed) {
 void FillNoise(TChannel& channel, uint32_t seed) {
   for (int32_t y = 0; y < channel.Height(); ++y)
     for (int32_t x = 0; x < channel.Width(); ++x) *channel.GetPixelPtr(x, y) = static_cast<uint8_t>(Noise(x, y, seed));
-}
-
-std::vector<uint32_t> PixelsOf(const TMTC& image) {
-  std::vector<uint32_t> out;
-  for (int32_t y = 0; y < image.Height(); ++y)
-    for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.GetPixel(x, y));
-  return out;
 }
 
 std::vector<uint8_t> BytesOf(const TChannel& channel) {
