@@ -15,21 +15,17 @@
 #include "raster/BlockVMTC.h"
 #include "raster/Composite.h"
 #include "raster/FlatImage.h"
+#include "support/TestImages.h"
+#include "support/TestRng.h"
 
 namespace tf {
 namespace {
 
-uint32_t Bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) { return (a << 24) | (r << 16) | (g << 8) | b; }
-uint32_t ByteOf(uint32_t v, int i) { return (v >> (8 * i)) & 0xFFu; }
+using test::Bgra;
+using test::ByteOf;
 
-struct TestRng {
-  uint64_t s = 0x13198A2E03707344ull;
-  uint32_t Next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return static_cast<uint32_t>(s >> 16);
-  }
+struct TestRng : test::XorShiftRng {
+  TestRng() : XorShiftRng(0x13198A2E03707344ull) {}
   // Alphas biased to the ends, where the formulas branch.
   uint32_t Pixel() {
     const uint32_t v = Next();

@@ -11,18 +11,13 @@
 #include "platform/AddressSpace.h"
 #include "platform/Clock.h"
 #include "raster/Composite.h"
+#include "support/TestRng.h"
 
 namespace tf {
 namespace {
 
-struct TestRng {
-  uint64_t s = 0x9E3779B97F4A7C15ull;
-  uint32_t Next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return static_cast<uint32_t>(s >> 16);
-  }
+struct TestRng : test::XorShiftRng {
+  TestRng() : XorShiftRng(0x9E3779B97F4A7C15ull) {}
 };
 
 constexpr int32_t kW = 100;  // partial tiles at the right and bottom edges

@@ -7,13 +7,16 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support/TestImages.h"
+
 namespace tf {
 namespace {
 
+using test::Bgra;
+using test::ByteOf;
+
 constexpr int32_t Fix(double v) { return static_cast<int32_t>(v * 65536.0); }
 double Unfix(int32_t v) { return v / 65536.0; }
-uint32_t Bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) { return (a << 24) | (r << 16) | (g << 8) | b; }
-uint32_t ByteOf(uint32_t v, int i) { return (v >> (8 * i)) & 0xFF; }
 
 // Textbook HSL of bytes: hue in degrees, lightness and saturation in 0..255.
 struct Hsl {

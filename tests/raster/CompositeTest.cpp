@@ -7,9 +7,14 @@
 #include <vector>
 
 #include "raster/Geometry.h"
+#include "support/TestImages.h"
+#include "support/TestRng.h"
 
 namespace tf {
 namespace {
+
+using test::Bgra;
+using test::ByteOf;
 
 class CompositeTest : public ::testing::Test {
  protected:
@@ -20,18 +25,9 @@ class CompositeTest : public ::testing::Test {
   void TearDown() override { ResetRandomThreshold(); }
 };
 
-uint32_t Bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) { return (a << 24) | (r << 16) | (g << 8) | b; }
-uint32_t ByteOf(uint32_t v, int i) { return (v >> (8 * i)) & 0xFF; }
-
-// Small deterministic generator for sample data (independent of the program's).
-struct TestRng {
-  uint64_t s = 0x9E3779B97F4A7C15ull;
-  uint32_t Next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return static_cast<uint32_t>(s >> 16);
-  }
+// Sample data: this suite's seed.
+struct TestRng : test::XorShiftRng {
+  TestRng() : XorShiftRng(0x9E3779B97F4A7C15ull) {}
 };
 
 // ---- Tables -------------------------------------------------------------------
