@@ -8,28 +8,15 @@
 #include "platform/AddressSpace.h"
 #include "platform/Warning.h"
 #include "raster/BlockVMTC.h"
+#include "support/FakeLayers.h"
+#include "support/TestStores.h"
 
 namespace tf {
 namespace {
 
-std::unique_ptr<CBlockVMTC> PatternStore(int32_t width, int32_t height, uint32_t seed) {
-  auto store = std::make_unique<CBlockVMTC>(width, height);
-  uint32_t state = seed;
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      if (((x >> 5) + (y >> 5)) % 3 == 0) continue;  // some tiles stay uncommitted
-      state = state * 134775813u + 1u;
-      store->SetPixel(x, y, state);
-    }
-  return store;
-}
-
-std::vector<uint32_t> GridPixels(const CBlockVMTC& store) {
-  std::vector<uint32_t> pixels;
-  for (int32_t y = 0; y < store.TilesDown() * 32; ++y)
-    for (int32_t x = 0; x < store.TilesAcross() * 32; ++x) pixels.push_back(store.GetPixel(x, y));
-  return pixels;
-}
+using test::FakeLayers;
+using test::GridPixels;
+using test::PatternStore;
 
 // A change over a rectangle: a pattern of its own, so that every pixel differs.
 void Scribble(CBlockVMTC& store, SRectWH rect, uint32_t seed) {
@@ -37,21 +24,6 @@ void Scribble(CBlockVMTC& store, SRectWH rect, uint32_t seed) {
   for (int32_t y = rect.top; y < rect.top + rect.height; ++y)
     for (int32_t x = rect.left; x < rect.left + rect.width; ++x) store.SetPixel(x, y, seed ^ (x * 2654435761u + y));
 }
-
-class FakeLayers final : public UndoTargetResolver {
- public:
-  std::vector<std::pair<int32_t, CBlockVMTC*>> layers;  // id, store; stack order
-  int32_t FindLayerIndex(int32_t id) const override {
-    for (size_t i = 0; i < layers.size(); ++i)
-      if (layers[i].first == id) return static_cast<int32_t>(i);
-    return -1;
-  }
-  CBlockVMTC* FindLayerPixels(int32_t id) override {
-    const int32_t index = FindLayerIndex(id);
-    return index < 0 ? nullptr : layers[static_cast<size_t>(index)].second;
-  }
-  int32_t FindMaskIndex(int32_t) const override { return -1; }
-};
 
 class PixelUndo : public testing::Test {
  protected:

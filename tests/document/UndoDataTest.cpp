@@ -12,34 +12,18 @@
 #include "document/LayerData.h"
 #include "document/LayerMngr.h"
 #include "raster/BlockVMTC.h"
+#include "support/FakeLayers.h"
+#include "support/TestStores.h"
 
 namespace tf {
 namespace {
 
+using test::FakeLayers;
+using test::GridPixels;
+using test::PatternStore;
+
 // ---------------------------------------------------------------------------------------------
 // Helpers
-
-// A store with a pattern in some tiles (committed), a coloured fill in another tile and the
-// default fill elsewhere.
-std::unique_ptr<CBlockVMTC> PatternStore(int32_t width, int32_t height, uint32_t seed) {
-  auto store = std::make_unique<CBlockVMTC>(width, height);
-  uint32_t state = seed;
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      if (((x >> 5) + (y >> 5)) % 3 == 0) continue;  // leave some tiles uncommitted
-      state = state * 134775813u + 1u;
-      store->SetPixel(x, y, state);
-    }
-  return store;
-}
-
-// Every pixel of the tile grid (overhang included).
-std::vector<uint32_t> GridPixels(const CBlockVMTC& store) {
-  std::vector<uint32_t> pixels;
-  for (int32_t y = 0; y < store.TilesDown() * 32; ++y)
-    for (int32_t x = 0; x < store.TilesAcross() * 32; ++x) pixels.push_back(store.GetPixel(x, y));
-  return pixels;
-}
 
 // An object a record can hold: counts its destruction, reports a memory size.
 struct FakeObject {
@@ -673,26 +657,6 @@ TEST(UndoData, MemoryOfListsAndSelectionLayers) {
 
 // ---------------------------------------------------------------------------------------------
 // Finding layers by id
-
-class FakeLayers final : public UndoTargetResolver {
- public:
-  std::vector<std::pair<int32_t, CBlockVMTC*>> layers;  // id, store; stack order
-  std::vector<int32_t> maskIds;
-  int32_t FindLayerIndex(int32_t id) const override {
-    for (size_t i = 0; i < layers.size(); ++i)
-      if (layers[i].first == id) return static_cast<int32_t>(i);
-    return -1;
-  }
-  CBlockVMTC* FindLayerPixels(int32_t id) override {
-    const int32_t index = FindLayerIndex(id);
-    return index < 0 ? nullptr : layers[static_cast<size_t>(index)].second;
-  }
-  int32_t FindMaskIndex(int32_t id) const override {
-    for (size_t i = 0; i < maskIds.size(); ++i)
-      if (maskIds[i] == id) return static_cast<int32_t>(i);
-    return -1;
-  }
-};
 
 TEST(UndoData, FindLayerByIdNotByIndex) {
   CBlockVMTC a(32, 32), b(32, 32);
