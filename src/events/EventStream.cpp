@@ -322,7 +322,8 @@ bool CEventMngr::commitStep(const void* trailing, uint32_t trailingLen) {
     markBroken();
     return false;
   }
-  ++stepCount_;
+  // A step count read from a file may already stand at the top of its range.
+  if (stepCount_ < INT32_MAX) ++stepCount_;
   committed_ = static_cast<int32_t>(writePos_);
   return true;
 }
@@ -485,7 +486,7 @@ bool CEventMngr::redoStep() {
   }
   committed_ = end;
   writePos_ = static_cast<uint32_t>(end);
-  ++stepCount_;
+  if (stepCount_ < INT32_MAX) ++stepCount_;
   return true;
 }
 
