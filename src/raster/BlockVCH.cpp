@@ -6,6 +6,7 @@
 
 #include "platform/Memory.h"
 #include "raster/BlockVMTC.h"
+#include "raster/PixelOpDispatch.h"
 
 namespace tf {
 
@@ -14,16 +15,6 @@ namespace {
 constexpr int32_t kTile = 64;
 constexpr int32_t kMask = 63;
 constexpr int32_t kShift = 6;
-
-// Whole-tile routines dispatched once per call for the usual byte operations, so that the
-// operation is inlined into the pixel loop.
-template <class Fn>
-bool WithByteOp(ByteOp op, Fn&& fn) {
-  if (op == &SetByteOp) return fn(ByteOpFn<SetByteOp>{});
-  if (op == &MaxByteOp) return fn(ByteOpFn<MaxByteOp>{});
-  if (op == &MulByteOp) return fn(ByteOpFn<MulByteOp>{});
-  return fn(op);
-}
 
 }  // namespace
 

@@ -3,31 +3,12 @@
 #include <cstring>
 
 #include "raster/BlockVMTC.h"
+#include "raster/PixelOpDispatch.h"
 #include "raster/RegionOps.h"
 
 namespace tf {
 
 namespace {
-
-// Chooses the loop for a pixel operation once per call: the standard operations are inlined,
-// any other is called through its pointer.
-template <class Body>
-bool WithPixelOp(PixelOp op, Body&& body) {
-  if (op == &BlendColor) return body(PixelOpFn<BlendColor>{});
-  if (op == &SetPixelOp) return body(PixelOpFn<SetPixelOp>{});
-  if (op == &MultiplyOp) return body(PixelOpFn<MultiplyOp>{});
-  if (op == &AddOp) return body(PixelOpFn<AddOp>{});
-  if (op == &SubtractOp) return body(PixelOpFn<SubtractOp>{});
-  if (op == &BlendColorFast) return body(PixelOpFn<BlendColorFast>{});
-  return body(op);
-}
-
-struct CompositeWithOps {
-  const SCompositeOps* ops;
-  void operator()(uint32_t* pixel, uint32_t source, int32_t opacity) const {
-    CompositePixel(pixel, source, opacity, *ops);
-  }
-};
 
 // A uniform operation over a rectangle: a whole uncommitted tile changes only its fill
 // (onFill(fill)); any other piece commits its tile and runs onPixels(view, tile-local rect).

@@ -5,29 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "raster/PixelOpDispatch.h"
+
 namespace tf {
 
 namespace {
-
-// Chooses the loop for a pixel operation once per rectangle: the standard operations are
-// inlined, any other is called through its pointer.
-template <class Body>
-bool WithPixelOp(PixelOp op, Body&& body) {
-  if (op == &BlendColor) return body(PixelOpFn<BlendColor>{});
-  if (op == &SetPixelOp) return body(PixelOpFn<SetPixelOp>{});
-  if (op == &MultiplyOp) return body(PixelOpFn<MultiplyOp>{});
-  if (op == &AddOp) return body(PixelOpFn<AddOp>{});
-  if (op == &SubtractOp) return body(PixelOpFn<SubtractOp>{});
-  if (op == &BlendColorFast) return body(PixelOpFn<BlendColorFast>{});
-  return body(op);
-}
-
-struct CompositeWithOps {
-  const SCompositeOps* ops;
-  void operator()(uint32_t* pixel, uint32_t source, int32_t opacity) const {
-    CompositePixel(pixel, source, opacity, *ops);
-  }
-};
 
 // Row copy of a clipped rectangle. Within one image the rows are walked so that no source row
 // is overwritten before it is read.
