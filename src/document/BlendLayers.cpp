@@ -1,7 +1,6 @@
 // Layer combinations through the blend modes on tiled stores: the pieces of the store walks are
 // worked row by row with the row forms of the mode routines.
 #include "document/BlendMode.h"
-#include "raster/BlockTileWrite.h"
 #include "raster/BlockVMTC.h"
 
 namespace tf {
@@ -25,14 +24,14 @@ bool StorePieces(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, 
     return !s.committed && !d.committed && TileRectIsWhole(d, SRectWH{dp.x, dp.y, sp.width, sp.height});
   };
   {
-    CTileCommitBatch batch(dest);
+    CBlockImage::PendingCommits batch(dest);
     TPoint point = destPoint;
     SRectWH rect = sourceRect;
     dest.WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
       const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
       STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
       if (s == nullptr || d == nullptr || wholeFill(*s, *d, dp, sp)) return;
-      batch.Commit(*d);
+      batch.Commit(*d, false);
     });
     if (batch.Failed()) {
       batch.Rollback();

@@ -1,59 +1,18 @@
 #pragma once
-// Writing into tiled stores as one step: either every tile a write needs can be committed, or
-// the write does nothing and reports false.
+// Writing computed values into a tiled store as one step: either every tile the write needs can
+// be committed (CBlockImage::PendingCommits), or the write does nothing and reports false.
 //
-//   CTileCommitBatch  commits tiles for a write ahead of it and gives back what it committed
-//                     when one commit is refused (a commit never changes what a tile reads as,
-//                     so committing first and giving back leaves the store exactly as it was).
 //   WriteTilesAtomic  writes computed values over a rectangle, tile by tile: a tile left uniform
 //                     by the write only takes a new fill value; the others are committed first,
 //                     all of them before the first pixel changes.
 //
 // Used by the 8-bit store and by the row, transform and scaling routines of the 32-bit store.
+#include <cstddef>
 #include <cstdint>
-#include <new>
-#include <vector>
 
 #include "raster/BlockImage.h"
 
 namespace tf {
-
-class CTileCommitBatch {
- public:
-  explicit CTileCommitBatch(CBlockImage& store) : m_store(store) {}
-  CTileCommitBatch(const CTileCommitBatch&) = delete;
-  CTileCommitBatch& operator=(const CTileCommitBatch&) = delete;
-
-  // True when the tile is committed afterwards. After the first refusal every later call
-  // answers false without trying.
-  bool Commit(STileInfo& tile) {
-    if (tile.committed) return true;
-    if (m_failed) return false;
-    if (!m_store.CommitTile(tile)) {
-      m_failed = true;
-      return false;
-    }
-    try {
-      m_fresh.push_back(&tile);
-    } catch (const std::bad_alloc&) {
-      m_store.DecommitTile(tile);
-      m_failed = true;
-      return false;
-    }
-    return true;
-  }
-  bool Failed() const { return m_failed; }
-  // Decommits the tiles this batch committed (their fill values were never changed).
-  void Rollback() {
-    for (auto it = m_fresh.rbegin(); it != m_fresh.rend(); ++it) m_store.DecommitTile(**it);
-    m_fresh.clear();
-  }
-
- private:
-  CBlockImage& m_store;
-  std::vector<STileInfo*> m_fresh;
-  bool m_failed = false;
-};
 
 namespace tilewrite {
 
@@ -120,7 +79,7 @@ bool WriteTilesAtomic(CBlockImage& store, SRectWH rect, Producer&& produce, Befo
   const int32_t stride = store.TileWidth();
   const int32_t mask = store.TileMask();
   const int32_t shift = store.TileShift();
-  CTileCommitBatch batch(store);
+  CBlockImage::PendingCommits batch(store);
   SRectWH first = rect;
   if (!store.WalkRectWith(first, [&](const SRectWH& piece) {
         if (batch.Failed()) return;
@@ -129,7 +88,7 @@ bool WriteTilesAtomic(CBlockImage& store, SRectWH rect, Producer&& produce, Befo
         produce(piece, buffer, stride);
         Pixel newFill{};
         if (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill) == tilewrite::Outcome::kCommit)
-          batch.Commit(*tile);
+          batch.Commit(*tile, false);
       }))
     return false;
   if (batch.Failed()) {

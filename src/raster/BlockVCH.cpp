@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/Memory.h"
+#include "raster/BlockTileWrite.h"
 #include "raster/BlockVMTC.h"
 #include "raster/PixelOpDispatch.h"
 
@@ -143,12 +144,12 @@ STileInfo* CBlockVCH::TileAt(int32_t x, int32_t y, bool commit) { return GetTile
 // Rectangle operations
 
 bool CBlockVCH::PrepareRect(const SRectWH& rect, bool wholeTilesStay) {
-  CTileCommitBatch batch(*this);
+  PendingCommits batch(*this);
   SRectWH r = rect;
   WalkRectWith(r, [&](const SRectWH& piece) {
     STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
     if (wholeTilesStay && !t->committed && TileRectIsWhole64(*t, piece)) return;
-    batch.Commit(*t);
+    batch.Commit(*t, false);
   });
   if (batch.Failed()) {
     batch.Rollback();
@@ -284,13 +285,13 @@ bool CBlockVCH::FillOutside(const TRect& bounds, uint8_t value) {
   if (bounds.left > 0) areas[count++] = {0, 0, bounds.left, h};
   if (bounds.right < w) areas[count++] = {bounds.right, 0, SubSat(w, bounds.right), h};
   // Every tile any area needs is committed before the first byte changes.
-  CTileCommitBatch batch(*this);
+  PendingCommits batch(*this);
   for (int32_t i = 0; i < count; ++i) {
     SRectWH r = areas[i];
     WalkRectWith(r, [&](const SRectWH& piece) {
       STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
       if (!t->committed && TileRectIsWhole64(*t, piece)) return;
-      batch.Commit(*t);
+      batch.Commit(*t, false);
     });
   }
   if (batch.Failed()) {
@@ -566,10 +567,10 @@ bool CBlockVCH::FromBlock(CBlockVMTC& source, Compute compute) {
   const SRectWH area{0, 0, w, h};
   // Both stores' tiles of the area are committed first (the source is read through its write
   // pointers); a refusal gives everything back.
-  CTileCommitBatch sourceBatch(source);
+  PendingCommits sourceBatch(source);
   SRectWH r = area;
   source.WalkRectWith(r, [&](const SRectWH& piece) {
-    sourceBatch.Commit(*source.GetTile(piece.left >> 5, piece.top >> 5, false));
+    sourceBatch.Commit(*source.GetTile(piece.left >> 5, piece.top >> 5, false), false);
   });
   if (sourceBatch.Failed() || !PrepareRect(area, false)) {
     sourceBatch.Rollback();

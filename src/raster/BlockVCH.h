@@ -19,7 +19,6 @@
 #include <cstdint>
 
 #include "raster/BlockImage.h"
-#include "raster/BlockTileWrite.h"
 #include "raster/Composite.h"
 #include "raster/FlatImage.h"
 #include "raster/Geometry.h"
@@ -227,13 +226,13 @@ bool CBlockVCH::CombineFromWith(const CBlockVCH& source, TPoint& destPoint, SRec
   {
     TPoint point = destPoint;
     SRectWH rect = sourceRect;
-    CTileCommitBatch batch(*this);
+    PendingCommits batch(*this);
     walked = WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
       const STileInfo* s = source.GetTile(sp.left >> 6, sp.top >> 6);
       STileInfo* d = GetTile(dp.x >> 6, dp.y >> 6, false);
       if (!s->committed && !d->committed && TileRectIsWhole64(*d, SRectWH{dp.x, dp.y, sp.width, sp.height}))
         return;
-      batch.Commit(*d);
+      batch.Commit(*d, false);
     });
     if (batch.Failed()) {
       batch.Rollback();

@@ -37,10 +37,10 @@ bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& l
 // Commits every tile of the rectangle (already inside the store) as one step; on a refusal
 // gives back what it committed, repairs the content rectangles and answers false.
 bool CommitRect(CBlockVMTC& store, const SRectWH& rect) {
-  CTileCommitBatch batch(store);
+  CBlockImage::PendingCommits batch(store);
   SRectWH r = rect;
   store.WalkRectWith(r, [&](const SRectWH& piece) {
-    batch.Commit(*store.GetTile(piece.left >> kShift, piece.top >> kShift, false));
+    batch.Commit(*store.GetTile(piece.left >> kShift, piece.top >> kShift, false), false);
   });
   if (!batch.Failed()) return true;
   batch.Rollback();
