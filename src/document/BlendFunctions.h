@@ -275,30 +275,21 @@ inline void DescriptorMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity)
 // as = MulDiv255(colour alpha, opacity); ad = the pixel's alpha.
 
 // Screen merge: f = MulDiv255(ad, as); ao = ad + as - f; alpha := ao; stop when ao = 0;
-// each channel := clamp((d*ad + s*as - f*MulDiv255(d, s)) / ao).
+// each channel := clamp((d*ad + s*as - f*MulDiv255(d, s)) / ao). (UnionAlphaMerge, paint/PixelOps.h.)
 inline void ScreenMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity) {
-  using namespace pixel_detail;
-  const uint32_t p = *pixel;
-  const uint32_t as = Div255((colour >> 24) * (static_cast<uint32_t>(opacity) & 0xFFu));
-  const uint32_t ad = p >> 24;
-  const uint32_t f = Div255(ad * as);
-  const uint32_t ao = ad + as - f;
-  const uint32_t divisor = ao + (ao == 0);
-  // Never negative: f*MulDiv255(d, s) <= ad*d. Written without branches so that row loops vectorise.
-  auto channel = [&](int shift) {
-    const uint32_t d = (p >> shift) & 0xFFu;
-    const uint32_t s = (colour >> shift) & 0xFFu;
-    const uint32_t q = DivFloor(d * ad + s * as - f * Div255(d * s), divisor);
-    return (q < 255u ? q : 255u) << shift;
-  };
-  const uint32_t mixed = channel(0) | channel(8) | channel(16);
-  const uint32_t keep = 0u - static_cast<uint32_t>(ao == 0);  // all ones when nothing is left
-  *pixel = (p & keep & 0x00FFFFFFu) | (mixed & ~keep) | (ao << 24);
+  // Never negative: f*MulDiv255(d, s) <= ad*d.
+  pixel_detail::UnionAlphaMerge(pixel, colour, opacity,
+                                [](uint32_t d, uint32_t s, uint32_t ad, uint32_t as, uint32_t f) {
+                                  return d * ad + s * as - f * pixel_detail::Div255(d * s);
+                                });
 }
 
-// Difference merge: ao = ad + as - MulDiv255(ad, as); alpha := ao; stop when ao < 1;
-// each channel := clamp((as*|255s - ad*d| + ad*d*(255 - as)) / (255*ao)).
-inline void DifferenceMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity) {
+namespace blend_detail {
+// The merge of the difference, darken and lighten modes: as = MulDiv255(colour alpha, opacity);
+// ad = the pixel's alpha; ao = ad + as - MulDiv255(ad, as); alpha := ao; nothing more when
+// ao < 1 (both alphas 0 would divide by 0); each channel := clamp(numerator(d, s, ad, as) / (255*ao)).
+template <class Numerator>
+inline void ByteAlphaMerge(uint32_t* pixel, uint32_t colour, int32_t opacity, Numerator numerator) {
   const uint32_t p = *pixel;
   const uint32_t as = MulDiv255(colour >> 24, static_cast<uint32_t>(opacity) & 0xFFu);
   const uint32_t ad = p >> 24;
@@ -310,56 +301,37 @@ inline void DifferenceMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity)
     for (int shift = 0; shift < 24; shift += 8) {
       const uint32_t d = (p >> shift) & 0xFFu;
       const uint32_t s = (colour >> shift) & 0xFFu;
-      const uint32_t x = 255u * s, y = ad * d;
-      const uint32_t q = (as * (x > y ? x - y : y - x) + y * (255u - as)) / den;
+      const uint32_t q = numerator(d, s, ad, as) / den;
       result |= (q > 255 ? 255u : q) << shift;
     }
   }
   *pixel = result | (ao << 24);
 }
+}  // namespace blend_detail
 
-// Darken merge: alpha as the difference merge (and, like it, nothing more when ao < 1: both
-// alphas 0 would divide by 0); w = ad*d + 255(255 - ad);
+// Difference merge: each channel := clamp((as*|255s - ad*d| + ad*d*(255 - as)) / (255*ao)).
+inline void DifferenceMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity) {
+  blend_detail::ByteAlphaMerge(pixel, colour, opacity, [](uint32_t d, uint32_t s, uint32_t ad, uint32_t as) {
+    const uint32_t x = 255u * s, y = ad * d;
+    return as * (x > y ? x - y : y - x) + y * (255u - as);
+  });
+}
+
+// Darken merge: w = ad*d + 255(255 - ad);
 // each channel := clamp((as*min(w, 255s) + (255 - as)*w) / (255*ao)).
 inline void DarkenMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity) {
-  const uint32_t p = *pixel;
-  const uint32_t as = MulDiv255(colour >> 24, static_cast<uint32_t>(opacity) & 0xFFu);
-  const uint32_t ad = p >> 24;
-  const uint32_t ao = ad + as - MulDiv255(ad, as);
-  uint32_t result = p & 0x00FFFFFFu;
-  if (ao >= 1) {
-    const uint32_t den = 255u * ao;
-    result = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-      const uint32_t d = (p >> shift) & 0xFFu;
-      const uint32_t s = (colour >> shift) & 0xFFu;
-      const uint32_t w = ad * d + 255u * (255u - ad);
-      const uint32_t q = (as * blend_detail::Min(w, 255u * s) + (255u - as) * w) / den;
-      result |= (q > 255 ? 255u : q) << shift;
-    }
-  }
-  *pixel = result | (ao << 24);
+  blend_detail::ByteAlphaMerge(pixel, colour, opacity, [](uint32_t d, uint32_t s, uint32_t ad, uint32_t as) {
+    const uint32_t w = ad * d + 255u * (255u - ad);
+    return as * blend_detail::Min(w, 255u * s) + (255u - as) * w;
+  });
 }
 
 // Lighten merge: as darken with w = ad*d and max in place of min.
 inline void LightenMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity) {
-  const uint32_t p = *pixel;
-  const uint32_t as = MulDiv255(colour >> 24, static_cast<uint32_t>(opacity) & 0xFFu);
-  const uint32_t ad = p >> 24;
-  const uint32_t ao = ad + as - MulDiv255(ad, as);
-  uint32_t result = p & 0x00FFFFFFu;
-  if (ao >= 1) {
-    const uint32_t den = 255u * ao;
-    result = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-      const uint32_t d = (p >> shift) & 0xFFu;
-      const uint32_t s = (colour >> shift) & 0xFFu;
-      const uint32_t w = ad * d;
-      const uint32_t q = (as * blend_detail::Max(w, 255u * s) + (255u - as) * w) / den;
-      result |= (q > 255 ? 255u : q) << shift;
-    }
-  }
-  *pixel = result | (ao << 24);
+  blend_detail::ByteAlphaMerge(pixel, colour, opacity, [](uint32_t d, uint32_t s, uint32_t ad, uint32_t as) {
+    const uint32_t w = ad * d;
+    return as * blend_detail::Max(w, 255u * s) + (255u - as) * w;
+  });
 }
 
 // ---- The routines of each mode, by name ----------------------------------------------------

@@ -81,28 +81,39 @@ inline void PixelPaintOverSourceAlpha(uint32_t* pixel, uint32_t colour, int32_t 
   PixelPaintOver(pixel, colour, static_cast<int32_t>(MulDiv255(static_cast<uint32_t>(w) & 0xFFu, colour >> 24)));
 }
 
-// Multiply over a pixel whose alpha may be below 255 (computes the union alpha itself):
+namespace pixel_detail {
+// A merge over a pixel whose alpha may be below 255 that computes the union alpha itself:
 //   e := MulDiv255(colour alpha, w); a := pixel alpha; f := MulDiv255(a, e); g := a + e - f;
-//   alpha := g; when g > 0 each channel := clamp((d*a + s*e - f*(s + d - MulDiv255(d, s))) / g).
-inline void PixelMultiplyOver(uint32_t* pixel, uint32_t colour, int32_t w) {
-  using namespace pixel_detail;
+//   alpha := g; when g > 0 each channel := clamp(numerator(d, s, a, e, f) / g), else the colour
+//   bytes stay. The numerator must never be negative. Written without branches so that row
+//   loops vectorise.
+template <class Numerator>
+inline void UnionAlphaMerge(uint32_t* pixel, uint32_t colour, int32_t w, Numerator numerator) {
   const uint32_t p = *pixel;
   const uint32_t e = Div255((colour >> 24) * (static_cast<uint32_t>(w) & 0xFFu));
   const uint32_t a = p >> 24;
   const uint32_t f = Div255(a * e);
   const uint32_t g = a + e - f;
   const uint32_t divisor = g + (g == 0);
-  // Never negative: f <= a and f <= e. Written without branches so that row loops vectorise.
   auto channel = [&](int shift) {
     const uint32_t d = (p >> shift) & 0xFFu;
     const uint32_t s = (colour >> shift) & 0xFFu;
-    const uint32_t n = d * a + s * e - f * (s + d - Div255(d * s));
-    const uint32_t q = DivFloor(n, divisor);
+    const uint32_t q = DivFloor(numerator(d, s, a, e, f), divisor);
     return (q < 255u ? q : 255u) << shift;
   };
   const uint32_t mixed = channel(0) | channel(8) | channel(16);
   const uint32_t keep = 0u - static_cast<uint32_t>(g == 0);  // all ones when nothing is left
   *pixel = (p & keep & 0x00FFFFFFu) | (mixed & ~keep) | (g << 24);
+}
+}  // namespace pixel_detail
+
+// Multiply over a pixel whose alpha may be below 255 (UnionAlphaMerge): each channel :=
+//   clamp((d*a + s*e - f*(s + d - MulDiv255(d, s))) / g).
+inline void PixelMultiplyOver(uint32_t* pixel, uint32_t colour, int32_t w) {
+  // Never negative: f <= a and f <= e.
+  pixel_detail::UnionAlphaMerge(pixel, colour, w, [](uint32_t d, uint32_t s, uint32_t a, uint32_t e, uint32_t f) {
+    return d * a + s * e - f * (s + d - pixel_detail::Div255(d * s));
+  });
 }
 
 // Add over a pixel whose alpha may be below 255:
