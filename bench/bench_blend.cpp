@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "document/BlendMode.h"
 #include "document/BlendRows.h"
 #include "raster/BlockVMTC.h"
@@ -34,12 +35,7 @@ constexpr double kPixels = double{kSide} * kSide;
 
 struct Rng {
   uint64_t s = 0x9E3779B97F4A7C15ull;
-  uint32_t Next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return static_cast<uint32_t>(s >> 16);
-  }
+  uint32_t Next() { return static_cast<uint32_t>(XorShift64(s) >> 16); }
   // A painted layer: a quarter opaque, an eighth empty, the rest partly covered.
   uint32_t Pixel() {
     const uint32_t v = Next();
@@ -67,12 +63,6 @@ Pictures& Data() {
   return pictures;
 }
 
-void SetRate(benchmark::State& state) {
-  state.SetItemsProcessed(static_cast<int64_t>(static_cast<double>(state.iterations()) * kPixels));
-  state.counters["Mpix/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kPixels / 1e6, benchmark::Counter::kIsRate);
-}
-
 // Flat images: the merge routine's row form over every row (TMTC::CombineFrom semantics).
 void MergeFlat(benchmark::State& state, uint8_t mode, int32_t opacity) {
   InitCompositeTables();
@@ -85,7 +75,7 @@ void MergeFlat(benchmark::State& state, uint8_t mode, int32_t opacity) {
     CombineRowsFrom(dest, p.upper, point, rect, 255, opacity, rows);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels, /*bytesPerPixel=*/0);
 }
 
 // The same with the baseline build of the row loops (what a processor without AVX2 runs).
@@ -111,7 +101,7 @@ void MergeStores(benchmark::State& state, uint8_t mode, int32_t opacity) {
     CombineLayerStores(lower, lo, upper, up, point, rect);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels, /*bytesPerPixel=*/0);
 }
 
 // The layer drawn into an opaque picture through its source-alpha routine (screen composition).
@@ -127,7 +117,7 @@ void DrawIntoOpaque(benchmark::State& state, uint8_t mode, int32_t opacity) {
     CombineRowsTo(p.upper, dest, point, rect, opacity, rows);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels, /*bytesPerPixel=*/0);
 }
 
 #ifdef TF_BENCH_HAVE_PIXMAN
@@ -168,7 +158,7 @@ void Pixman(benchmark::State& state, pixman_op_t op, int32_t opacity) {
   if (mask) pixman_image_unref(mask);
   pixman_image_unref(s);
   pixman_image_unref(d);
-  SetRate(state);
+  SetPixelRate(state, kPixels, /*bytesPerPixel=*/0);
 }
 #endif
 
@@ -192,22 +182,26 @@ const ModeCase kCases[] = {
 #endif
 };
 
+// Our routines, registered in this order for every mode and opacity.
+struct OurRoutine {
+  std::string prefix;
+  void (*run)(benchmark::State&, uint8_t, int32_t);
+};
+const OurRoutine kOurRoutines[] = {
+    {"Merge/", MergeFlat},
+    {"MergeBaseline/", MergeFlatBaseline},
+    {"MergeStores/", MergeStores},
+    {"DrawOpaque/", DrawIntoOpaque},
+};
+
 void RegisterAll() {
   for (const ModeCase& c : kCases) {
     for (int32_t opacity : {255, 128}) {
       const std::string tail = std::string(c.name) + "/" + std::to_string(opacity);
-      benchmark::RegisterBenchmark(("Merge/" + tail).c_str(), MergeFlat, c.mode, opacity)
-          ->Unit(benchmark::kMillisecond)
-          ->UseRealTime();
-      benchmark::RegisterBenchmark(("MergeBaseline/" + tail).c_str(), MergeFlatBaseline, c.mode, opacity)
-          ->Unit(benchmark::kMillisecond)
-          ->UseRealTime();
-      benchmark::RegisterBenchmark(("MergeStores/" + tail).c_str(), MergeStores, c.mode, opacity)
-          ->Unit(benchmark::kMillisecond)
-          ->UseRealTime();
-      benchmark::RegisterBenchmark(("DrawOpaque/" + tail).c_str(), DrawIntoOpaque, c.mode, opacity)
-          ->Unit(benchmark::kMillisecond)
-          ->UseRealTime();
+      for (const OurRoutine& r : kOurRoutines)
+        benchmark::RegisterBenchmark((r.prefix + tail).c_str(), r.run, c.mode, opacity)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
 #ifdef TF_BENCH_HAVE_PIXMAN
       benchmark::RegisterBenchmark(("Pixman/" + tail).c_str(), Pixman, c.op, opacity)
           ->Unit(benchmark::kMillisecond)
@@ -219,21 +213,8 @@ void RegisterAll() {
 
 // Console output plus, at the end, each of our figures against pixman's on the same mode and
 // opacity.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public RateReporter {
  public:
-  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      auto it = run.counters.find("Mpix/s");
-      if (it != run.counters.end() && run.run_type == Run::RT_Iteration) {
-        std::string name = run.benchmark_name();
-        const size_t cut = name.find("/real_time");
-        if (cut != std::string::npos) name.erase(cut);
-        rates_[name] = it->second.value;
-      }
-    }
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\nAgainst pixman (OVER, MULTIPLY, SCREEN) on the same pixels:\n");
@@ -249,18 +230,19 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
   }
 
- private:
-  std::map<std::string, double> rates_;
+ protected:
+  std::string RateName(const Run& run) const override {
+    std::string name = run.benchmark_name();
+    const size_t cut = name.find("/real_time");
+    if (cut != std::string::npos) name.erase(cut);
+    return name;
+  }
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   RegisterAll();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return tf::RunBenchmarks(argc, argv, reporter);
 }

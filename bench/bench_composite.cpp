@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "BenchSupport.h"
 #include "raster/Composite.h"
 
 namespace {
@@ -26,11 +27,9 @@ struct Buffers {
   Buffers() : source(kPixels), dest(kPixels) {
     uint64_t s = 0x2545F4914F6CDD1Dull;
     for (size_t i = 0; i < kPixels; ++i) {
-      s ^= s << 13;
-      s ^= s >> 7;
-      s ^= s << 17;
-      source[i] = static_cast<uint32_t>(s >> 8);
-      dest[i] = static_cast<uint32_t>(s >> 32) | 0xFF000000u;
+      const uint64_t v = XorShift64(s);
+      source[i] = static_cast<uint32_t>(v >> 8);
+      dest[i] = static_cast<uint32_t>(v >> 32) | 0xFF000000u;
     }
   }
 };
@@ -38,13 +37,6 @@ struct Buffers {
 Buffers& Data() {
   static Buffers buffers;
   return buffers;
-}
-
-void SetRate(benchmark::State& state) {
-  const double pixels = static_cast<double>(state.iterations()) * kPixels;
-  state.SetItemsProcessed(static_cast<int64_t>(pixels));
-  state.SetBytesProcessed(static_cast<int64_t>(pixels * 4));
-  state.counters["Mpix/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsRate);
 }
 
 // Row loop with the operation as a functor: inlined into the loop.
@@ -65,7 +57,7 @@ void BM_Memcpy(benchmark::State& state) {
     std::memcpy(b.dest.data(), b.source.data(), kPixels * 4);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 
 // Paint-over with alpha: BlendColor of each source pixel by its alpha.
@@ -78,7 +70,7 @@ void BM_BlendColor_Functor(benchmark::State& state) {
                 PixelOpFn<BlendColor>{});
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 
 void BM_BlendColor_Pointer(benchmark::State& state) {
@@ -91,7 +83,7 @@ void BM_BlendColor_Pointer(benchmark::State& state) {
       PaintRowsByPointer(b.dest.data() + static_cast<size_t>(y) * kSide, b.source.data() + static_cast<size_t>(y) * kSide, kSide, op);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 
 void BM_BlendColorFast_Functor(benchmark::State& state) {
@@ -103,7 +95,7 @@ void BM_BlendColorFast_Functor(benchmark::State& state) {
                 PixelOpFn<BlendColorFast>{});
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 
 // Straight-alpha compositing step of a normal-mode layer merge: destination and
@@ -120,7 +112,7 @@ void BM_CompositePixel_Functor(benchmark::State& state) {
     }
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 
 __attribute__((noinline)) void CompositeRowByDescriptor(uint32_t* dest, const uint32_t* source, int count,
@@ -139,7 +131,7 @@ void BM_CompositePixel_Descriptor(benchmark::State& state) {
                                ops);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -149,39 +141,9 @@ BENCHMARK(BM_BlendColorFast_Functor)->Unit(benchmark::kMillisecond)->UseRealTime
 BENCHMARK(BM_CompositePixel_Functor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CompositePixel_Descriptor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Console output plus, at the end, each benchmark's throughput as a share of memcpy's.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      auto it = run.counters.find("Mpix/s");
-      if (it != run.counters.end() && run.run_type == Run::RT_Iteration)
-        rates_[run.benchmark_name()] = it->second.value;
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    auto ceiling = rates_.find("BM_Memcpy/real_time");
-    if (ceiling == rates_.end() || ceiling->second <= 0) return;
-    std::printf("\nThroughput against memcpy of the same buffer (%.0f Mpix/s):\n", ceiling->second);
-    for (const auto& [name, rate] : rates_)
-      if (name != ceiling->first) std::printf("  %-40s %8.0f Mpix/s  %.3f of memcpy\n", name.c_str(), rate,
-                                              rate / ceiling->second);
-  }
-
- private:
-  std::map<std::string, double> rates_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  tf::MemcpyRatioReporter reporter("Throughput against memcpy of the same buffer");
+  return tf::RunBenchmarks(argc, argv, reporter);
 }

@@ -15,6 +15,7 @@
 
 #include <unistd.h>
 
+#include "BenchSupport.h"
 #include "document/BlendMode.h"
 #include "document/LayerData.h"
 #include "raster/Composite.h"
@@ -35,12 +36,7 @@ struct Scene {
     InitCompositeTables();
     TMTC pixels(kSide, kSide);
     uint64_t s = 0x2545F4914F6CDD1Dull;
-    auto next = [&s] {
-      s ^= s << 13;
-      s ^= s >> 7;
-      s ^= s << 17;
-      return static_cast<uint32_t>(s >> 8);
-    };
+    auto next = [&s] { return static_cast<uint32_t>(XorShift64(s) >> 8); };
     const uint8_t modes[kLayers] = {kModeNormal, kModeMultiply, kModeScreen, kModeOverlay, kModeNormal,
                                     kModeScreen, kModeMultiply, kModeOverlay, kModeNormal, kModeScreen};
     for (int i = 0; i < kLayers; ++i) {
@@ -63,13 +59,6 @@ Scene& Data() {
   return scene;
 }
 
-void SetRate(benchmark::State& state) {
-  const double pixels = static_cast<double>(state.iterations()) * kPixelsPerPass;
-  state.SetItemsProcessed(static_cast<int64_t>(pixels));
-  state.SetBytesProcessed(static_cast<int64_t>(pixels * 4));
-  state.counters["Mpix/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsRate);
-}
-
 // The same bytes moved without arithmetic: each layer's committed pixel range into the image.
 void BM_Memcpy(benchmark::State& state) {
   Scene& scene = Data();
@@ -79,20 +68,30 @@ void BM_Memcpy(benchmark::State& state) {
     }
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixelsPerPass);
 }
 
-void BM_DrawLayerTo_Mixed(benchmark::State& state) {
-  Scene& scene = Data();
+// Every iteration draws every layer of the scene into its image with draw.
+template <class Draw>
+void DrawAllLayers(benchmark::State& state, Scene& scene, Draw draw) {
   for (auto _ : state) {
     for (const auto& layer : scene.layers) {
       TPoint dest{0, 0};
       SRectWH source{0, 0, kSide, kSide};
-      layer->Store()->DrawLayerTo(scene.image, *layer, dest, source);
+      draw(*layer, scene.image, dest, source);
     }
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+}
+
+// What the composition of the document does with each layer.
+constexpr auto kDrawLayerTo = [](CLayerData& layer, TMTC& image, TPoint& dest, SRectWH& source) {
+  layer.Store()->DrawLayerTo(image, layer, dest, source);
+};
+
+void BM_DrawLayerTo_Mixed(benchmark::State& state) {
+  DrawAllLayers(state, Data(), kDrawLayerTo);
+  SetPixelRate(state, kPixelsPerPass);
 }
 
 // The same layers dissolving (threshold 200): one random draw per pixel.
@@ -102,30 +101,17 @@ void BM_DrawLayerTo_Dissolve(benchmark::State& state) {
     layer->dissolve = 1;
     layer->dissolveThreshold = 200;
   }
-  for (auto _ : state) {
-    for (const auto& layer : scene.layers) {
-      TPoint dest{0, 0};
-      SRectWH source{0, 0, kSide, kSide};
-      layer->Store()->DrawLayerTo(scene.image, *layer, dest, source);
-    }
-    benchmark::ClobberMemory();
-  }
+  DrawAllLayers(state, scene, kDrawLayerTo);
   for (const auto& layer : scene.layers) layer->dissolve = 0;
-  SetRate(state);
+  SetPixelRate(state, kPixelsPerPass);
 }
 
 // The legacy pairs over the same layers (the older engine's drawing), for comparison.
 void BM_DrawLayerFastTo_Mixed(benchmark::State& state) {
-  Scene& scene = Data();
-  for (auto _ : state) {
-    for (const auto& layer : scene.layers) {
-      TPoint dest{0, 0};
-      SRectWH source{0, 0, kSide, kSide};
-      layer->Store()->DrawLayerFastTo(scene.image, *layer, dest, source);
-    }
-    benchmark::ClobberMemory();
-  }
-  SetRate(state);
+  DrawAllLayers(state, Data(), [](CLayerData& layer, TMTC& image, TPoint& dest, SRectWH& source) {
+    layer.Store()->DrawLayerFastTo(image, layer, dest, source);
+  });
+  SetPixelRate(state, kPixelsPerPass);
 }
 
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -133,39 +119,9 @@ BENCHMARK(BM_DrawLayerTo_Mixed)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DrawLayerTo_Dissolve)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DrawLayerFastTo_Mixed)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Console output plus, at the end, each benchmark's throughput as a share of memcpy's.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      auto it = run.counters.find("Mpix/s");
-      if (it != run.counters.end() && run.run_type == Run::RT_Iteration)
-        rates_[run.benchmark_name()] = it->second.value;
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    auto ceiling = rates_.find("BM_Memcpy/real_time");
-    if (ceiling == rates_.end() || ceiling->second <= 0) return;
-    std::printf("\nPer-layer drawing rate against memcpy of the same bytes (%.0f Mpix/s):\n", ceiling->second);
-    for (const auto& [name, rate] : rates_)
-      if (name != ceiling->first)
-        std::printf("  %-40s %8.0f Mpix/s  %.3f of memcpy\n", name.c_str(), rate, rate / ceiling->second);
-  }
-
- private:
-  std::map<std::string, double> rates_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  tf::MemcpyRatioReporter reporter("Per-layer drawing rate against memcpy of the same bytes");
+  return tf::RunBenchmarks(argc, argv, reporter);
 }

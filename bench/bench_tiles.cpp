@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 
+#include "BenchSupport.h"
 #include "platform/AddressSpace.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
@@ -25,27 +26,13 @@ constexpr int32_t kSide = 4096;
 constexpr size_t kPixels = size_t{kSide} * kSide;
 constexpr size_t kBytes = kPixels * 4;
 
-void SetRate(benchmark::State& state, size_t pixels = kPixels) {
-  const double total = static_cast<double>(state.iterations()) * static_cast<double>(pixels);
-  state.SetItemsProcessed(static_cast<int64_t>(total));
-  state.SetBytesProcessed(static_cast<int64_t>(total * 4));
-  state.counters["Mpix/s"] = benchmark::Counter(total / 1e6, benchmark::Counter::kIsRate);
-}
-
-uint32_t NextPixel(uint64_t& s) {
-  s ^= s << 13;
-  s ^= s >> 7;
-  s ^= s << 17;
-  return static_cast<uint32_t>(s >> 16);
-}
-
 // A 4096x4096 image of noise with every kind of alpha.
 TMTC& SourceImage() {
   static TMTC* image = [] {
     TMTC* im = new TMTC(kSide, kSide);
     uint64_t s = 0x9E3779B97F4A7C15ull;
     uint32_t* p = reinterpret_cast<uint32_t*>(im->Bits());
-    for (size_t i = 0; i < kPixels; ++i) p[i] = NextPixel(s);
+    for (size_t i = 0; i < kPixels; ++i) p[i] = static_cast<uint32_t>(XorShift64(s) >> 16);
     return im;
   }();
   return *image;
@@ -62,12 +49,14 @@ int64_t ResidentBytes() {
 
 // ---- Blank stores: memory and creation time (first, before the allocator holds freed memory)
 
-void BM_Blank32(benchmark::State& state) {
+// A blank store of side x side pixels (state.range(0)) made in every iteration.
+template <class Store>
+void BlankStore(benchmark::State& state) {
   const int32_t side = static_cast<int32_t>(state.range(0));
   int64_t committed = -1, resident = -1, tiles = 0;
   for (auto _ : state) {
     const int64_t before = ResidentBytes();
-    auto store = std::make_unique<CBlockVMTC>(side, side);
+    auto store = std::make_unique<Store>(side, side);
     benchmark::DoNotOptimize(store.get());
     committed = store->CommittedBytes();
     // The first store shows what it costs; later ones reuse memory the allocator kept.
@@ -78,24 +67,11 @@ void BM_Blank32(benchmark::State& state) {
   state.counters["residentMB"] = static_cast<double>(resident) / (1 << 20);
   state.counters["tiles"] = static_cast<double>(tiles);
 }
+
+void BM_Blank32(benchmark::State& state) { BlankStore<CBlockVMTC>(state); }
 BENCHMARK(BM_Blank32)->Arg(16384)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void BM_Blank8(benchmark::State& state) {
-  const int32_t side = static_cast<int32_t>(state.range(0));
-  int64_t committed = -1, resident = -1, tiles = 0;
-  for (auto _ : state) {
-    const int64_t before = ResidentBytes();
-    auto store = std::make_unique<CBlockVCH>(side, side);
-    benchmark::DoNotOptimize(store.get());
-    committed = store->CommittedBytes();
-    // The first store shows what it costs; later ones reuse memory the allocator kept.
-    if (resident < 0) resident = ResidentBytes() - before;
-    tiles = store->TileCount();
-  }
-  state.counters["committedBytes"] = static_cast<double>(committed);
-  state.counters["residentMB"] = static_cast<double>(resident) / (1 << 20);
-  state.counters["tiles"] = static_cast<double>(tiles);
-}
+void BM_Blank8(benchmark::State& state) { BlankStore<CBlockVCH>(state); }
 BENCHMARK(BM_Blank8)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // ---- Copies --------------------------------------------------------------------------------
@@ -109,7 +85,7 @@ void BM_Memcpy(benchmark::State& state) {
     std::memcpy(dest.Bits(), source.Bits(), kBytes);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
 
@@ -122,7 +98,7 @@ void BM_CopyFromImage(benchmark::State& state) {
     store.CopyAllFromImage(source, 0, 0, 255);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_CopyFromImage)->Unit(benchmark::kMillisecond);
 
@@ -137,7 +113,7 @@ void BM_CopyAllToImage(benchmark::State& state) {
     store.CopyAllToImage(dest, 0, 0, 255, false);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_CopyAllToImage)->Unit(benchmark::kMillisecond);
 
@@ -150,7 +126,7 @@ void BM_MemcpyFresh(benchmark::State& state) {
     benchmark::ClobberMemory();
     munmap(p, kBytes);
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_MemcpyFresh)->Unit(benchmark::kMillisecond);
 
@@ -162,7 +138,7 @@ void BM_CopyFromImageFresh(benchmark::State& state) {
     store.CopyAllFromImage(source, 0, 0, 255);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_CopyFromImageFresh)->Unit(benchmark::kMillisecond);
 
@@ -176,7 +152,7 @@ void BM_FillFlat(benchmark::State& state) {
     dest.FillAll(v++);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_FillFlat)->Unit(benchmark::kMillisecond);
 
@@ -191,7 +167,7 @@ void BM_FillRectCommitted(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.counters["committedMB"] = static_cast<double>(store.CommittedBytes()) / (1 << 20);
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_FillRectCommitted)->Unit(benchmark::kMillisecond);
 
@@ -205,7 +181,7 @@ void BM_FillRectSparse(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.counters["committedMB"] = static_cast<double>(store.CommittedBytes()) / (1 << 20);
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_FillRectSparse)->Unit(benchmark::kMillisecond);
 
@@ -243,7 +219,7 @@ void BM_CompositeFlat(benchmark::State& state) {
     CompositeFromWith(pair.flatDest, SourceImage(), p, r, 255, 200, NormalComposer{});
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_CompositeFlat)->Unit(benchmark::kMillisecond);
 
@@ -256,7 +232,7 @@ void BM_CompositeStores(benchmark::State& state) {
     pair.dest.CompositeFromWith(pair.source, p, r, 255, 200, NormalComposer{});
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_CompositeStores)->Unit(benchmark::kMillisecond);
 
@@ -269,7 +245,7 @@ void BM_CompositeStoresOps(benchmark::State& state) {
     pair.dest.CompositeFrom(pair.source, p, r, 255, 200, kNormal);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_CompositeStoresOps)->Unit(benchmark::kMillisecond);
 
@@ -282,7 +258,7 @@ void BM_CompositeFlatOps(benchmark::State& state) {
     pair.flatDest.CompositeFrom(SourceImage(), p, r, 255, 200, kNormal);
     benchmark::ClobberMemory();
   }
-  SetRate(state);
+  SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_CompositeFlatOps)->Unit(benchmark::kMillisecond);
 

@@ -1,0 +1,81 @@
+#pragma once
+
+// Helpers shared by the benchmark programs: sample data, the pixel-rate counters and a console
+// reporter that keeps every run's rate for a summary against the peer at the end.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tf {
+
+// xorshift64: steps s and returns it; callers take the bits they want.
+inline uint64_t XorShift64(uint64_t& s) {
+  s ^= s << 13;
+  s ^= s >> 7;
+  s ^= s << 17;
+  return s;
+}
+
+// Pixels (items), bytes (when bytesPerPixel is not 0) and "Mpix/s" for pixelsPerIteration
+// pixels handled in every iteration.
+inline void SetPixelRate(benchmark::State& state, double pixelsPerIteration, int bytesPerPixel = 4) {
+  const double pixels = static_cast<double>(state.iterations()) * pixelsPerIteration;
+  state.SetItemsProcessed(static_cast<int64_t>(pixels));
+  if (bytesPerPixel != 0) state.SetBytesProcessed(static_cast<int64_t>(pixels * bytesPerPixel));
+  state.counters["Mpix/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsRate);
+}
+
+// Console output that also keeps the "Mpix/s" of every run, by name, for Finalize to compare.
+class RateReporter : public benchmark::ConsoleReporter {
+ public:
+  RateReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      auto it = run.counters.find("Mpix/s");
+      if (it != run.counters.end() && run.run_type == Run::RT_Iteration) rates_[RateName(run)] = it->second.value;
+    }
+  }
+
+ protected:
+  // The name a run's rate is kept under.
+  virtual std::string RateName(const Run& run) const { return run.benchmark_name(); }
+
+  std::map<std::string, double> rates_;
+};
+
+// Each run's rate as a share of BM_Memcpy's (the peer: memcpy of the same bytes), after the table.
+class MemcpyRatioReporter : public RateReporter {
+ public:
+  // heading: the line above the list, followed by memcpy's rate.
+  explicit MemcpyRatioReporter(const char* heading) : heading_(heading) {}
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    auto ceiling = rates_.find("BM_Memcpy/real_time");
+    if (ceiling == rates_.end() || ceiling->second <= 0) return;
+    std::printf("\n%s (%.0f Mpix/s):\n", heading_, ceiling->second);
+    for (const auto& [name, rate] : rates_)
+      if (name != ceiling->first)
+        std::printf("  %-40s %8.0f Mpix/s  %.3f of memcpy\n", name.c_str(), rate, rate / ceiling->second);
+  }
+
+ private:
+  const char* heading_;
+};
+
+// The usual main: runs the benchmarks the command line selects through reporter.
+inline int RunBenchmarks(int argc, char** argv, benchmark::BenchmarkReporter& reporter) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
+
+}  // namespace tf
