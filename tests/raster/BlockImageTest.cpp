@@ -10,6 +10,7 @@
 
 #include "platform/AddressSpace.h"
 #include "raster/BlockVMTC.h"
+#include "support/GuardModeTest.h"
 
 namespace tf {
 namespace {
@@ -61,17 +62,9 @@ class TByteStore : public CBlockImage {
 };
 
 // Every store test runs with and without guard pages, so a touch of uncommitted memory faults.
-class BlockImageTest : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override {
-    ResetAddressSpaceSettings();
-    SetAddressSpaceGuardMode(GetParam());
-  }
-  void TearDown() override { ResetAddressSpaceSettings(); }
-};
+class BlockImageTest : public test::GuardModeTest {};
 
-INSTANTIATE_TEST_SUITE_P(Guard, BlockImageTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; });
+INSTANTIATE_TEST_SUITE_P(Guard, BlockImageTest, ::testing::Bool(), test::GuardModeName("On", "Off"));
 
 TEST_P(BlockImageTest, GeometryOfEdgeTiles) {
   CBlockVMTC store(100, 50);

@@ -13,24 +13,21 @@
 #include "platform/AddressSpace.h"
 #include "raster/BlockVMTC.h"
 #include "raster/Composite.h"
+#include "support/GuardModeTest.h"
 
 namespace tf {
 namespace {
 
-// Every test runs twice: plain reservations and guard mode (an uncommitted tile faults when
-// touched, so a read of an uncommitted tile's memory cannot hide behind its zero bytes).
-class BlockVCHTest : public ::testing::TestWithParam<bool> {
+// Every test runs twice: plain reservations and guard mode.
+class BlockVCHTest : public test::GuardModeTest {
  protected:
   void SetUp() override {
-    ResetAddressSpaceSettings();
+    GuardModeTest::SetUp();
     InitCompositeTables();
-    SetAddressSpaceGuardMode(GetParam());
   }
-  void TearDown() override { ResetAddressSpaceSettings(); }
 };
 
-INSTANTIATE_TEST_SUITE_P(Modes, BlockVCHTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Guard" : "Plain"; });
+INSTANTIATE_TEST_SUITE_P(Modes, BlockVCHTest, ::testing::Bool(), test::GuardModeName("Guard", "Plain"));
 
 // The picture of a store as a flat channel of its size.
 void Snapshot(const CBlockVCH& store, TChannel& channel) {

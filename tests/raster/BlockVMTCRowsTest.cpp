@@ -11,23 +11,21 @@
 #include "platform/AddressSpace.h"
 #include "raster/ByteImage.h"
 #include "raster/Composite.h"
+#include "support/GuardModeTest.h"
 
 namespace tf {
 namespace {
 
 // Every test runs with plain reservations and in guard mode.
-class BlockVMTCRowsTest : public ::testing::TestWithParam<bool> {
+class BlockVMTCRowsTest : public test::GuardModeTest {
  protected:
   void SetUp() override {
-    ResetAddressSpaceSettings();
+    GuardModeTest::SetUp();
     InitCompositeTables();
-    SetAddressSpaceGuardMode(GetParam());
   }
-  void TearDown() override { ResetAddressSpaceSettings(); }
 };
 
-INSTANTIATE_TEST_SUITE_P(Modes, BlockVMTCRowsTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Guard" : "Plain"; });
+INSTANTIATE_TEST_SUITE_P(Modes, BlockVMTCRowsTest, ::testing::Bool(), test::GuardModeName("Guard", "Plain"));
 
 constexpr uint32_t kWhite = CBlockVMTC::kDefaultFill;
 

@@ -11,6 +11,7 @@
 #include "raster/ColorMath.h"
 #include "raster/Composite.h"
 #include "raster/RegionOps.h"
+#include "support/GuardModeTest.h"
 #include "support/TestImages.h"
 
 namespace tf {
@@ -19,18 +20,15 @@ namespace {
 using test::BottomUpMTC;
 
 // Store tests run with and without guard pages (touching an uncommitted tile then faults).
-class BlockVMTCTest : public ::testing::TestWithParam<bool> {
+class BlockVMTCTest : public test::GuardModeTest {
  protected:
   void SetUp() override {
     InitCompositeTables();
-    ResetAddressSpaceSettings();
-    SetAddressSpaceGuardMode(GetParam());
+    GuardModeTest::SetUp();
   }
-  void TearDown() override { ResetAddressSpaceSettings(); }
 };
 
-INSTANTIATE_TEST_SUITE_P(Guard, BlockVMTCTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; });
+INSTANTIATE_TEST_SUITE_P(Guard, BlockVMTCTest, ::testing::Bool(), test::GuardModeName("On", "Off"));
 
 void AccumulateOver(uint32_t* acc, uint32_t colour, int32_t alpha) { BlendColor(acc, colour, alpha); }
 const SCompositeOps kNormal{0, 0, {}, AccumulateOver, AccumulateOver};
