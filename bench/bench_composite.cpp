@@ -4,13 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <map>
-#include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "BenchSupport.h"
 #include "raster/Composite.h"

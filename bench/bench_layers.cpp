@@ -6,14 +6,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
-#include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "BenchSupport.h"
 #include "document/BlendMode.h"
