@@ -59,6 +59,48 @@ void CompositeAlong(uint32_t* dest, const uint32_t* source, uint32_t colour, int
 
 bool BothValid(const CDibCore& a, const CDibCore& b) { return a.IsValid() && b.IsValid(); }
 
+// row(destination row, source row) for the rows of sourceRect, the destination rows from
+// destPoint down.
+template <class Row>
+void ForEachRowPair(const TMTC& source, TMTC& dest, const TPoint& destPoint, const SRectWH& sourceRect, Row row) {
+  const SDibView& s = source.View();
+  const SDibView& d = dest.View();
+  for (int32_t j = 0; j < sourceRect.height; ++j)
+    row(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, sourceRect.left, sourceRect.top + j));
+}
+
+// row(row start) for the rows of the rectangle.
+template <class Row>
+void ForEachRow(TMTC& image, const SRectWH& rect, Row row) {
+  const SDibView& view = image.View();
+  for (int32_t j = 0; j < rect.height; ++j) row(PixelAddr32(view, rect.left, rect.top + j));
+}
+
+// The loops of CombineFrom and CompositeFrom once their routine is known to be usable: clipped
+// as ClipBlit clips; each destination row has its alpha scaled, then row(destination, source).
+template <class Row>
+bool ScaledRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                    Row row) {
+  if (!BothValid(source, dest)) return false;
+  if (!ClipBlit(dest.Size(), source.Size(), destPoint, sourceRect)) return false;
+  ForEachRowPair(source, dest, destPoint, sourceRect, [&](uint32_t* d, const uint32_t* s) {
+    ScaleAlphaRow(d, sourceRect.width, alphaScale);
+    row(d, s);
+  });
+  return true;
+}
+
+// The same for one colour over a rectangle of the image: row(row start).
+template <class Row>
+bool ScaledColorRows(TMTC& image, SRectWH& rect, int32_t alphaScale, Row row) {
+  if (!image.ClipRect(rect)) return false;
+  ForEachRow(image, rect, [&](uint32_t* r) {
+    ScaleAlphaRow(r, rect.width, alphaScale);
+    row(r);
+  });
+  return true;
+}
+
 bool gForceBaselineRows = false;
 
 }  // namespace
@@ -104,11 +146,8 @@ bool CombineRowsToRaw(const TMTC& source, TMTC& dest, const TPoint& destPoint, c
                       int32_t value, PixelRowOp op) {
   if (value == 0 || op == nullptr) return false;
   if (!BothValid(source, dest)) return false;
-  const SDibView& s = source.View();
-  const SDibView& d = dest.View();
-  for (int32_t j = 0; j < sourceRect.height; ++j)
-    op(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, sourceRect.left, sourceRect.top + j),
-       sourceRect.width, value);
+  ForEachRowPair(source, dest, destPoint, sourceRect,
+                 [&](uint32_t* d, const uint32_t* s) { op(d, s, sourceRect.width, value); });
   return true;
 }
 
@@ -121,8 +160,7 @@ bool CombineRowsTo(const TMTC& source, TMTC& dest, TPoint& destPoint, SRectWH& s
 
 bool ApplyColorRowsRaw(TMTC& image, const SRectWH& rect, uint32_t colour, int32_t value, ColorRowOp op) {
   if (op == nullptr || !image.IsValid()) return false;
-  const SDibView& view = image.View();
-  for (int32_t j = 0; j < rect.height; ++j) op(PixelAddr32(view, rect.left, rect.top + j), colour, rect.width, value);
+  ForEachRow(image, rect, [&](uint32_t* row) { op(row, colour, rect.width, value); });
   return true;
 }
 
@@ -134,57 +172,28 @@ bool ApplyColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t value, 
 bool CombineRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
                      int32_t value, PixelRowOp op) {
   if (value == 0 || op == nullptr) return false;
-  if (!BothValid(source, dest)) return false;
-  if (!ClipBlit(dest.Size(), source.Size(), destPoint, sourceRect)) return false;
-  const SDibView& s = source.View();
-  const SDibView& d = dest.View();
-  for (int32_t j = 0; j < sourceRect.height; ++j) {
-    uint32_t* row = PixelAddr32(d, destPoint.x, destPoint.y + j);
-    ScaleAlphaRow(row, sourceRect.width, alphaScale);
-    op(row, PixelAddr32(s, sourceRect.left, sourceRect.top + j), sourceRect.width, value);
-  }
-  return true;
+  return ScaledRowsFrom(dest, source, destPoint, sourceRect, alphaScale,
+                        [&](uint32_t* d, const uint32_t* s) { op(d, s, sourceRect.width, value); });
 }
 
 bool CombineColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value,
                       ColorRowOp op) {
   if (value == 0 || op == nullptr) return false;
-  if (!image.ClipRect(rect)) return false;
-  const SDibView& view = image.View();
-  for (int32_t j = 0; j < rect.height; ++j) {
-    uint32_t* row = PixelAddr32(view, rect.left, rect.top + j);
-    ScaleAlphaRow(row, rect.width, alphaScale);
-    op(row, colour, rect.width, value);
-  }
-  return true;
+  return ScaledColorRows(image, rect, alphaScale, [&](uint32_t* row) { op(row, colour, rect.width, value); });
 }
 
 bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect,
                        int32_t alphaScale, int32_t opacity, const SCompositeRowOps& ops) {
   if (opacity == 0 || ops.destination == nullptr || ops.source == nullptr) return false;
-  if (!BothValid(source, dest)) return false;
-  if (!ClipBlit(dest.Size(), source.Size(), destPoint, sourceRect)) return false;
-  const SDibView& s = source.View();
-  const SDibView& d = dest.View();
-  for (int32_t j = 0; j < sourceRect.height; ++j) {
-    uint32_t* row = PixelAddr32(d, destPoint.x, destPoint.y + j);
-    ScaleAlphaRow(row, sourceRect.width, alphaScale);
-    CompositeRow(row, PixelAddr32(s, sourceRect.left, sourceRect.top + j), sourceRect.width, opacity, ops);
-  }
-  return true;
+  return ScaledRowsFrom(dest, source, destPoint, sourceRect, alphaScale,
+                        [&](uint32_t* d, const uint32_t* s) { CompositeRow(d, s, sourceRect.width, opacity, ops); });
 }
 
 bool CompositeColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,
                         const SCompositeRowOps& ops) {
   if (opacity == 0 || ops.destination == nullptr || ops.source == nullptr) return false;
-  if (!image.ClipRect(rect)) return false;
-  const SDibView& view = image.View();
-  for (int32_t j = 0; j < rect.height; ++j) {
-    uint32_t* row = PixelAddr32(view, rect.left, rect.top + j);
-    ScaleAlphaRow(row, rect.width, alphaScale);
-    CompositeColorRow(row, colour, rect.width, opacity, ops);
-  }
-  return true;
+  return ScaledColorRows(image, rect, alphaScale,
+                         [&](uint32_t* row) { CompositeColorRow(row, colour, rect.width, opacity, ops); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -240,20 +249,17 @@ bool DissolveRowsToRaw(const TMTC& source, TMTC& dest, const TPoint& destPoint, 
                        int32_t value, PixelRowOp op, SRandom& random, int32_t threshold) {
   if (value == 0 || op == nullptr) return false;
   if (!BothValid(source, dest)) return false;
-  const SDibView& s = source.View();
-  const SDibView& d = dest.View();
-  for (int32_t j = 0; j < sourceRect.height; ++j)
-    DissolveRow(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, sourceRect.left, sourceRect.top + j),
-                sourceRect.width, value, op, random, threshold);
+  ForEachRowPair(source, dest, destPoint, sourceRect, [&](uint32_t* d, const uint32_t* s) {
+    DissolveRow(d, s, sourceRect.width, value, op, random, threshold);
+  });
   return true;
 }
 
 bool DissolveColorRowsRaw(TMTC& image, const SRectWH& rect, uint32_t colour, int32_t value, ColorRowOp op,
                           SRandom& random, int32_t threshold) {
   if (op == nullptr || !image.IsValid()) return false;
-  const SDibView& view = image.View();
-  for (int32_t j = 0; j < rect.height; ++j)
-    DissolveColorRow(PixelAddr32(view, rect.left, rect.top + j), colour, rect.width, value, op, random, threshold);
+  ForEachRow(image, rect,
+             [&](uint32_t* row) { DissolveColorRow(row, colour, rect.width, value, op, random, threshold); });
   return true;
 }
 
