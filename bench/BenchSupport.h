@@ -22,6 +22,16 @@ inline uint64_t XorShift64(uint64_t& s) {
   return s;
 }
 
+// Resident bytes of the process (from /proc/self/statm); ifUnknown when it cannot be read.
+inline int64_t ResidentBytes(int64_t ifUnknown = -1) {
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return ifUnknown;
+  long size = 0, resident = 0;
+  const int n = std::fscanf(f, "%ld %ld", &size, &resident);
+  std::fclose(f);
+  return n == 2 ? static_cast<int64_t>(resident) * sysconf(_SC_PAGESIZE) : ifUnknown;
+}
+
 // Pixels (items), bytes (when bytesPerPixel is not 0) and "Mpix/s" for pixelsPerIteration
 // pixels handled in every iteration.
 inline void SetPixelRate(benchmark::State& state, double pixelsPerIteration, int bytesPerPixel = 4) {

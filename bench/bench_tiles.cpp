@@ -4,10 +4,8 @@
 // right after creating a 16384x16384 32-bit store and a 20000x20000 8-bit store.
 #include <benchmark/benchmark.h>
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -36,15 +34,6 @@ TMTC& SourceImage() {
     return im;
   }();
   return *image;
-}
-
-int64_t ResidentBytes() {
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (!f) return -1;
-  long size = 0, resident = 0;
-  const int n = std::fscanf(f, "%ld %ld", &size, &resident);
-  std::fclose(f);
-  return n == 2 ? static_cast<int64_t>(resident) * sysconf(_SC_PAGESIZE) : -1;
 }
 
 // ---- Blank stores: memory and creation time (first, before the allocator holds freed memory)

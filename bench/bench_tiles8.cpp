@@ -3,12 +3,10 @@
 // Counters: committed bytes of the store, resident memory from /proc/self/statm.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 
+#include "BenchSupport.h"
 #include "raster/BlockVCH.h"
 #include "raster/FlatImage.h"
 
@@ -18,26 +16,15 @@ using namespace tf;
 
 constexpr int32_t kSide = 20000;
 
-// Resident bytes of the process.
-double ResidentBytes() {
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (f == nullptr) return 0;
-  unsigned long size = 0, resident = 0;
-  const int n = std::fscanf(f, "%lu %lu", &size, &resident);
-  std::fclose(f);
-  if (n != 2) return 0;
-  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
-}
-
 void MemoryCounters(benchmark::State& state, double committed, double residentBefore) {
   state.counters["committed_MB"] = committed / 1048576.0;
-  state.counters["resident_MB"] = ResidentBytes() / 1048576.0;
-  state.counters["resident_growth_MB"] = (ResidentBytes() - residentBefore) / 1048576.0;
+  state.counters["resident_MB"] = ResidentBytes(0) / 1048576.0;
+  state.counters["resident_growth_MB"] = (ResidentBytes(0) - residentBefore) / 1048576.0;
 }
 
 // A blank mask: one reservation, a tile table, no committed tile.
 void BM_BlankMask_Create(benchmark::State& state) {
-  const double before = ResidentBytes();
+  const double before = ResidentBytes(0);
   int64_t committed = 0;
   for (auto _ : state) {
     CBlockVCH mask(kSide, kSide);
@@ -61,7 +48,7 @@ void BM_BlankMask_Create(benchmark::State& state) {
 
 // Peer: a flat channel of the same size, cleared (what a flat mask costs).
 void BM_FlatChannel_CreateCleared(benchmark::State& state) {
-  const double before = ResidentBytes();
+  const double before = ResidentBytes(0);
   for (auto _ : state) {
     TChannel channel(kSide, kSide);
     if (!channel.IsValid()) {
@@ -81,7 +68,7 @@ void BM_FlatChannel_CreateCleared(benchmark::State& state) {
 // Selecting everything: fill values only.
 void BM_BlankMask_SelectAll(benchmark::State& state) {
   CBlockVCH mask(kSide, kSide);
-  const double before = ResidentBytes();
+  const double before = ResidentBytes(0);
   uint8_t value = 0;
   for (auto _ : state) {
     SRectWH all{0, 0, kSide, kSide};
