@@ -37,25 +37,24 @@ TUndoCodeInfo UndoCodeInfo(int32_t code) {
 
 namespace {
 
-// A new store of the size; null when it cannot be made.
-std::unique_ptr<CBlockVMTC> MakeStore(int32_t width, int32_t height) {
+// A new store that create(store) fills; null when it cannot be made.
+template <class Create>
+std::unique_ptr<CBlockVMTC> NewStore(Create create) {
   try {
     auto store = std::make_unique<CBlockVMTC>();
-    if (!store->Create(width, height)) return nullptr;
+    if (!create(*store)) return nullptr;
     return store;
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 
+std::unique_ptr<CBlockVMTC> MakeStore(int32_t width, int32_t height) {
+  return NewStore([&](CBlockVMTC& store) { return store.Create(width, height); });
+}
+
 std::unique_ptr<CBlockVMTC> CopyStore(const CBlockVMTC& source) {
-  try {
-    auto store = std::make_unique<CBlockVMTC>();
-    if (!store->CreateCopy(source)) return nullptr;
-    return store;
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  return NewStore([&](CBlockVMTC& store) { return store.CreateCopy(source); });
 }
 
 // Clips the rectangle to the store, then widens it to whole tiles (floor of the origin, so the
@@ -212,13 +211,7 @@ void CUndoData::SetReversible(int32_t id, const SRectWH& area, uint8_t newCode) 
 
 void CUndoData::SetAttribute(int32_t id, uint8_t newCode, int32_t v1, int32_t v2, int32_t v3, int32_t v4) {
   m_pixels.reset();
-  category = kUndoCategoryAttribute;
-  layerId = id;
-  code = newCode;
-  value1 = v1;
-  value2 = v2;
-  value3 = v3;
-  value4 = v4;
+  SetValues(filled, id, kUndoCategoryAttribute, newCode, v1, v2, v3, v4);
 }
 
 void CUndoData::SetValues(bool isFilled, int32_t id, uint8_t newCategory, uint8_t newCode, int32_t v1, int32_t v2,
