@@ -358,6 +358,22 @@ void VisitFont(CAppProfile& p, V& v) {
   v.Bool("usePreview", f.usePreview, true);
 }
 
+// Opens the key of a section, making it when missing.
+bool OpenSectionKey(CRegistryKey& key, const char* section) {
+  return key.OpenKey("\\" + CAppProfile::SectionPath(section), true);
+}
+
+// A section's one list of keys, read (V = Loader) or written (V = Saver); false when the key
+// does not open.
+template <class V>
+bool VisitSection(CAppProfile& p, const char* section, void (*visit)(CAppProfile&, V&)) {
+  CRegistryKey key(&p.Registry());
+  if (!OpenSectionKey(key, section)) return false;
+  V visitor(key);
+  visit(p, visitor);
+  return true;
+}
+
 const SFloatFormLayout kDefaultFloatForm{0, true, 0, 0, 0, 0};
 const SFloatColumnLayout kDefaultFloatPane{-1, -1, -1, 0, false};
 
@@ -582,37 +598,20 @@ bool CAppProfile::SaveAll() {
   return Registry().Save();
 }
 
-#define TF_SECTION_IO(Name, section, Visit)                \
-  bool CAppProfile::Load##Name() {                         \
-    CRegistryKey key(&Registry());                         \
-    if (!key.OpenKey("\\" + SectionPath(section), true)) { \
-      return false;                                        \
-    }                                                      \
-    Loader loader(key);                                    \
-    Visit(*this, loader);                                  \
-    return true;                                           \
-  }                                                        \
-  bool CAppProfile::Save##Name() {                         \
-    CRegistryKey key(&Registry());                         \
-    if (!key.OpenKey("\\" + SectionPath(section), true)) { \
-      return false;                                        \
-    }                                                      \
-    Saver saver(key);                                      \
-    Visit(*this, saver);                                   \
-    return true;                                           \
-  }
-
-TF_SECTION_IO(FileIO, kSectionFileIO, VisitFileIO)
-TF_SECTION_IO(Config, kSectionConfig, VisitConfig)
-TF_SECTION_IO(Color, kSectionColor, VisitColor)
-TF_SECTION_IO(Paper, kSectionPaper, VisitPaper)
-TF_SECTION_IO(Font, kSectionFont, VisitFont)
-
-#undef TF_SECTION_IO
+bool CAppProfile::LoadFileIO() { return VisitSection<Loader>(*this, kSectionFileIO, VisitFileIO); }
+bool CAppProfile::SaveFileIO() { return VisitSection<Saver>(*this, kSectionFileIO, VisitFileIO); }
+bool CAppProfile::LoadConfig() { return VisitSection<Loader>(*this, kSectionConfig, VisitConfig); }
+bool CAppProfile::SaveConfig() { return VisitSection<Saver>(*this, kSectionConfig, VisitConfig); }
+bool CAppProfile::LoadColor() { return VisitSection<Loader>(*this, kSectionColor, VisitColor); }
+bool CAppProfile::SaveColor() { return VisitSection<Saver>(*this, kSectionColor, VisitColor); }
+bool CAppProfile::LoadPaper() { return VisitSection<Loader>(*this, kSectionPaper, VisitPaper); }
+bool CAppProfile::SavePaper() { return VisitSection<Saver>(*this, kSectionPaper, VisitPaper); }
+bool CAppProfile::LoadFont() { return VisitSection<Loader>(*this, kSectionFont, VisitFont); }
+bool CAppProfile::SaveFont() { return VisitSection<Saver>(*this, kSectionFont, VisitFont); }
 
 bool CAppProfile::LoadWindow() {
   CRegistryKey key(&Registry());
-  if (!key.OpenKey("\\" + SectionPath(kSectionWindow), true)) return false;
+  if (!OpenSectionKey(key, kSectionWindow)) return false;
   Loader loader(key);
   VisitWindowHead(*this, loader);
 
@@ -644,7 +643,7 @@ bool CAppProfile::LoadWindow() {
 
 bool CAppProfile::SaveWindow() {
   CRegistryKey key(&Registry());
-  if (!key.OpenKey("\\" + SectionPath(kSectionWindow), true)) return false;
+  if (!OpenSectionKey(key, kSectionWindow)) return false;
   static const char* const kRecordNames[] = {
       "FloatForm%dPaneCount",  "FloatForm%dVisible",   "FloatForm%dX",
       "FloatForm%dY",          "FloatForm%dWidth",     "FloatForm%dHeight",
