@@ -5,6 +5,8 @@
 // is walked key by key: every value reads back as its own kind only, through the store and
 // through a key handle. Then one value is written and the store saved; a second store
 // loading the saved file must see the same tree, and saving it again changes nothing.
+// An input with a zero byte is two files instead: the one a store reads, and the one another
+// instance saves before this store saves its changes over it.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +14,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -103,9 +107,137 @@ void RemoveScratch(const CRegistry& store) {
   if (!store.DamagedCopy().empty()) ::unlink(store.DamagedCopy().c_str());
 }
 
+
+bool SameAscii(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The lines of Walk for one value of the root key, or empty when it is missing.
+std::string RootValueLine(CRegistry& store, const std::string& name) {
+  std::vector<std::string> lines;
+  Walk(store, kRoot, 0, lines);
+  for (const std::string& line : lines) {
+    if (line.compare(0, 2 + name.size() + 1, "V " + name + "=") == 0) return line;
+  }
+  return std::string();
+}
+
+// Two instances: this store read `first`, another one saved `second` over it, then this
+// store saves what it changed. The file afterwards holds the other instance's tree with
+// exactly this store's changes applied.
+void MergeCase(const std::string& first, const std::string& second, uint32_t choice) {
+  const std::string& folder = Folder();
+  CRegistry store(folder);
+  if (!WriteFile(store.FilePath(), reinterpret_cast<const uint8_t*>(first.data()), first.size()))
+    Fail(__LINE__);
+  if (!store.Load()) Fail(__LINE__);
+  if (!store.DamagedCopy().empty()) {
+    RemoveScratch(store);
+    return;
+  }
+  const std::string kMine = "fuzz saved";
+  // Changes: a value deleted, a key deleted (and maybe made again with one value), a value
+  // written.
+  std::string deletedValue, deletedKey;
+  for (const std::string& name : store.ValueNames(kRoot)) {
+    if (!SameAscii(name, kMine)) {
+      deletedValue = name;
+      break;
+    }
+  }
+  if (!deletedValue.empty() && !store.DeleteValue(kRoot, deletedValue)) Fail(__LINE__);
+  std::vector<std::string> keys = store.SubKeyNames(kRoot);
+  const bool remake = (choice & 1) != 0;
+  if (!keys.empty()) {
+    deletedKey = keys[choice % keys.size()];
+    if (!store.DeleteKey(kRoot + "\\" + deletedKey)) Fail(__LINE__);
+    if (store.KeyExists(kRoot + "\\" + deletedKey)) Fail(__LINE__);
+    if (remake) {
+      if (!store.CreateKey(kRoot + "\\" + deletedKey)) Fail(__LINE__);
+      if (!store.WriteString(kRoot + "\\" + deletedKey, "again", "made again")) Fail(__LINE__);
+    }
+  }
+  if (!store.WriteDword(kRoot, kMine, static_cast<int32_t>(choice))) Fail(__LINE__);
+
+  // The other instance's file; a damaged one counts as what this store read.
+  if (!WriteFile(store.FilePath(), reinterpret_cast<const uint8_t*>(second.data()), second.size()))
+    Fail(__LINE__);
+  const std::string refFolder = folder + "-ref";
+  ::mkdir(refFolder.c_str(), 0700);
+  auto readReference = [&](const std::string& bytes) {
+    auto store = std::make_unique<CRegistry>(refFolder);
+    if (!WriteFile(store->FilePath(), reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+      Fail(__LINE__);
+    if (!store->Load()) Fail(__LINE__);
+    RemoveScratch(*store);
+    return store;
+  };
+  std::unique_ptr<CRegistry> referenceStore = readReference(second);
+  const bool secondDamaged = !referenceStore->DamagedCopy().empty();
+  if (secondDamaged) {
+    referenceStore = readReference(first);
+    if (!referenceStore->DamagedCopy().empty()) Fail(__LINE__);
+  }
+  CRegistry& reference = *referenceStore;
+
+  if (!store.Save()) Fail(__LINE__);
+  if (store.HasChanges()) Fail(__LINE__);
+  if (secondDamaged != !store.DamagedCopy().empty()) Fail(__LINE__);
+  if (secondDamaged) {
+    std::string kept;
+    if (!ReadFile(store.DamagedCopy(), kept) || kept != second) Fail(__LINE__);
+  }
+  CRegistry result(folder);
+  if (!result.Load() || !result.DamagedCopy().empty()) Fail(__LINE__);
+  int32_t mine = 0;
+  if (!result.ReadDword(kRoot, kMine, mine) || mine != static_cast<int32_t>(choice)) Fail(__LINE__);
+  if (!deletedValue.empty() && result.ValueKind(kRoot, deletedValue) != RegValueKind::kNone)
+    Fail(__LINE__);
+  if (!deletedKey.empty()) {
+    const std::string path = kRoot + "\\" + deletedKey;
+    if (result.KeyExists(path) != remake) Fail(__LINE__);
+    if (remake) {
+      std::vector<std::string> lines;
+      Walk(result, path, 1, lines);
+      std::string text;
+      if (lines.size() != 2 || !result.ReadString(path, "again", text) || text != "made again")
+        Fail(__LINE__);
+    }
+  }
+  // What this store did not touch is the other instance's.
+  for (const std::string& name : reference.ValueNames(kRoot)) {
+    if (SameAscii(name, kMine) || (!deletedValue.empty() && SameAscii(name, deletedValue))) continue;
+    if (RootValueLine(result, name) != RootValueLine(reference, name)) Fail(__LINE__);
+  }
+  for (const std::string& key : reference.SubKeyNames(kRoot)) {
+    if (!deletedKey.empty() && SameAscii(key, deletedKey)) continue;
+    std::vector<std::string> want, got;
+    Walk(reference, kRoot + "\\" + key, 1, want);
+    Walk(result, kRoot + "\\" + key, 1, got);
+    if (want != got) Fail(__LINE__);
+  }
+  RemoveScratch(store);
+  RemoveScratch(result);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // A zero byte never belongs to a settings file: it splits the input into two instances' files.
+  const auto* text = reinterpret_cast<const char*>(data);
+  if (const void* zero = std::memchr(data, 0, size)) {
+    size_t at = static_cast<const uint8_t*>(zero) - data;
+    uint32_t choice = static_cast<uint32_t>(size * 2654435761u);
+    MergeCase(std::string(text, at), std::string(text + at + 1, size - at - 1), choice);
+    return 0;
+  }
   const std::string& folder = Folder();
   CRegistry store(folder);
   if (!WriteFile(store.FilePath(), data, size)) Fail(__LINE__);
