@@ -1,26 +1,19 @@
 #include "document/ShellServices.h"
 
+#include "platform/HostSlot.h"
+
 namespace tf {
 namespace {
 
-ToolPaneHost& DefaultHost() {
-  static ToolPaneHost host;
-  return host;
-}
-
-ToolPaneHost* g_host = nullptr;
+// The default host is the interface itself: its routines do nothing.
+using Slot = HostSlot<ToolPaneHost, ToolPaneHost>;
 
 int32_t AtLeastOne(int32_t value) { return value < 1 ? 1 : value; }
 
 }  // namespace
 
-ToolPaneHost* SetToolPaneHost(ToolPaneHost* host) {
-  ToolPaneHost* previous = g_host ? g_host : &DefaultHost();
-  g_host = host;
-  return previous;
-}
-
-ToolPaneHost& GetToolPaneHost() { return g_host ? *g_host : DefaultHost(); }
+ToolPaneHost* SetToolPaneHost(ToolPaneHost* host) { return Slot::Install(host); }
+ToolPaneHost& GetToolPaneHost() { return Slot::Get(); }
 
 void UpdateLayerPane() { GetToolPaneHost().UpdateLayerPane(); }
 void RedrawLayerList(int32_t layerIndex) { GetToolPaneHost().RedrawLayerList(layerIndex); }

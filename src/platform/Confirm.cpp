@@ -1,6 +1,7 @@
 #include "platform/Confirm.h"
 
 #include "platform/Debug.h"
+#include "platform/HostSlot.h"
 
 namespace tf {
 namespace {
@@ -14,12 +15,7 @@ class DefaultHost final : public ConfirmHost {
   ScriptedConfirmHost script;
 };
 
-DefaultHost& Default() {
-  static DefaultHost host;
-  return host;
-}
-
-ConfirmHost* g_host = nullptr;
+using Slot = HostSlot<ConfirmHost, DefaultHost>;
 
 }  // namespace
 
@@ -66,15 +62,9 @@ int32_t ScriptedConfirmHost::AskConfirm(std::string_view text, int32_t buttons) 
   return answer;
 }
 
-ConfirmHost* SetConfirmHost(ConfirmHost* host) {
-  ConfirmHost* previous = g_host ? g_host : &Default();
-  g_host = host;
-  return previous;
-}
-
-ConfirmHost& GetConfirmHost() { return g_host ? *g_host : Default(); }
-
-ScriptedConfirmHost& DefaultConfirmHost() { return Default().script; }
+ConfirmHost* SetConfirmHost(ConfirmHost* host) { return Slot::Install(host); }
+ConfirmHost& GetConfirmHost() { return Slot::Get(); }
+ScriptedConfirmHost& DefaultConfirmHost() { return Slot::Default().script; }
 
 int32_t AskConfirm(std::string_view text, int32_t buttons) {
   const int32_t answer = GetConfirmHost().AskConfirm(text, buttons);

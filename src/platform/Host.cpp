@@ -1,31 +1,21 @@
 #include "platform/Host.h"
 
+#include "platform/HostSlot.h"
+
 namespace tf {
 namespace {
 
-NullInputHost g_nullInput;
-RecordingCursorHost g_nullCursor;
-InputHost* g_input = &g_nullInput;
-CursorHost* g_cursor = &g_nullCursor;
+using InputSlot = HostSlot<InputHost, NullInputHost>;
+using CursorSlot = HostSlot<CursorHost, RecordingCursorHost>;
 
 }  // namespace
 
-InputHost* SetInputHost(InputHost* host) {
-  InputHost* previous = g_input;
-  g_input = host ? host : &g_nullInput;
-  return previous;
-}
+InputHost* SetInputHost(InputHost* host) { return InputSlot::Install(host); }
+CursorHost* SetCursorHost(CursorHost* host) { return CursorSlot::Install(host); }
+InputHost& GetInputHost() { return InputSlot::Get(); }
+CursorHost& GetCursorHost() { return CursorSlot::Get(); }
 
-CursorHost* SetCursorHost(CursorHost* host) {
-  CursorHost* previous = g_cursor;
-  g_cursor = host ? host : &g_nullCursor;
-  return previous;
-}
-
-InputHost& GetInputHost() { return *g_input; }
-CursorHost& GetCursorHost() { return *g_cursor; }
-
-bool IsKeyDown(int32_t virtualKey) { return g_input->IsKeyDown(virtualKey); }
+bool IsKeyDown(int32_t virtualKey) { return GetInputHost().IsKeyDown(virtualKey); }
 
 uint32_t GetShiftButtons() {
   uint32_t bits = 0;
@@ -39,11 +29,12 @@ uint32_t GetShiftButtons() {
 }
 
 intptr_t SetSystemCursor(int32_t cursorId) {
-  return g_cursor->SetCursor(g_cursor->SystemCursorHandle(cursorId));
+  CursorHost& cursor = GetCursorHost();
+  return cursor.SetCursor(cursor.SystemCursorHandle(cursorId));
 }
 
 intptr_t SetWaitCursor() { return SetSystemCursor(kCursorWait); }
 
-void RestoreCursor(intptr_t cursor) { g_cursor->SetCursor(cursor); }
+void RestoreCursor(intptr_t cursor) { GetCursorHost().SetCursor(cursor); }
 
 }  // namespace tf

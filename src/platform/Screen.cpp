@@ -2,25 +2,21 @@
 
 #include <algorithm>
 
+#include "platform/HostSlot.h"
+
 namespace tf {
 namespace {
 
-HeadlessScreenHost g_headless;
-ScreenHost* g_screen = &g_headless;
+using Slot = HostSlot<ScreenHost, HeadlessScreenHost>;
 
 }  // namespace
 
-ScreenHost* SetScreenHost(ScreenHost* host) {
-  ScreenHost* previous = g_screen;
-  g_screen = host ? host : &g_headless;
-  return previous;
-}
+ScreenHost* SetScreenHost(ScreenHost* host) { return Slot::Install(host); }
+ScreenHost& GetScreenHost() { return Slot::Get(); }
 
-ScreenHost& GetScreenHost() { return *g_screen; }
-
-int32_t GetPrimaryScreenWidth() { return std::max<int32_t>(1, g_screen->PrimaryScreenWidth()); }
-int32_t GetPrimaryScreenHeight() { return std::max<int32_t>(1, g_screen->PrimaryScreenHeight()); }
-int32_t GetMonitorCount() { return std::max<int32_t>(1, g_screen->MonitorCount()); }
-int32_t GetDesktopBitsPerPixel() { return g_screen->DesktopBitsPerPixel(); }
+int32_t GetPrimaryScreenWidth() { return std::max<int32_t>(1, Slot::Get().PrimaryScreenWidth()); }
+int32_t GetPrimaryScreenHeight() { return std::max<int32_t>(1, Slot::Get().PrimaryScreenHeight()); }
+int32_t GetMonitorCount() { return std::max<int32_t>(1, Slot::Get().MonitorCount()); }
+int32_t GetDesktopBitsPerPixel() { return Slot::Get().DesktopBitsPerPixel(); }
 
 }  // namespace tf

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/Debug.h"
+#include "platform/HostSlot.h"
 
 namespace tf {
 namespace {
@@ -18,24 +19,13 @@ class DefaultHost final : public WarningHost {
   RecordingWarningHost record;
 };
 
-DefaultHost& Default() {
-  static DefaultHost host;
-  return host;
-}
-
-WarningHost* g_host = nullptr;
+using Slot = HostSlot<WarningHost, DefaultHost>;
 
 }  // namespace
 
-WarningHost* SetWarningHost(WarningHost* host) {
-  WarningHost* previous = g_host ? g_host : &Default();
-  g_host = host;
-  return previous;
-}
-
-WarningHost& GetWarningHost() { return g_host ? *g_host : Default(); }
-
-RecordingWarningHost& DefaultWarningHost() { return Default().record; }
+WarningHost* SetWarningHost(WarningHost* host) { return Slot::Install(host); }
+WarningHost& GetWarningHost() { return Slot::Get(); }
+RecordingWarningHost& DefaultWarningHost() { return Slot::Default().record; }
 
 void ShowWarning(std::string_view text) { GetWarningHost().ShowWarning(text); }
 

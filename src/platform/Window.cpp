@@ -1,19 +1,15 @@
 #include "platform/Window.h"
 
+#include "platform/HostSlot.h"
+
 namespace tf {
 namespace {
 
-NullWindowHost g_nullWindowHost;
-WindowHost* g_windowHost = &g_nullWindowHost;
+using Slot = HostSlot<WindowHost, NullWindowHost>;
 
 }  // namespace
 
-WindowHost* SetWindowHost(WindowHost* host) {
-  WindowHost* previous = g_windowHost;
-  g_windowHost = host ? host : &g_nullWindowHost;
-  return previous;
-}
-
-WindowHost& GetWindowHost() { return *g_windowHost; }
+WindowHost* SetWindowHost(WindowHost* host) { return Slot::Install(host); }
+WindowHost& GetWindowHost() { return Slot::Get(); }
 
 }  // namespace tf
