@@ -7,88 +7,6 @@ namespace tf {
 
 namespace {
 
-// The pieces of a two-store combination (as CBlockVMTC::CombineFrom cuts them): a committed
-// source tile -> onPixels(dest view, dest-local point, source view, source-local rect); an
-// uncommitted source tile over a whole uncommitted destination tile -> onFill(dest fill, source
-// fill); otherwise the destination tile is committed -> onColor(dest view, dest-local rect,
-// source fill). Every destination tile a piece needs is committed before anything changes: when
-// a commit is refused, the tiles committed for it are given back, nothing changes and refused is
-// set (result false). The content rectangles are rebuilt at the end.
-template <class OnPixels, class OnFill, class OnColor>
-bool StorePieces(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                 bool& refused, OnPixels onPixels, OnFill onFill, OnColor onColor) {
-  refused = false;
-  const int32_t shift = dest.TileShift();
-  const int32_t mask = dest.TileMask();
-  auto wholeFill = [&](const STileInfo& s, const STileInfo& d, const TPoint& dp, const SRectWH& sp) {
-    return !s.committed && !d.committed && TileRectIsWhole(d, SRectWH{dp.x, dp.y, sp.width, sp.height});
-  };
-  {
-    CBlockImage::PendingCommits batch(dest);
-    TPoint point = destPoint;
-    SRectWH rect = sourceRect;
-    dest.WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
-      const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
-      STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
-      if (s == nullptr || d == nullptr || wholeFill(*s, *d, dp, sp)) return;
-      batch.Commit(*d, false);
-    });
-    if (batch.Failed()) {
-      batch.Rollback();
-      dest.UpdateContentRects();
-      refused = true;
-      return false;
-    }
-  }
-  bool allDone = true;
-  const bool walked = dest.WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
-    STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
-    if (s == nullptr || d == nullptr) return;
-    if (wholeFill(*s, *d, dp, sp)) {
-      onFill(d->fill, s->fill);
-      return;
-    }
-    if (!dest.CommitTile(*d)) {  // committed above; cannot be refused here
-      allDone = false;
-      return;
-    }
-    TVMTC& dv = *dest.TileView(*d);
-    if (s->committed) {
-      TPoint local{dp.x & mask, dp.y & mask};
-      SRectWH sr{sp.left & mask, sp.top & mask, sp.width, sp.height};
-      onPixels(dv, local, *source.TileView(*s), sr);
-    } else {
-      SRectWH dr{dp.x & mask, dp.y & mask, sp.width, sp.height};
-      onColor(dv, dr, s->fill);
-    }
-  });
-  dest.UpdateContentRects();
-  return walked && allDone;
-}
-
-// The pieces of a store drawn into a flat image: committed tile -> onPixels(tile view, local
-// rect, image point); uncommitted tile -> onColor(image area, fill).
-template <class OnPixels, class OnColor>
-bool ImagePieces(const CBlockVMTC& store, TMTC& image, TPoint& destPoint, SRectWH& sourceRect, OnPixels onPixels,
-                 OnColor onColor) {
-  if (!image.IsValid()) return false;
-  const int32_t shift = store.TileShift();
-  const int32_t mask = store.TileMask();
-  return store.WalkToImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* t = store.GetTile(sp.left >> shift, sp.top >> shift);
-    if (t == nullptr) return;
-    if (t->committed) {
-      TPoint point = dp;
-      SRectWH local{sp.left & mask, sp.top & mask, sp.width, sp.height};
-      onPixels(*store.TileView(*t), local, point);
-    } else {
-      SRectWH area{dp.x, dp.y, sp.width, sp.height};
-      onColor(area, t->fill);
-    }
-  });
-}
-
 // Only the alpha scale of a combination, over the pieces it would walk: what a merge routine
 // leaves when the source contributes nothing. The layer combinations use it for an upper layer
 // of opacity 0, whose walk would otherwise do nothing while the lower layer's opacity is still
@@ -101,11 +19,12 @@ bool ScaleStoreAlpha(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoi
   auto scaleRows = [scale](TVMTC& dv, const TPoint& at, int32_t width, int32_t height) {
     for (int32_t j = 0; j < height; ++j) ScaleAlphaRow(dv.Pixel(at.x, at.y + j), width, static_cast<int32_t>(scale));
   };
-  return StorePieces(
-      dest, source, destPoint, sourceRect, refused,
+  return dest.FromBlockPieces(
+      source, destPoint, sourceRect,
       [&](TVMTC& dv, TPoint& local, const TVMTC&, SRectWH& sr) { scaleRows(dv, local, sr.width, sr.height); },
       [&](uint32_t& fill, uint32_t) { fill = (fill & 0x00FFFFFFu) | (MulDiv255(fill >> 24, scale) << 24); },
-      [&](TVMTC& dv, SRectWH& dr, uint32_t) { scaleRows(dv, TPoint{dr.left, dr.top}, dr.width, dr.height); });
+      [&](TVMTC& dv, SRectWH& dr, uint32_t) { scaleRows(dv, TPoint{dr.left, dr.top}, dr.width, dr.height); },
+      {.refused = &refused, .keepRectWhenRefused = true});
 }
 
 // CBlockVMTC::CombineFrom with a merge routine's row forms.
@@ -114,8 +33,8 @@ bool CombineStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPo
   refused = false;
   if (value == 0) return false;
   const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
-  return StorePieces(
-      dest, source, destPoint, sourceRect, refused,
+  return dest.FromBlockPieces(
+      source, destPoint, sourceRect,
       [&](TVMTC& dv, TPoint& local, const TVMTC& sv, SRectWH& sr) {
         CombineRowsFrom(dv, sv, local, sr, alphaScale, value, routine.rows.pixels);
       },
@@ -125,7 +44,8 @@ bool CombineStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPo
       },
       [&](TVMTC& dv, SRectWH& dr, uint32_t sourceFill) {
         CombineColorRows(dv, dr, sourceFill, alphaScale, value, routine.rows.colour);
-      });
+      },
+      {.refused = &refused, .keepRectWhenRefused = true});
 }
 
 // CBlockVMTC::CompositeFrom with a row descriptor and its per-pixel twin (for fill values).
@@ -135,8 +55,8 @@ bool CompositeStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& dest
   refused = false;
   if (opacity == 0) return false;
   const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
-  return StorePieces(
-      dest, source, destPoint, sourceRect, refused,
+  return dest.FromBlockPieces(
+      source, destPoint, sourceRect,
       [&](TVMTC& dv, TPoint& local, const TVMTC& sv, SRectWH& sr) {
         CompositeRowsFrom(dv, sv, local, sr, alphaScale, opacity, ops);
       },
@@ -146,7 +66,8 @@ bool CompositeStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& dest
       },
       [&](TVMTC& dv, SRectWH& dr, uint32_t sourceFill) {
         CompositeColorRows(dv, dr, sourceFill, alphaScale, opacity, ops);
-      });
+      },
+      {.refused = &refused, .keepRectWhenRefused = true});
 }
 
 }  // namespace
@@ -199,8 +120,8 @@ bool BlendLayerStoreIntoImage(const CBlockVMTC& store, const SBlendLayer& layer,
     // CombineToImage: every piece, an uncommitted tile's fill as a colour.
     if (opacity == 0) return false;
     const SRowOps& rows = pair->routine.rows;
-    return ImagePieces(
-        store, image, destPoint, sourceRect,
+    return store.ToImagePieces(
+        image, destPoint, sourceRect,
         [&](const TVMTC& view, SRectWH& local, TPoint& point) {
           CombineRowsFrom(image, view, point, local, 255, opacity, rows.pixels);
         },
@@ -219,8 +140,8 @@ bool BlendLayerStoreIntoImage(const CBlockVMTC& store, const SBlendLayer& layer,
       result = false;
       continue;
     }
-    result = ImagePieces(
-        store, image, point, rect,
+    result = store.ToImagePieces(
+        image, point, rect,
         [&](const TVMTC& view, SRectWH& local, TPoint& at) {
           CompositeRowsFrom(image, view, at, local, 255, opacity, ops);
         },

@@ -212,8 +212,9 @@ void FillImageNeutral(TMTC& image, uint32_t mode);
 // of the upper mode, value the upper opacity and alpha scale the lower opacity; the lower opacity
 // becomes 255. Returns the store walk's result. An upper layer of opacity 0 contributes nothing
 // but the lower alphas still take the lower opacity over the walked area (it would be lost).
-// Every lower tile the walk writes is committed first: when a commit is refused nothing changes,
-// the lower opacity included, and the result is false.
+// Every lower tile the walk writes is committed first (CBlockVMTC::FromBlockPieces): when a
+// commit is refused nothing changes, the lower opacity and the point and rectangle included, and
+// the result is false.
 bool CombineLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
                         const SBlendLayer& upper, TPoint& destPoint, SRectWH& sourceRect);
 

@@ -12,25 +12,6 @@ inline SRectWH LocalRect(int32_t x, int32_t y, int32_t width, int32_t height) {
   return SRectWH{x & 31, y & 31, width, height};
 }
 
-// Commits, before anything changes, every destination tile that a merge of source into dest
-// will write pixels into: all but the whole uncommitted tiles under an uncommitted source tile,
-// which change their fill only, and the source tiles that add nothing. When one commit is refused
-// the tiles committed here are given back and the merge must not start.
-bool PrecommitMergeTiles(CBlockVMTC& dest, const CBlockVMTC& source, TPoint destPoint, SRectWH sourceRect) {
-  CBlockImage::PendingCommits pending(dest);
-  dest.WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
-    STileInfo* d = dest.GetTile(dp.x >> 5, dp.y >> 5, false);
-    if (!s->committed && !FillIsVisible(s->fill)) return;
-    if (!s->committed && !d->committed && TileRectIsWhole(*d, SRectWH{dp.x, dp.y, sp.width, sp.height})) return;
-    pending.Commit(*d, false);
-  });
-  if (!pending.Failed()) return true;
-  pending.Rollback();
-  dest.UpdateContentRects();
-  return false;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -88,66 +69,41 @@ bool CBlockVMTC::BlendFromLayer(const CBlockVMTC& source, const CLayerData& laye
   const SLayerParam* entry = GetBlendModeEntry(layer.blendMode);
   if (entry == nullptr) return false;
   const int32_t opacity = layer.opacity;
-  if (!PrecommitMergeTiles(*this, source, destPoint, sourceRect)) return false;
-  bool allDone = true;
-  const bool walked = WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
-    STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
-    if (!s->committed && !FillIsVisible(s->fill)) return;
-    const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
-    if (!s->committed && !d->committed && TileRectIsWhole(*d, destPiece)) {
-      entry->sourceAlpha(&d->fill, s->fill, opacity);
-      return;
-    }
-    if (!CommitTile(*d)) {
-      allDone = false;
-      return;
-    }
-    TVMTC& view = *TileView(*d);
-    const SRectWH local = LocalRect(dp.x, dp.y, sp.width, sp.height);
-    if (s->committed) {
-      CombineRowsToRaw(*source.TileView(*s), view, TPoint{local.left, local.top},
-                       LocalRect(sp.left, sp.top, sp.width, sp.height), opacity, entry->sourceAlphaRows.pixels);
-    } else {
-      ApplyColorRowsRaw(view, local, s->fill, opacity, entry->sourceAlphaRows.colour);
-    }
-  });
-  UpdateContentRects();
-  return walked && allDone;
+  // Source tiles that add nothing (no pixels, a transparent fill) are passed over.
+  return FromBlockPieces(
+      source, destPoint, sourceRect,
+      [&](TVMTC& view, TPoint& local, const TVMTC& sourceView, SRectWH& sourceLocal) {
+        CombineRowsToRaw(sourceView, view, local, sourceLocal, opacity, entry->sourceAlphaRows.pixels);
+      },
+      [&](uint32_t& fill, uint32_t sourceFill) { entry->sourceAlpha(&fill, sourceFill, opacity); },
+      [&](TVMTC& view, SRectWH& local, uint32_t sourceFill) {
+        ApplyColorRowsRaw(view, local, sourceFill, opacity, entry->sourceAlphaRows.colour);
+      },
+      {.skipClearSource = true, .keepRectWhenRefused = true});
 }
 
 bool MergeLayerPair(const CBlockVMTC& source, CBlockVMTC& dest, const CLayerData& layer, TPoint& destPoint,
                     SRectWH& sourceRect) {
   const SLegacyOpPair& pair = GetLegacyOpPair(layer.blendMode);
   const int32_t opacity = layer.opacity;
-  if (!PrecommitMergeTiles(dest, source, destPoint, sourceRect)) return false;
-  bool allDone = true;
-  const bool walked = dest.WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
-    STileInfo* d = dest.GetTile(dp.x >> 5, dp.y >> 5, false);
-    if (!s->committed && !FillIsVisible(s->fill)) return;
-    const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
-    if (!s->committed && !d->committed && TileRectIsWhole(*d, destPiece)) {
-      pair.pixel(&d->fill, s->fill, opacity);
-      d->fill |= 0xFF000000u;
-      return;
-    }
-    if (!dest.CommitTile(*d)) {
-      allDone = false;
-      return;
-    }
-    TVMTC& view = *dest.TileView(*d);
-    SRectWH local = LocalRect(dp.x, dp.y, sp.width, sp.height);
-    if (s->committed) {
-      pair.block(view, *source.TileView(*s), sp.left & 31, sp.top & 31, sp.width, sp.height, local.left,
-                 local.top, opacity);
-    } else {
-      ApplyColorRowsRaw(view, local, s->fill, opacity, pair.pixelRows.colour);
-    }
-    view.SetAlphaRect(local, 255);
-  });
-  dest.UpdateContentRects();
-  return walked && allDone;
+  // As BlendFromLayer; everything written ends opaque.
+  return dest.FromBlockPieces(
+      source, destPoint, sourceRect,
+      [&](TVMTC& view, TPoint& local, const TVMTC& sourceView, SRectWH& sourceLocal) {
+        pair.block(view, sourceView, sourceLocal.left, sourceLocal.top, sourceLocal.width, sourceLocal.height,
+                   local.x, local.y, opacity);
+        SRectWH written{local.x, local.y, sourceLocal.width, sourceLocal.height};
+        view.SetAlphaRect(written, 255);
+      },
+      [&](uint32_t& fill, uint32_t sourceFill) {
+        pair.pixel(&fill, sourceFill, opacity);
+        fill |= 0xFF000000u;
+      },
+      [&](TVMTC& view, SRectWH& local, uint32_t sourceFill) {
+        ApplyColorRowsRaw(view, local, sourceFill, opacity, pair.pixelRows.colour);
+        view.SetAlphaRect(local, 255);
+      },
+      {.skipClearSource = true, .keepRectWhenRefused = true});
 }
 
 bool CBlockVMTC::FillNeutralRect(SRectWH& rect, int32_t blendMode) {

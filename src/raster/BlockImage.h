@@ -49,18 +49,20 @@ struct STileInfo {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Tile-local routines (32-pixel tiles)
+// Tile-local routines
 
-// left := left and 31, top := top and 31.
+// The piece covers the whole visible part of the tile (tiles of mask + 1 pixels).
+inline bool TileRectIsWhole(const STileInfo& tile, const SRectWH& rect, int32_t mask) {
+  return (rect.left & mask) == 0 && (rect.top & mask) == 0 && rect.width == tile.clippedWidth &&
+         rect.height == tile.clippedHeight;
+}
+
+// 32-pixel tiles: left := left and 31, top := top and 31.
 inline void TileLocalOrigin(SRectWH& rect) {
   rect.left &= 31;
   rect.top &= 31;
 }
-// The piece covers the whole visible part of the tile.
-inline bool TileRectIsWhole(const STileInfo& tile, const SRectWH& rect) {
-  return (rect.left & 31) == 0 && (rect.top & 31) == 0 && rect.width == tile.clippedWidth &&
-         rect.height == tile.clippedHeight;
-}
+inline bool TileRectIsWhole(const STileInfo& tile, const SRectWH& rect) { return TileRectIsWhole(tile, rect, 31); }
 // Widens the rectangle outward to whole 32-pixel tiles.
 void AlignRectToTiles(SRectWH& rect);
 
@@ -333,6 +335,69 @@ bool CBlockImage::WalkFromBlockWith(const CBlockImage& source, TPoint& destPoint
       rowsLeft -= h;
     }
   });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writes from one store into another, every tile committed first
+
+// The per-piece skeleton of the combinations of two stores of one kind (Store: CBlockVMTC or
+// CBlockVCH, for its TileView). For each piece, in the order of WalkFromBlockWith:
+//   - skip(source tile) answers true: nothing happens (the source adds nothing there);
+//   - an uncommitted source tile over a whole uncommitted destination tile: onFill(destination
+//     fill, source fill) changes the destination's fill only;
+//   - otherwise the destination tile is committed, then a committed source tile gives
+//     onPixels(dest view, dest-local point, source view, source-local rect) and an uncommitted
+//     one onColor(dest view, dest-local rect, source fill).
+// Every destination tile the pieces write into is committed before the first piece runs: when a
+// commit is refused, the tiles committed for the call are given back, nothing changes, refused
+// (when given) is set and the result is false. False also when there is nothing to walk.
+// The source must not be the destination (read from a copy instead).
+template <class Store, class Skip, class OnPixels, class OnFill, class OnColor>
+bool WritePiecesFromBlock(Store& dest, const Store& source, TPoint& destPoint, SRectWH& sourceRect, bool* refused,
+                          Skip skip, OnPixels onPixels, OnFill onFill, OnColor onColor) {
+  const int32_t shift = dest.TileShift();
+  const int32_t mask = dest.TileMask();
+  CBlockImage::PendingCommits pending(dest);
+  if (!dest.WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+        const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
+        STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
+        if (skip(*s)) return;
+        if (!s->committed && !d->committed && TileRectIsWhole(*d, SRectWH{dp.x, dp.y, sp.width, sp.height}, mask))
+          return;
+        pending.Commit(*d, false);
+      }))
+    return false;
+  if (pending.Failed()) {
+    pending.Rollback();
+    if (refused != nullptr) *refused = true;
+    return false;
+  }
+  bool allDone = true;
+  TPoint point = destPoint;  // clipped already
+  SRectWH rect = sourceRect;
+  const bool walked = dest.WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
+    const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
+    STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
+    if (skip(*s)) return;
+    if (!s->committed && !d->committed && TileRectIsWhole(*d, SRectWH{dp.x, dp.y, sp.width, sp.height}, mask)) {
+      onFill(d->fill, s->fill);
+      return;
+    }
+    if (!dest.CommitTile(*d)) {  // committed above; cannot be refused here
+      allDone = false;
+      return;
+    }
+    auto& dv = *dest.TileView(*d);
+    if (s->committed) {
+      TPoint local{dp.x & mask, dp.y & mask};
+      SRectWH sr{sp.left & mask, sp.top & mask, sp.width, sp.height};
+      onPixels(dv, local, *source.TileView(*s), sr);
+    } else {
+      SRectWH dr{dp.x & mask, dp.y & mask, sp.width, sp.height};
+      onColor(dv, dr, s->fill);
+    }
+  });
+  return walked && allDone;
 }
 
 }  // namespace tf

@@ -82,6 +82,18 @@ bool RegionListMergeAt(SRegionList& list, int32_t index);
 // False when they do not meet (or the index is not in use).
 bool ContentRectPiece(const CBlockVMTC& store, int32_t index, TPoint& destPoint, SRectWH& sourceRect);
 
+// What CBlockVMTC::FromBlockPieces does besides its three routines.
+struct SFromBlockOptions {
+  // An uncommitted source tile whose fill has alpha 0 adds nothing: its pieces are passed over
+  // (no commit, no routine).
+  bool skipClearSource = false;
+  // Set when a commit was refused (nothing changed then).
+  bool* refused = nullptr;
+  // A refused commit leaves destPoint and sourceRect as they were given (the layer merges);
+  // otherwise they are clipped in place even then, as by the store's own operations.
+  bool keepRectWhenRefused = false;
+};
+
 // ---------------------------------------------------------------------------------------------
 
 class CBlockVMTC : public CBlockImage {
@@ -240,18 +252,24 @@ class CBlockVMTC : public CBlockImage {
                     int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight) const;
   void ScaleTo(CBlockVMTC& dest) const;
 
- private:
-  // The per-piece skeleton of the two-store combinations: committed source tile -> onPixels
-  // (dest view, dest-local point, source view, source-local rect); uncommitted source tile on a
-  // whole uncommitted dest tile -> onFill(dest fill, source fill); otherwise onColor(dest view,
-  // dest-local rect, source fill).
+  // ---- Piece walks: the skeletons of the combinations above and of the layer merges ----
+  // From another store into this one, every tile committed first (WritePiecesFromBlock with the
+  // options): committed source tile -> onPixels(dest view, dest-local point, source view,
+  // source-local rect); uncommitted source tile on a whole uncommitted dest tile -> onFill(dest
+  // fill, source fill); otherwise onColor(dest view, dest-local rect, source fill). A refused
+  // commit changes nothing (false). The content rectangles are rebuilt at the end. The source
+  // must not be this store.
   template <class OnPixels, class OnFill, class OnColor>
   bool FromBlockPieces(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect, OnPixels onPixels,
-                       OnFill onFill, OnColor onColor);
+                       OnFill onFill, OnColor onColor, const SFromBlockOptions& options = {});
+  // From this store into a flat image: committed tile -> onPixels(tile view, tile-local rect,
+  // image point); uncommitted tile -> onColor(image area, fill). False when the image is invalid
+  // or nothing is left after clipping.
   template <class OnPixels, class OnColor>
   bool ToImagePieces(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, OnPixels onPixels,
                      OnColor onColor) const;
 
+ private:
   SDynArray m_rowTable;
   uint32_t m_defaultFill = kDefaultFill;
   SRegionList m_content;
@@ -273,51 +291,23 @@ bool ByteImageSwapAlpha(SByteImage& byteImage, CBlockVMTC& store);
 
 template <class OnPixels, class OnFill, class OnColor>
 bool CBlockVMTC::FromBlockPieces(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                                 OnPixels onPixels, OnFill onFill, OnColor onColor) {
-  // Every destination tile a piece will write into is committed before anything changes.
-  PendingCommits pending(*this);
-  if (!WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-        const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
-        STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
-        if (!s->committed && !d->committed && TileRectIsWhole(*d, SRectWH{dp.x, dp.y, sp.width, sp.height}))
-          return;
-        pending.Commit(*d, false);
-      })) {
-    UpdateContentRects();
-    return false;
-  }
-  if (pending.Failed()) {
-    pending.Rollback();
-    UpdateContentRects();
-    return false;
-  }
-  bool allDone = true;
-  TPoint point = destPoint;  // clipped already
+                                 OnPixels onPixels, OnFill onFill, OnColor onColor,
+                                 const SFromBlockOptions& options) {
+  const bool skipClear = options.skipClearSource;
+  TPoint point = destPoint;
   SRectWH rect = sourceRect;
-  const bool walked = WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
-    STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
-    const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
-    if (!s->committed && !d->committed && TileRectIsWhole(*d, destPiece)) {
-      onFill(d->fill, s->fill);
-      return;
-    }
-    if (!CommitTile(*d)) {
-      allDone = false;
-      return;
-    }
-    TVMTC& dv = *TileView(*d);
-    if (s->committed) {
-      TPoint local{dp.x & 31, dp.y & 31};
-      SRectWH sr{sp.left & 31, sp.top & 31, sp.width, sp.height};
-      onPixels(dv, local, *source.TileView(*s), sr);
-    } else {
-      SRectWH dr{dp.x & 31, dp.y & 31, sp.width, sp.height};
-      onColor(dv, dr, s->fill);
-    }
-  });
+  bool refused = false;
+  const bool result = WritePiecesFromBlock(
+      *this, source, point, rect, &refused,
+      [skipClear](const STileInfo& s) { return skipClear && !s.committed && (s.fill >> 24) == 0; }, onPixels,
+      onFill, onColor);
+  if (!refused || !options.keepRectWhenRefused) {
+    destPoint = point;
+    sourceRect = rect;
+  }
+  if (refused && options.refused != nullptr) *options.refused = true;
   UpdateContentRects();
-  return walked && allDone;
+  return result;
 }
 
 template <class OnPixels, class OnColor>
