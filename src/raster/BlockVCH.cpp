@@ -99,6 +99,15 @@ bool CBlockVCH::Create(int32_t width, int32_t height) {
   return IsValid();
 }
 
+bool CBlockVCH::CreateCopy(const CBlockVCH& source) {
+  if (&source == this) return IsValid();  // Create would free what it is to copy
+  if (!Create(source.Width(), source.Height())) return false;
+  if (CopyAllTiles(source)) return true;
+  // A partial copy would pass for the source: hold nothing instead.
+  FreeAll();
+  return false;
+}
+
 bool CBlockVCH::IsValid() const { return CBlockImage::IsValid() && m_rowTable.data != nullptr; }
 
 void CBlockVCH::SetTileGeometry() {

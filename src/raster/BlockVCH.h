@@ -94,6 +94,9 @@ class CBlockVCH : public CBlockImage {
   // Frees what the store holds, then builds a width x height store reading as 0. An empty size
   // allocates nothing and leaves the store invalid. Returns IsValid.
   bool Create(int32_t width, int32_t height);
+  // Create with the source's size, then every tile copied. A copy that cannot be completed (out
+  // of memory) leaves the store empty and invalid. Returns IsValid.
+  bool CreateCopy(const CBlockVCH& source);
 
   // ---- Slots ----
   bool IsValid() const override;                                  // 0: base and row table
@@ -113,7 +116,9 @@ class CBlockVCH : public CBlockImage {
   // XorRect over the whole store (255 inverts a mask).
   bool XorAll(uint8_t value);
   // op(var destination byte, source byte) from the source rectangle of another 8-bit store (or
-  // this one) into this store at destPoint. The source is never committed.
+  // this one) into this store at destPoint. The source is never committed. From this store
+  // itself the pieces read a copy of the store as it was (false, nothing changed, when the copy
+  // cannot be made).
   bool CombineFrom(const CBlockVCH& source, TPoint& destPoint, SRectWH& sourceRect, ByteOp op);
   template <class Op>
   bool CombineFromWith(const CBlockVCH& source, TPoint& destPoint, SRectWH& sourceRect, Op op);
@@ -221,6 +226,13 @@ template <class Op>
 bool CBlockVCH::CombineFromWith(const CBlockVCH& source, TPoint& destPoint, SRectWH& sourceRect, Op op) {
   if (!IsValid() || !source.IsValid()) return false;
   if (!ClipBlit(Size(), source.Size(), destPoint, sourceRect)) return false;
+  if (&source == this) {
+    // Pieces would read what earlier pieces wrote, and the commits of pass 1 would change what
+    // pass 2 finds in the source: read from a copy.
+    CBlockVCH snapshot;
+    if (!snapshot.CreateCopy(*this)) return false;
+    return CombineFromWith(snapshot, destPoint, sourceRect, op);
+  }
   // Pass 1: commit what the pieces need.
   bool walked = true;
   {
@@ -254,9 +266,7 @@ bool CBlockVCH::CombineFromWith(const CBlockVCH& source, TPoint& destPoint, SRec
       d->fill = fill;
       return;
     }
-    // Committed in pass 1, unless the source is this store and pass 1 committed a source tile
-    // that decided otherwise.
-    if (!CommitTile(*d)) {
+    if (!CommitTile(*d)) {  // committed in pass 1; cannot be refused here
       allDone = false;
       return;
     }

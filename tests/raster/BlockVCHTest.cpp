@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/AddressSpace.h"
@@ -392,6 +393,123 @@ TEST_P(BlockVCHTest, RefusedCommitWithInjectedFaults) {
   EXPECT_TRUE(store.FillRect(r, 9));
   EXPECT_EQ(store.GetPixel(20, 20), 9);
   EXPECT_EQ(store.CommittedBytes(), 5 * 4096);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Combining a store with itself
+
+TEST_P(BlockVCHTest, CreateCopyCopiesEveryTileOrHoldsNothing) {
+  std::mt19937 rng(5);
+  CBlockVCH source(150, 140);
+  TChannel model(150, 140);
+  model.Fill(0);
+  RandomContent(rng, source, model);
+  SRectWH uniform{64, 64, 64, 64};
+  ASSERT_TRUE(source.FillRect(uniform, 0x31));  // a fill without memory
+  SRectWH m{64, 64, 64, 64};
+  model.FillRect(m, 0x31);
+  CBlockVCH copy;
+  ASSERT_TRUE(copy.CreateCopy(source));
+  EXPECT_EQ(Difference(copy, model), "");
+  EXPECT_EQ(copy.CommittedTileCount(), source.CommittedTileCount());
+  // A copy that cannot be completed is not a copy.
+  CBlockVCH refused;
+  RefuseNextCommits(2);
+  EXPECT_FALSE(refused.CreateCopy(source));
+  EXPECT_FALSE(refused.IsValid());
+  EXPECT_EQ(refused.CommittedBytes(), 0);
+}
+
+// Regression: the commits ahead of a combine within one store could commit a tile that a later
+// piece then read as its source, so the write found one more tile to commit; when that commit
+// was refused, the pieces around it were written anyway and the call answered false.
+TEST_P(BlockVCHTest, SelfCombineWithARefusedCommitChangesNothing) {
+  for (const bool copy : {true, false}) {
+    for (int allowed = 0; allowed <= 3; ++allowed) {
+      SCOPED_TRACE(testing::Message() << (copy ? "CopyFrom" : "CombineFrom") << ", " << allowed
+                                      << " commits allowed");
+      // Tiles 0 and 1 are uniform and hold no memory; tile 2 holds noise. Tiles 1 and 2 go onto
+      // tiles 0 and 1.
+      CBlockVCH store(192, 64);
+      TChannel model(192, 64);
+      model.Fill(0);
+      for (const auto& [left, value] : {std::pair{0, 3}, std::pair{64, 9}}) {
+        SRectWH r{left, 0, 64, 64}, m = r;
+        ASSERT_TRUE(store.FillRect(r, static_cast<uint8_t>(value)));
+        model.FillRect(m, static_cast<uint8_t>(value));
+      }
+      std::mt19937 rng(11);
+      for (int32_t y = 0; y < 64; ++y)
+        for (int32_t x = 128; x < 192; ++x) {
+          const uint8_t v = static_cast<uint8_t>(rng());
+          ASSERT_TRUE(store.SetPixel(x, y, v));
+          *model.GetPixelPtr(x, y) = v;
+        }
+      ASSERT_EQ(store.CommittedTileCount(), 1);
+      TChannel expected(192, 64), original(192, 64);
+      TPoint at{0, 0};
+      SRectWH all{0, 0, 192, 64};
+      ASSERT_TRUE(model.CopyRectTo(original, at, all));
+      at = {0, 0};
+      all = {0, 0, 192, 64};
+      ASSERT_TRUE(model.CopyRectTo(expected, at, all));
+      TPoint mp{0, 0};
+      SRectWH mr{64, 0, 128, 64};
+      ASSERT_TRUE(expected.CombineRect(original, mp, mr, copy ? SetByteOp : MaxByteOp));
+
+      SetCommitBudget(CommittedBytesTotal() + static_cast<uint64_t>(allowed) * 4096);
+      TPoint p{0, 0};
+      SRectWH r{64, 0, 128, 64};
+      const bool done = copy ? store.CopyFrom(store, p, r) : store.CombineFrom(store, p, r, MaxByteOp);
+      SetCommitBudget(0);
+      if (done) {
+        EXPECT_EQ(Difference(store, expected), "");
+      } else {
+        EXPECT_EQ(Difference(store, original), "");
+        EXPECT_EQ(store.CommittedTileCount(), 1);
+      }
+      if (allowed == 3) {
+        EXPECT_TRUE(done);
+      }
+    }
+  }
+}
+
+// Within one store every piece reads the store as it was before the call, whatever the overlap.
+TEST_P(BlockVCHTest, SelfCombineReadsTheStoreAsItWas) {
+  struct Case {
+    TPoint point;
+    SRectWH rect;
+    ByteOp op;
+  };
+  const Case cases[] = {
+      {{10, 5}, {0, 0, 180, 120}, SetByteOp},     // right and down, inside a tile
+      {{0, 0}, {30, 70, 170, 80}, SetByteOp},     // left and up, across tile borders
+      {{64, 0}, {0, 0, 128, 150}, MaxByteOp},     // whole tiles to the right
+      {{-7, 40}, {0, 0, 200, 150}, MulByteOp},    // clipped at both sides
+      {{3, 3}, {0, 0, 200, 150}, NotAByteOp},     // an operation called through its pointer
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.point.x << ", " << c.point.y);
+    std::mt19937 rng(23);
+    CBlockVCH store(200, 150);
+    TChannel model(200, 150), original(200, 150);
+    model.Fill(0);
+    RandomContent(rng, store, model);
+    SRectWH uniform{128, 64, 64, 64};  // a fill without memory among the pieces
+    ASSERT_TRUE(store.FillRect(uniform, 0x44));
+    SRectWH m{128, 64, 64, 64};
+    model.FillRect(m, 0x44);
+    TPoint at{0, 0};
+    SRectWH all{0, 0, 200, 150};
+    ASSERT_TRUE(model.CopyRectTo(original, at, all));
+    TPoint p = c.point, mp = c.point;
+    SRectWH r = c.rect, mr = c.rect;
+    ASSERT_EQ(store.CombineFrom(store, p, r, c.op), model.CombineRect(original, mp, mr, c.op));
+    EXPECT_EQ(p, mp);
+    EXPECT_EQ(r, mr);
+    EXPECT_EQ(Difference(store, model), "");
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
