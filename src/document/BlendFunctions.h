@@ -23,11 +23,7 @@ namespace blend_detail {
 inline uint32_t Byte(uint32_t v, int shift) { return (v >> shift) & 0xFFu; }
 
 // fn applied to B, G and R of p and c; the result keeps p's alpha byte.
-template <class Fn>
-inline uint32_t MapChannels(uint32_t p, uint32_t c, Fn fn) {
-  return (p & 0xFF000000u) | fn(Byte(p, 0), Byte(c, 0)) | (fn(Byte(p, 8), Byte(c, 8)) << 8) |
-         (fn(Byte(p, 16), Byte(c, 16)) << 16);
-}
+using pixel_detail::MapChannels;
 
 inline uint32_t Min(uint32_t a, uint32_t b) { return a < b ? a : b; }
 inline uint32_t Max(uint32_t a, uint32_t b) { return a > b ? a : b; }

@@ -31,6 +31,14 @@ inline uint32_t Clamp255(int32_t v) { return v < 0 ? 0u : (v > 255 ? 255u : stat
 // x div 255 for 0 <= x <= 65025 (as MulDiv255 of the two factors).
 inline uint32_t Div255(uint32_t x) { return (x + 1u + (x >> 8)) >> 8; }
 
+// fn(pixel byte, colour byte) for B, G and R of p and c; the result keeps p's alpha byte.
+template <class Fn>
+inline uint32_t MapChannels(uint32_t p, uint32_t c, Fn fn) {
+  auto byte = [](uint32_t v, int shift) { return (v >> shift) & 0xFFu; };
+  return (p & 0xFF000000u) | fn(byte(p, 0), byte(c, 0)) | (fn(byte(p, 8), byte(c, 8)) << 8) |
+         (fn(byte(p, 16), byte(c, 16)) << 16);
+}
+
 }  // namespace pixel_detail
 
 // Paint the colour over the pixel with coverage v:
@@ -150,33 +158,24 @@ inline uint32_t SourceAlphaWeight(int32_t w, uint32_t colour) {
 inline void PixelMultiplySourceAlpha(uint32_t* pixel, uint32_t colour, int32_t w) {
   using namespace pixel_detail;
   const uint32_t a = SourceAlphaWeight(w, colour);
-  const uint32_t p = *pixel;
-  auto channel = [&](int shift) {
-    const uint32_t inv = 255u - Div255(a * (255u - ((colour >> shift) & 0xFFu)));
-    return Div255(((p >> shift) & 0xFFu) * inv) << shift;
-  };
-  *pixel = (p & 0xFF000000u) | channel(0) | channel(8) | channel(16);
+  *pixel = MapChannels(*pixel, colour,
+                       [a](uint32_t d, uint32_t s) { return Div255(d * (255u - Div255(a * (255u - s)))); });
 }
 inline void PixelAddSourceAlpha(uint32_t* pixel, uint32_t colour, int32_t w) {
   using namespace pixel_detail;
   const uint32_t a = SourceAlphaWeight(w, colour);
-  const uint32_t p = *pixel;
-  auto channel = [&](int shift) {
-    const uint32_t v = ((p >> shift) & 0xFFu) + Div255(a * ((colour >> shift) & 0xFFu));
-    return (v < 255u ? v : 255u) << shift;
-  };
-  *pixel = (p & 0xFF000000u) | channel(0) | channel(8) | channel(16);
+  *pixel = MapChannels(*pixel, colour, [a](uint32_t d, uint32_t s) {
+    const uint32_t v = d + Div255(a * s);
+    return v < 255u ? v : 255u;
+  });
 }
 inline void PixelSubtractSourceAlpha(uint32_t* pixel, uint32_t colour, int32_t w) {
   using namespace pixel_detail;
   const uint32_t a = SourceAlphaWeight(w, colour);
-  const uint32_t p = *pixel;
-  auto channel = [&](int shift) {
-    const uint32_t d = (p >> shift) & 0xFFu;
-    const uint32_t t = Div255(a * ((colour >> shift) & 0xFFu));
-    return (d > t ? d - t : 0u) << shift;
-  };
-  *pixel = (p & 0xFF000000u) | channel(0) | channel(8) | channel(16);
+  *pixel = MapChannels(*pixel, colour, [a](uint32_t d, uint32_t s) {
+    const uint32_t t = Div255(a * s);
+    return d > t ? d - t : 0u;
+  });
 }
 
 // ---- Rectangle adapters -------------------------------------------------------------------
