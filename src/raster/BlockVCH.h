@@ -67,10 +67,7 @@ inline void TileLocalOrigin64(SRectWH& rect) {
   rect.top &= 63;
 }
 // The piece covers the whole visible part of the tile.
-inline bool TileRectIsWhole64(const STileInfo& tile, const SRectWH& rect) {
-  return (rect.left & 63) == 0 && (rect.top & 63) == 0 && rect.width == tile.clippedWidth &&
-         rect.height == tile.clippedHeight;
-}
+inline bool TileRectIsWhole64(const STileInfo& tile, const SRectWH& rect) { return TileRectIsWhole(tile, rect, 63); }
 
 // Union of the full tile squares (edge tiles reach past the picture) of every tile that is
 // committed or has a fill other than 0 (low byte for 8-bit stores, the whole value for 32-bit
@@ -227,60 +224,23 @@ bool CBlockVCH::CombineFromWith(const CBlockVCH& source, TPoint& destPoint, SRec
   if (!IsValid() || !source.IsValid()) return false;
   if (!ClipBlit(Size(), source.Size(), destPoint, sourceRect)) return false;
   if (&source == this) {
-    // Pieces would read what earlier pieces wrote, and the commits of pass 1 would change what
-    // pass 2 finds in the source: read from a copy.
+    // Pieces would read what earlier pieces wrote, and the commits made ahead of the write would
+    // change what the pieces find in the source: read from a copy.
     CBlockVCH snapshot;
     if (!snapshot.CreateCopy(*this)) return false;
     return CombineFromWith(snapshot, destPoint, sourceRect, op);
   }
-  // Pass 1: commit what the pieces need.
-  bool walked = true;
-  {
-    TPoint point = destPoint;
-    SRectWH rect = sourceRect;
-    PendingCommits batch(*this);
-    walked = WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
-      const STileInfo* s = source.GetTile(sp.left >> 6, sp.top >> 6);
-      STileInfo* d = GetTile(dp.x >> 6, dp.y >> 6, false);
-      if (!s->committed && !d->committed && TileRectIsWhole64(*d, SRectWH{dp.x, dp.y, sp.width, sp.height}))
-        return;
-      batch.Commit(*d, false);
-    });
-    if (batch.Failed()) {
-      batch.Rollback();
-      return false;
-    }
-  }
-  // Pass 2: the operation.
-  bool allDone = true;
-  TPoint point = destPoint;
-  SRectWH rect = sourceRect;
-  WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* s = source.GetTile(sp.left >> 6, sp.top >> 6);
-    STileInfo* d = GetTile(dp.x >> 6, dp.y >> 6, false);
-    const bool sourceCommitted = s->committed;
-    const uint8_t sourceFill = static_cast<uint8_t>(s->fill);
-    if (!sourceCommitted && !d->committed && TileRectIsWhole64(*d, SRectWH{dp.x, dp.y, sp.width, sp.height})) {
-      uint8_t fill = static_cast<uint8_t>(d->fill);
-      op(&fill, sourceFill);
-      d->fill = fill;
-      return;
-    }
-    if (!CommitTile(*d)) {  // committed in pass 1; cannot be refused here
-      allDone = false;
-      return;
-    }
-    TVChannel& dv = *TileView(*d);
-    if (sourceCommitted) {
-      TPoint local{dp.x & 63, dp.y & 63};
-      SRectWH sr{sp.left & 63, sp.top & 63, sp.width, sp.height};
-      CombineRectWith(dv, *source.TileView(*s), local, sr, op);
-    } else {
-      SRectWH dr{dp.x & 63, dp.y & 63, sp.width, sp.height};
-      ApplyToRectWith(dv, dr, sourceFill, op);
-    }
-  });
-  return walked && allDone;
+  return WritePiecesFromBlock(
+      *this, source, destPoint, sourceRect, nullptr, [](const STileInfo&) { return false; },
+      [&](TVChannel& dv, TPoint& local, const TVChannel& sv, SRectWH& sr) { CombineRectWith(dv, sv, local, sr, op); },
+      [&](uint32_t& fill, uint32_t sourceFill) {
+        uint8_t value = static_cast<uint8_t>(fill);
+        op(&value, static_cast<uint8_t>(sourceFill));
+        fill = value;
+      },
+      [&](TVChannel& dv, SRectWH& dr, uint32_t sourceFill) {
+        ApplyToRectWith(dv, dr, static_cast<uint8_t>(sourceFill), op);
+      });
 }
 
 }  // namespace tf
