@@ -96,10 +96,9 @@ inline uint32_t OverlayByte(uint32_t d, uint32_t s) {
   return d >= 128 ? (65025u - 2u * (255u - d) * (255u - s)) / 255u : (2u * d * s) / 255u;
 }
 
-// The overlay formulas with the test on s.
-inline uint32_t HardLightByte(uint32_t d, uint32_t s) {
-  return s >= 128 ? (65025u - 2u * (255u - d) * (255u - s)) / 255u : (2u * d * s) / 255u;
-}
+// The overlay formulas with the test on s: both formulas are symmetric in d and s, so this is
+// overlay with the two swapped.
+inline uint32_t HardLightByte(uint32_t d, uint32_t s) { return OverlayByte(s, d); }
 
 // s < 128: (255d - (255 - 2s)*MulDiv255(d, 255 - d))/255;
 // s >= 128: (255d + (D(d) - d)(2s - 255))/255.
