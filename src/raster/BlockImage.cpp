@@ -389,6 +389,16 @@ bool CBlockImage::PendingCommits::Commit(STileInfo& tile, bool overwrite) {
   return true;
 }
 
+bool CBlockImage::PendingCommits::CommitRect(SRectWH& rect, bool wholeTilesStay) {
+  const int32_t shift = m_store.TileShift();
+  const int32_t mask = m_store.TileMask();
+  return m_store.WalkRectWith(rect, [&](const SRectWH& piece) {
+    STileInfo* tile = m_store.GetTile(piece.left >> shift, piece.top >> shift, false);
+    if (wholeTilesStay && !tile->committed && TileRectIsWhole(*tile, piece, mask)) return;
+    Commit(*tile, false);
+  });
+}
+
 void CBlockImage::PendingCommits::Rollback() {
   for (auto it = m_fresh.rbegin(); it != m_fresh.rend(); ++it) {
     STileInfo& tile = **it;

@@ -212,6 +212,10 @@ class CBlockImage {
     // byte of the tile, so its fill is not written first (the store's own CommitTile is skipped;
     // rebuild the content rectangles afterwards). After a refusal every later call answers false.
     bool Commit(STileInfo& tile, bool overwrite);
+    // Commit (not overwrite) for every tile of the rectangle, clipped to the store in place;
+    // whole uncommitted tiles are passed over when wholeTilesStay is set (a uniform write
+    // changes only their fill). False, nothing committed, when nothing is left after clipping.
+    bool CommitRect(SRectWH& rect, bool wholeTilesStay);
     bool Failed() const { return m_failed; }
     // Decommits what this batch committed, newest first; a tile the system keeps committed is
     // filled with its fill value so that it reads as before.
@@ -396,6 +400,39 @@ bool WritePiecesFromBlock(Store& dest, const Store& source, TPoint& destPoint, S
       SRectWH dr{dp.x & mask, dp.y & mask, sp.width, sp.height};
       onColor(dv, dr, s->fill);
     }
+  });
+  return walked && allDone;
+}
+
+// A uniform operation over a rectangle of a store (Store: CBlockVMTC or CBlockVCH, for its
+// TileView), clipped in place: a piece over a whole uncommitted tile changes only the tile's
+// fill (onFill(fill)); every other piece commits its tile and runs onPixels(tile view,
+// tile-local rect). Every tile a piece writes into is committed first: when a commit is refused
+// nothing changes and the result is false. False also when nothing is left after clipping.
+template <class Store, class OnFill, class OnPixels>
+bool WriteUniformPieces(Store& store, SRectWH& rect, OnFill onFill, OnPixels onPixels) {
+  CBlockImage::PendingCommits pending(store);
+  if (!pending.CommitRect(rect, true)) return false;
+  if (pending.Failed()) {
+    pending.Rollback();
+    return false;
+  }
+  const int32_t shift = store.TileShift();
+  const int32_t mask = store.TileMask();
+  bool allDone = true;
+  SRectWH clipped = rect;
+  const bool walked = store.WalkRectWith(clipped, [&](const SRectWH& piece) {
+    STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
+    if (!tile->committed && TileRectIsWhole(*tile, piece, mask)) {
+      onFill(tile->fill);
+      return;
+    }
+    if (!store.CommitTile(*tile)) {  // committed above; cannot be refused here
+      allDone = false;
+      return;
+    }
+    SRectWH local{piece.left & mask, piece.top & mask, piece.width, piece.height};
+    onPixels(*store.TileView(*tile), local);
   });
   return walked && allDone;
 }

@@ -155,11 +155,7 @@ STileInfo* CBlockVCH::TileAt(int32_t x, int32_t y, bool commit) { return GetTile
 bool CBlockVCH::PrepareRect(const SRectWH& rect, bool wholeTilesStay) {
   PendingCommits batch(*this);
   SRectWH r = rect;
-  WalkRectWith(r, [&](const SRectWH& piece) {
-    STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
-    if (wholeTilesStay && !t->committed && TileRectIsWhole64(*t, piece)) return;
-    batch.Commit(*t, false);
-  });
+  batch.CommitRect(r, wholeTilesStay);
   if (batch.Failed()) {
     batch.Rollback();
     return false;
@@ -169,46 +165,16 @@ bool CBlockVCH::PrepareRect(const SRectWH& rect, bool wholeTilesStay) {
 
 bool CBlockVCH::FillRect(SRectWH& rect, uint8_t value) {
   if (!IsValid() || !ClipRect(rect)) return false;
-  if (!PrepareRect(rect, true)) return false;
-  bool allDone = true;
-  SRectWH r = rect;
-  WalkRectWith(r, [&](const SRectWH& piece) {
-    STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
-    if (!t->committed && TileRectIsWhole64(*t, piece)) {
-      t->fill = value;
-      return;
-    }
-    if (!CommitTile(*t)) {
-      allDone = false;
-      return;
-    }
-    SRectWH local = piece;
-    TileLocalOrigin64(local);
-    TileView(*t)->FillRect(local, value);
-  });
-  return allDone;
+  return WriteUniformPieces(
+      *this, rect, [value](uint32_t& fill) { fill = value; },
+      [value](TVChannel& view, SRectWH& local) { view.FillRect(local, value); });
 }
 
 bool CBlockVCH::XorRect(SRectWH& rect, uint8_t value) {
   if (!IsValid() || !ClipRect(rect)) return false;
-  if (!PrepareRect(rect, true)) return false;
-  bool allDone = true;
-  SRectWH r = rect;
-  WalkRectWith(r, [&](const SRectWH& piece) {
-    STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
-    if (!t->committed && TileRectIsWhole64(*t, piece)) {
-      t->fill = (t->fill ^ value) & 0xFFu;
-      return;
-    }
-    if (!CommitTile(*t)) {
-      allDone = false;
-      return;
-    }
-    SRectWH local = piece;
-    TileLocalOrigin64(local);
-    TileView(*t)->XorRect(local, value);
-  });
-  return allDone;
+  return WriteUniformPieces(
+      *this, rect, [value](uint32_t& fill) { fill = (fill ^ value) & 0xFFu; },
+      [value](TVChannel& view, SRectWH& local) { view.XorRect(local, value); });
 }
 
 bool CBlockVCH::XorAll(uint8_t value) {
@@ -297,11 +263,7 @@ bool CBlockVCH::FillOutside(const TRect& bounds, uint8_t value) {
   PendingCommits batch(*this);
   for (int32_t i = 0; i < count; ++i) {
     SRectWH r = areas[i];
-    WalkRectWith(r, [&](const SRectWH& piece) {
-      STileInfo* t = GetTile(piece.left >> kShift, piece.top >> kShift, false);
-      if (!t->committed && TileRectIsWhole64(*t, piece)) return;
-      batch.Commit(*t, false);
-    });
+    batch.CommitRect(r, true);
   }
   if (batch.Failed()) {
     batch.Rollback();
@@ -578,9 +540,7 @@ bool CBlockVCH::FromBlock(CBlockVMTC& source, Compute compute) {
   // pointers); a refusal gives everything back.
   PendingCommits sourceBatch(source);
   SRectWH r = area;
-  source.WalkRectWith(r, [&](const SRectWH& piece) {
-    sourceBatch.Commit(*source.GetTile(piece.left >> 5, piece.top >> 5, false), false);
-  });
+  sourceBatch.CommitRect(r, false);
   if (sourceBatch.Failed() || !PrepareRect(area, false)) {
     sourceBatch.Rollback();
     source.UpdateContentRects();

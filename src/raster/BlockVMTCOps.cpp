@@ -10,42 +10,12 @@ namespace tf {
 
 namespace {
 
-// A uniform operation over a rectangle: a whole uncommitted tile changes only its fill
-// (onFill(fill)); any other piece commits its tile and runs onPixels(view, tile-local rect).
+// WriteUniformPieces, then the content rectangles are rebuilt.
 template <class OnFill, class OnPixels>
 bool UniformPieces(CBlockVMTC& store, SRectWH& rect, OnFill onFill, OnPixels onPixels) {
-  // Every tile a piece will write into is committed before anything changes.
-  CBlockImage::PendingCommits pending(store);
-  if (!store.WalkRectWith(rect, [&](const SRectWH& piece) {
-        STileInfo* tile = store.GetTile(piece.left >> 5, piece.top >> 5, false);
-        if (!tile->committed && TileRectIsWhole(*tile, piece)) return;
-        pending.Commit(*tile, false);
-      })) {
-    store.UpdateContentRects();
-    return false;
-  }
-  if (pending.Failed()) {
-    pending.Rollback();
-    store.UpdateContentRects();
-    return false;
-  }
-  bool allDone = true;
-  SRectWH clipped = rect;
-  const bool walked = store.WalkRectWith(clipped, [&](const SRectWH& piece) {
-    STileInfo* tile = store.GetTile(piece.left >> 5, piece.top >> 5, false);
-    if (!tile->committed && TileRectIsWhole(*tile, piece)) {
-      onFill(tile->fill);
-      return;
-    }
-    if (!store.CommitTile(*tile)) {
-      allDone = false;
-      return;
-    }
-    SRectWH local{piece.left & 31, piece.top & 31, piece.width, piece.height};
-    onPixels(*store.TileView(*tile), local);
-  });
+  const bool result = WriteUniformPieces(store, rect, onFill, onPixels);
   store.UpdateContentRects();
-  return walked && allDone;
+  return result;
 }
 
 // Copies a piece row by row between two different images (no overlap); a full tile row is a

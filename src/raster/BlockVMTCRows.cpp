@@ -39,9 +39,7 @@ bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& l
 bool CommitRect(CBlockVMTC& store, const SRectWH& rect) {
   CBlockImage::PendingCommits batch(store);
   SRectWH r = rect;
-  store.WalkRectWith(r, [&](const SRectWH& piece) {
-    batch.Commit(*store.GetTile(piece.left >> kShift, piece.top >> kShift, false), false);
-  });
+  batch.CommitRect(r, false);
   if (!batch.Failed()) return true;
   batch.Rollback();
   store.UpdateContentRects();
