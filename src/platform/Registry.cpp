@@ -14,6 +14,7 @@
 #include <ctime>
 #include <new>
 #include <set>
+#include <unordered_map>
 
 #include "platform/Debug.h"
 #include "platform/Text.h"
@@ -101,21 +102,20 @@ struct RegKeyNode {
   std::vector<RegValue> values;
   std::vector<std::unique_ptr<RegKeyNode>> children;
   bool recreated = false;  // deleted and made again since the last read or save
+  // Positions by folded name, so that a large file does not make every lookup a scan.
+  std::unordered_map<std::string, size_t> valueAt;
+  std::unordered_map<std::string, size_t> childAt;
 
   const RegValue* FindValue(std::string_view n) const {
-    for (const RegValue& v : values) {
-      if (SameName(v.name, n)) return &v;
-    }
-    return nullptr;
+    auto it = valueAt.find(FoldName(n));
+    return it == valueAt.end() ? nullptr : &values[it->second];
   }
   RegValue* FindValue(std::string_view n) {
     return const_cast<RegValue*>(static_cast<const RegKeyNode*>(this)->FindValue(n));
   }
   const RegKeyNode* FindChild(std::string_view n) const {
-    for (const auto& c : children) {
-      if (SameName(c->name, n)) return c.get();
-    }
-    return nullptr;
+    auto it = childAt.find(FoldName(n));
+    return it == childAt.end() ? nullptr : children[it->second].get();
   }
   RegKeyNode* FindChild(std::string_view n) {
     return const_cast<RegKeyNode*>(static_cast<const RegKeyNode*>(this)->FindChild(n));
@@ -124,6 +124,7 @@ struct RegKeyNode {
     if (RegKeyNode* c = FindChild(n)) return *c;
     auto node = std::make_unique<RegKeyNode>();
     node->name = std::string(n);
+    childAt.emplace(FoldName(n), children.size());
     children.push_back(std::move(node));
     return *children.back();
   }
@@ -135,32 +136,33 @@ struct RegKeyNode {
       v->data = value.data;
       return true;
     }
+    valueAt.emplace(FoldName(value.name), values.size());
     values.push_back(value);
     return true;
   }
   bool RemoveValue(std::string_view n) {
-    for (auto it = values.begin(); it != values.end(); ++it) {
-      if (SameName(it->name, n)) {
-        values.erase(it);
-        return true;
-      }
-    }
-    return false;
+    auto it = valueAt.find(FoldName(n));
+    if (it == valueAt.end()) return false;
+    values.erase(values.begin() + static_cast<std::ptrdiff_t>(it->second));
+    valueAt.clear();
+    for (size_t i = 0; i < values.size(); ++i) valueAt.emplace(FoldName(values[i].name), i);
+    return true;
   }
   bool RemoveChild(std::string_view n) {
-    for (auto it = children.begin(); it != children.end(); ++it) {
-      if (SameName((*it)->name, n)) {
-        children.erase(it);
-        return true;
-      }
-    }
-    return false;
+    auto it = childAt.find(FoldName(n));
+    if (it == childAt.end()) return false;
+    children.erase(children.begin() + static_cast<std::ptrdiff_t>(it->second));
+    childAt.clear();
+    for (size_t i = 0; i < children.size(); ++i) childAt.emplace(FoldName(children[i]->name), i);
+    return true;
   }
   std::unique_ptr<RegKeyNode> Clone() const {
     auto copy = std::make_unique<RegKeyNode>();
     copy->name = name;
     copy->values = values;
+    copy->valueAt = valueAt;
     for (const auto& c : children) copy->children.push_back(c->Clone());
+    copy->childAt = childAt;
     return copy;
   }
 };
@@ -181,8 +183,10 @@ bool DeepEqual(const RegKeyNode& a, const RegKeyNode& b) {
 
 void ReplaceContents(RegKeyNode& target, const RegKeyNode& source) {
   target.values = source.values;
+  target.valueAt = source.valueAt;
   target.children.clear();
   for (const auto& c : source.children) target.children.push_back(c->Clone());
+  target.childAt = source.childAt;
 }
 
 // Applies what changed from base to current onto merged (the file as read now).
