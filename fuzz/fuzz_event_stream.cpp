@@ -14,8 +14,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -67,8 +67,7 @@ void Check(const CEventMngr& mngr, const Model& model) {
   if (mngr.committed() < 0 || static_cast<uint32_t>(mngr.committed()) > mngr.writePos())
     Fail(__LINE__);
   if (mngr.allocated() > 0 && mngr.writePos() > mngr.allocated()) Fail(__LINE__);
-  if (mngr.stepCount() < 0 || mngr.getUndoSteps() < 0 || mngr.getRedoSteps() < 0)
-    Fail(__LINE__);
+  if (mngr.stepCount() < 0 || mngr.getUndoSteps() < 0 || mngr.getRedoSteps() < 0) Fail(__LINE__);
   if (mngr.allocated() != mngr.blockCountHeld() * mngr.blockSize()) Fail(__LINE__);
   const uint32_t committed = static_cast<uint32_t>(mngr.committed());
   std::vector<uint8_t> held(committed);
@@ -112,18 +111,31 @@ void LoadPacked(CEventMngr& mngr, Model& model, FuzzedDataProvider& fdp,
   uint32_t blockCount = static_cast<uint32_t>((content.size() + blockSize - 1) / blockSize);
   for (uint32_t i = 0; i < blockCount; ++i) {
     const uint8_t* source = content.data() + size_t{i} * blockSize;
-    uint32_t length = static_cast<uint32_t>(std::min<size_t>(blockSize, content.size() - size_t{i} * blockSize));
+    uint32_t length =
+        static_cast<uint32_t>(std::min<size_t>(blockSize, content.size() - size_t{i} * blockSize));
     std::vector<uint8_t> packed;
     if (BlockPack(source, length, packed) == 0) Fail(__LINE__);
     uint32_t unpacked = length;
     bool bad = false;
     if (i == damagedBlock % blockCount) {
       switch (damage) {
-        case 1: packed[where % packed.size()] ^= static_cast<uint8_t>(1 + (where >> 24) % 255); break;
-        case 2: packed.resize(where % packed.size()); bad = true; break;
-        case 3: unpacked = length + 1 + (where % 3); bad = true; break;
-        case 4: unpacked = length - std::min(length, 1 + where % 3); bad = true; break;
-        default: break;
+        case 1:
+          packed[where % packed.size()] ^= static_cast<uint8_t>(1 + (where >> 24) % 255);
+          break;
+        case 2:
+          packed.resize(where % packed.size());
+          bad = true;
+          break;
+        case 3:
+          unpacked = length + 1 + (where % 3);
+          bad = true;
+          break;
+        case 4:
+          unpacked = length - std::min(length, 1 + where % 3);
+          bad = true;
+          break;
+        default:
+          break;
       }
     }
     // The reader's step: the block's unpacked length may not pass the block size.
@@ -146,16 +158,22 @@ void LoadRaw(CEventMngr& mngr, Model& model, FuzzedDataProvider& fdp,
              const std::vector<uint8_t>& content, int32_t steps) {
   int32_t length = static_cast<int32_t>(content.size());
   switch (fdp.ConsumeIntegral<uint8_t>() % 4) {
-    case 1: length += fdp.ConsumeIntegralInRange<int32_t>(-8, 8); break;
-    case 2: length = fdp.ConsumeIntegral<int32_t>(); break;
-    default: break;
+    case 1:
+      length += fdp.ConsumeIntegralInRange<int32_t>(-8, 8);
+      break;
+    case 2:
+      length = fdp.ConsumeIntegral<int32_t>();
+      break;
+    default:
+      break;
   }
   MemoryStream stream(content);
   uint32_t got = mngr.loadRawStream(stream, length, steps);
   model.bytes.clear();
   if (length > 0 && static_cast<size_t>(length) <= content.size()) {
     if (got != static_cast<uint32_t>(length)) Fail(__LINE__);
-    if (mngr.committed() != length || mngr.writePos() != static_cast<uint32_t>(length)) Fail(__LINE__);
+    if (mngr.committed() != length || mngr.writePos() != static_cast<uint32_t>(length))
+      Fail(__LINE__);
     if (mngr.stepCount() != std::max(steps, 0)) Fail(__LINE__);
     model.Write(0, content.data(), static_cast<uint32_t>(length));
   } else {
@@ -200,9 +218,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t startPick = starts[arg % starts.size()];
     const int32_t before = mngr.committed();
     if (std::getenv("FUZZ_TRACE"))
-      std::fprintf(stderr, "op %d arg %u: writePos %u committed %d steps %d back %d fwd %d alloc %u pick %u\n", op, arg,
-                   mngr.writePos(), mngr.committed(), mngr.stepCount(), mngr.ring().BackCount(),
-                   mngr.ring().ForwardCount(), mngr.allocated(), startPick);
+      std::fprintf(
+          stderr,
+          "op %d arg %u: writePos %u committed %d steps %d back %d fwd %d alloc %u pick %u\n", op,
+          arg, mngr.writePos(), mngr.committed(), mngr.stepCount(), mngr.ring().BackCount(),
+          mngr.ring().ForwardCount(), mngr.allocated(), startPick);
     switch (op) {
       case 0:
         if (mngr.undoStep() && mngr.committed() > before) Fail(__LINE__);
@@ -213,7 +233,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 2:
         if (mngr.dropLastStep() && mngr.committed() > before) Fail(__LINE__);
         break;
-      case 3: mngr.clearRedo(); break;
+      case 3:
+        mngr.clearRedo();
+        break;
       case 4: {
         uint8_t cls = 0, code = 0;
         mngr.getLastStepPacket(cls, code);
@@ -228,7 +250,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 6:
         // The player stops at a packet start.
-        mngr.setWritePosition(startPick, static_cast<int32_t>(startPick), static_cast<int32_t>(arg >> 8));
+        mngr.setWritePosition(startPick, static_cast<int32_t>(startPick),
+                              static_cast<int32_t>(arg >> 8));
         break;
       case 7:
       case 8: {
@@ -243,7 +266,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uint32_t trailingLen = (arg >> 9) % sizeof trailing;
         std::memset(trailing, static_cast<uint8_t>(arg >> 3), trailingLen);
         const uint32_t at = mngr.writePos();
-        bool ok = mngr.appendStep(kPcInfo, 3, payload, std::min(len, mngr.blockSize()), trailing, trailingLen);
+        bool ok = mngr.appendStep(kPcInfo, 3, payload, std::min(len, mngr.blockSize()), trailing,
+                                  trailingLen);
         SetMemoryRefusals(0);
         if (ok) {
           uint8_t header[2] = {kPcInfo, 3};
@@ -271,8 +295,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } else {
           if (written != static_cast<uint32_t>(std::max(mngr.committed(), 0))) Fail(__LINE__);
           size_t known = std::min({size_t{written}, model.bytes.size(), model.trusted});
-          if (known && std::memcmp(out.Data(), model.bytes.data(), known) != 0)
-            Fail(__LINE__);
+          if (known && std::memcmp(out.Data(), model.bytes.data(), known) != 0) Fail(__LINE__);
         }
         break;
       }

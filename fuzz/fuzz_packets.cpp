@@ -6,8 +6,8 @@
 // Input: byte 0 chooses the block size and an end position; the rest is the stream.
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "events/EventPacket.h"
@@ -34,7 +34,8 @@ void CheckTableOnce() {
     for (int code = 0; code < 256; ++code) {
       SPacketLengthRule rule;
       if (!GetPacketLengthRule(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), rule)) {
-        if (PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), nullptr, 0) != -1)
+        if (PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), nullptr,
+                                  0) != -1)
           Fail(__LINE__);
         continue;
       }
@@ -42,7 +43,8 @@ void CheckTableOnce() {
         Fail(__LINE__);
       if (rule.fieldSize != 0 && rule.fieldSize != 2 && rule.fieldSize != 4) Fail(__LINE__);
       if (rule.fieldSize == 0 &&
-          PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), nullptr, 0) != rule.fixed)
+          PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), nullptr,
+                                0) != rule.fixed)
         Fail(__LINE__);
     }
   }
@@ -120,11 +122,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       pos += 2 + static_cast<size_t>(length);
     }
     std::vector<uint32_t> walked;
-    SPacketWalkResult walk = mngr.walkPackets(0, static_cast<uint32_t>(end), [&](const SPacketFrame& f) {
-      if (f.next() > end) Fail(__LINE__);
-      walked.push_back(f.pos);
-      return true;
-    });
+    SPacketWalkResult walk =
+        mngr.walkPackets(0, static_cast<uint32_t>(end), [&](const SPacketFrame& f) {
+          if (f.next() > end) Fail(__LINE__);
+          walked.push_back(f.pos);
+          return true;
+        });
     if (walk.ok != flatOk || walked != flatStarts) Fail(__LINE__);
     if (!walk.ok && walk.failPos != pos) Fail(__LINE__);
     if (!walked.empty() && walk.lastPos != walked.back()) Fail(__LINE__);

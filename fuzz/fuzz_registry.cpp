@@ -107,7 +107,6 @@ void RemoveScratch(const CRegistry& store) {
   if (!store.DamagedCopy().empty()) ::unlink(store.DamagedCopy().c_str());
 }
 
-
 bool SameAscii(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -213,7 +212,8 @@ void MergeCase(const std::string& first, const std::string& second, uint32_t cho
   }
   // What this store did not touch is the other instance's.
   for (const std::string& name : reference.ValueNames(kRoot)) {
-    if (SameAscii(name, kMine) || (!deletedValue.empty() && SameAscii(name, deletedValue))) continue;
+    if (SameAscii(name, kMine) || (!deletedValue.empty() && SameAscii(name, deletedValue)))
+      continue;
     if (RootValueLine(result, name) != RootValueLine(reference, name)) Fail(__LINE__);
   }
   for (const std::string& key : reference.SubKeyNames(kRoot)) {
