@@ -5,7 +5,7 @@
 #include <new>
 
 #include "platform/Memory.h"
-#include "raster/BlockTileWrite.h"
+#include "raster/BlockAverage.h"
 #include "raster/BlockVMTC.h"
 #include "raster/PixelOpDispatch.h"
 
@@ -581,86 +581,28 @@ bool CBlockVCH::FromAlpha(CBlockVMTC& source) {
 // ---------------------------------------------------------------------------------------------
 // Scaled output
 
-namespace {
-
-// Sum of GetPixelSafe over (x0 .. x0 + count - 1, y), a tile at a time.
-int64_t SumRowSafe(const CBlockVCH& store, int64_t x0, int64_t y, int64_t count) {
-  if (y < 0 || y >= store.Height()) return 0;
-  int64_t first = std::max<int64_t>(x0, 0);
-  const int64_t end = std::min<int64_t>(x0 + count, store.Width());
-  int64_t sum = 0;
-  const int32_t row = static_cast<int32_t>(y);
-  while (first < end) {
-    const int32_t px = static_cast<int32_t>(first);
-    const int32_t piece = static_cast<int32_t>(std::min<int64_t>(kTile - (px & kMask), end - first));
-    const STileInfo* t = store.GetTile(px >> kShift, row >> kShift);
-    if (t->committed) {
-      const uint8_t* p = PixelAddr8(store.TileView(*t)->View(), px & kMask, row & kMask);
-      for (int32_t i = 0; i < piece; ++i) sum += p[i];
-    } else {
-      sum += int64_t{piece} * static_cast<uint8_t>(t->fill);
-    }
-    first += piece;
-  }
-  return sum;
-}
-
-}  // namespace
-
 bool CBlockVCH::DrawScaledTo(TMTC& image, int32_t destLeft, int32_t destTop, int32_t destWidth,
                              int32_t destHeight, int32_t sourceX, int32_t sourceY, int32_t sourceWidth,
                              int32_t sourceHeight) const {
-  if (!IsValid() || !image.IsValid() || sourceWidth <= 0 || sourceHeight <= 0) return false;
-  TRect bounds;
-  RectToBounds(SRectWH{destLeft, destTop, destWidth, destHeight}, bounds);
-  if (!image.ClipBounds(bounds)) return false;
-  const int64_t imageWidth = image.Width();
-  const int64_t imageHeight = image.Height();
-  const int64_t xStep = int64_t{sourceWidth} * 1024 / imageWidth;
-  const int64_t yStep = int64_t{sourceHeight} * 1024 / imageHeight;
-  const int64_t bw = sourceWidth / imageWidth;
-  const int64_t bh = sourceHeight / imageHeight;
-  const int64_t samples = (bw + 1) * (bh + 1);
-  for (int32_t y = bounds.top; y < bounds.bottom; ++y) {
-    const int64_t oy = sourceY + ((yStep * y) >> 10);
-    uint32_t* out = image.Pixel(0, y);
-    for (int32_t x = bounds.left; x < bounds.right; ++x) {
-      const int64_t ox = sourceX + ((xStep * x) >> 10);
-      int64_t sum = 0;
-      for (int64_t j = 0; j <= bh; ++j) sum += SumRowSafe(*this, ox, oy + j, bw + 1);
-      const uint32_t v = static_cast<uint32_t>(sum / samples);
-      out[x] = v * 0x010101u;
-    }
-  }
-  return true;
+  if (!IsValid()) return false;
+  const int64_t width = Width();
+  const int64_t height = Height();
+  return DrawBoxAverageTo(image, destLeft, destTop, destWidth, destHeight, sourceX, sourceY, sourceWidth, sourceHeight,
+                          [&](int64_t ox, int64_t oy, int64_t bw, int64_t bh) {
+                            // GetPixelSafe: 0 outside the picture.
+                            SBoxSums<uint8_t> sums;
+                            const int64_t first = std::max<int64_t>(ox, 0);
+                            const int64_t end = std::min<int64_t>(ox + bw + 1, width);
+                            for (int64_t y = oy; y <= oy + bh; ++y)
+                              if (y >= 0 && y < height) AddRowToBox(*this, first, end, static_cast<int32_t>(y), sums);
+                            return uint32_t{sums.Average((bw + 1) * (bh + 1))} * 0x010101u;
+                          });
 }
 
 bool CBlockVCH::ScaleTo(CBlockVCH& dest) const {
   if (!IsValid() || !dest.IsValid() || &dest == this) return false;
-  const int64_t w = Width();
-  const int64_t h = Height();
-  const int64_t dw = dest.Width();
-  const int64_t dh = dest.Height();
-  const int64_t xStep = w * 1024 / dw;
-  const int64_t yStep = h * 1024 / dh;
-  const int64_t qx = (w * 1024 / 4) / dw;
-  const int64_t qy = (h * 1024 / 4) / dh;
-  auto produce = [&](const SRectWH& piece, uint8_t* out, int32_t stride) {
-    for (int32_t j = 0; j < piece.height; ++j) {
-      const int64_t y = piece.top + j;
-      for (int32_t i = 0; i < piece.width; ++i) {
-        const int64_t x = piece.left + i;
-        uint32_t sum = 0;
-        for (int32_t si = 0; si < 4; ++si) {
-          const int32_t sy = static_cast<int32_t>((yStep * y + qy * si) >> 10);
-          for (int32_t sj = 0; sj < 4; ++sj)
-            sum += GetPixelSafe(static_cast<int32_t>((xStep * x + qx * sj) >> 10), sy);
-        }
-        out[static_cast<std::ptrdiff_t>(j) * stride + i] = static_cast<uint8_t>(sum / 16);
-      }
-    }
-  };
-  if (!WriteTilesAtomic<uint8_t>(dest, SRectWH{0, 0, dest.Width(), dest.Height()}, produce)) return false;
+  if (!ResampleInto<uint8_t>(dest, Width(), Height(), [this](int32_t x, int32_t y) { return GetPixelSafe(x, y); }))
+    return false;
   dest.Compact();
   return true;
 }

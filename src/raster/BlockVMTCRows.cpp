@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "platform/Debug.h"
-#include "raster/BlockTileWrite.h"
+#include "raster/BlockAverage.h"
 #include "raster/ByteImage.h"
 
 namespace tf {
@@ -46,19 +46,8 @@ bool CommitRect(CBlockVMTC& store, const SRectWH& rect) {
   return false;
 }
 
-// Sums of B, G, R, A.
-struct SChannelSums {
-  int64_t b = 0, g = 0, r = 0, a = 0;
-  void Add(uint32_t p, int64_t n) {
-    b += n * (p & 0xFFu);
-    g += n * ((p >> 8) & 0xFFu);
-    r += n * ((p >> 16) & 0xFFu);
-    a += n * (p >> 24);
-  }
-};
-
 // Adds GetPixelClamped over (x0 .. x0 + count - 1, y), a tile at a time.
-void SumRowClamped(const CBlockVMTC& store, int64_t x0, int64_t y, int64_t count, SChannelSums& sums) {
+void AddRowClamped(const CBlockVMTC& store, int64_t x0, int64_t y, int64_t count, SBoxSums<uint32_t>& sums) {
   const int32_t w = store.Width();
   const int32_t row = static_cast<int32_t>(std::clamp<int64_t>(y, 0, store.Height() - 1));
   int64_t x = x0;
@@ -69,24 +58,22 @@ void SumRowClamped(const CBlockVMTC& store, int64_t x0, int64_t y, int64_t count
     x += n;
   }
   const int64_t inside = std::min<int64_t>(end, w);
-  while (x < inside) {
-    const int32_t px = static_cast<int32_t>(x);
-    const int32_t piece = static_cast<int32_t>(std::min<int64_t>(kTile - (px & kMask), inside - x));
-    const STileInfo* t = store.GetTile(px >> kShift, row >> kShift);
-    if (t->committed) {
-      const uint32_t* p = TilePixel(*t, px, row);
-      for (int32_t i = 0; i < piece; ++i) sums.Add(p[i], 1);
-    } else {
-      sums.Add(t->fill, piece);
-    }
-    x += piece;
+  if (x < inside) {
+    AddRowToBox(store, x, inside, row, sums);
+    x = inside;
   }
   if (x < end) sums.Add(store.GetPixel(w - 1, row), end - x);
 }
 
-uint32_t AverageOf(const SChannelSums& s, int64_t count) {
-  return static_cast<uint32_t>(s.b / count) | static_cast<uint32_t>(s.g / count) << 8 |
-         static_cast<uint32_t>(s.r / count) << 16 | static_cast<uint32_t>(s.a / count) << 24;
+// After a WriteTilesAtomic: a refused write leaves the content rectangles repaired, a finished
+// one the store compacted.
+bool FinishWrite(CBlockVMTC& store, bool written) {
+  if (!written) {
+    store.UpdateContentRects();
+    return false;
+  }
+  store.Compact();
+  return true;
 }
 
 // Flips and the half turn: a flat copy of the rectangle, the flat routine on it, and the copy
@@ -110,12 +97,7 @@ bool TransformRect(CBlockVMTC& store, SRectWH& rect, Transform transform) {
             std::memcpy(out + static_cast<std::ptrdiff_t>(j) * stride, row, sizeof(uint32_t) * piece.width);
           }
         });
-    if (!written) {
-      store.UpdateContentRects();
-      return false;
-    }
-    store.Compact();
-    return true;
+    return FinishWrite(store, written);
   } catch (const std::exception& e) {
     DebugOutF("CBlockVMTC: transform failed: %s\n", e.what());
     store.UpdateContentRects();
@@ -310,28 +292,13 @@ bool BlockVisibleBounds(const CBlockVMTC& store, TRect& bounds) {
 bool DrawBlockScaledTo(const CBlockVMTC& store, TMTC& image, int32_t destLeft, int32_t destTop, int32_t destWidth,
                        int32_t destHeight, int32_t sourceX, int32_t sourceY, int32_t sourceWidth,
                        int32_t sourceHeight) {
-  if (!store.IsValid() || !image.IsValid() || sourceWidth <= 0 || sourceHeight <= 0) return false;
-  TRect bounds;
-  RectToBounds(SRectWH{destLeft, destTop, destWidth, destHeight}, bounds);
-  if (!image.ClipBounds(bounds)) return false;
-  const int64_t imageWidth = image.Width();
-  const int64_t imageHeight = image.Height();
-  const int64_t xStep = int64_t{sourceWidth} * 1024 / imageWidth;
-  const int64_t yStep = int64_t{sourceHeight} * 1024 / imageHeight;
-  const int64_t bw = sourceWidth / imageWidth;
-  const int64_t bh = sourceHeight / imageHeight;
-  const int64_t samples = (bw + 1) * (bh + 1);
-  for (int32_t y = bounds.top; y < bounds.bottom; ++y) {
-    const int64_t oy = sourceY + ((yStep * y) >> 10);
-    uint32_t* out = image.Pixel(0, y);
-    for (int32_t x = bounds.left; x < bounds.right; ++x) {
-      const int64_t ox = sourceX + ((xStep * x) >> 10);
-      SChannelSums sums;
-      for (int64_t j = 0; j <= bh; ++j) SumRowClamped(store, ox, oy + j, bw + 1, sums);
-      out[x] = AverageOf(sums, samples);
-    }
-  }
-  return true;
+  if (!store.IsValid()) return false;
+  return DrawBoxAverageTo(image, destLeft, destTop, destWidth, destHeight, sourceX, sourceY, sourceWidth, sourceHeight,
+                          [&](int64_t ox, int64_t oy, int64_t bw, int64_t bh) {
+                            SBoxSums<uint32_t> sums;
+                            for (int64_t j = 0; j <= bh; ++j) AddRowClamped(store, ox, oy + j, bw + 1, sums);
+                            return sums.Average((bw + 1) * (bh + 1));
+                          });
 }
 
 void CBlockVMTC::DrawScaledTo(TMTC& image, int32_t destLeft, int32_t destTop, int32_t destWidth,
@@ -343,35 +310,9 @@ void CBlockVMTC::DrawScaledTo(TMTC& image, int32_t destLeft, int32_t destTop, in
 
 bool ScaleBlockTo(const CBlockVMTC& store, CBlockVMTC& dest) {
   if (!store.IsValid() || !dest.IsValid() || &store == &dest) return false;
-  const int64_t w = store.Width();
-  const int64_t h = store.Height();
-  const int64_t dw = dest.Width();
-  const int64_t dh = dest.Height();
-  const int64_t xStep = w * 1024 / dw;
-  const int64_t yStep = h * 1024 / dh;
-  const int64_t qx = (w * 1024 / 4) / dw;
-  const int64_t qy = (h * 1024 / 4) / dh;
-  auto produce = [&](const SRectWH& piece, uint32_t* out, int32_t stride) {
-    for (int32_t j = 0; j < piece.height; ++j) {
-      const int64_t y = piece.top + j;
-      for (int32_t i = 0; i < piece.width; ++i) {
-        const int64_t x = piece.left + i;
-        SChannelSums sums;
-        for (int32_t si = 0; si < 4; ++si) {
-          const int32_t sy = static_cast<int32_t>((yStep * y + qy * si) >> 10);
-          for (int32_t sj = 0; sj < 4; ++sj)
-            sums.Add(store.GetPixelClamped(static_cast<int32_t>((xStep * x + qx * sj) >> 10), sy), 1);
-        }
-        out[static_cast<std::ptrdiff_t>(j) * stride + i] = AverageOf(sums, 16);
-      }
-    }
-  };
-  if (!WriteTilesAtomic<uint32_t>(dest, SRectWH{0, 0, dest.Width(), dest.Height()}, produce)) {
-    dest.UpdateContentRects();
-    return false;
-  }
-  dest.Compact();
-  return true;
+  const bool written = ResampleInto<uint32_t>(dest, store.Width(), store.Height(),
+                                              [&](int32_t x, int32_t y) { return store.GetPixelClamped(x, y); });
+  return FinishWrite(dest, written);
 }
 
 void CBlockVMTC::ScaleTo(CBlockVMTC& dest) const { ScaleBlockTo(*this, dest); }
@@ -404,12 +345,7 @@ bool ByteImagePutAlpha(const SByteImage& byteImage, CBlockVMTC& store, const SRe
                 (store.GetPixel(piece.left + i, y) & 0x00FFFFFFu) | uint32_t{alpha[i]} << 24;
         }
       });
-  if (!written) {
-    store.UpdateContentRects();
-    return false;
-  }
-  store.Compact();
-  return true;
+  return FinishWrite(store, written);
 }
 
 bool ByteImageSwapAlpha(SByteImage& byteImage, CBlockVMTC& store) {
@@ -434,12 +370,9 @@ bool ByteImageSwapAlpha(SByteImage& byteImage, CBlockVMTC& store) {
       for (int32_t i = 0; i < piece.width; ++i) alpha[i] = static_cast<uint8_t>(store.GetPixel(piece.left + i, y) >> 24);
     }
   };
-  if (!WriteTilesAtomic<uint32_t>(store, SRectWH{0, 0, store.Width(), store.Height()}, produce, keepOld)) {
-    store.UpdateContentRects();
-    return false;
-  }
-  store.Compact();
-  return true;
+  const bool written =
+      WriteTilesAtomic<uint32_t>(store, SRectWH{0, 0, store.Width(), store.Height()}, produce, keepOld);
+  return FinishWrite(store, written);
 }
 
 }  // namespace tf
