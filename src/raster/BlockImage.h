@@ -49,6 +49,46 @@ struct STileInfo {
 };
 
 // ---------------------------------------------------------------------------------------------
+// Tile view: a flat image (Base: TMTC or TChannel) over one tile's pixels and the store's shared
+// row table (rows top-down). Owns neither. TVMTC and TVChannel are these.
+
+template <class Base>
+class TTileView : public Base {
+ public:
+  TTileView() { InitOwnership(); }
+  // FreeImage first, so the store's memory is never freed through a view.
+  ~TTileView() override { TTileView::FreeImage(); }
+
+  // InitFields, then size, block and row table from the tile; remembers the tile.
+  bool Create(STileInfo& tile, int32_t* rowTable) {
+    InitOwnership();
+    this->m_view = {tile.tileWidth, tile.tileHeight, tile.block, rowTable};
+    m_tile = &tile;
+    return tile.block != nullptr && rowTable != nullptr;
+  }
+
+  // Slot 1: forgets block, row table and size without freeing anything.
+  void FreeImage() override { this->m_view = {0, 0, nullptr, nullptr}; }
+  // Slot 4: a tile view never changes size.
+  bool Resize(int32_t /*width*/, int32_t /*height*/) override { return false; }
+  // Slot 5: the tile's byte size (4096).
+  int32_t GetImageSize() const override { return m_tile != nullptr ? m_tile->byteSize : 0; }
+  // Slot 7: the tile width (rows top-down).
+  int32_t GetRowStep() const override { return this->m_view.width; }
+
+  STileInfo* Tile() const { return m_tile; }
+
+ private:
+  void InitOwnership() {
+    this->InitFields();
+    this->m_ownsBlock = false;
+    this->m_ownsRows = false;
+  }
+
+  STileInfo* m_tile = nullptr;
+};
+
+// ---------------------------------------------------------------------------------------------
 // Tile-local routines
 
 // The piece covers the whole visible part of the tile (tiles of mask + 1 pixels).

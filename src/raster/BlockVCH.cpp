@@ -20,35 +20,6 @@ constexpr int32_t kShift = 6;
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// TVChannel
-
-TVChannel::TVChannel() {
-  InitFields();
-  m_ownsBlock = false;
-  m_ownsRows = false;
-}
-
-TVChannel::~TVChannel() { TVChannel::FreeImage(); }
-
-bool TVChannel::Create(STileInfo& tile, int32_t* rowTable) {
-  InitFields();
-  m_ownsBlock = false;
-  m_ownsRows = false;
-  m_view.width = tile.tileWidth;
-  m_view.height = tile.tileHeight;
-  m_view.bits = tile.block;
-  m_view.rowOffsets = rowTable;
-  m_tile = &tile;
-  return tile.block != nullptr && rowTable != nullptr;
-}
-
-void TVChannel::FreeImage() { m_view = {0, 0, nullptr, nullptr}; }
-
-bool TVChannel::Resize(int32_t, int32_t) { return false; }
-
-int32_t TVChannel::GetImageSize() const { return m_tile != nullptr ? m_tile->byteSize : 0; }
-
-// ---------------------------------------------------------------------------------------------
 // Content bounds of any store
 
 bool BlockContentBounds(const CBlockImage& store, TRect& bounds) {

@@ -31,29 +31,7 @@ class CBlockVMTC;
 // Tile view: a TChannel over one tile's bytes and the store's shared row table (row i at byte
 // i*64, top-down). Owns neither.
 
-class TVChannel : public TChannel {
- public:
-  TVChannel();
-  // FreeImage first, so the store's memory is never freed through a view.
-  ~TVChannel() override;
-
-  // InitFields, then size, block and row table from the tile; remembers the tile.
-  bool Create(STileInfo& tile, int32_t* rowTable);
-
-  // Slot 1: forgets block, row table and size without freeing anything.
-  void FreeImage() override;
-  // Slot 4: a tile view never changes size.
-  bool Resize(int32_t width, int32_t height) override;
-  // Slot 5: the tile's byte size (4096).
-  int32_t GetImageSize() const override;
-  // Slot 7: the tile width (rows top-down).
-  int32_t GetRowStep() const override { return m_view.width; }
-
-  STileInfo* Tile() const { return m_tile; }
-
- private:
-  STileInfo* m_tile = nullptr;
-};
+class TVChannel : public TTileView<TChannel> {};
 
 // ---------------------------------------------------------------------------------------------
 // Tile-local routines (64-pixel tiles)

@@ -9,32 +9,6 @@
 namespace tf {
 
 // ---------------------------------------------------------------------------------------------
-// TVMTC
-
-TVMTC::TVMTC() {
-  InitFields();
-  m_ownsBlock = false;
-  m_ownsRows = false;
-}
-
-TVMTC::~TVMTC() { TVMTC::FreeImage(); }
-
-bool TVMTC::Create(STileInfo& tile, int32_t* rowTable) {
-  InitFields();
-  m_ownsBlock = false;
-  m_ownsRows = false;
-  m_view = {tile.tileWidth, tile.tileHeight, tile.block, rowTable};
-  m_tile = &tile;
-  return tile.block != nullptr && rowTable != nullptr;
-}
-
-void TVMTC::FreeImage() { m_view = {0, 0, nullptr, nullptr}; }
-
-bool TVMTC::Resize(int32_t /*width*/, int32_t /*height*/) { return false; }
-
-int32_t TVMTC::GetImageSize() const { return m_tile ? m_tile->byteSize : 0; }
-
-// ---------------------------------------------------------------------------------------------
 // Region lists
 
 void RegionListClear(SRegionList& list) {

@@ -30,29 +30,7 @@ struct SByteImage;
 // ---------------------------------------------------------------------------------------------
 // Tile view: a TMTC over one tile's pixels and the store's shared row table. Owns neither.
 
-class TVMTC : public TMTC {
- public:
-  TVMTC();
-  // FreeImage first, so the store's memory is never freed through a view.
-  ~TVMTC() override;
-
-  // InitFields, then size, block and row table from the tile; remembers the tile.
-  bool Create(STileInfo& tile, int32_t* rowTable);
-
-  // Slot 1: forgets block, row table and size without freeing anything.
-  void FreeImage() override;
-  // Slot 4: a tile view never changes size.
-  bool Resize(int32_t width, int32_t height) override;
-  // Slot 5: the tile's byte size (4096).
-  int32_t GetImageSize() const override;
-  // Slot 7: the tile width (rows top-down).
-  int32_t GetRowStep() const override { return m_view.width; }
-
-  STileInfo* Tile() const { return m_tile; }
-
- private:
-  STileInfo* m_tile = nullptr;
-};
+class TVMTC : public TTileView<TMTC> {};
 
 // ---------------------------------------------------------------------------------------------
 // Content rectangles: at most four; after every addition no two in use overlap or touch.
