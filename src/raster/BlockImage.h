@@ -382,6 +382,32 @@ bool CBlockImage::WalkFromBlockWith(const CBlockImage& source, TPoint& destPoint
 }
 
 // ---------------------------------------------------------------------------------------------
+// Tile bounds
+
+// Union of the full tile squares (edge tiles reach past the picture) of the tiles for which
+// shows(tile) answers true; false, bounds untouched, when there is none.
+template <class Shows>
+bool TileSquaresBounds(const CBlockImage& store, TRect& bounds, Shows shows) {
+  const STileInfo* tiles = store.Tiles();
+  if (tiles == nullptr) return false;
+  bool any = false;
+  TRect result{0, 0, 0, 0};
+  for (int32_t i = 0; i < store.TileCount(); ++i) {
+    const STileInfo& t = tiles[i];
+    if (!shows(t)) continue;
+    const TRect square{t.pixelX, t.pixelY, t.pixelX + t.tileWidth, t.pixelY + t.tileHeight};
+    if (!any) {
+      result = square;
+      any = true;
+    } else {
+      UnionBounds(result, square);
+    }
+  }
+  if (any) bounds = result;
+  return any;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Writes from one store into another, every tile committed first
 
 // The per-piece skeleton of the combinations of two stores of one kind (Store: CBlockVMTC or

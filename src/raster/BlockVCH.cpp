@@ -23,24 +23,9 @@ constexpr int32_t kShift = 6;
 // Content bounds of any store
 
 bool BlockContentBounds(const CBlockImage& store, TRect& bounds) {
-  const STileInfo* tiles = store.Tiles();
-  if (tiles == nullptr) return false;
   const uint32_t fillMask = store.BytesPerPixel() == 1 ? 0xFFu : 0xFFFFFFFFu;
-  bool any = false;
-  TRect result{0, 0, 0, 0};
-  for (int32_t i = 0; i < store.TileCount(); ++i) {
-    const STileInfo& t = tiles[i];
-    if (!t.committed && (t.fill & fillMask) == 0) continue;
-    const TRect square{t.pixelX, t.pixelY, t.pixelX + t.tileWidth, t.pixelY + t.tileHeight};
-    if (!any) {
-      result = square;
-      any = true;
-    } else {
-      UnionBounds(result, square);
-    }
-  }
-  if (any) bounds = result;
-  return any;
+  return TileSquaresBounds(store, bounds,
+                           [fillMask](const STileInfo& t) { return t.committed || (t.fill & fillMask) != 0; });
 }
 
 // ---------------------------------------------------------------------------------------------

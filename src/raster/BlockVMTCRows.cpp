@@ -266,24 +266,9 @@ bool TileHasAlpha(const CBlockVMTC& store, const STileInfo& tile) {
 }
 
 bool BlockVisibleBounds(const CBlockVMTC& store, TRect& bounds) {
-  const STileInfo* tiles = store.Tiles();
-  if (tiles == nullptr) return false;
-  bool any = false;
-  TRect result{0, 0, 0, 0};
-  for (int32_t i = 0; i < store.TileCount(); ++i) {
-    const STileInfo& t = tiles[i];
-    const bool visible = t.committed ? TileHasAlpha(store, t) : (t.fill >> 24) != 0;
-    if (!visible) continue;
-    const TRect square{t.pixelX, t.pixelY, t.pixelX + t.tileWidth, t.pixelY + t.tileHeight};
-    if (!any) {
-      result = square;
-      any = true;
-    } else {
-      UnionBounds(result, square);
-    }
-  }
-  if (any) bounds = result;
-  return any;
+  return TileSquaresBounds(store, bounds, [&store](const STileInfo& t) {
+    return t.committed ? TileHasAlpha(store, t) : (t.fill >> 24) != 0;
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
