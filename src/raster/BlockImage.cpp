@@ -1,5 +1,6 @@
 #include "raster/BlockImage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -22,6 +23,17 @@ void AlignRectToGrid(SRectWH& rect, int64_t mask) {
 }  // namespace
 
 void AlignRectToTiles(SRectWH& rect) { AlignRectToGrid(rect, 31); }
+
+bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& length, int32_t& skip) {
+  if (count <= 0) return false;
+  const int64_t first = std::max<int64_t>(x, 0);
+  const int64_t end = std::min<int64_t>(int64_t{x} + count, width);
+  if (first >= end) return false;
+  start = static_cast<int32_t>(first);
+  length = static_cast<int32_t>(end - first);
+  skip = static_cast<int32_t>(first - x);
+  return true;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Construction and size

@@ -106,6 +106,10 @@ inline bool TileRectIsWhole(const STileInfo& tile, const SRectWH& rect) { return
 // Widens the rectangle outward to whole 32-pixel tiles.
 void AlignRectToTiles(SRectWH& rect);
 
+// The row routines: clips the run of count pixels from column x to 0 .. width; false when
+// nothing is left. skip = entries of the run before column 0.
+bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& length, int32_t& skip);
+
 // ---------------------------------------------------------------------------------------------
 
 // Per-piece routines of the pointer forms of the walkers (the templated ...With forms below take

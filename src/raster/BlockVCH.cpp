@@ -323,23 +323,6 @@ uint8_t* CBlockVCH::WritePtrClamped(int32_t x, int32_t y) {
 // ---------------------------------------------------------------------------------------------
 // Rows
 
-namespace {
-
-// Clips the run (x, count) to 0 .. width; false when nothing is left. skip = entries before
-// column 0.
-bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& length, int32_t& skip) {
-  if (count <= 0) return false;
-  const int64_t first = std::max<int64_t>(x, 0);
-  const int64_t end = std::min<int64_t>(int64_t{x} + count, width);
-  if (first >= end) return false;
-  start = static_cast<int32_t>(first);
-  length = static_cast<int32_t>(end - first);
-  skip = static_cast<int32_t>(first - x);
-  return true;
-}
-
-}  // namespace
-
 int32_t CBlockVCH::WriteRow(int32_t x, int32_t y, const uint8_t* bytes, int32_t count) {
   if (!IsValid() || bytes == nullptr || y < 0 || y >= Height()) return 0;
   int32_t start = 0, length = 0, skip = 0;

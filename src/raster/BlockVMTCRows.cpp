@@ -21,19 +21,6 @@ inline uint32_t* TilePixel(const STileInfo& tile, int32_t x, int32_t y) {
   return reinterpret_cast<uint32_t*>(tile.block) + (y & kMask) * kTile + (x & kMask);
 }
 
-// Clips the run (x, count) to 0 .. width; false when nothing is left. skip = entries before
-// column 0.
-bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& length, int32_t& skip) {
-  if (count <= 0) return false;
-  const int64_t first = std::max<int64_t>(x, 0);
-  const int64_t end = std::min<int64_t>(int64_t{x} + count, width);
-  if (first >= end) return false;
-  start = static_cast<int32_t>(first);
-  length = static_cast<int32_t>(end - first);
-  skip = static_cast<int32_t>(first - x);
-  return true;
-}
-
 // Commits every tile of the rectangle (already inside the store) as one step; on a refusal
 // gives back what it committed, repairs the content rectangles and answers false.
 bool CommitRect(CBlockVMTC& store, const SRectWH& rect) {
