@@ -118,14 +118,17 @@ bool SameAscii(const std::string& a, const std::string& b) {
   return true;
 }
 
-// The lines of Walk for one value of the root key, or empty when it is missing.
-std::string RootValueLine(CRegistry& store, const std::string& name) {
-  std::vector<std::string> lines;
-  Walk(store, kRoot, 0, lines);
-  for (const std::string& line : lines) {
-    if (line.compare(0, 2 + name.size() + 1, "V " + name + "=") == 0) return line;
-  }
-  return std::string();
+// One value of the root key as kind and bytes, or empty when it is missing.
+std::string RootValue(CRegistry& store, const std::string& name) {
+  RegValueKind kind = store.ValueKind(kRoot, name);
+  std::string out(1, static_cast<char>('0' + static_cast<int>(kind)));
+  int32_t dword = 0;
+  std::string text;
+  std::vector<uint8_t> binary;
+  if (store.ReadDword(kRoot, name, dword)) out += std::to_string(dword);
+  if (store.ReadString(kRoot, name, text)) out += text;
+  if (store.ReadBinary(kRoot, name, binary)) out.append(binary.begin(), binary.end());
+  return kind == RegValueKind::kNone ? std::string() : out;
 }
 
 // Two instances: this store read `first`, another one saved `second` over it, then this
@@ -214,7 +217,8 @@ void MergeCase(const std::string& first, const std::string& second, uint32_t cho
   for (const std::string& name : reference.ValueNames(kRoot)) {
     if (SameAscii(name, kMine) || (!deletedValue.empty() && SameAscii(name, deletedValue)))
       continue;
-    if (RootValueLine(result, name) != RootValueLine(reference, name)) Fail(__LINE__);
+    if (RootValue(result, name).empty() || RootValue(result, name) != RootValue(reference, name))
+      Fail(__LINE__);
   }
   for (const std::string& key : reference.SubKeyNames(kRoot)) {
     if (!deletedKey.empty() && SameAscii(key, deletedKey)) continue;
