@@ -31,11 +31,25 @@ namespace {
 
 using namespace tf;
 
+std::string ScratchFolder() {
+  const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  return std::string(base) + "/tf-fuzz-registry-" + std::to_string(::getpid());
+}
+
+// The scratch folders hold nothing but the lock files when a run ends.
+void RemoveScratchFolders() {
+  for (const std::string& f : {ScratchFolder(), ScratchFolder() + "-ref"}) {
+    ::unlink((f + "/" + std::string(kRegistryFileName)).c_str());
+    ::unlink((f + "/" + std::string(kRegistryLockName)).c_str());
+    ::rmdir(f.c_str());
+  }
+}
+
 const std::string& Folder() {
   static const std::string folder = [] {
-    const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string f = std::string(base) + "/tf-fuzz-registry-" + std::to_string(::getpid());
+    std::string f = ScratchFolder();
     ::mkdir(f.c_str(), 0700);
+    std::atexit(RemoveScratchFolders);
     return f;
   }();
   return folder;
