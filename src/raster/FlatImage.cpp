@@ -1,4 +1,5 @@
 #include "raster/FlatImage.h"
+#include "raster/PixelOpDispatch.h"
 
 #include <algorithm>
 #include <cstring>
@@ -228,19 +229,6 @@ bool TChannel::GetNonZeroBounds(TRect& bounds) const {
 bool TChannel::XorRect(SRectWH& rect, uint8_t value) {
   return ApplyToRectWith(*this, rect, value, [](uint8_t* b, uint8_t v) { *b ^= v; });
 }
-
-namespace {
-
-// Chooses the loop for a byte operation once: the standard ones are inlined.
-template <class Body>
-bool WithByteOp(ByteOp op, Body&& body) {
-  if (op == &SetByteOp) return body(ByteOpFn<SetByteOp>{});
-  if (op == &MaxByteOp) return body(ByteOpFn<MaxByteOp>{});
-  if (op == &MulByteOp) return body(ByteOpFn<MulByteOp>{});
-  return body(op);
-}
-
-}  // namespace
 
 bool TChannel::CombineRect(const TChannel& source, TPoint& destPoint, SRectWH& sourceRect, ByteOp op) {
   if (op == nullptr) return false;
