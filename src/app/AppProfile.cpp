@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/Screen.h"
+#include "platform/Stream.h"
 
 namespace tf {
 namespace {
@@ -383,19 +384,6 @@ const SFloatColumnLayout kDefaultFloatPane{-1, -1, -1, 0, false};
 std::string WithSlash(std::string folder) {
   if (folder.empty() || folder.back() != '/') folder.push_back('/');
   return folder;
-}
-
-bool MakeFolders(const std::string& folder) {
-  std::string path;
-  size_t pos = 0;
-  while (pos <= folder.size()) {
-    size_t next = folder.find('/', pos);
-    if (next == std::string::npos) next = folder.size();
-    path = folder.substr(0, next);
-    if (!path.empty() && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    pos = next + 1;
-  }
-  return true;
 }
 
 int32_t LocaleFromEnvironment() {

@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "platform/Debug.h"
+#include "platform/Stream.h"
 #include "platform/Text.h"
 
 namespace tf {
@@ -576,23 +577,6 @@ bool WriteAll(int fd, const std::string& bytes) {
     done += static_cast<size_t>(n);
   }
   return true;
-}
-
-bool MakeFolders(const std::string& folder) {
-  if (folder.empty()) return false;
-  std::string path;
-  size_t pos = 0;
-  while (pos <= folder.size()) {
-    size_t next = folder.find('/', pos);
-    if (next == std::string::npos) next = folder.size();
-    path = folder.substr(0, next);
-    if (!path.empty()) {
-      if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    pos = next + 1;
-  }
-  struct stat st;
-  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool FolderExists(const std::string& folder) {

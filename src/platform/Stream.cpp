@@ -531,4 +531,18 @@ bool SaveFileAtomically(const std::string& targetPath, const std::function<bool(
   return writer.Commit();
 }
 
+bool MakeFolders(const std::string& folder) {
+  if (folder.empty()) return false;
+  size_t pos = 0;
+  while (pos <= folder.size()) {
+    size_t next = folder.find('/', pos);
+    if (next == std::string::npos) next = folder.size();
+    const std::string path = folder.substr(0, next);
+    if (!path.empty() && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    pos = next + 1;
+  }
+  struct stat st;
+  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace tf

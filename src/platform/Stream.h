@@ -212,4 +212,8 @@ class AtomicFileWriter {
 // and the new contents reach the disk.
 bool SaveFileAtomically(const std::string& targetPath, const std::function<bool(Stream&)>& write);
 
+// Makes a folder and every missing folder above it (mode 0700). True when the folder exists
+// afterwards; false for an empty path.
+bool MakeFolders(const std::string& folder);
+
 }  // namespace tf
