@@ -1,5 +1,4 @@
 #include "raster/FlatImage.h"
-#include "raster/PixelOpDispatch.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include "platform/Debug.h"
 #include "platform/Memory.h"
 #include "raster/ColorMath.h"
+#include "raster/PixelOpDispatch.h"
 #include "raster/RegionOps.h"
 
 namespace tf {

@@ -116,7 +116,10 @@ TEST(FlatImageResize, MtcKeepsBlockOfSameByteSize) {
   ASSERT_TRUE(image.IsValid());
   *image.Pixel(7, 9) = 0x12345678u;
   uint8_t* block = image.Bits();
-  EXPECT_TRUE(image.Resize(100, 50));  // same size: nothing happens
+  SetMemoryRefusals(1);
+  EXPECT_TRUE(image.Resize(100, 50));  // same size: nothing happens, no memory asked for
+  EXPECT_EQ(PendingMemoryRefusals(), 1);
+  SetMemoryRefusals(0);
   EXPECT_EQ(image.Bits(), block);
   EXPECT_EQ(image.GetPixel(7, 9), 0x12345678u);
   EXPECT_TRUE(image.Resize(50, 100));  // transposed: same block, new geometry
