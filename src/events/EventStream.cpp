@@ -476,16 +476,58 @@ bool CEventMngr::undoStep() {
   return true;
 }
 
+bool CEventMngr::restoreStepDefinitions(uint32_t start, uint32_t end) {
+  // Undo took the keys of the step's definitions out of the dictionaries; the redone bytes hold
+  // those definitions again, and a second definition of a key would fail at playback.
+  struct Key {
+    CMapDD* dict;
+    uint32_t key;
+    uint32_t pos;
+  };
+  std::vector<Key> keys;
+  try {
+    SPacketWalkResult walk = walkPackets(start, end, [&](const SPacketFrame& f) {
+      if (f.header.cls != kPcState) return true;
+      if (f.header.code != kStToneDefinition && f.header.code != kStShapeDefinition) return true;
+      uint8_t key[4];
+      if (f.length < 4 || readAt(f.payloadPos, key, 4) != 4) return false;
+      CMapDD& dict = f.header.code == kStToneDefinition ? toneDict : shapeDict;
+      keys.push_back(Key{&dict, LoadU32(key), f.pos});
+      return true;
+    });
+    if (!walk.ok) return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (!keys[i].dict->setAt(keys[i].key, keys[i].pos)) {
+      while (i-- > 0) keys[i].dict->removeKey(keys[i].key);
+      return false;
+    }
+  }
+  return true;
+}
+
 bool CEventMngr::redoStep() {
   if (ring_.ForwardCount() <= 1) return false;
   int32_t end = 0;
   if (!ring_.Forward()) return false;
-  if (!ring_.Peek(1, end) || end < committed_ || static_cast<uint32_t>(end) > allocated_) {
+  const uint32_t start = static_cast<uint32_t>(ring_.Current());
+  if (!ring_.Peek(1, end) || end < committed_ || static_cast<uint32_t>(end) > allocated_ ||
+      start > static_cast<uint32_t>(end)) {
     ring_.Back();
     return false;
   }
+  const int32_t oldCommitted = committed_;
+  const uint32_t oldWritePos = writePos_;
   committed_ = end;
   writePos_ = static_cast<uint32_t>(end);
+  if (!restoreStepDefinitions(start, static_cast<uint32_t>(end))) {
+    committed_ = oldCommitted;
+    writePos_ = oldWritePos;
+    ring_.Back();
+    return false;
+  }
   if (stepCount_ < INT32_MAX) ++stepCount_;
   return true;
 }

@@ -207,6 +207,8 @@ class CEventMngr {
 
   // ---- undo and redo
   bool undoStep();
+  // Moves forward over the next undone step; the keys of its definitions return to the
+  // dictionaries.
   bool redoStep();
   bool dropLastStep();
   bool clearRedo();
@@ -288,6 +290,9 @@ class CEventMngr {
   bool addBlock();
   void markBroken();
   bool forgetStepState(uint32_t start, uint32_t end);
+  // Puts the keys of the tone and pen-shape definitions in [start, end) back into the
+  // dictionaries (value: the packet's position); false when the range cannot be walked.
+  bool restoreStepDefinitions(uint32_t start, uint32_t end);
   // The stored record of a fixed-width state code, or null.
   uint8_t* stateRecordBytes(uint8_t code, uint32_t& len);
 

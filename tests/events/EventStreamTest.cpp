@@ -521,9 +521,24 @@ TEST_F(EventStreamTest, UndoingADefinitionRemovesItsDictionaryKey) {
   EXPECT_FALSE(mngr_.toneDict.contains(0xBEEF));
   EXPECT_FALSE(mngr_.shapeDict.contains(77));
   EXPECT_FALSE(mngr_.isSnapshotValid(kStToneReference));
-  // Redo brings the bytes back; the next use writes the definitions again.
+  // Redo brings the definitions back into the stream, so their keys return too, at the
+  // positions of the definition packets. Regression: the keys stayed out, the next use of the
+  // tone or nib wrote a second definition of the same key, and playback refuses a definition
+  // whose key it already has.
   ASSERT_TRUE(mngr_.redoStep());
   EXPECT_EQ(mngr_.committed(), 14 + 162 + 42 + 24);
+  uint32_t value = 0;
+  ASSERT_TRUE(mngr_.toneDict.lookup(0xBEEF, value));
+  EXPECT_EQ(value, 14u);
+  ASSERT_TRUE(mngr_.shapeDict.lookup(77, value));
+  EXPECT_EQ(value, 14u + 162u);
+  // Undo again forgets them again; a new command after it leaves nothing to redo.
+  ASSERT_TRUE(mngr_.undoStep());
+  EXPECT_FALSE(mngr_.toneDict.contains(0xBEEF));
+  ASSERT_TRUE(mngr_.appendStep(kPcPaper, 16, nullptr, 0));
+  EXPECT_FALSE(mngr_.redoStep());
+  EXPECT_FALSE(mngr_.toneDict.contains(0xBEEF));
+  EXPECT_FALSE(mngr_.shapeDict.contains(77));
 }
 
 TEST_F(EventStreamTest, UndoStopsAtAnUnknownStatePacket) {
