@@ -197,7 +197,9 @@ bool CUndoMngr::RedoPixels(CBlockVMTC& layer, SRectWH& rect) { return ExchangePi
 bool CUndoMngr::ExchangePixelsOf(bool undo, UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex) {
   CUndoList& from = undo ? *m_undoList : *m_redoList;
   const CUndoData* newest = from.Get(0);
-  if (!newest) return false;
+  // Only a pixel record is this routine's to apply or to drop: a structure record may name a
+  // layer that is out of the stack while the record is where it is.
+  if (!newest || !newest->filled || !newest->HasPixels()) return false;
   int32_t index = -1;
   CBlockVMTC* layer = newest->FindLayer(targets, &index);
   if (!layer) {

@@ -118,8 +118,9 @@ class CUndoMngr {
   bool UndoPixels(CBlockVMTC& layer, SRectWH& rect);
   // The same from the redo list onto the undo list (no trim, no clearing).
   bool RedoPixels(CBlockVMTC& layer, SRectWH& rect);
-  // The same, finding the record's layer by its id. When the layer is gone the record is
-  // dropped and the result is false; otherwise layerIndex is the layer's stack index.
+  // The same, finding the record's layer by its id. When the layer of a pixel record is gone
+  // the record is dropped and the result is false; otherwise layerIndex is the layer's stack
+  // index. A newest record that holds no pixels is left where it is (false).
   bool UndoPixels(UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex);
   bool RedoPixels(UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex);
 

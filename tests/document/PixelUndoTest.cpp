@@ -317,6 +317,38 @@ TEST_F(PixelUndo, RecordWhoseLayerIsGoneFails) {
   EXPECT_FALSE(undo.UndoPixels(targets, refreshed, index));  // empty now
 }
 
+// Regression: undo or redo by id dropped any newest record whose layer was not in the stack,
+// structure records included (a new layer's record on the redo list names a layer that its
+// undo took out).
+TEST_F(PixelUndo, ByIdLeavesAStructureRecordWhoseLayerIsOut) {
+  auto layer = PatternStore(64, 64, 1);
+  FakeLayers targets;
+  targets.layers = {{100, layer.get()}};
+  CUndoMngr undo(8, 8);
+  int destroyed = 0;
+  struct Layer {
+    int* destroyed;
+    ~Layer() { ++*destroyed; }
+  };
+  Layer inDocument{&destroyed};  // the new layer while the change is in effect
+  for (bool redo : {false, true}) {
+    SCOPED_TRACE(redo);
+    auto record = std::make_unique<CUndoData>(555);
+    record->SetValues(true, 555, kUndoCategoryLayers, kUndoNewLayer, 1, 0, 0, 0);
+    record->undone = redo;
+    ASSERT_TRUE(record->SetHeld(redo ? new Layer{&destroyed} : &inDocument));
+    ASSERT_TRUE(redo ? undo.PushRedo(std::move(record)) : undo.PushUndo(std::move(record)));
+    SRectWH refreshed{};
+    int32_t index = 9;
+    EXPECT_FALSE(redo ? undo.RedoPixels(targets, refreshed, index) : undo.UndoPixels(targets, refreshed, index));
+    EXPECT_EQ(redo ? undo.RedoCount() : undo.UndoCount(), 1);
+    EXPECT_EQ(index, 9);
+  }
+  EXPECT_EQ(destroyed, 0);
+  undo.ClearAll();
+  EXPECT_EQ(destroyed, 1);  // only the undone new layer goes with its record
+}
+
 TEST_F(PixelUndo, NonPixelRecordIsLeftAlone) {
   auto layer = PatternStore(64, 64, 1);
   CUndoMngr undo(8, 8);
