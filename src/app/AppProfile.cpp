@@ -59,6 +59,12 @@ float CheckFloat(float value, float def, const FloatRange& r) {
 }
 
 constexpr FloatRange kOpacity{0.0f, 1.0f, true};
+
+// ColorSampler: picker kind 0..3 in bits 16 to 23 (the four picker buttons), colour space 0..8
+// in bits 0 to 7.
+bool IsColorSampler(int32_t value) {
+  return ((value >> 16) & 0xFF) <= 3 && (value & 0xFF) <= 8;
+}
 constexpr FloatRange kPaperLength{0.01f, 10000.0f, false};
 
 std::string Indexed(const char* format, int index) {
@@ -97,6 +103,12 @@ class Loader {
     if (!RegReadString(key_, name, v, def) || v.size() > kMaxSettingString) v.assign(def);
     field = std::move(v);
   }
+  // A value that is used only when valid says so; otherwise the default.
+  void IntIf(std::string_view name, int32_t& field, int32_t def, bool (*valid)(int32_t)) {
+    int32_t v;
+    RegReadInt(key_, name, v, def);
+    field = valid(v) ? v : def;
+  }
   // A value only written (the loader leaves the field alone).
   void WriteOnly(std::string_view, const std::string&) {}
   // A value whose absence gives another number than the default the read passes.
@@ -130,6 +142,9 @@ class Saver {
   }
   void String(std::string_view name, std::string& field, std::string_view) {
     RegWriteString(key_, name, field);
+  }
+  void IntIf(std::string_view name, int32_t& field, int32_t, bool (*)(int32_t)) {
+    RegWriteInt(key_, name, field);
   }
   void WriteOnly(std::string_view name, const std::string& value) {
     RegWriteString(key_, name, value);
@@ -313,7 +328,7 @@ void VisitWindowTail(CAppProfile& p, V& v) {
   v.Int("NavigatorContains", p.NavigatorContains, -1);
   v.Bool("PreviewCounterRotate", p.PreviewCounterRotate, false);
   v.Bool("OptionListDblClick", p.OptionListDblClick, false);
-  v.Int("ColorSampler", p.ColorSampler, 3);
+  v.IntIf("ColorSampler", p.ColorSampler, 3, IsColorSampler);
   v.Int("SwathListType", p.SwathListType, -1);
   v.Int("BrushListType", p.BrushListType, -1);
   v.Int("LayerListType", p.LayerListType, -1);

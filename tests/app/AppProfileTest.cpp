@@ -594,6 +594,13 @@ TEST_F(AppProfileTest, ValuesAreRangeCheckedOnLoad) {
       {Dw("window", "EventCapacity", -9), [](auto& p) { return p.EventCapacity; }, -1},
       {Dw("window", "LoupeMagnification", 100), [](auto& p) { return p.LoupeMagnification; }, 8},
       {Dw("window", "PopGradListWidth", -50000), [](auto& p) { return p.PopGradListWidth; }, -1},
+      // Picker kind (bits 16 to 23) indexes the four picker buttons, the colour space (bits 0
+      // to 7) the nine spaces: a value naming neither reads as the default.
+      {Dw("window", "ColorSampler", 0x30008), [](auto& p) { return p.ColorSampler; }, 0x30008},
+      {Dw("window", "ColorSampler", 0x40000), [](auto& p) { return p.ColorSampler; }, 3},
+      {Dw("window", "ColorSampler", 0xFF0001), [](auto& p) { return p.ColorSampler; }, 3},
+      {Dw("window", "ColorSampler", 0x10009), [](auto& p) { return p.ColorSampler; }, 3},
+      {Dw("window", "ColorSampler", -1), [](auto& p) { return p.ColorSampler; }, 3},
       {Dw("font", "point", 5000), [](auto& p) { return p.font.point; }, 999},
       {Dw("font", "charset", 300), [](auto& p) { return p.font.charset; }, -1},
       {Dw("font", "spacing", -5000), [](auto& p) { return p.font.spacing; }, -999},
