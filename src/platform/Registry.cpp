@@ -28,6 +28,8 @@ namespace {
 
 constexpr std::string_view kRootParts[] = {"Software", "Quillmarsh", "Tintaframe4 Plus"};
 constexpr std::string_view kFileMagic = "TF4REG 1";
+// An editor may put a UTF-8 byte order mark in front of the file.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 // A settings file larger than this is not ours.
 constexpr size_t kMaxFileBytes = 64u << 20;
 
@@ -263,6 +265,11 @@ void AppendQuoted(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
+bool IsCp932TrailByte(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return u >= 0x40 && u <= 0xFC && u != 0x7F;
+}
+
 bool HasHighBytes(std::string_view text) {
   for (unsigned char c : text) {
     if (c >= 0x80) return true;
@@ -385,6 +392,12 @@ class LineParser {
     while (!AtEnd()) {
       unsigned char c = static_cast<unsigned char>(s_[pos_++]);
       if (c == '"') return true;
+      // A double-byte character typed as it is: its second byte may be '\\'.
+      if (IsCp932LeadByte(c) && !AtEnd() && IsCp932TrailByte(s_[pos_])) {
+        out.push_back(static_cast<char>(c));
+        out.push_back(s_[pos_++]);
+        continue;
+      }
       if (c == '\\') {
         if (AtEnd()) return false;
         char e = s_[pos_++];
@@ -465,6 +478,7 @@ bool DecodeKeyPart(std::string_view raw, std::string& out) {
 
 // Parses the text form into root; false when the text is not a well-formed settings file.
 bool Parse(std::string_view text, RegKeyNode& root) {
+  if (text.substr(0, kUtf8Mark.size()) == kUtf8Mark) text.remove_prefix(kUtf8Mark.size());
   if (text.empty()) return true;
   if (text.find('\0') != std::string_view::npos) return false;
   RegKeyNode* key = nullptr;

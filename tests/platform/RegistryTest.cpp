@@ -441,6 +441,36 @@ TEST_F(RegistryTest, HandEditedFileWithCommentsAndLineEndsReads) {
   EXPECT_EQ(d, 0.5);
 }
 
+// An editor saving the file may put a UTF-8 byte order mark in front, and one working in code
+// page 932 writes double-byte characters as they are, some with '\\' as their second byte
+// (0x95 0x5C, 0x83 0x5C).
+TEST_F(RegistryTest, HandEditedFileWithByteOrderMarkAndRawDoubleByteTextReads) {
+  fs::create_directories(folder_);
+  WriteFileText(File(),
+                "\xEF\xBB\xBFTF4REG 1\n"
+                "[Software\\Quillmarsh\\Tintaframe4 Plus\\fileIO]\n"
+                "\"loadPath\"=string:\"C:\\\\\x95\x5C\x8E\xA6\\\\\x83\x5C\x83\x74\x83\x67\\x41\"\n"
+                "\"\x95\x5C\"=dword:3\n");
+  CRegistry store(folder_);
+  ASSERT_TRUE(store.Load());
+  EXPECT_TRUE(store.DamagedCopy().empty());
+  const std::string fileIO = kRoot + "\\fileIO";
+  std::string s;
+  EXPECT_TRUE(store.ReadString(fileIO, "loadPath", s));
+  EXPECT_EQ(s, "C:\\\x95\x5C\x8E\xA6\\\x83\x5C\x83\x74\x83\x67" "A");
+  int32_t v = 0;
+  EXPECT_TRUE(store.ReadDword(fileIO, "\x95\x5C", v));
+  EXPECT_EQ(v, 3);
+  // Saved again, the file is plain and reads the same.
+  store.WriteDword(fileIO, "x", 1);
+  ASSERT_TRUE(store.Save());
+  EXPECT_EQ(ReadFileText(File()).rfind("TF4REG 1\n", 0), 0u);
+  CRegistry again(folder_);
+  ASSERT_TRUE(again.Load());
+  EXPECT_TRUE(again.ReadString(fileIO, "loadPath", s));
+  EXPECT_EQ(s, "C:\\\x95\x5C\x8E\xA6\\\x83\x5C\x83\x74\x83\x67" "A");
+}
+
 TEST_F(RegistryTest, EmptyOrMissingFileReadsAsEmptyWithoutCopies) {
   CRegistry missing(folder_);
   EXPECT_TRUE(missing.Load());
