@@ -112,6 +112,7 @@ std::unique_ptr<CUndoData> CUndoData::CreateCopy(const CUndoData& source) {
     copy->maskId = source.maskId;
     copy->table = source.table;
     copy->table2 = source.table2;
+    copy->layerIds = source.layerIds;
     copy->name1 = source.name1;
     copy->name2 = source.name2;
     if (source.m_pixels && !(copy->m_pixels = CopyStore(*source.m_pixels))) return nullptr;

@@ -203,6 +203,12 @@ class TUndoHeld final : public CUndoHeld {
     m_object = nullptr;
     return object;
   }
+  // Holds the object in place of the one held, which is handed back unfreed.
+  T* Exchange(T* object) {
+    T* previous = m_object;
+    m_object = object;
+    return previous;
+  }
 
  private:
   T* m_object;
@@ -229,7 +235,7 @@ class CUndoData {
   // the store cannot be made (out of memory).
   static std::unique_ptr<CUndoData> CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect);
   // A deep copy: filled, rect, layer id, category, code, values, mask index and id, stores,
-  // alpha plane, tables and names. Layer index -1, not undone, nothing held. Null when memory
+  // alpha plane, tables, layer ids and names. Layer index -1, not undone, nothing held. Null when memory
   // runs out.
   static std::unique_ptr<CUndoData> CreateCopy(const CUndoData& source);
 
@@ -253,6 +259,9 @@ class CUndoData {
   std::vector<uint8_t> table;
   // Code 38: folder depths after.
   std::vector<uint8_t> table2;
+  // Codes 12 to 15 applied to the visible layers only: the ids of the layers the operation
+  // changed (empty: every layer of the stack).
+  std::vector<int32_t> layerIds;
   // Names, code page 932 bytes: code 25 the names in value1 and value2 (name1 is applied on the
   // next undo or redo); code 63 the old (name1) and new (name2) mask name.
   std::string name1;
@@ -368,6 +377,25 @@ class CUndoData {
   T* TakeHeldExtra() {
     return SlotTake<T>(m_heldExtra);
   }
+  // Puts the object into the slot in place of the T held there and hands that T back, unfreed,
+  // in object (null when the slot was empty; an object of null empties the slot). No
+  // allocation when the slot holds a T already, so an undo step that exchanges a held layer,
+  // manager or mask with the document's cannot fail half-way. False, nothing changed, when the
+  // slot holds an object of another type, or when it was empty and memory runs out.
+  template <class T>
+  bool ExchangeHeld(T*& object) {
+    return SlotExchange(m_held, object);
+  }
+  template <class T>
+  bool ExchangeHeldExtra(T*& object) {
+    return SlotExchange(m_heldExtra, object);
+  }
+  // Lets both slots go without freeing what they hold: for a record taken back before the
+  // objects it names were handed over (they still live in the document).
+  void ForgetHeld() {
+    ForgetSlot(m_held);
+    ForgetSlot(m_heldExtra);
+  }
   bool HasHeld() const { return m_held != nullptr; }
   bool HasHeldExtra() const { return m_heldExtra != nullptr; }
   const void* HeldAddress() const { return m_held ? m_held->Address() : nullptr; }
@@ -390,6 +418,8 @@ class CUndoData {
   static T* SlotGet(const std::unique_ptr<CUndoHeld>& slot);
   template <class T>
   static T* SlotTake(std::unique_ptr<CUndoHeld>& slot);
+  template <class T>
+  static bool SlotExchange(std::unique_ptr<CUndoHeld>& slot, T*& object);
   static void ForgetSlot(std::unique_ptr<CUndoHeld>& slot);
   static int64_t SlotMemory(const std::unique_ptr<CUndoHeld>& slot) { return slot ? slot->MemorySize() : 0; }
 
@@ -471,6 +501,21 @@ template <class T>
 T* CUndoData::SlotGet(const std::unique_ptr<CUndoHeld>& slot) {
   auto* holder = dynamic_cast<TUndoHeld<T>*>(slot.get());
   return holder ? holder->Get() : nullptr;
+}
+
+template <class T>
+bool CUndoData::SlotExchange(std::unique_ptr<CUndoHeld>& slot, T*& object) {
+  if (!slot) {
+    if (!SetSlot(slot, object)) return false;
+    object = nullptr;
+    return true;
+  }
+  auto* holder = dynamic_cast<TUndoHeld<T>*>(slot.get());
+  if (!holder) return false;
+  T* previous = holder->Exchange(object);
+  if (!object) slot.reset();  // holds nothing now: the holder goes (it frees no object)
+  object = previous;
+  return true;
 }
 
 template <class T>

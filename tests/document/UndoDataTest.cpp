@@ -354,6 +354,7 @@ TEST(UndoData, CreateCopyIsDeep) {
   source->maskId = 77;
   source->table = {1, 2, 3};
   source->table2 = {4};
+  source->layerIds = {70000, -2};
   source->name1 = "\x83\x8C\x83\x43\x83\x84";  // a code page 932 name
   source->name2 = "b";
   SByteImage plane;
@@ -382,6 +383,7 @@ TEST(UndoData, CreateCopyIsDeep) {
   EXPECT_EQ(copy->maskId, 77);
   EXPECT_EQ(copy->table, source->table);
   EXPECT_EQ(copy->table2, source->table2);
+  EXPECT_EQ(copy->layerIds, source->layerIds);
   EXPECT_EQ(copy->name1, source->name1);
   ASSERT_TRUE(copy->HasPixels());
   EXPECT_NE(copy->Pixels(), source->Pixels());
@@ -583,6 +585,63 @@ TEST(UndoData, TakeAndReplaceHeld) {
   EXPECT_EQ(record.HeldAddress(), first);
   delete second;
   EXPECT_EQ(destroyed, 1);
+}
+
+TEST(UndoData, ExchangeHeldWithTheDocument) {
+  // An undo step of a replaced layer (code 34): the record's layer goes into the stack, the
+  // stack's into the record, both unfreed.
+  int destroyed = 0;
+  auto* former = new FakeObject(&destroyed, 7);
+  auto* grown = new FakeObject(&destroyed, 9);
+  {
+    CUndoData record;
+    record.SetValues(true, 1, kUndoCategoryLayers, kUndoGrowLayer, 0, 0, 0, 0);
+    ASSERT_TRUE(record.SetHeld(former));
+    FakeObject* inStack = grown;
+    ASSERT_TRUE(record.ExchangeHeld(inStack));
+    EXPECT_EQ(inStack, former);
+    EXPECT_EQ(record.Held<FakeObject>(), grown);
+    EXPECT_EQ(record.MemorySize(), 9);
+
+    FakeStack* other = nullptr;
+    EXPECT_FALSE(record.ExchangeHeld(other));  // another type: nothing changes
+    EXPECT_EQ(record.Held<FakeObject>(), grown);
+
+    FakeObject* none = nullptr;
+    ASSERT_TRUE(record.ExchangeHeld(none));  // null empties the slot
+    EXPECT_EQ(none, grown);
+    EXPECT_FALSE(record.HasHeld());
+    FakeObject* back = grown;
+    ASSERT_TRUE(record.ExchangeHeld(back));  // an empty slot takes the object
+    EXPECT_EQ(back, nullptr);
+    EXPECT_EQ(record.Held<FakeObject>(), grown);
+
+    FakeObject* extra = former;
+    ASSERT_TRUE(record.ExchangeHeldExtra(extra));
+    EXPECT_EQ(extra, nullptr);
+    EXPECT_EQ(record.HeldExtra<FakeObject>(), former);
+    EXPECT_EQ(record.TakeHeldExtra<FakeObject>(), former);
+  }
+  EXPECT_EQ(destroyed, 1);  // only the record's layer went with the record
+  delete former;
+  EXPECT_EQ(destroyed, 2);
+}
+
+TEST(UndoData, ForgetHeldLetsTheDocumentsObjectsGo) {
+  // A merge-down record taken back after a failed merge: the upper layer it names still lives
+  // in the stack, and a record not undone would free it.
+  int destroyed = 0;
+  FakeObject upper(&destroyed, 1), lower(&destroyed, 1);
+  {
+    CUndoData record;
+    record.SetValues(true, 1, kUndoCategoryLayers, kUndoMergeDown, 0, 0, 0, 0);
+    ASSERT_TRUE(record.SetHeld(&lower));
+    ASSERT_TRUE(record.SetHeldExtra(&upper));
+    record.ForgetHeld();
+    EXPECT_FALSE(record.HasHeld());
+    EXPECT_FALSE(record.HasHeldExtra());
+  }
+  EXPECT_EQ(destroyed, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
