@@ -274,6 +274,8 @@ void CEventMngr::markBroken() {
 bool CEventMngr::appendPacket(uint8_t cls, uint8_t code, const void* payload,
                               uint32_t payloadLen, const void* trailing, uint32_t trailingLen) {
   if (state != kEventRecording) return true;
+  // Anything appended now lies over the bytes of undone steps: they can no longer be redone.
+  ring_.ClearForward();
   const uint32_t start = writePos_;
   bool ok = false;
   try {
@@ -468,7 +470,8 @@ bool CEventMngr::undoStep() {
   }
   uint32_t start = static_cast<uint32_t>(ring_.Current());
   if (start > static_cast<uint32_t>(committed_)) return false;
-  if (!forgetStepState(start, static_cast<uint32_t>(committed_))) return false;
+  // Packets appended after the last closed step go with it.
+  if (!forgetStepState(start, writePos_)) return false;
   if (!ring_.Back()) return false;
   committed_ = static_cast<int32_t>(start);
   writePos_ = start;
@@ -536,7 +539,8 @@ bool CEventMngr::dropLastStep() {
   if (stepCount_ <= 0 || ring_.BackCount() <= 0) return false;
   uint32_t start = static_cast<uint32_t>(ring_.Current());
   if (start > static_cast<uint32_t>(committed_)) return false;
-  if (!forgetStepState(start, static_cast<uint32_t>(committed_))) return false;
+  // Packets appended after the last closed step go with it.
+  if (!forgetStepState(start, writePos_)) return false;
   committed_ = static_cast<int32_t>(start);
   writePos_ = start;
   ring_.Drop();

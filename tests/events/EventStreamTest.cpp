@@ -541,6 +541,46 @@ TEST_F(EventStreamTest, UndoingADefinitionRemovesItsDictionaryKey) {
   EXPECT_FALSE(mngr_.shapeDict.contains(77));
 }
 
+TEST_F(EventStreamTest, PacketsLeftOpenAfterTheLastStepGoWithIt) {
+  // A command may append its state records and then record nothing (a selection from an empty
+  // channel, say), which leaves the records open after the last closed step.
+  ASSERT_TRUE(mngr_.commitStep());                          // 0 .. 14
+  ASSERT_TRUE(mngr_.appendStep(kPcPaper, 16, nullptr, 0));  // 14 .. 16
+  SToneDefinition tone{};
+  tone.key = 5;
+  ASSERT_TRUE(mngr_.appendRecord(kPcState, kStToneDefinition, tone));
+  ASSERT_TRUE(mngr_.toneDict.setAt(5, 16));
+  mngr_.setSnapshotValid(kStToneReference, true);
+  SPenSizeRecord size{};
+  size.width = 2.0f;
+  ASSERT_EQ(mngr_.writeStateRecord(kStPenSize, &size, sizeof size), StateWrite::kWritten);
+
+  // Undo leaves them out of the stream with the last step, so their keys and snapshot bits go
+  // too: the next use writes them again instead of referring to bytes no longer there.
+  ASSERT_TRUE(mngr_.undoStep());
+  EXPECT_EQ(mngr_.writePos(), 14u);
+  EXPECT_FALSE(mngr_.toneDict.contains(5));
+  EXPECT_FALSE(mngr_.isSnapshotValid(kStToneReference));
+  EXPECT_FALSE(mngr_.isSnapshotValid(kStPenSize));
+
+  // A record appended now writes over the undone step's bytes: that step cannot be redone.
+  ASSERT_EQ(mngr_.writeStateRecord(kStPenSize, &size, sizeof size), StateWrite::kWritten);
+  EXPECT_EQ(mngr_.getRedoSteps(), 0);
+  EXPECT_FALSE(mngr_.redoStep());
+  EXPECT_EQ(mngr_.committed(), 14);
+  EXPECT_EQ(mngr_.writePos(), 24u);
+
+  // Dropping the last step takes the open records along as well.
+  ASSERT_TRUE(mngr_.commitStep());  // 14 .. 24
+  ASSERT_TRUE(mngr_.appendRecord(kPcState, kStToneDefinition, tone));
+  ASSERT_TRUE(mngr_.toneDict.setAt(5, 24));
+  ASSERT_TRUE(mngr_.dropLastStep());
+  EXPECT_EQ(mngr_.writePos(), 14u);
+  EXPECT_FALSE(mngr_.toneDict.contains(5));
+  EXPECT_FALSE(mngr_.isSnapshotValid(kStPenSize));
+  EXPECT_TRUE(mngr_.walkPackets(0, mngr_.writePos(), [](const SPacketFrame&) { return true; }).ok);
+}
+
 TEST_F(EventStreamTest, UndoStopsAtAnUnknownStatePacket) {
   ASSERT_TRUE(mngr_.commitStep());
   ASSERT_TRUE(mngr_.appendStep(kPcState, 99, nullptr, 0));  // not a state record
