@@ -495,8 +495,10 @@ bool CGradation::SetOptions(int32_t shape, int32_t mirror, int32_t endless, int3
   options_.mirror = static_cast<uint8_t>(mirror);
   options_.endless = static_cast<uint8_t>(endless);
   options_.repeatCount = repeatCount;
-  g_.repeatCount = static_cast<float>(repeatCount);
-  g_.reciprocal = 1.0f / static_cast<float>(repeatCount);
+  // The count stays an integer and its reciprocal is rounded once: above 2^24 a count held as
+  // a single would round.
+  g_.repeatCount = repeatCount;
+  g_.reciprocal = static_cast<float>(1.0 / static_cast<double>(repeatCount));
 
   // Routines by [shape][endless][mirror]; the radial shape always repeats around the start.
   struct Routines {

@@ -165,7 +165,7 @@ class CGradObj {
   CGradObj(const CGradObj&) = delete;
   CGradObj& operator=(const CGradObj&) = delete;
 
-  // Create, then Assign; nullptr when the copy fails.
+  // Create, then Assign (a source without stops leaves the copy's stops empty).
   static std::unique_ptr<CGradObj> CreateCopy(const CGradObj& source);
   // Two stops of alpha 255 and weight 65536, normalised.
   static std::unique_ptr<CGradObj> CreateTwoColor(uint32_t color0, uint32_t color1,
@@ -229,7 +229,7 @@ class CGradation {
     float lengthSq;
     float referenceAngle;  // fraction of a turn
     float reciprocal;      // 1 / repeat count
-    float repeatCount;
+    int32_t repeatCount;
   };
 
  private:

@@ -387,6 +387,11 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{"radial_count4_eighth_turn", 1, 0, 0, 4, {50, 50}, {60, 50}, {55, 55}, 127},
         RenderCase{"radial_count4_quarter_turn", 1, 0, 0, 4, {50, 50}, {60, 50}, {50, 55}, 0},
         RenderCase{"radial_endless_ignored", 1, 0, 1, 4, {50, 50}, {60, 50}, {55, 55}, 127},
+        // Counts above 2^24: t is compared with the whole count (t = 2^24 lies below 2^24 + 1, so
+        // Frac gives the first stop), and the radial reciprocal is the single nearest to
+        // 1 / (2^24 + 1), 2^-24 - 2^-48, which puts t / r for AngleOf(-20, 1) on a half.
+        RenderCase{"count_above_2_24_linear", 0, 0, 0, 16777217, {0, 0}, {1, 0}, {16777216, 0}, 0},
+        RenderCase{"count_above_2_24_radial", 1, 0, 0, 16777217, {0, 0}, {1, 0}, {-20, 1}, 127},
         RenderCase{"circular_axis_drag", 2, 0, 0, 1, {20, 20}, {30, 20}, {20, 25}, 127},
         RenderCase{"circular_ellipse", 2, 0, 0, 1, {20, 20}, {30, 24}, {20, 22}, 127},
         RenderCase{"circular_outside", 2, 0, 0, 1, {20, 20}, {30, 24}, {31, 20}, 255},
