@@ -463,6 +463,14 @@ bool CEventMngr::forgetStepState(uint32_t start, uint32_t end) {
   return walk.ok;
 }
 
+void CEventMngr::forgetOpenPackets() {
+  // Packets appended after the last closed step leave the stream with it. They are whole unless
+  // the stream broke while appending, and a broken stream is never written: as far as they can
+  // be walked is enough.
+  if (writePos_ > static_cast<uint32_t>(committed_))
+    forgetStepState(static_cast<uint32_t>(committed_), writePos_);
+}
+
 bool CEventMngr::undoStep() {
   if (stepCount_ <= 0 || ring_.BackCount() <= 0) return false;
   if (ring_.ForwardCount() == 0) {
@@ -470,8 +478,8 @@ bool CEventMngr::undoStep() {
   }
   uint32_t start = static_cast<uint32_t>(ring_.Current());
   if (start > static_cast<uint32_t>(committed_)) return false;
-  // Packets appended after the last closed step go with it.
-  if (!forgetStepState(start, writePos_)) return false;
+  if (!forgetStepState(start, static_cast<uint32_t>(committed_))) return false;
+  forgetOpenPackets();
   if (!ring_.Back()) return false;
   committed_ = static_cast<int32_t>(start);
   writePos_ = start;
@@ -539,8 +547,8 @@ bool CEventMngr::dropLastStep() {
   if (stepCount_ <= 0 || ring_.BackCount() <= 0) return false;
   uint32_t start = static_cast<uint32_t>(ring_.Current());
   if (start > static_cast<uint32_t>(committed_)) return false;
-  // Packets appended after the last closed step go with it.
-  if (!forgetStepState(start, writePos_)) return false;
+  if (!forgetStepState(start, static_cast<uint32_t>(committed_))) return false;
+  forgetOpenPackets();
   committed_ = static_cast<int32_t>(start);
   writePos_ = start;
   ring_.Drop();

@@ -290,6 +290,8 @@ class CEventMngr {
   bool addBlock();
   void markBroken();
   bool forgetStepState(uint32_t start, uint32_t end);
+  // forgetStepState over the packets after committed, as far as they can be walked.
+  void forgetOpenPackets();
   // Puts the keys of the tone and pen-shape definitions in [start, end) back into the
   // dictionaries (value: the packet's position); false when the range cannot be walked.
   bool restoreStepDefinitions(uint32_t start, uint32_t end);

@@ -406,15 +406,20 @@ TEST_F(EventStreamTest, FailedAppendStopsRecordingAndRefusesSaving) {
 
 TEST_F(EventStreamTest, FailedTrailingDataBreaksTheStreamToo) {
   ASSERT_TRUE(mngr_.commitStep());
-  SChannelPacket header{};
-  ASSERT_TRUE(mngr_.appendRecord(kPcChannel, 0, header));
   std::vector<uint8_t> packed(3 * kBlock, 1);
+  SChannelPacket header{};
+  header.n = static_cast<int32_t>(packed.size());
+  ASSERT_TRUE(mngr_.appendRecord(kPcChannel, 0, header));
   SetMemoryRefusals(1);
   EXPECT_FALSE(mngr_.commitStep(packed.data(), static_cast<uint32_t>(packed.size())));
   SetMemoryRefusals(0);
   EXPECT_TRUE(mngr_.isBroken());
   EXPECT_EQ(mngr_.committed(), 14);
   EXPECT_EQ(mngr_.stepCount(), 1);
+  // The channel header stays behind without its data; undo still moves the stream.
+  ASSERT_TRUE(mngr_.undoStep());
+  EXPECT_EQ(mngr_.committed(), 0);
+  EXPECT_EQ(mngr_.writePos(), 0u);
 }
 
 TEST(EventStreamLimits, StreamNeverGrowsPastTheInt32Range) {
