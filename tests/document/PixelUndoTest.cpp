@@ -9,6 +9,7 @@
 #include "platform/Warning.h"
 #include "raster/BlockVMTC.h"
 #include "support/FakeLayers.h"
+#include "support/TestRng.h"
 #include "support/TestStores.h"
 
 namespace tf {
@@ -156,6 +157,64 @@ TEST_F(PixelUndo, SeveralChangesUndoneInReverseOrder) {
     EXPECT_EQ(GridPixels(*layer), states[i]) << i;
   }
   EXPECT_FALSE(undo.RedoPixels(*layer, refreshed));
+}
+
+// Random saves, changes, undos and redos against a model that keeps whole pictures: the
+// layer must always equal the model, uniform and compacted tiles included.
+TEST_F(PixelUndo, RandomStepsMatchAModelOfWholePictures) {
+  test::XorShiftRng rng(0x5EED1234ABCDull);
+  auto layer = PatternStore(133, 97, 12);
+  CUndoMngr undo(8, 3);  // redo capacity 4
+  std::vector<std::vector<uint32_t>> undoModel, redoModel;  // newest last
+  auto pushBounded = [](std::vector<std::vector<uint32_t>>& list, std::vector<uint32_t> state, size_t bound) {
+    list.push_back(std::move(state));
+    if (list.size() > bound) list.erase(list.begin());
+  };
+  for (int step = 0; step < 200; ++step) {
+    SCOPED_TRACE(step);
+    const uint32_t what = rng.Next() % 10;
+    SRectWH refreshed{};
+    if (what < 5) {
+      SRectWH area{static_cast<int32_t>(rng.Next() % 180) - 30, static_cast<int32_t>(rng.Next() % 140) - 30,
+                   static_cast<int32_t>(rng.Next() % 70) + 1, static_cast<int32_t>(rng.Next() % 70) + 1};
+      std::vector<uint32_t> before = GridPixels(*layer);
+      if (!undo.SaveRect(0, 1, *layer, area)) {
+        SRectWH clipped = area;
+        ASSERT_FALSE(layer->ClipRect(clipped));  // only a rectangle outside the store saves nothing
+        continue;
+      }
+      pushBounded(undoModel, std::move(before), 8);
+      redoModel.clear();
+      if (rng.Next() % 2) {
+        Scribble(*layer, area, rng.Next());
+      } else {
+        SRectWH fill = area;
+        layer->FillRect(fill, rng.Next() % 3 == 0 ? 0x00FFFFFFu : rng.Next());
+        layer->Compact();
+      }
+    } else if (what < 8) {
+      std::vector<uint32_t> before = GridPixels(*layer);
+      const bool done = undo.UndoPixels(*layer, refreshed);
+      ASSERT_EQ(done, !undoModel.empty());
+      if (done) {
+        ASSERT_EQ(GridPixels(*layer), undoModel.back());
+        undoModel.pop_back();
+        pushBounded(redoModel, std::move(before), 4);
+      }
+    } else {
+      std::vector<uint32_t> before = GridPixels(*layer);
+      const bool done = undo.RedoPixels(*layer, refreshed);
+      ASSERT_EQ(done, !redoModel.empty());
+      if (done) {
+        ASSERT_EQ(GridPixels(*layer), redoModel.back());
+        redoModel.pop_back();
+        pushBounded(undoModel, std::move(before), 8);
+      }
+    }
+    ASSERT_EQ(undo.UndoCount(), static_cast<int32_t>(undoModel.size()));
+    ASSERT_EQ(undo.RedoCount(), static_cast<int32_t>(redoModel.size()));
+  }
+  EXPECT_TRUE(warnings.Texts().empty());
 }
 
 TEST_F(PixelUndo, OnePixelSavesItsWholeTile) {
