@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <typeinfo>
 #include <vector>
 
@@ -12,6 +13,16 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+// The hot loops of the direct ScaleAll of 32-bit images are also built for AVX2, taken once per
+// call when the processor has it. They make two pixels at a time with the same Single operations
+// per lane (no fused multiply-add), so the choice never changes a result.
+#define TF_SCALE_AVX2 1
+#define TF_SCALE_TARGET_AVX2 __attribute__((target("avx2")))
+#else
+#define TF_SCALE_AVX2 0
 #endif
 
 namespace tf {
@@ -166,25 +177,30 @@ inline V4 LoadPixel32(const uint8_t* p) {
 #endif
 }
 
-// Each lane := clamp(trunc(q)) into the bytes, lanes B, G, R, A as the bytes lie.
-inline void StoreQuotient32(uint8_t* d, V4 q) {
+// Each lane := clamp(trunc(q)) into the bytes of a pixel, lanes B, G, R, A as the bytes lie.
+inline uint32_t Quotient32(V4 q) {
 #if defined(__SSE2__)
   __m128 v = reinterpret_cast<__m128>(q);
   v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
   __m128i i = _mm_cvttps_epi32(v);
   i = _mm_packs_epi32(i, i);
   i = _mm_packus_epi16(i, i);
-  const int32_t out = _mm_cvtsi128_si32(i);
-  std::memcpy(d, &out, 4);
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(i));
 #else
-  for (int k = 0; k < 4; ++k) d[k] = ClampTruncByte(q[k]);
+  uint8_t b[4];
+  for (int k = 0; k < 4; ++k) b[k] = ClampTruncByte(q[k]);
+  uint32_t out;
+  std::memcpy(&out, b, 4);
+  return out;
 #endif
+}
+inline void StoreQuotient32(uint8_t* d, V4 q) {
+  const uint32_t out = Quotient32(q);
+  std::memcpy(d, &out, 4);
 }
 
 // Each byte := clamp(trunc((sum + guard)/area)).
 inline void StorePixel32(uint8_t* d, V4 acc, float area) { StoreQuotient32(d, (acc + StoreGuard(area)) / area); }
-// The same for an area of exactly 1, where the division changes nothing.
-inline void StorePixel32Unit(uint8_t* d, V4 acc) { StoreQuotient32(d, acc + 0.01f); }
 
 // The 8-bit stores divide with the same +0.01 guard as the 32-bit one: without it a uniform
 // area of 255 can come out as 254 in Single arithmetic (a full selection would stop being full).
@@ -231,7 +247,19 @@ struct Ops32 {
   static void Sum(Acc& a, const Acc& t) { a += t; }
   static void SumW(Acc& a, const Acc& t, float w) { a += t * w; }
   static void Store(uint8_t* d, const Acc& a, float area) { StorePixel32(d, a, area); }
-  static void StoreUnit(uint8_t* d, const Acc& a) { StorePixel32Unit(d, a); }
+  // For the direct ScaleAll: destination pixels as values, the guard and area splatted.
+  static constexpr bool kPixel32 = true;
+  using Out = uint32_t;
+  static Acc Splat(float v) { return V4{v, v, v, v}; }
+  // The store of a sum with the guard of its area (StoreGuard(area)).
+  static Out Value(const Acc& a, const Acc& guard, const Acc& area) { return Quotient32((a + guard) / area); }
+  // The store of one unweighted pixel over an area of 1: trunc(v + 0.01) = v for every byte v.
+  static constexpr bool kUnitIsCopy = true;
+  static Out UnitValue(const uint8_t* p) {
+    Out v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
 };
 
 // One lane over 8-bit pixels; Store chooses how the value is written.
@@ -256,21 +284,22 @@ struct Ops8 {
   static void Mul(Acc& a, float w) { a *= w; }
   static void Sum(Acc& a, const Acc& t) { a += t; }
   static void SumW(Acc& a, const Acc& t, float w) { a += t * w; }
-  static void StoreUnit(uint8_t* d, const Acc& a) {
-    if constexpr (kStore == Store8Kind::kFix)
-      Store(d, a, 1.0f);
+  static Acc Splat(float v) { return v; }
+  // For the direct ScaleAll (byte and grey stores): destination pixels as values.
+  static constexpr bool kPixel32 = false;
+  using Out = std::conditional_t<kStore == Store8Kind::kByte, uint8_t, uint32_t>;
+  static Out Grey(uint32_t v) {
+    if constexpr (kStore == Store8Kind::kByte)
+      return static_cast<Out>(v);
     else
-      StoreQuotient(d, a + 0.01f);
+      return 0xFF000000u | (v << 16) | (v << 8) | v;
   }
-  static void StoreQuotient(uint8_t* d, float q) {
-    const uint32_t v = ClampTruncByte(q);
-    if constexpr (kStore == Store8Kind::kByte) {
-      *d = static_cast<uint8_t>(v);
-    } else {
-      const uint32_t px = 0xFF000000u | (v << 16) | (v << 8) | v;
-      std::memcpy(d, &px, 4);
-    }
-  }
+  // The store of a sum with the guard of its area (StoreGuard(area)).
+  static Out Value(const Acc& a, const Acc& guard, const Acc& area) { return Grey(ClampTruncByte((a + guard) / area)); }
+  // The store of one unweighted byte over an area of 1: trunc(v + 0.01) = v for every byte v
+  // (the 16.16 store has no such shortcut).
+  static constexpr bool kUnitIsCopy = kStore != Store8Kind::kFix;
+  static Out UnitValue(const uint8_t* p) { return Grey(*p); }
   static void Store(uint8_t* d, const Acc& a, float area) {
     if constexpr (kStore == Store8Kind::kByte) {
       *d = StoreValue8(a, area);
@@ -298,50 +327,155 @@ struct DestBytes {
   uint8_t* Row(int32_t y) const { return bits + std::ptrdiff_t{y} * width; }
 };
 
-// ScaleAll without per-pixel calls. Every destination pixel is what AverageAreaWith gives for
-// its area, bit for bit: the row sums of a source row over the columns of the destination row
-// are the same for every destination row that uses that source row, so each is computed once
-// (two rows are kept) and combined per pixel in the order of the per-pixel algorithm.
-template <class Ops, class Dest>
-void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const SRectWH& dr,
-                    Fixed xStep, Fixed yStep, const SSize& source) {
-  using Acc = typename Ops::Acc;
-  struct Column {
-    AxisSpan span;
-    float rowArea;  // area when the destination row lies inside one source row
-    double width;   // extent/65536, for the area of both axes
-  };
-  const int32_t dw = dr.width;
-  std::vector<Column> cols(static_cast<size_t>(dw));
-  int64_t sx = int64_t{sr.left} << 16;
-  for (int32_t j = 0; j < dw; ++j, sx += xStep) {
-    Column& c = cols[static_cast<size_t>(j)];
-    c.span = MakeSpan(sx, sx + xStep, source.width);
-    c.rowArea = c.span.whole < 0 ? 1.0f : AxisArea(c.span.extent);
-    c.width = static_cast<double>(c.span.extent) / 65536.0;
-  }
+// ---- Direct ScaleAll ---------------------------------------------------------------------------
+// Every destination pixel is what AverageAreaWith gives for its area, bit for bit: the same
+// Single operations on the same operands in the same order.
+// - The geometry of the columns (spans, weights, areas) is taken once per call.
+// - The sums of a source row over the columns of the destination are the same for every
+//   destination row that uses that source row, so each is computed once (two rows are kept).
+// - An area that covers at most two source pixels along an axis is two taps without a branch:
+//   x*1 + y*0 = x and 0 + x = x (the sums are never -0), so a pixel taken whole stays exact.
+// - A "unit" column lies inside one source pixel (or is exactly one whole pixel): its row sum
+//   is that pixel, and across a row its area is the row's own. In an enlargement, a run of unit
+//   columns over one source pixel (a group) therefore has one value per row: it is made once
+//   and copied to the columns of the run.
+// - A row inside one source row depends on that row alone: a run of such rows makes the first
+//   and copies it. Its unit columns store trunc(v + 0.01), which is v: the pixel is copied.
 
-  struct RowSums {
-    int32_t row = -1;
-    std::vector<Acc> sums;
-  };
-  RowSums slots[2];
-  slots[0].sums.resize(static_cast<size_t>(dw));
-  slots[1].sums.resize(static_cast<size_t>(dw));
-  int next = 0;
-  auto rowSums = [&](int32_t r) -> const Acc* {
-    for (RowSums& s : slots)
-      if (s.row == r) return s.sums.data();
-    RowSums& s = slots[next];
-    next ^= 1;
-    s.row = r;
-    const uint8_t* base = ops.At(0, r);
-    Acc* out = s.sums.data();
-    for (int32_t j = 0; j < dw; ++j) {
-      const AxisSpan& a = cols[static_cast<size_t>(j)].span;
-      const uint8_t* p = base + std::ptrdiff_t{Ops::kBytes} * a.first;
+// Columns that cover at most two source pixels: p0*w0 + p1*w1, the pixels at byte offsets
+// at0 and at1 of the source row.
+struct ScaleTaps {
+  std::vector<int32_t> at0, at1;
+  std::vector<float> w0, w1;
+};
+#if TF_SCALE_AVX2
+bool gForceBaselineScaling = false;
+
+bool UseAvx2Scaling() {
+  static const bool have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return have && !gForceBaselineScaling;
+}
+
+// Two 32-bit pixels as eight Single lanes (B, G, R, A of each, as LoadPixel32).
+TF_SCALE_TARGET_AVX2 inline __m256 LoadTwo32(const uint8_t* p, const uint8_t* q) {
+  int32_t a, b;
+  std::memcpy(&a, p, 4);
+  std::memcpy(&b, q, 4);
+  const __m128i x = _mm_unpacklo_epi32(_mm_cvtsi32_si128(a), _mm_cvtsi32_si128(b));
+  return _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(x));
+}
+
+// Eight lanes of quotients into two pixels, as Quotient32.
+TF_SCALE_TARGET_AVX2 inline void QuotientTwo32(__m256 q, uint32_t& a, uint32_t& b) {
+  q = _mm256_min_ps(_mm256_max_ps(q, _mm256_setzero_ps()), _mm256_set1_ps(255.0f));
+  __m256i i = _mm256_cvttps_epi32(q);
+  i = _mm256_packs_epi32(i, i);
+  i = _mm256_packus_epi16(i, i);
+  a = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(i)));
+  b = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(i, 1)));
+}
+
+TF_SCALE_TARGET_AVX2 inline void PutTwo32(uint8_t* d, int32_t at0, int32_t at1, __m256 q) {
+  uint32_t a, b;
+  QuotientTwo32(q, a, b);
+  std::memcpy(d + at0, &a, 4);
+  std::memcpy(d + at1, &b, 4);
+}
+
+// The loops of ScaleRows for 32-bit pixels, two at a time; each returns how many it made, the
+// caller makes the rest. Sums and areas are arrays of four lanes per pixel.
+TF_SCALE_TARGET_AVX2 size_t SumTaps32Avx2(float* out, const uint8_t* row, const int32_t* at0, const int32_t* at1,
+                                          const float* w0, const float* w1, size_t count) {
+  size_t o = 0;
+  for (; o + 2 <= count; o += 2) {
+    const __m256 p0 = LoadTwo32(row + at0[o], row + at0[o + 1]);
+    const __m256 p1 = LoadTwo32(row + at1[o], row + at1[o + 1]);
+    const __m256 v0 = _mm256_set_m128(_mm_set1_ps(w0[o + 1]), _mm_set1_ps(w0[o]));
+    const __m256 v1 = _mm256_set_m128(_mm_set1_ps(w1[o + 1]), _mm_set1_ps(w1[o]));
+    _mm256_storeu_ps(out + 4 * o, _mm256_add_ps(_mm256_mul_ps(p0, v0), _mm256_mul_ps(p1, v1)));
+  }
+  return o;
+}
+
+TF_SCALE_TARGET_AVX2 size_t GroupsTwoRows32Avx2(uint32_t* values, const uint8_t* row0, const uint8_t* row1,
+                                                const int32_t* at, size_t count, float u0, float u1, float guard,
+                                                float area) {
+  const __m256 vu0 = _mm256_set1_ps(u0), vu1 = _mm256_set1_ps(u1);
+  const __m256 vg = _mm256_set1_ps(guard), va = _mm256_set1_ps(area);
+  size_t g = 0;
+  for (; g + 2 <= count; g += 2) {
+    const __m256 a = _mm256_add_ps(_mm256_mul_ps(LoadTwo32(row0 + at[g], row0 + at[g + 1]), vu0),
+                                   _mm256_mul_ps(LoadTwo32(row1 + at[g], row1 + at[g + 1]), vu1));
+    QuotientTwo32(_mm256_div_ps(_mm256_add_ps(a, vg), va), values[g], values[g + 1]);
+  }
+  return g;
+}
+
+TF_SCALE_TARGET_AVX2 size_t OthersOneRow32Avx2(uint8_t* d, const int32_t* dest, const float* h, const float* guard,
+                                               const float* area, size_t count) {
+  size_t o = 0;
+  for (; o + 2 <= count; o += 2) {
+    const __m256 q = _mm256_div_ps(_mm256_add_ps(_mm256_loadu_ps(h + 4 * o), _mm256_loadu_ps(guard + 4 * o)),
+                                   _mm256_loadu_ps(area + 4 * o));
+    PutTwo32(d, dest[o], dest[o + 1], q);
+  }
+  return o;
+}
+
+TF_SCALE_TARGET_AVX2 size_t OthersTwoRows32Avx2(uint8_t* d, const int32_t* dest, const float* h0, const float* h1,
+                                                float u0, float u1, const float* guard, const float* area,
+                                                size_t count) {
+  const __m256 vu0 = _mm256_set1_ps(u0), vu1 = _mm256_set1_ps(u1);
+  size_t o = 0;
+  for (; o + 2 <= count; o += 2) {
+    const __m256 a = _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(h0 + 4 * o), vu0),
+                                   _mm256_mul_ps(_mm256_loadu_ps(h1 + 4 * o), vu1));
+    const __m256 q = _mm256_div_ps(_mm256_add_ps(a, _mm256_loadu_ps(guard + 4 * o)), _mm256_loadu_ps(area + 4 * o));
+    PutTwo32(d, dest[o], dest[o + 1], q);
+  }
+  return o;
+}
+#endif
+
+// The columns of a group: byte offset of the first in the destination row, and how many.
+struct ScaleRun {
+  int32_t dest, count;
+};
+
+// The row loops over plain arrays (no captured state, so that stores of bytes do not make the
+// compiler reload it).
+template <class Ops>
+struct ScaleRows {
+  using Acc = typename Ops::Acc;
+  using Out = typename Ops::Out;
+
+  static void Put(uint8_t* d, Out v) { std::memcpy(d, &v, sizeof(Out)); }
+
+  static const float* Lanes(const Acc* a) { return reinterpret_cast<const float*>(a); }
+
+  // Row sums of columns of two taps.
+  static void SumTaps([[maybe_unused]] bool wide, Acc* out, const uint8_t* row, const ScaleTaps& taps, size_t count) {
+    const int32_t* at0 = taps.at0.data();
+    const int32_t* at1 = taps.at1.data();
+    const float* w0 = taps.w0.data();
+    const float* w1 = taps.w1.data();
+    size_t o = 0;
+#if TF_SCALE_AVX2
+    if constexpr (Ops::kPixel32)
+      if (wide) o = SumTaps32Avx2(reinterpret_cast<float*>(out), row, at0, at1, w0, w1, count);
+#endif
+    for (; o < count; ++o) out[o] = Ops::Load(row + at0[o]) * w0[o] + Ops::Load(row + at1[o]) * w1[o];
+  }
+  // Row sums of any columns, as AddRow sums them.
+  static void SumSpans(Acc* out, const uint8_t* row, const AxisSpan* spans, size_t count) {
+    for (size_t o = 0; o < count; ++o) {
+      const AxisSpan& a = spans[o];
+      const uint8_t* p = row + std::ptrdiff_t{Ops::kBytes} * a.first;
       if (a.whole < 0) {
-        out[j] = Ops::Load(p);
+        out[o] = Ops::Load(p);
         continue;
       }
       Acc acc = Ops::Zero();
@@ -349,76 +483,312 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
         Ops::SumW(acc, Ops::Load(p), Weight(a.lead));
         p += Ops::kBytes;
       }
-      for (int32_t k = 0; k < a.whole; ++k, p += Ops::kBytes) Ops::Sum(acc, Ops::Load(p));
+      for (int32_t c = 0; c < a.whole; ++c, p += Ops::kBytes) Ops::Sum(acc, Ops::Load(p));
       if (a.trail > 0) Ops::SumW(acc, Ops::Load(p), Weight(a.trail));
-      out[j] = acc;
+      out[o] = acc;
     }
-    return s.sums.data();
+  }
+  // The value of a group into its columns. Four-byte pixels go four at a time, and may run
+  // past the group into columns that are written later in the row (the next group, or the
+  // other columns, which come after the groups), never past the end of the row.
+  static void Fill(uint8_t* d, const ScaleRun& run, Out v, int32_t rowBytes) {
+    uint8_t* p = d + run.dest;
+#if defined(__SSE2__)
+    if constexpr (sizeof(Out) == 4) {
+      const int32_t end = run.dest + 4 * run.count;
+      if (end + 12 <= rowBytes) {
+        const __m128i x = _mm_set1_epi32(static_cast<int32_t>(v));
+        uint8_t* const e = d + end;
+        do {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x);
+          p += 16;
+        } while (p < e);
+        return;
+      }
+    }
+#endif
+    for (int32_t c = 0; c < run.count; ++c, p += sizeof(Out)) Put(p, v);
+  }
+  // Groups of a row inside one source row: their pixel.
+  static void CopyGroups(uint8_t* d, const uint8_t* row, const int32_t* at, const ScaleRun* runs, size_t count,
+                         int32_t rowBytes) {
+    for (size_t g = 0; g < count; ++g) Fill(d, runs[g], Ops::UnitValue(row + at[g]), rowBytes);
+  }
+  // Groups of other rows: their value.
+  static void SpreadGroups(uint8_t* d, const Out* values, const ScaleRun* runs, size_t count, int32_t rowBytes) {
+    for (size_t g = 0; g < count; ++g) Fill(d, runs[g], values[g], rowBytes);
+  }
+  // Groups over at most two source rows: p0*u0 + p1*u1.
+  static void GroupsTwoRows([[maybe_unused]] bool wide, Out* values, const uint8_t* row0, const uint8_t* row1,
+                            const int32_t* at, size_t count, float u0, float u1, Acc guard, Acc area) {
+    size_t g = 0;
+#if TF_SCALE_AVX2
+    if constexpr (Ops::kPixel32)
+      if (wide) g = GroupsTwoRows32Avx2(values, row0, row1, at, count, u0, u1, guard[0], area[0]);
+#endif
+    for (; g < count; ++g)
+      values[g] = Ops::Value(Ops::Load(row0 + at[g]) * u0 + Ops::Load(row1 + at[g]) * u1, guard, area);
+  }
+  // Other columns of a row inside one source row (or of finished sums).
+  static void OthersOneRow([[maybe_unused]] bool wide, uint8_t* d, const int32_t* dest, const Acc* h, const Acc* guard,
+                           const Acc* area, size_t count) {
+    size_t o = 0;
+#if TF_SCALE_AVX2
+    if constexpr (Ops::kPixel32)
+      if (wide) o = OthersOneRow32Avx2(d, dest, Lanes(h), Lanes(guard), Lanes(area), count);
+#endif
+    for (; o < count; ++o) Put(d + dest[o], Ops::Value(h[o], guard[o], area[o]));
+  }
+  // Other columns over at most two source rows: h0*u0 + h1*u1.
+  static void OthersTwoRows([[maybe_unused]] bool wide, uint8_t* d, const int32_t* dest, const Acc* h0,
+                            const Acc* h1, float u0, float u1, const Acc* guard, const Acc* area, size_t count) {
+    size_t o = 0;
+#if TF_SCALE_AVX2
+    if constexpr (Ops::kPixel32)
+      if (wide) o = OthersTwoRows32Avx2(d, dest, Lanes(h0), Lanes(h1), u0, u1, Lanes(guard), Lanes(area), count);
+#endif
+    for (; o < count; ++o) Put(d + dest[o], Ops::Value(h0[o] * u0 + h1[o] * u1, guard[o], area[o]));
+  }
+  // The sums of rows of many source rows: first row times its weight (or zero), whole rows,
+  // last row times its weight.
+  static void First(Acc* acc, const Acc* h, float w, size_t count) {
+    for (size_t o = 0; o < count; ++o) {
+      acc[o] = h[o];
+      Ops::Mul(acc[o], w);
+    }
+  }
+  static void Whole(Acc* acc, const Acc* h, size_t count) {
+    for (size_t o = 0; o < count; ++o) Ops::Sum(acc[o], h[o]);
+  }
+  static void Last(Acc* acc, const Acc* h, float w, size_t count) {
+    for (size_t o = 0; o < count; ++o) Ops::SumW(acc[o], h[o], w);
+  }
+  static void GroupFirst(Acc* acc, const uint8_t* row, const int32_t* at, float w, size_t count) {
+    for (size_t g = 0; g < count; ++g) {
+      acc[g] = Ops::Load(row + at[g]);
+      Ops::Mul(acc[g], w);
+    }
+  }
+  static void GroupWhole(Acc* acc, const uint8_t* row, const int32_t* at, size_t count) {
+    for (size_t g = 0; g < count; ++g) Ops::Sum(acc[g], Ops::Load(row + at[g]));
+  }
+  static void GroupLast(Acc* acc, const uint8_t* row, const int32_t* at, float w, size_t count) {
+    for (size_t g = 0; g < count; ++g) Ops::SumW(acc[g], Ops::Load(row + at[g]), w);
+  }
+  static void GroupValues(Out* values, const Acc* acc, Acc guard, Acc area, size_t count) {
+    for (size_t g = 0; g < count; ++g) values[g] = Ops::Value(acc[g], guard, area);
+  }
+};
+
+template <class Ops, class Dest>
+void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const SRectWH& dr,
+                    Fixed xStep, Fixed yStep, const SSize& source) {
+  static_assert(Ops::kUnitIsCopy, "the store of a unit area must be a copy");
+  using Acc = typename Ops::Acc;
+  using Out = typename Ops::Out;
+  using Rows = ScaleRows<Ops>;
+  constexpr int32_t kBytes = Ops::kBytes;                       // per source pixel
+  constexpr int32_t kOut = static_cast<int32_t>(sizeof(Out));   // per destination pixel
+  const size_t n = static_cast<size_t>(dr.width);
+#if TF_SCALE_AVX2
+  const bool wide = Ops::kPixel32 && UseAvx2Scaling();
+#else
+  const bool wide = false;
+#endif
+
+  // Columns, once per call.
+  std::vector<AxisSpan> spans(n);
+  bool twoTaps = true;
+  int64_t sx = int64_t{sr.left} << 16;
+  for (size_t j = 0; j < n; ++j, sx += xStep) {
+    spans[j] = MakeSpan(sx, sx + xStep, source.width);
+    const AxisSpan& a = spans[j];
+    if (a.whole > 1 || (a.whole == 1 && (a.lead > 0 || a.trail > 0))) twoTaps = false;
+  }
+  // Unit columns are only split off when every column is two taps; every other column is
+  // "other" and has its own sums.
+  std::vector<int32_t> groupAt;    // per group: byte offset of its source pixel
+  std::vector<ScaleRun> groupRun;  // per group: its columns
+  std::vector<int32_t> otherDest;  // per other column: byte offset in the destination row
+  std::vector<AxisSpan> otherSpan;
+  std::vector<double> otherWidth;  // extent/65536, for the area of both axes
+  ScaleTaps otherTaps;
+  std::vector<Acc> otherRowArea, otherRowGuard;  // when the row lies inside one source row
+  bool previousUnit = false;
+  for (size_t j = 0; j < n; ++j) {
+    const AxisSpan& a = spans[j];
+    const int32_t at = a.first * kBytes;
+    const int32_t destAt = static_cast<int32_t>(j) * kOut;
+    if (twoTaps && (a.whole < 0 || a.whole == 1)) {
+      if (!previousUnit || groupAt.back() != at) {
+        groupAt.push_back(at);
+        groupRun.push_back(ScaleRun{destAt, 0});
+      }
+      ++groupRun.back().count;
+      previousUnit = true;
+      continue;
+    }
+    previousUnit = false;
+    otherDest.push_back(destAt);
+    otherSpan.push_back(a);
+    otherWidth.push_back(static_cast<double>(a.extent) / 65536.0);
+    const float rowArea = a.whole < 0 ? 1.0f : AxisArea(a.extent);
+    otherRowArea.push_back(Ops::Splat(rowArea));
+    otherRowGuard.push_back(Ops::Splat(StoreGuard(rowArea)));
+    int32_t at1 = at;
+    float w0 = 1.0f, w1 = 0.0f;
+    if (a.whole == 0) {
+      if (a.lead > 0) {
+        w0 = Weight(a.lead);
+        if (a.trail > 0) {
+          at1 = at + kBytes;
+          w1 = Weight(a.trail);
+        }
+      } else {
+        w0 = Weight(a.trail);
+      }
+    }
+    otherTaps.at0.push_back(at);
+    otherTaps.at1.push_back(at1);
+    otherTaps.w0.push_back(w0);
+    otherTaps.w1.push_back(w1);
+  }
+  const size_t groups = groupAt.size(), others = otherDest.size();
+
+  // Row sums of the other columns, in slot r & 1, so that two neighbouring rows are always
+  // held together.
+  std::vector<Acc> sumStore(2 * others);
+  int32_t sumRow[2] = {-1, -1};
+  auto rowSums = [&](int32_t r) -> const Acc* {
+    const int k = r & 1;
+    Acc* out = sumStore.data() + static_cast<size_t>(k) * others;
+    if (sumRow[k] != r) {
+      sumRow[k] = r;
+      if (twoTaps)
+        Rows::SumTaps(wide, out, ops.At(0, r), otherTaps, others);
+      else
+        Rows::SumSpans(out, ops.At(0, r), otherSpan.data(), others);
+    }
+    return out;
   };
 
-  std::vector<Acc> acc(static_cast<size_t>(dw));
-  int32_t copyRow = -1;
-  const uint8_t* copyFrom = nullptr;
+  // Areas and guards of rows not inside one source row, for the row extent they were taken for.
+  std::vector<Acc> otherArea(others), otherGuard(others);
+  Acc unitArea = Ops::Splat(1.0f), unitGuard = Ops::Splat(0.01f);
+  int32_t areaExtent = -1;
+  auto takeAreas = [&](int32_t extent) {
+    if (extent == areaExtent) return;
+    areaExtent = extent;
+    const float columnArea = AxisArea(extent);
+    const double rowExtent = static_cast<double>(extent) / 65536.0;
+    for (size_t o = 0; o < others; ++o) {
+      const float area = otherSpan[o].whole < 0 ? columnArea : static_cast<float>(otherWidth[o] * rowExtent);
+      otherArea[o] = Ops::Splat(area);
+      otherGuard[o] = Ops::Splat(StoreGuard(area));
+    }
+    // A unit column of one whole pixel has width 1.0, so its area is columnArea as well.
+    unitArea = Ops::Splat(columnArea);
+    unitGuard = Ops::Splat(StoreGuard(columnArea));
+  };
+
+  std::vector<Out> groupValue(groups);
+  std::vector<Acc> groupAcc(groups), otherAcc(others);
+  const size_t rowBytes = static_cast<size_t>(kOut) * n;
+  const int32_t rowBytes32 = static_cast<int32_t>(rowBytes);
+  int32_t madeRow = -1;  // the source row of the last row made inside one source row
+  const uint8_t* made = nullptr;
   int64_t sy = int64_t{sr.top} << 16;
   for (int32_t i = 0; i < dr.height; ++i, sy += yStep) {
     const AxisSpan v = MakeSpan(sy, sy + yStep, source.height);
-    const int32_t y = dr.top + i;
-    uint8_t* d = dest.Row(y) + std::ptrdiff_t{dest.bytes} * dr.left;
-    const std::ptrdiff_t step = dest.bytes;
+    uint8_t* const d = dest.Row(dr.top + i) + std::ptrdiff_t{kOut} * dr.left;
     if (v.whole < 0) {
-      // Inside one source row the result depends on that row alone: a run of such rows
-      // (an enlargement) computes the first and copies it.
-      if (v.first == copyRow) {
-        std::memcpy(d, copyFrom, static_cast<size_t>(step) * static_cast<size_t>(dw));
+      // Inside one source row.
+      if (v.first == madeRow) {
+        std::memcpy(d, made, rowBytes);
         continue;
       }
-      copyRow = v.first;
-      copyFrom = d;
-      const Acc* h = rowSums(v.first);
-      for (int32_t j = 0; j < dw; ++j, d += step) {
-        const Column& c = cols[static_cast<size_t>(j)];
-        if (c.span.whole < 0)
-          Ops::StoreUnit(d, h[j]);  // area 1: the division is the identity
-        else
-          Ops::Store(d, h[j], c.rowArea);
+      madeRow = v.first;
+      made = d;
+      Rows::CopyGroups(d, ops.At(0, v.first), groupAt.data(), groupRun.data(), groups, rowBytes32);
+      if (others > 0)
+        Rows::OthersOneRow(wide, d, otherDest.data(), rowSums(v.first), otherRowGuard.data(), otherRowArea.data(),
+                           others);
+      continue;
+    }
+    madeRow = -1;
+    takeAreas(v.extent);
+    // At most two source rows: r0*u0 + r1*u1 as the taps of the columns.
+    int32_t r1 = v.first;
+    float u0 = 1.0f, u1 = 0.0f;
+    bool two = true;
+    if (v.whole == 0) {
+      if (v.lead > 0) {
+        u0 = Weight(v.lead);
+        if (v.trail > 0) {
+          r1 = v.first + 1;
+          u1 = Weight(v.trail);
+        }
+      } else {
+        u0 = Weight(v.trail);
+      }
+    } else if (v.whole != 1 || v.lead > 0 || v.trail > 0) {
+      two = false;
+    }
+    if (two) {
+      if (groups > 0) {
+        Rows::GroupsTwoRows(wide, groupValue.data(), ops.At(0, v.first), ops.At(0, r1), groupAt.data(), groups, u0, u1,
+                            unitGuard, unitArea);
+        Rows::SpreadGroups(d, groupValue.data(), groupRun.data(), groups, rowBytes32);
+      }
+      if (others > 0) {
+        const Acc* h0 = rowSums(v.first);
+        const Acc* h1 = rowSums(r1);
+        Rows::OthersTwoRows(wide, d, otherDest.data(), h0, h1, u0, u1, otherGuard.data(), otherArea.data(), others);
       }
       continue;
     }
-    copyRow = -1;
-    Acc* a = acc.data();
+    // Many source rows, as the per-pixel algorithm sums them (a unit column's row sum is its
+    // pixel).
     int32_t r = v.first;
     if (v.lead > 0) {
-      const Acc* h = rowSums(r++);
       const float w = Weight(v.lead);
-      for (int32_t j = 0; j < dw; ++j) {
-        a[j] = h[j];
-        Ops::Mul(a[j], w);
-      }
+      Rows::GroupFirst(groupAcc.data(), ops.At(0, r), groupAt.data(), w, groups);
+      Rows::First(otherAcc.data(), rowSums(r), w, others);
+      ++r;
     } else {
-      for (int32_t j = 0; j < dw; ++j) a[j] = Ops::Zero();
+      for (Acc& a : groupAcc) a = Ops::Zero();
+      for (Acc& a : otherAcc) a = Ops::Zero();
     }
-    for (int32_t k = 0; k < v.whole; ++k) {
-      const Acc* h = rowSums(r++);
-      for (int32_t j = 0; j < dw; ++j) Ops::Sum(a[j], h[j]);
+    for (int32_t k = 0; k < v.whole; ++k, ++r) {
+      Rows::GroupWhole(groupAcc.data(), ops.At(0, r), groupAt.data(), groups);
+      Rows::Whole(otherAcc.data(), rowSums(r), others);
     }
     if (v.trail > 0) {
-      const Acc* h = rowSums(r);
       const float w = Weight(v.trail);
-      for (int32_t j = 0; j < dw; ++j) Ops::SumW(a[j], h[j], w);
+      Rows::GroupLast(groupAcc.data(), ops.At(0, r), groupAt.data(), w, groups);
+      Rows::Last(otherAcc.data(), rowSums(r), w, others);
     }
-    const float columnArea = AxisArea(v.extent);
-    const double rowExtent = static_cast<double>(v.extent) / 65536.0;
-    for (int32_t j = 0; j < dw; ++j, d += step) {
-      const Column& c = cols[static_cast<size_t>(j)];
-      const float area = c.span.whole < 0 ? columnArea : static_cast<float>(c.width * rowExtent);
-      Ops::Store(d, a[j], area);
-    }
+    Rows::GroupValues(groupValue.data(), groupAcc.data(), unitGuard, unitArea, groups);
+    Rows::SpreadGroups(d, groupValue.data(), groupRun.data(), groups, rowBytes32);
+    Rows::OthersOneRow(wide, d, otherDest.data(), otherAcc.data(), otherGuard.data(), otherArea.data(), others);
   }
 }
 
 inline int32_t Sat(int64_t v) { return SaturateInt32(v); }
 
 }  // namespace
+
+namespace scale_detail {
+
+void ForceBaselineScaling(bool force) {
+#if TF_SCALE_AVX2
+  gForceBaselineScaling = force;
+#else
+  (void)force;
+#endif
+}
+
+}  // namespace scale_detail
 
 // ---------------------------------------------------------------------------------------------
 // CScaleImage

@@ -206,4 +206,10 @@ bool ScaleRotateBytes(uint8_t* dest, const uint8_t* source, const SSize& destSiz
                       const SSize& sourceSize, const TPoint& centre, float angle, float xScale,
                       float yScale, uint8_t background);
 
+namespace scale_detail {
+// Tests: the direct loops of 32-bit images run their baseline build even where the processor
+// has AVX2 (both give the same results).
+void ForceBaselineScaling(bool force);
+}  // namespace scale_detail
+
 }  // namespace tf

@@ -85,55 +85,90 @@ const ScaleCase kCases[] = {
     {{50, 40}, {-5, -5, 70, 70}, {20, 20}, {-3, 2, 30, 30}},
     {{29, 31}, {0, 0, 29, 31}, {29, 31}, {0, 0, 29, 31}},
     {{100, 3}, {0, 0, 100, 3}, {7, 40}, {0, 0, 7, 40}},
+    {{512, 4}, {0, 0, 512, 4}, {1500, 9}, {0, 0, 1500, 9}},
+    {{4, 512}, {0, 0, 4, 512}, {9, 1500}, {0, 0, 9, 1500}},
+    {{7, 7}, {0, 0, 7, 7}, {9, 9}, {0, 0, 9, 9}},
+    {{16, 12}, {0, 0, 16, 12}, {32, 36}, {0, 0, 32, 36}},
+    {{9, 9}, {0, 0, 9, 9}, {9, 20}, {0, 0, 9, 20}},
+    {{30, 4}, {3, 0, 20, 4}, {70, 9}, {5, 1, 61, 7}},
+    {{100, 100}, {0, 0, 100, 100}, {293, 293}, {0, 0, 293, 293}},
 };
 
+// The direct loops of 32-bit images have a baseline and an AVX2 build; runs a test body in both
+// (where the processor has no AVX2 both runs take the baseline).
+template <class Body>
+void InBothBuilds(Body body) {
+  for (bool baseline : {false, true}) {
+    SCOPED_TRACE(baseline ? "baseline build" : "widest build");
+    scale_detail::ForceBaselineScaling(baseline);
+    body();
+  }
+  scale_detail::ForceBaselineScaling(false);
+}
+
 TEST(ScaleImage, DirectLoopsMatchThePerPixelSlotsExactly) {
-  uint32_t seed = 1;
-  for (const ScaleCase& c : kCases) {
-    SCOPED_TRACE(testing::Message() << c.source.width << "x" << c.source.height << " -> " << c.dest.width << "x"
-                                    << c.dest.height);
-    ++seed;
-    {  // 32-bit
-      TMTC src(c.source), a(c.dest), b(c.dest);
+  InBothBuilds([] {
+    uint32_t seed = 1;
+    for (const ScaleCase& c : kCases) {
+      SCOPED_TRACE(testing::Message() << c.source.width << "x" << c.source.height << " -> " << c.dest.width << "x"
+                                      << c.dest.height);
+      ++seed;
+      {  // 32-bit
+        TMTC src(c.source), a(c.dest), b(c.dest);
+        FillNoise(src, seed);
+        a.FillAll(0x12345678);
+        b.FillAll(0x12345678);
+        CScaleImageTMTC direct(&src, &a);
+        SlotsTMTC slots(&src, &b);
+        EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
+        EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
+        EXPECT_EQ(PixelsOf(a), PixelsOf(b));
+      }
+      TChannel src(c.source);
       FillNoise(src, seed);
-      a.FillAll(0x12345678);
-      b.FillAll(0x12345678);
-      CScaleImageTMTC direct(&src, &a);
-      SlotsTMTC slots(&src, &b);
-      EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
-      EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
-      EXPECT_EQ(PixelsOf(a), PixelsOf(b));
+      {  // channel to channel
+        TChannel a(c.dest), b(c.dest);
+        a.Fill(7);
+        b.Fill(7);
+        CScaleImageCH direct(&src, &a);
+        SlotsCH slots(&src, &b);
+        EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
+        EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
+        EXPECT_EQ(BytesOf(a), BytesOf(b));
+      }
+      {  // channel to grey
+        TTC a(c.dest.width, c.dest.height), b(c.dest.width, c.dest.height);
+        CScaleImageCH2TMTC direct(&src, &a);
+        SlotsCH2TMTC slots(&src, &b);
+        EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
+        EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
+        EXPECT_EQ(PixelsOf(a), PixelsOf(b));
+      }
+      {  // raw bytes
+        std::vector<uint8_t> s = BytesOf(src);
+        const size_t n = static_cast<size_t>(c.dest.width) * c.dest.height;
+        std::vector<uint8_t> a(n, 3), b(n, 3);
+        CScaleImageBYTE direct(s.data(), a.data(), c.source, c.dest);
+        SlotsBYTE slots(s.data(), b.data(), c.source, c.dest);
+        EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
+        EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
+        EXPECT_EQ(a, b);
+      }
     }
-    TChannel src(c.source);
-    FillNoise(src, seed);
-    {  // channel to channel
-      TChannel a(c.dest), b(c.dest);
-      a.Fill(7);
-      b.Fill(7);
-      CScaleImageCH direct(&src, &a);
-      SlotsCH slots(&src, &b);
-      EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
-      EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
-      EXPECT_EQ(BytesOf(a), BytesOf(b));
-    }
-    {  // channel to grey
-      TTC a(c.dest.width, c.dest.height), b(c.dest.width, c.dest.height);
-      CScaleImageCH2TMTC direct(&src, &a);
-      SlotsCH2TMTC slots(&src, &b);
-      EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
-      EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
-      EXPECT_EQ(PixelsOf(a), PixelsOf(b));
-    }
-    {  // raw bytes
-      std::vector<uint8_t> s = BytesOf(src);
-      const size_t n = static_cast<size_t>(c.dest.width) * c.dest.height;
-      std::vector<uint8_t> a(n, 3), b(n, 3);
-      CScaleImageBYTE direct(s.data(), a.data(), c.source, c.dest);
-      SlotsBYTE slots(s.data(), b.data(), c.source, c.dest);
-      EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
-      EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
-      EXPECT_EQ(a, b);
-    }
+  });
+}
+
+// One axis of an area cut at the source's far edge. An area that starts at or past the edge
+// (rounded steps of an enlargement) takes the last pixel whole; an empty one shrinks to a
+// sliver of the pixel where it starts.
+void ReferenceEdge(int64_t& a0, int64_t& a1, int32_t size) {
+  const int64_t edge = int64_t{size} << 16;
+  a1 = std::min(a1, edge);
+  if (a0 >= edge) {
+    a0 = edge - 65536;
+    a1 = edge;
+  } else if (a1 <= a0) {
+    a1 = a0 + 1;
   }
 }
 
@@ -143,8 +178,8 @@ TEST(ScaleImage, DirectLoopsMatchThePerPixelSlotsExactly) {
 // below, where 0.01 would lift the values of an enlargement). Independent of the scaler's code.
 uint8_t ReferenceAverage(const std::vector<uint8_t>& src, int32_t sw, int32_t sh, int64_t x0, int64_t y0,
                          int64_t x1, int64_t y1) {
-  x1 = std::min<int64_t>(x1, int64_t{sw} << 16);
-  y1 = std::min<int64_t>(y1, int64_t{sh} << 16);
+  ReferenceEdge(x0, x1, sw);
+  ReferenceEdge(y0, y1, sh);
   const int64_t cx0 = (x0 + 65535) & ~int64_t{65535}, cy0 = (y0 + 65535) & ~int64_t{65535};
   const int64_t fx1 = x1 & ~int64_t{65535}, fy1 = y1 & ~int64_t{65535};
   const int64_t left = cx0 - x0, top = cy0 - y0, right = x1 & 65535, bottom = y1 & 65535;
@@ -193,8 +228,10 @@ uint8_t ReferenceAverage(const std::vector<uint8_t>& src, int32_t sw, int32_t sh
 }
 
 // Recordings replay through the scaler, so its results must be the defined arithmetic to the
-// bit: reductions (every area a pixel or more), enlargements and mixed ratios of noise, in the
-// 32-bit and the channel class, against the reference.
+// bit: reductions (every area a pixel or more), enlargements of even and uneven ratios (most
+// areas inside one source pixel; the last ones of 1 to 416 start past the edge) and mixed
+// ratios of noise, in every class with a direct loop and both of its builds, against the
+// reference.
 TEST(ScaleImage, ResultsMatchTheDefinedArithmeticBitForBit) {
   const ScaleCase cases[] = {
       {{37, 23}, {0, 0, 37, 23}, {10, 7}, {0, 0, 10, 7}},
@@ -207,44 +244,63 @@ TEST(ScaleImage, ResultsMatchTheDefinedArithmeticBitForBit) {
       {{5, 3}, {0, 0, 5, 3}, {17, 11}, {0, 0, 17, 11}},
       {{7, 6}, {1, 1, 5, 4}, {40, 9}, {3, 0, 31, 9}},
       {{40, 4}, {0, 0, 40, 4}, {13, 27}, {0, 0, 13, 27}},
+      // Enlargements.
+      {{512, 7}, {0, 0, 512, 7}, {1500, 20}, {0, 0, 1500, 20}},
+      {{7, 512}, {0, 0, 7, 512}, {20, 1500}, {0, 0, 20, 1500}},
+      {{3, 3}, {0, 0, 3, 3}, {1000, 5}, {0, 0, 1000, 5}},
+      {{1, 2}, {0, 0, 1, 2}, {416, 9}, {0, 0, 416, 9}},
+      {{2, 1}, {0, 0, 2, 1}, {5, 416}, {0, 0, 5, 416}},
+      {{7, 7}, {0, 0, 7, 7}, {9, 9}, {0, 0, 9, 9}},
+      {{7, 9}, {0, 0, 7, 9}, {9, 26}, {0, 0, 9, 26}},
+      {{8, 6}, {0, 0, 8, 6}, {16, 18}, {0, 0, 16, 18}},
+      {{100, 80}, {0, 0, 100, 80}, {293, 234}, {0, 0, 293, 234}},
+      {{20, 20}, {2, 3, 11, 9}, {60, 40}, {5, 2, 50, 37}},
   };
-  uint32_t seed = 40;
-  for (const ScaleCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.source.width << "x" << c.source.height << " -> " << c.destRect.width << "x"
-                                    << c.destRect.height);
-    ++seed;
-    TMTC src(c.source), dst(c.dest);
-    FillNoise(src, seed);
-    dst.FillAll(0);
-    CScaleImageTMTC scaler(&src, &dst);
-    ASSERT_TRUE(scaler.Scale(c.sourceRect, c.destRect));
-    TChannel ch(c.source), chOut(c.dest);
-    FillNoise(ch, seed);
-    chOut.Fill(0);
-    ASSERT_TRUE(CScaleImageCH(&ch, &chOut).Scale(c.sourceRect, c.destRect));
-    const SRectWH sr = scaler.GetSourceRect(), dr = scaler.GetDestRect();
-    const int64_t xs = scaler.GetXStep(), ys = scaler.GetYStep();
-    std::vector<uint8_t> planes[4];
-    for (int k = 0; k < 4; ++k)
-      for (int32_t y = 0; y < c.source.height; ++y)
-        for (int32_t x = 0; x < c.source.width; ++x)
-          planes[k].push_back(static_cast<uint8_t>(src.GetPixel(x, y) >> (8 * k)));
-    const std::vector<uint8_t> bytes = BytesOf(ch);
-    int64_t sy = int64_t{sr.top} << 16;
-    for (int32_t y = dr.top; y < dr.top + dr.height; ++y, sy += ys) {
-      int64_t sx = int64_t{sr.left} << 16;
-      for (int32_t x = dr.left; x < dr.left + dr.width; ++x, sx += xs) {
-        uint32_t want = 0;
-        for (int k = 0; k < 4; ++k)
-          want |= uint32_t{ReferenceAverage(planes[k], c.source.width, c.source.height, sx, sy, sx + xs, sy + ys)}
-                  << (8 * k);
-        ASSERT_EQ(dst.GetPixel(x, y), want) << x << "," << y;
-        ASSERT_EQ(chOut.GetPixel(x, y),
-                  ReferenceAverage(bytes, c.source.width, c.source.height, sx, sy, sx + xs, sy + ys))
-            << x << "," << y;
+  InBothBuilds([&] {
+    uint32_t seed = 40;
+    for (const ScaleCase& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.source.width << "x" << c.source.height << " -> " << c.destRect.width
+                                      << "x" << c.destRect.height);
+      ++seed;
+      TMTC src(c.source), dst(c.dest);
+      FillNoise(src, seed);
+      dst.FillAll(0);
+      CScaleImageTMTC scaler(&src, &dst);
+      ASSERT_TRUE(scaler.Scale(c.sourceRect, c.destRect));
+      TChannel ch(c.source), chOut(c.dest);
+      FillNoise(ch, seed);
+      chOut.Fill(0);
+      ASSERT_TRUE(CScaleImageCH(&ch, &chOut).Scale(c.sourceRect, c.destRect));
+      TMTC grey(c.dest);
+      grey.FillAll(0);
+      ASSERT_TRUE(CScaleImageCH2TMTC(&ch, &grey).Scale(c.sourceRect, c.destRect));
+      const std::vector<uint8_t> bytes = BytesOf(ch);
+      std::vector<uint8_t> raw(static_cast<size_t>(c.dest.width) * c.dest.height, 0);
+      ASSERT_TRUE(CScaleImageBYTE(bytes.data(), raw.data(), c.source, c.dest).Scale(c.sourceRect, c.destRect));
+      const SRectWH sr = scaler.GetSourceRect(), dr = scaler.GetDestRect();
+      const int64_t xs = scaler.GetXStep(), ys = scaler.GetYStep();
+      std::vector<uint8_t> planes[4];
+      for (int k = 0; k < 4; ++k)
+        for (int32_t y = 0; y < c.source.height; ++y)
+          for (int32_t x = 0; x < c.source.width; ++x)
+            planes[k].push_back(static_cast<uint8_t>(src.GetPixel(x, y) >> (8 * k)));
+      int64_t sy = int64_t{sr.top} << 16;
+      for (int32_t y = dr.top; y < dr.top + dr.height; ++y, sy += ys) {
+        int64_t sx = int64_t{sr.left} << 16;
+        for (int32_t x = dr.left; x < dr.left + dr.width; ++x, sx += xs) {
+          uint32_t want = 0;
+          for (int k = 0; k < 4; ++k)
+            want |= uint32_t{ReferenceAverage(planes[k], c.source.width, c.source.height, sx, sy, sx + xs, sy + ys)}
+                    << (8 * k);
+          ASSERT_EQ(dst.GetPixel(x, y), want) << x << "," << y;
+          const uint8_t v = ReferenceAverage(bytes, c.source.width, c.source.height, sx, sy, sx + xs, sy + ys);
+          ASSERT_EQ(chOut.GetPixel(x, y), v) << x << "," << y;
+          ASSERT_EQ(grey.GetPixel(x, y), 0xFF000000u | 0x010101u * v) << x << "," << y;
+          ASSERT_EQ(raw[static_cast<size_t>(y) * c.dest.width + x], v) << x << "," << y;
+        }
       }
     }
-  }
+  });
 }
 
 // The mathematically exact mean of the 16.16 area each destination pixel covers; the scaler's
