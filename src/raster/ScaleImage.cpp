@@ -1,5 +1,6 @@
 #include "raster/ScaleImage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -341,6 +342,7 @@ struct DestBytes {
 //   and copied to the columns of the run.
 // - A row inside one source row depends on that row alone: a run of such rows makes the first
 //   and copies it. Its unit columns store trunc(v + 0.01), which is v: the pixel is copied.
+//   A row of exactly one whole source row (an unscaled axis) gives the same values.
 
 // Columns that cover at most two source pixels: p0*w0 + p1*w1, the pixels at byte offsets
 // at0 and at1 of the source row.
@@ -701,8 +703,9 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
   for (int32_t i = 0; i < dr.height; ++i, sy += yStep) {
     const AxisSpan v = MakeSpan(sy, sy + yStep, source.height);
     uint8_t* const d = dest.Row(dr.top + i) + std::ptrdiff_t{kOut} * dr.left;
-    if (v.whole < 0) {
-      // Inside one source row.
+    if (v.whole < 0 || (v.whole == 1 && v.lead == 0 && v.trail == 0)) {
+      // Inside one source row, or exactly one whole source row (its sums are 0 + h and its area
+      // the columns' own): the values of that row alone.
       if (v.first == madeRow) {
         std::memcpy(d, made, rowBytes);
         continue;
@@ -717,7 +720,7 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
     }
     madeRow = -1;
     takeAreas(v.extent);
-    // At most two source rows: r0*u0 + r1*u1 as the taps of the columns.
+    // Two source rows, or part of one: r0*u0 + r1*u1 as the taps of the columns.
     int32_t r1 = v.first;
     float u0 = 1.0f, u1 = 0.0f;
     bool two = true;
@@ -731,7 +734,7 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
       } else {
         u0 = Weight(v.trail);
       }
-    } else if (v.whole != 1 || v.lead > 0 || v.trail > 0) {
+    } else {
       two = false;
     }
     if (two) {
@@ -750,16 +753,23 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
     // Many source rows, as the per-pixel algorithm sums them (a unit column's row sum is its
     // pixel).
     int32_t r = v.first;
+    int32_t k = 0;
     if (v.lead > 0) {
       const float w = Weight(v.lead);
       Rows::GroupFirst(groupAcc.data(), ops.At(0, r), groupAt.data(), w, groups);
       Rows::First(otherAcc.data(), rowSums(r), w, others);
       ++r;
+    } else if (v.whole > 0) {
+      // 0 + h is h: the first whole row is taken as it is.
+      Rows::GroupFirst(groupAcc.data(), ops.At(0, r), groupAt.data(), 1.0f, groups);
+      std::copy_n(rowSums(r), others, otherAcc.data());
+      ++r;
+      ++k;
     } else {
-      for (Acc& a : groupAcc) a = Ops::Zero();
-      for (Acc& a : otherAcc) a = Ops::Zero();
+      std::fill(groupAcc.begin(), groupAcc.end(), Ops::Zero());
+      std::fill(otherAcc.begin(), otherAcc.end(), Ops::Zero());
     }
-    for (int32_t k = 0; k < v.whole; ++k, ++r) {
+    for (; k < v.whole; ++k, ++r) {
       Rows::GroupWhole(groupAcc.data(), ops.At(0, r), groupAt.data(), groups);
       Rows::Whole(otherAcc.data(), rowSums(r), others);
     }
