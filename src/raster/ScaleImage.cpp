@@ -256,6 +256,7 @@ struct Ops32 {
   static Out Value(const Acc& a, const Acc& guard, const Acc& area) { return Quotient32((a + guard) / area); }
   // The store of one unweighted pixel over an area of 1: trunc(v + 0.01) = v for every byte v.
   static constexpr bool kUnitIsCopy = true;
+  static constexpr bool kUnitIsSameBytes = true;  // UnitValue is the pixel's own bytes
   static Out UnitValue(const uint8_t* p) {
     Out v;
     std::memcpy(&v, p, 4);
@@ -300,6 +301,7 @@ struct Ops8 {
   // The store of one unweighted byte over an area of 1: trunc(v + 0.01) = v for every byte v
   // (the 16.16 store has no such shortcut).
   static constexpr bool kUnitIsCopy = kStore != Store8Kind::kFix;
+  static constexpr bool kUnitIsSameBytes = kStore == Store8Kind::kByte;
   static Out UnitValue(const uint8_t* p) { return Grey(*p); }
   static void Store(uint8_t* d, const Acc& a, float area) {
     if constexpr (kStore == Store8Kind::kByte) {
@@ -656,6 +658,10 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
     otherTaps.w1.push_back(w1);
   }
   const size_t groups = groupAt.size(), others = otherDest.size();
+  // Unscaled columns: in the rows that copy their pixels, the row is the source row's bytes.
+  bool straight = Ops::kUnitIsSameBytes && groups == n;
+  for (size_t g = 0; straight && g < groups; ++g)
+    straight = groupRun[g].count == 1 && groupAt[g] == groupAt[0] + static_cast<int32_t>(g) * kBytes;
 
   // Row sums of the other columns, in slot r & 1, so that two neighbouring rows are always
   // held together.
@@ -712,6 +718,10 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
       }
       madeRow = v.first;
       made = d;
+      if (straight) {
+        std::memcpy(d, ops.At(0, v.first) + groupAt[0], rowBytes);
+        continue;
+      }
       Rows::CopyGroups(d, ops.At(0, v.first), groupAt.data(), groupRun.data(), groups, rowBytes32);
       if (others > 0)
         Rows::OthersOneRow(wide, d, otherDest.data(), rowSums(v.first), otherRowGuard.data(), otherRowArea.data(),
