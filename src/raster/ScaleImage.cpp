@@ -473,24 +473,34 @@ struct ScaleRows {
 #endif
     for (; o < count; ++o) out[o] = Ops::Load(row + at0[o]) * w0[o] + Ops::Load(row + at1[o]) * w1[o];
   }
-  // Row sums of any columns, as AddRow sums them.
-  static void SumSpans(Acc* out, const uint8_t* row, const AxisSpan* spans, size_t count) {
-    for (size_t o = 0; o < count; ++o) {
-      const AxisSpan& a = spans[o];
-      const uint8_t* p = row + std::ptrdiff_t{Ops::kBytes} * a.first;
-      if (a.whole < 0) {
-        out[o] = Ops::Load(p);
-        continue;
-      }
-      Acc acc = Ops::Zero();
-      if (a.lead > 0) {
-        Ops::SumW(acc, Ops::Load(p), Weight(a.lead));
-        p += Ops::kBytes;
-      }
-      for (int32_t c = 0; c < a.whole; ++c, p += Ops::kBytes) Ops::Sum(acc, Ops::Load(p));
-      if (a.trail > 0) Ops::SumW(acc, Ops::Load(p), Weight(a.trail));
-      out[o] = acc;
+  // The row sum of one column, as AddRow sums it.
+  static Acc SpanSum(const uint8_t* row, const AxisSpan& a) {
+    const uint8_t* p = row + std::ptrdiff_t{Ops::kBytes} * a.first;
+    if (a.whole < 0) return Ops::Load(p);
+    Acc acc = Ops::Zero();
+    if (a.lead > 0) {
+      Ops::SumW(acc, Ops::Load(p), Weight(a.lead));
+      p += Ops::kBytes;
     }
+    for (int32_t c = 0; c < a.whole; ++c, p += Ops::kBytes) Ops::Sum(acc, Ops::Load(p));
+    if (a.trail > 0) Ops::SumW(acc, Ops::Load(p), Weight(a.trail));
+    return acc;
+  }
+  // Row sums of any columns.
+  static void SumSpans(Acc* out, const uint8_t* row, const AxisSpan* spans, size_t count) {
+    for (size_t o = 0; o < count; ++o) out[o] = SpanSum(row, spans[o]);
+  }
+  // The row sums of a row that no other destination row uses, added where they are made.
+  static void AddSpans(Acc* acc, const uint8_t* row, const AxisSpan* spans, size_t count) {
+    for (size_t o = 0; o < count; ++o) Ops::Sum(acc[o], SpanSum(row, spans[o]));
+  }
+  static void AddTaps(Acc* acc, const uint8_t* row, const ScaleTaps& taps, size_t count) {
+    const int32_t* at0 = taps.at0.data();
+    const int32_t* at1 = taps.at1.data();
+    const float* w0 = taps.w0.data();
+    const float* w1 = taps.w1.data();
+    for (size_t o = 0; o < count; ++o)
+      Ops::Sum(acc[o], Ops::Load(row + at0[o]) * w0[o] + Ops::Load(row + at1[o]) * w1[o]);
   }
   // The value of a group into its columns. Four-byte pixels go four at a time, and may run
   // past the group into columns that are written later in the row (the next group, or the
@@ -560,9 +570,6 @@ struct ScaleRows {
       acc[o] = h[o];
       Ops::Mul(acc[o], w);
     }
-  }
-  static void Whole(Acc* acc, const Acc* h, size_t count) {
-    for (size_t o = 0; o < count; ++o) Ops::Sum(acc[o], h[o]);
   }
   static void Last(Acc* acc, const Acc* h, float w, size_t count) {
     for (size_t o = 0; o < count; ++o) Ops::SumW(acc[o], h[o], w);
@@ -772,16 +779,24 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
     } else if (v.whole > 0) {
       // 0 + h is h: the first whole row is taken as it is.
       Rows::GroupFirst(groupAcc.data(), ops.At(0, r), groupAt.data(), 1.0f, groups);
-      std::copy_n(rowSums(r), others, otherAcc.data());
+      if (twoTaps)
+        Rows::SumTaps(wide, otherAcc.data(), ops.At(0, r), otherTaps, others);
+      else
+        Rows::SumSpans(otherAcc.data(), ops.At(0, r), otherSpan.data(), others);
       ++r;
       ++k;
     } else {
       std::fill(groupAcc.begin(), groupAcc.end(), Ops::Zero());
       std::fill(otherAcc.begin(), otherAcc.end(), Ops::Zero());
     }
+    // A whole row lies inside this destination row's area, so no other row uses its sums:
+    // they are added as they are made.
     for (; k < v.whole; ++k, ++r) {
       Rows::GroupWhole(groupAcc.data(), ops.At(0, r), groupAt.data(), groups);
-      Rows::Whole(otherAcc.data(), rowSums(r), others);
+      if (twoTaps)
+        Rows::AddTaps(otherAcc.data(), ops.At(0, r), otherTaps, others);
+      else
+        Rows::AddSpans(otherAcc.data(), ops.At(0, r), otherSpan.data(), others);
     }
     if (v.trail > 0) {
       const float w = Weight(v.trail);
