@@ -92,6 +92,8 @@ const ScaleCase kCases[] = {
     {{9, 9}, {0, 0, 9, 9}, {9, 20}, {0, 0, 9, 20}},
     {{30, 4}, {3, 0, 20, 4}, {70, 9}, {5, 1, 61, 7}},
     {{100, 100}, {0, 0, 100, 100}, {293, 293}, {0, 0, 293, 293}},
+    {{5, 60}, {0, 0, 5, 60}, {17, 7}, {0, 0, 17, 7}},
+    {{60, 60}, {0, 0, 60, 60}, {30, 30}, {0, 0, 30, 30}},
 };
 
 // The direct loops of 32-bit images have a baseline and an AVX2 build; runs a test body in both
@@ -255,6 +257,9 @@ TEST(ScaleImage, ResultsMatchTheDefinedArithmeticBitForBit) {
       {{8, 6}, {0, 0, 8, 6}, {16, 18}, {0, 0, 16, 18}},
       {{100, 80}, {0, 0, 100, 80}, {293, 234}, {0, 0, 293, 234}},
       {{20, 20}, {2, 3, 11, 9}, {60, 40}, {5, 2, 50, 37}},
+      // Enlarged along one axis, reduced along the other.
+      {{5, 60}, {0, 0, 5, 60}, {17, 7}, {0, 0, 17, 7}},
+      {{90, 4}, {0, 0, 90, 4}, {16, 11}, {0, 0, 16, 11}},
   };
   InBothBuilds([&] {
     uint32_t seed = 40;
