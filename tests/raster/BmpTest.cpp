@@ -13,6 +13,7 @@
 #include "platform/Stream.h"
 #include "raster/DibImage.h"
 #include "raster/FlatImage.h"
+#include "support/TempFolder.h"
 #include "support/TestImages.h"
 
 namespace tf {
@@ -27,17 +28,10 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 
 std::string DataFile(const char* name) { return std::string(TF_TEST_DATA_DIR) + "/" + name; }
 
-class TempDir {
+// A temporary folder for the files of one test.
+class TempDir : public test::ScopedTempFolder {
  public:
-  TempDir() {
-    char pattern[] = "/tmp/tf_bmp_test_XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string File(const char* name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+  TempDir() : ScopedTempFolder("tf_bmp_test") { EXPECT_FALSE(Path().empty()); }
 };
 
 void FillPattern(TMTC& image) {

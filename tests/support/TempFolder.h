@@ -13,6 +13,26 @@
 
 namespace tf::test {
 
+// A fresh folder under /tmp for the lifetime of the object, removed with everything in it.
+// Path() is empty when the folder could not be made.
+class ScopedTempFolder {
+ public:
+  explicit ScopedTempFolder(const char* prefix) {
+    std::string pattern = std::string("/tmp/") + prefix + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~ScopedTempFolder() {
+    if (!path_.empty()) std::filesystem::remove_all(path_);
+  }
+  ScopedTempFolder(const ScopedTempFolder&) = delete;
+  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string File(const char* name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
 class TempFolderTest : public ::testing::Test {
  protected:
   // prefix names the folder: /tmp/<prefix>-XXXXXX.
