@@ -6,8 +6,8 @@
 // any host.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <type_traits>
+
+#include "platform/ByteOrder.h"
 
 namespace tf {
 
@@ -16,20 +16,8 @@ template <typename T>
 struct PacketField {
   uint8_t bytes[sizeof(T)];
 
-  T get() const {
-    using U = std::conditional_t<sizeof(T) == 2, uint16_t, uint32_t>;
-    U u = 0;
-    for (size_t i = 0; i < sizeof(T); ++i) u |= static_cast<U>(U{bytes[i]} << (8 * i));
-    T value;
-    std::memcpy(&value, &u, sizeof value);
-    return value;
-  }
-  void set(T value) {
-    using U = std::conditional_t<sizeof(T) == 2, uint16_t, uint32_t>;
-    U u;
-    std::memcpy(&u, &value, sizeof u);
-    for (size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(u >> (8 * i));
-  }
+  T get() const { return LoadLE<T>(bytes); }
+  void set(T value) { StoreLE(bytes, value); }
   operator T() const { return get(); }
   PacketField& operator=(T value) {
     set(value);
@@ -42,21 +30,6 @@ using PfU32 = PacketField<uint32_t>;
 using PfI32 = PacketField<int32_t>;
 using PfF32 = PacketField<float>;
 static_assert(sizeof(PfI32) == 4 && alignof(PfI32) == 1);
-
-// Reads and writes of little-endian values in a byte buffer.
-inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline int16_t LoadI16(const uint8_t* p) { return static_cast<int16_t>(LoadU16(p)); }
-inline uint32_t LoadU32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-inline int32_t LoadI32(const uint8_t* p) { return static_cast<int32_t>(LoadU32(p)); }
-inline void StoreU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void StoreU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // ---------------------------------------------------------------------------------------------
 // Frame

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ByteOrder.h"
 #include "platform/Debug.h"
 #include "platform/Memory.h"
 #include "platform/Stream.h"

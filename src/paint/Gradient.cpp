@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ByteOrder.h"
 #include "raster/ColorMath.h"
 #include "raster/FlatImage.h"
 
@@ -13,17 +14,6 @@ namespace tf {
 namespace {
 
 int32_t g_nextGradId = 1;
-
-void PutLE32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-uint32_t GetLE32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 bool IsStop(const SColorSlot& s) { return s.used != 0 && s.active != 0; }
 
@@ -37,11 +27,11 @@ void ColorSlotToBytes(const SColorSlot& slot, uint8_t out[24]) {
   out[1] = slot.active;
   out[2] = slot.flag;
   out[3] = slot.alpha;
-  PutLE32(out + 4, static_cast<uint32_t>(slot.index));
-  PutLE32(out + 8, slot.color);
-  PutLE32(out + 12, static_cast<uint32_t>(slot.weight));
-  PutLE32(out + 16, static_cast<uint32_t>(slot.position));
-  PutLE32(out + 20, static_cast<uint32_t>(slot.span));
+  StoreU32(out + 4, static_cast<uint32_t>(slot.index));
+  StoreU32(out + 8, slot.color);
+  StoreU32(out + 12, static_cast<uint32_t>(slot.weight));
+  StoreU32(out + 16, static_cast<uint32_t>(slot.position));
+  StoreU32(out + 20, static_cast<uint32_t>(slot.span));
 }
 
 SColorSlot ColorSlotFromBytes(const uint8_t in[24]) {
@@ -50,11 +40,11 @@ SColorSlot ColorSlotFromBytes(const uint8_t in[24]) {
   s.active = in[1];
   s.flag = in[2];
   s.alpha = in[3];
-  s.index = static_cast<int32_t>(GetLE32(in + 4));
-  s.color = GetLE32(in + 8);
-  s.weight = static_cast<int32_t>(GetLE32(in + 12));
-  s.position = static_cast<int32_t>(GetLE32(in + 16));
-  s.span = static_cast<int32_t>(GetLE32(in + 20));
+  s.index = static_cast<int32_t>(LoadU32(in + 4));
+  s.color = LoadU32(in + 8);
+  s.weight = static_cast<int32_t>(LoadU32(in + 12));
+  s.position = static_cast<int32_t>(LoadU32(in + 16));
+  s.span = static_cast<int32_t>(LoadU32(in + 20));
   return s;
 }
 
@@ -63,7 +53,7 @@ void GradOptionToBytes(const SGradOption& option, uint8_t out[8]) {
   out[1] = option.shape;
   out[2] = option.mirror;
   out[3] = option.endless;
-  PutLE32(out + 4, static_cast<uint32_t>(option.repeatCount));
+  StoreU32(out + 4, static_cast<uint32_t>(option.repeatCount));
 }
 
 SGradOption GradOptionFromBytes(const uint8_t in[8]) {
@@ -72,7 +62,7 @@ SGradOption GradOptionFromBytes(const uint8_t in[8]) {
   o.shape = in[1];
   o.mirror = in[2];
   o.endless = in[3];
-  o.repeatCount = static_cast<int32_t>(GetLE32(in + 4));
+  o.repeatCount = static_cast<int32_t>(LoadU32(in + 4));
   return o;
 }
 

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/ByteOrder.h"
 #include "platform/Memory.h"
 #include "platform/Stream.h"
 #include "raster/FlatImage.h"
@@ -14,18 +15,6 @@
 namespace tf {
 
 namespace {
-
-inline void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Get32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 inline int64_t RowLength24(int64_t width) { return (3 * width + 3) & ~int64_t{3}; }
 
@@ -77,7 +66,7 @@ bool LoadBMPUnguarded(TMTC& image, Stream& stream, int32_t* dpi) {
     uint8_t masks[12];
     if (!stream.ReadExact(masks, sizeof masks)) return false;
     for (int i = 0; i < 3; ++i)
-      if (Get32(masks + 4 * i) != kStandardMasks[i]) return false;
+      if (LoadU32(masks + 4 * i) != kStandardMasks[i]) return false;
     headerEnd += sizeof masks;
   } else if (info.compression != kBiRgb) {
     return false;
@@ -109,47 +98,47 @@ bool LoadBMPUnguarded(TMTC& image, Stream& stream, int32_t* dpi) {
 }  // namespace
 
 void EncodeBitmapFileHeader(const SBitmapFileHeader& h, uint8_t out[kBmpFileHeaderSize]) {
-  Put16(out + 0, h.type);
-  Put32(out + 2, h.size);
-  Put16(out + 6, h.reserved1);
-  Put16(out + 8, h.reserved2);
-  Put32(out + 10, h.offBits);
+  StoreU16(out + 0, h.type);
+  StoreU32(out + 2, h.size);
+  StoreU16(out + 6, h.reserved1);
+  StoreU16(out + 8, h.reserved2);
+  StoreU32(out + 10, h.offBits);
 }
 
 void DecodeBitmapFileHeader(const uint8_t in[kBmpFileHeaderSize], SBitmapFileHeader& h) {
-  h.type = Get16(in + 0);
-  h.size = Get32(in + 2);
-  h.reserved1 = Get16(in + 6);
-  h.reserved2 = Get16(in + 8);
-  h.offBits = Get32(in + 10);
+  h.type = LoadU16(in + 0);
+  h.size = LoadU32(in + 2);
+  h.reserved1 = LoadU16(in + 6);
+  h.reserved2 = LoadU16(in + 8);
+  h.offBits = LoadU32(in + 10);
 }
 
 void EncodeBitmapInfoHeader(const SBitmapInfoHeader& h, uint8_t out[kBmpInfoHeaderSize]) {
-  Put32(out + 0, h.size);
-  Put32(out + 4, static_cast<uint32_t>(h.width));
-  Put32(out + 8, static_cast<uint32_t>(h.height));
-  Put16(out + 12, h.planes);
-  Put16(out + 14, h.bitCount);
-  Put32(out + 16, h.compression);
-  Put32(out + 20, h.sizeImage);
-  Put32(out + 24, static_cast<uint32_t>(h.xPelsPerMeter));
-  Put32(out + 28, static_cast<uint32_t>(h.yPelsPerMeter));
-  Put32(out + 32, h.clrUsed);
-  Put32(out + 36, h.clrImportant);
+  StoreU32(out + 0, h.size);
+  StoreU32(out + 4, static_cast<uint32_t>(h.width));
+  StoreU32(out + 8, static_cast<uint32_t>(h.height));
+  StoreU16(out + 12, h.planes);
+  StoreU16(out + 14, h.bitCount);
+  StoreU32(out + 16, h.compression);
+  StoreU32(out + 20, h.sizeImage);
+  StoreU32(out + 24, static_cast<uint32_t>(h.xPelsPerMeter));
+  StoreU32(out + 28, static_cast<uint32_t>(h.yPelsPerMeter));
+  StoreU32(out + 32, h.clrUsed);
+  StoreU32(out + 36, h.clrImportant);
 }
 
 void DecodeBitmapInfoHeader(const uint8_t in[kBmpInfoHeaderSize], SBitmapInfoHeader& h) {
-  h.size = Get32(in + 0);
-  h.width = static_cast<int32_t>(Get32(in + 4));
-  h.height = static_cast<int32_t>(Get32(in + 8));
-  h.planes = Get16(in + 12);
-  h.bitCount = Get16(in + 14);
-  h.compression = Get32(in + 16);
-  h.sizeImage = Get32(in + 20);
-  h.xPelsPerMeter = static_cast<int32_t>(Get32(in + 24));
-  h.yPelsPerMeter = static_cast<int32_t>(Get32(in + 28));
-  h.clrUsed = Get32(in + 32);
-  h.clrImportant = Get32(in + 36);
+  h.size = LoadU32(in + 0);
+  h.width = static_cast<int32_t>(LoadU32(in + 4));
+  h.height = static_cast<int32_t>(LoadU32(in + 8));
+  h.planes = LoadU16(in + 12);
+  h.bitCount = LoadU16(in + 14);
+  h.compression = LoadU32(in + 16);
+  h.sizeImage = LoadU32(in + 20);
+  h.xPelsPerMeter = static_cast<int32_t>(LoadU32(in + 24));
+  h.yPelsPerMeter = static_cast<int32_t>(LoadU32(in + 28));
+  h.clrUsed = LoadU32(in + 32);
+  h.clrImportant = LoadU32(in + 36);
 }
 
 int32_t DpiToPelsPerMeter(int32_t dpi) {

@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 
+#include "platform/ByteOrder.h"
 #include "platform/Memory.h"
 
 namespace tf {
@@ -109,15 +110,14 @@ bool TMyMemory::WriteWord(uint16_t value, int32_t offset) {
   Grow(2);
   int64_t place = int64_t{writePos_} + offset;
   if (place < 0 || place + 2 > capacity_) return false;
-  block_[place] = static_cast<uint8_t>(value);
-  block_[place + 1] = static_cast<uint8_t>(value >> 8);
+  StoreU16(block_ + place, value);
   if (offset == 0) writePos_ += 2;
   return true;
 }
 
 void TMyMemory::WriteDWord(uint32_t value) {
-  uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
-                      static_cast<uint8_t>(value >> 24)};
+  uint8_t bytes[4];
+  StoreU32(bytes, value);
   Write(bytes, 4);
 }
 
@@ -145,7 +145,7 @@ uint8_t TMyMemory::ReadByte(int32_t offset) {
 
 uint16_t TMyMemory::ReadWord(int32_t offset) {
   const uint8_t* p = ReadPlace(offset, 2);
-  uint16_t value = p ? static_cast<uint16_t>(p[0] | (p[1] << 8)) : 0;
+  uint16_t value = p ? LoadU16(p) : 0;
   if (offset == 0) AdvanceRead(2);
   return value;
 }
@@ -154,7 +154,7 @@ int16_t TMyMemory::ReadSmallInt(int32_t offset) { return static_cast<int16_t>(Re
 
 uint32_t TMyMemory::ReadDWord(int32_t offset) {
   const uint8_t* p = ReadPlace(offset, 4);
-  uint32_t value = p ? (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24) : 0;
+  uint32_t value = p ? LoadU32(p) : 0;
   if (offset == 0) AdvanceRead(4);
   return value;
 }
