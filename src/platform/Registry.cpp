@@ -7,59 +7,28 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cinttypes>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <new>
 #include <set>
-#include <unordered_map>
 
+#include "platform/ByteOrder.h"
 #include "platform/Debug.h"
+#include "platform/RegistryFormat.h"
+#include "platform/RegistryTree.h"
 #include "platform/Stream.h"
-#include "platform/Text.h"
 
 namespace tf {
+
+using namespace registry;
+
 namespace {
 
 // ---------------------------------------------------------------------------------------------
 // Names
 
-constexpr std::string_view kRootParts[] = {"Software", "Quillmarsh", "Tintaframe4 Plus"};
-constexpr std::string_view kFileMagic = "TF4REG 1";
-// An editor may put a UTF-8 byte order mark in front of the file.
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 // A settings file larger than this is not ours.
 constexpr size_t kMaxFileBytes = 64u << 20;
-
-// Case folding of registry names: ASCII letters only, and never the trail byte of a code page
-// 932 double-byte character (those bytes overlap the ASCII letters).
-std::string FoldName(std::string_view name) {
-  std::string folded(name);
-  for (size_t i = 0; i < folded.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(folded[i]);
-    if (IsCp932LeadByte(c)) {
-      ++i;
-      continue;
-    }
-    if (c >= 'A' && c <= 'Z') folded[i] = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && FoldName(a) == FoldName(b);
-}
-
-bool UsableKeyName(std::string_view name) {
-  return !name.empty() && name.size() <= kRegMaxKeyName &&
-         name.find('\0') == std::string_view::npos && name.find('\\') == std::string_view::npos;
-}
-
-bool UsableValueName(std::string_view name) {
-  return name.size() <= kRegMaxValueName && name.find('\0') == std::string_view::npos;
-}
 
 // Splits a path relative to HKEY_CURRENT_USER into the parts below the program's key.
 // False for paths outside it or with empty or unusable parts.
@@ -88,87 +57,7 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>& parts) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The tree
-
-struct RegValue {
-  std::string name;
-  RegValueKind kind = RegValueKind::kNone;
-  std::string data;  // dword: 4 bytes little-endian; string: its bytes; binary: its bytes
-};
-
-bool SameValue(const RegValue& a, const RegValue& b) {
-  return a.name == b.name && a.kind == b.kind && a.data == b.data;
-}
-
-struct RegKeyNode {
-  std::string name;
-  std::vector<RegValue> values;
-  std::vector<std::unique_ptr<RegKeyNode>> children;
-  bool recreated = false;  // deleted and made again since the last read or save
-  // Positions by folded name, so that a large file does not make every lookup a scan.
-  std::unordered_map<std::string, size_t> valueAt;
-  std::unordered_map<std::string, size_t> childAt;
-
-  const RegValue* FindValue(std::string_view n) const {
-    auto it = valueAt.find(FoldName(n));
-    return it == valueAt.end() ? nullptr : &values[it->second];
-  }
-  RegValue* FindValue(std::string_view n) {
-    return const_cast<RegValue*>(static_cast<const RegKeyNode*>(this)->FindValue(n));
-  }
-  const RegKeyNode* FindChild(std::string_view n) const {
-    auto it = childAt.find(FoldName(n));
-    return it == childAt.end() ? nullptr : children[it->second].get();
-  }
-  RegKeyNode* FindChild(std::string_view n) {
-    return const_cast<RegKeyNode*>(static_cast<const RegKeyNode*>(this)->FindChild(n));
-  }
-  RegKeyNode& FindOrAddChild(std::string_view n) {
-    if (RegKeyNode* c = FindChild(n)) return *c;
-    auto node = std::make_unique<RegKeyNode>();
-    node->name = std::string(n);
-    childAt.emplace(FoldName(n), children.size());
-    children.push_back(std::move(node));
-    return *children.back();
-  }
-  // True when the data changed or the value is new.
-  bool SetValue(const RegValue& value) {
-    if (RegValue* v = FindValue(value.name)) {
-      if (v->kind == value.kind && v->data == value.data) return false;
-      v->kind = value.kind;
-      v->data = value.data;
-      return true;
-    }
-    valueAt.emplace(FoldName(value.name), values.size());
-    values.push_back(value);
-    return true;
-  }
-  bool RemoveValue(std::string_view n) {
-    auto it = valueAt.find(FoldName(n));
-    if (it == valueAt.end()) return false;
-    values.erase(values.begin() + static_cast<std::ptrdiff_t>(it->second));
-    valueAt.clear();
-    for (size_t i = 0; i < values.size(); ++i) valueAt.emplace(FoldName(values[i].name), i);
-    return true;
-  }
-  bool RemoveChild(std::string_view n) {
-    auto it = childAt.find(FoldName(n));
-    if (it == childAt.end()) return false;
-    children.erase(children.begin() + static_cast<std::ptrdiff_t>(it->second));
-    childAt.clear();
-    for (size_t i = 0; i < children.size(); ++i) childAt.emplace(FoldName(children[i]->name), i);
-    return true;
-  }
-  std::unique_ptr<RegKeyNode> Clone() const {
-    auto copy = std::make_unique<RegKeyNode>();
-    copy->name = name;
-    copy->values = values;
-    copy->valueAt = valueAt;
-    for (const auto& c : children) copy->children.push_back(c->Clone());
-    copy->childAt = childAt;
-    return copy;
-  }
-};
+// Merging
 
 bool DeepEqual(const RegKeyNode& a, const RegKeyNode& b) {
   if (a.name != b.name || a.values.size() != b.values.size() ||
@@ -218,339 +107,6 @@ void ApplyChanges(const RegKeyNode* base, const RegKeyNode& current, RegKeyNode&
   }
 }
 
-std::unique_ptr<RegKeyNode> NewRoot() {
-  auto root = std::make_unique<RegKeyNode>();
-  root->name = std::string(kRootParts[2]);
-  return root;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Text form
-
-const char kHex[] = "0123456789abcdef";
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void AppendKeyPart(std::string& out, std::string_view part) {
-  for (unsigned char c : part) {
-    if (c >= 0x20 && c < 0x7F && c != '%' && c != '[' && c != ']' && c != '\\') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
-  }
-}
-
-void AppendQuoted(std::string& out, std::string_view text) {
-  out.push_back('"');
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(c));
-    } else if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += "\\x";
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
-  }
-  out.push_back('"');
-}
-
-bool IsCp932TrailByte(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return u >= 0x40 && u <= 0xFC && u != 0x7F;
-}
-
-bool HasHighBytes(std::string_view text) {
-  for (unsigned char c : text) {
-    if (c >= 0x80) return true;
-  }
-  return false;
-}
-
-int32_t DwordOf(const std::string& data) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(data[i]);
-  return static_cast<int32_t>(v);
-}
-
-std::string DwordData(int32_t value) {
-  uint32_t v = static_cast<uint32_t>(value);
-  std::string data(4, '\0');
-  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  return data;
-}
-
-double DoubleOf(const std::string& data) {
-  uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(data[i]);
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-void AppendValue(std::string& out, const RegValue& v) {
-  AppendQuoted(out, v.name);
-  switch (v.kind) {
-    case RegValueKind::kDword: {
-      char buffer[24];
-      std::snprintf(buffer, sizeof buffer, "=dword:%" PRId32, DwordOf(v.data));
-      out += buffer;
-      break;
-    }
-    case RegValueKind::kString:
-      out += "=string:";
-      AppendQuoted(out, v.data);
-      if (HasHighBytes(v.data)) {
-        // A readable copy for people; the reader ignores comments.
-        std::string shown = Cp932ToUtf8(v.data);
-        for (char& c : shown) {
-          if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-        }
-        out += " ; ";
-        out += shown;
-      }
-      break;
-    case RegValueKind::kBinary:
-    case RegValueKind::kNone:
-      out += "=binary:";
-      for (unsigned char c : v.data) {
-        out.push_back(kHex[c >> 4]);
-        out.push_back(kHex[c & 15]);
-      }
-      if (v.data.size() == 8) {
-        char buffer[48];
-        std::snprintf(buffer, sizeof buffer, " ; double %.17g", DoubleOf(v.data));
-        out += buffer;
-      }
-      break;
-  }
-  out.push_back('\n');
-}
-
-void AppendKey(std::string& out, const RegKeyNode& node, std::string& path) {
-  out.push_back('\n');
-  out.push_back('[');
-  out += path;
-  out += "]\n";
-  for (const RegValue& v : node.values) AppendValue(out, v);
-  for (const auto& child : node.children) {
-    size_t length = path.size();
-    path.push_back('\\');
-    AppendKeyPart(path, child->name);
-    AppendKey(out, *child, path);
-    path.resize(length);
-  }
-}
-
-std::string Serialize(const RegKeyNode& root) {
-  std::string out(kFileMagic);
-  out +=
-      "\n; Settings of Tintaframe4 Plus: the key HKEY_CURRENT_USER\\Software\\Quillmarsh\\"
-      "Tintaframe4 Plus and its subkeys.\n"
-      "; Strings are code page 932 bytes (\\xHH escapes a byte); floating-point values are 8-byte\n"
-      "; little-endian doubles.\n";
-  std::string path;
-  for (size_t i = 0; i < 3; ++i) {
-    if (i) path.push_back('\\');
-    AppendKeyPart(path, kRootParts[i]);
-  }
-  AppendKey(out, root, path);
-  return out;
-}
-
-class LineParser {
- public:
-  explicit LineParser(std::string_view line) : s_(line) {}
-  bool AtEnd() const { return pos_ >= s_.size(); }
-  char Peek() const { return AtEnd() ? '\0' : s_[pos_]; }
-  bool Take(char c) {
-    if (Peek() != c || AtEnd()) return false;
-    ++pos_;
-    return true;
-  }
-  void SkipBlanks() {
-    while (!AtEnd() && (s_[pos_] == ' ' || s_[pos_] == '\t')) ++pos_;
-  }
-  // Only blanks and an optional comment may follow.
-  bool RestIsComment() {
-    SkipBlanks();
-    return AtEnd() || s_[pos_] == ';';
-  }
-  bool Quoted(std::string& out) {
-    out.clear();
-    if (!Take('"')) return false;
-    while (!AtEnd()) {
-      unsigned char c = static_cast<unsigned char>(s_[pos_++]);
-      if (c == '"') return true;
-      // A double-byte character typed as it is: its second byte may be '\\'.
-      if (IsCp932LeadByte(c) && !AtEnd() && IsCp932TrailByte(s_[pos_])) {
-        out.push_back(static_cast<char>(c));
-        out.push_back(s_[pos_++]);
-        continue;
-      }
-      if (c == '\\') {
-        if (AtEnd()) return false;
-        char e = s_[pos_++];
-        if (e == '\\' || e == '"') {
-          out.push_back(e);
-        } else if (e == 'x') {
-          if (pos_ + 2 > s_.size()) return false;
-          int hi = HexDigit(s_[pos_]), lo = HexDigit(s_[pos_ + 1]);
-          if (hi < 0 || lo < 0) return false;
-          out.push_back(static_cast<char>(hi * 16 + lo));
-          pos_ += 2;
-        } else {
-          return false;
-        }
-      } else if (c < 0x20 || c == 0x7F) {
-        return false;
-      } else {
-        out.push_back(static_cast<char>(c));
-      }
-    }
-    return false;
-  }
-  bool Word(std::string_view word) {
-    if (s_.substr(pos_, word.size()) != word) return false;
-    pos_ += word.size();
-    return true;
-  }
-  bool Decimal(int32_t& value) {
-    bool negative = Take('-');
-    int64_t v = 0;
-    size_t digits = 0;
-    while (!AtEnd() && s_[pos_] >= '0' && s_[pos_] <= '9') {
-      v = v * 10 + (s_[pos_++] - '0');
-      if (++digits > 10) return false;
-    }
-    if (digits == 0) return false;
-    if (negative) v = -v;
-    if (v < INT32_MIN || v > INT32_MAX) return false;
-    value = static_cast<int32_t>(v);
-    return true;
-  }
-  bool HexBytes(std::string& out) {
-    out.clear();
-    while (!AtEnd() && HexDigit(s_[pos_]) >= 0) {
-      if (pos_ + 1 >= s_.size()) return false;
-      int hi = HexDigit(s_[pos_]), lo = HexDigit(s_[pos_ + 1]);
-      if (lo < 0) return false;
-      out.push_back(static_cast<char>(hi * 16 + lo));
-      pos_ += 2;
-    }
-    return true;
-  }
-
- private:
-  std::string_view s_;
-  size_t pos_ = 0;
-};
-
-// Decodes one key-name part of a key line.
-bool DecodeKeyPart(std::string_view raw, std::string& out) {
-  out.clear();
-  for (size_t i = 0; i < raw.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(raw[i]);
-    if (c == '%') {
-      if (i + 2 >= raw.size()) return false;
-      int hi = HexDigit(raw[i + 1]), lo = HexDigit(raw[i + 2]);
-      if (hi < 0 || lo < 0) return false;
-      out.push_back(static_cast<char>(hi * 16 + lo));
-      i += 2;
-    } else if (c < 0x20 || c == 0x7F || c == '[' || c == ']') {
-      return false;
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  return UsableKeyName(out);
-}
-
-// Parses the text form into root; false when the text is not a well-formed settings file.
-bool Parse(std::string_view text, RegKeyNode& root) {
-  if (text.substr(0, kUtf8Mark.size()) == kUtf8Mark) text.remove_prefix(kUtf8Mark.size());
-  if (text.empty()) return true;
-  if (text.find('\0') != std::string_view::npos) return false;
-  RegKeyNode* key = nullptr;
-  bool first = true;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    std::string_view line =
-        text.substr(start, end == std::string_view::npos ? text.npos : end - start);
-    start = end == std::string_view::npos ? text.size() : end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (first) {
-      if (line != kFileMagic) return false;
-      first = false;
-      continue;
-    }
-    size_t lead = line.find_first_not_of(" \t");
-    if (lead == std::string_view::npos) continue;
-    line.remove_prefix(lead);
-    if (line.front() == ';') continue;
-    if (line.front() == '[') {
-      size_t close = line.find(']');
-      if (close == std::string_view::npos) return false;
-      LineParser rest(line.substr(close + 1));
-      if (!rest.RestIsComment()) return false;
-      std::string_view raw = line.substr(1, close - 1);
-      std::vector<std::string> parts;
-      size_t p = 0;
-      while (true) {
-        size_t q = raw.find('\\', p);
-        std::string part;
-        if (!DecodeKeyPart(raw.substr(p, q == std::string_view::npos ? raw.npos : q - p), part)) {
-          return false;
-        }
-        parts.push_back(std::move(part));
-        if (q == std::string_view::npos) break;
-        p = q + 1;
-      }
-      if (parts.size() < 3 || parts.size() > 3 + kRegMaxDepth) return false;
-      for (size_t i = 0; i < 3; ++i) {
-        if (!SameName(parts[i], kRootParts[i])) return false;
-      }
-      key = &root;
-      for (size_t i = 3; i < parts.size(); ++i) key = &key->FindOrAddChild(parts[i]);
-      continue;
-    }
-    if (line.front() != '"' || !key) return false;
-    LineParser in(line);
-    RegValue value;
-    if (!in.Quoted(value.name) || !UsableValueName(value.name)) return false;
-    if (!in.Take('=')) return false;
-    if (in.Word("dword:")) {
-      int32_t v;
-      if (!in.Decimal(v)) return false;
-      value.kind = RegValueKind::kDword;
-      value.data = DwordData(v);
-    } else if (in.Word("string:")) {
-      if (!in.Quoted(value.data)) return false;
-      if (value.data.find('\0') != std::string::npos) return false;
-      value.kind = RegValueKind::kString;
-    } else if (in.Word("binary:")) {
-      if (!in.HexBytes(value.data)) return false;
-      value.kind = RegValueKind::kBinary;
-    } else {
-      return false;
-    }
-    if (!in.RestIsComment()) return false;
-    key->SetValue(value);
-  }
-  return true;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Files
 
@@ -578,19 +134,6 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
   }
   ::close(fd);
   return result;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 bool FolderExists(const std::string& folder) {
@@ -647,35 +190,15 @@ std::string MoveAside(const std::string& file) {
   return std::string();
 }
 
-bool SyncFolder(const std::string& folder) {
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0 || errno == EINVAL;
-  ::close(fd);
+// Replaces the file with bytes through the one atomic save. The settings file stays private
+// to its user (0600) whatever the umask or an earlier file's permissions.
+bool ReplaceFile(const std::string& target, const std::string& bytes) {
+  int error = 0;
+  const bool ok = SaveFileAtomically(
+      target, [&](Stream& out) { return out.WriteExact(bytes.data(), static_cast<int64_t>(bytes.size())); }, 0600,
+      &error);
+  if (!ok) DebugOutF("CRegistry: cannot write %s (errno %d)\n", target.c_str(), error);
   return ok;
-}
-
-// Writes bytes to a temporary file in the folder, syncs it and renames it over target.
-bool ReplaceFile(const std::string& folder, const std::string& target, const std::string& bytes) {
-  std::string pattern = target + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) {
-    DebugOutF("CRegistry: cannot create a temporary file in %s (errno %d)\n", folder.c_str(),
-              errno);
-    return false;
-  }
-  bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(name.data(), target.c_str()) == 0;
-  if (!ok) {
-    DebugOutF("CRegistry: cannot write %s (errno %d)\n", target.c_str(), errno);
-    ::unlink(name.data());
-    return false;
-  }
-  SyncFolder(folder);
-  return true;
 }
 
 std::string HomeFolder() {
@@ -732,7 +255,7 @@ struct CRegistry::Impl {
       DebugOutF("CRegistry: cannot read %s (errno %d)\n", File().c_str(), errno);
       return Got::kError;
     }
-    if (r == ReadResult::kRead && Parse(bytes, *tree)) return Got::kTree;
+    if (r == ReadResult::kRead && ParseRegistryText(bytes, *tree)) return Got::kTree;
     tree = NewRoot();
     damagedCopy = MoveAside(File());
     DebugOutF("CRegistry: damaged settings file %s moved to %s\n", File().c_str(),
@@ -828,7 +351,7 @@ bool CRegistry::Save() {
     std::unique_ptr<RegKeyNode> onDisk = merged->Clone();
     ApplyChanges(impl_->base.get(), *impl_->current, *merged);
     if (got != Impl::Got::kTree || !DeepEqual(*onDisk, *merged)) {
-      if (!ReplaceFile(impl_->folder, impl_->File(), Serialize(*merged))) return false;
+      if (!ReplaceFile(impl_->File(), FormatRegistryText(*merged))) return false;
     }
     impl_->Synced(*merged);
     return true;
@@ -984,10 +507,8 @@ bool CRegistry::WriteBinary(std::string_view path, std::string_view name, const 
 }
 
 bool CRegistry::WriteDouble(std::string_view path, std::string_view name, double value) {
-  uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
   uint8_t bytes[8];
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+  StoreF64(bytes, value);
   return WriteBinary(path, name, bytes, sizeof bytes);
 }
 

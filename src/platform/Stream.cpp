@@ -10,6 +10,8 @@
 #include <limits>
 #include <new>
 
+#include "platform/ByteOrder.h"
+
 namespace tf {
 namespace {
 
@@ -33,16 +35,14 @@ bool ReadLittle(Stream& s, T& value) {
     value = 0;
     return false;
   }
-  T v = 0;
-  for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(bytes[i]) << (8 * i);
-  value = v;
+  value = LoadLE<T>(bytes);
   return true;
 }
 
 template <typename T>
 bool WriteLittle(Stream& s, T value) {
   uint8_t bytes[sizeof(T)];
-  for (size_t i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  StoreLE(bytes, value);
   return s.WriteExact(bytes, sizeof(T));
 }
 
@@ -459,10 +459,10 @@ void SyncFolder(const std::string& folder) {
 
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
 
-bool AtomicFileWriter::Begin(const std::string& targetPath) {
+bool AtomicFileWriter::Begin(const std::string& targetPath, int mode) {
   Abandon();
   lastError_ = 0;
-  if (targetPath.empty() || targetPath.back() == '/') {
+  if (targetPath.empty() || targetPath.back() == '/' || (mode != kKeepFileMode && (mode & ~07777) != 0)) {
     lastError_ = EINVAL;
     return false;
   }
@@ -476,6 +476,7 @@ bool AtomicFileWriter::Begin(const std::string& targetPath) {
   }
   target_ = targetPath;
   temp_ = name.data();
+  mode_ = mode;
   stream_.Adopt(fd, temp_, FileMode::kOpenReadWrite);
   return true;
 }
@@ -485,9 +486,12 @@ bool AtomicFileWriter::Commit() {
     lastError_ = EBADF;
     return false;
   }
-  // mkostemp makes the file private; give it the target's permissions or those of a plain create.
+  // mkostemp makes the file private; give it the permissions asked for, else the target's or
+  // those of a plain create.
   struct stat st;
-  mode_t mode = ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
+  mode_t mode = mode_ != kKeepFileMode                  ? static_cast<mode_t>(mode_)
+                : ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777)
+                                                     : (0666 & ~CurrentUmask());
   if (::fchmod(stream_.Descriptor(), mode) != 0) {
     lastError_ = errno;
     Abandon();
@@ -521,14 +525,18 @@ void AtomicFileWriter::Abandon() {
   }
 }
 
-bool SaveFileAtomically(const std::string& targetPath, const std::function<bool(Stream&)>& write) {
+bool SaveFileAtomically(const std::string& targetPath, const std::function<bool(Stream&)>& write, int mode,
+                        int* error) {
   AtomicFileWriter writer;
-  if (!writer.Begin(targetPath)) return false;
-  if (!write(writer.GetStream())) {
+  bool ok = writer.Begin(targetPath, mode);
+  if (ok && !write(writer.GetStream())) {
     writer.Abandon();
-    return false;
+    ok = false;
+  } else if (ok) {
+    ok = writer.Commit();
   }
-  return writer.Commit();
+  if (error) *error = ok ? 0 : writer.LastError();
+  return ok;
 }
 
 bool MakeFolders(const std::string& folder) {

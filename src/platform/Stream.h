@@ -174,10 +174,15 @@ class FixedMemoryStream final : public Stream {
   bool writable_ = false;
 };
 
+// The permissions an atomic save gives the file it writes: kKeepFileMode keeps those of the
+// file it replaces and gives a new file those a plain create would give; any other value
+// (0600, 0644, ...) is given to the file whatever was there before.
+inline constexpr int kKeepFileMode = -1;
+
 // Replaces a file only when the new contents are complete. Begin creates a temporary file in
 // the target's folder; Commit flushes it to the disk and renames it over the target. When
 // the writer is abandoned or destroyed before Commit, or Commit fails, the temporary file is
-// removed and the target is as it was.
+// removed and the target is as it was. This is the one way the program replaces a file.
 class AtomicFileWriter {
  public:
   AtomicFileWriter() = default;
@@ -185,13 +190,13 @@ class AtomicFileWriter {
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-  // Starts a new file for target (abandoning one already begun). False when the temporary
-  // file cannot be created.
-  bool Begin(const std::string& targetPath);
+  // Starts a new file for target (abandoning one already begun), to be given the permissions
+  // `mode` names (see kKeepFileMode). False when the temporary file cannot be created.
+  bool Begin(const std::string& targetPath, int mode = kKeepFileMode);
   // The temporary file, open for reading and writing. Valid between Begin and Commit.
   FileStream& GetStream() { return stream_; }
-  // Flushes, closes and renames the temporary file over the target. A new file gets the
-  // permissions a plain create would give; a replaced file keeps its permissions.
+  // Flushes, closes and renames the temporary file over the target, with the permissions
+  // Begin was given.
   bool Commit();
   // Closes and removes the temporary file; the target is untouched.
   void Abandon();
@@ -205,12 +210,15 @@ class AtomicFileWriter {
   FileStream stream_;
   std::string target_;
   std::string temp_;
+  int mode_ = kKeepFileMode;
   int lastError_ = 0;
 };
 
 // Writes a file through AtomicFileWriter: the target is replaced only when write returns true
-// and the new contents reach the disk.
-bool SaveFileAtomically(const std::string& targetPath, const std::function<bool(Stream&)>& write);
+// and the new contents reach the disk. mode as AtomicFileWriter::Begin. When error is given it
+// receives the errno of a failed step (0 when write itself returned false).
+bool SaveFileAtomically(const std::string& targetPath, const std::function<bool(Stream&)>& write,
+                        int mode = kKeepFileMode, int* error = nullptr);
 
 // Makes a folder and every missing folder above it (mode 0700). True when the folder exists
 // afterwards; false for an empty path.

@@ -528,6 +528,30 @@ TEST_F(RegistryTest, SaveWithoutChangesLeavesTheFileAlone) {
   EXPECT_EQ(files, 2u);  // registry.txt and registry.lock
 }
 
+TEST_F(RegistryTest, SettingsFileIsPrivateToItsUser) {
+  CRegistry store(folder_);
+  ASSERT_TRUE(store.Load());
+  ASSERT_TRUE(store.CreateKey(kConfig));
+  ASSERT_TRUE(store.WriteDword(kConfig, "a", 1));
+  const mode_t oldMask = ::umask(022);
+  ASSERT_TRUE(store.Save());
+  struct stat st;
+  ASSERT_EQ(stat(File().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  // A file someone opened up is made private again by the next save.
+  ASSERT_EQ(chmod(File().c_str(), 0644), 0);
+  ASSERT_TRUE(store.WriteDword(kConfig, "a", 2));
+  ASSERT_TRUE(store.Save());
+  ::umask(oldMask);
+  ASSERT_EQ(stat(File().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  CRegistry again(folder_);
+  ASSERT_TRUE(again.Load());
+  int32_t v = 0;
+  EXPECT_TRUE(again.ReadDword(kConfig, "a", v));
+  EXPECT_EQ(v, 2);
+}
+
 TEST_F(RegistryTest, TwoStoresSavingInTurnEachKeepWhatTheyChanged) {
   {
     CRegistry seed(folder_);
