@@ -10,14 +10,18 @@ if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libopencv-dev libpixman-1-dev)
 fi
 
+# Presence tests run no pipelines: under pipefail a reader that stops early (grep -q) kills the
+# writer with SIGPIPE and a present package would read as missing.
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+  status=$(dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null || true)
+  if [[ "$status" != *"install ok installed"* ]]; then
     missing+=("$p")
   fi
 done
-# iconv's code page 932 tables come with libc on Debian (gconv modules).
-if ! iconv -l 2>/dev/null | grep -qi 'CP932'; then
+# iconv's code page 932 tables come with libc on Debian (gconv modules): converting nothing
+# from CP932 succeeds only when they are there.
+if ! iconv -f CP932 -t UTF-8 </dev/null >/dev/null 2>&1; then
   missing+=(libc-bin)
 fi
 
