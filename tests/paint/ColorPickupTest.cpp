@@ -54,6 +54,7 @@ struct PickCase {
   int32_t width, height;
   float radius, x, y;
 };
+void PrintTo(const PickCase& c, std::ostream* os) { *os << c.name; }
 
 class PenTCPick : public ::testing::TestWithParam<PickCase> {};
 

@@ -116,6 +116,7 @@ struct NormalizeCase {
   std::vector<int32_t> positions;
   std::vector<int32_t> spans;
 };
+void PrintTo(const NormalizeCase& c, std::ostream* os) { *os << c.name; }
 
 class NormalizeTest : public ::testing::TestWithParam<NormalizeCase> {};
 
@@ -348,6 +349,7 @@ struct RenderCase {
   TPoint pixel;
   uint32_t red;
 };
+void PrintTo(const RenderCase& c, std::ostream* os) { *os << c.name; }
 
 class GradationRender : public ::testing::TestWithParam<RenderCase> {};
 

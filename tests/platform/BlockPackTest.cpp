@@ -54,6 +54,9 @@ struct RoundTripCase {
   size_t size;
   bool noisy;
 };
+// Short, stable names in test lists and logs.
+std::string CaseName(const RoundTripCase& c) { return std::to_string(c.size) + (c.noisy ? "_noisy" : "_plain"); }
+void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << CaseName(c); }
 
 class BlockPackRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
@@ -97,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BlockPackRoundTrip,
                                            RoundTripCase{65536, false},
                                            RoundTripCase{65537, true},
                                            RoundTripCase{3 * 65536 + 11, true},
-                                           RoundTripCase{2 << 20, false}));
+                                           RoundTripCase{2 << 20, false}),
+                         [](const auto& info) { return CaseName(info.param); });
 
 TEST(BlockPack, PythonZlibReadsWhatWePack) {
   if (std::system("python3 -c 'import zlib' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";

@@ -83,6 +83,7 @@ struct MapCase {
   int kind;  // 0 SetNonZero(9), 1 MarkRunEnds(9, 42), 2 MakeOutline(255)
   Rows in, out;
 };
+void PrintTo(const MapCase& c, std::ostream* os) { *os << c.name; }
 
 class ChannelMaps : public ChannelShapes, public ::testing::WithParamInterface<MapCase> {};
 
@@ -235,6 +236,7 @@ struct SpanCase {
   int fill;
   std::vector<int> line;  // row 1, or column 1 for the vertical form
 };
+void PrintTo(const SpanCase& c, std::ostream* os) { *os << c.name; }
 
 class SpanTest : public ChannelShapes, public ::testing::WithParamInterface<SpanCase> {};
 
