@@ -80,7 +80,6 @@ std::string Indexed(const char* format, int index) {
 class Loader {
  public:
   explicit Loader(const CRegistryKey& key) : key_(key) {}
-  static constexpr bool kSaving = false;
 
   void Int(std::string_view name, int32_t& field, int32_t def, IntRange r = Any()) {
     int32_t v;
@@ -128,7 +127,6 @@ class Loader {
 class Saver {
  public:
   explicit Saver(CRegistryKey& key) : key_(key) {}
-  static constexpr bool kSaving = true;
 
   void Int(std::string_view name, int32_t& field, int32_t, IntRange = Any()) {
     RegWriteInt(key_, name, field);

@@ -25,23 +25,29 @@ uint32_t timeGetTime() {
   return static_cast<uint32_t>(ms);  // wraps like the original 32-bit clock
 }
 
-SSystemTime GetSystemTimeUtc() {
-  if (Wall()) return Wall()();
-  timespec ts{};
-  clock_gettime(CLOCK_REALTIME, &ts);
+SSystemTime SystemTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
   std::tm parts{};
-  time_t seconds = ts.tv_sec;
-  gmtime_r(&seconds, &parts);
+  const time_t whole = static_cast<time_t>(seconds);
   SSystemTime t{};
-  t.year = static_cast<uint16_t>(parts.tm_year + 1900);
+  if (gmtime_r(&whole, &parts) == nullptr) return t;
+  const int64_t year = int64_t{parts.tm_year} + 1900;
+  if (year < 0 || year > 65535) return t;
+  t.year = static_cast<uint16_t>(year);
   t.month = static_cast<uint16_t>(parts.tm_mon + 1);
   t.dayOfWeek = static_cast<uint16_t>(parts.tm_wday);
   t.day = static_cast<uint16_t>(parts.tm_mday);
   t.hour = static_cast<uint16_t>(parts.tm_hour);
   t.minute = static_cast<uint16_t>(parts.tm_min);
   t.second = static_cast<uint16_t>(parts.tm_sec > 59 ? 59 : parts.tm_sec);
-  t.milliseconds = static_cast<uint16_t>(ts.tv_nsec / 1000000);
+  t.milliseconds = static_cast<uint16_t>(nanoseconds < 0 ? 0 : nanoseconds > 999999999 ? 999 : nanoseconds / 1000000);
   return t;
+}
+
+SSystemTime GetSystemTimeUtc() {
+  if (Wall()) return Wall()();
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return SystemTimeFromUnix(ts.tv_sec, ts.tv_nsec);
 }
 
 MillisecondSource SetMillisecondSource(MillisecondSource source) {

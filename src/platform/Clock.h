@@ -25,6 +25,11 @@ static_assert(sizeof(SSystemTime) == 16);
 
 SSystemTime GetSystemTimeUtc();
 
+// The UTC fields of a moment given as seconds since 1970-01-01 00:00:00 UTC and nanoseconds
+// (0..999999999) into that second. A moment whose year lies outside 0..65535, or that the C
+// library cannot convert, gives all fields 0.
+SSystemTime SystemTimeFromUnix(int64_t seconds, int64_t nanoseconds);
+
 // Test hooks: an empty function restores the real clock. Each returns the previous hook.
 using MillisecondSource = std::function<uint32_t()>;
 using WallTimeSource = std::function<SSystemTime()>;

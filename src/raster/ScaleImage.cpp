@@ -326,7 +326,6 @@ struct DestView {
 struct DestBytes {
   uint8_t* bits;
   int32_t width;
-  static constexpr int32_t bytes = 1;
   uint8_t* Row(int32_t y) const { return bits + std::ptrdiff_t{y} * width; }
 };
 

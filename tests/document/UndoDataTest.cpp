@@ -59,37 +59,87 @@ struct FakeStack {
 using FakeList = std::vector<std::unique_ptr<FakeObject>>;
 
 // ---------------------------------------------------------------------------------------------
-// Code table, transcribed independently: categories by ranges, flags eight to a row.
+// Code table: each run of codes with what it records, its category and its flags composed from
+// what each bit means. Written from the table's meaning, not from the code's array.
 
-uint8_t ExpectedCategory(int code) {
-  if (code <= 6) return 1;
-  if (code <= 15) return 3;
-  if (code == 16) return 2;
-  if (code <= 26) return 4;
-  if (code <= 52) return 5;
-  return 6;
-}
+// The flag bits by meaning.
+constexpr uint16_t kLayerList = 0x0001;       // layer list changed, refresh the layer pane too
+constexpr uint16_t kRebuildView = 0x0002;     // reload the working copy and recompose everything
+constexpr uint16_t kCanvasSize = 0x0004;      // canvas size changed
+constexpr uint16_t kWholeStore = 0x0008;      // refresh the active layer's whole store
+constexpr uint16_t kCountsDepth = 0x0010;     // counts against the document undo depth
+constexpr uint16_t kOwnsBlock = 0x0020;       // the byte block is owned
+constexpr uint16_t kLayerPane = 0x0040;       // refresh the layer pane
+constexpr uint16_t kMasksChanged = 0x0080;    // refresh the mask pane
+constexpr uint16_t kOutline = 0x0100;         // rebuild the selection outline
+constexpr uint16_t kKeepActive = 0x0200;      // keep the active layer
+constexpr uint16_t kNoReload = 0x0400;        // do not reload the working copy
+constexpr uint16_t kContentRegions = 0x0800;  // refresh through the content regions
+constexpr uint16_t kNoLayerRefresh = 0x1000;  // no layer refresh at all
 
-constexpr uint16_t kExpectedFlags[64] = {
-    0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000,  //  0- 7
-    0x0000, 0x0000, 0x0000, 0x0000, 0x0001, 0x0001, 0x0001, 0x0001,  //  8-15
-    0x0030, 0x0001, 0x0C01, 0x0401, 0x0C01, 0x0C01, 0x0E01, 0x0001,  // 16-23
-    0x01C0, 0x1040, 0x0040, 0x0011, 0x0011, 0x0011, 0x0011, 0x0001,  // 24-31
-    0x0019, 0x0011, 0x0013, 0x0193, 0x0011, 0x0031, 0x0051, 0x0031,  // 32-39
-    0x0013, 0x0011, 0x0041, 0x0013, 0x0193, 0x0021, 0x0021, 0x0021,  // 40-47
-    0x0621, 0x0003, 0x0017, 0x0017, 0x0017, 0x0190, 0x0190, 0x0190,  // 48-55
-    0x0190, 0x0180, 0x0180, 0x0180, 0x0180, 0x0080, 0x0190, 0x1000,  // 56-63
+struct CodeRun {
+  int first, last;
+  int category;
+  uint16_t flags;
+  const char* what;
 };
 
-TEST(UndoCodeTable, EveryEntryMatchesTheTranscription) {
-  for (int code = 0; code < kUndoCodeCount; ++code) {
-    SCOPED_TRACE(code);
-    const TUndoCodeInfo& entry = kUndoCodeTable[code];
-    EXPECT_EQ(entry.code, code);
-    EXPECT_EQ(entry.category, ExpectedCategory(code));
-    EXPECT_EQ(entry.flags, kExpectedFlags[code]);
-    EXPECT_EQ(UndoCodeInfo(code).flags, kExpectedFlags[code]);
+const CodeRun kCodeRuns[] = {
+    {0, 6, 1, 0, "pixel rectangles: own undo, area commands, clear, stroke, shape, paste, filter"},
+    {7, 11, 3, 0, "one layer flipped, inverted, turned, alpha inverted"},
+    {12, 15, 3, kLayerList, "every layer flipped, inverted, turned"},
+    {16, 16, 2, kCountsDepth | kOwnsBlock, "layer alpha replaced"},
+    {17, 17, 4, kLayerList, "paper colour"},
+    {18, 18, 4, kLayerList | kNoReload | kContentRegions, "layer opacity"},
+    {19, 19, 4, kLayerList | kNoReload, "folder opacity"},
+    {20, 21, 4, kLayerList | kNoReload | kContentRegions, "dissolve, blend mode"},
+    {22, 22, 4, kLayerList | kKeepActive | kNoReload | kContentRegions, "layer visibility"},
+    {23, 23, 4, kLayerList, "layer offset"},
+    {24, 24, 4, kLayerPane | kMasksChanged | kOutline, "layer and selection offset"},
+    {25, 25, 4, kLayerPane | kNoLayerRefresh, "layer name"},
+    {26, 26, 4, kLayerPane, "alpha protect"},
+    {27, 30, 5, kLayerList | kCountsDepth, "new, deleted, duplicated, pasted layer"},
+    {31, 31, 5, kLayerList, "layer moved in the stack"},
+    {32, 32, 5, kLayerList | kWholeStore | kCountsDepth, "merged down"},
+    {33, 33, 5, kLayerList | kCountsDepth, "visible layers merged"},
+    {34, 34, 5, kLayerList | kRebuildView | kCountsDepth, "layer moved with its store grown"},
+    {35, 35, 5, kLayerList | kRebuildView | kCountsDepth | kMasksChanged | kOutline, "the same with the selection"},
+    {36, 36, 5, kLayerList | kCountsDepth, "layer store rebuilt"},
+    {37, 37, 5, kLayerList | kCountsDepth | kOwnsBlock, "selection copied or cut to a new layer"},
+    {38, 38, 5, kLayerList | kCountsDepth | kLayerPane, "folder depths changed"},
+    {39, 39, 5, kLayerList | kCountsDepth | kOwnsBlock, "folder removed, content kept"},
+    {40, 40, 5, kLayerList | kRebuildView | kCountsDepth, "folder merged"},
+    {41, 41, 5, kLayerList | kCountsDepth, "folder deleted with its content"},
+    {42, 42, 5, kLayerList | kLayerPane, "block of layers moved"},
+    {43, 43, 5, kLayerList | kRebuildView | kCountsDepth, "block moved with grown stores"},
+    {44, 44, 5, kLayerList | kRebuildView | kCountsDepth | kMasksChanged | kOutline, "the same with the selection"},
+    {45, 47, 5, kLayerList | kOwnsBlock, "visibility of every layer set"},
+    {48, 48, 5, kLayerList | kOwnsBlock | kKeepActive | kNoReload, "visibility of a folder's block"},
+    {49, 49, 5, kLayerList | kRebuildView, "canvas turned"},
+    {50, 52, 5, kLayerList | kRebuildView | kCanvasSize | kCountsDepth, "canvas size, resolution, trim"},
+    {53, 56, 6, kCountsDepth | kMasksChanged | kOutline, "mask added, made, deleted, painted"},
+    {57, 60, 6, kMasksChanged | kOutline, "active mask, mask order, inversion, offset"},
+    {61, 61, 6, kMasksChanged, "selection shown and enabled"},
+    {62, 62, 6, kCountsDepth | kMasksChanged | kOutline, "masks combined"},
+    {63, 63, 6, kNoLayerRefresh, "mask name"},
+};
+
+TEST(UndoCodeTable, EveryEntryHasItsCategoryAndFlags) {
+  int next = 0;
+  for (const CodeRun& run : kCodeRuns) {
+    ASSERT_EQ(run.first, next) << "the runs cover every code once, in order";
+    for (int code = run.first; code <= run.last; ++code) {
+      SCOPED_TRACE(testing::Message() << "code " << code << ": " << run.what);
+      const TUndoCodeInfo& entry = kUndoCodeTable[code];
+      EXPECT_EQ(entry.code, code);
+      EXPECT_EQ(entry.category, run.category);
+      EXPECT_EQ(entry.flags, run.flags);
+      EXPECT_EQ(UndoCodeInfo(code).category, run.category);
+      EXPECT_EQ(UndoCodeInfo(code).flags, run.flags);
+    }
+    next = run.last + 1;
   }
+  EXPECT_EQ(next, kUndoCodeCount);
 }
 
 TEST(UndoCodeTable, OwnedBlocksAndHeavyCodes) {

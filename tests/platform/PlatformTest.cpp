@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/Debug.h"
@@ -37,6 +38,38 @@ TEST(Clock, RealClockAdvancesAndWallTimeIsPlausible) {
   EXPECT_GE(t.month, 1);
   EXPECT_LE(t.month, 12);
   EXPECT_LE(t.dayOfWeek, 6);
+}
+
+// Fixed moments, worked out from the calendar: every field, leap days, weekdays, moments
+// before 1970 and past 2038.
+TEST(Clock, WallTimeFieldsOfFixedMoments) {
+  struct Case {
+    int64_t seconds, nanoseconds;
+    SSystemTime want;  // year, month, day of week, day, hour, minute, second, milliseconds
+  } cases[] = {
+      {0, 0, {1970, 1, 4, 1, 0, 0, 0, 0}},                            // a Thursday
+      {-1, 999999999, {1969, 12, 3, 31, 23, 59, 59, 999}},            // a Wednesday
+      {951868799, 500000000, {2000, 2, 2, 29, 23, 59, 59, 500}},      // leap day of a century year
+      {1234567890, 123456789, {2009, 2, 5, 13, 23, 31, 30, 123}},     // a Friday
+      {2147483648, 1000000, {2038, 1, 2, 19, 3, 14, 8, 1}},           // past 32-bit seconds
+      {4102444800, 0, {2100, 1, 5, 1, 0, 0, 0, 0}},                   // 2100 is no leap year...
+      {4102444800 + 59 * 86400, 0, {2100, 3, 1, 1, 0, 0, 0, 0}},      // ...so 1 March follows 28 February
+  };
+  auto fields = [](const SSystemTime& t) {
+    return std::vector<int>{t.year, t.month, t.dayOfWeek, t.day, t.hour, t.minute, t.second, t.milliseconds};
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(fields(SystemTimeFromUnix(c.seconds, c.nanoseconds)), fields(c.want)) << c.seconds;
+  }
+  // Years a 16-bit field cannot hold give no date at all.
+  EXPECT_EQ(fields(SystemTimeFromUnix(int64_t{1} << 50, 0)), std::vector<int>(8, 0));
+
+  // The test hook replaces the wall time; an empty hook brings the real clock back.
+  const SSystemTime fixed{2009, 2, 5, 13, 23, 31, 30, 123};
+  WallTimeSource previous = SetWallTimeSource([&] { return fixed; });
+  EXPECT_EQ(fields(GetSystemTimeUtc()), fields(fixed));
+  SetWallTimeSource(previous);
+  EXPECT_GE(GetSystemTimeUtc().year, 2024);
 }
 
 class ScriptedKeys final : public InputHost {

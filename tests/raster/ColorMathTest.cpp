@@ -463,21 +463,93 @@ TEST(ColorMathTest, ExactFixedPointResults) {
   EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), (std::vector<uint8_t>{119, 42, 0}));
 }
 
-// Records from outside (palette files, curves) may carry any value: no overflow, bytes held.
-TEST(ColorMathTest, OutOfRangeRecordsStayDefined) {
-  const int32_t extremes[] = {INT32_MIN, -1, 0x7FFFFFFF, 0x1000000};
+// Reference models of the conversions in doubles, for records with any values: the formulas
+// on real numbers, the byte at the end held to 0..255. The fixed-point forms truncate on the
+// way, so they may lie one below (or, at a clamp, one above) the model.
+double Real(int32_t v) { return v / 65536.0; }
+double ByteOfModel(double v) { return std::clamp(std::floor(v), 0.0, 255.0); }
+double HueIn360(double h) {
+  h = std::fmod(h, 360.0);
+  return h < 0 ? h + 360.0 : h;
+}
+void ModelHsl(const SHSLFix& c, double out[3]) {
+  const double l = Real(c.lightness) / 255, s = Real(c.saturation) / 255;
+  if (c.saturation == 0) {
+    out[0] = out[1] = out[2] = ByteOfModel(Real(c.lightness));
+    return;
+  }
+  const double m2 = l > 0.5 ? l + s - l * s : l * (1 + s), m1 = 2 * l - m2;
+  auto channel = [&](double t) {
+    t = HueIn360(t);
+    const double v = t < 60 ? m1 + (m2 - m1) * t / 60 : t < 180 ? m2 : t < 240 ? m1 + (m2 - m1) * (240 - t) / 60 : m1;
+    return ByteOfModel(v * 255);
+  };
+  out[0] = channel(Real(c.hue) + 120);
+  out[1] = channel(Real(c.hue));
+  out[2] = channel(Real(c.hue) - 120);
+}
+void ModelHsv(const SHSVFix& c, double out[3]) {
+  const double s = std::clamp(Real(c.saturation), 0.0, 255.0), v = std::clamp(Real(c.value), 0.0, 255.0);
+  TextbookHsvToRgb(Real(c.hue), s, v, out);
+  for (int i = 0; i < 3; ++i) out[i] = ByteOfModel(out[i]);
+}
+void ModelCmyk(const SCMYKFix& c, double out[3]) {
+  // 255 - black is held to what 16.16 can hold.
+  const double ratio = std::clamp(255 - Real(c.black), -32768.0, 32767.0) / 255;
+  const double inks[3] = {Real(c.cyan), Real(c.magenta), Real(c.yellow)};
+  for (int i = 0; i < 3; ++i) out[i] = ByteOfModel(std::min((255 - inks[i]) * ratio + 0.5, 255.0));
+}
+void ModelCmyk2(const SCMYKFix& c, double out[3]) {
+  const double k = Real(c.black);
+  const double inks[3] = {Real(c.cyan), Real(c.magenta), Real(c.yellow)};
+  for (int i = 0; i < 3; ++i) out[i] = ByteOfModel(255 - (inks[i] / 255 * (255 - k) + k));
+}
+
+// Records from outside (palette files, curves) may carry any value: no overflow, and bytes
+// that follow the formulas, held to 0..255.
+TEST(ColorMathTest, OutOfRangeRecordsFollowTheFormulasHeldToBytes) {
+  // The limits of int32, values just outside 0..255.0, and a little and a lot beyond it.
+  const int32_t extremes[] = {INT32_MIN, -0x100000, -1, 0x7FFFFFFF, 0x1000000, 0x1200000, 0x5000000};
+  auto expectNear = [](const uint8_t got[3], const double model[3], const char* what, int32_t a, int32_t b) {
+    for (int i = 0; i < 3; ++i)
+      EXPECT_NEAR(got[i], model[i], 1.0) << what << " channel " << i << " of " << a << ", " << b;
+  };
   uint8_t rgb[3];
+  double model[3];
   for (int32_t a : extremes)
     for (int32_t b : extremes) {
-      CMYKToRGB(SCMYKFix{a, b, a, b}, rgb);
-      CMYKToRGB2(SCMYKFix{a, b, a, b}, rgb);
-      HSVToRGB(SHSVFix{a, b, a}, rgb);
-      HSLToRGB2(SHSLFix{a, b, a}, rgb);
-      uint32_t p = 0;
-      HSLToPixel(SHSLFix{a, b, a}, &p);
+      const SCMYKFix cmyk{a, b, a, b};
+      CMYKToRGB(cmyk, rgb);
+      ModelCmyk(cmyk, model);
+      expectNear(rgb, model, "CMYKToRGB", a, b);
+      CMYKToRGB2(cmyk, rgb);
+      ModelCmyk2(cmyk, model);
+      expectNear(rgb, model, "CMYKToRGB2", a, b);
+      const SHSVFix hsv{a, b, a};
+      HSVToRGB(hsv, rgb);
+      ModelHsv(hsv, model);
+      expectNear(rgb, model, "HSVToRGB", a, b);
+      const SHSLFix hsl{a, b, a};
+      HSLToRGB2(hsl, rgb);
+      ModelHsl(hsl, model);
+      expectNear(rgb, model, "HSLToRGB2", a, b);
+      uint32_t p = 0x5A000000u;
+      HSLToPixel(hsl, &p);
+      EXPECT_EQ(p >> 24, 0x5Au);
+      const uint8_t fromPixel[3] = {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)};
+      expectNear(fromPixel, model, "HSLToPixel", a, b);
     }
-  CMYKToRGB(SCMYKFix{0, 0, 0, INT32_MIN}, rgb);  // "more than no black": still white
+  // A few worked out by hand: "more than no black" is still white; ink beyond 255 leaves none
+  // of the colour; hue -32768.0 is 352.0 (red with a little blue), saturation and value held
+  // to 255.
+  CMYKToRGB(SCMYKFix{0, 0, 0, INT32_MIN}, rgb);
   EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), (std::vector<uint8_t>{255, 255, 255}));
+  CMYKToRGB(SCMYKFix{0x1000000, 0x1000000, 0x1000000, 0}, rgb);
+  EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), (std::vector<uint8_t>{0, 0, 0}));
+  HSVToRGB(SHSVFix{INT32_MIN, 0x7FFFFFFF, 0x7FFFFFFF}, rgb);
+  EXPECT_EQ(rgb[0], 255);
+  EXPECT_EQ(rgb[1], 0);
+  EXPECT_NEAR(rgb[2], 34, 1);  // 255 * (1 - 52/60)
 }
 
 // ---- Palette toolkit ------------------------------------------------------------------
