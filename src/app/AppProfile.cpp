@@ -374,7 +374,10 @@ void VisitFont(CAppProfile& p, V& v) {
 
 // Opens the key of a section, making it when missing.
 bool OpenSectionKey(CRegistryKey& key, const char* section) {
-  return key.OpenKey("\\" + CAppProfile::SectionPath(section), true);
+  // Appended rather than "\\" + path: gcc 12 warns falsely (-Wrestrict) on that form.
+  std::string path = "\\";
+  path += CAppProfile::SectionPath(section);
+  return key.OpenKey(path, true);
 }
 
 // A section's one list of keys, read (V = Loader) or written (V = Saver); false when the key

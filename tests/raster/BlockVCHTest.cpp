@@ -45,7 +45,7 @@ std::string Difference(const CBlockVCH& store, const TChannel& model) {
   for (int32_t y = 0; y < model.Height(); ++y)
     for (int32_t x = 0; x < model.Width(); ++x)
       if (picture.GetPixel(x, y) != model.GetPixel(x, y) || store.GetPixel(x, y) != model.GetPixel(x, y))
-        return "(" + std::to_string(x) + ", " + std::to_string(y) + "): store " +
+        return std::string("(") + std::to_string(x) + ", " + std::to_string(y) + "): store " +
                std::to_string(picture.GetPixel(x, y)) + " / " + std::to_string(store.GetPixel(x, y)) +
                ", model " + std::to_string(model.GetPixel(x, y));
   return "";
