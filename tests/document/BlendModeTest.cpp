@@ -780,6 +780,46 @@ TEST_F(BlendModeTest, DissolveRowsDrawAsThePixelByPixelPass) {
   }
 }
 
+// The one-colour dissolve over rows draws the same pixels, in the same order, as the per-pixel
+// pass with RandomThresholdOp, and leaves the random record where that pass leaves it. Rows
+// longer than one run (and a last short run) included; a colour's alpha scales the threshold.
+TEST_F(BlendModeTest, DissolveColourRowsDrawAsThePixelByPixelPass) {
+  TestRng rng;
+  TMTC image(150, 9);
+  for (int y = 0; y < 9; ++y)
+    for (int x = 0; x < 150; ++x) *image.Pixel(x, y) = rng.Pixel();
+  const SRectWH rect{5, 1, 139, 7};
+  for (uint32_t mode : {0u, 3u, 7u, 16u}) {
+    for (uint32_t colour : {0xFF3366CCu, 0x80D01040u, 0x00FFFFFFu}) {
+      const auto* entry = GetBlendModeEntry(mode);
+      SRandom ours;
+      RandomInit(ours, 777 + static_cast<int32_t>(mode), 0, 255);
+      const SRandom start = ours;
+      TMTC rows(image), pixels(image);
+      ASSERT_TRUE(DissolveColorRowsRaw(rows, rect, colour, 200, entry->sourceAlphaRows.colour, ours, 180));
+
+      SetRandomThreshold(entry->sourceAlpha, start, 180);
+      ASSERT_TRUE(pixels.ApplyToRectRaw(rect, colour, 200, RandomThresholdOp));
+      EXPECT_EQ(std::memcmp(&ours, &DissolveRandomState(), sizeof(SRandom)), 0) << mode;
+      int changed = 0;
+      for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 150; ++x) {
+          ASSERT_EQ(rows.GetPixel(x, y), pixels.GetPixel(x, y)) << mode << " " << std::hex << colour << " at " << x
+                                                                << "," << y;
+          changed += rows.GetPixel(x, y) != image.GetPixel(x, y);
+        }
+      if (colour >> 24 == 0) {
+        EXPECT_EQ(changed, 0);  // a transparent colour passes no pixel
+      } else {
+        EXPECT_GT(changed, 0);
+        EXPECT_LT(changed, rect.width * rect.height);
+      }
+    }
+  }
+  SRandom unused{};
+  EXPECT_FALSE(DissolveColorRowsRaw(image, rect, 0xFF000000u, 200, nullptr, unused, 180));  // no routine
+}
+
 // ---- Flat images ---------------------------------------------------------------------------------
 
 void FillRandom(TMTC& image, TestRng& rng) {
