@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 #include <type_traits>
-#include <typeinfo>
 #include <vector>
 
 #include "raster/FlatImage.h"
@@ -894,6 +893,13 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
 
 inline int32_t Sat(int64_t v) { return SaturateInt32(v); }
 
+// The direct loops read the source through its view: it must be valid and cover the size the
+// geometry was taken for.
+template <class Image>
+bool SourceCovers(const Image* image, const SSize& size) {
+  return image != nullptr && image->IsValid() && image->Width() >= size.width && image->Height() >= size.height;
+}
+
 }  // namespace
 
 namespace scale_detail {
@@ -1005,7 +1011,10 @@ void CScaleImage::SampleAreaRaw(uint8_t* dest, const TRect& area) {
 // ---------------------------------------------------------------------------------------------
 // CScaleImageTMTC
 
-CScaleImageTMTC::CScaleImageTMTC(TMTC* source, TMTC* dest) { SetImages(source, dest); }
+CScaleImageTMTC::CScaleImageTMTC(TMTC* source, TMTC* dest) {
+  SetDirectClass(typeid(CScaleImageTMTC));
+  SetImages(source, dest);
+}
 
 void CScaleImageTMTC::SetImages(TMTC* source, TMTC* dest) {
   source_ = source;
@@ -1014,10 +1023,7 @@ void CScaleImageTMTC::SetImages(TMTC* source, TMTC* dest) {
   if (dest) destSize_ = dest->Size();
 }
 
-bool CScaleImageTMTC::IsPlain() const {
-  return typeid(*this) == typeid(CScaleImageTMTC) && source_ && source_->IsValid() &&
-         source_->Width() >= sourceSize_.width && source_->Height() >= sourceSize_.height;
-}
+bool CScaleImageTMTC::IsPlain() const { return IsDirectClass() && SourceCovers(source_, sourceSize_); }
 
 const uint8_t* CScaleImageTMTC::SourcePixel(int32_t x, int32_t y) {
   return reinterpret_cast<const uint8_t*>(PixelAddr32(source_->View(), x, y));
@@ -1049,6 +1055,7 @@ void CScaleImageTMTC::AverageArea(uint8_t* dest, Fixed x0, Fixed y0, Fixed x1, F
 // CScaleImageCH2TMTC
 
 CScaleImageCH2TMTC::CScaleImageCH2TMTC(TChannel* source, TMTC* dest) : source_(source), dest_(dest) {
+  SetDirectClass(typeid(CScaleImageCH2TMTC));
   sourceSize_ = source ? source->Size() : SSize{0, 0};
   if (dest) destSize_ = dest->Size();
 }
@@ -1075,10 +1082,7 @@ uint8_t* CScaleImageCH2TMTC::DestPixel(int32_t x, int32_t y) {
   return reinterpret_cast<uint8_t*>(PixelAddr32(dest_->View(), x, y));
 }
 
-bool CScaleImageCH2TMTC::IsPlain() const {
-  return typeid(*this) == typeid(CScaleImageCH2TMTC) && source_ && source_->IsValid() &&
-         source_->Width() >= sourceSize_.width && source_->Height() >= sourceSize_.height;
-}
+bool CScaleImageCH2TMTC::IsPlain() const { return IsDirectClass() && SourceCovers(source_, sourceSize_); }
 
 void CScaleImageCH2TMTC::ScaleAll() {
   if (IsPlain() && dest_ && dest_->IsValid()) {
@@ -1112,6 +1116,7 @@ void CScaleImage8::StorePixel(uint8_t* dest, const SScaleAcc& acc, float area) {
 }
 
 CScaleImageCH::CScaleImageCH(TChannel* source, TChannel* dest) : source_(source), dest_(dest) {
+  SetDirectClass(typeid(CScaleImageCH));
   sourceSize_ = source ? source->Size() : SSize{0, 0};
   if (dest) destSize_ = dest->Size();
 }
@@ -1120,10 +1125,7 @@ const uint8_t* CScaleImageCH::SourcePixel(int32_t x, int32_t y) { return PixelAd
 
 uint8_t* CScaleImageCH::DestPixel(int32_t x, int32_t y) { return PixelAddr8(dest_->View(), x, y); }
 
-bool CScaleImageCH::IsPlain() const {
-  return typeid(*this) == typeid(CScaleImageCH) && source_ && source_->IsValid() &&
-         source_->Width() >= sourceSize_.width && source_->Height() >= sourceSize_.height;
-}
+bool CScaleImageCH::IsPlain() const { return IsDirectClass() && SourceCovers(source_, sourceSize_); }
 
 void CScaleImageCH::ScaleAll() {
   if (IsPlain() && dest_ && dest_->IsValid()) {
@@ -1143,17 +1145,16 @@ void CScaleImageCH::AverageArea(uint8_t* dest, Fixed x0, Fixed y0, Fixed x1, Fix
   }
 }
 
-CScaleImageCH_fixp::CScaleImageCH_fixp(TChannel* source, TChannel* /*dest*/) : CScaleImageCH(source, nullptr) {}
+CScaleImageCH_fixp::CScaleImageCH_fixp(TChannel* source, TChannel* /*dest*/) : CScaleImageCH(source, nullptr) {
+  SetDirectClass(typeid(CScaleImageCH_fixp));
+}
 
 void CScaleImageCH_fixp::StorePixel(uint8_t* dest, const SScaleAcc& acc, float area) {
   const int32_t v = StoreValueFix(acc.sum[0], area);
   std::memcpy(dest, &v, 4);
 }
 
-bool CScaleImageCH_fixp::IsPlain() const {
-  return typeid(*this) == typeid(CScaleImageCH_fixp) && source_ && source_->IsValid() &&
-         source_->Width() >= sourceSize_.width && source_->Height() >= sourceSize_.height;
-}
+bool CScaleImageCH_fixp::IsPlain() const { return IsDirectClass() && SourceCovers(source_, sourceSize_); }
 
 void CScaleImageCH_fixp::ScaleAll() { ScaleAllGeneric(); }
 
@@ -1169,6 +1170,7 @@ void CScaleImageCH_fixp::AverageArea(uint8_t* dest, Fixed x0, Fixed y0, Fixed x1
 CScaleImageBYTE::CScaleImageBYTE(const uint8_t* source, uint8_t* dest, const SSize& sourceSize,
                                  const SSize& destSize)
     : source_(source), dest_(dest) {
+  SetDirectClass(typeid(CScaleImageBYTE));
   sourceSize_ = source ? sourceSize : SSize{0, 0};
   if (dest) destSize_ = destSize;
 }
@@ -1181,7 +1183,7 @@ uint8_t* CScaleImageBYTE::DestPixel(int32_t x, int32_t y) {
   return dest_ + std::ptrdiff_t{y} * destSize_.width + x;
 }
 
-bool CScaleImageBYTE::IsPlain() const { return typeid(*this) == typeid(CScaleImageBYTE) && source_; }
+bool CScaleImageBYTE::IsPlain() const { return IsDirectClass() && source_ != nullptr; }
 
 void CScaleImageBYTE::ScaleAll() {
   if (IsPlain() && dest_) {
@@ -1269,7 +1271,7 @@ bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const
   const int64_t cy = (int64_t{centre.y} << 16) - g / 2;
   const int32_t w = dest.Width(), h = dest.Height();
   const SSize sourceSize = resampler.GetSourceSize();
-  const bool direct = typeid(resampler) == typeid(CScaleImageTMTC) && source.IsValid();
+  const bool direct = resampler.IsPlain();
   Ops32<RowView> ops{RowView{source.View()}};
   for (int32_t y = destRect.top; y < destRect.top + destRect.height; ++y) {
     const Fixed v = FixMul(CentreOffset(y, h), g);

@@ -8,6 +8,7 @@
 // for their own layout; a subclass of one of them that overrides a slot falls back to the
 // generic path automatically, so the contract always holds.
 #include <cstdint>
+#include <typeinfo>
 
 #include "raster/Geometry.h"
 
@@ -71,6 +72,12 @@ class CScaleImage {
   void SetDestRect(const SRectWH& r) { destRect_ = r; }
 
  protected:
+  // The classes with direct loops name themselves in their constructors. The loops serve an
+  // object only when it is exactly the class that named itself last: a subclass may override
+  // a pixel slot, so it takes the generic path.
+  void SetDirectClass(const std::type_info& cls) { directClass_ = &cls; }
+  bool IsDirectClass() const { return directClass_ != nullptr && typeid(*this) == *directClass_; }
+
   // The per-pixel algorithm through the virtual slots.
   void AverageAreaGeneric(uint8_t* dest, Fixed x0, Fixed y0, Fixed x1, Fixed y1);
   void ScaleAllGeneric();
@@ -81,6 +88,9 @@ class CScaleImage {
   SRectWH destRect_;
   Fixed xStep_;
   Fixed yStep_;
+
+ private:
+  const std::type_info* directClass_ = nullptr;
 };
 
 // 32-bit TMTC source into any 32-bit flat image.
@@ -97,9 +107,10 @@ class CScaleImageTMTC : public CScaleImage {
 
   TMTC* Source() const { return source_; }
   TMTC* Dest() const { return dest_; }
+  // The direct loops apply: exactly this class, and a valid source that covers the source size.
+  bool IsPlain() const;
 
  private:
-  bool IsPlain() const;
   TMTC* source_ = nullptr;
   TMTC* dest_ = nullptr;
 };
