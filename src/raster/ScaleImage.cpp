@@ -45,10 +45,11 @@ inline float BoxArea(int32_t w, int32_t h) {
 
 // The stores add a small guard before dividing, so that a sum that lost a little in Single
 // arithmetic still truncates to its value (a uniform 255 stays 255). The guard is 0.01 in sum
-// units, that is 0.01/area in value units: at most 0.01 for areas of a pixel or more. Below one
-// pixel (enlargements) it shrinks with the area, so it stays 0.01 in value units; unscaled, a
-// 16x enlargement would lift every value by 2.56 and make alpha 0 non-zero.
-inline float StoreGuard(float area) { return area < 1.0f ? 0.01f * area : 0.01f; }
+// units, that is 0.01/area in value units, wherever the area exceeds 0.01: the lift stays below
+// one level, so no value passes the largest source value it covers. At an area of 0.01 or less
+// (enlargements of about 10x each way and more) 0.01 would lift whole levels (2.56 at 16x,
+// making alpha 0 visible), so the guard is 0.99*area there: a lift of 0.99 of a level.
+inline float StoreGuard(float area) { return area > 0.01f ? 0.01f : 0.99f * area; }
 
 // clamp(trunc(q), 0, 255); NaN gives 0.
 inline uint8_t ClampTruncByte(float q) {
@@ -202,8 +203,8 @@ inline void StoreQuotient32(uint8_t* d, V4 q) {
 // Each byte := clamp(trunc((sum + guard)/area)).
 inline void StorePixel32(uint8_t* d, V4 acc, float area) { StoreQuotient32(d, (acc + StoreGuard(area)) / area); }
 
-// The 8-bit stores divide with the same +0.01 guard as the 32-bit one: without it a uniform
-// area of 255 can come out as 254 in Single arithmetic (a full selection would stop being full).
+// The 8-bit stores divide with the same guard as the 32-bit one: without it a uniform area of
+// 255 can come out as 254 in Single arithmetic (a full selection would stop being full).
 inline uint8_t StoreValue8(float acc, float area) { return ClampTruncByte((acc + StoreGuard(area)) / area); }
 
 inline int32_t StoreValueFix(float acc, float area) {

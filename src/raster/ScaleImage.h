@@ -36,8 +36,8 @@ class CScaleImage {
   virtual void AddPixel(SScaleAcc& acc, const uint8_t* pixel);
   // acc += weight * each channel.
   virtual void AddPixelWeighted(SScaleAcc& acc, const uint8_t* pixel, float weight);
-  // Each of R, G, B, A := clamp(trunc((acc + g)/area), 0, 255), the guard g = 0.01 for areas of
-  // a pixel or more and 0.01*area below.
+  // Each of R, G, B, A := clamp(trunc((acc + g)/area), 0, 255), the guard g = 0.01 where the
+  // area exceeds 0.01 and 0.99*area where it does not (a lift below one level either way).
   virtual void StorePixel(uint8_t* dest, const SScaleAcc& acc, float area);
   virtual const uint8_t* SourcePixel(int32_t x, int32_t y) = 0;
   virtual uint8_t* DestPixel(int32_t x, int32_t y) = 0;
