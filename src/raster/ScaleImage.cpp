@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 #include <type_traits>
-#include <typeinfo>
 #include <vector>
 
 #include "raster/FlatImage.h"
@@ -46,10 +45,11 @@ inline float BoxArea(int32_t w, int32_t h) {
 
 // The stores add a small guard before dividing, so that a sum that lost a little in Single
 // arithmetic still truncates to its value (a uniform 255 stays 255). The guard is 0.01 in sum
-// units, that is 0.01/area in value units: at most 0.01 for areas of a pixel or more. Below one
-// pixel (enlargements) it shrinks with the area, so it stays 0.01 in value units; unscaled, a
-// 16x enlargement would lift every value by 2.56 and make alpha 0 non-zero.
-inline float StoreGuard(float area) { return area < 1.0f ? 0.01f * area : 0.01f; }
+// units, that is 0.01/area in value units, wherever the area exceeds 0.01: the lift stays below
+// one level, so no value passes the largest source value it covers. At an area of 0.01 or less
+// (enlargements of about 10x each way and more) 0.01 would lift whole levels (2.56 at 16x,
+// making alpha 0 visible), so the guard is 0.99*area there: a lift of 0.99 of a level.
+inline float StoreGuard(float area) { return area > 0.01f ? 0.01f : 0.99f * area; }
 
 // clamp(trunc(q), 0, 255); NaN gives 0.
 inline uint8_t ClampTruncByte(float q) {
@@ -203,8 +203,8 @@ inline void StoreQuotient32(uint8_t* d, V4 q) {
 // Each byte := clamp(trunc((sum + guard)/area)).
 inline void StorePixel32(uint8_t* d, V4 acc, float area) { StoreQuotient32(d, (acc + StoreGuard(area)) / area); }
 
-// The 8-bit stores divide with the same +0.01 guard as the 32-bit one: without it a uniform
-// area of 255 can come out as 254 in Single arithmetic (a full selection would stop being full).
+// The 8-bit stores divide with the same guard as the 32-bit one: without it a uniform area of
+// 255 can come out as 254 in Single arithmetic (a full selection would stop being full).
 inline uint8_t StoreValue8(float acc, float area) { return ClampTruncByte((acc + StoreGuard(area)) / area); }
 
 inline int32_t StoreValueFix(float acc, float area) {
@@ -590,33 +590,19 @@ struct ScaleRows {
   }
 };
 
-template <class Ops, class Dest>
-void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const SRectWH& dr,
-                    Fixed xStep, Fixed yStep, const SSize& source) {
-  static_assert(Ops::kUnitIsCopy, "the store of a unit area must be a copy");
+// The columns of the destination rectangle, taken once per call: which are units (in groups)
+// and which are "other" columns with sums of their own, with their taps, spans and areas.
+template <class Ops>
+struct ColumnPlan {
   using Acc = typename Ops::Acc;
-  using Out = typename Ops::Out;
-  using Rows = ScaleRows<Ops>;
-  constexpr int32_t kBytes = Ops::kBytes;                       // per source pixel
-  constexpr int32_t kOut = static_cast<int32_t>(sizeof(Out));   // per destination pixel
-  const size_t n = static_cast<size_t>(dr.width);
-#if TF_SCALE_AVX2
-  const bool wide = Ops::kPixel32 && UseAvx2Scaling();
-#else
-  const bool wide = false;
-#endif
+  static constexpr int32_t kBytes = Ops::kBytes;                                      // per source pixel
+  static constexpr int32_t kOut = static_cast<int32_t>(sizeof(typename Ops::Out));  // per destination pixel
 
-  // Columns, once per call.
-  std::vector<AxisSpan> spans(n);
-  bool twoTaps = true;
-  int64_t sx = int64_t{sr.left} << 16;
-  for (size_t j = 0; j < n; ++j, sx += xStep) {
-    spans[j] = MakeSpan(sx, sx + xStep, source.width);
-    const AxisSpan& a = spans[j];
-    if (a.whole > 1 || (a.whole == 1 && (a.lead > 0 || a.trail > 0))) twoTaps = false;
-  }
   // Unit columns are only split off when every column is two taps; every other column is
   // "other" and has its own sums.
+  bool twoTaps = true;
+  // Unscaled columns: in the rows that copy their pixels, the row is the source row's bytes.
+  bool straight = false;
   std::vector<int32_t> groupAt;    // per group: byte offset of its source pixel
   std::vector<ScaleRun> groupRun;  // per group: its columns
   std::vector<int32_t> otherDest;  // per other column: byte offset in the destination row
@@ -624,21 +610,48 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
   std::vector<double> otherWidth;  // extent/65536, for the area of both axes
   ScaleTaps otherTaps;
   std::vector<Acc> otherRowArea, otherRowGuard;  // when the row lies inside one source row
-  bool previousUnit = false;
-  for (size_t j = 0; j < n; ++j) {
-    const AxisSpan& a = spans[j];
-    const int32_t at = a.first * kBytes;
-    const int32_t destAt = static_cast<int32_t>(j) * kOut;
-    if (twoTaps && (a.whole < 0 || a.whole == 1)) {
-      if (!previousUnit || groupAt.back() != at) {
-        groupAt.push_back(at);
-        groupRun.push_back(ScaleRun{destAt, 0});
-      }
-      ++groupRun.back().count;
-      previousUnit = true;
-      continue;
+  // Areas and guards of rows not inside one source row, for the row extent they were taken for.
+  std::vector<Acc> otherArea, otherGuard;
+  Acc unitArea = Ops::Splat(1.0f), unitGuard = Ops::Splat(StoreGuard(1.0f));
+  int32_t areaExtent = -1;
+
+  ColumnPlan(const SRectWH& sr, const SRectWH& dr, Fixed xStep, int32_t sourceWidth) {
+    const size_t n = static_cast<size_t>(dr.width);
+    std::vector<AxisSpan> spans(n);
+    int64_t sx = int64_t{sr.left} << 16;
+    for (size_t j = 0; j < n; ++j, sx += xStep) {
+      spans[j] = MakeSpan(sx, sx + xStep, sourceWidth);
+      const AxisSpan& a = spans[j];
+      if (a.whole > 1 || (a.whole == 1 && (a.lead > 0 || a.trail > 0))) twoTaps = false;
     }
-    previousUnit = false;
+    bool previousUnit = false;
+    for (size_t j = 0; j < n; ++j) {
+      const AxisSpan& a = spans[j];
+      const int32_t at = a.first * kBytes;
+      const int32_t destAt = static_cast<int32_t>(j) * kOut;
+      if (twoTaps && (a.whole < 0 || a.whole == 1)) {
+        if (!previousUnit || groupAt.back() != at) {
+          groupAt.push_back(at);
+          groupRun.push_back(ScaleRun{destAt, 0});
+        }
+        ++groupRun.back().count;
+        previousUnit = true;
+        continue;
+      }
+      previousUnit = false;
+      AddOther(a, at, destAt);
+    }
+    otherArea.resize(Others());
+    otherGuard.resize(Others());
+    straight = Ops::kUnitIsSameBytes && Groups() == n;
+    for (size_t g = 0; straight && g < Groups(); ++g)
+      straight = groupRun[g].count == 1 && groupAt[g] == groupAt[0] + static_cast<int32_t>(g) * kBytes;
+  }
+
+  size_t Groups() const { return groupAt.size(); }
+  size_t Others() const { return otherDest.size(); }
+
+  void AddOther(const AxisSpan& a, int32_t at, int32_t destAt) {
     otherDest.push_back(destAt);
     otherSpan.push_back(a);
     otherWidth.push_back(static_cast<double>(a.extent) / 65536.0);
@@ -663,39 +676,14 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
     otherTaps.w0.push_back(w0);
     otherTaps.w1.push_back(w1);
   }
-  const size_t groups = groupAt.size(), others = otherDest.size();
-  // Unscaled columns: in the rows that copy their pixels, the row is the source row's bytes.
-  bool straight = Ops::kUnitIsSameBytes && groups == n;
-  for (size_t g = 0; straight && g < groups; ++g)
-    straight = groupRun[g].count == 1 && groupAt[g] == groupAt[0] + static_cast<int32_t>(g) * kBytes;
 
-  // Row sums of the other columns, in slot r & 1, so that two neighbouring rows are always
-  // held together.
-  std::vector<Acc> sumStore(2 * others);
-  int32_t sumRow[2] = {-1, -1};
-  auto rowSums = [&](int32_t r) -> const Acc* {
-    const int k = r & 1;
-    Acc* out = sumStore.data() + static_cast<size_t>(k) * others;
-    if (sumRow[k] != r) {
-      sumRow[k] = r;
-      if (twoTaps)
-        Rows::SumTaps(wide, out, ops.At(0, r), otherTaps, others);
-      else
-        Rows::SumSpans(out, ops.At(0, r), otherSpan.data(), others);
-    }
-    return out;
-  };
-
-  // Areas and guards of rows not inside one source row, for the row extent they were taken for.
-  std::vector<Acc> otherArea(others), otherGuard(others);
-  Acc unitArea = Ops::Splat(1.0f), unitGuard = Ops::Splat(0.01f);
-  int32_t areaExtent = -1;
-  auto takeAreas = [&](int32_t extent) {
+  // The areas and guards of a row extent (kept until the extent changes).
+  void TakeAreas(int32_t extent) {
     if (extent == areaExtent) return;
     areaExtent = extent;
     const float columnArea = AxisArea(extent);
     const double rowExtent = static_cast<double>(extent) / 65536.0;
-    for (size_t o = 0; o < others; ++o) {
+    for (size_t o = 0; o < Others(); ++o) {
       const float area = otherSpan[o].whole < 0 ? columnArea : static_cast<float>(otherWidth[o] * rowExtent);
       otherArea[o] = Ops::Splat(area);
       otherGuard[o] = Ops::Splat(StoreGuard(area));
@@ -703,12 +691,184 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
     // A unit column of one whole pixel has width 1.0, so its area is columnArea as well.
     unitArea = Ops::Splat(columnArea);
     unitGuard = Ops::Splat(StoreGuard(columnArea));
-  };
+  }
 
-  std::vector<Out> groupValue(groups);
-  std::vector<Acc> groupAcc(groups), otherAcc(others);
-  const size_t rowBytes = static_cast<size_t>(kOut) * n;
-  const int32_t rowBytes32 = static_cast<int32_t>(rowBytes);
+  // The row sums of the other columns over one source row: made into out, or added to acc.
+  void SumRow(bool wide, Acc* out, const uint8_t* row) const {
+    if (twoTaps)
+      ScaleRows<Ops>::SumTaps(wide, out, row, otherTaps, Others());
+    else
+      ScaleRows<Ops>::SumSpans(out, row, otherSpan.data(), Others());
+  }
+  void AddRow(Acc* acc, const uint8_t* row) const {
+    if (twoTaps)
+      ScaleRows<Ops>::AddTaps(acc, row, otherTaps, Others());
+    else
+      ScaleRows<Ops>::AddSpans(acc, row, otherSpan.data(), Others());
+  }
+};
+
+// Row sums of the other columns, in slot r & 1, so that two neighbouring source rows are always
+// held together.
+template <class Ops>
+class RowSumCache {
+ public:
+  using Acc = typename Ops::Acc;
+  RowSumCache(const Ops& ops, const ColumnPlan<Ops>& plan, bool wide)
+      : ops_(ops), plan_(plan), wide_(wide), store_(2 * plan.Others()) {}
+
+  const Acc* Get(int32_t r) {
+    const int k = r & 1;
+    Acc* out = store_.data() + static_cast<size_t>(k) * plan_.Others();
+    if (row_[k] != r) {
+      row_[k] = r;
+      plan_.SumRow(wide_, out, ops_.At(0, r));
+    }
+    return out;
+  }
+
+ private:
+  const Ops& ops_;
+  const ColumnPlan<Ops>& plan_;
+  bool wide_;
+  std::vector<Acc> store_;
+  int32_t row_[2] = {-1, -1};
+};
+
+// The direct ScaleAll: the plan and the cache, and one function per kind of destination row
+// (by the source rows its area covers).
+template <class Ops>
+class DirectScaler {
+ public:
+  using Acc = typename Ops::Acc;
+  using Out = typename Ops::Out;
+  using Rows = ScaleRows<Ops>;
+  static_assert(Ops::kUnitIsCopy, "the store of a unit area must be a copy");
+
+  DirectScaler(const Ops& ops, const SRectWH& sr, const SRectWH& dr, Fixed xStep, const SSize& source, bool wide)
+      : ops_(ops),
+        plan_(sr, dr, xStep, source.width),
+        sums_(ops, plan_, wide),
+        wide_(wide),
+        groupValue_(plan_.Groups()),
+        groupAcc_(plan_.Groups()),
+        otherAcc_(plan_.Others()),
+        rowBytes_(static_cast<size_t>(ColumnPlan<Ops>::kOut) * static_cast<size_t>(dr.width)) {}
+
+  size_t RowBytes() const { return rowBytes_; }
+
+  // A row inside one source row, or of exactly one whole source row (its sums are 0 + h and its
+  // area the columns' own): the values of that row alone.
+  void InsideOneRow(uint8_t* d, int32_t r) {
+    const ColumnPlan<Ops>& p = plan_;
+    if (p.straight) {
+      std::memcpy(d, ops_.At(0, r) + p.groupAt[0], rowBytes_);
+      return;
+    }
+    Rows::CopyGroups(d, ops_.At(0, r), p.groupAt.data(), p.groupRun.data(), p.Groups(), RowBytes32());
+    if (p.Others() > 0)
+      Rows::OthersOneRow(wide_, d, p.otherDest.data(), sums_.Get(r), p.otherRowGuard.data(), p.otherRowArea.data(),
+                         p.Others());
+  }
+
+  // Two source rows, or part of one: r0*u0 + r1*u1 as the taps of the columns.
+  void TwoRows(uint8_t* d, int32_t r0, int32_t r1, float u0, float u1) {
+    const ColumnPlan<Ops>& p = plan_;
+    if (p.Groups() > 0) {
+      Rows::GroupsTwoRows(wide_, groupValue_.data(), ops_.At(0, r0), ops_.At(0, r1), p.groupAt.data(), p.Groups(), u0,
+                          u1, p.unitGuard, p.unitArea);
+      Rows::SpreadGroups(d, groupValue_.data(), p.groupRun.data(), p.Groups(), RowBytes32());
+    }
+    if (p.Others() > 0) {
+      const Acc* h0 = sums_.Get(r0);
+      const Acc* h1 = sums_.Get(r1);
+      Rows::OthersTwoRows(wide_, d, p.otherDest.data(), h0, h1, u0, u1, p.otherGuard.data(), p.otherArea.data(),
+                          p.Others());
+    }
+  }
+
+  // Many source rows, as the per-pixel algorithm sums them (a unit column's row sum is its
+  // pixel): first row times its weight (or zero), whole rows, last row times its weight.
+  void ManyRows(uint8_t* d, const AxisSpan& v) {
+    const ColumnPlan<Ops>& p = plan_;
+    const size_t groups = p.Groups(), others = p.Others();
+    int32_t r = v.first;
+    int32_t k = 0;
+    if (v.lead > 0) {
+      const float w = Weight(v.lead);
+      Rows::GroupFirst(groupAcc_.data(), ops_.At(0, r), p.groupAt.data(), w, groups);
+      Rows::First(otherAcc_.data(), sums_.Get(r), w, others);
+      ++r;
+    } else if (v.whole > 0) {
+      // 0 + h is h: the first whole row is taken as it is.
+      Rows::GroupFirst(groupAcc_.data(), ops_.At(0, r), p.groupAt.data(), 1.0f, groups);
+      p.SumRow(wide_, otherAcc_.data(), ops_.At(0, r));
+      ++r;
+      ++k;
+    } else {
+      std::fill(groupAcc_.begin(), groupAcc_.end(), Ops::Zero());
+      std::fill(otherAcc_.begin(), otherAcc_.end(), Ops::Zero());
+    }
+    // A whole row lies inside this destination row's area, so no other row uses its sums:
+    // they are added as they are made.
+    for (; k < v.whole; ++k, ++r) {
+      Rows::GroupWhole(groupAcc_.data(), ops_.At(0, r), p.groupAt.data(), groups);
+      p.AddRow(otherAcc_.data(), ops_.At(0, r));
+    }
+    if (v.trail > 0) {
+      const float w = Weight(v.trail);
+      Rows::GroupLast(groupAcc_.data(), ops_.At(0, r), p.groupAt.data(), w, groups);
+      Rows::Last(otherAcc_.data(), sums_.Get(r), w, others);
+    }
+    Rows::GroupValues(groupValue_.data(), groupAcc_.data(), p.unitGuard, p.unitArea, groups);
+    Rows::SpreadGroups(d, groupValue_.data(), p.groupRun.data(), groups, RowBytes32());
+    Rows::OthersOneRow(wide_, d, p.otherDest.data(), otherAcc_.data(), p.otherGuard.data(), p.otherArea.data(),
+                       others);
+  }
+
+  // A row not inside one source row: its areas, then TwoRows or ManyRows.
+  void CoveringRows(uint8_t* d, const AxisSpan& v) {
+    plan_.TakeAreas(v.extent);
+    if (v.whole != 0) {
+      ManyRows(d, v);
+      return;
+    }
+    int32_t r1 = v.first;
+    float u0, u1 = 0.0f;
+    if (v.lead > 0) {
+      u0 = Weight(v.lead);
+      if (v.trail > 0) {
+        r1 = v.first + 1;
+        u1 = Weight(v.trail);
+      }
+    } else {
+      u0 = Weight(v.trail);
+    }
+    TwoRows(d, v.first, r1, u0, u1);
+  }
+
+ private:
+  int32_t RowBytes32() const { return static_cast<int32_t>(rowBytes_); }
+
+  const Ops& ops_;
+  ColumnPlan<Ops> plan_;
+  RowSumCache<Ops> sums_;
+  bool wide_;
+  std::vector<Out> groupValue_;
+  std::vector<Acc> groupAcc_, otherAcc_;
+  size_t rowBytes_;
+};
+
+template <class Ops, class Dest>
+void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const SRectWH& dr, Fixed xStep, Fixed yStep,
+                    const SSize& source) {
+#if TF_SCALE_AVX2
+  const bool wide = Ops::kPixel32 && UseAvx2Scaling();
+#else
+  const bool wide = false;
+#endif
+  DirectScaler<Ops> scaler(ops, sr, dr, xStep, source, wide);
+  constexpr int32_t kOut = ColumnPlan<Ops>::kOut;
   int32_t madeRow = -1;  // the source row of the last row made inside one source row
   const uint8_t* made = nullptr;
   int64_t sy = int64_t{sr.top} << 16;
@@ -716,99 +876,29 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
     const AxisSpan v = MakeSpan(sy, sy + yStep, source.height);
     uint8_t* const d = dest.Row(dr.top + i) + std::ptrdiff_t{kOut} * dr.left;
     if (v.whole < 0 || (v.whole == 1 && v.lead == 0 && v.trail == 0)) {
-      // Inside one source row, or exactly one whole source row (its sums are 0 + h and its area
-      // the columns' own): the values of that row alone.
+      // A run of rows over one source row makes the first and copies it.
       if (v.first == madeRow) {
-        std::memcpy(d, made, rowBytes);
-        continue;
+        std::memcpy(d, made, scaler.RowBytes());
+      } else {
+        scaler.InsideOneRow(d, v.first);
+        madeRow = v.first;
+        made = d;
       }
-      madeRow = v.first;
-      made = d;
-      if (straight) {
-        std::memcpy(d, ops.At(0, v.first) + groupAt[0], rowBytes);
-        continue;
-      }
-      Rows::CopyGroups(d, ops.At(0, v.first), groupAt.data(), groupRun.data(), groups, rowBytes32);
-      if (others > 0)
-        Rows::OthersOneRow(wide, d, otherDest.data(), rowSums(v.first), otherRowGuard.data(), otherRowArea.data(),
-                           others);
       continue;
     }
     madeRow = -1;
-    takeAreas(v.extent);
-    // Two source rows, or part of one: r0*u0 + r1*u1 as the taps of the columns.
-    int32_t r1 = v.first;
-    float u0 = 1.0f, u1 = 0.0f;
-    bool two = true;
-    if (v.whole == 0) {
-      if (v.lead > 0) {
-        u0 = Weight(v.lead);
-        if (v.trail > 0) {
-          r1 = v.first + 1;
-          u1 = Weight(v.trail);
-        }
-      } else {
-        u0 = Weight(v.trail);
-      }
-    } else {
-      two = false;
-    }
-    if (two) {
-      if (groups > 0) {
-        Rows::GroupsTwoRows(wide, groupValue.data(), ops.At(0, v.first), ops.At(0, r1), groupAt.data(), groups, u0, u1,
-                            unitGuard, unitArea);
-        Rows::SpreadGroups(d, groupValue.data(), groupRun.data(), groups, rowBytes32);
-      }
-      if (others > 0) {
-        const Acc* h0 = rowSums(v.first);
-        const Acc* h1 = rowSums(r1);
-        Rows::OthersTwoRows(wide, d, otherDest.data(), h0, h1, u0, u1, otherGuard.data(), otherArea.data(), others);
-      }
-      continue;
-    }
-    // Many source rows, as the per-pixel algorithm sums them (a unit column's row sum is its
-    // pixel).
-    int32_t r = v.first;
-    int32_t k = 0;
-    if (v.lead > 0) {
-      const float w = Weight(v.lead);
-      Rows::GroupFirst(groupAcc.data(), ops.At(0, r), groupAt.data(), w, groups);
-      Rows::First(otherAcc.data(), rowSums(r), w, others);
-      ++r;
-    } else if (v.whole > 0) {
-      // 0 + h is h: the first whole row is taken as it is.
-      Rows::GroupFirst(groupAcc.data(), ops.At(0, r), groupAt.data(), 1.0f, groups);
-      if (twoTaps)
-        Rows::SumTaps(wide, otherAcc.data(), ops.At(0, r), otherTaps, others);
-      else
-        Rows::SumSpans(otherAcc.data(), ops.At(0, r), otherSpan.data(), others);
-      ++r;
-      ++k;
-    } else {
-      std::fill(groupAcc.begin(), groupAcc.end(), Ops::Zero());
-      std::fill(otherAcc.begin(), otherAcc.end(), Ops::Zero());
-    }
-    // A whole row lies inside this destination row's area, so no other row uses its sums:
-    // they are added as they are made.
-    for (; k < v.whole; ++k, ++r) {
-      Rows::GroupWhole(groupAcc.data(), ops.At(0, r), groupAt.data(), groups);
-      if (twoTaps)
-        Rows::AddTaps(otherAcc.data(), ops.At(0, r), otherTaps, others);
-      else
-        Rows::AddSpans(otherAcc.data(), ops.At(0, r), otherSpan.data(), others);
-    }
-    if (v.trail > 0) {
-      const float w = Weight(v.trail);
-      Rows::GroupLast(groupAcc.data(), ops.At(0, r), groupAt.data(), w, groups);
-      Rows::Last(otherAcc.data(), rowSums(r), w, others);
-    }
-    Rows::GroupValues(groupValue.data(), groupAcc.data(), unitGuard, unitArea, groups);
-    Rows::SpreadGroups(d, groupValue.data(), groupRun.data(), groups, rowBytes32);
-    Rows::OthersOneRow(wide, d, otherDest.data(), otherAcc.data(), otherGuard.data(), otherArea.data(), others);
+    scaler.CoveringRows(d, v);
   }
 }
 
 inline int32_t Sat(int64_t v) { return SaturateInt32(v); }
+
+// The direct loops read the source through its view: it must be valid and cover the size the
+// geometry was taken for.
+template <class Image>
+bool SourceCovers(const Image* image, const SSize& size) {
+  return image != nullptr && image->IsValid() && image->Width() >= size.width && image->Height() >= size.height;
+}
 
 }  // namespace
 
@@ -921,7 +1011,10 @@ void CScaleImage::SampleAreaRaw(uint8_t* dest, const TRect& area) {
 // ---------------------------------------------------------------------------------------------
 // CScaleImageTMTC
 
-CScaleImageTMTC::CScaleImageTMTC(TMTC* source, TMTC* dest) { SetImages(source, dest); }
+CScaleImageTMTC::CScaleImageTMTC(TMTC* source, TMTC* dest) {
+  SetDirectClass(typeid(CScaleImageTMTC));
+  SetImages(source, dest);
+}
 
 void CScaleImageTMTC::SetImages(TMTC* source, TMTC* dest) {
   source_ = source;
@@ -930,10 +1023,7 @@ void CScaleImageTMTC::SetImages(TMTC* source, TMTC* dest) {
   if (dest) destSize_ = dest->Size();
 }
 
-bool CScaleImageTMTC::IsPlain() const {
-  return typeid(*this) == typeid(CScaleImageTMTC) && source_ && source_->IsValid() &&
-         source_->Width() >= sourceSize_.width && source_->Height() >= sourceSize_.height;
-}
+bool CScaleImageTMTC::IsPlain() const { return IsDirectClass() && SourceCovers(source_, sourceSize_); }
 
 const uint8_t* CScaleImageTMTC::SourcePixel(int32_t x, int32_t y) {
   return reinterpret_cast<const uint8_t*>(PixelAddr32(source_->View(), x, y));
@@ -965,6 +1055,7 @@ void CScaleImageTMTC::AverageArea(uint8_t* dest, Fixed x0, Fixed y0, Fixed x1, F
 // CScaleImageCH2TMTC
 
 CScaleImageCH2TMTC::CScaleImageCH2TMTC(TChannel* source, TMTC* dest) : source_(source), dest_(dest) {
+  SetDirectClass(typeid(CScaleImageCH2TMTC));
   sourceSize_ = source ? source->Size() : SSize{0, 0};
   if (dest) destSize_ = dest->Size();
 }
@@ -991,10 +1082,7 @@ uint8_t* CScaleImageCH2TMTC::DestPixel(int32_t x, int32_t y) {
   return reinterpret_cast<uint8_t*>(PixelAddr32(dest_->View(), x, y));
 }
 
-bool CScaleImageCH2TMTC::IsPlain() const {
-  return typeid(*this) == typeid(CScaleImageCH2TMTC) && source_ && source_->IsValid() &&
-         source_->Width() >= sourceSize_.width && source_->Height() >= sourceSize_.height;
-}
+bool CScaleImageCH2TMTC::IsPlain() const { return IsDirectClass() && SourceCovers(source_, sourceSize_); }
 
 void CScaleImageCH2TMTC::ScaleAll() {
   if (IsPlain() && dest_ && dest_->IsValid()) {
@@ -1028,6 +1116,7 @@ void CScaleImage8::StorePixel(uint8_t* dest, const SScaleAcc& acc, float area) {
 }
 
 CScaleImageCH::CScaleImageCH(TChannel* source, TChannel* dest) : source_(source), dest_(dest) {
+  SetDirectClass(typeid(CScaleImageCH));
   sourceSize_ = source ? source->Size() : SSize{0, 0};
   if (dest) destSize_ = dest->Size();
 }
@@ -1036,10 +1125,7 @@ const uint8_t* CScaleImageCH::SourcePixel(int32_t x, int32_t y) { return PixelAd
 
 uint8_t* CScaleImageCH::DestPixel(int32_t x, int32_t y) { return PixelAddr8(dest_->View(), x, y); }
 
-bool CScaleImageCH::IsPlain() const {
-  return typeid(*this) == typeid(CScaleImageCH) && source_ && source_->IsValid() &&
-         source_->Width() >= sourceSize_.width && source_->Height() >= sourceSize_.height;
-}
+bool CScaleImageCH::IsPlain() const { return IsDirectClass() && SourceCovers(source_, sourceSize_); }
 
 void CScaleImageCH::ScaleAll() {
   if (IsPlain() && dest_ && dest_->IsValid()) {
@@ -1059,17 +1145,16 @@ void CScaleImageCH::AverageArea(uint8_t* dest, Fixed x0, Fixed y0, Fixed x1, Fix
   }
 }
 
-CScaleImageCH_fixp::CScaleImageCH_fixp(TChannel* source, TChannel* /*dest*/) : CScaleImageCH(source, nullptr) {}
+CScaleImageCH_fixp::CScaleImageCH_fixp(TChannel* source, TChannel* /*dest*/) : CScaleImageCH(source, nullptr) {
+  SetDirectClass(typeid(CScaleImageCH_fixp));
+}
 
 void CScaleImageCH_fixp::StorePixel(uint8_t* dest, const SScaleAcc& acc, float area) {
   const int32_t v = StoreValueFix(acc.sum[0], area);
   std::memcpy(dest, &v, 4);
 }
 
-bool CScaleImageCH_fixp::IsPlain() const {
-  return typeid(*this) == typeid(CScaleImageCH_fixp) && source_ && source_->IsValid() &&
-         source_->Width() >= sourceSize_.width && source_->Height() >= sourceSize_.height;
-}
+bool CScaleImageCH_fixp::IsPlain() const { return IsDirectClass() && SourceCovers(source_, sourceSize_); }
 
 void CScaleImageCH_fixp::ScaleAll() { ScaleAllGeneric(); }
 
@@ -1085,6 +1170,7 @@ void CScaleImageCH_fixp::AverageArea(uint8_t* dest, Fixed x0, Fixed y0, Fixed x1
 CScaleImageBYTE::CScaleImageBYTE(const uint8_t* source, uint8_t* dest, const SSize& sourceSize,
                                  const SSize& destSize)
     : source_(source), dest_(dest) {
+  SetDirectClass(typeid(CScaleImageBYTE));
   sourceSize_ = source ? sourceSize : SSize{0, 0};
   if (dest) destSize_ = destSize;
 }
@@ -1097,7 +1183,7 @@ uint8_t* CScaleImageBYTE::DestPixel(int32_t x, int32_t y) {
   return dest_ + std::ptrdiff_t{y} * destSize_.width + x;
 }
 
-bool CScaleImageBYTE::IsPlain() const { return typeid(*this) == typeid(CScaleImageBYTE) && source_; }
+bool CScaleImageBYTE::IsPlain() const { return IsDirectClass() && source_ != nullptr; }
 
 void CScaleImageBYTE::ScaleAll() {
   if (IsPlain() && dest_) {
@@ -1185,7 +1271,7 @@ bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const
   const int64_t cy = (int64_t{centre.y} << 16) - g / 2;
   const int32_t w = dest.Width(), h = dest.Height();
   const SSize sourceSize = resampler.GetSourceSize();
-  const bool direct = typeid(resampler) == typeid(CScaleImageTMTC) && source.IsValid();
+  const bool direct = resampler.IsPlain();
   Ops32<RowView> ops{RowView{source.View()}};
   for (int32_t y = destRect.top; y < destRect.top + destRect.height; ++y) {
     const Fixed v = FixMul(CentreOffset(y, h), g);

@@ -8,6 +8,7 @@
 // for their own layout; a subclass of one of them that overrides a slot falls back to the
 // generic path automatically, so the contract always holds.
 #include <cstdint>
+#include <typeinfo>
 
 #include "raster/Geometry.h"
 
@@ -35,8 +36,8 @@ class CScaleImage {
   virtual void AddPixel(SScaleAcc& acc, const uint8_t* pixel);
   // acc += weight * each channel.
   virtual void AddPixelWeighted(SScaleAcc& acc, const uint8_t* pixel, float weight);
-  // Each of R, G, B, A := clamp(trunc((acc + g)/area), 0, 255), the guard g = 0.01 for areas of
-  // a pixel or more and 0.01*area below.
+  // Each of R, G, B, A := clamp(trunc((acc + g)/area), 0, 255), the guard g = 0.01 where the
+  // area exceeds 0.01 and 0.99*area where it does not (a lift below one level either way).
   virtual void StorePixel(uint8_t* dest, const SScaleAcc& acc, float area);
   virtual const uint8_t* SourcePixel(int32_t x, int32_t y) = 0;
   virtual uint8_t* DestPixel(int32_t x, int32_t y) = 0;
@@ -71,6 +72,12 @@ class CScaleImage {
   void SetDestRect(const SRectWH& r) { destRect_ = r; }
 
  protected:
+  // The classes with direct loops name themselves in their constructors. The loops serve an
+  // object only when it is exactly the class that named itself last: a subclass may override
+  // a pixel slot, so it takes the generic path.
+  void SetDirectClass(const std::type_info& cls) { directClass_ = &cls; }
+  bool IsDirectClass() const { return directClass_ != nullptr && typeid(*this) == *directClass_; }
+
   // The per-pixel algorithm through the virtual slots.
   void AverageAreaGeneric(uint8_t* dest, Fixed x0, Fixed y0, Fixed x1, Fixed y1);
   void ScaleAllGeneric();
@@ -81,6 +88,9 @@ class CScaleImage {
   SRectWH destRect_;
   Fixed xStep_;
   Fixed yStep_;
+
+ private:
+  const std::type_info* directClass_ = nullptr;
 };
 
 // 32-bit TMTC source into any 32-bit flat image.
@@ -97,9 +107,10 @@ class CScaleImageTMTC : public CScaleImage {
 
   TMTC* Source() const { return source_; }
   TMTC* Dest() const { return dest_; }
+  // The direct loops apply: exactly this class, and a valid source that covers the source size.
+  bool IsPlain() const;
 
  private:
-  bool IsPlain() const;
   TMTC* source_ = nullptr;
   TMTC* dest_ = nullptr;
 };

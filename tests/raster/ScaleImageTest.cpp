@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -174,12 +175,19 @@ void ReferenceEdge(int64_t& a0, int64_t& a1, int32_t size) {
   }
 }
 
+// The guard added to a sum before dividing by its area (Single): 0.01 where the area exceeds
+// 0.01, else 0.99*area, so that it never lifts a value by a whole level.
+float Guard(float area) { return area > 0.01f ? 0.01f : 0.99f * area; }
+// The plain guard, 0.01 at every area, and an earlier mend that shrank it below one pixel of
+// area, for the tests that tell the rules apart.
+float PlainGuard(float) { return 0.01f; }
+float ShrunkGuard(float area) { return area < 1.0f ? 0.01f * area : 0.01f; }
+
 // The averaging of one area written out step by step as the algorithm is defined, over one
 // channel of bytes: Single sums in the defined order, the weights 16.16 fractions over 65536,
-// and trunc((sum + g)/area) with the guard g = 0.01 for an area of a pixel or more (0.01*area
-// below, where 0.01 would lift the values of an enlargement). Independent of the scaler's code.
+// and trunc((sum + g)/area) with the guard g. Independent of the scaler's code.
 uint8_t ReferenceAverage(const std::vector<uint8_t>& src, int32_t sw, int32_t sh, int64_t x0, int64_t y0,
-                         int64_t x1, int64_t y1) {
+                         int64_t x1, int64_t y1, float (*guard)(float) = Guard) {
   ReferenceEdge(x0, x1, sw);
   ReferenceEdge(y0, y1, sh);
   const int64_t cx0 = (x0 + 65535) & ~int64_t{65535}, cy0 = (y0 + 65535) & ~int64_t{65535};
@@ -225,7 +233,7 @@ uint8_t ReferenceAverage(const std::vector<uint8_t>& src, int32_t sw, int32_t sh
     }
     area = (static_cast<float>(w) / 65536.0f) * (static_cast<float>(h) / 65536.0f);
   }
-  const float q = (acc + (area < 1.0f ? 0.01f * area : 0.01f)) / area;
+  const float q = (acc + guard(area)) / area;
   return q >= 255.0f ? 255 : (q > 0.0f ? static_cast<uint8_t>(static_cast<int32_t>(q)) : 0);
 }
 
@@ -331,7 +339,7 @@ TEST(ScaleImage, ResultsFollowTheExactAreaMean) {
           }
         const double area = (x1 - x0) * (y1 - y0);
         const double mean = sum / area;
-        const double guard = area < 1 ? 0.01 : 0.01 / area;
+        const double guard = area > 0.01 ? 0.01 / area : 0.99;
         const int got = dst.GetPixel(x, y);
         EXPECT_GE(got, std::floor(mean - 1e-3)) << x << "," << y;
         EXPECT_LE(got, std::floor(mean + guard + 1e-3)) << x << "," << y;
@@ -443,7 +451,7 @@ TEST(ScaleImage, EnlargementLastColumnStaysInsideTheSource) {
 
 // Regression: the guard added before dividing was 0.01 in sum units, which is 0.01/area in value
 // units: a 416x enlargement (area 1/173056) turned every pixel to 255, and from about 10x on
-// alpha 0 became 1. Below one pixel of area the guard now shrinks with the area.
+// alpha 0 became 1. At areas of 0.01 or less the guard is now 0.99*area.
 TEST(ScaleImage, EnlargementKeepsValuesAndTransparency) {
   const int32_t factors[] = {2, 10, 16, 100, 416};
   const uint32_t values[] = {0x00000000u, 0x00FF0000u, 0x01020304u, 0xFEFDFCFBu, 0xFFFFFFFFu};
@@ -459,6 +467,80 @@ TEST(ScaleImage, EnlargementKeepsValuesAndTransparency) {
     EXPECT_TRUE(CScaleImageCH(&ch, &chOut).Scale({0, 0, 1, 1}, {0, 0, f, f}));
     for (uint8_t got : BytesOf(chOut)) ASSERT_EQ(got, 0) << "factor " << f;
   }
+}
+
+// Channel k (byte k of each pixel) of a 32-bit image as a plane of bytes.
+std::vector<uint8_t> PlaneOf(const TMTC& image, int k) {
+  std::vector<uint8_t> out;
+  for (int32_t y = 0; y < image.Height(); ++y)
+    for (int32_t x = 0; x < image.Width(); ++x) out.push_back(static_cast<uint8_t>(image.GetPixel(x, y) >> (8 * k)));
+  return out;
+}
+
+// At 416x over a transparent source of varied colours the areas that straddle source pixels are
+// far below 0.01 (down to 1/173056): alpha 0 stays 0, and no colour passes the largest value of
+// its channel in the source (the plain 0.01 would lift them by up to 1730 levels).
+TEST(ScaleImage, Enlargement416KeepsTransparentSourceTransparent) {
+  TMTC src(3, 2);
+  FillNoise(src, 17);
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < 3; ++x) *src.Pixel(x, y) &= 0x00FFFFFFu;
+  uint8_t largest[3] = {0, 0, 0};
+  for (int k = 0; k < 3; ++k)
+    for (uint8_t v : PlaneOf(src, k)) largest[k] = std::max(largest[k], v);
+  InBothBuilds([&] {
+    TMTC dst(3 * 416, 2 * 416);
+    dst.FillAll(0xFFFFFFFFu);
+    ASSERT_TRUE(CScaleImageTMTC(&src, &dst).Scale({0, 0, 3, 2}, {0, 0, 3 * 416, 2 * 416}));
+    for (int32_t y = 0; y < dst.Height(); ++y)
+      for (int32_t x = 0; x < dst.Width(); ++x) {
+        const uint32_t p = dst.GetPixel(x, y);
+        ASSERT_EQ(p >> 24, 0u) << x << "," << y;
+        for (int k = 0; k < 3; ++k) ASSERT_LE((p >> (8 * k)) & 0xFF, largest[k]) << x << "," << y << " byte " << k;
+      }
+  });
+}
+
+// At ordinary enlargements (1.25x, 1.5x: every area above 0.01) the guard is the plain 0.01, so
+// truncations are those of trunc((sum + 0.01)/area). The fixture is one where the earlier mend
+// (0.01*area below one pixel) moved some of them by a level, so the test tells the rules apart.
+TEST(ScaleImage, MildEnlargementsTruncateWithThePlainGuard) {
+  const ScaleCase cases[] = {
+      {{40, 32}, {0, 0, 40, 32}, {50, 40}, {0, 0, 50, 40}},  // 1.25x
+      {{40, 32}, {0, 0, 40, 32}, {60, 48}, {0, 0, 60, 48}},  // 1.5x
+  };
+  InBothBuilds([&] {
+    uint32_t seed = 70;
+    for (const ScaleCase& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.source.width << "x" << c.source.height << " -> " << c.dest.width << "x"
+                                      << c.dest.height);
+      TMTC src(c.source), dst(c.dest);
+      FillNoise(src, ++seed);
+      CScaleImageTMTC scaler(&src, &dst);
+      ASSERT_TRUE(scaler.Scale(c.sourceRect, c.destRect));
+      TChannel ch(c.source), chOut(c.dest);
+      FillNoise(ch, seed);
+      ASSERT_TRUE(CScaleImageCH(&ch, &chOut).Scale(c.sourceRect, c.destRect));
+      const std::vector<uint8_t> bytes = BytesOf(ch);
+      std::vector<uint8_t> planes[4];
+      for (int k = 0; k < 4; ++k) planes[k] = PlaneOf(src, k);
+      const int64_t xs = scaler.GetXStep(), ys = scaler.GetYStep();
+      int moved = 0;  // values the earlier mend gave differently
+      for (int32_t y = 0; y < c.dest.height; ++y)
+        for (int32_t x = 0; x < c.dest.width; ++x) {
+          const int64_t x0 = x * xs, y0 = y * ys, x1 = x0 + xs, y1 = y0 + ys;
+          for (int k = 0; k < 4; ++k) {
+            const uint8_t want = ReferenceAverage(planes[k], c.source.width, c.source.height, x0, y0, x1, y1, PlainGuard);
+            ASSERT_EQ((dst.GetPixel(x, y) >> (8 * k)) & 0xFF, want) << x << "," << y << " byte " << k;
+            moved += want != ReferenceAverage(planes[k], c.source.width, c.source.height, x0, y0, x1, y1, ShrunkGuard);
+          }
+          const uint8_t want = ReferenceAverage(bytes, c.source.width, c.source.height, x0, y0, x1, y1, PlainGuard);
+          ASSERT_EQ(chOut.GetPixel(x, y), want) << x << "," << y;
+          moved += want != ReferenceAverage(bytes, c.source.width, c.source.height, x0, y0, x1, y1, ShrunkGuard);
+        }
+      EXPECT_GT(moved, 0);
+    }
+  });
 }
 
 TEST(ScaleImage, FixedPointCoverage) {
