@@ -13,7 +13,7 @@
 #include <string>
 
 #include "document/BlendRows.h"
-#include "paint/PixelOps.h"
+#include "raster/PixelOps.h"
 #include "raster/Composite.h"
 #include "raster/FlatImage.h"
 #include "raster/Geometry.h"

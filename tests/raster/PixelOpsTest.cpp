@@ -1,4 +1,4 @@
-#include "paint/PixelOps.h"
+#include "raster/PixelOps.h"
 
 #include <gtest/gtest.h>
 
