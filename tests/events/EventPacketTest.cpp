@@ -206,7 +206,7 @@ class StreamFixture : public ::testing::Test {
 
   RecordingWarningHost warnings_;
   WarningHost* previousHost_ = nullptr;
-  CEventMngr mngr_{nullptr, 65536, 1048576};
+  CEventMngr mngr_{65536, 1048576};
 };
 
 TEST_F(StreamFixture, LengthNeedsTheWholePacketWritten) {
