@@ -12,7 +12,6 @@
 #include <limits>
 
 #include "platform/Debug.h"  // DebugOut
-#include "platform/Host.h"   // IsKeyDown, GetShiftButtons, SetSystemCursor, SetWaitCursor
 
 namespace tf {
 
