@@ -1,3 +1,4 @@
+// Colour functions and pixel routines of the blend modes.
 #pragma once
 // Colour functions and pixel routines of the blend modes.
 //

@@ -1,3 +1,4 @@
+// The blend modes: mode table, merge routines, pair table and mode orders.
 #pragma once
 // The 22 blend modes of the layer stack: the mode table, the merge routines, the pair table,
 // the legacy routine pairs, the two orders of the modes (layer ids and the user interface's

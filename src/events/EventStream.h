@@ -1,3 +1,4 @@
+// CEventMngr and CMemSeg: the event recorder and player of one document and its byte store.
 #pragma once
 // CEventMngr: the event recorder and player of one document, and its byte store.
 //

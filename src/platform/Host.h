@@ -1,3 +1,4 @@
+// The host services of the window system: key and button state, cursors.
 #pragma once
 // Services of the window system that the core reaches through interfaces it owns.
 // The core installs null implementations (no key down, cursor changes only recorded);

@@ -1,3 +1,4 @@
+// The settings registry: keys of typed values kept in a text file.
 #pragma once
 // The settings registry of the current user: keys holding typed values (signed 32-bit dwords,
 // zero-terminated strings, binary blocks), kept in a text file
