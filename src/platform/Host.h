@@ -8,8 +8,8 @@
 
 namespace tf {
 
-// Virtual-key codes the program uses (the values of the original key codes, so that
-// recorded settings and shortcuts keep their meaning).
+// Virtual-key codes the program uses. Settings and shortcuts store these values, so a code
+// never changes.
 enum VirtualKey : int32_t {
   kVkLeftButton = 0x01,
   kVkRightButton = 0x02,

@@ -110,7 +110,7 @@ class CRegistry {
   std::unique_ptr<Impl> impl_;
 };
 
-// A handle on one open key of a store, in the manner of the toolkit's registry object.
+// A handle on one open key of a store: opens, creates and deletes keys, reads and writes values.
 // A path beginning with '\' is taken from HKEY_CURRENT_USER; any other path is taken from the
 // key open now, or from HKEY_CURRENT_USER when none is open.
 class CRegistryKey {
