@@ -59,7 +59,7 @@ struct FakeStack {
 using FakeList = std::vector<std::unique_ptr<FakeObject>>;
 
 // ---------------------------------------------------------------------------------------------
-// Code table, transcribed independently: categories by ranges, flags eight to a row.
+// The code table written out again by hand: categories by ranges, flags eight to a row.
 
 uint8_t ExpectedCategory(int code) {
   if (code <= 6) return 1;
@@ -81,7 +81,7 @@ constexpr uint16_t kExpectedFlags[64] = {
     0x0190, 0x0180, 0x0180, 0x0180, 0x0180, 0x0080, 0x0190, 0x1000,  // 56-63
 };
 
-TEST(UndoCodeTable, EveryEntryMatchesTheTranscription) {
+TEST(UndoCodeTable, EveryEntryMatchesTheTableWrittenOutByHand) {
   for (int code = 0; code < kUndoCodeCount; ++code) {
     SCOPED_TRACE(code);
     const TUndoCodeInfo& entry = kUndoCodeTable[code];
