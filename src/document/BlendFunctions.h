@@ -14,8 +14,8 @@
 //           255 and computes the new alpha.
 #include <cstdint>
 
-#include "raster/PixelOps.h"
 #include "raster/Composite.h"
+#include "raster/PixelOps.h"
 
 namespace tf {
 

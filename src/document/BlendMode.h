@@ -14,10 +14,10 @@
 #include <string>
 
 #include "document/BlendRows.h"
-#include "raster/PixelOps.h"
 #include "raster/Composite.h"
 #include "raster/FlatImage.h"
 #include "raster/Geometry.h"
+#include "raster/PixelOps.h"
 
 namespace tf {
 
