@@ -38,7 +38,7 @@ void BM_AppendAndReadPointPackets(benchmark::State& state) {
   const uint32_t size = static_cast<uint32_t>(payloads[0].size());
   std::vector<uint8_t> readBuffer(size);
   for (auto _ : state) {
-    CEventMngr mngr(nullptr, kBlockSize, 1048576);
+    CEventMngr mngr(kBlockSize, 1048576);
     if (!mngr.setupRecording(nullptr, nullptr, 42, 42)) state.SkipWithError("setup failed");
     mngr.commitStep();
     for (int i = 0; i < kPackets; ++i) {
@@ -107,7 +107,7 @@ BENCHMARK(BM_AppendAndReadPointPackets_PeerVector)->Unit(benchmark::kMillisecond
 // A recorded-looking stream cut into 64 KB blocks: state records, strokes of point packets,
 // command packets.
 std::vector<std::vector<uint8_t>> EventBlocks(int blockCount) {
-  CEventMngr mngr(nullptr, kBlockSize, 1048576);
+  CEventMngr mngr(kBlockSize, 1048576);
   mngr.setupRecording(nullptr, nullptr, 42, 42);
   mngr.commitStep();
   int stroke = 0;

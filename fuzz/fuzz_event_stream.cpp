@@ -200,7 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> params = fdp.ConsumeBytes<uint8_t>(8);
   std::vector<uint8_t> content = fdp.ConsumeRemainingBytes<uint8_t>();
 
-  CEventMngr mngr(nullptr, blockSize, 1 << 20);
+  CEventMngr mngr(blockSize, 1 << 20);
   if (!mngr.setupStream(nullptr, nullptr, ringCount, ringExtra)) return 0;
   Model model;
   FuzzedDataProvider loadFdp(params.data(), params.size());

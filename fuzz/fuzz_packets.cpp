@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* bytes = data + 1;
   const size_t n = size - 1;
 
-  CEventMngr mngr(nullptr, blockSize, 1 << 20);
+  CEventMngr mngr(blockSize, 1 << 20);
   if (!mngr.setupStream(nullptr, nullptr, 16, 16)) Fail(__LINE__);
   if (n > 0 && mngr.writeSpan(0, bytes, static_cast<uint32_t>(n)) != n) Fail(__LINE__);
   if (!mngr.setLoadedLength(static_cast<int32_t>(n), 0)) Fail(__LINE__);

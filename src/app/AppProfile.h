@@ -1,3 +1,4 @@
+// CAppProfile: the program's settings and the facts about its environment.
 #pragma once
 // CAppProfile: the one settings object of the program. It holds facts about the environment,
 // probed once at start-up, and every persistent setting, read from the registry at start-up

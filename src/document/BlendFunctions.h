@@ -1,3 +1,4 @@
+// Colour functions and pixel routines of the blend modes.
 #pragma once
 // Colour functions and pixel routines of the blend modes.
 //
@@ -13,8 +14,8 @@
 //           255 and computes the new alpha.
 #include <cstdint>
 
-#include "paint/PixelOps.h"
 #include "raster/Composite.h"
+#include "raster/PixelOps.h"
 
 namespace tf {
 
@@ -270,7 +271,7 @@ inline void DescriptorMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity)
 // as = MulDiv255(colour alpha, opacity); ad = the pixel's alpha.
 
 // Screen merge: f = MulDiv255(ad, as); ao = ad + as - f; alpha := ao; stop when ao = 0;
-// each channel := clamp((d*ad + s*as - f*MulDiv255(d, s)) / ao). (UnionAlphaMerge, paint/PixelOps.h.)
+// each channel := clamp((d*ad + s*as - f*MulDiv255(d, s)) / ao). (UnionAlphaMerge, raster/PixelOps.h.)
 inline void ScreenMergeOp(uint32_t* pixel, uint32_t colour, int32_t opacity) {
   // Never negative: f*MulDiv255(d, s) <= ad*d.
   pixel_detail::UnionAlphaMerge(pixel, colour, opacity,

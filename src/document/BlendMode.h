@@ -1,3 +1,4 @@
+// The blend modes: mode table, merge routines, pair table and mode orders.
 #pragma once
 // The 22 blend modes of the layer stack: the mode table, the merge routines, the pair table,
 // the legacy routine pairs, the two orders of the modes (layer ids and the user interface's
@@ -13,10 +14,10 @@
 #include <string>
 
 #include "document/BlendRows.h"
-#include "paint/PixelOps.h"
 #include "raster/Composite.h"
 #include "raster/FlatImage.h"
 #include "raster/Geometry.h"
+#include "raster/PixelOps.h"
 
 namespace tf {
 

@@ -2,7 +2,7 @@
 // loops that call one row routine per row.
 #include "document/BlendRows.h"
 
-#include "paint/PixelOps.h"
+#include "raster/PixelOps.h"
 
 namespace tf {
 

@@ -1,3 +1,4 @@
+// Row forms of the blend-mode routines and the rectangle loops that call them.
 #pragma once
 // Row forms of the blend-mode routines and the rectangle loops that call them.
 //

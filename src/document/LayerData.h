@@ -1,3 +1,4 @@
+// CLayerData: one layer of a document, its settings and its tiled pixel store.
 #pragma once
 // CLayerData: one layer of a document. Its pixels live in a sparse tiled store that may be
 // larger than the canvas and offset against it: the offset is where the canvas's top-left pixel

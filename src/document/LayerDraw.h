@@ -1,3 +1,4 @@
+// Drawing layers into images and stores with their opacity, blend mode and dissolve.
 #pragma once
 // Drawing layers with their own settings: opacity, blend mode and dissolve. The CBlockVMTC
 // members of this group (DrawLayerTo, DrawLayerFastTo, BlendFromLayer, FillNeutralRect,

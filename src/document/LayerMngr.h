@@ -1,3 +1,4 @@
+// CLayerMngr: the layer stack of one document.
 #pragma once
 // CLayerMngr: the layer stack of one document, index 0 at the bottom. It owns its layers, keeps
 // the active index (-1 only while empty), the default names ("レイヤ" and a number), the folder

@@ -1,3 +1,4 @@
+// Pixel undo: the undo lists (CUndoList) and the undo manager (CUndoMngr).
 #pragma once
 // Pixel undo: CUndoList, a bounded list of undo records (newest at index 0), and CUndoMngr, an
 // undo and a redo list with their limits and the rectangle undo: save the pixels of a rectangle

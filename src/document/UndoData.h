@@ -1,3 +1,4 @@
+// Undo records (CUndoData) and the table of the 64 operation codes.
 #pragma once
 // Undo records: one CUndoData per change that can be undone, and the table of the 64 operation
 // codes that says what a record of each code holds and what the document refreshes after it.

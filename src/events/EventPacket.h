@@ -1,3 +1,4 @@
+// Event packets: the header, the payload records and their sizes.
 #pragma once
 // The event packet stream: a plain sequence of packets, each a class byte, a code byte and a
 // payload whose length is fixed by (class, code) or held in a fixed part at its start.

@@ -118,8 +118,7 @@ uint8_t* CEventMngr::stateRecordBytes(uint8_t code, uint32_t& len) {
 // ---------------------------------------------------------------------------------------------
 // Construction
 
-CEventMngr::CEventMngr(TPaper* owner, uint32_t blockSize, uint32_t maximumSize)
-    : paper(owner), blockSize_(blockSize) {
+CEventMngr::CEventMngr(uint32_t blockSize, uint32_t maximumSize) : blockSize_(blockSize) {
   if (blockSize_ > 0) {
     uint64_t wanted = (uint64_t{maximumSize} + blockSize_ - 1) / blockSize_;
     try {

@@ -1,3 +1,4 @@
+// CEventMngr and CMemSeg: the event recorder and player of one document and its byte store.
 #pragma once
 // CEventMngr: the event recorder and player of one document, and its byte store.
 //
@@ -23,7 +24,6 @@
 namespace tf {
 
 class Stream;
-class TPaper;
 class TStroke;
 class CPenRender;
 class CStrokeMngr;
@@ -134,7 +134,7 @@ struct SPacketWalkResult {
 class CEventMngr {
  public:
   // The list of blocks is sized for maximumSize bytes (at least 10 blocks).
-  CEventMngr(TPaper* paper, uint32_t blockSize, uint32_t maximumSize);
+  CEventMngr(uint32_t blockSize, uint32_t maximumSize);
   ~CEventMngr();
   CEventMngr(const CEventMngr&) = delete;
   CEventMngr& operator=(const CEventMngr&) = delete;
@@ -230,7 +230,6 @@ class CEventMngr {
   SPacketWalkResult walkPackets(uint32_t start, uint32_t end, Visit&& visit) const;
 
   // ---- fields (the recorder and player work on them directly)
-  TPaper* paper = nullptr;
   TStroke* stroke = nullptr;
   CPenRender* penRender = nullptr;
   CStrokeMngr* strokeMngr = nullptr;

@@ -1,3 +1,4 @@
+// The colour pick-up window of the smudging pens.
 #pragma once
 // The colour pick-up window of the smudging pens: a square of the picture around the dab centre,
 // copied when a dab is laid and read back by the next dab.

@@ -1,3 +1,4 @@
+// Gradients: colour stops, options, named gradients and the renderer.
 #pragma once
 // Gradients: colour stops (CColorSlotGroup), gradient options (SGradOption), a named gradient
 // (CGradObj) and the renderer (CGradation) that gives the colour of a gradient at any pixel for

@@ -1,3 +1,4 @@
+// Reserved address ranges with 4 KB tiles committed inside them, for the tiled stores.
 #pragma once
 // Address space for the sparse tiled stores: one range reserved per store, 4 KB tiles committed
 // and decommitted inside it; addresses never move.

@@ -1,3 +1,4 @@
+// The block pack codec: packing and unpacking blocks as zlib streams.
 #pragma once
 // The block pack codec of the image library: event blocks, tone tiles, nib channels and
 // selection channels are stored packed. One packed piece is one complete zlib stream

@@ -22,7 +22,7 @@ uint32_t timeGetTime() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);  // wraps like the original 32-bit clock
+  return static_cast<uint32_t>(ms);  // wraps every 2^32 ms (about 49.7 days)
 }
 
 SSystemTime SystemTimeFromUnix(int64_t seconds, int64_t nanoseconds) {

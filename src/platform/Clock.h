@@ -1,3 +1,4 @@
+// The millisecond clock and the UTC wall time, both replaceable in tests.
 #pragma once
 // Millisecond clock of timers, previews, strokes and random seeds (wrapping 32-bit),
 // and the UTC wall time. Both can be replaced in tests.

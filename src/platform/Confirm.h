@@ -1,3 +1,4 @@
+// The confirmation dialog, reached through a host interface.
 #pragma once
 // The confirmation dialog, reached through a host so that the core never sees the window
 // system. The application installs the real dialog at start-up. Without one the question goes

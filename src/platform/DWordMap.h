@@ -1,3 +1,4 @@
+// The map of 32-bit keys to 32-bit values (mapDD routines) and CMapDD, its wrapper.
 #pragma once
 // The image library's map of 32-bit keys to 32-bit values, and CMapDD, its wrapper.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Developer output (DebugOut) and its replaceable sink.
 #pragma once
 // Developer output: English lines for whoever is debugging the program.
 // By default the lines go to stderr when TF_DEBUG is set and are dropped otherwise;

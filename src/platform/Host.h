@@ -1,3 +1,4 @@
+// The host services of the window system: key and button state, cursors.
 #pragma once
 // Services of the window system that the core reaches through interfaces it owns.
 // The core installs null implementations (no key down, cursor changes only recorded);
@@ -7,8 +8,8 @@
 
 namespace tf {
 
-// Virtual-key codes the program uses (the values of the original key codes, so that
-// recorded settings and shortcuts keep their meaning).
+// Virtual-key codes the program uses. Settings and shortcuts store these values, so a code
+// never changes.
 enum VirtualKey : int32_t {
   kVkLeftButton = 0x01,
   kVkRightButton = 0x02,

@@ -1,3 +1,4 @@
+// HostSlot: the installed host of one service, or its default.
 #pragma once
 // The installed host of one service the core reaches through an interface it owns (input,
 // cursor, screen, windows, warnings, questions, tool panes): the one the application or a test

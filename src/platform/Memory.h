@@ -1,3 +1,4 @@
+// Raw memory blocks that report failure with null (TryGetMem, FreeMem).
 #pragma once
 // Raw memory blocks that report failure with null instead of raising.
 // Blocks from TryGetMem and TryReallocMem are released with FreeMem (never delete).

@@ -1,3 +1,4 @@
+// The settings registry: keys of typed values kept in a text file.
 #pragma once
 // The settings registry of the current user: keys holding typed values (signed 32-bit dwords,
 // zero-terminated strings, binary blocks), kept in a text file
@@ -109,7 +110,7 @@ class CRegistry {
   std::unique_ptr<Impl> impl_;
 };
 
-// A handle on one open key of a store, in the manner of the toolkit's registry object.
+// A handle on one open key of a store: opens, creates and deletes keys, reads and writes values.
 // A path beginning with '\' is taken from HKEY_CURRENT_USER; any other path is taken from the
 // key open now, or from HKEY_CURRENT_USER when none is open.
 class CRegistryKey {

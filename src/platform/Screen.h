@@ -1,3 +1,4 @@
+// Facts about the screen: size, monitor count and colour depth, behind a host interface.
 #pragma once
 // Facts about the screen that the settings and the start-up checks probe once: the primary
 // screen's size, the number of monitors and the colour depth of the desktop.

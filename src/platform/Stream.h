@@ -1,3 +1,4 @@
+// Byte streams (files, growable memory, fixed blocks) and the atomic save.
 #pragma once
 // Byte streams: files over descriptors, growable memory, and a fixed caller-owned block.
 // Reads and writes return counts and never raise; ReadExact and WriteExact are the

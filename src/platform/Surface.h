@@ -1,3 +1,4 @@
+// Drawing targets for 32-bit pixel blocks (Surface).
 #pragma once
 // Drawing targets for 32-bit pixel blocks: windows, paint boxes, canvases and device contexts
 // all come down to a surface that can take a block copied 1:1 or stretched. The window system's

@@ -1,3 +1,4 @@
+// Code page 932 to and from UTF-8.
 #pragma once
 // Code page 932 (Shift_JIS as Windows has it) <-> UTF-8. Strings inside files and events are
 // code page 932 bytes; they are converted only where a person sees them.

@@ -1,3 +1,4 @@
+// The warning box, reached through a host interface.
 #pragma once
 // The one warning box of the program, reached through a host so that the core never sees the
 // window system. The application installs the real box at start-up; without one, warnings are

@@ -1,3 +1,4 @@
+// Window placement services, reached through a host interface.
 #pragma once
 // Window placement services of the window system. The core reaches them through this
 // interface; the null implementation (headless runs) knows no screen and no window.

@@ -1,3 +1,4 @@
+// Box averages of the tiled stores (DrawScaledTo, ScaleTo) for 8- and 32-bit pixels.
 #pragma once
 // Box averages of tiled stores: the scaled output of both stores (DrawScaledTo, ScaleTo) with
 // the pixel type as a template argument. Pixel is uint8_t for 8-bit stores and uint32_t

@@ -1,3 +1,4 @@
+// CBlockImage: the common base of the sparse tiled pixel stores.
 #pragma once
 // Sparse tiled pixel stores: the common base.
 //

@@ -1,3 +1,4 @@
+// Writing computed values into a tiled store as one step: all tiles committed first, or nothing.
 #pragma once
 // Writing computed values into a tiled store as one step: either every tile the write needs can
 // be committed (CBlockImage::PendingCommits), or the write does nothing and reports false.

@@ -1,3 +1,4 @@
+// CBlockVCH: the sparse tiled store of 8-bit values (masks, selection).
 #pragma once
 // Sparse store of 8-bit values: every mask, the selection and the work planes of the mask
 // commands. 64x64 tiles of one byte per pixel, default fill 0 (nothing selected); 255 is fully

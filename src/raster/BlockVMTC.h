@@ -1,3 +1,4 @@
+// CBlockVMTC: the sparse tiled store of 32-bit pixels (layers, undo snapshots).
 #pragma once
 // Sparse store of 32-bit pixels (B, G, R, A, straight alpha): 32x32 tiles, default fill
 // 0x00FFFFFF (transparent white). The pixels of every layer, pixel undo snapshot and filter

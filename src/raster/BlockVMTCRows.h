@@ -1,3 +1,4 @@
+// Rows, mirror images, turns, bounds and reductions of the 32-bit tiled store.
 #pragma once
 // Rows, mirror images, quarter turns, visible bounds, box-filtered reductions and alpha-plane
 // snapshots of the 32-bit tiled store. The CBlockVMTC members of this group (WriteChannelRow,

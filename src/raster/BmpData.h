@@ -1,3 +1,4 @@
+// BMP files and packed DIBs: headers, reading into and writing from 32-bit images.
 #pragma once
 // BMP and DIB data of the raster core: the 14-byte file header and the 40-byte info header
 // (little-endian on disk, read and written field by field), reading 24- and 32-bit BMP data into

@@ -1,3 +1,4 @@
+// SByteImage: a plain 8-bit picture for snapshots of masks and alpha planes.
 #pragma once
 // SByteImage: a plain 8-bit picture (rows top-down, stride = width) used to snapshot a
 // rectangle of a mask or of an alpha plane. The record owns its data (from TryGetMem) unless

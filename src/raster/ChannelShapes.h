@@ -1,3 +1,4 @@
+// Shapes on 8-bit channels: edges, outlines, dots, spans and polygon fills.
 #pragma once
 // Shapes on 8-bit channels: edge marking of a filled area, run-end and outline strength maps for
 // selection outlines, round dots with subsample coverage (hard and soft), antialiased horizontal

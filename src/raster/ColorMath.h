@@ -1,3 +1,4 @@
+// Colour math: luminance, distance, channel order and HSL, HSV and CMYK conversions.
 #pragma once
 // Colour math: luminance and colour distance of pixels, red/blue exchanges between
 // pixel order (blue in byte 0) and window-system order (red in byte 0), and

@@ -1,3 +1,4 @@
+// Byte and pixel compositing primitives and their lookup tables.
 #pragma once
 // Byte and pixel compositing primitives, the three 64 KB lookup tables and the
 // straight-alpha compositing step used by the blend modes.

@@ -1,3 +1,4 @@
+// TTC: the 32-bit image that windows can show.
 #pragma once
 // TTC: the 32-bit image that windows can show. Its pixel block is plain memory with bottom-up
 // rows, laid out as a device-independent bitmap, so it needs no screen; drawing it onto a window,

@@ -1,3 +1,4 @@
+// Drawing and resampling on 32-bit images: lines, frames, dots, reductions.
 #pragma once
 // Drawing and resampling on 32-bit images: lines with a pixel operation and an alpha ramp,
 // one-pixel frames, checkerboards and the flattening of transparent pixels for display, an

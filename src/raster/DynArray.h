@@ -1,3 +1,4 @@
+// Growable buffer records: 1-D and 2-D arrays and point arrays.
 #pragma once
 // Plain growable buffer records: a 1-D array of fixed-size items, a 2-D one, and an array of
 // points. The record owns its data and is released explicitly with the Free routine. Byte sizes

@@ -1,3 +1,4 @@
+// CDynStack: a fixed-capacity first-in first-out queue.
 #pragma once
 // CDynStack: a first-in first-out queue of fixed capacity (the work list of the seed fill).
 // A push on a full queue drops the item and sets a sticky overflow flag.

@@ -1,3 +1,4 @@
+// Flat images (CDibCore, TMTC, TChannel): one contiguous pixel block with a row table.
 #pragma once
 // Flat images: one contiguous block of pixels with a table of row offsets.
 //

@@ -1,3 +1,4 @@
+// Small shared routines: rectangles, clipping, fitting, 16.16 fixed point, random sequence.
 #pragma once
 // Small shared routines: rectangle records and their conversions, clipping, containment and
 // distance tests, fitting sizes, ranges and clamps, 16.16 fixed point, the reproducible random
@@ -12,7 +13,6 @@
 #include <limits>
 
 #include "platform/Debug.h"  // DebugOut
-#include "platform/Host.h"   // IsKeyDown, GetShiftButtons, SetSystemCursor, SetWaitCursor
 
 namespace tf {
 

@@ -1,3 +1,4 @@
+// TMyFile and TMyMemory: an exact-count file and a growable byte buffer.
 #pragma once
 // TMyFile: a file read and written in exact byte counts.
 // TMyMemory: a growable byte buffer with separate read and write positions; the carrier of

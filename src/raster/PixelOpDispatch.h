@@ -1,3 +1,4 @@
+// Choosing inlined functor or pointer loops for pixel and byte operations.
 #pragma once
 // Choosing the loop for a pixel or byte operation once per call: the standard operations are
 // passed to the body as functors (inlined into its pixel loop), any other as its pointer.

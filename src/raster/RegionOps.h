@@ -1,3 +1,4 @@
+// Rectangle loops over 32-bit images with the operation inlined.
 #pragma once
 // Rectangle loops over 32-bit images, in functor form: the operation is a template argument, so
 // it is inlined into the pixel loop instead of being called through a pointer per pixel. The

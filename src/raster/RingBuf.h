@@ -1,3 +1,4 @@
+// CRingBuf: a ring of fixed-size slots with undo and redo counts.
 #pragma once
 // CRingBuf: a ring of fixed-size slots with undo and redo counts. The back count is the
 // number of items at and behind the cursor (the current item and older ones); the forward

@@ -1,3 +1,4 @@
+// CScaleImage and its subclasses: the area-averaging resampler.
 #pragma once
 // Area-averaging resampler: every destination pixel receives the coverage-weighted average of
 // the source area it covers (16.16 steps, Single sums). One abstract class holds the geometry

@@ -1,3 +1,4 @@
+// Small shared routines: file-name pieces, C strings, a decimal parser, window placement.
 #pragma once
 // Small routines many modules share: file-name pieces, C strings, a decimal parser, keeping a
 // window on the screen. Allocation without exceptions (TryGetMem) is in platform/Memory.h,

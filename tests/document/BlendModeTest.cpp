@@ -495,7 +495,8 @@ TEST_F(BlendModeTest, SeparableColourFunctionsGiveTheirExactIntegerResults) {
   }
 }
 
-// The merge routines with their own alpha arithmetic, as written out, for partial alphas.
+// The merge routines with their own alpha arithmetic, spelled out as integer formulas, for
+// partial alphas.
 uint32_t ExactMerge(uint8_t mode, uint32_t pixel, uint32_t colour, int32_t opacity) {
   const int32_t ad = static_cast<int32_t>(pixel >> 24);
   const int32_t as = Div255Ref(static_cast<int32_t>(colour >> 24) * opacity);

@@ -15,8 +15,9 @@ namespace tf {
 namespace {
 
 // ---------------------------------------------------------------------------------------------
-// The payload length table, written out as the format's documentation gives it and parsed
-// here, so that the code is checked against the text rather than against itself.
+// The payload length table, written out by hand as rules "codes: length" per class and parsed
+// here, so that the code is checked against a second statement of the lengths rather than
+// against itself.
 
 const std::map<int, std::string> kLengthTable = {
     {0, "0, 5, 52, 53: 12; 2, 3, 8, 58: 4; 4, 57, 60: 16; 12, 13: 2; 16, 17, 48, 50, 56: 8; "
@@ -206,7 +207,7 @@ class StreamFixture : public ::testing::Test {
 
   RecordingWarningHost warnings_;
   WarningHost* previousHost_ = nullptr;
-  CEventMngr mngr_{nullptr, 65536, 1048576};
+  CEventMngr mngr_{65536, 1048576};
 };
 
 TEST_F(StreamFixture, LengthNeedsTheWholePacketWritten) {

@@ -42,7 +42,7 @@ class EventStreamTest : public ::testing::Test {
 
   RecordingWarningHost warnings_;
   WarningHost* previousHost_ = nullptr;
-  CEventMngr mngr_{nullptr, kBlock, 1048576};
+  CEventMngr mngr_{kBlock, 1048576};
 };
 
 TEST_F(EventStreamTest, SetupRecordsTheApplicationStateOpenStep) {
@@ -220,7 +220,7 @@ TEST_F(EventStreamTest, FirstStepIsPutAndLaterOnesPushed) {
 }
 
 TEST_F(EventStreamTest, UndoBeyondTheRingIsRefused) {
-  CEventMngr small(nullptr, kBlock, 0);
+  CEventMngr small(kBlock, 0);
   ASSERT_TRUE(small.setupRecording(nullptr, nullptr, 8, 8));
   ASSERT_TRUE(small.commitStep());
   for (int i = 0; i < 20; ++i) ASSERT_TRUE(small.appendStep(kPcPaper, 16, nullptr, 0));
@@ -318,7 +318,7 @@ TEST_F(EventStreamTest, StreamsOfOneBlockAndOneByteMoreSaveAndLoad) {
   };
   for (Case c : {Case{65536, 1}, Case{65537, 2}}) {
     SCOPED_TRACE(c.length);
-    CEventMngr source(nullptr, kBlock, 1048576);
+    CEventMngr source(kBlock, 1048576);
     ASSERT_TRUE(source.setupRecording(nullptr, nullptr, 42, 42));
     FillTo(source, c.length);
     EXPECT_EQ(source.getBlockCount(), c.blocks);
@@ -328,7 +328,7 @@ TEST_F(EventStreamTest, StreamsOfOneBlockAndOneByteMoreSaveAndLoad) {
     ASSERT_EQ(saved.Size(), int64_t{c.length});
     EXPECT_EQ(saved.Bytes(), StreamBytes(source, c.length));
 
-    CEventMngr loaded(nullptr, kBlock, 1048576);
+    CEventMngr loaded(kBlock, 1048576);
     ASSERT_TRUE(loaded.setupStream(nullptr, nullptr, 42, 42));
     saved.SetPosition(0);
     ASSERT_EQ(loaded.loadRawStream(saved, static_cast<int32_t>(c.length), 2), c.length);
@@ -428,7 +428,7 @@ TEST(EventStreamLimits, StreamNeverGrowsPastTheInt32Range) {
   RecordingWarningHost warnings;
   WarningHost* previous = SetWarningHost(&warnings);
   constexpr uint32_t kHugeBlock = 1u << 30;  // allocated lazily; only the last page is touched
-  CEventMngr m(nullptr, kHugeBlock, kHugeBlock);
+  CEventMngr m(kHugeBlock, kHugeBlock);
   ASSERT_TRUE(m.setupRecording(nullptr, nullptr, 8, 8));
   ASSERT_TRUE(m.commitStep());
   ASSERT_TRUE(m.appendStep(kPcPaper, 4, nullptr, 0));  // a second step, so a write position
@@ -458,13 +458,13 @@ TEST_F(EventStreamTest, NothingIsWrittenUnlessRecording) {
 }
 
 TEST(EventStreamSetup, ResetWithoutARingDoesNothing) {
-  CEventMngr m(nullptr, kBlock, 1048576);
+  CEventMngr m(kBlock, 1048576);
   EXPECT_TRUE(m.isReady());
   EXPECT_FALSE(m.hasStream());
   EXPECT_FALSE(m.resetStream());
   EXPECT_FALSE(m.undoStep());
   EXPECT_FALSE(m.redoStep());
-  CEventMngr none(nullptr, 0, 0);
+  CEventMngr none(0, 0);
   EXPECT_FALSE(none.isReady());
   EXPECT_FALSE(none.setupRecording(nullptr, nullptr, 8, 8));
   EXPECT_FALSE(m.setupRecording(nullptr, nullptr, 0, 8));  // the ring cannot be set up

@@ -29,7 +29,7 @@ class FuzzEventRegressionTest : public ::testing::Test {
 // counting past the int32 range (signed overflow, then a negative count).
 TEST_F(FuzzEventRegressionTest, StepCountFromAFileStaysInRangeWhenStepsFollow) {
   for (int32_t steps : {INT32_MAX, INT32_MAX - 1}) {
-    CEventMngr mngr(nullptr, 160, 1 << 20);
+    CEventMngr mngr(160, 1 << 20);
     ASSERT_TRUE(mngr.setupStream(nullptr, nullptr, 8, 8));
     MemoryStream stream(kLoadedStream);
     ASSERT_EQ(mngr.loadRawStream(stream, static_cast<int32_t>(kLoadedStream.size()), steps),

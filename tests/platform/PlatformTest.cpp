@@ -20,7 +20,7 @@ TEST(DebugOut, GoesToTheInstalledSink) {
   EXPECT_EQ(seen, "TChannel::Resize: caught an exception!\nvalue 42\n");
 }
 
-TEST(Clock, InjectedSourceWrapsLikeTheOriginal) {
+TEST(Clock, InjectedSourceWrapsAt32Bits) {
   uint32_t now = 0xFFFFFFF0u;
   MillisecondSource previous = SetMillisecondSource([&] { return now; });
   uint32_t start = timeGetTime();

@@ -147,7 +147,7 @@ TEST(Bmp, DpiFromPixelsPerMetre) {
   }
 }
 
-TEST(Bmp, SaveBMP24WritesTheDocumentedBytes) {
+TEST(Bmp, SaveBMP24WritesHeaderFieldsAndPaddedBottomUpRows) {
   TempDir dir;
   TMTC image(3, 2);
   // Top row red, green, blue; bottom row greys with alpha that must not leak.

@@ -1,5 +1,5 @@
 // Rectangle adapters of the pixel operators: the operator is inlined into the rectangle loop.
-#include "paint/PixelOps.h"
+#include "raster/PixelOps.h"
 
 #include "raster/RegionOps.h"
 

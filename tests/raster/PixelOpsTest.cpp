@@ -1,4 +1,4 @@
-#include "paint/PixelOps.h"
+#include "raster/PixelOps.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,8 @@ class PixelOpsTest : public ::testing::Test {
   void SetUp() override { InitCompositeTables(); }
 };
 
-// ---- References written from the operators' definitions (branches and integer division as
-// described, table look-ups through the tables themselves) --------------------------------------
+// ---- References written from the operators' definitions (branches and integer divisions spelled
+// out, table look-ups through the tables themselves) ---------------------------------------------
 
 uint32_t RefPaintOver(uint32_t pixel, uint32_t colour, uint32_t v) {
   if (v == 0) return pixel;

@@ -1,3 +1,4 @@
+// Pixel operators: one 32-bit pixel combined with a colour or source pixel and a weight.
 #pragma once
 // Pixel operators: one 32-bit pixel (B, G, R, A, straight alpha) combined with a colour or a
 // source pixel and a weight 0..255. They have the PixelOp shape of raster/Composite.h, so

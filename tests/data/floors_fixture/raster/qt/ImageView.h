@@ -1,0 +1,3 @@
+// Fixture for the floor checker: a Qt-side header of raster.
+#pragma once
+#include <QWidget>
