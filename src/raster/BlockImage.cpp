@@ -234,38 +234,6 @@ bool CBlockImage::ClipBounds(TRect& bounds) const { return ClipBoundsToSize(boun
 bool CBlockImage::ClipRect(SRectWH& rect) const { return ClipRectToSize(rect, m_size); }
 
 // ---------------------------------------------------------------------------------------------
-// Walkers (pointer forms)
-
-bool CBlockImage::WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra) {
-  if (!routine) return false;
-  return WalkRectWith(rect, [&](const SRectWH& piece) { routine(*this, piece, value, extra); });
-}
-
-bool CBlockImage::WalkToImage(CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                              WalkToImageRoutine routine) {
-  if (!routine || !image.IsValid()) return false;
-  return WalkToImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& point, const SRectWH& piece) {
-    routine(image, *this, point, a, b, piece);
-  });
-}
-
-bool CBlockImage::WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
-                                intptr_t b, WalkFromImageRoutine routine) {
-  if (!routine || !image.IsValid()) return false;
-  return WalkFromImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& point, const SRectWH& piece) {
-    routine(*this, image, point, a, b, piece);
-  });
-}
-
-bool CBlockImage::WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
-                                intptr_t b, WalkFromBlockRoutine routine) {
-  if (!routine) return false;
-  return WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& point, const SRectWH& piece) {
-    routine(*this, source, point, a, b, piece);
-  });
-}
-
-// ---------------------------------------------------------------------------------------------
 // Tile copies
 
 bool CBlockImage::CopyTile(STileInfo& dest, const STileInfo& source) {

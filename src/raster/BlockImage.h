@@ -112,20 +112,6 @@ bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& l
 
 // ---------------------------------------------------------------------------------------------
 
-// Per-piece routines of the pointer forms of the walkers (the templated ...With forms below take
-// any callable and are what the stores use themselves). a, b and extra carry integers or
-// pointers as the caller likes.
-using WalkRectRoutine = void (*)(CBlockImage& store, const SRectWH& piece, uint32_t value, intptr_t extra);
-// piece in store coordinates, destPoint in the image.
-using WalkToImageRoutine = void (*)(CDibCore& image, CBlockImage& store, const TPoint& destPoint,
-                                    intptr_t a, intptr_t b, const SRectWH& piece);
-// destPoint in the store, piece in image coordinates.
-using WalkFromImageRoutine = void (*)(CBlockImage& store, const CDibCore& image, const TPoint& destPoint,
-                                      intptr_t a, intptr_t b, const SRectWH& piece);
-// destPoint in the destination store, piece in source coordinates.
-using WalkFromBlockRoutine = void (*)(CBlockImage& dest, const CBlockImage& source, const TPoint& destPoint,
-                                      intptr_t a, intptr_t b, const SRectWH& piece);
-
 class CBlockImage {
  public:
   CBlockImage(const CBlockImage&) = delete;
@@ -201,24 +187,16 @@ class CBlockImage {
 
   // ---- Rectangle walkers ----
   // Each clips first and returns false, calling nothing, when nothing is left; otherwise it calls
-  // the routine once per piece, rows of tiles top to bottom, left to right, and returns true.
-  // The routine's own result is ignored.
-  bool WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra);
-  // From the store into a flat image; ClipBlit(image size, store size, ...); pieces cut at the
-  // store's tile borders.
-  bool WalkToImage(CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                   WalkToImageRoutine routine);
-  // From a flat image into the store; ClipBlit(store size, image size, ...); pieces cut at the
-  // store's tile borders in destination coordinates.
-  bool WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                     WalkFromImageRoutine routine);
-  // From another store of the same tile geometry into this one; every piece lies inside one
-  // source tile and one destination tile. False when the geometries differ.
-  bool WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                     WalkFromBlockRoutine routine);
-
-  // Templated forms: fn(const SRectWH& piece) for WalkRectWith; fn(const TPoint& pieceDest,
-  // const SRectWH& piece) for the others (coordinates as in the pointer forms).
+  // fn once per piece, rows of tiles top to bottom, left to right, and returns true.
+  //   WalkRectWith       fn(const SRectWH& piece), the rectangle clipped to the store.
+  //   WalkToImageWith    from the store into a flat image: ClipBlit(image size, store size, ...);
+  //                      fn(point in the image, piece in the store), cut at the store's tiles.
+  //   WalkFromImageWith  from a flat image into the store: ClipBlit(store size, image size, ...);
+  //                      fn(point in the store, piece in the image), cut at the store's tiles in
+  //                      destination coordinates.
+  //   WalkFromBlockWith  from another store of the same tile geometry into this one: fn(point in
+  //                      this store, piece in the source); every piece lies inside one source
+  //                      tile and one destination tile. False when the geometries differ.
   template <class Fn>
   bool WalkRectWith(SRectWH& rect, Fn&& fn) const;
   template <class Fn>

@@ -114,12 +114,6 @@ class CBlockVMTC : public CBlockImage {
   // Rebuilds the list from every tile; returns the count (0 to 4).
   int32_t UpdateContentRects();
 
-  // ---- Walker wrappers: the base walker, then UpdateContentRects ----
-  bool WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra);
-  bool WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                     WalkFromImageRoutine routine);
-  bool WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                     WalkFromBlockRoutine routine);
   // Whole-tile copies (CopyAllTiles / CopyTilesRect), then UpdateContentRects.
   bool Assign(const CBlockVMTC& source);
   bool CopyTilesFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect);

@@ -46,27 +46,7 @@ bool Snapshot(const CBlockVMTC& source, CBlockVMTC& snapshot) { return snapshot.
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Walker wrappers
-
-bool CBlockVMTC::WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra) {
-  const bool result = CBlockImage::WalkRect(rect, value, routine, extra);
-  UpdateContentRects();
-  return result;
-}
-
-bool CBlockVMTC::WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
-                               intptr_t b, WalkFromImageRoutine routine) {
-  const bool result = CBlockImage::WalkFromImage(image, destPoint, sourceRect, a, b, routine);
-  UpdateContentRects();
-  return result;
-}
-
-bool CBlockVMTC::WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
-                               intptr_t b, WalkFromBlockRoutine routine) {
-  const bool result = CBlockImage::WalkFromBlock(source, destPoint, sourceRect, a, b, routine);
-  UpdateContentRects();
-  return result;
-}
+// Whole-tile copies
 
 bool CBlockVMTC::Assign(const CBlockVMTC& source) {
   const bool result = CopyAllTiles(source);
