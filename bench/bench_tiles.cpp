@@ -166,6 +166,21 @@ void BM_TempImageMalloc(benchmark::State& state) {
 }
 BENCHMARK(BM_TempImageMalloc)->Arg(32)->Arg(128)->Arg(512)->Arg(2048);
 
+// A temporary copy of a side x side image (the copy constructor), as the undo and filter code
+// copy a picture before changing it.
+void BM_TempImageCopy(benchmark::State& state) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  TMTC source(side, side);
+  std::memcpy(source.Bits(), SourceImage().Bits(), size_t{4} * side * side);
+  for (auto _ : state) {
+    TMTC copy(source);
+    benchmark::DoNotOptimize(copy.Bits());
+    benchmark::ClobberMemory();
+  }
+  SetPixelRate(state, size_t{static_cast<size_t>(side)} * side);
+}
+BENCHMARK(BM_TempImageCopy)->Arg(32)->Arg(128)->Arg(512)->Arg(2048);
+
 // A temporary 8-bit channel made, filled and freed in every iteration.
 void BM_TempChannel(benchmark::State& state) {
   const int32_t side = static_cast<int32_t>(state.range(0));
