@@ -485,4 +485,12 @@ bool WriteUniformPieces(Store& store, SRectWH& rect, OnFill onFill, OnPixels onP
   return walked && allDone;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Memory in use
+
+// MemoryUse(object) answers the bytes an object really uses for every class that can be held
+// by an undo record or counted in the memory report, each over the query its class names
+// (CommittedBytes here; GetMemory, MemorySize elsewhere). One overload beside each class.
+inline int64_t MemoryUse(const CBlockImage& store) { return store.CommittedBytes(); }
+
 }  // namespace tf
