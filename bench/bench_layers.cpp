@@ -82,7 +82,7 @@ void DrawAllLayers(benchmark::State& state, Scene& scene, Draw draw) {
 
 // What the composition of the document does with each layer.
 constexpr auto kDrawLayerTo = [](CLayerData& layer, TMTC& image, TPoint& dest, SRectWH& source) {
-  layer.Store()->DrawLayerTo(image, layer, dest, source);
+  DrawLayerTo(*layer.Store(), image, layer, dest, source);
 };
 
 void BM_DrawLayerTo_Mixed(benchmark::State& state) {
@@ -105,7 +105,7 @@ void BM_DrawLayerTo_Dissolve(benchmark::State& state) {
 // The legacy pairs over the same layers (the older engine's drawing), for comparison.
 void BM_DrawLayerFastTo_Mixed(benchmark::State& state) {
   DrawAllLayers(state, Data(), [](CLayerData& layer, TMTC& image, TPoint& dest, SRectWH& source) {
-    layer.Store()->DrawLayerFastTo(image, layer, dest, source);
+    DrawLayerFastTo(*layer.Store(), image, layer, dest, source);
   });
   SetPixelRate(state, kPixelsPerPass);
 }

@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -130,6 +131,70 @@ void BM_CopyFromImageFresh(benchmark::State& state) {
   SetPixelRate(state, kPixels);
 }
 BENCHMARK(BM_CopyFromImageFresh)->Unit(benchmark::kMillisecond);
+
+// ---- Temporary flat images ------------------------------------------------------------------
+
+// A temporary image of side x side pixels (state.range(0)) made, written whole from the source
+// and freed in every iteration, as the paint and filter code make their scratch images. The
+// peer is malloc, memcpy and free of the same bytes.
+void BM_TempImage(benchmark::State& state) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  const TMTC& source = SourceImage();
+  for (auto _ : state) {
+    TMTC image(side, side);
+    for (int32_t y = 0; y < side; ++y)
+      std::memcpy(image.Bits() + size_t{4} * side * y, source.Bits() + size_t{4} * kSide * y, size_t{4} * side);
+    benchmark::DoNotOptimize(image.Bits());
+    benchmark::ClobberMemory();
+  }
+  SetPixelRate(state, size_t{static_cast<size_t>(side)} * side);
+}
+BENCHMARK(BM_TempImage)->Arg(32)->Arg(128)->Arg(512)->Arg(2048);
+
+void BM_TempImageMalloc(benchmark::State& state) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  const TMTC& source = SourceImage();
+  for (auto _ : state) {
+    uint8_t* bits = static_cast<uint8_t*>(std::malloc(size_t{4} * side * side));
+    for (int32_t y = 0; y < side; ++y)
+      std::memcpy(bits + size_t{4} * side * y, source.Bits() + size_t{4} * kSide * y, size_t{4} * side);
+    benchmark::DoNotOptimize(bits);
+    benchmark::ClobberMemory();
+    std::free(bits);
+  }
+  SetPixelRate(state, size_t{static_cast<size_t>(side)} * side);
+}
+BENCHMARK(BM_TempImageMalloc)->Arg(32)->Arg(128)->Arg(512)->Arg(2048);
+
+// A temporary copy of a side x side image (the copy constructor), as the undo and filter code
+// copy a picture before changing it.
+void BM_TempImageCopy(benchmark::State& state) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  TMTC source(side, side);
+  std::memcpy(source.Bits(), SourceImage().Bits(), size_t{4} * side * side);
+  for (auto _ : state) {
+    TMTC copy(source);
+    benchmark::DoNotOptimize(copy.Bits());
+    benchmark::ClobberMemory();
+  }
+  SetPixelRate(state, size_t{static_cast<size_t>(side)} * side);
+}
+BENCHMARK(BM_TempImageCopy)->Arg(32)->Arg(128)->Arg(512)->Arg(2048);
+
+// A temporary 8-bit channel made, filled and freed in every iteration.
+void BM_TempChannel(benchmark::State& state) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  uint8_t v = 0;
+  for (auto _ : state) {
+    TChannel channel(side, side);
+    SRectWH all{0, 0, side, side};
+    channel.FillRect(all, v++);
+    benchmark::DoNotOptimize(channel.Bits());
+    benchmark::ClobberMemory();
+  }
+  SetPixelRate(state, size_t{static_cast<size_t>(side)} * side);
+}
+BENCHMARK(BM_TempChannel)->Arg(64)->Arg(512)->Arg(2048);
 
 // ---- Fills ---------------------------------------------------------------------------------
 

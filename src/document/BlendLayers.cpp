@@ -150,8 +150,13 @@ bool BlendLayerStoreIntoImage(const CBlockVMTC& store, const SBlendLayer& layer,
   return result;
 }
 
-bool ClearStoreToNeutral(CBlockVMTC& store, uint32_t mode) {
-  return store.SetColorAll(GetBlendModeNeutralColor(mode));
+bool FillNeutralRect(CBlockVMTC& store, SRectWH& rect, int32_t blendMode) {
+  return store.SetColorRect(rect, GetBlendModeNeutralColor(static_cast<uint32_t>(blendMode)));
+}
+
+bool FillNeutralAll(CBlockVMTC& store, int32_t blendMode) {
+  SRectWH rect{0, 0, store.Width(), store.Height()};
+  return FillNeutralRect(store, rect, blendMode);
 }
 
 }  // namespace tf

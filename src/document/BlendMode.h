@@ -232,7 +232,9 @@ bool CompositeLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlo
 bool BlendLayerStoreIntoImage(const CBlockVMTC& store, const SBlendLayer& layer, TMTC& image, TPoint& destPoint,
                               uint32_t modeWord, SRectWH& sourceRect);
 
-// Fills the whole store with the mode's neutral colour (B, G, R; alpha kept).
-bool ClearStoreToNeutral(CBlockVMTC& store, uint32_t mode);
+// The rectangle / the whole store := the blend mode's neutral colour (B, G, R; alpha kept), by
+// CBlockVMTC::SetColorRect: uniform tiles only change their fill.
+bool FillNeutralRect(CBlockVMTC& store, SRectWH& rect, int32_t blendMode);
+bool FillNeutralAll(CBlockVMTC& store, int32_t blendMode);
 
 }  // namespace tf

@@ -64,7 +64,7 @@ bool CLayerData::Init(int32_t width, int32_t height, uint8_t mode) {
     opacity = 255;
     blendMode = mode;
     // The neutral colour goes into the fill values: nothing is committed.
-    m_store->FillNeutralAll(mode);
+    FillNeutralAll(*m_store, mode);
     m_thumbnail = std::make_unique<TMTC>();
     UpdateThumbnailSize();
     return true;

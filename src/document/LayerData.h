@@ -169,4 +169,7 @@ class CLayerData {
   std::unique_ptr<CUndoMngr> m_ownUndo;
 };
 
+// The layer's GetMemory (see MemoryUse in raster/BlockImage.h).
+inline int64_t MemoryUse(const CLayerData& layer) { return layer.GetMemory(); }
+
 }  // namespace tf

@@ -15,9 +15,10 @@ inline SRectWH LocalRect(int32_t x, int32_t y, int32_t width, int32_t height) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Store members
+// Store-level layer drawing
 
-bool CBlockVMTC::DrawLayerTo(TMTC& image, const CLayerData& layer, TPoint& destPoint, SRectWH& sourceRect) const {
+bool DrawLayerTo(const CBlockVMTC& store, TMTC& image, const CLayerData& layer, TPoint& destPoint,
+                 SRectWH& sourceRect) {
   if (layer.opacity == 0) return false;
   const SLayerParam* entry = GetBlendModeEntry(layer.blendMode);
   if (entry == nullptr || !image.IsValid()) return false;
@@ -31,14 +32,15 @@ bool CBlockVMTC::DrawLayerTo(TMTC& image, const CLayerData& layer, TPoint& destP
     colourRow = &ColorRow<RandomThresholdOp>;
   }
   bool result = true;
-  for (int32_t i = 0; i < m_content.count; ++i) {
+  const SRegionList& content = store.ContentRects();
+  for (int32_t i = 0; i < content.count; ++i) {
     TPoint point = destPoint;
     SRectWH rect = sourceRect;
-    if (!ContentRectPiece(*this, i, point, rect)) continue;
-    result = WalkToImageWith(image.Size(), point, rect, [&](const TPoint& dp, const SRectWH& sp) {
-      const STileInfo* tile = GetTile(sp.left >> 5, sp.top >> 5);
+    if (!ContentRectPiece(store, i, point, rect)) continue;
+    result = store.WalkToImageWith(image.Size(), point, rect, [&](const TPoint& dp, const SRectWH& sp) {
+      const STileInfo* tile = store.GetTile(sp.left >> 5, sp.top >> 5);
       if (tile->committed) {
-        CombineRowsToRaw(*TileView(*tile), image, dp, LocalRect(sp.left, sp.top, sp.width, sp.height), opacity,
+        CombineRowsToRaw(*store.TileView(*tile), image, dp, LocalRect(sp.left, sp.top, sp.width, sp.height), opacity,
                          pixelRow);
       } else if (FillIsVisible(tile->fill)) {
         ApplyColorRowsRaw(image, SRectWH{dp.x, dp.y, sp.width, sp.height}, tile->fill, opacity, colourRow);
@@ -48,15 +50,15 @@ bool CBlockVMTC::DrawLayerTo(TMTC& image, const CLayerData& layer, TPoint& destP
   return result;
 }
 
-bool CBlockVMTC::DrawLayerFastTo(TMTC& image, const CLayerData& layer, TPoint& destPoint,
-                                 SRectWH& sourceRect) const {
+bool DrawLayerFastTo(const CBlockVMTC& store, TMTC& image, const CLayerData& layer, TPoint& destPoint,
+                     SRectWH& sourceRect) {
   if (!image.IsValid()) return false;
   const SLegacyOpPair& pair = GetLegacyOpPair(layer.blendMode);
   const int32_t opacity = layer.opacity;
-  return WalkToImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* tile = GetTile(sp.left >> 5, sp.top >> 5);
+  return store.WalkToImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+    const STileInfo* tile = store.GetTile(sp.left >> 5, sp.top >> 5);
     if (tile->committed) {
-      pair.block(image, *TileView(*tile), sp.left & 31, sp.top & 31, sp.width, sp.height, dp.x, dp.y, opacity);
+      pair.block(image, *store.TileView(*tile), sp.left & 31, sp.top & 31, sp.width, sp.height, dp.x, dp.y, opacity);
     } else if (FillIsVisible(tile->fill)) {
       ApplyColorRowsRaw(image, SRectWH{dp.x, dp.y, sp.width, sp.height}, tile->fill, opacity,
                         pair.pixelRows.colour);
@@ -64,13 +66,13 @@ bool CBlockVMTC::DrawLayerFastTo(TMTC& image, const CLayerData& layer, TPoint& d
   });
 }
 
-bool CBlockVMTC::BlendFromLayer(const CBlockVMTC& source, const CLayerData& layer, TPoint& destPoint,
-                                SRectWH& sourceRect) {
+bool BlendFromLayer(CBlockVMTC& store, const CBlockVMTC& source, const CLayerData& layer, TPoint& destPoint,
+                    SRectWH& sourceRect) {
   const SLayerParam* entry = GetBlendModeEntry(layer.blendMode);
   if (entry == nullptr) return false;
   const int32_t opacity = layer.opacity;
   // Source tiles that add nothing (no pixels, a transparent fill) are passed over.
-  return FromBlockPieces(
+  return store.FromBlockPieces(
       source, destPoint, sourceRect,
       [&](TVMTC& view, TPoint& local, const TVMTC& sourceView, SRectWH& sourceLocal) {
         CombineRowsToRaw(sourceView, view, local, sourceLocal, opacity, entry->sourceAlphaRows.pixels);
@@ -106,14 +108,6 @@ bool MergeLayerPair(const CBlockVMTC& source, CBlockVMTC& dest, const CLayerData
       {.skipClearSource = true, .keepRectWhenRefused = true});
 }
 
-bool CBlockVMTC::FillNeutralRect(SRectWH& rect, int32_t blendMode) {
-  return SetColorRect(rect, GetBlendModeNeutralColor(static_cast<uint32_t>(blendMode)));
-}
-
-bool CBlockVMTC::FillNeutralAll(int32_t blendMode) {
-  return SetColorAll(GetBlendModeNeutralColor(static_cast<uint32_t>(blendMode)));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Layer joins
 
@@ -135,7 +129,7 @@ bool DrawLayerToReseed(const CBlockVMTC& store, TMTC& image, const CLayerData& l
     RandomInit(fresh, static_cast<int32_t>(timeGetTime()), kDissolveRandomLow, kDissolveRandomHigh);
     (void)fresh;
   }
-  return store.DrawLayerTo(image, layer, destPoint, sourceRect);
+  return DrawLayerTo(store, image, layer, destPoint, sourceRect);
 }
 
 bool CombineLayers(CLayerData& lower, const CLayerData& upper, TPoint& destPoint, SRectWH& sourceRect) {
@@ -177,21 +171,21 @@ bool DrawLayerToImage(const CLayerData& layer, TMTC& image, int32_t x, int32_t y
   if (layer.Store() == nullptr) return false;
   TPoint point{x, y};
   SRectWH rect{0, 0, layer.StoreWidth(), layer.StoreHeight()};
-  return layer.Store()->DrawLayerTo(image, layer, point, rect);
+  return DrawLayerTo(*layer.Store(), image, layer, point, rect);
 }
 
 bool DrawLayerFast(const CLayerData& layer, TMTC& image, int32_t x, int32_t y) {
   if (layer.Store() == nullptr) return false;
   TPoint point{x, y};
   SRectWH rect{0, 0, layer.StoreWidth(), layer.StoreHeight()};
-  return layer.Store()->DrawLayerFastTo(image, layer, point, rect);
+  return DrawLayerFastTo(*layer.Store(), image, layer, point, rect);
 }
 
 bool DrawLayerFastRect(const CLayerData& layer, TMTC& image, const SRectWH& rect) {
   if (layer.Store() == nullptr) return false;
   TPoint point{rect.left, rect.top};
   SRectWH source = rect;
-  return layer.Store()->DrawLayerFastTo(image, layer, point, source);
+  return DrawLayerFastTo(*layer.Store(), image, layer, point, source);
 }
 
 bool MergeLayerLegacy(const CLayerData& layer, CBlockVMTC& target, int32_t x, int32_t y) {
@@ -202,7 +196,7 @@ bool MergeLayerLegacy(const CLayerData& layer, CBlockVMTC& target, int32_t x, in
 }
 
 bool ClearLayerToNeutral(CLayerData& layer) {
-  return layer.Store() != nullptr && layer.Store()->FillNeutralAll(layer.blendMode);
+  return layer.Store() != nullptr && FillNeutralAll(*layer.Store(), layer.blendMode);
 }
 
 }  // namespace tf

@@ -1,10 +1,10 @@
 // Drawing layers into images and stores with their opacity, blend mode and dissolve.
 #pragma once
-// Drawing layers with their own settings: opacity, blend mode and dissolve. The CBlockVMTC
-// members of this group (DrawLayerTo, DrawLayerFastTo, BlendFromLayer, FillNeutralRect,
-// FillNeutralAll) and MergeLayerPair are declared in raster/BlockVMTC.h and defined in
-// LayerDraw.cpp; below are the joins of the blend-mode routines (document/BlendMode.h) to layer
-// objects.
+// Drawing layers with their own settings: opacity, blend mode and dissolve. The store-level
+// drawings (DrawLayerTo, DrawLayerFastTo, BlendFromLayer, MergeLayerPair) take the store first
+// and the layer for its settings; below them are the joins of the blend-mode routines
+// (document/BlendMode.h) to layer objects. The neutral fills (FillNeutralRect, FillNeutralAll)
+// need no layer and sit with the blend modes.
 //
 // Every drawing chooses its row routine once per piece from the layer's mode entry: nothing
 // branches on the mode or calls through a pointer per pixel, except a dissolving layer, whose
@@ -24,6 +24,27 @@ namespace tf {
 
 class CLayerData;
 
+// ---- Store-level layer drawing ----
+// The store's content inside the content rectangles into the image, through the layer mode's
+// source-alpha rows at the layer's opacity (a dissolving layer through the dissolve slot); an
+// uncommitted tile adds its fill when the fill's alpha is not 0. False when the opacity is 0,
+// the mode is unknown or the image is invalid.
+bool DrawLayerTo(const CBlockVMTC& store, TMTC& image, const CLayerData& layer, TPoint& destPoint,
+                 SRectWH& sourceRect);
+// The whole rectangle (no content rectangles) through the mode's older pair routine.
+bool DrawLayerFastTo(const CBlockVMTC& store, TMTC& image, const CLayerData& layer, TPoint& destPoint,
+                     SRectWH& sourceRect);
+// The source store into this one through the mode's source-alpha routine at the layer's
+// opacity; transparent uncommitted source tiles are passed over. Every destination tile is
+// committed first; a refused commit changes nothing and leaves the rectangle as given.
+bool BlendFromLayer(CBlockVMTC& store, const CBlockVMTC& source, const CLayerData& layer, TPoint& destPoint,
+                    SRectWH& sourceRect);
+// Layer merge of one store into the one below through the mode's pair routine, as
+// BlendFromLayer; everything written ends opaque.
+bool MergeLayerPair(const CBlockVMTC& source, CBlockVMTC& dest, const CLayerData& layer, TPoint& destPoint,
+                    SRectWH& sourceRect);
+
+// ---- Layer joins ----
 // What the blend routines read of a layer: mode, opacity, dissolve switch, threshold and record.
 SBlendLayer BlendLayerOf(const CLayerData& layer);
 

@@ -280,4 +280,7 @@ bool CLayerMngr::RedoStep(DocumentUndo& undo, int32_t& layerIndex, uint32_t& ref
   return Step<DocumentUndo, true>(undo, layerIndex, refreshFlags, rect);
 }
 
+// The stack's GetMemory (see MemoryUse in raster/BlockImage.h).
+inline int64_t MemoryUse(const CLayerMngr& layers) { return layers.GetMemory(); }
+
 }  // namespace tf

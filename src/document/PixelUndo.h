@@ -149,4 +149,8 @@ class CUndoMngr {
   std::unique_ptr<CUndoList> m_redoList;
 };
 
+// The lists' MemorySize (see MemoryUse in raster/BlockImage.h).
+inline int64_t MemoryUse(const CUndoList& list) { return list.MemorySize(); }
+inline int64_t MemoryUse(const CUndoMngr& undo) { return undo.MemorySize(); }
+
 }  // namespace tf

@@ -165,9 +165,10 @@ class UndoTargetResolver {
 // ---------------------------------------------------------------------------------------------
 // The object a record keeps
 
-// Bytes an object holds, for the memory report: the first of GetMemory(), CommittedBytes(),
-// GetCommittedBytes(), MemorySize() it has; for a container (a list of layers) the sum over its
-// entries (pointers followed, null entries count 0); otherwise 0.
+// Bytes an object holds, for the memory report: MemoryUse(object) (an overload beside each
+// class, see raster/BlockImage.h); for a container (a list of layers) the sum over its entries
+// (pointers followed, null entries count 0). An object of a class without MemoryUse cannot be
+// held.
 template <class T>
 int64_t UndoObjectMemory(const T& object);
 
@@ -431,6 +432,9 @@ class CUndoData {
   std::unique_ptr<CUndoHeld> m_heldExtra;
 };
 
+// The record's MemorySize (see MemoryUse in raster/BlockImage.h).
+inline int64_t MemoryUse(const CUndoData& record) { return record.MemorySize(); }
+
 // ---------------------------------------------------------------------------------------------
 // Templates
 
@@ -449,20 +453,12 @@ int64_t EntryMemory(const E& entry) {
 
 template <class T>
 int64_t UndoObjectMemory(const T& object) {
-  if constexpr (requires { object.GetMemory(); }) {
-    return static_cast<int64_t>(object.GetMemory());
-  } else if constexpr (requires { object.CommittedBytes(); }) {
-    return static_cast<int64_t>(object.CommittedBytes());
-  } else if constexpr (requires { object.GetCommittedBytes(); }) {
-    return static_cast<int64_t>(object.GetCommittedBytes());
-  } else if constexpr (requires { object.MemorySize(); }) {
-    return static_cast<int64_t>(object.MemorySize());
-  } else if constexpr (std::ranges::range<const T>) {
+  if constexpr (std::ranges::range<const T>) {
     int64_t sum = 0;
     for (const auto& entry : object) sum += undo_detail::EntryMemory(entry);
     return sum;
   } else {
-    return 0;
+    return MemoryUse(object);
   }
 }
 

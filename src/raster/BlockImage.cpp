@@ -234,38 +234,6 @@ bool CBlockImage::ClipBounds(TRect& bounds) const { return ClipBoundsToSize(boun
 bool CBlockImage::ClipRect(SRectWH& rect) const { return ClipRectToSize(rect, m_size); }
 
 // ---------------------------------------------------------------------------------------------
-// Walkers (pointer forms)
-
-bool CBlockImage::WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra) {
-  if (!routine) return false;
-  return WalkRectWith(rect, [&](const SRectWH& piece) { routine(*this, piece, value, extra); });
-}
-
-bool CBlockImage::WalkToImage(CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                              WalkToImageRoutine routine) {
-  if (!routine || !image.IsValid()) return false;
-  return WalkToImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& point, const SRectWH& piece) {
-    routine(image, *this, point, a, b, piece);
-  });
-}
-
-bool CBlockImage::WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
-                                intptr_t b, WalkFromImageRoutine routine) {
-  if (!routine || !image.IsValid()) return false;
-  return WalkFromImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& point, const SRectWH& piece) {
-    routine(*this, image, point, a, b, piece);
-  });
-}
-
-bool CBlockImage::WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
-                                intptr_t b, WalkFromBlockRoutine routine) {
-  if (!routine) return false;
-  return WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& point, const SRectWH& piece) {
-    routine(*this, source, point, a, b, piece);
-  });
-}
-
-// ---------------------------------------------------------------------------------------------
 // Tile copies
 
 bool CBlockImage::CopyTile(STileInfo& dest, const STileInfo& source) {
@@ -288,19 +256,19 @@ bool CBlockImage::CopyAllTiles(const CBlockImage& source) {
   if (&source == this) return true;
   const int32_t across = std::min(m_tilesAcross, source.m_tilesAcross);
   const int32_t down = std::min(m_tilesDown, source.m_tilesDown);
-  // Every tile that takes bytes is committed before the first tile changes.
-  PendingCommits pending(*this);
-  for (int32_t r = 0; r < down && !pending.Failed(); ++r)
-    for (int32_t c = 0; c < across && !pending.Failed(); ++c)
-      if (source.GetTile(c, r)->committed) pending.Commit(*GetTile(c, r, false), true);
-  if (pending.Failed()) {
-    pending.Rollback();
-    return false;
-  }
-  bool ok = true;
-  for (int32_t r = 0; r < down; ++r)
-    for (int32_t c = 0; c < across; ++c) ok = CopyTile(*GetTile(c, r, false), *source.GetTile(c, r)) && ok;
-  return ok;
+  // A commit-first write: every tile that takes bytes is committed before the first tile changes.
+  return WriteCommitFirst(
+      *this,
+      [&](auto visit) {
+        for (int32_t r = 0; r < down; ++r)
+          for (int32_t c = 0; c < across; ++c) visit(c, r);
+        return true;
+      },
+      [&](int32_t c, int32_t r) -> STileNeed {
+        if (!source.GetTile(c, r)->committed) return {};
+        return {GetTile(c, r, false), true};
+      },
+      [&](int32_t c, int32_t r) { return CopyTile(*GetTile(c, r, false), *source.GetTile(c, r)); });
 }
 
 bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect) {
@@ -336,51 +304,57 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
       }
   }
 
-  // Commit first every destination tile that may take bytes. Within one store a source tile can
-  // itself be a destination: such destinations are committed too (with their fill, so the
-  // picture does not change; the copy releases them again when their source held a fill).
-  PendingCommits pending(*this);
-  for (int32_t j = 0; j < down && !pending.Failed(); ++j) {
-    for (int32_t i = 0; i < across && !pending.Failed(); ++i) {
-      const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
-      STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
-      if (!s || !d) continue;
-      const bool sourceIsDest = self && sc0 + i - dc0 >= 0 && sc0 + i - dc0 < across && sr0 + j - dr0 >= 0 &&
-                                sr0 + j - dr0 < down;
-      if (s->committed || sourceIsDest) pending.Commit(*d, !self);
-    }
-  }
-  if (pending.Failed()) {
-    pending.Rollback();
-    return false;
-  }
-
-  // Within one store, walk backwards when the destination lies after the source, so that no
-  // tile is overwritten before it is read.
+  // A commit-first write of every destination tile that may take bytes. Within one store a
+  // source tile can itself be a destination: such destinations are committed too (with their
+  // fill, so the picture does not change; the copy releases them again when their source held a
+  // fill). Within one store the tiles are visited backwards when the destination lies after the
+  // source, so that no tile is overwritten before it is read.
   const bool back = self && (dr0 > sr0 || (dr0 == sr0 && dc0 > sc0));
-  bool ok = true;
-  for (int32_t jj = 0; jj < down; ++jj) {
-    const int32_t j = back ? down - 1 - jj : jj;
-    for (int32_t ii = 0; ii < across; ++ii) {
-      const int32_t i = back ? across - 1 - ii : ii;
-      const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
-      STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
-      if (!s || !d) continue;  // outside either grid
-      if (self && !wasCommitted[static_cast<size_t>(j) * across + i] && s->committed) {
-        // Committed above only to be written: it still reads as its fill, so pass the fill.
-        STileInfo fill = *s;
-        fill.committed = 0;
-        ok = CopyTile(*d, fill) && ok;
-        continue;
-      }
-      ok = CopyTile(*d, *s) && ok;
-    }
-  }
-  return ok;
+  return WriteCommitFirst(
+      *this,
+      [&](auto visit) {
+        for (int32_t jj = 0; jj < down; ++jj) {
+          const int32_t j = back ? down - 1 - jj : jj;
+          for (int32_t ii = 0; ii < across; ++ii) visit(back ? across - 1 - ii : ii, j);
+        }
+        return true;
+      },
+      [&](int32_t i, int32_t j) -> STileNeed {
+        const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
+        STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
+        if (!s || !d) return {};
+        const bool sourceIsDest = self && sc0 + i - dc0 >= 0 && sc0 + i - dc0 < across && sr0 + j - dr0 >= 0 &&
+                                  sr0 + j - dr0 < down;
+        if (!s->committed && !sourceIsDest) return {};
+        return {d, !self};
+      },
+      [&](int32_t i, int32_t j) {
+        const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
+        STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
+        if (!s || !d) return true;  // outside either grid
+        if (self && !wasCommitted[static_cast<size_t>(j) * across + i] && s->committed) {
+          // Committed above only to be written: it still reads as its fill, so pass the fill.
+          STileInfo fill = *s;
+          fill.committed = 0;
+          return CopyTile(*d, fill);
+        }
+        return CopyTile(*d, *s);
+      });
 }
 
 // ---------------------------------------------------------------------------------------------
 // Commits ahead of a write
+
+bool CBlockImage::PrepareRect(const SRectWH& rect, bool wholeTilesStay) {
+  PendingCommits batch(*this);
+  SRectWH r = rect;
+  batch.CommitRect(r, wholeTilesStay);
+  if (batch.Failed()) {
+    batch.Rollback();
+    return false;
+  }
+  return true;
+}
 
 bool CBlockImage::PendingCommits::Commit(STileInfo& tile, bool overwrite) {
   if (tile.committed) return true;

@@ -16,7 +16,7 @@
 //   - A commit that is refused (out of memory, a test budget, an injected fault) leaves the tile
 //     uncommitted and unchanged. GetTile/TileAt with commit then answer nothing, PixelPtr answers
 //     null, CopyTile answers false. Writes over several tiles commit every tile they need first
-//     (PendingCommits) and change nothing when one commit is refused.
+//     (WriteCommitFirst, over PendingCommits) and change nothing when one commit is refused.
 //   - Points outside the tile grid are refused by every point routine (nothing is written,
 //     nothing is returned).
 #include <cstddef>
@@ -113,20 +113,6 @@ bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& l
 
 // ---------------------------------------------------------------------------------------------
 
-// Per-piece routines of the pointer forms of the walkers (the templated ...With forms below take
-// any callable and are what the stores use themselves). a, b and extra carry integers or
-// pointers as the caller likes.
-using WalkRectRoutine = void (*)(CBlockImage& store, const SRectWH& piece, uint32_t value, intptr_t extra);
-// piece in store coordinates, destPoint in the image.
-using WalkToImageRoutine = void (*)(CDibCore& image, CBlockImage& store, const TPoint& destPoint,
-                                    intptr_t a, intptr_t b, const SRectWH& piece);
-// destPoint in the store, piece in image coordinates.
-using WalkFromImageRoutine = void (*)(CBlockImage& store, const CDibCore& image, const TPoint& destPoint,
-                                      intptr_t a, intptr_t b, const SRectWH& piece);
-// destPoint in the destination store, piece in source coordinates.
-using WalkFromBlockRoutine = void (*)(CBlockImage& dest, const CBlockImage& source, const TPoint& destPoint,
-                                      intptr_t a, intptr_t b, const SRectWH& piece);
-
 class CBlockImage {
  public:
   CBlockImage(const CBlockImage&) = delete;
@@ -202,24 +188,16 @@ class CBlockImage {
 
   // ---- Rectangle walkers ----
   // Each clips first and returns false, calling nothing, when nothing is left; otherwise it calls
-  // the routine once per piece, rows of tiles top to bottom, left to right, and returns true.
-  // The routine's own result is ignored.
-  bool WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra);
-  // From the store into a flat image; ClipBlit(image size, store size, ...); pieces cut at the
-  // store's tile borders.
-  bool WalkToImage(CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                   WalkToImageRoutine routine);
-  // From a flat image into the store; ClipBlit(store size, image size, ...); pieces cut at the
-  // store's tile borders in destination coordinates.
-  bool WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                     WalkFromImageRoutine routine);
-  // From another store of the same tile geometry into this one; every piece lies inside one
-  // source tile and one destination tile. False when the geometries differ.
-  bool WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                     WalkFromBlockRoutine routine);
-
-  // Templated forms: fn(const SRectWH& piece) for WalkRectWith; fn(const TPoint& pieceDest,
-  // const SRectWH& piece) for the others (coordinates as in the pointer forms).
+  // fn once per piece, rows of tiles top to bottom, left to right, and returns true.
+  //   WalkRectWith       fn(const SRectWH& piece), the rectangle clipped to the store.
+  //   WalkToImageWith    from the store into a flat image: ClipBlit(image size, store size, ...);
+  //                      fn(point in the image, piece in the store), cut at the store's tiles.
+  //   WalkFromImageWith  from a flat image into the store: ClipBlit(store size, image size, ...);
+  //                      fn(point in the store, piece in the image), cut at the store's tiles in
+  //                      destination coordinates.
+  //   WalkFromBlockWith  from another store of the same tile geometry into this one: fn(point in
+  //                      this store, piece in the source); every piece lies inside one source
+  //                      tile and one destination tile. False when the geometries differ.
   template <class Fn>
   bool WalkRectWith(SRectWH& rect, Fn&& fn) const;
   template <class Fn>
@@ -244,6 +222,11 @@ class CBlockImage {
   // origin (false otherwise, nothing copied); tiles outside either grid are skipped. All or
   // nothing, as CopyAllTiles.
   bool CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect);
+
+  // Commits the tiles of the clipped rectangle that a write needs (whole uncommitted tiles
+  // excepted when wholeTilesStay is set) as one step, for writes that then go pixel by pixel;
+  // false, nothing committed, when one is refused (true also when nothing is left).
+  bool PrepareRect(const SRectWH& rect, bool wholeTilesStay);
 
   // Commits tiles ahead of a write over several tiles, so that the write is done whole or not
   // at all: Commit every tile the write needs, then either write (when nothing failed) or
@@ -413,33 +396,29 @@ bool TileSquaresBounds(const CBlockImage& store, TRect& bounds, Shows shows) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Writes from one store into another, every tile committed first
+// The commit-first write
 
-// The per-piece skeleton of the combinations of two stores of one kind (Store: CBlockVMTC or
-// CBlockVCH, for its TileView). For each piece, in the order of WalkFromBlockWith:
-//   - skip(source tile) answers true: nothing happens (the source adds nothing there);
-//   - an uncommitted source tile over a whole uncommitted destination tile: onFill(destination
-//     fill, source fill) changes the destination's fill only;
-//   - otherwise the destination tile is committed, then a committed source tile gives
-//     onPixels(dest view, dest-local point, source view, source-local rect) and an uncommitted
-//     one onColor(dest view, dest-local rect, source fill).
-// Every destination tile the pieces write into is committed before the first piece runs: when a
-// commit is refused, the tiles committed for the call are given back, nothing changes, refused
-// (when given) is set and the result is false. False also when there is nothing to walk.
-// The source must not be the destination (read from a copy instead).
-template <class Store, class Skip, class OnPixels, class OnFill, class OnColor>
-bool WritePiecesFromBlock(Store& dest, const Store& source, TPoint& destPoint, SRectWH& sourceRect, bool* refused,
-                          Skip skip, OnPixels onPixels, OnFill onFill, OnColor onColor) {
-  const int32_t shift = dest.TileShift();
-  const int32_t mask = dest.TileMask();
-  CBlockImage::PendingCommits pending(dest);
-  if (!dest.WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-        const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
-        STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
-        if (skip(*s)) return;
-        if (!s->committed && !d->committed && TileRectIsWhole(*d, SRectWH{dp.x, dp.y, sp.width, sp.height}, mask))
-          return;
-        pending.Commit(*d, false);
+// What one piece of a commit-first write asks of its destination tile.
+struct STileNeed {
+  STileInfo* tile = nullptr;  // to be committed ahead; null when the piece needs no commit
+  bool overwrite = false;     // the piece sets every byte of the tile: the fill is not written first
+};
+
+// A write over several tiles, done whole or not at all. walk(visit) runs the write's walker
+// with visit as its per-piece routine and answers the walker's result; it is called twice and
+// must visit the same pieces both times (a walker that clips in place clips the second time to
+// what it clipped the first). Pass 1: need(piece...) for every piece, committing the tile it
+// names (PendingCommits). When a commit is refused, the tiles committed here are given back,
+// refused (when given) is set and the result is false: nothing changed. Pass 2: write(piece...)
+// for every piece, which answers false when it could not do its piece. The result is pass 2's
+// walk result and every write's. Every commit-first write of the stores is this one.
+template <class Walk, class Need, class Write>
+bool WriteCommitFirst(CBlockImage& store, Walk&& walk, Need&& need, Write&& write, bool* refused = nullptr) {
+  CBlockImage::PendingCommits pending(store);
+  if (!walk([&](const auto&... piece) {
+        if (pending.Failed()) return;
+        const STileNeed tile = need(piece...);
+        if (tile.tile != nullptr) pending.Commit(*tile.tile, tile.overwrite);
       }))
     return false;
   if (pending.Failed()) {
@@ -448,64 +427,98 @@ bool WritePiecesFromBlock(Store& dest, const Store& source, TPoint& destPoint, S
     return false;
   }
   bool allDone = true;
-  TPoint point = destPoint;  // clipped already
-  SRectWH rect = sourceRect;
-  const bool walked = dest.WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
-    STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
-    if (skip(*s)) return;
-    if (!s->committed && !d->committed && TileRectIsWhole(*d, SRectWH{dp.x, dp.y, sp.width, sp.height}, mask)) {
-      onFill(d->fill, s->fill);
-      return;
-    }
-    if (!dest.CommitTile(*d)) {  // committed above; cannot be refused here
-      allDone = false;
-      return;
-    }
-    auto& dv = *dest.TileView(*d);
-    if (s->committed) {
-      TPoint local{dp.x & mask, dp.y & mask};
-      SRectWH sr{sp.left & mask, sp.top & mask, sp.width, sp.height};
-      onPixels(dv, local, *source.TileView(*s), sr);
-    } else {
-      SRectWH dr{dp.x & mask, dp.y & mask, sp.width, sp.height};
-      onColor(dv, dr, s->fill);
-    }
+  const bool walked = walk([&](const auto&... piece) {
+    if (!write(piece...)) allDone = false;
   });
   return walked && allDone;
+}
+
+// Writes from one store into another (Store: CBlockVMTC or CBlockVCH, for its TileView), the
+// per-piece skeleton of the combinations of two stores of one kind. For each piece, in the
+// order of WalkFromBlockWith:
+//   - skip(source tile) answers true: nothing happens (the source adds nothing there);
+//   - an uncommitted source tile over a whole uncommitted destination tile: onFill(destination
+//     fill, source fill) changes the destination's fill only;
+//   - otherwise the destination tile is committed, then a committed source tile gives
+//     onPixels(dest view, dest-local point, source view, source-local rect) and an uncommitted
+//     one onColor(dest view, dest-local rect, source fill).
+// A commit-first write (WriteCommitFirst): a refused commit changes nothing, sets refused (when
+// given) and gives false. False also when there is nothing to walk. The source must not be the
+// destination (read from a copy instead).
+template <class Store, class Skip, class OnPixels, class OnFill, class OnColor>
+bool WritePiecesFromBlock(Store& dest, const Store& source, TPoint& destPoint, SRectWH& sourceRect, bool* refused,
+                          Skip skip, OnPixels onPixels, OnFill onFill, OnColor onColor) {
+  const int32_t shift = dest.TileShift();
+  const int32_t mask = dest.TileMask();
+  const auto fillOnly = [&](const STileInfo& s, const STileInfo& d, const TPoint& dp, const SRectWH& sp) {
+    return !s.committed && !d.committed && TileRectIsWhole(d, SRectWH{dp.x, dp.y, sp.width, sp.height}, mask);
+  };
+  return WriteCommitFirst(
+      dest, [&](auto visit) { return dest.WalkFromBlockWith(source, destPoint, sourceRect, visit); },
+      [&](const TPoint& dp, const SRectWH& sp) -> STileNeed {
+        const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
+        STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
+        if (skip(*s) || fillOnly(*s, *d, dp, sp)) return {};
+        return {d, false};
+      },
+      [&](const TPoint& dp, const SRectWH& sp) {
+        const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
+        STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
+        if (skip(*s)) return true;
+        if (fillOnly(*s, *d, dp, sp)) {
+          onFill(d->fill, s->fill);
+          return true;
+        }
+        if (!dest.CommitTile(*d)) return false;  // committed in pass 1; cannot be refused here
+        auto& dv = *dest.TileView(*d);
+        if (s->committed) {
+          TPoint local{dp.x & mask, dp.y & mask};
+          SRectWH sr{sp.left & mask, sp.top & mask, sp.width, sp.height};
+          onPixels(dv, local, *source.TileView(*s), sr);
+        } else {
+          SRectWH dr{dp.x & mask, dp.y & mask, sp.width, sp.height};
+          onColor(dv, dr, s->fill);
+        }
+        return true;
+      },
+      refused);
 }
 
 // A uniform operation over a rectangle of a store (Store: CBlockVMTC or CBlockVCH, for its
 // TileView), clipped in place: a piece over a whole uncommitted tile changes only the tile's
 // fill (onFill(fill)); every other piece commits its tile and runs onPixels(tile view,
-// tile-local rect). Every tile a piece writes into is committed first: when a commit is refused
-// nothing changes and the result is false. False also when nothing is left after clipping.
+// tile-local rect). A commit-first write: when a commit is refused nothing changes and the
+// result is false. False also when nothing is left after clipping.
 template <class Store, class OnFill, class OnPixels>
 bool WriteUniformPieces(Store& store, SRectWH& rect, OnFill onFill, OnPixels onPixels) {
-  CBlockImage::PendingCommits pending(store);
-  if (!pending.CommitRect(rect, true)) return false;
-  if (pending.Failed()) {
-    pending.Rollback();
-    return false;
-  }
   const int32_t shift = store.TileShift();
   const int32_t mask = store.TileMask();
-  bool allDone = true;
-  SRectWH clipped = rect;
-  const bool walked = store.WalkRectWith(clipped, [&](const SRectWH& piece) {
-    STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
-    if (!tile->committed && TileRectIsWhole(*tile, piece, mask)) {
-      onFill(tile->fill);
-      return;
-    }
-    if (!store.CommitTile(*tile)) {  // committed above; cannot be refused here
-      allDone = false;
-      return;
-    }
-    SRectWH local{piece.left & mask, piece.top & mask, piece.width, piece.height};
-    onPixels(*store.TileView(*tile), local);
-  });
-  return walked && allDone;
+  return WriteCommitFirst(
+      store, [&](auto visit) { return store.WalkRectWith(rect, visit); },
+      [&](const SRectWH& piece) -> STileNeed {
+        STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
+        if (!tile->committed && TileRectIsWhole(*tile, piece, mask)) return {};
+        return {tile, false};
+      },
+      [&](const SRectWH& piece) {
+        STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
+        if (!tile->committed && TileRectIsWhole(*tile, piece, mask)) {
+          onFill(tile->fill);
+          return true;
+        }
+        if (!store.CommitTile(*tile)) return false;  // committed in pass 1; cannot be refused here
+        SRectWH local{piece.left & mask, piece.top & mask, piece.width, piece.height};
+        onPixels(*store.TileView(*tile), local);
+        return true;
+      });
 }
+
+// ---------------------------------------------------------------------------------------------
+// Memory in use
+
+// MemoryUse(object) answers the bytes an object really uses for every class that can be held
+// by an undo record or counted in the memory report, each over the query its class names
+// (CommittedBytes here; GetMemory, MemorySize elsewhere). One overload beside each class.
+inline int64_t MemoryUse(const CBlockImage& store) { return store.CommittedBytes(); }
 
 }  // namespace tf

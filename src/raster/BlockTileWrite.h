@@ -1,7 +1,8 @@
 // Writing computed values into a tiled store as one step: all tiles committed first, or nothing.
 #pragma once
 // Writing computed values into a tiled store as one step: either every tile the write needs can
-// be committed (CBlockImage::PendingCommits), or the write does nothing and reports false.
+// be committed (a commit-first write, WriteCommitFirst), or the write does nothing and reports
+// false.
 //
 //   WriteTilesAtomic  writes computed values over a rectangle, tile by tile: a tile left uniform
 //                     by the write only takes a new fill value; the others are committed first,
@@ -80,49 +81,40 @@ bool WriteTilesAtomic(CBlockImage& store, SRectWH rect, Producer&& produce, Befo
   const int32_t stride = store.TileWidth();
   const int32_t mask = store.TileMask();
   const int32_t shift = store.TileShift();
-  CBlockImage::PendingCommits batch(store);
-  SRectWH first = rect;
-  if (!store.WalkRectWith(first, [&](const SRectWH& piece) {
-        if (batch.Failed()) return;
+  // Pass 1 commits the uncommitted tiles that will hold varying values; pass 2 writes.
+  return WriteCommitFirst(
+      store, [&](auto visit) { return store.WalkRectWith(rect, visit); },
+      [&](const SRectWH& piece) -> STileNeed {
         STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
-        if (tile == nullptr || tile->committed) return;
+        if (tile == nullptr || tile->committed) return {};
         produce(piece, buffer, stride);
         Pixel newFill{};
-        if (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill) == tilewrite::Outcome::kCommit)
-          batch.Commit(*tile, false);
-      }))
-    return false;
-  if (batch.Failed()) {
-    batch.Rollback();
-    return false;
-  }
-  bool allDone = true;
-  store.WalkRectWith(rect, [&](const SRectWH& piece) {
-    STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
-    if (tile == nullptr) return;
-    produce(piece, buffer, stride);
-    if (!tile->committed) {
-      Pixel newFill{};
-      switch (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill)) {
-        case tilewrite::Outcome::kNothing:
-          return;
-        case tilewrite::Outcome::kNewFill:
-          beforeWrite(piece);
-          tile->fill = static_cast<uint32_t>(newFill);
-          return;
-        case tilewrite::Outcome::kCommit:
-          // Only when the values changed since pass 1 (a source that is also the destination).
-          if (!store.CommitTile(*tile)) {
-            allDone = false;
-            return;
+        if (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill) != tilewrite::Outcome::kCommit) return {};
+        return {tile, false};
+      },
+      [&](const SRectWH& piece) {
+        STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
+        if (tile == nullptr) return true;
+        produce(piece, buffer, stride);
+        if (!tile->committed) {
+          Pixel newFill{};
+          switch (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill)) {
+            case tilewrite::Outcome::kNothing:
+              return true;
+            case tilewrite::Outcome::kNewFill:
+              beforeWrite(piece);
+              tile->fill = static_cast<uint32_t>(newFill);
+              return true;
+            case tilewrite::Outcome::kCommit:
+              // Only when the values changed since pass 1 (a source that is also the destination).
+              if (!store.CommitTile(*tile)) return false;
+              break;
           }
-          break;
-      }
-    }
-    beforeWrite(piece);
-    tilewrite::WritePiece(*tile, mask, piece, buffer, stride);
-  });
-  return allDone;
+        }
+        beforeWrite(piece);
+        tilewrite::WritePiece(*tile, mask, piece, buffer, stride);
+        return true;
+      });
 }
 
 template <class Pixel, class Producer>

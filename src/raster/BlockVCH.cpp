@@ -108,17 +108,6 @@ STileInfo* CBlockVCH::TileAt(int32_t x, int32_t y, bool commit) { return GetTile
 // ---------------------------------------------------------------------------------------------
 // Rectangle operations
 
-bool CBlockVCH::PrepareRect(const SRectWH& rect, bool wholeTilesStay) {
-  PendingCommits batch(*this);
-  SRectWH r = rect;
-  batch.CommitRect(r, wholeTilesStay);
-  if (batch.Failed()) {
-    batch.Rollback();
-    return false;
-  }
-  return true;
-}
-
 bool CBlockVCH::FillRect(SRectWH& rect, uint8_t value) {
   if (!IsValid() || !ClipRect(rect)) return false;
   return WriteUniformPieces(

@@ -182,9 +182,6 @@ class CBlockVCH : public CBlockImage {
   int32_t Compact();
 
  private:
-  // Commits the tiles of the clipped rectangle that a piece-wise write needs (whole uncommitted
-  // tiles excepted when wholeTilesStay is set); false, nothing committed, when one is refused.
-  bool PrepareRect(const SRectWH& rect, bool wholeTilesStay);
   // Fast copy of one row of the picture with clamped reads: out[i] := GetPixelClamped(x0 + i, y).
   void ReadRowClamped(int32_t x0, int32_t y, int32_t count, uint8_t* out) const;
   template <bool kMax>

@@ -25,7 +25,6 @@
 namespace tf {
 
 class CBlockVMTC;
-class CLayerData;
 struct SByteImage;
 
 // ---------------------------------------------------------------------------------------------
@@ -116,12 +115,6 @@ class CBlockVMTC : public CBlockImage {
   // Rebuilds the list from every tile; returns the count (0 to 4).
   int32_t UpdateContentRects();
 
-  // ---- Walker wrappers: the base walker, then UpdateContentRects ----
-  bool WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra);
-  bool WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                     WalkFromImageRoutine routine);
-  bool WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a, intptr_t b,
-                     WalkFromBlockRoutine routine);
   // Whole-tile copies (CopyAllTiles / CopyTilesRect), then UpdateContentRects.
   bool Assign(const CBlockVMTC& source);
   bool CopyTilesFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect);
@@ -207,13 +200,6 @@ class CBlockVMTC : public CBlockImage {
   // the value as its fill; rebuilds the content rectangles. Returns the tiles released.
   int32_t Compact();
 
-  // ---- Layer drawing (defined with the blend modes) ----
-  bool DrawLayerTo(TMTC& image, const CLayerData& layer, TPoint& destPoint, SRectWH& sourceRect) const;
-  bool DrawLayerFastTo(TMTC& image, const CLayerData& layer, TPoint& destPoint, SRectWH& sourceRect) const;
-  bool BlendFromLayer(const CBlockVMTC& source, const CLayerData& layer, TPoint& destPoint, SRectWH& sourceRect);
-  bool FillNeutralRect(SRectWH& rect, int32_t blendMode);
-  bool FillNeutralAll(int32_t blendMode);
-
   // ---- Rows, transforms and scaled output (defined in their own source files) ----
   int32_t WriteChannelRow(int32_t x, int32_t y, int32_t channel, const uint8_t* bytes, int32_t count);
   int32_t ReadChannelRow(int32_t x, int32_t y, int32_t channel, uint8_t* bytes, int32_t count);
@@ -253,10 +239,6 @@ class CBlockVMTC : public CBlockImage {
   uint32_t m_defaultFill = kDefaultFill;
   SRegionList m_content;
 };
-
-// Layer merge of one store into the one below (defined with the blend modes).
-bool MergeLayerPair(const CBlockVMTC& source, CBlockVMTC& dest, const CLayerData& layer, TPoint& destPoint,
-                    SRectWH& sourceRect);
 
 // Visible bounds and alpha-plane snapshots (defined with the row and transform routines).
 bool TileHasAlpha(const CBlockVMTC& store, const STileInfo& tile);

@@ -46,27 +46,7 @@ bool Snapshot(const CBlockVMTC& source, CBlockVMTC& snapshot) { return snapshot.
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Walker wrappers
-
-bool CBlockVMTC::WalkRect(SRectWH& rect, uint32_t value, WalkRectRoutine routine, intptr_t extra) {
-  const bool result = CBlockImage::WalkRect(rect, value, routine, extra);
-  UpdateContentRects();
-  return result;
-}
-
-bool CBlockVMTC::WalkFromImage(const CDibCore& image, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
-                               intptr_t b, WalkFromImageRoutine routine) {
-  const bool result = CBlockImage::WalkFromImage(image, destPoint, sourceRect, a, b, routine);
-  UpdateContentRects();
-  return result;
-}
-
-bool CBlockVMTC::WalkFromBlock(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect, intptr_t a,
-                               intptr_t b, WalkFromBlockRoutine routine) {
-  const bool result = CBlockImage::WalkFromBlock(source, destPoint, sourceRect, a, b, routine);
-  UpdateContentRects();
-  return result;
-}
+// Whole-tile copies
 
 bool CBlockVMTC::Assign(const CBlockVMTC& source) {
   const bool result = CopyAllTiles(source);
@@ -165,39 +145,31 @@ bool CBlockVMTC::CopyAllToImage(TMTC& image, int32_t x, int32_t y, int32_t opaci
 
 bool CBlockVMTC::CopyFromImage(const TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t opacity) {
   if (!image.IsValid()) return false;
-  // Every tile is committed before the first pixel changes; a tile that will be overwritten
-  // whole skips its fill.
-  PendingCommits pending(*this);
-  if (!WalkFromImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+  // A commit-first write; a tile that will be overwritten whole skips its fill. The content
+  // rectangles are rebuilt when there was something to walk.
+  bool walked = false;
+  const bool result = WriteCommitFirst(
+      *this, [&](auto visit) { return WalkFromImageWith(image.Size(), destPoint, sourceRect, visit); },
+      [&](const TPoint& dp, const SRectWH& sp) -> STileNeed {
+        walked = true;
         STileInfo* tile = GetTile(dp.x >> 5, dp.y >> 5, false);
-        pending.Commit(*tile, opacity == 255 && OverwritesWholeTile(*tile, SRectWH{dp.x, dp.y, sp.width, sp.height}));
-      }))
-    return false;
-  if (pending.Failed()) {
-    pending.Rollback();
-    UpdateContentRects();
-    return false;
-  }
-  bool allDone = true;
-  TPoint point = destPoint;  // clipped already
-  SRectWH rect = sourceRect;
-  WalkFromImageWith(image.Size(), point, rect, [&](const TPoint& dp, const SRectWH& sp) {
-    STileInfo* tile = GetTile(dp.x >> 5, dp.y >> 5, false);
-    if (!CommitTile(*tile)) {
-      allDone = false;
-      return;
-    }
-    TVMTC& view = *TileView(*tile);
-    TPoint local{dp.x & 31, dp.y & 31};
-    if (opacity == 255) {
-      CopyPieceRows(view, local, image, sp);
-    } else {
-      SRectWH piece = sp;
-      image.DrawRectTo(view, local, piece, opacity);
-    }
-  });
-  UpdateContentRects();
-  return allDone;
+        return {tile, opacity == 255 && OverwritesWholeTile(*tile, SRectWH{dp.x, dp.y, sp.width, sp.height})};
+      },
+      [&](const TPoint& dp, const SRectWH& sp) {
+        STileInfo* tile = GetTile(dp.x >> 5, dp.y >> 5, false);
+        if (!CommitTile(*tile)) return false;
+        TVMTC& view = *TileView(*tile);
+        TPoint local{dp.x & 31, dp.y & 31};
+        if (opacity == 255) {
+          CopyPieceRows(view, local, image, sp);
+        } else {
+          SRectWH piece = sp;
+          image.DrawRectTo(view, local, piece, opacity);
+        }
+        return true;
+      });
+  if (walked) UpdateContentRects();
+  return result;
 }
 
 bool CBlockVMTC::CopyAllFromImage(const TMTC& image, int32_t x, int32_t y, int32_t opacity) {
@@ -216,49 +188,44 @@ bool CBlockVMTC::CopyFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& 
     if (!Snapshot(source, snapshot)) return false;
     return CopyFrom(snapshot, destPoint, sourceRect);
   }
-  // Every tile a piece writes into is committed before anything changes; a tile a committed
-  // source piece covers whole skips its fill.
-  PendingCommits pending(*this);
-  if (!WalkFromBlockWith(source, destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+  // A commit-first write; a tile a committed source piece covers whole skips its fill. The
+  // content rectangles are rebuilt when there was something to walk.
+  bool walked = false;
+  const auto fillOnly = [](const STileInfo& s, const STileInfo& d, const SRectWH& destPiece) {
+    return !s.committed && !d.committed && TileRectIsWhole(d, destPiece);
+  };
+  const bool result = WriteCommitFirst(
+      *this, [&](auto visit) { return WalkFromBlockWith(source, destPoint, sourceRect, visit); },
+      [&](const TPoint& dp, const SRectWH& sp) -> STileNeed {
+        walked = true;
         const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
         STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
         const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
-        if (!s->committed && !d->committed && TileRectIsWhole(*d, destPiece)) return;
-        pending.Commit(*d, s->committed && OverwritesWholeTile(*d, destPiece));
-      }))
-    return false;
-  if (pending.Failed()) {
-    pending.Rollback();
-    UpdateContentRects();
-    return false;
-  }
-  bool allDone = true;
-  TPoint point = destPoint;  // clipped already
-  SRectWH rect = sourceRect;
-  WalkFromBlockWith(source, point, rect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
-    STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
-    const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
-    if (!s->committed && !d->committed && TileRectIsWhole(*d, destPiece)) {
-      d->fill = s->fill;
-      return;
-    }
-    if (!CommitTile(*d)) {
-      allDone = false;
-      return;
-    }
-    TVMTC& dv = *TileView(*d);
-    if (s->committed) {
-      const TPoint local{dp.x & 31, dp.y & 31};
-      const SRectWH sr{sp.left & 31, sp.top & 31, sp.width, sp.height};
-      CopyPieceRows(dv, local, *source.TileView(*s), sr);
-    } else {
-      const SRectWH dr{dp.x & 31, dp.y & 31, sp.width, sp.height};
-      dv.FillRectRaw(dr, s->fill);
-    }
-  });
-  UpdateContentRects();
-  return allDone;
+        if (fillOnly(*s, *d, destPiece)) return {};
+        return {d, s->committed && OverwritesWholeTile(*d, destPiece)};
+      },
+      [&](const TPoint& dp, const SRectWH& sp) {
+        const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
+        STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
+        const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
+        if (fillOnly(*s, *d, destPiece)) {
+          d->fill = s->fill;
+          return true;
+        }
+        if (!CommitTile(*d)) return false;
+        TVMTC& dv = *TileView(*d);
+        if (s->committed) {
+          const TPoint local{dp.x & 31, dp.y & 31};
+          const SRectWH sr{sp.left & 31, sp.top & 31, sp.width, sp.height};
+          CopyPieceRows(dv, local, *source.TileView(*s), sr);
+        } else {
+          const SRectWH dr{dp.x & 31, dp.y & 31, sp.width, sp.height};
+          dv.FillRectRaw(dr, s->fill);
+        }
+        return true;
+      });
+  if (walked) UpdateContentRects();
+  return result;
 }
 
 bool CBlockVMTC::CopyAllFrom(const CBlockVMTC& source) {

@@ -24,11 +24,7 @@ inline uint32_t* TilePixel(const STileInfo& tile, int32_t x, int32_t y) {
 // Commits every tile of the rectangle (already inside the store) as one step; on a refusal
 // gives back what it committed, repairs the content rectangles and answers false.
 bool CommitRect(CBlockVMTC& store, const SRectWH& rect) {
-  CBlockImage::PendingCommits batch(store);
-  SRectWH r = rect;
-  batch.CommitRect(r, false);
-  if (!batch.Failed()) return true;
-  batch.Rollback();
+  if (store.PrepareRect(rect, false)) return true;
   store.UpdateContentRects();
   return false;
 }

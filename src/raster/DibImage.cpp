@@ -37,14 +37,12 @@ bool TTC::Resize(int32_t width, int32_t height) {
   const int32_t h = std::max(height, 1);
   int64_t bytes = 0;
   uint8_t* block = nullptr;
-  if (CheckedImageBytes(w, h, 4, bytes) && TryGetZeroMem(block, bytes)) {
+  if (CheckedImageBytes(w, h, 4, bytes) && (block = AllocBlock(bytes)) != nullptr) {
     m_view.width = w;
     m_view.height = h;
     m_view.bits = block;
     m_ownsBlock = true;
     if (BuildRowTable(4 * w, /*bottomUp=*/true)) return true;
-  } else {
-    FreeMem(block);
   }
   FreeImage();
   DebugOut("TTC::Resize: caught an exception!\n");

@@ -99,9 +99,9 @@ bool CDibCore::BuildRowTable(int32_t rowBytes, bool bottomUp) {
   return true;
 }
 
-uint8_t* CDibCore::AllocBlock(int64_t bytes) {
+uint8_t* CDibCore::AllocBlock(int64_t bytes, bool zero) {
   uint8_t* block = nullptr;
-  if (bytes <= 0 || !TryGetMem(block, bytes)) return nullptr;
+  if (bytes <= 0 || !(zero ? TryGetZeroMem(block, bytes) : TryGetMem(block, bytes))) return nullptr;
   return block;
 }
 
@@ -121,12 +121,17 @@ TChannel::TChannel(const SSize& size) : TChannel(size.width, size.height) {}
 
 TChannel::TChannel(const TChannel& source) : CDibCore() {
   InitFields();
-  if (Resize(source.Width(), source.Height())) source.CopyAllTo(*this, 0, 0);
+  // Every byte is copied, so the block is not cleared first; a failed copy clears it.
+  if (ResizeBlock(source.Width(), source.Height(), !source.IsValid()) && IsValid() &&
+      !source.CopyAllTo(*this, 0, 0))
+    std::memset(m_view.bits, 0, static_cast<size_t>(GetImageSize()));
 }
 
 TChannel::~TChannel() = default;
 
-bool TChannel::Resize(int32_t width, int32_t height) {
+bool TChannel::Resize(int32_t width, int32_t height) { return ResizeBlock(width, height, true); }
+
+bool TChannel::ResizeBlock(int32_t width, int32_t height, bool zero) {
   FreeImage();
   int64_t bytes = 0;
   if (CheckedImageBytes(width, height, 1, bytes)) {
@@ -134,7 +139,7 @@ bool TChannel::Resize(int32_t width, int32_t height) {
     m_view.height = height;
     m_ownsBlock = true;
     if (bytes == 0) return true;  // no block: a valid size, not a valid image
-    m_view.bits = AllocBlock(bytes);
+    m_view.bits = AllocBlock(bytes, zero);
     if (m_view.bits != nullptr && BuildRowTable(width, true)) return true;
   }
   FreeImage();
@@ -254,28 +259,34 @@ TMTC::TMTC(const SSize& size) : TMTC(size.width, size.height) {}
 
 TMTC::TMTC(const TMTC& source) : CDibCore() {
   InitFields();
-  // Row by row, so that a source of the other row order still gives an upright copy.
-  if (Resize(source.Width(), source.Height())) CopyAllFrom(0, 0, source);
+  // Row by row, so that a source of the other row order still gives an upright copy. Every
+  // pixel is copied, so the block is not cleared first; a failed copy clears it.
+  if (ResizeBlock(source.Width(), source.Height(), !source.IsValid()) && IsValid() &&
+      !CopyAllFrom(0, 0, source))
+    std::memset(m_view.bits, 0, static_cast<size_t>(GetImageSize()));
 }
 
 TMTC::~TMTC() = default;
 
-bool TMTC::Resize(int32_t width, int32_t height) {
+bool TMTC::Resize(int32_t width, int32_t height) { return ResizeBlock(width, height, true); }
+
+bool TMTC::ResizeBlock(int32_t width, int32_t height, bool zero) {
   if (IsValid() && width == m_view.width && height == m_view.height) return true;
   int64_t bytes = 0;
   uint8_t* kept = nullptr;
   if (CheckedImageBytes(width, height, 4, bytes)) {
-    // Same byte count (a transposed size, say): keep the block, read in the new geometry.
+    // Same byte count (a transposed size, say): keep the block, cleared as a new one would be.
     if (IsValid() && m_ownsBlock && bytes > 0 && bytes == int64_t{4} * m_view.width * m_view.height) {
       kept = m_view.bits;
       m_view.bits = nullptr;
+      if (zero) std::memset(kept, 0, static_cast<size_t>(bytes));
     }
     FreeImage();
     m_view.width = width;
     m_view.height = height;
     m_ownsBlock = true;
     if (bytes == 0) return true;  // no block: a valid size, not a valid image
-    m_view.bits = kept != nullptr ? kept : AllocBlock(bytes);
+    m_view.bits = kept != nullptr ? kept : AllocBlock(bytes, zero);
     kept = nullptr;
     if (m_view.bits != nullptr && BuildRowTable(4 * width, false)) return true;
   }

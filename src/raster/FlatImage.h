@@ -120,8 +120,11 @@ class CDibCore {
   // (rowOffsets[y] = rowBytes*y) or bottom-up (rowBytes*(height-1-y)). Height 0 gives no
   // table. False on allocation failure.
   bool BuildRowTable(int32_t rowBytes, bool bottomUp);
-  // Allocates an owned block (nullptr for 0 bytes or on failure).
-  static uint8_t* AllocBlock(int64_t bytes);
+  // Allocates an owned block (nullptr for 0 bytes or on failure). Every byte is zero unless
+  // zero is false, which only a caller that writes every byte before the image is used may
+  // ask (a copy): no byte of a picture is ever left as whatever the allocator returned, so the
+  // same work gives the same bytes on every run.
+  static uint8_t* AllocBlock(int64_t bytes, bool zero = true);
   static void FreeBlock(uint8_t* block);
 
   SDibView m_view{0, 0, nullptr, nullptr};
@@ -141,6 +144,7 @@ class TChannel : public CDibCore {
   TChannel& operator=(const TChannel&) = delete;
   ~TChannel() override;
 
+  // A new block, every byte zero (also for the size the image has).
   bool Resize(int32_t width, int32_t height) override;
   int32_t GetImageSize() const override;
   int32_t GetBytesPerPixel() const override { return 1; }
@@ -168,6 +172,11 @@ class TChannel : public CDibCore {
   bool CombineRect(const TChannel& source, TPoint& destPoint, SRectWH& sourceRect, ByteOp op);
   // op(byte, value) over the clipped rectangle.
   bool ApplyToRect(SRectWH& rect, uint8_t value, ByteOp op);
+
+ private:
+  // Resize; the new block is cleared only when zero is set (the copy constructor writes every
+  // byte at once instead).
+  bool ResizeBlock(int32_t width, int32_t height, bool zero);
 };
 
 // Functor forms of the channel loops (op inlined, no call per pixel through a pointer).
@@ -188,6 +197,9 @@ class TMTC : public CDibCore {
   TMTC& operator=(const TMTC&) = delete;
   ~TMTC() override;
 
+  // The size the image has already: nothing changes, the pixels are kept (callers that need
+  // them cleared fill the image). Another size: every byte of the block is zero; a block of
+  // the same byte count (a transposed size) is kept and cleared rather than allocated anew.
   bool Resize(int32_t width, int32_t height) override;
   int32_t GetImageSize() const override;
   int32_t GetBytesPerPixel() const override { return 4; }
@@ -275,6 +287,11 @@ class TMTC : public CDibCore {
   bool ToChannel(TChannel& dest, TPoint& destPoint, SRectWH& sourceRect, PixelToByteOp callback) const;
   bool LuminanceToChannelRect(TChannel& dest, TPoint& destPoint, SRectWH& sourceRect) const;
   bool LuminanceToChannel(TChannel& dest) const;
+
+ private:
+  // Resize; a new or reused block is cleared only when zero is set (the copy constructor writes
+  // every byte at once instead).
+  bool ResizeBlock(int32_t width, int32_t height, bool zero);
 };
 
 // Copies the source block (4*width*height bytes of the source) into dest's block as it lies in

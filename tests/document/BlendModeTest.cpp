@@ -1139,10 +1139,10 @@ TEST_F(BlendStoreTest, RefusedCommitLeavesTheLowerLayerAsItWas) {
   }
 }
 
-TEST_F(BlendStoreTest, ClearStoreToNeutralKeepsAlphaAndCommitsNothing) {
+TEST_F(BlendStoreTest, FillNeutralAllKeepsAlphaAndCommitsNothing) {
   CBlockVMTC store(64, 64);
   store.SetPixel(3, 3, 0x80123456u);
-  EXPECT_TRUE(ClearStoreToNeutral(store, kModeSoftLight));
+  EXPECT_TRUE(FillNeutralAll(store, kModeSoftLight));
   EXPECT_EQ(store.GetPixel(3, 3), 0x807F7F7Fu);
   EXPECT_EQ(store.GetPixel(40, 40), 0x007F7F7Fu);
   EXPECT_EQ(store.CommittedTileCount(), 1);

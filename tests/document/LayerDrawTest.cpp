@@ -116,7 +116,7 @@ TEST_F(LayerDrawTest, EveryModeDrawsAsItsPixelRoutine) {
                   [&](uint32_t* pixel, uint32_t colour) { entry->sourceAlpha(pixel, colour, opacity); });
         TPoint dest = p.dest;
         SRectWH source = p.source;
-        store.DrawLayerTo(image, layer, dest, source);
+        DrawLayerTo(store, image, layer, dest, source);
         ASSERT_EQ(Pixels(image), Pixels(expected)) << "mode " << mode << " opacity " << int(opacity);
       }
     }
@@ -135,7 +135,7 @@ TEST_F(LayerDrawTest, OpacityZeroAndEmptyStoresDrawNothing) {
   const std::vector<uint32_t> before = Pixels(image);
   TPoint dest{0, 0};
   SRectWH source{0, 0, kW, kH};
-  EXPECT_FALSE(store.DrawLayerTo(image, layer, dest, source));
+  EXPECT_FALSE(DrawLayerTo(store, image, layer, dest, source));
   EXPECT_EQ(Pixels(image), before);
 
   CBlockVMTC empty(kW, kH);
@@ -144,17 +144,17 @@ TEST_F(LayerDrawTest, OpacityZeroAndEmptyStoresDrawNothing) {
     layer.blendMode = static_cast<uint8_t>(mode);
     dest = {0, 0};
     source = {0, 0, kW, kH};
-    EXPECT_TRUE(empty.DrawLayerTo(image, layer, dest, source));
+    EXPECT_TRUE(DrawLayerTo(empty, image, layer, dest, source));
     dest = {0, 0};
     source = {0, 0, kW, kH};
-    EXPECT_TRUE(empty.DrawLayerFastTo(image, layer, dest, source));
+    EXPECT_TRUE(DrawLayerFastTo(empty, image, layer, dest, source));
     EXPECT_EQ(Pixels(image), before);
   }
   // A mode outside the table draws nothing.
   layer.blendMode = 40;
   dest = {0, 0};
   source = {0, 0, kW, kH};
-  EXPECT_FALSE(store.DrawLayerTo(image, layer, dest, source));
+  EXPECT_FALSE(DrawLayerTo(store, image, layer, dest, source));
   EXPECT_EQ(Pixels(image), before);
 }
 
@@ -177,7 +177,7 @@ TEST_F(LayerDrawTest, DissolveRepeatsExactlyForTheSameRecord) {
     CopyPixels32(image, base);
     TPoint dest{0, 0};
     SRectWH source{0, 0, kW, kH};
-    store.DrawLayerTo(image, l, dest, source);
+    DrawLayerTo(store, image, l, dest, source);
     return Pixels(image);
   };
   const std::vector<uint32_t> first = draw(layer);
@@ -227,7 +227,7 @@ TEST_F(LayerDrawTest, DissolveRepeatsExactlyForTheSameRecord) {
     CopyPixels32(out, base);
     TPoint d{0, 0};
     SRectWH r{0, 0, kW, kH};
-    s.DrawLayerTo(out, l, d, r);
+    DrawLayerTo(s, out, l, d, r);
     return Pixels(out);
   };
   EXPECT_EQ(drawFrom(opaque, other), drawFrom(opaque, solid));
@@ -301,7 +301,7 @@ TEST_F(LayerDrawTest, DissolveDrawsOnePerVisitedPixelInWalkOrder) {
       }
       TPoint dest = p.dest;
       SRectWH source = p.source;
-      ASSERT_TRUE(store.DrawLayerTo(image, layer, dest, source));
+      ASSERT_TRUE(DrawLayerTo(store, image, layer, dest, source));
       EXPECT_EQ(Pixels(image), Pixels(expected)) << "mode " << int(mode) << " at " << p.dest.x;
       EXPECT_EQ(DissolveRandomState(), random) << draws << " draws";
     }
@@ -328,7 +328,7 @@ TEST_F(LayerDrawTest, FastDrawingUsesTheLegacyPairs) {
                 [&](uint32_t* pixel, uint32_t colour) { pair.pixel(pixel, colour, opacity); });
       TPoint dest = at;
       SRectWH source{0, 0, kW, kH};
-      store.DrawLayerFastTo(image, layer, dest, source);
+      DrawLayerFastTo(store, image, layer, dest, source);
       EXPECT_EQ(Pixels(image), Pixels(expected)) << "mode " << mode << " opacity " << int(opacity);
     }
   }
@@ -352,7 +352,7 @@ TEST_F(LayerDrawTest, BlendFromLayerCombinesTwoStoresAsTheirPixelRoutine) {
               [&](uint32_t* pixel, uint32_t colour) { entry->sourceAlpha(pixel, colour, layer.opacity); });
     TPoint at{0, 0};
     SRectWH rect{0, 0, kW, kH};
-    ASSERT_TRUE(dest.BlendFromLayer(source, layer, at, rect));
+    ASSERT_TRUE(BlendFromLayer(dest, source, layer, at, rect));
     TMTC result(kW, kH);
     dest.CopyAllToImage(result, 0, 0, 255, false);
     EXPECT_EQ(Pixels(result), Pixels(model)) << "mode " << mode;
@@ -381,7 +381,7 @@ TEST_F(LayerDrawTest, RefusedCommitLeavesBothMergesUnchanged) {
       TPoint at{0, 0};
       SRectWH rect{0, 0, kW, kH};
       const bool result = legacy ? MergeLayerPair(source, dest, layer, at, rect)
-                                 : dest.BlendFromLayer(source, layer, at, rect);
+                                 : BlendFromLayer(dest, source, layer, at, rect);
       SetCommitBudget(0);
       if (refusalsAfter == 0) {
         EXPECT_FALSE(result) << (legacy ? "legacy" : "");
@@ -444,11 +444,11 @@ TEST_F(LayerDrawTest, NeutralFillsKeepAlpha) {
   CBlockVMTC store(kW, kH);
   store.SetPixel(3, 3, 0x40123456u);
   SRectWH rect{0, 0, 40, 40};
-  ASSERT_TRUE(store.FillNeutralRect(rect, kModeOverlay));
+  ASSERT_TRUE(FillNeutralRect(store, rect, kModeOverlay));
   EXPECT_EQ(store.GetPixel(3, 3), 0x407F7F7Fu);
   EXPECT_EQ(store.GetPixel(39, 39), 0x007F7F7Fu);
   EXPECT_EQ(store.GetPixel(41, 41), 0x00FFFFFFu);
-  ASSERT_TRUE(store.FillNeutralAll(kModeScreen));
+  ASSERT_TRUE(FillNeutralAll(store, kModeScreen));
   EXPECT_EQ(store.GetPixel(3, 3), 0x40000000u);
   EXPECT_EQ(store.GetPixel(99, 69), 0x00000000u);
   EXPECT_EQ(store.CommittedTileCount(), 4);  // the four tiles the partial rectangle touched
@@ -475,7 +475,7 @@ TEST_F(LayerDrawTest, LayerJoinsPassTheLayersSettings) {
   CopyPixels32(expected, image);
   TPoint at{2, 3};
   SRectWH all{0, 0, kW, kH};
-  layer.Store()->DrawLayerTo(expected, layer, at, all);
+  DrawLayerTo(*layer.Store(), expected, layer, at, all);
   ASSERT_TRUE(DrawLayerToImage(layer, image, 2, 3));
   EXPECT_EQ(Pixels(image), Pixels(expected));
 

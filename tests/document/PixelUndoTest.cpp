@@ -376,6 +376,13 @@ TEST_F(PixelUndo, RecordWhoseLayerIsGoneFails) {
   EXPECT_FALSE(undo.UndoPixels(targets, refreshed, index));  // empty now
 }
 
+// A held layer that counts its destruction and uses no memory.
+struct CountedLayer {
+  int* destroyed;
+  ~CountedLayer() { ++*destroyed; }
+};
+int64_t MemoryUse(const CountedLayer&) { return 0; }
+
 // Regression: undo or redo by id dropped any newest record whose layer was not in the stack,
 // structure records included (a new layer's record on the redo list names a layer that its
 // undo took out).
@@ -385,10 +392,7 @@ TEST_F(PixelUndo, ByIdLeavesAStructureRecordWhoseLayerIsOut) {
   targets.layers = {{100, layer.get()}};
   CUndoMngr undo(8, 8);
   int destroyed = 0;
-  struct Layer {
-    int* destroyed;
-    ~Layer() { ++*destroyed; }
-  };
+  using Layer = CountedLayer;
   Layer inDocument{&destroyed};  // the new layer while the change is in effect
   for (bool redo : {false, true}) {
     SCOPED_TRACE(redo);

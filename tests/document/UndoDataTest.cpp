@@ -56,6 +56,9 @@ struct FakeStack {
   }
 };
 
+int64_t MemoryUse(const FakeObject& object) { return object.GetMemory(); }
+int64_t MemoryUse(const FakeStack& stack) { return stack.GetMemory(); }
+
 using FakeList = std::vector<std::unique_ptr<FakeObject>>;
 
 // ---------------------------------------------------------------------------------------------

@@ -183,18 +183,6 @@ TEST_P(BlockImageTest, WalkRectCutsAtTileBordersInOrder) {
                                     {30, 32, 2, 3}, {32, 32, 32, 3}, {64, 32, 6, 3}};
   EXPECT_EQ(pieces, expected);
 
-  // The pointer form gives the same pieces, the value and extra passed through.
-  static std::vector<Piece>* seen;
-  std::vector<Piece> viaPointer;
-  seen = &viaPointer;
-  SRectWH again{30, 30, 40, 5};
-  ASSERT_TRUE(store.CBlockImage::WalkRect(again, 7, [](CBlockImage&, const SRectWH& p, uint32_t value, intptr_t extra) {
-    EXPECT_EQ(value, 7u);
-    EXPECT_EQ(extra, 9);
-    seen->push_back({p.left, p.top, p.width, p.height});
-  }, 9));
-  EXPECT_EQ(viaPointer, expected);
-
   // The byte store cuts at 64.
   TByteStore bytes(200, 100);
   std::vector<Piece> bytePieces;

@@ -285,6 +285,30 @@ TEST(Bmp, RowConverters) {
 }
 
 // Files written by another program (tests/data/gen_bmp_fixtures.py, Python's struct module).
+// A 24-bit file leaves byte 3 of every pixel to the image's block: loaded into a fresh image it
+// reads as zero, so two loads give the same bytes even when the allocator hands out blocks
+// that held other data (each load follows a freed block of the same size full of a pattern).
+TEST(Bmp, Load24IntoAFreshImageGivesTheSameBytesEveryTime) {
+  TMTC image(45, 27);
+  FillPattern(image);
+  TempDir dir;
+  ASSERT_TRUE(SaveBMP24(image, dir.File("fresh.bmp"), 96));
+  const std::vector<uint8_t> file = ReadFile(dir.File("fresh.bmp"));
+  std::vector<std::vector<uint32_t>> loads;
+  for (uint8_t pattern : {uint8_t{0x5E}, uint8_t{0x0B}}) {
+    void* used = nullptr;
+    ASSERT_TRUE(TryGetMem(used, int64_t{4} * 45 * 27));
+    std::memset(used, pattern, size_t{4} * 45 * 27);
+    FreeMem(used);
+    TMTC loaded;
+    ASSERT_TRUE(LoadBMPFromMemory(loaded, file.data(), int64_t(file.size())));
+    ASSERT_TRUE(loaded.FlipVerticalAll());
+    EXPECT_EQ(PixelsOf(loaded), PixelsOf(image, 0x00FFFFFFu)) << "pattern " << int(pattern);
+    loads.push_back(PixelsOf(loaded));
+  }
+  EXPECT_EQ(loads[0], loads[1]);
+}
+
 TEST(Bmp, ReadsFilesOfAnotherWriter) {
   struct Case {
     const char* name;

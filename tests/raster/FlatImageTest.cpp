@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -122,13 +123,56 @@ TEST(FlatImageResize, MtcKeepsBlockOfSameByteSize) {
   SetMemoryRefusals(0);
   EXPECT_EQ(image.Bits(), block);
   EXPECT_EQ(image.GetPixel(7, 9), 0x12345678u);
-  EXPECT_TRUE(image.Resize(50, 100));  // transposed: same block, new geometry
+  EXPECT_TRUE(image.Resize(50, 100));  // transposed: same block, new geometry, cleared
   EXPECT_EQ(image.Bits(), block);
   EXPECT_EQ(image.Width(), 50);
   EXPECT_EQ(image.GetPixelPtr(0, 99), block + 4 * 50 * 99);
+  for (uint32_t v : test::PixelsOf(image)) ASSERT_EQ(v, 0u);
   EXPECT_TRUE(image.ResizeTo(SSize{3, 2}));
   EXPECT_EQ(image.Size(), (SSize{3, 2}));
   EXPECT_TRUE(image.IsValid());
+}
+
+// New blocks read as zero, whatever the allocator held there before: a block of the same size
+// is filled with a pattern and freed first, so a reused block without the clear shows it.
+TEST(FlatImageResize, NewBlocksAreZero) {
+  const auto dirty = [](int64_t bytes, uint8_t pattern) {
+    void* p = nullptr;
+    ASSERT_TRUE(TryGetMem(p, bytes));
+    std::memset(p, pattern, static_cast<size_t>(bytes));
+    FreeMem(p);
+  };
+  for (uint8_t pattern : {uint8_t{0x5E}, uint8_t{0x0B}}) {
+    dirty(4 * 40 * 30, pattern);
+    TMTC image(40, 30);
+    ASSERT_TRUE(image.IsValid());
+    for (uint32_t v : test::PixelsOf(image)) ASSERT_EQ(v, 0u);
+    dirty(40 * 30, pattern);
+    TChannel channel(40, 30);
+    ASSERT_TRUE(channel.IsValid());
+    for (int32_t y = 0; y < 30; ++y)
+      for (int32_t x = 0; x < 40; ++x) ASSERT_EQ(channel.GetPixel(x, y), 0) << x << "," << y;
+    // Another size of a used image: a new block, cleared too.
+    image.FillAll(0xA5A5A5A5u);
+    dirty(4 * 41 * 30, pattern);
+    ASSERT_TRUE(image.Resize(41, 30));
+    for (uint32_t v : test::PixelsOf(image)) ASSERT_EQ(v, 0u);
+  }
+}
+
+// Copies write every byte, so they skip the clear; they still equal their source.
+TEST(FlatImageResize, CopiesEqualTheirSource) {
+  TMTC image(37, 21);
+  for (int32_t y = 0; y < 21; ++y)
+    for (int32_t x = 0; x < 37; ++x) *image.Pixel(x, y) = uint32_t(x * 0x01030507u + y * 0x0B0D1113u);
+  const TMTC copy(image);
+  EXPECT_EQ(test::PixelsOf(copy), test::PixelsOf(image));
+  TChannel channel(37, 21);
+  for (int32_t y = 0; y < 21; ++y)
+    for (int32_t x = 0; x < 37; ++x) *channel.GetPixelPtr(x, y) = static_cast<uint8_t>(x * 7 + y * 3);
+  const TChannel channelCopy(channel);
+  for (int32_t y = 0; y < 21; ++y)
+    for (int32_t x = 0; x < 37; ++x) ASSERT_EQ(channelCopy.GetPixel(x, y), channel.GetPixel(x, y));
 }
 
 TEST(FlatImageResize, ChannelReallocatesAtSameSize) {
