@@ -34,19 +34,19 @@ void ResetLayerIdCounter(int32_t value) { g_layerIdCounter = static_cast<uint32_
 
 CLayerData::CLayerData(int32_t index, bool withOwnUndo) : index(index), id(TakeNextLayerId()) {
   RandomInit(random, static_cast<int32_t>(timeGetTime()), kDissolveRandomLow, kDissolveRandomHigh);
-  if (withOwnUndo) m_ownUndo = std::make_unique<CUndoMngr>(kOwnUndoLimit, kOwnUndoLimit);
+  if (withOwnUndo) ownUndo_ = std::make_unique<CUndoMngr>(kOwnUndoLimit, kOwnUndoLimit);
 }
 
 CLayerData::~CLayerData() {
   FreeContent();
-  m_ownUndo.reset();
+  ownUndo_.reset();
 }
 
 void CLayerData::FreeContent() {
   visible = 0;
-  m_store.reset();
-  m_thumbnail.reset();
-  if (m_ownUndo) m_ownUndo->ClearAll();
+  store_.reset();
+  thumbnail_.reset();
+  if (ownUndo_) ownUndo_->ClearAll();
 }
 
 bool CLayerData::Init(int32_t width, int32_t height, uint8_t mode) {
@@ -54,7 +54,7 @@ bool CLayerData::Init(int32_t width, int32_t height, uint8_t mode) {
   try {
     auto store = std::make_unique<CBlockVMTC>(width, height);
     if (!store->IsValid()) return false;
-    m_store = std::move(store);
+    store_ = std::move(store);
     offsetX = 0;
     offsetY = 0;
     canvasWidth = width;
@@ -64,8 +64,8 @@ bool CLayerData::Init(int32_t width, int32_t height, uint8_t mode) {
     opacity = 255;
     blendMode = mode;
     // The neutral colour goes into the fill values: nothing is committed.
-    FillNeutralAll(*m_store, mode);
-    m_thumbnail = std::make_unique<TMTC>();
+    FillNeutralAll(*store_, mode);
+    thumbnail_ = std::make_unique<TMTC>();
     UpdateThumbnailSize();
     return true;
   } catch (...) {
@@ -75,33 +75,33 @@ bool CLayerData::Init(int32_t width, int32_t height, uint8_t mode) {
 }
 
 bool CLayerData::InitFrom(const CLayerData& other) {
-  if (!other.m_store) return false;
+  if (!other.store_) return false;
   return Init(other.StoreWidth(), other.StoreHeight(), other.blendMode) && Assign(other);
 }
 
 bool CLayerData::Assign(const CLayerData& other) {
   if (&other == this) return true;
-  if (!other.m_store) return false;
+  if (!other.store_) return false;
   try {
     // Build everything first, so a failure leaves this layer as it was.
     auto store = std::make_unique<CBlockVMTC>(other.StoreWidth(), other.StoreHeight());
-    if (!store->IsValid() || !store->Assign(*other.m_store)) return false;
+    if (!store->IsValid() || !store->Assign(*other.store_)) return false;
     std::unique_ptr<TMTC> thumbnail;
-    if (other.m_thumbnail) {
+    if (other.thumbnail_) {
       thumbnail = std::make_unique<TMTC>();
-      if (other.m_thumbnail->IsValid()) {
-        if (!thumbnail->Resize(other.m_thumbnail->Width(), other.m_thumbnail->Height())) return false;
-        if (!CopyPixels32(*thumbnail, *other.m_thumbnail)) return false;
+      if (other.thumbnail_->IsValid()) {
+        if (!thumbnail->Resize(other.thumbnail_->Width(), other.thumbnail_->Height())) return false;
+        if (!CopyPixels32(*thumbnail, *other.thumbnail_)) return false;
       }
     }
     std::unique_ptr<CUndoMngr> ownUndo;
-    if (other.m_ownUndo) {
-      ownUndo = std::make_unique<CUndoMngr>(other.m_ownUndo->UndoLimit(), other.m_ownUndo->RedoLimit());
-      if (!ownUndo->Assign(*other.m_ownUndo)) return false;
+    if (other.ownUndo_) {
+      ownUndo = std::make_unique<CUndoMngr>(other.ownUndo_->UndoLimit(), other.ownUndo_->RedoLimit());
+      if (!ownUndo->Assign(*other.ownUndo_)) return false;
     }
-    m_store = std::move(store);
-    m_thumbnail = std::move(thumbnail);
-    if (ownUndo) m_ownUndo = std::move(ownUndo);
+    store_ = std::move(store);
+    thumbnail_ = std::move(thumbnail);
+    if (ownUndo) ownUndo_ = std::move(ownUndo);
     CopyAttributes(other);
     offsetX = other.offsetX;
     offsetY = other.offsetY;
@@ -120,7 +120,7 @@ void CLayerData::CopyAttributes(const CLayerData& other) {
   opacity = other.opacity;
   alphaProtect = other.alphaProtect;
   blendMode = other.blendMode;
-  m_groupDepth = other.m_groupDepth;
+  groupDepth_ = other.groupDepth_;
   dissolveThreshold = other.dissolveThreshold;
   dissolve = other.dissolve;
   random = other.random;
@@ -136,13 +136,13 @@ int32_t CLayerData::AssignNewId() {
 void CLayerData::SetSeed(int32_t seed) { RandomInit(random, seed, kDissolveRandomLow, kDissolveRandomHigh); }
 
 int32_t CLayerData::SetGroupDepth(int32_t depth) {
-  m_groupDepth = ClampDepth(depth);
-  return m_groupDepth;
+  groupDepth_ = ClampDepth(depth);
+  return groupDepth_;
 }
 
 int32_t CLayerData::AddGroupDepth(int32_t delta) {
-  m_groupDepth = ClampDepth(int64_t{m_groupDepth} + delta);
-  return m_groupDepth;
+  groupDepth_ = ClampDepth(int64_t{groupDepth_} + delta);
+  return groupDepth_;
 }
 
 // ---- Thumbnail ----
@@ -159,9 +159,9 @@ bool CLayerData::SetThumbnailSize(int32_t width, int32_t height) {
     }
   }
   try {
-    if (!m_thumbnail) m_thumbnail = std::make_unique<TMTC>();
-    if (!m_thumbnail->Resize(static_cast<int32_t>(w), static_cast<int32_t>(h))) return false;
-    m_thumbnail->FillAll(kThumbnailFill);
+    if (!thumbnail_) thumbnail_ = std::make_unique<TMTC>();
+    if (!thumbnail_->Resize(static_cast<int32_t>(w), static_cast<int32_t>(h))) return false;
+    thumbnail_->FillAll(kThumbnailFill);
     return true;
   } catch (const std::bad_alloc&) {
     return false;
@@ -174,21 +174,21 @@ bool CLayerData::UpdateThumbnailSize() {
 }
 
 void CLayerData::UpdateThumbnail() {
-  if (!m_store || !m_thumbnail || !m_thumbnail->IsValid()) return;
-  DrawBlockScaledTo(*m_store, *m_thumbnail, 0, 0, m_thumbnail->Width(), m_thumbnail->Height(), offsetX, offsetY,
+  if (!store_ || !thumbnail_ || !thumbnail_->IsValid()) return;
+  DrawBlockScaledTo(*store_, *thumbnail_, 0, 0, thumbnail_->Width(), thumbnail_->Height(), offsetX, offsetY,
                     canvasWidth, canvasHeight);
 }
 
 void CLayerData::FillThumbnailNeutral(bool transparent) {
-  if (!m_thumbnail || !m_thumbnail->IsValid()) return;
+  if (!thumbnail_ || !thumbnail_->IsValid()) return;
   const uint32_t colour = (GetBlendModeNeutralColor(blendMode) & 0x00FFFFFFu) | (transparent ? 0u : 0xFF000000u);
-  m_thumbnail->FillAll(colour);
+  thumbnail_->FillAll(colour);
 }
 
 // ---- Placement ----
 
 bool CLayerData::IsOffsetInside(bool clamp) {
-  if (!m_store) return false;
+  if (!store_) return false;
   const int64_t maxX = int64_t{StoreWidth()} - canvasWidth;
   const int64_t maxY = int64_t{StoreHeight()} - canvasHeight;
   if (clamp) {
@@ -206,7 +206,7 @@ bool CLayerData::Offset(int32_t dx, int32_t dy) {
 }
 
 bool CLayerData::IsOversized() const {
-  return m_store && (StoreWidth() > canvasWidth || StoreHeight() > canvasHeight);
+  return store_ && (StoreWidth() > canvasWidth || StoreHeight() > canvasHeight);
 }
 
 void CLayerData::GetStoreRect(TRect& rect) const {
@@ -217,7 +217,7 @@ void CLayerData::GetStoreRect(TRect& rect) const {
 }
 
 std::unique_ptr<CLayerData> CLayerData::CreateResized(const SSize& size, const TPoint& position) const {
-  if (!m_store) return nullptr;
+  if (!store_) return nullptr;
   try {
     auto layer = std::make_unique<CLayerData>(index, HasOwnUndo());
     if (!layer->Init(size.width, size.height, blendMode)) return nullptr;
@@ -227,10 +227,10 @@ std::unique_ptr<CLayerData> CLayerData::CreateResized(const SSize& size, const T
     layer->canvasHeight = canvasHeight;
     TPoint dest = position;
     SRectWH source{0, 0, StoreWidth(), StoreHeight()};
-    if (!layer->m_store->CopyFrom(*m_store, dest, source)) {
+    if (!layer->store_->CopyFrom(*store_, dest, source)) {
       // Nothing to copy is fine (the old store lies wholly outside); a refused tile is not.
       TRect inside{position.x, position.y, AddSat(position.x, StoreWidth()), AddSat(position.y, StoreHeight())};
-      if (layer->m_store->ClipBounds(inside)) return nullptr;
+      if (layer->store_->ClipBounds(inside)) return nullptr;
     }
     return layer;
   } catch (...) {
@@ -240,60 +240,60 @@ std::unique_ptr<CLayerData> CLayerData::CreateResized(const SSize& size, const T
 
 // ---- Pixels ----
 
-bool CLayerData::SetAlphaAll(uint8_t alpha) { return m_store && m_store->SetAlphaAll(alpha); }
+bool CLayerData::SetAlphaAll(uint8_t alpha) { return store_ && store_->SetAlphaAll(alpha); }
 
-bool CLayerData::InvertAlpha() { return m_store && m_store->XorAll(0xFF000000u); }
+bool CLayerData::InvertAlpha() { return store_ && store_->XorAll(0xFF000000u); }
 
 std::unique_ptr<CBlockVMTC> CLayerData::SwapStore(std::unique_ptr<CBlockVMTC> store) {
-  std::swap(store, m_store);
+  std::swap(store, store_);
   return store;
 }
 
 bool CLayerData::CopyStoreToImage(TMTC& image) const {
-  return m_store && m_store->CopyAllToImage(image, 0, 0, 255, false);
+  return store_ && store_->CopyAllToImage(image, 0, 0, 255, false);
 }
 
 bool CLayerData::CopyRectToImage(TMTC& image, const SRectWH& rect) const {
-  if (!m_store) return false;
+  if (!store_) return false;
   TPoint dest{rect.left, rect.top};
   SRectWH source = rect;
-  return m_store->CopyToImage(image, dest, source, 255, false);
+  return store_->CopyToImage(image, dest, source, 255, false);
 }
 
 // ---- Own pixel undo ----
 
 void CLayerData::ClearOwnUndo() {
-  if (m_ownUndo) m_ownUndo->ClearAll();
+  if (ownUndo_) ownUndo_->ClearAll();
 }
 
-void CLayerData::FreeOwnUndo() { m_ownUndo.reset(); }
+void CLayerData::FreeOwnUndo() { ownUndo_.reset(); }
 
-bool CLayerData::CanUndoOwn() const { return m_ownUndo && m_ownUndo->CanUndo(); }
+bool CLayerData::CanUndoOwn() const { return ownUndo_ && ownUndo_->CanUndo(); }
 
-bool CLayerData::CanRedoOwn() const { return m_ownUndo && m_ownUndo->CanRedo(); }
+bool CLayerData::CanRedoOwn() const { return ownUndo_ && ownUndo_->CanRedo(); }
 
-int64_t CLayerData::GetOwnUndoMemory() const { return m_ownUndo ? m_ownUndo->MemorySize() : 0; }
+int64_t CLayerData::GetOwnUndoMemory() const { return ownUndo_ ? ownUndo_->MemorySize() : 0; }
 
 bool CLayerData::SaveStoreOwnUndo() {
-  if (!m_store) return false;
+  if (!store_) return false;
   return SaveRectOwnUndo(SRectWH{0, 0, StoreWidth(), StoreHeight()});
 }
 
 bool CLayerData::SaveRectOwnUndo(const SRectWH& rect) {
-  if (!m_ownUndo || !m_store) return false;
-  return m_ownUndo->SaveRect(index, id, *m_store, rect);
+  if (!ownUndo_ || !store_) return false;
+  return ownUndo_->SaveRect(index, id, *store_, rect);
 }
 
 bool CLayerData::UndoOwnPixels(TMTC* image, SRectWH& rect) {
-  if (!m_ownUndo || !m_store) return false;
-  if (!m_ownUndo->UndoPixels(*m_store, rect)) return false;
+  if (!ownUndo_ || !store_) return false;
+  if (!ownUndo_->UndoPixels(*store_, rect)) return false;
   if (image != nullptr) CopyRectToImage(*image, rect);
   return true;
 }
 
 int64_t CLayerData::GetMemory() const {
-  int64_t bytes = m_store ? m_store->CommittedBytes() : 0;
-  if (m_thumbnail && m_thumbnail->IsValid()) bytes += int64_t{m_thumbnail->Width()} * m_thumbnail->Height() * 4;
+  int64_t bytes = store_ ? store_->CommittedBytes() : 0;
+  if (thumbnail_ && thumbnail_->IsValid()) bytes += int64_t{thumbnail_->Width()} * thumbnail_->Height() * 4;
   return bytes;
 }
 

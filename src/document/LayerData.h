@@ -95,7 +95,7 @@ class CLayerData {
   void SetSeed(int32_t seed);
 
   // ---- Folder depth (0..250) ----
-  int32_t GroupDepth() const { return m_groupDepth; }
+  int32_t GroupDepth() const { return groupDepth_; }
   // depth := value clamped to 0..250; returns it.
   int32_t SetGroupDepth(int32_t depth);
   int32_t SetFolderDepth(int32_t depth) { return SetGroupDepth(depth); }
@@ -103,7 +103,7 @@ class CLayerData {
   int32_t AddGroupDepth(int32_t delta);
 
   // ---- Thumbnail ----
-  TMTC* Thumbnail() const { return m_thumbnail.get(); }
+  TMTC* Thumbnail() const { return thumbnail_.get(); }
   // Fits the thumbnail into width x height keeping the canvas aspect, resizes it and fills it
   // with 0x00FFFFFF. False for an empty size or when memory runs out.
   bool SetThumbnailSize(int32_t width, int32_t height);
@@ -131,9 +131,9 @@ class CLayerData {
   std::unique_ptr<CLayerData> CreateResized(const SSize& size, const TPoint& position) const;
 
   // ---- Pixels ----
-  CBlockVMTC* Store() const { return m_store.get(); }
-  int32_t StoreWidth() const { return m_store ? m_store->Width() : 0; }
-  int32_t StoreHeight() const { return m_store ? m_store->Height() : 0; }
+  CBlockVMTC* Store() const { return store_.get(); }
+  int32_t StoreWidth() const { return store_ ? store_->Width() : 0; }
+  int32_t StoreHeight() const { return store_ ? store_->Height() : 0; }
   // Every pixel's alpha := value / inverted, over the whole store.
   bool SetAlphaAll(uint8_t alpha);
   bool InvertAlpha();
@@ -144,8 +144,8 @@ class CLayerData {
   bool CopyRectToImage(TMTC& image, const SRectWH& rect) const;
 
   // ---- Own pixel undo ----
-  CUndoMngr* OwnUndo() const { return m_ownUndo.get(); }
-  bool HasOwnUndo() const { return m_ownUndo != nullptr; }
+  CUndoMngr* OwnUndo() const { return ownUndo_.get(); }
+  bool HasOwnUndo() const { return ownUndo_ != nullptr; }
   void ClearOwnUndo();
   void FreeOwnUndo();
   bool CanUndoOwn() const;
@@ -163,10 +163,10 @@ class CLayerData {
   int64_t GetMemory() const;
 
  private:
-  int32_t m_groupDepth = 0;
-  std::unique_ptr<CBlockVMTC> m_store;
-  std::unique_ptr<TMTC> m_thumbnail;
-  std::unique_ptr<CUndoMngr> m_ownUndo;
+  int32_t groupDepth_ = 0;
+  std::unique_ptr<CBlockVMTC> store_;
+  std::unique_ptr<TMTC> thumbnail_;
+  std::unique_ptr<CUndoMngr> ownUndo_;
 };
 
 // The layer's GetMemory (see MemoryUse in raster/BlockImage.h).

@@ -35,36 +35,36 @@ void ScaleStoreAlpha(CBlockVMTC& store, uint8_t scale) {
 }  // namespace
 
 CLayerMngr::CLayerMngr(int32_t capacity) {
-  m_layers.reserve(static_cast<size_t>(std::clamp(capacity, 0, kMaxLayerCount)));
+  layers_.reserve(static_cast<size_t>(std::clamp(capacity, 0, kMaxLayerCount)));
   const int32_t size = GetLayerThumbnailSize();
-  m_thumbnailWidth = size;
-  m_thumbnailHeight = size;
+  thumbnailWidth_ = size;
+  thumbnailHeight_ = size;
 }
 
 CLayerMngr::~CLayerMngr() { Clear(); }
 
-void CLayerMngr::SetLimit(int32_t limit) { m_limit = std::clamp(limit, 1, kMaxLayerCount); }
+void CLayerMngr::SetLimit(int32_t limit) { limit_ = std::clamp(limit, 1, kMaxLayerCount); }
 
 void CLayerMngr::SetCanvasSize(int32_t width, int32_t height) {
-  m_canvasWidth = width;
-  m_canvasHeight = height;
+  canvasWidth_ = width;
+  canvasHeight_ = height;
 }
 
 void CLayerMngr::SetThumbnailSize(int32_t width, int32_t height) {
-  m_thumbnailWidth = width;
-  m_thumbnailHeight = height;
+  thumbnailWidth_ = width;
+  thumbnailHeight_ = height;
 }
 
 // ---- Names ----
 
 std::string CLayerMngr::MakeName(int32_t step) const {
-  return std::string(kLayerNameStem) + std::to_string(int64_t{m_nameCounter} + step);
+  return std::string(kLayerNameStem) + std::to_string(int64_t{nameCounter_} + step);
 }
 
 bool CLayerMngr::AssignDefaultName(int32_t index, int32_t step) {
   CLayerData* layer = Get(index);
   if (layer == nullptr) return false;
-  m_nameCounter = static_cast<int32_t>(static_cast<uint32_t>(m_nameCounter) + static_cast<uint32_t>(step));
+  nameCounter_ = static_cast<int32_t>(static_cast<uint32_t>(nameCounter_) + static_cast<uint32_t>(step));
   layer->name = MakeName(0);
   return true;
 }
@@ -80,29 +80,29 @@ bool CLayerMngr::CopyName(int32_t target, int32_t source) {
 // ---- List ----
 
 CLayerData* CLayerMngr::Get(int32_t index) const {
-  return IsValidIndex(index) ? m_layers[static_cast<size_t>(index)] : nullptr;
+  return IsValidIndex(index) ? layers_[static_cast<size_t>(index)] : nullptr;
 }
 
 int32_t CLayerMngr::SetActive(int32_t index) {
-  if (IsValidIndex(index)) m_activeIndex = index;
-  return m_activeIndex;
+  if (IsValidIndex(index)) activeIndex_ = index;
+  return activeIndex_;
 }
 
 void CLayerMngr::ClampActive() {
-  if (m_activeIndex >= Count()) m_activeIndex = Count() - 1;
+  if (activeIndex_ >= Count()) activeIndex_ = Count() - 1;
 }
 
 void CLayerMngr::Renumber() {
-  for (size_t i = 0; i < m_layers.size(); ++i) m_layers[i]->index = static_cast<int32_t>(i);
+  for (size_t i = 0; i < layers_.size(); ++i) layers_[i]->index = static_cast<int32_t>(i);
 }
 
 // ---- Structure ----
 
 std::unique_ptr<CLayerData> CLayerMngr::Extract(int32_t index) {
   if (!IsValidIndex(index)) return nullptr;
-  std::unique_ptr<CLayerData> layer(m_layers[static_cast<size_t>(index)]);
-  m_layers.erase(m_layers.begin() + index);
-  m_depthsStale = true;
+  std::unique_ptr<CLayerData> layer(layers_[static_cast<size_t>(index)]);
+  layers_.erase(layers_.begin() + index);
+  depthsStale_ = true;
   return layer;
 }
 
@@ -119,26 +119,26 @@ void CLayerMngr::FreeAt(int32_t index) { Extract(index).reset(); }
 
 int32_t CLayerMngr::Clear() {
   const int32_t count = Count();
-  for (CLayerData* layer : m_layers) delete layer;
-  m_layers.clear();
-  m_activeIndex = -1;
-  m_depths.clear();
-  m_depthsStale = true;
+  for (CLayerData* layer : layers_) delete layer;
+  layers_.clear();
+  activeIndex_ = -1;
+  depths_.clear();
+  depthsStale_ = true;
   return count;
 }
 
 int32_t CLayerMngr::InsertAt(int32_t index, std::unique_ptr<CLayerData>& layer) {
-  if (!layer || Count() >= m_limit) return -1;
+  if (!layer || Count() >= limit_) return -1;
   const int32_t position = IsValidIndex(index) ? index : Count();
   try {
-    m_layers.insert(m_layers.begin() + position, layer.get());
+    layers_.insert(layers_.begin() + position, layer.get());
   } catch (const std::bad_alloc&) {
     return -1;
   }
   layer.release();
-  m_depthsStale = true;
+  depthsStale_ = true;
   // The first layer of an empty stack becomes the active one.
-  if (m_activeIndex < 0) m_activeIndex = 0;
+  if (activeIndex_ < 0) activeIndex_ = 0;
   return position;
 }
 
@@ -160,9 +160,9 @@ int32_t CLayerMngr::InsertLayer(int32_t index, int32_t width, int32_t height, bo
     }
     layer->opacity = opacity;
     layer->visible = visible ? 1 : 0;
-    if (layer->canvasWidth != m_canvasWidth || layer->canvasHeight != m_canvasHeight) {
-      layer->canvasWidth = m_canvasWidth;
-      layer->canvasHeight = m_canvasHeight;
+    if (layer->canvasWidth != canvasWidth_ || layer->canvasHeight != canvasHeight_) {
+      layer->canvasWidth = canvasWidth_;
+      layer->canvasHeight = canvasHeight_;
       layer->UpdateThumbnailSize();
     }
     const int32_t position = InsertAt(index, layer);
@@ -205,9 +205,9 @@ bool CLayerMngr::Delete(int32_t index) {
 
 std::unique_ptr<CLayerData> CLayerMngr::Replace(int32_t index, std::unique_ptr<CLayerData>& layer) {
   if (!IsValidIndex(index) || !layer) return nullptr;
-  std::unique_ptr<CLayerData> old(m_layers[static_cast<size_t>(index)]);
-  m_layers[static_cast<size_t>(index)] = layer.release();
-  m_depthsStale = true;
+  std::unique_ptr<CLayerData> old(layers_[static_cast<size_t>(index)]);
+  layers_[static_cast<size_t>(index)] = layer.release();
+  depthsStale_ = true;
   Renumber();
   return old;
 }
@@ -227,22 +227,22 @@ bool CLayerMngr::SetThumbnailSizeAt(int32_t index, int32_t width, int32_t height
 int32_t CLayerMngr::Move(int32_t to, int32_t from) {
   if (to == from || !IsValidIndex(from)) return -1;
   to = std::clamp(to, 0, Count() - 1);
-  auto first = m_layers.begin();
+  auto first = layers_.begin();
   if (from < to) {
     std::rotate(first + from, first + from + 1, first + to + 1);
   } else if (to < from) {
     std::rotate(first + to, first + from, first + from + 1);
   }
-  m_depthsStale = true;
+  depthsStale_ = true;
   Renumber();
   return to;
 }
 
 bool CLayerMngr::SwapWith(int32_t index, CLayerMngr& other, bool renumberOther, int32_t otherIndex) {
   if (!IsValidIndex(index) || !other.IsValidIndex(otherIndex)) return false;
-  std::swap(m_layers[static_cast<size_t>(index)], other.m_layers[static_cast<size_t>(otherIndex)]);
-  m_depthsStale = true;
-  other.m_depthsStale = true;
+  std::swap(layers_[static_cast<size_t>(index)], other.layers_[static_cast<size_t>(otherIndex)]);
+  depthsStale_ = true;
+  other.depthsStale_ = true;
   Renumber();
   if (renumberOther) other.Renumber();
   return true;
@@ -256,8 +256,8 @@ int32_t CLayerMngr::GetIdAt(int32_t index) const {
 }
 
 int32_t CLayerMngr::IndexOfId(int32_t id) const {
-  for (size_t i = 0; i < m_layers.size(); ++i) {
-    if (m_layers[i]->id == id) return static_cast<int32_t>(i);
+  for (size_t i = 0; i < layers_.size(); ++i) {
+    if (layers_[i]->id == id) return static_cast<int32_t>(i);
   }
   return -1;
 }
@@ -279,44 +279,44 @@ int32_t CLayerMngr::FindMaskIndex(int32_t /*maskId*/) const { return -1; }
 
 int32_t CLayerMngr::VisibleCount() const {
   return static_cast<int32_t>(
-      std::count_if(m_layers.begin(), m_layers.end(), [](const CLayerData* l) { return l->visible != 0; }));
+      std::count_if(layers_.begin(), layers_.end(), [](const CLayerData* l) { return l->visible != 0; }));
 }
 
 int32_t CLayerMngr::FirstVisible() const {
-  for (size_t i = 0; i < m_layers.size(); ++i) {
-    if (m_layers[i]->visible) return static_cast<int32_t>(i);
+  for (size_t i = 0; i < layers_.size(); ++i) {
+    if (layers_[i]->visible) return static_cast<int32_t>(i);
   }
   return -1;
 }
 
 bool CLayerMngr::GetVisibility(std::vector<uint8_t>& flags) const {
-  if (m_layers.empty()) return false;
-  flags.resize(m_layers.size());
-  for (size_t i = 0; i < m_layers.size(); ++i) flags[i] = m_layers[i]->visible ? 1 : 0;
+  if (layers_.empty()) return false;
+  flags.resize(layers_.size());
+  for (size_t i = 0; i < layers_.size(); ++i) flags[i] = layers_[i]->visible ? 1 : 0;
   return true;
 }
 
 bool CLayerMngr::SetAllVisible(bool visible) {
-  if (m_layers.empty()) return false;
-  for (CLayerData* layer : m_layers) layer->visible = visible ? 1 : 0;
+  if (layers_.empty()) return false;
+  for (CLayerData* layer : layers_) layer->visible = visible ? 1 : 0;
   return true;
 }
 
 bool CLayerMngr::InvertVisibility() {
-  if (m_layers.empty()) return false;
-  for (CLayerData* layer : m_layers) layer->visible = layer->visible ? 0 : 1;
+  if (layers_.empty()) return false;
+  for (CLayerData* layer : layers_) layer->visible = layer->visible ? 0 : 1;
   return true;
 }
 
 bool CLayerMngr::ShowOnly(int32_t n) {
   if (!IsValidIndex(n)) return false;
-  for (size_t i = 0; i < m_layers.size(); ++i) m_layers[i]->visible = static_cast<int32_t>(i) == n ? 1 : 0;
+  for (size_t i = 0; i < layers_.size(); ++i) layers_[i]->visible = static_cast<int32_t>(i) == n ? 1 : 0;
   return true;
 }
 
 int32_t CLayerMngr::SetRangeVisible(int32_t start, int32_t count, bool visible) {
   if (!ClampRange(start, count)) return 0;
-  for (int32_t i = start; i < start + count; ++i) m_layers[static_cast<size_t>(i)]->visible = visible ? 1 : 0;
+  for (int32_t i = start; i < start + count; ++i) layers_[static_cast<size_t>(i)]->visible = visible ? 1 : 0;
   return count;
 }
 
@@ -329,55 +329,55 @@ bool CLayerMngr::ClampRange(int32_t start, int32_t& count) const {
 // ---- Folder depths ----
 
 bool CLayerMngr::EnsureDepthArray(bool rebuild) {
-  if (m_layers.empty()) {
-    m_depths.clear();
+  if (layers_.empty()) {
+    depths_.clear();
     return false;
   }
-  if (!rebuild && !m_depthsStale && m_depths.size() == m_layers.size()) return true;
+  if (!rebuild && !depthsStale_ && depths_.size() == layers_.size()) return true;
   try {
-    m_depths.resize(m_layers.size());
+    depths_.resize(layers_.size());
   } catch (const std::bad_alloc&) {
-    m_depths.clear();
+    depths_.clear();
     return false;
   }
-  for (size_t i = 0; i < m_layers.size(); ++i) {
-    m_depths[i] = static_cast<uint8_t>(std::clamp(m_layers[i]->GroupDepth(), 0, kMaxFolderDepth));
+  for (size_t i = 0; i < layers_.size(); ++i) {
+    depths_[i] = static_cast<uint8_t>(std::clamp(layers_[i]->GroupDepth(), 0, kMaxFolderDepth));
   }
-  m_depthsStale = false;
+  depthsStale_ = false;
   return true;
 }
 
 int32_t CLayerMngr::GetMaxDepth() {
   if (!EnsureDepthArray(true)) return -1;
-  return *std::max_element(m_depths.begin(), m_depths.end());
+  return *std::max_element(depths_.begin(), depths_.end());
 }
 
 int32_t CLayerMngr::GetGroupSpan(int32_t index, bool rebuild) {
   if (!IsValidIndex(index) || !EnsureDepthArray(rebuild)) return -1;
-  const uint8_t depth = m_depths[static_cast<size_t>(index)];
+  const uint8_t depth = depths_[static_cast<size_t>(index)];
   int32_t span = 0;
-  for (size_t j = static_cast<size_t>(index) + 1; j < m_depths.size() && m_depths[j] > depth; ++j) ++span;
+  for (size_t j = static_cast<size_t>(index) + 1; j < depths_.size() && depths_[j] > depth; ++j) ++span;
   return span;
 }
 
 int32_t CLayerMngr::GetParentIndex(int32_t index, bool rebuild) {
   if (!IsValidIndex(index) || !EnsureDepthArray(rebuild)) return -1;
-  const uint8_t depth = m_depths[static_cast<size_t>(index)];
+  const uint8_t depth = depths_[static_cast<size_t>(index)];
   for (int32_t j = index - 1; j >= 0; --j) {
-    if (m_depths[static_cast<size_t>(j)] < depth) return j;
+    if (depths_[static_cast<size_t>(j)] < depth) return j;
   }
   return -1;
 }
 
 bool CLayerMngr::CanIndent(int32_t index, bool rebuild) {
   if (!IsValidIndex(index) || index < 1 || !EnsureDepthArray(rebuild)) return false;
-  if (*std::max_element(m_depths.begin(), m_depths.end()) >= kMaxFolderDepth - 1) return false;
-  return m_depths[static_cast<size_t>(index) - 1] >= m_depths[static_cast<size_t>(index)];
+  if (*std::max_element(depths_.begin(), depths_.end()) >= kMaxFolderDepth - 1) return false;
+  return depths_[static_cast<size_t>(index) - 1] >= depths_[static_cast<size_t>(index)];
 }
 
 bool CLayerMngr::CanOutdent(int32_t index, bool rebuild) {
   if (!IsValidIndex(index) || index < 1 || !EnsureDepthArray(rebuild)) return false;
-  return m_depths[static_cast<size_t>(index)] > 0;
+  return depths_[static_cast<size_t>(index)] > 0;
 }
 
 bool CLayerMngr::ChangeDepth(int32_t start, bool indent, bool rebuild) {
@@ -385,7 +385,7 @@ bool CLayerMngr::ChangeDepth(int32_t start, bool indent, bool rebuild) {
   const int32_t span = GetGroupSpan(start, false);
   if (span < 0) return false;
   for (int32_t i = start; i <= start + span; ++i) {
-    uint8_t& depth = m_depths[static_cast<size_t>(i)];
+    uint8_t& depth = depths_[static_cast<size_t>(i)];
     // The tests above keep every depth of the block inside 1..249 before the change.
     depth = static_cast<uint8_t>(indent ? depth + 1 : depth - 1);
   }
@@ -395,16 +395,16 @@ bool CLayerMngr::ChangeDepth(int32_t start, bool indent, bool rebuild) {
 int32_t CLayerMngr::AddDepth(int32_t start, int32_t count, bool rebuild, int32_t delta) {
   if (!EnsureDepthArray(rebuild) || !ClampRange(start, count)) return 0;
   for (int32_t i = start; i < start + count; ++i) {
-    uint8_t& depth = m_depths[static_cast<size_t>(i)];
+    uint8_t& depth = depths_[static_cast<size_t>(i)];
     depth = static_cast<uint8_t>(std::clamp<int64_t>(int64_t{depth} + delta, 0, kMaxFolderDepth));
   }
   return ApplyDepths(start, count) ? count : 0;
 }
 
 bool CLayerMngr::ApplyDepths(int32_t start, int32_t count) {
-  if (m_depths.size() != m_layers.size() || !ClampRange(start, count)) return false;
+  if (depths_.size() != layers_.size() || !ClampRange(start, count)) return false;
   for (int32_t i = start; i < start + count; ++i) {
-    m_layers[static_cast<size_t>(i)]->SetGroupDepth(m_depths[static_cast<size_t>(i)]);
+    layers_[static_cast<size_t>(i)]->SetGroupDepth(depths_[static_cast<size_t>(i)]);
   }
   return true;
 }
@@ -423,12 +423,12 @@ int32_t CLayerMngr::MoveBlock(int32_t to, int32_t from, int32_t count) {
   try {
     int32_t target = 0;
     if (to > 0) {
-      target = m_depths[static_cast<size_t>(to) - 1];
+      target = depths_[static_cast<size_t>(to) - 1];
       if (GetGroupSpan(to - 1, false) > 0) ++target;
     }
-    const int32_t delta = target - m_depths[static_cast<size_t>(from)];
-    for (int32_t i = from; i < from + count; ++i) m_layers[static_cast<size_t>(i)]->AddGroupDepth(delta);
-    auto first = m_layers.begin();
+    const int32_t delta = target - depths_[static_cast<size_t>(from)];
+    for (int32_t i = from; i < from + count; ++i) layers_[static_cast<size_t>(i)]->AddGroupDepth(delta);
+    auto first = layers_.begin();
     int32_t result;
     if (from < to) {
       std::rotate(first + from, first + from + count, first + to);
@@ -437,7 +437,7 @@ int32_t CLayerMngr::MoveBlock(int32_t to, int32_t from, int32_t count) {
       std::rotate(first + to, first + from, first + from + count);
       result = to;
     }
-    m_depthsStale = true;
+    depthsStale_ = true;
     Renumber();
     return result;
   } catch (...) {
@@ -451,8 +451,8 @@ int32_t CLayerMngr::MoveBlock(int32_t to, int32_t from, int32_t count) {
 bool CLayerMngr::CanMergeDown(int32_t index) {
   if (index < 1 || index > Count() - 1) return false;
   if (GetGroupSpan(index, true) != 0) return false;
-  const int32_t depth = m_depths[static_cast<size_t>(index)];
-  const int32_t below = m_depths[static_cast<size_t>(index) - 1];
+  const int32_t depth = depths_[static_cast<size_t>(index)];
+  const int32_t below = depths_[static_cast<size_t>(index) - 1];
   return below >= depth - 1 && below <= depth;
 }
 
@@ -510,7 +510,7 @@ bool CLayerMngr::MergeDown(int32_t lower, int32_t upper, std::unique_ptr<CLayerD
       ShowWarning(kMergeResizeFailedText);
       return false;
     }
-    replacement->SetThumbnailSize(m_thumbnailWidth, m_thumbnailHeight);
+    replacement->SetThumbnailSize(thumbnailWidth_, thumbnailHeight_);
     replacement->SetId(below->id);
     if (modeWord & kMergeOptionAllAttributes) {
       replacement->CopyAttributes(*below);
@@ -523,10 +523,10 @@ bool CLayerMngr::MergeDown(int32_t lower, int32_t upper, std::unique_ptr<CLayerD
     if (!ComposeInto(*replacement, *above, upperPosition, modeWord)) return false;
     replacement->Store()->Compact();
     replacement->UpdateThumbnail();
-    std::unique_ptr<CLayerData> old(m_layers[static_cast<size_t>(lower)]);
-    m_layers[static_cast<size_t>(lower)] = replacement.release();
+    std::unique_ptr<CLayerData> old(layers_[static_cast<size_t>(lower)]);
+    layers_[static_cast<size_t>(lower)] = replacement.release();
     if (oldLower != nullptr) *oldLower = std::move(old);
-    m_depthsStale = true;
+    depthsStale_ = true;
     Renumber();
     return true;
   } catch (const std::bad_alloc&) {
@@ -538,18 +538,18 @@ bool CLayerMngr::MergeDown(int32_t lower, int32_t upper, std::unique_ptr<CLayerD
 // ---- Memory ----
 
 void CLayerMngr::FreeAllOwnUndo() {
-  for (CLayerData* layer : m_layers) layer->FreeOwnUndo();
+  for (CLayerData* layer : layers_) layer->FreeOwnUndo();
 }
 
 int64_t CLayerMngr::GetOwnUndoMemory() const {
   int64_t bytes = 0;
-  for (const CLayerData* layer : m_layers) bytes += layer->GetOwnUndoMemory();
+  for (const CLayerData* layer : layers_) bytes += layer->GetOwnUndoMemory();
   return bytes;
 }
 
 int64_t CLayerMngr::GetMemory() const {
   int64_t bytes = 0;
-  for (const CLayerData* layer : m_layers) bytes += layer->GetMemory();
+  for (const CLayerData* layer : layers_) bytes += layer->GetMemory();
   return bytes;
 }
 

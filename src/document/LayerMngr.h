@@ -53,21 +53,21 @@ class CLayerMngr : public UndoTargetResolver {
   ~CLayerMngr() override;
 
   // ---- Settings ----
-  int32_t Limit() const { return m_limit; }
+  int32_t Limit() const { return limit_; }
   // Clamped to 1..10000.
   void SetLimit(int32_t limit);
-  int32_t CanvasWidth() const { return m_canvasWidth; }
-  int32_t CanvasHeight() const { return m_canvasHeight; }
+  int32_t CanvasWidth() const { return canvasWidth_; }
+  int32_t CanvasHeight() const { return canvasHeight_; }
   // The canvas size given to layers inserted afterwards.
   void SetCanvasSize(int32_t width, int32_t height);
-  int32_t ThumbnailWidth() const { return m_thumbnailWidth; }
-  int32_t ThumbnailHeight() const { return m_thumbnailHeight; }
+  int32_t ThumbnailWidth() const { return thumbnailWidth_; }
+  int32_t ThumbnailHeight() const { return thumbnailHeight_; }
   // The size new thumbnails are fitted into (the layer list sets it).
   void SetThumbnailSize(int32_t width, int32_t height);
 
   // ---- Names ----
-  int32_t NameCounter() const { return m_nameCounter; }
-  void SetNameCounter(int32_t value) { m_nameCounter = value; }
+  int32_t NameCounter() const { return nameCounter_; }
+  void SetNameCounter(int32_t value) { nameCounter_ = value; }
   // "レイヤ" and name counter + step (code page 932 bytes).
   std::string MakeName(int32_t step) const;
   // name counter += step, then the layer's name := MakeName(0).
@@ -76,17 +76,17 @@ class CLayerMngr : public UndoTargetResolver {
   bool CopyName(int32_t target, int32_t source);
 
   // ---- List ----
-  int32_t Count() const { return static_cast<int32_t>(m_layers.size()); }
+  int32_t Count() const { return static_cast<int32_t>(layers_.size()); }
   int32_t TopIndex() const { return Count() - 1; }
   // The layer at index; null for an invalid index.
   CLayerData* Get(int32_t index) const;
   CLayerData* operator[](int32_t index) const { return Get(index); }
-  bool CanAdd() const { return Count() < m_limit; }
+  bool CanAdd() const { return Count() < limit_; }
   bool IsValidIndex(int32_t index) const { return index >= 0 && index < Count(); }
 
   // ---- Active layer ----
-  int32_t ActiveIndex() const { return m_activeIndex; }
-  CLayerData* Active() const { return Get(m_activeIndex); }
+  int32_t ActiveIndex() const { return activeIndex_; }
+  CLayerData* Active() const { return Get(activeIndex_); }
   // Sets it only for a valid index; returns the (possibly unchanged) active index.
   int32_t SetActive(int32_t index);
   // active := count - 1 when it is >= count.
@@ -155,7 +155,7 @@ class CLayerMngr : public UndoTargetResolver {
   // without, the cache is kept, unless the stack changed its order or size since it was built
   // (then it is rebuilt too). Depths changed on the layers directly need a rebuild.
   bool EnsureDepthArray(bool rebuild);
-  const std::vector<uint8_t>& DepthArray() const { return m_depths; }
+  const std::vector<uint8_t>& DepthArray() const { return depths_; }
   // Largest depth; -1 when the cache cannot be built.
   int32_t GetMaxDepth();
   // Number of consecutive layers directly above index that are deeper than it (0 for a plain
@@ -226,16 +226,16 @@ class CLayerMngr : public UndoTargetResolver {
   // Composes the upper layer into the replacement; false when nothing could be composed.
   bool ComposeInto(CLayerData& replacement, const CLayerData& upper, const TPoint& position, uint32_t modeWord);
 
-  std::vector<CLayerData*> m_layers;  // owned
-  int32_t m_limit = kMaxLayerCount;
-  int32_t m_activeIndex = -1;
-  int32_t m_canvasWidth = 0;
-  int32_t m_canvasHeight = 0;
-  int32_t m_thumbnailWidth = 0;
-  int32_t m_thumbnailHeight = 0;
-  int32_t m_nameCounter = 0;
-  std::vector<uint8_t> m_depths;  // folder depth cache, one byte per layer
-  bool m_depthsStale = true;      // a structural change of the stack since the last rebuild
+  std::vector<CLayerData*> layers_;  // owned
+  int32_t limit_ = kMaxLayerCount;
+  int32_t activeIndex_ = -1;
+  int32_t canvasWidth_ = 0;
+  int32_t canvasHeight_ = 0;
+  int32_t thumbnailWidth_ = 0;
+  int32_t thumbnailHeight_ = 0;
+  int32_t nameCounter_ = 0;
+  std::vector<uint8_t> depths_;  // folder depth cache, one byte per layer
+  bool depthsStale_ = true;      // a structural change of the stack since the last rebuild
 };
 
 // ---------------------------------------------------------------------------------------------

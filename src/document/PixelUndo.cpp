@@ -13,10 +13,10 @@ namespace tf {
 // CUndoList
 
 CUndoList::CUndoList(int32_t capacity, bool growable)
-    : m_capacity(std::max<int32_t>(capacity, 4)), m_growable(growable) {
+    : capacity_(std::max<int32_t>(capacity, 4)), growable_(growable) {
   // A list that is not growable never needs more room than this.
   try {
-    m_items.reserve(static_cast<size_t>(m_capacity));
+    items_.reserve(static_cast<size_t>(capacity_));
   } catch (const std::bad_alloc&) {
     // Push grows it when it can.
   }
@@ -26,14 +26,14 @@ CUndoList::~CUndoList() { Clear(); }
 
 bool CUndoList::Push(std::unique_ptr<CUndoData>&& record) {
   if (!record) return false;
-  if (!m_growable && Count() >= m_capacity) DropOldest();
+  if (!growable_ && Count() >= capacity_) DropOldest();
   try {
     // Room first, so that a failure leaves the record with the caller.
-    if (m_items.size() == m_items.capacity()) m_items.reserve(std::max<size_t>(m_items.size() * 2, 4));
+    if (items_.size() == items_.capacity()) items_.reserve(std::max<size_t>(items_.size() * 2, 4));
   } catch (const std::bad_alloc&) {
     return false;
   }
-  m_items.insert(m_items.begin(), std::move(record));
+  items_.insert(items_.begin(), std::move(record));
   return true;
 }
 
@@ -42,43 +42,43 @@ bool CUndoList::DropOldest() { return DeleteAt(Count() - 1); }
 bool CUndoList::DeleteAt(int32_t index) {
   if (index < 0 || index >= Count()) return false;
   // Take it out first: a record's destructor may reach the list's owner.
-  std::unique_ptr<CUndoData> record = std::move(m_items[static_cast<size_t>(index)]);
-  m_items.erase(m_items.begin() + index);
+  std::unique_ptr<CUndoData> record = std::move(items_[static_cast<size_t>(index)]);
+  items_.erase(items_.begin() + index);
   record.reset();
   return true;
 }
 
 std::unique_ptr<CUndoData> CUndoList::Detach(int32_t index) {
   if (index < 0 || index >= Count()) return nullptr;
-  std::unique_ptr<CUndoData> record = std::move(m_items[static_cast<size_t>(index)]);
-  m_items.erase(m_items.begin() + index);
+  std::unique_ptr<CUndoData> record = std::move(items_[static_cast<size_t>(index)]);
+  items_.erase(items_.begin() + index);
   return record;
 }
 
 CUndoData* CUndoList::Get(int32_t index) const {
   if (index < 0 || index >= Count()) return nullptr;
-  return m_items[static_cast<size_t>(index)].get();
+  return items_[static_cast<size_t>(index)].get();
 }
 
 int32_t CUndoList::Clear() {
   const int32_t count = Count();
-  while (!m_items.empty()) {
-    std::unique_ptr<CUndoData> record = std::move(m_items.back());
-    m_items.pop_back();
+  while (!items_.empty()) {
+    std::unique_ptr<CUndoData> record = std::move(items_.back());
+    items_.pop_back();
   }
   return count;
 }
 
 bool CUndoList::Assign(const CUndoList& other) {
   if (&other == this) return true;
-  m_capacity = other.m_capacity;
-  m_growable = other.m_growable;
+  capacity_ = other.capacity_;
+  growable_ = other.growable_;
   Clear();
-  for (const auto& source : other.m_items) {
+  for (const auto& source : other.items_) {
     std::unique_ptr<CUndoData> copy = CUndoData::CreateCopy(*source);
     if (!copy) return false;
     try {
-      m_items.push_back(std::move(copy));
+      items_.push_back(std::move(copy));
     } catch (const std::bad_alloc&) {
       return false;
     }
@@ -88,13 +88,13 @@ bool CUndoList::Assign(const CUndoList& other) {
 
 int64_t CUndoList::MemorySize() const {
   int64_t size = 0;
-  for (const auto& record : m_items) size += record->MemorySize();
+  for (const auto& record : items_) size += record->MemorySize();
   return size;
 }
 
 int32_t CUndoList::HeavyCount() const {
   int32_t count = 0;
-  for (const auto& record : m_items)
+  for (const auto& record : items_)
     if (record->IsHeavy()) ++count;
   return count;
 }
@@ -103,36 +103,36 @@ int32_t CUndoList::HeavyCount() const {
 // CUndoMngr
 
 CUndoMngr::CUndoMngr(int32_t undoLimit, int32_t redoLimit)
-    : m_undoLimit(undoLimit),
-      m_redoLimit(redoLimit),
-      m_undoList(std::make_unique<CUndoList>(undoLimit, false)),
-      m_redoList(std::make_unique<CUndoList>(redoLimit, false)) {}
+    : undoLimit_(undoLimit),
+      redoLimit_(redoLimit),
+      undoList_(std::make_unique<CUndoList>(undoLimit, false)),
+      redoList_(std::make_unique<CUndoList>(redoLimit, false)) {}
 
 CUndoMngr::~CUndoMngr() = default;
 
 int32_t CUndoMngr::TrimUndo() {
-  const int32_t limit = std::max<int32_t>(m_undoLimit, 0);
+  const int32_t limit = std::max<int32_t>(undoLimit_, 0);
   int32_t dropped = 0;
-  while (m_undoList->Count() > limit && m_undoList->DropOldest()) ++dropped;
+  while (undoList_->Count() > limit && undoList_->DropOldest()) ++dropped;
   return dropped;
 }
 
 bool CUndoMngr::Assign(const CUndoMngr& other) {
   if (&other == this) return true;
-  m_undoLimit = other.m_undoLimit;
-  m_redoLimit = other.m_redoLimit;
-  const bool undoCopied = m_undoList->Assign(*other.m_undoList);
-  const bool redoCopied = m_redoList->Assign(*other.m_redoList);
+  undoLimit_ = other.undoLimit_;
+  redoLimit_ = other.redoLimit_;
+  const bool undoCopied = undoList_->Assign(*other.undoList_);
+  const bool redoCopied = redoList_->Assign(*other.redoList_);
   return undoCopied && redoCopied;
 }
 
-bool CUndoMngr::PushUndo(std::unique_ptr<CUndoData>&& record) { return m_undoList->Push(std::move(record)); }
+bool CUndoMngr::PushUndo(std::unique_ptr<CUndoData>&& record) { return undoList_->Push(std::move(record)); }
 
-bool CUndoMngr::PushRedo(std::unique_ptr<CUndoData>&& record) { return m_redoList->Push(std::move(record)); }
+bool CUndoMngr::PushRedo(std::unique_ptr<CUndoData>&& record) { return redoList_->Push(std::move(record)); }
 
-std::unique_ptr<CUndoData> CUndoMngr::PopUndo() { return m_undoList->Detach(0); }
+std::unique_ptr<CUndoData> CUndoMngr::PopUndo() { return undoList_->Detach(0); }
 
-std::unique_ptr<CUndoData> CUndoMngr::PopRedo() { return m_redoList->Detach(0); }
+std::unique_ptr<CUndoData> CUndoMngr::PopRedo() { return redoList_->Detach(0); }
 
 bool CUndoMngr::SaveRect(int32_t layerIndex, int32_t layerId, const CBlockVMTC& layer, const SRectWH& rect) {
   return SaveRectCode(layerIndex, layerId, kUndoOwnPixels, layer, rect);
@@ -161,7 +161,7 @@ bool CUndoMngr::SaveRectCode(int32_t layerIndex, int32_t layerId, uint8_t code, 
 }
 
 bool CUndoMngr::ExchangePixels(bool undo, CBlockVMTC& layer, SRectWH& rect) {
-  CUndoList& from = undo ? *m_undoList : *m_redoList;
+  CUndoList& from = undo ? *undoList_ : *redoList_;
   const CUndoData* newest = from.Get(0);
   if (!newest || !newest->filled || !newest->HasPixels()) return false;
   std::unique_ptr<CUndoData> record = from.Detach(0);
@@ -195,7 +195,7 @@ bool CUndoMngr::UndoPixels(CBlockVMTC& layer, SRectWH& rect) { return ExchangePi
 bool CUndoMngr::RedoPixels(CBlockVMTC& layer, SRectWH& rect) { return ExchangePixels(false, layer, rect); }
 
 bool CUndoMngr::ExchangePixelsOf(bool undo, UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex) {
-  CUndoList& from = undo ? *m_undoList : *m_redoList;
+  CUndoList& from = undo ? *undoList_ : *redoList_;
   const CUndoData* newest = from.Get(0);
   // Only a pixel record is this routine's to apply or to drop: a structure record may name a
   // layer that is out of the stack while the record is where it is.

@@ -49,14 +49,14 @@ class CUndoList {
   // Records that hold pixels or whose code counts against the depth.
   int32_t HeavyCount() const;
 
-  int32_t Count() const { return static_cast<int32_t>(m_items.size()); }
-  int32_t Capacity() const { return m_capacity; }
-  bool Growable() const { return m_growable; }
+  int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+  int32_t Capacity() const { return capacity_; }
+  bool Growable() const { return growable_; }
 
  private:
-  std::vector<std::unique_ptr<CUndoData>> m_items;  // index 0 newest
-  int32_t m_capacity = 4;
-  bool m_growable = false;
+  std::vector<std::unique_ptr<CUndoData>> items_;  // index 0 newest
+  int32_t capacity_ = 4;
+  bool growable_ = false;
 };
 
 class CUndoMngr {
@@ -67,21 +67,21 @@ class CUndoMngr {
   CUndoMngr& operator=(const CUndoMngr&) = delete;
   virtual ~CUndoMngr();
 
-  bool IsEnabled() const { return m_undoLimit > 0; }
-  bool CanUndo() const { return m_undoList->Count() > 0; }
-  bool CanRedo() const { return m_redoList->Count() > 0; }
-  int32_t UndoCount() const { return m_undoList->Count(); }
-  int32_t RedoCount() const { return m_redoList->Count(); }
-  int32_t UndoLimit() const { return m_undoLimit; }
-  int32_t RedoLimit() const { return m_redoLimit; }
-  CUndoList& UndoList() { return *m_undoList; }
-  CUndoList& RedoList() { return *m_redoList; }
-  const CUndoList& UndoList() const { return *m_undoList; }
-  const CUndoList& RedoList() const { return *m_redoList; }
+  bool IsEnabled() const { return undoLimit_ > 0; }
+  bool CanUndo() const { return undoList_->Count() > 0; }
+  bool CanRedo() const { return redoList_->Count() > 0; }
+  int32_t UndoCount() const { return undoList_->Count(); }
+  int32_t RedoCount() const { return redoList_->Count(); }
+  int32_t UndoLimit() const { return undoLimit_; }
+  int32_t RedoLimit() const { return redoLimit_; }
+  CUndoList& UndoList() { return *undoList_; }
+  CUndoList& RedoList() { return *redoList_; }
+  const CUndoList& UndoList() const { return *undoList_; }
+  const CUndoList& RedoList() const { return *redoList_; }
 
   // Each returns the number of records freed.
-  int32_t ClearUndo() { return m_undoList->Clear(); }
-  int32_t ClearRedo() { return m_redoList->Clear(); }
+  int32_t ClearUndo() { return undoList_->Clear(); }
+  int32_t ClearRedo() { return redoList_->Clear(); }
   void ClearAll() {
     ClearUndo();
     ClearRedo();
@@ -126,27 +126,27 @@ class CUndoMngr {
   bool RedoPixels(UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex);
 
   // Both lists' MemorySize.
-  int64_t MemorySize() const { return m_undoList->MemorySize() + m_redoList->MemorySize(); }
+  int64_t MemorySize() const { return undoList_->MemorySize() + redoList_->MemorySize(); }
 
  protected:
   // For derived managers: replaces the limits or the lists.
   void SetLimitFields(int32_t undoLimit, int32_t redoLimit) {
-    m_undoLimit = undoLimit;
-    m_redoLimit = redoLimit;
+    undoLimit_ = undoLimit;
+    redoLimit_ = redoLimit;
   }
   void ReplaceLists(std::unique_ptr<CUndoList> undoList, std::unique_ptr<CUndoList> redoList) {
-    m_undoList = std::move(undoList);
-    m_redoList = std::move(redoList);
+    undoList_ = std::move(undoList);
+    redoList_ = std::move(redoList);
   }
 
  private:
   bool ExchangePixels(bool undo, CBlockVMTC& layer, SRectWH& rect);
   bool ExchangePixelsOf(bool undo, UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex);
 
-  int32_t m_undoLimit = 0;
-  int32_t m_redoLimit = 0;
-  std::unique_ptr<CUndoList> m_undoList;
-  std::unique_ptr<CUndoList> m_redoList;
+  int32_t undoLimit_ = 0;
+  int32_t redoLimit_ = 0;
+  std::unique_ptr<CUndoList> undoList_;
+  std::unique_ptr<CUndoList> redoList_;
 };
 
 // The lists' MemorySize (see MemoryUse in raster/BlockImage.h).

@@ -72,9 +72,9 @@ bool ClipAndAlign(const CBlockVMTC& store, SRectWH& rect) {
 
 CUndoData::~CUndoData() {
   filled = false;
-  m_pixels.reset();
-  m_pixels2.reset();
-  ByteImageFree(m_alpha);
+  pixels_.reset();
+  pixels2_.reset();
+  ByteImageFree(alpha_);
   ReleaseHeld();
 }
 
@@ -92,8 +92,8 @@ std::unique_ptr<CUndoData> CUndoData::CreateRect(int32_t layerId, uint8_t code, 
   record->category = kUndoCategoryPixels;
   record->rect = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(width),
                   static_cast<int32_t>(height)};
-  record->m_pixels = MakeStore(record->rect.width, record->rect.height);
-  if (!record->m_pixels) return nullptr;
+  record->pixels_ = MakeStore(record->rect.width, record->rect.height);
+  if (!record->pixels_) return nullptr;
   return record;
 }
 
@@ -115,11 +115,11 @@ std::unique_ptr<CUndoData> CUndoData::CreateCopy(const CUndoData& source) {
     copy->layerIds = source.layerIds;
     copy->name1 = source.name1;
     copy->name2 = source.name2;
-    if (source.m_pixels && !(copy->m_pixels = CopyStore(*source.m_pixels))) return nullptr;
-    if (source.m_pixels2 && !(copy->m_pixels2 = CopyStore(*source.m_pixels2))) return nullptr;
-    if (ByteImageAssigned(source.m_alpha)) {
-      if (!ByteImageAlloc(copy->m_alpha, source.m_alpha.width, source.m_alpha.height)) return nullptr;
-      std::memcpy(copy->m_alpha.data, source.m_alpha.data, static_cast<size_t>(ByteImageSize(source.m_alpha)));
+    if (source.pixels_ && !(copy->pixels_ = CopyStore(*source.pixels_))) return nullptr;
+    if (source.pixels2_ && !(copy->pixels2_ = CopyStore(*source.pixels2_))) return nullptr;
+    if (ByteImageAssigned(source.alpha_)) {
+      if (!ByteImageAlloc(copy->alpha_, source.alpha_.width, source.alpha_.height)) return nullptr;
+      std::memcpy(copy->alpha_.data, source.alpha_.data, static_cast<size_t>(ByteImageSize(source.alpha_)));
     }
     return copy;
   } catch (const std::bad_alloc&) {
@@ -130,42 +130,42 @@ std::unique_ptr<CUndoData> CUndoData::CreateCopy(const CUndoData& source) {
 // ---------------------------------------------------------------------------------------------
 // Stores
 
-void CUndoData::SetPixels(std::unique_ptr<CBlockVMTC> store) { m_pixels = std::move(store); }
+void CUndoData::SetPixels(std::unique_ptr<CBlockVMTC> store) { pixels_ = std::move(store); }
 
-void CUndoData::SetPixels2(std::unique_ptr<CBlockVMTC> store) { m_pixels2 = std::move(store); }
+void CUndoData::SetPixels2(std::unique_ptr<CBlockVMTC> store) { pixels2_ = std::move(store); }
 
 void CUndoData::AdoptAlphaPlane(SByteImage& plane) {
-  ByteImageFree(m_alpha);
-  m_alpha = plane;
+  ByteImageFree(alpha_);
+  alpha_ = plane;
   ByteImageInit(plane);
 }
 
 bool CUndoData::SavePixels(const CBlockVMTC& layer, const SRectWH& area) {
   SRectWH aligned = area;
   if (!ClipAndAlign(layer, aligned)) return false;
-  if (!m_pixels || m_pixels->Width() != aligned.width || m_pixels->Height() != aligned.height) {
+  if (!pixels_ || pixels_->Width() != aligned.width || pixels_->Height() != aligned.height) {
     std::unique_ptr<CBlockVMTC> store = MakeStore(aligned.width, aligned.height);
     if (!store) return false;
-    m_pixels = std::move(store);
+    pixels_ = std::move(store);
   }
   TPoint origin{0, 0};
   SRectWH source = aligned;
-  if (!m_pixels->CopyTilesFrom(layer, origin, source)) return false;
+  if (!pixels_->CopyTilesFrom(layer, origin, source)) return false;
   rect = aligned;
   filled = true;
   return true;
 }
 
 bool CUndoData::RestorePixels(CBlockVMTC& layer) const {
-  if (!filled || !m_pixels) return false;
+  if (!filled || !pixels_) return false;
   TPoint origin{rect.left, rect.top};
-  SRectWH source{0, 0, m_pixels->Width(), m_pixels->Height()};
-  return layer.CopyTilesFrom(*m_pixels, origin, source);
+  SRectWH source{0, 0, pixels_->Width(), pixels_->Height()};
+  return layer.CopyTilesFrom(*pixels_, origin, source);
 }
 
 void CUndoData::SetPixelBlock(int32_t index, int32_t id, uint8_t newCode, const SRectWH& area,
                               std::unique_ptr<CBlockVMTC> store) {
-  m_pixels = std::move(store);
+  pixels_ = std::move(store);
   category = kUndoCategoryPixels;
   layerIndex = index;
   layerId = id;
@@ -190,20 +190,20 @@ bool CUndoData::SaveAlpha(int32_t id, const CBlockVMTC& layer, uint8_t newCode, 
   layerId = id;
   category = kUndoCategoryAlpha;
   code = newCode;
-  rect = {clipped.left, clipped.top, m_alpha.width, m_alpha.height};
+  rect = {clipped.left, clipped.top, alpha_.width, alpha_.height};
   return true;
 }
 
 bool CUndoData::RestoreAlpha(CBlockVMTC& layer) const {
-  if (!filled || !ByteImageAssigned(m_alpha) || category != kUndoCategoryAlpha) return false;
-  return ByteImagePutAlpha(m_alpha, layer, rect);
+  if (!filled || !ByteImageAssigned(alpha_) || category != kUndoCategoryAlpha) return false;
+  return ByteImagePutAlpha(alpha_, layer, rect);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Other categories
 
 void CUndoData::SetReversible(int32_t id, const SRectWH& area, uint8_t newCode) {
-  m_pixels.reset();
+  pixels_.reset();
   category = kUndoCategoryReversible;
   layerId = id;
   rect = area;
@@ -211,7 +211,7 @@ void CUndoData::SetReversible(int32_t id, const SRectWH& area, uint8_t newCode) 
 }
 
 void CUndoData::SetAttribute(int32_t id, uint8_t newCode, int32_t v1, int32_t v2, int32_t v3, int32_t v4) {
-  m_pixels.reset();
+  pixels_.reset();
   SetValues(filled, id, kUndoCategoryAttribute, newCode, v1, v2, v3, v4);
 }
 
@@ -239,7 +239,7 @@ void CUndoData::SwapValues12() {
 }
 
 SRectWH CUndoData::GetRect() const {
-  if (m_pixels) return {rect.left, rect.top, m_pixels->Width(), m_pixels->Height()};
+  if (pixels_) return {rect.left, rect.top, pixels_->Width(), pixels_->Height()};
   return rect;
 }
 
@@ -260,18 +260,18 @@ CBlockVMTC* CUndoData::FindLayer(UndoTargetResolver& targets, int32_t* index) co
 int64_t CUndoData::MemorySize() const {
   if (!filled) return 0;
   int64_t size = 0;
-  if (m_pixels) size += m_pixels->CommittedBytes();
-  if (m_pixels2) size += m_pixels2->CommittedBytes();
+  if (pixels_) size += pixels_->CommittedBytes();
+  if (pixels2_) size += pixels2_->CommittedBytes();
   switch (category) {
     case kUndoCategoryAlpha:
-      size += ByteImageSize(m_alpha);
+      size += ByteImageSize(alpha_);
       break;
     case kUndoCategoryLayers:
       switch (code) {
         case kUndoNewLayer:
         case kUndoDuplicateLayer:
         case kUndoNewLayerFromPaste:
-          if (undone) size += SlotMemory(m_held);
+          if (undone) size += SlotMemory(held_);
           break;
         case kUndoGrowLayer:
         case kUndoGrowLayerWithSelection:
@@ -282,32 +282,32 @@ int64_t CUndoData::MemorySize() const {
         case kUndoDeleteFolder:
         case kUndoMoveBlockGrown:
         case kUndoMoveBlockWithSelection:
-          size += SlotMemory(m_held);
+          size += SlotMemory(held_);
           break;
         case kUndoDeleteLayer:
         case kUndoRemoveFolder:
-          if (!undone) size += SlotMemory(m_held);
+          if (!undone) size += SlotMemory(held_);
           break;
         case kUndoMergeDown:
-          size += SlotMemory(m_held);
-          if (!undone) size += SlotMemory(m_heldExtra);
+          size += SlotMemory(held_);
+          if (!undone) size += SlotMemory(heldExtra_);
           break;
         case kUndoMergeVisible:
-          if (value2 == 0) size += SlotMemory(m_held);
+          if (value2 == 0) size += SlotMemory(held_);
           break;
         case kUndoSelectionToLayer:
-          if (undone) size += SlotMemory(m_held);
-          size += ByteImageSize(m_alpha);
+          if (undone) size += SlotMemory(held_);
+          size += ByteImageSize(alpha_);
           break;
         case kUndoResolution:
-          size += SlotMemory(m_held) + SlotMemory(m_heldExtra);
+          size += SlotMemory(held_) + SlotMemory(heldExtra_);
           break;
         default:
           break;
       }
       break;
     case kUndoCategoryMasks:
-      if (code != kUndoMaskFromLayer || undone) size += SlotMemory(m_held);
+      if (code != kUndoMaskFromLayer || undone) size += SlotMemory(held_);
       break;
     default:
       break;
@@ -332,28 +332,28 @@ void CUndoData::ReleaseHeld() {
     case kUndoSelectionToLayer:
     case kUndoMaskFromLayer:
       // The new object lives in the document while the change is in effect.
-      if (!undone) ForgetSlot(m_held);
-      m_held.reset();
+      if (!undone) ForgetSlot(held_);
+      held_.reset();
       break;
     case kUndoDeleteLayer:
     case kUndoRemoveFolder:
       // The removed layer is back in the document after the undo.
-      if (undone) ForgetSlot(m_held);
-      m_held.reset();
+      if (undone) ForgetSlot(held_);
+      held_.reset();
       break;
     case kUndoMergeDown:
-      if (undone) ForgetSlot(m_heldExtra);
-      m_heldExtra.reset();
-      m_held.reset();
+      if (undone) ForgetSlot(heldExtra_);
+      heldExtra_.reset();
+      held_.reset();
       break;
     case kUndoMergeVisible:
       // After the undo the merged layers live in the document again.
-      if (value2 == 1 && m_held && !m_held->DetachEntriesFrom(1)) {
+      if (value2 == 1 && held_ && !held_->DetachEntriesFrom(1)) {
         // Freeing it would free layers the document holds: let it go unfreed instead.
         DebugOut("CUndoData: the merged layers of a visible merge could not be detached\n");
-        ForgetSlot(m_held);
+        ForgetSlot(held_);
       }
-      m_held.reset();
+      held_.reset();
       break;
     case kUndoGrowLayer:
     case kUndoGrowLayerWithSelection:
@@ -368,21 +368,21 @@ void CUndoData::ReleaseHeld() {
     case kUndoDeleteMask:
     case kUndoMaskPixels:
     case kUndoCombineMasks:
-      m_held.reset();
+      held_.reset();
       break;
     case kUndoResolution:
-      m_heldExtra.reset();
-      m_held.reset();
+      heldExtra_.reset();
+      held_.reset();
       break;
     default:
       // The document (17) and the layer of a reversible operation are references only.
-      if ((m_held || m_heldExtra) && code != kUndoPaperColor &&
+      if ((held_ || heldExtra_) && code != kUndoPaperColor &&
           UndoCodeCategory(code) != kUndoCategoryReversible)
         DebugOutF("CUndoData: code %d holds no object, yet one is held; it is not freed\n", code);
       break;
   }
-  ForgetSlot(m_held);
-  ForgetSlot(m_heldExtra);
+  ForgetSlot(held_);
+  ForgetSlot(heldExtra_);
 }
 
 }  // namespace tf

@@ -193,27 +193,27 @@ class CUndoHeld {
 template <class T>
 class TUndoHeld final : public CUndoHeld {
  public:
-  explicit TUndoHeld(T* object) : m_object(object) {}
-  ~TUndoHeld() override { delete m_object; }
-  int64_t MemorySize() const override { return m_object ? UndoObjectMemory(*m_object) : 0; }
+  explicit TUndoHeld(T* object) : object_(object) {}
+  ~TUndoHeld() override { delete object_; }
+  int64_t MemorySize() const override { return object_ ? UndoObjectMemory(*object_) : 0; }
   bool DetachEntriesFrom(int32_t first) override;
-  void Forget() override { m_object = nullptr; }
-  const void* Address() const override { return m_object; }
-  T* Get() const { return m_object; }
+  void Forget() override { object_ = nullptr; }
+  const void* Address() const override { return object_; }
+  T* Get() const { return object_; }
   T* Release() {
-    T* object = m_object;
-    m_object = nullptr;
+    T* object = object_;
+    object_ = nullptr;
     return object;
   }
   // Holds the object in place of the one held, which is handed back unfreed.
   T* Exchange(T* object) {
-    T* previous = m_object;
-    m_object = object;
+    T* previous = object_;
+    object_ = object;
     return previous;
   }
 
  private:
-  T* m_object;
+  T* object_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -270,17 +270,17 @@ class CUndoData {
   std::string name2;
 
   // Stores ---------------------------------------------------------------------------------------
-  CBlockVMTC* Pixels() const { return m_pixels.get(); }
-  CBlockVMTC* Pixels2() const { return m_pixels2.get(); }
-  bool HasPixels() const { return m_pixels != nullptr; }
+  CBlockVMTC* Pixels() const { return pixels_.get(); }
+  CBlockVMTC* Pixels2() const { return pixels2_.get(); }
+  bool HasPixels() const { return pixels_ != nullptr; }
   // Takes the store (null frees the one held).
   void SetPixels(std::unique_ptr<CBlockVMTC> store);
   void SetPixels2(std::unique_ptr<CBlockVMTC> store);
-  std::unique_ptr<CBlockVMTC> TakePixels() { return std::move(m_pixels); }
+  std::unique_ptr<CBlockVMTC> TakePixels() { return std::move(pixels_); }
 
   // Alpha plane (codes 16 and 37), owned.
-  const SByteImage& AlphaPlane() const { return m_alpha; }
-  SByteImage& AlphaPlane() { return m_alpha; }
+  const SByteImage& AlphaPlane() const { return alpha_; }
+  SByteImage& AlphaPlane() { return alpha_; }
   // Frees the plane held and adopts the given one; the caller's record is reset.
   void AdoptAlphaPlane(SByteImage& plane);
 
@@ -354,30 +354,30 @@ class CUndoData {
   // False, the slot empty and the object still the caller's, when memory runs out.
   template <class T>
   bool SetHeld(T* object) {
-    return SetSlot(m_held, object);
+    return SetSlot(held_, object);
   }
   template <class T>
   bool SetHeldExtra(T* object) {
-    return SetSlot(m_heldExtra, object);
+    return SetSlot(heldExtra_, object);
   }
   // The held object when it is a T; null otherwise.
   template <class T>
   T* Held() const {
-    return SlotGet<T>(m_held);
+    return SlotGet<T>(held_);
   }
   template <class T>
   T* HeldExtra() const {
-    return SlotGet<T>(m_heldExtra);
+    return SlotGet<T>(heldExtra_);
   }
   // Empties the slot without freeing and returns the object (null when it held no T; the slot
   // is then unchanged).
   template <class T>
   T* TakeHeld() {
-    return SlotTake<T>(m_held);
+    return SlotTake<T>(held_);
   }
   template <class T>
   T* TakeHeldExtra() {
-    return SlotTake<T>(m_heldExtra);
+    return SlotTake<T>(heldExtra_);
   }
   // Puts the object into the slot in place of the T held there and hands that T back, unfreed,
   // in object (null when the slot was empty; an object of null empties the slot). No
@@ -386,21 +386,21 @@ class CUndoData {
   // slot holds an object of another type, or when it was empty and memory runs out.
   template <class T>
   bool ExchangeHeld(T*& object) {
-    return SlotExchange(m_held, object);
+    return SlotExchange(held_, object);
   }
   template <class T>
   bool ExchangeHeldExtra(T*& object) {
-    return SlotExchange(m_heldExtra, object);
+    return SlotExchange(heldExtra_, object);
   }
   // Lets both slots go without freeing what they hold: for a record taken back before the
   // objects it names were handed over (they still live in the document).
   void ForgetHeld() {
-    ForgetSlot(m_held);
-    ForgetSlot(m_heldExtra);
+    ForgetSlot(held_);
+    ForgetSlot(heldExtra_);
   }
-  bool HasHeld() const { return m_held != nullptr; }
-  bool HasHeldExtra() const { return m_heldExtra != nullptr; }
-  const void* HeldAddress() const { return m_held ? m_held->Address() : nullptr; }
+  bool HasHeld() const { return held_ != nullptr; }
+  bool HasHeldExtra() const { return heldExtra_ != nullptr; }
+  const void* HeldAddress() const { return held_ ? held_->Address() : nullptr; }
 
   // Releases the held objects by the rules of the code (run by the destructor):
   //   27, 29, 30, 37, 54: freed only when undone (otherwise they live in the document);
@@ -425,11 +425,11 @@ class CUndoData {
   static void ForgetSlot(std::unique_ptr<CUndoHeld>& slot);
   static int64_t SlotMemory(const std::unique_ptr<CUndoHeld>& slot) { return slot ? slot->MemorySize() : 0; }
 
-  std::unique_ptr<CBlockVMTC> m_pixels;
-  std::unique_ptr<CBlockVMTC> m_pixels2;
-  SByteImage m_alpha{};
-  std::unique_ptr<CUndoHeld> m_held;
-  std::unique_ptr<CUndoHeld> m_heldExtra;
+  std::unique_ptr<CBlockVMTC> pixels_;
+  std::unique_ptr<CBlockVMTC> pixels2_;
+  SByteImage alpha_{};
+  std::unique_ptr<CUndoHeld> held_;
+  std::unique_ptr<CUndoHeld> heldExtra_;
 };
 
 // The record's MemorySize (see MemoryUse in raster/BlockImage.h).
@@ -464,8 +464,8 @@ int64_t UndoObjectMemory(const T& object) {
 
 template <class T>
 bool TUndoHeld<T>::DetachEntriesFrom(int32_t first) {
-  if (!m_object) return false;
-  T& list = *m_object;
+  if (!object_) return false;
+  T& list = *object_;
   if constexpr (requires { list.Count(); list.Extract(first); }) {
     // A layer stack: Extract takes an entry out; the document owns it again, so an owning
     // pointer handed back lets go of it instead of freeing it.

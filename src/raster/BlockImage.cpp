@@ -38,103 +38,103 @@ bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& l
 // ---------------------------------------------------------------------------------------------
 // Construction and size
 
-CBlockImage::CBlockImage() { DynArrayInit(m_tiles); }
+CBlockImage::CBlockImage() { DynArrayInit(tiles_); }
 
 CBlockImage::~CBlockImage() { FreeAll(); }
 
-bool CBlockImage::IsValid() const { return m_valid && m_range.base != nullptr; }
+bool CBlockImage::IsValid() const { return valid_ && range_.base != nullptr; }
 
 void CBlockImage::SetTileGeometry() {
-  m_tileWidth = 32;
-  m_tileHeight = 32;
-  m_tileSize = 32;
-  m_tileMask = 31;
-  m_tileShift = 5;
+  tileWidth_ = 32;
+  tileHeight_ = 32;
+  tileSize_ = 32;
+  tileMask_ = 31;
+  tileShift_ = 5;
 }
 
 void CBlockImage::InitGeometry(int32_t width, int32_t height, int32_t bytesPerPixel) {
-  m_valid = false;
-  m_bytesPerPixel = bytesPerPixel;
-  m_tileByteSize = m_tileWidth * m_tileHeight * bytesPerPixel;
-  m_size = {width > 0 ? width : 0, height > 0 ? height : 0};
-  m_tilesAcross = static_cast<int32_t>((int64_t{m_size.width} + m_tileWidth - 1) / m_tileWidth);
-  m_tilesDown = static_cast<int32_t>((int64_t{m_size.height} + m_tileHeight - 1) / m_tileHeight);
-  DynArrayInit(m_tiles);
-  m_reservedBytes = 0;
-  m_committedTiles = 0;
+  valid_ = false;
+  bytesPerPixel_ = bytesPerPixel;
+  tileByteSize_ = tileWidth_ * tileHeight_ * bytesPerPixel;
+  size_ = {width > 0 ? width : 0, height > 0 ? height : 0};
+  tilesAcross_ = static_cast<int32_t>((int64_t{size_.width} + tileWidth_ - 1) / tileWidth_);
+  tilesDown_ = static_cast<int32_t>((int64_t{size_.height} + tileHeight_ - 1) / tileHeight_);
+  DynArrayInit(tiles_);
+  reservedBytes_ = 0;
+  committedTiles_ = 0;
 }
 
 bool CBlockImage::Allocate() { return Reserve() && BuildTiles(); }
 
 bool CBlockImage::SetSize(int32_t width, int32_t height) {
-  const int32_t bytesPerPixel = m_bytesPerPixel;
+  const int32_t bytesPerPixel = bytesPerPixel_;
   FreeAll();
   InitGeometry(width, height, bytesPerPixel);
-  m_valid = Allocate();
+  valid_ = Allocate();
   return IsValid();
 }
 
 void CBlockImage::FreeAll() {
   FreeTiles();
   ReleaseReserve();
-  m_size = {0, 0};
-  m_tilesAcross = 0;
-  m_tilesDown = 0;
-  m_valid = false;
+  size_ = {0, 0};
+  tilesAcross_ = 0;
+  tilesDown_ = 0;
+  valid_ = false;
 }
 
 bool CBlockImage::Reserve() {
   ReleaseReserve();
-  const uint64_t tiles = uint64_t(static_cast<uint32_t>(m_tilesAcross)) * static_cast<uint32_t>(m_tilesDown);
-  if (tiles == 0 || m_tileByteSize <= 0) return false;
+  const uint64_t tiles = uint64_t(static_cast<uint32_t>(tilesAcross_)) * static_cast<uint32_t>(tilesDown_);
+  if (tiles == 0 || tileByteSize_ <= 0) return false;
   // The table holds an int32 count of tiles.
   if (tiles > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
-    DebugOutF("CBlockImage: %d x %d is too large\n", m_size.width, m_size.height);
+    DebugOutF("CBlockImage: %d x %d is too large\n", size_.width, size_.height);
     return false;
   }
-  const uint64_t bytes = tiles * static_cast<uint64_t>(m_tileByteSize);
+  const uint64_t bytes = tiles * static_cast<uint64_t>(tileByteSize_);
   if (bytes > std::numeric_limits<size_t>::max()) return false;
-  m_range = ReserveAddressSpace(static_cast<size_t>(bytes));
-  if (!m_range) {
+  range_ = ReserveAddressSpace(static_cast<size_t>(bytes));
+  if (!range_) {
     DebugOutF("CBlockImage: cannot reserve %llu bytes\n", static_cast<unsigned long long>(bytes));
     return false;
   }
-  m_reservedBytes = bytes;
+  reservedBytes_ = bytes;
   return true;
 }
 
 bool CBlockImage::ReleaseReserve() {
-  if (!m_range) return true;
-  ReleaseAddressSpace(m_range);
-  m_reservedBytes = 0;
+  if (!range_) return true;
+  ReleaseAddressSpace(range_);
+  reservedBytes_ = 0;
   return true;
 }
 
 bool CBlockImage::BuildTiles() {
-  const int32_t count = m_tilesAcross * m_tilesDown;  // checked by Reserve
-  if (count <= 0 || !m_range) return false;
-  if (!DynArrayAlloc(m_tiles, static_cast<int32_t>(sizeof(STileInfo)), count)) {
+  const int32_t count = tilesAcross_ * tilesDown_;  // checked by Reserve
+  if (count <= 0 || !range_) return false;
+  if (!DynArrayAlloc(tiles_, static_cast<int32_t>(sizeof(STileInfo)), count)) {
     DebugOut("CBlockImage: no memory for the tile table\n");
     return false;
   }
-  DynArrayFill(m_tiles, 0);
+  DynArrayFill(tiles_, 0);
   STileInfo* tiles = Tiles();
   int32_t index = 0;
-  for (int32_t r = 0; r < m_tilesDown; ++r) {
-    for (int32_t c = 0; c < m_tilesAcross; ++c, ++index) {
+  for (int32_t r = 0; r < tilesDown_; ++r) {
+    for (int32_t c = 0; c < tilesAcross_; ++c, ++index) {
       STileInfo& t = tiles[index];
       t.column = c;
       t.row = r;
-      t.tileWidth = m_tileWidth;
-      t.tileHeight = m_tileHeight;
-      t.pixelX = c * m_tileWidth;
-      t.pixelY = r * m_tileHeight;
-      t.clippedWidth = std::min(m_size.width - t.pixelX, m_tileWidth);
-      t.clippedHeight = std::min(m_size.height - t.pixelY, m_tileHeight);
+      t.tileWidth = tileWidth_;
+      t.tileHeight = tileHeight_;
+      t.pixelX = c * tileWidth_;
+      t.pixelY = r * tileHeight_;
+      t.clippedWidth = std::min(size_.width - t.pixelX, tileWidth_);
+      t.clippedHeight = std::min(size_.height - t.pixelY, tileHeight_);
       t.committed = 0;
       t.fill = 0x00FFFFFFu;
-      t.block = m_range.base + static_cast<size_t>(index) * static_cast<size_t>(m_tileByteSize);
-      t.byteSize = m_tileByteSize;
+      t.block = range_.base + static_cast<size_t>(index) * static_cast<size_t>(tileByteSize_);
+      t.byteSize = tileByteSize_;
       t.view = nullptr;
       if (!MakeTileView(t)) {
         DebugOut("CBlockImage: cannot create a tile view\n");
@@ -148,7 +148,7 @@ bool CBlockImage::BuildTiles() {
 void CBlockImage::FreeTiles() {
   STileInfo* tiles = Tiles();
   if (tiles) {
-    const int32_t count = m_tiles.count;
+    const int32_t count = tiles_.count;
     // Runs of committed tiles are neighbours in the range: give each run back in one call.
     int32_t i = 0;
     while (i < count) {
@@ -158,11 +158,11 @@ void CBlockImage::FreeTiles() {
       }
       int32_t end = i + 1;
       while (end < count && tiles[end].committed) ++end;
-      const size_t offset = static_cast<size_t>(tiles[i].block - m_range.base);
-      const size_t bytes = static_cast<size_t>(end - i) * static_cast<size_t>(m_tileByteSize);
-      if (DecommitTileMemory(m_range, offset, bytes)) {
+      const size_t offset = static_cast<size_t>(tiles[i].block - range_.base);
+      const size_t bytes = static_cast<size_t>(end - i) * static_cast<size_t>(tileByteSize_);
+      if (DecommitTileMemory(range_, offset, bytes)) {
         for (int32_t k = i; k < end; ++k) tiles[k].committed = 0;
-        m_committedTiles -= end - i;
+        committedTiles_ -= end - i;
       } else {
         for (int32_t k = i; k < end; ++k) DecommitTile(tiles[k]);
       }
@@ -173,8 +173,8 @@ void CBlockImage::FreeTiles() {
       tiles[k].view = nullptr;
     }
   }
-  DynArrayFree(m_tiles);
-  m_committedTiles = 0;
+  DynArrayFree(tiles_);
+  committedTiles_ = 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -182,26 +182,26 @@ void CBlockImage::FreeTiles() {
 
 bool CBlockImage::CommitTile(STileInfo& tile) {
   if (tile.committed) return true;
-  if (!tile.block || !m_range) return false;
-  const size_t offset = static_cast<size_t>(tile.block - m_range.base);
-  if (!CommitTileMemory(m_range, offset, static_cast<size_t>(tile.byteSize))) return false;
+  if (!tile.block || !range_) return false;
+  const size_t offset = static_cast<size_t>(tile.block - range_.base);
+  if (!CommitTileMemory(range_, offset, static_cast<size_t>(tile.byteSize))) return false;
   tile.committed = 1;
-  ++m_committedTiles;
+  ++committedTiles_;
   return true;
 }
 
 bool CBlockImage::DecommitTile(STileInfo& tile) {
   if (!tile.block || !tile.committed) return true;
-  const size_t offset = static_cast<size_t>(tile.block - m_range.base);
-  if (!DecommitTileMemory(m_range, offset, static_cast<size_t>(tile.byteSize))) return false;
+  const size_t offset = static_cast<size_t>(tile.block - range_.base);
+  if (!DecommitTileMemory(range_, offset, static_cast<size_t>(tile.byteSize))) return false;
   tile.committed = 0;
-  --m_committedTiles;
+  --committedTiles_;
   return true;
 }
 
 void CBlockImage::FillTileMemory(STileInfo& tile, uint32_t value) {
   if (!tile.committed) return;
-  if (m_bytesPerPixel == 4) {
+  if (bytesPerPixel_ == 4) {
     uint32_t* p = reinterpret_cast<uint32_t*>(tile.block);
     const int32_t n = tile.byteSize / 4;
     for (int32_t i = 0; i < n; ++i) p[i] = value;
@@ -214,24 +214,24 @@ void CBlockImage::FillTileMemory(STileInfo& tile, uint32_t value) {
 // Queries
 
 STileInfo* CBlockImage::GetTile(int32_t column, int32_t row, bool commit) {
-  if (static_cast<uint32_t>(column) >= static_cast<uint32_t>(m_tilesAcross) ||
-      static_cast<uint32_t>(row) >= static_cast<uint32_t>(m_tilesDown) || !m_tiles.data)
+  if (static_cast<uint32_t>(column) >= static_cast<uint32_t>(tilesAcross_) ||
+      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.data)
     return nullptr;
-  STileInfo& tile = Tiles()[column + row * m_tilesAcross];
+  STileInfo& tile = Tiles()[column + row * tilesAcross_];
   if (commit && !CommitTile(tile)) return nullptr;
   return &tile;
 }
 
 const STileInfo* CBlockImage::GetTile(int32_t column, int32_t row) const {
-  if (static_cast<uint32_t>(column) >= static_cast<uint32_t>(m_tilesAcross) ||
-      static_cast<uint32_t>(row) >= static_cast<uint32_t>(m_tilesDown) || !m_tiles.data)
+  if (static_cast<uint32_t>(column) >= static_cast<uint32_t>(tilesAcross_) ||
+      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.data)
     return nullptr;
-  return &Tiles()[column + row * m_tilesAcross];
+  return &Tiles()[column + row * tilesAcross_];
 }
 
-bool CBlockImage::ClipBounds(TRect& bounds) const { return ClipBoundsToSize(bounds, m_size); }
+bool CBlockImage::ClipBounds(TRect& bounds) const { return ClipBoundsToSize(bounds, size_); }
 
-bool CBlockImage::ClipRect(SRectWH& rect) const { return ClipRectToSize(rect, m_size); }
+bool CBlockImage::ClipRect(SRectWH& rect) const { return ClipRectToSize(rect, size_); }
 
 // ---------------------------------------------------------------------------------------------
 // Tile copies
@@ -252,10 +252,10 @@ bool CBlockImage::CopyTile(STileInfo& dest, const STileInfo& source) {
 
 bool CBlockImage::CopyAllTiles(const CBlockImage& source) {
   if (!IsValid() || !source.IsValid()) return false;
-  if (source.m_tileByteSize != m_tileByteSize || source.m_tileWidth != m_tileWidth) return false;
+  if (source.tileByteSize_ != tileByteSize_ || source.tileWidth_ != tileWidth_) return false;
   if (&source == this) return true;
-  const int32_t across = std::min(m_tilesAcross, source.m_tilesAcross);
-  const int32_t down = std::min(m_tilesDown, source.m_tilesDown);
+  const int32_t across = std::min(tilesAcross_, source.tilesAcross_);
+  const int32_t down = std::min(tilesDown_, source.tilesDown_);
   // A commit-first write: every tile that takes bytes is committed before the first tile changes.
   return WriteCommitFirst(
       *this,
@@ -273,20 +273,20 @@ bool CBlockImage::CopyAllTiles(const CBlockImage& source) {
 
 bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect) {
   if (!IsValid() || !source.IsValid()) return false;
-  if (source.m_tileByteSize != m_tileByteSize || source.m_tileWidth != m_tileWidth) return false;
-  if (!ClipBlit(m_size, source.m_size, destPoint, sourceRect)) return false;
+  if (source.tileByteSize_ != tileByteSize_ || source.tileWidth_ != tileWidth_) return false;
+  if (!ClipBlit(size_, source.size_, destPoint, sourceRect)) return false;
   // The destination must sit on a tile border where the aligned source origin does.
   const int64_t dx = int64_t{destPoint.x} - sourceRect.left;
   const int64_t dy = int64_t{destPoint.y} - sourceRect.top;
-  if ((dx & m_tileMask) != 0 || (dy & m_tileMask) != 0) return false;
-  const int32_t phaseX = sourceRect.left & m_tileMask;
-  const int32_t phaseY = sourceRect.top & m_tileMask;
-  AlignRectToGrid(sourceRect, m_tileMask);
+  if ((dx & tileMask_) != 0 || (dy & tileMask_) != 0) return false;
+  const int32_t phaseX = sourceRect.left & tileMask_;
+  const int32_t phaseY = sourceRect.top & tileMask_;
+  AlignRectToGrid(sourceRect, tileMask_);
   destPoint.x -= phaseX;
   destPoint.y -= phaseY;
-  const int32_t sc0 = sourceRect.left >> m_tileShift, sr0 = sourceRect.top >> m_tileShift;
-  const int32_t dc0 = destPoint.x >> m_tileShift, dr0 = destPoint.y >> m_tileShift;
-  const int32_t across = sourceRect.width >> m_tileShift, down = sourceRect.height >> m_tileShift;
+  const int32_t sc0 = sourceRect.left >> tileShift_, sr0 = sourceRect.top >> tileShift_;
+  const int32_t dc0 = destPoint.x >> tileShift_, dr0 = destPoint.y >> tileShift_;
+  const int32_t across = sourceRect.width >> tileShift_, down = sourceRect.height >> tileShift_;
   const bool self = &source == this;
 
   // Within one store, note which source tiles hold pixels before anything is committed here.
@@ -358,39 +358,39 @@ bool CBlockImage::PrepareRect(const SRectWH& rect, bool wholeTilesStay) {
 
 bool CBlockImage::PendingCommits::Commit(STileInfo& tile, bool overwrite) {
   if (tile.committed) return true;
-  if (m_failed) return false;
+  if (failed_) return false;
   // Room first, so that a tile is never committed without being listed for the rollback.
   try {
-    m_fresh.push_back(&tile);
+    fresh_.push_back(&tile);
   } catch (const std::bad_alloc&) {
-    m_failed = true;
+    failed_ = true;
     return false;
   }
-  const bool committed = overwrite ? m_store.CBlockImage::CommitTile(tile) : m_store.CommitTile(tile);
+  const bool committed = overwrite ? store_.CBlockImage::CommitTile(tile) : store_.CommitTile(tile);
   if (!committed) {
-    m_fresh.pop_back();
-    m_failed = true;
+    fresh_.pop_back();
+    failed_ = true;
     return false;
   }
   return true;
 }
 
 bool CBlockImage::PendingCommits::CommitRect(SRectWH& rect, bool wholeTilesStay) {
-  const int32_t shift = m_store.TileShift();
-  const int32_t mask = m_store.TileMask();
-  return m_store.WalkRectWith(rect, [&](const SRectWH& piece) {
-    STileInfo* tile = m_store.GetTile(piece.left >> shift, piece.top >> shift, false);
+  const int32_t shift = store_.TileShift();
+  const int32_t mask = store_.TileMask();
+  return store_.WalkRectWith(rect, [&](const SRectWH& piece) {
+    STileInfo* tile = store_.GetTile(piece.left >> shift, piece.top >> shift, false);
     if (wholeTilesStay && !tile->committed && TileRectIsWhole(*tile, piece, mask)) return;
     Commit(*tile, false);
   });
 }
 
 void CBlockImage::PendingCommits::Rollback() {
-  for (auto it = m_fresh.rbegin(); it != m_fresh.rend(); ++it) {
+  for (auto it = fresh_.rbegin(); it != fresh_.rend(); ++it) {
     STileInfo& tile = **it;
-    if (!m_store.DecommitTile(tile)) m_store.FillTileMemory(tile, tile.fill);
+    if (!store_.DecommitTile(tile)) store_.FillTileMemory(tile, tile.fill);
   }
-  m_fresh.clear();
+  fresh_.clear();
 }
 
 }  // namespace tf

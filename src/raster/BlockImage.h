@@ -63,30 +63,30 @@ class TTileView : public Base {
   // InitFields, then size, block and row table from the tile; remembers the tile.
   bool Create(STileInfo& tile, int32_t* rowTable) {
     InitOwnership();
-    this->m_view = {tile.tileWidth, tile.tileHeight, tile.block, rowTable};
-    m_tile = &tile;
+    this->view_ = {tile.tileWidth, tile.tileHeight, tile.block, rowTable};
+    tile_ = &tile;
     return tile.block != nullptr && rowTable != nullptr;
   }
 
   // Slot 1: forgets block, row table and size without freeing anything.
-  void FreeImage() override { this->m_view = {0, 0, nullptr, nullptr}; }
+  void FreeImage() override { this->view_ = {0, 0, nullptr, nullptr}; }
   // Slot 4: a tile view never changes size.
   bool Resize(int32_t /*width*/, int32_t /*height*/) override { return false; }
   // Slot 5: the tile's byte size (4096).
-  int32_t GetImageSize() const override { return m_tile != nullptr ? m_tile->byteSize : 0; }
+  int32_t GetImageSize() const override { return tile_ != nullptr ? tile_->byteSize : 0; }
   // Slot 7: the tile width (rows top-down).
-  int32_t GetRowStep() const override { return this->m_view.width; }
+  int32_t GetRowStep() const override { return this->view_.width; }
 
-  STileInfo* Tile() const { return m_tile; }
+  STileInfo* Tile() const { return tile_; }
 
  private:
   void InitOwnership() {
     this->InitFields();
-    this->m_ownsBlock = false;
-    this->m_ownsRows = false;
+    this->ownsBlock_ = false;
+    this->ownsRows_ = false;
   }
 
-  STileInfo* m_tile = nullptr;
+  STileInfo* tile_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -150,8 +150,8 @@ class CBlockImage {
 
   // ---- Queries ----
   // Tile byte size times the committed tiles (64-bit: a big store overflows int32).
-  int64_t CommittedBytes() const { return static_cast<int64_t>(m_committedTiles) * m_tileByteSize; }
-  int32_t CommittedTileCount() const { return m_committedTiles; }
+  int64_t CommittedBytes() const { return static_cast<int64_t>(committedTiles_) * tileByteSize_; }
+  int32_t CommittedTileCount() const { return committedTiles_; }
   // The tile at (column, row), committing it first when asked. Nothing outside the grid
   // (negative indexes included) and nothing when the commit was refused.
   STileInfo* GetTile(int32_t column, int32_t row, bool commit);
@@ -161,29 +161,29 @@ class CBlockImage {
   // Clips an origin-and-size rectangle to the picture in place; false when empty.
   bool ClipRect(SRectWH& rect) const;
 
-  int32_t Width() const { return m_size.width; }
-  int32_t Height() const { return m_size.height; }
-  const SSize& Size() const { return m_size; }  // the size reference every clip takes
-  int32_t BytesPerPixel() const { return m_bytesPerPixel; }
-  int32_t TileByteSize() const { return m_tileByteSize; }
-  int32_t TileWidth() const { return m_tileWidth; }
-  int32_t TileHeight() const { return m_tileHeight; }
-  int32_t TileSize() const { return m_tileSize; }
-  int32_t TileMask() const { return m_tileMask; }
-  int32_t TileShift() const { return m_tileShift; }
-  int32_t TilesAcross() const { return m_tilesAcross; }
-  int32_t TilesDown() const { return m_tilesDown; }
-  int32_t TileCount() const { return m_tiles.data ? m_tiles.count : 0; }
+  int32_t Width() const { return size_.width; }
+  int32_t Height() const { return size_.height; }
+  const SSize& Size() const { return size_; }  // the size reference every clip takes
+  int32_t BytesPerPixel() const { return bytesPerPixel_; }
+  int32_t TileByteSize() const { return tileByteSize_; }
+  int32_t TileWidth() const { return tileWidth_; }
+  int32_t TileHeight() const { return tileHeight_; }
+  int32_t TileSize() const { return tileSize_; }
+  int32_t TileMask() const { return tileMask_; }
+  int32_t TileShift() const { return tileShift_; }
+  int32_t TilesAcross() const { return tilesAcross_; }
+  int32_t TilesDown() const { return tilesDown_; }
+  int32_t TileCount() const { return tiles_.data ? tiles_.count : 0; }
   // The tile table, row by row (index = column + row*tiles across); null when not built.
-  STileInfo* Tiles() const { return static_cast<STileInfo*>(m_tiles.data); }
+  STileInfo* Tiles() const { return static_cast<STileInfo*>(tiles_.data); }
   STileInfo& TileByIndex(int32_t index) const { return Tiles()[index]; }
   // Reserved range: tiles across*tiles down*tile byte size bytes.
-  uint8_t* ReservedBase() const { return m_range.base; }
-  uint64_t ReservedBytes() const { return m_reservedBytes; }
+  uint8_t* ReservedBase() const { return range_.base; }
+  uint64_t ReservedBytes() const { return reservedBytes_; }
   // Whether (x, y) lies in the tile grid (the picture plus the edge tiles' overhang).
   bool PointInGrid(int32_t x, int32_t y) const {
-    return static_cast<uint32_t>(x >> m_tileShift) < static_cast<uint32_t>(m_tilesAcross) && x >= 0 &&
-           static_cast<uint32_t>(y >> m_tileShift) < static_cast<uint32_t>(m_tilesDown) && y >= 0;
+    return static_cast<uint32_t>(x >> tileShift_) < static_cast<uint32_t>(tilesAcross_) && x >= 0 &&
+           static_cast<uint32_t>(y >> tileShift_) < static_cast<uint32_t>(tilesDown_) && y >= 0;
   }
 
   // ---- Rectangle walkers ----
@@ -233,7 +233,7 @@ class CBlockImage {
   // Rollback, which gives back the tiles committed here; the store then reads as before.
   class PendingCommits {
    public:
-    explicit PendingCommits(CBlockImage& store) : m_store(store) {}
+    explicit PendingCommits(CBlockImage& store) : store_(store) {}
     PendingCommits(const PendingCommits&) = delete;
     PendingCommits& operator=(const PendingCommits&) = delete;
     // True when the tile is committed afterwards. overwrite: the write is about to set every
@@ -244,15 +244,15 @@ class CBlockImage {
     // whole uncommitted tiles are passed over when wholeTilesStay is set (a uniform write
     // changes only their fill). False, nothing committed, when nothing is left after clipping.
     bool CommitRect(SRectWH& rect, bool wholeTilesStay);
-    bool Failed() const { return m_failed; }
+    bool Failed() const { return failed_; }
     // Decommits what this batch committed, newest first; a tile the system keeps committed is
     // filled with its fill value so that it reads as before.
     void Rollback();
 
    private:
-    CBlockImage& m_store;
-    std::vector<STileInfo*> m_fresh;
-    bool m_failed = false;
+    CBlockImage& store_;
+    std::vector<STileInfo*> fresh_;
+    bool failed_ = false;
   };
 
  protected:
@@ -275,21 +275,21 @@ class CBlockImage {
   void FillTileMemory(STileInfo& tile, uint32_t value);
 
   // Fields, in order.
-  bool m_valid = false;
-  int32_t m_tileByteSize = 0;
-  int32_t m_bytesPerPixel = 4;
-  int32_t m_tileWidth = 32;
-  int32_t m_tileHeight = 32;
-  int32_t m_tileSize = 32;
-  int32_t m_tileMask = 31;
-  int32_t m_tileShift = 5;
-  SSize m_size{0, 0};
-  int32_t m_tilesAcross = 0;
-  int32_t m_tilesDown = 0;
-  SDynArray m_tiles;
-  AddressRange m_range;
-  uint64_t m_reservedBytes = 0;
-  int32_t m_committedTiles = 0;
+  bool valid_ = false;
+  int32_t tileByteSize_ = 0;
+  int32_t bytesPerPixel_ = 4;
+  int32_t tileWidth_ = 32;
+  int32_t tileHeight_ = 32;
+  int32_t tileSize_ = 32;
+  int32_t tileMask_ = 31;
+  int32_t tileShift_ = 5;
+  SSize size_{0, 0};
+  int32_t tilesAcross_ = 0;
+  int32_t tilesDown_ = 0;
+  SDynArray tiles_;
+  AddressRange range_;
+  uint64_t reservedBytes_ = 0;
+  int32_t committedTiles_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -297,16 +297,16 @@ class CBlockImage {
 
 template <class Fn>
 bool CBlockImage::WalkRectWith(SRectWH& rect, Fn&& fn) const {
-  if (!m_valid || !ClipRect(rect)) return false;
-  const int32_t mask = m_tileMask;
+  if (!valid_ || !ClipRect(rect)) return false;
+  const int32_t mask = tileMask_;
   int32_t y = rect.top;
   int32_t rowsLeft = rect.height;
   while (rowsLeft > 0) {
-    const int32_t h = std::min(m_tileHeight - (y & mask), rowsLeft);
+    const int32_t h = std::min(tileHeight_ - (y & mask), rowsLeft);
     int32_t x = rect.left;
     int32_t columnsLeft = rect.width;
     while (columnsLeft > 0) {
-      const int32_t w = std::min(m_tileWidth - (x & mask), columnsLeft);
+      const int32_t w = std::min(tileWidth_ - (x & mask), columnsLeft);
       fn(SRectWH{x, y, w, h});
       x += w;
       columnsLeft -= w;
@@ -319,7 +319,7 @@ bool CBlockImage::WalkRectWith(SRectWH& rect, Fn&& fn) const {
 
 template <class Fn>
 bool CBlockImage::WalkToImageWith(const SSize& imageSize, TPoint& destPoint, SRectWH& sourceRect, Fn&& fn) const {
-  if (!m_valid || !ClipBlit(imageSize, m_size, destPoint, sourceRect)) return false;
+  if (!valid_ || !ClipBlit(imageSize, size_, destPoint, sourceRect)) return false;
   const int32_t dx = destPoint.x - sourceRect.left;
   const int32_t dy = destPoint.y - sourceRect.top;
   SRectWH rect = sourceRect;
@@ -329,7 +329,7 @@ bool CBlockImage::WalkToImageWith(const SSize& imageSize, TPoint& destPoint, SRe
 template <class Fn>
 bool CBlockImage::WalkFromImageWith(const SSize& imageSize, TPoint& destPoint, SRectWH& sourceRect,
                                     Fn&& fn) const {
-  if (!m_valid || !ClipBlit(m_size, imageSize, destPoint, sourceRect)) return false;
+  if (!valid_ || !ClipBlit(size_, imageSize, destPoint, sourceRect)) return false;
   const int32_t dx = sourceRect.left - destPoint.x;
   const int32_t dy = sourceRect.top - destPoint.y;
   // Cut in store (destination) coordinates.
@@ -342,23 +342,23 @@ bool CBlockImage::WalkFromImageWith(const SSize& imageSize, TPoint& destPoint, S
 template <class Fn>
 bool CBlockImage::WalkFromBlockWith(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect,
                                     Fn&& fn) const {
-  if (!m_valid || !source.m_valid) return false;
-  if (source.m_tileWidth != m_tileWidth || source.m_tileHeight != m_tileHeight) return false;
-  if (!ClipBlit(m_size, source.m_size, destPoint, sourceRect)) return false;
+  if (!valid_ || !source.valid_) return false;
+  if (source.tileWidth_ != tileWidth_ || source.tileHeight_ != tileHeight_) return false;
+  if (!ClipBlit(size_, source.size_, destPoint, sourceRect)) return false;
   const int32_t dx = destPoint.x - sourceRect.left;
   const int32_t dy = destPoint.y - sourceRect.top;
-  const int32_t mask = m_tileMask;
+  const int32_t mask = tileMask_;
   SRectWH rect = sourceRect;
   return source.WalkRectWith(rect, [&](const SRectWH& sp) {
     // Cut the source piece again at the destination's tile borders.
     int32_t y = sp.top;
     int32_t rowsLeft = sp.height;
     while (rowsLeft > 0) {
-      const int32_t h = std::min(m_tileHeight - ((y + dy) & mask), rowsLeft);
+      const int32_t h = std::min(tileHeight_ - ((y + dy) & mask), rowsLeft);
       int32_t x = sp.left;
       int32_t columnsLeft = sp.width;
       while (columnsLeft > 0) {
-        const int32_t w = std::min(m_tileWidth - ((x + dx) & mask), columnsLeft);
+        const int32_t w = std::min(tileWidth_ - ((x + dx) & mask), columnsLeft);
         fn(TPoint{x + dx, y + dy}, SRectWH{x, y, w, h});
         x += w;
         columnsLeft -= w;

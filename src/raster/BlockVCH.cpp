@@ -32,7 +32,7 @@ bool BlockContentBounds(const CBlockImage& store, TRect& bounds) {
 // Construction and slots
 
 CBlockVCH::CBlockVCH() {
-  DynArrayInit(m_rowTable);
+  DynArrayInit(rowTable_);
   CBlockVCH::SetTileGeometry();
 }
 
@@ -40,18 +40,18 @@ CBlockVCH::CBlockVCH(int32_t width, int32_t height) : CBlockVCH() { Create(width
 
 CBlockVCH::~CBlockVCH() {
   FreeAll();
-  DynArrayFree(m_rowTable);
+  DynArrayFree(rowTable_);
 }
 
 bool CBlockVCH::Create(int32_t width, int32_t height) {
   FreeAll();
   SetTileGeometry();
   InitGeometry(width, height, 1);
-  if (!DynArrayAlloc(m_rowTable, sizeof(int32_t), m_tileHeight)) return false;
-  int32_t* rows = DynArrayItems<int32_t>(m_rowTable);
-  for (int32_t i = 0; i < m_tileHeight; ++i) rows[i] = i * m_tileWidth;
+  if (!DynArrayAlloc(rowTable_, sizeof(int32_t), tileHeight_)) return false;
+  int32_t* rows = DynArrayItems<int32_t>(rowTable_);
+  for (int32_t i = 0; i < tileHeight_; ++i) rows[i] = i * tileWidth_;
   if (width <= 0 || height <= 0) return false;
-  m_valid = Allocate();
+  valid_ = Allocate();
   return IsValid();
 }
 
@@ -64,14 +64,14 @@ bool CBlockVCH::CreateCopy(const CBlockVCH& source) {
   return false;
 }
 
-bool CBlockVCH::IsValid() const { return CBlockImage::IsValid() && m_rowTable.data != nullptr; }
+bool CBlockVCH::IsValid() const { return CBlockImage::IsValid() && rowTable_.data != nullptr; }
 
 void CBlockVCH::SetTileGeometry() {
-  m_tileWidth = kTile;
-  m_tileHeight = kTile;
-  m_tileSize = kTile;
-  m_tileMask = kMask;
-  m_tileShift = kShift;
+  tileWidth_ = kTile;
+  tileHeight_ = kTile;
+  tileSize_ = kTile;
+  tileMask_ = kMask;
+  tileShift_ = kShift;
 }
 
 bool CBlockVCH::CommitTile(STileInfo& tile) {
@@ -88,7 +88,7 @@ bool CBlockVCH::MakeTileView(STileInfo& tile) {
   tile.fill = kDefaultFill;
   auto* view = new (std::nothrow) TVChannel();
   if (view == nullptr) return false;
-  if (!view->Create(tile, DynArrayItems<int32_t>(m_rowTable))) {
+  if (!view->Create(tile, DynArrayItems<int32_t>(rowTable_))) {
     delete view;
     return false;
   }

@@ -84,7 +84,7 @@ class CBlockVCH : public CBlockImage {
 
   uint8_t DefaultFill() const { return kDefaultFill; }
   TVChannel* TileView(const STileInfo& tile) const { return static_cast<TVChannel*>(tile.view); }
-  const int32_t* RowTable() const { return static_cast<const int32_t*>(m_rowTable.data); }
+  const int32_t* RowTable() const { return static_cast<const int32_t*>(rowTable_.data); }
 
   // ---- Rectangle operations ----
   bool FillRect(SRectWH& rect, uint8_t value);
@@ -189,7 +189,7 @@ class CBlockVCH : public CBlockImage {
   template <class Compute>
   bool FromBlock(CBlockVMTC& source, Compute compute);
 
-  SDynArray m_rowTable;
+  SDynArray rowTable_;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -105,8 +105,8 @@ bool ContentRectPiece(const CBlockVMTC& store, int32_t index, TPoint& destPoint,
 // Construction
 
 CBlockVMTC::CBlockVMTC() {
-  DynArrayInit(m_rowTable);
-  RegionListInit(m_content, SSize{0, 0});
+  DynArrayInit(rowTable_);
+  RegionListInit(content_, SSize{0, 0});
 }
 
 CBlockVMTC::CBlockVMTC(int32_t width, int32_t height) : CBlockVMTC() { Create(width, height); }
@@ -115,23 +115,23 @@ CBlockVMTC::CBlockVMTC(const CBlockVMTC& source) : CBlockVMTC() { CreateCopy(sou
 
 CBlockVMTC::~CBlockVMTC() {
   FreeAll();
-  DynArrayFree(m_rowTable);
-  RegionListClear(m_content);
+  DynArrayFree(rowTable_);
+  RegionListClear(content_);
 }
 
 bool CBlockVMTC::Create(int32_t width, int32_t height) {
   FreeAll();
   SetTileGeometry();
   InitGeometry(width, height, 4);
-  m_defaultFill = kDefaultFill;
+  defaultFill_ = kDefaultFill;
   ResetContentRects();
-  if (!DynArrayAlloc(m_rowTable, 4, m_tileHeight)) {
+  if (!DynArrayAlloc(rowTable_, 4, tileHeight_)) {
     FreeAll();
     return false;
   }
-  int32_t* rows = static_cast<int32_t*>(m_rowTable.data);
-  for (int32_t i = 0; i < m_tileHeight; ++i) rows[i] = i * m_tileWidth * 4;
-  m_valid = Allocate();
+  int32_t* rows = static_cast<int32_t*>(rowTable_.data);
+  for (int32_t i = 0; i < tileHeight_; ++i) rows[i] = i * tileWidth_ * 4;
+  valid_ = Allocate();
   if (!IsValid()) FreeAll();  // size 0, nothing held
   return IsValid();
 }
@@ -155,7 +155,7 @@ bool CBlockVMTC::CreateCopy(const CBlockVMTC& source) {
 // ---------------------------------------------------------------------------------------------
 // Slots
 
-bool CBlockVMTC::IsValid() const { return CBlockImage::IsValid() && DynArrayAssigned(m_rowTable); }
+bool CBlockVMTC::IsValid() const { return CBlockImage::IsValid() && DynArrayAssigned(rowTable_); }
 
 bool CBlockVMTC::CommitTile(STileInfo& tile) {
   if (tile.committed) return true;
@@ -168,11 +168,11 @@ bool CBlockVMTC::CommitTile(STileInfo& tile) {
 
 bool CBlockVMTC::MakeTileView(STileInfo& tile) {
   if (tile.view) return true;
-  tile.fill = m_defaultFill;
+  tile.fill = defaultFill_;
   TVMTC* view = new (std::nothrow) TVMTC();
   if (!view) return false;
   tile.view = view;
-  return view->Create(tile, static_cast<int32_t*>(m_rowTable.data));
+  return view->Create(tile, static_cast<int32_t*>(rowTable_.data));
 }
 
 STileInfo* CBlockVMTC::TileAt(int32_t x, int32_t y, bool commit) {
@@ -189,12 +189,12 @@ uint8_t* CBlockVMTC::PixelPtr(int32_t x, int32_t y, bool commit) {
 // ---------------------------------------------------------------------------------------------
 // Content rectangles
 
-void CBlockVMTC::ResetContentRects() { RegionListInit(m_content, m_size); }
+void CBlockVMTC::ResetContentRects() { RegionListInit(content_, size_); }
 
 bool CBlockVMTC::AddTileToContent(const STileInfo& tile) {
   if (!tile.committed && (tile.fill >> 24) == 0) return false;
   const TRect rect{tile.pixelX, tile.pixelY, tile.pixelX + tile.clippedWidth, tile.pixelY + tile.clippedHeight};
-  return RegionListAdd(m_content, rect);
+  return RegionListAdd(content_, rect);
 }
 
 int32_t CBlockVMTC::UpdateContentRects() {
@@ -205,13 +205,13 @@ int32_t CBlockVMTC::UpdateContentRects() {
     const STileInfo& t = tiles[i];
     if (!t.committed && (t.fill >> 24) == 0) continue;
     // A tile inside the rectangle last grown needs no merging work.
-    const TRect& last = m_content.rects[m_content.count > 0 ? m_content.count - 1 : 0];
-    if (m_content.count > 0 && t.pixelX >= last.left && t.pixelY >= last.top &&
+    const TRect& last = content_.rects[content_.count > 0 ? content_.count - 1 : 0];
+    if (content_.count > 0 && t.pixelX >= last.left && t.pixelY >= last.top &&
         t.pixelX + t.clippedWidth <= last.right && t.pixelY + t.clippedHeight <= last.bottom)
       continue;
     AddTileToContent(t);
   }
-  return m_content.count;
+  return content_.count;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -227,12 +227,12 @@ uint32_t CBlockVMTC::GetPixel(int32_t x, int32_t y) const {
 
 uint32_t CBlockVMTC::GetPixelClamped(int32_t x, int32_t y) const {
   TPoint p{x, y};
-  ClampPointToImage(p, m_size);
+  ClampPointToImage(p, size_);
   return GetPixel(p.x, p.y);
 }
 
 uint32_t CBlockVMTC::GetPixelOrDefault(int32_t x, int32_t y) const {
-  if (!PointInSize(x, y, m_size.width, m_size.height)) return m_defaultFill;
+  if (!PointInSize(x, y, size_.width, size_.height)) return defaultFill_;
   return GetPixel(x, y);
 }
 
@@ -252,7 +252,7 @@ uint32_t* CBlockVMTC::WritePtr(int32_t x, int32_t y) { return reinterpret_cast<u
 
 uint32_t* CBlockVMTC::WritePtrClamped(int32_t x, int32_t y) {
   TPoint p{x, y};
-  ClampPointToImage(p, m_size);
+  ClampPointToImage(p, size_);
   return WritePtr(p.x, p.y);
 }
 

@@ -103,12 +103,12 @@ class CBlockVMTC : public CBlockImage {
   uint8_t* PixelPtr(int32_t x, int32_t y, bool commit) override;  // 5
   STileInfo* TileAt(int32_t x, int32_t y, bool commit) override;  // 6: GetTile(x >> 5, y >> 5)
 
-  uint32_t DefaultFill() const { return m_defaultFill; }
+  uint32_t DefaultFill() const { return defaultFill_; }
   TVMTC* TileView(const STileInfo& tile) const { return static_cast<TVMTC*>(tile.view); }
-  const int32_t* RowTable() const { return static_cast<const int32_t*>(m_rowTable.data); }
+  const int32_t* RowTable() const { return static_cast<const int32_t*>(rowTable_.data); }
 
   // ---- Content rectangles ----
-  const SRegionList& ContentRects() const { return m_content; }
+  const SRegionList& ContentRects() const { return content_; }
   void ResetContentRects();
   // Adds the tile's visible rectangle when the tile is committed or its fill alpha is not 0.
   bool AddTileToContent(const STileInfo& tile);
@@ -235,9 +235,9 @@ class CBlockVMTC : public CBlockImage {
                      OnColor onColor) const;
 
  private:
-  SDynArray m_rowTable;
-  uint32_t m_defaultFill = kDefaultFill;
-  SRegionList m_content;
+  SDynArray rowTable_;
+  uint32_t defaultFill_ = kDefaultFill;
+  SRegionList content_;
 };
 
 // Visible bounds and alpha-plane snapshots (defined with the row and transform routines).
@@ -329,7 +329,7 @@ template <class Composer>
 bool CBlockVMTC::CompositeToImageWith(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
                                       int32_t opacity, Composer composer) const {
   bool result = true;
-  for (int32_t i = 0; i < m_content.count; ++i) {
+  for (int32_t i = 0; i < content_.count; ++i) {
     TPoint point = destPoint;
     SRectWH rect = sourceRect;
     if (!ContentRectPiece(*this, i, point, rect)) continue;

@@ -70,7 +70,7 @@ bool CBlockVMTC::XorRect(SRectWH& rect, uint32_t value) {
 }
 
 bool CBlockVMTC::XorAll(uint32_t value) {
-  SRectWH rect{0, 0, m_size.width, m_size.height};
+  SRectWH rect{0, 0, size_.width, size_.height};
   return XorRect(rect, value);
 }
 
@@ -91,7 +91,7 @@ bool CBlockVMTC::FillRect(SRectWH& rect, uint32_t value) {
 bool CBlockVMTC::SetColorRect(SRectWH& rect, uint32_t colour) { return MaskedFillRect(rect, 0x00FFFFFFu, colour); }
 
 bool CBlockVMTC::SetColorAll(uint32_t colour) {
-  SRectWH rect{0, 0, m_size.width, m_size.height};
+  SRectWH rect{0, 0, size_.width, size_.height};
   return SetColorRect(rect, colour);
 }
 
@@ -100,7 +100,7 @@ bool CBlockVMTC::SetAlphaRect(SRectWH& rect, uint8_t alpha) {
 }
 
 bool CBlockVMTC::SetAlphaAll(uint8_t alpha) {
-  SRectWH rect{0, 0, m_size.width, m_size.height};
+  SRectWH rect{0, 0, size_.width, size_.height};
   return SetAlphaRect(rect, alpha);
 }
 
@@ -139,7 +139,7 @@ bool CBlockVMTC::CopyToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect
 bool CBlockVMTC::CopyAllToImage(TMTC& image, int32_t x, int32_t y, int32_t opacity,
                                 bool skipTransparentFill) const {
   TPoint point{x, y};
-  SRectWH rect{0, 0, m_size.width, m_size.height};
+  SRectWH rect{0, 0, size_.width, size_.height};
   return CopyToImage(image, point, rect, opacity, skipTransparentFill);
 }
 

@@ -31,17 +31,17 @@ void TTC::InitFields() {
 void TTC::FreeImage() { TMTC::FreeImage(); }
 
 bool TTC::Resize(int32_t width, int32_t height) {
-  if (width == m_view.width && height == m_view.height) return true;
+  if (width == view_.width && height == view_.height) return true;
   FreeImage();
   const int32_t w = std::max(width, 1);
   const int32_t h = std::max(height, 1);
   int64_t bytes = 0;
   uint8_t* block = nullptr;
   if (CheckedImageBytes(w, h, 4, bytes) && (block = AllocBlock(bytes)) != nullptr) {
-    m_view.width = w;
-    m_view.height = h;
-    m_view.bits = block;
-    m_ownsBlock = true;
+    view_.width = w;
+    view_.height = h;
+    view_.bits = block;
+    ownsBlock_ = true;
     if (BuildRowTable(4 * w, /*bottomUp=*/true)) return true;
   }
   FreeImage();

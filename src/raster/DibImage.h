@@ -43,7 +43,7 @@ class TTC : public TMTC {
   // answers false, leaving an invalid image of size 0 x 0.
   bool Resize(int32_t width, int32_t height) override;
   // Slot 7: -width (bottom-up).
-  int32_t GetRowStep() const override { return -m_view.width; }
+  int32_t GetRowStep() const override { return -view_.width; }
 
   bool MakesDC() const { return makeDC_; }
   // The image can be drawn onto a surface: valid and made with a drawing context.

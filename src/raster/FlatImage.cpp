@@ -48,17 +48,17 @@ bool ClipBlit(const SSize& destSize, const SSize& sourceSize, TPoint& destPoint,
 
 CDibCore::~CDibCore() { CDibCore::FreeImage(); }
 
-void CDibCore::InitFields() { m_view = {0, 0, nullptr, nullptr}; }
+void CDibCore::InitFields() { view_ = {0, 0, nullptr, nullptr}; }
 
 void CDibCore::FreeImage() {
-  if (m_ownsBlock) FreeBlock(m_view.bits);
-  if (m_ownsRows) FreeMem(m_view.rowOffsets);
-  m_view = {0, 0, nullptr, nullptr};
+  if (ownsBlock_) FreeBlock(view_.bits);
+  if (ownsRows_) FreeMem(view_.rowOffsets);
+  view_ = {0, 0, nullptr, nullptr};
 }
 
 void CDibCore::Clear() { FreeImage(); }
 
-bool CDibCore::IsValid() const { return m_view.bits != nullptr && m_view.rowOffsets != nullptr; }
+bool CDibCore::IsValid() const { return view_.bits != nullptr && view_.rowOffsets != nullptr; }
 
 bool CDibCore::ClipBounds(TRect& bounds) const {
   if (!IsValid()) return false;
@@ -71,7 +71,7 @@ bool CDibCore::ClipRect(SRectWH& rect) const {
 }
 
 bool CDibCore::GetFullRect(SRectWH& rect) const {
-  rect = {0, 0, m_view.width, m_view.height};
+  rect = {0, 0, view_.width, view_.height};
   return IsValid();
 }
 
@@ -85,7 +85,7 @@ bool CDibCore::CheckedImageBytes(int32_t width, int32_t height, int32_t bytesPer
 }
 
 bool CDibCore::BuildRowTable(int32_t rowBytes, bool bottomUp) {
-  const int32_t h = m_view.height;
+  const int32_t h = view_.height;
   if (h <= 0) return true;
   int32_t* rows = nullptr;
   if (!TryGetMem(rows, int64_t{h} * static_cast<int64_t>(sizeof(int32_t)))) return false;
@@ -93,9 +93,9 @@ bool CDibCore::BuildRowTable(int32_t rowBytes, bool bottomUp) {
     const int64_t row = bottomUp ? int64_t{h} - 1 - y : y;
     rows[y] = static_cast<int32_t>(row * rowBytes);
   }
-  if (m_ownsRows) FreeMem(m_view.rowOffsets);
-  m_view.rowOffsets = rows;
-  m_ownsRows = true;
+  if (ownsRows_) FreeMem(view_.rowOffsets);
+  view_.rowOffsets = rows;
+  ownsRows_ = true;
   return true;
 }
 
@@ -124,7 +124,7 @@ TChannel::TChannel(const TChannel& source) : CDibCore() {
   // Every byte is copied, so the block is not cleared first; a failed copy clears it.
   if (ResizeBlock(source.Width(), source.Height(), !source.IsValid()) && IsValid() &&
       !source.CopyAllTo(*this, 0, 0))
-    std::memset(m_view.bits, 0, static_cast<size_t>(GetImageSize()));
+    std::memset(view_.bits, 0, static_cast<size_t>(GetImageSize()));
 }
 
 TChannel::~TChannel() = default;
@@ -135,12 +135,12 @@ bool TChannel::ResizeBlock(int32_t width, int32_t height, bool zero) {
   FreeImage();
   int64_t bytes = 0;
   if (CheckedImageBytes(width, height, 1, bytes)) {
-    m_view.width = width;
-    m_view.height = height;
-    m_ownsBlock = true;
+    view_.width = width;
+    view_.height = height;
+    ownsBlock_ = true;
     if (bytes == 0) return true;  // no block: a valid size, not a valid image
-    m_view.bits = AllocBlock(bytes, zero);
-    if (m_view.bits != nullptr && BuildRowTable(width, true)) return true;
+    view_.bits = AllocBlock(bytes, zero);
+    if (view_.bits != nullptr && BuildRowTable(width, true)) return true;
   }
   FreeImage();
   DebugOut("TChannel::Resize: caught an exception!\n");
@@ -148,18 +148,18 @@ bool TChannel::ResizeBlock(int32_t width, int32_t height, bool zero) {
 }
 
 int32_t TChannel::GetImageSize() const {
-  return static_cast<int32_t>(int64_t{m_view.width} * m_view.height);
+  return static_cast<int32_t>(int64_t{view_.width} * view_.height);
 }
 
 bool TChannel::BlendPixel(int32_t x, int32_t y, uint8_t value, int32_t alpha) {
-  if (!PointInSize(x, y, m_view.width, m_view.height) || !IsValid()) return false;
-  BlendByte(*PixelAddr8(m_view, x, y), value, static_cast<uint32_t>(alpha));
+  if (!PointInSize(x, y, view_.width, view_.height) || !IsValid()) return false;
+  BlendByte(*PixelAddr8(view_, x, y), value, static_cast<uint32_t>(alpha));
   return true;
 }
 
 bool TChannel::BlendPixelFast(int32_t x, int32_t y, uint8_t value, int32_t alpha) {
-  if (!PointInSize(x, y, m_view.width, m_view.height) || !IsValid()) return false;
-  BlendByteFast(PixelAddr8(m_view, x, y), value, alpha);
+  if (!PointInSize(x, y, view_.width, view_.height) || !IsValid()) return false;
+  BlendByteFast(PixelAddr8(view_, x, y), value, alpha);
   return true;
 }
 
@@ -167,17 +167,17 @@ uint8_t TChannel::GetPixelClamped(int32_t x, int32_t y) const {
   if (!IsValid()) return 0;
   TPoint p{x, y};
   ClampPointToImage(p, Size());
-  return *PixelAddr8(m_view, p.x, p.y);
+  return *PixelAddr8(view_, p.x, p.y);
 }
 
 void TChannel::Fill(uint8_t value) {
   if (!IsValid()) return;
-  std::memset(m_view.bits, value, static_cast<size_t>(GetImageSize()));
+  std::memset(view_.bits, value, static_cast<size_t>(GetImageSize()));
 }
 
 bool TChannel::CopyAllTo(CDibCore& dest, int32_t x, int32_t y) const {
   TPoint point{x, y};
-  SRectWH rect{0, 0, m_view.width, m_view.height};
+  SRectWH rect{0, 0, view_.width, view_.height};
   return CopyRectTo(dest, point, rect);
 }
 
@@ -200,7 +200,7 @@ bool TChannel::CopyRectTo(CDibCore& dest, TPoint& destPoint, SRectWH& sourceRect
 bool TChannel::FillRect(SRectWH& rect, uint8_t value) {
   if (!ClipRect(rect)) return false;
   for (int32_t j = 0; j < rect.height; ++j)
-    std::memset(PixelAddr8(m_view, rect.left, rect.top + j), value, static_cast<size_t>(rect.width));
+    std::memset(PixelAddr8(view_, rect.left, rect.top + j), value, static_cast<size_t>(rect.width));
   return true;
 }
 
@@ -211,11 +211,11 @@ bool TChannel::FillRectCoords(int32_t left, int32_t top, int32_t width, int32_t 
 
 bool TChannel::GetNonZeroBounds(TRect& bounds) const {
   if (!IsValid()) return false;
-  const int32_t w = m_view.width;
-  const int32_t h = m_view.height;
+  const int32_t w = view_.width;
+  const int32_t h = view_.height;
   int32_t left = w, right = -1, top = -1, bottom = -1;
   for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* row = PixelAddr8(m_view, 0, y);
+    const uint8_t* row = PixelAddr8(view_, 0, y);
     int32_t first = 0;
     while (first < w && row[first] == 0) ++first;
     if (first == w) continue;
@@ -263,7 +263,7 @@ TMTC::TMTC(const TMTC& source) : CDibCore() {
   // pixel is copied, so the block is not cleared first; a failed copy clears it.
   if (ResizeBlock(source.Width(), source.Height(), !source.IsValid()) && IsValid() &&
       !CopyAllFrom(0, 0, source))
-    std::memset(m_view.bits, 0, static_cast<size_t>(GetImageSize()));
+    std::memset(view_.bits, 0, static_cast<size_t>(GetImageSize()));
 }
 
 TMTC::~TMTC() = default;
@@ -271,24 +271,24 @@ TMTC::~TMTC() = default;
 bool TMTC::Resize(int32_t width, int32_t height) { return ResizeBlock(width, height, true); }
 
 bool TMTC::ResizeBlock(int32_t width, int32_t height, bool zero) {
-  if (IsValid() && width == m_view.width && height == m_view.height) return true;
+  if (IsValid() && width == view_.width && height == view_.height) return true;
   int64_t bytes = 0;
   uint8_t* kept = nullptr;
   if (CheckedImageBytes(width, height, 4, bytes)) {
     // Same byte count (a transposed size, say): keep the block, cleared as a new one would be.
-    if (IsValid() && m_ownsBlock && bytes > 0 && bytes == int64_t{4} * m_view.width * m_view.height) {
-      kept = m_view.bits;
-      m_view.bits = nullptr;
+    if (IsValid() && ownsBlock_ && bytes > 0 && bytes == int64_t{4} * view_.width * view_.height) {
+      kept = view_.bits;
+      view_.bits = nullptr;
       if (zero) std::memset(kept, 0, static_cast<size_t>(bytes));
     }
     FreeImage();
-    m_view.width = width;
-    m_view.height = height;
-    m_ownsBlock = true;
+    view_.width = width;
+    view_.height = height;
+    ownsBlock_ = true;
     if (bytes == 0) return true;  // no block: a valid size, not a valid image
-    m_view.bits = kept != nullptr ? kept : AllocBlock(bytes, zero);
+    view_.bits = kept != nullptr ? kept : AllocBlock(bytes, zero);
     kept = nullptr;
-    if (m_view.bits != nullptr && BuildRowTable(4 * width, false)) return true;
+    if (view_.bits != nullptr && BuildRowTable(4 * width, false)) return true;
   }
   FreeBlock(kept);
   FreeImage();
@@ -297,14 +297,14 @@ bool TMTC::ResizeBlock(int32_t width, int32_t height, bool zero) {
 }
 
 int32_t TMTC::GetImageSize() const {
-  return static_cast<int32_t>(int64_t{4} * m_view.width * m_view.height);
+  return static_cast<int32_t>(int64_t{4} * view_.width * view_.height);
 }
 
 uint32_t TMTC::GetPixelClamped(int32_t x, int32_t y) const {
   if (!IsValid()) return 0;
   TPoint p{x, y};
   ClampPointToImage(p, Size());
-  return *PixelAddr32(m_view, p.x, p.y);
+  return *PixelAddr32(view_, p.x, p.y);
 }
 
 int32_t TMTC::GetLuminanceClamped(int32_t x, int32_t y) const {
@@ -322,20 +322,20 @@ void TMTC::AddPixelRGB(int32_t x, int32_t y, int32_t& sumR, int32_t& sumG, int32
 void TMTC::AddPixelToSum(int32_t x, int32_t y, SRGBSum& sum) const { AddPixelRGB(x, y, sum.r, sum.g, sum.b); }
 
 bool TMTC::BlendPixel(int32_t x, int32_t y, uint32_t colour, int32_t alpha) {
-  if (!PointInSize(x, y, m_view.width, m_view.height) || !IsValid()) return false;
-  BlendColor(PixelAddr32(m_view, x, y), colour, alpha);
+  if (!PointInSize(x, y, view_.width, view_.height) || !IsValid()) return false;
+  BlendColor(PixelAddr32(view_, x, y), colour, alpha);
   return true;
 }
 
 bool TMTC::BlendPixelFast(int32_t x, int32_t y, uint32_t colour, int32_t alpha) {
-  if (!PointInSize(x, y, m_view.width, m_view.height) || !IsValid()) return false;
-  BlendColorFast(PixelAddr32(m_view, x, y), colour, alpha);
+  if (!PointInSize(x, y, view_.width, view_.height) || !IsValid()) return false;
+  BlendColorFast(PixelAddr32(view_, x, y), colour, alpha);
   return true;
 }
 
 void TMTC::FillAll(uint32_t value) {
   if (!IsValid()) return;
-  std::fill_n(reinterpret_cast<uint32_t*>(m_view.bits), static_cast<size_t>(GetImageSize() / 4), value);
+  std::fill_n(reinterpret_cast<uint32_t*>(view_.bits), static_cast<size_t>(GetImageSize() / 4), value);
 }
 
 void TMTC::FillValue(uint32_t value) { FillAll(value); }

@@ -13,7 +13,7 @@
 // Subclass contract:
 //   - Resize builds the block and the row table; rowOffsets[y] is row y's byte offset from the
 //     block start, rows are width*bytesPerPixel bytes without padding.
-//   - A subclass whose block is not a plain heap block clears m_ownsBlock (and m_ownsRows when
+//   - A subclass whose block is not a plain heap block clears ownsBlock_ (and ownsRows_ when
 //     the row table is not its own) and releases the block in its own FreeImage override; the
 //     base FreeImage frees only what the image owns. Destructors cannot reach an override, so a
 //     subclass that overrides FreeImage calls it from its own destructor.
@@ -102,12 +102,12 @@ class CDibCore {
   // (0, 0, width, height); returns IsValid.
   bool GetFullRect(SRectWH& rect) const;
 
-  int32_t Width() const { return m_view.width; }
-  int32_t Height() const { return m_view.height; }
-  SSize Size() const { return SSize{m_view.width, m_view.height}; }
-  const SDibView& View() const { return m_view; }
-  uint8_t* Bits() const { return m_view.bits; }
-  const int32_t* RowOffsets() const { return m_view.rowOffsets; }
+  int32_t Width() const { return view_.width; }
+  int32_t Height() const { return view_.height; }
+  SSize Size() const { return SSize{view_.width, view_.height}; }
+  const SDibView& View() const { return view_; }
+  uint8_t* Bits() const { return view_.bits; }
+  const int32_t* RowOffsets() const { return view_.rowOffsets; }
 
   // Bytes of a width x height image at bytesPerPixel, computed in 64 bits; false when a side is
   // negative or the total does not fit int32.
@@ -127,9 +127,9 @@ class CDibCore {
   static uint8_t* AllocBlock(int64_t bytes, bool zero = true);
   static void FreeBlock(uint8_t* block);
 
-  SDibView m_view{0, 0, nullptr, nullptr};
-  bool m_ownsBlock = true;
-  bool m_ownsRows = true;
+  SDibView view_{0, 0, nullptr, nullptr};
+  bool ownsBlock_ = true;
+  bool ownsRows_ = true;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -148,14 +148,14 @@ class TChannel : public CDibCore {
   bool Resize(int32_t width, int32_t height) override;
   int32_t GetImageSize() const override;
   int32_t GetBytesPerPixel() const override { return 1; }
-  int32_t GetRowStep() const override { return -m_view.width; }
-  uint8_t* GetPixelPtr(int32_t x, int32_t y) const override { return PixelAddr8(m_view, x, y); }
+  int32_t GetRowStep() const override { return -view_.width; }
+  uint8_t* GetPixelPtr(int32_t x, int32_t y) const override { return PixelAddr8(view_, x, y); }
 
   // Inside test, then BlendByte toward value; whether inside.
   bool BlendPixel(int32_t x, int32_t y, uint8_t value, int32_t alpha);
   // Inside test, then BlendByteFast.
   bool BlendPixelFast(int32_t x, int32_t y, uint8_t value, int32_t alpha);
-  uint8_t GetPixel(int32_t x, int32_t y) const { return *PixelAddr8(m_view, x, y); }
+  uint8_t GetPixel(int32_t x, int32_t y) const { return *PixelAddr8(view_, x, y); }
   uint8_t GetPixelClamped(int32_t x, int32_t y) const;
   // Every byte := value (nothing on an invalid image).
   void Fill(uint8_t value);
@@ -203,14 +203,14 @@ class TMTC : public CDibCore {
   bool Resize(int32_t width, int32_t height) override;
   int32_t GetImageSize() const override;
   int32_t GetBytesPerPixel() const override { return 4; }
-  int32_t GetRowStep() const override { return m_view.width; }
+  int32_t GetRowStep() const override { return view_.width; }
   uint8_t* GetPixelPtr(int32_t x, int32_t y) const override {
-    return reinterpret_cast<uint8_t*>(PixelAddr32(m_view, x, y));
+    return reinterpret_cast<uint8_t*>(PixelAddr32(view_, x, y));
   }
 
   // Pixel access (no check unless Clamped or Blend...).
-  uint32_t* Pixel(int32_t x, int32_t y) const { return PixelAddr32(m_view, x, y); }
-  uint32_t GetPixel(int32_t x, int32_t y) const { return *PixelAddr32(m_view, x, y); }
+  uint32_t* Pixel(int32_t x, int32_t y) const { return PixelAddr32(view_, x, y); }
+  uint32_t GetPixel(int32_t x, int32_t y) const { return *PixelAddr32(view_, x, y); }
   uint32_t GetPixelClamped(int32_t x, int32_t y) const;
   int32_t GetLuminanceClamped(int32_t x, int32_t y) const;
   void AddPixelRGB(int32_t x, int32_t y, int32_t& sumR, int32_t& sumG, int32_t& sumB) const;

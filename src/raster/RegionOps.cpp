@@ -42,7 +42,7 @@ bool TMTC::SetAlphaRect(SRectWH& rect, uint8_t alpha) {
 }
 
 bool TMTC::SetAlphaAll(uint8_t alpha) {
-  SRectWH rect{0, 0, m_view.width, m_view.height};
+  SRectWH rect{0, 0, view_.width, view_.height};
   return SetAlphaRect(rect, alpha);
 }
 
@@ -69,7 +69,7 @@ bool TMTC::ApplyToRect(SRectWH& rect, uint32_t value, int32_t extra, PixelOp op)
 bool TMTC::FillRectRaw(const SRectWH& rect, uint32_t value) {
   if (!IsValid()) return false;
   for (int32_t j = 0; j < rect.height; ++j)
-    std::fill_n(PixelAddr32(m_view, rect.left, rect.top + j), rect.width, value);
+    std::fill_n(PixelAddr32(view_, rect.left, rect.top + j), rect.width, value);
   return true;
 }
 
@@ -88,7 +88,7 @@ bool TMTC::OrRect(SRectWH& rect, uint32_t value) {
 }
 
 bool TMTC::OrAll(uint32_t value) {
-  SRectWH rect{0, 0, m_view.width, m_view.height};
+  SRectWH rect{0, 0, view_.width, view_.height};
   return OrRect(rect, value);
 }
 
@@ -102,8 +102,8 @@ bool TMTC::XorRect(SRectWH& rect, uint32_t value) {
 bool TMTC::FlipVertical(SRectWH& rect) {
   if (!ClipRect(rect)) return false;
   for (int32_t i = 0; i < rect.height / 2; ++i) {
-    uint32_t* upper = PixelAddr32(m_view, rect.left, rect.top + i);
-    uint32_t* lower = PixelAddr32(m_view, rect.left, rect.top + rect.height - 1 - i);
+    uint32_t* upper = PixelAddr32(view_, rect.left, rect.top + i);
+    uint32_t* lower = PixelAddr32(view_, rect.left, rect.top + rect.height - 1 - i);
     std::swap_ranges(upper, upper + rect.width, lower);
   }
   return true;
@@ -112,7 +112,7 @@ bool TMTC::FlipVertical(SRectWH& rect) {
 bool TMTC::FlipHorizontal(SRectWH& rect) {
   if (!ClipRect(rect)) return false;
   for (int32_t j = 0; j < rect.height; ++j) {
-    uint32_t* row = PixelAddr32(m_view, rect.left, rect.top + j);
+    uint32_t* row = PixelAddr32(view_, rect.left, rect.top + j);
     std::reverse(row, row + rect.width);
   }
   return true;
@@ -122,19 +122,19 @@ bool TMTC::Rotate180(SRectWH& rect) {
   if (!ClipRect(rect)) return false;
   const int32_t bottom = rect.top + rect.height;
   for (int32_t i = 0; i < rect.height / 2; ++i) {
-    uint32_t* upper = PixelAddr32(m_view, rect.left, rect.top + i);
-    uint32_t* lower = PixelAddr32(m_view, rect.left, bottom - 1 - i);
+    uint32_t* upper = PixelAddr32(view_, rect.left, rect.top + i);
+    uint32_t* lower = PixelAddr32(view_, rect.left, bottom - 1 - i);
     for (int32_t k = 0; k < rect.width; ++k) std::swap(upper[k], lower[rect.width - 1 - k]);
   }
   if (rect.height % 2 != 0) {
-    uint32_t* middle = PixelAddr32(m_view, rect.left, rect.top + rect.height / 2);
+    uint32_t* middle = PixelAddr32(view_, rect.left, rect.top + rect.height / 2);
     std::reverse(middle, middle + rect.width);
   }
   return true;
 }
 
 bool TMTC::FlipVerticalAll() {
-  SRectWH rect{0, 0, m_view.width, m_view.height};
+  SRectWH rect{0, 0, view_.width, view_.height};
   return FlipVertical(rect);
 }
 
@@ -166,7 +166,7 @@ bool TMTC::CopyFromBitmap(const PixelBlockView& bitmap, TPoint& destPoint, SRect
   if (!ClipBlit(Size(), SSize{bitmap.width, bitmap.height}, destPoint, sourceRect)) return false;
   const size_t rowBytes = size_t{4} * static_cast<size_t>(sourceRect.width);
   for (int32_t j = 0; j < sourceRect.height; ++j) {
-    std::memmove(PixelAddr32(m_view, destPoint.x, destPoint.y + j),
+    std::memmove(PixelAddr32(view_, destPoint.x, destPoint.y + j),
                  bitmap.Row(sourceRect.top + j) + sourceRect.left, rowBytes);
   }
   return true;
@@ -174,7 +174,7 @@ bool TMTC::CopyFromBitmap(const PixelBlockView& bitmap, TPoint& destPoint, SRect
 
 bool TMTC::DrawTo(TMTC& dest, int32_t x, int32_t y, int32_t opacity) const {
   TPoint point{x, y};
-  SRectWH rect{0, 0, m_view.width, m_view.height};
+  SRectWH rect{0, 0, view_.width, view_.height};
   return DrawRectTo(dest, point, rect, opacity);
 }
 
@@ -278,7 +278,7 @@ bool TMTC::LuminanceToChannelRect(TChannel& dest, TPoint& destPoint, SRectWH& so
 
 bool TMTC::LuminanceToChannel(TChannel& dest) const {
   TPoint point{0, 0};
-  SRectWH rect{0, 0, m_view.width, m_view.height};
+  SRectWH rect{0, 0, view_.width, view_.height};
   return LuminanceToChannelRect(dest, point, rect);
 }
 

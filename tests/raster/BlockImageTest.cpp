@@ -26,13 +26,13 @@ class TByteStore : public CBlockImage {
   TByteStore(int32_t width, int32_t height) {
     SetTileGeometry();
     InitGeometry(width, height, 1);
-    m_valid = Allocate();
+    valid_ = Allocate();
   }
   ~TByteStore() override { FreeAll(); }
   void SetTileGeometry() override {
-    m_tileWidth = m_tileHeight = m_tileSize = 64;
-    m_tileMask = 63;
-    m_tileShift = 6;
+    tileWidth_ = tileHeight_ = tileSize_ = 64;
+    tileMask_ = 63;
+    tileShift_ = 6;
   }
   bool CommitTile(STileInfo& tile) override {
     if (tile.committed) return true;

@@ -20,14 +20,14 @@ using test::BottomUpMTC;
 class DebugCapture {
  public:
   DebugCapture() {
-    m_previous = SetDebugSink([this](std::string_view text) { m_text += text; });
+    previous_ = SetDebugSink([this](std::string_view text) { text_ += text; });
   }
-  ~DebugCapture() { SetDebugSink(m_previous); }
-  const std::string& Text() const { return m_text; }
+  ~DebugCapture() { SetDebugSink(previous_); }
+  const std::string& Text() const { return text_; }
 
  private:
-  std::string m_text;
-  DebugSink m_previous;
+  std::string text_;
+  DebugSink previous_;
 };
 
 void FillPattern(TMTC& image) {

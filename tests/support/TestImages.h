@@ -33,10 +33,10 @@ class BottomUpMTC : public TMTC {
     FreeImage();
     int64_t bytes = 0;
     if (!CheckedImageBytes(width, height, 4, bytes)) return false;
-    m_view.width = width;
-    m_view.height = height;
-    m_view.bits = AllocBlock(bytes);
-    return m_view.bits != nullptr && BuildRowTable(4 * width, true);
+    view_.width = width;
+    view_.height = height;
+    view_.bits = AllocBlock(bytes);
+    return view_.bits != nullptr && BuildRowTable(4 * width, true);
   }
   int32_t GetRowStep() const override { return -Width(); }
 };
