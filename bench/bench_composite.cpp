@@ -61,8 +61,8 @@ void BM_BlendColor_Functor(benchmark::State& state) {
   Buffers& b = Data();
   for (auto _ : state) {
     for (int y = 0; y < kSide; ++y)
-      PaintRows(b.dest.data() + static_cast<size_t>(y) * kSide, b.source.data() + static_cast<size_t>(y) * kSide, kSide,
-                PixelOpFn<BlendColor>{});
+      PaintRows(b.dest.data() + static_cast<size_t>(y) * kSide, b.source.data() + static_cast<size_t>(y) * kSide,
+                kSide, PixelOpFn<BlendColor>{});
     benchmark::ClobberMemory();
   }
   SetPixelRate(state, kPixels);
@@ -75,7 +75,8 @@ void BM_BlendColor_Pointer(benchmark::State& state) {
   benchmark::DoNotOptimize(op);
   for (auto _ : state) {
     for (int y = 0; y < kSide; ++y)
-      PaintRowsByPointer(b.dest.data() + static_cast<size_t>(y) * kSide, b.source.data() + static_cast<size_t>(y) * kSide, kSide, op);
+      PaintRowsByPointer(b.dest.data() + static_cast<size_t>(y) * kSide,
+                         b.source.data() + static_cast<size_t>(y) * kSide, kSide, op);
     benchmark::ClobberMemory();
   }
   SetPixelRate(state, kPixels);
@@ -86,8 +87,8 @@ void BM_BlendColorFast_Functor(benchmark::State& state) {
   Buffers& b = Data();
   for (auto _ : state) {
     for (int y = 0; y < kSide; ++y)
-      PaintRows(b.dest.data() + static_cast<size_t>(y) * kSide, b.source.data() + static_cast<size_t>(y) * kSide, kSide,
-                PixelOpFn<BlendColorFast>{});
+      PaintRows(b.dest.data() + static_cast<size_t>(y) * kSide, b.source.data() + static_cast<size_t>(y) * kSide,
+                kSide, PixelOpFn<BlendColorFast>{});
     benchmark::ClobberMemory();
   }
   SetPixelRate(state, kPixels);
@@ -122,8 +123,8 @@ void BM_CompositePixel_Descriptor(benchmark::State& state) {
   benchmark::DoNotOptimize(ops);
   for (auto _ : state) {
     for (int y = 0; y < kSide; ++y)
-      CompositeRowByDescriptor(b.dest.data() + static_cast<size_t>(y) * kSide, b.source.data() + static_cast<size_t>(y) * kSide, kSide,
-                               ops);
+      CompositeRowByDescriptor(b.dest.data() + static_cast<size_t>(y) * kSide,
+                               b.source.data() + static_cast<size_t>(y) * kSide, kSide, ops);
     benchmark::ClobberMemory();
   }
   SetPixelRate(state, kPixels);

@@ -64,8 +64,7 @@ void BM_AppendAndReadPointPackets(benchmark::State& state) {
     benchmark::DoNotOptimize(readBuffer.data());
   }
   state.counters["packets/s"] =
-      benchmark::Counter(static_cast<double>(kPackets) * state.iterations(),
-                         benchmark::Counter::kIsRate);
+      benchmark::Counter(static_cast<double>(kPackets) * state.iterations(), benchmark::Counter::kIsRate);
   state.SetBytesProcessed(int64_t{kPackets} * (size + 2) * state.iterations());
 }
 BENCHMARK(BM_AppendAndReadPointPackets)->Unit(benchmark::kMillisecond);
@@ -98,8 +97,7 @@ void BM_AppendAndReadPointPackets_PeerVector(benchmark::State& state) {
     benchmark::DoNotOptimize(readBuffer.data());
   }
   state.counters["packets/s"] =
-      benchmark::Counter(static_cast<double>(kPackets) * state.iterations(),
-                         benchmark::Counter::kIsRate);
+      benchmark::Counter(static_cast<double>(kPackets) * state.iterations(), benchmark::Counter::kIsRate);
   state.SetBytesProcessed(int64_t{kPackets} * static_cast<int64_t>(size + 2) * state.iterations());
 }
 BENCHMARK(BM_AppendAndReadPointPackets_PeerVector)->Unit(benchmark::kMillisecond);
@@ -192,8 +190,7 @@ void BM_UnpackEventBlocks(benchmark::State& state) {
   std::vector<uint8_t> out(kBlockSize);
   for (auto _ : state) {
     for (const auto& p : packed) {
-      if (!BlockUnpack(p.data(), p.size(), out.data(), out.size()))
-        state.SkipWithError("unpack failed");
+      if (!BlockUnpack(p.data(), p.size(), out.data(), out.size())) state.SkipWithError("unpack failed");
     }
     benchmark::DoNotOptimize(out.data());
   }

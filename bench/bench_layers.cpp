@@ -14,8 +14,8 @@
 #include "BenchSupport.h"
 #include "document/BlendMode.h"
 #include "document/LayerData.h"
-#include "raster/Composite.h"
 #include "document/LayerDraw.h"
+#include "raster/Composite.h"
 
 namespace {
 
@@ -33,8 +33,8 @@ struct Scene {
     TMTC pixels(kSide, kSide);
     uint64_t s = 0x2545F4914F6CDD1Dull;
     auto next = [&s] { return static_cast<uint32_t>(XorShift64(s) >> 8); };
-    const uint8_t modes[kLayers] = {kModeNormal, kModeMultiply, kModeScreen, kModeOverlay, kModeNormal,
-                                    kModeScreen, kModeMultiply, kModeOverlay, kModeNormal, kModeScreen};
+    const uint8_t modes[kLayers] = {kModeNormal, kModeMultiply, kModeScreen,  kModeOverlay, kModeNormal,
+                                    kModeScreen, kModeMultiply, kModeOverlay, kModeNormal,  kModeScreen};
     for (int i = 0; i < kLayers; ++i) {
       for (int32_t y = 0; y < kSide; ++y) {
         uint32_t* row = pixels.Pixel(0, y);

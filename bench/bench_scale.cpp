@@ -23,12 +23,9 @@ struct Case {
   int32_t sw, sh, dw, dh;
 };
 const Case kCases[] = {
-    {"4096_to_1000", 4096, 4096, 1000, 1000},
-    {"4096_to_333", 4096, 4096, 333, 333},
-    {"512_to_1500", 512, 512, 1500, 1500},
-    {"256_to_512", 256, 256, 512, 512},
-    {"64_to_2000", 64, 64, 2000, 2000},
-    {"1000_to_1000", 1000, 1000, 1000, 1000},
+    {"4096_to_1000", 4096, 4096, 1000, 1000}, {"4096_to_333", 4096, 4096, 333, 333},
+    {"512_to_1500", 512, 512, 1500, 1500},    {"256_to_512", 256, 256, 512, 512},
+    {"64_to_2000", 64, 64, 2000, 2000},       {"1000_to_1000", 1000, 1000, 1000, 1000},
     {"1000_to_700", 1000, 1000, 700, 700},
 };
 
@@ -97,7 +94,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
   for (const Case& c : kCases) {
-    benchmark::RegisterBenchmark((std::string("TfScale/") + c.name).c_str(), BM_TfScale, c)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("TfScale/") + c.name).c_str(), BM_TfScale, c)
+        ->Unit(benchmark::kMillisecond);
 #if defined(TF_BENCH_HAVE_OPENCV)
     benchmark::RegisterBenchmark((std::string("OpenCvArea/") + c.name).c_str(), BM_OpenCvArea, c)
         ->Unit(benchmark::kMillisecond);

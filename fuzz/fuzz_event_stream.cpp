@@ -64,8 +64,7 @@ struct Model {
 };
 
 void Check(const CEventMngr& mngr, const Model& model) {
-  if (mngr.committed() < 0 || static_cast<uint32_t>(mngr.committed()) > mngr.writePos())
-    Fail(__LINE__);
+  if (mngr.committed() < 0 || static_cast<uint32_t>(mngr.committed()) > mngr.writePos()) Fail(__LINE__);
   if (mngr.allocated() > 0 && mngr.writePos() > mngr.allocated()) Fail(__LINE__);
   if (mngr.stepCount() < 0 || mngr.getUndoSteps() < 0 || mngr.getRedoSteps() < 0) Fail(__LINE__);
   if (mngr.allocated() != mngr.blockCountHeld() * mngr.blockSize()) Fail(__LINE__);
@@ -99,8 +98,8 @@ std::vector<uint32_t> PacketStarts(const CEventMngr& mngr) {
   return starts;
 }
 
-void LoadPacked(CEventMngr& mngr, Model& model, FuzzedDataProvider& fdp,
-                const std::vector<uint8_t>& content, int32_t steps) {
+void LoadPacked(CEventMngr& mngr, Model& model, FuzzedDataProvider& fdp, const std::vector<uint8_t>& content,
+                int32_t steps) {
   const uint32_t blockSize = mngr.blockSize();
   const uint8_t damage = fdp.ConsumeIntegral<uint8_t>() % 5;
   const uint32_t damagedBlock = fdp.ConsumeIntegral<uint16_t>();
@@ -111,17 +110,14 @@ void LoadPacked(CEventMngr& mngr, Model& model, FuzzedDataProvider& fdp,
   uint32_t blockCount = static_cast<uint32_t>((content.size() + blockSize - 1) / blockSize);
   for (uint32_t i = 0; i < blockCount; ++i) {
     const uint8_t* source = content.data() + size_t{i} * blockSize;
-    uint32_t length =
-        static_cast<uint32_t>(std::min<size_t>(blockSize, content.size() - size_t{i} * blockSize));
+    uint32_t length = static_cast<uint32_t>(std::min<size_t>(blockSize, content.size() - size_t{i} * blockSize));
     std::vector<uint8_t> packed;
     if (BlockPack(source, length, packed) == 0) Fail(__LINE__);
     uint32_t unpacked = length;
     bool bad = false;
     if (i == damagedBlock % blockCount) {
       switch (damage) {
-        case 1:
-          packed[where % packed.size()] ^= static_cast<uint8_t>(1 + (where >> 24) % 255);
-          break;
+        case 1: packed[where % packed.size()] ^= static_cast<uint8_t>(1 + (where >> 24) % 255); break;
         case 2:
           packed.resize(where % packed.size());
           bad = true;
@@ -134,15 +130,13 @@ void LoadPacked(CEventMngr& mngr, Model& model, FuzzedDataProvider& fdp,
           unpacked = length - std::min(length, 1 + where % 3);
           bad = true;
           break;
-        default:
-          break;
+        default: break;
       }
     }
     // The reader's step: the block's unpacked length may not pass the block size.
     if (unpacked > blockSize || packed.empty()) break;
     std::vector<uint8_t> buffer(unpacked, 0);
-    bool ok = BlockUnpack(packed.data(), packed.size(), buffer.empty() ? nullptr : buffer.data(),
-                          buffer.size());
+    bool ok = BlockUnpack(packed.data(), packed.size(), buffer.empty() ? nullptr : buffer.data(), buffer.size());
     if (ok && bad) Fail(__LINE__);  // a cut stream or a wrong length never unpacks
     if (ok && unpacked && std::memcmp(buffer.data(), source, unpacked) != 0) Fail(__LINE__);
     if (!ok) break;
@@ -154,26 +148,20 @@ void LoadPacked(CEventMngr& mngr, Model& model, FuzzedDataProvider& fdp,
   if (static_cast<uint32_t>(mngr.committed()) != total) Fail(__LINE__);
 }
 
-void LoadRaw(CEventMngr& mngr, Model& model, FuzzedDataProvider& fdp,
-             const std::vector<uint8_t>& content, int32_t steps) {
+void LoadRaw(CEventMngr& mngr, Model& model, FuzzedDataProvider& fdp, const std::vector<uint8_t>& content,
+             int32_t steps) {
   int32_t length = static_cast<int32_t>(content.size());
   switch (fdp.ConsumeIntegral<uint8_t>() % 4) {
-    case 1:
-      length += fdp.ConsumeIntegralInRange<int32_t>(-8, 8);
-      break;
-    case 2:
-      length = fdp.ConsumeIntegral<int32_t>();
-      break;
-    default:
-      break;
+    case 1: length += fdp.ConsumeIntegralInRange<int32_t>(-8, 8); break;
+    case 2: length = fdp.ConsumeIntegral<int32_t>(); break;
+    default: break;
   }
   MemoryStream stream(content);
   uint32_t got = mngr.loadRawStream(stream, length, steps);
   model.bytes.clear();
   if (length > 0 && static_cast<size_t>(length) <= content.size()) {
     if (got != static_cast<uint32_t>(length)) Fail(__LINE__);
-    if (mngr.committed() != length || mngr.writePos() != static_cast<uint32_t>(length))
-      Fail(__LINE__);
+    if (mngr.committed() != length || mngr.writePos() != static_cast<uint32_t>(length)) Fail(__LINE__);
     if (mngr.stepCount() != std::max(steps, 0)) Fail(__LINE__);
     model.Write(0, content.data(), static_cast<uint32_t>(length));
   } else {
@@ -195,8 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool packed = fdp.ConsumeBool();
   const int32_t steps = fdp.ConsumeIntegral<int32_t>();
   // The script of operations comes from the end of the input, the stream from its start.
-  std::vector<uint8_t> script =
-      fdp.ConsumeBytes<uint8_t>(fdp.ConsumeIntegralInRange<size_t>(0, 96));
+  std::vector<uint8_t> script = fdp.ConsumeBytes<uint8_t>(fdp.ConsumeIntegralInRange<size_t>(0, 96));
   std::vector<uint8_t> params = fdp.ConsumeBytes<uint8_t>(8);
   std::vector<uint8_t> content = fdp.ConsumeRemainingBytes<uint8_t>();
 
@@ -218,11 +205,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t startPick = starts[arg % starts.size()];
     const int32_t before = mngr.committed();
     if (std::getenv("FUZZ_TRACE"))
-      std::fprintf(
-          stderr,
-          "op %d arg %u: writePos %u committed %d steps %d back %d fwd %d alloc %u pick %u\n", op,
-          arg, mngr.writePos(), mngr.committed(), mngr.stepCount(), mngr.ring().BackCount(),
-          mngr.ring().ForwardCount(), mngr.allocated(), startPick);
+      std::fprintf(stderr, "op %d arg %u: writePos %u committed %d steps %d back %d fwd %d alloc %u pick %u\n",
+                   op, arg, mngr.writePos(), mngr.committed(), mngr.stepCount(), mngr.ring().BackCount(),
+                   mngr.ring().ForwardCount(), mngr.allocated(), startPick);
     switch (op) {
       case 0:
         if (mngr.undoStep() && mngr.committed() > before) Fail(__LINE__);
@@ -233,9 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 2:
         if (mngr.dropLastStep() && mngr.committed() > before) Fail(__LINE__);
         break;
-      case 3:
-        mngr.clearRedo();
-        break;
+      case 3: mngr.clearRedo(); break;
       case 4: {
         uint8_t cls = 0, code = 0;
         mngr.getLastStepPacket(cls, code);
@@ -250,8 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 6:
         // The player stops at a packet start.
-        mngr.setWritePosition(startPick, static_cast<int32_t>(startPick),
-                              static_cast<int32_t>(arg >> 8));
+        mngr.setWritePosition(startPick, static_cast<int32_t>(startPick), static_cast<int32_t>(arg >> 8));
         break;
       case 7:
       case 8: {
@@ -266,8 +248,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uint32_t trailingLen = (arg >> 9) % sizeof trailing;
         std::memset(trailing, static_cast<uint8_t>(arg >> 3), trailingLen);
         const uint32_t at = mngr.writePos();
-        bool ok = mngr.appendStep(kPcInfo, 3, payload, std::min(len, mngr.blockSize()), trailing,
-                                  trailingLen);
+        bool ok = mngr.appendStep(kPcInfo, 3, payload, std::min(len, mngr.blockSize()), trailing, trailingLen);
         SetMemoryRefusals(0);
         if (ok) {
           uint8_t header[2] = {kPcInfo, 3};
@@ -302,8 +283,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 11: {
         SPacketFrame frame;
         uint32_t pos = arg % (mngr.writePos() + 3);
-        if (mngr.readPacketFrame(pos, mngr.writePos(), frame) && frame.next() > mngr.writePos())
-          Fail(__LINE__);
+        if (mngr.readPacketFrame(pos, mngr.writePos(), frame) && frame.next() > mngr.writePos()) Fail(__LINE__);
         break;
       }
       case 12: {

@@ -34,17 +34,14 @@ void CheckTableOnce() {
     for (int code = 0; code < 256; ++code) {
       SPacketLengthRule rule;
       if (!GetPacketLengthRule(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), rule)) {
-        if (PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), nullptr,
-                                  0) != -1)
+        if (PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), nullptr, 0) != -1)
           Fail(__LINE__);
         continue;
       }
-      if (rule.fixed < 0 || rule.fixedPartSize() > 160 || rule.fixed < rule.fixedPartSize())
-        Fail(__LINE__);
+      if (rule.fixed < 0 || rule.fixedPartSize() > 160 || rule.fixed < rule.fixedPartSize()) Fail(__LINE__);
       if (rule.fieldSize != 0 && rule.fieldSize != 2 && rule.fieldSize != 4) Fail(__LINE__);
       if (rule.fieldSize == 0 &&
-          PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), nullptr,
-                                0) != rule.fixed)
+          PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), nullptr, 0) != rule.fixed)
         Fail(__LINE__);
     }
   }
@@ -58,8 +55,8 @@ int64_t FlatLength(const uint8_t* data, size_t size, size_t pos) {
   // The payload handed over is an exact copy (of at most the largest fixed part, 160 bytes),
   // so reading past `available` shows under ASan.
   std::vector<uint8_t> payload(data + pos + 2, data + pos + 2 + std::min<size_t>(available, 160));
-  int32_t length = PacketLengthFromBytes(data[pos], data[pos + 1],
-                                         payload.empty() ? nullptr : payload.data(), available);
+  int32_t length =
+      PacketLengthFromBytes(data[pos], data[pos + 1], payload.empty() ? nullptr : payload.data(), available);
   if (length < 0) return -1;
   if (static_cast<uint64_t>(length) > available) return -1;
   return length;
@@ -122,12 +119,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       pos += 2 + static_cast<size_t>(length);
     }
     std::vector<uint32_t> walked;
-    SPacketWalkResult walk =
-        mngr.walkPackets(0, static_cast<uint32_t>(end), [&](const SPacketFrame& f) {
-          if (f.next() > end) Fail(__LINE__);
-          walked.push_back(f.pos);
-          return true;
-        });
+    SPacketWalkResult walk = mngr.walkPackets(0, static_cast<uint32_t>(end), [&](const SPacketFrame& f) {
+      if (f.next() > end) Fail(__LINE__);
+      walked.push_back(f.pos);
+      return true;
+    });
     if (walk.ok != flatOk || walked != flatStarts) Fail(__LINE__);
     if (!walk.ok && walk.failPos != pos) Fail(__LINE__);
     if (!walked.empty() && walk.lastPos != walked.back()) Fail(__LINE__);
@@ -137,11 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t stopAfter = data[0] >> 3;
   size_t seen = 0;
   uint32_t stoppedAt = 0;
-  SPacketWalkResult stopped =
-      mngr.walkPackets(0, static_cast<uint32_t>(n), [&](const SPacketFrame& f) {
-        stoppedAt = f.pos;
-        return seen++ < stopAfter;
-      });
+  SPacketWalkResult stopped = mngr.walkPackets(0, static_cast<uint32_t>(n), [&](const SPacketFrame& f) {
+    stoppedAt = f.pos;
+    return seen++ < stopAfter;
+  });
   if (seen > stopAfter && (stopped.ok || stopped.failPos != stoppedAt)) Fail(__LINE__);
   return 0;
 }

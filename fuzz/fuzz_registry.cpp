@@ -151,8 +151,7 @@ std::string RootValue(CRegistry& store, const std::string& name) {
 void MergeCase(const std::string& first, const std::string& second, uint32_t choice) {
   const std::string& folder = Folder();
   CRegistry store(folder);
-  if (!WriteFile(store.FilePath(), reinterpret_cast<const uint8_t*>(first.data()), first.size()))
-    Fail(__LINE__);
+  if (!WriteFile(store.FilePath(), reinterpret_cast<const uint8_t*>(first.data()), first.size())) Fail(__LINE__);
   if (!store.Load()) Fail(__LINE__);
   if (!store.DamagedCopy().empty()) {
     RemoveScratch(store);
@@ -214,8 +213,7 @@ void MergeCase(const std::string& first, const std::string& second, uint32_t cho
   if (!result.Load() || !result.DamagedCopy().empty()) Fail(__LINE__);
   int32_t mine = 0;
   if (!result.ReadDword(kRoot, kMine, mine) || mine != static_cast<int32_t>(choice)) Fail(__LINE__);
-  if (!deletedValue.empty() && result.ValueKind(kRoot, deletedValue) != RegValueKind::kNone)
-    Fail(__LINE__);
+  if (!deletedValue.empty() && result.ValueKind(kRoot, deletedValue) != RegValueKind::kNone) Fail(__LINE__);
   if (!deletedKey.empty()) {
     const std::string path = kRoot + "\\" + deletedKey;
     if (result.KeyExists(path) != remake) Fail(__LINE__);
@@ -223,16 +221,13 @@ void MergeCase(const std::string& first, const std::string& second, uint32_t cho
       std::vector<std::string> lines;
       Walk(result, path, 1, lines);
       std::string text;
-      if (lines.size() != 2 || !result.ReadString(path, "again", text) || text != "made again")
-        Fail(__LINE__);
+      if (lines.size() != 2 || !result.ReadString(path, "again", text) || text != "made again") Fail(__LINE__);
     }
   }
   // What this store did not touch is the other instance's.
   for (const std::string& name : reference.ValueNames(kRoot)) {
-    if (SameAscii(name, kMine) || (!deletedValue.empty() && SameAscii(name, deletedValue)))
-      continue;
-    if (RootValue(result, name).empty() || RootValue(result, name) != RootValue(reference, name))
-      Fail(__LINE__);
+    if (SameAscii(name, kMine) || (!deletedValue.empty() && SameAscii(name, deletedValue))) continue;
+    if (RootValue(result, name).empty() || RootValue(result, name) != RootValue(reference, name)) Fail(__LINE__);
   }
   for (const std::string& key : reference.SubKeyNames(kRoot)) {
     if (!deletedKey.empty() && SameAscii(key, deletedKey)) continue;

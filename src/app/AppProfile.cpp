@@ -62,9 +62,7 @@ constexpr FloatRange kOpacity{0.0f, 1.0f, true};
 
 // ColorSampler: picker kind 0..3 in bits 16 to 23 (the four picker buttons), colour space 0..8
 // in bits 0 to 7.
-bool IsColorSampler(int32_t value) {
-  return ((value >> 16) & 0xFF) <= 3 && (value & 0xFF) <= 8;
-}
+bool IsColorSampler(int32_t value) { return ((value >> 16) & 0xFF) <= 3 && (value & 0xFF) <= 8; }
 constexpr FloatRange kPaperLength{0.01f, 10000.0f, false};
 
 std::string Indexed(const char* format, int index) {
@@ -116,9 +114,7 @@ class Loader {
     field = RegReadInt(key_, name, v, def) ? v : missing;
   }
   // A value read into the field but written from the current environment.
-  void IntFromNow(std::string_view name, int32_t& field, int32_t now) {
-    RegReadInt(key_, name, field, now);
-  }
+  void IntFromNow(std::string_view name, int32_t& field, int32_t now) { RegReadInt(key_, name, field, now); }
 
  private:
   const CRegistryKey& key_;
@@ -128,28 +124,18 @@ class Saver {
  public:
   explicit Saver(CRegistryKey& key) : key_(key) {}
 
-  void Int(std::string_view name, int32_t& field, int32_t, IntRange = Any()) {
-    RegWriteInt(key_, name, field);
-  }
+  void Int(std::string_view name, int32_t& field, int32_t, IntRange = Any()) { RegWriteInt(key_, name, field); }
   void Color(std::string_view name, uint32_t& field, uint32_t) {
     RegWriteInt(key_, name, static_cast<int32_t>(field));
   }
   void Bool(std::string_view name, bool& field, bool) { RegWriteBool(key_, name, field); }
-  void Float(std::string_view name, float& field, float, const FloatRange&) {
-    RegWriteFloat(key_, name, field);
-  }
-  void String(std::string_view name, std::string& field, std::string_view) {
-    RegWriteString(key_, name, field);
-  }
+  void Float(std::string_view name, float& field, float, const FloatRange&) { RegWriteFloat(key_, name, field); }
+  void String(std::string_view name, std::string& field, std::string_view) { RegWriteString(key_, name, field); }
   void IntIf(std::string_view name, int32_t& field, int32_t, bool (*)(int32_t)) {
     RegWriteInt(key_, name, field);
   }
-  void WriteOnly(std::string_view name, const std::string& value) {
-    RegWriteString(key_, name, value);
-  }
-  void IntMissingAs(std::string_view name, int32_t& field, int32_t, int32_t) {
-    RegWriteInt(key_, name, field);
-  }
+  void WriteOnly(std::string_view name, const std::string& value) { RegWriteString(key_, name, value); }
+  void IntMissingAs(std::string_view name, int32_t& field, int32_t, int32_t) { RegWriteInt(key_, name, field); }
   void IntFromNow(std::string_view name, int32_t&, int32_t now) { RegWriteInt(key_, name, now); }
 
  private:
@@ -485,8 +471,7 @@ bool RegReadFloat(const CRegistryKey& key, std::string_view name, float& value, 
   return false;
 }
 
-bool RegReadString(const CRegistryKey& key, std::string_view name, std::string& value,
-                   std::string_view def) {
+bool RegReadString(const CRegistryKey& key, std::string_view name, std::string& value, std::string_view def) {
   if (key.ReadString(name, value)) return true;
   value.assign(def);
   return false;
@@ -496,9 +481,7 @@ bool RegWriteInt(CRegistryKey& key, std::string_view name, int32_t value) {
   return key.WriteInteger(name, value);
 }
 
-bool RegWriteBool(CRegistryKey& key, std::string_view name, bool value) {
-  return key.WriteBool(name, value);
-}
+bool RegWriteBool(CRegistryKey& key, std::string_view name, bool value) { return key.WriteBool(name, value); }
 
 bool RegWriteFloat(CRegistryKey& key, std::string_view name, float value) {
   return key.WriteDouble(name, static_cast<double>(value));
@@ -649,10 +632,9 @@ bool CAppProfile::SaveWindow() {
   CRegistryKey key(&Registry());
   if (!OpenSectionKey(key, kSectionWindow)) return false;
   static const char* const kRecordNames[] = {
-      "FloatForm%dPaneCount",  "FloatForm%dVisible",   "FloatForm%dX",
-      "FloatForm%dY",          "FloatForm%dWidth",     "FloatForm%dHeight",
-      "FloatPane%dParentForm", "FloatPane%dPaneIndex", "FloatPane%dActiveView",
-      "FloatPane%dViewCount",  "FloatPane%dCollapse"};
+      "FloatForm%dPaneCount",  "FloatForm%dVisible",   "FloatForm%dX",          "FloatForm%dY",
+      "FloatForm%dWidth",      "FloatForm%dHeight",    "FloatPane%dParentForm", "FloatPane%dPaneIndex",
+      "FloatPane%dActiveView", "FloatPane%dViewCount", "FloatPane%dCollapse"};
   for (int i = 0; i < kFloatFormMax; ++i) {
     for (const char* name : kRecordNames) key.DeleteValue(Indexed(name, i));
   }

@@ -95,8 +95,7 @@ struct SFontSettings {
 bool RegReadInt(const CRegistryKey& key, std::string_view name, int32_t& value, int32_t def);
 bool RegReadBool(const CRegistryKey& key, std::string_view name, bool& value, bool def);
 bool RegReadFloat(const CRegistryKey& key, std::string_view name, float& value, float def);
-bool RegReadString(const CRegistryKey& key, std::string_view name, std::string& value,
-                   std::string_view def);
+bool RegReadString(const CRegistryKey& key, std::string_view name, std::string& value, std::string_view def);
 bool RegWriteInt(CRegistryKey& key, std::string_view name, int32_t value);
 bool RegWriteBool(CRegistryKey& key, std::string_view name, bool value);
 // The value is widened to a double.

@@ -209,14 +209,18 @@ inline uint32_t DifferenceColor(uint32_t p, uint32_t c) {
   return blend_detail::MapChannels(p, c, [](uint32_t d, uint32_t s) { return d > s ? d - s : s - d; });
 }
 inline uint32_t DarkenColor(uint32_t p, uint32_t c) { return blend_detail::MapChannels(p, c, blend_detail::Min); }
-inline uint32_t LightenColor(uint32_t p, uint32_t c) { return blend_detail::MapChannels(p, c, blend_detail::Max); }
+inline uint32_t LightenColor(uint32_t p, uint32_t c) {
+  return blend_detail::MapChannels(p, c, blend_detail::Max);
+}
 inline uint32_t BurnColor(uint32_t p, uint32_t c) { return blend_detail::MapChannels(p, c, BurnByte); }
 inline uint32_t DodgeColor(uint32_t p, uint32_t c) { return blend_detail::MapChannels(p, c, DodgeByte); }
 inline uint32_t OverlayColor(uint32_t p, uint32_t c) { return blend_detail::MapChannels(p, c, OverlayByte); }
 inline uint32_t HardLightColor(uint32_t p, uint32_t c) { return blend_detail::MapChannels(p, c, HardLightByte); }
 inline uint32_t SoftLightColor(uint32_t p, uint32_t c) { return blend_detail::MapChannels(p, c, SoftLightByte); }
 inline uint32_t ExclusionColor(uint32_t p, uint32_t c) { return blend_detail::MapChannels(p, c, ExclusionByte); }
-inline uint32_t VividLightColor(uint32_t p, uint32_t c) { return blend_detail::MapChannels(p, c, VividLightByte); }
+inline uint32_t VividLightColor(uint32_t p, uint32_t c) {
+  return blend_detail::MapChannels(p, c, VividLightByte);
+}
 inline uint32_t LinearLightColor(uint32_t p, uint32_t c) {
   return blend_detail::MapChannels(p, c, LinearLightByte);
 }
@@ -224,15 +228,11 @@ inline uint32_t PinLightColor(uint32_t p, uint32_t c) { return blend_detail::Map
 // Hue of C with the saturation and luminance of P.
 inline uint32_t HueColor(uint32_t p, uint32_t c) { return SetSatLum(c, PixelSaturation(p), PixelLum(p)); }
 // Saturation of C with the hue and luminance of P.
-inline uint32_t SaturationColor(uint32_t p, uint32_t c) {
-  return SetSatLum(p, PixelSaturation(c), PixelLum(p));
-}
+inline uint32_t SaturationColor(uint32_t p, uint32_t c) { return SetSatLum(p, PixelSaturation(c), PixelLum(p)); }
 // Hue and saturation of C with the luminance of P.
 inline uint32_t ColorColor(uint32_t p, uint32_t c) { return SetSatLum(c, PixelSaturation(c), PixelLum(p)); }
 // Luminance of C with the hue and saturation of P.
-inline uint32_t LuminosityColor(uint32_t p, uint32_t c) {
-  return SetSatLum(p, PixelSaturation(p), PixelLum(c));
-}
+inline uint32_t LuminosityColor(uint32_t p, uint32_t c) { return SetSatLum(p, PixelSaturation(p), PixelLum(c)); }
 
 // ---- Routine templates ---------------------------------------------------------------------
 
@@ -372,7 +372,9 @@ inline void ColorSrcOp(uint32_t* p, uint32_t c, int32_t o) { SourceAlphaOp<Color
 inline void LuminositySrcOp(uint32_t* p, uint32_t c, int32_t o) { SourceAlphaOp<LuminosityOp>(p, c, o); }
 
 // Descriptor merges (start colours from the mode table).
-inline void OverlayMergeOp(uint32_t* p, uint32_t c, int32_t o) { DescriptorMergeOp<OverlayOp, 0x7F7F7Fu>(p, c, o); }
+inline void OverlayMergeOp(uint32_t* p, uint32_t c, int32_t o) {
+  DescriptorMergeOp<OverlayOp, 0x7F7F7Fu>(p, c, o);
+}
 inline void HardLightMergeOp(uint32_t* p, uint32_t c, int32_t o) {
   DescriptorMergeOp<HardLightOp, 0x7F7F7Fu>(p, c, o);
 }

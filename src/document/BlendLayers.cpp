@@ -17,13 +17,16 @@ bool ScaleStoreAlpha(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoi
   const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
   if (scale == 255) return false;
   auto scaleRows = [scale](TVMTC& dv, const TPoint& at, int32_t width, int32_t height) {
-    for (int32_t j = 0; j < height; ++j) ScaleAlphaRow(dv.Pixel(at.x, at.y + j), width, static_cast<int32_t>(scale));
+    for (int32_t j = 0; j < height; ++j)
+      ScaleAlphaRow(dv.Pixel(at.x, at.y + j), width, static_cast<int32_t>(scale));
   };
   return dest.FromBlockPieces(
       source, destPoint, sourceRect,
       [&](TVMTC& dv, TPoint& local, const TVMTC&, SRectWH& sr) { scaleRows(dv, local, sr.width, sr.height); },
       [&](uint32_t& fill, uint32_t) { fill = (fill & 0x00FFFFFFu) | (MulDiv255(fill >> 24, scale) << 24); },
-      [&](TVMTC& dv, SRectWH& dr, uint32_t) { scaleRows(dv, TPoint{dr.left, dr.top}, dr.width, dr.height); },
+      [&](TVMTC& dv, SRectWH& dr, uint32_t) {
+        scaleRows(dv, TPoint{dr.left, dr.top}, dr.width, dr.height);
+      },
       {.refused = &refused, .keepRectWhenRefused = true});
 }
 
@@ -75,11 +78,10 @@ bool CompositeStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& dest
 bool CombineLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlockVMTC& upperStore,
                         const SBlendLayer& upper, TPoint& destPoint, SRectWH& sourceRect) {
   bool refused = false;
-  const bool result =
-      upper.opacity == 0
-          ? ScaleStoreAlpha(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, refused)
-          : CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
-                             GetMergeRoutine(upper.mode), refused);
+  const bool result = upper.opacity == 0
+                          ? ScaleStoreAlpha(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, refused)
+                          : CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity,
+                                             upper.opacity, GetMergeRoutine(upper.mode), refused);
   // A refused commit changed nothing; the lower layer keeps its opacity too.
   if (!refused) lower.opacity = 255;
   return result;

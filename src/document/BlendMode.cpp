@@ -11,15 +11,22 @@ namespace {
 
 // Built-in texts of the names, by mode id.
 constexpr const char* kDefaultNames[kBlendModeCount] = {
-    "乗算",         "加算",       "減算",     "標準",     "スクリーン", "オーバーレイ",
-    "ハードライト", "ソフトライト", "差の絶対値", "除外",     "比較(暗)",   "比較(明)",
-    "焼き込み",     "覆い焼き",   "色相",     "彩度",     "カラー",     "輝度",
+    "乗算",         "加算",         "減算",           "標準",       "スクリーン", "オーバーレイ",
+    "ハードライト", "ソフトライト", "差の絶対値",     "除外",       "比較(暗)",   "比較(明)",
+    "焼き込み",     "覆い焼き",     "色相",           "彩度",       "カラー",     "輝度",
     "減算(ネガ)",   "リニアライト", "ビビッドライト", "ピンライト",
 };
 
 template <PixelOp Weighted, PixelOp SourceAlpha>
 constexpr SLayerParam Entry(int32_t id, uint32_t neutral, uint32_t start, int32_t flags) {
-  return SLayerParam{id,    kDefaultNames[id], neutral, SourceAlpha, Weighted, start, flags, RowOpsOf<SourceAlpha>(),
+  return SLayerParam{id,
+                     kDefaultNames[id],
+                     neutral,
+                     SourceAlpha,
+                     Weighted,
+                     start,
+                     flags,
+                     RowOpsOf<SourceAlpha>(),
                      &WeightedRow<Weighted>};
 }
 
@@ -60,10 +67,10 @@ constexpr SMergeRoutine Merge() {
 
 // Merge routines, in id order.
 constexpr SMergeRoutine kMerges[kBlendModeCount] = {
-    Merge<PixelMultiplyOver>(),         // multiply merge
-    Merge<PixelAddOverOpaque>(),        // add merge
-    Merge<PixelAddOverOpaque>(),        // add merge
-    Merge<PixelPaintOverSourceAlpha>(), // normal merge
+    Merge<PixelMultiplyOver>(),          // multiply merge
+    Merge<PixelAddOverOpaque>(),         // add merge
+    Merge<PixelAddOverOpaque>(),         // add merge
+    Merge<PixelPaintOverSourceAlpha>(),  // normal merge
     Merge<ScreenMergeOp>(),
     Merge<OverlayMergeOp>(),
     Merge<HardLightMergeOp>(),
@@ -100,8 +107,8 @@ constexpr SLegacyOpPair kLegacyPairs[4] = {
 };
 
 // Layer mode id -> TBlendMode value, and back.
-constexpr uint8_t kLayerToBlend[kBlendModeCount] = {6, 4, 9, 0, 2, 10, 12, 11, 16, 17, 5,
-                                                    1, 7, 3, 18, 19, 20, 21, 8, 14, 13, 15};
+constexpr uint8_t kLayerToBlend[kBlendModeCount] = {6, 4, 9, 0,  2,  10, 12, 11, 16, 17, 5,
+                                                    1, 7, 3, 18, 19, 20, 21, 8,  14, 13, 15};
 struct BlendToLayerTable {
   uint8_t value[kBlendModeCount];
 };
@@ -241,7 +248,8 @@ bool BlendImageIntoImage(TMTC& display, const TMTC& source, const SBlendLayer& l
   if (pair != nullptr)
     return CombineRowsFrom(display, source, destPoint, sourceRect, 255, layer.opacity, pair->routine.rows.pixels);
   // Normal mode's start colour is 0, so the larger of the two is the layer mode's.
-  const SCompositeRowOps ops = LayerCompositeDescriptor(kModeNormal, layer.mode, (modeWord & kModeWordZeroAlpha) != 0);
+  const SCompositeRowOps ops =
+      LayerCompositeDescriptor(kModeNormal, layer.mode, (modeWord & kModeWordZeroAlpha) != 0);
   return CompositeRowsFrom(display, source, destPoint, sourceRect, 255, layer.opacity, ops);
 }
 
@@ -249,8 +257,8 @@ bool DrawImageAsLayer(TMTC& display, const TMTC& source, TPoint& destPoint, bool
                       SRectWH& sourceRect) {
   const SLayerParam* entry = GetBlendModeEntry(layer.mode);
   if (entry == nullptr) return false;
-  if (!layer.dissolve) return CombineRowsTo(source, display, destPoint, sourceRect, layer.opacity,
-                                            entry->sourceAlphaRows.pixels);
+  if (!layer.dissolve)
+    return CombineRowsTo(source, display, destPoint, sourceRect, layer.opacity, entry->sourceAlphaRows.pixels);
   SRandom random = layer.random;
   if (reseed) RandomInit(random, static_cast<int32_t>(timeGetTime()), kDissolveLow, kDissolveHigh);
   SetRandomThreshold(entry->sourceAlpha, random, layer.dissolveThreshold);

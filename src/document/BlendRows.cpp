@@ -182,11 +182,12 @@ bool CombineColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alpha
   return ScaledColorRows(image, rect, alphaScale, [&](uint32_t* row) { op(row, colour, rect.width, value); });
 }
 
-bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                       int32_t alphaScale, int32_t opacity, const SCompositeRowOps& ops) {
+bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                       int32_t opacity, const SCompositeRowOps& ops) {
   if (opacity == 0 || ops.destination == nullptr || ops.source == nullptr) return false;
-  return ScaledRowsFrom(dest, source, destPoint, sourceRect, alphaScale,
-                        [&](uint32_t* d, const uint32_t* s) { CompositeRow(d, s, sourceRect.width, opacity, ops); });
+  return ScaledRowsFrom(dest, source, destPoint, sourceRect, alphaScale, [&](uint32_t* d, const uint32_t* s) {
+    CompositeRow(d, s, sourceRect.width, opacity, ops);
+  });
 }
 
 bool CompositeColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,

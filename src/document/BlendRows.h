@@ -72,7 +72,8 @@ TF_ROWS_FLATTEN void ColorRowLoop(uint32_t* dest, uint32_t colour, int32_t count
   for (int32_t i = 0; i < count; ++i) Op(dest + i, colour, value);
 }
 template <PixelOp Op>
-TF_ROWS_FLATTEN void WeightedRowLoop(uint32_t* acc, const uint32_t* colour, const uint32_t* weight, int32_t count) {
+TF_ROWS_FLATTEN void WeightedRowLoop(uint32_t* acc, const uint32_t* colour, const uint32_t* weight,
+                                     int32_t count) {
   for (int32_t i = 0; i < count; ++i) Op(acc + i, colour[i], static_cast<int32_t>(weight[i]));
 }
 
@@ -150,8 +151,8 @@ bool CombineRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH&
 bool CombineColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value,
                       ColorRowOp op);
 // TMTC::CompositeFrom and TMTC::CompositeColorRect.
-bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                       int32_t alphaScale, int32_t opacity, const SCompositeRowOps& ops);
+bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                       int32_t opacity, const SCompositeRowOps& ops);
 bool CompositeColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,
                         const SCompositeRowOps& ops);
 

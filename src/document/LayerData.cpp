@@ -15,9 +15,7 @@ namespace {
 // Program-wide layer id counter (wraps instead of overflowing).
 uint32_t g_layerIdCounter = 0;
 
-int32_t ClampDepth(int64_t depth) {
-  return static_cast<int32_t>(std::clamp<int64_t>(depth, 0, kMaxFolderDepth));
-}
+int32_t ClampDepth(int64_t depth) { return static_cast<int32_t>(std::clamp<int64_t>(depth, 0, kMaxFolderDepth)); }
 
 }  // namespace
 

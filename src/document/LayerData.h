@@ -51,17 +51,17 @@ class CLayerData {
   ~CLayerData();
 
   // ---- Fields (read and written directly by the document, files, events and undo) ----
-  int32_t index = 0;              // position in the stack; rewritten by CLayerMngr::Renumber
-  int32_t id = 0;                 // unique id
-  std::string name;               // code page 932 bytes
-  int32_t offsetX = 0;            // canvas origin inside the store
+  int32_t index = 0;    // position in the stack; rewritten by CLayerMngr::Renumber
+  int32_t id = 0;       // unique id
+  std::string name;     // code page 932 bytes
+  int32_t offsetX = 0;  // canvas origin inside the store
   int32_t offsetY = 0;
-  int32_t canvasWidth = 0;        // the document's canvas size
+  int32_t canvasWidth = 0;  // the document's canvas size
   int32_t canvasHeight = 0;
-  uint8_t alphaProtect = 0;       // painting keeps the layer's alpha
+  uint8_t alphaProtect = 0;  // painting keeps the layer's alpha
   uint8_t opacity = 255;
-  uint8_t blendMode = 0;          // mode id 0..21 (table look-ups use the low 7 bits)
-  uint8_t dissolve = 0;           // 1: pixels shown by a random threshold
+  uint8_t blendMode = 0;  // mode id 0..21 (table look-ups use the low 7 bits)
+  uint8_t dissolve = 0;   // 1: pixels shown by a random threshold
   uint8_t dissolveThreshold = 255;
   uint8_t visible = 0;            // 0 at construction, 1 after Init
   uint8_t clip = 0;               // clip flag kept by the document file

@@ -40,8 +40,8 @@ bool DrawLayerTo(const CBlockVMTC& store, TMTC& image, const CLayerData& layer, 
     result = store.WalkToImageWith(image.Size(), point, rect, [&](const TPoint& dp, const SRectWH& sp) {
       const STileInfo* tile = store.GetTile(sp.left >> 5, sp.top >> 5);
       if (tile->committed) {
-        CombineRowsToRaw(*store.TileView(*tile), image, dp, LocalRect(sp.left, sp.top, sp.width, sp.height), opacity,
-                         pixelRow);
+        CombineRowsToRaw(*store.TileView(*tile), image, dp, LocalRect(sp.left, sp.top, sp.width, sp.height),
+                         opacity, pixelRow);
       } else if (FillIsVisible(tile->fill)) {
         ApplyColorRowsRaw(image, SRectWH{dp.x, dp.y, sp.width, sp.height}, tile->fill, opacity, colourRow);
       }
@@ -58,7 +58,8 @@ bool DrawLayerFastTo(const CBlockVMTC& store, TMTC& image, const CLayerData& lay
   return store.WalkToImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
     const STileInfo* tile = store.GetTile(sp.left >> 5, sp.top >> 5);
     if (tile->committed) {
-      pair.block(image, *store.TileView(*tile), sp.left & 31, sp.top & 31, sp.width, sp.height, dp.x, dp.y, opacity);
+      pair.block(image, *store.TileView(*tile), sp.left & 31, sp.top & 31, sp.width, sp.height, dp.x, dp.y,
+                 opacity);
     } else if (FillIsVisible(tile->fill)) {
       ApplyColorRowsRaw(image, SRectWH{dp.x, dp.y, sp.width, sp.height}, tile->fill, opacity,
                         pair.pixelRows.colour);

@@ -4,9 +4,9 @@
 #include <new>
 
 #include "document/BlendMode.h"
+#include "document/LayerDraw.h"
 #include "document/ShellServices.h"
 #include "platform/Warning.h"
-#include "document/LayerDraw.h"
 
 namespace tf {
 

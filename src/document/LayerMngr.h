@@ -39,7 +39,7 @@ inline constexpr const char* kLayerNameStem = "\x83\x8C\x83\x43\x83\x84";
 // Mode word of MergeDown: low 16 bits choose the composite (0 per-layer combine, 1..3 the
 // pair-table composite with that table length); high bits carry options.
 enum : uint32_t {
-  kMergeOptionZeroAlpha = 0x10000u,  // pixels of zero effective alpha stay untouched
+  kMergeOptionZeroAlpha = 0x10000u,      // pixels of zero effective alpha stay untouched
   kMergeOptionAllAttributes = 0x20000u,  // the replacement takes all the lower layer's attributes
 };
 
@@ -111,8 +111,7 @@ class CLayerMngr : public UndoTargetResolver {
   // when the store cannot be made, "レイヤの追加に失敗しました!" otherwise).
   int32_t InsertLayer(int32_t index, int32_t width, int32_t height, bool visible, uint8_t opacity,
                       bool withOwnUndo, uint8_t mode);
-  int32_t AddLayer(int32_t width, int32_t height, bool visible, uint8_t opacity, bool withOwnUndo,
-                   uint8_t mode);
+  int32_t AddLayer(int32_t width, int32_t height, bool visible, uint8_t opacity, bool withOwnUndo, uint8_t mode);
   // index < 0: "不正なレイヤインデックスです!" and -1; else InsertAt, clamp active, renumber.
   int32_t InsertExisting(int32_t index, std::unique_ptr<CLayerData>& layer);
   // Frees the layer, clamps the active index, renumbers.

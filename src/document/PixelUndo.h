@@ -15,7 +15,6 @@
 
 namespace tf {
 
-
 class CUndoList {
  public:
   // Capacity max(capacity, 4). A list that is not growable never holds more than its capacity;

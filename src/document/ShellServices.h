@@ -1,9 +1,9 @@
 // The interface through which the document asks the tool window for refreshes and sizes.
 #pragma once
 // What the document asks of the tool window: pane refreshes after document changes, the
-// navigator's canvas size and image, and the thumbnail sizes of the layer and mask lists. The tool window installs its host at start-up;
-// without one (headless runs, tests) the refreshes do nothing and the thumbnail sizes are the
-// defaults below.
+// navigator's canvas size and image, and the thumbnail sizes of the layer and mask lists. The tool window
+// installs its host at start-up; without one (headless runs, tests) the refreshes do nothing and the thumbnail
+// sizes are the defaults below.
 #include <cstdint>
 
 namespace tf {

@@ -12,18 +12,16 @@ namespace tf {
 // Code table
 
 const TUndoCodeInfo kUndoCodeTable[kUndoCodeCount] = {
-    {0, 1, 0x0000},  {1, 1, 0x0000},  {2, 1, 0x0000},  {3, 1, 0x0000},  {4, 1, 0x0000},
-    {5, 1, 0x0000},  {6, 1, 0x0000},  {7, 3, 0x0000},  {8, 3, 0x0000},  {9, 3, 0x0000},
-    {10, 3, 0x0000}, {11, 3, 0x0000}, {12, 3, 0x0001}, {13, 3, 0x0001}, {14, 3, 0x0001},
-    {15, 3, 0x0001}, {16, 2, 0x0030}, {17, 4, 0x0001}, {18, 4, 0x0C01}, {19, 4, 0x0401},
-    {20, 4, 0x0C01}, {21, 4, 0x0C01}, {22, 4, 0x0E01}, {23, 4, 0x0001}, {24, 4, 0x01C0},
-    {25, 4, 0x1040}, {26, 4, 0x0040}, {27, 5, 0x0011}, {28, 5, 0x0011}, {29, 5, 0x0011},
-    {30, 5, 0x0011}, {31, 5, 0x0001}, {32, 5, 0x0019}, {33, 5, 0x0011}, {34, 5, 0x0013},
-    {35, 5, 0x0193}, {36, 5, 0x0011}, {37, 5, 0x0031}, {38, 5, 0x0051}, {39, 5, 0x0031},
-    {40, 5, 0x0013}, {41, 5, 0x0011}, {42, 5, 0x0041}, {43, 5, 0x0013}, {44, 5, 0x0193},
-    {45, 5, 0x0021}, {46, 5, 0x0021}, {47, 5, 0x0021}, {48, 5, 0x0621}, {49, 5, 0x0003},
-    {50, 5, 0x0017}, {51, 5, 0x0017}, {52, 5, 0x0017}, {53, 6, 0x0190}, {54, 6, 0x0190},
-    {55, 6, 0x0190}, {56, 6, 0x0190}, {57, 6, 0x0180}, {58, 6, 0x0180}, {59, 6, 0x0180},
+    {0, 1, 0x0000},  {1, 1, 0x0000},  {2, 1, 0x0000},  {3, 1, 0x0000},  {4, 1, 0x0000},  {5, 1, 0x0000},
+    {6, 1, 0x0000},  {7, 3, 0x0000},  {8, 3, 0x0000},  {9, 3, 0x0000},  {10, 3, 0x0000}, {11, 3, 0x0000},
+    {12, 3, 0x0001}, {13, 3, 0x0001}, {14, 3, 0x0001}, {15, 3, 0x0001}, {16, 2, 0x0030}, {17, 4, 0x0001},
+    {18, 4, 0x0C01}, {19, 4, 0x0401}, {20, 4, 0x0C01}, {21, 4, 0x0C01}, {22, 4, 0x0E01}, {23, 4, 0x0001},
+    {24, 4, 0x01C0}, {25, 4, 0x1040}, {26, 4, 0x0040}, {27, 5, 0x0011}, {28, 5, 0x0011}, {29, 5, 0x0011},
+    {30, 5, 0x0011}, {31, 5, 0x0001}, {32, 5, 0x0019}, {33, 5, 0x0011}, {34, 5, 0x0013}, {35, 5, 0x0193},
+    {36, 5, 0x0011}, {37, 5, 0x0031}, {38, 5, 0x0051}, {39, 5, 0x0031}, {40, 5, 0x0013}, {41, 5, 0x0011},
+    {42, 5, 0x0041}, {43, 5, 0x0013}, {44, 5, 0x0193}, {45, 5, 0x0021}, {46, 5, 0x0021}, {47, 5, 0x0021},
+    {48, 5, 0x0621}, {49, 5, 0x0003}, {50, 5, 0x0017}, {51, 5, 0x0017}, {52, 5, 0x0017}, {53, 6, 0x0190},
+    {54, 6, 0x0190}, {55, 6, 0x0190}, {56, 6, 0x0190}, {57, 6, 0x0180}, {58, 6, 0x0180}, {59, 6, 0x0180},
     {60, 6, 0x0180}, {61, 6, 0x0080}, {62, 6, 0x0190}, {63, 6, 0x1000},
 };
 
@@ -263,9 +261,7 @@ int64_t CUndoData::MemorySize() const {
   if (pixels_) size += pixels_->CommittedBytes();
   if (pixels2_) size += pixels2_->CommittedBytes();
   switch (category) {
-    case kUndoCategoryAlpha:
-      size += ByteImageSize(alpha_);
-      break;
+    case kUndoCategoryAlpha: size += ByteImageSize(alpha_); break;
     case kUndoCategoryLayers:
       switch (code) {
         case kUndoNewLayer:
@@ -281,9 +277,7 @@ int64_t CUndoData::MemorySize() const {
         case kUndoMergeFolder:
         case kUndoDeleteFolder:
         case kUndoMoveBlockGrown:
-        case kUndoMoveBlockWithSelection:
-          size += SlotMemory(held_);
-          break;
+        case kUndoMoveBlockWithSelection: size += SlotMemory(held_); break;
         case kUndoDeleteLayer:
         case kUndoRemoveFolder:
           if (!undone) size += SlotMemory(held_);
@@ -299,18 +293,14 @@ int64_t CUndoData::MemorySize() const {
           if (undone) size += SlotMemory(held_);
           size += ByteImageSize(alpha_);
           break;
-        case kUndoResolution:
-          size += SlotMemory(held_) + SlotMemory(heldExtra_);
-          break;
-        default:
-          break;
+        case kUndoResolution: size += SlotMemory(held_) + SlotMemory(heldExtra_); break;
+        default: break;
       }
       break;
     case kUndoCategoryMasks:
       if (code != kUndoMaskFromLayer || undone) size += SlotMemory(held_);
       break;
-    default:
-      break;
+    default: break;
   }
   return size;
 }
@@ -367,17 +357,14 @@ void CUndoData::ReleaseHeld() {
     case kUndoAddMask:
     case kUndoDeleteMask:
     case kUndoMaskPixels:
-    case kUndoCombineMasks:
-      held_.reset();
-      break;
+    case kUndoCombineMasks: held_.reset(); break;
     case kUndoResolution:
       heldExtra_.reset();
       held_.reset();
       break;
     default:
       // The document (17) and the layer of a reversible operation are references only.
-      if ((held_ || heldExtra_) && code != kUndoPaperColor &&
-          UndoCodeCategory(code) != kUndoCategoryReversible)
+      if ((held_ || heldExtra_) && code != kUndoPaperColor && UndoCodeCategory(code) != kUndoCategoryReversible)
         DebugOutF("CUndoData: code %d holds no object, yet one is held; it is not freed\n", code);
       break;
   }

@@ -26,13 +26,12 @@
 
 namespace tf {
 
-
 // ---------------------------------------------------------------------------------------------
 // Operation codes
 
 enum UndoCode : uint8_t {
-  kUndoOwnPixels = 0,               // pixels of a rectangle, a layer's own pixel undo
-  kUndoLayerRect = 1,               // pixels of a rectangle (fills, selection-limited flips, old events)
+  kUndoOwnPixels = 0,  // pixels of a rectangle, a layer's own pixel undo
+  kUndoLayerRect = 1,  // pixels of a rectangle (fills, selection-limited flips, old events)
   kUndoLayerClear = 2,
   kUndoStroke = 3,
   kUndoShape = 4,
@@ -242,8 +241,8 @@ class CUndoData {
   static std::unique_ptr<CUndoData> CreateCopy(const CUndoData& source);
 
   // Fields ---------------------------------------------------------------------------------------
-  bool filled = false;   // holds saved data; otherwise MemorySize is 0
-  bool undone = false;   // 0 on the undo list, 1 after it was undone (on the redo list)
+  bool filled = false;       // holds saved data; otherwise MemorySize is 0
+  bool undone = false;       // 0 on the undo list, 1 after it was undone (on the redo list)
   SRectWH rect{0, 0, 0, 0};  // area in layer-store coordinates (see the categories)
   int32_t layerIndex = -1;   // stack index when the record was made (or another index, by code)
   int32_t layerId = -1;      // unique id of the layer concerned
@@ -443,7 +442,10 @@ template <class E>
 int64_t EntryMemory(const E& entry) {
   if constexpr (std::is_pointer_v<E>) {
     return entry ? UndoObjectMemory(*entry) : 0;
-  } else if constexpr (requires { entry.get(); *entry; }) {
+  } else if constexpr (requires {
+                         entry.get();
+                         *entry;
+                       }) {
     return entry ? UndoObjectMemory(*entry) : 0;
   } else {
     return UndoObjectMemory(entry);
@@ -466,7 +468,10 @@ template <class T>
 bool TUndoHeld<T>::DetachEntriesFrom(int32_t first) {
   if (!object_) return false;
   T& list = *object_;
-  if constexpr (requires { list.Count(); list.Extract(first); }) {
+  if constexpr (requires {
+                  list.Count();
+                  list.Extract(first);
+                }) {
     // A layer stack: Extract takes an entry out; the document owns it again, so an owning
     // pointer handed back lets go of it instead of freeing it.
     for (int32_t i = static_cast<int32_t>(list.Count()) - 1; i >= first; --i) {
@@ -474,7 +479,11 @@ bool TUndoHeld<T>::DetachEntriesFrom(int32_t first) {
       if constexpr (requires { entry.release(); }) (void)entry.release();
     }
     return true;
-  } else if constexpr (requires { list.size(); list.back().release(); list.pop_back(); }) {
+  } else if constexpr (requires {
+                         list.size();
+                         list.back().release();
+                         list.pop_back();
+                       }) {
     // A list of owning pointers.
     while (static_cast<int32_t>(list.size()) > first) {
       (void)list.back().release();

@@ -46,19 +46,19 @@ enum PacketClass : uint8_t {
   kPcMask = 10,
   kPcImage = 12,
   kPcChannel = 13,
-  kPcStrokeStart0 = 16,     // engine 0
-  kPcPointsMore = 17,       // points, more follow
-  kPcPointsLast = 18,       // points, last packet of the stroke
-  kPcStrokeStart0i = 20,    // engine 0, interpolation mode 0
+  kPcStrokeStart0 = 16,   // engine 0
+  kPcPointsMore = 17,     // points, more follow
+  kPcPointsLast = 18,     // points, last packet of the stroke
+  kPcStrokeStart0i = 20,  // engine 0, interpolation mode 0
   kPcStrokeStart1 = 21,
   kPcStrokeStart1i = 22,
   kPcStrokeStart2 = 23,
   kPcStrokeStart2i = 24,
-  kPcFilter0 = 32,          // 4-byte filter parameters
-  kPcFilter2 = 33,          // 12 bytes
-  kPcFilter4 = 34,          // 20 bytes
-  kPcFilter6 = 35,          // 28 bytes
-  kPcFilterBlock = 38,      // SFilterBlock and its data
+  kPcFilter0 = 32,      // 4-byte filter parameters
+  kPcFilter2 = 33,      // 12 bytes
+  kPcFilter4 = 34,      // 20 bytes
+  kPcFilter6 = 35,      // 28 bytes
+  kPcFilterBlock = 38,  // SFilterBlock and its data
   kPcStrokeStart4 = 48,
   kPcStrokeStart4i = 49,
 };
@@ -213,7 +213,7 @@ struct SAppStateRecord {  // code 0
 static_assert(sizeof(SAppStateRecord) == 12);
 
 struct SColorRecord {  // code 2 (flags 0), code 3 (flags: 0x01 canvas colour hidden, 0x02 pattern)
-  uint8_t rgb[3];  // the colour's three low bytes, low byte first
+  uint8_t rgb[3];      // the colour's three low bytes, low byte first
   uint8_t flags;
 };
 static_assert(sizeof(SColorRecord) == 4);
@@ -278,7 +278,7 @@ struct SPenDynamicsRecord {  // code 18
 };
 static_assert(sizeof(SPenDynamicsRecord) == 22);
 
-struct SFontRecord {  // code 32
+struct SFontRecord {    // code 32
   uint8_t logFont[60];  // LOGFONTA
   PfI16 layout1;
   PfI16 layout2;
@@ -391,8 +391,8 @@ struct SNibFlagsRecord {  // code 53
 static_assert(sizeof(SNibFlagsRecord) == 12);
 
 struct SPenParamsARecord {  // code 56
-  uint8_t byte3Set;  // 1 when byte 3 of the pen parameters is non-zero
-  uint8_t params[3];  // bytes 0, 1, 2 of the pen parameters
+  uint8_t byte3Set;         // 1 when byte 3 of the pen parameters is non-zero
+  uint8_t params[3];        // bytes 0, 1, 2 of the pen parameters
   uint8_t zero[4];
 };
 static_assert(sizeof(SPenParamsARecord) == 8);
@@ -410,7 +410,7 @@ struct SPaintSwitchesRecord {  // code 58: 0x01 gradation, 0x02 screen tone
 static_assert(sizeof(SPaintSwitchesRecord) == 4);
 
 struct SStrokeDynamicsRecord {  // code 60
-  PfU16 flags;  // 0x01 pressure to size, 0x02 pressure to opacity
+  PfU16 flags;                  // 0x01 pressure to size, 0x02 pressure to opacity
   PfU16 opacity1000;
   PfU16 zero0;
   PfU16 gamma100;
@@ -445,7 +445,7 @@ struct SImagePacketHeader {
   PfI16 layer;
   PfI32 width;
   PfI32 height;
-  uint8_t bitsPerPixel;  // 32
+  uint8_t bitsPerPixel;   // 32
   uint8_t hasAttributes;  // 1: a 72-byte layer-attribute record follows
   PfI32 length;           // attributes + name + pixels, rounded up to even
   PfI16 nameLength;       // with terminator, rounded up to even; 0 for none
@@ -756,8 +756,7 @@ constexpr uint8_t kFilterFloor = 40;
 constexpr uint16_t kFloorItemSize = 63;
 
 // Clears the block and sets layer, value, count, item size and data length (count x size).
-void InitFilterBlock(SFilterBlock& block, int16_t layer, int16_t value, uint16_t count,
-                     uint16_t itemSize);
+void InitFilterBlock(SFilterBlock& block, int16_t layer, int16_t value, uint16_t count, uint16_t itemSize);
 
 // The packet class of a filter event id (32, 33, 34, 35 or 38), 0 for an unknown id.
 uint8_t FilterClassOfId(uint8_t id);

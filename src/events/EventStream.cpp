@@ -49,12 +49,10 @@ bool GetStateSnapshotBit(uint8_t code, int& byteIndex, uint8_t& mask) {
     uint8_t mask;
   };
   static constexpr Bit kBits[] = {
-      {0, 0, 0x01},  {2, 0, 0x02},  {3, 0, 0x04},  {4, 0, 0x08},  {5, 0, 0x10},
-      {8, 0, 0x20},  {12, 0, 0x40}, {13, 0, 0x80}, {16, 1, 0x01}, {17, 1, 0x02},
-      {18, 1, 0x04}, {32, 1, 0x08}, {33, 1, 0x10}, {36, 1, 0x20}, {37, 1, 0x20},
-      {40, 1, 0x40}, {48, 1, 0x80}, {50, 2, 0x01}, {52, 2, 0x02}, {53, 2, 0x04},
-      {44, 2, 0x08}, {45, 2, 0x08}, {56, 2, 0x10}, {57, 2, 0x20}, {58, 2, 0x40},
-      {60, 2, 0x80},
+      {0, 0, 0x01},  {2, 0, 0x02},  {3, 0, 0x04},  {4, 0, 0x08},  {5, 0, 0x10},  {8, 0, 0x20},  {12, 0, 0x40},
+      {13, 0, 0x80}, {16, 1, 0x01}, {17, 1, 0x02}, {18, 1, 0x04}, {32, 1, 0x08}, {33, 1, 0x10}, {36, 1, 0x20},
+      {37, 1, 0x20}, {40, 1, 0x40}, {48, 1, 0x80}, {50, 2, 0x01}, {52, 2, 0x02}, {53, 2, 0x04}, {44, 2, 0x08},
+      {45, 2, 0x08}, {56, 2, 0x10}, {57, 2, 0x20}, {58, 2, 0x40}, {60, 2, 0x80},
   };
   for (const Bit& b : kBits) {
     if (b.code == code) {
@@ -139,8 +137,7 @@ void CEventMngr::attachPaperObjects(CStrokeMngr* strokes, CPenRender* render) {
   penRender = render;
 }
 
-bool CEventMngr::setupStream(TStroke* recordedStroke, CToneMngr* tones, int32_t ringCount,
-                             int32_t ringExtra) {
+bool CEventMngr::setupStream(TStroke* recordedStroke, CToneMngr* tones, int32_t ringCount, int32_t ringExtra) {
   if (!isReady()) return false;
   resetStream();
   if (!ring_.Setup(ringCount, ringExtra)) return false;
@@ -150,8 +147,7 @@ bool CEventMngr::setupStream(TStroke* recordedStroke, CToneMngr* tones, int32_t 
   return addBlock();
 }
 
-bool CEventMngr::setupRecording(TStroke* recordedStroke, CToneMngr* tones, int32_t ringCount,
-                                int32_t ringExtra) {
+bool CEventMngr::setupRecording(TStroke* recordedStroke, CToneMngr* tones, int32_t ringCount, int32_t ringExtra) {
   if (!setupStream(recordedStroke, tones, ringCount, ringExtra)) return false;
   state = kEventRecording;
   SAppStateRecord app{};
@@ -164,9 +160,7 @@ bool CEventMngr::setupRecording(TStroke* recordedStroke, CToneMngr* tones, int32
 // ---------------------------------------------------------------------------------------------
 // Queries
 
-bool CEventMngr::hasStream() const {
-  return isReady() && ring_.IsReady() && allocated_ > 0 && !blocks_.empty();
-}
+bool CEventMngr::hasStream() const { return isReady() && ring_.IsReady() && allocated_ > 0 && !blocks_.empty(); }
 
 int32_t CEventMngr::getBlockCount() const {
   if (blockSize_ == 0 || committed_ <= 0) return 0;
@@ -271,8 +265,8 @@ void CEventMngr::markBroken() {
   ShowWarning(kEventAppendFailedText);
 }
 
-bool CEventMngr::appendPacket(uint8_t cls, uint8_t code, const void* payload,
-                              uint32_t payloadLen, const void* trailing, uint32_t trailingLen) {
+bool CEventMngr::appendPacket(uint8_t cls, uint8_t code, const void* payload, uint32_t payloadLen,
+                              const void* trailing, uint32_t trailingLen) {
   if (state != kEventRecording) return true;
   // Anything appended now lies over the bytes of undone steps: they can no longer be redone.
   ring_.ClearForward();
@@ -346,8 +340,7 @@ StateWrite CEventMngr::writeStateRecord(uint8_t code, const void* record, uint32
     uint8_t* stored = stateRecordBytes(code, size);
     if (!stored || size != len) return StateWrite::kFailed;
     bool always = code == kStActiveLayer || code == kStFont;
-    if (!always && isSnapshotValid(code) && std::memcmp(stored, record, len) == 0)
-      return StateWrite::kUnchanged;
+    if (!always && isSnapshotValid(code) && std::memcmp(stored, record, len) == 0) return StateWrite::kUnchanged;
     std::memcpy(stored, record, len);
   }
   setSnapshotValid(code, true);
@@ -412,9 +405,7 @@ bool CEventMngr::setLoadedLength(int32_t length, int32_t steps) {
 }
 
 void CEventMngr::setWritePosition(uint32_t position, int32_t committedLength, int32_t steps) {
-  if (position >= allocated_ || committedLength < 0 ||
-      static_cast<uint32_t>(committedLength) > position)
-    return;
+  if (position >= allocated_ || committedLength < 0 || static_cast<uint32_t>(committedLength) > position) return;
   writePos_ = position;
   committed_ = committedLength;
   stepCount_ = std::max(steps, 0);

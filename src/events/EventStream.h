@@ -57,7 +57,7 @@ enum EventState : uint8_t {
 
 // runFlags bits.
 enum EventRunFlag : uint8_t {
-  kRunInStroke = 0x02,       // recording: a stroke is open; playing: the stroke has drawn
+  kRunInStroke = 0x02,  // recording: a stroke is open; playing: the stroke has drawn
   kRunPointByPoint = 0x08,
   kRunPaused = 0x10,
   kRunAfterFirstStep = 0x20,
@@ -85,29 +85,29 @@ bool GetStateSnapshotBit(uint8_t code, int& byteIndex, uint8_t& mask);
 
 // The last written (recording) or last played (playback) class-0 state records.
 struct SStateRecords {
-  SAppStateRecord app{};                     // 0
-  SColorRecord paperColor{};                 // 2
-  SColorRecord background{};                 // 3
-  SGradPointsRecord gradPoints{};            // 4
-  SGradOptionsRecord gradOptions{};          // 5
-  SActiveLayerRecord activeLayer{};          // 8
-  SFlagWordRecord flagWord{};                // 12
-  SPressureRecord pressure{};                // 13
-  SPenColorRecord penColor{};                // 16
-  SPenSizeRecord penSize{};                  // 17
-  SPenDynamicsRecord penDynamics{};          // 18
-  SFontRecord font{};                        // 32
-  std::vector<uint8_t> text;                 // 33: the whole payload (uint16 n, text)
-  SToneReference toneReference{};            // 37
-  SNibFalloffRecord nibFalloff{};            // 48
-  SNibColorsRecord nibColors{};              // 50
-  SNibShapeRecord nibShape{};                // 52
-  SNibFlagsRecord nibFlags{};                // 53
-  SShapeReference shapeReference{};          // 45
-  SPenParamsARecord penParamsA{};            // 56
-  SPenParamsBRecord penParamsB{};            // 57
-  SPaintSwitchesRecord paintSwitches{};      // 58
-  SStrokeDynamicsRecord strokeDynamics{};    // 60
+  SAppStateRecord app{};                   // 0
+  SColorRecord paperColor{};               // 2
+  SColorRecord background{};               // 3
+  SGradPointsRecord gradPoints{};          // 4
+  SGradOptionsRecord gradOptions{};        // 5
+  SActiveLayerRecord activeLayer{};        // 8
+  SFlagWordRecord flagWord{};              // 12
+  SPressureRecord pressure{};              // 13
+  SPenColorRecord penColor{};              // 16
+  SPenSizeRecord penSize{};                // 17
+  SPenDynamicsRecord penDynamics{};        // 18
+  SFontRecord font{};                      // 32
+  std::vector<uint8_t> text;               // 33: the whole payload (uint16 n, text)
+  SToneReference toneReference{};          // 37
+  SNibFalloffRecord nibFalloff{};          // 48
+  SNibColorsRecord nibColors{};            // 50
+  SNibShapeRecord nibShape{};              // 52
+  SNibFlagsRecord nibFlags{};              // 53
+  SShapeReference shapeReference{};        // 45
+  SPenParamsARecord penParamsA{};          // 56
+  SPenParamsBRecord penParamsB{};          // 57
+  SPaintSwitchesRecord paintSwitches{};    // 58
+  SStrokeDynamicsRecord strokeDynamics{};  // 60
 };
 
 // Outcome of writing one state record.
@@ -144,8 +144,7 @@ class CEventMngr {
   // toneMngr and allocates the first block. Only when the manager is ready.
   bool setupStream(TStroke* stroke, CToneMngr* toneMngr, int32_t ringCount, int32_t ringExtra);
   // setupStream, then recording state and the application-state record.
-  bool setupRecording(TStroke* stroke, CToneMngr* toneMngr, int32_t ringCount,
-                      int32_t ringExtra);
+  bool setupRecording(TStroke* stroke, CToneMngr* toneMngr, int32_t ringCount, int32_t ringExtra);
   // The paper's stroke manager and pen renderer, recorded from and played into.
   void attachPaperObjects(CStrokeMngr* strokeMngr, CPenRender* penRender);
 

@@ -349,8 +349,7 @@ std::unique_ptr<CGradObj> CGradObj::CreateCopy(const CGradObj& source) {
   return copy;
 }
 
-std::unique_ptr<CGradObj> CGradObj::CreateTwoColor(uint32_t color0, uint32_t color1,
-                                                   const std::string& name) {
+std::unique_ptr<CGradObj> CGradObj::CreateTwoColor(uint32_t color0, uint32_t color1, const std::string& name) {
   auto g = std::make_unique<CGradObj>();
   g->stops_->SetName(name);
   g->stops_->SetStop(0, color0, kFixOne, 255);
@@ -386,8 +385,7 @@ int32_t CGradObj::RenewId() {
 
 float AngleOf(float x, float y) {
   if (x != 0.0f) {
-    float a = static_cast<float>(std::atan2(static_cast<double>(y), static_cast<double>(x)) /
-                                 6.283185307179586);
+    float a = static_cast<float>(std::atan2(static_cast<double>(y), static_cast<double>(x)) / 6.283185307179586);
     if (a < 0.0f) a = a + 1.0f;
     return a;
   }
@@ -455,8 +453,7 @@ uint32_t ColorFuncT(const Geom& g, const CColorSlotGroup& stops, float vx, float
 }
 
 template <int Shape, int Repeat, bool Mirror>
-void RowFuncT(const Geom& g, const CColorSlotGroup& stops, uint32_t* row, int32_t x, int32_t y,
-              int32_t width) {
+void RowFuncT(const Geom& g, const CColorSlotGroup& stops, uint32_t* row, int32_t x, int32_t y, int32_t width) {
   const float vy = static_cast<float>(y) - g.start.y;
   for (int32_t i = 0; i < width; ++i) {
     const float vx = static_cast<float>(x + i) - g.start.x;
@@ -471,15 +468,13 @@ CGradation::CGradation(const CColorSlotGroup* stops) : stops_(stops) {
   SetOptions(kGradLinear, 0, 0, 1);
 }
 
-CGradation::CGradation(const TPoint& start, const TPoint& end, const CColorSlotGroup* stops)
-    : stops_(stops) {
+CGradation::CGradation(const TPoint& start, const TPoint& end, const CColorSlotGroup* stops) : stops_(stops) {
   SetLine(start, end);
   SetOptions(kGradLinear, 0, 0, 1);
 }
 
 bool CGradation::SetOptions(int32_t shape, int32_t mirror, int32_t endless, int32_t repeatCount) {
-  if (shape < 0 || shape > 2 || mirror < 0 || mirror > 1 || endless < 0 || endless > 1 ||
-      repeatCount <= 0)
+  if (shape < 0 || shape > 2 || mirror < 0 || mirror > 1 || endless < 0 || endless > 1 || repeatCount <= 0)
     return false;
   options_.shape = static_cast<uint8_t>(shape);
   options_.mirror = static_cast<uint8_t>(mirror);
@@ -495,7 +490,8 @@ bool CGradation::SetOptions(int32_t shape, int32_t mirror, int32_t endless, int3
     ColorFunc color;
     RowFunc row;
   };
-#define TF_ROUTINES(S, R, M) Routines{&ColorFuncT<S, R, M>, &RowFuncT<S, R, M>}
+#define TF_ROUTINES(S, R, M) \
+  Routines { &ColorFuncT<S, R, M>, &RowFuncT<S, R, M> }
   static constexpr Routines kRoutines[3][2][2] = {
       {{TF_ROUTINES(kGradLinear, kRepeatCount, false), TF_ROUTINES(kGradLinear, kRepeatCount, true)},
        {TF_ROUTINES(kGradLinear, kRepeatEndless, false), TF_ROUTINES(kGradLinear, kRepeatEndless, true)}},
@@ -541,8 +537,7 @@ void CGradation::GetLine(TPoint& start, TPoint& end) const {
 
 uint32_t CGradation::ColorAt(int32_t x, int32_t y) const {
   if (stops_ == nullptr || colorFunc_ == nullptr) return 0;
-  return colorFunc_(g_, *stops_, static_cast<float>(x) - g_.start.x,
-                    static_cast<float>(y) - g_.start.y);
+  return colorFunc_(g_, *stops_, static_cast<float>(x) - g_.start.x, static_cast<float>(y) - g_.start.y);
 }
 
 bool CGradation::FillRect(TMTC& image, SRectWH& rect) const {
@@ -577,12 +572,10 @@ bool DrawGradientSample(TMTC& image, const CGradObj& gradient, const SGradOption
       start = TPoint{cx, cy};
       end = TPoint{cx + FixDiv(std::max(cx, cy), n << 16), cy};
       break;
-    default:
-      return false;
+    default: return false;
   }
   CGradation renderer(start, end, gradient.Stops());
-  if (!renderer.SetOptions(option.shape, option.mirror, option.endless, option.repeatCount))
-    return false;
+  if (!renderer.SetOptions(option.shape, option.mirror, option.endless, option.repeatCount)) return false;
   SRectWH rect{0, 0, w, h};
   return renderer.FillRect(image, rect);
 }

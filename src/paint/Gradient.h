@@ -28,15 +28,15 @@ static_assert(std::endian::native == std::endian::little, "stored records assume
 
 // One colour stop, 24 bytes.
 struct SColorSlot {
-  uint8_t used;       // 1 for a stop
-  uint8_t active;     // 1 for a stop; a slot is a stop only when both bytes are non-zero
-  uint8_t flag;       // 1 after a reset; not read by rendering
-  uint8_t alpha;      // 0..255
-  int32_t index;      // the slot's own index, written at reset
-  uint32_t color;     // red, green, blue in bytes 0..2, colour source in byte 3
-  int32_t weight;     // relative length of the segment to the next stop
-  int32_t position;   // 0..65536, set by Normalize
-  int32_t span;       // length of the segment to the next stop, set by Normalize
+  uint8_t used;      // 1 for a stop
+  uint8_t active;    // 1 for a stop; a slot is a stop only when both bytes are non-zero
+  uint8_t flag;      // 1 after a reset; not read by rendering
+  uint8_t alpha;     // 0..255
+  int32_t index;     // the slot's own index, written at reset
+  uint32_t color;    // red, green, blue in bytes 0..2, colour source in byte 3
+  int32_t weight;    // relative length of the segment to the next stop
+  int32_t position;  // 0..65536, set by Normalize
+  int32_t span;      // length of the segment to the next stop, set by Normalize
 };
 static_assert(sizeof(SColorSlot) == 24);
 static_assert(offsetof(SColorSlot, index) == 4 && offsetof(SColorSlot, color) == 8);
@@ -169,8 +169,7 @@ class CGradObj {
   // Create, then Assign (a source without stops leaves the copy's stops empty).
   static std::unique_ptr<CGradObj> CreateCopy(const CGradObj& source);
   // Two stops of alpha 255 and weight 65536, normalised.
-  static std::unique_ptr<CGradObj> CreateTwoColor(uint32_t color0, uint32_t color1,
-                                                  const std::string& name);
+  static std::unique_ptr<CGradObj> CreateTwoColor(uint32_t color0, uint32_t color1, const std::string& name);
 
   // A repeat count of 0 or less becomes 1.
   void SetOptions(const SGradOption& option);
@@ -235,8 +234,8 @@ class CGradation {
 
  private:
   using ColorFunc = uint32_t (*)(const Geometry& g, const CColorSlotGroup& stops, float vx, float vy);
-  using RowFunc = void (*)(const Geometry& g, const CColorSlotGroup& stops, uint32_t* row,
-                           int32_t x, int32_t y, int32_t width);
+  using RowFunc = void (*)(const Geometry& g, const CColorSlotGroup& stops, uint32_t* row, int32_t x, int32_t y,
+                           int32_t width);
 
   SGradOption options_{};
   Geometry g_{};

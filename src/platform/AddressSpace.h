@@ -46,10 +46,10 @@ uint64_t CommittedBytesTotal();
 // Settings of the process (tests set and reset them).
 void SetAddressSpaceGuardMode(bool on);  // affects ranges reserved afterwards
 bool AddressSpaceGuardMode();
-void RefuseNextCommits(int count);        // the next count commits fail
-void SetCommitBudget(uint64_t bytes);     // 0 = no limit
+void RefuseNextCommits(int count);     // the next count commits fail
+void SetCommitBudget(uint64_t bytes);  // 0 = no limit
 uint64_t CommitBudget();
-void ResetAddressSpaceSettings();         // guard off, no refusals, no budget
+void ResetAddressSpaceSettings();  // guard off, no refusals, no budget
 
 // System page size; tiles are 4096 bytes. On a larger page, decommit is bookkeeping only.
 size_t SystemPageSize();

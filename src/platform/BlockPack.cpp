@@ -121,8 +121,7 @@ uint32_t BlockPack(const void* source, size_t length, std::vector<uint8_t>& buff
   }
 }
 
-bool BlockUnpack(const void* packed, size_t packedLength, void* destination,
-                 size_t destinationSize) {
+bool BlockUnpack(const void* packed, size_t packedLength, void* destination, size_t destinationSize) {
   if (!packed || packedLength == 0 || (!destination && destinationSize > 0)) return false;
   z_stream z{};
   if (inflateInit(&z) != Z_OK) return false;

@@ -37,7 +37,6 @@ uint32_t BlockPack(const void* source, size_t length, std::vector<uint8_t>& buff
 // Unpacks packedLength bytes into destination. True only when they hold one intact stream
 // whose data is exactly destinationSize bytes; nothing beyond packedLength is read. Bytes after
 // the end of the stream (padding) are ignored. On false the destination content is undefined.
-bool BlockUnpack(const void* packed, size_t packedLength, void* destination,
-                 size_t destinationSize);
+bool BlockUnpack(const void* packed, size_t packedLength, void* destination, size_t destinationSize);
 
 }  // namespace tf

@@ -39,7 +39,9 @@ SSystemTime SystemTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
   t.hour = static_cast<uint16_t>(parts.tm_hour);
   t.minute = static_cast<uint16_t>(parts.tm_min);
   t.second = static_cast<uint16_t>(parts.tm_sec > 59 ? 59 : parts.tm_sec);
-  t.milliseconds = static_cast<uint16_t>(nanoseconds < 0 ? 0 : nanoseconds > 999999999 ? 999 : nanoseconds / 1000000);
+  t.milliseconds = static_cast<uint16_t>(nanoseconds < 0           ? 0
+                                         : nanoseconds > 999999999 ? 999
+                                                                   : nanoseconds / 1000000);
   return t;
 }
 

@@ -23,31 +23,22 @@ int32_t CautiousAnswer(int32_t buttons) {
   switch (buttons) {
     case kButtonsOkCancel:
     case kButtonsYesNoCancel:
-    case kButtonsRetryCancel:
-      return kResultCancel;
-    case kButtonsYesNo:
-      return kResultNo;
-    case kButtonsAbortRetryIgnore:
-      return kResultAbort;
-    default:
-      return kResultOk;
+    case kButtonsRetryCancel: return kResultCancel;
+    case kButtonsYesNo: return kResultNo;
+    case kButtonsAbortRetryIgnore: return kResultAbort;
+    default: return kResultOk;
   }
 }
 
 bool IsAnswerOfButtons(int32_t answer, int32_t buttons) {
   switch (buttons) {
-    case kButtonsOkCancel:
-      return answer == kResultOk || answer == kResultCancel;
+    case kButtonsOkCancel: return answer == kResultOk || answer == kResultCancel;
     case kButtonsAbortRetryIgnore:
       return answer == kResultAbort || answer == kResultRetry || answer == kResultIgnore;
-    case kButtonsYesNoCancel:
-      return answer == kResultYes || answer == kResultNo || answer == kResultCancel;
-    case kButtonsYesNo:
-      return answer == kResultYes || answer == kResultNo;
-    case kButtonsRetryCancel:
-      return answer == kResultRetry || answer == kResultCancel;
-    default:
-      return answer == kResultOk;
+    case kButtonsYesNoCancel: return answer == kResultYes || answer == kResultNo || answer == kResultCancel;
+    case kButtonsYesNo: return answer == kResultYes || answer == kResultNo;
+    case kButtonsRetryCancel: return answer == kResultRetry || answer == kResultCancel;
+    default: return answer == kResultOk;
   }
 }
 

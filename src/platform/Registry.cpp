@@ -41,8 +41,7 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>& parts) {
   size_t start = 0;
   while (true) {
     size_t end = path.find('\\', start);
-    std::string_view part =
-        path.substr(start, end == std::string_view::npos ? path.npos : end - start);
+    std::string_view part = path.substr(start, end == std::string_view::npos ? path.npos : end - start);
     if (!UsableKeyName(part)) return false;
     all.push_back(part);
     if (end == std::string_view::npos) break;
@@ -60,8 +59,7 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>& parts) {
 // Merging
 
 bool DeepEqual(const RegKeyNode& a, const RegKeyNode& b) {
-  if (a.name != b.name || a.values.size() != b.values.size() ||
-      a.children.size() != b.children.size()) {
+  if (a.name != b.name || a.values.size() != b.values.size() || a.children.size() != b.children.size()) {
     return false;
   }
   for (size_t i = 0; i < a.values.size(); ++i) {
@@ -207,8 +205,7 @@ std::string HomeFolder() {
   struct passwd pw;
   struct passwd* found = nullptr;
   std::vector<char> buffer(16384);
-  if (::getpwuid_r(::getuid(), &pw, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir) {
+  if (::getpwuid_r(::getuid(), &pw, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir) {
     return found->pw_dir;
   }
   return "/tmp";
@@ -263,8 +260,7 @@ struct CRegistry::Impl {
     return Got::kDamaged;
   }
 
-  bool WriteValue(std::string_view path, std::string_view name, RegValueKind kind,
-                  std::string data) {
+  bool WriteValue(std::string_view path, std::string_view name, RegValueKind kind, std::string data) {
     RegKeyNode* node = Find(path);
     if (!node || !UsableValueName(name)) return false;
     RegValue v;
@@ -456,8 +452,7 @@ bool CRegistry::ReadString(std::string_view path, std::string_view name, std::st
   return true;
 }
 
-bool CRegistry::ReadBinary(std::string_view path, std::string_view name,
-                           std::vector<uint8_t>& value) const {
+bool CRegistry::ReadBinary(std::string_view path, std::string_view name, std::vector<uint8_t>& value) const {
   const RegKeyNode* node = impl_->Find(path);
   const RegValue* v = node ? node->FindValue(name) : nullptr;
   if (!v || v->kind != RegValueKind::kBinary) return false;
@@ -495,8 +490,7 @@ bool CRegistry::WriteString(std::string_view path, std::string_view name, std::s
   }
 }
 
-bool CRegistry::WriteBinary(std::string_view path, std::string_view name, const void* data,
-                            size_t size) {
+bool CRegistry::WriteBinary(std::string_view path, std::string_view name, const void* data, size_t size) {
   if (size && !data) return false;
   try {
     std::string bytes(static_cast<const char*>(data), size);
@@ -574,17 +568,13 @@ std::vector<std::string> CRegistryKey::GetValueNames() const {
   return open_ ? store_->ValueNames(path_) : std::vector<std::string>();
 }
 
-bool CRegistryKey::ValueExists(std::string_view name) const {
-  return GetDataType(name) != RegValueKind::kNone;
-}
+bool CRegistryKey::ValueExists(std::string_view name) const { return GetDataType(name) != RegValueKind::kNone; }
 
 RegValueKind CRegistryKey::GetDataType(std::string_view name) const {
   return open_ ? store_->ValueKind(path_, name) : RegValueKind::kNone;
 }
 
-bool CRegistryKey::DeleteValue(std::string_view name) {
-  return open_ && store_->DeleteValue(path_, name);
-}
+bool CRegistryKey::DeleteValue(std::string_view name) { return open_ && store_->DeleteValue(path_, name); }
 
 bool CRegistryKey::ReadInteger(std::string_view name, int32_t& value) const {
   return open_ && store_->ReadDword(path_, name, value);
@@ -613,9 +603,7 @@ bool CRegistryKey::WriteInteger(std::string_view name, int32_t value) {
   return open_ && store_->WriteDword(path_, name, value);
 }
 
-bool CRegistryKey::WriteBool(std::string_view name, bool value) {
-  return WriteInteger(name, value ? 1 : 0);
-}
+bool CRegistryKey::WriteBool(std::string_view name, bool value) { return WriteInteger(name, value ? 1 : 0); }
 
 bool CRegistryKey::WriteDouble(std::string_view name, double value) {
   return open_ && store_->WriteDouble(path_, name, value);

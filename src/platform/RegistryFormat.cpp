@@ -254,8 +254,7 @@ bool ParseRegistryText(std::string_view text, RegKeyNode& root) {
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
-    std::string_view line =
-        text.substr(start, end == std::string_view::npos ? text.npos : end - start);
+    std::string_view line = text.substr(start, end == std::string_view::npos ? text.npos : end - start);
     start = end == std::string_view::npos ? text.size() : end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (first) {

@@ -39,8 +39,8 @@ inline bool SameName(std::string_view a, std::string_view b) {
 }
 
 inline bool UsableKeyName(std::string_view name) {
-  return !name.empty() && name.size() <= kRegMaxKeyName &&
-         name.find('\0') == std::string_view::npos && name.find('\\') == std::string_view::npos;
+  return !name.empty() && name.size() <= kRegMaxKeyName && name.find('\0') == std::string_view::npos &&
+         name.find('\\') == std::string_view::npos;
 }
 
 inline bool UsableValueName(std::string_view name) {

@@ -107,7 +107,10 @@ int64_t Stream::CopyFrom(Stream& source, int64_t count) {
 FileStream::~FileStream() { Close(); }
 
 FileStream::FileStream(FileStream&& other) noexcept
-    : descriptor_(other.descriptor_), mode_(other.mode_), lastError_(other.lastError_), path_(std::move(other.path_)) {
+    : descriptor_(other.descriptor_),
+      mode_(other.mode_),
+      lastError_(other.lastError_),
+      path_(std::move(other.path_)) {
   other.descriptor_ = -1;
   other.path_.clear();
 }
@@ -489,9 +492,9 @@ bool AtomicFileWriter::Commit() {
   // mkostemp makes the file private; give it the permissions asked for, else the target's or
   // those of a plain create.
   struct stat st;
-  mode_t mode = mode_ != kKeepFileMode                  ? static_cast<mode_t>(mode_)
+  mode_t mode = mode_ != kKeepFileMode              ? static_cast<mode_t>(mode_)
                 : ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777)
-                                                     : (0666 & ~CurrentUmask());
+                                                    : (0666 & ~CurrentUmask());
   if (::fchmod(stream_.Descriptor(), mode) != 0) {
     lastError_ = errno;
     Abandon();

@@ -13,8 +13,8 @@ void MemorySurface::Reset(int32_t width, int32_t height, uint32_t fill) {
   draws_ = 0;
 }
 
-bool MemorySurface::Blit(int32_t dx, int32_t dy, int32_t w, int32_t h, const PixelBlockView& block,
-                         int32_t sx, int32_t sy) {
+bool MemorySurface::Blit(int32_t dx, int32_t dy, int32_t w, int32_t h, const PixelBlockView& block, int32_t sx,
+                         int32_t sy) {
   if (refuse_ || block.topRow == nullptr) return false;
   ++draws_;
   for (int64_t j = 0; j < h; ++j) {
@@ -30,9 +30,8 @@ bool MemorySurface::Blit(int32_t dx, int32_t dy, int32_t w, int32_t h, const Pix
   return true;
 }
 
-bool MemorySurface::StretchBlit(int32_t dx, int32_t dy, int32_t dw, int32_t dh,
-                                const PixelBlockView& block, int32_t sx, int32_t sy, int32_t sw,
-                                int32_t sh) {
+bool MemorySurface::StretchBlit(int32_t dx, int32_t dy, int32_t dw, int32_t dh, const PixelBlockView& block,
+                                int32_t sx, int32_t sy, int32_t sw, int32_t sh) {
   if (refuse_ || block.topRow == nullptr || dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return false;
   ++draws_;
   for (int64_t j = 0; j < dh; ++j) {

@@ -18,9 +18,7 @@ struct PixelBlockView {
   const uint8_t* topRow = nullptr;
   std::ptrdiff_t stride = 0;
 
-  const uint32_t* Row(int32_t y) const {
-    return reinterpret_cast<const uint32_t*>(topRow + stride * y);
-  }
+  const uint32_t* Row(int32_t y) const { return reinterpret_cast<const uint32_t*>(topRow + stride * y); }
 };
 
 class Surface {
@@ -33,12 +31,11 @@ class Surface {
 
   // Copies the block's (sx, sy, w, h) to (dx, dy), clipped to the surface and the block.
   // Alpha is not used: the pixels arrive opaque. False when the surface cannot draw.
-  virtual bool Blit(int32_t dx, int32_t dy, int32_t w, int32_t h, const PixelBlockView& block,
-                    int32_t sx, int32_t sy) = 0;
+  virtual bool Blit(int32_t dx, int32_t dy, int32_t w, int32_t h, const PixelBlockView& block, int32_t sx,
+                    int32_t sy) = 0;
   // Stretches the block's (sx, sy, sw, sh) onto (dx, dy, dw, dh), nearest neighbour, opaque.
-  virtual bool StretchBlit(int32_t dx, int32_t dy, int32_t dw, int32_t dh,
-                           const PixelBlockView& block, int32_t sx, int32_t sy, int32_t sw,
-                           int32_t sh) = 0;
+  virtual bool StretchBlit(int32_t dx, int32_t dy, int32_t dw, int32_t dh, const PixelBlockView& block,
+                           int32_t sx, int32_t sy, int32_t sw, int32_t sh) = 0;
 };
 
 // A surface in memory: top-down 0xAARRGGBB pixels, every drawn pixel opaque.
@@ -56,8 +53,8 @@ class MemorySurface final : public Surface {
   int32_t Height() const override { return height_; }
   bool Blit(int32_t dx, int32_t dy, int32_t w, int32_t h, const PixelBlockView& block, int32_t sx,
             int32_t sy) override;
-  bool StretchBlit(int32_t dx, int32_t dy, int32_t dw, int32_t dh, const PixelBlockView& block,
-                   int32_t sx, int32_t sy, int32_t sw, int32_t sh) override;
+  bool StretchBlit(int32_t dx, int32_t dy, int32_t dw, int32_t dh, const PixelBlockView& block, int32_t sx,
+                   int32_t sy, int32_t sw, int32_t sh) override;
 
   uint32_t Pixel(int32_t x, int32_t y) const {
     return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];

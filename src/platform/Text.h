@@ -20,8 +20,6 @@ std::string Utf8ToCp932(std::string_view utf8, bool* ok = nullptr);
 size_t Cp932FitLength(std::string_view cp932, size_t maxBytes);
 
 // True for a lead byte of a double-byte character in code page 932.
-inline bool IsCp932LeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+inline bool IsCp932LeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 }  // namespace tf

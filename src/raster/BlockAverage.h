@@ -111,7 +111,8 @@ bool ResampleInto(CBlockImage& dest, int64_t width, int64_t height, Sample&& sam
         SBoxSums<Pixel> sums;
         for (int32_t si = 0; si < 4; ++si) {
           const int32_t sy = static_cast<int32_t>((yStep * y + qy * si) >> 10);
-          for (int32_t sj = 0; sj < 4; ++sj) sums.Add(sample(static_cast<int32_t>((xStep * x + qx * sj) >> 10), sy), 1);
+          for (int32_t sj = 0; sj < 4; ++sj)
+            sums.Add(sample(static_cast<int32_t>((xStep * x + qx * sj) >> 10), sy), 1);
         }
         out[static_cast<std::ptrdiff_t>(j) * stride + i] = sums.Average(16);
       }

@@ -323,8 +323,8 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
         const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
         STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
         if (!s || !d) return {};
-        const bool sourceIsDest = self && sc0 + i - dc0 >= 0 && sc0 + i - dc0 < across && sr0 + j - dr0 >= 0 &&
-                                  sr0 + j - dr0 < down;
+        const bool sourceIsDest =
+            self && sc0 + i - dc0 >= 0 && sc0 + i - dc0 < across && sr0 + j - dr0 >= 0 && sr0 + j - dr0 < down;
         if (!s->committed && !sourceIsDest) return {};
         return {d, !self};
       },

@@ -34,19 +34,19 @@ class CBlockImage;
 
 // One tile of a store.
 struct STileInfo {
-  int32_t column;         // place in the grid
+  int32_t column;  // place in the grid
   int32_t row;
-  int32_t tileWidth;      // full tile size, also at the right and bottom edges
+  int32_t tileWidth;  // full tile size, also at the right and bottom edges
   int32_t tileHeight;
-  int32_t pixelX;         // top-left pixel in the picture
+  int32_t pixelX;  // top-left pixel in the picture
   int32_t pixelY;
-  int32_t clippedWidth;   // part of the tile inside the picture
+  int32_t clippedWidth;  // part of the tile inside the picture
   int32_t clippedHeight;
-  uint8_t committed;      // 1 while the memory is committed
-  uint32_t fill;          // what every pixel reads as while uncommitted (8-bit stores: low byte)
-  uint8_t* block;         // the tile's slice of the reserved range, committed or not
-  int32_t byteSize;       // tile width*tile height*bytes per pixel
-  CDibCore* view;         // TVMTC or TVChannel over block, owned by the store
+  uint8_t committed;  // 1 while the memory is committed
+  uint32_t fill;      // what every pixel reads as while uncommitted (8-bit stores: low byte)
+  uint8_t* block;     // the tile's slice of the reserved range, committed or not
+  int32_t byteSize;   // tile width*tile height*bytes per pixel
+  CDibCore* view;     // TVMTC or TVChannel over block, owned by the store
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -103,7 +103,9 @@ inline void TileLocalOrigin(SRectWH& rect) {
   rect.left &= 31;
   rect.top &= 31;
 }
-inline bool TileRectIsWhole(const STileInfo& tile, const SRectWH& rect) { return TileRectIsWhole(tile, rect, 31); }
+inline bool TileRectIsWhole(const STileInfo& tile, const SRectWH& rect) {
+  return TileRectIsWhole(tile, rect, 31);
+}
 // Widens the rectangle outward to whole 32-pixel tiles.
 void AlignRectToTiles(SRectWH& rect);
 

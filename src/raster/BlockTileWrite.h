@@ -56,8 +56,8 @@ void WritePiece(const STileInfo& tile, int32_t mask, const SRectWH& piece, const
   const int32_t localX = piece.left & mask;
   const int32_t localY = piece.top & mask;
   for (int32_t j = 0; j < piece.height; ++j) {
-    Pixel* dest = reinterpret_cast<Pixel*>(tile.block) + static_cast<std::ptrdiff_t>(localY + j) * tile.tileWidth +
-                  localX;
+    Pixel* dest =
+        reinterpret_cast<Pixel*>(tile.block) + static_cast<std::ptrdiff_t>(localY + j) * tile.tileWidth + localX;
     const Pixel* row = values + static_cast<std::ptrdiff_t>(j) * stride;
     for (int32_t i = 0; i < piece.width; ++i) dest[i] = row[i];
   }
@@ -89,7 +89,8 @@ bool WriteTilesAtomic(CBlockImage& store, SRectWH rect, Producer&& produce, Befo
         if (tile == nullptr || tile->committed) return {};
         produce(piece, buffer, stride);
         Pixel newFill{};
-        if (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill) != tilewrite::Outcome::kCommit) return {};
+        if (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill) != tilewrite::Outcome::kCommit)
+          return {};
         return {tile, false};
       },
       [&](const SRectWH& piece) {
@@ -99,8 +100,7 @@ bool WriteTilesAtomic(CBlockImage& store, SRectWH rect, Producer&& produce, Befo
         if (!tile->committed) {
           Pixel newFill{};
           switch (tilewrite::Decide(*tile, mask, piece, buffer, stride, newFill)) {
-            case tilewrite::Outcome::kNothing:
-              return true;
+            case tilewrite::Outcome::kNothing: return true;
             case tilewrite::Outcome::kNewFill:
               beforeWrite(piece);
               tile->fill = static_cast<uint32_t>(newFill);

@@ -103,7 +103,9 @@ uint8_t* CBlockVCH::PixelPtr(int32_t x, int32_t y, bool commit) {
   return PixelAddr8(TileView(*tile)->View(), x & kMask, y & kMask);
 }
 
-STileInfo* CBlockVCH::TileAt(int32_t x, int32_t y, bool commit) { return GetTile(x >> kShift, y >> kShift, commit); }
+STileInfo* CBlockVCH::TileAt(int32_t x, int32_t y, bool commit) {
+  return GetTile(x >> kShift, y >> kShift, commit);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Rectangle operations
@@ -167,7 +169,8 @@ bool CBlockVCH::CopyFromChannel(const TChannel& channel, TPoint& destPoint, SRec
   return allDone;
 }
 
-bool CBlockVCH::CopyToChannel(TChannel& channel, TPoint& destPoint, SRectWH& sourceRect, bool skipZeroFill) const {
+bool CBlockVCH::CopyToChannel(TChannel& channel, TPoint& destPoint, SRectWH& sourceRect,
+                              bool skipZeroFill) const {
   if (!IsValid() || !channel.IsValid()) return false;
   return WalkToImageWith(channel.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
     const STileInfo* t = GetTile(sp.left >> kShift, sp.top >> kShift);
@@ -432,7 +435,9 @@ bool CBlockVCH::Morphology(const CBlockVCH& source, TRect bounds) {
   return true;
 }
 
-bool CBlockVCH::GrowFrom(const CBlockVCH& source, const TRect& bounds) { return Morphology<true>(source, bounds); }
+bool CBlockVCH::GrowFrom(const CBlockVCH& source, const TRect& bounds) {
+  return Morphology<true>(source, bounds);
+}
 
 bool CBlockVCH::GrowInsideContent(const CBlockVCH& source) {
   TRect bounds;
@@ -515,21 +520,23 @@ bool CBlockVCH::DrawScaledTo(TMTC& image, int32_t destLeft, int32_t destTop, int
   if (!IsValid()) return false;
   const int64_t width = Width();
   const int64_t height = Height();
-  return DrawBoxAverageTo(image, destLeft, destTop, destWidth, destHeight, sourceX, sourceY, sourceWidth, sourceHeight,
-                          [&](int64_t ox, int64_t oy, int64_t bw, int64_t bh) {
+  return DrawBoxAverageTo(image, destLeft, destTop, destWidth, destHeight, sourceX, sourceY, sourceWidth,
+                          sourceHeight, [&](int64_t ox, int64_t oy, int64_t bw, int64_t bh) {
                             // GetPixelSafe: 0 outside the picture.
                             SBoxSums<uint8_t> sums;
                             const int64_t first = std::max<int64_t>(ox, 0);
                             const int64_t end = std::min<int64_t>(ox + bw + 1, width);
                             for (int64_t y = oy; y <= oy + bh; ++y)
-                              if (y >= 0 && y < height) AddRowToBox(*this, first, end, static_cast<int32_t>(y), sums);
+                              if (y >= 0 && y < height)
+                                AddRowToBox(*this, first, end, static_cast<int32_t>(y), sums);
                             return uint32_t{sums.Average((bw + 1) * (bh + 1))} * 0x010101u;
                           });
 }
 
 bool CBlockVCH::ScaleTo(CBlockVCH& dest) const {
   if (!IsValid() || !dest.IsValid() || &dest == this) return false;
-  if (!ResampleInto<uint8_t>(dest, Width(), Height(), [this](int32_t x, int32_t y) { return GetPixelSafe(x, y); }))
+  if (!ResampleInto<uint8_t>(dest, Width(), Height(),
+                             [this](int32_t x, int32_t y) { return GetPixelSafe(x, y); }))
     return false;
   dest.Compact();
   return true;

@@ -46,7 +46,9 @@ inline void TileLocalOrigin64(SRectWH& rect) {
   rect.top &= 63;
 }
 // The piece covers the whole visible part of the tile.
-inline bool TileRectIsWhole64(const STileInfo& tile, const SRectWH& rect) { return TileRectIsWhole(tile, rect, 63); }
+inline bool TileRectIsWhole64(const STileInfo& tile, const SRectWH& rect) {
+  return TileRectIsWhole(tile, rect, 63);
+}
 
 // Union of the full tile squares (edge tiles reach past the picture) of every tile that is
 // committed or has a fill other than 0 (low byte for 8-bit stores, the whole value for 32-bit
@@ -208,7 +210,9 @@ bool CBlockVCH::CombineFromWith(const CBlockVCH& source, TPoint& destPoint, SRec
   }
   return WritePiecesFromBlock(
       *this, source, destPoint, sourceRect, nullptr, [](const STileInfo&) { return false; },
-      [&](TVChannel& dv, TPoint& local, const TVChannel& sv, SRectWH& sr) { CombineRectWith(dv, sv, local, sr, op); },
+      [&](TVChannel& dv, TPoint& local, const TVChannel& sv, SRectWH& sr) {
+        CombineRectWith(dv, sv, local, sr, op);
+      },
       [&](uint32_t& fill, uint32_t sourceFill) {
         uint8_t value = static_cast<uint8_t>(fill);
         op(&value, static_cast<uint8_t>(sourceFill));

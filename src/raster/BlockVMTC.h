@@ -97,9 +97,9 @@ class CBlockVMTC : public CBlockImage {
   bool SetSize(int32_t width, int32_t height);
 
   // ---- Slots ----
-  bool IsValid() const override;                          // 0: base and row table
-  bool CommitTile(STileInfo& tile) override;              // 2: commit, fill, add to content
-  bool MakeTileView(STileInfo& tile) override;            // 4: TVMTC, fill := default fill
+  bool IsValid() const override;                                  // 0: base and row table
+  bool CommitTile(STileInfo& tile) override;                      // 2: commit, fill, add to content
+  bool MakeTileView(STileInfo& tile) override;                    // 4: TVMTC, fill := default fill
   uint8_t* PixelPtr(int32_t x, int32_t y, bool commit) override;  // 5
   STileInfo* TileAt(int32_t x, int32_t y, bool commit) override;  // 6: GetTile(x >> 5, y >> 5)
 
@@ -170,11 +170,11 @@ class CBlockVMTC : public CBlockImage {
   // rectangles (true, nothing written, when there are none).
   bool CombineToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale, int32_t value,
                       PixelOp op) const;
-  bool CompositeToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
-                        int32_t opacity, const SCompositeOps& ops) const;
+  bool CompositeToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale, int32_t opacity,
+                        const SCompositeOps& ops) const;
   template <class Op>
-  bool CombineToImageWith(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
-                          int32_t value, Op op) const;
+  bool CombineToImageWith(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale, int32_t value,
+                          Op op) const;
   template <class Composer>
   bool CompositeToImageWith(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
                             int32_t opacity, Composer composer) const;

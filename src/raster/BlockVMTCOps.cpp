@@ -30,7 +30,8 @@ inline void CopyPieceRows(const TMTC& dest, const TPoint& destPoint, const TMTC&
   }
   const size_t rowBytes = size_t{4} * static_cast<size_t>(piece.width);
   for (int32_t j = 0; j < piece.height; ++j)
-    std::memcpy(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, piece.left, piece.top + j), rowBytes);
+    std::memcpy(PixelAddr32(d, destPoint.x, destPoint.y + j), PixelAddr32(s, piece.left, piece.top + j),
+                rowBytes);
 }
 
 // Whether a piece that is about to be overwritten covers every pixel of its tile (an inner tile
@@ -88,7 +89,9 @@ bool CBlockVMTC::FillRect(SRectWH& rect, uint32_t value) {
       [value](TVMTC& view, SRectWH& local) { view.FillRectRaw(local, value); });
 }
 
-bool CBlockVMTC::SetColorRect(SRectWH& rect, uint32_t colour) { return MaskedFillRect(rect, 0x00FFFFFFu, colour); }
+bool CBlockVMTC::SetColorRect(SRectWH& rect, uint32_t colour) {
+  return MaskedFillRect(rect, 0x00FFFFFFu, colour);
+}
 
 bool CBlockVMTC::SetColorAll(uint32_t colour) {
   SRectWH rect{0, 0, size_.width, size_.height};
@@ -234,17 +237,16 @@ bool CBlockVMTC::CopyAllFrom(const CBlockVMTC& source) {
   return CopyFrom(source, point, rect);
 }
 
-bool CBlockVMTC::CombineFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                             int32_t alphaScale, int32_t value, PixelOp op) {
+bool CBlockVMTC::CombineFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                             int32_t value, PixelOp op) {
   if (op == nullptr) return false;
   if (&source == this) {
     CBlockVMTC snapshot;
     if (!Snapshot(source, snapshot)) return false;
     return CombineFrom(snapshot, destPoint, sourceRect, alphaScale, value, op);
   }
-  return WithPixelOp(op, [&](auto fn) {
-    return CombineFromWith(source, destPoint, sourceRect, alphaScale, value, fn);
-  });
+  return WithPixelOp(
+      op, [&](auto fn) { return CombineFromWith(source, destPoint, sourceRect, alphaScale, value, fn); });
 }
 
 bool CBlockVMTC::CompositeFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
@@ -261,9 +263,8 @@ bool CBlockVMTC::CompositeFrom(const CBlockVMTC& source, TPoint& destPoint, SRec
 bool CBlockVMTC::CombineToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
                                 int32_t value, PixelOp op) const {
   if (op == nullptr) return false;
-  return WithPixelOp(op, [&](auto fn) {
-    return CombineToImageWith(image, destPoint, sourceRect, alphaScale, value, fn);
-  });
+  return WithPixelOp(
+      op, [&](auto fn) { return CombineToImageWith(image, destPoint, sourceRect, alphaScale, value, fn); });
 }
 
 bool CBlockVMTC::CompositeToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,

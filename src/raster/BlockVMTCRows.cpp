@@ -73,8 +73,8 @@ bool TransformRect(CBlockVMTC& store, SRectWH& rect, Transform transform) {
     SRectWH all{0, 0, rect.width, rect.height};
     transform(image, all);
     const SDibView& view = image.View();
-    const bool written = WriteTilesAtomic<uint32_t>(
-        store, rect, [&](const SRectWH& piece, uint32_t* out, int32_t stride) {
+    const bool written =
+        WriteTilesAtomic<uint32_t>(store, rect, [&](const SRectWH& piece, uint32_t* out, int32_t stride) {
           for (int32_t j = 0; j < piece.height; ++j) {
             const uint32_t* row = PixelAddr32(view, piece.left - rect.left, piece.top - rect.top + j);
             std::memcpy(out + static_cast<std::ptrdiff_t>(j) * stride, row, sizeof(uint32_t) * piece.width);
@@ -261,8 +261,8 @@ bool DrawBlockScaledTo(const CBlockVMTC& store, TMTC& image, int32_t destLeft, i
                        int32_t destHeight, int32_t sourceX, int32_t sourceY, int32_t sourceWidth,
                        int32_t sourceHeight) {
   if (!store.IsValid()) return false;
-  return DrawBoxAverageTo(image, destLeft, destTop, destWidth, destHeight, sourceX, sourceY, sourceWidth, sourceHeight,
-                          [&](int64_t ox, int64_t oy, int64_t bw, int64_t bh) {
+  return DrawBoxAverageTo(image, destLeft, destTop, destWidth, destHeight, sourceX, sourceY, sourceWidth,
+                          sourceHeight, [&](int64_t ox, int64_t oy, int64_t bw, int64_t bh) {
                             SBoxSums<uint32_t> sums;
                             for (int64_t j = 0; j <= bh; ++j) AddRowClamped(store, ox, oy + j, bw + 1, sums);
                             return sums.Average((bw + 1) * (bh + 1));
@@ -303,8 +303,8 @@ bool ByteImagePutAlpha(const SByteImage& byteImage, CBlockVMTC& store, const SRe
   if (!ByteImageAssigned(byteImage) || !store.IsValid()) return false;
   SRectWH area{rect.left, rect.top, byteImage.width, byteImage.height};
   if (!store.ClipRect(area)) return false;
-  const bool written = WriteTilesAtomic<uint32_t>(
-      store, area, [&](const SRectWH& piece, uint32_t* out, int32_t stride) {
+  const bool written =
+      WriteTilesAtomic<uint32_t>(store, area, [&](const SRectWH& piece, uint32_t* out, int32_t stride) {
         for (int32_t j = 0; j < piece.height; ++j) {
           const int32_t y = piece.top + j;
           const uint8_t* alpha = ByteImagePixel(byteImage, piece.left - rect.left, y - rect.top);
@@ -335,7 +335,8 @@ bool ByteImageSwapAlpha(SByteImage& byteImage, CBlockVMTC& store) {
     for (int32_t j = 0; j < piece.height; ++j) {
       const int32_t y = piece.top + j;
       uint8_t* alpha = ByteImagePixel(byteImage, piece.left, y);
-      for (int32_t i = 0; i < piece.width; ++i) alpha[i] = static_cast<uint8_t>(store.GetPixel(piece.left + i, y) >> 24);
+      for (int32_t i = 0; i < piece.width; ++i)
+        alpha[i] = static_cast<uint8_t>(store.GetPixel(piece.left + i, y) >> 24);
     }
   };
   const bool written =

@@ -33,9 +33,9 @@ bool RotateBlockTo(const CBlockVMTC& store, TMTC& image, bool clockwise);
 bool RotateBlockToBlock(const CBlockVMTC& store, const TPoint& destPoint, CBlockVMTC& dest, bool clockwise);
 // DrawScaledTo with a result: false when nothing is drawn (invalid store or image, empty
 // rectangle after clipping, empty source size).
-bool DrawBlockScaledTo(const CBlockVMTC& store, TMTC& image, int32_t destLeft, int32_t destTop,
-                       int32_t destWidth, int32_t destHeight, int32_t sourceX, int32_t sourceY,
-                       int32_t sourceWidth, int32_t sourceHeight);
+bool DrawBlockScaledTo(const CBlockVMTC& store, TMTC& image, int32_t destLeft, int32_t destTop, int32_t destWidth,
+                       int32_t destHeight, int32_t sourceX, int32_t sourceY, int32_t sourceWidth,
+                       int32_t sourceHeight);
 // ScaleTo with a result: false, dest unchanged, when either store is invalid, dest is the
 // store itself, or a tile of dest could not be committed.
 bool ScaleBlockTo(const CBlockVMTC& store, CBlockVMTC& dest);

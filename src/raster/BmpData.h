@@ -26,20 +26,20 @@ inline constexpr int32_t kBmpInfoHeaderSize = 40;
 inline constexpr int64_t kMaxBmpPixels = int64_t{10000} * 10000;
 
 struct SBitmapFileHeader {
-  uint16_t type;       // "BM"
-  uint32_t size;       // file size
+  uint16_t type;  // "BM"
+  uint32_t size;  // file size
   uint16_t reserved1;
   uint16_t reserved2;
-  uint32_t offBits;    // offset of the pixel data from the start of the file
+  uint32_t offBits;  // offset of the pixel data from the start of the file
 };
 
 struct SBitmapInfoHeader {
-  uint32_t size;           // 40
+  uint32_t size;  // 40
   int32_t width;
-  int32_t height;          // positive: bottom-up rows
-  uint16_t planes;         // 1
-  uint16_t bitCount;       // 24 or 32
-  uint32_t compression;    // kBiRgb or kBiBitfields
+  int32_t height;        // positive: bottom-up rows
+  uint16_t planes;       // 1
+  uint16_t bitCount;     // 24 or 32
+  uint32_t compression;  // kBiRgb or kBiBitfields
   uint32_t sizeImage;
   int32_t xPelsPerMeter;
   int32_t yPelsPerMeter;

@@ -51,7 +51,8 @@ bool ByteImageGrab(SByteImage& image, const TChannel& channel, SRectWH& rect) {
   if (!channel.ClipRect(rect)) return false;
   if (!ByteImageAlloc(image, rect.width, rect.height)) return false;
   for (int32_t i = 0; i < rect.height; ++i)
-    std::memcpy(ByteImagePixel(image, 0, i), channel.GetPixelPtr(rect.left, rect.top + i), static_cast<size_t>(rect.width));
+    std::memcpy(ByteImagePixel(image, 0, i), channel.GetPixelPtr(rect.left, rect.top + i),
+                static_cast<size_t>(rect.width));
   return true;
 }
 

@@ -161,8 +161,8 @@ inline int32_t SamplesInside(int64_t e, int64_t b, int64_t R2) {
 // Spans
 
 // One antialiased span along a row (vertical = false) or a column, in 64ths of a pixel.
-void DrawSpanAA(TChannel& image, bool vertical, int32_t line, int32_t value, float a0, float a1,
-                float opacity, bool keepMax) {
+void DrawSpanAA(TChannel& image, bool vertical, int32_t line, int32_t value, float a0, float a1, float opacity,
+                bool keepMax) {
   if (!image.IsValid()) return;
   const int32_t length = vertical ? image.Height() : image.Width();
   const int32_t across = vertical ? image.Width() : image.Height();
@@ -209,8 +209,7 @@ void SortCrossings(std::vector<Crossing>& list) {
       for (size_t j = i + 1; j < n; ++j)
         if (list[j].at < list[i].at) std::swap(list[i], list[j]);
   } else {
-    std::stable_sort(list.begin(), list.end(),
-                     [](const Crossing& a, const Crossing& b) { return a.at < b.at; });
+    std::stable_sort(list.begin(), list.end(), [](const Crossing& a, const Crossing& b) { return a.at < b.at; });
   }
 }
 
@@ -250,8 +249,7 @@ void CollectCrossings(const std::vector<TPoint>& p, bool columns, int32_t s, std
     // The flat flag is |dx| >= |dy| in both passes.
     const float dx = columns ? du : dv;
     const float dy = columns ? dv : du;
-    out.push_back(Crossing{sum / static_cast<float>(hits), std::fabs(dx) >= std::fabs(dy),
-                           std::fabs(dv / du)});
+    out.push_back(Crossing{sum / static_cast<float>(hits), std::fabs(dx) >= std::fabs(dy), std::fabs(dv / du)});
   }
 }
 
@@ -309,8 +307,8 @@ DotPlotter SetDotPlotter(DotPlotter plotter) {
 
 DotPlotter GetDotPlotter() { return g_dotPlotter; }
 
-void DrawRoundDot(TChannel& image, int32_t value, bool antialias, float cx, float cy, float radius,
-                  float opacity, bool keepMax) {
+void DrawRoundDot(TChannel& image, int32_t value, bool antialias, float cx, float cy, float radius, float opacity,
+                  bool keepMax) {
   DotBox box;
   if (!MakeDotBox(image, cx, cy, radius, box)) return;
   const DotPlotter plot = g_dotPlotter;
@@ -340,8 +338,8 @@ void DrawRoundDot(TChannel& image, int32_t value, bool antialias, float cx, floa
   }
 }
 
-void DrawSoftDot(TChannel& image, int32_t value, bool keepMax, float cx, float cy, float radius,
-                 float opacity, bool soft) {
+void DrawSoftDot(TChannel& image, int32_t value, bool keepMax, float cx, float cy, float radius, float opacity,
+                 bool soft) {
   DotBox box;
   if (!MakeDotBox(image, cx, cy, radius, box)) return;
   const int64_t w = TruncSat(static_cast<float>(value) * opacity);
@@ -370,8 +368,8 @@ void DrawSoftDot(TChannel& image, int32_t value, bool keepMax, float cx, float c
   }
 }
 
-void DrawDotGrid(TChannel& image, float startX, float startY, float endX, float endY, float stepX,
-                 float stepY, float radius) {
+void DrawDotGrid(TChannel& image, float startX, float startY, float endX, float endY, float stepX, float stepY,
+                 float radius) {
   if (!image.IsValid() || !(stepX > 0.0f) || !(stepY > 0.0f)) return;
   endX = ClampSingle(endX, 2.0f, static_cast<float>(image.Width()));
   endY = ClampSingle(endY, 2.0f, static_cast<float>(image.Height()));
@@ -384,13 +382,11 @@ void DrawDotGrid(TChannel& image, float startX, float startY, float endX, float 
   }
 }
 
-void DrawHSpanAA(TChannel& image, int32_t y, int32_t value, float x0, float x1, float opacity,
-                 bool keepMax) {
+void DrawHSpanAA(TChannel& image, int32_t y, int32_t value, float x0, float x1, float opacity, bool keepMax) {
   DrawSpanAA(image, false, y, value, x0, x1, opacity, keepMax);
 }
 
-void DrawVSpanAA(TChannel& image, int32_t x, int32_t value, float y0, float y1, float opacity,
-                 bool keepMax) {
+void DrawVSpanAA(TChannel& image, int32_t x, int32_t value, float y0, float y1, float opacity, bool keepMax) {
   DrawSpanAA(image, true, x, value, y0, y1, opacity, keepMax);
 }
 

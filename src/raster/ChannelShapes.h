@@ -51,26 +51,24 @@ DotPlotter SetDotPlotter(DotPlotter plotter);
 DotPlotter GetDotPlotter();
 
 // Round dot through the dot plotter, coverage sampled in fifths of a pixel.
-void DrawRoundDot(TChannel& image, int32_t value, bool antialias, float cx, float cy, float radius,
-                  float opacity, bool keepMax);
+void DrawRoundDot(TChannel& image, int32_t value, bool antialias, float cx, float cy, float radius, float opacity,
+                  bool keepMax);
 // Round dot written with TChannel::BlendPixelFast; soft makes it fall off with the squared
 // distance from the centre.
-void DrawSoftDot(TChannel& image, int32_t value, bool keepMax, float cx, float cy, float radius,
-                 float opacity, bool soft);
+void DrawSoftDot(TChannel& image, int32_t value, bool keepMax, float cx, float cy, float radius, float opacity,
+                 bool soft);
 // Antialiased round dots of value 255 on a grid. End x is clamped into 2..width, end y into
 // 2..height. Steps of 0 or less draw nothing.
-void DrawDotGrid(TChannel& image, float startX, float startY, float endX, float endY, float stepX,
-                 float stepY, float radius);
+void DrawDotGrid(TChannel& image, float startX, float startY, float endX, float endY, float stepX, float stepY,
+                 float radius);
 
 // ---------------------------------------------------------------------------------------------
 // Spans and polygons
 
 // One antialiased span along row y from x0 to x1, coverage in 64ths of a pixel.
-void DrawHSpanAA(TChannel& image, int32_t y, int32_t value, float x0, float x1, float opacity,
-                 bool keepMax);
+void DrawHSpanAA(TChannel& image, int32_t y, int32_t value, float x0, float x1, float opacity, bool keepMax);
 // The same along column x from y0 to y1.
-void DrawVSpanAA(TChannel& image, int32_t x, int32_t value, float y0, float y1, float opacity,
-                 bool keepMax);
+void DrawVSpanAA(TChannel& image, int32_t x, int32_t value, float y0, float y1, float opacity, bool keepMax);
 // Antialiased polygon of value 255 over the edges point[k] -> point[k + 1] (the caller closes
 // the polygon). Repeated points are dropped; fewer than 4 points draw nothing.
 void FillPolygonAA(TChannel& image, const TPoint* points, int32_t count);

@@ -183,12 +183,36 @@ void HSVToRGB(const SHSVFix& hsv, uint8_t* rgb) {
   const uint64_t t = DivU((static_cast<uint64_t>(kFix255 + fs - s) * vv) >> 16);
   uint64_t r, g, b;
   switch (sector) {
-    case 0: r = vv; g = t; b = p; break;
-    case 1: r = q; g = vv; b = p; break;
-    case 2: r = p; g = vv; b = t; break;
-    case 3: r = p; g = q; b = vv; break;
-    case 4: r = t; g = p; b = vv; break;
-    default: r = vv; g = p; b = q; break;
+    case 0:
+      r = vv;
+      g = t;
+      b = p;
+      break;
+    case 1:
+      r = q;
+      g = vv;
+      b = p;
+      break;
+    case 2:
+      r = p;
+      g = vv;
+      b = t;
+      break;
+    case 3:
+      r = p;
+      g = q;
+      b = vv;
+      break;
+    case 4:
+      r = t;
+      g = p;
+      b = vv;
+      break;
+    default:
+      r = vv;
+      g = p;
+      b = q;
+      break;
   }
   rgb[0] = ToByte(static_cast<int64_t>(r >> 16));
   rgb[1] = ToByte(static_cast<int64_t>(g >> 16));
@@ -301,12 +325,12 @@ void ByteRamp(uint8_t* buffer, int32_t count, uint8_t start, int32_t step) {
     buffer[i] = static_cast<uint8_t>(start + static_cast<uint32_t>(i) * static_cast<uint32_t>(step));
 }
 
-void ApplyLUT3(const uint32_t* source, uint32_t* dest, int32_t count, const uint8_t* lut0,
-               const uint8_t* lut1, const uint8_t* lut2) {
+void ApplyLUT3(const uint32_t* source, uint32_t* dest, int32_t count, const uint8_t* lut0, const uint8_t* lut1,
+               const uint8_t* lut2) {
   for (int32_t i = 0; i < count; ++i) {
     const uint32_t s = source[i];
-    dest[i] = (dest[i] & 0xFF000000u) | (uint32_t{lut2[Byte(s, 2)]} << 16) |
-              (uint32_t{lut1[Byte(s, 1)]} << 8) | lut0[Byte(s, 0)];
+    dest[i] = (dest[i] & 0xFF000000u) | (uint32_t{lut2[Byte(s, 2)]} << 16) | (uint32_t{lut1[Byte(s, 1)]} << 8) |
+              lut0[Byte(s, 0)];
   }
 }
 

@@ -37,9 +37,9 @@ struct SCMYKFix {
 };
 static_assert(sizeof(SHSLFix) == 12 && sizeof(SHSVFix) == 12 && sizeof(SCMYKFix) == 16);
 
-constexpr int32_t kFix255 = 0xFF0000;    // 255.0
-constexpr int32_t kHue60 = 0x3C0000;     // 60.0
-constexpr int32_t kHue360 = 0x1680000;   // 360.0
+constexpr int32_t kFix255 = 0xFF0000;   // 255.0
+constexpr int32_t kHue60 = 0x3C0000;    // 60.0
+constexpr int32_t kHue360 = 0x1680000;  // 360.0
 
 // ---- Pixel measures and byte orders ---------------------------------------
 
@@ -114,8 +114,8 @@ void GreyscaleRows(const uint32_t* source, uint32_t* dest, int32_t count);
 // buffer[i] := start + i*step (bytes, wrapping).
 void ByteRamp(uint8_t* buffer, int32_t count, uint8_t start, int32_t step);
 // dest bytes 0, 1, 2 := lut0[s0], lut1[s1], lut2[s2]; dest byte 3 stays.
-void ApplyLUT3(const uint32_t* source, uint32_t* dest, int32_t count, const uint8_t* lut0,
-               const uint8_t* lut1, const uint8_t* lut2);
+void ApplyLUT3(const uint32_t* source, uint32_t* dest, int32_t count, const uint8_t* lut0, const uint8_t* lut1,
+               const uint8_t* lut2);
 // Fills the entries strictly between two indexes with a 16.16 linear blend of the
 // two end entries; false (nothing written) when they are fewer than 2 apart.
 bool GradientBetweenEntries(uint32_t* entries, int32_t first, int32_t last);

@@ -188,9 +188,7 @@ inline void SetByteOp(uint8_t* byte, uint8_t value) { *byte = value; }
 inline void MaxByteOp(uint8_t* byte, uint8_t value) {
   if (value > *byte) *byte = value;
 }
-inline void MulByteOp(uint8_t* byte, uint8_t value) {
-  *byte = static_cast<uint8_t>(MulDiv255(*byte, value));
-}
+inline void MulByteOp(uint8_t* byte, uint8_t value) { *byte = static_cast<uint8_t>(MulDiv255(*byte, value)); }
 
 // Fast byte blend (three arguments; used directly, not as a ByteOp).
 inline void BlendByteFast(uint8_t* byte, uint8_t value, int32_t alpha) {
@@ -201,8 +199,8 @@ inline void BlendByteFast(uint8_t* byte, uint8_t value, int32_t alpha) {
     return;
   }
   const uint32_t p = *byte;
-  *byte = static_cast<uint8_t>(
-      (p + HalfDiffTable[a][((static_cast<uint32_t>(value) >> 1) - (p >> 1)) & 0xFFu]) & 0xFFu);
+  *byte = static_cast<uint8_t>((p + HalfDiffTable[a][((static_cast<uint32_t>(value) >> 1) - (p >> 1)) & 0xFFu]) &
+                               0xFFu);
 }
 
 // ---- Straight-alpha compositing ------------------------------------------
@@ -216,9 +214,9 @@ enum : uint8_t {
 // leave in bytes 0..2 of the accumulator the blue, green and red sums of the blend
 // weighted by alpha, each within a byte.
 struct SCompositeOps {
-  uint32_t startColor = 0;   // initial accumulator
-  uint8_t flags = 0;         // kComposite* bits
-  uint8_t reserved[3] = {};  // carry nothing
+  uint32_t startColor = 0;        // initial accumulator
+  uint8_t flags = 0;              // kComposite* bits
+  uint8_t reserved[3] = {};       // carry nothing
   PixelOp destination = nullptr;  // (accumulator, destination pixel, destination alpha)
   PixelOp source = nullptr;       // (accumulator, source colour, effective source alpha)
 };

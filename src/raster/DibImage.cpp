@@ -110,8 +110,8 @@ PixelBlockView BlockViewOf(const TMTC& image) {
   v.width = view.width;
   v.height = view.height;
   v.topRow = view.bits + view.rowOffsets[0];
-  v.stride = view.height > 1 ? std::ptrdiff_t{view.rowOffsets[1]} - view.rowOffsets[0]
-                             : std::ptrdiff_t{4} * view.width;
+  v.stride =
+      view.height > 1 ? std::ptrdiff_t{view.rowOffsets[1]} - view.rowOffsets[0] : std::ptrdiff_t{4} * view.width;
   return v;
 }
 

@@ -162,7 +162,8 @@ void DrawLineOp(TMTC& image, int32_t x0, int32_t y0, int32_t a0, int32_t x1, int
   LineWith(image, x0, y0, a0, x1, y1, a1, colour, PointerOp{op});
 }
 
-void FrameRectOp(TMTC& image, const SRectWH& rect, uint32_t colour1, uint32_t colour2, int32_t alpha, PixelOp op) {
+void FrameRectOp(TMTC& image, const SRectWH& rect, uint32_t colour1, uint32_t colour2, int32_t alpha,
+                 PixelOp op) {
   if (op == nullptr) return;
   FrameWith(image, rect, colour1, colour2, alpha, PointerOp{op});
 }
@@ -256,7 +257,8 @@ void DrawLineAA(TMTC& image, uint32_t colour, bool antialias, float x0, float y0
   }
 }
 
-void DrawSoftDot(TMTC& image, uint32_t colour, bool antialias, float cx, float cy, float r, float opacity, bool soft) {
+void DrawSoftDot(TMTC& image, uint32_t colour, bool antialias, float cx, float cy, float r, float opacity,
+                 bool soft) {
   SoftDotWith(image, antialias, cx, cy, r, opacity, soft,
               [&](int32_t x, int32_t y, int32_t alpha) { image.BlendPixelFast(x, y, colour, alpha); });
 }
@@ -280,10 +282,12 @@ void Reduce4x4To(const TMTC& source, TMTC& dest) {
   std::vector<int32_t> columns(static_cast<size_t>(dw * 4));
   for (int64_t x = 0; x < dw; ++x)
     for (int64_t i = 0; i < 4; ++i)
-      columns[static_cast<size_t>(x * 4 + i)] = static_cast<int32_t>(std::clamp<int64_t>((sx * x + qx * i) >> 10, 0, w - 1));
+      columns[static_cast<size_t>(x * 4 + i)] =
+          static_cast<int32_t>(std::clamp<int64_t>((sx * x + qx * i) >> 10, 0, w - 1));
   for (int64_t y = 0; y < dh; ++y) {
     int32_t rows[4];
-    for (int64_t j = 0; j < 4; ++j) rows[j] = static_cast<int32_t>(std::clamp<int64_t>((sy * y + qy * j) >> 10, 0, h - 1));
+    for (int64_t j = 0; j < 4; ++j)
+      rows[j] = static_cast<int32_t>(std::clamp<int64_t>((sy * y + qy * j) >> 10, 0, h - 1));
     uint8_t* d = reinterpret_cast<uint8_t*>(dest.Pixel(0, static_cast<int32_t>(y)));
     for (int64_t x = 0; x < dw; ++x, d += 4) {
       uint32_t sum[4] = {0, 0, 0, 0};

@@ -40,8 +40,7 @@ void DrawLineOp(TMTC& image, int32_t x0, int32_t y0, int32_t a0, int32_t x1, int
                 uint32_t colour, PixelOp op);
 // One-pixel outline as up to four DrawLineOp lines: top and left in colour 1, right and bottom
 // in colour 2, each pixel once. Nothing for an empty rectangle.
-void FrameRectOp(TMTC& image, const SRectWH& rect, uint32_t colour1, uint32_t colour2, int32_t alpha,
-                 PixelOp op);
+void FrameRectOp(TMTC& image, const SRectWH& rect, uint32_t colour1, uint32_t colour2, int32_t alpha, PixelOp op);
 void FrameRect(TMTC& image, const SRectWH& rect, uint32_t colour, int32_t alpha);
 void FrameRectTwoTone(TMTC& image, const SRectWH& rect, uint32_t topLeftColour, uint32_t bottomRightColour,
                       int32_t alpha);

@@ -147,9 +147,7 @@ bool TChannel::ResizeBlock(int32_t width, int32_t height, bool zero) {
   return false;
 }
 
-int32_t TChannel::GetImageSize() const {
-  return static_cast<int32_t>(int64_t{view_.width} * view_.height);
-}
+int32_t TChannel::GetImageSize() const { return static_cast<int32_t>(int64_t{view_.width} * view_.height); }
 
 bool TChannel::BlendPixel(int32_t x, int32_t y, uint8_t value, int32_t alpha) {
   if (!PointInSize(x, y, view_.width, view_.height) || !IsValid()) return false;
@@ -191,8 +189,8 @@ bool TChannel::CopyRectTo(CDibCore& dest, TPoint& destPoint, SRectWH& sourceRect
   const bool upward = &dest == this && destPoint.y > sourceRect.top;
   for (int32_t k = 0; k < sourceRect.height; ++k) {
     const int32_t j = upward ? sourceRect.height - 1 - k : k;
-    std::memmove(dest.GetPixelPtr(destPoint.x, destPoint.y + j),
-                 GetPixelPtr(sourceRect.left, sourceRect.top + j), rowBytes);
+    std::memmove(dest.GetPixelPtr(destPoint.x, destPoint.y + j), GetPixelPtr(sourceRect.left, sourceRect.top + j),
+                 rowBytes);
   }
   return true;
 }
@@ -261,8 +259,7 @@ TMTC::TMTC(const TMTC& source) : CDibCore() {
   InitFields();
   // Row by row, so that a source of the other row order still gives an upright copy. Every
   // pixel is copied, so the block is not cleared first; a failed copy clears it.
-  if (ResizeBlock(source.Width(), source.Height(), !source.IsValid()) && IsValid() &&
-      !CopyAllFrom(0, 0, source))
+  if (ResizeBlock(source.Width(), source.Height(), !source.IsValid()) && IsValid() && !CopyAllFrom(0, 0, source))
     std::memset(view_.bits, 0, static_cast<size_t>(GetImageSize()));
 }
 
@@ -296,9 +293,7 @@ bool TMTC::ResizeBlock(int32_t width, int32_t height, bool zero) {
   return false;
 }
 
-int32_t TMTC::GetImageSize() const {
-  return static_cast<int32_t>(int64_t{4} * view_.width * view_.height);
-}
+int32_t TMTC::GetImageSize() const { return static_cast<int32_t>(int64_t{4} * view_.width * view_.height); }
 
 uint32_t TMTC::GetPixelClamped(int32_t x, int32_t y) const {
   if (!IsValid()) return 0;

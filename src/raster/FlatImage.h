@@ -232,8 +232,7 @@ class TMTC : public CDibCore {
   bool SetAlphaRect(SRectWH& rect, uint8_t alpha);
   bool SetAlphaAll(uint8_t alpha);
   bool BlendRect(SRectWH& rect, uint32_t colour, int32_t alpha);
-  bool BlendRectCoords(int32_t left, int32_t top, int32_t width, int32_t height, uint32_t colour,
-                       int32_t alpha);
+  bool BlendRectCoords(int32_t left, int32_t top, int32_t width, int32_t height, uint32_t colour, int32_t alpha);
   // op(pixel, value, extra) per pixel, rows top to bottom; no clipping.
   bool ApplyToRectRaw(const SRectWH& rect, uint32_t value, int32_t extra, PixelOp op);
   bool ApplyToRect(SRectWH& rect, uint32_t value, int32_t extra, PixelOp op);
@@ -265,17 +264,17 @@ class TMTC : public CDibCore {
   bool CombineTo(TMTC& dest, TPoint& destPoint, SRectWH& sourceRect, int32_t value, PixelOp op) const;
   bool CombineToRaw(TMTC& dest, const TPoint& destPoint, const SRectWH& sourceRect, int32_t value,
                     PixelOp op) const;
-  bool CombineToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height,
-                       int32_t destX, int32_t destY, int32_t value, PixelOp op) const;
-  bool MultiplyToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height,
-                        int32_t destX, int32_t destY, int32_t value) const;
-  bool AddToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height,
-                   int32_t destX, int32_t destY, int32_t value) const;
-  bool SubtractToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height,
-                        int32_t destX, int32_t destY, int32_t value) const;
+  bool CombineToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height, int32_t destX,
+                       int32_t destY, int32_t value, PixelOp op) const;
+  bool MultiplyToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height, int32_t destX,
+                        int32_t destY, int32_t value) const;
+  bool AddToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height, int32_t destX,
+                   int32_t destY, int32_t value) const;
+  bool SubtractToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height, int32_t destX,
+                        int32_t destY, int32_t value) const;
   // Dest alpha := MulTable[alpha][alphaScale], then op(dest pixel, source pixel, value).
-  bool CombineFrom(const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
-                   int32_t value, PixelOp op);
+  bool CombineFrom(const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale, int32_t value,
+                   PixelOp op);
   bool CombineColorRect(SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value, PixelOp op);
   // Dest alpha scaled as above, then CompositePixel(dest pixel, source pixel, opacity, ops).
   bool CompositeFrom(const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,

@@ -37,8 +37,7 @@ uint64_t RoundSqrt(uint64_t n) {
 // A quotient of two integers as Single, rounded once (long double holds the int32 quotient
 // precisely enough for that on x86).
 float QuotientSingle(int32_t numerator, int32_t denominator) {
-  return static_cast<float>(static_cast<long double>(numerator) /
-                            static_cast<long double>(denominator));
+  return static_cast<float>(static_cast<long double>(numerator) / static_cast<long double>(denominator));
 }
 
 }  // namespace
@@ -63,8 +62,7 @@ void RectFromCorners(SRectWH& out, const TPoint& first, const TPoint& second) {
 }
 
 void RectToRectF(const SRectWH& r, SRectF& out) {
-  out = {static_cast<float>(r.left), static_cast<float>(r.top),
-         static_cast<float>(int64_t{r.left} + r.width),
+  out = {static_cast<float>(r.left), static_cast<float>(r.top), static_cast<float>(int64_t{r.left} + r.width),
          static_cast<float>(int64_t{r.top} + r.height)};
 }
 
@@ -82,8 +80,7 @@ void RectFToRect(const SRectF& r, SRectWH& out) {
 }
 
 void RectFFromPoints(SRectF& out, const SPointF& a, const SPointF& b) {
-  out = {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1.0f,
-         std::max(a.y, b.y) + 1.0f};
+  out = {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1.0f, std::max(a.y, b.y) + 1.0f};
 }
 
 void PointFToPoint(const SPointF& p, TPoint& out) {
@@ -91,9 +88,7 @@ void PointFToPoint(const SPointF& p, TPoint& out) {
          IntegralToInt32(std::floor(static_cast<double>(p.y) + 0.01))};
 }
 
-void FixPointToPointF(const TPoint& p, SPointF& out) {
-  out = {FixToSingle(p.x), FixToSingle(p.y)};
-}
+void FixPointToPointF(const TPoint& p, SPointF& out) { out = {FixToSingle(p.x), FixToSingle(p.y)}; }
 
 // ---------------------------------------------------------------------------------------------
 // Clipping and intersection
@@ -114,9 +109,7 @@ bool IntersectRectF(SRectF& a, const SRectF& b) {
   return a.left < a.right && a.top < a.bottom;
 }
 
-bool ClipBoundsToSize(TRect& b, const SSize& s) {
-  return IntersectBounds(b, TRect{0, 0, s.width, s.height});
-}
+bool ClipBoundsToSize(TRect& b, const SSize& s) { return IntersectBounds(b, TRect{0, 0, s.width, s.height}); }
 
 bool ClipRectToBounds(SRectWH& r, const TRect& bounds) {
   // In 64 bits, so that a rectangle reaching past the int32 range still clips correctly.
@@ -129,9 +122,7 @@ bool ClipRectToBounds(SRectWH& r, const TRect& bounds) {
   return right > left && bottom > top;
 }
 
-bool ClipRectToSize(SRectWH& r, const SSize& s) {
-  return ClipRectToBounds(r, TRect{0, 0, s.width, s.height});
-}
+bool ClipRectToSize(SRectWH& r, const SSize& s) { return ClipRectToBounds(r, TRect{0, 0, s.width, s.height}); }
 
 bool ClipRectToRect(SRectWH& r, const SRectWH& clip) {
   TRect b;
@@ -310,8 +301,7 @@ bool PlaceSizeInBox(SRectWH& out, const SSize& box, const SSize& image) {
     return false;
   }
   if (image.width <= box.width && image.height <= box.height) {
-    out = {(box.width - image.width) / 2, (box.height - image.height) / 2, image.width,
-           image.height};
+    out = {(box.width - image.width) / 2, (box.height - image.height) / 2, image.width, image.height};
     return true;
   }
   return FitSizeInBox(out, box, image);
@@ -366,9 +356,7 @@ Fixed FixHypot(Fixed a, Fixed b) {
   return r > static_cast<uint64_t>(kInt32Max) ? kInt32Max : static_cast<Fixed>(r);
 }
 
-Fixed SingleToFix(float x) {
-  return IntegralToInt32(std::nearbyint(static_cast<double>(x) * 65536.0));
-}
+Fixed SingleToFix(float x) { return IntegralToInt32(std::nearbyint(static_cast<double>(x) * 65536.0)); }
 
 int32_t RoundSingle(float x) { return IntegralToInt32(std::nearbyint(static_cast<double>(x))); }
 
@@ -387,8 +375,7 @@ int32_t RandomDraw(SRandom& r) {
   r.draws = static_cast<int32_t>(static_cast<uint32_t>(r.draws) + 1u);
   r.state = RandomNext(r.state);
   const uint32_t span = static_cast<uint32_t>(r.high) - static_cast<uint32_t>(r.low);
-  return static_cast<int32_t>(static_cast<uint32_t>(r.low) +
-                              MulHigh32(span, static_cast<uint32_t>(r.state)));
+  return static_cast<int32_t>(static_cast<uint32_t>(r.low) + MulHigh32(span, static_cast<uint32_t>(r.state)));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -410,8 +397,7 @@ void SwapItems(uint8_t* a, uint8_t* b, std::ptrdiff_t size) {
 
 // Sorts the items lo .. hi (item indexes) by repeatedly moving the largest to the end.
 template <class Compare>
-void SelectionSort(uint8_t* base, std::ptrdiff_t size, std::ptrdiff_t lo, std::ptrdiff_t hi,
-                   Compare& compare) {
+void SelectionSort(uint8_t* base, std::ptrdiff_t size, std::ptrdiff_t lo, std::ptrdiff_t hi, Compare& compare) {
   while (hi > lo) {
     std::ptrdiff_t largest = lo;
     for (std::ptrdiff_t p = lo + 1; p <= hi; ++p) {
@@ -496,8 +482,7 @@ void QuickSort(void* base, int32_t count, int32_t itemSize, CompareFunc compare)
                  [compare](const void* a, const void* b) { return compare(a, b); });
 }
 
-void QuickSort(void* base, int32_t count, int32_t itemSize, CompareFuncWithContext compare,
-               void* context) {
+void QuickSort(void* base, int32_t count, int32_t itemSize, CompareFuncWithContext compare, void* context) {
   if (count < 2 || itemSize < 1 || base == nullptr) return;
   QuickSortItems(static_cast<uint8_t*>(base), count, itemSize,
                  [compare, context](const void* a, const void* b) { return compare(a, b, context); });
@@ -526,8 +511,7 @@ void FillBytes(void* buffer, uint8_t value, std::ptrdiff_t count) {
 void FillDWordPattern(void* buffer, uint32_t value32, std::ptrdiff_t byteCount) {
   if (byteCount <= 0) return;
   const uint8_t pattern[4] = {static_cast<uint8_t>(value32), static_cast<uint8_t>(value32 >> 8),
-                              static_cast<uint8_t>(value32 >> 16),
-                              static_cast<uint8_t>(value32 >> 24)};
+                              static_cast<uint8_t>(value32 >> 16), static_cast<uint8_t>(value32 >> 24)};
   uint8_t* p = static_cast<uint8_t*>(buffer);
   const std::ptrdiff_t words = byteCount / 4;
   for (std::ptrdiff_t i = 0; i < words; ++i) std::memcpy(p + 4 * i, pattern, 4);

@@ -122,9 +122,7 @@ inline void MakeRectFromBounds(const TRect& b, SRectWH& out) { BoundsToRect(b, o
 inline void SizeToRect(const SSize& s, SRectWH& out) { out = {0, 0, s.width, s.height}; }
 inline void ImageExtentRect(const SSize& s, SRectWH& out) { SizeToRect(s, out); }
 inline void SizeToBounds(const SSize& s, TRect& out) { out = {0, 0, s.width, s.height}; }
-inline void BoundsSize(const TRect& b, SSize& out) {
-  out = {SubSat(b.right, b.left), SubSat(b.bottom, b.top)};
-}
+inline void BoundsSize(const TRect& b, SSize& out) { out = {SubSat(b.right, b.left), SubSat(b.bottom, b.top)}; }
 
 inline void RectFromPointSize(SRectWH& out, const TPoint& origin, const SSize& s) {
   out = {origin.x, origin.y, s.width, s.height};
@@ -212,9 +210,7 @@ inline bool SizeWithin(int32_t width, int32_t height, int32_t outerWidth, int32_
   return static_cast<uint32_t>(width) <= static_cast<uint32_t>(outerWidth) &&
          static_cast<uint32_t>(height) <= static_cast<uint32_t>(outerHeight);
 }
-inline bool SizeCovers(const SSize& a, const SSize& b) {
-  return a.width >= b.width && a.height >= b.height;
-}
+inline bool SizeCovers(const SSize& a, const SSize& b) { return a.width >= b.width && a.height >= b.height; }
 inline bool RectFitsInSize(const SRectWH& r, const SSize& s) {
   return r.left >= 0 && r.top >= 0 && int64_t{r.left} + r.width <= s.width &&
          int64_t{r.top} + r.height <= s.height;
@@ -259,9 +255,7 @@ inline bool InRange(const SRange& r, int32_t v) { return r.min <= v && v <= r.ma
 inline bool Between(int32_t v, int32_t lo, int32_t hi) { return lo <= v && v <= hi; }
 inline bool BetweenSingle(float v, float lo, float hi) { return lo <= v && v <= hi; }
 
-inline int32_t ClampInt(int32_t v, int32_t lo, int32_t hi) {
-  return v < lo ? lo : (v > hi ? hi : v);
-}
+inline int32_t ClampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 inline void ClampVar(int32_t& v, int32_t lo, int32_t hi) { v = ClampInt(v, lo, hi); }
 inline float ClampSingle(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
@@ -320,14 +314,10 @@ inline int32_t FixFloor(Fixed a) { return a >> 16; }
 inline int32_t FixCeil(Fixed a) { return static_cast<int32_t>((int64_t{a} + 65535) >> 16); }
 // Rounded up to a whole 16.16 value (wraps to the negative end above 0x7FFF0000, as 32-bit
 // arithmetic does).
-inline Fixed FixCeilFix(Fixed a) {
-  return static_cast<int32_t>((static_cast<uint32_t>(a) + 65535u) & ~65535u);
-}
+inline Fixed FixCeilFix(Fixed a) { return static_cast<int32_t>((static_cast<uint32_t>(a) + 65535u) & ~65535u); }
 inline int32_t FixFrac(Fixed a) { return a & 65535; }
 // High 32 bits of the unsigned 64-bit product.
-inline uint32_t MulHigh32(uint32_t a, uint32_t b) {
-  return static_cast<uint32_t>((uint64_t{a} * b) >> 32);
-}
+inline uint32_t MulHigh32(uint32_t a, uint32_t b) { return static_cast<uint32_t>((uint64_t{a} * b) >> 32); }
 
 // ---------------------------------------------------------------------------------------------
 // Random sequence
@@ -352,8 +342,7 @@ using CompareFuncWithContext = int32_t (*)(const void* a, const void* b, void* c
 // partitioned around the middle item. Items equal to the pivot are not gathered, so data with
 // few distinct keys costs up to about n*n/k comparisons for k keys.
 void QuickSort(void* base, int32_t count, int32_t itemSize, CompareFunc compare);
-void QuickSort(void* base, int32_t count, int32_t itemSize, CompareFuncWithContext compare,
-               void* context);
+void QuickSort(void* base, int32_t count, int32_t itemSize, CompareFuncWithContext compare, void* context);
 
 // ---------------------------------------------------------------------------------------------
 // Bytes. Counts of 0 or less do nothing.

@@ -23,8 +23,8 @@ namespace pixel_detail {
 // Float division vectorises where integer division does not.
 // (Converted through int32, which the vector units convert directly.)
 inline uint32_t DivFloor(uint32_t n, uint32_t d) {
-  return static_cast<uint32_t>(
-      static_cast<int32_t>(static_cast<float>(static_cast<int32_t>(n)) / static_cast<float>(static_cast<int32_t>(d))));
+  return static_cast<uint32_t>(static_cast<int32_t>(static_cast<float>(static_cast<int32_t>(n)) /
+                                                    static_cast<float>(static_cast<int32_t>(d))));
 }
 
 inline uint32_t Clamp255(int32_t v) { return v < 0 ? 0u : (v > 255 ? 255u : static_cast<uint32_t>(v)); }

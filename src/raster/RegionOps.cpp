@@ -33,8 +33,7 @@ void CopyRows(TMTC& dest, const TMTC& source, const TPoint& destPoint, const SRe
 bool TMTC::MaskedFillRect(SRectWH& rect, uint32_t mask, uint32_t value) {
   const uint32_t set = value & mask;
   const uint32_t keep = ~mask;
-  return ApplyToRectWith(*this, rect, set, 0,
-                         [keep](uint32_t* p, uint32_t v, int32_t) { *p = v | (*p & keep); });
+  return ApplyToRectWith(*this, rect, set, 0, [keep](uint32_t* p, uint32_t v, int32_t) { *p = v | (*p & keep); });
 }
 
 bool TMTC::SetAlphaRect(SRectWH& rect, uint8_t alpha) {
@@ -199,39 +198,39 @@ bool TMTC::CombineToRaw(TMTC& dest, const TPoint& destPoint, const SRectWH& sour
                      [&](auto fn) { return CombineToRawWith(*this, dest, destPoint, sourceRect, value, fn); });
 }
 
-bool TMTC::CombineToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height,
-                           int32_t destX, int32_t destY, int32_t value, PixelOp op) const {
+bool TMTC::CombineToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height, int32_t destX,
+                           int32_t destY, int32_t value, PixelOp op) const {
   TPoint point{destX, destY};
   SRectWH rect{left, top, width, height};
   return CombineTo(dest, point, rect, value, op);
 }
 
-bool TMTC::MultiplyToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height,
-                            int32_t destX, int32_t destY, int32_t value) const {
+bool TMTC::MultiplyToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height, int32_t destX,
+                            int32_t destY, int32_t value) const {
   return CombineToCoords(dest, left, top, width, height, destX, destY, value, &MultiplyOp);
 }
 
-bool TMTC::AddToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height,
-                       int32_t destX, int32_t destY, int32_t value) const {
+bool TMTC::AddToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height, int32_t destX,
+                       int32_t destY, int32_t value) const {
   return CombineToCoords(dest, left, top, width, height, destX, destY, value, &AddOp);
 }
 
-bool TMTC::SubtractToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height,
-                            int32_t destX, int32_t destY, int32_t value) const {
+bool TMTC::SubtractToCoords(TMTC& dest, int32_t left, int32_t top, int32_t width, int32_t height, int32_t destX,
+                            int32_t destY, int32_t value) const {
   return CombineToCoords(dest, left, top, width, height, destX, destY, value, &SubtractOp);
 }
 
 bool TMTC::CombineFrom(const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
                        int32_t value, PixelOp op) {
   if (op == nullptr) return false;
-  return WithPixelOp(op, [&](auto fn) {
-    return CombineFromWith(*this, source, destPoint, sourceRect, alphaScale, value, fn);
-  });
+  return WithPixelOp(
+      op, [&](auto fn) { return CombineFromWith(*this, source, destPoint, sourceRect, alphaScale, value, fn); });
 }
 
 bool TMTC::CombineColorRect(SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value, PixelOp op) {
   if (op == nullptr) return false;
-  return WithPixelOp(op, [&](auto fn) { return CombineColorRectWith(*this, rect, colour, alphaScale, value, fn); });
+  return WithPixelOp(op,
+                     [&](auto fn) { return CombineColorRectWith(*this, rect, colour, alphaScale, value, fn); });
 }
 
 bool TMTC::CompositeFrom(const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,

@@ -59,8 +59,7 @@ bool CombineToRawWith(const TMTC& source, TMTC& dest, const TPoint& destPoint, c
 }
 
 template <class Op>
-bool CombineToWith(const TMTC& source, TMTC& dest, TPoint& destPoint, SRectWH& sourceRect, int32_t value,
-                   Op op) {
+bool CombineToWith(const TMTC& source, TMTC& dest, TPoint& destPoint, SRectWH& sourceRect, int32_t value, Op op) {
   if (!region_detail::BothValid(source, dest)) return false;
   if (!ClipBlit(dest.Size(), source.Size(), destPoint, sourceRect)) return false;
   return CombineToRawWith(source, dest, destPoint, sourceRect, value, op);
@@ -68,8 +67,8 @@ bool CombineToWith(const TMTC& source, TMTC& dest, TPoint& destPoint, SRectWH& s
 
 // Dest alpha := MulTable[dest alpha][alphaScale], then op(dest pixel, source pixel, value).
 template <class Op>
-bool CombineFromWith(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                     int32_t alphaScale, int32_t value, Op op) {
+bool CombineFromWith(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                     int32_t value, Op op) {
   if (value == 0) return false;
   if (!region_detail::BothValid(source, dest)) return false;
   if (!ClipBlit(dest.Size(), source.Size(), destPoint, sourceRect)) return false;
@@ -90,8 +89,7 @@ bool CombineFromWith(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH&
 
 // Alpha := MulTable[alpha][alphaScale], then op(pixel, colour, value).
 template <class Op>
-bool CombineColorRectWith(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value,
-                          Op op) {
+bool CombineColorRectWith(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value, Op op) {
   if (value == 0) return false;
   if (!image.ClipRect(rect)) return false;
   const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
@@ -110,14 +108,14 @@ bool CombineColorRectWith(TMTC& image, SRectWH& rect, uint32_t colour, int32_t a
 // Dest alpha scaled as in CombineFromWith, then composer(dest pixel, source pixel, opacity);
 // the composer is CompositePixel or CompositePixelWith with a mode's routines.
 template <class Composer>
-bool CompositeFromWith(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect,
-                       int32_t alphaScale, int32_t opacity, Composer composer) {
+bool CompositeFromWith(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                       int32_t opacity, Composer composer) {
   return CombineFromWith(dest, source, destPoint, sourceRect, alphaScale, opacity, composer);
 }
 
 template <class Composer>
-bool CompositeColorRectWith(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale,
-                            int32_t opacity, Composer composer) {
+bool CompositeColorRectWith(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,
+                            Composer composer) {
   return CombineColorRectWith(image, rect, colour, alphaScale, opacity, composer);
 }
 

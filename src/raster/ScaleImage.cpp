@@ -143,9 +143,7 @@ struct VirtualOps {
   using Acc = SScaleAcc;
   Acc Zero() const { return Acc{{0.0f, 0.0f, 0.0f, 0.0f}}; }
   void Add(Acc& a, int32_t x, int32_t y) const { s->AddPixel(a, s->SourcePixel(x, y)); }
-  void AddW(Acc& a, int32_t x, int32_t y, float w) const {
-    s->AddPixelWeighted(a, s->SourcePixel(x, y), w);
-  }
+  void AddW(Acc& a, int32_t x, int32_t y, float w) const { s->AddPixelWeighted(a, s->SourcePixel(x, y), w); }
   void AddRow(Acc& a, int32_t x, int32_t y, int32_t lead, int32_t trail, int32_t n) const {
     s->AddRow(x, y, a, lead, trail, n);
   }
@@ -297,7 +295,9 @@ struct Ops8 {
       return 0xFF000000u | (v << 16) | (v << 8) | v;
   }
   // The store of a sum with the guard of its area (StoreGuard(area)).
-  static Out Value(const Acc& a, const Acc& guard, const Acc& area) { return Grey(ClampTruncByte((a + guard) / area)); }
+  static Out Value(const Acc& a, const Acc& guard, const Acc& area) {
+    return Grey(ClampTruncByte((a + guard) / area));
+  }
   // The store of one unweighted byte over an area of 1: trunc(v + 0.01) = v for every byte v
   // (the 16.16 store has no such shortcut).
   static constexpr bool kUnitIsCopy = kStore != Store8Kind::kFix;
@@ -417,8 +417,8 @@ TF_SCALE_TARGET_AVX2 size_t GroupsTwoRows32Avx2(uint32_t* values, const uint8_t*
   return g;
 }
 
-TF_SCALE_TARGET_AVX2 size_t OthersOneRow32Avx2(uint8_t* d, const int32_t* dest, const float* h, const float* guard,
-                                               const float* area, size_t count) {
+TF_SCALE_TARGET_AVX2 size_t OthersOneRow32Avx2(uint8_t* d, const int32_t* dest, const float* h,
+                                               const float* guard, const float* area, size_t count) {
   size_t o = 0;
   for (; o + 2 <= count; o += 2) {
     const __m256 q = _mm256_div_ps(_mm256_add_ps(_mm256_loadu_ps(h + 4 * o), _mm256_loadu_ps(guard + 4 * o)),
@@ -436,7 +436,8 @@ TF_SCALE_TARGET_AVX2 size_t OthersTwoRows32Avx2(uint8_t* d, const int32_t* dest,
   for (; o + 2 <= count; o += 2) {
     const __m256 a = _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(h0 + 4 * o), vu0),
                                    _mm256_mul_ps(_mm256_loadu_ps(h1 + 4 * o), vu1));
-    const __m256 q = _mm256_div_ps(_mm256_add_ps(a, _mm256_loadu_ps(guard + 4 * o)), _mm256_loadu_ps(area + 4 * o));
+    const __m256 q =
+        _mm256_div_ps(_mm256_add_ps(a, _mm256_loadu_ps(guard + 4 * o)), _mm256_loadu_ps(area + 4 * o));
     PutTwo32(d, dest[o], dest[o + 1], q);
   }
   return o;
@@ -460,7 +461,8 @@ struct ScaleRows {
   static const float* Lanes(const Acc* a) { return reinterpret_cast<const float*>(a); }
 
   // Row sums of columns of two taps.
-  static void SumTaps([[maybe_unused]] bool wide, Acc* out, const uint8_t* row, const ScaleTaps& taps, size_t count) {
+  static void SumTaps([[maybe_unused]] bool wide, Acc* out, const uint8_t* row, const ScaleTaps& taps,
+                      size_t count) {
     const int32_t* at0 = taps.at0.data();
     const int32_t* at1 = taps.at1.data();
     const float* w0 = taps.w0.data();
@@ -543,8 +545,8 @@ struct ScaleRows {
       values[g] = Ops::Value(Ops::Load(row0 + at[g]) * u0 + Ops::Load(row1 + at[g]) * u1, guard, area);
   }
   // Other columns of a row inside one source row (or of finished sums).
-  static void OthersOneRow([[maybe_unused]] bool wide, uint8_t* d, const int32_t* dest, const Acc* h, const Acc* guard,
-                           const Acc* area, size_t count) {
+  static void OthersOneRow([[maybe_unused]] bool wide, uint8_t* d, const int32_t* dest, const Acc* h,
+                           const Acc* guard, const Acc* area, size_t count) {
     size_t o = 0;
 #if TF_SCALE_AVX2
     if constexpr (Ops::kPixel32)
@@ -595,7 +597,7 @@ struct ScaleRows {
 template <class Ops>
 struct ColumnPlan {
   using Acc = typename Ops::Acc;
-  static constexpr int32_t kBytes = Ops::kBytes;                                      // per source pixel
+  static constexpr int32_t kBytes = Ops::kBytes;                                    // per source pixel
   static constexpr int32_t kOut = static_cast<int32_t>(sizeof(typename Ops::Out));  // per destination pixel
 
   // Unit columns are only split off when every column is two taps; every other column is
@@ -767,16 +769,16 @@ class DirectScaler {
     }
     Rows::CopyGroups(d, ops_.At(0, r), p.groupAt.data(), p.groupRun.data(), p.Groups(), RowBytes32());
     if (p.Others() > 0)
-      Rows::OthersOneRow(wide_, d, p.otherDest.data(), sums_.Get(r), p.otherRowGuard.data(), p.otherRowArea.data(),
-                         p.Others());
+      Rows::OthersOneRow(wide_, d, p.otherDest.data(), sums_.Get(r), p.otherRowGuard.data(),
+                         p.otherRowArea.data(), p.Others());
   }
 
   // Two source rows, or part of one: r0*u0 + r1*u1 as the taps of the columns.
   void TwoRows(uint8_t* d, int32_t r0, int32_t r1, float u0, float u1) {
     const ColumnPlan<Ops>& p = plan_;
     if (p.Groups() > 0) {
-      Rows::GroupsTwoRows(wide_, groupValue_.data(), ops_.At(0, r0), ops_.At(0, r1), p.groupAt.data(), p.Groups(), u0,
-                          u1, p.unitGuard, p.unitArea);
+      Rows::GroupsTwoRows(wide_, groupValue_.data(), ops_.At(0, r0), ops_.At(0, r1), p.groupAt.data(), p.Groups(),
+                          u0, u1, p.unitGuard, p.unitArea);
       Rows::SpreadGroups(d, groupValue_.data(), p.groupRun.data(), p.Groups(), RowBytes32());
     }
     if (p.Others() > 0) {
@@ -860,8 +862,8 @@ class DirectScaler {
 };
 
 template <class Ops, class Dest>
-void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const SRectWH& dr, Fixed xStep, Fixed yStep,
-                    const SSize& source) {
+void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const SRectWH& dr, Fixed xStep,
+                    Fixed yStep, const SSize& source) {
 #if TF_SCALE_AVX2
   const bool wide = Ops::kPixel32 && UseAvx2Scaling();
 #else
@@ -918,8 +920,12 @@ void ForceBaselineScaling(bool force) {
 // CScaleImage
 
 CScaleImage::CScaleImage()
-    : sourceSize_{0, 0}, destSize_{0, 0}, sourceRect_{0, 0, 0, 0}, destRect_{0, 0, 0, 0},
-      xStep_(65536), yStep_(65536) {}
+    : sourceSize_{0, 0},
+      destSize_{0, 0},
+      sourceRect_{0, 0, 0, 0},
+      destRect_{0, 0, 0, 0},
+      xStep_(65536),
+      yStep_(65536) {}
 
 CScaleImage::~CScaleImage() = default;
 
@@ -1074,9 +1080,7 @@ void CScaleImageCH2TMTC::StorePixel(uint8_t* dest, const SScaleAcc& acc, float a
   dest[3] = 255;
 }
 
-const uint8_t* CScaleImageCH2TMTC::SourcePixel(int32_t x, int32_t y) {
-  return PixelAddr8(source_->View(), x, y);
-}
+const uint8_t* CScaleImageCH2TMTC::SourcePixel(int32_t x, int32_t y) { return PixelAddr8(source_->View(), x, y); }
 
 uint8_t* CScaleImageCH2TMTC::DestPixel(int32_t x, int32_t y) {
   return reinterpret_cast<uint8_t*>(PixelAddr32(dest_->View(), x, y));
@@ -1188,8 +1192,7 @@ bool CScaleImageBYTE::IsPlain() const { return IsDirectClass() && source_ != nul
 void CScaleImageBYTE::ScaleAll() {
   if (IsPlain() && dest_) {
     Ops8<ViewBytes, Store8Kind::kByte> ops{ViewBytes{source_, sourceSize_.width}};
-    ScaleAllDirect(ops, DestBytes{dest_, destSize_.width}, sourceRect_, destRect_, xStep_, yStep_,
-                   sourceSize_);
+    ScaleAllDirect(ops, DestBytes{dest_, destSize_.width}, sourceRect_, destRect_, xStep_, yStep_, sourceSize_);
   } else {
     ScaleAllGeneric();
   }
@@ -1226,7 +1229,8 @@ bool ScaleChannelInto(TMTC& dest, TChannel& source, bool fitCentered, uint32_t b
 TMTC* MakeScaledCopy(const SSize& box, TMTC& source, bool shrinkToFit, bool fitAlways, uint32_t background) {
   try {
     SRectWH rect{0, 0, 0, 0};
-    const bool placed = fitAlways ? FitSizeInBox(rect, box, source.Size()) : PlaceSizeInBox(rect, box, source.Size());
+    const bool placed =
+        fitAlways ? FitSizeInBox(rect, box, source.Size()) : PlaceSizeInBox(rect, box, source.Size());
     if (!placed) return nullptr;
     SSize size = box;
     if (shrinkToFit) {
@@ -1259,8 +1263,8 @@ inline int32_t CentreOffset(int32_t p, int32_t size) {
 
 }  // namespace
 
-bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre,
-                     SRectWH destRect, float angle, float scale, uint32_t background) {
+bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre, SRectWH destRect,
+                     float angle, float scale, uint32_t background) {
   if (!ValidScale(scale)) return false;
   if (!dest.ClipRect(destRect)) return false;
   resampler.SetImages(&source, &dest);

@@ -55,8 +55,7 @@ class CScaleImage {
   virtual void AverageArea(uint8_t* dest, Fixed x0, Fixed y0, Fixed x1, Fixed y1);
   // Adds one source row of an area: a left pixel weighted, count whole pixels, a right pixel
   // weighted (each weighted pixel only when its 16.16 weight is > 0).
-  void AddRow(int32_t x, int32_t y, SScaleAcc& acc, int32_t leftWeight, int32_t rightWeight,
-              int32_t count);
+  void AddRow(int32_t x, int32_t y, SScaleAcc& acc, int32_t leftWeight, int32_t rightWeight, int32_t count);
   // Intersects the 16.16 area with the source; false when nothing is left (the caller writes
   // its background), else AverageArea over the intersection.
   bool SampleArea(uint8_t* dest, TRect& area);
@@ -182,8 +181,7 @@ class CScaleImageCH_fixp : public CScaleImageCH {
 class CScaleImageBYTE : public CScaleImage8 {
  public:
   // The destination size is taken only when there are destination bytes.
-  CScaleImageBYTE(const uint8_t* source, uint8_t* dest, const SSize& sourceSize,
-                  const SSize& destSize);
+  CScaleImageBYTE(const uint8_t* source, uint8_t* dest, const SSize& sourceSize, const SSize& destSize);
 
   const uint8_t* SourcePixel(int32_t x, int32_t y) override;
   uint8_t* DestPixel(int32_t x, int32_t y) override;
@@ -204,19 +202,17 @@ bool ScaleChannelInto(TMTC& dest, TChannel& source, bool fitCentered, uint32_t b
 // A new image holding the source scaled into the box (FitSizeInBox when fitAlways, else
 // PlaceSizeInBox); with shrinkToFit the image has exactly the scaled size, else the box's size,
 // filled with background around the picture. Null on any failure. The caller owns the result.
-TMTC* MakeScaledCopy(const SSize& box, TMTC& source, bool shrinkToFit, bool fitAlways,
-                     uint32_t background);
+TMTC* MakeScaledCopy(const SSize& box, TMTC& source, bool shrinkToFit, bool fitAlways, uint32_t background);
 // Free rotation with scaling through the caller's resampler (angle in radians, about the
 // source point centre); pixels whose area misses the source get the background. False when
 // the destination rectangle clips to nothing or the scale is not a finite value > 0.
-bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre,
-                     SRectWH destRect, float angle, float scale, uint32_t background);
+bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre, SRectWH destRect,
+                     float angle, float scale, uint32_t background);
 // The same for plain 8-bit buffers (row stride = width) over the whole destination, with
 // separate scales, the rotation taken before the scaling. False only when a scale is not a
 // finite value > 0.
-bool ScaleRotateBytes(uint8_t* dest, const uint8_t* source, const SSize& destSize,
-                      const SSize& sourceSize, const TPoint& centre, float angle, float xScale,
-                      float yScale, uint8_t background);
+bool ScaleRotateBytes(uint8_t* dest, const uint8_t* source, const SSize& destSize, const SSize& sourceSize,
+                      const TPoint& centre, float angle, float xScale, float yScale, uint8_t background);
 
 namespace scale_detail {
 // Tests: the direct loops of 32-bit images run their baseline build even where the processor

@@ -218,11 +218,10 @@ std::vector<KeyCase> AllKeys() {
     k.push_back(Dw(wn, s, value));
   }
   const char* ft = "font";
-  for (KeyCase c :
-       {Str(ft, "face", "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"), Dw(ft, "point", 12),
-        Dw(ft, "charset", 128), Dw(ft, "italic", 1), Dw(ft, "bold", 1), Dw(ft, "vertical", 1),
-        Dw(ft, "underline", 1), Dw(ft, "strikeout", 1), Dw(ft, "spacing", -3), Dw(ft, "leading", 5),
-        Dw(ft, "useFont", 0), Dw(ft, "usePreview", 0)}) {
+  for (KeyCase c : {Str(ft, "face", "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"), Dw(ft, "point", 12),
+                    Dw(ft, "charset", 128), Dw(ft, "italic", 1), Dw(ft, "bold", 1), Dw(ft, "vertical", 1),
+                    Dw(ft, "underline", 1), Dw(ft, "strikeout", 1), Dw(ft, "spacing", -3), Dw(ft, "leading", 5),
+                    Dw(ft, "useFont", 0), Dw(ft, "usePreview", 0)}) {
     k.push_back(c);
   }
   return k;
@@ -617,8 +616,8 @@ TEST_F(AppProfileTest, ValuesAreRangeCheckedOnLoad) {
 }
 
 TEST_F(AppProfileTest, OverlongStringsReadAsMissing) {
-  CAppProfile p = LoadWith({Str("fileIO", "savePath", std::string(5000, 'a')),
-                            Str("font", "face", std::string(4096, 'f'))});
+  CAppProfile p =
+      LoadWith({Str("fileIO", "savePath", std::string(5000, 'a')), Str("font", "face", std::string(4096, 'f'))});
   EXPECT_EQ(p.savePath, p.programFolder);
   EXPECT_EQ(p.font.face.size(), 4096u);
 }
@@ -728,11 +727,11 @@ TEST_F(AppProfileTest, WindowSaverRemovesFloatRecordsOfAnEarlierLayout) {
   for (const std::string& n : names) {
     if (n.rfind("Float", 0) == 0) floatNames.push_back(n);
   }
-  EXPECT_EQ(floatNames, (std::vector<std::string>{
-                            "FloatFormCount", "FloatForm0PaneCount", "FloatForm0Visible",
-                            "FloatForm0X", "FloatForm0Y", "FloatForm0Width", "FloatForm0Height",
-                            "FloatPane0ParentForm", "FloatPane0PaneIndex", "FloatPane0ActiveView",
-                            "FloatPane0ViewCount", "FloatPane0Collapse"}));
+  EXPECT_EQ(floatNames,
+            (std::vector<std::string>{"FloatFormCount", "FloatForm0PaneCount", "FloatForm0Visible", "FloatForm0X",
+                                      "FloatForm0Y", "FloatForm0Width", "FloatForm0Height",
+                                      "FloatPane0ParentForm", "FloatPane0PaneIndex", "FloatPane0ActiveView",
+                                      "FloatPane0ViewCount", "FloatPane0Collapse"}));
 }
 
 TEST_F(AppProfileTest, SetToolOpacityStoresByToolKind) {
@@ -747,10 +746,10 @@ TEST_F(AppProfileTest, SetToolOpacityStoresByToolKind) {
       {14, &CAppProfile::opaqueFont},        {19, &CAppProfile::opaqueGradate},
       {0x80 | 12, &CAppProfile::opaqueLine},  // top bit ignored
   };
-  const std::vector<float CAppProfile::*> all = {
-      &CAppProfile::opaquePaint,   &CAppProfile::opaqueAreaFill, &CAppProfile::opaqueSeedFill,
-      &CAppProfile::opaqueGradate, &CAppProfile::opaqueDraw,     &CAppProfile::opaqueLine,
-      &CAppProfile::opaqueFont};
+  const std::vector<float CAppProfile::*> all = {&CAppProfile::opaquePaint,    &CAppProfile::opaqueAreaFill,
+                                                 &CAppProfile::opaqueSeedFill, &CAppProfile::opaqueGradate,
+                                                 &CAppProfile::opaqueDraw,     &CAppProfile::opaqueLine,
+                                                 &CAppProfile::opaqueFont};
   for (const Case& c : cases) {
     CAppProfile p;
     p.SetToolOpacity(c.kind, 0.25f);

@@ -151,12 +151,12 @@ TEST_F(BlendModeTest, PairTableIsSearchedWithinTheSelectorsLength) {
     PixelOp routine;
   };
   const Case cases[] = {
-      {0, 0, 0, true, PixelMultiplyOver},      {2, 2, 0, true, PixelAddOverOpaque},
-      {3, 0, 0, false, nullptr},               {3, 0, 2, true, PixelMultiplyOver},
-      {0, 3, 1, false, nullptr},               {0, 3, 2, true, PixelPaintOverSourceAlpha},
-      {3, 3, 2, false, nullptr},               {3, 3, 3, true, PixelPaintOverSourceAlpha},
-      {1, 1, 2, false, nullptr},               {1, 1, 3, true, PixelAddOverOpaque},
-      {3, 4, 3, false, nullptr},               {3, 3, 4, false, nullptr},
+      {0, 0, 0, true, PixelMultiplyOver}, {2, 2, 0, true, PixelAddOverOpaque},
+      {3, 0, 0, false, nullptr},          {3, 0, 2, true, PixelMultiplyOver},
+      {0, 3, 1, false, nullptr},          {0, 3, 2, true, PixelPaintOverSourceAlpha},
+      {3, 3, 2, false, nullptr},          {3, 3, 3, true, PixelPaintOverSourceAlpha},
+      {1, 1, 2, false, nullptr},          {1, 1, 3, true, PixelAddOverOpaque},
+      {3, 4, 3, false, nullptr},          {3, 3, 4, false, nullptr},
       {0x83, 3, 3, false, nullptr},
   };
   for (const Case& c : cases) {
@@ -240,7 +240,9 @@ double RefVividLight(double d, double s) {
   const double b = N(d), t = N(s);
   return 255 * (t <= 0.5 ? RefBurnNorm(b, 2 * t) : RefDodgeNorm(b, 2 * t - 1));
 }
-double RefPinLight(double d, double s) { return s < 127.5 ? (d < 2 * s ? d : 2 * s) : (d > 2 * s - 255 ? d : 2 * s - 255); }
+double RefPinLight(double d, double s) {
+  return s < 127.5 ? (d < 2 * s ? d : 2 * s) : (d > 2 * s - 255 ? d : 2 * s - 255);
+}
 
 struct SweepCase {
   uint8_t mode;
@@ -256,15 +258,24 @@ bool KnownException(uint8_t mode, uint32_t d, uint32_t s) {
 
 TEST_F(BlendModeTest, SeparableModesFollowTheirDefinitionsOverEveryBytePair) {
   const SweepCase cases[] = {
-      {kModeMultiply, RefMultiply, 1},      {kModeAdd, RefAdd, 0},
-      {kModeSubtract, RefSubtract, 0},      {kModeNormal, RefNormal, 0},
-      {kModeScreen, RefScreen, 1},          {kModeOverlay, RefOverlay, 1},
-      {kModeHardLight, RefHardLight, 1},    {kModeSoftLight, RefSoftLight, 2},
-      {kModeDifference, RefDifference, 0},  {kModeExclusion, RefExclusion, 2},
-      {kModeDarken, RefDarken, 0},          {kModeLighten, RefLighten, 0},
-      {kModeBurn, RefBurn, 1},              {kModeDodge, RefDodge, 1},
-      {kModeLinearBurn, RefLinearBurn, 0},  {kModeLinearLight, RefLinearLight, 1},
-      {kModeVividLight, RefVividLight, 1},  {kModePinLight, RefPinLight, 0},
+      {kModeMultiply, RefMultiply, 1},
+      {kModeAdd, RefAdd, 0},
+      {kModeSubtract, RefSubtract, 0},
+      {kModeNormal, RefNormal, 0},
+      {kModeScreen, RefScreen, 1},
+      {kModeOverlay, RefOverlay, 1},
+      {kModeHardLight, RefHardLight, 1},
+      {kModeSoftLight, RefSoftLight, 2},
+      {kModeDifference, RefDifference, 0},
+      {kModeExclusion, RefExclusion, 2},
+      {kModeDarken, RefDarken, 0},
+      {kModeLighten, RefLighten, 0},
+      {kModeBurn, RefBurn, 1},
+      {kModeDodge, RefDodge, 1},
+      {kModeLinearBurn, RefLinearBurn, 0},
+      {kModeLinearLight, RefLinearLight, 1},
+      {kModeVividLight, RefVividLight, 1},
+      {kModePinLight, RefPinLight, 0},
   };
   // Row of every pair: B holds (d, s), G (s, d), R (255 - d, 255 - s).
   std::vector<uint32_t> dest(65536), source(65536);
@@ -289,8 +300,8 @@ TEST_F(BlendModeTest, SeparableModesFollowTheirDefinitionsOverEveryBytePair) {
         const uint32_t d = ByteOf(dest[i], ch), s = ByteOf(source[i], ch);
         if (KnownException(c.mode, d, s)) continue;
         const double diff = std::fabs(static_cast<double>(ByteOf(p, ch)) - c.reference(d, s));
-        ASSERT_LE(diff, c.tolerance + 1e-9) << "d=" << d << " s=" << s << " got " << ByteOf(p, ch)
-                                            << " want " << c.reference(d, s);
+        ASSERT_LE(diff, c.tolerance + 1e-9)
+            << "d=" << d << " s=" << s << " got " << ByteOf(p, ch) << " want " << c.reference(d, s);
       }
     }
   }
@@ -355,14 +366,18 @@ TEST_F(BlendModeTest, NeutralColourChangesNothing) {
     const uint32_t colour = e->neutralColor | (mode == kModeNormal ? 0u : 0xFF000000u);
     int32_t tolerance;
     switch (mode) {
-      case kModeOverlay: case kModeHardLight: case kModeSoftLight: case kModeLinearLight: case kModePinLight:
-        tolerance = 2;
-        break;
-      case kModeHue: case kModeSaturation: case kModeColor: case kModeLuminosity: case kModeLinearBurn:
-      case kModeVividLight:
-        continue;  // no neutral colour promised
-      default:
-        tolerance = 0;
+      case kModeOverlay:
+      case kModeHardLight:
+      case kModeSoftLight:
+      case kModeLinearLight:
+      case kModePinLight: tolerance = 2; break;
+      case kModeHue:
+      case kModeSaturation:
+      case kModeColor:
+      case kModeLuminosity:
+      case kModeLinearBurn:
+      case kModeVividLight: continue;  // no neutral colour promised
+      default: tolerance = 0;
     }
     std::vector<uint32_t> out = dest;
     e->sourceAlphaRows.colour(out.data(), colour, static_cast<int32_t>(out.size()), 255);
@@ -461,7 +476,8 @@ TEST_F(BlendModeTest, SeparableColourFunctionsGiveTheirExactIntegerResults) {
           // Multiply, add and subtract apply the colour at the weight inside the operation.
           int32_t v;
           if (mode == kModeMultiply) {
-            v = Div255Ref(d * (255 - Div255Ref(static_cast<int32_t>(weight) * (255 - static_cast<int32_t>(ByteOf(source[i], ch))))));
+            v = Div255Ref(d * (255 - Div255Ref(static_cast<int32_t>(weight) *
+                                               (255 - static_cast<int32_t>(ByteOf(source[i], ch))))));
           } else if (mode == kModeAdd || mode == kModeSubtract) {
             const int32_t t = Div255Ref(static_cast<int32_t>(weight * ByteOf(source[i], ch)));
             v = ClampRef(mode == kModeAdd ? d + t : d - t);
@@ -475,7 +491,8 @@ TEST_F(BlendModeTest, SeparableColourFunctionsGiveTheirExactIntegerResults) {
         }
         uint32_t p = dest[i];
         e->weighted(&p, source[i], static_cast<int32_t>(weight));
-        ASSERT_EQ(p, expected) << "weight " << weight << " d " << ByteOf(dest[i], 0) << " s " << ByteOf(source[i], 0);
+        ASSERT_EQ(p, expected) << "weight " << weight << " d " << ByteOf(dest[i], 0) << " s "
+                               << ByteOf(source[i], 0);
         ASSERT_EQ(rows[i], expected) << "row, weight " << weight << " at " << i;
       }
     }
@@ -658,21 +675,27 @@ TEST_F(BlendModeTest, RowFormsGiveWhatThePixelFormsGive) {
         for (int32_t i = 0; i < kCount; ++i) pixelCall(&b[i], i);
         for (int32_t i = 0; i < kCount; ++i) ASSERT_EQ(a[i], b[i]) << what << " at " << i;
       };
-      check("source alpha", [&](uint32_t* r) { e->sourceAlphaRows.pixels(r, source.data(), kCount, value); },
-            [&](uint32_t* p, int32_t i) { e->sourceAlpha(p, source[i], value); });
-      check("source alpha colour", [&](uint32_t* r) { e->sourceAlphaRows.colour(r, colour, kCount, value); },
-            [&](uint32_t* p, int32_t) { e->sourceAlpha(p, colour, value); });
-      check("weighted", [&](uint32_t* r) { e->weightedRows(r, source.data(), weights.data(), kCount); },
-            [&](uint32_t* p, int32_t i) { e->weighted(p, source[i], static_cast<int32_t>(weights[i])); });
-      check("merge", [&](uint32_t* r) { merge.rows.pixels(r, source.data(), kCount, value); },
-            [&](uint32_t* p, int32_t i) { merge.pixel(p, source[i], value); });
-      check("merge colour", [&](uint32_t* r) { merge.rows.colour(r, colour, kCount, value); },
-            [&](uint32_t* p, int32_t) { merge.pixel(p, colour, value); });
+      check(
+          "source alpha", [&](uint32_t* r) { e->sourceAlphaRows.pixels(r, source.data(), kCount, value); },
+          [&](uint32_t* p, int32_t i) { e->sourceAlpha(p, source[i], value); });
+      check(
+          "source alpha colour", [&](uint32_t* r) { e->sourceAlphaRows.colour(r, colour, kCount, value); },
+          [&](uint32_t* p, int32_t) { e->sourceAlpha(p, colour, value); });
+      check(
+          "weighted", [&](uint32_t* r) { e->weightedRows(r, source.data(), weights.data(), kCount); },
+          [&](uint32_t* p, int32_t i) { e->weighted(p, source[i], static_cast<int32_t>(weights[i])); });
+      check(
+          "merge", [&](uint32_t* r) { merge.rows.pixels(r, source.data(), kCount, value); },
+          [&](uint32_t* p, int32_t i) { merge.pixel(p, source[i], value); });
+      check(
+          "merge colour", [&](uint32_t* r) { merge.rows.colour(r, colour, kCount, value); },
+          [&](uint32_t* p, int32_t) { merge.pixel(p, colour, value); });
       // The descriptor merge as a row descriptor.
       const SCompositeRowOps md = MergeDescriptor(mode);
       const SCompositeOps mp{e->startColor, 0, {}, BlendColor, e->weighted};
-      check("merge descriptor", [&](uint32_t* r) { CompositeRow(r, source.data(), kCount, value, md); },
-            [&](uint32_t* p, int32_t i) { CompositePixel(p, source[i], value, mp); });
+      check(
+          "merge descriptor", [&](uint32_t* r) { CompositeRow(r, source.data(), kCount, value, md); },
+          [&](uint32_t* p, int32_t i) { CompositePixel(p, source[i], value, mp); });
     }
   }
 }
@@ -805,8 +828,8 @@ TEST_F(BlendModeTest, DissolveColourRowsDrawAsThePixelByPixelPass) {
       int changed = 0;
       for (int y = 0; y < 9; ++y)
         for (int x = 0; x < 150; ++x) {
-          ASSERT_EQ(rows.GetPixel(x, y), pixels.GetPixel(x, y)) << mode << " " << std::hex << colour << " at " << x
-                                                                << "," << y;
+          ASSERT_EQ(rows.GetPixel(x, y), pixels.GetPixel(x, y))
+              << mode << " " << std::hex << colour << " at " << x << "," << y;
           changed += rows.GetPixel(x, y) != image.GetPixel(x, y);
         }
       if (colour >> 24 == 0) {
@@ -845,8 +868,8 @@ TEST_F(BlendModeTest, BlendImageIntoImageUsesThePairOrTheDescriptor) {
     uint8_t mode;
     uint32_t word;
   };
-  for (const Case c : {Case{0, 2}, Case{0, 0}, Case{3, 3}, Case{3, 0x10002}, Case{4, 3}, Case{14, 0x10000},
-                       Case{2, 3}}) {
+  for (const Case c :
+       {Case{0, 2}, Case{0, 0}, Case{3, 3}, Case{3, 0x10002}, Case{4, 3}, Case{14, 0x10000}, Case{2, 3}}) {
     SBlendLayer layer;
     layer.mode = c.mode;
     layer.opacity = 190;
@@ -862,7 +885,9 @@ TEST_F(BlendModeTest, BlendImageIntoImageUsesThePairOrTheDescriptor) {
       const SCompositeOps ops{GetBlendModeEntry(c.mode)->startColor,
                               static_cast<uint8_t>(GetBlendModeEntry(c.mode)->flags |
                                                    ((c.word & kModeWordZeroAlpha) ? kCompositeSkipZeroAlpha : 0)),
-                              {}, BlendColor, GetBlendModeEntry(c.mode)->weighted};
+                              {},
+                              BlendColor,
+                              GetBlendModeEntry(c.mode)->weighted};
       theirs.CompositeFrom(source, point2, rect2, 255, 190, ops);
     }
     EXPECT_TRUE(SameImages(ours, theirs)) << int(c.mode) << " word " << c.word;
@@ -931,7 +956,8 @@ void FillStore(CBlockVMTC& store, TestRng& rng) {
       SRectWH rect{tx * 32, ty * 32, 32, 32};
       if (kind == 0) {
         for (int32_t y = rect.top; y < rect.top + 32 && y < store.Height(); ++y)
-          for (int32_t x = rect.left; x < rect.left + 32 && x < store.Width(); ++x) store.SetPixel(x, y, rng.Pixel());
+          for (int32_t x = rect.left; x < rect.left + 32 && x < store.Width(); ++x)
+            store.SetPixel(x, y, rng.Pixel());
       } else if (kind == 1) {
         store.FillRect(rect, rng.Pixel() | 0x80000000u);
       } else if (kind == 2) {
@@ -1128,8 +1154,9 @@ TEST_F(BlendStoreTest, RefusedCommitLeavesTheLowerLayerAsItWas) {
       SRectWH rect{0, 0, 130, 90};
       // Let refusals - 1 commits through, then refuse the next.
       SetCommitBudget(CommittedBytesTotal() + static_cast<uint64_t>(refusals - 1) * 4096);
-      const bool result = c.word == 0xFFFFFFFFu ? CombineLayerStores(merged, lo, upper, up, point, rect)
-                                                : CompositeLayerStores(merged, lo, upper, up, point, c.word, rect);
+      const bool result = c.word == 0xFFFFFFFFu
+                              ? CombineLayerStores(merged, lo, upper, up, point, rect)
+                              : CompositeLayerStores(merged, lo, upper, up, point, c.word, rect);
       SetCommitBudget(0);
       ASSERT_FALSE(result);
       EXPECT_EQ(lo.opacity, 150);

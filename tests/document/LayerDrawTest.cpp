@@ -93,8 +93,8 @@ TEST_F(LayerDrawTest, EveryModeDrawsAsItsPixelRoutine) {
     SRectWH source;
   } placements[] = {
       {{0, 0}, {0, 0, kW, kH}},
-      {{-5, 7}, {0, 0, kW, kH}},      // clipped at the image's left and bottom
-      {{3, 2}, {20, 10, 70, 50}},     // a part of the store
+      {{-5, 7}, {0, 0, kW, kH}},   // clipped at the image's left and bottom
+      {{3, 2}, {20, 10, 70, 50}},  // a part of the store
       {{40, -30}, {-10, -10, 200, 200}},
   };
   for (int32_t mode = 0; mode < kBlendModeCount; ++mode) {
@@ -201,7 +201,10 @@ TEST_F(LayerDrawTest, DissolveRepeatsExactlyForTheSameRecord) {
   for (size_t i = 0; i < full.size(); ++i) {
     if (full[i] != untouched[i]) ++drawnFull;
     if (first[i] != untouched[i]) {
-      if (first[i] == full[i]) ++drawnBoth; else ++dissolvedOnly;
+      if (first[i] == full[i])
+        ++drawnBoth;
+      else
+        ++dissolvedOnly;
     }
   }
   EXPECT_EQ(dissolvedOnly, 0);  // a shown pixel is drawn as without dissolve
@@ -380,8 +383,8 @@ TEST_F(LayerDrawTest, RefusedCommitLeavesBothMergesUnchanged) {
       SetCommitBudget(CommittedBytesTotal() + static_cast<uint64_t>(refusalsAfter) * kTileBytes);
       TPoint at{0, 0};
       SRectWH rect{0, 0, kW, kH};
-      const bool result = legacy ? MergeLayerPair(source, dest, layer, at, rect)
-                                 : BlendFromLayer(dest, source, layer, at, rect);
+      const bool result =
+          legacy ? MergeLayerPair(source, dest, layer, at, rect) : BlendFromLayer(dest, source, layer, at, rect);
       SetCommitBudget(0);
       if (refusalsAfter == 0) {
         EXPECT_FALSE(result) << (legacy ? "legacy" : "");

@@ -8,6 +8,7 @@
 
 #include "document/BlendMode.h"
 #include "document/LayerData.h"
+#include "document/LayerDraw.h"
 #include "document/PixelUndo.h"
 #include "document/ShellServices.h"
 #include "document/UndoData.h"
@@ -16,7 +17,6 @@
 #include "platform/Text.h"
 #include "platform/Warning.h"
 #include "raster/Composite.h"
-#include "document/LayerDraw.h"
 
 namespace tf {
 namespace {
@@ -373,7 +373,7 @@ TEST_F(LayerMngrTest, MoveClampsTheTargetAndRenumbers) {
     int32_t to, from, result;
     const char* order;
   } cases[] = {
-      {3, 3, -1, "0123"}, {99, 0, 3, "1230"}, {0, 3, 0, "3012"}, {-5, 2, 0, "2013"},
+      {3, 3, -1, "0123"}, {99, 0, 3, "1230"}, {0, 3, 0, "3012"},  {-5, 2, 0, "2013"},
       {2, 1, 2, "0213"},  {1, 2, 1, "0213"},  {0, 0, -1, "0123"}, {1, 9, -1, "0123"},
   };
   for (const Case& c : cases) {
@@ -510,8 +510,8 @@ TEST_F(LayerMngrTest, IndentAndOutdentRules) {
     int32_t index;
     bool canIndent, canOutdent;
   } cases[] = {
-      {{0, 0}, 1, true, false},        {{0, 0}, 0, false, false},   {{0, 1}, 1, false, true},
-      {{1, 0}, 1, true, false},        {{0, 1, 1}, 2, true, true},  {{0, 248, 248}, 2, true, true},
+      {{0, 0}, 1, true, false},          {{0, 0}, 0, false, false},       {{0, 1}, 1, false, true},
+      {{1, 0}, 1, true, false},          {{0, 1, 1}, 2, true, true},      {{0, 248, 248}, 2, true, true},
       {{0, 249, 0, 0}, 3, false, false}, {{0, 249, 249}, 2, false, true},
   };
   for (const Case& c : cases) {
@@ -554,9 +554,9 @@ TEST_F(LayerMngrTest, CanMoveBlockNeedsTheWholeFolderAndATargetOutsideIt) {
     int32_t to, from, count;
     bool allowed;
   } cases[] = {
-      {0, 1, 3, true},  {5, 1, 3, true},  {6, 1, 3, true},  {1, 1, 3, false}, {2, 1, 3, false},
-      {4, 1, 3, false}, {3, 1, 3, false}, {0, 1, 1, false}, {0, 1, 2, false}, {7, 1, 3, false},
-      {-1, 1, 3, false}, {0, 4, 1, true}, {5, 4, 1, false}, {6, 4, 1, true},  {0, 6, 1, false},
+      {0, 1, 3, true},   {5, 1, 3, true},  {6, 1, 3, true},  {1, 1, 3, false}, {2, 1, 3, false},
+      {4, 1, 3, false},  {3, 1, 3, false}, {0, 1, 1, false}, {0, 1, 2, false}, {7, 1, 3, false},
+      {-1, 1, 3, false}, {0, 4, 1, true},  {5, 4, 1, false}, {6, 4, 1, true},  {0, 6, 1, false},
   };
   for (const Case& c : cases) {
     CLayerMngr stack;
@@ -612,7 +612,7 @@ TEST_F(LayerMngrTest, CanMergeDownRules) {
     int32_t index;
     bool allowed;
   } cases[] = {
-      {{0, 0}, 0, false}, {{0, 0}, 1, true},  {{0, 0}, 2, false}, {{0, 1}, 1, true},
+      {{0, 0}, 0, false}, {{0, 0}, 1, true},  {{0, 0}, 2, false},    {{0, 1}, 1, true},
       {{1, 0}, 1, false}, {{0, 2}, 1, false}, {{0, 0, 1}, 1, false}, {{0, 1, 1}, 2, true},
   };
   for (const Case& c : cases) {
@@ -634,7 +634,7 @@ TEST_F(LayerMngrTest, MergeDownCoversBothStoresAndKeepsTheLowerId) {
   upper->offsetX = -20;
   upper->offsetY = 40;
   upper->Store()->SetPixel(0, 40, 0x80FF0000u);  // canvas (20, 0): over the lower store
-  upper->Store()->SetPixel(60, 0, 0xFF00FF00u);   // canvas (80, -40): outside it
+  upper->Store()->SetPixel(60, 0, 0xFF00FF00u);  // canvas (80, -40): outside it
   const int32_t lowerId = lower->id;
   std::unique_ptr<CLayerData> old;
   ASSERT_TRUE(stack.MergeDown(0, 1, &old, 0));
@@ -652,7 +652,9 @@ TEST_F(LayerMngrTest, MergeDownCoversBothStoresAndKeepsTheLowerId) {
   // Lower pixels carry the lower opacity in their alpha, also where the upper store does not
   // reach (regression: (3, 3) lies left of it and used to keep its alpha while the merged layer's
   // opacity went to 255).
-  auto at = [&](int32_t x, int32_t y) { return merged->Store()->GetPixel(x + merged->offsetX, y + merged->offsetY); };
+  auto at = [&](int32_t x, int32_t y) {
+    return merged->Store()->GetPixel(x + merged->offsetX, y + merged->offsetY);
+  };
   uint32_t expected = 0xFF0000FFu;
   expected = (expected & 0x00FFFFFFu) | (uint32_t{MulTable[255][200]} << 24);
   EXPECT_EQ(at(3, 3), expected);

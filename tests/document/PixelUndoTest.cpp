@@ -23,7 +23,8 @@ using test::PatternStore;
 void Scribble(CBlockVMTC& store, SRectWH rect, uint32_t seed) {
   if (!store.ClipRect(rect)) return;
   for (int32_t y = rect.top; y < rect.top + rect.height; ++y)
-    for (int32_t x = rect.left; x < rect.left + rect.width; ++x) store.SetPixel(x, y, seed ^ (x * 2654435761u + y));
+    for (int32_t x = rect.left; x < rect.left + rect.width; ++x)
+      store.SetPixel(x, y, seed ^ (x * 2654435761u + y));
 }
 
 class PixelUndo : public testing::Test {
@@ -164,7 +165,7 @@ TEST_F(PixelUndo, SeveralChangesUndoneInReverseOrder) {
 TEST_F(PixelUndo, RandomStepsMatchAModelOfWholePictures) {
   test::XorShiftRng rng(0x5EED1234ABCDull);
   auto layer = PatternStore(133, 97, 12);
-  CUndoMngr undo(8, 3);  // redo capacity 4
+  CUndoMngr undo(8, 3);                                     // redo capacity 4
   std::vector<std::vector<uint32_t>> undoModel, redoModel;  // newest last
   auto pushBounded = [](std::vector<std::vector<uint32_t>>& list, std::vector<uint32_t> state, size_t bound) {
     list.push_back(std::move(state));
@@ -313,7 +314,7 @@ TEST_F(PixelUndo, OutOfMemoryForRedoStillUndoes) {
   CUndoMngr undo(8, 8);
   const std::vector<uint32_t> original = GridPixels(*layer);
   ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {0, 0, 32, 32}));  // tile (0, 0): uncommitted
-  Scribble(*layer, {0, 0, 32, 32}, 3);                        // now committed
+  Scribble(*layer, {0, 0, 32, 32}, 3);                       // now committed
   // Keeping the current pixels needs one commit, putting the saved tile back none.
   RefuseNextCommits(1);
   SRectWH refreshed{};

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/AddressSpace.h"
-#include "platform/Debug.h"
 #include "document/LayerData.h"
 #include "document/LayerMngr.h"
+#include "platform/AddressSpace.h"
+#include "platform/Debug.h"
 #include "raster/BlockVMTC.h"
 #include "support/FakeLayers.h"
 #include "support/TestStores.h"
@@ -106,7 +106,8 @@ const CodeRun kCodeRuns[] = {
     {32, 32, 5, kLayerList | kWholeStore | kCountsDepth, "merged down"},
     {33, 33, 5, kLayerList | kCountsDepth, "visible layers merged"},
     {34, 34, 5, kLayerList | kRebuildView | kCountsDepth, "layer moved with its store grown"},
-    {35, 35, 5, kLayerList | kRebuildView | kCountsDepth | kMasksChanged | kOutline, "the same with the selection"},
+    {35, 35, 5, kLayerList | kRebuildView | kCountsDepth | kMasksChanged | kOutline,
+     "the same with the selection"},
     {36, 36, 5, kLayerList | kCountsDepth, "layer store rebuilt"},
     {37, 37, 5, kLayerList | kCountsDepth | kOwnsBlock, "selection copied or cut to a new layer"},
     {38, 38, 5, kLayerList | kCountsDepth | kLayerPane, "folder depths changed"},
@@ -115,7 +116,8 @@ const CodeRun kCodeRuns[] = {
     {41, 41, 5, kLayerList | kCountsDepth, "folder deleted with its content"},
     {42, 42, 5, kLayerList | kLayerPane, "block of layers moved"},
     {43, 43, 5, kLayerList | kRebuildView | kCountsDepth, "block moved with grown stores"},
-    {44, 44, 5, kLayerList | kRebuildView | kCountsDepth | kMasksChanged | kOutline, "the same with the selection"},
+    {44, 44, 5, kLayerList | kRebuildView | kCountsDepth | kMasksChanged | kOutline,
+     "the same with the selection"},
     {45, 47, 5, kLayerList | kOwnsBlock, "visibility of every layer set"},
     {48, 48, 5, kLayerList | kOwnsBlock | kKeepActive | kNoReload, "visibility of a folder's block"},
     {49, 49, 5, kLayerList | kRebuildView, "canvas turned"},
@@ -154,8 +156,8 @@ TEST(UndoCodeTable, OwnedBlocksAndHeavyCodes) {
     if (UndoCodeFlags(code) & kUndoFlagHeavy) heavy.push_back(code);
   }
   EXPECT_EQ(owning, (std::vector<int>{16, 37, 39, 45, 46, 47, 48}));
-  EXPECT_EQ(heavy, (std::vector<int>{16, 27, 28, 29, 30, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 43, 44, 50,
-                                     51, 52, 53, 54, 55, 56, 62}));
+  EXPECT_EQ(heavy, (std::vector<int>{16, 27, 28, 29, 30, 32, 33, 34, 35, 36, 37, 38, 39,
+                                     40, 41, 43, 44, 50, 51, 52, 53, 54, 55, 56, 62}));
 }
 
 TEST(UndoCodeTable, CodesOutsideTheTableHaveNoCategory) {
@@ -469,19 +471,19 @@ struct ReleaseCase {
 
 TEST(UndoData, ReleaseRulesByCodeAndState) {
   const ReleaseCase cases[] = {
-      {kUndoNewLayer, false, 0, false, false, false},        // lives in the document
-      {kUndoNewLayer, true, 0, true, false, false},          // taken out by the undo
+      {kUndoNewLayer, false, 0, false, false, false},  // lives in the document
+      {kUndoNewLayer, true, 0, true, false, false},    // taken out by the undo
       {kUndoDuplicateLayer, true, 0, true, false, false},
       {kUndoNewLayerFromPaste, false, 0, false, false, false},
       {kUndoSelectionToLayer, true, 0, true, false, false},
       {kUndoMaskFromLayer, false, 0, false, false, false},
       {kUndoMaskFromLayer, true, 0, true, false, false},
-      {kUndoDeleteLayer, false, 0, true, false, false},      // still deleted
-      {kUndoDeleteLayer, true, 0, false, false, false},      // back in the stack
+      {kUndoDeleteLayer, false, 0, true, false, false},  // still deleted
+      {kUndoDeleteLayer, true, 0, false, false, false},  // back in the stack
       {kUndoRemoveFolder, false, 0, true, false, false},
       {kUndoRemoveFolder, true, 0, false, false, false},
       {kUndoMergeDown, false, 0, true, true, true},
-      {kUndoMergeDown, true, 0, true, true, false},          // the upper layer is back
+      {kUndoMergeDown, true, 0, true, true, false},  // the upper layer is back
       {kUndoGrowLayer, true, 0, true, false, false},
       {kUndoGrowLayerWithSelection, false, 0, true, false, false},
       {kUndoRebuildLayer, false, 0, true, false, false},
@@ -709,16 +711,12 @@ struct MemoryCase {
 
 TEST(UndoData, MemorySizeCountsHeldObjectsByCode) {
   const MemoryCase cases[] = {
-      {kUndoNewLayer, false, 0, 0},      {kUndoNewLayer, true, 0, 100},
-      {kUndoDeleteLayer, false, 0, 100}, {kUndoDeleteLayer, true, 0, 0},
-      {kUndoRemoveFolder, false, 0, 100},
-      {kUndoGrowLayer, false, 0, 100},   {kUndoRebuildLayer, true, 0, 100},
-      {kUndoMergeDown, false, 0, 110},   {kUndoMergeDown, true, 0, 100},
-      {kUndoMergeVisible, false, 0, 100}, {kUndoMergeVisible, false, 1, 0},
-      {kUndoCanvasSize, false, 0, 100},  {kUndoTrimCanvas, true, 0, 100},
-      {kUndoResolution, false, 0, 110},
-      {kUndoMoveLayer, false, 0, 0},     {kUndoFolderDepths, false, 0, 0},
-      {kUndoAddMask, false, 0, 100},     {kUndoMaskFromLayer, false, 0, 0},
+      {kUndoNewLayer, false, 0, 0},       {kUndoNewLayer, true, 0, 100},      {kUndoDeleteLayer, false, 0, 100},
+      {kUndoDeleteLayer, true, 0, 0},     {kUndoRemoveFolder, false, 0, 100}, {kUndoGrowLayer, false, 0, 100},
+      {kUndoRebuildLayer, true, 0, 100},  {kUndoMergeDown, false, 0, 110},    {kUndoMergeDown, true, 0, 100},
+      {kUndoMergeVisible, false, 0, 100}, {kUndoMergeVisible, false, 1, 0},   {kUndoCanvasSize, false, 0, 100},
+      {kUndoTrimCanvas, true, 0, 100},    {kUndoResolution, false, 0, 110},   {kUndoMoveLayer, false, 0, 0},
+      {kUndoFolderDepths, false, 0, 0},   {kUndoAddMask, false, 0, 100},      {kUndoMaskFromLayer, false, 0, 0},
       {kUndoMaskFromLayer, true, 0, 100},
   };
   for (const MemoryCase& c : cases) {

@@ -20,23 +20,33 @@ namespace {
 // against itself.
 
 const std::map<int, std::string> kLengthTable = {
-    {0, "0, 5, 52, 53: 12; 2, 3, 8, 58: 4; 4, 57, 60: 16; 12, 13: 2; 16, 17, 48, 50, 56: 8; "
-        "18: 22; 32: 68; 37: 20; 45: 24; 33: 2 + uint16 at 0; 36: 160 + int32 at 156; "
-        "40: 12 + uint16 at 6; 44: 40 + int32 at 36; 128, 129: 22 + int32 at 12; "
-        "136: 4 + int32 at 0"},
+    {0,
+     "0, 5, 52, 53: 12; 2, 3, 8, 58: 4; 4, 57, 60: 16; 12, 13: 2; 16, 17, 48, 50, 56: 8; "
+     "18: 22; 32: 68; 37: 20; 45: 24; 33: 2 + uint16 at 0; 36: 160 + int32 at 156; "
+     "40: 12 + uint16 at 6; 44: 40 + int32 at 36; 128, 129: 22 + int32 at 12; "
+     "136: 4 + int32 at 0"},
     {1, "any code: 4 + int32 at 0"},
-    {2, "0: 16; 1, 24, 25, 26: 4; 2, 3, 9: 10; 6: 18; 8: 28; 10: 12; 11: 20; "
-        "4, 5, 7, 16-19, 32-35, 254, 255: 0"},
-    {4, "0: 14; 1-5, 8, 9, 24, 25, 32-37: 4; 6, 7, 10, 38, 39, 48-51: 12; 12, 13: 20; "
-        "16, 17, 18, 20: 6; 21: 18; 11: 42 + uint16 at 40; 19: 4 + uint16 at 2"},
+    {2,
+     "0: 16; 1, 24, 25, 26: 4; 2, 3, 9: 10; 6: 18; 8: 28; 10: 12; 11: 20; "
+     "4, 5, 7, 16-19, 32-35, 254, 255: 0"},
+    {4,
+     "0: 14; 1-5, 8, 9, 24, 25, 32-37: 4; 6, 7, 10, 38, 39, 48-51: 12; 12, 13: 20; "
+     "16, 17, 18, 20: 6; 21: 18; 11: 42 + uint16 at 40; 19: 4 + uint16 at 2"},
     {5, "0, 1: 24 + int32 at 12; 8, 11, 12, 13, 16: 12; 9, 10: 20"},
     {6, "0-3, 5, 6: 22; 4: 4 + 8 x uint16 at 2"},
-    {10, "0-6, 11, 20, 21: 4; 7-10, 13, 14, 22, 24, 25, 26: 12; 16, 17, 19: 22; "
-         "12: 4 + uint16 at 2; 18: 8 + 8 x uint16 at 6"},
+    {10,
+     "0-6, 11, 20, 21: 4; 7-10, 13, 14, 22, 24, 25, 26: 12; 16, 17, 19: 22; "
+     "12: 4 + uint16 at 2; 18: 8 + 8 x uint16 at 6"},
     {12, "1, 2: 22 + int32 at 12"},
     {13, "0, 1, 4, 16, 17, 32: 54 + int32 at 42; 2, 3, 5: 72 + int32 at 60"},
-    {16, "0: 4"}, {20, "0: 4"}, {21, "0: 4"}, {22, "0: 4"}, {23, "0: 4"}, {24, "0: 4"},
-    {48, "0: 4"}, {49, "0: 4"},
+    {16, "0: 4"},
+    {20, "0: 4"},
+    {21, "0: 4"},
+    {22, "0: 4"},
+    {23, "0: 4"},
+    {24, "0: 4"},
+    {48, "0: 4"},
+    {49, "0: 4"},
     {17, "any code k: 12 x k"},
     {18, "any code k: 12 x k"},
     {32, "0, 1, 8, 9, 12, 13, 20, 52, 53, 56, 64, 65, 81-84: 4"},
@@ -48,8 +58,8 @@ const std::map<int, std::string> kLengthTable = {
 
 struct Formula {
   int fixed = 0;
-  int multiplier = 1;   // of the field, or of k
-  int fieldSize = 0;    // 0, 2 (uint16), 4 (int32)
+  int multiplier = 1;  // of the field, or of k
+  int fieldSize = 0;   // 0, 2 (uint16), 4 (int32)
   int fieldOffset = 0;
   bool timesCode = false;  // "12 x k"
 };
@@ -142,8 +152,8 @@ TEST(PacketLength, EveryPairMatchesTheTable) {
         payload = PayloadFor(f, expected);
         if (f.timesCode) expected = 12 * code;
       }
-      ASSERT_EQ(PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code),
-                                      payload.data(), payload.size()),
+      ASSERT_EQ(PacketLengthFromBytes(static_cast<uint8_t>(cls), static_cast<uint8_t>(code), payload.data(),
+                                      payload.size()),
                 expected)
           << "class " << cls << " code " << code;
       SPacketLengthRule rule;
@@ -178,9 +188,8 @@ TEST(PacketLength, VariablePartsAreChecked) {
     uint8_t cls, code;
     int offset;
   };
-  for (Case c : {Case{0, 36, 156}, Case{0, 44, 36}, Case{0, 128, 12}, Case{0, 136, 0},
-                 Case{1, 17, 0}, Case{5, 0, 12}, Case{12, 1, 12}, Case{13, 0, 42},
-                 Case{13, 2, 60}}) {
+  for (Case c : {Case{0, 36, 156}, Case{0, 44, 36}, Case{0, 128, 12}, Case{0, 136, 0}, Case{1, 17, 0},
+                 Case{5, 0, 12}, Case{12, 1, 12}, Case{13, 0, 42}, Case{13, 2, 60}}) {
     std::vector<uint8_t> payload(200, 0);
     StoreU32(&payload[c.offset], 0xFFFFFFF0u);
     EXPECT_EQ(PacketLengthFromBytes(c.cls, c.code, payload.data(), payload.size()), -1)
@@ -317,17 +326,15 @@ TEST(PacketLayout, ClassesOfStrokesChannelsAndFilters) {
     int engine;
     bool interpolationZero;
   };
-  for (Stroke s : {Stroke{16, 0, false}, Stroke{20, 0, true}, Stroke{21, 1, false},
-                   Stroke{22, 1, true}, Stroke{23, 2, false}, Stroke{24, 2, true},
-                   Stroke{48, 4, false}, Stroke{49, 4, true}}) {
+  for (Stroke s : {Stroke{16, 0, false}, Stroke{20, 0, true}, Stroke{21, 1, false}, Stroke{22, 1, true},
+                   Stroke{23, 2, false}, Stroke{24, 2, true}, Stroke{48, 4, false}, Stroke{49, 4, true}}) {
     EXPECT_EQ(StrokeEngineOfClass(s.cls), s.engine);
     EXPECT_EQ(IsInterpolationZeroClass(s.cls), s.interpolationZero);
   }
   EXPECT_EQ(StrokeEngineOfClass(17), -1);
   EXPECT_EQ(StrokeEngineOfClass(25), -1);
 
-  const std::map<int, int> kinds = {{0, 0}, {4, 0}, {1, 1}, {16, 2}, {17, 3}, {32, 6},
-                                    {2, 4}, {5, 4}, {3, 5}};
+  const std::map<int, int> kinds = {{0, 0}, {4, 0}, {1, 1}, {16, 2}, {17, 3}, {32, 6}, {2, 4}, {5, 4}, {3, 5}};
   for (int code = 0; code < 256; ++code) {
     auto it = kinds.find(code);
     EXPECT_EQ(ChannelKindOfCode(static_cast<uint8_t>(code)), it == kinds.end() ? -1 : it->second);
@@ -335,19 +342,16 @@ TEST(PacketLayout, ClassesOfStrokesChannelsAndFilters) {
 
   // Every filter id named by the format has the class whose table lists it.
   const std::map<int, int> idClass = {
-      {0, 32}, {64, 32}, {1, 32}, {65, 32}, {2, 33}, {4, 33}, {3, 34}, {66, 33}, {8, 32},
-      {12, 32}, {9, 32}, {13, 32}, {10, 33}, {14, 33}, {16, 35}, {60, 35}, {17, 34},
-      {18, 33}, {62, 34}, {19, 34}, {61, 34}, {20, 32}, {21, 33}, {27, 33}, {22, 33},
-      {25, 34}, {23, 33}, {26, 33}, {24, 34}, {32, 33}, {67, 33}, {33, 34}, {34, 33},
-      {50, 34}, {35, 35}, {69, 33}, {80, 33}, {85, 33}, {36, 34}, {73, 34}, {37, 35},
-      {38, 35}, {72, 35}, {39, 38}, {74, 38}, {40, 38}, {48, 34}, {49, 33}, {51, 38},
-      {52, 32}, {63, 33}, {53, 32}, {54, 38}, {55, 33}, {56, 32}, {57, 34}, {58, 33},
-      {59, 34}, {68, 33}, {70, 34}, {71, 34}, {81, 32}, {82, 32}, {83, 32}, {84, 32},
-      {86, 33}};
+      {0, 32},  {64, 32}, {1, 32},  {65, 32}, {2, 33},  {4, 33},  {3, 34},  {66, 33}, {8, 32},  {12, 32},
+      {9, 32},  {13, 32}, {10, 33}, {14, 33}, {16, 35}, {60, 35}, {17, 34}, {18, 33}, {62, 34}, {19, 34},
+      {61, 34}, {20, 32}, {21, 33}, {27, 33}, {22, 33}, {25, 34}, {23, 33}, {26, 33}, {24, 34}, {32, 33},
+      {67, 33}, {33, 34}, {34, 33}, {50, 34}, {35, 35}, {69, 33}, {80, 33}, {85, 33}, {36, 34}, {73, 34},
+      {37, 35}, {38, 35}, {72, 35}, {39, 38}, {74, 38}, {40, 38}, {48, 34}, {49, 33}, {51, 38}, {52, 32},
+      {63, 33}, {53, 32}, {54, 38}, {55, 33}, {56, 32}, {57, 34}, {58, 33}, {59, 34}, {68, 33}, {70, 34},
+      {71, 34}, {81, 32}, {82, 32}, {83, 32}, {84, 32}, {86, 33}};
   for (int id = 0; id < 256; ++id) {
     auto it = idClass.find(id);
-    EXPECT_EQ(FilterClassOfId(static_cast<uint8_t>(id)), it == idClass.end() ? 0 : it->second)
-        << "id " << id;
+    EXPECT_EQ(FilterClassOfId(static_cast<uint8_t>(id)), it == idClass.end() ? 0 : it->second) << "id " << id;
   }
 }
 

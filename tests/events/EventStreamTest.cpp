@@ -66,9 +66,9 @@ TEST_F(EventStreamTest, SetupRecordsTheApplicationStateOpenStep) {
 // the bytes of the committed stream.
 TEST_F(EventStreamTest, RandomStepsUndoRedoMatchAModel) {
   std::mt19937 rng(1234);
-  std::vector<uint32_t> ends;    // end of each closed step
-  std::vector<uint32_t> redo;    // ends of undone steps, newest last
-  std::vector<uint8_t> bytes;    // model of the stream up to the write position
+  std::vector<uint32_t> ends;     // end of each closed step
+  std::vector<uint32_t> redo;     // ends of undone steps, newest last
+  std::vector<uint8_t> bytes;     // model of the stream up to the write position
   std::vector<bool> hasFlagWord;  // whether each step holds a (0, 12) packet
   std::vector<bool> redoFlagWord;
   ASSERT_TRUE(mngr_.commitStep());  // the application-state record alone
@@ -171,14 +171,12 @@ TEST_F(EventStreamTest, RandomStepsUndoRedoMatchAModel) {
     ASSERT_EQ(mngr_.getUndoSteps(), static_cast<int32_t>(ends.size()));
     ASSERT_EQ(mngr_.getRedoSteps(), static_cast<int32_t>(redo.size()));
     if (op % 50 == 0 || op == 599) {
-      ASSERT_EQ(StreamBytes(mngr_, committed),
-                std::vector<uint8_t>(bytes.begin(), bytes.begin() + committed));
+      ASSERT_EQ(StreamBytes(mngr_, committed), std::vector<uint8_t>(bytes.begin(), bytes.begin() + committed));
       // Every walk over the committed stream steps through whole packets.
       EXPECT_TRUE(mngr_.walkPackets(0, committed, [](const SPacketFrame&) { return true; }).ok);
     }
   }
-  EXPECT_EQ(mngr_.getBlockCount(),
-            static_cast<int32_t>((mngr_.committed() + kBlock - 1) / kBlock));
+  EXPECT_EQ(mngr_.getBlockCount(), static_cast<int32_t>((mngr_.committed() + kBlock - 1) / kBlock));
   EXPECT_GT(maxSteps, 20u);
   EXPECT_GT(maxCommitted, 4 * kBlock);
 }
@@ -281,10 +279,13 @@ TEST_F(EventStreamTest, PacketsStraddlingBlocksReadBack) {
   EXPECT_EQ(StreamBytes(mngr_, mngr_.writePos()), model);
   // Every packet is found again by walking.
   int packets = 0;
-  EXPECT_TRUE(mngr_.walkPackets(0, mngr_.writePos(), [&](const SPacketFrame&) {
-    ++packets;
-    return true;
-  }).ok);
+  EXPECT_TRUE(mngr_
+                  .walkPackets(0, mngr_.writePos(),
+                               [&](const SPacketFrame&) {
+                                 ++packets;
+                                 return true;
+                               })
+                  .ok);
   EXPECT_EQ(packets, 8);
   // Reads across a boundary in one transfer, and refusals.
   uint8_t two[2];
@@ -293,7 +294,7 @@ TEST_F(EventStreamTest, PacketsStraddlingBlocksReadBack) {
   EXPECT_EQ(two[1], model[kBlock]);
   std::vector<uint8_t> tooMuch(kBlock + 1);
   EXPECT_EQ(mngr_.readAt(0, tooMuch.data(), kBlock + 1), 0u);
-  EXPECT_EQ(mngr_.readAt(mngr_.writePos() - 1, two, 2), 0u);  // beyond writePos: nothing
+  EXPECT_EQ(mngr_.readAt(mngr_.writePos() - 1, two, 2), 0u);   // beyond writePos: nothing
   EXPECT_EQ(mngr_.writeAt(mngr_.writePos() + 1, two, 2), 0u);  // no gaps
   EXPECT_EQ(mngr_.writeAt(0, tooMuch.data(), kBlock + 1), 0u);
 }

@@ -16,9 +16,8 @@ namespace {
 // Lowest first; app, ui and palettes share the top floor.
 const std::map<std::string, int>& FloorTable() {
   static const std::map<std::string, int> table = {
-      {"platform", 0}, {"raster", 1},    {"document", 2}, {"paint", 3}, {"events", 4},
-      {"paper", 5},    {"filters", 6},   {"playback", 7}, {"files", 8}, {"app", 9},
-      {"ui", 9},       {"palettes", 9},
+      {"platform", 0}, {"raster", 1},   {"document", 2}, {"paint", 3}, {"events", 4}, {"paper", 5},
+      {"filters", 6},  {"playback", 7}, {"files", 8},    {"app", 9},   {"ui", 9},     {"palettes", 9},
   };
   return table;
 }
@@ -163,8 +162,7 @@ std::vector<SourceFile> ReadSourceTree(const std::filesystem::path& root) {
     text << in.rdbuf();
     files.push_back({entry.path().lexically_relative(root).generic_string(), text.str()});
   }
-  std::sort(files.begin(), files.end(),
-            [](const SourceFile& a, const SourceFile& b) { return a.path < b.path; });
+  std::sort(files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) { return a.path < b.path; });
   return files;
 }
 

@@ -30,8 +30,7 @@ std::vector<std::string> Targets(const std::vector<Violation>& violations) {
 // The source tree
 
 // Exceptions the tree still needs, each removed with the bend it names.
-const std::vector<Allowance> kAllowances = {
-};
+const std::vector<Allowance> kAllowances = {};
 
 TEST(FloorsTest, SourceTreeKeepsToItsFloors) {
   const std::filesystem::path root = (kDataDir / ".." / ".." / "src").lexically_normal();
@@ -150,8 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "int x; /* class Layer; */ // #include \"files/Doc.h\"\n"}},
                  {}},
         RuleCase{"StringsDoNotOpenComments",
-                 {{"raster/Store.cpp", "const char* a = \"/*\"; char b = '\"';\n#include \"paint/Pen.h\"\n"
-                                       "const char* c = R\"x(\")x\";\n#include \"events/E.h\"\n"}},
+                 {{"raster/Store.cpp",
+                   "const char* a = \"/*\"; char b = '\"';\n#include \"paint/Pen.h\"\n"
+                   "const char* c = R\"x(\")x\";\n#include \"events/E.h\"\n"}},
                  {"raster/Store.cpp -> paint/Pen.h", "raster/Store.cpp -> events/E.h"}},
         RuleCase{"FolderWithoutAFloor",
                  {{"gadgets/Thing.cpp", "#include \"platform/Clock.h\"\n"}},

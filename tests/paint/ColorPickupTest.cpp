@@ -9,7 +9,9 @@ namespace tf {
 namespace {
 
 // Every pixel tells where it is.
-uint32_t Marker(int32_t x, int32_t y) { return 0xFF000000u | (static_cast<uint32_t>(y) << 8) | static_cast<uint32_t>(x); }
+uint32_t Marker(int32_t x, int32_t y) {
+  return 0xFF000000u | (static_cast<uint32_t>(y) << 8) | static_cast<uint32_t>(x);
+}
 
 void FillMarkers(TMTC& image) {
   for (int32_t y = 0; y < image.Height(); ++y)
@@ -67,16 +69,15 @@ TEST_P(PenTCPick, WindowRepeatsTheNearestEdge) {
   ExpectWindow(w, image);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paint, PenTCPick,
-    ::testing::Values(PickCase{"inside", 40, 30, 2.5f, 20.7f, 15.1f},
-                      PickCase{"bottom_right_corner", 10, 10, 3, 9.9f, 9.9f},
-                      PickCase{"top_left_corner", 10, 10, 3, 0.2f, -1.0f},
-                      PickCase{"larger_than_the_image", 1, 1, 6, 0, 0},
-                      PickCase{"far_outside", 5, 7, 1, 300, -200},
-                      // Below -3 the window keeps a size of one pixel.
-                      PickCase{"negative_radius", 5, 5, -10, 2, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paint, PenTCPick,
+                         ::testing::Values(PickCase{"inside", 40, 30, 2.5f, 20.7f, 15.1f},
+                                           PickCase{"bottom_right_corner", 10, 10, 3, 9.9f, 9.9f},
+                                           PickCase{"top_left_corner", 10, 10, 3, 0.2f, -1.0f},
+                                           PickCase{"larger_than_the_image", 1, 1, 6, 0, 0},
+                                           PickCase{"far_outside", 5, 7, 1, 300, -200},
+                                           // Below -3 the window keeps a size of one pixel.
+                                           PickCase{"negative_radius", 5, 5, -10, 2, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PenTC, PickUpFromAnInvalidImageFails) {
   TMTC empty;

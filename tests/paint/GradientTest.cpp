@@ -36,8 +36,8 @@ TEST(ColorSlot, RecordLayoutIsTheStoredOne) {
   SColorSlot s{1, 1, 0, 200, 7, 0x01332211u, 65536, -2, 0x10000};
   uint8_t bytes[24];
   ColorSlotToBytes(s, bytes);
-  const uint8_t expected[24] = {1, 1, 0, 200, 7, 0, 0, 0, 0x11, 0x22, 0x33, 0x01,
-                                0, 0, 1, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0, 0, 1, 0};
+  const uint8_t expected[24] = {1, 1, 0, 200, 7,    0,    0,    0,    0x11, 0x22, 0x33, 0x01,
+                                0, 0, 1, 0,   0xFE, 0xFF, 0xFF, 0xFF, 0,    0,    1,    0};
   EXPECT_EQ(0, std::memcmp(bytes, expected, 24));
   EXPECT_EQ(0, std::memcmp(&s, expected, 24));  // in memory as stored
   SColorSlot back = ColorSlotFromBytes(expected);
@@ -192,8 +192,12 @@ TEST(ColorSlotGroup, ColorAtInterpolatesEachByteWithFloor) {
 TEST(ColorSlotGroup, HardEdgesSwitchColoursAtOnePosition) {
   CColorSlotGroup g;
   const uint32_t blue = kFixed | 0xFF0000, green = kFixed | 0x00FF00, red = kFixed | 0x0000FF;
-  FillGroup(g, {{blue, 21845, 255}, {blue, 0, 255}, {green, 21845, 255}, {green, 0, 255},
-                {red, 21846, 255}, {red, 65536, 255}});
+  FillGroup(g, {{blue, 21845, 255},
+                {blue, 0, 255},
+                {green, 21845, 255},
+                {green, 0, 255},
+                {red, 21846, 255},
+                {red, 65536, 255}});
   ASSERT_TRUE(g.Normalize());
   EXPECT_EQ(g.ColorAt(21845), 0xFFFF0000u);
   EXPECT_EQ(g.ColorAt(21846), 0xFF00FF00u);
@@ -259,8 +263,11 @@ TEST(ColorSlotGroup, CopyToAndCompactCopy) {
   source.SetName("sky");
 
   CColorSlotGroup target;
-  FillGroup(target, {{kFixed | 9, 1, 255}, {kFixed | 8, 1, 255}, {kFixed | 7, 1, 255},
-                     {kFixed | 6, 1, 255}, {kFixed | 5, 1, 255}});
+  FillGroup(target, {{kFixed | 9, 1, 255},
+                     {kFixed | 8, 1, 255},
+                     {kFixed | 7, 1, 255},
+                     {kFixed | 6, 1, 255},
+                     {kFixed | 5, 1, 255}});
   ASSERT_TRUE(target.Normalize());
   ASSERT_TRUE(source.CopyTo(&target));
   EXPECT_TRUE(target.Equals(source));
@@ -368,40 +375,39 @@ TEST_P(GradationRender, ColourAtPixel) {
 
 INSTANTIATE_TEST_SUITE_P(
     Gradient, GradationRender,
-    ::testing::Values(
-        RenderCase{"linear_middle", 0, 0, 0, 1, {0, 0}, {100, 0}, {50, 0}, 127},
-        RenderCase{"linear_perpendicular_constant", 0, 0, 0, 1, {0, 0}, {100, 0}, {50, -70}, 127},
-        RenderCase{"linear_before_start", 0, 0, 0, 1, {0, 0}, {100, 0}, {-20, 0}, 0},
-        RenderCase{"linear_past_end", 0, 0, 0, 1, {0, 0}, {100, 0}, {130, 0}, 255},
-        RenderCase{"count3_t2_5", 0, 0, 0, 3, {0, 0}, {100, 0}, {250, 0}, 127},
-        RenderCase{"count3_t3_2_last_colour", 0, 0, 0, 3, {0, 0}, {100, 0}, {320, 0}, 255},
-        RenderCase{"count3_t_minus_0_2_first_colour", 0, 0, 0, 3, {0, 0}, {100, 0}, {-20, 0}, 0},
-        RenderCase{"endless_t_minus_0_25", 0, 0, 1, 3, {0, 0}, {100, 0}, {-25, 0}, 191},
-        RenderCase{"endless_t_7_25", 0, 0, 1, 1, {0, 0}, {100, 0}, {725, 0}, 63},
-        RenderCase{"mirror_t_0_25", 0, 1, 0, 1, {0, 0}, {100, 0}, {25, 0}, 127},
-        RenderCase{"mirror_t_0_75", 0, 1, 0, 1, {0, 0}, {100, 0}, {75, 0}, 127},
-        RenderCase{"mirror_t_1_first_colour", 0, 1, 0, 1, {0, 0}, {100, 0}, {100, 0}, 0},
-        RenderCase{"mirror_past_end_first_colour", 0, 1, 0, 1, {0, 0}, {100, 0}, {180, 0}, 0},
-        RenderCase{"radial_down_below", 1, 0, 0, 1, {50, 50}, {50, 60}, {50, 55}, 0},
-        RenderCase{"radial_down_right", 1, 0, 0, 1, {50, 50}, {50, 60}, {55, 50}, 191},
-        RenderCase{"radial_down_left", 1, 0, 0, 1, {50, 50}, {50, 60}, {45, 50}, 63},
-        RenderCase{"radial_down_up", 1, 0, 0, 1, {50, 50}, {50, 60}, {50, 45}, 127},
-        RenderCase{"radial_count4_eighth_turn", 1, 0, 0, 4, {50, 50}, {60, 50}, {55, 55}, 127},
-        RenderCase{"radial_count4_quarter_turn", 1, 0, 0, 4, {50, 50}, {60, 50}, {50, 55}, 0},
-        RenderCase{"radial_endless_ignored", 1, 0, 1, 4, {50, 50}, {60, 50}, {55, 55}, 127},
-        // Counts above 2^24: t is compared with the whole count (t = 2^24 lies below 2^24 + 1, so
-        // Frac gives the first stop), and the radial reciprocal is the single nearest to
-        // 1 / (2^24 + 1), 2^-24 - 2^-48, which puts t / r for AngleOf(-20, 1) on a half.
-        RenderCase{"count_above_2_24_linear", 0, 0, 0, 16777217, {0, 0}, {1, 0}, {16777216, 0}, 0},
-        RenderCase{"count_above_2_24_radial", 1, 0, 0, 16777217, {0, 0}, {1, 0}, {-20, 1}, 127},
-        RenderCase{"circular_axis_drag", 2, 0, 0, 1, {20, 20}, {30, 20}, {20, 25}, 127},
-        RenderCase{"circular_ellipse", 2, 0, 0, 1, {20, 20}, {30, 24}, {20, 22}, 127},
-        RenderCase{"circular_outside", 2, 0, 0, 1, {20, 20}, {30, 24}, {31, 20}, 255},
-        // A line of zero length: the first stop's colour, for every shape.
-        RenderCase{"zero_line_linear", 0, 0, 0, 1, {10, 10}, {10, 10}, {50, 3}, 0},
-        RenderCase{"zero_line_linear_endless", 0, 1, 1, 5, {10, 10}, {10, 10}, {-7, 40}, 0},
-        RenderCase{"zero_line_circular", 2, 0, 0, 1, {10, 10}, {10, 10}, {50, 3}, 0},
-        RenderCase{"zero_line_circular_endless", 2, 0, 1, 2, {10, 10}, {10, 10}, {0, 0}, 0}),
+    ::testing::Values(RenderCase{"linear_middle", 0, 0, 0, 1, {0, 0}, {100, 0}, {50, 0}, 127},
+                      RenderCase{"linear_perpendicular_constant", 0, 0, 0, 1, {0, 0}, {100, 0}, {50, -70}, 127},
+                      RenderCase{"linear_before_start", 0, 0, 0, 1, {0, 0}, {100, 0}, {-20, 0}, 0},
+                      RenderCase{"linear_past_end", 0, 0, 0, 1, {0, 0}, {100, 0}, {130, 0}, 255},
+                      RenderCase{"count3_t2_5", 0, 0, 0, 3, {0, 0}, {100, 0}, {250, 0}, 127},
+                      RenderCase{"count3_t3_2_last_colour", 0, 0, 0, 3, {0, 0}, {100, 0}, {320, 0}, 255},
+                      RenderCase{"count3_t_minus_0_2_first_colour", 0, 0, 0, 3, {0, 0}, {100, 0}, {-20, 0}, 0},
+                      RenderCase{"endless_t_minus_0_25", 0, 0, 1, 3, {0, 0}, {100, 0}, {-25, 0}, 191},
+                      RenderCase{"endless_t_7_25", 0, 0, 1, 1, {0, 0}, {100, 0}, {725, 0}, 63},
+                      RenderCase{"mirror_t_0_25", 0, 1, 0, 1, {0, 0}, {100, 0}, {25, 0}, 127},
+                      RenderCase{"mirror_t_0_75", 0, 1, 0, 1, {0, 0}, {100, 0}, {75, 0}, 127},
+                      RenderCase{"mirror_t_1_first_colour", 0, 1, 0, 1, {0, 0}, {100, 0}, {100, 0}, 0},
+                      RenderCase{"mirror_past_end_first_colour", 0, 1, 0, 1, {0, 0}, {100, 0}, {180, 0}, 0},
+                      RenderCase{"radial_down_below", 1, 0, 0, 1, {50, 50}, {50, 60}, {50, 55}, 0},
+                      RenderCase{"radial_down_right", 1, 0, 0, 1, {50, 50}, {50, 60}, {55, 50}, 191},
+                      RenderCase{"radial_down_left", 1, 0, 0, 1, {50, 50}, {50, 60}, {45, 50}, 63},
+                      RenderCase{"radial_down_up", 1, 0, 0, 1, {50, 50}, {50, 60}, {50, 45}, 127},
+                      RenderCase{"radial_count4_eighth_turn", 1, 0, 0, 4, {50, 50}, {60, 50}, {55, 55}, 127},
+                      RenderCase{"radial_count4_quarter_turn", 1, 0, 0, 4, {50, 50}, {60, 50}, {50, 55}, 0},
+                      RenderCase{"radial_endless_ignored", 1, 0, 1, 4, {50, 50}, {60, 50}, {55, 55}, 127},
+                      // Counts above 2^24: t is compared with the whole count (t = 2^24 lies below 2^24 + 1, so
+                      // Frac gives the first stop), and the radial reciprocal is the single nearest to
+                      // 1 / (2^24 + 1), 2^-24 - 2^-48, which puts t / r for AngleOf(-20, 1) on a half.
+                      RenderCase{"count_above_2_24_linear", 0, 0, 0, 16777217, {0, 0}, {1, 0}, {16777216, 0}, 0},
+                      RenderCase{"count_above_2_24_radial", 1, 0, 0, 16777217, {0, 0}, {1, 0}, {-20, 1}, 127},
+                      RenderCase{"circular_axis_drag", 2, 0, 0, 1, {20, 20}, {30, 20}, {20, 25}, 127},
+                      RenderCase{"circular_ellipse", 2, 0, 0, 1, {20, 20}, {30, 24}, {20, 22}, 127},
+                      RenderCase{"circular_outside", 2, 0, 0, 1, {20, 20}, {30, 24}, {31, 20}, 255},
+                      // A line of zero length: the first stop's colour, for every shape.
+                      RenderCase{"zero_line_linear", 0, 0, 0, 1, {10, 10}, {10, 10}, {50, 3}, 0},
+                      RenderCase{"zero_line_linear_endless", 0, 1, 1, 5, {10, 10}, {10, 10}, {-7, 40}, 0},
+                      RenderCase{"zero_line_circular", 2, 0, 0, 1, {10, 10}, {10, 10}, {50, 3}, 0},
+                      RenderCase{"zero_line_circular_endless", 2, 0, 1, 2, {10, 10}, {10, 10}, {0, 0}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Gradation, ScalePairIsNotRecomputedBySetOptions) {
@@ -422,8 +428,8 @@ TEST(Gradation, OptionsOutOfRangeAreRefused) {
   CGradation r(&g);
   ASSERT_TRUE(r.SetOptions(kGradLinear, 1, 0, 2));
   const uint32_t before = r.ColorAt(25, 0);
-  for (auto [shape, mirror, endless, count] :
-       std::vector<std::array<int32_t, 4>>{{3, 0, 0, 1}, {-1, 0, 0, 1}, {0, 2, 0, 1}, {0, 0, 2, 1}, {0, 0, 0, 0}, {0, 0, 0, -4}}) {
+  for (auto [shape, mirror, endless, count] : std::vector<std::array<int32_t, 4>>{
+           {3, 0, 0, 1}, {-1, 0, 0, 1}, {0, 2, 0, 1}, {0, 0, 2, 1}, {0, 0, 0, 0}, {0, 0, 0, -4}}) {
     EXPECT_FALSE(r.SetOptions(shape, mirror, endless, count));
   }
   EXPECT_EQ(r.ColorAt(25, 0), before);

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -97,10 +97,8 @@ TEST_P(BlockPackRoundTrip, EveryModeUnpacksToTheSource) {
 INSTANTIATE_TEST_SUITE_P(Sizes, BlockPackRoundTrip,
                          ::testing::Values(RoundTripCase{0, false}, RoundTripCase{1, false},
                                            RoundTripCase{255, true}, RoundTripCase{65535, false},
-                                           RoundTripCase{65536, false},
-                                           RoundTripCase{65537, true},
-                                           RoundTripCase{3 * 65536 + 11, true},
-                                           RoundTripCase{2 << 20, false}),
+                                           RoundTripCase{65536, false}, RoundTripCase{65537, true},
+                                           RoundTripCase{3 * 65536 + 11, true}, RoundTripCase{2 << 20, false}),
                          [](const auto& info) { return CaseName(info.param); });
 
 TEST(BlockPack, PythonZlibReadsWhatWePack) {
@@ -110,13 +108,14 @@ TEST(BlockPack, PythonZlibReadsWhatWePack) {
   ASSERT_GT(BlockPack(source.data(), source.size(), packed), 0u);
   std::string dir = ::testing::TempDir();
   std::string in = dir + "blockpack_in.z", expect = dir + "blockpack_expect.bin";
-  std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(packed.data()),
-                                            static_cast<std::streamsize>(packed.size()));
+  std::ofstream(in, std::ios::binary)
+      .write(reinterpret_cast<const char*>(packed.data()), static_cast<std::streamsize>(packed.size()));
   std::ofstream(expect, std::ios::binary)
       .write(reinterpret_cast<const char*>(source.data()), static_cast<std::streamsize>(source.size()));
-  std::string cmd = "python3 -c \"import sys,zlib; a=open(sys.argv[1],'rb').read(); "
-                    "b=open(sys.argv[2],'rb').read(); sys.exit(0 if zlib.decompress(a)==b else 1)\" '" +
-                    in + "' '" + expect + "'";
+  std::string cmd =
+      "python3 -c \"import sys,zlib; a=open(sys.argv[1],'rb').read(); "
+      "b=open(sys.argv[2],'rb').read(); sys.exit(0 if zlib.decompress(a)==b else 1)\" '" +
+      in + "' '" + expect + "'";
   EXPECT_EQ(std::system(cmd.c_str()), 0);
   std::remove(in.c_str());
   std::remove(expect.c_str());

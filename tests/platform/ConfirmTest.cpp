@@ -25,9 +25,12 @@ TEST(ConfirmTest, ScriptedAnswersAreRecordedAndCheckedAgainstTheButtonSet) {
 TEST(ConfirmTest, CautiousAnswers) {
   struct Case {
     int32_t buttons, answer;
-  } cases[] = {{kButtonsOk, kResultOk},           {kButtonsOkCancel, kResultCancel},
-               {kButtonsAbortRetryIgnore, kResultAbort}, {kButtonsYesNoCancel, kResultCancel},
-               {kButtonsYesNo, kResultNo},         {kButtonsRetryCancel, kResultCancel},
+  } cases[] = {{kButtonsOk, kResultOk},
+               {kButtonsOkCancel, kResultCancel},
+               {kButtonsAbortRetryIgnore, kResultAbort},
+               {kButtonsYesNoCancel, kResultCancel},
+               {kButtonsYesNo, kResultNo},
+               {kButtonsRetryCancel, kResultCancel},
                {99, kResultOk}};
   for (const Case& c : cases) {
     EXPECT_EQ(CautiousAnswer(c.buttons), c.answer) << c.buttons;

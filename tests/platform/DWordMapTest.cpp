@@ -57,8 +57,7 @@ TEST(CMapDD, RandomOperationsMatchAModel) {
         model[key] = v;
         break;
       }
-      case 2:
-      {
+      case 2: {
         bool present = model.erase(key) == 1;
         EXPECT_EQ(map.removeKey(key), present);
         EXPECT_EQ(map.lastResult(), present ? kMapDDOk : kMapDDKeyMissing);

@@ -44,13 +44,11 @@ class FuzzRegistryRegressionTest : public ::testing::Test {
 TEST_F(FuzzRegistryRegressionTest, ManySiblingKeysAndValuesStayFindableThroughChanges) {
   constexpr int kCount = 3000;
   std::string text = "TF4REG 1\n[" + kRoot + "]\n";
-  for (int i = 0; i < kCount; ++i)
-    text += "\"Value" + std::to_string(i) + "\"=dword:" + std::to_string(i) + "\n";
+  for (int i = 0; i < kCount; ++i) text += "\"Value" + std::to_string(i) + "\"=dword:" + std::to_string(i) + "\n";
   // The same value again in another case replaces the data in place.
   text += "\"VALUE7\"=dword:-7\n";
   for (int i = 0; i < kCount; ++i) {
-    text +=
-        "[" + kRoot + "\\Key" + std::to_string(i) + "]\n\"n\"=dword:" + std::to_string(i) + "\n";
+    text += "[" + kRoot + "\\Key" + std::to_string(i) + "]\n\"n\"=dword:" + std::to_string(i) + "\n";
   }
   // A key named again in another case is the same key.
   text += "[software\\QUILLMARSH\\tintaframe4 plus\\KEY5]\n\"extra\"=string:\"five\"\n";

@@ -47,13 +47,13 @@ TEST(Clock, WallTimeFieldsOfFixedMoments) {
     int64_t seconds, nanoseconds;
     SSystemTime want;  // year, month, day of week, day, hour, minute, second, milliseconds
   } cases[] = {
-      {0, 0, {1970, 1, 4, 1, 0, 0, 0, 0}},                            // a Thursday
-      {-1, 999999999, {1969, 12, 3, 31, 23, 59, 59, 999}},            // a Wednesday
-      {951868799, 500000000, {2000, 2, 2, 29, 23, 59, 59, 500}},      // leap day of a century year
-      {1234567890, 123456789, {2009, 2, 5, 13, 23, 31, 30, 123}},     // a Friday
-      {2147483648, 1000000, {2038, 1, 2, 19, 3, 14, 8, 1}},           // past 32-bit seconds
-      {4102444800, 0, {2100, 1, 5, 1, 0, 0, 0, 0}},                   // 2100 is no leap year...
-      {4102444800 + 59 * 86400, 0, {2100, 3, 1, 1, 0, 0, 0, 0}},      // ...so 1 March follows 28 February
+      {0, 0, {1970, 1, 4, 1, 0, 0, 0, 0}},                         // a Thursday
+      {-1, 999999999, {1969, 12, 3, 31, 23, 59, 59, 999}},         // a Wednesday
+      {951868799, 500000000, {2000, 2, 2, 29, 23, 59, 59, 500}},   // leap day of a century year
+      {1234567890, 123456789, {2009, 2, 5, 13, 23, 31, 30, 123}},  // a Friday
+      {2147483648, 1000000, {2038, 1, 2, 19, 3, 14, 8, 1}},        // past 32-bit seconds
+      {4102444800, 0, {2100, 1, 5, 1, 0, 0, 0, 0}},                // 2100 is no leap year...
+      {4102444800 + 59 * 86400, 0, {2100, 3, 1, 1, 0, 0, 0, 0}},   // ...so 1 March follows 28 February
   };
   auto fields = [](const SSystemTime& t) {
     return std::vector<int>{t.year, t.month, t.dayOfWeek, t.day, t.hour, t.minute, t.second, t.milliseconds};
@@ -138,7 +138,10 @@ TEST(Text, BadBytesAreReplacedNotDropped) {
   std::string bad("A\x81", 2);  // cut double-byte character
   EXPECT_EQ(Cp932ToUtf8(bad), "A\xEF\xBF\xBD");
   bool ok = true;
-  EXPECT_EQ(Utf8ToCp932("a\xF0\x9F\x98\x80" "b", &ok), "a?b");  // emoji has no code page 932 form
+  EXPECT_EQ(Utf8ToCp932("a\xF0\x9F\x98\x80"
+                        "b",
+                        &ok),
+            "a?b");  // emoji has no code page 932 form
   EXPECT_FALSE(ok);
 }
 

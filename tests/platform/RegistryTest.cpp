@@ -126,8 +126,7 @@ TEST_F(RegistryTest, EveryKindOfValueRoundTripsThroughTheFileByteExact) {
       {"empty string", "e", RegValueKind::kString, 0, ""},
       {"plain", "loadPath", RegValueKind::kString, 0, "/home/user/pictures/"},
       {"quotes and escapes", "q", RegValueKind::kString, 0, "a\"b\\c\\x41;[x]%20"},
-      {"code page 932", "face", RegValueKind::kString, 0,
-       "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"},
+      {"code page 932", "face", RegValueKind::kString, 0, "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e"},
       {"every byte", "bytes", RegValueKind::kString, 0, AllBytesButZero()},
       {"empty binary", "bin0", RegValueKind::kBinary, 0, ""},
       {"double", "opaquePaint", RegValueKind::kBinary, 0, DoubleBytes(0.625)},
@@ -190,8 +189,7 @@ TEST_F(RegistryTest, FileIsReadableText) {
   EXPECT_NE(text.find("[Software\\Quillmarsh\\Tintaframe4 Plus\\config]\n"), std::string::npos);
   EXPECT_NE(text.find("\"gridW\"=dword:32\n"), std::string::npos);
   // Bytes outside printable ASCII are escaped; a UTF-8 copy follows as a comment.
-  EXPECT_NE(text.find("\"face\"=string:\"\\x82l\\x82r\" ; \xef\xbc\xad\xef\xbc\xb3\n"),
-            std::string::npos);
+  EXPECT_NE(text.find("\"face\"=string:\"\\x82l\\x82r\" ; \xef\xbc\xad\xef\xbc\xb3\n"), std::string::npos);
   EXPECT_NE(text.find("\"opaquePaint\"=binary:000000000000f03f ; double 1\n"), std::string::npos);
 }
 
@@ -263,9 +261,8 @@ TEST_F(RegistryTest, NamesCompareWithoutCaseExceptInsideDoubleByteCharacters) {
 TEST_F(RegistryTest, OnlyTheProgramsKeyCanExist) {
   CRegistry store(folder_);
   for (const std::string& path :
-       {std::string(""), std::string("\\"), std::string("Software"),
-        std::string("Software\\Quillmarsh"), std::string("Software\\Other\\Tintaframe4 Plus"),
-        kRoot + "\\\\gap", kRoot + "\\" + std::string(256, 'k'),
+       {std::string(""), std::string("\\"), std::string("Software"), std::string("Software\\Quillmarsh"),
+        std::string("Software\\Other\\Tintaframe4 Plus"), kRoot + "\\\\gap", kRoot + "\\" + std::string(256, 'k'),
         std::string("Software\\Quillmarsh\\Tintaframe4 Plus2")}) {
     EXPECT_FALSE(store.CreateKey(path)) << path;
     EXPECT_FALSE(store.KeyExists(path)) << path;
@@ -457,7 +454,9 @@ TEST_F(RegistryTest, HandEditedFileWithByteOrderMarkAndRawDoubleByteTextReads) {
   const std::string fileIO = kRoot + "\\fileIO";
   std::string s;
   EXPECT_TRUE(store.ReadString(fileIO, "loadPath", s));
-  EXPECT_EQ(s, "C:\\\x95\x5C\x8E\xA6\\\x83\x5C\x83\x74\x83\x67" "A");
+  EXPECT_EQ(s,
+            "C:\\\x95\x5C\x8E\xA6\\\x83\x5C\x83\x74\x83\x67"
+            "A");
   int32_t v = 0;
   EXPECT_TRUE(store.ReadDword(fileIO, "\x95\x5C", v));
   EXPECT_EQ(v, 3);
@@ -468,7 +467,9 @@ TEST_F(RegistryTest, HandEditedFileWithByteOrderMarkAndRawDoubleByteTextReads) {
   CRegistry again(folder_);
   ASSERT_TRUE(again.Load());
   EXPECT_TRUE(again.ReadString(fileIO, "loadPath", s));
-  EXPECT_EQ(s, "C:\\\x95\x5C\x8E\xA6\\\x83\x5C\x83\x74\x83\x67" "A");
+  EXPECT_EQ(s,
+            "C:\\\x95\x5C\x8E\xA6\\\x83\x5C\x83\x74\x83\x67"
+            "A");
 }
 
 TEST_F(RegistryTest, EmptyOrMissingFileReadsAsEmptyWithoutCopies) {
@@ -630,8 +631,8 @@ TEST_F(RegistryTest, ProcessesSavingAtTheSameTimeKeepAllValues) {
     CRegistry store(folder_);
     bool ok = store.Load();
     for (int i = 0; i < kRounds && ok; ++i) {
-      ok = store.CreateKey(kConfig) &&
-           store.WriteDword(kConfig, std::string(who) + std::to_string(i), i) && store.Save();
+      ok = store.CreateKey(kConfig) && store.WriteDword(kConfig, std::string(who) + std::to_string(i), i) &&
+           store.Save();
     }
     return ok;
   };

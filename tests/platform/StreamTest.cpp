@@ -369,13 +369,15 @@ TEST_F(AtomicFileWriterTest, AGivenModeHoldsForNewAndReplacedFiles) {
   std::string target = PathOf("private.txt");
   mode_t mask = ::umask(022);
   int error = -1;
-  ASSERT_TRUE(SaveFileAtomically(target, [](Stream& s) { return s.WriteExact("a", 1); }, 0600, &error));
+  ASSERT_TRUE(SaveFileAtomically(
+      target, [](Stream& s) { return s.WriteExact("a", 1); }, 0600, &error));
   EXPECT_EQ(error, 0);
   struct stat st;
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
   ::chmod(target.c_str(), 0644);
-  ASSERT_TRUE(SaveFileAtomically(target, [](Stream& s) { return s.WriteExact("b", 1); }, 0600));
+  ASSERT_TRUE(SaveFileAtomically(
+      target, [](Stream& s) { return s.WriteExact("b", 1); }, 0600));
   ::umask(mask);
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
@@ -383,7 +385,8 @@ TEST_F(AtomicFileWriterTest, AGivenModeHoldsForNewAndReplacedFiles) {
   EXPECT_EQ(EntryCount(), 1u);
 
   // A failed step reports its errno; a mode with more than permission bits is refused.
-  EXPECT_FALSE(SaveFileAtomically(PathOf("no/such/file"), [](Stream&) { return true; }, 0600, &error));
+  EXPECT_FALSE(SaveFileAtomically(
+      PathOf("no/such/file"), [](Stream&) { return true; }, 0600, &error));
   EXPECT_EQ(error, ENOENT);
   AtomicFileWriter writer;
   EXPECT_FALSE(writer.Begin(target, 0100644));

@@ -178,7 +178,9 @@ TEST_P(BlockImageTest, WalkRectCutsAtTileBordersInOrder) {
   CBlockVMTC store(70, 35);
   std::vector<Piece> pieces;
   SRectWH rect{30, 30, 40, 5};
-  ASSERT_TRUE(store.WalkRectWith(rect, [&](const SRectWH& p) { pieces.push_back({p.left, p.top, p.width, p.height}); }));
+  ASSERT_TRUE(store.WalkRectWith(rect, [&](const SRectWH& p) {
+    pieces.push_back({p.left, p.top, p.width, p.height});
+  }));
   const std::vector<Piece> expected{{30, 30, 2, 2}, {32, 30, 32, 2}, {64, 30, 6, 2},
                                     {30, 32, 2, 3}, {32, 32, 32, 3}, {64, 32, 6, 3}};
   EXPECT_EQ(pieces, expected);
@@ -187,7 +189,9 @@ TEST_P(BlockImageTest, WalkRectCutsAtTileBordersInOrder) {
   TByteStore bytes(200, 100);
   std::vector<Piece> bytePieces;
   SRectWH byteRect{60, 60, 10, 10};
-  bytes.WalkRectWith(byteRect, [&](const SRectWH& p) { bytePieces.push_back({p.left, p.top, p.width, p.height}); });
+  bytes.WalkRectWith(byteRect, [&](const SRectWH& p) {
+    bytePieces.push_back({p.left, p.top, p.width, p.height});
+  });
   EXPECT_EQ(bytePieces, (std::vector<Piece>{{60, 60, 4, 4}, {64, 60, 6, 4}, {60, 64, 4, 6}, {64, 64, 6, 6}}));
 }
 
@@ -353,7 +357,8 @@ TEST_P(BlockImageTest, CopyTilesRectRoundTripsAnAlignedRectangle) {
       const bool inside = x >= aligned.left && x < aligned.left + aligned.width && y >= aligned.top &&
                           y < aligned.top + aligned.height;
       const uint32_t want =
-          !inside ? 0u : (y % 3 == 0 && x % 7 == 0 ? 0xFF000000u | static_cast<uint32_t>(x * 256 + y) : 0x00FFFFFFu);
+          !inside ? 0u
+                  : (y % 3 == 0 && x % 7 == 0 ? 0xFF000000u | static_cast<uint32_t>(x * 256 + y) : 0x00FFFFFFu);
       ASSERT_EQ(layer.GetPixel(x, y), want) << x << "," << y;
     }
 }
@@ -400,7 +405,8 @@ TEST_P(BlockImageTest, CopyTilesRectWithinOneStoreReadsBeforeWriting) {
   SRectWH rect{0, 0, 96, 32};
   ASSERT_TRUE(store.CopyTilesFrom(store, point, rect));
   EXPECT_EQ(store.GetPixel(0, 0), 0xFF000000u);
-  for (int32_t c = 1; c < 4; ++c) EXPECT_EQ(store.GetPixel(c * 32, 0), 0xFF000000u | static_cast<uint32_t>(c - 1));
+  for (int32_t c = 1; c < 4; ++c)
+    EXPECT_EQ(store.GetPixel(c * 32, 0), 0xFF000000u | static_cast<uint32_t>(c - 1));
 }
 
 // Moving tiles within one store: committed and uncommitted tiles alternate, so a destination's
@@ -491,7 +497,8 @@ TEST_P(BlockImageTest, TileCopiesAreAllOrNothing) {
   CBlockVMTC source(96, 64);
   CBlockVMTC dest(96, 64);
   for (int32_t y = 0; y < 64; y += 32)
-    for (int32_t x = 0; x < 96; x += 32) ASSERT_TRUE(source.SetPixel(x + 1, y + 1, 0xFF000000u | static_cast<uint32_t>(x + y)));
+    for (int32_t x = 0; x < 96; x += 32)
+      ASSERT_TRUE(source.SetPixel(x + 1, y + 1, 0xFF000000u | static_cast<uint32_t>(x + y)));
   SRectWH left{0, 0, 32, 64};
   ASSERT_TRUE(dest.FillRect(left, 0x80102030u));  // fills only
   ASSERT_TRUE(dest.SetPixel(90, 60, 0xFF0000FFu));
@@ -554,7 +561,8 @@ TEST(BlockImageResidentTest, CompactGivesMemoryBack) {
   ASSERT_TRUE(store.IsValid());
   const int64_t empty = ResidentBytes();
   for (int32_t y = 0; y < 2048; y += 32)
-    for (int32_t x = 0; x < 2048; x += 32) ASSERT_TRUE(store.SetPixel(x + 1, y + 2, 0xFF000000u | static_cast<uint32_t>(x)));
+    for (int32_t x = 0; x < 2048; x += 32)
+      ASSERT_TRUE(store.SetPixel(x + 1, y + 2, 0xFF000000u | static_cast<uint32_t>(x)));
   EXPECT_EQ(store.CommittedBytes(), int64_t{16} << 20);
   const int64_t full = ResidentBytes();
   EXPECT_GE(full - empty, int64_t{12} << 20);  // the pages are really there

@@ -312,8 +312,16 @@ TEST_P(BlockVCHTest, RefusedCommitLeavesTheStoreUnchanged) {
   };
   // Each needs tiles below or right of the committed corner of the store.
   const std::vector<Op> ops = {
-      {"FillRect", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { SRectWH r{10, 10, 250, 200}; return s.FillRect(r, 77); }},
-      {"XorRect", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { SRectWH r{30, 5, 120, 240}; return s.XorRect(r, 0x55); }},
+      {"FillRect",
+       [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) {
+         SRectWH r{10, 10, 250, 200};
+         return s.FillRect(r, 77);
+       }},
+      {"XorRect",
+       [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) {
+         SRectWH r{30, 5, 120, 240};
+         return s.XorRect(r, 0x55);
+       }},
       {"CopyFrom",
        [](CBlockVCH& s, CBlockVCH& o, CBlockVMTC&) {
          TPoint p{3, 7};
@@ -334,14 +342,20 @@ TEST_P(BlockVCHTest, RefusedCommitLeavesTheStoreUnchanged) {
          SRectWH r{0, 0, 150, 150};
          return s.CopyFromChannel(c, p, r);
        }},
-      {"FillOutside", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { return s.FillOutside(TRect{10, 10, 150, 150}, 8); }},
+      {"FillOutside",
+       [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) {
+         return s.FillOutside(TRect{10, 10, 150, 150}, 8);
+       }},
       {"WriteRow",
        [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) {
          std::vector<uint8_t> b(280, 200);
          return s.WriteRow(-5, 200, b.data(), 280) != 0;
        }},
       {"SetPixel", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { return s.SetPixel(140, 140, 1); }},
-      {"GrowFrom", [](CBlockVCH& s, CBlockVCH& o, CBlockVMTC&) { return s.GrowFrom(o, TRect{0, 0, 180, 180}); }},
+      {"GrowFrom",
+       [](CBlockVCH& s, CBlockVCH& o, CBlockVMTC&) {
+         return s.GrowFrom(o, TRect{0, 0, 180, 180});
+       }},
       {"GrowInPlace", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC&) { return s.GrowAroundContent(s); }},
       {"ShrinkFrom", [](CBlockVCH& s, CBlockVCH& o, CBlockVMTC&) { return s.ShrinkFrom(o); }},
       {"FromAlpha", [](CBlockVCH& s, CBlockVCH&, CBlockVMTC& l) { return s.FromAlpha(l); }},
@@ -483,11 +497,11 @@ TEST_P(BlockVCHTest, SelfCombineReadsTheStoreAsItWas) {
     ByteOp op;
   };
   const Case cases[] = {
-      {{10, 5}, {0, 0, 180, 120}, SetByteOp},     // right and down, inside a tile
-      {{0, 0}, {30, 70, 170, 80}, SetByteOp},     // left and up, across tile borders
-      {{64, 0}, {0, 0, 128, 150}, MaxByteOp},     // whole tiles to the right
-      {{-7, 40}, {0, 0, 200, 150}, MulByteOp},    // clipped at both sides
-      {{3, 3}, {0, 0, 200, 150}, NotAByteOp},     // an operation called through its pointer
+      {{10, 5}, {0, 0, 180, 120}, SetByteOp},   // right and down, inside a tile
+      {{0, 0}, {30, 70, 170, 80}, SetByteOp},   // left and up, across tile borders
+      {{64, 0}, {0, 0, 128, 150}, MaxByteOp},   // whole tiles to the right
+      {{-7, 40}, {0, 0, 200, 150}, MulByteOp},  // clipped at both sides
+      {{3, 3}, {0, 0, 200, 150}, NotAByteOp},   // an operation called through its pointer
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.point.x << ", " << c.point.y);
@@ -538,7 +552,8 @@ TEST_P(BlockVCHTest, RandomOperationsMatchAFlatChannel) {
   auto tileAligned = [&]() {
     // Whole tiles, so that the fill-only paths run.
     const int32_t c = static_cast<int32_t>(rng() % 4), r = static_cast<int32_t>(rng() % 3);
-    return SRectWH{c * 64, r * 64, 64 * static_cast<int32_t>(rng() % 3 + 1), 64 * static_cast<int32_t>(rng() % 3 + 1)};
+    return SRectWH{c * 64, r * 64, 64 * static_cast<int32_t>(rng() % 3 + 1),
+                   64 * static_cast<int32_t>(rng() % 3 + 1)};
   };
   const ByteOp byteOps[] = {SetByteOp, MaxByteOp, MulByteOp, NotAByteOp};
   for (int step = 0; step < 400; ++step) {
@@ -588,9 +603,11 @@ TEST_P(BlockVCHTest, RandomOperationsMatchAFlatChannel) {
       case 5: {
         TChannel flat(static_cast<int32_t>(rng() % 90 + 1), static_cast<int32_t>(rng() % 90 + 1));
         for (int32_t y = 0; y < flat.Height(); ++y)
-          for (int32_t x = 0; x < flat.Width(); ++x) *flat.GetPixelPtr(x, y) = static_cast<uint8_t>(rng() % 4 * 60);
+          for (int32_t x = 0; x < flat.Width(); ++x)
+            *flat.GetPixelPtr(x, y) = static_cast<uint8_t>(rng() % 4 * 60);
         TPoint p{static_cast<int32_t>(rng() % (w + 40)) - 40, static_cast<int32_t>(rng() % (h + 40)) - 40};
-        SRectWH r{static_cast<int32_t>(rng() % 10), static_cast<int32_t>(rng() % 10), flat.Width(), flat.Height()};
+        SRectWH r{static_cast<int32_t>(rng() % 10), static_cast<int32_t>(rng() % 10), flat.Width(),
+                  flat.Height()};
         TPoint mp = p;
         SRectWH mr = r;
         ASSERT_EQ(store.CopyFromChannel(flat, p, r), flat.CopyRectTo(model, mp, mr));
@@ -634,9 +651,7 @@ TEST_P(BlockVCHTest, RandomOperationsMatchAFlatChannel) {
         ASSERT_TRUE(store.CopyAllFrom(copy, 0, 0));
         break;
       }
-      default:
-        store.Compact();
-        break;
+      default: store.Compact(); break;
     }
     ASSERT_EQ(Difference(store, model), "");
   }
@@ -802,10 +817,10 @@ TEST_P(BlockVCHTest, DrawScaledToAveragesBoxesOfSamples) {
     SRectWH source;
   };
   const Case cases[] = {
-      {16, 9, {0, 0, 16, 9}, {0, 0, 130, 70}},      // reduction: 9x8 boxes
-      {16, 9, {-3, 2, 10, 50}, {10, 5, 100, 60}},   // part of the image, clipped
+      {16, 9, {0, 0, 16, 9}, {0, 0, 130, 70}},        // reduction: 9x8 boxes
+      {16, 9, {-3, 2, 10, 50}, {10, 5, 100, 60}},     // part of the image, clipped
       {300, 100, {0, 0, 300, 100}, {0, 0, 130, 70}},  // enlargement: one sample
-      {20, 20, {0, 0, 20, 20}, {120, 60, 40, 40}},  // samples past the store read 0
+      {20, 20, {0, 0, 20, 20}, {120, 60, 40, 40}},    // samples past the store read 0
   };
   for (const Case& c : cases) {
     TMTC image(c.imageW, c.imageH);
@@ -874,7 +889,8 @@ TEST_P(BlockVCHTest, ScaleToSamplesSixteenPointsAndCompacts) {
     EXPECT_EQ(Difference(dest, expected), "");
     for (int32_t i = 0; i < dest.TileCount(); ++i) {
       const STileInfo& t = dest.TileByIndex(i);
-      EXPECT_FALSE(t.committed && std::all_of(t.block, t.block + 4096, [&](uint8_t v) { return v == t.block[0]; }));
+      EXPECT_FALSE(t.committed &&
+                   std::all_of(t.block, t.block + 4096, [&](uint8_t v) { return v == t.block[0]; }));
     }
   }
   EXPECT_FALSE(source.ScaleTo(source));

@@ -130,9 +130,9 @@ TEST_P(BlockVMTCRowsTest, ChannelRowsAreClippedToThePicture) {
     int32_t written, firstPixel, skip;
   };
   const Case cases[] = {
-      {0, 5, 100, 100, 0, 0},    {60, 5, 10, 10, 60, 0},   {-7, 5, 20, 13, 0, 7},  {90, 5, 50, 10, 90, 0},
-      {-10, 5, 200, 100, 0, 10}, {-20, 5, 20, 0, 0, 0},    {100, 5, 5, 0, 0, 0},   {10, -1, 5, 0, 0, 0},
-      {10, 40, 5, 0, 0, 0},      {10, 5, 0, 0, 0, 0},      {10, 5, -3, 0, 0, 0},   {INT32_MAX - 2, 5, 10, 0, 0, 0},
+      {0, 5, 100, 100, 0, 0},      {60, 5, 10, 10, 60, 0}, {-7, 5, 20, 13, 0, 7}, {90, 5, 50, 10, 90, 0},
+      {-10, 5, 200, 100, 0, 10},   {-20, 5, 20, 0, 0, 0},  {100, 5, 5, 0, 0, 0},  {10, -1, 5, 0, 0, 0},
+      {10, 40, 5, 0, 0, 0},        {10, 5, 0, 0, 0, 0},    {10, 5, -3, 0, 0, 0},  {INT32_MAX - 2, 5, 10, 0, 0, 0},
       {INT32_MIN, 5, 10, 0, 0, 0},
   };
   std::vector<uint8_t> bytes(256);
@@ -186,9 +186,9 @@ TEST_P(BlockVMTCRowsTest, BitRowsExpandHighBitFirst) {
   };
   const Case cases[] = {
       {0, {0xA5, 0x0F, 0xF0}, 3, 0},
-      {13, {0x81, 0xFF}, 2, 8},           // x rounded down to 8; the second byte lies past the width
+      {13, {0x81, 0xFF}, 2, 8},             // x rounded down to 8; the second byte lies past the width
       {0, {0x01, 0x02, 0x03, 0x04}, 3, 0},  // cut to ceil(20/8) = 3 bytes
-      {-5, {0xFF, 0x55, 0x0F}, 2, -8},    // first byte lies left of the picture
+      {-5, {0xFF, 0x55, 0x0F}, 2, -8},      // first byte lies left of the picture
       {-17, {0xFF, 0xFF}, 0, -24},
       {24, {0xFF}, 0, 24},
   };
@@ -231,9 +231,10 @@ TEST_P(BlockVMTCRowsTest, FlipsMatchTheFlatRoutines) {
     SCOPED_TRACE(testing::Message() << "round " << round);
     Pair p(150, 110);
     RandomContent(rng, p.store, p.model, 100, 110);
-    SRectWH r = round < 3 ? SRectWH{0, 0, 150, 110}
-                          : SRectWH{static_cast<int32_t>(rng() % 170) - 20, static_cast<int32_t>(rng() % 130) - 20,
-                                    static_cast<int32_t>(rng() % 150), static_cast<int32_t>(rng() % 110)};
+    SRectWH r = round < 3
+                    ? SRectWH{0, 0, 150, 110}
+                    : SRectWH{static_cast<int32_t>(rng() % 170) - 20, static_cast<int32_t>(rng() % 130) - 20,
+                              static_cast<int32_t>(rng() % 150), static_cast<int32_t>(rng() % 110)};
     SRectWH m = r;
     const bool a = (p.store.*flip.first)(r);
     const bool b = (p.model.*flip.second)(m);
@@ -321,7 +322,8 @@ TEST_P(BlockVMTCRowsTest, QuarterTurnsIntoAnotherStoreClampAtItsEdges) {
       for (int32_t y = 0; y < 40; ++y)
         for (int32_t x = 0; x < 70; ++x) {
           const int32_t dx = std::clamp(at.x + x, 0, 99), dy = std::clamp(at.y + y, 0, 59);
-          *dest.model.Pixel(dx, dy) = clockwise ? source.model.GetPixel(y, 69 - x) : source.model.GetPixel(39 - y, x);
+          *dest.model.Pixel(dx, dy) =
+              clockwise ? source.model.GetPixel(y, 69 - x) : source.model.GetPixel(39 - y, x);
         }
       EXPECT_EQ(Difference(dest.store, dest.model), "");
       ExpectContentRectsCurrent(dest.store);
@@ -486,7 +488,8 @@ TEST_P(BlockVMTCRowsTest, AlphaSnapshotsGrabPutAndSwap) {
   for (int32_t y = 0; y < 80; ++y)
     for (int32_t x = 0; x < 100; ++x) {
       ASSERT_EQ(*ByteImagePixel(plane, x, y), p.model.GetPixel(x, y) >> 24);
-      ASSERT_EQ(p.store.GetPixel(x, y), (p.model.GetPixel(x, y) & 0x00FFFFFFu) | uint32_t{planeBefore[y * 100 + x]} << 24);
+      ASSERT_EQ(p.store.GetPixel(x, y),
+                (p.model.GetPixel(x, y) & 0x00FFFFFFu) | uint32_t{planeBefore[y * 100 + x]} << 24);
     }
   ASSERT_TRUE(ByteImageSwapAlpha(plane, p.store));
   EXPECT_EQ(Difference(p.store, p.model), "");
@@ -517,14 +520,30 @@ TEST_P(BlockVMTCRowsTest, RefusedCommitLeavesTheStoreUnchanged) {
          std::vector<uint8_t> b(20, 0x5A);
          return s.WriteBitRow(0, 100, b.data(), 20) != 0;
        }},
-      {"FlipHorizontal", [](CBlockVMTC& s, CBlockVMTC&, SByteImage&) { SRectWH r{0, 0, 160, 120}; return s.FlipHorizontal(r); }},
-      {"FlipVertical", [](CBlockVMTC& s, CBlockVMTC&, SByteImage&) { SRectWH r{0, 0, 160, 120}; return s.FlipVertical(r); }},
-      {"Rotate180", [](CBlockVMTC& s, CBlockVMTC&, SByteImage&) { SRectWH r{10, 0, 150, 120}; return s.Rotate180(r); }},
+      {"FlipHorizontal",
+       [](CBlockVMTC& s, CBlockVMTC&, SByteImage&) {
+         SRectWH r{0, 0, 160, 120};
+         return s.FlipHorizontal(r);
+       }},
+      {"FlipVertical",
+       [](CBlockVMTC& s, CBlockVMTC&, SByteImage&) {
+         SRectWH r{0, 0, 160, 120};
+         return s.FlipVertical(r);
+       }},
+      {"Rotate180",
+       [](CBlockVMTC& s, CBlockVMTC&, SByteImage&) {
+         SRectWH r{10, 0, 150, 120};
+         return s.Rotate180(r);
+       }},
       {"RotateToBlock",
-       [](CBlockVMTC& s, CBlockVMTC& o, SByteImage&) { return RotateBlockToBlock(o, TPoint{30, 20}, s, true); }},
+       [](CBlockVMTC& s, CBlockVMTC& o, SByteImage&) {
+         return RotateBlockToBlock(o, TPoint{30, 20}, s, true);
+       }},
       {"ScaleTo", [](CBlockVMTC& s, CBlockVMTC& o, SByteImage&) { return ScaleBlockTo(o, s); }},
       {"PutAlpha",
-       [](CBlockVMTC& s, CBlockVMTC&, SByteImage& plane) { return ByteImagePutAlpha(plane, s, SRectWH{-20, -10, 0, 0}); }},
+       [](CBlockVMTC& s, CBlockVMTC&, SByteImage& plane) {
+         return ByteImagePutAlpha(plane, s, SRectWH{-20, -10, 0, 0});
+       }},
       {"SwapAlpha", [](CBlockVMTC& s, CBlockVMTC&, SByteImage& plane) { return ByteImageSwapAlpha(plane, s); }},
   };
   for (const Op& op : ops) {

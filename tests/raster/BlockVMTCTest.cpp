@@ -440,7 +440,7 @@ TEST_P(BlockVMTCTest, CopyToImageAtPartialOpacity) {
   ASSERT_TRUE(store.CopyToImage(image, point, rect, 128, false));
   uint32_t want = 0x40000000u;
   BlendColor(&want, 0xFF0000FFu, 128);
-  EXPECT_EQ(image.GetPixel(40, 3), want);       // committed: blended, image alpha kept
+  EXPECT_EQ(image.GetPixel(40, 3), want);        // committed: blended, image alpha kept
   EXPECT_EQ(image.GetPixel(5, 5), 0x00FFFFFFu);  // uncommitted: the fill, whatever the opacity
 }
 
@@ -485,7 +485,7 @@ TEST_P(BlockVMTCTest, CompositeToImageVisitsExactlyTheContentRectangles) {
   model.CompositeFrom(flat, p2, r2, 128, 200, kNormal);
   EXPECT_EQ(Pixels(image), Pixels(model));
   EXPECT_NE(image.GetPixel(40, 20), 0x123456u + 0x10000000u * 12);  // an uncommitted tile inside was visited
-  EXPECT_EQ(image.GetPixel(90, 10), 0x10000000u * 4 + 0x123456u);    // between the rectangles: untouched
+  EXPECT_EQ(image.GetPixel(90, 10), 0x10000000u * 4 + 0x123456u);   // between the rectangles: untouched
 }
 
 TEST_P(BlockVMTCTest, CopyConstructorCopiesPixelsFillsAndContent) {
@@ -546,9 +546,9 @@ struct Rng {
   uint32_t Pixel() {
     const uint32_t v = gen();
     switch (Int(0, 4)) {
-      case 0: return v & 0x00FFFFFFu;          // transparent
-      case 1: return v | 0xFF000000u;          // opaque
-      case 2: return 0x00FFFFFFu;              // the default fill
+      case 0: return v & 0x00FFFFFFu;  // transparent
+      case 1: return v | 0xFF000000u;  // opaque
+      case 2: return 0x00FFFFFFu;      // the default fill
       default: return v;
     }
   }
@@ -574,8 +574,8 @@ struct Rng {
 };
 
 PixelOp RandomOp(Rng& rng) {
-  static const PixelOp ops[] = {&BlendColor, &SetPixelOp, &MultiplyOp, &AddOp, &SubtractOp, &BlendColorFast,
-                                &ScrambleOp};
+  static const PixelOp ops[] = {&BlendColor, &SetPixelOp,     &MultiplyOp, &AddOp,
+                                &SubtractOp, &BlendColorFast, &ScrambleOp};
   return ops[rng.Int(0, 6)];
 }
 
@@ -685,9 +685,7 @@ TEST_P(BlockVMTCTest, RandomOperationsMatchAFlatModel) {
           m.CompositeFrom(otherModel, pm, srm, scale, opacity, ops);
           break;
         }
-        case 11:
-          s.Compact();
-          break;
+        case 11: s.Compact(); break;
         case 12: {
           // Within one store: the source is read as it was before the call.
           TPoint p = rng.Point(s.Size()), pm = p;

@@ -37,8 +37,8 @@ class TempDir : public test::ScopedTempFolder {
 void FillPattern(TMTC& image) {
   for (int32_t y = 0; y < image.Height(); ++y)
     for (int32_t x = 0; x < image.Width(); ++x)
-      *image.Pixel(x, y) = (uint32_t(x * 37 + y * 11) << 24) | (uint32_t(x * 5 + 1) << 16) | (uint32_t(y * 9 + 2) << 8) |
-                           uint32_t(x * y + 3);
+      *image.Pixel(x, y) = (uint32_t(x * 37 + y * 11) << 24) | (uint32_t(x * 5 + 1) << 16) |
+                           (uint32_t(y * 9 + 2) << 8) | uint32_t(x * y + 3);
 }
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
@@ -99,8 +99,8 @@ TEST(Bmp, HeadersAreLittleEndianAndExact) {
   EXPECT_EQ(info.clrUsed, 0u);
   uint8_t bytes[40];
   EncodeBitmapInfoHeader(info, bytes);
-  const uint8_t expected[40] = {40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
-                                24, 0, 0, 0, 0xC3, 0x0E, 0, 0, 0xC3, 0x0E, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const uint8_t expected[40] = {40, 0, 0, 0, 3,    0,    0, 0, 2,    0,    0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
+                                24, 0, 0, 0, 0xC3, 0x0E, 0, 0, 0xC3, 0x0E, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0};
   EXPECT_EQ(0, std::memcmp(bytes, expected, 40));
   SBitmapInfoHeader back;
   DecodeBitmapInfoHeader(bytes, back);
@@ -128,9 +128,18 @@ TEST(Bmp, DpiFromPixelsPerMetre) {
     int32_t ppm;
     int32_t dpi;
   } cases[] = {
-      {40, 3780, 96}, {40, 3779, 96}, {40, 2834, 72}, {40, 2835, 72}, {40, 0, 0},
-      {108, 3780, 96}, {124, 5906, 150}, {12, 3780, 0}, {64, 3780, 0},
-      {40, -3780, 0}, {40, -1, 0}, {40, INT32_MIN, 0},  // negative resolutions read as none
+      {40, 3780, 96},
+      {40, 3779, 96},
+      {40, 2834, 72},
+      {40, 2835, 72},
+      {40, 0, 0},
+      {108, 3780, 96},
+      {124, 5906, 150},
+      {12, 3780, 0},
+      {64, 3780, 0},
+      {40, -3780, 0},
+      {40, -1, 0},
+      {40, INT32_MIN, 0},  // negative resolutions read as none
       {40, INT32_MAX, 54546085},
   };
   for (const Case& c : cases) {
@@ -166,8 +175,9 @@ TEST(Bmp, SaveBMP24WritesHeaderFieldsAndPaddedBottomUpRows) {
   EXPECT_EQ(Le32(b, 34), 24u);    // image size
   EXPECT_EQ(Le32(b, 38), 3779u);  // pixels per metre
   const std::vector<uint8_t> rows(b.begin() + 54, b.end());
-  const std::vector<uint8_t> expected = {0x1E, 0x14, 0x0A, 0x3C, 0x32, 0x28, 0x5A, 0x50, 0x46, 0, 0, 0,  // bottom row
-                                         0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0, 0, 0};
+  const std::vector<uint8_t> expected = {
+      0x1E, 0x14, 0x0A, 0x3C, 0x32, 0x28, 0x5A, 0x50, 0x46, 0, 0, 0,  // bottom row
+      0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0, 0, 0};
   EXPECT_EQ(rows, expected);
   // Byte for byte the file Python's writer of the format made of the same picture, but for the
   // resolution (it wrote 3780 pixels per metre).
@@ -316,9 +326,9 @@ TEST(Bmp, ReadsFilesOfAnotherWriter) {
     int32_t dpi;
     SSize size;
   } cases[] = {
-      {"py_24bit_3x2.bmp", true, 96, {3, 2}},     {"py_24bit_gap.bmp", true, 96, {3, 2}},
+      {"py_24bit_3x2.bmp", true, 96, {3, 2}},       {"py_24bit_gap.bmp", true, 96, {3, 2}},
       {"py_32bit_bitfields.bmp", true, 72, {2, 2}}, {"py_32bit_rgb.bmp", true, 0, {2, 2}},
-      {"py_32bit_v5.bmp", false, 150, {0, 0}},    {"py_24bit_topdown.bmp", false, 96, {0, 0}},
+      {"py_32bit_v5.bmp", false, 150, {0, 0}},      {"py_24bit_topdown.bmp", false, 96, {0, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -439,8 +449,11 @@ TEST(Bmp, OffsetInsideTheHeadersReadsTheRowsAfterThem) {
   struct Case {
     const char* name;
     uint32_t offset;
-  } cases[] = {{"py_24bit_3x2.bmp", 0}, {"py_24bit_3x2.bmp", 40}, {"py_24bit_3x2.bmp", 53},
-               {"py_32bit_bitfields.bmp", 54}, {"py_32bit_bitfields.bmp", 60}};
+  } cases[] = {{"py_24bit_3x2.bmp", 0},
+               {"py_24bit_3x2.bmp", 40},
+               {"py_24bit_3x2.bmp", 53},
+               {"py_32bit_bitfields.bmp", 54},
+               {"py_32bit_bitfields.bmp", 60}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.name << " offset " << c.offset);
     const std::vector<uint8_t> good = ReadFile(DataFile(c.name));

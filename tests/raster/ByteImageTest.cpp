@@ -99,8 +99,8 @@ TEST(ByteImageTest, PutRestoresAClippedSnapshot) {
   // Put at an origin partly outside: the image's matching part lands, the rest is cut.
   c.Fill(0);
   ASSERT_TRUE(ByteImagePut(img, c, SRectWH{-1, 3, 0, 0}));  // rect size is not used
-  EXPECT_EQ(c.GetPixel(0, 3), 12);  // image (1, 0)
-  EXPECT_EQ(c.GetPixel(1, 4), 23);  // image (2, 1)
+  EXPECT_EQ(c.GetPixel(0, 3), 12);                          // image (1, 0)
+  EXPECT_EQ(c.GetPixel(1, 4), 23);                          // image (2, 1)
   EXPECT_EQ(c.GetPixel(2, 3), 0);
   EXPECT_FALSE(ByteImagePut(img, c, SRectWH{6, 0, 0, 0}));
   ByteImageFree(img);

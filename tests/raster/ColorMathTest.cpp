@@ -148,7 +148,8 @@ TEST(ColorMathTest, HSLFirstFormRoundTripWithinOne) {
   for (int r = 0; r < 256; r += 3)
     for (int g = 0; g < 256; g += 3)
       for (int b = 0; b < 256; b += 3) {
-        const uint32_t p = Bgra(static_cast<uint32_t>(b), static_cast<uint32_t>(g), static_cast<uint32_t>(r), 0x33);
+        const uint32_t p =
+            Bgra(static_cast<uint32_t>(b), static_cast<uint32_t>(g), static_cast<uint32_t>(r), 0x33);
         SHSLFix h;
         PixelToHSL(&p, h);
         uint32_t q = 0x33000000u;
@@ -213,7 +214,8 @@ TEST(ColorMathTest, SecondFormAgreesWithTextbookAndRoundTrips) {
   for (int r = 0; r < 256; r += 3)
     for (int g = 0; g < 256; g += 3)
       for (int b = 0; b < 256; b += 3) {
-        const uint32_t c = static_cast<uint32_t>(r) | (static_cast<uint32_t>(g) << 8) | (static_cast<uint32_t>(b) << 16);
+        const uint32_t c =
+            static_cast<uint32_t>(r) | (static_cast<uint32_t>(g) << 8) | (static_cast<uint32_t>(b) << 16);
         SHSLFix h;
         RGBToHSL2(&c, h);
         if ((r + g + b) % 5 == 0) ExpectNearTextbook(h, r, g, b);
@@ -251,12 +253,30 @@ void TextbookHsvToRgb(double h, double s, double v, double out[3]) {
   const double c = v * s, x = c * (1 - std::fabs(std::fmod(h / 60, 2) - 1)), m = v - c;
   double r = 0, g = 0, b = 0;
   switch (static_cast<int>(h / 60)) {
-    case 0: r = c; g = x; break;
-    case 1: r = x; g = c; break;
-    case 2: g = c; b = x; break;
-    case 3: g = x; b = c; break;
-    case 4: r = x; b = c; break;
-    default: r = c; b = x; break;
+    case 0:
+      r = c;
+      g = x;
+      break;
+    case 1:
+      r = x;
+      g = c;
+      break;
+    case 2:
+      g = c;
+      b = x;
+      break;
+    case 3:
+      g = x;
+      b = c;
+      break;
+    case 4:
+      r = x;
+      b = c;
+      break;
+    default:
+      r = c;
+      b = x;
+      break;
   }
   out[0] = r + m;
   out[1] = g + m;
@@ -389,7 +409,7 @@ TEST(ColorMathTest, RGBToCMYKKnownColoursAndRoundTrips) {
         const uint8_t rgb[3] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)};
         RGBToCMYK(rgb, k);
         uint8_t back[3], back2[3];
-        CMYKToRGB(k, back);  // rounds: exact
+        CMYKToRGB(k, back);    // rounds: exact
         CMYKToRGB2(k, back2);  // truncates: at most one lower
         for (int i = 0; i < 3; ++i) {
           ASSERT_EQ(back[i], rgb[i]) << r << "," << g << "," << b;
@@ -481,7 +501,10 @@ void ModelHsl(const SHSLFix& c, double out[3]) {
   const double m2 = l > 0.5 ? l + s - l * s : l * (1 + s), m1 = 2 * l - m2;
   auto channel = [&](double t) {
     t = HueIn360(t);
-    const double v = t < 60 ? m1 + (m2 - m1) * t / 60 : t < 180 ? m2 : t < 240 ? m1 + (m2 - m1) * (240 - t) / 60 : m1;
+    const double v = t < 60    ? m1 + (m2 - m1) * t / 60
+                     : t < 180 ? m2
+                     : t < 240 ? m1 + (m2 - m1) * (240 - t) / 60
+                               : m1;
     return ByteOfModel(v * 255);
   };
   out[0] = channel(Real(c.hue) + 120);
@@ -536,7 +559,8 @@ TEST(ColorMathTest, OutOfRangeRecordsFollowTheFormulasHeldToBytes) {
       uint32_t p = 0x5A000000u;
       HSLToPixel(hsl, &p);
       EXPECT_EQ(p >> 24, 0x5Au);
-      const uint8_t fromPixel[3] = {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)};
+      const uint8_t fromPixel[3] = {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
+                                    static_cast<uint8_t>(p)};
       expectNear(fromPixel, model, "HSLToPixel", a, b);
     }
   // A few worked out by hand: "more than no black" is still white; ink beyond 255 leaves none
@@ -578,8 +602,8 @@ TEST(ColorMathTest, RampsAndTables) {
   const uint32_t src[2] = {0x000000FFu /* red first */, 0x00FF0000u /* blue */};
   uint32_t dst[2] = {0xAA000000u, 0xBB000000u};
   GreyscaleRows(src, dst, 2);
-  EXPECT_EQ(dst[0], 0xAA000000u | 76u * 0x010101u);   // 299*255/1000
-  EXPECT_EQ(dst[1], 0xBB000000u | 29u * 0x010101u);   // 114*255/1000
+  EXPECT_EQ(dst[0], 0xAA000000u | 76u * 0x010101u);  // 299*255/1000
+  EXPECT_EQ(dst[1], 0xBB000000u | 29u * 0x010101u);  // 114*255/1000
 
   uint8_t bytes[4];
   ByteRamp(bytes, 4, 250, 3);

@@ -358,8 +358,8 @@ uint32_t ModelNormal(uint32_t pixel, uint32_t source, uint32_t opacity) {
   uint32_t result = out << 24;
   for (int i = 0; i < 3; ++i) {
     const uint32_t d = ByteOf(pixel, i), s = ByteOf(source, i);
-    const uint32_t weightedDest = (d * a) / 255;                       // start colour 0
-    const uint32_t acc = (s * e + weightedDest * (255 - e)) / 255;     // source over it
+    const uint32_t weightedDest = (d * a) / 255;                    // start colour 0
+    const uint32_t acc = (s * e + weightedDest * (255 - e)) / 255;  // source over it
     result |= std::min(255u, acc * 255 / out) << (8 * i);
   }
   return result;
@@ -379,8 +379,7 @@ TEST_F(CompositeTest, CompositePixelMatchesModel) {
     const uint32_t pixel = rng.Next(), source = rng.Next(), opacity = rng.Next() & 0xFF;
     uint32_t p = pixel;
     CompositePixel(&p, source, static_cast<int32_t>(opacity), ops);
-    ASSERT_EQ(p, ModelNormal(pixel, source, opacity))
-        << std::hex << pixel << " " << source << " " << opacity;
+    ASSERT_EQ(p, ModelNormal(pixel, source, opacity)) << std::hex << pixel << " " << source << " " << opacity;
     // The template form with functors gives the same pixel.
     uint32_t q = pixel;
     CompositePixelWith(&q, source, static_cast<int32_t>(opacity), 0, 0, PixelOpFn<BlendColor>{},

@@ -14,7 +14,8 @@ namespace {
 
 void FillPattern(TMTC& image) {
   for (int32_t y = 0; y < image.Height(); ++y)
-    for (int32_t x = 0; x < image.Width(); ++x) *image.Pixel(x, y) = 0x01000000u * uint32_t(x + 1) | uint32_t(y * 16 + x);
+    for (int32_t x = 0; x < image.Width(); ++x)
+      *image.Pixel(x, y) = 0x01000000u * uint32_t(x + 1) | uint32_t(y * 16 + x);
 }
 
 TEST(DibImage, ResizeMakesBottomUpZeroedBlocks) {

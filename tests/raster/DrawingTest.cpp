@@ -31,7 +31,9 @@ void RecordOp(uint32_t* pixel, uint32_t colour, int32_t alpha) {
       if (g_image->Pixel(x, y) == pixel) g_visits.push_back({x, y, colour, alpha});
 }
 
-void RecordPlot(TMTC&, int32_t x, int32_t y, uint32_t colour, int32_t alpha) { g_visits.push_back({x, y, colour, alpha}); }
+void RecordPlot(TMTC&, int32_t x, int32_t y, uint32_t colour, int32_t alpha) {
+  g_visits.push_back({x, y, colour, alpha});
+}
 
 void FastPlot(TMTC& image, int32_t x, int32_t y, uint32_t colour, int32_t alpha) {
   image.BlendPixelFast(x, y, colour, alpha);
@@ -56,7 +58,9 @@ TEST_F(Drawing, LineOpRampsAlpha) {
   TMTC image(5, 5);
   g_image = &image;
   DrawLineOp(image, 0, 0, 0, 3, 1, 255, 0xABCDEF, RecordOp);
-  EXPECT_EQ(g_visits, (std::vector<Visit>{{0, 0, 0xABCDEF, 0}, {1, 0, 0xABCDEF, 85}, {2, 0, 0xABCDEF, 170}, {3, 1, 0xABCDEF, 255}}));
+  EXPECT_EQ(g_visits,
+            (std::vector<Visit>{
+                {0, 0, 0xABCDEF, 0}, {1, 0, 0xABCDEF, 85}, {2, 0, 0xABCDEF, 170}, {3, 1, 0xABCDEF, 255}}));
   // One point, inside and outside.
   g_visits.clear();
   DrawLineOp(image, 2, 3, 40, 2, 3, 99, 1, RecordOp);
@@ -69,7 +73,8 @@ TEST_F(Drawing, LineOpRampsAlpha) {
   // Backwards and steep: divisions truncate toward zero.
   g_visits.clear();
   DrawLineOp(image, 1, 4, 10, 0, 0, 0, 3, RecordOp);
-  EXPECT_EQ(g_visits, (std::vector<Visit>{{1, 4, 3, 10}, {1, 3, 3, 8}, {1, 2, 3, 5}, {1, 1, 3, 3}, {0, 0, 3, 0}}));
+  EXPECT_EQ(g_visits,
+            (std::vector<Visit>{{1, 4, 3, 10}, {1, 3, 3, 8}, {1, 2, 3, 5}, {1, 1, 3, 3}, {0, 0, 3, 0}}));
 }
 
 TEST_F(Drawing, FramesVisitEachPixelOnce) {
@@ -82,7 +87,14 @@ TEST_F(Drawing, FramesVisitEachPixelOnce) {
       {{1, 1, 1, 1}, {{1, 1, 10, 7}}},
       {{1, 1, 2, 2}, {{1, 1, 10, 7}, {2, 1, 20, 7}, {2, 2, 20, 7}, {1, 2, 10, 7}}},
       {{0, 0, 3, 3},
-       {{0, 0, 10, 7}, {1, 0, 10, 7}, {2, 0, 20, 7}, {2, 1, 20, 7}, {2, 2, 20, 7}, {1, 2, 20, 7}, {0, 2, 10, 7}, {0, 1, 10, 7}}},
+       {{0, 0, 10, 7},
+        {1, 0, 10, 7},
+        {2, 0, 20, 7},
+        {2, 1, 20, 7},
+        {2, 2, 20, 7},
+        {1, 2, 20, 7},
+        {0, 2, 10, 7},
+        {0, 1, 10, 7}}},
       {{4, 1, 1, 3}, {{4, 1, 10, 7}, {4, 2, 10, 7}, {4, 3, 10, 7}}},  // one column
       {{1, 5, 3, 1}, {{1, 5, 10, 7}, {2, 5, 10, 7}, {3, 5, 10, 7}}},  // one row
       {{1, 1, 0, 3}, {}},                                             // empty
@@ -92,7 +104,8 @@ TEST_F(Drawing, FramesVisitEachPixelOnce) {
   for (const Case& c : cases) {
     g_visits.clear();
     FrameRectOp(image, c.rect, 10, 20, 7, RecordOp);
-    EXPECT_EQ(g_visits, c.visits) << c.rect.left << "," << c.rect.top << " " << c.rect.width << "x" << c.rect.height;
+    EXPECT_EQ(g_visits, c.visits) << c.rect.left << "," << c.rect.top << " " << c.rect.width << "x"
+                                  << c.rect.height;
   }
   // The blending forms: colour 1 on top and left, colour 2 on the right and bottom.
   image.FillAll(0xFF000000u);
@@ -336,7 +349,8 @@ TEST_F(Drawing, RotateScale) {
   // Half a turn about (1, 1): (x, y) samples (3 - x, 3 - y).
   EXPECT_TRUE(RotateScaleAllTo(source, dest, 1.0f, 1.0f, static_cast<float>(M_PI), 1.0f));
   for (int32_t y = 0; y < 4; ++y)
-    for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(dest.GetPixel(x, y), source.GetPixel(3 - x, 3 - y)) << x << "," << y;
+    for (int32_t x = 0; x < 4; ++x)
+      EXPECT_EQ(dest.GetPixel(x, y), source.GetPixel(3 - x, 3 - y)) << x << "," << y;
   // A quarter turn about (1, 2): (x, y) samples (3 - y, x).
   EXPECT_TRUE(RotateScaleAllTo(source, dest, 1.0f, 2.0f, static_cast<float>(M_PI / 2), 1.0f));
   for (int32_t y = 0; y < 4; ++y)
@@ -351,10 +365,11 @@ TEST_F(Drawing, RotateScale) {
   // Only the rectangle changes.
   dest.FillAll(5);
   EXPECT_TRUE(RotateScaleTo(source, dest, 2.0f, 2.0f, {1, 1, 1, 10}, 0.0f, 1.0f));
-  EXPECT_EQ(PixelsOf(dest), (std::vector<uint32_t>{5, 5, 5, 5, 5, source.GetPixel(1, 1), 5, 5, 5, source.GetPixel(1, 2), 5, 5,
-                                                   5, source.GetPixel(1, 3), 5, 5}));
+  EXPECT_EQ(PixelsOf(dest), (std::vector<uint32_t>{5, 5, 5, 5, 5, source.GetPixel(1, 1), 5, 5, 5,
+                                                   source.GetPixel(1, 2), 5, 5, 5, source.GetPixel(1, 3), 5, 5}));
   // Refused: bad scales, empty rectangles.
-  for (float s : {0.0f, -1.0f, NAN, INFINITY}) EXPECT_FALSE(RotateScaleAllTo(source, dest, 2.0f, 2.0f, 0.0f, s)) << s;
+  for (float s : {0.0f, -1.0f, NAN, INFINITY})
+    EXPECT_FALSE(RotateScaleAllTo(source, dest, 2.0f, 2.0f, 0.0f, s)) << s;
   EXPECT_FALSE(RotateScaleTo(source, dest, 2.0f, 2.0f, {4, 0, 2, 2}, 0.0f, 1.0f));
   EXPECT_EQ(dest.GetPixel(0, 0), 5u);
   // An invalid source gives background only.

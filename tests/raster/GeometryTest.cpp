@@ -112,10 +112,8 @@ TEST(GeometryForms, PointConversions) {
   };
   const Case cases[] = {
       {{2.995f, -0.005f}, {3, 0}},  // 0.01 pulls values just below a whole number up
-      {{-1.005f, 0.985f}, {-1, 0}},
-      {{-1.02f, 7.0f}, {-2, 7}},
-      {{-0.5f, 0.5f}, {-1, 0}},
-      {{1e12f, -1e12f}, {kMax, kMin}},
+      {{-1.005f, 0.985f}, {-1, 0}}, {{-1.02f, 7.0f}, {-2, 7}},
+      {{-0.5f, 0.5f}, {-1, 0}},     {{1e12f, -1e12f}, {kMax, kMin}},
   };
   for (const Case& c : cases) {
     TPoint p;
@@ -260,9 +258,8 @@ TEST(GeometryClip, SubtractBoundsStaysInsideOuter) {
     for (int y = 0; y < 10; ++y)
       for (int x = 0; x < 10; ++x) {
         const int expected = BoundsContainsPoint(inner, TPoint{x, y}) ? 0 : 1;
-        ASSERT_EQ(cover[y][x], expected) << "inner " << inner.left << "," << inner.top << ","
-                                         << inner.right << "," << inner.bottom << " at " << x
-                                         << "," << y;
+        ASSERT_EQ(cover[y][x], expected) << "inner " << inner.left << "," << inner.top << "," << inner.right
+                                         << "," << inner.bottom << " at " << x << "," << y;
       }
   }
   TRect out[4];
@@ -379,8 +376,8 @@ TEST(GeometryMeasure, BoundsGapSq) {
     int64_t gap;
   };
   const Case cases[] = {
-      {{0, 0, 10, 10}, {10, 0, 20, 10}, 0},   // shared edge
-      {{0, 0, 10, 10}, {5, 5, 20, 20}, 0},    // overlap
+      {{0, 0, 10, 10}, {10, 0, 20, 10}, 0},  // shared edge
+      {{0, 0, 10, 10}, {5, 5, 20, 20}, 0},   // overlap
       {{0, 0, 10, 10}, {13, 14, 20, 20}, 25},
       {{13, 14, 20, 20}, {0, 0, 10, 10}, 25},
       {{0, 0, 10, 10}, {0, 12, 10, 20}, 4},
@@ -478,8 +475,8 @@ TEST(GeometryFit, ProductsDoNotOverflow) {
 
 // An empty image or box would divide by zero; it gives false and an empty rectangle.
 TEST(GeometryFit, EmptySizesGiveFalse) {
-  const SSize sizes[][2] = {{{0, 10}, {5, 5}}, {{10, 0}, {5, 5}}, {{10, 10}, {0, 5}},
-                            {{10, 10}, {5, 0}}, {{10, 10}, {-5, 5}}};
+  const SSize sizes[][2] = {
+      {{0, 10}, {5, 5}}, {{10, 0}, {5, 5}}, {{10, 10}, {0, 5}}, {{10, 10}, {5, 0}}, {{10, 10}, {-5, 5}}};
   for (const auto& s : sizes) {
     SRectWH r{1, 2, 3, 4};
     EXPECT_FALSE(FitSizeInBox(r, s[0], s[1]));
@@ -578,7 +575,7 @@ TEST(GeometryRange, Ratios) {
 TEST(GeometryFixed, MulShiftsAndFractions) {
   EXPECT_EQ(FixMul(65536 * 3, 32768), 98304);
   EXPECT_EQ(FixMul(-65536 * 3, 32768), -98304);
-  EXPECT_EQ(FixMul(-1, 1), -1);  // arithmetic shift: floor
+  EXPECT_EQ(FixMul(-1, 1), -1);                                                       // arithmetic shift: floor
   EXPECT_EQ(FixMul(kMax, kMax), static_cast<int32_t>((int64_t{kMax} * kMax) >> 16));  // low 32 bits
   EXPECT_EQ(FixCeil(65537), 2);
   EXPECT_EQ(FixCeil(65536), 1);
@@ -605,10 +602,14 @@ TEST(GeometryFixed, FixDivRoundsTiesToEven) {
     int32_t a, b, result;
   };
   const Case cases[] = {
-      {2, 3, 43691},        {65536, 2 * 65536, 32768}, {-2, 3, -43691},      {2, -3, -43691},
-      {1, 131072, 0},       {3, 131072, 2},            {5, 131072, 2},       {7, 131072, 4},
-      {-1, 131072, 0},      {-3, 131072, -2},          {-5, 131072, -2},     {1, 65536 * 3, 0},
-      {100, 50, 131072},    {0, 5, 0},                 {kMin, 65536, kMin},  {32767, 1, kMax - 65535},
+      {2, 3, 43691},       {65536, 2 * 65536, 32768},
+      {-2, 3, -43691},     {2, -3, -43691},
+      {1, 131072, 0},      {3, 131072, 2},
+      {5, 131072, 2},      {7, 131072, 4},
+      {-1, 131072, 0},     {-3, 131072, -2},
+      {-5, 131072, -2},    {1, 65536 * 3, 0},
+      {100, 50, 131072},   {0, 5, 0},
+      {kMin, 65536, kMin}, {32767, 1, kMax - 65535},
   };
   for (const Case& c : cases) EXPECT_EQ(FixDiv(c.a, c.b), c.result) << c.a << "/" << c.b;
 }
@@ -619,9 +620,9 @@ TEST(GeometryFixed, FixDivSaturates) {
     int32_t a, b, result;
   };
   const Case cases[] = {
-      {kMax, 1, kMax},      {kMin, 1, kMin},          {kMax, -1, kMin},       {kMin, -1, kMax},
-      {32768, 1, kMax},     {-32768, 1, kMin},        {-32769, 1, kMin},      {65536 * 20000, 65536 / 2, kMax},
-      {5, 0, kMax},         {-5, 0, kMin},            {0, 0, 0},              {kMin, kMin, 65536},
+      {kMax, 1, kMax},  {kMin, 1, kMin},   {kMax, -1, kMin},  {kMin, -1, kMax},
+      {32768, 1, kMax}, {-32768, 1, kMin}, {-32769, 1, kMin}, {65536 * 20000, 65536 / 2, kMax},
+      {5, 0, kMax},     {-5, 0, kMin},     {0, 0, 0},         {kMin, kMin, 65536},
   };
   for (const Case& c : cases) EXPECT_EQ(FixDiv(c.a, c.b), c.result) << c.a << "/" << c.b;
 }
@@ -637,8 +638,9 @@ int32_t ReferenceFixDiv(int32_t a, int32_t b) {
 
 TEST(GeometryFixed, FixDivMatchesFloatingPointReference) {
   std::mt19937 rng(1234);
-  std::vector<int32_t> special = {0, 1, -1, 2, 3, 255, 65535, 65536, 65537, -65536, 131072, 3 << 16,
-                                  kMax, kMin, kMax - 1, kMin + 1, 1 << 30, -(1 << 30), 46341};
+  std::vector<int32_t> special = {0,        1,        -1,      2,          3,       255,  65535,
+                                  65536,    65537,    -65536,  131072,     3 << 16, kMax, kMin,
+                                  kMax - 1, kMin + 1, 1 << 30, -(1 << 30), 46341};
   for (int32_t a : special)
     for (int32_t b : special) ASSERT_EQ(FixDiv(a, b), ReferenceFixDiv(a, b)) << a << "/" << b;
   std::uniform_int_distribution<int32_t> any(kMin, kMax);
@@ -665,13 +667,13 @@ TEST(GeometryFixed, SingleToFixAndRoundSingle) {
       {0.5f, 32768},
       {1.0f, 65536},
       {-1.5f, -98304},
-      {std::ldexp(1.0f, -17), 0},       // 0.5 of a unit: to even
-      {std::ldexp(3.0f, -17), 2},       // 1.5 of a unit
+      {std::ldexp(1.0f, -17), 0},  // 0.5 of a unit: to even
+      {std::ldexp(3.0f, -17), 2},  // 1.5 of a unit
       {std::ldexp(-3.0f, -17), -2},
       {std::ldexp(5.0f, -17), 2},
       {32767.998f, 2147483520},
-      {32768.0f, kMax},                 // 2^31: saturates
-      {-32768.0f, kMin},                // exactly representable
+      {32768.0f, kMax},   // 2^31: saturates
+      {-32768.0f, kMin},  // exactly representable
       {-32768.004f, kMin},
       {1e30f, kMax},
       {-1e30f, kMin},
@@ -685,9 +687,9 @@ TEST(GeometryFixed, SingleToFixAndRoundSingle) {
     float x;
     int32_t result;
   };
-  const RoundCase rounds[] = {{0.5f, 0},      {1.5f, 2},     {2.5f, 2},      {-0.5f, 0},
-                              {-1.5f, -2},    {-2.5f, -2},   {2.4999998f, 2}, {-7.7f, -8},
-                              {3e9f, kMax},   {-3e9f, kMin}, {NAN, 0},        {2147483520.0f, 2147483520}};
+  const RoundCase rounds[] = {{0.5f, 0},    {1.5f, 2},     {2.5f, 2},       {-0.5f, 0},
+                              {-1.5f, -2},  {-2.5f, -2},   {2.4999998f, 2}, {-7.7f, -8},
+                              {3e9f, kMax}, {-3e9f, kMin}, {NAN, 0},        {2147483520.0f, 2147483520}};
   for (const RoundCase& c : rounds) EXPECT_EQ(RoundSingle(c.x), c.result) << c.x;
 }
 
@@ -802,8 +804,7 @@ struct SortProbe {
 
   void Check(const void* p) {
     const uint8_t* q = static_cast<const uint8_t*>(p);
-    if (q < begin || q >= end || (q - begin) % static_cast<std::ptrdiff_t>(itemSize) != 0)
-      strayPointer = true;
+    if (q < begin || q >= end || (q - begin) % static_cast<std::ptrdiff_t>(itemSize) != 0) strayPointer = true;
   }
 };
 
@@ -833,8 +834,7 @@ std::vector<int32_t> SortTags(const std::vector<int32_t>& keys, int64_t* compari
   probe.begin = reinterpret_cast<const uint8_t*>(items.data());
   probe.end = probe.begin + items.size() * sizeof(Tagged);
   probe.itemSize = sizeof(Tagged);
-  QuickSort(items.data(), static_cast<int32_t>(items.size()), sizeof(Tagged), CompareTaggedKeys,
-            &probe);
+  QuickSort(items.data(), static_cast<int32_t>(items.size()), sizeof(Tagged), CompareTaggedKeys, &probe);
   EXPECT_FALSE(probe.strayPointer);
   *comparisons = probe.comparisons;
   std::vector<int32_t> tags;

@@ -5,8 +5,8 @@
 
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #include "platform/Memory.h"
@@ -376,11 +376,11 @@ TEST(SmallRoutinesTest, KeepFormOnScreen) {
   };
   const Case cases[] = {
       {{0, 0, 1000, 800}, {100, 100, 200, 100}, false, 100, 100},     // inside
-      {{0, 0, 1000, 800}, {950, 100, 200, 100}, true, 800, 100},       // off the right
-      {{0, 0, 1000, 800}, {-30, 750, 200, 100}, true, 0, 700},         // left and below
-      {{-1280, 0, 2560, 800}, {-1300, 0, 100, 100}, true, -1280, 0},   // second monitor on the left
-      {{0, 0, 1000, 800}, {50, 50, 1200, 100}, true, 0, 50},           // wider than the screen
-      {{0, 0, 0, 0}, {2000, 100, 100, 100}, true, 1820, 100},          // virtual size unknown: primary
+      {{0, 0, 1000, 800}, {950, 100, 200, 100}, true, 800, 100},      // off the right
+      {{0, 0, 1000, 800}, {-30, 750, 200, 100}, true, 0, 700},        // left and below
+      {{-1280, 0, 2560, 800}, {-1300, 0, 100, 100}, true, -1280, 0},  // second monitor on the left
+      {{0, 0, 1000, 800}, {50, 50, 1200, 100}, true, 0, 50},          // wider than the screen
+      {{0, 0, 0, 0}, {2000, 100, 100, 100}, true, 1820, 100},         // virtual size unknown: primary
   };
   ScriptedWindowHost host;
   HeadlessScreenHost screens;  // primary screen 1920 x 1080

@@ -81,8 +81,8 @@ void SwapNibblesOp(uint32_t* pixel, uint32_t, int32_t) {
 // Each member loop against the operation applied pixel by pixel to the same rectangle, on both
 // row orders; the standard operations run through inlined loops, others through the pointer.
 TEST_F(RegionOps, ApplyToRectMatchesOperation) {
-  const PixelOp ops[] = {&BlendColor, &SetPixelOp, &MultiplyOp, &AddOp, &SubtractOp, &BlendColorFast,
-                         &SwapNibblesOp};
+  const PixelOp ops[] = {&BlendColor, &SetPixelOp,     &MultiplyOp,   &AddOp,
+                         &SubtractOp, &BlendColorFast, &SwapNibblesOp};
   const int32_t alphas[] = {0, 1, 128, 254, 255, 256};
   for (int order = 0; order < 2; ++order) {
     for (PixelOp op : ops) {
@@ -137,14 +137,10 @@ TEST_F(RegionOps, Mirrors) {
   auto fromH = [](int32_t x, int32_t y, int32_t w, int32_t) { return TPoint{w - 1 - x, y}; };
   auto fromR = [](int32_t x, int32_t y, int32_t w, int32_t h) { return TPoint{w - 1 - x, h - 1 - y}; };
   const MirrorCase cases[] = {
-      {"flip v height 1", {1, 2, 4, 1}, flipV, fromV},
-      {"flip v height 3", {0, 1, 5, 3}, flipV, fromV},
-      {"flip v height 4", {2, 0, 3, 4}, flipV, fromV},
-      {"flip h odd", {1, 1, 5, 3}, flipH, fromH},
-      {"flip h even", {0, 0, 4, 6}, flipH, fromH},
-      {"rotate 3x3", {0, 0, 3, 3}, rotate, fromR},
-      {"rotate 4x5", {2, 1, 4, 5}, rotate, fromR},
-      {"rotate 5x2", {1, 3, 5, 2}, rotate, fromR},
+      {"flip v height 1", {1, 2, 4, 1}, flipV, fromV}, {"flip v height 3", {0, 1, 5, 3}, flipV, fromV},
+      {"flip v height 4", {2, 0, 3, 4}, flipV, fromV}, {"flip h odd", {1, 1, 5, 3}, flipH, fromH},
+      {"flip h even", {0, 0, 4, 6}, flipH, fromH},     {"rotate 3x3", {0, 0, 3, 3}, rotate, fromR},
+      {"rotate 4x5", {2, 1, 4, 5}, rotate, fromR},     {"rotate 5x2", {1, 3, 5, 2}, rotate, fromR},
       {"rotate 1x1", {3, 3, 1, 1}, rotate, fromR},
   };
   for (int order = 0; order < 2; ++order) {
@@ -256,8 +252,7 @@ TEST_F(RegionOps, CopyFromBitmap) {
       bitmap.stride = -rowBytes;
     }
     for (int32_t y = 0; y < bh; ++y)
-      for (int32_t x = 0; x < bw; ++x)
-        const_cast<uint32_t*>(bitmap.Row(y))[x] = PatternPixel(x, y, 10 + order);
+      for (int32_t x = 0; x < bw; ++x) const_cast<uint32_t*>(bitmap.Row(y))[x] = PatternPixel(x, y, 10 + order);
 
     TMTC image(4, 4);
     image.FillAll(0);
@@ -422,7 +417,8 @@ TEST_F(RegionOps, CombineFromScalesDestinationAlphaFirst) {
 void AddWeighted(uint32_t* acc, uint32_t colour, int32_t alpha) {
   uint32_t out = 0;
   for (int shift = 0; shift < 24; shift += 8) {
-    const uint32_t sum = ((*acc >> shift) & 0xFFu) + MulDiv255((colour >> shift) & 0xFFu, static_cast<uint32_t>(alpha));
+    const uint32_t sum =
+        ((*acc >> shift) & 0xFFu) + MulDiv255((colour >> shift) & 0xFFu, static_cast<uint32_t>(alpha));
     out |= (sum > 255 ? 255 : sum) << shift;
   }
   *acc = out;
@@ -543,22 +539,47 @@ TEST_F(RegionOps, InvalidImagesAreRefused) {
   good.FillAll(1);
   TChannel channel(4, 4);
   const std::function<bool()> calls[] = {
-      [&] { SRectWH r{0, 0, 4, 4}; return bad.FillRect(r, 0); },
-      [&] { return bad.FillRectRaw(SRectWH{0, 0, 4, 4}, 0); },
-      [&] { return bad.ApplyToRectRaw(SRectWH{0, 0, 4, 4}, 0, 255, &BlendColor); },
+      [&] {
+        SRectWH r{0, 0, 4, 4};
+        return bad.FillRect(r, 0);
+      },
+      [&] {
+        return bad.FillRectRaw(SRectWH{0, 0, 4, 4}, 0);
+      },
+      [&] {
+        return bad.ApplyToRectRaw(SRectWH{0, 0, 4, 4}, 0, 255, &BlendColor);
+      },
       [&] { return bad.SetAlphaAll(0); },
       [&] { return bad.OrAll(1); },
       [&] { return bad.FlipVerticalAll(); },
-      [&] { SRectWH r{0, 0, 4, 4}; return bad.Rotate180(r); },
+      [&] {
+        SRectWH r{0, 0, 4, 4};
+        return bad.Rotate180(r);
+      },
       [&] { return bad.CopyAllFrom(0, 0, good); },
       [&] { return good.CopyAllFrom(0, 0, bad); },
-      [&] { return bad.CopyFromRaw(good, TPoint{0, 0}, SRectWH{0, 0, 4, 4}); },
+      [&] {
+        return bad.CopyFromRaw(good, TPoint{0, 0}, SRectWH{0, 0, 4, 4});
+      },
       [&] { return good.DrawTo(bad, 0, 0, 128); },
       [&] { return bad.DrawTo(good, 0, 0, 255); },
-      [&] { return good.CombineToRaw(bad, TPoint{0, 0}, SRectWH{0, 0, 4, 4}, 1, &AddOp); },
-      [&] { TPoint p{0, 0}; SRectWH r{0, 0, 4, 4}; return bad.CombineFrom(good, p, r, 255, 1, &AddOp); },
-      [&] { SRectWH r{0, 0, 4, 4}; return bad.CombineColorRect(r, 0, 255, 1, &AddOp); },
-      [&] { TPoint p{0, 0}; SRectWH r{0, 0, 4, 4}; return ChannelToPixels(bad, channel, p, r); },
+      [&] {
+        return good.CombineToRaw(bad, TPoint{0, 0}, SRectWH{0, 0, 4, 4}, 1, &AddOp);
+      },
+      [&] {
+        TPoint p{0, 0};
+        SRectWH r{0, 0, 4, 4};
+        return bad.CombineFrom(good, p, r, 255, 1, &AddOp);
+      },
+      [&] {
+        SRectWH r{0, 0, 4, 4};
+        return bad.CombineColorRect(r, 0, 255, 1, &AddOp);
+      },
+      [&] {
+        TPoint p{0, 0};
+        SRectWH r{0, 0, 4, 4};
+        return ChannelToPixels(bad, channel, p, r);
+      },
       [&] { return bad.LuminanceToChannel(channel); },
   };
   for (size_t i = 0; i < std::size(calls); ++i) EXPECT_FALSE(calls[i]()) << "call " << i;

@@ -33,7 +33,8 @@ void FillNoise(TMTC& image, uint32_t seed) {
 
 void FillNoise(TChannel& channel, uint32_t seed) {
   for (int32_t y = 0; y < channel.Height(); ++y)
-    for (int32_t x = 0; x < channel.Width(); ++x) *channel.GetPixelPtr(x, y) = static_cast<uint8_t>(Noise(x, y, seed));
+    for (int32_t x = 0; x < channel.Width(); ++x)
+      *channel.GetPixelPtr(x, y) = static_cast<uint8_t>(Noise(x, y, seed));
 }
 
 std::vector<uint8_t> BytesOf(const TChannel& channel) {
@@ -303,8 +304,9 @@ TEST(ScaleImage, ResultsMatchTheDefinedArithmeticBitForBit) {
         for (int32_t x = dr.left; x < dr.left + dr.width; ++x, sx += xs) {
           uint32_t want = 0;
           for (int k = 0; k < 4; ++k)
-            want |= uint32_t{ReferenceAverage(planes[k], c.source.width, c.source.height, sx, sy, sx + xs, sy + ys)}
-                    << (8 * k);
+            want |=
+                uint32_t{ReferenceAverage(planes[k], c.source.width, c.source.height, sx, sy, sx + xs, sy + ys)}
+                << (8 * k);
           ASSERT_EQ(dst.GetPixel(x, y), want) << x << "," << y;
           const uint8_t v = ReferenceAverage(bytes, c.source.width, c.source.height, sx, sy, sx + xs, sy + ys);
           ASSERT_EQ(chOut.GetPixel(x, y), v) << x << "," << y;
@@ -319,7 +321,8 @@ TEST(ScaleImage, ResultsMatchTheDefinedArithmeticBitForBit) {
 // The mathematically exact mean of the 16.16 area each destination pixel covers; the scaler's
 // Single sums may only truncate it (plus the small guard), never pick the wrong pixels or weights.
 TEST(ScaleImage, ResultsFollowTheExactAreaMean) {
-  const SSize sizes[][2] = {{{37, 23}, {10, 7}}, {{9, 9}, {4, 5}}, {{5, 3}, {17, 11}}, {{2, 1}, {3, 1}}, {{60, 2}, {7, 2}}};
+  const SSize sizes[][2] = {
+      {{37, 23}, {10, 7}}, {{9, 9}, {4, 5}}, {{5, 3}, {17, 11}}, {{2, 1}, {3, 1}}, {{60, 2}, {7, 2}}};
   for (const auto& s : sizes) {
     TChannel src(s[0]), dst(s[1]);
     FillNoise(src, 99);
@@ -399,9 +402,11 @@ TEST(ScaleImage, TwoToThreeSplitsTheMiddlePixel) {
 // Regression: the 8-bit stores divided without the +0.01 guard of the 32-bit class, so a uniform
 // area of 255 came out as 254 and a full selection stopped being full after scaling.
 TEST(ScaleImage, Uniform255StaysFullInEveryClass) {
-  const SSize shrinks[][2] = {{{6, 1}, {5, 1}}, {{6, 6}, {5, 5}}, {{7, 3}, {3, 2}}, {{100, 100}, {33, 17}}, {{3, 3}, {7, 8}}};
+  const SSize shrinks[][2] = {
+      {{6, 1}, {5, 1}}, {{6, 6}, {5, 5}}, {{7, 3}, {3, 2}}, {{100, 100}, {33, 17}}, {{3, 3}, {7, 8}}};
   for (const auto& s : shrinks) {
-    SCOPED_TRACE(testing::Message() << s[0].width << "x" << s[0].height << " -> " << s[1].width << "x" << s[1].height);
+    SCOPED_TRACE(testing::Message() << s[0].width << "x" << s[0].height << " -> " << s[1].width << "x"
+                                    << s[1].height);
     const SRectWH from{0, 0, s[0].width, s[0].height}, to{0, 0, s[1].width, s[1].height};
     TChannel ch(s[0]), out(s[1]);
     ch.Fill(255);
@@ -426,18 +431,21 @@ TEST(ScaleImage, Uniform255StaysFullInEveryClass) {
 TEST(ScaleImage, EnlargementLastColumnStaysInsideTheSource) {
   const SSize cases[][2] = {{{1, 1}, {416, 416}}, {{1, 3}, {416, 3}}, {{3, 1}, {3, 416}}, {{2, 2}, {999, 997}}};
   for (const auto& s : cases) {
-    SCOPED_TRACE(testing::Message() << s[0].width << "x" << s[0].height << " -> " << s[1].width << "x" << s[1].height);
+    SCOPED_TRACE(testing::Message() << s[0].width << "x" << s[0].height << " -> " << s[1].width << "x"
+                                    << s[1].height);
     TMTC src(s[0]), dst(s[1]);
     FillNoise(src, 5);
     CScaleImageTMTC scaler(&src, &dst);
     ASSERT_TRUE(scaler.Scale({0, 0, s[0].width, s[0].height}, {0, 0, s[1].width, s[1].height}));
     if (s[0].width == 1) {  // every column of a 1-wide source is that column
       for (int32_t y = 0; y < s[1].height; ++y)
-        for (int32_t x = 1; x < s[1].width; ++x) ASSERT_EQ(dst.GetPixel(x, y), dst.GetPixel(0, y)) << x << "," << y;
+        for (int32_t x = 1; x < s[1].width; ++x)
+          ASSERT_EQ(dst.GetPixel(x, y), dst.GetPixel(0, y)) << x << "," << y;
     }
     if (s[0].height == 1) {
       for (int32_t y = 1; y < s[1].height; ++y)
-        for (int32_t x = 0; x < s[1].width; ++x) ASSERT_EQ(dst.GetPixel(x, y), dst.GetPixel(x, 0)) << x << "," << y;
+        for (int32_t x = 0; x < s[1].width; ++x)
+          ASSERT_EQ(dst.GetPixel(x, y), dst.GetPixel(x, 0)) << x << "," << y;
     }
     // The far corner is the source's far corner pixel.
     EXPECT_EQ(dst.GetPixel(s[1].width - 1, s[1].height - 1), src.GetPixel(s[0].width - 1, s[0].height - 1));
@@ -473,7 +481,8 @@ TEST(ScaleImage, EnlargementKeepsValuesAndTransparency) {
 std::vector<uint8_t> PlaneOf(const TMTC& image, int k) {
   std::vector<uint8_t> out;
   for (int32_t y = 0; y < image.Height(); ++y)
-    for (int32_t x = 0; x < image.Width(); ++x) out.push_back(static_cast<uint8_t>(image.GetPixel(x, y) >> (8 * k)));
+    for (int32_t x = 0; x < image.Width(); ++x)
+      out.push_back(static_cast<uint8_t>(image.GetPixel(x, y) >> (8 * k)));
   return out;
 }
 
@@ -496,7 +505,8 @@ TEST(ScaleImage, Enlargement416KeepsTransparentSourceTransparent) {
       for (int32_t x = 0; x < dst.Width(); ++x) {
         const uint32_t p = dst.GetPixel(x, y);
         ASSERT_EQ(p >> 24, 0u) << x << "," << y;
-        for (int k = 0; k < 3; ++k) ASSERT_LE((p >> (8 * k)) & 0xFF, largest[k]) << x << "," << y << " byte " << k;
+        for (int k = 0; k < 3; ++k)
+          ASSERT_LE((p >> (8 * k)) & 0xFF, largest[k]) << x << "," << y << " byte " << k;
       }
   });
 }
@@ -530,11 +540,14 @@ TEST(ScaleImage, MildEnlargementsTruncateWithThePlainGuard) {
         for (int32_t x = 0; x < c.dest.width; ++x) {
           const int64_t x0 = x * xs, y0 = y * ys, x1 = x0 + xs, y1 = y0 + ys;
           for (int k = 0; k < 4; ++k) {
-            const uint8_t want = ReferenceAverage(planes[k], c.source.width, c.source.height, x0, y0, x1, y1, PlainGuard);
+            const uint8_t want =
+                ReferenceAverage(planes[k], c.source.width, c.source.height, x0, y0, x1, y1, PlainGuard);
             ASSERT_EQ((dst.GetPixel(x, y) >> (8 * k)) & 0xFF, want) << x << "," << y << " byte " << k;
-            moved += want != ReferenceAverage(planes[k], c.source.width, c.source.height, x0, y0, x1, y1, ShrunkGuard);
+            moved +=
+                want != ReferenceAverage(planes[k], c.source.width, c.source.height, x0, y0, x1, y1, ShrunkGuard);
           }
-          const uint8_t want = ReferenceAverage(bytes, c.source.width, c.source.height, x0, y0, x1, y1, PlainGuard);
+          const uint8_t want =
+              ReferenceAverage(bytes, c.source.width, c.source.height, x0, y0, x1, y1, PlainGuard);
           ASSERT_EQ(chOut.GetPixel(x, y), want) << x << "," << y;
           moved += want != ReferenceAverage(bytes, c.source.width, c.source.height, x0, y0, x1, y1, ShrunkGuard);
         }
@@ -742,7 +755,8 @@ TEST(ScaleImage, ScaleRotateIntoTurnsAndSamples) {
   // Refused: empty rectangle, bad scales.
   const float badScales[] = {0.0f, -1.0f, NAN, INFINITY, -INFINITY};
   dst.FillAll(5);
-  for (float s : badScales) EXPECT_FALSE(ScaleRotateInto(dst, src, resampler, {4, 4}, {0, 0, 8, 8}, 0.0f, s, 0)) << s;
+  for (float s : badScales)
+    EXPECT_FALSE(ScaleRotateInto(dst, src, resampler, {4, 4}, {0, 0, 8, 8}, 0.0f, s, 0)) << s;
   EXPECT_FALSE(ScaleRotateInto(dst, src, resampler, {4, 4}, {8, 8, 4, 4}, 0.0f, 1.0f, 0));
   EXPECT_EQ(PixelsOf(dst), std::vector<uint32_t>(64, 5u));
 }
@@ -757,7 +771,8 @@ TEST(ScaleImage, ScaleRotateBytesScalesEachAxis) {
   // the mean of the pixels they straddle (the ramp is linear, so the means are exact).
   std::vector<uint8_t> square(9), out(9);
   for (int i = 0; i < 9; ++i) square[i] = static_cast<uint8_t>(i * 20);
-  EXPECT_TRUE(ScaleRotateBytes(out.data(), square.data(), {3, 3}, {3, 3}, {1, 1}, static_cast<float>(M_PI), 1.0f, 1.0f, 0));
+  EXPECT_TRUE(ScaleRotateBytes(out.data(), square.data(), {3, 3}, {3, 3}, {1, 1}, static_cast<float>(M_PI), 1.0f,
+                               1.0f, 0));
   EXPECT_EQ(out, (std::vector<uint8_t>{120, 100, 90, 60, 40, 30, 30, 10, 0}));
   // Background where the area misses the source.
   std::vector<uint8_t> far(4, 0);

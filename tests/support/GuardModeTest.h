@@ -20,7 +20,8 @@ class GuardModeTest : public ::testing::TestWithParam<bool> {
   void TearDown() override { ResetAddressSpaceSettings(); }
 };
 
-// Names the two instances: INSTANTIATE_TEST_SUITE_P(Guard, MyTest, ::testing::Bool(), GuardModeName("On", "Off")).
+// Names the two instances: INSTANTIATE_TEST_SUITE_P(Guard, MyTest, ::testing::Bool(), GuardModeName("On",
+// "Off")).
 class GuardModeName {
  public:
   GuardModeName(const char* on, const char* off) : on_(on), off_(off) {}

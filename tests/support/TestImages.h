@@ -11,7 +11,9 @@
 namespace tf::test {
 
 // A pixel from its four bytes (blue lowest, alpha highest).
-inline uint32_t Bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) { return (a << 24) | (r << 16) | (g << 8) | b; }
+inline uint32_t Bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
+  return (a << 24) | (r << 16) | (g << 8) | b;
+}
 
 // Byte i of a pixel (0 blue, 1 green, 2 red, 3 alpha).
 inline uint32_t ByteOf(uint32_t v, int i) { return (v >> (8 * i)) & 0xFFu; }
