@@ -1,3 +1,4 @@
+// Little-endian loads and stores: the one byte-order codec of every stored format.
 #pragma once
 // Little-endian loads and stores of integers and IEEE floats at byte addresses: the one byte
 // order codec of every stored format (packets, event and preset files, BMP headers, settings,

@@ -1,3 +1,4 @@
+// The settings registry's text file: reading and writing its TF4REG text.
 #pragma once
 // The settings registry's text file: a "TF4REG 1" line, then for each key a line
 // [Software\Quillmarsh\Tintaframe4 Plus\...] naming it (in a key name, bytes outside printable

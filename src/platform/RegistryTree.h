@@ -1,3 +1,4 @@
+// The settings registry's tree of keys and values in memory.
 #pragma once
 // The settings registry's tree of keys and values in memory, with the rules for names and the
 // stored forms of dwords and doubles. Shared by the store (platform/Registry.cpp) and its text
