@@ -188,15 +188,20 @@ bool CEventMngr::writeGradientColors(bool force) {
 
 bool CEventMngr::writePenShape() {
   if (state != kEventRecording) return true;
+  if (!document_) return missingSource("document");
+  SRecordedNib nib;
+  return writePenShapeOf(document_->imageNib(nib) ? &nib : nullptr);
+}
+
+bool CEventMngr::writePenShapeOf(const SRecordedNib* image) {
   if (!isSnapshotValid(kStNibShape)) {
     DebugOut("event recorder: pen shape written before the nib shape");
     return false;
   }
-  if (!document_) return missingSource("document");
-  SRecordedNib nib;
-  if (!document_->imageNib(nib) || !nib.channel || !nib.channel->IsValid() || nib.channel->Width() <= 0 ||
-      nib.channel->Height() <= 0)
+  if (!image || !image->channel || !image->channel->IsValid() || image->channel->Width() <= 0 ||
+      image->channel->Height() <= 0)
     return true;  // not an image nib: nothing to record
+  const SRecordedNib& nib = *image;
   const TChannel& channel = *nib.channel;
   const SShapeReference reference = ShapeReferenceOf(nib.key, nib.scale, channel.Width(), channel.Height());
   if (shapeDict.contains(nib.key))
