@@ -184,7 +184,7 @@ struct Packet {
   bool closesStep;
 };
 
-std::vector<Packet> RecordedPackets() {
+std::vector<Packet> MakeRecordedPackets() {
   Sources s;
   CEventMngr m(kBlockSize, 1048576);
   Attach(m, s);
@@ -207,10 +207,17 @@ std::vector<Packet> RecordedPackets() {
   return packets;
 }
 
+// Made once, before anything is timed.
+const std::vector<Packet>& RecordedPackets() {
+  static const std::vector<Packet> packets = MakeRecordedPackets();
+  return packets;
+}
+
 int64_t g_packets = 0;
 int64_t g_bytes = 0;
 
 void BM_RecordPainting(benchmark::State& state) {
+  g_packets = static_cast<int64_t>(RecordedPackets().size());
   for (auto _ : state) {
     Sources s;
     CEventMngr m(kBlockSize, 1048576);
@@ -219,8 +226,6 @@ void BM_RecordPainting(benchmark::State& state) {
     benchmark::DoNotOptimize(m.committed());
     g_bytes = m.committed();
   }
-  const auto packets = RecordedPackets();
-  g_packets = static_cast<int64_t>(packets.size());
   state.counters["packets/s"] =
       benchmark::Counter(static_cast<double>(g_packets) * state.iterations(), benchmark::Counter::kIsRate);
   state.counters["bytes/command"] = static_cast<double>(g_bytes) / kCommands;
@@ -244,7 +249,7 @@ BENCHMARK(BM_ScriptOnly)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 // Peer: the same packets and steps appended from ready-made bytes.
 void BM_RawAppend_Peer(benchmark::State& state) {
-  const auto packets = RecordedPackets();
+  const auto& packets = RecordedPackets();
   int64_t bytes = 0;
   for (auto _ : state) {
     CEventMngr m(kBlockSize, 1048576);
