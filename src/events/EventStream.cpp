@@ -40,45 +40,7 @@ uint32_t CMemSeg::read(uint32_t offset, void* buffer, uint32_t len) const {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Snapshot bits
-
-bool GetStateSnapshotBit(uint8_t code, int& byteIndex, uint8_t& mask) {
-  struct Bit {
-    uint8_t code;
-    uint8_t byte;
-    uint8_t mask;
-  };
-  static constexpr Bit kBits[] = {
-      {0, 0, 0x01},  {2, 0, 0x02},  {3, 0, 0x04},  {4, 0, 0x08},  {5, 0, 0x10},  {8, 0, 0x20},  {12, 0, 0x40},
-      {13, 0, 0x80}, {16, 1, 0x01}, {17, 1, 0x02}, {18, 1, 0x04}, {32, 1, 0x08}, {33, 1, 0x10}, {36, 1, 0x20},
-      {37, 1, 0x20}, {40, 1, 0x40}, {48, 1, 0x80}, {50, 2, 0x01}, {52, 2, 0x02}, {53, 2, 0x04}, {44, 2, 0x08},
-      {45, 2, 0x08}, {56, 2, 0x10}, {57, 2, 0x20}, {58, 2, 0x40}, {60, 2, 0x80},
-  };
-  for (const Bit& b : kBits) {
-    if (b.code == code) {
-      byteIndex = b.byte;
-      mask = b.mask;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool CEventMngr::isSnapshotValid(uint8_t code) const {
-  int index = 0;
-  uint8_t mask = 0;
-  return GetStateSnapshotBit(code, index, mask) && (snapshotValid[index] & mask) != 0;
-}
-
-void CEventMngr::setSnapshotValid(uint8_t code, bool valid) {
-  int index = 0;
-  uint8_t mask = 0;
-  if (!GetStateSnapshotBit(code, index, mask)) return;
-  if (valid)
-    snapshotValid[index] |= mask;
-  else
-    snapshotValid[index] &= static_cast<uint8_t>(~mask);
-}
+// Stored state records
 
 uint8_t* CEventMngr::stateRecordBytes(uint8_t code, uint32_t& len) {
   auto as = [&](auto& record) {
@@ -132,23 +94,20 @@ CEventMngr::~CEventMngr() {
   blocks_.clear();
 }
 
-void CEventMngr::attachPaperObjects(CStrokeMngr* strokes, CPenRender* render) {
-  strokeMngr = strokes;
-  penRender = render;
-}
-
-bool CEventMngr::setupStream(TStroke* recordedStroke, CToneMngr* tones, int32_t ringCount, int32_t ringExtra) {
+bool CEventMngr::setupStream(IRecordedStroke* recordedStroke, IRecordedTones* recordedTones, int32_t ringCount,
+                             int32_t ringExtra) {
   if (!isReady()) return false;
   resetStream();
   if (!ring_.Setup(ringCount, ringExtra)) return false;
   resetStream();  // the ring is ready now: clears what the first reset could not
   stroke = recordedStroke;
-  toneMngr = tones;
+  tones = recordedTones;
   return addBlock();
 }
 
-bool CEventMngr::setupRecording(TStroke* recordedStroke, CToneMngr* tones, int32_t ringCount, int32_t ringExtra) {
-  if (!setupStream(recordedStroke, tones, ringCount, ringExtra)) return false;
+bool CEventMngr::setupRecording(IRecordedStroke* recordedStroke, IRecordedTones* recordedTones, int32_t ringCount,
+                                int32_t ringExtra) {
+  if (!setupStream(recordedStroke, recordedTones, ringCount, ringExtra)) return false;
   state = kEventRecording;
   SAppStateRecord app{};
   app.major = kAppVersionMajor;
@@ -325,27 +284,33 @@ bool CEventMngr::commitStep(const void* trailing, uint32_t trailingLen) {
 }
 
 StateWrite CEventMngr::writeStateRecord(uint8_t code, const void* record, uint32_t len) {
+  // The stored record and its bit change only after the packet is in the stream: a refused
+  // append must not leave them claiming a state the stream never got.
+  const auto* bytes = static_cast<const uint8_t*>(record);
+  const bool recording = state == kEventRecording;
   if (code == kStText) {
-    const auto* bytes = static_cast<const uint8_t*>(record);
     bool same = isSnapshotValid(code) && records.text.size() == len &&
                 (len == 0 || std::memcmp(records.text.data(), bytes, len) == 0);
     if (same) return StateWrite::kUnchanged;
+    std::vector<uint8_t> text;
     try {
-      records.text.assign(bytes, bytes + len);
+      text.assign(bytes, bytes + len);
     } catch (const std::bad_alloc&) {
       return StateWrite::kFailed;
     }
+    if (recording && !appendPacket(kPcState, code, record, len)) return StateWrite::kFailed;
+    records.text.swap(text);
   } else {
     uint32_t size = 0;
     uint8_t* stored = stateRecordBytes(code, size);
     if (!stored || size != len) return StateWrite::kFailed;
     bool always = code == kStActiveLayer || code == kStFont;
     if (!always && isSnapshotValid(code) && std::memcmp(stored, record, len) == 0) return StateWrite::kUnchanged;
+    if (recording && !appendPacket(kPcState, code, record, len)) return StateWrite::kFailed;
     std::memcpy(stored, record, len);
   }
   setSnapshotValid(code, true);
-  if (state != kEventRecording) return StateWrite::kWritten;
-  return appendPacket(kPcState, code, record, len) ? StateWrite::kWritten : StateWrite::kFailed;
+  return StateWrite::kWritten;
 }
 
 // ---------------------------------------------------------------------------------------------
