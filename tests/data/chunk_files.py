@@ -8,6 +8,7 @@ alone (chunk header, packed-image chunk with its byte pass, tiled-block chunks, 
                                            decodes stores written as tiled-block chunks (ID TBIM
                                            or TBMK), one a file; prints N.key=value lines
   chunk_files.py write-fixture FILE        writes the event-file fixture the C++ tests load
+                                           (tests/data/py_events_full.te4)
                                            (stream and thumbnail from the formulas below)
 
 Checksums are zlib's CRC-32 of the decoded bytes. Run from anywhere.
