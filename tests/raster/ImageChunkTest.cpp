@@ -8,6 +8,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/Stream.h"
 #include "raster/ChunkStream.h"
+#include "raster/DibImage.h"
 #include "raster/FlatImage.h"
 #include "raster/ImageChunk.h"
 #include "support/FaultStream.h"
@@ -189,6 +190,23 @@ TEST(ImageChunk, PicturesRoundTripPlainAndScrambled) {
     ASSERT_TRUE(back);
     EXPECT_TRUE(SamePixels(*back, *picture));
   }
+}
+
+// A display image keeps its rows bottom-up; the chunk holds them top to bottom all the same.
+TEST(ImageChunk, BottomUpPicturesAreWrittenTopRowFirst) {
+  TTC display(false);
+  ASSERT_TRUE(display.Resize(7, 3));
+  ASSERT_FALSE(display.IsTopDown());
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 7; ++x) *display.Pixel(x, y) = 0xFF000000u | uint32_t(y) << 8 | uint32_t(x);
+  MemoryStream stream;
+  ASSERT_EQ(WritePictureChunk(stream, SSize{7, 3}, display, false), 0);
+  ASSERT_TRUE(stream.SetPosition(0));
+  SImageChunkData data;
+  ASSERT_EQ(ReadImageChunkData(stream, data), 0);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 7; ++x)
+      ASSERT_EQ(LoadU32(data.pixels.data() + 4 * (y * 7 + x)), *display.Pixel(x, y));
 }
 
 TEST(ImageChunk, ChannelsRoundTripWithTheirOwnPassAndTail) {
