@@ -512,6 +512,16 @@ bool CEventMngr::dropLastStep() {
   return true;
 }
 
+bool CEventMngr::removeEventFin() {
+  if (state != kEventFinished) return false;
+  uint8_t cls = 0;
+  uint8_t code = 0;
+  if (!getLastStepPacket(cls, code) || cls != kPcPaper || code != kPaperEndMarker) return false;
+  if (!dropLastStep()) return false;
+  state = kEventRecording;
+  return true;
+}
+
 bool CEventMngr::clearRedo() { return ring_.ClearForward() > 1; }
 
 bool CEventMngr::getLastStepPacket(uint8_t& cls, uint8_t& code) const {

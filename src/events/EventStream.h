@@ -268,6 +268,10 @@ class CEventMngr {
   // dictionaries.
   bool redoStep();
   bool dropLastStep();
+  // Only when finished (state 3): drops the last step when it is the end marker (its first packet
+  // after the state and information packets is 2/255) and records again (state 1); false
+  // otherwise. Saving an event file appends the marker for the file and takes it off again.
+  bool removeEventFin();
   bool clearRedo();
   bool getLastStepPacket(uint8_t& cls, uint8_t& code) const;
   // Deletes every block and zeroes the positions; state idle. False (nothing done) unless
