@@ -1,0 +1,458 @@
+// TPaper: the document of one document window, and the protocol every document command follows.
+#pragma once
+// TPaper holds the canvas size and resolution, the paper colour, the view state of its window
+// (zoom, scroll, rotation, grid), the display buffers the picture is painted from, and the
+// managers that hold the content: the layer stack, the masks, the selection slots, the document
+// undo, the event recorder and the stroke manager. Every document command is a method that
+// takes the window's working copy, its indexes and a record flag: set by the user interface
+// (record the event, push undo), clear when the event player replays the command.
+//
+// Its methods are split by area:
+//   Paper.cpp         construction, plumbing, undo pushes, refresh routines, the command protocol
+//   PaperView.cpp     zoom steps, rotation, window-to-canvas mapping, grid, caption
+//   PaperSetup.cpp    new documents, canvas size, paper colour
+//   PaperCompose.cpp  composing the picture into the display buffers and painting it
+//   FlowImage.cpp     the working copy (TFlowImage) and the document's side of it
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "document/LayerMngr.h"
+#include "events/EventStream.h"
+#include "paint/Gradient.h"
+#include "paper/DocumentWindow.h"
+#include "paper/PaperManagers.h"
+#include "raster/DibImage.h"
+#include "raster/FlatImage.h"
+#include "raster/Geometry.h"
+#include "raster/ScaleImage.h"
+
+namespace tf {
+
+class TFlowImage;
+class TPaper;
+class CStrokeMngr;
+
+// ---------------------------------------------------------------------------------------------
+// Zoom ratios
+
+struct TZoomRatio {
+  int32_t numerator = 1;
+  int32_t denominator = 1;
+  bool operator==(const TZoomRatio&) const = default;
+};
+
+// The 17 zoom steps from 1/16 to 16/1.
+inline constexpr int kZoomStepCount = 17;
+inline constexpr TZoomRatio kZoomSteps[kZoomStepCount] = {
+    {1, 16}, {1, 12}, {1, 8}, {1, 6}, {1, 4}, {1, 3}, {1, 2}, {2, 3}, {1, 1},
+    {3, 2},  {2, 1},  {3, 1}, {4, 1}, {6, 1}, {8, 1}, {12, 1}, {16, 1}};
+
+// The smallest step above the ratio (the last step when none is), and the largest step below it
+// (the first when none is), compared at a precision of 1/10000 in 64 bits.
+void ZoomRatioUp(TZoomRatio& ratio);
+void ZoomRatioDown(TZoomRatio& ratio);
+
+// View rotation: the angle in radians, the canvas point shown at the window centre, the angle in
+// degrees, its sine and cosine.
+struct SViewRotation {
+  float radians = 0.0f;
+  float centerX = 0.0f;
+  float centerY = 0.0f;
+  float degrees = 0.0f;
+  float sine = 0.0f;
+  float cosine = 1.0f;
+};
+
+// The paint routine of the stroke engine in use. The legacy routine marks a document that replays
+// an older-version recording (no document undo, layers with their own pixel undo).
+enum class StrokeRoutine : uint8_t { kLegacy = 0, kStepping = 1, kManager = 2 };
+
+// Messages of the commands (shown through ShowWarning).
+inline constexpr const char* kCommandOutOfMemoryText = "メモリ不足のため実行できませんでした！";
+inline constexpr const char* kCommandExceptionText = "例外発生のため実行できません！";
+inline constexpr const char* kCommandIncompleteText = "メモリ不足により正常に実行できませんでした！";
+
+// Texts of the caption.
+inline constexpr const char* kCaptionNetworkText = "ネットワーク";
+inline constexpr const char* kCaptionProtectedText = "保護";
+
+// Shows kCommandExceptionText, then the exception's own message.
+void ShowCommandException(const char* message);
+// Shows kCommandOutOfMemoryText.
+void ShowCommandOutOfMemory();
+
+// ---------------------------------------------------------------------------------------------
+// The command protocol
+
+// The running part of one document command (see TPaper::RunCommand). It records, pushes undo
+// records and remembers what it recorded, so that a command failing afterwards takes its step
+// out of the stream again.
+class PaperCommand {
+ public:
+  PaperCommand(TPaper& paper, bool record);
+  PaperCommand(const PaperCommand&) = delete;
+  PaperCommand& operator=(const PaperCommand&) = delete;
+
+  TPaper& Paper() const { return paper_; }
+  // The record flag: set by the user interface, clear when the event player replays.
+  bool Recording() const { return record_; }
+  // With the record flag set, runs the command's recorder writer (write(CEventMngr&)). Whether
+  // the recorder wrote does not matter to the command (it writes only while recording); a step
+  // it closed is remembered.
+  template <class Write>
+  void Record(Write&& write);
+  // With the record flag set, runs the undo push (push() -> bool) and answers its result;
+  // false without the record flag (no undo while replaying).
+  template <class Push>
+  bool Undo(Push&& push);
+  // Steps this command closed in the stream.
+  int32_t RecordedSteps() const { return recordedSteps_; }
+  // Takes the recorded steps out of the stream again (newest first). Run by TPaper::RunCommand
+  // when the command fails after it recorded.
+  void DropRecorded();
+
+ private:
+  TPaper& paper_;
+  bool record_;
+  int32_t recordedSteps_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The document
+
+class TPaper {
+ public:
+  // Builds the document for its window (the window may be null for a document without one).
+  explicit TPaper(DocumentWindow* window);
+  TPaper(const TPaper&) = delete;
+  TPaper& operator=(const TPaper&) = delete;
+  // ready := 0, NotifyReady(0), then the buffers and the managers go.
+  ~TPaper();
+
+  // ---- Fields (read and written directly by the window, the files and the player) ----
+  std::string filePath;  // path or title of the document
+  StrokeRoutine strokeRoutine = StrokeRoutine::kStepping;  // written by the stroke road only
+  uint8_t engineLevelOffered = 1;  // highest stroke engine offered (2 once a stroke manager exists)
+  uint8_t engineLevelInUse = 1;    // stroke engine selected (1 or 2)
+  uint8_t showCanvasColor = 1;     // 1: the canvas background is the paper colour
+  uint8_t backgroundPattern = 0;   // the checker is shown when the canvas colour is off
+  uint32_t paperColor = 0xFFFFFF;  // 0x00RRGGBB
+  int32_t resolution = 0;          // dots per inch
+  int32_t canvasWidth = 0;
+  int32_t canvasHeight = 0;
+  uint8_t selectionVisible = 0;  // selection outline shown
+  uint8_t selectionEnabled = 0;  // selection in force for painting and filters
+  uint8_t noSavePrompt = 0;      // the window closes without asking to save
+  uint8_t ready = 0;             // 1 once set up
+  uint8_t protectedDocument = 0;  // a protected recording was played into it: it cannot be saved
+  uint8_t networkMode = 0;        // mode byte of the caption: 1 a networked document
+  uint8_t gridVisible = 0;
+  int32_t gridStepX = 25;  // canvas pixels, at least 2 through SetGrid
+  int32_t gridStepY = 25;
+  TPoint viewScroll{0, 0};  // window pixels: where the canvas edge lies while it is narrower
+  TPoint viewOffset{0, 0};  // canvas pixels: the canvas column and row at the window edge
+  TZoomRatio zoom{1, 1};
+  SViewRotation rotation;
+  // State of the stroke road: a stroke is open, its layer, its last pressure and distance.
+  uint8_t strokeOpen = 0;
+  int32_t strokeLayer = -1;
+  float strokeValue1 = 0.0f;
+  float strokeValue2 = 0.0f;
+  // Called by NotifyReady with the document and the ready value; the window installs it.
+  std::function<void(TPaper& paper, bool ready)> readyHandler;
+
+  // ---- Plumbing ----
+  DocumentWindow* GetDrawWindow() const { return window_; }
+  void SetDrawWindow(DocumentWindow* window) { window_ = window; }
+  // The owning window's working copy; null without a window.
+  TFlowImage* GetFlowImage() const;
+  // Sets the window's modified flag.
+  void SetModified(bool value);
+  // Calls the ready handler when one is installed.
+  void NotifyReady(bool value);
+
+  CLayerMngr& Layers() const { return *layers_; }
+  CLayerData* GetLayer(int32_t index) const { return layers_->Get(index); }
+  CLayerData* GetActiveLayer() const { return layers_->Active(); }
+  int32_t GetActiveLayerIndex() const { return layers_->ActiveIndex(); }
+  int32_t GetTopLayerIndex() const { return layers_->TopIndex(); }
+  int32_t GetLayerCount() const { return layers_->Count(); }
+  // 0 <= index <= count - 1: the index test of every command.
+  bool IsValidLayerIndex(int32_t index) const { return layers_->IsValidIndex(index); }
+  // Largest store width and height over the layers; false (outputs untouched) without layers.
+  bool GetMaxStoreSize(int32_t& width, int32_t& height) const;
+  // Index of the active mask (the selection); -1 without masks.
+  int32_t GetActiveMaskIndex() const;
+
+  // Makes the layer active and loads it into the working copy (reloading it from the store when
+  // it was held already); false for an invalid index. SetActiveLayer then refreshes the layer and
+  // mask panes of the tool window.
+  bool SelectLayer(TFlowImage* flow, int32_t index);
+  bool SetActiveLayer(TFlowImage* flow, int32_t index);
+
+  // The stroke and nib in force (the window's; null while the painting engine has none).
+  TStroke* GetCurrentStroke() const;
+  CPenShapeObj* GetPenShape() const;
+  // True unless the document replays an older-version recording.
+  bool HasModernEngine() const { return strokeRoutine != StrokeRoutine::kLegacy; }
+
+  // ---- Managers ----
+  CEventMngr* EventMngr() const { return eventMngr_.get(); }
+  CDocumentUndo* DocumentUndo() const { return undo_.get(); }
+  PaperMasks* Masks() const { return masks_.get(); }
+  SelectionSlots* Slots() const { return slots_.get(); }
+  CStrokeMngr* StrokeMngr() const { return nullptr; }
+  // Each makes its manager as construction does: false (the reference empty, a line on the
+  // developer output) when it cannot.
+  bool CreateMaskMngr();
+  bool CreateUndoMngr();
+  bool CreateEventMngr();
+  bool CreateSelectionSlots(int32_t width, int32_t height);
+  bool CreateStrokeMngr();
+  // Installs a manager made elsewhere (the engine switch, tests); returns the one it replaces.
+  std::unique_ptr<CDocumentUndo> AdoptDocumentUndo(std::unique_ptr<CDocumentUndo> undo);
+  std::unique_ptr<PaperMasks> AdoptMasks(std::unique_ptr<PaperMasks> masks);
+  std::unique_ptr<SelectionSlots> AdoptSelectionSlots(std::unique_ptr<SelectionSlots> slots);
+  // max(8, undoMax + 34): checkpoints enough for every record the document undo can hold.
+  static int32_t GetCheckpointCapacity();
+  // The recorder is set up and recording.
+  bool IsRecording() const;
+
+  // ---- Undo pushes (false without document undo) ----
+  bool HasDocumentUndo() const { return undo_ != nullptr; }
+  // A record of the code with four values; on true the undo owns the object (may be null).
+  template <class T>
+  bool PushUndo(T* object, uint8_t code, int32_t value1, int32_t value2, int32_t value3, int32_t value4);
+  // Pixel record of the whole store / of a rectangle of the layer.
+  bool PushLayerUndo(CLayerData& layer, uint8_t code);
+  bool PushLayerRectUndo(CLayerData& layer, const SRectWH& rect, uint8_t code);
+  // Attribute record (codes 17 to 26); layer null for the document's own (code 17).
+  bool PushAttributeUndo(CLayerData* layer, int32_t value, uint8_t code, int32_t extra);
+  // Pixel undo of a rectangle: into the document undo when there is one, else into the layer's
+  // own pixel undo.
+  bool SaveLayerUndo(int32_t index, const SRectWH& rect, uint8_t code);
+  bool SaveLayerUndoCoords(int32_t index, int32_t left, int32_t top, int32_t width, int32_t height,
+                           uint8_t code);
+  bool SaveLayerStoreUndo(int32_t index, uint8_t code);
+  // The whole store; without document undo into the layer's own pixel undo.
+  bool SaveWholeLayerUndo(int32_t index);
+  bool PushLayerUndoByIndex(int32_t index, uint8_t code);
+
+  // ---- Memory ----
+  // The document undo's bytes, else the sum of the layers' own pixel undo.
+  int64_t GetUndoMemory() const;
+  // Display buffer width x height x 9 + layers + view buffer + pattern buffer + masks + undo.
+  int64_t GetMemoryUsage(int64_t& layerBytes, int64_t& undoBytes) const;
+
+  // ---- The command protocol ----
+  // Every document command runs through here. check() tests every argument (indexes, sizes and
+  // modes from the user interface, streams and the clipboard alike) and the command's own test;
+  // false refuses the command: nothing is recorded, pushed or changed, nothing is shown. Then
+  // body(PaperCommand&) records, pushes undo and changes in the order its command gives, and
+  // answers whether it succeeded. A command that fails after it recorded takes its step out of
+  // the stream again, so that a recording holds only what happened. Out of memory is shown as
+  // kCommandOutOfMemoryText, any other exception as kCommandExceptionText with its message;
+  // both answer false.
+  template <class Check, class Body>
+  bool RunCommand(bool record, Check&& check, Body&& body);
+
+  // ---- Refreshes (all repaint through the window) ----
+  void InvalidateWindow(bool erase);
+  // Recomposes the whole display buffer and invalidates the window.
+  void RedrawAll(bool grid);
+  // Recomposes and repaints the rectangle (canvas coordinates), refreshes the layer's thumbnail
+  // for it; for a layer other than the active one, the layer list row is redrawn too.
+  void RefreshLayerRect(int32_t index, const SRectWH& rect);
+  // With the canvas colour off the pattern buffer is cleared to 0xCCCCCC; then the whole display
+  // buffer as RefreshLayerRect.
+  void RefreshLayerView(int32_t index);
+  // Each content rectangle of the layer's store, moved to canvas coordinates and clipped to the
+  // display buffer (and clip): recompose, paint and, when asked, the thumbnail.
+  void RefreshDirtyRegions(int32_t index, const SRectWH* clip, bool thumbnails);
+  // Writes the working copy back (commit) or reloads it over the rectangle (store coordinates,
+  // left, top, right, bottom), recomposes it, updates thumbnail and navigator, invalidates and
+  // refreshes the layer and mask panes.
+  void RefreshLayerArea(TFlowImage* flow, int32_t index, bool commit, const TRect& rect);
+  void RefreshLayerAll(TFlowImage* flow, int32_t index, bool commit);
+  void UpdateMaskPane();
+
+  // ---- Composing and painting (PaperCompose.cpp) ----
+  // Composes the visible layers over the canvas rectangle into the display buffer; grid on top.
+  bool ComposeRect(const SRectWH& rect, bool grid);
+  // The layer thumbnail (unless navigatorOnly) and the navigator over a canvas rectangle.
+  bool UpdateThumbnailsRect(bool navigatorOnly, int32_t index, const SRectWH& rect);
+  // Paints a canvas rectangle (left, top, right, bottom) into the window.
+  bool PaintRect(WindowHandle window, const TRect& rect);
+  // Prepares the view or pattern buffer for the whole window.
+  bool RenderView();
+  // Writes an image rectangle into the layer's store at a point (opacity 0..255).
+  bool PutImageToLayer(int32_t index, const TMTC& image, int32_t opacity, const SRectWH& source,
+                       const TPoint& dest);
+
+  // ---- Working copy (FlowImage.cpp) ----
+  // TFlowImage::LoadLayer with the layer's store; true when it reloaded.
+  bool SyncFlowImage(TFlowImage* flow, int32_t index, bool force);
+  // The rectangle (left, top, right, bottom; store coordinates): written back into the store
+  // (writeBack) or reloaded from it; the work channel cleared.
+  void SyncFlowRect(TFlowImage* flow, int32_t index, bool writeBack, const TRect& rect);
+  // toStore: the whole copy into the store; else the whole store into the copy. The work channel
+  // is cleared.
+  void CommitFlowImage(TFlowImage* flow, int32_t index, bool toStore);
+
+  // ---- View (PaperView.cpp) ----
+  void SetViewScroll(int32_t x, int32_t y) { viewScroll = {x, y}; }
+  void SetViewOffset(int32_t x, int32_t y) { viewOffset = {x, y}; }
+  float GetZoom() const;
+  // Stores the ratio, clamped to 1/16 .. 16/1; a denominator of 0 or less is refused and the
+  // ratio kept. Answers the zoom in force.
+  float SetZoomRatio(int32_t numerator, int32_t denominator);
+  bool CanZoomIn() const;
+  bool CanZoomOut() const;
+  void ZoomIn();
+  void ZoomOut();
+  void ResetZoom();
+  bool IsRotated() const { return rotation.radians != 0.0f; }
+  void SetRotationCenter(float x, float y);
+  // Brought into (-360, 0]; exact sine and cosine at the quarter turns.
+  void SetRotationDegrees(float degrees);
+  // Stored as given, without normalisation.
+  void SetRotationAngle(float radians);
+  // Pans a rotated view by a window-space distance.
+  void MoveRotationCenter(float dx, float dy);
+  // The canvas point at the window centre.
+  void GetViewCenter(int32_t clientWidth, int32_t clientHeight, int32_t& x, int32_t& y) const;
+  // Window point (pixel index) to canvas coordinates (pixel centres at whole numbers).
+  void ClientToCanvas(int32_t clientWidth, int32_t clientHeight, float& x, float& y) const;
+  // Canvas coordinates to window coordinates, with the window's client size.
+  void CanvasToClient(float& x, float& y) const;
+  void CanvasToClientPoint(TPoint& point) const;
+  // The two mappings with an explicit client size.
+  void CanvasToClientIn(int32_t clientWidth, int32_t clientHeight, float& x, float& y) const;
+  void SetGrid(bool on, int32_t stepX, int32_t stepY, bool redraw);
+  void ApplyGridSettings(bool redraw);
+  bool GetGridVisible() const { return gridVisible != 0; }
+  // Only while the paper colour is white and a value differs: both stored, and with redraw the
+  // active layer's view refreshed. True when something changed. Neither recorded nor undone.
+  bool SetBackgroundView(bool showCanvasColor, bool pattern, bool redraw);
+  bool SetShowCanvasColor(bool on);
+  bool SetBackgroundPattern(bool on);
+  // The window caption: the file name (or whole path), with "( mode protected )" when either
+  // applies.
+  void GetCaption(std::string& text) const;
+  // With rebuild the view is rendered again; then painted at once during playback, else
+  // invalidated.
+  void UpdateView(WindowHandle window, bool rebuild);
+  void RefreshView();
+
+  // ---- Set-up (PaperSetup.cpp) ----
+  // Sets up a new document: canvas, first layer, paper, the new-document event and the start of
+  // recording; ready. False, with nothing recorded, when an argument is refused (a size below 1
+  // or beyond what a display buffer holds, a document set up already) or the first layer cannot
+  // be made; the document is then not ready.
+  bool InitDocument(const std::string& path, TFlowImage* flow, bool transparent, bool hideCanvasColor,
+                    int32_t resolution, int32_t layerHeight, int32_t layerWidth, int32_t canvasHeight,
+                    int32_t canvasWidth);
+  bool NewDocument(const std::string& path, TFlowImage* flow, bool transparent, bool hideCanvasColor,
+                   int32_t resolution, int32_t height, int32_t width);
+  // Selection slots of the size, then NewDocument with the canvas colour shown, resolution 0.
+  bool NewDocumentWithSlots(const std::string& path, TFlowImage* flow, int32_t height, int32_t width);
+  // Starts the event stream; false when recording is off.
+  bool StartEventRecording();
+  // Canvas, layer stack's canvas size, selection slots, mask thumbnails, working copy, display
+  // buffer and scroll bars. False (the canvas unchanged) for a size the display buffer cannot
+  // hold; the other buffers may have followed.
+  bool SetCanvasSize(TFlowImage* flow, int32_t width, int32_t height);
+  // Paper colour := colour; nothing else.
+  void StorePaperColor(uint32_t colour) { paperColor = colour; }
+  // Records the colour (with record), pushes its undo, sets it and redraws.
+  bool SetPaperColor(uint32_t colour, bool record);
+
+  // ---- Gradation ----
+  CGradation& Gradation() const { return *gradation_; }
+  // Integer points, set as 16.16.
+  void SetGradientLineInt(const TPoint& p0, const TPoint& p1);
+  void GetGradientLine(TPoint& p0, TPoint& p1) const;
+  // The current gradient's stops and options taken into the gradation.
+  void UpdateGradation();
+
+  // ---- Buffers ----
+  TTC& DisplayBuffer() const { return *displayBuffer_; }
+  TTC& ViewBuffer() const { return *viewBuffer_; }
+  TTC& PatternBuffer() const { return *patternBuffer_; }
+  TMTC* NavigatorImage() const { return navigator_.get(); }
+  CScaleImageTMTC& ViewScaler() const { return *viewScaler_; }
+
+ private:
+  friend class PaperCommand;
+
+  DocumentWindow* window_ = nullptr;
+  std::unique_ptr<CGradation> gradation_;
+  std::unique_ptr<TTC> displayBuffer_;
+  std::unique_ptr<TTC> viewBuffer_;
+  std::unique_ptr<TTC> patternBuffer_;
+  std::unique_ptr<TMTC> navigator_;
+  std::unique_ptr<CScaleImageTMTC> viewScaler_;
+  std::unique_ptr<CLayerMngr> layers_;
+  std::unique_ptr<PaperMasks> masks_;
+  std::unique_ptr<SelectionSlots> slots_;
+  std::unique_ptr<CDocumentUndo> undo_;
+  std::unique_ptr<CEventMngr> eventMngr_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Templates
+
+template <class Write>
+void PaperCommand::Record(Write&& write) {
+  if (!record_) return;
+  CEventMngr* events = paper_.EventMngr();
+  if (events == nullptr) return;
+  const int32_t before = events->stepCount();
+  write(*events);
+  if (events->stepCount() > before) recordedSteps_ += events->stepCount() - before;
+}
+
+template <class Push>
+bool PaperCommand::Undo(Push&& push) {
+  if (!record_) return false;
+  return push();
+}
+
+template <class T>
+bool TPaper::PushUndo(T* object, uint8_t code, int32_t value1, int32_t value2, int32_t value3,
+                      int32_t value4) {
+  if (!undo_) return false;
+  std::unique_ptr<CUndoHeld> held;
+  if (object != nullptr) {
+    held.reset(new (std::nothrow) TUndoHeld<T>(object));
+    if (!held) return false;
+  }
+  if (undo_->Push(held, code, value1, value2, value3, value4)) return true;  // held taken
+  if (held) held->Forget();  // the object stays the caller's
+  return false;
+}
+
+template <class Check, class Body>
+bool TPaper::RunCommand(bool record, Check&& check, Body&& body) {
+  if (!check()) return false;
+  PaperCommand command(*this, record);
+  try {
+    if (body(command)) return true;
+  } catch (const std::bad_alloc&) {
+    command.DropRecorded();
+    ShowCommandOutOfMemory();
+    return false;
+  } catch (const std::exception& e) {
+    command.DropRecorded();
+    ShowCommandException(e.what());
+    return false;
+  }
+  command.DropRecorded();
+  return false;
+}
+
+}  // namespace tf
