@@ -39,6 +39,17 @@ int64_t FirstMultiple(int64_t from, int64_t step) { return (from + step - 1) / s
 
 }  // namespace
 
+// ---- The outside colour ----
+
+namespace {
+constexpr uint32_t kInitialOutsideColour = 0x00808080u;
+uint32_t g_outsideColour = kInitialOutsideColour;
+}  // namespace
+
+uint32_t GetViewOutsideColour() { return g_outsideColour; }
+void SetViewOutsideColour(uint32_t pixel) { g_outsideColour = pixel; }
+void ResetViewOutsideColour() { g_outsideColour = kInitialOutsideColour; }
+
 // ---- Folder opacity ----
 
 void ClearFolderOpacity(FolderOpacityRecord& record) {

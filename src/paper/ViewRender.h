@@ -36,6 +36,13 @@ inline constexpr uint32_t kTransparentWhite = 0x00FFFFFFu;
 // The mode word of the transparent composition: pair selector 3, zero-alpha option.
 inline constexpr uint32_t kTransparentComposeModeWord = 0x30003u;
 
+// The outside colour: one process-wide pixel value written where the window shows no canvas. The
+// document window sets it from its background colour (as it sets RotateBackground); initially
+// 0x00808080.
+uint32_t GetViewOutsideColour();
+void SetViewOutsideColour(uint32_t pixel);
+void ResetViewOutsideColour();
+
 // ---- Folder opacity -------------------------------------------------------------------------------
 
 // One entry of the folder opacity record: the last layer met at a folder depth.
