@@ -60,7 +60,7 @@ class FakeWindow final : public DocumentWindow {
   int32_t outlineErasures = 0;
 };
 
-class PaperComposeTest : public ::testing::Test {
+class PaperComposeRenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitCompositeTables();
@@ -98,7 +98,7 @@ class PaperComposeTest : public ::testing::Test {
   RecordingToolPaneHost panes_;
 };
 
-TEST_F(PaperComposeTest, LayerAtDepthWithoutShallowerEntryIsDrawn) {
+TEST_F(PaperComposeRenderTest, LayerAtDepthWithoutShallowerEntryIsDrawn) {
   FakeWindow window;
   TPaper paper(&window);
   MakeDocument(paper, 8, 8);
@@ -109,7 +109,7 @@ TEST_F(PaperComposeTest, LayerAtDepthWithoutShallowerEntryIsDrawn) {
   EXPECT_EQ(paper.DisplayBuffer().GetPixel(4, 4) & 0xFFFFFF, 0x102030u);
 }
 
-TEST_F(PaperComposeTest, EdgeCasesOfThePaintingPaths) {
+TEST_F(PaperComposeRenderTest, EdgeCasesOfThePaintingPaths) {
   struct Case {
     std::string name;
     int32_t width;
@@ -152,7 +152,7 @@ TEST_F(PaperComposeTest, EdgeCasesOfThePaintingPaths) {
   EXPECT_FALSE(paper.PaintRect(77, TRect{10, 0, 20, 10}));  // outside the canvas
 }
 
-TEST_F(PaperComposeTest, NoClientAreaRendersNothing) {
+TEST_F(PaperComposeRenderTest, NoClientAreaRendersNothing) {
   FakeWindow window;
   window.client = SSize{0, 0};
   TPaper paper(&window);
@@ -177,12 +177,12 @@ std::string ViewCaseName(const ::testing::TestParamInfo<ViewCase>& info) {
          (deg < 0 ? "minus" + std::to_string(-deg) : std::to_string(deg)) + "deg";
 }
 
-class PaperViewTest : public PaperComposeTest, public ::testing::WithParamInterface<ViewCase> {};
+class PaperViewPaintTest : public PaperComposeRenderTest, public ::testing::WithParamInterface<ViewCase> {};
 
 // The window pixel (x, y) shows the display pixel the document's own window-to-canvas mapping
 // gives: exactly on the whole-number path, within one canvas pixel of the window pixel's
 // footprint on the resampled path.
-TEST_P(PaperViewTest, WindowPixelsShowWhatTheViewMapsThemTo) {
+TEST_P(PaperViewPaintTest, WindowPixelsShowWhatTheViewMapsThemTo) {
   const ViewCase& c = GetParam();
   FakeWindow window;
   window.client = SSize{71, 53};
@@ -253,9 +253,9 @@ std::vector<ViewCase> AllViewCases() {
     for (float deg : {0.0f, 30.0f, -90.0f}) cases.push_back(ViewCase{r, deg});
   return cases;
 }
-INSTANTIATE_TEST_SUITE_P(ZoomStepsAndAngles, PaperViewTest, ::testing::ValuesIn(AllViewCases()), ViewCaseName);
+INSTANTIATE_TEST_SUITE_P(ZoomStepsAndAngles, PaperViewPaintTest, ::testing::ValuesIn(AllViewCases()), ViewCaseName);
 
-TEST_F(PaperComposeTest, PaintingAChangedRectangleMatchesTheWholeView) {
+TEST_F(PaperComposeRenderTest, PaintingAChangedRectangleMatchesTheWholeView) {
   for (bool smooth : {false, true}) {
     FakeWindow window;
     window.smooth = smooth;
@@ -282,7 +282,7 @@ TEST_F(PaperComposeTest, PaintingAChangedRectangleMatchesTheWholeView) {
   }
 }
 
-TEST_F(PaperComposeTest, ThumbnailsAndNavigatorFollowTheChangedRectangle) {
+TEST_F(PaperComposeRenderTest, ThumbnailsAndNavigatorFollowTheChangedRectangle) {
   FakeWindow window;
   TPaper paper(&window);
   MakeDocument(paper, 64, 64);
@@ -313,7 +313,7 @@ TEST_F(PaperComposeTest, ThumbnailsAndNavigatorFollowTheChangedRectangle) {
   EXPECT_EQ(layer.Thumbnail()->GetPixel(0, 0), 0x01020304u);
 }
 
-TEST_F(PaperComposeTest, LayerImageTransferRoundTrips) {
+TEST_F(PaperComposeRenderTest, LayerImageTransferRoundTrips) {
   FakeWindow window;
   TPaper paper(&window);
   MakeDocument(paper, 40, 40);
