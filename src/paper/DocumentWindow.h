@@ -12,6 +12,7 @@
 // and no tool objects.
 #include <cstdint>
 
+#include "events/RecordSources.h"
 #include "paint/Gradient.h"
 #include "platform/Window.h"
 #include "raster/Geometry.h"
@@ -30,9 +31,10 @@ class DocumentWindow {
 
   // The window's working copy of the active layer.
   virtual TFlowImage* GetFlowImage() = 0;
-  // The readiness test before a document command: no document, a running playback (unless
-  // allowed, or only while paused), a stroke in progress or an open modal dialog refuse it.
-  virtual bool PrepareCommand(bool allowNetworkMode, bool allowDuringPlayback, bool onlyWhenPaused) = 0;
+  // The command gate before a document command (a refusal is silent): no ready document, an
+  // older-version stream playing, a stroke in progress or the text tool's window open refuse it;
+  // a playback refuses it unless allowed (and, with onlyWhenPaused, unless paused).
+  virtual bool PrepareCommand(bool allowDuringPlayback, bool onlyWhenPaused) = 0;
   // Sets the modified flag; answers the previous value.
   virtual bool SetModified(bool value) = 0;
   // Recomputes the scroll bars from zoom and canvas size (centre: the canvas point to keep in
@@ -73,8 +75,8 @@ class DocumentWindow {
 // Settings of the settings object that the document reads (its registry values), with their
 // defaults.
 struct SPaperSettings {
-  int32_t undoMax = 8;                // undo depth
-  int32_t gridW = 32;                 // grid steps
+  int32_t undoMax = 8;  // undo depth
+  int32_t gridW = 32;   // grid steps
   int32_t gridH = 32;
   uint32_t gridColor = 0x80000000u;  // 0xAARRGGBB; the high byte is the line opacity
   bool titleFullpath = false;        // the caption shows the whole path
@@ -85,10 +87,11 @@ class PaperHost {
   virtual ~PaperHost() = default;
   // The settings as they stand now.
   virtual SPaperSettings Settings() { return {}; }
-  // The main window's stroke (the tool window's current one), recorded by every document.
-  virtual TStroke* MainStroke() { return nullptr; }
-  // The tool window's tone set, given to the recorder of every new document.
-  virtual CToneMngr* MainToneMngr() { return nullptr; }
+  // The main window's stroke (the tool window's current one) as every document's recorder reads
+  // it, and the tool window's tone set; null while the painting engine has none (the recorder
+  // then fails the state groups that need them, loudly).
+  virtual IRecordedStroke* MainRecordedStroke() { return nullptr; }
+  virtual IRecordedTones* MainRecordedTones() { return nullptr; }
   // The options of the current gradient of the tool window's gradient set (its own, or the
   // set's from the settings gradType, gradMap, gradRep and gradRepCnt).
   virtual SGradOption CurrentGradientOptions() { return {0, 0, 0, 0, 1}; }

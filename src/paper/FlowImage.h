@@ -43,9 +43,9 @@ class TFlowImage {
   const TChannel& WorkChannel() const { return work_; }
 
   // Fields.
-  int32_t layer = -1;                  // stack index of the layer held; -1 for none
-  uint8_t valid = 0;                   // 1 while the pixels equal the layer's store
-  SRectWH canvasRect{0, 0, 0, 0};      // where the canvas lies in the copy
+  int32_t layer = -1;              // stack index of the layer held; -1 for none
+  uint8_t valid = 0;               // 1 while the pixels equal the layer's store
+  SRectWH canvasRect{0, 0, 0, 0};  // where the canvas lies in the copy
 
  private:
   // Image and work channel to width x height (the channel cleared); false when either fails.

@@ -119,8 +119,9 @@ bool TPaper::CreateEventMngr() {
     return false;
   }
   PaperHost& host = GetPaperHost();
+  eventMngr_->attachDocument(&recordedState_);
   const int32_t capacity = GetCheckpointCapacity();
-  if (!eventMngr_->setupRecording(host.MainStroke(), host.MainToneMngr(), capacity, capacity)) {
+  if (!eventMngr_->setupRecording(host.MainRecordedStroke(), host.MainRecordedTones(), capacity, capacity)) {
     DebugOut("TPaper: the event recorder could not be set up\n");
     return false;
   }
@@ -194,11 +195,41 @@ bool TPaper::SetActiveLayer(TFlowImage* flow, int32_t index) {
   return true;
 }
 
-TStroke* TPaper::GetCurrentStroke() const {
-  return window_ != nullptr ? window_->CurrentStroke() : GetPaperHost().MainStroke();
-}
+TStroke* TPaper::GetCurrentStroke() const { return window_ != nullptr ? window_->CurrentStroke() : nullptr; }
 
 CPenShapeObj* TPaper::GetPenShape() const { return window_ != nullptr ? window_->CurrentPenShape() : nullptr; }
+
+// ---------------------------------------------------------------------------------------------
+// The document as its recorder reads it
+
+int32_t TPaper::RecordedState::strokeEngine() const {
+  return paper_.HasModernEngine() ? paper_.engineLevelInUse : 0;
+}
+
+bool TPaper::RecordedState::imageNib(SRecordedNib& nib) const {
+  // Image nibs (CPenShapeObj) come with the nib module, which answers here from GetPenShape;
+  // until then no document paints with one.
+  (void)nib;
+  return false;
+}
+
+bool TPaper::RecordedState::layerAttributes(int32_t layer, uint8_t& blendMode, uint8_t& opacity,
+                                            uint16_t& flags) const {
+  const CLayerData* data = paper_.GetLayer(layer);
+  if (data == nullptr) return false;
+  blendMode = data->blendMode;
+  opacity = data->opacity;
+  flags = static_cast<uint16_t>((data->visible != 0 ? 0x01 : 0) | (data->alphaProtect != 0 ? 0x02 : 0) |
+                                (data->dissolve != 0 ? 0x10 : 0));
+  return true;
+}
+
+bool TPaper::RecordedState::layerOrigin(int32_t layer, TPoint& origin) const {
+  const CLayerData* data = paper_.GetLayer(layer);
+  if (data == nullptr) return false;
+  origin = TPoint{data->offsetX, data->offsetY};
+  return true;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Undo pushes
@@ -237,8 +268,7 @@ bool TPaper::SaveWholeLayerUndo(int32_t index) {
   CLayerData* layer = GetLayer(index);
   if (layer == nullptr) return false;
   if (undo_ == nullptr) return layer->SaveStoreOwnUndo();
-  return undo_->SaveLayerRect(*layer, SRectWH{0, 0, layer->StoreWidth(), layer->StoreHeight()},
-                              kUndoLayerRect);
+  return undo_->SaveLayerRect(*layer, SRectWH{0, 0, layer->StoreWidth(), layer->StoreHeight()}, kUndoLayerRect);
 }
 
 bool TPaper::PushLayerUndoByIndex(int32_t index, uint8_t code) {

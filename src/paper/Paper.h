@@ -22,6 +22,7 @@
 
 #include "document/LayerMngr.h"
 #include "events/EventStream.h"
+#include "events/RecordSources.h"
 #include "paint/Gradient.h"
 #include "paper/DocumentWindow.h"
 #include "paper/PaperManagers.h"
@@ -49,9 +50,9 @@ struct TZoomRatio {
 
 // The 17 zoom steps from 1/16 to 16/1.
 inline constexpr int kZoomStepCount = 17;
-inline constexpr TZoomRatio kZoomSteps[kZoomStepCount] = {
-    {1, 16}, {1, 12}, {1, 8}, {1, 6}, {1, 4}, {1, 3}, {1, 2}, {2, 3}, {1, 1},
-    {3, 2},  {2, 1},  {3, 1}, {4, 1}, {6, 1}, {8, 1}, {12, 1}, {16, 1}};
+inline constexpr TZoomRatio kZoomSteps[kZoomStepCount] = {{1, 16}, {1, 12}, {1, 8}, {1, 6},  {1, 4}, {1, 3},
+                                                          {1, 2},  {2, 3},  {1, 1}, {3, 2},  {2, 1}, {3, 1},
+                                                          {4, 1},  {6, 1},  {8, 1}, {12, 1}, {16, 1}};
 
 // The smallest step above the ratio (the last step when none is), and the largest step below it
 // (the first when none is), compared at a precision of 1/10000 in 64 bits.
@@ -136,7 +137,7 @@ class TPaper {
   ~TPaper();
 
   // ---- Fields (read and written directly by the window, the files and the player) ----
-  std::string filePath;  // path or title of the document
+  std::string filePath;                                    // path or title of the document
   StrokeRoutine strokeRoutine = StrokeRoutine::kStepping;  // written by the stroke road only
   uint8_t engineLevelOffered = 1;  // highest stroke engine offered (2 once a stroke manager exists)
   uint8_t engineLevelInUse = 1;    // stroke engine selected (1 or 2)
@@ -146,10 +147,10 @@ class TPaper {
   int32_t resolution = 0;          // dots per inch
   int32_t canvasWidth = 0;
   int32_t canvasHeight = 0;
-  uint8_t selectionVisible = 0;  // selection outline shown
-  uint8_t selectionEnabled = 0;  // selection in force for painting and filters
-  uint8_t noSavePrompt = 0;      // the window closes without asking to save
-  uint8_t ready = 0;             // 1 once set up
+  uint8_t selectionVisible = 0;   // selection outline shown
+  uint8_t selectionEnabled = 0;   // selection in force for painting and filters
+  uint8_t noSavePrompt = 0;       // the window closes without asking to save
+  uint8_t ready = 0;              // 1 once set up
   uint8_t protectedDocument = 0;  // a protected recording was played into it: it cannot be saved
   uint8_t networkMode = 0;        // mode byte of the caption: 1 a networked document
   uint8_t gridVisible = 0;
@@ -237,8 +238,7 @@ class TPaper {
   // Pixel undo of a rectangle: into the document undo when there is one, else into the layer's
   // own pixel undo.
   bool SaveLayerUndo(int32_t index, const SRectWH& rect, uint8_t code);
-  bool SaveLayerUndoCoords(int32_t index, int32_t left, int32_t top, int32_t width, int32_t height,
-                           uint8_t code);
+  bool SaveLayerUndoCoords(int32_t index, int32_t left, int32_t top, int32_t width, int32_t height, uint8_t code);
   bool SaveLayerStoreUndo(int32_t index, uint8_t code);
   // The whole store; without document undo into the layer's own pixel undo.
   bool SaveWholeLayerUndo(int32_t index);
@@ -435,6 +435,29 @@ class TPaper {
   std::unique_ptr<SelectionSlots> slots_;
   std::unique_ptr<CDocumentUndo> undo_;
   std::unique_ptr<CEventMngr> eventMngr_;
+
+  // The document as its recorder reads it (events/RecordSources.h).
+  class RecordedState final : public IRecordedDocument {
+   public:
+    explicit RecordedState(const TPaper& paper) : paper_(paper) {}
+    uint32_t paperColor() const override { return paper_.paperColor; }
+    bool showCanvasColor() const override { return paper_.showCanvasColor != 0; }
+    bool backgroundPattern() const override { return paper_.backgroundPattern != 0; }
+    bool selectionEnabled() const override { return paper_.selectionEnabled != 0; }
+    int32_t activeLayerIndex() const override { return paper_.GetActiveLayerIndex(); }
+    int32_t activeMaskIndex() const override { return paper_.GetActiveMaskIndex(); }
+    void gradationPoints(TPoint& start, TPoint& end) const override { paper_.GetGradientLine(start, end); }
+    SGradOption gradationOptions() const override { return paper_.Gradation().Options(); }
+    const CColorSlotGroup* gradationSlots() const override { return paper_.Gradation().SlotGroup(); }
+    int32_t strokeEngine() const override;
+    bool imageNib(SRecordedNib& nib) const override;
+    bool layerAttributes(int32_t layer, uint8_t& blendMode, uint8_t& opacity, uint16_t& flags) const override;
+    bool layerOrigin(int32_t layer, TPoint& origin) const override;
+
+   private:
+    const TPaper& paper_;
+  };
+  RecordedState recordedState_{*this};
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -457,8 +480,7 @@ bool PaperCommand::Undo(Push&& push) {
 }
 
 template <class T>
-bool TPaper::PushUndo(T* object, uint8_t code, int32_t value1, int32_t value2, int32_t value3,
-                      int32_t value4) {
+bool TPaper::PushUndo(T* object, uint8_t code, int32_t value1, int32_t value2, int32_t value3, int32_t value4) {
   if (!undo_) return false;
   std::unique_ptr<CUndoHeld> held;
   if (object != nullptr) {
@@ -466,7 +488,7 @@ bool TPaper::PushUndo(T* object, uint8_t code, int32_t value1, int32_t value2, i
     if (!held) return false;
   }
   if (undo_->Push(held, code, value1, value2, value3, value4)) return true;  // held taken
-  if (held) held->Forget();  // the object stays the caller's
+  if (held) held->Forget();                                                  // the object stays the caller's
   return false;
 }
 

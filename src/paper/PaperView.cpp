@@ -146,10 +146,10 @@ void TPaper::GetViewCenter(int32_t clientWidth, int32_t clientHeight, int32_t& x
   const float z = GetZoom();
   const float halfW = static_cast<float>(clientWidth / 2) / z;
   const float halfH = static_cast<float>(clientHeight / 2) / z;
-  const float fx = viewScroll.x <= 0 ? halfW + static_cast<float>(viewOffset.x)
-                                     : halfW - static_cast<float>(viewScroll.x) / z;
-  const float fy = viewScroll.y <= 0 ? halfH + static_cast<float>(viewOffset.y)
-                                     : halfH - static_cast<float>(viewScroll.y) / z;
+  const float fx =
+      viewScroll.x <= 0 ? halfW + static_cast<float>(viewOffset.x) : halfW - static_cast<float>(viewScroll.x) / z;
+  const float fy =
+      viewScroll.y <= 0 ? halfH + static_cast<float>(viewOffset.y) : halfH - static_cast<float>(viewScroll.y) / z;
   x = TruncSat(fx);
   y = TruncSat(fy);
 }

@@ -78,9 +78,11 @@ bool CDibCore::GetFullRect(SRectWH& rect) const {
 bool CDibCore::CheckedImageBytes(int32_t width, int32_t height, int32_t bytesPerPixel, int64_t& bytes) {
   bytes = 0;
   if (width < 0 || height < 0 || bytesPerPixel <= 0) return false;
-  const int64_t total = int64_t{width} * height * bytesPerPixel;  // at most 2^31 * 2^31 * small
-  if (total > std::numeric_limits<int32_t>::max()) return false;
-  bytes = total;
+  // The pixel count is below 2^62; it is tested before the bytes per pixel multiply it, so that
+  // the product cannot pass 64 bits for the largest sides.
+  const int64_t pixels = int64_t{width} * height;
+  if (pixels > std::numeric_limits<int32_t>::max() / bytesPerPixel) return false;
+  bytes = pixels * bytesPerPixel;
   return true;
 }
 

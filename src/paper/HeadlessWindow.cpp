@@ -1,0 +1,42 @@
+// A document window without a screen.
+#include "paper/HeadlessWindow.h"
+
+namespace tf {
+
+HeadlessDocumentWindow::HeadlessDocumentWindow()
+    : paper_(std::make_unique<TPaper>(this)), flow_(std::make_unique<TFlowImage>(paper_.get())) {}
+
+HeadlessDocumentWindow::~HeadlessDocumentWindow() {
+  // The document goes first: its destruction still tells the window it is no longer ready.
+  paper_.reset();
+  flow_.reset();
+}
+
+bool HeadlessDocumentWindow::PrepareCommand(bool allowDuringPlayback, bool onlyWhenPaused) {
+  if (!paper_->ready || !paper_->HasModernEngine() || strokeActive || textToolOpen) return false;
+  if (!playing) return true;
+  if (!allowDuringPlayback) return false;
+  return !onlyWhenPaused || playbackPaused;
+}
+
+bool HeadlessDocumentWindow::SetModified(bool value) {
+  const bool previous = modified;
+  modified = value;
+  return previous;
+}
+
+void HeadlessDocumentWindow::UpdateScrollBars(const TPoint*) { ++scrollBarUpdates; }
+
+void HeadlessDocumentWindow::UpdateCaption(bool clear) {
+  if (clear) {
+    caption.clear();
+  } else {
+    paper_->GetCaption(caption);
+  }
+}
+
+void HeadlessDocumentWindow::RefreshAfterEdit(bool, bool, bool) { ++refreshesAfterEdit; }
+
+void HeadlessDocumentWindow::Invalidate(bool) { ++invalidations; }
+
+}  // namespace tf

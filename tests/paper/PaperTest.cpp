@@ -1,0 +1,187 @@
+// The document object: construction, destruction, its managers, undo pushes and memory.
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "document/ShellServices.h"
+#include "paper/PaperTestSupport.h"
+
+namespace tf {
+namespace {
+
+using test::PaperTestScope;
+
+TEST(Paper, ACreatedDocumentIsEmptyWithItsDefaults) {
+  PaperTestScope scope;
+  HeadlessDocumentWindow window;
+  TPaper& paper = window.Paper();
+  EXPECT_EQ(paper.GetDrawWindow(), &window);
+  EXPECT_EQ(paper.GetFlowImage(), &window.Flow());
+  EXPECT_EQ(paper.strokeRoutine, StrokeRoutine::kStepping);
+  EXPECT_TRUE(paper.HasModernEngine());
+  EXPECT_EQ(paper.engineLevelOffered, 1);
+  EXPECT_EQ(paper.engineLevelInUse, 1);
+  EXPECT_EQ(paper.showCanvasColor, 1);
+  EXPECT_EQ(paper.backgroundPattern, 0);
+  EXPECT_EQ(paper.paperColor, 0xFFFFFFu);
+  EXPECT_EQ(paper.resolution, 0);
+  EXPECT_EQ(paper.canvasWidth, 0);
+  EXPECT_EQ(paper.ready, 0);
+  EXPECT_EQ(paper.protectedDocument, 0);
+  EXPECT_EQ(paper.networkMode, 0);
+  EXPECT_EQ(paper.gridVisible, 0);
+  EXPECT_EQ(paper.gridStepX, 25);
+  EXPECT_EQ(paper.gridStepY, 25);
+  EXPECT_EQ(paper.zoom, (TZoomRatio{1, 1}));
+  EXPECT_EQ(paper.rotation.cosine, 1.0f);
+  EXPECT_EQ(paper.rotation.sine, 0.0f);
+  EXPECT_EQ(paper.strokeLayer, -1);
+  EXPECT_EQ(paper.GetLayerCount(), 0);
+  EXPECT_EQ(paper.GetActiveLayerIndex(), -1);
+  EXPECT_EQ(paper.GetActiveMaskIndex(), -1);
+  EXPECT_EQ(paper.Layers().Limit(), kMaxLayerCount);
+  EXPECT_EQ(paper.GetCurrentStroke(), nullptr);
+  // The recorder is set up and records; the managers of later modules are absent, said aloud.
+  ASSERT_NE(paper.EventMngr(), nullptr);
+  EXPECT_TRUE(paper.IsRecording());
+  EXPECT_EQ(paper.EventMngr()->ring().SlotCount(), TPaper::GetCheckpointCapacity());
+  EXPECT_FALSE(paper.HasDocumentUndo());
+  EXPECT_EQ(paper.Masks(), nullptr);
+  EXPECT_EQ(paper.Slots(), nullptr);
+  EXPECT_EQ(paper.StrokeMngr(), nullptr);
+  EXPECT_TRUE(scope.DebugSaid("failed to create maskMngr!"));
+  EXPECT_TRUE(scope.DebugSaid("failed to create undoMngrEx!"));
+  EXPECT_FALSE(paper.CreateStrokeMngr());
+  EXPECT_TRUE(scope.DebugSaid("stroke manager"));
+}
+
+TEST(Paper, DestroyingADocumentThatNeverBecameReadyStillCallsTheReadyHandler) {
+  PaperTestScope scope;
+  std::vector<int> calls;
+  {
+    TPaper paper(nullptr);
+    paper.readyHandler = [&](TPaper&, bool value) { calls.push_back(value ? 1 : 0); };
+  }
+  EXPECT_EQ(calls, std::vector<int>{0});
+}
+
+struct CapacityCase {
+  const char* name;
+  friend void PrintTo(const CapacityCase& c, std::ostream* os) { *os << c.name; }
+  int32_t undoMax;
+  int32_t capacity;
+};
+
+class CheckpointCapacity : public ::testing::TestWithParam<CapacityCase> {};
+
+TEST_P(CheckpointCapacity, IsTheUndoDepthPlusItsMarginNeverBelowEight) {
+  PaperTestScope scope;
+  scope.host.settings.undoMax = GetParam().undoMax;
+  EXPECT_EQ(TPaper::GetCheckpointCapacity(), GetParam().capacity);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, CheckpointCapacity,
+                         ::testing::Values(CapacityCase{"Default", 8, 42}, CapacityCase{"Smallest", 1, 35},
+                                           CapacityCase{"Largest", 50, 84}, CapacityCase{"Zero", 0, 34},
+                                           CapacityCase{"Negative", -40, 8},
+                                           CapacityCase{"Huge", INT32_MAX, INT32_MAX}),
+                         [](const ::testing::TestParamInfo<CapacityCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(Paper, MaxStoreSizeIsFalseWithoutLayersAndLeavesItsOutputs) {
+  PaperTestScope scope;
+  HeadlessDocumentWindow window;
+  TPaper& paper = window.Paper();
+  int32_t w = -5;
+  int32_t h = -6;
+  EXPECT_FALSE(paper.GetMaxStoreSize(w, h));
+  EXPECT_EQ(w, -5);
+  EXPECT_EQ(h, -6);
+  ASSERT_TRUE(paper.NewDocument("m", &window.Flow(), false, false, 72, 30, 20));
+  ASSERT_GE(paper.Layers().AddLayer(10, 70, true, 255, false, 3), 0);
+  EXPECT_TRUE(paper.GetMaxStoreSize(w, h));
+  EXPECT_EQ(w, 20);
+  EXPECT_EQ(h, 70);
+}
+
+TEST(Paper, WithoutDocumentUndoPixelUndoGoesIntoTheLayersOwnUndo) {
+  PaperTestScope scope;
+  HeadlessDocumentWindow window;
+  TPaper& paper = window.Paper();
+  ASSERT_TRUE(paper.NewDocument("o", &window.Flow(), false, false, 72, 64, 64));
+  CLayerData& layer = *paper.GetLayer(0);
+  ASSERT_TRUE(layer.HasOwnUndo());
+  EXPECT_FALSE(layer.CanUndoOwn());
+  ASSERT_TRUE(layer.Store()->SetPixel(3, 3, 0xFF010203u));  // a committed tile to save
+  EXPECT_TRUE(paper.SaveLayerUndo(0, SRectWH{0, 0, 8, 8}, kUndoLayerRect));
+  EXPECT_TRUE(layer.CanUndoOwn());
+  EXPECT_TRUE(paper.SaveWholeLayerUndo(0));
+  EXPECT_TRUE(paper.SaveLayerStoreUndo(0, kUndoLayerRect));
+  EXPECT_FALSE(paper.SaveLayerUndo(3, SRectWH{0, 0, 8, 8}, kUndoLayerRect));
+  EXPECT_EQ(paper.GetUndoMemory(), paper.Layers().GetOwnUndoMemory());
+  EXPECT_GT(paper.GetUndoMemory(), 0);
+}
+
+TEST(Paper, MemoryUsageAddsBuffersLayersAndUndo) {
+  PaperTestScope scope;
+  std::vector<std::string> log;
+  test::ScriptedWindow window(log);
+  TPaper& paper = window.Paper();
+  auto undo = std::make_unique<test::ScriptedUndo>(log);
+  undo->memory = 1000;
+  paper.AdoptDocumentUndo(std::move(undo));
+  ASSERT_TRUE(paper.NewDocument("mem", &window.Flow(), false, false, 72, 30, 40));
+  int64_t layers = -1;
+  int64_t undoBytes = -1;
+  const int64_t total = paper.GetMemoryUsage(layers, undoBytes);
+  EXPECT_EQ(layers, paper.Layers().GetMemory());
+  EXPECT_EQ(undoBytes, 1000);
+  EXPECT_EQ(total, 40 * 30 * 9 + layers + 1000);  // the view and pattern buffers hold nothing yet
+  ASSERT_TRUE(paper.PatternBuffer().Resize(10, 10));
+  EXPECT_EQ(paper.GetMemoryUsage(layers, undoBytes), total + 400);
+}
+
+TEST(Paper, TheRecorderReadsTheDocumentsState) {
+  PaperTestScope scope;
+  HeadlessDocumentWindow window;
+  TPaper& paper = window.Paper();
+  ASSERT_TRUE(paper.NewDocument("r", &window.Flow(), false, false, 72, 10, 10));
+  CLayerData& layer = *paper.GetLayer(0);
+  layer.alphaProtect = 1;
+  layer.dissolve = 1;
+  layer.opacity = 77;
+  // A layer command records the layer's attributes with the new value put in.
+  ASSERT_TRUE(paper.EventMngr()->writeLayerVisible(0, false));
+  const std::vector<test::StreamPacket> packets = test::ReadPackets(*paper.EventMngr());
+  const test::StreamPacket& last = packets.back();
+  EXPECT_EQ(last.cls, 4);
+  EXPECT_EQ(last.code, 18);
+  EXPECT_EQ(last.payload, (std::vector<uint8_t>{0, 0, 3, 77, 0x12, 0}));
+  // The legacy engine records as engine 0.
+  paper.strokeRoutine = StrokeRoutine::kLegacy;
+  EXPECT_FALSE(paper.HasModernEngine());
+}
+
+TEST(Paper, SetModifiedAndActiveLayerReachTheWindowAndTheToolWindow) {
+  PaperTestScope scope;
+  std::vector<std::string> log;
+  test::ScriptedWindow window(log);
+  TPaper& paper = window.Paper();
+  paper.SetModified(true);
+  EXPECT_TRUE(window.modified);
+  EXPECT_EQ(log, std::vector<std::string>{"modified"});
+  RecordingToolPaneHost panes;
+  ToolPaneHost* previous = SetToolPaneHost(&panes);
+  ASSERT_TRUE(paper.NewDocument("a", &window.Flow(), false, false, 72, 10, 10));
+  const int32_t layerUpdates = panes.layerPaneUpdates;
+  EXPECT_TRUE(paper.SetActiveLayer(&window.Flow(), 0));
+  EXPECT_EQ(panes.layerPaneUpdates, layerUpdates + 1);
+  EXPECT_GE(panes.maskPaneUpdates, 1);
+  EXPECT_FALSE(paper.SetActiveLayer(&window.Flow(), 2));
+  EXPECT_EQ(panes.layerPaneUpdates, layerUpdates + 1);
+  SetToolPaneHost(previous);
+}
+
+}  // namespace
+}  // namespace tf
