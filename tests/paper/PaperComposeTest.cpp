@@ -29,7 +29,7 @@ namespace {
 class FakeWindow final : public DocumentWindow {
  public:
   TFlowImage* GetFlowImage() override { return nullptr; }
-  bool PrepareCommand(bool, bool, bool) override { return true; }
+  bool PrepareCommand(bool, bool) override { return true; }
   bool SetModified(bool value) override {
     const bool old = modified;
     modified = value;
