@@ -36,6 +36,8 @@ namespace tf {
 class TFlowImage;
 class TPaper;
 class CStrokeMngr;
+class Surface;            // composing and painting (paper/ViewRender.h)
+struct SViewGeometry;
 
 // ---------------------------------------------------------------------------------------------
 // Zoom ratios
@@ -292,6 +294,38 @@ class TPaper {
   // Writes an image rectangle into the layer's store at a point (opacity 0..255).
   bool PutImageToLayer(int32_t index, const TMTC& image, int32_t opacity, const SRectWH& source,
                        const TPoint& dest);
+  // Further composing and painting forms (PaperCompose.cpp; the routines in paper/ViewRender.h).
+  bool ComposeRectXY(int32_t left, int32_t top, int32_t width, int32_t height, bool grid);
+  bool FillBackground(TMTC& buffer, const SRectWH& rect) const;
+  bool DrawGridRect(const SRectWH& rect);
+  bool DrawGridIn(const TRect& bounds);
+  bool DrawGridAll();
+  void DrawGrid();
+  bool UpdateThumbnails(bool navigatorOnly, int32_t index, int32_t left, int32_t top, int32_t width, int32_t height);
+  bool UpdateThumbnailsBounds(bool navigatorOnly, int32_t index, const TRect& bounds);
+  bool UpdateThumbnailsSize(bool navigatorOnly, int32_t index, const SSize& size);
+  bool UpdateThumbnailsAll(bool navigatorOnly, int32_t index);
+  bool UpdateNavigatorRect(const SRectWH& navigatorRect);
+  bool UpdateLayerThumbnail(int32_t index);
+  void UpdateAllLayerThumbnails();
+  bool DrawLayerThumbnailRect(int32_t index, const SRectWH& thumbnailRect);
+  bool PutImage(int32_t index, const TMTC& image, int32_t opacity, int32_t x, int32_t y);
+  bool GetLayerImage(TMTC& image, int32_t index, int32_t opacity, bool skipTransparentFill, const SRectWH& source,
+                     const TPoint& dest) const;
+  bool GetLayerImageAll(TMTC& image, int32_t index, int32_t opacity, bool skipTransparentFill, int32_t x,
+                        int32_t y) const;
+  SViewGeometry ViewGeometry() const;
+  bool IsWholeZoomView() const;
+  bool UseSmoothZoom() const;
+  bool PaintRect(WindowHandle window, int32_t left, int32_t top, int32_t right, int32_t bottom);
+  bool PaintWindow(Surface* surface);
+  bool PaintDirect(Surface& surface, const SRectWH& rect);
+  bool StretchToWindow(Surface* surface, TMTC& dest, const SRectWH& canvasRect);
+  bool PaintRotated(const SRectWH& canvasRect);
+  bool PreparePatternBuffer();
+  bool FillBackgroundPattern(TMTC& image, const TRect& bounds, const TPoint& anchor) const;
+  bool RenderRotatedNearest(TMTC& dest, const SRectWH& destRect, const TPoint& viewCentre);
+  bool RenderRotatedSmooth(TMTC& dest, const SRectWH& destRect, const TPoint& viewCentre);
 
   // ---- Working copy (FlowImage.cpp) ----
   // TFlowImage::LoadLayer with the layer's store; true when it reloaded.

@@ -60,6 +60,23 @@ bool FlattenOnChecker(TMTC& image, TRect& bounds, const TRect& origin, const SSi
 // The same over one colour.
 bool FlattenOnColor(TMTC& image, TRect& bounds, uint32_t colour);
 
+// What a pixel that is not opaque is shown over, one pixel at a time: nothing (the pixel is
+// left), one colour, or a checker whose cells are counted from an origin as in FlattenOnChecker.
+struct SFlattenBackground {
+  enum Kind : uint8_t { kNone, kColor, kChecker };
+  Kind kind = kNone;
+  uint32_t colour = 0;      // kColor
+  uint32_t evenColour = 0;  // kChecker
+  uint32_t oddColour = 0;
+  int32_t cellWidth = 8;  // at least 1
+  int32_t cellHeight = 8;
+  int32_t originX = 0;
+  int32_t originY = 0;
+};
+// Alpha 255 leaves the pixel; otherwise it becomes the background at (x, y) with B, G, R blended
+// toward the pixel's by the pixel's alpha (byte 3 is the background's).
+void FlattenPixel(uint32_t* pixel, int32_t x, int32_t y, const SFlattenBackground& background);
+
 // ---- Antialiased line and soft dots ------------------------------------------------------------
 
 // Line stepped in 16.16 along its major axis (slope over the pixel count); with antialias each

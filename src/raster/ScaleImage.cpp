@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "raster/Drawing.h"
 #include "raster/FlatImage.h"
 
 #if defined(__SSE2__)
@@ -1263,8 +1264,12 @@ inline int32_t CentreOffset(int32_t p, int32_t size) {
 
 }  // namespace
 
-bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre, SRectWH destRect,
-                     float angle, float scale, uint32_t background) {
+namespace {
+
+// The rotation loop; finish(pixel, x, y) runs on every pixel whose area met the source.
+template <class Finish>
+bool ScaleRotateWith(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre,
+                     SRectWH destRect, float angle, float scale, uint32_t background, Finish finish) {
   if (!ValidScale(scale)) return false;
   if (!dest.ClipRect(destRect)) return false;
   resampler.SetImages(&source, &dest);
@@ -1276,29 +1281,48 @@ bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const
   const int32_t w = dest.Width(), h = dest.Height();
   const SSize sourceSize = resampler.GetSourceSize();
   const bool direct = resampler.IsPlain();
+  const int64_t limitX = int64_t{sourceSize.width} << 16, limitY = int64_t{sourceSize.height} << 16;
   Ops32<RowView> ops{RowView{source.View()}};
   for (int32_t y = destRect.top; y < destRect.top + destRect.height; ++y) {
     const Fixed v = FixMul(CentreOffset(y, h), g);
+    uint32_t* row = dest.Pixel(0, y);
     for (int32_t x = destRect.left; x < destRect.left + destRect.width; ++x) {
       const Fixed u = FixMul(CentreOffset(x, w), g);
       const int32_t sx = Wrap(int64_t{FixMul(u, cosF)} - FixMul(v, sinF) + cx);
       const int32_t sy = Wrap(int64_t{FixMul(u, sinF)} + FixMul(v, cosF) + cy);
-      TRect area{sx, sy, Sat(int64_t{sx} + g), Sat(int64_t{sy} + g)};
-      uint8_t* px = reinterpret_cast<uint8_t*>(dest.Pixel(x, y));
+      uint8_t* px = reinterpret_cast<uint8_t*>(row + x);
       bool inside;
       if (direct) {
-        const int64_t l = std::max<int64_t>(area.left, 0), t = std::max<int64_t>(area.top, 0);
-        const int64_t r = std::min<int64_t>(area.right, int64_t{sourceSize.width} << 16);
-        const int64_t b = std::min<int64_t>(area.bottom, int64_t{sourceSize.height} << 16);
+        const int64_t l = std::max<int64_t>(sx, 0), t = std::max<int64_t>(sy, 0);
+        const int64_t r = std::min<int64_t>(int64_t{sx} + g, limitX);
+        const int64_t b = std::min<int64_t>(int64_t{sy} + g, limitY);
         inside = l < r && t < b;
         if (inside) AverageAreaWith(ops, px, l, t, r, b, sourceSize);
       } else {
+        TRect area{sx, sy, Sat(int64_t{sx} + g), Sat(int64_t{sy} + g)};
         inside = resampler.SampleArea(px, area);
       }
-      if (!inside) *dest.Pixel(x, y) = background;
+      if (inside)
+        finish(row + x, x, y);
+      else
+        row[x] = background;
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre, SRectWH destRect,
+                     float angle, float scale, uint32_t background, const SFlattenBackground* flatten) {
+  if (flatten == nullptr || flatten->kind == SFlattenBackground::kNone)
+    return ScaleRotateWith(dest, source, resampler, centre, destRect, angle, scale, background,
+                           [](uint32_t*, int32_t, int32_t) {});
+  const SFlattenBackground bg = *flatten;
+  return ScaleRotateWith(dest, source, resampler, centre, destRect, angle, scale, background,
+                         [&bg](uint32_t* p, int32_t x, int32_t y) {
+                           if ((*p >> 24) != 255u) FlattenPixel(p, x, y, bg);
+                         });
 }
 
 bool ScaleRotateBytes(uint8_t* dest, const uint8_t* source, const SSize& destSize, const SSize& sourceSize,

@@ -17,6 +17,7 @@ namespace tf {
 
 class TMTC;
 class TChannel;
+struct SFlattenBackground;
 
 // Four Single sums: for 32-bit pixels the bytes 2, 1, 0, 3 (red, green, blue, alpha); the 8-bit
 // classes use only the first.
@@ -206,8 +207,10 @@ TMTC* MakeScaledCopy(const SSize& box, TMTC& source, bool shrinkToFit, bool fitA
 // Free rotation with scaling through the caller's resampler (angle in radians, about the
 // source point centre); pixels whose area misses the source get the background. False when
 // the destination rectangle clips to nothing or the scale is not a finite value > 0.
+// With a flatten background, every pixel whose area met the source is then shown over it
+// (FlattenPixel at its destination position); background pixels are left as written.
 bool ScaleRotateInto(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre, SRectWH destRect,
-                     float angle, float scale, uint32_t background);
+                     float angle, float scale, uint32_t background, const SFlattenBackground* flatten = nullptr);
 // The same for plain 8-bit buffers (row stride = width) over the whole destination, with
 // separate scales, the rotation taken before the scaling. False only when a scale is not a
 // finite value > 0.
