@@ -18,6 +18,7 @@ namespace tf {
 namespace {
 
 constexpr uint32_t kMaxNameLength = 64;
+constexpr int64_t kMaxExpansion = 1032;  // the pack codec's (zlib's) largest expansion
 
 // The picture's rows, top row first, packed; the packed bytes padded to an even count.
 bool PackPicture(const TChannel& picture, std::vector<uint8_t>& packed, uint32_t& packedLength) {
@@ -48,6 +49,9 @@ std::unique_ptr<TChannel> UnpackPicture(const CEventMngr& m, uint32_t pos, int32
   if (width <= 0 || height <= 0 || n <= 0 || packedLength <= 0 || packedLength > n) return nullptr;
   const int64_t pixels = int64_t{width} * height;
   if (pixels > INT32_MAX || byteCount < pixels) return nullptr;
+  // The codec expands a byte by at most 1032 times: a larger claim cannot be true, and is not
+  // given the memory it asks for.
+  if (byteCount > int64_t{packedLength} * kMaxExpansion + 64) return nullptr;
   try {
     std::vector<uint8_t> packed(static_cast<size_t>(n));
     if (m.readSpan(pos, packed.data(), static_cast<uint32_t>(n)) != static_cast<uint32_t>(n)) return nullptr;
@@ -188,15 +192,20 @@ bool CEventMngr::writeGradientColors(bool force) {
 
 bool CEventMngr::writePenShape() {
   if (state != kEventRecording) return true;
+  if (!document_) return missingSource("document");
+  SRecordedNib nib;
+  return writePenShapeOf(document_->imageNib(nib) ? &nib : nullptr);
+}
+
+bool CEventMngr::writePenShapeOf(const SRecordedNib* image) {
   if (!isSnapshotValid(kStNibShape)) {
     DebugOut("event recorder: pen shape written before the nib shape");
     return false;
   }
-  if (!document_) return missingSource("document");
-  SRecordedNib nib;
-  if (!document_->imageNib(nib) || !nib.channel || !nib.channel->IsValid() || nib.channel->Width() <= 0 ||
-      nib.channel->Height() <= 0)
+  if (!image || !image->channel || !image->channel->IsValid() || image->channel->Width() <= 0 ||
+      image->channel->Height() <= 0)
     return true;  // not an image nib: nothing to record
+  const SRecordedNib& nib = *image;
   const TChannel& channel = *nib.channel;
   const SShapeReference reference = ShapeReferenceOf(nib.key, nib.scale, channel.Width(), channel.Height());
   if (shapeDict.contains(nib.key))

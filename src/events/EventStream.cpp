@@ -40,45 +40,7 @@ uint32_t CMemSeg::read(uint32_t offset, void* buffer, uint32_t len) const {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Snapshot bits
-
-bool GetStateSnapshotBit(uint8_t code, int& byteIndex, uint8_t& mask) {
-  struct Bit {
-    uint8_t code;
-    uint8_t byte;
-    uint8_t mask;
-  };
-  static constexpr Bit kBits[] = {
-      {0, 0, 0x01},  {2, 0, 0x02},  {3, 0, 0x04},  {4, 0, 0x08},  {5, 0, 0x10},  {8, 0, 0x20},  {12, 0, 0x40},
-      {13, 0, 0x80}, {16, 1, 0x01}, {17, 1, 0x02}, {18, 1, 0x04}, {32, 1, 0x08}, {33, 1, 0x10}, {36, 1, 0x20},
-      {37, 1, 0x20}, {40, 1, 0x40}, {48, 1, 0x80}, {50, 2, 0x01}, {52, 2, 0x02}, {53, 2, 0x04}, {44, 2, 0x08},
-      {45, 2, 0x08}, {56, 2, 0x10}, {57, 2, 0x20}, {58, 2, 0x40}, {60, 2, 0x80},
-  };
-  for (const Bit& b : kBits) {
-    if (b.code == code) {
-      byteIndex = b.byte;
-      mask = b.mask;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool CEventMngr::isSnapshotValid(uint8_t code) const {
-  int index = 0;
-  uint8_t mask = 0;
-  return GetStateSnapshotBit(code, index, mask) && (snapshotValid[index] & mask) != 0;
-}
-
-void CEventMngr::setSnapshotValid(uint8_t code, bool valid) {
-  int index = 0;
-  uint8_t mask = 0;
-  if (!GetStateSnapshotBit(code, index, mask)) return;
-  if (valid)
-    snapshotValid[index] |= mask;
-  else
-    snapshotValid[index] &= static_cast<uint8_t>(~mask);
-}
+// Stored state records
 
 uint8_t* CEventMngr::stateRecordBytes(uint8_t code, uint32_t& len) {
   auto as = [&](auto& record) {

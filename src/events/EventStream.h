@@ -32,6 +32,8 @@ class IRecordedPen;
 class IRecordedTones;
 class IPlayedResources;
 struct SRecordedImage;
+struct SRecordedNib;
+struct SRecordedStroke;
 struct SPackedChannel;
 
 // One block of the stream. Allocated once (zeroed), never moved or resized.
@@ -84,9 +86,42 @@ constexpr uint8_t kEventResultBrokenStream = 47;
 inline constexpr const char* kEventAppendFailedText =
     "イベント記録中に例外が発生しました!\r以降のイベント記録は停止します...";
 
+// The snapshot bit of each state code below 64: byte index and mask (mask 0: no bit).
+struct SSnapshotBits {
+  uint8_t byte[64];
+  uint8_t mask[64];
+};
+
+constexpr SSnapshotBits MakeSnapshotBits() {
+  struct Bit {
+    uint8_t code;
+    uint8_t byte;
+    uint8_t mask;
+  };
+  constexpr Bit kBits[] = {
+      {0, 0, 0x01},  {2, 0, 0x02},  {3, 0, 0x04},  {4, 0, 0x08},  {5, 0, 0x10},  {8, 0, 0x20},  {12, 0, 0x40},
+      {13, 0, 0x80}, {16, 1, 0x01}, {17, 1, 0x02}, {18, 1, 0x04}, {32, 1, 0x08}, {33, 1, 0x10}, {36, 1, 0x20},
+      {37, 1, 0x20}, {40, 1, 0x40}, {48, 1, 0x80}, {50, 2, 0x01}, {52, 2, 0x02}, {53, 2, 0x04}, {44, 2, 0x08},
+      {45, 2, 0x08}, {56, 2, 0x10}, {57, 2, 0x20}, {58, 2, 0x40}, {60, 2, 0x80},
+  };
+  SSnapshotBits table{};
+  for (const Bit& b : kBits) {
+    table.byte[b.code] = b.byte;
+    table.mask[b.code] = b.mask;
+  }
+  return table;
+}
+
+inline constexpr SSnapshotBits kSnapshotBits = MakeSnapshotBits();
+
 // The snapshot bit of a class-0 state code: byte index 0..2 and mask; false for a code
 // without one (128, 129, 136 and unknown codes).
-bool GetStateSnapshotBit(uint8_t code, int& byteIndex, uint8_t& mask);
+inline bool GetStateSnapshotBit(uint8_t code, int& byteIndex, uint8_t& mask) {
+  if (code >= 64 || kSnapshotBits.mask[code] == 0) return false;
+  byteIndex = kSnapshotBits.byte[code];
+  mask = kSnapshotBits.mask[code];
+  return true;
+}
 
 // The last written (recording) or last played (playback) class-0 state records.
 struct SStateRecords {
@@ -366,7 +401,17 @@ class CEventMngr {
   // Strokes: the start packet (after all state), points 16 to a packet, the last packet
   // closes the step. Points outside an open stroke are refused.
   bool beginStroke(float x, float y, float pressure);
-  bool addStrokePoint(float x, float y, float pressure);
+  bool addStrokePoint(float x, float y, float pressure) {
+    // A stroke has thousands of points: the common case, a point into a buffer with room, stays
+    // inline.
+    if (state == kEventRecording && (runFlags & kRunInStroke) && pointCount >= 0 &&
+        pointCount < kMaxPointsPerPacket) {
+      pointBuffer[pointCount++] = SBufferedPoint{x, y, pressure};
+      ++strokePointCount;
+      return true;
+    }
+    return addStrokePointSlow(x, y, pressure);
+  }
   bool endStroke();
   bool isInStroke() const { return (runFlags & kRunInStroke) != 0; }
 
@@ -453,8 +498,20 @@ class CEventMngr {
   std::vector<std::unique_ptr<TChannel>> shapeImages;
 
   // Snapshot bits by state code.
-  bool isSnapshotValid(uint8_t code) const;
-  void setSnapshotValid(uint8_t code, bool valid);
+  bool isSnapshotValid(uint8_t code) const {
+    int index = 0;
+    uint8_t mask = 0;
+    return GetStateSnapshotBit(code, index, mask) && (snapshotValid[index] & mask) != 0;
+  }
+  void setSnapshotValid(uint8_t code, bool valid) {
+    int index = 0;
+    uint8_t mask = 0;
+    if (!GetStateSnapshotBit(code, index, mask)) return;
+    if (valid)
+      snapshotValid[index] |= mask;
+    else
+      snapshotValid[index] &= static_cast<uint8_t>(~mask);
+  }
 
   // Store fields (read-only outside; the loader and player move them through the operations).
   uint32_t blockSize() const { return blockSize_; }
@@ -483,6 +540,14 @@ class CEventMngr {
   // Recording frame (RecordState.cpp).
   enum class RecordGroup : uint8_t { kNone, kDocument, kAll };
   bool writeGroup(RecordGroup group);
+  // The groups from one reading of the stroke.
+  bool readStroke(SRecordedStroke& s) const;
+  bool writeAllGroups(const SRecordedStroke& s);
+  bool writeDocGroup(const SRecordedStroke& s);
+  bool writeStrokeGroup(const SRecordedStroke& s);
+  bool writePenGroup(const SRecordedStroke& s);
+  // The pen shape when the document paints with the given image nib (null: none).
+  bool writePenShapeOf(const SRecordedNib* nib);
   // The state group, the packet (with optional trailing bytes) closing the step, then what a
   // command that changes the layer or mask structure leaves behind.
   bool recordCommand(RecordGroup group, uint8_t cls, uint8_t code, const void* payload, uint32_t payloadLen,
@@ -497,6 +562,7 @@ class CEventMngr {
                          const uint8_t* attributes, bool closeStep);
   bool appendChannelPacket(uint8_t code, int16_t layer, int16_t mask, const SChannelSettings& settings,
                            const TPoint points[3], const SPackedChannel& packed);
+  bool addStrokePointSlow(float x, float y, float pressure);
   // The buffered points as one packet: class 18 closing the step when last, else class 17.
   bool writePointPacket(bool last);
 

@@ -16,8 +16,12 @@ void LowBytes(uint32_t color, uint8_t rgb[3]) {
   rgb[2] = static_cast<uint8_t>(color >> 16);
 }
 
+// Writes one state record; stored is where the manager keeps the last one written. The record
+// that did not change is told here, by a compare of its known size, before the general write.
 template <typename T>
-bool Put(CEventMngr& m, uint8_t code, const T& record) {
+bool Put(CEventMngr& m, uint8_t code, const T& stored, const T& record) {
+  if (code != kStActiveLayer && m.isSnapshotValid(code) && std::memcmp(&stored, &record, sizeof record) == 0)
+    return true;
   return m.writeStateRecord(code, &record, sizeof record) != StateWrite::kFailed;
 }
 
@@ -37,28 +41,58 @@ bool CEventMngr::missingSource(const char* what) const {
   return false;
 }
 
+bool CEventMngr::readStroke(SRecordedStroke& s) const {
+  if (!stroke) return missingSource("stroke");
+  stroke->recordedStroke(s);
+  return true;
+}
+
 bool CEventMngr::writeDocState() {
   if (state != kEventRecording) return true;
-  if (!document_) return missingSource("document");
-  if (!stroke) return missingSource("stroke");
   SRecordedStroke s;
-  stroke->recordedStroke(s);
+  return readStroke(s) && writeDocGroup(s);
+}
+
+bool CEventMngr::writeStrokeState() {
+  if (state != kEventRecording) return true;
+  SRecordedStroke s;
+  return readStroke(s) && writeStrokeGroup(s);
+}
+
+bool CEventMngr::writePenState() {
+  if (state != kEventRecording) return true;
+  SRecordedStroke s;
+  return readStroke(s) && writePenGroup(s);
+}
+
+bool CEventMngr::writeAllState() {
+  if (state != kEventRecording) return true;
+  SRecordedStroke s;
+  return readStroke(s) && writeAllGroups(s);
+}
+
+bool CEventMngr::writeAllGroups(const SRecordedStroke& s) {
+  return writeDocGroup(s) && writeStrokeGroup(s) && writePenGroup(s);
+}
+
+bool CEventMngr::writeDocGroup(const SRecordedStroke& s) {
+  if (!document_) return missingSource("document");
   const IRecordedDocument& doc = *document_;
 
   SAppStateRecord app{};
   app.major = kAppVersionMajor;
   app.minor = kAppVersionMinor;
-  if (!Put(*this, kStAppState, app)) return false;
+  if (!Put(*this, kStAppState, records.app, app)) return false;
 
   SColorRecord paper{};
   LowBytes(doc.paperColor(), paper.rgb);
-  if (!Put(*this, kStPaperColor, paper)) return false;
+  if (!Put(*this, kStPaperColor, records.paperColor, paper)) return false;
 
   SColorRecord background{};
   LowBytes(s.secondColor, background.rgb);
   background.flags = static_cast<uint8_t>((doc.showCanvasColor() ? 0 : kBackgroundCanvasHidden) |
                                           (doc.backgroundPattern() ? kBackgroundPattern : 0));
-  if (!Put(*this, kStBackground, background)) return false;
+  if (!Put(*this, kStBackground, records.background, background)) return false;
 
   TPoint start{}, end{};
   doc.gradationPoints(start, end);
@@ -67,19 +101,19 @@ bool CEventMngr::writeDocState() {
   points.start.y = start.y;
   points.end.x = end.x;
   points.end.y = end.y;
-  if (!Put(*this, kStGradPoints, points)) return false;
+  if (!Put(*this, kStGradPoints, records.gradPoints, points)) return false;
 
-  if (!Put(*this, kStGradOptions, GradOptionsRecordOf(doc.gradationOptions()))) return false;
+  if (!Put(*this, kStGradOptions, records.gradOptions, GradOptionsRecordOf(doc.gradationOptions()))) return false;
 
   SActiveLayerRecord active{};
   active.layer = static_cast<int16_t>(doc.activeLayerIndex());
   active.mask = static_cast<int16_t>(doc.activeMaskIndex());
-  if (!Put(*this, kStActiveLayer, active)) return false;
+  if (!Put(*this, kStActiveLayer, records.activeLayer, active)) return false;
 
   SFlagWordRecord flags{};
   flags.flags = static_cast<uint16_t>((doc.selectionEnabled() ? kFlagSelectionEnabled : 0) |
                                       (s.useTone ? kFlagTone : 0) | (s.useGradation ? kFlagGradation : 0));
-  if (!Put(*this, kStFlagWord, flags)) return false;
+  if (!Put(*this, kStFlagWord, records.flagWord, flags)) return false;
 
   const uint16_t written = records.flagWord.flags;
   if ((written & kFlagTone) && !writeTone()) return false;
@@ -87,27 +121,22 @@ bool CEventMngr::writeDocState() {
   return true;
 }
 
-bool CEventMngr::writeStrokeState() {
-  if (state != kEventRecording) return true;
-  if (!stroke) return missingSource("stroke");
-  SRecordedStroke s;
-  stroke->recordedStroke(s);
-
+bool CEventMngr::writeStrokeGroup(const SRecordedStroke& s) {
   SPressureRecord pressure{};
   pressure.flags = static_cast<uint16_t>((s.pressureToSize ? 0x01 : 0) | (s.pressureToOpacity ? 0x02 : 0) |
                                          (s.edge ? 0x04 : 0));
-  if (!Put(*this, kStPressure, pressure)) return false;
+  if (!Put(*this, kStPressure, records.pressure, pressure)) return false;
 
   SPenColorRecord color{};
   LowBytes(s.color, color.rgb);
   color.penType = s.penType;
   color.opacity = s.opacity;
-  if (!Put(*this, kStPenColor, color)) return false;
+  if (!Put(*this, kStPenColor, records.penColor, color)) return false;
 
   SPenSizeRecord size{};
   size.width = s.width;
   size.minimumSize = s.minimumSize;
-  if (!Put(*this, kStPenSize, size)) return false;
+  if (!Put(*this, kStPenSize, records.penSize, size)) return false;
 
   SPenDynamicsRecord dynamics{};
   dynamics.effect = s.effect;
@@ -116,14 +145,12 @@ bool CEventMngr::writeStrokeState() {
   dynamics.gamma = s.gamma;
   dynamics.spacing = s.spacing;
   dynamics.mapSelector = s.mapSelector;
-  return Put(*this, kStPenDynamics, dynamics);
+  return Put(*this, kStPenDynamics, records.penDynamics, dynamics);
 }
 
-bool CEventMngr::writePenState() {
-  if (state != kEventRecording) return true;
+bool CEventMngr::writePenGroup(const SRecordedStroke& s) {
   if (!pen_) return missingSource("pen renderer");
   if (!document_) return missingSource("document");
-  if (!stroke) return missingSource("stroke");
   SRecordedPen p;
   pen_->recordedPen(p);
 
@@ -131,12 +158,12 @@ bool CEventMngr::writePenState() {
   falloff.kind = p.falloffKind;
   falloff.value1 = p.falloffValue1;
   falloff.value2 = p.falloffValue2;
-  if (!Put(*this, kStNibFalloff, falloff)) return false;
+  if (!Put(*this, kStNibFalloff, records.nibFalloff, falloff)) return false;
 
   SNibColorsRecord colors{};
   colors.color1 = p.color1;
   colors.color2 = p.color2;
-  if (!Put(*this, kStNibColors, colors)) return false;
+  if (!Put(*this, kStNibColors, records.nibColors, colors)) return false;
 
   SRecordedNib nib;
   SNibShapeRecord shape{};
@@ -144,29 +171,28 @@ bool CEventMngr::writePenState() {
   shape.nib3 = p.nibValues[3];
   shape.nib1 = p.nibValues[1];
   shape.nib2 = p.nibValues[2];
-  shape.imageNib = document_->imageNib(nib) ? 1 : 0;
-  if (!Put(*this, kStNibShape, shape)) return false;
+  const bool imageNib = document_->imageNib(nib);
+  shape.imageNib = imageNib ? 1 : 0;
+  if (!Put(*this, kStNibShape, records.nibShape, shape)) return false;
 
   SNibFlagsRecord nibFlags{};
   nibFlags.flags = p.nibFlags;
-  if (!Put(*this, kStNibFlags, nibFlags)) return false;
+  if (!Put(*this, kStNibFlags, records.nibFlags, nibFlags)) return false;
 
-  if (!writePenShape()) return false;
+  if (!writePenShapeOf(imageNib ? &nib : nullptr)) return false;
 
   SPenParamsARecord a{};
   a.byte3Set = p.penParams[3] != 0 ? 1 : 0;
   std::memcpy(a.params, p.penParams, 3);
-  if (!Put(*this, kStPenParamsA, a)) return false;
+  if (!Put(*this, kStPenParamsA, records.penParamsA, a)) return false;
 
   SPenParamsBRecord b{};
   for (int i = 0; i < 3; ++i) b.words[i] = LoadU32(p.penParams + 4 * (i + 1));
-  if (!Put(*this, kStPenParamsB, b)) return false;
+  if (!Put(*this, kStPenParamsB, records.penParamsB, b)) return false;
 
-  SRecordedStroke s;
-  stroke->recordedStroke(s);
   SPaintSwitchesRecord switches{};
   switches.flags = static_cast<uint16_t>((s.useGradation ? 0x01 : 0) | (s.useTone ? 0x02 : 0));
-  if (!Put(*this, kStPaintSwitches, switches)) return false;
+  if (!Put(*this, kStPaintSwitches, records.paintSwitches, switches)) return false;
 
   // The stroke manager's integers, as their low 16 bits.
   const SRecordedStrokeParams& sp = p.strokeParams;
@@ -177,10 +203,8 @@ bool CEventMngr::writePenState() {
   dyn.spacing1000 = static_cast<uint16_t>(sp.spacing1000);
   dyn.value5 = static_cast<uint16_t>(sp.sizeThreshold1);
   dyn.value6 = static_cast<uint16_t>(sp.sizeThreshold2);
-  return Put(*this, kStStrokeDynamics, dyn);
+  return Put(*this, kStStrokeDynamics, records.strokeDynamics, dyn);
 }
-
-bool CEventMngr::writeAllState() { return writeDocState() && writeStrokeState() && writePenState(); }
 
 bool CEventMngr::writeGroup(RecordGroup group) {
   switch (group) {

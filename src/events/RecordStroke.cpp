@@ -1,5 +1,6 @@
 // CEventMngr: recording of strokes: a start packet after the whole state, the points sixteen to
 // a packet, all in one step.
+#include <bit>
 #include <cstring>
 
 #include "events/EventStream.h"
@@ -7,18 +8,17 @@
 
 namespace tf {
 
+// The point buffer goes out as it lies: three floats a point, which on a little-endian host are
+// the packet's bytes.
+static_assert(std::endian::native == std::endian::little, "point packets are written from memory");
+static_assert(sizeof(CEventMngr::SBufferedPoint) == sizeof(SStrokePoint));
+
 bool CEventMngr::writePointPacket(bool last) {
   if (pointCount < 1 || pointCount > kMaxPointsPerPacket) return false;
-  SStrokePoint points[kMaxPointsPerPacket];
-  for (int32_t i = 0; i < pointCount; ++i) {
-    points[i].x = pointBuffer[i].x;
-    points[i].y = pointBuffer[i].y;
-    points[i].pressure = pointBuffer[i].pressure;
-  }
   const uint8_t code = static_cast<uint8_t>(pointCount);
   const uint32_t len = static_cast<uint32_t>(pointCount) * sizeof(SStrokePoint);
-  const bool ok =
-      last ? appendStep(kPcPointsLast, code, points, len) : appendPacket(kPcPointsMore, code, points, len);
+  const bool ok = last ? appendStep(kPcPointsLast, code, pointBuffer, len)
+                       : appendPacket(kPcPointsMore, code, pointBuffer, len);
   if (ok) {
     ++strokePacketCount;
     pointCount = 0;
@@ -32,9 +32,9 @@ bool CEventMngr::beginStroke(float x, float y, float pressure) {
   if (!stroke) return missingSource("stroke");
   // A stroke left open is closed first, so that every start packet has its last points packet.
   if (isInStroke()) endStroke();
-  if (!writeAllState()) return false;
   SRecordedStroke s;
   stroke->recordedStroke(s);
+  if (!writeAllGroups(s)) return false;
   const bool engine2 = document_->strokeEngine() >= 2;
   uint8_t cls;
   if (s.interpolationOff)
@@ -55,7 +55,7 @@ bool CEventMngr::beginStroke(float x, float y, float pressure) {
   return true;
 }
 
-bool CEventMngr::addStrokePoint(float x, float y, float pressure) {
+bool CEventMngr::addStrokePointSlow(float x, float y, float pressure) {
   if (state != kEventRecording) return true;
   if (!isInStroke() || pointCount < 0 || pointCount > kMaxPointsPerPacket) return false;
   if (pointCount == kMaxPointsPerPacket && !writePointPacket(false)) return false;

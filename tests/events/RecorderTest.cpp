@@ -70,7 +70,9 @@ class RecorderFixture {
 
   std::vector<uint8_t> Read(uint32_t from, uint32_t to) {
     std::vector<uint8_t> bytes(to - from);
-    if (!bytes.empty()) EXPECT_EQ(mngr.readSpan(from, bytes.data(), to - from), to - from);
+    if (!bytes.empty()) {
+      EXPECT_EQ(mngr.readSpan(from, bytes.data(), to - from), to - from);
+    }
     return bytes;
   }
 
@@ -777,7 +779,9 @@ TEST(RecorderChannel, TextWritesFontAndTextBeforeItsChannel) {
     // The font is written every time, the unchanged text only the first time.
     ASSERT_EQ(packets.size(), round == 0 ? 4u : 3u);
     EXPECT_EQ(packets[1], std::vector<uint8_t>(Header(0, 32).raw(font).u16(2).u16(0xFFFF).zeros(4)));
-    if (round == 0) EXPECT_EQ(packets[2], std::vector<uint8_t>(Header(0, 33).u16(4).text("Hi", 4)));
+    if (round == 0) {
+      EXPECT_EQ(packets[2], std::vector<uint8_t>(Header(0, 33).u16(4).text("Hi", 4)));
+    }
     EXPECT_EQ(packets.back()[0], 13);
     EXPECT_EQ(packets.back()[1], 16);
     EXPECT_EQ(packets.back()[2 + 20], 2);  // channel kind of text drawing
