@@ -217,6 +217,8 @@ class TPaper {
   CDocumentUndo* DocumentUndo() const { return undo_.get(); }
   PaperMasks* Masks() const { return masks_.get(); }
   SelectionSlots* Slots() const { return slots_.get(); }
+  // The stroke manager, made on demand by the stroke road (CreateStrokeMngr); none until the
+  // stroke module builds it.
   CStrokeMngr* StrokeMngr() const { return nullptr; }
   // Each makes its manager as construction does: false (the reference empty, a line on the
   // developer output) when it cannot.
