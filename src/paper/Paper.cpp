@@ -130,6 +130,7 @@ bool TPaper::CreateEventMngr() {
 
 std::unique_ptr<CDocumentUndo> TPaper::AdoptDocumentUndo(std::unique_ptr<CDocumentUndo> undo) {
   std::swap(undo, undo_);
+  if (undo_ != nullptr) layers_->FreeAllOwnUndo();
   return undo;
 }
 
@@ -193,6 +194,24 @@ bool TPaper::SetActiveLayer(TFlowImage* flow, int32_t index) {
   UpdateLayerPane();
   UpdateMaskPane();
   return true;
+}
+
+bool TPaper::PrepareLegacyLayer(int32_t index, uint8_t blendMode) {
+  if (HasModernEngine()) return false;
+  if (blendMode < 3) SetLayerAlpha(index, 255);
+  return true;
+}
+
+bool TPaper::SetLayerAlpha(int32_t index, uint8_t alpha) {
+  CLayerData* layer = GetLayer(index);
+  return layer != nullptr && layer->SetAlphaAll(alpha);
+}
+
+bool TPaper::CopyLayerContent(int32_t source, int32_t target) { return layers_->AssignLayer(target, source); }
+
+bool TPaper::ResizeLayerThumbnail(int32_t index) {
+  CLayerData* layer = GetLayer(index);
+  return layer != nullptr && layer->UpdateThumbnailSize();
 }
 
 TStroke* TPaper::GetCurrentStroke() const { return window_ != nullptr ? window_->CurrentStroke() : nullptr; }

@@ -197,6 +197,17 @@ class TPaper {
   bool SelectLayer(TFlowImage* flow, int32_t index);
   bool SetActiveLayer(TFlowImage* flow, int32_t index);
 
+  // Layer routines the commands share. For a legacy document and a mode below 3 (multiply, add,
+  // subtract) the layer's alpha becomes 255 everywhere; true for a legacy document.
+  bool PrepareLegacyLayer(int32_t index, uint8_t blendMode);
+  // The alpha byte of every pixel of the layer's whole store.
+  bool SetLayerAlpha(int32_t index, uint8_t alpha);
+  // The target becomes a copy of the source: store, thumbnail, attributes and name, offsets and
+  // own pixel undo.
+  bool CopyLayerContent(int32_t source, int32_t target);
+  // Fits the layer's thumbnail to the layer list's thumbnail size.
+  bool ResizeLayerThumbnail(int32_t index);
+
   // The stroke and nib in force (the window's; null while the painting engine has none).
   TStroke* GetCurrentStroke() const;
   CPenShapeObj* GetPenShape() const;
@@ -208,6 +219,8 @@ class TPaper {
   CDocumentUndo* DocumentUndo() const { return undo_.get(); }
   PaperMasks* Masks() const { return masks_.get(); }
   SelectionSlots* Slots() const { return slots_.get(); }
+  // The stroke manager, made on demand by the stroke road (CreateStrokeMngr); none until the
+  // stroke module builds it.
   CStrokeMngr* StrokeMngr() const { return nullptr; }
   // Each makes its manager as construction does: false (the reference empty, a line on the
   // developer output) when it cannot.
@@ -217,6 +230,7 @@ class TPaper {
   bool CreateSelectionSlots(int32_t width, int32_t height);
   bool CreateStrokeMngr();
   // Installs a manager made elsewhere (the engine switch, tests); returns the one it replaces.
+  // A document undo replaces the layers' own pixel undo, which is freed.
   std::unique_ptr<CDocumentUndo> AdoptDocumentUndo(std::unique_ptr<CDocumentUndo> undo);
   std::unique_ptr<PaperMasks> AdoptMasks(std::unique_ptr<PaperMasks> masks);
   std::unique_ptr<SelectionSlots> AdoptSelectionSlots(std::unique_ptr<SelectionSlots> slots);

@@ -3,6 +3,7 @@
 
 #include <ostream>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -280,6 +281,51 @@ TEST(StartEventRecording, FalseWhenTheRecorderIsNotRecording) {
   ASSERT_TRUE(paper.NewDocument("played", &window.Flow(), false, false, 72, 10, 10));
   EXPECT_EQ(paper.EventMngr()->writePos(), writePos);
   EXPECT_EQ(paper.ready, 1);
+}
+
+}  // namespace
+}  // namespace tf
+
+namespace tf {
+namespace {
+
+// A headless document set up and changed by the commands built so far: its recording is a
+// stream of whole steps whose every packet has the length its class and code give it.
+TEST(HeadlessSession, RecordsAStreamOfWholeKnownPackets) {
+  test::PaperTestScope scope;
+  HeadlessDocumentWindow window;
+  TPaper& paper = window.Paper();
+  ASSERT_TRUE(paper.NewDocument("session", &window.Flow(), true, false, 96, 120, 160));
+  for (uint32_t colour : {0xFF0000u, 0x00FF00u, 0x0000FFu}) ASSERT_TRUE(paper.SetPaperColor(colour, true));
+  ASSERT_TRUE(paper.SetPaperColor(0x123456, false));  // replayed: not recorded
+  scope.host.stroke.state.secondColor = 0x00ABCDEF;   // a state change carried by the next step
+  ASSERT_TRUE(paper.SetPaperColor(0xFFFFFF, true));
+
+  const CEventMngr& events = *paper.EventMngr();
+  EXPECT_EQ(events.stepCount(), 2 + 4);
+  EXPECT_EQ(events.committed(), static_cast<int32_t>(events.writePos()));
+  int count = 0;
+  const SPacketWalkResult walk = events.walkPackets(0, events.writePos(), [&](const SPacketFrame& frame) {
+    ++count;
+    uint8_t fixed[64] = {};
+    const uint32_t available = std::min<uint32_t>(static_cast<uint32_t>(frame.length), sizeof fixed);
+    if (available > 0) events.readAt(frame.payloadPos, fixed, available);
+    EXPECT_EQ(PacketLengthFromBytes(frame.header.cls, frame.header.code, fixed, available), frame.length)
+        << int(frame.header.cls) << "/" << int(frame.header.code);
+    return true;
+  });
+  EXPECT_TRUE(walk.ok);
+  const std::vector<StreamPacket> packets = ReadPackets(events);
+  ASSERT_EQ(static_cast<int>(packets.size()), count);
+  // The last step: the replayed colour and the stroke's second colour as state, then the command.
+  ASSERT_GE(packets.size(), 5u);
+  EXPECT_EQ(packets[packets.size() - 4].code, 2);
+  EXPECT_EQ(packets[packets.size() - 4].payload, (std::vector<uint8_t>{0x56, 0x34, 0x12, 0}));
+  EXPECT_EQ(packets[packets.size() - 3].code, 3);
+  EXPECT_EQ(packets[packets.size() - 3].payload, (std::vector<uint8_t>{0xEF, 0xCD, 0xAB, 0}));
+  EXPECT_EQ(packets[packets.size() - 2].code, 8);
+  EXPECT_EQ(packets.back().cls, 2);
+  EXPECT_EQ(packets.back().code, 1);
 }
 
 }  // namespace

@@ -185,3 +185,48 @@ TEST(Paper, SetModifiedAndActiveLayerReachTheWindowAndTheToolWindow) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST(PaperLayerRoutines, LegacyAlphaCopyThumbnailAndTheUndoThatReplacesOwnUndo) {
+  test::PaperTestScope scope;
+  RecordingToolPaneHost panes;
+  ToolPaneHost* previous = SetToolPaneHost(&panes);
+  HeadlessDocumentWindow window;
+  TPaper& paper = window.Paper();
+  ASSERT_TRUE(paper.NewDocument("l", &window.Flow(), true, false, 72, 20, 40));
+  ASSERT_GE(paper.Layers().AddLayer(40, 20, true, 255, true, 0), 0);  // multiply, transparent
+
+  EXPECT_FALSE(paper.PrepareLegacyLayer(1, 0));  // a modern document keeps the layer's alpha
+  EXPECT_EQ(paper.GetLayer(1)->Store()->GetPixel(5, 5) >> 24, 0u);
+  paper.strokeRoutine = StrokeRoutine::kLegacy;
+  EXPECT_TRUE(paper.PrepareLegacyLayer(1, 3));  // normal mode: untouched
+  EXPECT_EQ(paper.GetLayer(1)->Store()->GetPixel(5, 5) >> 24, 0u);
+  EXPECT_TRUE(paper.PrepareLegacyLayer(1, 0));
+  EXPECT_EQ(paper.GetLayer(1)->Store()->GetPixel(5, 5) >> 24, 255u);
+  paper.strokeRoutine = StrokeRoutine::kStepping;
+
+  ASSERT_TRUE(paper.GetLayer(0)->Store()->SetPixel(1, 2, 0xFF0000FFu));
+  paper.GetLayer(0)->name = "source";
+  EXPECT_TRUE(paper.CopyLayerContent(0, 1));
+  EXPECT_EQ(paper.GetLayer(1)->Store()->GetPixel(1, 2), 0xFF0000FFu);
+  EXPECT_EQ(paper.GetLayer(1)->name, "source");
+  EXPECT_FALSE(paper.CopyLayerContent(0, 0));
+  EXPECT_FALSE(paper.CopyLayerContent(0, 7));
+
+  panes.layerThumbnailSize = 16;
+  EXPECT_TRUE(paper.ResizeLayerThumbnail(1));
+  EXPECT_EQ(paper.GetLayer(1)->Thumbnail()->Width(), 16);
+  EXPECT_EQ(paper.GetLayer(1)->Thumbnail()->Height(), 8);
+
+  std::vector<std::string> log;
+  EXPECT_TRUE(paper.GetLayer(0)->HasOwnUndo());
+  paper.AdoptDocumentUndo(std::make_unique<test::ScriptedUndo>(log));
+  EXPECT_FALSE(paper.GetLayer(0)->HasOwnUndo());
+  EXPECT_FALSE(paper.GetLayer(1)->HasOwnUndo());
+  SetToolPaneHost(previous);
+}
+
+}  // namespace
+}  // namespace tf
