@@ -268,27 +268,36 @@ void CPenShape::SetAngleValues(int32_t angle) {
   cosine_ = SingleToFix(c);
 }
 
-bool CPenShape::Combine() {
+bool CPenShape::Combine() { return CombineRect(gridWidth_, gridHeight_); }
+
+bool CPenShape::CombineRect(int32_t width, int32_t height) {
   const size_t n = static_cast<size_t>(gridWidth_) * static_cast<size_t>(gridHeight_);
   if (distance_.size() < n || coverage_.size() < n || result_.size() < n) return false;
-  if (!useFalloff_) {
-    for (size_t i = 0; i < n; ++i) result_[i] = coverage_[i] * 255;
-    return true;
+  width = std::clamp(width, 0, gridWidth_);
+  height = std::clamp(height, 0, gridHeight_);
+  const int32_t* table = nullptr;
+  int64_t last = 0;
+  if (useFalloff_ && useLookup_) {
+    if (gradeMap_ == nullptr || !gradeMap_->IsValid()) {
+      DebugOut("CPenShape::Combine: no falloff table\n");
+      return false;
+    }
+    table = gradeMap_->Table();
+    last = gradeMap_->LastIndex();
   }
-  if (!useLookup_) {
-    for (size_t i = 0; i < n; ++i) result_[i] = FixMul(0xFF0000, coverage_[i]);
-    return true;
-  }
-  if (gradeMap_ == nullptr || !gradeMap_->IsValid()) {
-    DebugOut("CPenShape::Combine: no falloff table\n");
-    return false;
-  }
-  const int32_t* table = gradeMap_->Table();
-  const int64_t last = gradeMap_->LastIndex();
-  for (size_t i = 0; i < n; ++i) {
-    const int32_t d = distance_[i];
-    const int32_t v = d > 0xFFFF ? table[last] : table[(last * std::max(d, 0)) >> 16];
-    result_[i] = FixMul(v, coverage_[i]);
+  for (int32_t row = 0; row < height; ++row) {
+    const size_t first = static_cast<size_t>(row) * static_cast<size_t>(gridWidth_);
+    for (size_t i = first; i < first + static_cast<size_t>(width); ++i) {
+      if (!useFalloff_) {
+        result_[i] = coverage_[i] * 255;
+      } else if (table == nullptr) {
+        result_[i] = FixMul(0xFF0000, coverage_[i]);
+      } else {
+        const int32_t d = distance_[i];
+        const int32_t v = d > 0xFFFF ? table[last] : table[(last * std::max(d, 0)) >> 16];
+        result_[i] = FixMul(v, coverage_[i]);
+      }
+    }
   }
   return true;
 }
@@ -457,6 +466,15 @@ void CPenShape::FillImage() {
 // ---------------------------------------------------------------------------------------------
 // Exact footprints
 
+void CPenShape::FillDistanceRect(int32_t width, int32_t height) {
+  width = std::clamp(width, 0, gridWidth_);
+  height = std::clamp(height, 0, gridHeight_);
+  for (int32_t row = 0; row < height; ++row) {
+    int32_t* line = distance_.data() + static_cast<size_t>(row) * static_cast<size_t>(gridWidth_);
+    std::fill(line, line + width, 0x10000);
+  }
+}
+
 int32_t* CPenShape::Cell(std::vector<int32_t>& plane, int64_t column, int64_t row) {
   const int64_t x = column - firstColumn_, y = row - firstRow_;
   if (x < 0 || y < 0 || x >= gridWidth_ || y >= gridHeight_) return nullptr;
@@ -607,10 +625,13 @@ bool CPenShape::SetExactCircle(Fixed cx, Fixed cy, bool rowWise, Fixed radius) {
   size_ = radius;
   firstColumn_ = FloorPixel(int64_t{cx} - radius);
   firstRow_ = FloorPixel(int64_t{cy} - radius);
+  // Only the covered pixels can hold ink; the rest of the grid stays 0 from the layout.
+  const int32_t coveredWidth = static_cast<int32_t>(CeilPixel(int64_t{cx} + radius) - firstColumn_);
+  const int32_t coveredHeight = static_cast<int32_t>(CeilPixel(int64_t{cy} + radius) - firstRow_);
   if (antialias_) ExactCircleCoverage(cx, cy, radius, rowWise);
-  std::fill(distance_.begin(), distance_.end(), 0x10000);
+  FillDistanceRect(coveredWidth, coveredHeight);
   if (useFalloff_ && radius > 0) ExactCircleDistances(cx, cy, radius, rowWise);
-  const bool combined = Combine();
+  const bool combined = CombineRect(coveredWidth, coveredHeight);
   // The nib centre's position in the grid, so that SampleAt maps each destination pixel onto its
   // own cell whatever the centre's fraction.
   centreX_ = static_cast<Fixed>(int64_t{cx} - (firstColumn_ << 16));
@@ -626,9 +647,11 @@ bool CPenShape::SetExactEllipse(Fixed cx, Fixed cy, bool rowWise, int32_t angle,
   const int64_t hx = SingleToFix(ellipse_.hx), hy = SingleToFix(ellipse_.hy);
   firstColumn_ = FloorPixel(int64_t{cx} - hx);
   firstRow_ = FloorPixel(int64_t{cy} - hy);
-  std::fill(distance_.begin(), distance_.end(), 0x10000);
+  const int32_t coveredWidth = static_cast<int32_t>(CeilPixel(int64_t{cx} + hx) - firstColumn_);
+  const int32_t coveredHeight = static_cast<int32_t>(CeilPixel(int64_t{cy} + hy) - firstRow_);
+  FillDistanceRect(coveredWidth, coveredHeight);
   ExactEllipse(cx, cy, rowWise, useFalloff_);
-  const bool combined = Combine();
+  const bool combined = CombineRect(coveredWidth, coveredHeight);
   centreX_ = static_cast<Fixed>(int64_t{cx} - (firstColumn_ << 16));
   centreY_ = static_cast<Fixed>(int64_t{cy} - (firstRow_ << 16));
   return combined;

@@ -175,6 +175,9 @@ class CPenShape {
   void FillEllipse();
   void FillImage();
   bool Combine();
+  // Combine over the top-left width x height cells only (the exact paths' covered pixels).
+  bool CombineRect(int32_t width, int32_t height);
+  void FillDistanceRect(int32_t width, int32_t height);
   bool AllocatePlanes();
 
   // Exact paths: the covered pixel range starts at (firstColumn_, firstRow_).
