@@ -23,8 +23,8 @@ namespace {
   std::fprintf(stderr, "expectation failed at %s:%d\n", __FILE__, line);
   __builtin_trap();
 }
-#define EXPECT(condition) \
-  do {                    \
+#define EXPECT(condition)             \
+  do {                                \
     if (!(condition)) Fail(__LINE__); \
   } while (0)
 
@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       shape.SetImageNib(&a, true);
     } else {
       const int64_t radius = int64_t{a.Shape().size} * 65536 / 100;
-      if (radius <= (64 << 16)) shape.SetEllipse(static_cast<int32_t>(radius), a.Shape().aspect / 10, a.Shape().angle / 10);
+      if (radius <= (64 << 16))
+        shape.SetEllipse(static_cast<int32_t>(radius), a.Shape().aspect / 10, a.Shape().angle / 10);
     }
   }
   return 0;

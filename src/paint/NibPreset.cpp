@@ -35,7 +35,7 @@ struct SBuiltinNib {
   uint32_t flag;
 };
 constexpr SBuiltinNib kBuiltinNibs[kBuiltinNibCount] = {
-    {kGradeLinear, 1000, 0, 100, 1000, 0, 750, 0},  {kGradeLinear, 1000, 0, 1600, 1000, 0, 333, 0},
+    {kGradeLinear, 1000, 0, 100, 1000, 0, 750, 0},   {kGradeLinear, 1000, 0, 1600, 1000, 0, 333, 0},
     {kGradeLinear, 1000, 0, 1200, 1000, 0, 1000, 0}, {kGradeLinear, 0, 0, 1200, 1000, 0, 1000, 0},
     {kGradeLinear, 0, 0, 3000, 1000, 0, 600, 0},     {kGradeLinear, 0, 0, 1500, 1000, 0, 600, 0},
     {kGradeCircle, 0, 0, 2500, 1000, 0, 600, 0},

@@ -138,7 +138,9 @@ class CPenShapeMngr {
 
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
   bool IsValidIndex(int32_t i) const { return i >= 0 && i < Count(); }
-  CPenShapeObj* GetItem(int32_t i) const { return IsValidIndex(i) ? items_[static_cast<size_t>(i)].get() : nullptr; }
+  CPenShapeObj* GetItem(int32_t i) const {
+    return IsValidIndex(i) ? items_[static_cast<size_t>(i)].get() : nullptr;
+  }
   CPenShapeObj* GetCurrent() const { return GetItem(current_); }
   int32_t GetCurrentIndex() const { return current_; }
   // Stores a valid index; notifies in every case.
@@ -180,7 +182,8 @@ class CPenShapeMngr {
   // The default nib set: nibFile when it exists, else "default.psh" in penPath, else in the
   // program's "preset" folder (penPath then follows); without any, the built-in nibs when
   // useBuiltins. penPath and nibFile are the settings object's, updated as the search goes.
-  bool LoadDefault(bool useBuiltins, std::string& penPath, std::string& nibFile, const std::string& programFolder);
+  bool LoadDefault(bool useBuiltins, std::string& penPath, std::string& nibFile,
+                   const std::string& programFolder);
 
   // Replaces the list with the given items (the nib set reader's commit); modified and file
   // name untouched, current -1.

@@ -160,8 +160,8 @@ uint8_t ReadNibRecord(Stream& stream, uint32_t size, std::unique_ptr<CPenShapeOb
     SImageChunkInfo info;
     if (const uint8_t code = ReadChannelChunk(stream, info, image, imageLength)) return code;
     // The picture must be whole: exactly width x height bytes of a non-empty image.
-    if (info.width < 1 || info.height < 1 || info.width > kMaxImageChunkSide || info.height > kMaxImageChunkSide ||
-        int64_t{info.unpackedLength} != int64_t{info.width} * info.height) {
+    if (info.width < 1 || info.height < 1 || info.width > kMaxImageChunkSide ||
+        info.height > kMaxImageChunkSide || int64_t{info.unpackedLength} != int64_t{info.width} * info.height) {
       return kFileContentCode;
     }
   } else if (kind != CPenShapeObj::kParametric) {

@@ -14,10 +14,10 @@ struct SPenTypeRow {
   bool scalesSize, canUseTone, canUseGradation, usesCoverage;
 };
 constexpr SPenTypeRow kPenTypes[kPenTypeCount] = {
-    {"pen", 1.0f / 6.0f, true, true, true, true},        {"wc", 1.0f / 12.0f, true, true, true, false},
-    {"blur", 0.25f, true, true, false, false},           {"eraser", 0.25f, true, false, false, false},
-    {"blur2", 0.25f, false, false, false, true},         {"airbrush", -1.0f, true, true, true, false},
-    {"rubpen", -1.0f, true, true, false, false},         {"darken", -1.0f, true, true, false, false},
+    {"pen", 1.0f / 6.0f, true, true, true, true}, {"wc", 1.0f / 12.0f, true, true, true, false},
+    {"blur", 0.25f, true, true, false, false},    {"eraser", 0.25f, true, false, false, false},
+    {"blur2", 0.25f, false, false, false, true},  {"airbrush", -1.0f, true, true, true, false},
+    {"rubpen", -1.0f, true, true, false, false},  {"darken", -1.0f, true, true, false, false},
     {"lighten", -1.0f, true, true, false, false},
 };
 
@@ -156,8 +156,9 @@ bool ReadPenSetting(const CRegistryKey& key, SPenSetting& record) {
 }
 
 bool WritePenSetting(CRegistryKey& key, const SPenSetting& r) {
-  return key.WriteDouble("MIN", r.min) && key.WriteDouble("WIDTH", r.width) && key.WriteDouble("GAMMA", r.gamma) &&
-         key.WriteDouble("EFFECT", r.effect) && key.WriteDouble("ENV", r.env) && key.WriteDouble("SPEED", r.speed) &&
+  return key.WriteDouble("MIN", r.min) && key.WriteDouble("WIDTH", r.width) &&
+         key.WriteDouble("GAMMA", r.gamma) && key.WriteDouble("EFFECT", r.effect) &&
+         key.WriteDouble("ENV", r.env) && key.WriteDouble("SPEED", r.speed) &&
          key.WriteBool("ifSIZE", r.ifSize != 0) && key.WriteBool("ifTRANSPARENCY", r.ifTransparency != 0) &&
          key.WriteBool("ifEDGE", r.ifEdge != 0) && key.WriteBool("useTone", r.useTone != 0) &&
          key.WriteBool("useGradation", r.useGradation != 0) && key.WriteDouble("opaque", r.opaque) &&

@@ -104,12 +104,13 @@ void UpdateStrokeWriters(TStroke& stroke) {
   const bool tone = stroke.GetUseTone();
   const bool gradation = stroke.GetUseGradation();
   const bool mask = s.mask != nullptr && s.mask->IsAllocated();
-  if (tone && s.tone == nullptr) DebugOut("UpdateStrokeWriters: tone stage without a tone source; it writes nothing\n");
+  if (tone && s.tone == nullptr)
+    DebugOut("UpdateStrokeWriters: tone stage without a tone source; it writes nothing\n");
   if (gradation && s.window == nullptr) {
     DebugOut("UpdateStrokeWriters: gradation stage without a document; it writes nothing\n");
   }
   static constexpr ChannelStage1 kChannel[2][2] = {{&ChannelValuePlain, &ChannelValueMask},
-                                                    {&ChannelValueTone, &ChannelValueToneMask}};
+                                                   {&ChannelValueTone, &ChannelValueToneMask}};
   static constexpr ImageStage1 kImage[2][2][2] = {
       {{&ImageValuePlain, &ImageValueMask}, {&ImageValueGradation, &ImageValueGradationMask}},
       {{&ImageValueTone, &ImageValueToneMask}, {&ImageValueToneGradation, &ImageValueToneGradationMask}}};
@@ -141,33 +142,46 @@ using writer_detail::ColourWriterPointer;
 template <bool kMask, bool kTone, bool kGradation>
 void RunImageStage(uint32_t* pixel, int32_t x, int32_t y, int32_t value, uint32_t colour) {
   const SWriterState& s = State();
-  writer_detail::MakeImageStage<kMask, kTone, kGradation>(s, ColourWriterPointer{s.colourWriter})(pixel, x, y, value,
-                                                                                                  colour);
+  writer_detail::MakeImageStage<kMask, kTone, kGradation>(s, ColourWriterPointer{s.colourWriter})(pixel, x, y,
+                                                                                                  value, colour);
 }
 
 template <bool kMask, bool kTone>
 void RunChannelStage(uint8_t* pixel, int32_t x, int32_t y, int32_t value, int32_t extra) {
   const SWriterState& s = State();
-  writer_detail::MakeChannelStage<kMask, kTone>(s, ChannelWriterPointer{s.channelStage2})(pixel, x, y, value, extra);
+  writer_detail::MakeChannelStage<kMask, kTone>(s, ChannelWriterPointer{s.channelStage2})(pixel, x, y, value,
+                                                                                          extra);
 }
 }  // namespace
 
-void ChannelValuePlain(uint8_t* p, int32_t x, int32_t y, int32_t v, int32_t e) { RunChannelStage<false, false>(p, x, y, v, e); }
-void ChannelValueMask(uint8_t* p, int32_t x, int32_t y, int32_t v, int32_t e) { RunChannelStage<true, false>(p, x, y, v, e); }
-void ChannelValueTone(uint8_t* p, int32_t x, int32_t y, int32_t v, int32_t e) { RunChannelStage<false, true>(p, x, y, v, e); }
+void ChannelValuePlain(uint8_t* p, int32_t x, int32_t y, int32_t v, int32_t e) {
+  RunChannelStage<false, false>(p, x, y, v, e);
+}
+void ChannelValueMask(uint8_t* p, int32_t x, int32_t y, int32_t v, int32_t e) {
+  RunChannelStage<true, false>(p, x, y, v, e);
+}
+void ChannelValueTone(uint8_t* p, int32_t x, int32_t y, int32_t v, int32_t e) {
+  RunChannelStage<false, true>(p, x, y, v, e);
+}
 void ChannelValueToneMask(uint8_t* p, int32_t x, int32_t y, int32_t v, int32_t e) {
   RunChannelStage<true, true>(p, x, y, v, e);
 }
 
-void ImageValuePlain(uint32_t* p, int32_t x, int32_t y, int32_t v, uint32_t c) { RunImageStage<false, false, false>(p, x, y, v, c); }
-void ImageValueMask(uint32_t* p, int32_t x, int32_t y, int32_t v, uint32_t c) { RunImageStage<true, false, false>(p, x, y, v, c); }
+void ImageValuePlain(uint32_t* p, int32_t x, int32_t y, int32_t v, uint32_t c) {
+  RunImageStage<false, false, false>(p, x, y, v, c);
+}
+void ImageValueMask(uint32_t* p, int32_t x, int32_t y, int32_t v, uint32_t c) {
+  RunImageStage<true, false, false>(p, x, y, v, c);
+}
 void ImageValueGradation(uint32_t* p, int32_t x, int32_t y, int32_t v, uint32_t c) {
   RunImageStage<false, false, true>(p, x, y, v, c);
 }
 void ImageValueGradationMask(uint32_t* p, int32_t x, int32_t y, int32_t v, uint32_t c) {
   RunImageStage<true, false, true>(p, x, y, v, c);
 }
-void ImageValueTone(uint32_t* p, int32_t x, int32_t y, int32_t v, uint32_t c) { RunImageStage<false, true, false>(p, x, y, v, c); }
+void ImageValueTone(uint32_t* p, int32_t x, int32_t y, int32_t v, uint32_t c) {
+  RunImageStage<false, true, false>(p, x, y, v, c);
+}
 void ImageValueToneMask(uint32_t* p, int32_t x, int32_t y, int32_t v, uint32_t c) {
   RunImageStage<true, true, false>(p, x, y, v, c);
 }

@@ -17,9 +17,7 @@ namespace {
 // Bounds coordinates kept well inside int32 before they become pixels.
 constexpr double kBoundsLimit = 1 << 28;
 
-int32_t EvenFloor(float v) {
-  return FloorSaturated(ClampDoubleChecked(v, -kBoundsLimit, kBoundsLimit)) & ~1;
-}
+int32_t EvenFloor(float v) { return FloorSaturated(ClampDoubleChecked(v, -kBoundsLimit, kBoundsLimit)) & ~1; }
 int32_t EvenCeilPlusOne(float v) {
   return (CeilSaturated(ClampDoubleChecked(v, -kBoundsLimit, kBoundsLimit)) + 1) & ~1;
 }
@@ -194,7 +192,8 @@ void TStroke::UpdateSegmentBounds() {
   const float w = width_ + 2.0f;
   const SStrokePoint& a = points_[1];
   const SStrokePoint& b = points_[2];
-  segmentBounds_ = {std::min(a.x, b.x) - w, std::min(a.y, b.y) - w, std::max(a.x, b.x) + w, std::max(a.y, b.y) + w};
+  segmentBounds_ = {std::min(a.x, b.x) - w, std::min(a.y, b.y) - w, std::max(a.x, b.x) + w,
+                    std::max(a.y, b.y) + w};
   strokeBounds_.left = std::min(strokeBounds_.left, segmentBounds_.left);
   strokeBounds_.top = std::min(strokeBounds_.top, segmentBounds_.top);
   strokeBounds_.right = std::max(strokeBounds_.right, segmentBounds_.right);
@@ -209,7 +208,8 @@ void TStroke::ResetStroke(PaintDocument* paper, float x, float y) {
   stepCounter_ = 0;
   distance_ = 0;
   uint32_t mode;
-  if (paper != nullptr && paper->GetLayerBlendMode(layerIndex_, mode)) neutralColour_ = GetBlendModeNeutralColor(mode);
+  if (paper != nullptr && paper->GetLayerBlendMode(layerIndex_, mode))
+    neutralColour_ = GetBlendModeNeutralColor(mode);
   strokeBounds_ = {65535, 65535, -65535, -65535};
   for (SStrokePoint& point : points_) point = {x, y, 0};
 }
@@ -292,6 +292,8 @@ CPenTC* TStroke::GetPickupWindow() const {
   return pickupCount_ % 2 == 1 ? pickup_[0].get() : pickup_[1].get();
 }
 
-CPenTC* TStroke::GetPickupWindowByIndex(int32_t i) const { return (i == 0 || i == 1) ? pickup_[i].get() : nullptr; }
+CPenTC* TStroke::GetPickupWindowByIndex(int32_t i) const {
+  return (i == 0 || i == 1) ? pickup_[i].get() : nullptr;
+}
 
 }  // namespace tf

@@ -149,7 +149,8 @@ TEST(FalloffMap, ProfileSettersRoundAndClampNonFiniteValues) {
   struct Case {
     float in;
     int32_t out;
-  } cases[] = {{0.5f, 500}, {0.0004f, 0}, {0.0005f, 1}, {1.2f, 1000}, {-0.3f, 0}, {nan, 0}, {inf, 1000}, {-inf, 0}};
+  } cases[] = {{0.5f, 500}, {0.0004f, 0}, {0.0005f, 1}, {1.2f, 1000},
+               {-0.3f, 0},  {nan, 0},     {inf, 1000},  {-inf, 0}};
   for (const Case& c : cases) {
     p.SetCore(c.in);
     EXPECT_EQ(p.core, c.out) << c.in;
@@ -167,10 +168,23 @@ TEST(MulDiv, RoundsHalvesAwayFromZeroAndFailsWithMinusOne) {
   struct Case {
     int32_t a, b, c, out;
   } cases[] = {
-      {5, 1, 2, 3},     {-5, 1, 2, -3},   {5, -1, 2, -3},         {-5, -1, 2, 3}, {7, 1, 2, 4},
-      {4, 1, 3, 1},     {5, 1, 3, 2},     {-5, 1, 3, -2},         {1, 1, 0, -1},  {0, 7, 0, -1},
-      {0x7FFFFFFF, 2, 1, -1}, {0x7FFFFFFF, 2, 2, 0x7FFFFFFF}, {-0x7FFFFFFF - 1, 1, 1, -0x7FFFFFFF - 1},
-      {255 << 16, 1023, 2047, 8351758}, {3, 5, 10, 2}, {-3, 5, 10, -2}, {1, 1, -2, -1},
+      {5, 1, 2, 3},
+      {-5, 1, 2, -3},
+      {5, -1, 2, -3},
+      {-5, -1, 2, 3},
+      {7, 1, 2, 4},
+      {4, 1, 3, 1},
+      {5, 1, 3, 2},
+      {-5, 1, 3, -2},
+      {1, 1, 0, -1},
+      {0, 7, 0, -1},
+      {0x7FFFFFFF, 2, 1, -1},
+      {0x7FFFFFFF, 2, 2, 0x7FFFFFFF},
+      {-0x7FFFFFFF - 1, 1, 1, -0x7FFFFFFF - 1},
+      {255 << 16, 1023, 2047, 8351758},
+      {3, 5, 10, 2},
+      {-3, 5, 10, -2},
+      {1, 1, -2, -1},
   };
   for (const Case& c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.out) << c.a << "*" << c.b << "/" << c.c;
 }

@@ -1,13 +1,13 @@
 // Nib presets, the nib set and its file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <tuple>
-#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "paint/FalloffMap.h"
@@ -251,11 +251,11 @@ TEST_F(NibSetFileTest, AWrittenFileFollowsTheLayout) {
   EXPECT_EQ(std::string(b.begin() + at, b.begin() + at + 4), "TTNL");
   const uint32_t size = U32(b, at + 4);
   const size_t info = at + 8;
-  EXPECT_EQ(U16(b, info + 0), 2);   // kind: packed, byte pass
-  EXPECT_EQ(U16(b, info + 2), 4);   // 8-bit channel
-  EXPECT_EQ(b[info + 4], 7);        // group size
-  EXPECT_EQ(b[info + 6], 3);        // stride
-  EXPECT_EQ(b[info + 7], 0);        // tail
+  EXPECT_EQ(U16(b, info + 0), 2);  // kind: packed, byte pass
+  EXPECT_EQ(U16(b, info + 2), 4);  // 8-bit channel
+  EXPECT_EQ(b[info + 4], 7);       // group size
+  EXPECT_EQ(b[info + 6], 3);       // stride
+  EXPECT_EQ(b[info + 7], 0);       // tail
   EXPECT_EQ(U32(b, info + 8), 13u);
   EXPECT_EQ(U32(b, info + 12), 7u);
   EXPECT_EQ(U32(b, info + 16), 13u);
@@ -319,7 +319,8 @@ TEST_F(NibSetFileTest, RoundTripKeepsEveryFieldAndTheFootprints) {
     }
     ASSERT_EQ(fa.GridWidth(), fb.GridWidth());
     ASSERT_EQ(fa.GridHeight(), fb.GridHeight());
-    EXPECT_EQ(std::memcmp(fa.ResultPlane(), fb.ResultPlane(), sizeof(int32_t) * fa.GridWidth() * fa.GridHeight()), 0);
+    EXPECT_EQ(std::memcmp(fa.ResultPlane(), fb.ResultPlane(), sizeof(int32_t) * fa.GridWidth() * fa.GridHeight()),
+              0);
   }
 }
 
@@ -501,7 +502,9 @@ TEST_F(NibSetFileTest, ImageNibsWithBadPicturesAreUnreadable) {
     const char* what;
     size_t at;
     uint8_t value;
-  } cases[] = {{"width 0", info + 16, 0}, {"width 14", info + 16, 14}, {"content code 0", info + 2, 0},
+  } cases[] = {{"width 0", info + 16, 0},
+               {"width 14", info + 16, 14},
+               {"content code 0", info + 2, 0},
                {"packed byte flipped", info + 45, 0x5C}};
   const std::string path = PathOf("bad.psh");
   for (const Case& c : cases) {

@@ -1,8 +1,8 @@
 // The nib geometry record and the nib rasteriser against independent models of the geometry.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -28,8 +28,8 @@ TEST(NibShapeRecord, AngleSetterWrapsRoundedTenthsIntoAFullTurn) {
   struct Case {
     float degrees;
     int32_t tenths;
-  } cases[] = {{0, 0},        {-30, 3300},   {-0.04f, 0},  {359.96f, 0}, {359.94f, 3599}, {12.35f, 124},
-               {720.04f, 0},  {-720.5f, 3595}, {-0.06f, 3599}, {nan, 0},  {inf, 0},         {-inf, 0}};
+  } cases[] = {{0, 0},       {-30, 3300},     {-0.04f, 0},    {359.96f, 0}, {359.94f, 3599}, {12.35f, 124},
+               {720.04f, 0}, {-720.5f, 3595}, {-0.06f, 3599}, {nan, 0},     {inf, 0},        {-inf, 0}};
   for (const Case& c : cases) {
     SNibShape s{};
     s.Init(10);
@@ -86,7 +86,7 @@ TEST(NibRasteriser, RadiusQuantisation) {
     double in;
     double out;
   } cases[] = {{2.3, 2.25}, {5.3, 5.25}, {12.3, 12.0}, {0.01, 1.0 / 16}, {-3, 1.0 / 16}, {2.99, 2.875},
-               {3.0, 3.0},  {9.9, 9.75}, {10.0, 10.0}, {511.9, 511.5}, {512, 512}};
+               {3.0, 3.0},  {9.9, 9.75}, {10.0, 10.0}, {511.9, 511.5},   {512, 512}};
   for (const Case& c : cases) {
     Fixed q = 0;
     ASSERT_TRUE(QuantizeNibRadius(Px(c.in), q)) << c.in;
@@ -97,7 +97,7 @@ TEST(NibRasteriser, RadiusQuantisation) {
 }
 
 TEST(NibRasteriser, SupersampleFactorBySize) {
-  const int32_t expected[][2] = {{0, 2}, {1, 2}, {2, 2}, {3, 3}, {4, 5}, {6, 5}, {7, 4},
+  const int32_t expected[][2] = {{0, 2}, {1, 2},  {2, 2},  {3, 3},  {4, 5},  {6, 5},  {7, 4},
                                  {8, 2}, {25, 2}, {26, 1}, {49, 1}, {50, 1}, {900, 1}};
   for (const auto& e : expected) EXPECT_EQ(NibSupersampleFactor(e[0]), e[1]) << e[0];
 }
@@ -186,9 +186,11 @@ TEST_P(CircleFootprintTest, DistancesAndCoverageFollowTheGeometry) {
       double x, y;
       CellCentre(shape, column, row, x, y);
       const size_t i = static_cast<size_t>(row * shape.GridWidth() + column);
-      worstDistance = std::max(worstDistance, std::fabs(shape.DistancePlane()[i] / 65536.0 - std::hypot(x, y) / r));
+      worstDistance =
+          std::max(worstDistance, std::fabs(shape.DistancePlane()[i] / 65536.0 - std::hypot(x, y) / r));
       // Every cell is covered as a whole pixel square centred on it.
-      worstCoverage = std::max(worstCoverage, std::fabs(shape.CoveragePlane()[i] / 65536.0 - BruteForceDisc(x, y, 1, r)));
+      worstCoverage =
+          std::max(worstCoverage, std::fabs(shape.CoveragePlane()[i] / 65536.0 - BruteForceDisc(x, y, 1, r)));
     }
   }
   EXPECT_LT(worstDistance, 0.002 + 0.6 / (shape.Supersample() * r));  // the cell steps are 65536 div m
@@ -273,7 +275,8 @@ TEST(NibRasteriser, EllipseFollowsItsRotatedAxes) {
         CellCentre(shape, column, row, x, y);
         const double u = x * std::cos(t) - y * std::sin(t), v = x * std::sin(t) + y * std::cos(t);
         const double model = std::hypot(u / a, v / b);
-        worst = std::max(worst, std::fabs(shape.DistancePlane()[row * shape.GridWidth() + column] / 65536.0 - model));
+        worst =
+            std::max(worst, std::fabs(shape.DistancePlane()[row * shape.GridWidth() + column] / 65536.0 - model));
       }
     }
     EXPECT_LT(worst, 0.003) << angle;
@@ -370,7 +373,9 @@ INSTANTIATE_TEST_SUITE_P(Centres, ExactCircleTest,
                                            ExactCase{10.3, 7.6, 3.0, false}, ExactCase{4.75, 9.5, 1.2, true},
                                            ExactCase{20.5, 20.5, 8.0, false}, ExactCase{6.1, 6.9, 0.3, true},
                                            ExactCase{6.1, 6.9, 0.3, false}, ExactCase{100.25, 3.0, 12.7, true}),
-                         [](const ::testing::TestParamInfo<ExactCase>& info) { return "case" + std::to_string(info.index); });
+                         [](const ::testing::TestParamInfo<ExactCase>& info) {
+                           return "case" + std::to_string(info.index);
+                         });
 
 // The grid centre was the centre's pixel plus one half, which for a centre on a whole pixel
 // boundary shifted the footprint one pixel to the left and up.
@@ -400,7 +405,8 @@ TEST(NibRasteriser, ExactEllipseOfFullRatioCoversLikeTheExactCircle) {
     ASSERT_TRUE(ellipse.SetExactEllipse(cx, cy, rows, 40, 100, Px(5)));
     for (int y = 4; y < 20; ++y) {
       for (int x = 8; x < 23; ++x) {
-        EXPECT_NEAR(DabValue(circle, cx, cy, x, y) / 16711680.0, DabValue(ellipse, cx, cy, x, y) / 16711680.0, 0.02)
+        EXPECT_NEAR(DabValue(circle, cx, cy, x, y) / 16711680.0, DabValue(ellipse, cx, cy, x, y) / 16711680.0,
+                    0.02)
             << x << "," << y;
       }
     }

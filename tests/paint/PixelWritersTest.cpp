@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "paint/PixelWriters.h"
 #include "paint/PaintFakes.h"
+#include "paint/PixelWriters.h"
 #include "paint/Stroke.h"
 #include "raster/ChannelShapes.h"
 #include "raster/ColorMath.h"
