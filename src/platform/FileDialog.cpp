@@ -1,0 +1,48 @@
+// The preview file dialogs' host.
+#include "platform/FileDialog.h"
+
+#include "platform/Debug.h"
+#include "platform/HostSlot.h"
+
+namespace tf {
+namespace {
+
+class DefaultHost final : public FileDialogHost {
+ public:
+  bool ExecuteFileDialog(std::string&, int32_t kind, const std::string&, std::string&, int32_t*) override {
+    DebugOutF("ExecuteFileDialog: no file dialog installed (kind %d); cancelled\n", static_cast<int>(kind));
+    return false;
+  }
+};
+
+using Slot = HostSlot<FileDialogHost, DefaultHost>;
+
+// The folder part of a path (up to and including the last '/').
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+bool ScriptedFileDialogHost::ExecuteFileDialog(std::string& path, int32_t kind, const std::string& initialName,
+                                               std::string& folder, int32_t* /*filterIndex*/) {
+  requests_.push_back(Request{kind, initialName, folder});
+  if (answers_.empty()) return false;
+  std::optional<std::string> answer = std::move(answers_.front());
+  answers_.pop_front();
+  if (!answer) return false;
+  path = *answer;
+  folder = FolderOf(path);
+  return true;
+}
+
+FileDialogHost* SetFileDialogHost(FileDialogHost* host) { return Slot::Install(host); }
+FileDialogHost& GetFileDialogHost() { return Slot::Get(); }
+
+bool ExecuteFileDialog(std::string& path, int32_t kind, const std::string& initialName, std::string& folder,
+                       int32_t* filterIndex) {
+  return GetFileDialogHost().ExecuteFileDialog(path, kind, initialName, folder, filterIndex);
+}
+
+}  // namespace tf
