@@ -7,6 +7,7 @@
 #include "paint/PresetSettings.h"
 #include "platform/ByteOrder.h"
 #include "platform/Debug.h"
+#include "platform/FileDialog.h"
 #include "platform/Stream.h"
 #include "platform/Text.h"
 #include "raster/ChunkStream.h"
@@ -258,6 +259,18 @@ bool CGradMngr::LoadDefault(bool builtinsOnFailure) {
   ForgetDefaultPresetFile(PresetSet::kGradients);
   SetFileName("");
   return result;
+}
+
+bool CGradMngr::LoadWithDialog(bool append) {
+  std::string path;
+  if (!RunPresetFileDialog(kFileDialogGradientSetOpen, fileName_, path)) return false;
+  return LoadFromFile(path, append);
+}
+
+bool CGradMngr::SaveWithDialog() {
+  std::string path;
+  if (!RunPresetFileDialog(kFileDialogGradientSetSave, fileName_, path)) return false;
+  return Save(path);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -113,6 +113,9 @@ class CGradMngr {
   // The set's default file (settings, preset folders, "default.tgs"); when none loads, the
   // built-in gradients with the flag, and the file setting and name cleared.
   bool LoadDefault(bool builtinsOnFailure);
+  // The preview open and save dialogs (kinds 6 and 14) from the set's file name and folder.
+  bool LoadWithDialog(bool append);
+  bool SaveWithDialog();
 
  private:
   void Notify();

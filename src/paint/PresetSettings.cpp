@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "platform/FileDialog.h"
 #include "platform/HostSlot.h"
 #include "platform/Stream.h"
 #include "platform/Warning.h"
@@ -68,6 +69,13 @@ void ShowPresetSaveFailure(const char* setWord, int32_t code) {
 
 void ShowPresetMissingCount(int32_t missing, const char* itemWord) {
   ShowWarningF("%d個の%sが読み込めませんでした！", missing, itemWord);
+}
+
+bool RunPresetFileDialog(int32_t kind, const std::string& fileName, std::string& path) {
+  const size_t slash = fileName.rfind('/');
+  std::string folder = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+  return ExecuteFileDialog(path, kind, name, folder, nullptr);
 }
 
 uint8_t LoadPresetFile(const std::string& path, MemoryStream& contents) {

@@ -89,6 +89,10 @@ uint8_t LoadPresetFile(const std::string& path, MemoryStream& contents);
 // exception in the writer gives 3 (1 for out of memory).
 uint8_t SavePresetFile(const std::string& path, const std::function<uint8_t(Stream&)>& writer);
 
+// Runs the preview file dialog of the kind (platform/FileDialog.h) starting with the folder and
+// name of the set's file name; true with the chosen path.
+bool RunPresetFileDialog(int32_t kind, const std::string& fileName, std::string& path);
+
 // Whether a regular file exists at the path.
 bool PresetFileExists(const std::string& path);
 

@@ -203,6 +203,21 @@ bool CToneMaker::ComputeGeometry(float cellSize, float angle, Geometry& g) {
   return true;
 }
 
+bool CToneMaker::CanBuild(float cellSize, float angle) {
+  Geometry g{};
+  return ComputeGeometry(cellSize, angle, g);
+}
+
+bool IsBuildableToneAttr(const SToneAttr& attr, int32_t scale) {
+  if (attr.shape >= kToneShapeCount || !std::isfinite(attr.density) || !std::isfinite(attr.resolution) ||
+      !std::isfinite(attr.ruling))
+    return false;
+  if (!(attr.resolution > 0.0f) || !(attr.ruling > 0.0f) || scale <= 0) return false;
+  if (!CToneMaker::CanBuild(attr.resolution / attr.ruling, attr.angle)) return false;
+  const float scaled = static_cast<float>(scale) * attr.resolution / 100.0f;
+  return scaled > 0.0f && CToneMaker::CanBuild(scaled / attr.ruling, attr.angle);
+}
+
 bool CToneMaker::SetGeometry(float cellSize, float angle) {
   Geometry g{};
   if (!ComputeGeometry(cellSize, angle, g)) return false;

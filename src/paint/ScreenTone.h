@@ -96,6 +96,8 @@ class CToneMaker {
   // Computes the super-cell for the cell size and the angle (degrees, 0..90). False, everything
   // kept, unless the snapped cell lies in 3..128 pixels.
   bool SetGeometry(float cellSize, float angle);
+  // Whether SetGeometry would accept the cell size and angle (nothing is built).
+  static bool CanBuild(float cellSize, float angle);
   // The screen value at a canvas pixel, 0..255; 255 is ink. 0 before the first Setup.
   uint8_t Sample(int32_t x, int32_t y) const;
   // Sample(x + i, y) into out[i] for i < count.
@@ -172,6 +174,11 @@ class CToneMaker {
   float lower_ = 0, upper_ = 0, difference_ = 0;
   mutable int64_t clampedReads_ = 0;
 };
+
+// Whether a tone's attributes can be built at the scale (percent): a shape of 0..9, finite
+// values, resolution and ruling above 0, an angle of 0..90 and a cell that snaps into 3..128
+// pixels both as stored and at the scale.
+bool IsBuildableToneAttr(const SToneAttr& attr, int32_t scale);
 
 // ---------------------------------------------------------------------------------------------
 // Patterns
