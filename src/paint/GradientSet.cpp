@@ -433,6 +433,10 @@ uint8_t SaveGradientSet(const std::string& path, CGradMngr& manager) {
 uint8_t LoadGradientSet(const std::string& path, CGradMngr& manager, bool append) {
   MemoryStream stream;
   if (uint8_t code = LoadPresetFile(path, stream)) return code;
+  return LoadGradientSetFromStream(stream, path, manager, append);
+}
+
+uint8_t LoadGradientSetFromStream(Stream& stream, const std::string& path, CGradMngr& manager, bool append) {
   uint8_t header[kGradientSetHeaderBytes];
   if (!stream.ReadExact(header, sizeof header)) return kFileShortRead;
   if (LoadU32(header) != kGradientSetId) return kFileChunkId;

@@ -136,6 +136,8 @@ class CGradMngr {
 // and raster/ChunkStream.h).
 uint8_t SaveGradientSet(const std::string& path, CGradMngr& manager);
 uint8_t LoadGradientSet(const std::string& path, CGradMngr& manager, bool append);
+// The same over the file's bytes (path becomes the set's file name).
+uint8_t LoadGradientSetFromStream(Stream& stream, const std::string& path, CGradMngr& manager, bool append);
 // Walks at most `most` chunks' worth of records from the position to the end of the stream,
 // stepping by each chunk's declared size; every readable TGRD whose stops normalise is added.
 uint8_t ReadGradientRecords(Stream& stream, CGradMngr& manager, int32_t most, int32_t& loaded);

@@ -400,6 +400,10 @@ uint8_t ReadPatternRecords(Stream& stream, CToneMngr& manager, int32_t most, int
 uint8_t LoadToneSet(const std::string& path, CToneMngr& manager, bool append) {
   MemoryStream stream;
   if (uint8_t code = LoadPresetFile(path, stream)) return code;
+  return LoadToneSetFromStream(stream, path, manager, append);
+}
+
+uint8_t LoadToneSetFromStream(Stream& stream, const std::string& path, CToneMngr& manager, bool append) {
   uint8_t header[kToneSetHeaderBytes];
   if (!stream.ReadExact(header, sizeof header)) return kFileShortRead;
   if (LoadU32(header) != kToneSetId) return kFileChunkId;

@@ -143,6 +143,8 @@ class CToneMngr final : public CPatMngrBase, public ToneSampler {
 // The set file. Codes: 0; 1, 3, 4, 5, 6, 8, 9, 10, 11, 12, 15, 16, 17, 37, 48.
 uint8_t SaveToneSet(const std::string& path, CToneMngr& manager);
 uint8_t LoadToneSet(const std::string& path, CToneMngr& manager, bool append);
+// The same over the file's bytes (path becomes the set's file name).
+uint8_t LoadToneSetFromStream(Stream& stream, const std::string& path, CToneMngr& manager, bool append);
 // Walks at most `most` records from the position, stepping over each chunk and the image after
 // a record by their declared sizes; every readable record is added.
 uint8_t ReadPatternRecords(Stream& stream, CToneMngr& manager, int32_t most, int32_t& loaded);
