@@ -99,7 +99,33 @@ class CToneMaker {
   // Whether SetGeometry would accept the cell size and angle (nothing is built).
   static bool CanBuild(float cellSize, float angle);
   // The screen value at a canvas pixel, 0..255; 255 is ink. 0 before the first Setup.
-  uint8_t Sample(int32_t x, int32_t y) const;
+  // Pixels visited along a row (x rising by 1) are stepped in whole numbers from the last one,
+  // with the single-precision path wherever a pixel lies close enough to a cell edge for its
+  // rounding to matter; the result is always that of SampleSingle.
+  uint8_t Sample(int32_t x, int32_t y) const {
+    Walk& w = walk_;
+    if (w.valid && y == w.y && x == w.x + 1 && x < w.xEnd) {
+      w.x = x;
+      ++w.index;
+      w.remP += w.stepP;
+      if (w.remP >= w.d) {
+        w.remP -= w.d;
+        w.index += w.indexStepI;
+      }
+      w.remQ += w.stepQ;
+      if (w.remQ >= w.d) {
+        w.remQ -= w.d;
+        w.index += w.indexStepJ;
+      }
+      // Remainders within the margin of a cell edge take the single-precision path.
+      if (static_cast<uint32_t>(w.remP - w.margin) <= w.inner && static_cast<uint32_t>(w.remQ - w.margin) <= w.inner)
+        return superCell_[static_cast<size_t>(w.index)];
+      return SampleSingle(x, y);
+    }
+    return SampleStart(x, y);
+  }
+  // The screen value computed in single precision alone (the reference of Sample).
+  uint8_t SampleSingle(int32_t x, int32_t y) const;
   // Sample(x + i, y) into out[i] for i < count.
   void SampleRow(int32_t x, int32_t y, int32_t count, uint8_t* out) const;
   // Every channel pixel (j, i) := Sample(x0 + j, y0 + i). True.
@@ -151,7 +177,25 @@ class CToneMaker {
   void SetThresholds(int32_t index);
   // The tile value at a pixel of the super-cell at (dx, dy) from its lattice point.
   uint8_t TileLookup(int32_t dx, int32_t dy) const;
+  // TileLookup over the box of the super-cell square, dx in 0 .. a + b - 1, dy in -a .. b - 1.
+  void BuildSuperCellTable();
+  // Starts the row walk at (x, y) and samples there.
+  uint8_t SampleStart(int32_t x, int32_t y) const;
 
+  // The row walk: the remainders of the exact numerators ((2x + 1) b - (2y + 1) a and
+  // (2x + 1) a + (2y + 1) b) over d = 2 (a^2 + b^2), whose quotients are the lattice cell of the
+  // last pixel, and the index of that pixel in the super-cell table.
+  struct Walk {
+    bool valid = false;
+    int32_t x = 0, y = 0, xEnd = 0;
+    int32_t d = 0, remP = 0, remQ = 0, stepP = 0, stepQ = 0;
+    int32_t margin = 0;  // remainders this close to a cell edge take the single-precision path
+    uint32_t inner = 0;  // d - 2 margin
+    int64_t index = 0;   // (dy + a) (a + b) + dx, valid only away from the edges
+    int64_t indexStepI = 0, indexStepJ = 0;
+  };
+  mutable Walk walk_;
+  std::vector<uint8_t> superCell_;  // (a + b) x (a + b), row dy + a
   float cellSize_ = 0;
   float requestedCell_ = 0;
   float requestedAngle_ = 0;

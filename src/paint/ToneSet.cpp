@@ -113,7 +113,7 @@ void CPatMngrBase::TakeEntriesFrom(CPatMngrBase& other) {
 // ---------------------------------------------------------------------------------------------
 // CToneMngr
 
-CToneMngr::CToneMngr() : work_(256, 256) {}
+CToneMngr::CToneMngr() = default;
 
 CToneMngr::~CToneMngr() {
   changed_ = nullptr;
@@ -152,11 +152,17 @@ int32_t CToneMngr::AddTone(const SToneAttr& attr, bool rebuild, const TChannel* 
 }
 
 std::unique_ptr<CPat8> CToneMngr::DrawDotPattern(float width, float height, float step, float radius) {
-  return MakeDotPattern(work_, width, height, step, radius);
+  return MakeDotPattern(WorkChannel(), width, height, step, radius);
 }
 
 int32_t CToneMngr::AddDotPattern(float width, float height, float step, float radius) {
   return Add(DrawDotPattern(width, height, step, radius));
+}
+
+TChannel& CToneMngr::WorkChannel() {
+  // Made on first use: only the dot patterns draw on it.
+  if (!work_.IsValid()) work_.Resize(256, 256);
+  return work_;
 }
 
 void CToneMngr::CacheWorkingCopy() {

@@ -126,7 +126,8 @@ class CToneMngr final : public CPatMngrBase, public ToneSampler {
   void TakeEntries(CToneMngr& other);
 
   CToneMaker& Maker() { return maker_; }
-  TChannel& WorkChannel() { return work_; }
+  // The 256 x 256 work channel of the dot patterns.
+  TChannel& WorkChannel();
 
  private:
   CPatObj* MakePatternWorkingCopy();

@@ -245,7 +245,7 @@ TEST(ToneMaker, NegativeCoordinatesUseTruncLessOne) {
   CToneMaker m;
   ASSERT_TRUE(m.Setup(0, 0, 8, 45, 35));
   for (int32_t y = -300; y < 300; y += 7)
-    for (int32_t x = -300; x < 300; x += 5) ASSERT_EQ(m.Sample(x, y), m.Sample(x + 181, y + 181));
+    for (int32_t x = -300; x < 300; x += 5) ASSERT_EQ(m.SampleSingle(x, y), m.SampleSingle(x + 181, y + 181));
   EXPECT_EQ(m.ClampedReads(), 0);
 }
 
@@ -273,7 +273,8 @@ TEST(ToneMaker, MatchesAnIndependentModelOverRandomScreens) {
     for (int k = 0; k < 400; ++k) {
       const int32_t x = static_cast<int32_t>(rng.Next() % 6000) - 3000;
       const int32_t y = static_cast<int32_t>(rng.Next() % 6000) - 3000;
-      const uint8_t v = m.Sample(x, y);
+      const uint8_t v = m.SampleSingle(x, y);
+      ASSERT_EQ(v, m.Sample(x, y));
       const std::set<int> allowed = model.PhaseValues(x, y);
       ASSERT_FALSE(allowed.empty()) << x << "," << y;
       ASSERT_TRUE(allowed.count(v)) << x << "," << y << " gave " << int{v};
@@ -294,6 +295,28 @@ TEST(ToneMaker, MatchesAnIndependentModelOverRandomScreens) {
       EXPECT_GE(share, density / 100.0 - 0.08 - run / n);
       EXPECT_LE(share, density / 100.0 + 0.08 + run / n);
     }
+  }
+}
+
+TEST(ToneMaker, RowWalkGivesTheSinglePrecisionResult) {
+  // Rows walked pixel by pixel (the fast path) against the single-precision path for each pixel,
+  // over random screens, near the origin, at negative coordinates and far out.
+  test::XorShiftRng rng(0x3A1C);
+  for (int trial = 0; trial < 20; ++trial) {
+    const int shape = static_cast<int>(rng.Next() % 10);
+    const float cell = 3.0f + static_cast<float>(rng.Next() % 3000) / 100.0f;
+    const float angle = static_cast<float>(rng.Next() % 9001) / 100.0f;
+    CToneMaker m;
+    if (!m.Setup(shape, static_cast<int32_t>(rng.Next() % 12), cell, angle, static_cast<float>(rng.Next() % 101)))
+      continue;
+    SCOPED_TRACE(testing::Message() << "cell " << cell << " angle " << angle);
+    const int32_t origins[][2] = {{-300, -200}, {0, 0}, {1000000, -777777}, {-2000000000, 1999999000}};
+    for (const auto& o : origins)
+      for (int32_t r = 0; r < 6; ++r) {
+        const int32_t y = o[1] + static_cast<int32_t>(rng.Next() % 500);
+        const int32_t x0 = o[0] + static_cast<int32_t>(rng.Next() % 500);
+        for (int32_t x = x0; x < x0 + 700; ++x) ASSERT_EQ(m.Sample(x, y), m.SampleSingle(x, y)) << x << "," << y;
+      }
   }
 }
 
