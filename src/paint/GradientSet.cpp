@@ -109,7 +109,9 @@ bool CGradMngr::SetDynamicColors(uint32_t foreground, uint32_t background) {
   return true;
 }
 
-CGradObj* CGradMngr::GetItem(int32_t index) { return InRange(index) ? items_[static_cast<size_t>(index)].get() : nullptr; }
+CGradObj* CGradMngr::GetItem(int32_t index) {
+  return InRange(index) ? items_[static_cast<size_t>(index)].get() : nullptr;
+}
 
 const CGradObj* CGradMngr::GetItem(int32_t index) const {
   return InRange(index) ? items_[static_cast<size_t>(index)].get() : nullptr;
@@ -221,8 +223,8 @@ bool CGradMngr::AddBuiltinGradients() {
       auto g = std::make_unique<CGradObj>();
       const std::vector<Stop>& stops = kBuiltins[n];
       for (size_t i = 0; i < stops.size(); ++i)
-        if (!g->Stops()->SetStop(static_cast<int32_t>(i), ColorWord(stops[i].color, kSourceFixed), stops[i].weight,
-                                 255))
+        if (!g->Stops()->SetStop(static_cast<int32_t>(i), ColorWord(stops[i].color, kSourceFixed),
+                                 stops[i].weight, 255))
           return false;
       g->Normalize();
       g->SetDefaultName(n + 1);
@@ -375,7 +377,8 @@ uint8_t ReadGradientRecords(Stream& stream, CGradMngr& manager, int32_t most, in
         gradient->SetOptionsRaw(options);
         // A gradient whose stops do not normalise (negative or overflowing weights) or whose
         // slots are not all stops cannot be rendered or copied: it counts as unreadable.
-        if (gradient->Stops()->Normalize() && gradient->Stops()->AllUsed() && manager.Add(std::move(gradient)) >= 0) {
+        if (gradient->Stops()->Normalize() && gradient->Stops()->AllUsed() &&
+            manager.Add(std::move(gradient)) >= 0) {
           ++loaded;
           --most;
         }

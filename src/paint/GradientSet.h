@@ -27,9 +27,9 @@ inline constexpr int32_t kGradientRecordHeadBytes = 36;
 inline constexpr uint16_t kGradientSetVersion = 2;
 
 // Result codes of the gradient set file beyond the shared ones.
-inline constexpr uint8_t kGradientNotStops = 20;  // fewer than two stops, or slots that are not all stops
-inline constexpr uint8_t kGradientEmptySet = 37;  // nothing to save, or nothing loaded
-inline constexpr uint8_t kGradientStopStore = 48; // a stop could not be stored
+inline constexpr uint8_t kGradientNotStops = 20;   // fewer than two stops, or slots that are not all stops
+inline constexpr uint8_t kGradientEmptySet = 37;   // nothing to save, or nothing loaded
+inline constexpr uint8_t kGradientStopStore = 48;  // a stop could not be stored
 
 // The set's word in messages, and the name of the pinned entry (UTF-8; names are held as code
 // page 932 bytes).

@@ -128,8 +128,7 @@ int32_t ReadPaletteText(const std::vector<uint8_t>& bytes, SPaletteData& out) {
         case 'B':
           if (StartsWithNoCase(p, "B:")) prefix = "B:", colourByte = 2;
           break;
-        default:
-          break;
+        default: break;
       }
       if (prefix == nullptr) {
         while (*p != '\0' && *p != ' ') ++p;  // an unknown token
@@ -146,8 +145,9 @@ int32_t ReadPaletteText(const std::vector<uint8_t>& bytes, SPaletteData& out) {
         any = true;
       }
     }
-    if (any) out.colours.push_back(MakeColour(0, static_cast<uint32_t>(rgb[0]), static_cast<uint32_t>(rgb[1]),
-                                              static_cast<uint32_t>(rgb[2])));
+    if (any)
+      out.colours.push_back(MakeColour(0, static_cast<uint32_t>(rgb[0]), static_cast<uint32_t>(rgb[1]),
+                                       static_cast<uint32_t>(rgb[2])));
   }
   out.announced = static_cast<int32_t>(out.colours.size());
   if (!out.colours.empty()) ClampLayout(out);
@@ -197,8 +197,7 @@ int32_t ReadPaletteAco(const std::vector<uint8_t>& bytes, SPaletteData& out) {
         out.colours.push_back(MakeColour(kSwatchFromGrey, g, g, g));
         break;
       }
-      default:
-        break;  // other spaces are skipped and not counted
+      default: break;  // other spaces are skipped and not counted
     }
   }
   return static_cast<int32_t>(out.colours.size());

@@ -15,7 +15,13 @@ namespace tf {
 
 class Stream;
 
-enum PaletteKind : int32_t { kPaletteNone = 0, kPaletteTpl = 1, kPalettePcs = 2, kPaletteTxt = 3, kPaletteAco = 4 };
+enum PaletteKind : int32_t {
+  kPaletteNone = 0,
+  kPaletteTpl = 1,
+  kPalettePcs = 2,
+  kPaletteTxt = 3,
+  kPaletteAco = 4
+};
 
 // The colour spaces an .aco colour came from, as the top byte of the colour.
 enum : uint8_t { kSwatchFromRgb = 0, kSwatchFromHsb = 1, kSwatchFromGrey = 2, kSwatchFromCmyk = 3 };

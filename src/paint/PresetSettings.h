@@ -44,7 +44,9 @@ class MemoryPresetSettings final : public PresetSettingsHost {
   uint32_t ForegroundColor() override { return foreground; }
   uint32_t BackgroundColor() override { return background; }
   std::string Folder(PresetSet set) override { return folders[static_cast<int32_t>(set)]; }
-  void SetFolder(PresetSet set, const std::string& folder) override { folders[static_cast<int32_t>(set)] = folder; }
+  void SetFolder(PresetSet set, const std::string& folder) override {
+    folders[static_cast<int32_t>(set)] = folder;
+  }
   std::string File(PresetSet set) override { return files[static_cast<int32_t>(set)]; }
   void SetFile(PresetSet set, const std::string& path) override { files[static_cast<int32_t>(set)] = path; }
   std::string ProgramFolder() override { return programFolder; }

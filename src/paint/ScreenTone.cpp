@@ -50,30 +50,18 @@ float SpotValue(int32_t shape, float P, float Q) {
       else
         f = (q - 1.0f) * (q - 1.0f) + (p - 1.0f) * (p - 1.0f) - 1.0f;
       break;
-    case 1:
-      f = 1.0f - Q * Q - P * P;
-      break;
+    case 1: f = 1.0f - Q * Q - P * P; break;
     case 2: {
       const float cq = static_cast<float>(std::cos(static_cast<double>(kPiF * Q)));
       const float cp = static_cast<float>(std::cos(static_cast<double>(kPiF * P)));
       f = (cq + cp) / 2.0f;
       break;
     }
-    case 3:
-      f = -p;
-      break;
-    case 4:
-      f = Q;
-      break;
-    case 5:
-      f = P;
-      break;
-    case 6:
-      f = -std::max(q, p);
-      break;
-    case 7:
-      f = -std::min(q, p);
-      break;
+    case 3: f = -p; break;
+    case 4: f = Q; break;
+    case 5: f = P; break;
+    case 6: f = -std::max(q, p); break;
+    case 7: f = -std::min(q, p); break;
     case 8: {
       const float s = q + p;
       if (s <= 0.75f)
@@ -84,11 +72,8 @@ float SpotValue(int32_t shape, float P, float Q) {
         f = (q - 1.0f) * (q - 1.0f) + (p - 1.0f) * (p - 1.0f) - 1.0f;
       break;
     }
-    case 9:
-      f = (0.9f * q + p) / 2.0f;
-      break;
-    default:
-      break;
+    case 9: f = (0.9f * q + p) / 2.0f; break;
+    default: break;
   }
   return -f;
 }
@@ -138,7 +123,7 @@ bool SameToneBytes(const SToneAttr& a, const SToneAttr& b) {
 }
 
 const char* ToneShapeName(int32_t shape) {
-  static const char* const kNames[kToneShapeCount] = {"Round",  "Dot",    "Dot(Cos)", "Line",    "Line(X)",
+  static const char* const kNames[kToneShapeCount] = {"Round",   "Dot",    "Dot(Cos)", "Line",    "Line(X)",
                                                       "Line(Y)", "Square", "Cross",    "Diamond", "Rhomboid"};
   return shape >= 0 && shape < kToneShapeCount ? kNames[shape] : "???";
 }
@@ -198,8 +183,8 @@ bool CToneMaker::ComputeGeometry(float cellSize, float angle, Geometry& g) {
   g.cellSize = snapped;
   g.cellSine = static_cast<float>(a) / fn;
   g.cellCosine = static_cast<float>(b) / fn;
-  g.snappedAngle = static_cast<float>(std::atan2(static_cast<double>(a), static_cast<double>(b)) * 180.0 /
-                                      3.141592653589793);
+  g.snappedAngle =
+      static_cast<float>(std::atan2(static_cast<double>(a), static_cast<double>(b)) * 180.0 / 3.141592653589793);
   return true;
 }
 
@@ -371,9 +356,7 @@ bool CToneMaker::Rebuild(bool changed) {
   return true;
 }
 
-TPoint CToneMaker::LatticePoint(int32_t i, int32_t j) const {
-  return TPoint{i * b_ + j * a_, -i * a_ + j * b_};
-}
+TPoint CToneMaker::LatticePoint(int32_t i, int32_t j) const { return TPoint{i * b_ + j * a_, -i * a_ + j * b_}; }
 
 uint8_t CToneMaker::TileLookup(int32_t dx, int32_t dy) const {
   const int32_t a = a_, b = b_;
@@ -475,8 +458,9 @@ uint8_t CToneMaker::SampleStart(int32_t x, int32_t y) const {
   // the exact ones by less than 12 * 2^-24 * (|X| + |Y|) / L; the margin takes 2^-18 of
   // ((|X| + |Y|) / L + 1), in units of the remainder, and two more.
   const double reach = std::fabs(static_cast<double>(x)) + 4097.0 + std::fabs(static_cast<double>(y)) + 1.0;
-  const int64_t margin =
-      static_cast<int64_t>((reach / static_cast<double>(side_) + 1.0) * (1.0 / 262144.0) * static_cast<double>(d)) + 2;
+  const int64_t margin = static_cast<int64_t>((reach / static_cast<double>(side_) + 1.0) * (1.0 / 262144.0) *
+                                              static_cast<double>(d)) +
+                         2;
   if (2 * margin >= d || d > INT32_MAX / 2) return SampleSingle(x, y);
   const int64_t side = a_ + b_;
   w.d = static_cast<int32_t>(d);
@@ -565,7 +549,8 @@ bool CPatObj::DrawTiled(TMTC& image, SRectWH rect) const {
 // CPat8
 
 CPat8::CPat8(int32_t width, int32_t height, int32_t typeCode) : CPatObj(width, height, typeCode) {
-  if (width > 0 && height > 0 && width <= kMaxPatternSide && height <= kMaxPatternSide) tile_.Resize(width, height);
+  if (width > 0 && height > 0 && width <= kMaxPatternSide && height <= kMaxPatternSide)
+    tile_.Resize(width, height);
   width_ = tile_.Width();
   height_ = tile_.Height();
   displayTile_ = &tile_;

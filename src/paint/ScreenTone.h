@@ -34,15 +34,15 @@ inline constexpr int32_t kToneAttrBytes = 24;
 // The attributes of a screen tone. The first 24 bytes (shape to spread) travel byte for byte
 // into tone records, tone set files and recorded events.
 struct SToneAttr {
-  uint8_t shape = 0;           // 0..9 (ToneShapeName)
-  uint8_t reserved[3] = {};    // zero as written; kept as read
-  float resolution = 0;        // pixels per length unit
-  float ruling = 0;            // screen lines per the same unit; cell = resolution / ruling
-  float density = 0;           // ink coverage in percent, 0..100
-  float angle = 0;             // screen angle in degrees, 0..90
-  int32_t spread = 0;          // width of the soft edge in percent steps (0: hard edge)
-  uint8_t toneSwitch = 1;      // stored with the tone, not read by the generator
-  std::string name;            // code page 932 bytes
+  uint8_t shape = 0;         // 0..9 (ToneShapeName)
+  uint8_t reserved[3] = {};  // zero as written; kept as read
+  float resolution = 0;      // pixels per length unit
+  float ruling = 0;          // screen lines per the same unit; cell = resolution / ruling
+  float density = 0;         // ink coverage in percent, 0..100
+  float angle = 0;           // screen angle in degrees, 0..90
+  int32_t spread = 0;        // width of the soft edge in percent steps (0: hard edge)
+  uint8_t toneSwitch = 1;    // stored with the tone, not read by the generator
+  std::string name;          // code page 932 bytes
 };
 
 // Zero the 24 stored bytes, empty name, switch 1.
@@ -118,7 +118,8 @@ class CToneMaker {
         w.index += w.indexStepJ;
       }
       // Remainders within the margin of a cell edge take the single-precision path.
-      if (static_cast<uint32_t>(w.remP - w.margin) <= w.inner && static_cast<uint32_t>(w.remQ - w.margin) <= w.inner)
+      if (static_cast<uint32_t>(w.remP - w.margin) <= w.inner &&
+          static_cast<uint32_t>(w.remQ - w.margin) <= w.inner)
         return superCell_[static_cast<size_t>(w.index)];
       return SampleSingle(x, y);
     }

@@ -31,7 +31,9 @@ bool TSwatchMngr::InsertItem(int32_t i, const TSwatchItem& item) {
   return items_.size() > before;
 }
 
-bool TSwatchMngr::InsertColor(int32_t i, uint32_t colour) { return InsertItem(i, TSwatchItem{colour, "Undefined"}); }
+bool TSwatchMngr::InsertColor(int32_t i, uint32_t colour) {
+  return InsertItem(i, TSwatchItem{colour, "Undefined"});
+}
 
 bool TSwatchMngr::Delete(int32_t i) {
   if (!IsValidIndex(i)) return false;
@@ -169,16 +171,15 @@ uint8_t SavePalette(const std::string& path, TSwatchMngr& manager) {
       bool ok = false;
       switch (kind) {
         case kPaletteTpl:
-          ok = WritePaletteTpl(stream, colours, manager.cellWidth, manager.cellHeight, manager.columns, manager.rows);
+          ok = WritePaletteTpl(stream, colours, manager.cellWidth, manager.cellHeight, manager.columns,
+                               manager.rows);
           break;
         case kPalettePcs:
         case kPaletteTxt:
-          ok = WritePaletteText(stream, colours, manager.cellWidth, manager.cellHeight, manager.columns, manager.rows,
-                                kind == kPaletteTxt);
+          ok = WritePaletteText(stream, colours, manager.cellWidth, manager.cellHeight, manager.columns,
+                                manager.rows, kind == kPaletteTxt);
           break;
-        default:
-          ok = WritePaletteAco(stream, colours);
-          break;
+        default: ok = WritePaletteAco(stream, colours); break;
       }
       return ok ? 0 : kPaletteWriteFailed;
     });

@@ -21,7 +21,7 @@ namespace tf {
 class Stream;
 class TChannel;
 
-inline constexpr uint32_t kToneSetId = 0x54535450;      // "PTST"
+inline constexpr uint32_t kToneSetId = 0x54535450;        // "PTST"
 inline constexpr uint32_t kPatternRecordId = 0x54415054;  // "TPAT"
 inline constexpr int32_t kPatternBodyBytes = 72;          // from offset 8
 inline constexpr uint16_t kPatternBodyTag = 8;
@@ -33,10 +33,10 @@ inline constexpr uint32_t kPatternFlagPlain = 0x100;
 inline constexpr uint8_t kPatternImageXorByte = 0x5A;
 
 // Codes of the tone set file beyond the shared ones.
-inline constexpr uint8_t kToneRecordShort = 11;    // a record shorter than its parts
-inline constexpr uint8_t kToneRecordField = 15;    // an unknown tag, kind or header field
+inline constexpr uint8_t kToneRecordShort = 11;  // a record shorter than its parts
+inline constexpr uint8_t kToneRecordField = 15;  // an unknown tag, kind or header field
 inline constexpr uint8_t kToneEmptySet = 37;
-inline constexpr uint8_t kTonePatternAdd = 48;     // the pattern could not be added
+inline constexpr uint8_t kTonePatternAdd = 48;  // the pattern could not be added
 
 // The 24 stored attribute bytes (record bytes 48..71), byte for byte; the switch byte goes into
 // bit 0 of flags.

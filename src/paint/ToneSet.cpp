@@ -122,7 +122,8 @@ CToneMngr::~CToneMngr() {
 }
 
 std::unique_ptr<CPat8> CToneMngr::NewPattern(const TChannel& channel, int32_t scale, const TPoint* offsets) {
-  if (!channel.IsValid() || channel.Width() > kMaxPatternSide || channel.Height() > kMaxPatternSide) return nullptr;
+  if (!channel.IsValid() || channel.Width() > kMaxPatternSide || channel.Height() > kMaxPatternSide)
+    return nullptr;
   std::unique_ptr<CPat8> p(new (std::nothrow) CPat8(channel.Width(), channel.Height(), kTypeCodePattern));
   if (!p || !p->Tile().IsValid()) return nullptr;
   p->SetFromChannel(channel);
@@ -271,7 +272,8 @@ void CToneMngr::ToneRow(int32_t x, int32_t y, int32_t count, uint8_t* values) co
       workingTone_->PixelRow(x + done, y, n, pattern);
     else
       workingPlain_->PixelRow(x + done, y, n, pattern);
-    for (int32_t i = 0; i < n; ++i) values[done + i] = static_cast<uint8_t>(MulDiv255(values[done + i], pattern[i]));
+    for (int32_t i = 0; i < n; ++i)
+      values[done + i] = static_cast<uint8_t>(MulDiv255(values[done + i], pattern[i]));
     done += n;
   }
 }

@@ -47,7 +47,9 @@ class CPatMngrBase {
   // Current index -1, every entry freed, change event. Returns the former count.
   int32_t DeleteAll();
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
-  CPatObj* GetItem(int32_t index) const { return InRange(index) ? items_[static_cast<size_t>(index)].get() : nullptr; }
+  CPatObj* GetItem(int32_t index) const {
+    return InRange(index) ? items_[static_cast<size_t>(index)].get() : nullptr;
+  }
   bool InRange(int32_t index) const { return index >= 0 && index < Count(); }
   // Empty list: no current entry, FreeWorkingCopy, -1. Else the index clamped becomes current
   // and MakeWorkingCopy runs.

@@ -50,8 +50,8 @@ struct Stop {
 };
 
 // A TGRD record; extraBytes are appended inside the record after the stops.
-std::string Record(const std::string& name, const std::vector<Stop>& stops, uint16_t shape = 0, uint16_t repeat = 1,
-                   uint16_t flags = 0, int extraBytes = 0, uint16_t version = 1) {
+std::string Record(const std::string& name, const std::vector<Stop>& stops, uint16_t shape = 0,
+                   uint16_t repeat = 1, uint16_t flags = 0, int extraBytes = 0, uint16_t version = 1) {
   const size_t pad = (4 - name.size() % 4) % 4;
   std::string s = "TGRD";
   Put32(s, static_cast<uint32_t>(28 + name.size() + pad + 24 * stops.size() + extraBytes));
@@ -167,9 +167,9 @@ TEST_F(GradientSetTest, WrittenBytesReadApart) {
       EXPECT_EQ(count, 3u);
       const size_t slot = at + 36 + 8;
       EXPECT_EQ(static_cast<uint8_t>(f[slot]), 1);  // used
-      EXPECT_EQ(Get32(f, slot + 8), 0xFFFF0000u);  // blue, fixed
-      EXPECT_EQ(Get32(f, slot + 12), 32768u);      // weight
-      EXPECT_EQ(Get32(f, slot + 24 + 16), 32768u); // position of the second stop
+      EXPECT_EQ(Get32(f, slot + 8), 0xFFFF0000u);   // blue, fixed
+      EXPECT_EQ(Get32(f, slot + 12), 32768u);       // weight
+      EXPECT_EQ(Get32(f, slot + 24 + 16), 32768u);  // position of the second stop
     }
     at += 8 + size;
   }
@@ -199,7 +199,7 @@ TEST_F(GradientSetTest, PinnedEntryIsNeverWritten) {
 
   CGradMngr m(true);
   ASSERT_TRUE(m.AddBuiltinGradients());
-  m.Delete(4);  // pinned + three
+  m.Delete(4);      // pinned + three
   m.SetCurrent(2);  // the second of the three
   ASSERT_EQ(SaveGradientSet(PathOf("q.tgs"), m), 0);
   std::string f = ReadFile(PathOf("q.tgs"));
@@ -221,8 +221,8 @@ TEST_F(GradientSetTest, PinnedEntryIsNeverWritten) {
 }
 
 TEST_F(GradientSetTest, VersionOneFileGainsTheTwoColourEntry) {
-  WriteFile(PathOf("v1.tgs"), SetHeader(1, 3, 0, 1, 0xFFFF) + Record("a", kBW) + Record("b", kRGB) +
-                                  Record("c", kBW, 7, 0, 1));
+  WriteFile(PathOf("v1.tgs"),
+            SetHeader(1, 3, 0, 1, 0xFFFF) + Record("a", kBW) + Record("b", kRGB) + Record("c", kBW, 7, 0, 1));
   CGradMngr m;
   ASSERT_TRUE(m.LoadFromFile(PathOf("v1.tgs"), false));
   ASSERT_EQ(m.Count(), 4);

@@ -37,11 +37,14 @@ struct ModelScreen {
   static float Spot(int shape, float P, float Q) {
     float p = std::fabs(P), q = std::fabs(Q), f = 0;
     switch (shape) {
-      case 0: f = (p + q <= 1.0f) ? 1.0f - q * q - p * p : (q - 1.0f) * (q - 1.0f) + (p - 1.0f) * (p - 1.0f) - 1.0f; break;
+      case 0:
+        f = (p + q <= 1.0f) ? 1.0f - q * q - p * p : (q - 1.0f) * (q - 1.0f) + (p - 1.0f) * (p - 1.0f) - 1.0f;
+        break;
       case 1: f = 1.0f - Q * Q - P * P; break;
       case 2:
         f = (static_cast<float>(std::cos(static_cast<double>(3.14159265358979f * Q))) +
-             static_cast<float>(std::cos(static_cast<double>(3.14159265358979f * P)))) / 2.0f;
+             static_cast<float>(std::cos(static_cast<double>(3.14159265358979f * P)))) /
+            2.0f;
         break;
       case 3: f = -p; break;
       case 4: f = Q; break;
@@ -51,7 +54,8 @@ struct ModelScreen {
       case 8: {
         float s = q + p;
         f = s <= 0.75f ? 1.0f - q * q - p * p
-                       : (s <= 1.23f ? 1.0f - (0.85f * q + p) : (q - 1.0f) * (q - 1.0f) + (p - 1.0f) * (p - 1.0f) - 1.0f);
+                       : (s <= 1.23f ? 1.0f - (0.85f * q + p)
+                                     : (q - 1.0f) * (q - 1.0f) + (p - 1.0f) * (p - 1.0f) - 1.0f);
         break;
       }
       case 9: f = (0.9f * q + p) / 2.0f; break;
@@ -172,9 +176,8 @@ TEST(ToneMaker, ScreensRepeatOverTheirSuperCell) {
 TEST(ToneMaker, RefusesCellsAndAnglesItCannotBuild) {
   struct Case {
     float cell, angle;
-  } refused[] = {{2, 0},        {2.7f, 10},     {129, 0},    {1e30f, 45},     {1e-30f, 45}, {0, 0},
-                 {-8, 10},      {8, -0.5f},     {8, 90.5f},  {8, 400},        {NAN, 10},    {8, NAN},
-                 {INFINITY, 0}, {8, INFINITY}};
+  } refused[] = {{2, 0},     {2.7f, 10}, {129, 0}, {1e30f, 45}, {1e-30f, 45}, {0, 0},        {-8, 10},
+                 {8, -0.5f}, {8, 90.5f}, {8, 400}, {NAN, 10},   {8, NAN},     {INFINITY, 0}, {8, INFINITY}};
   CToneMaker m;
   ASSERT_TRUE(m.Setup(0, 0, 8, 0, 50));
   const uint8_t before = m.Sample(3, 3);
@@ -254,7 +257,7 @@ TEST(ToneMaker, MatchesAnIndependentModelOverRandomScreens) {
   for (int trial = 0; trial < 24; ++trial) {
     const int shape = static_cast<int>(rng.Next() % 10);
     const float cell = 3.0f + static_cast<float>(rng.Next() % 2000) / 100.0f;  // 3 .. 23
-    const float angle = static_cast<float>(rng.Next() % 9001) / 100.0f;      // 0 .. 90
+    const float angle = static_cast<float>(rng.Next() % 9001) / 100.0f;        // 0 .. 90
     const float density = static_cast<float>(rng.Next() % 10001) / 100.0f;
     const int spread = static_cast<int>(rng.Next() % 3) * 5;
     SCOPED_TRACE(testing::Message() << "shape " << shape << " cell " << cell << " angle " << angle << " density "
@@ -347,7 +350,7 @@ TEST(ToneAttr, StoredBytesAndNames) {
   a.spread = -2;
   uint8_t bytes[kToneAttrBytes];
   ToneAttrToBytes(a, bytes);
-  const uint8_t expected[kToneAttrBytes] = {3, 0, 7, 0, 0, 0, 0xAF, 0x43, 0, 0, 0x70, 0x42,
+  const uint8_t expected[kToneAttrBytes] = {3, 0, 7,    0,    0, 0, 0xAF, 0x43, 0,    0,    0x70, 0x42,
                                             0, 0, 0x48, 0x41, 0, 0, 0x34, 0x42, 0xFE, 0xFF, 0xFF, 0xFF};
   EXPECT_EQ(0, std::memcmp(bytes, expected, kToneAttrBytes));
   SToneAttr b;
@@ -372,9 +375,9 @@ TEST(Pattern, PlainPatternReadsItsTileWithOffsets) {
     for (int32_t x = 0; x < 8; ++x) *p.PixelAddr(x, y) = static_cast<uint8_t>(x * 10 + y);
   EXPECT_EQ(p.PixelAddr(8, 0), nullptr);
   p.SetOffsets(3, 0);
-  EXPECT_EQ(p.PixelAt(5, 0), 0);        // column 0
-  EXPECT_EQ(p.PixelAt(-4, 1), 71);      // (-4 + 3) mod 8 = 7
-  EXPECT_EQ(p.PixelAt(0, -1), 33);      // row 3
+  EXPECT_EQ(p.PixelAt(5, 0), 0);    // column 0
+  EXPECT_EQ(p.PixelAt(-4, 1), 71);  // (-4 + 3) mod 8 = 7
+  EXPECT_EQ(p.PixelAt(0, -1), 33);  // row 3
   p.SetInverted(true);
   EXPECT_EQ(p.PixelAt(5, 0), 255);
   uint8_t row[20];
@@ -452,7 +455,7 @@ TEST(Pattern, ToneSamplesItsMakerAndBuilds) {
   EXPECT_EQ(tone.PixelAt(10, 4), 255 - ref.Sample(7, 4));
   int32_t lo, hi;
   tone.GetScaleRange(lo, hi);
-  EXPECT_EQ(lo, 43);   // cell 3.5 at 600 / 75 * s / 100
+  EXPECT_EQ(lo, 43);  // cell 3.5 at 600 / 75 * s / 100
   EXPECT_EQ(hi, 1593);
 
   // A copy of a tone that owns its maker builds its own; one that shares, shares.

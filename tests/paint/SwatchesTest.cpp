@@ -76,8 +76,9 @@ TEST_F(SwatchesTest, AcoFixturesFromThePublicLayout) {
   ASSERT_TRUE(v2.AddDefaultColours());
   EXPECT_FALSE(v2.LoadFromFile(Fixture("py_v2.aco"), false));
   EXPECT_EQ(v2.Count(), 256);
-  EXPECT_EQ(warnings_.Texts(), (std::vector<std::string>{"Invalid ACO version!", "扱えないパレットデータ形式でした！",
-                                                         "色見本の読み込みに失敗しました! (err=37)"}));
+  EXPECT_EQ(warnings_.Texts(),
+            (std::vector<std::string>{"Invalid ACO version!", "扱えないパレットデータ形式でした！",
+                                      "色見本の読み込みに失敗しました! (err=37)"}));
 }
 
 TEST_F(SwatchesTest, CmykColoursAreDroppedOnlyWhenTheUserAgrees) {
@@ -105,7 +106,8 @@ TEST_F(SwatchesTest, AcoRoundTripKeepsTheColours) {
   TSwatchMngr back;
   ASSERT_TRUE(back.LoadFromFile(PathOf("r.aco"), false));
   ASSERT_EQ(back.Count(), m.Count());
-  for (int32_t i = 0; i < m.Count(); ++i) EXPECT_EQ(back.GetItem(i).colour, before[static_cast<size_t>(i)] & 0xFFFFFFu);
+  for (int32_t i = 0; i < m.Count(); ++i)
+    EXPECT_EQ(back.GetItem(i).colour, before[static_cast<size_t>(i)] & 0xFFFFFFu);
   // The file is version 1, big-endian, RGB records.
   const std::string f = ReadFile(PathOf("r.aco"));
   EXPECT_EQ(f.substr(0, 4), std::string("\0\1\0\12", 4));
@@ -122,8 +124,9 @@ TEST_F(SwatchesTest, TextPalettes) {
   m.rows = 2;
   ASSERT_TRUE(m.SaveToFile(PathOf("a.pcs")));
   ASSERT_TRUE(m.SaveToFile(PathOf("a.txt")));
-  const std::string lines = "ROWS 2|COLS 8|WIDTH 16|HEIGHT 12|TEXTHEIGHT 0|SPACING 1|R:255, G:128, B:000|"
-                            "R:001, G:002, B:003|";
+  const std::string lines =
+      "ROWS 2|COLS 8|WIDTH 16|HEIGHT 12|TEXTHEIGHT 0|SPACING 1|R:255, G:128, B:000|"
+      "R:001, G:002, B:003|";
   std::string cr = lines, crlf = lines;
   for (char& c : cr)
     if (c == '|') c = '\r';

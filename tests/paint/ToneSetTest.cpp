@@ -59,7 +59,8 @@ ApartImage ReadImageApart(const std::string& f, size_t at) {
   img.width = Get32(f, info + 16);
   img.height = Get32(f, info + 20);
   const uint32_t packed = Get32(f, info + 24), unpacked = Get32(f, info + 28);
-  std::vector<uint8_t> bytes(f.begin() + static_cast<long>(info + 40), f.begin() + static_cast<long>(info + 40 + packed));
+  std::vector<uint8_t> bytes(f.begin() + static_cast<long>(info + 40),
+                             f.begin() + static_cast<long>(info + 40 + packed));
   for (size_t piece = 0; piece < bytes.size(); piece += 16384) {
     const size_t n = std::min<size_t>(16384, bytes.size() - piece);
     uint8_t* p = bytes.data() + piece;
@@ -129,8 +130,8 @@ std::string Image(int32_t w, int32_t h, uint16_t content, int32_t unpacked = -1,
   }
   return std::string(s.Bytes().begin(), s.Bytes().end());
 }
-std::string Record(uint16_t kind, const std::string& name, int32_t scale, int32_t w, int32_t h, uint32_t flags = 0x100,
-                   const uint8_t* attr = nullptr, uint16_t tag = 8) {
+std::string Record(uint16_t kind, const std::string& name, int32_t scale, int32_t w, int32_t h,
+                   uint32_t flags = 0x100, const uint8_t* attr = nullptr, uint16_t tag = 8) {
   const size_t pad = (4 - name.size() % 4) % 4;
   std::string s = "TPAT";
   Put32(s, static_cast<uint32_t>(72 + name.size() + pad));
@@ -310,8 +311,8 @@ TEST_F(ToneSetTest, WorkingCopyAtScaleIsTheAreaAverage) {
   ASSERT_EQ(w->Height(), 32);
   for (int32_t y = 0; y < 32; ++y)
     for (int32_t x = 0; x < 32; ++x) {
-      const int sum = ramp.GetPixel(2 * x, 2 * y) + ramp.GetPixel(2 * x + 1, 2 * y) + ramp.GetPixel(2 * x, 2 * y + 1) +
-                      ramp.GetPixel(2 * x + 1, 2 * y + 1);
+      const int sum = ramp.GetPixel(2 * x, 2 * y) + ramp.GetPixel(2 * x + 1, 2 * y) +
+                      ramp.GetPixel(2 * x, 2 * y + 1) + ramp.GetPixel(2 * x + 1, 2 * y + 1);
       ASSERT_EQ(w->Tile().GetPixel(x, y), static_cast<int>((sum + 0.01f) / 4.0f)) << x << "," << y;
     }
   // A scale that is not a whole ratio: within one level of the exact area average.
