@@ -1,0 +1,26 @@
+// libFuzzer target: a gradient set file (.tgs) loaded replacing and appending into a set that
+// already holds the built-in gradients; every entry read is made current and rendered once.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "paint/GradientSet.h"
+#include "platform/Stream.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace tf;
+  for (bool append : {false, true}) {
+    CGradMngr set;
+    set.AddBuiltinGradients();
+    MemoryStream stream(std::vector<uint8_t>(data, data + size));
+    const uint8_t code = LoadGradientSetFromStream(stream, "fuzz.tgs", set, append);
+    if (code != 0 && set.Count() != 4) __builtin_trap();  // a failed load keeps the set
+    for (int32_t i = 0; i < set.Count(); ++i) {
+      set.SetCurrent(i);
+      CGradation renderer(set.GetWorkingCopy()->Stops());
+      renderer.SetLine(TPoint{0, 0}, TPoint{10 << 16, 3 << 16});
+      (void)renderer.ColorAt(5, 1);
+    }
+  }
+  return 0;
+}
