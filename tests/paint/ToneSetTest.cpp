@@ -412,7 +412,9 @@ TEST_F(ToneSetTest, FailedLoadsKeepTheSet) {
     WriteFile(PathOf("t.tts"), good.substr(0, n));
     CToneMngr t;
     ASSERT_TRUE(t.LoadBuiltins());
-    if (LoadToneSet(PathOf("t.tts"), t, false) != 0) EXPECT_EQ(t.Count(), 2);
+    if (LoadToneSet(PathOf("t.tts"), t, false) != 0) {
+      EXPECT_EQ(t.Count(), 2);
+    }
   }
   for (int k = 0; k < 80; ++k) {
     std::string bad = good;

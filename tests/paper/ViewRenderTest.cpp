@@ -191,7 +191,9 @@ TEST_F(ViewRenderTest, NormalStackOnWhiteIsStraightAlphaOver) {
           const double shown = ((got >> (8 * k)) & 0xFF) * gotAlpha + 255.0 * (1.0 - gotAlpha);
           worst = std::max(worst, static_cast<int32_t>(std::ceil(std::fabs(want - shown) - 1e-9)));
         }
-        if (!showCanvas) EXPECT_NEAR((got >> 24) / 255.0, model.a, 4.0 / 255) << x << "," << y;
+        if (!showCanvas) {
+          EXPECT_NEAR((got >> 24) / 255.0, model.a, 4.0 / 255) << x << "," << y;
+        }
       }
     // Each layer's blend truncates: at most one level per layer away from the exact picture.
     EXPECT_LE(worst, layers.Count()) << "canvas colour " << showCanvas;
@@ -348,7 +350,9 @@ TEST(ViewRender, StretchToWindowReplicatesAndFlattensOverTheChecker) {
           FlattenPixel(&want, x, y, ViewBackground(false, true, X0, Y0));
         }
         ASSERT_EQ(pattern.GetPixel(x, y), want) << "zoom " << f << " at " << x << "," << y;
-        if (in) ASSERT_EQ(window.Pixel(x, y), want | 0xFF000000u);
+        if (in) {
+          ASSERT_EQ(window.Pixel(x, y), want | 0xFF000000u);
+        }
       }
   }
 }
