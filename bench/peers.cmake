@@ -1,4 +1,4 @@
-# Peer libraries for the benchmarks (OpenCV, pixman), linked into the programs that
+# Peer libraries for the benchmarks (OpenCV, pixman, libpng), linked into the programs that
 # compare against them. Included from bench/CMakeLists.txt.
 
 # bench_scale: OpenCV's INTER_AREA resize is the peer of the area-averaging scaler.
@@ -24,5 +24,16 @@ if(TARGET bench_blend)
     target_compile_definitions(bench_blend PRIVATE TF_BENCH_HAVE_PIXMAN=1)
   else()
     message(STATUS "bench_blend: pixman not found, running without its peer (scripts/deps.sh --bench)")
+  endif()
+endif()
+
+# bench_chunks: libpng's default encode and decode are the peers of the tiled-block chunks.
+if(TARGET bench_chunks)
+  find_package(PNG QUIET)
+  if(PNG_FOUND)
+    target_link_libraries(bench_chunks PRIVATE PNG::PNG)
+    target_compile_definitions(bench_chunks PRIVATE TF_BENCH_HAVE_PNG=1)
+  else()
+    message(STATUS "bench_chunks: libpng not found, running without its peer (scripts/deps.sh --bench)")
   endif()
 endif()

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already present.
 #   scripts/deps.sh          build and test dependencies
-#   scripts/deps.sh --bench  also the benchmark peers (OpenCV, pixman)
+#   scripts/deps.sh --bench  also the benchmark peers (OpenCV, pixman, libpng)
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           zlib1g-dev python3)
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libopencv-dev libpixman-1-dev)
+  packages+=(libopencv-dev libpixman-1-dev libpng-dev)
 fi
 
 # Presence tests run no pipelines: under pipefail a reader that stops early (grep -q) kills the

@@ -745,12 +745,14 @@ struct SFilterBlock {
   PfU16 count;
   PfU16 itemSize;
   uint8_t zero0[8];
-  PfU16 floorTextureKind;  // floor filter: first field of the floor texture record
-  PfU16 wallTextureKind;   // floor filter: first field of the wall texture record
+  // Floor filter: the first 16-bit fields of the floor record's two texture records, in the
+  // record's order (the ceiling's, then the floor's).
+  PfU16 firstTextureField;
+  PfU16 secondTextureField;
   uint8_t zero1[28];
 };
 static_assert(sizeof(SFilterBlock) == 50);
-static_assert(offsetof(SFilterBlock, floorTextureKind) == 18);
+static_assert(offsetof(SFilterBlock, firstTextureField) == 18);
 
 constexpr uint8_t kFilterFloor = 40;
 constexpr uint16_t kFloorItemSize = 63;

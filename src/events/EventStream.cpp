@@ -132,23 +132,20 @@ CEventMngr::~CEventMngr() {
   blocks_.clear();
 }
 
-void CEventMngr::attachPaperObjects(CStrokeMngr* strokes, CPenRender* render) {
-  strokeMngr = strokes;
-  penRender = render;
-}
-
-bool CEventMngr::setupStream(TStroke* recordedStroke, CToneMngr* tones, int32_t ringCount, int32_t ringExtra) {
+bool CEventMngr::setupStream(IRecordedStroke* recordedStroke, IRecordedTones* recordedTones, int32_t ringCount,
+                             int32_t ringExtra) {
   if (!isReady()) return false;
   resetStream();
   if (!ring_.Setup(ringCount, ringExtra)) return false;
   resetStream();  // the ring is ready now: clears what the first reset could not
   stroke = recordedStroke;
-  toneMngr = tones;
+  tones = recordedTones;
   return addBlock();
 }
 
-bool CEventMngr::setupRecording(TStroke* recordedStroke, CToneMngr* tones, int32_t ringCount, int32_t ringExtra) {
-  if (!setupStream(recordedStroke, tones, ringCount, ringExtra)) return false;
+bool CEventMngr::setupRecording(IRecordedStroke* recordedStroke, IRecordedTones* recordedTones, int32_t ringCount,
+                                int32_t ringExtra) {
+  if (!setupStream(recordedStroke, recordedTones, ringCount, ringExtra)) return false;
   state = kEventRecording;
   SAppStateRecord app{};
   app.major = kAppVersionMajor;
@@ -325,27 +322,33 @@ bool CEventMngr::commitStep(const void* trailing, uint32_t trailingLen) {
 }
 
 StateWrite CEventMngr::writeStateRecord(uint8_t code, const void* record, uint32_t len) {
+  // The stored record and its bit change only after the packet is in the stream: a refused
+  // append must not leave them claiming a state the stream never got.
+  const auto* bytes = static_cast<const uint8_t*>(record);
+  const bool recording = state == kEventRecording;
   if (code == kStText) {
-    const auto* bytes = static_cast<const uint8_t*>(record);
     bool same = isSnapshotValid(code) && records.text.size() == len &&
                 (len == 0 || std::memcmp(records.text.data(), bytes, len) == 0);
     if (same) return StateWrite::kUnchanged;
+    std::vector<uint8_t> text;
     try {
-      records.text.assign(bytes, bytes + len);
+      text.assign(bytes, bytes + len);
     } catch (const std::bad_alloc&) {
       return StateWrite::kFailed;
     }
+    if (recording && !appendPacket(kPcState, code, record, len)) return StateWrite::kFailed;
+    records.text.swap(text);
   } else {
     uint32_t size = 0;
     uint8_t* stored = stateRecordBytes(code, size);
     if (!stored || size != len) return StateWrite::kFailed;
     bool always = code == kStActiveLayer || code == kStFont;
     if (!always && isSnapshotValid(code) && std::memcmp(stored, record, len) == 0) return StateWrite::kUnchanged;
+    if (recording && !appendPacket(kPcState, code, record, len)) return StateWrite::kFailed;
     std::memcpy(stored, record, len);
   }
   setSnapshotValid(code, true);
-  if (state != kEventRecording) return StateWrite::kWritten;
-  return appendPacket(kPcState, code, record, len) ? StateWrite::kWritten : StateWrite::kFailed;
+  return StateWrite::kWritten;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -544,6 +547,16 @@ bool CEventMngr::dropLastStep() {
   writePos_ = start;
   ring_.Drop();
   --stepCount_;
+  return true;
+}
+
+bool CEventMngr::removeEventFin() {
+  if (state != kEventFinished) return false;
+  uint8_t cls = 0;
+  uint8_t code = 0;
+  if (!getLastStepPacket(cls, code) || cls != kPcPaper || code != kPaperEndMarker) return false;
+  if (!dropLastStep()) return false;
+  state = kEventRecording;
   return true;
 }
 

@@ -15,9 +15,11 @@ namespace {
 constexpr size_t kMaxPiece = size_t{1} << 30;
 constexpr size_t kSinkPiece = 64 * 1024;
 
-// Deflates the whole source; next(out, size) is asked for each output room and told how much
-// of the previous room was filled through done(filled).
-class Deflater {
+}  // namespace
+
+// One zlib deflate state, started afresh for every piece (deflateReset), so that a packer that
+// packs many pieces allocates its tables once.
+class BlockPacker::Deflater {
  public:
   Deflater() { ok_ = deflateInit(&z_, kBlockPackLevel) == Z_OK; }
   ~Deflater() {
@@ -25,6 +27,19 @@ class Deflater {
   }
   Deflater(const Deflater&) = delete;
   Deflater& operator=(const Deflater&) = delete;
+
+  // A fresh stream at the level; false when zlib refuses.
+  bool Reset(int level) {
+    if (!ok_ || deflateReset(&z_) != Z_OK) return false;
+    // A piece that failed half way may have left input behind.
+    z_.next_in = nullptr;
+    z_.avail_in = 0;
+    if (level != level_) {
+      if (deflateParams(&z_, level, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+      level_ = level;
+    }
+    return true;
+  }
 
   // Runs the stream through; room() gives the next output room (pointer, size) or a null
   // pointer to stop; filled(bytes) takes the bytes of the last room. Answers the total.
@@ -59,7 +74,10 @@ class Deflater {
  private:
   z_stream z_{};
   bool ok_ = false;
+  int level_ = kBlockPackLevel;
 };
+
+namespace {
 
 uint32_t Checked(uint64_t total) {
   if (total == 0 || total > std::numeric_limits<uint32_t>::max()) return 0;
@@ -68,20 +86,29 @@ uint32_t Checked(uint64_t total) {
 
 }  // namespace
 
-uint32_t BlockPack(const void* source, size_t length, PackSink& sink) {
+BlockPacker::BlockPacker() = default;
+BlockPacker::~BlockPacker() = default;
+
+BlockPacker::Deflater* BlockPacker::Ready(int level) {
   try {
-    std::vector<uint8_t> out(kSinkPiece);
-    Deflater deflater;
-    uint64_t total = deflater.Run(
-        source, length, [&] { return std::pair<uint8_t*, size_t>(out.data(), out.size()); },
-        [&](size_t n) { return n == 0 || sink.Write(out.data(), n); });
-    return Checked(total);
+    if (!deflater_) deflater_ = std::make_unique<Deflater>();
+    if (out_.empty()) out_.resize(kSinkPiece);
   } catch (const std::bad_alloc&) {
-    return 0;
+    return nullptr;
   }
+  return deflater_->Reset(level) ? deflater_.get() : nullptr;
 }
 
-uint32_t BlockPack(const void* source, size_t length, Stream& stream) {
+uint32_t BlockPacker::Pack(const void* source, size_t length, PackSink& sink, int level) {
+  Deflater* deflater = Ready(level);
+  if (!deflater) return 0;
+  uint64_t total = deflater->Run(
+      source, length, [&] { return std::pair<uint8_t*, size_t>(out_.data(), out_.size()); },
+      [&](size_t n) { return n == 0 || sink.Write(out_.data(), n); });
+  return Checked(total);
+}
+
+uint32_t BlockPacker::Pack(const void* source, size_t length, Stream& stream, int level) {
   class StreamSink final : public PackSink {
    public:
     explicit StreamSink(Stream& s) : stream_(s) {}
@@ -92,17 +119,21 @@ uint32_t BlockPack(const void* source, size_t length, Stream& stream) {
    private:
     Stream& stream_;
   } sink(stream);
-  return BlockPack(source, length, sink);
+  return Pack(source, length, sink, level);
 }
 
-uint32_t BlockPack(const void* source, size_t length, std::vector<uint8_t>& buffer) {
+uint32_t BlockPacker::Pack(const void* source, size_t length, std::vector<uint8_t>& buffer, int level) {
   try {
+    Deflater* deflater = Ready(level);
+    if (!deflater) {
+      buffer.clear();
+      return 0;
+    }
     // Room for the usual worst case at once; the buffer grows when that is not enough.
     size_t used = 0;
     size_t first = length <= kMaxPiece ? compressBound(static_cast<uLong>(length)) : kMaxPiece;
     buffer.resize(std::max(first, kSinkPiece));
-    Deflater deflater;
-    uint64_t total = deflater.Run(
+    uint64_t total = deflater->Run(
         source, length,
         [&] {
           if (used == buffer.size()) buffer.resize(buffer.size() + buffer.size() / 2);
@@ -119,6 +150,18 @@ uint32_t BlockPack(const void* source, size_t length, std::vector<uint8_t>& buff
     buffer.clear();
     return 0;
   }
+}
+
+uint32_t BlockPack(const void* source, size_t length, PackSink& sink, int level) {
+  return BlockPacker().Pack(source, length, sink, level);
+}
+
+uint32_t BlockPack(const void* source, size_t length, Stream& stream, int level) {
+  return BlockPacker().Pack(source, length, stream, level);
+}
+
+uint32_t BlockPack(const void* source, size_t length, std::vector<uint8_t>& buffer) {
+  return BlockPacker().Pack(source, length, buffer);
 }
 
 bool BlockUnpack(const void* packed, size_t packedLength, void* destination, size_t destinationSize) {

@@ -203,5 +203,31 @@ TEST(BlockPack, SinkThatRefusesGivesZero) {
   EXPECT_EQ(BlockPack(source.data(), source.size(), fixed), 0u);
 }
 
+// One packer over many pieces gives each piece as BlockPack alone does, also after a piece whose
+// sink refused half way, and at either level.
+TEST(BlockPacker, PiecesPackAsAloneAndSurviveARefusedPiece) {
+  BlockPacker packer;
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    const std::vector<uint8_t> source = SampleData(70000 + seed * 1000, seed, seed % 2 == 0);
+    if (seed == 3) {
+      VectorSink refusing;
+      refusing.refuseAfter = 0;
+      EXPECT_EQ(packer.Pack(source.data(), source.size(), refusing), 0u);
+    }
+    std::vector<uint8_t> alone;
+    ASSERT_GT(BlockPack(source.data(), source.size(), alone), 0u);
+    std::vector<uint8_t> reused;
+    ASSERT_EQ(packer.Pack(source.data(), source.size(), reused), alone.size());
+    EXPECT_EQ(reused, alone);
+    // Stored (level 0): one zlib stream a little longer than the bytes, unpacked the same way.
+    std::vector<uint8_t> stored;
+    const uint32_t n = packer.Pack(source.data(), source.size(), stored, kBlockStoreLevel);
+    ASSERT_GT(n, source.size());
+    std::vector<uint8_t> out(source.size());
+    ASSERT_TRUE(BlockUnpack(stored.data(), n, out.data(), out.size()));
+    EXPECT_EQ(out, source);
+  }
+}
+
 }  // namespace
 }  // namespace tf
