@@ -15,10 +15,13 @@ bool GetMonitorFitOffset(const TRect& rect, TPoint point, TPoint& offset) {
   const ScreenRect area = MonitorNearestPoint(point.x, point.y).workArea;
   const int64_t left = area.left, top = area.top;
   const int64_t right = left + area.width, bottom = top + area.height;
+  // Towards the far edge when the rectangle ends past it, then towards the near edge when it
+  // starts (or would start) before it: a rectangle larger than the area keeps its left or top
+  // edge visible wherever it started.
   auto shift = [](int64_t low, int64_t high, int64_t areaLow, int64_t areaHigh) -> int64_t {
-    if (low < areaLow) return areaLow - low;
-    if (high > areaHigh) return areaHigh - high;
-    return 0;
+    int64_t d = high > areaHigh ? areaHigh - high : 0;
+    if (low + d < areaLow) d = areaLow - low;
+    return d;
   };
   offset = {SaturateInt32(shift(rect.left, rect.right, left, right)),
             SaturateInt32(shift(rect.top, rect.bottom, top, bottom))};

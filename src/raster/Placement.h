@@ -9,8 +9,8 @@ namespace tf {
 
 // The offset that moves the rectangle into the work area of the monitor nearest to the point:
 // towards the left (top) edge when it starts outside it, else towards the right (bottom) edge
-// when it ends outside it; a rectangle larger than the work area thus lands on the left or top
-// edge. True when the offset is (0, 0).
+// when it ends outside it; a rectangle larger than the work area lands on the left or top edge
+// (also when it started inside). True when the offset is (0, 0).
 bool GetMonitorFitOffset(const TRect& rect, TPoint point, TPoint& offset);
 // Moves the rectangle by that offset. False only for an empty rectangle.
 bool KeepRectOnMonitor(TRect& rect, TPoint point);
