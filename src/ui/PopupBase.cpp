@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWindow>
@@ -14,6 +15,17 @@
 namespace tf {
 
 bool IsModalFormShowing() { return QApplication::activeModalWidget() != nullptr; }
+
+namespace {
+
+bool IsPopupWindow(const QWindow* window) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->windowHandle() == window && qobject_cast<TPopupBaseForm*>(w) != nullptr) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 TPopupBaseForm::TPopupBaseForm(QWidget* parent)
     : TBaseForm(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -46,6 +58,7 @@ void TPopupBaseForm::Popup(int32_t x, int32_t y, const TRect* avoid) {
     openCursor_ = cursor;
     openTime_ = timeGetTime();
   }
+  openFocus_ = QGuiApplication::focusWindow();
   DoPopupOpen();
   shown_ = true;
   result_ = 0;
@@ -139,8 +152,10 @@ bool TPopupBaseForm::AppShortCut(QEvent*) { return !modal_; }
 void TPopupBaseForm::AppDeactivate(QWindow* newFocus) {
   modal_ = IsModalFormShowing();
   if (modal_ || !shown_) return;
-  // The popup itself taking the focus (a click into it) is no deactivation.
-  if (newFocus != nullptr && newFocus == windowHandle()) return;
+  // A popup taking the focus (a click into it, or one shown by a platform that activates what
+  // it shows), or the focus coming back to the window that had it when this popup opened (a
+  // modal dialog above has closed), is no deactivation.
+  if (newFocus != nullptr && (newFocus == openFocus_ || IsPopupWindow(newFocus))) return;
   CloseWith(1);
   // Pass it on to the handlers that are innermost now (an outer popup closes too).
   AppEventFilter::Instance().ForwardDeactivate(newFocus);

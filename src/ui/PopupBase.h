@@ -11,6 +11,8 @@
 // Popups nest: the inner one's handlers come off when it closes and the outer one's act again.
 // A popup destroyed while shown takes its handlers off and hides first.
 #include <QPoint>
+#include <QPointer>
+#include <QWindow>
 #include <cstdint>
 #include <functional>
 
@@ -18,7 +20,6 @@
 #include "ui/BaseForm.h"
 
 class QEvent;
-class QWindow;
 
 namespace tf {
 
@@ -79,6 +80,7 @@ class TPopupBaseForm : public TBaseForm {
   QPoint openCursor_;
   uint32_t openTime_ = 0xFFFFFFFFu;
   int32_t handlersId_ = 0;
+  QPointer<QWindow> openFocus_;
 };
 
 }  // namespace tf
