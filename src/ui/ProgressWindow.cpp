@@ -1,7 +1,10 @@
 #include "ui/ProgressWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QScreen>
+#include <QThread>
+#include <QWindow>
 
 #include "platform/qt/QtHosts.h"
 
@@ -68,6 +71,14 @@ void TProgressWindow::ShowWindow(WindowHandle owner) {
   if (area.isValid()) move(area.center() - QPoint(width() / 2, height() / 2));
   show();
   raise();
+  // The caller goes on working without running the event loop: wait (briefly) until the window
+  // system has shown the window, so that the repaints below reach the screen.
+  QElapsedTimer waited;
+  waited.start();
+  while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 500) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    QThread::yieldCurrentThread();
+  }
   repaint();
 }
 
