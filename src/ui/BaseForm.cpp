@@ -1,6 +1,8 @@
 #include "ui/BaseForm.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QPushButton>
 
 #include "platform/Confirm.h"
@@ -66,6 +68,19 @@ void TDialogBaseForm::keyPressEvent(QKeyEvent* event) {
 void TDialogBaseForm::reject() {
   // Closing the window: Cancel's result, whatever the mode.
   done(kResultCancel);
+}
+
+void TDialogBaseForm::showEvent(QShowEvent* event) {
+  // Centred on the screen (of the owner when there is one), unless placed by the caller.
+  if (!testAttribute(Qt::WA_Moved)) {
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+      const QRect area = screen->availableGeometry();
+      move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+      setAttribute(Qt::WA_Moved, false);
+    }
+  }
+  TBaseForm::showEvent(event);
 }
 
 void TDialogBaseForm::resizeEvent(QResizeEvent* event) {

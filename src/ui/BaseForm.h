@@ -39,6 +39,7 @@ class TDialogBaseForm : public TBaseForm {
   virtual void ButtonOKClick();
   void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   QPushButton* buttonOK_;

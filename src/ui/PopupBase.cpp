@@ -58,7 +58,11 @@ void TPopupBaseForm::Popup(int32_t x, int32_t y, const TRect* avoid) {
     openCursor_ = cursor;
     openTime_ = timeGetTime();
   }
+  // The window the user works in: the focus window, else (no window has the focus yet) the
+  // owner's window, else the one under the cursor.
   openFocus_ = QGuiApplication::focusWindow();
+  if (!openFocus_ && parentWidget()) openFocus_ = parentWidget()->window()->windowHandle();
+  if (!openFocus_) openFocus_ = QGuiApplication::topLevelAt(QCursor::pos());
   DoPopupOpen();
   shown_ = true;
   result_ = 0;

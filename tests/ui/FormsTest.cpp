@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -66,6 +67,9 @@ TEST(DialogBaseTest, OKTakesTheFocusBeforeClosing) {
             1);
   EXPECT_TRUE(editLostFocus);
   EXPECT_EQ(dialog.ButtonOK()->geometry(), QRect(216, 8, 88, 20));
+  // Centred on the screen.
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_NEAR(dialog.frameGeometry().center().x(), screen.center().x(), 2);
 }
 
 // Popups with real events delivered through the window system's path and a fake clock.
