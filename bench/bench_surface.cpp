@@ -115,8 +115,8 @@ class SurfaceReporter : public RateReporter {
       const double straight = rates_["BM_QPainterARGB32" + arg];
       const double premultiplied = rates_["BM_QPainterPremultiplied" + arg];
       if (ours <= 0 || straight <= 0 || premultiplied <= 0) continue;
-      std::printf("  %-26s ours %7.0f Mpix/s   ARGB32 %7.0f (%.2fx)   ARGB32_Premultiplied %7.0f (%.2fx)\n", names[i],
-                  ours, straight, ours / straight, premultiplied, ours / premultiplied);
+      std::printf("  %-26s ours %7.0f Mpix/s   ARGB32 %7.0f (%.2fx)   ARGB32_Premultiplied %7.0f (%.2fx)\n",
+                  names[i], ours, straight, ours / straight, premultiplied, ours / premultiplied);
     }
   }
 };

@@ -186,8 +186,8 @@ void LaySymbol(TMemoryGraphic& g, int32_t x, int32_t y, const std::array<std::ar
 
 // Index-map palette of the marks and caption glyphs; 0 and unknown values leave the pixel.
 void SetFromIndex(TMemoryGraphic& g, int32_t x, int32_t y, int32_t index) {
-  static constexpr int32_t kPalette[7] = {-1, acWindowFrame, ac3DDkShadow, acBtnShadow, acBtnFace, ac3DLight,
-                                          acBtnHighlight};
+  static constexpr int32_t kPalette[7] = {-1,        acWindowFrame, ac3DDkShadow,  acBtnShadow,
+                                          acBtnFace, ac3DLight,     acBtnHighlight};
   if (index < 1 || index > 6) return;
   g.SetPixel(x, y, AppearanceColors[kPalette[index]]);
 }
@@ -248,7 +248,7 @@ const TMemoryGraphic& EmptyGlyph() {
 template <class Array>
 const TMemoryGraphic& Pick(const Array& glyphs, int64_t index) {
   return index >= 0 && index < static_cast<int64_t>(glyphs.size()) ? glyphs[static_cast<size_t>(index)]
-                                                                     : EmptyGlyph();
+                                                                   : EmptyGlyph();
 }
 
 bool ValidState(int32_t state) { return state >= gsNone && state <= gsDisabled; }
@@ -270,7 +270,8 @@ void TAppearanceManager::LoadSystemColors(const SystemColorTable& systemColors) 
 
 TAppearanceManager::TAppearanceManager(const SystemColorTable& systemColors) {
   LoadSystemColors(systemColors);
-  for (int32_t i = 0; i < kMarkCount; ++i) marks_[i] = TMemoryGraphic(kMarkSizes[i][0], kMarkSizes[i][1], BGRAClear);
+  for (int32_t i = 0; i < kMarkCount; ++i)
+    marks_[i] = TMemoryGraphic(kMarkSizes[i][0], kMarkSizes[i][1], BGRAClear);
   BuildMarkGlyphs();
   for (auto& g : captions_) g = TMemoryGraphic(18, 18, BGRAClear);
   BuildCaptionGlyphs();
@@ -379,7 +380,9 @@ void TAppearanceManager::BuildCheckGlyphs() {
 }
 
 const TMemoryGraphic& TAppearanceManager::GetMarkGlyph(int32_t index) const { return Pick(marks_, index); }
-const TMemoryGraphic& TAppearanceManager::GetCaptionGlyph(int32_t active) const { return Pick(captions_, active); }
+const TMemoryGraphic& TAppearanceManager::GetCaptionGlyph(int32_t active) const {
+  return Pick(captions_, active);
+}
 const TMemoryGraphic& TAppearanceManager::GetGripGlyph(int32_t state) const { return Pick(grips_, state); }
 
 const TMemoryGraphic& TAppearanceManager::GetButtonGlyph(int32_t symbol, int32_t state) const {

@@ -17,14 +17,10 @@ using graphic::WithOps;
 
 uint8_t ApplyChannelOp(TChannelOp op, uint8_t destination, uint8_t source, float weight) {
   switch (op) {
-    case TChannelOp::Keep:
-      return graphic::Apply<TChannelOp::Keep>(destination, source, weight);
-    case TChannelOp::Copy:
-      return graphic::Apply<TChannelOp::Copy>(destination, source, weight);
-    case TChannelOp::Blend:
-      return graphic::Apply<TChannelOp::Blend>(destination, source, weight);
-    case TChannelOp::Multiply:
-      return graphic::Apply<TChannelOp::Multiply>(destination, source, weight);
+    case TChannelOp::Keep: return graphic::Apply<TChannelOp::Keep>(destination, source, weight);
+    case TChannelOp::Copy: return graphic::Apply<TChannelOp::Copy>(destination, source, weight);
+    case TChannelOp::Blend: return graphic::Apply<TChannelOp::Blend>(destination, source, weight);
+    case TChannelOp::Multiply: return graphic::Apply<TChannelOp::Multiply>(destination, source, weight);
   }
   return destination;
 }
@@ -244,13 +240,13 @@ bool TMemoryGraphic::FrameRect(const TRect& rect, int32_t lineWidth, uint32_t co
   return FrameBands(rect, lineWidth, 1, colour, colour, colour, colour, ops);
 }
 
-bool TMemoryGraphic::FrameRect4(const TRect& rect, int32_t lineWidth, uint32_t left, uint32_t top,
-                                uint32_t right, uint32_t bottom, SChannelOps ops) {
+bool TMemoryGraphic::FrameRect4(const TRect& rect, int32_t lineWidth, uint32_t left, uint32_t top, uint32_t right,
+                                uint32_t bottom, SChannelOps ops) {
   return FrameBands(rect, lineWidth, 2, left, top, right, bottom, ops);
 }
 
-bool TMemoryGraphic::FrameBands(const TRect& rect, int32_t L, int32_t widthsNeeded, uint32_t left,
-                                uint32_t top, uint32_t right, uint32_t bottom, SChannelOps ops) {
+bool TMemoryGraphic::FrameBands(const TRect& rect, int32_t L, int32_t widthsNeeded, uint32_t left, uint32_t top,
+                                uint32_t right, uint32_t bottom, SChannelOps ops) {
   int32_t x, y, w, h;
   if (L < 1 || !ClipRect(rect, x, y, w, h)) return false;
   if (w < int64_t{L} * widthsNeeded || h < int64_t{L} * widthsNeeded) return false;
@@ -279,9 +275,9 @@ bool TMemoryGraphic::RoundFrame(const TRect& rect, int32_t lineWidth, uint32_t c
     FillBand(x + w - L, y + 2, L, h - 4, colour, ops);
   }
   const int32_t W = width_, H = height_;
-  const int32_t corners[12][2] = {{0, 1},         {1, 0},         {1, 1},         {0, H - 2},
-                                  {1, H - 1},     {1, H - 2},     {W - 2, 0},     {W - 1, 1},
-                                  {W - 2, 1},     {W - 1, H - 2}, {W - 2, H - 1}, {W - 2, H - 2}};
+  const int32_t corners[12][2] = {{0, 1},     {1, 0},         {1, 1},         {0, H - 2},
+                                  {1, H - 1}, {1, H - 2},     {W - 2, 0},     {W - 1, 1},
+                                  {W - 2, 1}, {W - 1, H - 2}, {W - 2, H - 1}, {W - 2, H - 2}};
   WithOps(ops, [&](auto painter) {
     using P = decltype(painter);
     for (const auto& c : corners) {
@@ -401,7 +397,8 @@ bool TMemoryGraphic::DrawLine(SPointF p1, SPointF p2, uint32_t colour, SChannelO
       const float wNear = static_cast<float>(ca * near / 16711425.0);
       const float wFar = static_cast<float>(ca * f / 16711425.0);
       if (line >= 0 && line < vLimit) {
-        uint32_t* p = alongX ? PixelAddress(u, static_cast<int32_t>(line)) : PixelAddress(static_cast<int32_t>(line), u);
+        uint32_t* p =
+            alongX ? PixelAddress(u, static_cast<int32_t>(line)) : PixelAddress(static_cast<int32_t>(line), u);
         P::Put(p, colour, wNear, wNear);
       }
       if (line + 1 >= 0 && line + 1 < vLimit) {
@@ -486,8 +483,9 @@ bool TMemoryGraphic::BlendBits(uint32_t* destination, int32_t x, int32_t y, int3
   return true;
 }
 
-bool TMemoryGraphic::DrawGraphic(int32_t x, int32_t y, int32_t width, int32_t height, const TMemoryGraphic& source,
-                                 int32_t sourceX, int32_t sourceY, SChannelOps ops) {
+bool TMemoryGraphic::DrawGraphic(int32_t x, int32_t y, int32_t width, int32_t height,
+                                 const TMemoryGraphic& source, int32_t sourceX, int32_t sourceY,
+                                 SChannelOps ops) {
   if (!IsValid() || !source.IsValid()) return false;
   return BlendBits(pixels_, x, y, width, height, width_, height_, source.pixels_, sourceX, sourceY, source.width_,
                    source.height_, ops);

@@ -87,9 +87,7 @@ class TMemoryGraphic {
   uint32_t* ScanLine(int32_t y);
   const uint32_t* ScanLine(int32_t y) const;
   // Unchecked.
-  uint32_t* PixelAddress(int32_t x, int32_t y) {
-    return pixels_ + static_cast<ptrdiff_t>(y) * width_ + x;
-  }
+  uint32_t* PixelAddress(int32_t x, int32_t y) { return pixels_ + static_cast<ptrdiff_t>(y) * width_ + x; }
 
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }

@@ -69,8 +69,7 @@ decltype(auto) WithOps(SChannelOps ops, F&& f) {
     TF_OPS_CASE(Multiply, Keep)
     TF_OPS_CASE(Multiply, Copy)
     TF_OPS_CASE(Multiply, Blend)
-    default:
-      return f(Painter<O::Multiply, O::Multiply>{});
+    default: return f(Painter<O::Multiply, O::Multiply>{});
   }
 #undef TF_OPS_CASE
 }

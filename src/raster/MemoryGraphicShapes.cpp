@@ -28,7 +28,9 @@ uint32_t ModelPixel(float hue, float saturation, float value, uint8_t alpha, boo
   return PackBGRA(b, g, r, alpha);
 }
 
-uint8_t AlphaByte(float alpha) { return static_cast<uint8_t>(std::clamp(TruncToInt(alpha * 255.0 + 0.5), 0, 255)); }
+uint8_t AlphaByte(float alpha) {
+  return static_cast<uint8_t>(std::clamp(TruncToInt(alpha * 255.0 + 0.5), 0, 255));
+}
 
 bool Vertical(uint8_t direction) { return direction == kDirDown || direction == kDirUp; }
 
@@ -219,8 +221,8 @@ bool TMemoryGraphic::FrameDot(int32_t x, int32_t y, int32_t size, int32_t lineWi
   return DrawDisc(x, y, size, lineWidth, kRing, colour, 0, 0, 0, 1.0f, ops, true);
 }
 
-bool TMemoryGraphic::FillHueDisc(int32_t x, int32_t y, int32_t size, float startHue, float saturation, float value,
-                                 float alpha, SChannelOps ops, bool hsv) {
+bool TMemoryGraphic::FillHueDisc(int32_t x, int32_t y, int32_t size, float startHue, float saturation,
+                                 float value, float alpha, SChannelOps ops, bool hsv) {
   return DrawDisc(x, y, size, 0, kHueDisc, 0, startHue, saturation, value, alpha, ops, hsv);
 }
 
@@ -272,7 +274,8 @@ bool TMemoryGraphic::FillCircle(SPointF centre, uint32_t colour, float radius, S
     for (int32_t y = y0; y < y1; ++y) {
       uint32_t* row = PixelAddress(0, y);
       for (int32_t x = x0; x < x1; ++x) {
-        const double k = radius - std::hypot(x - static_cast<double>(centre.x), y - static_cast<double>(centre.y)) + 1.0;
+        const double k =
+            radius - std::hypot(x - static_cast<double>(centre.x), y - static_cast<double>(centre.y)) + 1.0;
         P::Cover(row + x, colour, cw, static_cast<float>(k));
       }
     }
@@ -350,8 +353,8 @@ bool TMemoryGraphic::FillEllipse(SPointF centre, float radiusX, float radiusY, f
   return DrawEllipse(centre, radiusX, radiusY, angle, kEllipse, colour, 0, 0, nullptr, 0, 0, ops);
 }
 
-bool TMemoryGraphic::FillEllipseFalloff(SPointF centre, float radiusX, float radiusY, float angle, uint32_t colour,
-                                        const FalloffFunction& falloff, float inner, float floor,
+bool TMemoryGraphic::FillEllipseFalloff(SPointF centre, float radiusX, float radiusY, float angle,
+                                        uint32_t colour, const FalloffFunction& falloff, float inner, float floor,
                                         SChannelOps ops) {
   if (!Finite(inner) || !Finite(floor)) return false;
   return DrawEllipse(centre, radiusX, radiusY, angle, kFalloff, colour, 0, 0, &falloff, inner, floor, ops);
@@ -481,7 +484,9 @@ bool TMemoryGraphic::FillGradientTriangleH(const TRect& rect, uint32_t cornerA, 
     };
     for (int32_t k = 0; k < half; ++k) {
       const float s = static_cast<float>(2.0 * k / (h - 1));
-      auto fraction = [&](int32_t n) { return k == 0 ? 0.0 : n * (h / 2.0) / (static_cast<double>(k) * (w - 1)); };
+      auto fraction = [&](int32_t n) {
+        return k == 0 ? 0.0 : n * (h / 2.0) / (static_cast<double>(k) * (w - 1));
+      };
       row(k, y + k, LerpPixel(cornerA, cornerB, s / 2.0f), LerpPixel(cornerA, apex, s), fraction);
       row(k, y + h - 1 - k, LerpPixel(cornerB, cornerA, s / 2.0f), LerpPixel(cornerB, apex, s), fraction);
     }

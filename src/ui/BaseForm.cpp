@@ -2,8 +2,8 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 
 #include "platform/Confirm.h"
 #include "raster/Appearance.h"

@@ -44,8 +44,8 @@ bool Draw(const TMemoryGraphic& graphic, QPainter& painter, int32_t x, int32_t y
   return true;
 }
 
-bool DrawBlend(const TMemoryGraphic& graphic, QPainter& painter, int32_t x, int32_t y, int32_t width, int32_t height,
-               int32_t sourceLeft, int32_t sourceTop, SChannelOps ops) {
+bool DrawBlend(const TMemoryGraphic& graphic, QPainter& painter, int32_t x, int32_t y, int32_t width,
+               int32_t height, int32_t sourceLeft, int32_t sourceTop, SChannelOps ops) {
   if (!graphic.IsValid()) return false;
   // An image target without transformation: the exact blit on its own bytes.
   auto* image = painter.device() && painter.device()->devType() == QInternal::Image
@@ -54,9 +54,9 @@ bool DrawBlend(const TMemoryGraphic& graphic, QPainter& painter, int32_t x, int3
   if (image && painter.transform().isIdentity() && !painter.hasClipping() &&
       (image->format() == QImage::Format_ARGB32 || image->format() == QImage::Format_RGB32)) {
     painter.beginNativePainting();
-    const bool drawn = TMemoryGraphic::BlendBits(
-        reinterpret_cast<uint32_t*>(image->bits()), x, y, width, height, image->width(), image->height(),
-        graphic.Pixels(), sourceLeft, sourceTop, graphic.Width(), graphic.Height(), ops);
+    const bool drawn = TMemoryGraphic::BlendBits(reinterpret_cast<uint32_t*>(image->bits()), x, y, width, height,
+                                                 image->width(), image->height(), graphic.Pixels(), sourceLeft,
+                                                 sourceTop, graphic.Width(), graphic.Height(), ops);
     if (drawn && image->format() == QImage::Format_RGB32) {
       // RGB32 keeps 0xFF in the byte Qt ignores.
       for (int32_t j = std::max(0, y); j < std::min(image->height(), y + height); ++j) {

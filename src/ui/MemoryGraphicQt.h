@@ -41,8 +41,8 @@ QImage SurfaceImage(TMemoryGraphic& graphic, QImage::Format format = QImage::For
 // Copies the top-left width x height block to (x, y), opaque.
 bool Draw(const TMemoryGraphic& graphic, QPainter& painter, int32_t x, int32_t y, int32_t width, int32_t height);
 // Composites the block at (sourceLeft, sourceTop) over the target at (x, y).
-bool DrawBlend(const TMemoryGraphic& graphic, QPainter& painter, int32_t x, int32_t y, int32_t width, int32_t height,
-               int32_t sourceLeft, int32_t sourceTop, SChannelOps ops);
+bool DrawBlend(const TMemoryGraphic& graphic, QPainter& painter, int32_t x, int32_t y, int32_t width,
+               int32_t height, int32_t sourceLeft, int32_t sourceTop, SChannelOps ops);
 // Draws UTF-8 text in the colour (a BGRA pixel value), or with kDtCalcRect measures it into
 // rect (right and bottom move). False when the surface has no pixels.
 bool DrawText(TMemoryGraphic& graphic, std::string_view text, TRect& rect, uint32_t format, uint32_t colour,

@@ -117,14 +117,9 @@ void TPopupBaseForm::AppMessage(QEvent* event) {
         case Qt::Key_Backtab:
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Space:
-          CloseWith(1);
-          break;
-        case Qt::Key_Escape:
-          CloseWith(2);
-          break;
-        default:
-          break;
+        case Qt::Key_Space: CloseWith(1); break;
+        case Qt::Key_Escape: CloseWith(2); break;
+        default: break;
       }
       break;
     }
@@ -146,8 +141,7 @@ void TPopupBaseForm::AppMessage(QEvent* event) {
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 

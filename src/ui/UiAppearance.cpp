@@ -72,7 +72,8 @@ bool GetWindowFrameSize(QSize& size, const QWidget* form) {
 void DrawFrame3D(QPainter& canvas, const QRect& rect, const QColor& topLeft, const QColor& bottomRight,
                  std::optional<QColor> fill) {
   // Pixel edges: r is rect with its right and bottom moved in by one.
-  const int l = rect.left(), t = rect.top(), r = rect.left() + rect.width() - 1, b = rect.top() + rect.height() - 1;
+  const int l = rect.left(), t = rect.top(), r = rect.left() + rect.width() - 1,
+            b = rect.top() + rect.height() - 1;
   canvas.save();
   canvas.setRenderHint(QPainter::Antialiasing, false);
   canvas.setPen(topLeft);
@@ -85,8 +86,9 @@ void DrawFrame3D(QPainter& canvas, const QRect& rect, const QColor& topLeft, con
   canvas.restore();
 }
 
-void DrawDoubleFrame3D(QPainter& canvas, const QRect& rect, const QColor& outerTopLeft, const QColor& outerBottomRight,
-                       const QColor& innerTopLeft, const QColor& innerBottomRight, std::optional<QColor> fill) {
+void DrawDoubleFrame3D(QPainter& canvas, const QRect& rect, const QColor& outerTopLeft,
+                       const QColor& outerBottomRight, const QColor& innerTopLeft, const QColor& innerBottomRight,
+                       std::optional<QColor> fill) {
   DrawFrame3D(canvas, rect, outerTopLeft, outerBottomRight, std::nullopt);
   DrawFrame3D(canvas, rect.adjusted(1, 1, -1, -1), innerTopLeft, innerBottomRight, fill);
 }

@@ -43,8 +43,9 @@ bool GetWindowFrameSize(QSize& size, const QWidget* form);
 // given.
 void DrawFrame3D(QPainter& canvas, const QRect& rect, const QColor& topLeft, const QColor& bottomRight,
                  std::optional<QColor> fill);
-void DrawDoubleFrame3D(QPainter& canvas, const QRect& rect, const QColor& outerTopLeft, const QColor& outerBottomRight,
-                       const QColor& innerTopLeft, const QColor& innerBottomRight, std::optional<QColor> fill);
+void DrawDoubleFrame3D(QPainter& canvas, const QRect& rect, const QColor& outerTopLeft,
+                       const QColor& outerBottomRight, const QColor& innerTopLeft, const QColor& innerBottomRight,
+                       std::optional<QColor> fill);
 void DrawSunkenFrame(QPainter& canvas, const QRect& rect, std::optional<QColor> fill);
 void DrawRaisedFrame(QPainter& canvas, const QRect& rect, std::optional<QColor> fill);
 

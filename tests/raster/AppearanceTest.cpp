@@ -25,8 +25,8 @@ std::string AlphaPicture(const TMemoryGraphic& g) {
 
 // A glyph as rows of colour names from the appearance table ('?' for a colour not in it).
 std::string ColourPicture(const TMemoryGraphic& g) {
-  const std::pair<int32_t, char> names[] = {{acWindowFrame, '1'}, {ac3DDkShadow, '2'}, {acBtnShadow, '3'},
-                                            {acBtnFace, '4'},     {acBtnHighlight, '6'}};
+  const std::pair<int32_t, char> names[] = {
+      {acWindowFrame, '1'}, {ac3DDkShadow, '2'}, {acBtnShadow, '3'}, {acBtnFace, '4'}, {acBtnHighlight, '6'}};
   std::string out;
   for (int32_t y = 0; y < g.Height(); ++y) {
     for (int32_t x = 0; x < g.Width(); ++x) {
@@ -81,11 +81,13 @@ TEST(AppearanceTest, MarkAndCaptionGlyphs) {
   EXPECT_EQ(ring.GetPixel(5, 0) >> 24, 255u);
   const TMemoryGraphic& normal = m.GetCaptionGlyph(0);
   const TMemoryGraphic& active = m.GetCaptionGlyph(1);
-  EXPECT_EQ(ColourPicture(normal).substr(0, 19 * 3), std::string("........11........\n") + ".......1441.......\n" +
+  EXPECT_EQ(ColourPicture(normal).substr(0, 19 * 3), std::string("........11........\n") +
+                                                         ".......1441.......\n" +
                                                          ".......1441.......\n");  // one column per two rows
   EXPECT_EQ(ColourPicture(normal).substr(19 * 16), "111111111111111111\n666666666666666666\n");
   EXPECT_EQ(ColourPicture(active).substr(19 * 2, 19), ".......1631.......\n");
-  EXPECT_EQ(ColourPicture(active).substr(19 * 15), "164444444444444431\n164444444444444431\n644444444444444444\n");
+  EXPECT_EQ(ColourPicture(active).substr(19 * 15),
+            "164444444444444431\n164444444444444431\n644444444444444444\n");
 }
 
 TEST(AppearanceTest, ButtonGlyphs) {
@@ -94,7 +96,7 @@ TEST(AppearanceTest, ButtonGlyphs) {
   ASSERT_EQ(cross.Width(), 11);
   // A highlight disc with a highlight cross on a highlight-text face.
   EXPECT_EQ(cross.GetPixel(5, 0), AppearanceColors[acHighlight]);
-  EXPECT_EQ(cross.GetPixel(5, 5), AppearanceColors[acHighlight]);  // the cross's centre, full ink
+  EXPECT_EQ(cross.GetPixel(5, 5), AppearanceColors[acHighlight]);      // the cross's centre, full ink
   EXPECT_EQ(cross.GetPixel(5, 2), AppearanceColors[acHighlightText]);  // face where the map is 0
   EXPECT_EQ(AlphaPicture(cross),
             "..+++o+++..\n"
@@ -138,7 +140,7 @@ TEST(AppearanceTest, ListCheckAndGripGlyphs) {
   const TMemoryGraphic& grip = m.GetGripGlyph(2);
   ASSERT_EQ(grip.Width(), 17);
   EXPECT_EQ(grip.GetPixel(0, 0), AppearanceColors[acBtnShadow] & 0xFFFFFF);  // ring colour, alpha 0
-  EXPECT_EQ(grip.GetPixel(8, 6), AppearanceColors[acGrayText]);               // the down triangle
+  EXPECT_EQ(grip.GetPixel(8, 6), AppearanceColors[acGrayText]);              // the down triangle
 }
 
 // Glyph indexes were taken modulo 128 and not checked, so a bad index read past the tables;

@@ -74,9 +74,9 @@ TEST(ColorConvertTest, ByteConversionsFollowTheModelOverEveryHueStep) {
 
 TEST(ColorConvertTest, HueSteps) {
   EXPECT_EQ(HueToStep(0.0f), 0);
-  EXPECT_EQ(HueToStep(2.0f * kPi), 0);          // step 1536 reduces to 0
-  EXPECT_EQ(HueToStep(-kPi / 3.0f), 1280);      // magenta
-  EXPECT_EQ(HueToStep(kPi / 3.0f), 256);        // yellow: the Single pi/3 lies just above pi/3
+  EXPECT_EQ(HueToStep(2.0f * kPi), 0);      // step 1536 reduces to 0
+  EXPECT_EQ(HueToStep(-kPi / 3.0f), 1280);  // magenta
+  EXPECT_EQ(HueToStep(kPi / 3.0f), 256);    // yellow: the Single pi/3 lies just above pi/3
   EXPECT_EQ(HueToStep(std::nanf("")), 0);
   EXPECT_EQ(HueToStep(1e30f), HueToStep(1e30f));  // huge hues stay defined
   uint8_t r, g, b;

@@ -119,8 +119,8 @@ TEST(ShapesTest, HueDiscs) {
   EXPECT_EQ(right >> 16 & 0xFF, 255u);
   EXPECT_LT(right >> 8 & 0xFF, 20u);
   EXPECT_EQ(right & 0xFF, 0u);
-  const uint32_t top = g.GetPixel(10, 0);                  // a quarter turn counter-clockwise
-  EXPECT_EQ(top >> 8 & 0xFF, 255u);                        // yellow-green: green full,
+  const uint32_t top = g.GetPixel(10, 0);                    // a quarter turn counter-clockwise
+  EXPECT_EQ(top >> 8 & 0xFF, 255u);                          // yellow-green: green full,
   EXPECT_NEAR(static_cast<int>(top >> 16 & 0xFF), 127, 12);  // red about half, no blue
   EXPECT_EQ(top & 0xFF, 0u);
   TMemoryGraphic s(21, 21, BGRAClear);
@@ -187,11 +187,13 @@ TEST(ShapesTest, Ellipses) {
   EXPECT_EQ(ring.GetPixel(25, 16), BGRABlue);
   // Falloff: a density of 0.5 everywhere halves the coverage; inner >= 1 ignores the function.
   TMemoryGraphic f(32, 32, BGRAClear), full(32, 32, BGRAClear);
-  ASSERT_TRUE(f.FillEllipseFalloff({16, 16}, 10, 6, 0, BGRABlack, [](float) { return 0.5f; }, 0, 0, kCoverageOps));
+  ASSERT_TRUE(f.FillEllipseFalloff(
+      {16, 16}, 10, 6, 0, BGRABlack, [](float) { return 0.5f; }, 0, 0, kCoverageOps));
   ASSERT_TRUE(full.FillEllipse({16, 16}, 10, 6, 0, BGRABlack, kCoverageOps));
   EXPECT_EQ(f.GetPixel(16, 16) >> 24, 255u);  // rho 0 at the centre gives 1
   EXPECT_NEAR(f.GetPixel(20, 16) >> 24, 127, 1);
-  ASSERT_TRUE(f.FillEllipseFalloff({16, 16}, 10, 6, 0, BGRABlack, [](float) { return 0.0f; }, 1, 0, kCoverageOps));
+  ASSERT_TRUE(f.FillEllipseFalloff(
+      {16, 16}, 10, 6, 0, BGRABlack, [](float) { return 0.0f; }, 1, 0, kCoverageOps));
   EXPECT_TRUE(SameRows(f, full) || CoverageSum(f) >= CoverageSum(full));
   EXPECT_EQ(FalloffValue([](float r) { return 1 - r; }, 0.5f, 0.0f, 0.5f), 0.75f);
   EXPECT_EQ(FalloffValue([](float r) { return r; }, 0.5f, 0.5f, 0.0f), 0.0f);
@@ -218,7 +220,7 @@ TEST(ShapesTest, GradientTriangles) {
   TMemoryGraphic g(20, 11, BGRAClear);
   ASSERT_TRUE(g.FillGradientTriangle({0, 0, 20, 11}, a, apex, b, kDirRight, kCopy));
   EXPECT_EQ(g.GetPixel(0, 5), LerpPixel(a, b, 0.5f));  // the middle row starts at the mix
-  EXPECT_EQ(g.GetPixel(19, 5), apex);                   // and ends at the apex
+  EXPECT_EQ(g.GetPixel(19, 5), apex);                  // and ends at the apex
   EXPECT_EQ(g.GetPixel(0, 0), a);
   EXPECT_EQ(g.GetPixel(0, 10), b);
   TMemoryGraphic v(11, 20, BGRAClear);

@@ -21,8 +21,11 @@ uint8_t ReferenceOp(TChannelOp op, int d, int s, float w) {
   switch (op) {
     case TChannelOp::Keep: return static_cast<uint8_t>(d);
     case TChannelOp::Copy: return static_cast<uint8_t>(s);
-    case TChannelOp::Multiply: s = static_cast<int>((static_cast<uint64_t>(d) * s * 32897) >> 23); [[fallthrough]];
-    case TChannelOp::Blend: return static_cast<uint8_t>(d + static_cast<long long>((s - d) * static_cast<long double>(w)));
+    case TChannelOp::Multiply:
+      s = static_cast<int>((static_cast<uint64_t>(d) * s * 32897) >> 23);
+      [[fallthrough]];
+    case TChannelOp::Blend:
+      return static_cast<uint8_t>(d + static_cast<long long>((s - d) * static_cast<long double>(w)));
   }
   return 0;
 }
@@ -31,7 +34,8 @@ uint8_t ReferenceOp(TChannelOp op, int d, int s, float w) {
 uint32_t ReferencePaint(uint32_t d, uint32_t c, SChannelOps ops) {
   const float cw = static_cast<float>((c >> 24) * (1.0L / 255.0L));
   uint32_t out = 0;
-  for (int shift = 0; shift < 24; shift += 8) out |= uint32_t{ReferenceOp(ops.color, d >> shift & 0xFF, c >> shift & 0xFF, cw)} << shift;
+  for (int shift = 0; shift < 24; shift += 8)
+    out |= uint32_t{ReferenceOp(ops.color, d >> shift & 0xFF, c >> shift & 0xFF, cw)} << shift;
   return out | uint32_t{ReferenceOp(ops.alpha, d >> 24, c >> 24, 1.0f)} << 24;
 }
 
@@ -112,24 +116,39 @@ TEST(MemoryGraphicTest, PrimitivesTouchNothingOutsideTheirArea) {
   TMemoryGraphic g(23, 17);
   using Primitive = std::function<bool(TMemoryGraphic&, const TRect&, uint32_t, uint32_t, SChannelOps)>;
   const std::vector<std::pair<std::string, Primitive>> primitives = {
-      {"FillRect", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t, SChannelOps o) { return s.FillRect(r, a, o); }},
-      {"FillChecker", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b, SChannelOps o) { return s.FillChecker(r, 3, 2, a, b, o); }},
-      {"FrameRect", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t, SChannelOps o) { return s.FrameRect(r, 2, a, o); }},
-      {"DrawBevel", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b, SChannelOps o) { return s.DrawBevel(r, 1, a, b, o); }},
-      {"GradientDown", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b, SChannelOps o) { return s.FillGradient(r, a, b, kDirDown, o); }},
-      {"GradientLeft", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b, SChannelOps o) { return s.FillGradient(r, a, b, kDirLeft, o); }},
-      {"Gradient4", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b, SChannelOps o) { return s.FillGradient4(r, a, b, a, b, o); }},
-      {"HueRamp", [](TMemoryGraphic& s, const TRect& r, uint32_t, uint32_t, SChannelOps o) { return s.FillHueRamp(r, kDirRight, 1.0f, 1, 1, 0.7f, o, true); }},
-      {"SVPlane", [](TMemoryGraphic& s, const TRect& r, uint32_t, uint32_t, SChannelOps o) { return s.FillSaturationValuePlane(r, kDirRight, 2.0f, 1, kDirUp, o, false); }},
-      {"TriangleUp", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t, SChannelOps o) { return s.FillTriangle(r, a, kDirUp, o); }},
-      {"TriangleLeft", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b, SChannelOps o) { return s.FillGradientTriangle(r, a, b, a, kDirLeft, o); }},
+      {"FillRect", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t,
+                      SChannelOps o) { return s.FillRect(r, a, o); }},
+      {"FillChecker", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b,
+                         SChannelOps o) { return s.FillChecker(r, 3, 2, a, b, o); }},
+      {"FrameRect", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t,
+                       SChannelOps o) { return s.FrameRect(r, 2, a, o); }},
+      {"DrawBevel", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b,
+                       SChannelOps o) { return s.DrawBevel(r, 1, a, b, o); }},
+      {"GradientDown", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b,
+                          SChannelOps o) { return s.FillGradient(r, a, b, kDirDown, o); }},
+      {"GradientLeft", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b,
+                          SChannelOps o) { return s.FillGradient(r, a, b, kDirLeft, o); }},
+      {"Gradient4", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b,
+                       SChannelOps o) { return s.FillGradient4(r, a, b, a, b, o); }},
+      {"HueRamp", [](TMemoryGraphic& s, const TRect& r, uint32_t, uint32_t,
+                     SChannelOps o) { return s.FillHueRamp(r, kDirRight, 1.0f, 1, 1, 0.7f, o, true); }},
+      {"SVPlane",
+       [](TMemoryGraphic& s, const TRect& r, uint32_t, uint32_t, SChannelOps o) {
+         return s.FillSaturationValuePlane(r, kDirRight, 2.0f, 1, kDirUp, o, false);
+       }},
+      {"TriangleUp", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t,
+                        SChannelOps o) { return s.FillTriangle(r, a, kDirUp, o); }},
+      {"TriangleLeft", [](TMemoryGraphic& s, const TRect& r, uint32_t a, uint32_t b,
+                          SChannelOps o) { return s.FillGradientTriangle(r, a, b, a, kDirLeft, o); }},
   };
   for (int round = 0; round < 400; ++round) {
     for (int32_t y = 0; y < g.Height(); ++y)
       for (int32_t x = 0; x < g.Width(); ++x) g.SetPixel(x, y, rng.Next() | rng.Next() << 16);
     std::vector<uint32_t> before(g.Pixels(), g.Pixels() + 23 * 17);
-    const int32_t left = static_cast<int32_t>(rng.Next() % 40) - 10, top = static_cast<int32_t>(rng.Next() % 30) - 8;
-    const TRect r{left, top, left + static_cast<int32_t>(rng.Next() % 20), top + static_cast<int32_t>(rng.Next() % 15)};
+    const int32_t left = static_cast<int32_t>(rng.Next() % 40) - 10,
+                  top = static_cast<int32_t>(rng.Next() % 30) - 8;
+    const TRect r{left, top, left + static_cast<int32_t>(rng.Next() % 20),
+                  top + static_cast<int32_t>(rng.Next() % 15)};
     const SChannelOps ops{kOps[rng.Next() % 4], kOps[rng.Next() % 4]};
     const uint32_t a = rng.Next() | rng.Next() << 16, b = rng.Next() | rng.Next() << 16;
     const auto& [name, primitive] = primitives[round % primitives.size()];
@@ -180,15 +199,21 @@ TEST(MemoryGraphicTest, FrameBands) {
       {{0, 1, 4, 2}, 1, false, true, {0, 0, 0, 0, 1, 2, 2, 1, 0, 0, 0, 0}},  // one row: inner pixels twice
       {{0, 0, 4, 3}, 1, false, true, {1, 1, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1}},
       {{0, 0, 3, 3}, 2, true, false, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},  // FrameRect4 needs 2L
-      {{0, 0, 3, 3}, 2, false, true, {1, 2, 1, 0, 2, 4, 2, 0, 1, 2, 1, 0}},  // wide bands overlap  // FrameRect needs L
+      {{0, 0, 3, 3},
+       2,
+       false,
+       true,
+       {1, 2, 1, 0, 2, 4, 2, 0, 1, 2, 1, 0}},  // wide bands overlap  // FrameRect needs L
       {{0, 0, 4, 3}, 0, false, false, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
     TMemoryGraphic g(4, 3, BGRAWhite);
-    const bool result = c.four ? g.FrameRect4(c.rect, c.line, kHalfBlack, kHalfBlack, kHalfBlack, kHalfBlack, kBlendKeep)
-                               : g.FrameRect(c.rect, c.line, kHalfBlack, kBlendKeep);
+    const bool result =
+        c.four ? g.FrameRect4(c.rect, c.line, kHalfBlack, kHalfBlack, kHalfBlack, kHalfBlack, kBlendKeep)
+               : g.FrameRect(c.rect, c.line, kHalfBlack, kBlendKeep);
     EXPECT_EQ(result, c.result);
-    EXPECT_EQ(PaintCounts(g), c.counts) << c.rect.left << "," << c.rect.top << "," << c.rect.right << "," << c.rect.bottom;
+    EXPECT_EQ(PaintCounts(g), c.counts)
+        << c.rect.left << "," << c.rect.top << "," << c.rect.right << "," << c.rect.bottom;
   }
 }
 
@@ -203,7 +228,7 @@ TEST(MemoryGraphicTest, BevelColoursAndRoundFrame) {
 
   TMemoryGraphic r(6, 6, BGRAWhite);
   ASSERT_TRUE(r.RoundFrame({0, 0, 6, 6}, 1, BGRABlack, {ChannelBlend, ChannelCopy}));
-  EXPECT_EQ(r.GetPixel(0, 0), BGRAWhite);  // the corner itself stays
+  EXPECT_EQ(r.GetPixel(0, 0), BGRAWhite);    // the corner itself stays
   EXPECT_EQ(r.GetPixel(1, 0) & 0xFF, 128u);  // beside it: colour weight 0.5
   EXPECT_EQ(r.GetPixel(1, 1) & 0xFF, 128u);
   EXPECT_EQ(r.GetPixel(2, 0), BGRABlack);  // the bands
@@ -252,7 +277,8 @@ TEST(MemoryGraphicTest, Gradients) {
   EXPECT_EQ(h.GetPixel(3, 0), BGRAGreen);
   EXPECT_EQ(h.GetPixel(3, 2), BGRABlue);
   EXPECT_EQ(h.GetPixel(0, 2), BGRABlack);
-  EXPECT_EQ(h.GetPixel(1, 1), LerpPixel(LerpPixel(BGRARed, BGRABlack, 0.5f), LerpPixel(BGRAGreen, BGRABlue, 0.5f), 1 / 3.0f));
+  EXPECT_EQ(h.GetPixel(1, 1),
+            LerpPixel(LerpPixel(BGRARed, BGRABlack, 0.5f), LerpPixel(BGRAGreen, BGRABlue, 0.5f), 1 / 3.0f));
   // Each pixel uses its own colour's alpha as weight: half-transparent black over white.
   TMemoryGraphic k(2, 1, BGRAWhite);
   ASSERT_TRUE(k.FillGradient({0, 0, 2, 1}, 0x00000000, 0xFF000000, kDirRight, kBlendKeep));
@@ -315,7 +341,8 @@ TEST(MemoryGraphicTest, Blits) {
   EXPECT_EQ(dst.GetPixel(1, 0), 0xFF112233u);
   EXPECT_FALSE(dst.DrawBits(4, 0, 2, 2, pixels, 0, 0, 3, 2, {ChannelCopy, ChannelCopy}));
   EXPECT_FALSE(dst.CopyBits(0, 0, 2, 2, pixels, 3, 0, 3, 2));
-  EXPECT_FALSE(TMemoryGraphic::BlendBits(nullptr, 0, 0, 1, 1, 1, 1, pixels, 0, 0, 1, 1, {ChannelCopy, ChannelCopy}));
+  EXPECT_FALSE(
+      TMemoryGraphic::BlendBits(nullptr, 0, 0, 1, 1, 1, 1, pixels, 0, 0, 1, 1, {ChannelCopy, ChannelCopy}));
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -92,7 +92,9 @@ class PopupTest : public ::testing::Test {
     QTest::keyClick(MainWindow(), static_cast<Qt::Key>(key), mods);
   }
   // A click at a point of the main window's client area.
-  void Click(QPoint local, Qt::MouseButton button = Qt::LeftButton) { QTest::mouseClick(MainWindow(), button, {}, local); }
+  void Click(QPoint local, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(MainWindow(), button, {}, local);
+  }
 
   uint32_t now_ = 5000;
   QWidget main_;
@@ -105,8 +107,9 @@ TEST_F(PopupTest, KeysCloseAcceptedOrCancelled) {
     Qt::KeyboardModifiers mods;
     int32_t result;
   };
-  for (const Case& c : {Case{Qt::Key_Escape, {}, 2}, Case{Qt::Key_Tab, {}, 1}, Case{Qt::Key_Backtab, Qt::ShiftModifier, 1},
-                        Case{Qt::Key_Return, {}, 1}, Case{Qt::Key_Enter, {}, 1}, Case{Qt::Key_Space, {}, 1}}) {
+  for (const Case& c :
+       {Case{Qt::Key_Escape, {}, 2}, Case{Qt::Key_Tab, {}, 1}, Case{Qt::Key_Backtab, Qt::ShiftModifier, 1},
+        Case{Qt::Key_Return, {}, 1}, Case{Qt::Key_Enter, {}, 1}, Case{Qt::Key_Space, {}, 1}}) {
     TPopupBaseForm popup;
     int opened = 0, closed = 0;
     popup.OnPopupOpen = [&](TPopupBaseForm*) { ++opened; };

@@ -67,12 +67,22 @@ TEST_F(HostsTest, ConfirmationButtonSets) {
   const Case cases[] = {
       {kButtonsOk, {QMessageBox::Ok}, QMessageBox::Ok, kResultOk, kResultOk},
       {kButtonsOkCancel, {QMessageBox::Ok, QMessageBox::Cancel}, QMessageBox::Ok, kResultOk, kResultCancel},
-      {kButtonsAbortRetryIgnore, {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}, QMessageBox::Retry,
-       kResultRetry, kResultAbort},
-      {kButtonsYesNoCancel, {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}, QMessageBox::No, kResultNo,
+      {kButtonsAbortRetryIgnore,
+       {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore},
+       QMessageBox::Retry,
+       kResultRetry,
+       kResultAbort},
+      {kButtonsYesNoCancel,
+       {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel},
+       QMessageBox::No,
+       kResultNo,
        kResultCancel},
       {kButtonsYesNo, {QMessageBox::Yes, QMessageBox::No}, QMessageBox::Yes, kResultYes, kResultNo},
-      {kButtonsRetryCancel, {QMessageBox::Retry, QMessageBox::Cancel}, QMessageBox::Retry, kResultRetry, kResultCancel},
+      {kButtonsRetryCancel,
+       {QMessageBox::Retry, QMessageBox::Cancel},
+       QMessageBox::Retry,
+       kResultRetry,
+       kResultCancel},
   };
   for (const Case& c : cases) {
     WithMessageBox([&](QMessageBox* box) {
@@ -178,9 +188,10 @@ TEST_F(HostsTest, ProgressWindowPercentagesAndRepaintsWithinTheCall) {
     int bar;
   };
   const Step steps[] = {
-      {0, 0, 0, "0%", 0},           {0, 1, 100, "100%", 100},  // maximum 0 becomes 1
-      {200, 250, 100, "100%", 100},  // clamped above
-      {100, -10, -10, "-10%", 0},    // no lower clamp; the bar stays at its minimum
+      {0, 0, 0, "0%", 0},
+      {0, 1, 100, "100%", 100},                 // maximum 0 becomes 1
+      {200, 250, 100, "100%", 100},             // clamped above
+      {100, -10, -10, "-10%", 0},               // no lower clamp; the bar stays at its minimum
       {2000000000, 1000000000, 50, "50%", 50},  // the product needs 64 bits
   };
   for (const Step& s : steps) {

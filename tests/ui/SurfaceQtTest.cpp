@@ -16,8 +16,11 @@ TMemoryGraphic Sample(int32_t w, int32_t h) {
   TMemoryGraphic g(w, h, BGRAClear);
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x)
-      g.SetPixel(x, y, (x % 3 == 0 ? 0u : x % 3 == 1 ? 0x80000000u : 0xFF000000u) | uint32_t(x * 37) << 16 |
-                           uint32_t(y * 53 & 0xFF) << 8 | uint32_t((x + y) * 11 & 0xFF));
+      g.SetPixel(x, y,
+                 (x % 3 == 0   ? 0u
+                  : x % 3 == 1 ? 0x80000000u
+                               : 0xFF000000u) |
+                     uint32_t(x * 37) << 16 | uint32_t(y * 53 & 0xFF) << 8 | uint32_t((x + y) * 11 & 0xFF));
   return g;
 }
 
@@ -78,6 +81,7 @@ TEST(SurfaceQtTest, DrawBlendOnAWindowIsWithinOneOfTheBlend) {
    public:
     TMemoryGraphic glyph = Sample(9, 7);
     SChannelOps ops{ChannelBlend, ChannelKeep};
+
    protected:
     void paintEvent(QPaintEvent*) override {
       QPainter p(this);
@@ -145,7 +149,7 @@ TEST(SurfaceQtTest, Caption) {
   ASSERT_TRUE(DrawCaption(g, "ブラシ", bar, false, kDtSingleLine | kDtVCenter));
   EXPECT_EQ(bar.bottom, 18);
   const TMemoryGraphic& cap = AppearanceManager().GetCaptionGlyph(0);
-  EXPECT_EQ(g.GetPixel(0, 17), cap.GetPixel(0, 17));    // left end cap
+  EXPECT_EQ(g.GetPixel(0, 17), cap.GetPixel(0, 17));     // left end cap
   EXPECT_EQ(g.GetPixel(119, 16), cap.GetPixel(17, 16));  // right end cap (its right half)
   EXPECT_EQ(g.GetPixel(60, 0), AppearanceColors[acWindowFrame]);
   EXPECT_EQ(g.GetPixel(60, 16), AppearanceColors[acWindowFrame]);  // inactive: frame above the highlight

@@ -79,8 +79,7 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
         ForwardDeactivate(nullptr);
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return QObject::eventFilter(watched, event);
 }

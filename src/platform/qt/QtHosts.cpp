@@ -34,7 +34,8 @@ namespace {
 
 QString Caption(const char* word) {
   return QString::fromUtf8(word) + QStringLiteral(" (") +
-         QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())) + QStringLiteral(")");
+         QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())) +
+         QStringLiteral(")");
 }
 
 }  // namespace
@@ -54,16 +55,19 @@ int32_t QtConfirmHost::AskConfirm(std::string_view text, int32_t buttons) {
   static const std::vector<std::vector<Button>> sets = {
       {{QMessageBox::Ok, kResultOk}},
       {{QMessageBox::Ok, kResultOk}, {QMessageBox::Cancel, kResultCancel}},
-      {{QMessageBox::Abort, kResultAbort}, {QMessageBox::Retry, kResultRetry}, {QMessageBox::Ignore, kResultIgnore}},
+      {{QMessageBox::Abort, kResultAbort},
+       {QMessageBox::Retry, kResultRetry},
+       {QMessageBox::Ignore, kResultIgnore}},
       {{QMessageBox::Yes, kResultYes}, {QMessageBox::No, kResultNo}, {QMessageBox::Cancel, kResultCancel}},
       {{QMessageBox::Yes, kResultYes}, {QMessageBox::No, kResultNo}},
       {{QMessageBox::Retry, kResultRetry}, {QMessageBox::Cancel, kResultCancel}},
   };
-  const std::vector<Button>& set = buttons >= 0 && buttons < static_cast<int32_t>(sets.size()) ? sets[buttons] : sets[0];
+  const std::vector<Button>& set =
+      buttons >= 0 && buttons < static_cast<int32_t>(sets.size()) ? sets[buttons] : sets[0];
   const int32_t cautious = CautiousAnswer(buttons);
-  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())),
-                  QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::NoButton,
-                  DialogOwner());
+  QMessageBox box(
+      QMessageBox::Question, QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())),
+      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::NoButton, DialogOwner());
   for (const Button& b : set) {
     QAbstractButton* button = box.addButton(b.qt);
     if (b.result == cautious) box.setEscapeButton(button);
@@ -185,9 +189,15 @@ bool QtInputHost::IsKeyDown(int32_t vk) {
   const Qt::KeyboardModifiers mods = QGuiApplication::queryKeyboardModifiers();
   const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
   switch (vk) {
-    case kVkShift: case kVkLeftShift: case kVkRightShift: return mods & Qt::ShiftModifier;
-    case kVkControl: case kVkLeftControl: case kVkRightControl: return mods & Qt::ControlModifier;
-    case kVkMenu: case kVkLeftMenu: case kVkRightMenu: return mods & Qt::AltModifier;
+    case kVkShift:
+    case kVkLeftShift:
+    case kVkRightShift: return mods & Qt::ShiftModifier;
+    case kVkControl:
+    case kVkLeftControl:
+    case kVkRightControl: return mods & Qt::ControlModifier;
+    case kVkMenu:
+    case kVkLeftMenu:
+    case kVkRightMenu: return mods & Qt::AltModifier;
     case kVkLeftButton: return buttons & Qt::LeftButton;
     case kVkRightButton: return buttons & Qt::RightButton;
     case kVkMiddleButton: return buttons & Qt::MiddleButton;
