@@ -59,3 +59,9 @@ if(TARGET bench_compose)
     message(STATUS "bench_compose: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
   endif()
 endif()
+
+# bench_surface: QPainter on a QImage is the peer of the controls' drawing surface.
+if(TARGET bench_surface)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Gui)
+  target_link_libraries(bench_surface PRIVATE Qt6::Gui)
+endif()

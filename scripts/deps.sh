@@ -4,8 +4,10 @@
 #   scripts/deps.sh --bench  also the benchmark peers (OpenCV, pixman, libpng)
 set -euo pipefail
 
+# Qt 6 Widgets for tfgui; its offscreen platform plugin (tests run without a display) comes with
+# libqt6gui6, qt6-qpa-plugins adds the others. The fonts stand in for the program's UI fonts.
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          zlib1g-dev python3)
+          zlib1g-dev python3 qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic fonts-dejavu-core)
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libopencv-dev libpixman-1-dev libpng-dev)
 fi
@@ -32,4 +34,11 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Tests run real widgets on Qt's offscreen platform; make sure its plugin is there.
+offscreen=(/usr/lib/*/qt6/plugins/platforms/libqoffscreen.so)
+if [[ ! -e "${offscreen[0]}" ]]; then
+  echo "deps.sh: Qt's offscreen platform plugin (libqoffscreen.so) is missing" >&2
+  exit 1
 fi

@@ -1,0 +1,86 @@
+// The window system's half of the core's host services, on Qt: warning box, confirmation,
+// screen facts, window placement, cursor, key and button state.
+#pragma once
+// ui/UiHosts.h installs these together with the hosts of the controls in one call; tests may
+// install a single one.
+#include <QString>
+#include <string_view>
+
+#include "platform/Confirm.h"
+#include "platform/Host.h"
+#include "platform/Screen.h"
+#include "platform/Warning.h"
+#include "platform/Window.h"
+
+class QWidget;
+
+namespace tf {
+
+// Window handles of the core are widget addresses; a handle is only used when it names a live
+// widget.
+WindowHandle HandleOfWidget(QWidget* widget);
+QWidget* WidgetOfHandle(WindowHandle handle);
+// The window a box opens over: the active window, else the first visible top-level window,
+// else none (the desktop).
+QWidget* DialogOwner();
+
+// The program's name as captions show it.
+inline constexpr std::string_view kProductName = "Tintaframe4 Plus";
+
+// A modal message box with the warning icon, captioned "警告 (Tintaframe4 Plus)", shown at once.
+class QtWarningHost final : public WarningHost {
+ public:
+  void ShowWarning(std::string_view text) override;
+};
+
+// A modal question with the buttons of the set; closing the box (Esc, the title bar's close
+// button) gives the cautious answer of the set.
+class QtConfirmHost final : public ConfirmHost {
+ public:
+  int32_t AskConfirm(std::string_view text, int32_t buttons) override;
+};
+
+class QtScreenHost final : public ScreenHost {
+ public:
+  int32_t PrimaryScreenWidth() override;
+  int32_t PrimaryScreenHeight() override;
+  int32_t MonitorCount() override;
+  int32_t DesktopBitsPerPixel() override;
+  std::vector<MonitorInfo> Monitors() override;
+};
+
+class QtWindowHost final : public WindowHost {
+ public:
+  ScreenRect VirtualScreen() override;
+  bool GetWindowRect(WindowHandle window, ScreenRect& rect) override;
+  bool MoveWindow(WindowHandle window, int32_t left, int32_t top) override;
+};
+
+// One application-wide cursor override, changed in place rather than stacked: showing the arrow
+// (or none) takes it away.
+class QtCursorHost final : public CursorHost {
+ public:
+  ~QtCursorHost() override;
+  intptr_t SetCursor(intptr_t cursor) override;
+  intptr_t SystemCursorHandle(int32_t cursorId) override { return cursorId; }
+  bool OverrideActive() const { return overridden_; }
+
+ private:
+  intptr_t current_ = 0;
+  bool overridden_ = false;
+};
+
+// Modifiers and mouse buttons from Qt; every other key from the keys the application event
+// filter saw pressed.
+class QtInputHost final : public InputHost {
+ public:
+  bool IsKeyDown(int32_t virtualKey) override;
+};
+
+// The Qt key code of a virtual key (0 when it has none).
+int QtKeyOfVirtualKey(int32_t virtualKey);
+
+// Installs (or, with false, removes) the hosts above and the application event filter.
+void InstallPlatformQtHosts(bool install);
+
+}  // namespace tf
