@@ -59,7 +59,7 @@ TEST(DialogBaseTest, OKTakesTheFocusBeforeClosing) {
   QObject::connect(edit, &QLineEdit::editingFinished, [&] { editLostFocus = true; });
   EXPECT_EQ(RunDialog(dialog,
                       [&] {
-                        QTest::qWaitForWindowActive(&dialog);
+                        EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
                         edit->setFocus();
                         edit->setText("5");
                         dialog.ButtonOK()->click();
@@ -211,7 +211,7 @@ TEST_F(PopupTest, AModalDialogAboveLeavesThePopupAlone) {
   modal.setWindowModality(Qt::ApplicationModal);
   modal.setGeometry(500, 100, 100, 100);
   modal.show();
-  QTest::qWaitForWindowActive(&modal);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&modal));
   ASSERT_TRUE(IsModalFormShowing());
   QTest::mouseClick(modal.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));  // outside the popup
   EXPECT_TRUE(popup.IsShown());
@@ -224,7 +224,7 @@ TEST_F(PopupTest, AModalDialogAboveLeavesThePopupAlone) {
   EXPECT_FALSE(modal.isVisible());
   EXPECT_TRUE(popup.IsShown());
   main_.activateWindow();
-  QTest::qWaitForWindowActive(&main_);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&main_));
   Key(Qt::Key_Escape);
   EXPECT_FALSE(popup.IsShown());
   EXPECT_EQ(popup.Result(), 2);
