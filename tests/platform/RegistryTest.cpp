@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -730,6 +731,25 @@ TEST_F(RegistryTest, MergeAppliesOnlyWhatThisStoreChanged) {
     ASSERT_TRUE(me.Save());
     EXPECT_EQ(Lines(ReadFileText(File())), "TF4REG 1\n" + c.expected);
   }
+}
+
+// The settings file is saved through the one atomic save: a temporary left by a save that was
+// killed is removed by the next one, and the file stays private.
+TEST_F(RegistryTest, SaveRemovesTemporariesLeftByAKilledSave) {
+  fs::create_directories(folder_);
+  WriteFileText(folder_ + "/.registry.txt.tmp-Kill3d", std::string(4096, 'x'));
+  CRegistry store(folder_);
+  ASSERT_TRUE(store.Load());
+  ASSERT_TRUE(store.CreateKey(kConfig));
+  ASSERT_TRUE(store.WriteDword(kConfig, "x", 1));
+  ASSERT_TRUE(store.Save());
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"registry.lock", "registry.txt"}));
+  struct stat st;
+  ASSERT_EQ(::stat(File().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_F(RegistryTest, ProcessesSavingAtTheSameTimeKeepAllValues) {
