@@ -4,8 +4,9 @@
 #   scripts/deps.sh --bench  also the benchmark peers (OpenCV, pixman)
 set -euo pipefail
 
+# libclang-rt-14-dev: the fuzzer headers the corpus replays build with (and libFuzzer itself).
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          zlib1g-dev python3)
+          zlib1g-dev python3 libclang-rt-14-dev)
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libopencv-dev libpixman-1-dev)
 fi

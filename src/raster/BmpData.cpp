@@ -83,8 +83,12 @@ bool LoadBMPUnguarded(TMTC& image, Stream& stream, int32_t* dpi) {
   if (size >= 0 && at >= 0 && size - at < gap + pixelBytes) return false;  // truncated data
   if (!SkipForward(stream, gap)) return false;
 
-  // A picture without rows is a size and nothing more: no row buffer, no pixel block.
-  if (info.height == 0) return image.Resize(info.width, 0);
+  // A picture without rows leaves the image empty and allocates nothing: no row buffer, and no
+  // Resize (a display image would still make a block of one row).
+  if (info.height == 0) {
+    image.FreeImage();
+    return true;
+  }
   uint8_t* row = nullptr;
   if (!TryGetMem(row, rowLength)) return false;
   std::unique_ptr<uint8_t, void (*)(void*)> rowOwner(row, FreeMem);

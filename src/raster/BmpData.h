@@ -76,8 +76,8 @@ int32_t BmpDpiFromHeader(const SBitmapInfoHeader& header);
 // standard 00FF0000/0000FF00/000000FF, and (on a stream that knows its size) fewer bytes than
 // the rows need. The rows start at the file header's pixel offset when it lies past the headers,
 // else right after them. A stream that ends early anyway keeps the complete rows read and
-// answers false. A height of 0 loads as an image of that width with no pixel block, and
-// allocates nothing. Nothing raises.
+// answers false. A height of 0 answers true and leaves the image empty (0 x 0, no block),
+// allocating nothing. Nothing raises.
 bool LoadBMP(TMTC& image, Stream& stream, int32_t* dpi = nullptr);
 // LoadBMP from a complete BMP file held in memory.
 bool LoadBMPFromMemory(TMTC& image, const void* data, int64_t size, int32_t* dpi = nullptr);

@@ -485,8 +485,8 @@ TEST(Bmp, SixtyByteFileAsksForNothingBig) {
   }
 }
 
-// A picture with no rows loads as a size alone and allocates nothing, however wide (up to the
-// pixel limit); a single row wider than the limit is refused. A 54-byte file claiming a width
+// A picture with no rows loads (true) as an empty image and allocates nothing, however wide (up
+// to the pixel limit); a single row wider than the limit is refused. A 54-byte file claiming a width
 // of 100000000 once had the reader allocate and clear a 400 MB row buffer.
 TEST(Bmp, HeightZeroLoadsNothingAndAllocatesNothing) {
   struct Case {
@@ -500,16 +500,20 @@ TEST(Bmp, HeightZeroLoadsNothingAndAllocatesNothing) {
       EncodeBitmapFileHeader({kBmpMagic, 54, 0, 0, 54}, file.data());
       SBitmapInfoHeader info{40, c.width, 0, 1, bits, 0, 0, 0, 0, 0, 0};
       EncodeBitmapInfoHeader(info, file.data() + 14);
-      TMTC image;
-      SetMemoryRefusals(1);
-      test::ResetNewStats();
-      EXPECT_EQ(LoadBMPFromMemory(image, file.data(), 54), c.loads);
-      const test::NewStats stats = test::CurrentNewStats();
-      EXPECT_EQ(PendingMemoryRefusals(), 1);  // TryGetMem was never asked
-      EXPECT_EQ(stats.calls, 0);
-      SetMemoryRefusals(0);
-      EXPECT_FALSE(image.IsValid());
-      EXPECT_EQ(image.Width(), c.loads ? c.width : 0);
+      // Into a plain image and into a display image, which keeps at least one row when resized.
+      TMTC plain;
+      TTC display(3, 2);
+      for (TMTC* image : {&plain, static_cast<TMTC*>(&display)}) {
+        SetMemoryRefusals(1);
+        test::ResetNewStats();
+        EXPECT_EQ(LoadBMPFromMemory(*image, file.data(), 54), c.loads);
+        const test::NewStats stats = test::CurrentNewStats();
+        EXPECT_EQ(PendingMemoryRefusals(), 1);  // TryGetMem was never asked
+        EXPECT_EQ(stats.calls, 0);
+        SetMemoryRefusals(0);
+        if (c.loads) EXPECT_EQ(image->Size(), (SSize{0, 0}));
+        if (c.loads) EXPECT_FALSE(image->IsValid());
+      }
     }
   }
 }
