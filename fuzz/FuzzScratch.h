@@ -31,7 +31,8 @@ inline void RemoveFolder(const std::string& folder) {
   if (DIR* dir = ::opendir(folder.c_str())) {
     std::vector<std::string> names;
     while (const struct dirent* entry = ::readdir(dir)) {
-      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) names.emplace_back(entry->d_name);
+      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+        names.emplace_back(entry->d_name);
     }
     ::closedir(dir);
     for (const std::string& name : names) ::unlink((folder + "/" + name).c_str());
@@ -71,7 +72,8 @@ inline std::string MakeScratchFolder(const std::string& what, const std::string&
     RemoveFoldersOfEndedRuns(what);
     std::atexit(RemoveScratchFolders);
   }
-  std::string folder = std::string(ScratchBase()) + "/tf-fuzz-" + what + "-" + std::to_string(::getpid()) + suffix;
+  std::string folder =
+      std::string(ScratchBase()) + "/tf-fuzz-" + what + "-" + std::to_string(::getpid()) + suffix;
   ::mkdir(folder.c_str(), 0700);
   ScratchFolders().push_back(folder);
   return folder;

@@ -5,10 +5,10 @@
 // color, paper, window and font, each value of any kind and any range. Whatever was read must
 // be within the ranges the loaders promise: saving it and loading it again gives the same
 // settings, value for value, and the counts that size tables stay within them.
+#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <unistd.h>
 #include <string>
 #include <vector>
 

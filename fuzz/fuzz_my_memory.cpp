@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int steps = 0; steps < 200 && in.remaining_bytes() > 0; ++steps) {
     const int op = in.ConsumeIntegralInRange<int>(0, 15);
     switch (op) {
-      case 0:    // Write of new bytes, or of bytes of the buffer itself
+      case 0:  // Write of new bytes, or of bytes of the buffer itself
       case 1: {
         const bool refused = in.ConsumeBool();
         int32_t n = in.ConsumeIntegralInRange<int32_t>(0, 600);
@@ -153,7 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint32_t value = in.ConsumeIntegral<uint32_t>();
         m.WriteDWord(value);
         if (!model.Grow(4, false)) Fail(__LINE__);
-        for (int i = 0; i < 4; ++i) model.bytes[static_cast<size_t>(model.writePos + i)] = static_cast<uint8_t>(value >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+          model.bytes[static_cast<size_t>(model.writePos + i)] = static_cast<uint8_t>(value >> (8 * i));
         model.writePos += 4;
         break;
       }
@@ -233,7 +234,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       case 15: {
         // Making room only; a count past the 32-bit range raises and changes nothing.
-        const int32_t n = in.ConsumeBool() ? static_cast<int32_t>(kMaxInt32) : in.ConsumeIntegralInRange<int32_t>(0, 2000);
+        const int32_t n =
+            in.ConsumeBool() ? static_cast<int32_t>(kMaxInt32) : in.ConsumeIntegralInRange<int32_t>(0, 2000);
         const bool canRaise = model.Capacity() > 0 || n < (1 << 20);
         if (!canRaise) break;  // would allocate 2 GB
         bool raised = false;

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (i < length && text[i] == ' ') ++i;
   const size_t digitsFrom = i;
   uint32_t model = 0;
-  while (i < length && text[i] >= '0' && text[i] <= '9') model = model * 10u + static_cast<uint32_t>(text[i++] - '0');
+  while (i < length && text[i] >= '0' && text[i] <= '9')
+    model = model * 10u + static_cast<uint32_t>(text[i++] - '0');
   const bool expectDigits = i > digitsFrom;
 
   int32_t value = -1, used = -1;

@@ -478,12 +478,14 @@ std::string RandomTempName(const std::string& target) {
   static std::mt19937_64 random{std::random_device{}() ^ (uint64_t(::getpid()) << 32)};
   std::string name = FolderOf(target) + "/" + TempPrefix(target);
   std::lock_guard<std::mutex> hold(mutex);
-  for (size_t i = 0; i < kTempSuffixLength; ++i) name.push_back(kTempLetters[random() % (sizeof kTempLetters - 1)]);
+  for (size_t i = 0; i < kTempSuffixLength; ++i)
+    name.push_back(kTempLetters[random() % (sizeof kTempLetters - 1)]);
   return name;
 }
 
 bool IsTempNameOf(const std::string& entry, const std::string& prefix) {
-  if (entry.size() != prefix.size() + kTempSuffixLength || entry.compare(0, prefix.size(), prefix) != 0) return false;
+  if (entry.size() != prefix.size() + kTempSuffixLength || entry.compare(0, prefix.size(), prefix) != 0)
+    return false;
   for (size_t i = prefix.size(); i < entry.size(); ++i) {
     if (std::strchr(kTempLetters, entry[i]) == nullptr || entry[i] == '\0') return false;
   }

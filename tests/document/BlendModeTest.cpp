@@ -396,8 +396,8 @@ TEST_F(BlendModeTest, ExactBlendResults) {
 // Every descriptor merge is CompositePixel with its mode's start colour from the table and its
 // weighted routine, also over half-transparent pixels (where the start colour shows).
 TEST_F(BlendModeTest, DescriptorMergesStartFromTheTablesColour) {
-  const uint8_t modes[] = {kModeOverlay,    kModeHardLight,  kModeSoftLight,  kModeExclusion, kModeBurn,
-                           kModeDodge,      kModeHue,        kModeSaturation, kModeColor,     kModeLuminosity,
+  const uint8_t modes[] = {kModeOverlay,    kModeHardLight,   kModeSoftLight,  kModeExclusion, kModeBurn,
+                           kModeDodge,      kModeHue,         kModeSaturation, kModeColor,     kModeLuminosity,
                            kModeLinearBurn, kModeLinearLight, kModeVividLight, kModePinLight};
   TestRng rng;
   for (uint8_t mode : modes) {

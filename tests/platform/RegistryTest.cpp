@@ -634,7 +634,7 @@ TEST_F(RegistryTest, KeyDeletedAndWrittenAgainReplacesTheFilesCopyOnlyWhenItChan
 // changes applied.
 struct MergeCase {
   const char* label;
-  std::string seed;                                     // lines after the header
+  std::string seed;                                    // lines after the header
   std::function<void(const std::string& file)> other;  // what another writer does to the file
   std::function<void(CRegistry&)> mine;
   std::string expected;  // the file afterwards, after the header
@@ -668,10 +668,10 @@ TEST_F(RegistryTest, MergeAppliesOnlyWhatThisStoreChanged) {
   const std::string k = kRoot + "\\K", sub = kRoot + "\\Sub";
   const std::vector<MergeCase> cases = {
       {"key deleted elsewhere stays deleted",
-       KeyLine("") + "\"a\"=dword:1\n" + KeyLine("K") + "\"kv\"=dword:2\n" + KeyLine("K\\Deep") + "\"d\"=dword:3\n",
+       KeyLine("") + "\"a\"=dword:1\n" + KeyLine("K") + "\"kv\"=dword:2\n" + KeyLine("K\\Deep") +
+           "\"d\"=dword:3\n",
        OtherStore([&](CRegistry& o) { ASSERT_TRUE(o.DeleteKey(k)); }),
-       [&](CRegistry& me) { ASSERT_TRUE(me.WriteDword(kRoot, "a", 5)); },
-       KeyLine("") + "\"a\"=dword:5\n"},
+       [&](CRegistry& me) { ASSERT_TRUE(me.WriteDword(kRoot, "a", 5)); }, KeyLine("") + "\"a\"=dword:5\n"},
       {"key deleted elsewhere comes back with only what was written into it",
        KeyLine("") + KeyLine("K") + "\"kv\"=dword:2\n" + KeyLine("K\\Deep") + "\"d\"=dword:3\n",
        OtherStore([&](CRegistry& o) { ASSERT_TRUE(o.DeleteKey(k)); }),
@@ -680,8 +680,7 @@ TEST_F(RegistryTest, MergeAppliesOnlyWhatThisStoreChanged) {
          ASSERT_TRUE(me.DeleteValue(k + "\\Deep", "d"));  // a deletion alone brings nothing back
        },
        KeyLine("") + KeyLine("K") + "\"new\"=dword:7\n"},
-      {"key made here under a key deleted elsewhere",
-       KeyLine("") + KeyLine("K") + "\"kv\"=dword:2\n",
+      {"key made here under a key deleted elsewhere", KeyLine("") + KeyLine("K") + "\"kv\"=dword:2\n",
        OtherStore([&](CRegistry& o) { ASSERT_TRUE(o.DeleteKey(k)); }),
        [&](CRegistry& me) { ASSERT_TRUE(me.CreateKey(k + "\\Made")); },
        KeyLine("") + KeyLine("K") + KeyLine("K\\Made")},
@@ -699,17 +698,14 @@ TEST_F(RegistryTest, MergeAppliesOnlyWhatThisStoreChanged) {
        [](const std::string& file) { WriteFileText(file, "TF4REG 1\n\"broken"); },
        [&](CRegistry& me) { ASSERT_TRUE(me.WriteDword(kRoot, "b", 4)); },
        KeyLine("") + "\"a\"=dword:1\n\"b\"=dword:4\n" + KeyLine("K") + "\"kv\"=dword:2\n"},
-      {"same bytes as another kind is a change",
-       KeyLine("") + "\"v\"=binary:61626364\n",
+      {"same bytes as another kind is a change", KeyLine("") + "\"v\"=binary:61626364\n",
        OtherStore([](CRegistry&) {}),
        [&](CRegistry& me) {
          ASSERT_TRUE(me.WriteDword(kRoot, "v", 0x64636261));
          EXPECT_EQ(me.ValueKind(kRoot, "v"), RegValueKind::kDword);
        },
        KeyLine("") + "\"v\"=dword:1684234849\n"},
-      {"binary then dword in one session",
-       KeyLine(""),
-       OtherStore([](CRegistry&) {}),
+      {"binary then dword in one session", KeyLine(""), OtherStore([](CRegistry&) {}),
        [&](CRegistry& me) {
          ASSERT_TRUE(me.WriteBinary(kRoot, "v", "abcd", 4));
          ASSERT_TRUE(me.WriteDword(kRoot, "v", 0x64636261));

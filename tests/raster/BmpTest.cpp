@@ -526,7 +526,9 @@ TEST(Bmp, PixelLimitIsInclusive) {
     int32_t width, height;
     bool withinLimit;
   } cases[] = {
-      {10000, 10000, true}, {int32_t{kMaxBmpPixels}, 1, true}, {5882353, 17, false},  // 100000001 pixels
+      {10000, 10000, true},
+      {int32_t{kMaxBmpPixels}, 1, true},
+      {5882353, 17, false},  // 100000001 pixels
       {int32_t{kMaxBmpPixels} + 1, 1, false},
   };
   for (const Case& c : cases) {

@@ -332,7 +332,8 @@ TEST(ScaleImage, WholePixelStartsWithSubPixelExtentsMatchTheReference) {
   std::vector<uint8_t> planes[4];
   for (int k = 0; k < 4; ++k)
     for (int32_t y = 0; y < kSide; ++y)
-      for (int32_t x = 0; x < kSide; ++x) planes[k].push_back(static_cast<uint8_t>(src.GetPixel(x, y) >> (8 * k)));
+      for (int32_t x = 0; x < kSide; ++x)
+        planes[k].push_back(static_cast<uint8_t>(src.GetPixel(x, y) >> (8 * k)));
   InBothBuilds([&] {
     CScaleImageTMTC scaler(&src, nullptr);
     CScaleImageCH chScaler(&ch, nullptr);
@@ -353,8 +354,8 @@ TEST(ScaleImage, WholePixelStartsWithSubPixelExtentsMatchTheReference) {
       ASSERT_EQ(got, want) << x0 << "," << y0 << " " << w << "x" << h;
       uint8_t v = 0;
       chScaler.AverageArea(&v, Fixed(x0), Fixed(y0), Fixed(x0 + w), Fixed(y0 + h));
-      ASSERT_EQ(v, ReferenceAverage(bytes, kSide, kSide, x0, y0, x0 + w, y0 + h)) << x0 << "," << y0 << " " << w << "x"
-                                                                              << h;
+      ASSERT_EQ(v, ReferenceAverage(bytes, kSide, kSide, x0, y0, x0 + w, y0 + h))
+          << x0 << "," << y0 << " " << w << "x" << h;
     }
   });
 }
@@ -492,8 +493,8 @@ TEST(ScaleImage, Uniform255StaysFullInEveryClass) {
 // area of 0. They now take the last source pixel whole. Run under ASan.
 TEST(ScaleImage, EnlargementLastColumnStaysInsideTheSource) {
   // 1 to 513: the steps round to 128, so the last column starts exactly on the source edge.
-  const SSize cases[][2] = {{{1, 1}, {416, 416}}, {{1, 3}, {416, 3}}, {{3, 1}, {3, 416}}, {{2, 2}, {999, 997}},
-                            {{1, 1}, {513, 1}},   {{1, 1}, {1, 513}}};
+  const SSize cases[][2] = {{{1, 1}, {416, 416}}, {{1, 3}, {416, 3}}, {{3, 1}, {3, 416}},
+                            {{2, 2}, {999, 997}}, {{1, 1}, {513, 1}}, {{1, 1}, {1, 513}}};
   for (const auto& s : cases) {
     SCOPED_TRACE(testing::Message() << s[0].width << "x" << s[0].height << " -> " << s[1].width << "x"
                                     << s[1].height);

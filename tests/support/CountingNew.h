@@ -10,8 +10,8 @@
 namespace tf::test {
 
 struct NewStats {
-  int64_t calls = 0;    // operator new calls since the last reset
-  size_t largest = 0;   // the largest request among them
+  int64_t calls = 0;   // operator new calls since the last reset
+  size_t largest = 0;  // the largest request among them
 };
 
 void ResetNewStats();
