@@ -6,7 +6,8 @@
 // through a key handle. Then one value is written and the store saved; a second store
 // loading the saved file must see the same tree, and saving it again changes nothing.
 // An input with a zero byte is two files instead: the one a store reads, and the one another
-// instance saves before this store saves its changes over it.
+// instance saves before this store saves its changes over it. The scratch folders are removed
+// also when a check fails (FuzzScratch.h).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,39 +20,22 @@
 #include <string>
 #include <vector>
 
+#include "FuzzScratch.h"
 #include "platform/Registry.h"
 
 namespace {
 
-// Stops the run at a broken expectation, naming its line.
-[[noreturn]] void Fail(int line) {
-  std::fprintf(stderr, "expectation failed at %s:%d\n", __FILE__, line);
-  __builtin_trap();
-}
-
 using namespace tf;
 
-std::string ScratchFolder() {
-  const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  return std::string(base) + "/tf-fuzz-registry-" + std::to_string(::getpid());
-}
-
-// The scratch folders hold nothing but the lock files when a run ends.
-void RemoveScratchFolders() {
-  for (const std::string& f : {ScratchFolder(), ScratchFolder() + "-ref"}) {
-    ::unlink((f + "/" + std::string(kRegistryFileName)).c_str());
-    ::unlink((f + "/" + std::string(kRegistryLockName)).c_str());
-    ::rmdir(f.c_str());
-  }
-}
+#define Fail(line) tf::fuzz::FailAt(__FILE__, line)
 
 const std::string& Folder() {
-  static const std::string folder = [] {
-    std::string f = ScratchFolder();
-    ::mkdir(f.c_str(), 0700);
-    std::atexit(RemoveScratchFolders);
-    return f;
-  }();
+  static const std::string folder = fuzz::MakeScratchFolder("registry");
+  return folder;
+}
+
+const std::string& ReferenceFolder() {
+  static const std::string folder = fuzz::MakeScratchFolder("registry", "-ref");
   return folder;
 }
 
@@ -184,8 +168,7 @@ void MergeCase(const std::string& first, const std::string& second, uint32_t cho
   // The other instance's file; a damaged one counts as what this store read.
   if (!WriteFile(store.FilePath(), reinterpret_cast<const uint8_t*>(second.data()), second.size()))
     Fail(__LINE__);
-  const std::string refFolder = folder + "-ref";
-  ::mkdir(refFolder.c_str(), 0700);
+  const std::string& refFolder = ReferenceFolder();
   auto readReference = [&](const std::string& bytes) {
     auto store = std::make_unique<CRegistry>(refFolder);
     if (!WriteFile(store->FilePath(), reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
@@ -235,6 +218,13 @@ void MergeCase(const std::string& first, const std::string& second, uint32_t cho
     Walk(reference, kRoot + "\\" + key, 1, want);
     Walk(result, kRoot + "\\" + key, 1, got);
     if (want != got) Fail(__LINE__);
+  }
+  // Nothing else: no key or value comes back that neither instance has.
+  for (const std::string& name : result.ValueNames(kRoot)) {
+    if (!SameAscii(name, kMine) && reference.ValueKind(kRoot, name) == RegValueKind::kNone) Fail(__LINE__);
+  }
+  for (const std::string& key : result.SubKeyNames(kRoot)) {
+    if (!(remake && SameAscii(key, deletedKey)) && !reference.KeyExists(kRoot + "\\" + key)) Fail(__LINE__);
   }
   RemoveScratch(store);
   RemoveScratch(result);

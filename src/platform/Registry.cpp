@@ -79,15 +79,25 @@ void ReplaceContents(RegKeyNode& target, const RegKeyNode& source) {
   target.childAt = source.childAt;
 }
 
-// Applies what changed from base to current onto merged (the file as read now).
-void ApplyChanges(const RegKeyNode* base, const RegKeyNode& current, RegKeyNode& merged) {
+// Applies what changed from base (as last read or saved) to current (as this store sees it)
+// onto merged (the file as read now). Only what this store did reaches merged: values it wrote
+// with new contents, values and keys it deleted, keys it made. A key that another instance
+// deleted and this store left alone stays deleted; when this store wrote into it, it comes back
+// with just what was written. Returns true when merged received something this store wrote or
+// made (so that a key missing from the file is worth adding).
+bool ApplyChanges(const RegKeyNode* base, const RegKeyNode& current, RegKeyNode& merged) {
   if (current.recreated) {
-    if (!base || !DeepEqual(*base, current)) ReplaceContents(merged, current);
-    return;
+    if (base && DeepEqual(*base, current)) return false;
+    ReplaceContents(merged, current);
+    return true;
   }
+  bool wrote = !base;  // a key this store made
   for (const RegValue& v : current.values) {
     const RegValue* old = base ? base->FindValue(v.name) : nullptr;
-    if (!old || old->kind != v.kind || old->data != v.data) merged.SetValue(v);
+    if (!old || old->kind != v.kind || old->data != v.data) {
+      merged.SetValue(v);
+      wrote = true;
+    }
   }
   if (base) {
     for (const RegValue& v : base->values) {
@@ -96,13 +106,24 @@ void ApplyChanges(const RegKeyNode* base, const RegKeyNode& current, RegKeyNode&
   }
   for (const auto& child : current.children) {
     const RegKeyNode* oldChild = base ? base->FindChild(child->name) : nullptr;
-    ApplyChanges(oldChild, *child, merged.FindOrAddChild(child->name));
+    if (RegKeyNode* there = merged.FindChild(child->name)) {
+      wrote = ApplyChanges(oldChild, *child, *there) || wrote;
+      continue;
+    }
+    // Missing from the file: added only when this store made it or wrote into it.
+    RegKeyNode added;
+    added.name = child->name;
+    if (ApplyChanges(oldChild, *child, added)) {
+      ReplaceContents(merged.FindOrAddChild(child->name), added);
+      wrote = true;
+    }
   }
   if (base) {
     for (const auto& child : base->children) {
       if (!current.FindChild(child->name)) merged.RemoveChild(child->name);
     }
   }
+  return wrote;
 }
 
 // ---------------------------------------------------------------------------------------------

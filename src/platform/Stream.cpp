@@ -1,14 +1,20 @@
 #include "platform/Stream.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <random>
+#include <string_view>
 
 #include "platform/ByteOrder.h"
 
@@ -458,7 +464,78 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
+std::atomic<bool> g_unnamedAllowed{true};
+
+// Temporary names: "." + target name + ".tmp-" + six letters or digits.
+constexpr std::string_view kTempInfix = ".tmp-";
+constexpr size_t kTempSuffixLength = 6;
+constexpr char kTempLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+std::string TempPrefix(const std::string& target) { return "." + NameOf(target) + std::string(kTempInfix); }
+
+std::string RandomTempName(const std::string& target) {
+  static std::mutex mutex;
+  static std::mt19937_64 random{std::random_device{}() ^ (uint64_t(::getpid()) << 32)};
+  std::string name = FolderOf(target) + "/" + TempPrefix(target);
+  std::lock_guard<std::mutex> hold(mutex);
+  for (size_t i = 0; i < kTempSuffixLength; ++i)
+    name.push_back(kTempLetters[random() % (sizeof kTempLetters - 1)]);
+  return name;
+}
+
+bool IsTempNameOf(const std::string& entry, const std::string& prefix) {
+  if (entry.size() != prefix.size() + kTempSuffixLength || entry.compare(0, prefix.size(), prefix) != 0)
+    return false;
+  for (size_t i = prefix.size(); i < entry.size(); ++i) {
+    if (std::strchr(kTempLetters, entry[i]) == nullptr || entry[i] == '\0') return false;
+  }
+  return true;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Exclusive lock on an open file without waiting; true when held. A file system without locks
+// answers false, so nothing is taken for stale there.
+bool TryLock(int fd) {
+  int result;
+  do {
+    result = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+// Removes temporaries of the target's naming that no live writer holds: a writer locks its
+// temporary from creation to rename, so a lock we can take belongs to a writer that was
+// killed or crashed. Only regular files of this user are touched.
+void SweepStaleTemporaries(const std::string& target) {
+  const std::string folder = FolderOf(target);
+  const std::string prefix = TempPrefix(target);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (const struct dirent* entry = ::readdir(dir)) {
+    if (IsTempNameOf(entry->d_name, prefix)) names.emplace_back(entry->d_name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : names) {
+    const std::string path = folder + "/" + name;
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held, named;
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() && TryLock(fd) &&
+        ::lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);  // releases the lock
+  }
+}
+
+// /proc/self/fd is how an unnamed file gets its name without privileges.
+bool CanNameUnnamedFiles() { return ::access("/proc/self/fd", X_OK) == 0; }
+
 }  // namespace
+
+bool AllowUnnamedTemporaryFiles(bool allowed) { return g_unnamedAllowed.exchange(allowed); }
 
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
 
@@ -469,18 +546,53 @@ bool AtomicFileWriter::Begin(const std::string& targetPath, int mode) {
     lastError_ = EINVAL;
     return false;
   }
-  std::string pattern = FolderOf(targetPath) + "/." + NameOf(targetPath) + ".tmp-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  SweepStaleTemporaries(targetPath);
+  const std::string folder = FolderOf(targetPath);
+  int fd = -1;
+  bool unnamed = false;
+  std::string temp;
+  if (g_unnamedAllowed.load() && CanNameUnnamedFiles()) {
+    // A file with no name until Commit: a writer killed before then leaves nothing behind.
+    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      unnamed = true;
+      temp = RandomTempName(targetPath);
+      TryLock(fd);  // a new file nobody else can open yet
+    }
+  }
+  // Without O_TMPFILE (the file system or the switch): a named temporary, locked at once. A
+  // sweep may take a name between its creation and our lock; then we start over.
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    std::string pattern = folder + "/" + TempPrefix(targetPath) + "XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+      lastError_ = errno;
+      return false;
+    }
+    temp = name.data();
+    const bool locked = TryLock(fd);
+    const int lockError = errno;
+    struct stat held, named;
+    if ((locked || lockError != EWOULDBLOCK) && ::fstat(fd, &held) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
+        SameFile(held, named)) {
+      break;
+    }
+    ::close(fd);  // taken for stale while new: whoever holds it removes it
+    fd = -1;
+  }
   if (fd < 0) {
-    lastError_ = errno;
+    lastError_ = EEXIST;
     return false;
   }
+  // A second descriptor keeps the lock from Commit's close until the rename is done.
+  lockDescriptor_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
   target_ = targetPath;
-  temp_ = name.data();
+  temp_ = std::move(temp);
+  unnamed_ = unnamed;
   mode_ = mode;
-  stream_.Adopt(fd, temp_, FileMode::kOpenReadWrite);
+  stream_.Adopt(fd, unnamed ? folder : temp_, FileMode::kOpenReadWrite);
   return true;
 }
 
@@ -489,8 +601,8 @@ bool AtomicFileWriter::Commit() {
     lastError_ = EBADF;
     return false;
   }
-  // mkostemp makes the file private; give it the permissions asked for, else the target's or
-  // those of a plain create.
+  // The temporary file is private until now; give it the permissions asked for, else the
+  // target's or those of a plain create.
   struct stat st;
   mode_t mode = mode_ != kKeepFileMode              ? static_cast<mode_t>(mode_)
                 : ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777)
@@ -505,6 +617,23 @@ bool AtomicFileWriter::Commit() {
     Abandon();
     return false;
   }
+  if (unnamed_) {
+    // The unnamed file gets a temporary name, then the rename puts it in place. A kill between
+    // the two leaves a named temporary, which the next save's sweep removes.
+    const std::string self = "/proc/self/fd/" + std::to_string(stream_.Descriptor());
+    int result = -1;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      result = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW);
+      if (result == 0 || errno != EEXIST) break;
+      temp_ = RandomTempName(target_);
+    }
+    if (result != 0) {
+      lastError_ = errno;
+      Abandon();
+      return false;
+    }
+    unnamed_ = false;
+  }
   if (!stream_.Close()) {
     lastError_ = stream_.LastError();
     Abandon();
@@ -516,16 +645,22 @@ bool AtomicFileWriter::Commit() {
     return false;
   }
   temp_.clear();
+  ReleaseLock();
   SyncFolder(FolderOf(target_));
   return true;
 }
 
 void AtomicFileWriter::Abandon() {
   stream_.Close();
-  if (!temp_.empty()) {
-    ::unlink(temp_.c_str());
-    temp_.clear();
-  }
+  if (!temp_.empty() && !unnamed_) ::unlink(temp_.c_str());
+  temp_.clear();
+  unnamed_ = false;
+  ReleaseLock();
+}
+
+void AtomicFileWriter::ReleaseLock() {
+  if (lockDescriptor_ >= 0) ::close(lockDescriptor_);
+  lockDescriptor_ = -1;
 }
 
 bool SaveFileAtomically(const std::string& targetPath, const std::function<bool(Stream&)>& write, int mode,

@@ -184,6 +184,13 @@ inline constexpr int kKeepFileMode = -1;
 // the target's folder; Commit flushes it to the disk and renames it over the target. When
 // the writer is abandoned or destroyed before Commit, or Commit fails, the temporary file is
 // removed and the target is as it was. This is the one way the program replaces a file.
+//
+// Where the file system offers it (O_TMPFILE), the temporary file has no name while it is
+// written, so a process killed then leaves nothing; Commit links it under a temporary name and
+// renames that over the target. Elsewhere it is a named file ".<target name>.tmp-XXXXXX". Every
+// temporary holds an exclusive flock from creation to rename, and Begin first removes the
+// temporaries of the target's naming that no process holds (left by a writer that was killed),
+// never one that a live writer is filling.
 class AtomicFileWriter {
  public:
   AtomicFileWriter() = default;
@@ -204,16 +211,27 @@ class AtomicFileWriter {
 
   bool IsActive() const { return stream_.IsOpen(); }
   const std::string& TargetPath() const { return target_; }
+  // The temporary file's name; an unnamed temporary is given it only in Commit.
   const std::string& TempPath() const { return temp_; }
+  // True while the temporary file has no name (between Begin and Commit on O_TMPFILE).
+  bool IsUnnamed() const { return unnamed_; }
   int LastError() const { return lastError_; }
 
  private:
+  void ReleaseLock();
+
   FileStream stream_;
   std::string target_;
   std::string temp_;
+  bool unnamed_ = false;
+  int lockDescriptor_ = -1;  // holds the temporary's flock until the rename is done
   int mode_ = kKeepFileMode;
   int lastError_ = 0;
 };
+
+// Whether atomic saves may use unnamed temporary files (O_TMPFILE); on by default. Tests turn
+// it off to take the named path on any file system. Returns the setting before.
+bool AllowUnnamedTemporaryFiles(bool allowed);
 
 // Writes a file through AtomicFileWriter: the target is replaced only when write returns true
 // and the new contents reach the disk. mode as AtomicFileWriter::Begin. When error is given it

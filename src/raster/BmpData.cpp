@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -49,9 +50,10 @@ bool LoadBMPUnguarded(TMTC& image, Stream& stream, int32_t* dpi) {
   if (dpi) *dpi = BmpDpiFromHeader(info);
   if (info.size != kBmpInfoHeaderSize) return false;
 
-  // The size comes from the file: check it before anything is allocated.
+  // The size comes from the file: check it before anything is allocated. A single row wider
+  // than the limit is refused even when there are no rows.
   if (info.width <= 0 || info.height < 0) return false;
-  if (int64_t{info.width} * std::max(info.height, 1) > kMaxBmpPixels) return false;
+  if (info.width > kMaxBmpPixels || int64_t{info.width} * info.height > kMaxBmpPixels) return false;
   int64_t rowLength;
   if (info.bitCount == 24)
     rowLength = RowLength24(info.width);
@@ -81,16 +83,24 @@ bool LoadBMPUnguarded(TMTC& image, Stream& stream, int32_t* dpi) {
   if (size >= 0 && at >= 0 && size - at < gap + pixelBytes) return false;  // truncated data
   if (!SkipForward(stream, gap)) return false;
 
-  std::vector<uint8_t> row(static_cast<size_t>(rowLength));
+  // A picture without rows leaves the image empty and allocates nothing: no row buffer, and no
+  // Resize (a display image would still make a block of one row).
+  if (info.height == 0) {
+    image.FreeImage();
+    return true;
+  }
+  uint8_t* row = nullptr;
+  if (!TryGetMem(row, rowLength)) return false;
+  std::unique_ptr<uint8_t, void (*)(void*)> rowOwner(row, FreeMem);
   if (!image.Resize(info.width, info.height)) return false;
   const SDibView& view = image.View();
   for (int32_t y = 0; y < info.height; ++y) {
-    if (!stream.ReadExact(row.data(), rowLength)) return false;
+    if (!stream.ReadExact(row, rowLength)) return false;
     uint8_t* dest = reinterpret_cast<uint8_t*>(PixelAddr32(view, 0, y));
     if (info.bitCount == 24)
-      Rows24To32(dest, row.data(), info.width);
+      Rows24To32(dest, row, info.width);
     else
-      std::memcpy(dest, row.data(), static_cast<size_t>(4) * static_cast<size_t>(info.width));
+      std::memcpy(dest, row, static_cast<size_t>(4) * static_cast<size_t>(info.width));
   }
   return true;
 }

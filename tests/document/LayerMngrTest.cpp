@@ -606,6 +606,24 @@ TEST_F(LayerMngrTest, MoveBlockIndexArithmeticAndTargetDepths) {
 
 // ---- Merge -------------------------------------------------------------------------------
 
+// A lower store filled as a whole keeps its tiles uncommitted (the fill colour stands for every
+// pixel); the merge still carries the lower opacity into the alpha of every pixel of it.
+TEST_F(LayerMngrTest, MergeDownOfAFilledLowerStoreCarriesItsOpacity) {
+  CLayerMngr stack;
+  Build(stack, {0, 0}, 64, 64);
+  CLayerData* lower = stack.Get(0);
+  lower->Store()->FillAll(0xFF0000FFu);
+  lower->opacity = 200;
+  std::unique_ptr<CLayerData> old;
+  ASSERT_TRUE(stack.MergeDown(0, 1, &old, 0));
+  CLayerData* merged = stack.Get(0);
+  for (const TPoint p : {TPoint{3, 3}, TPoint{0, 0}, TPoint{63, 63}}) {
+    EXPECT_EQ(merged->Store()->GetPixel(p.x + merged->offsetX, p.y + merged->offsetY), 0xC80000FFu)
+        << p.x << "," << p.y;
+  }
+  EXPECT_EQ(merged->opacity, 255);
+}
+
 TEST_F(LayerMngrTest, CanMergeDownRules) {
   struct Case {
     std::vector<int> depths;

@@ -202,6 +202,29 @@ TEST(PacketLength, VariablePartsAreChecked) {
   }
 }
 
+// The edges of a class-1 packet's length (4 + the int32 field at offset 0): a field that is all
+// there but the last byte answers -1 even when its value is small, and the longest length kept
+// is INT32_MAX - 2.
+TEST(PacketLength, EdgesOfTheFixedPartAndTheLongestLength) {
+  struct Case {
+    const char* what;
+    uint32_t field;
+    size_t available;
+    int32_t expected;
+  } cases[] = {
+      {"field cut short", 5, 3, -1},
+      {"field complete", 5, 4, 9},
+      {"no bytes", 5, 0, -1},
+      {"longest kept", INT32_MAX - 6, 4, INT32_MAX - 2},
+      {"one past the longest", INT32_MAX - 5, 4, -1},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> payload(16, 0);
+    StoreU32(payload.data(), c.field);
+    EXPECT_EQ(PacketLengthFromBytes(kPcInfo, 3, payload.data(), c.available), c.expected) << c.what;
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Lengths read from the stream
 

@@ -9,6 +9,7 @@
 #include "platform/Memory.h"
 #include "platform/Stream.h"
 #include "platform/Warning.h"
+#include "support/CountingNew.h"
 
 namespace tf {
 namespace {
@@ -507,6 +508,128 @@ TEST_F(EventStreamTest, StateRecordsAreWrittenWhenChangedAndForgottenByUndo) {
   EXPECT_EQ(mngr_.writeStateRecord(kStFloorTexture, &size, sizeof size), StateWrite::kFailed);
   mngr_.forgetActiveLayer();
   EXPECT_FALSE(mngr_.isSnapshotValid(kStActiveLayer));
+}
+
+// Steps recorded, undone and redone, each case a script of operations with the answer each
+// must give, then the step count and the positions afterwards. Every case starts after the
+// application-state step (committed 14).
+TEST_F(EventStreamTest, StepScripts) {
+  enum class Op { kCommit, kUndo, kRedo, kFont, kStepCountToZero };
+  struct Step {
+    Op op;
+    bool ok;
+  };
+  struct Case {
+    const char* label;
+    std::vector<Step> steps;
+    int32_t stepCount;
+    int32_t committed;
+    uint32_t writePos;
+  };
+  constexpr uint32_t kFontPacket = 2 + sizeof(SFontRecord);
+  const Case cases[] = {
+      // The font record is written every time, even unchanged: two packets.
+      {"font record twice", {{Op::kFont, true}, {Op::kFont, true}}, 1, 14, 14 + 2 * kFontPacket},
+      {"font record twice in two steps",
+       {{Op::kFont, true}, {Op::kCommit, true}, {Op::kFont, true}, {Op::kCommit, true}},
+       3,
+       14 + 2 * kFontPacket,
+       14 + 2 * kFontPacket},
+      // A step count of 0 (a stream loaded with none) leaves nothing to undo.
+      {"undo at step count 0", {{Op::kStepCountToZero, true}, {Op::kUndo, false}}, 0, 14, 14},
+      // An empty step is a step: undone and redone like any other.
+      {"redo of an empty second step",
+       {{Op::kCommit, true}, {Op::kCommit, true}, {Op::kUndo, true}, {Op::kRedo, true}},
+       3,
+       14,
+       14},
+      {"redo of an empty step after a font step",
+       {{Op::kFont, true},
+        {Op::kCommit, true},
+        {Op::kCommit, true},
+        {Op::kUndo, true},
+        {Op::kUndo, true},
+        {Op::kRedo, true},
+        {Op::kRedo, true},
+        {Op::kRedo, false}},
+       3,
+       14 + kFontPacket,
+       14 + kFontPacket},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    CEventMngr m(kBlock, 1048576);
+    ASSERT_TRUE(m.setupRecording(nullptr, nullptr, 200, 200));
+    ASSERT_TRUE(m.commitStep());
+    SFontRecord font{};
+    font.layout1 = 12;
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      bool ok = false;
+      switch (c.steps[i].op) {
+        case Op::kCommit: ok = m.commitStep(); break;
+        case Op::kUndo: ok = m.undoStep(); break;
+        case Op::kRedo: ok = m.redoStep(); break;
+        case Op::kFont: ok = m.writeStateRecord(kStFont, &font, sizeof font) == StateWrite::kWritten; break;
+        case Op::kStepCountToZero:
+          m.setWritePosition(m.writePos(), m.committed(), 0);
+          ok = true;
+          break;
+      }
+      EXPECT_EQ(ok, c.steps[i].ok) << "operation " << i;
+    }
+    EXPECT_EQ(m.stepCount(), c.stepCount);
+    EXPECT_EQ(m.committed(), c.committed);
+    EXPECT_EQ(m.writePos(), c.writePos);
+  }
+}
+
+// A redo that runs out of memory while it puts the keys of its definitions back into the
+// dictionaries takes out again the keys it had put back, and the step stays undone. Every
+// allocation of the redo is made to fail in turn.
+TEST_F(EventStreamTest, RedoThatRunsOutOfMemoryRollsBackItsKeys) {
+  bool failedOnce = false;
+  for (int64_t after = 0; after < 64; ++after) {
+    SCOPED_TRACE(after);
+    CEventMngr m(kBlock, 1048576);
+    ASSERT_TRUE(m.setupRecording(nullptr, nullptr, 200, 200));
+    ASSERT_TRUE(m.commitStep());
+    // Many keys, so that the dictionaries allocate as they take them.
+    std::vector<uint32_t> keys;
+    for (uint32_t k = 0; k < 40; ++k) {
+      SToneDefinition tone{};
+      tone.key = 1000 + k;
+      ASSERT_TRUE(m.appendRecord(kPcState, kStToneDefinition, tone));
+      keys.push_back(tone.key);
+    }
+    SShapeDefinition shape{};
+    shape.key = 77;
+    ASSERT_TRUE(m.appendRecord(kPcState, kStShapeDefinition, shape));
+    ASSERT_TRUE(m.commitStep());
+    ASSERT_TRUE(m.undoStep());
+    const int32_t committed = m.committed();
+    bool redone;
+    {
+      test::ScopedNewFailure failure(after);
+      redone = m.redoStep();
+      if (!redone) ASSERT_TRUE(test::NewFailureHappened());
+    }
+    size_t present = m.shapeDict.contains(77) ? 1 : 0;
+    for (uint32_t k : keys) present += m.toneDict.contains(k) ? 1 : 0;
+    if (redone) {
+      EXPECT_EQ(present, keys.size() + 1);
+      EXPECT_EQ(m.stepCount(), 2);
+      break;  // no allocation left to fail
+    }
+    failedOnce = true;
+    EXPECT_EQ(present, 0u);
+    EXPECT_EQ(m.committed(), committed);
+    EXPECT_EQ(m.stepCount(), 1);
+    // Memory back: the redo succeeds and every key returns.
+    ASSERT_TRUE(m.redoStep());
+    EXPECT_TRUE(m.shapeDict.contains(77));
+    EXPECT_TRUE(m.toneDict.contains(keys.back()));
+  }
+  EXPECT_TRUE(failedOnce);
 }
 
 TEST_F(EventStreamTest, UndoingADefinitionRemovesItsDictionaryKey) {

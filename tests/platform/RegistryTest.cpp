@@ -3,11 +3,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -360,6 +362,7 @@ TEST_F(RegistryTest, DamagedFileIsKeptAsideAndReadsAsEmpty) {
       {"bad escape in key", "TF4REG 1\n[Software\\Quillmarsh\\Tintaframe4 Plus\\%4]\n"},
       {"unclosed key", "TF4REG 1\n[Software\\Quillmarsh\\Tintaframe4 Plus\n"},
       {"dword overflow", good + "\"a\"=dword:2147483648\n"},
+      {"dword underflow", good + "\"a\"=dword:-2147483649\n"},
       {"dword text", good + "\"a\"=dword:12ab\n"},
       {"unknown kind", good + "\"a\"=qword:1\n"},
       {"unterminated string", good + "\"a\"=string:\"abc\n"},
@@ -623,6 +626,126 @@ TEST_F(RegistryTest, KeyDeletedAndWrittenAgainReplacesTheFilesCopyOnlyWhenItChan
   writeList(first, {"/y", "/x"});
   ASSERT_TRUE(first.Save());
   EXPECT_EQ(readList(), (std::vector<std::string>{"path0=/y", "path1=/x"}));
+}
+
+// Two instances over one file: this store loads the seed, the other instance changes the file
+// (through a store of its own, or by writing bytes over it), then this store makes its changes
+// and saves. The file afterwards holds the other instance's file with exactly this store's
+// changes applied.
+struct MergeCase {
+  const char* label;
+  std::string seed;                                    // lines after the header
+  std::function<void(const std::string& file)> other;  // what another writer does to the file
+  std::function<void(CRegistry&)> mine;
+  std::string expected;  // the file afterwards, after the header
+};
+
+// The other instance as a store of its own: loads, changes, saves.
+std::function<void(const std::string&)> OtherStore(std::function<void(CRegistry&)> change) {
+  return [change](const std::string& file) {
+    CRegistry other(fs::path(file).parent_path().string());
+    ASSERT_TRUE(other.Load());
+    change(other);
+    ASSERT_TRUE(other.Save());
+  };
+}
+
+// The file's key and value lines: comments and blank lines dropped.
+std::string Lines(const std::string& text) {
+  std::istringstream in(text);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[0] != ';') out += line + "\n";
+  }
+  return out;
+}
+
+std::string KeyLine(const std::string& below) {
+  return "[" + kRoot + (below.empty() ? "" : "\\" + below) + "]\n";
+}
+
+TEST_F(RegistryTest, MergeAppliesOnlyWhatThisStoreChanged) {
+  const std::string k = kRoot + "\\K", sub = kRoot + "\\Sub";
+  const std::vector<MergeCase> cases = {
+      {"key deleted elsewhere stays deleted",
+       KeyLine("") + "\"a\"=dword:1\n" + KeyLine("K") + "\"kv\"=dword:2\n" + KeyLine("K\\Deep") +
+           "\"d\"=dword:3\n",
+       OtherStore([&](CRegistry& o) { ASSERT_TRUE(o.DeleteKey(k)); }),
+       [&](CRegistry& me) { ASSERT_TRUE(me.WriteDword(kRoot, "a", 5)); }, KeyLine("") + "\"a\"=dword:5\n"},
+      {"key deleted elsewhere comes back with only what was written into it",
+       KeyLine("") + KeyLine("K") + "\"kv\"=dword:2\n" + KeyLine("K\\Deep") + "\"d\"=dword:3\n",
+       OtherStore([&](CRegistry& o) { ASSERT_TRUE(o.DeleteKey(k)); }),
+       [&](CRegistry& me) {
+         ASSERT_TRUE(me.WriteDword(k, "new", 7));
+         ASSERT_TRUE(me.DeleteValue(k + "\\Deep", "d"));  // a deletion alone brings nothing back
+       },
+       KeyLine("") + KeyLine("K") + "\"new\"=dword:7\n"},
+      {"key made here under a key deleted elsewhere", KeyLine("") + KeyLine("K") + "\"kv\"=dword:2\n",
+       OtherStore([&](CRegistry& o) { ASSERT_TRUE(o.DeleteKey(k)); }),
+       [&](CRegistry& me) { ASSERT_TRUE(me.CreateKey(k + "\\Made")); },
+       KeyLine("") + KeyLine("K") + KeyLine("K\\Made")},
+      {"key deleted and made again here replaces what the other added",
+       KeyLine("") + KeyLine("Sub") + "\"x\"=dword:1\n",
+       OtherStore([&](CRegistry& o) { ASSERT_TRUE(o.WriteDword(sub, "y", 2)); }),
+       [&](CRegistry& me) {
+         ASSERT_TRUE(me.DeleteKey(sub));
+         ASSERT_TRUE(me.CreateKey(sub));
+         ASSERT_TRUE(me.WriteDword(sub, "z", 3));
+       },
+       KeyLine("") + KeyLine("Sub") + "\"z\"=dword:3\n"},
+      {"file damaged by another writer: what was read stays",
+       KeyLine("") + "\"a\"=dword:1\n" + KeyLine("K") + "\"kv\"=dword:2\n",
+       [](const std::string& file) { WriteFileText(file, "TF4REG 1\n\"broken"); },
+       [&](CRegistry& me) { ASSERT_TRUE(me.WriteDword(kRoot, "b", 4)); },
+       KeyLine("") + "\"a\"=dword:1\n\"b\"=dword:4\n" + KeyLine("K") + "\"kv\"=dword:2\n"},
+      {"same bytes as another kind is a change", KeyLine("") + "\"v\"=binary:61626364\n",
+       OtherStore([](CRegistry&) {}),
+       [&](CRegistry& me) {
+         ASSERT_TRUE(me.WriteDword(kRoot, "v", 0x64636261));
+         EXPECT_EQ(me.ValueKind(kRoot, "v"), RegValueKind::kDword);
+       },
+       KeyLine("") + "\"v\"=dword:1684234849\n"},
+      {"binary then dword in one session", KeyLine(""), OtherStore([](CRegistry&) {}),
+       [&](CRegistry& me) {
+         ASSERT_TRUE(me.WriteBinary(kRoot, "v", "abcd", 4));
+         ASSERT_TRUE(me.WriteDword(kRoot, "v", 0x64636261));
+         EXPECT_EQ(me.ValueKind(kRoot, "v"), RegValueKind::kDword);
+       },
+       KeyLine("") + "\"v\"=dword:1684234849\n"},
+  };
+  for (const MergeCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+    fs::create_directories(folder_);
+    WriteFileText(File(), "TF4REG 1\n" + c.seed);
+    CRegistry me(folder_);
+    ASSERT_TRUE(me.Load());
+    ASSERT_TRUE(me.DamagedCopy().empty());
+    c.other(File());
+    c.mine(me);
+    ASSERT_TRUE(me.Save());
+    EXPECT_EQ(Lines(ReadFileText(File())), "TF4REG 1\n" + c.expected);
+  }
+}
+
+// The settings file is saved through the one atomic save: a temporary left by a save that was
+// killed is removed by the next one, and the file stays private.
+TEST_F(RegistryTest, SaveRemovesTemporariesLeftByAKilledSave) {
+  fs::create_directories(folder_);
+  WriteFileText(folder_ + "/.registry.txt.tmp-Kill3d", std::string(4096, 'x'));
+  CRegistry store(folder_);
+  ASSERT_TRUE(store.Load());
+  ASSERT_TRUE(store.CreateKey(kConfig));
+  ASSERT_TRUE(store.WriteDword(kConfig, "x", 1));
+  ASSERT_TRUE(store.Save());
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"registry.lock", "registry.txt"}));
+  struct stat st;
+  ASSERT_EQ(::stat(File().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_F(RegistryTest, ProcessesSavingAtTheSameTimeKeepAllValues) {

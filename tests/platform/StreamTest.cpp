@@ -3,13 +3,19 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/Memory.h"
 #include "platform/Window.h"
@@ -392,6 +398,118 @@ TEST_F(AtomicFileWriterTest, AGivenModeHoldsForNewAndReplacedFiles) {
   EXPECT_FALSE(writer.Begin(target, 0100644));
   EXPECT_EQ(ReadFile(target), "b");
 }
+
+// Saves that are killed part-way leave nothing that accumulates: with an unnamed temporary
+// nothing at all, with a named one (forced here, as on a file system without O_TMPFILE) a file
+// that the next save removes. 300 kills once left 37 MB of temporaries beside the settings.
+class AtomicFileWriterKillTest : public TempFolder, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    TempFolder::SetUp();
+    before_ = AllowUnnamedTemporaryFiles(GetParam());
+  }
+  void TearDown() override {
+    AllowUnnamedTemporaryFiles(before_);
+    TempFolder::TearDown();
+  }
+  std::vector<std::string> Entries() {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  bool before_ = true;
+};
+
+TEST_P(AtomicFileWriterKillTest, KilledSaveLeavesNoTemporaryAfterTheNextSave) {
+  const std::string target = PathOf("doc.tfi");
+  WriteFile(target, "good");
+  for (int64_t stopAt : {int64_t{0}, int64_t{1} << 20}) {
+    SCOPED_TRACE(stopAt);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      AtomicFileWriter writer;
+      std::vector<char> bytes(static_cast<size_t>(stopAt), 'x');
+      char state = writer.Begin(target, 0600) && writer.GetStream().WriteExact(bytes.data(), stopAt) &&
+                           writer.IsUnnamed() == GetParam()
+                       ? 'w'
+                       : 'f';
+      if (::write(ready[1], &state, 1) != 1) _exit(1);
+      ::pause();  // stopped here, at byte stopAt, until killed
+      _exit(0);
+    }
+    ::close(ready[1]);
+    char state = 0;
+    ASSERT_EQ(::read(ready[0], &state, 1), 1);
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(state, 'w');
+    // The named temporary is still there; the unnamed one never was anywhere.
+    EXPECT_EQ(Entries().size(), GetParam() ? 1u : 2u);
+    EXPECT_EQ(ReadFile(target), "good");
+
+    ASSERT_TRUE(SaveFileAtomically(target, [](Stream& s) { return s.WriteExact("next", 4); }));
+    EXPECT_EQ(Entries(), std::vector<std::string>{"doc.tfi"});
+    EXPECT_EQ(ReadFile(target), "next");
+    WriteFile(target, "good");
+  }
+}
+
+// A sweep removes temporaries of the target's naming that nobody holds, and never one a live
+// writer is filling (it holds a lock on it), nor files of other names.
+TEST_P(AtomicFileWriterKillTest, SweepSparesLiveTemporariesAndOtherNames) {
+  const std::string target = PathOf("doc.tfi");
+  const std::vector<std::string> others = {".doc.tfi.tmp-abc", ".doc.tfi.tmp-abcdefg", ".other.tmp-abcdef",
+                                           "doc.tfi.tmp-abcdef", ".doc.tfi.tmp-ab.def"};
+  for (const std::string& name : others) WriteFile(PathOf(name), "not ours");
+  WriteFile(PathOf(".doc.tfi.tmp-Stale9"), "left by a kill between link and rename");
+
+  AtomicFileWriter live;
+  ASSERT_TRUE(AllowUnnamedTemporaryFiles(false) == GetParam());  // the live one named, to be visible
+  ASSERT_TRUE(live.Begin(target));
+  AllowUnnamedTemporaryFiles(GetParam());
+  ASSERT_TRUE(live.GetStream().WriteExact("live", 4));
+  ASSERT_TRUE(SaveFileAtomically(target, [](Stream& s) { return s.WriteExact("other", 5); }));
+  EXPECT_FALSE(std::filesystem::exists(PathOf(".doc.tfi.tmp-Stale9")));
+  EXPECT_TRUE(std::filesystem::exists(live.TempPath()));
+  for (const std::string& name : others) EXPECT_EQ(ReadFile(PathOf(name)), "not ours") << name;
+  EXPECT_EQ(ReadFile(target), "other");
+  ASSERT_TRUE(live.Commit());
+  EXPECT_EQ(ReadFile(target), "live");
+  EXPECT_EQ(Entries().size(), others.size() + 1);
+}
+
+// The unnamed temporary is invisible until Commit, and the mode asked for holds on both paths.
+TEST_P(AtomicFileWriterKillTest, TemporaryIsInvisibleUntilCommitWhenUnnamed) {
+  const std::string target = PathOf("settings.txt");
+  AtomicFileWriter writer;
+  ASSERT_TRUE(writer.Begin(target, 0600));
+  EXPECT_EQ(writer.IsUnnamed(), GetParam());
+  ASSERT_TRUE(writer.GetStream().WriteExact("abc", 3));
+  EXPECT_EQ(Entries().size(), GetParam() ? 0u : 1u);
+  ASSERT_TRUE(writer.Commit());
+  EXPECT_EQ(Entries(), std::vector<std::string>{"settings.txt"});
+  struct stat st;
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(ReadFile(target), "abc");
+  {
+    AtomicFileWriter abandoned;
+    ASSERT_TRUE(abandoned.Begin(target));
+    ASSERT_TRUE(abandoned.GetStream().WriteExact("half", 4));
+  }
+  EXPECT_EQ(Entries(), std::vector<std::string>{"settings.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Temporaries, AtomicFileWriterKillTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Unnamed" : "Named");
+                         });
 
 // ---------------------------------------------------------------------------------------------
 // Memory

@@ -13,6 +13,7 @@
 #include "platform/Stream.h"
 #include "raster/DibImage.h"
 #include "raster/FlatImage.h"
+#include "support/CountingNew.h"
 #include "support/TempFolder.h"
 #include "support/TestImages.h"
 
@@ -132,6 +133,7 @@ TEST(Bmp, DpiFromPixelsPerMetre) {
       {40, 3779, 96},
       {40, 2834, 72},
       {40, 2835, 72},
+      {40, 3800, 96},  // 96.52 + 0.41: still 96
       {40, 0, 0},
       {108, 3780, 96},
       {124, 5906, 150},
@@ -421,6 +423,7 @@ TEST(Bmp, RefusesBadHeadersBeforeAllocating) {
       {"bit fields without 3 colours", true, 46, 0, 4},
       {"red and blue masks swapped", true, 54, 0x000000FF, 4},
       {"alpha mask as red", true, 54, 0xFF000000, 4},
+      {"alpha mask as blue", true, 62, 0xFF000000, 4},
       {"offset past the end", false, 10, 1000, 4},
   };
   for (const Case& c : cases) {
@@ -482,14 +485,66 @@ TEST(Bmp, SixtyByteFileAsksForNothingBig) {
   }
 }
 
-TEST(Bmp, HeightZeroLoadsNothing) {
-  std::vector<uint8_t> file(54, 0);
-  EncodeBitmapFileHeader({kBmpMagic, 54, 0, 0, 54}, file.data());
-  SBitmapInfoHeader info{40, 4, 0, 1, 24, 0, 0, 0, 0, 0, 0};
-  EncodeBitmapInfoHeader(info, file.data() + 14);
-  TMTC image;
-  EXPECT_TRUE(LoadBMPFromMemory(image, file.data(), 54));
-  EXPECT_FALSE(image.IsValid());
+// A picture with no rows loads (true) as an empty image and allocates nothing, however wide (up
+// to the pixel limit); a single row wider than the limit is refused. A 54-byte file claiming a width
+// of 100000000 once had the reader allocate and clear a 400 MB row buffer.
+TEST(Bmp, HeightZeroLoadsNothingAndAllocatesNothing) {
+  struct Case {
+    int32_t width;
+    bool loads;
+  } cases[] = {{4, true}, {int32_t{kMaxBmpPixels}, true}, {int32_t{kMaxBmpPixels} + 1, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    for (uint16_t bits : {24, 32}) {
+      std::vector<uint8_t> file(54, 0);
+      EncodeBitmapFileHeader({kBmpMagic, 54, 0, 0, 54}, file.data());
+      SBitmapInfoHeader info{40, c.width, 0, 1, bits, 0, 0, 0, 0, 0, 0};
+      EncodeBitmapInfoHeader(info, file.data() + 14);
+      // Into a plain image and into a display image, which keeps at least one row when resized.
+      TMTC plain;
+      TTC display(3, 2);
+      for (TMTC* image : {&plain, static_cast<TMTC*>(&display)}) {
+        SetMemoryRefusals(1);
+        test::ResetNewStats();
+        EXPECT_EQ(LoadBMPFromMemory(*image, file.data(), 54), c.loads);
+        const test::NewStats stats = test::CurrentNewStats();
+        EXPECT_EQ(PendingMemoryRefusals(), 1);  // TryGetMem was never asked
+        EXPECT_EQ(stats.calls, 0);
+        SetMemoryRefusals(0);
+        if (c.loads) EXPECT_EQ(image->Size(), (SSize{0, 0}));
+        if (c.loads) EXPECT_FALSE(image->IsValid());
+      }
+    }
+  }
+}
+
+// A picture of exactly kMaxBmpPixels passes the size check (the reader goes on to ask for its
+// row buffer, refused here by the hook), one pixel more is refused before any request. The
+// stream cannot tell its size, so no truncation check stops the reader first.
+TEST(Bmp, PixelLimitIsInclusive) {
+  struct Case {
+    int32_t width, height;
+    bool withinLimit;
+  } cases[] = {
+      {10000, 10000, true},
+      {int32_t{kMaxBmpPixels}, 1, true},
+      {5882353, 17, false},  // 100000001 pixels
+      {int32_t{kMaxBmpPixels} + 1, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+    std::vector<uint8_t> file(54, 0);
+    EncodeBitmapFileHeader({kBmpMagic, 54, 0, 0, 54}, file.data());
+    SBitmapInfoHeader info{40, c.width, c.height, 1, 32, 0, 0, 0, 0, 0, 0};
+    EncodeBitmapInfoHeader(info, file.data() + 14);
+    PipeStream stream(file);
+    TMTC image;
+    SetMemoryRefusals(1);
+    EXPECT_FALSE(LoadBMP(image, stream));
+    EXPECT_EQ(PendingMemoryRefusals(), c.withinLimit ? 0 : 1);
+    SetMemoryRefusals(0);
+    EXPECT_FALSE(image.IsValid());
+  }
 }
 
 TEST(Bmp, CorruptedBytesNeverCrash) {

@@ -318,6 +318,69 @@ TEST(ScaleImage, ResultsMatchTheDefinedArithmeticBitForBit) {
   });
 }
 
+// Areas that start on whole pixels with sub-pixel extents on both axes (a width or height of
+// n + f pixels, 0 < f < 1), sampled through AverageArea against the reference arithmetic: the
+// first pixel of such an area is a whole one (no partial left or top weight), which only the
+// Single sums in their defined order tell apart from a partial pixel of weight 1.
+TEST(ScaleImage, WholePixelStartsWithSubPixelExtentsMatchTheReference) {
+  constexpr int32_t kSide = 64;
+  TMTC src(kSide, kSide);
+  FillNoise(src, 77);
+  TChannel ch(kSide, kSide);
+  FillNoise(ch, 78);
+  const std::vector<uint8_t> bytes = BytesOf(ch);
+  std::vector<uint8_t> planes[4];
+  for (int k = 0; k < 4; ++k)
+    for (int32_t y = 0; y < kSide; ++y)
+      for (int32_t x = 0; x < kSide; ++x)
+        planes[k].push_back(static_cast<uint8_t>(src.GetPixel(x, y) >> (8 * k)));
+  InBothBuilds([&] {
+    CScaleImageTMTC scaler(&src, nullptr);
+    CScaleImageCH chScaler(&ch, nullptr);
+    uint32_t state = 12345;
+    auto next = [&] {
+      state = state * 1664525u + 1013904223u;
+      return state >> 8;
+    };
+    for (int i = 0; i < 20000; ++i) {
+      const int64_t x0 = int64_t(next() % (kSide - 4)) << 16, y0 = int64_t(next() % (kSide - 4)) << 16;
+      const int64_t w = int64_t(next() % 3) * 65536 + 1 + next() % 65535;
+      const int64_t h = int64_t(next() % 3) * 65536 + 1 + next() % 65535;
+      uint32_t got = 0;
+      scaler.AverageArea(reinterpret_cast<uint8_t*>(&got), Fixed(x0), Fixed(y0), Fixed(x0 + w), Fixed(y0 + h));
+      uint32_t want = 0;
+      for (int k = 0; k < 4; ++k)
+        want |= uint32_t{ReferenceAverage(planes[k], kSide, kSide, x0, y0, x0 + w, y0 + h)} << (8 * k);
+      ASSERT_EQ(got, want) << x0 << "," << y0 << " " << w << "x" << h;
+      uint8_t v = 0;
+      chScaler.AverageArea(&v, Fixed(x0), Fixed(y0), Fixed(x0 + w), Fixed(y0 + h));
+      ASSERT_EQ(v, ReferenceAverage(bytes, kSide, kSide, x0, y0, x0 + w, y0 + h))
+          << x0 << "," << y0 << " " << w << "x" << h;
+    }
+  });
+}
+
+// The 16.16 coverage of a uniform 255 channel is 65536 over any area, also over areas of
+// millions of pixels where Single sums of whole rows would round past it.
+TEST(ScaleImage, FixedPointCoverageOfLargeUniformAreasStaysAt65536) {
+  TChannel full(3000, 3000);
+  full.Fill(255);
+  CScaleImageCH_fixp fixp(&full, nullptr);
+  const TRect areas[] = {
+      {0, 0, 3000 << 16, 3000 << 16},
+      {32768, 12345, (2999 << 16) + 777, (3000 << 16) - 5},
+      {0, 0, 3000 << 16, 1 << 16},
+      {0, 0, 1 << 16, 3000 << 16},
+      {5 << 16, 7 << 16, (2500 << 16) + 32768, (2800 << 16) + 32768},
+  };
+  for (const TRect& a : areas) {
+    int32_t cell = -1;
+    TRect area = a;
+    ASSERT_TRUE(fixp.SampleArea(reinterpret_cast<uint8_t*>(&cell), area));
+    EXPECT_EQ(cell, 65536) << a.left << "," << a.top << " " << a.right << "," << a.bottom;
+  }
+}
+
 // The mathematically exact mean of the 16.16 area each destination pixel covers; the scaler's
 // Single sums may only truncate it (plus the small guard), never pick the wrong pixels or weights.
 TEST(ScaleImage, ResultsFollowTheExactAreaMean) {
@@ -429,7 +492,9 @@ TEST(ScaleImage, Uniform255StaysFullInEveryClass) {
 // source edge (1 pixel to 416: 416*158 > 65536), reading outside the source and dividing by an
 // area of 0. They now take the last source pixel whole. Run under ASan.
 TEST(ScaleImage, EnlargementLastColumnStaysInsideTheSource) {
-  const SSize cases[][2] = {{{1, 1}, {416, 416}}, {{1, 3}, {416, 3}}, {{3, 1}, {3, 416}}, {{2, 2}, {999, 997}}};
+  // 1 to 513: the steps round to 128, so the last column starts exactly on the source edge.
+  const SSize cases[][2] = {{{1, 1}, {416, 416}}, {{1, 3}, {416, 3}}, {{3, 1}, {3, 416}},
+                            {{2, 2}, {999, 997}}, {{1, 1}, {513, 1}}, {{1, 1}, {1, 513}}};
   for (const auto& s : cases) {
     SCOPED_TRACE(testing::Message() << s[0].width << "x" << s[0].height << " -> " << s[1].width << "x"
                                     << s[1].height);
