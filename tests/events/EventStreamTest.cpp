@@ -611,7 +611,9 @@ TEST_F(EventStreamTest, RedoThatRunsOutOfMemoryRollsBackItsKeys) {
     {
       test::ScopedNewFailure failure(after);
       redone = m.redoStep();
-      if (!redone) ASSERT_TRUE(test::NewFailureHappened());
+      if (!redone) {
+        ASSERT_TRUE(test::NewFailureHappened());
+      }
     }
     size_t present = m.shapeDict.contains(77) ? 1 : 0;
     for (uint32_t k : keys) present += m.toneDict.contains(k) ? 1 : 0;

@@ -511,8 +511,10 @@ TEST(Bmp, HeightZeroLoadsNothingAndAllocatesNothing) {
         EXPECT_EQ(PendingMemoryRefusals(), 1);  // TryGetMem was never asked
         EXPECT_EQ(stats.calls, 0);
         SetMemoryRefusals(0);
-        if (c.loads) EXPECT_EQ(image->Size(), (SSize{0, 0}));
-        if (c.loads) EXPECT_FALSE(image->IsValid());
+        if (c.loads) {
+          EXPECT_EQ(image->Size(), (SSize{0, 0}));
+          EXPECT_FALSE(image->IsValid());
+        }
       }
     }
   }
