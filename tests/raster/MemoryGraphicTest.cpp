@@ -156,7 +156,9 @@ TEST(MemoryGraphicTest, PrimitivesTouchNothingOutsideTheirArea) {
     TRect clip;
     const bool inside = g.ClipRectOut(r, clip);
     SCOPED_TRACE(name + " " + OpsName(ops));
-    if (!inside) EXPECT_FALSE(drew);
+    if (!inside) {
+      EXPECT_FALSE(drew);
+    }
     for (int32_t y = 0; y < g.Height(); ++y) {
       for (int32_t x = 0; x < g.Width(); ++x) {
         const uint32_t was = before[static_cast<size_t>(y * 23 + x)];
