@@ -215,6 +215,9 @@ CPatObj* CToneMngr::MakePatternWorkingCopy() {
       FreeWorkingCopy();
       return nullptr;
     }
+  } else {
+    // A reused working copy is a new picture: recordings key pictures by serial id.
+    working_->RenewId();
   }
   CPat8& work = *static_cast<CPat8*>(working_.get());
   if (s == 100) {
@@ -237,6 +240,8 @@ CPatObj* CToneMngr::MakeToneWorkingCopy() {
       FreeWorkingCopy();
       return nullptr;
     }
+  } else {
+    working_->RenewId();
   }
   SToneAttr attr = entry.Attr();
   const int32_t s = entry.Scale();
