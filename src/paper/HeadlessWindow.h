@@ -39,8 +39,8 @@ class HeadlessDocumentWindow : public DocumentWindow {
   bool IsPlaying() const override { return playing; }
   int32_t PlaybackKind() const override { return playbackKind; }
   bool IsLockedForPlayback() const override { return lockedForPlayback; }
-  TStroke* CurrentStroke() override { return nullptr; }
-  CPenShapeObj* CurrentPenShape() override { return nullptr; }
+  TStroke* CurrentStroke() override { return stroke; }
+  CPenShapeObj* CurrentPenShape() override { return penShape; }
   const CColorSlotGroup* CurrentGradientStops() override { return nullptr; }
   CToneMngr* ToneMngr() override { return nullptr; }
 
@@ -55,6 +55,9 @@ class HeadlessDocumentWindow : public DocumentWindow {
   bool smoothDrawing = true;
   SSize clientSize{640, 480};
   std::string caption;
+  // The stroke and nib in force (not owned; null for none).
+  TStroke* stroke = nullptr;
+  CPenShapeObj* penShape = nullptr;
 
   // What it was asked to do.
   int32_t invalidations = 0;

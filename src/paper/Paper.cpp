@@ -6,6 +6,7 @@
 
 #include "document/LayerDraw.h"
 #include "document/ShellServices.h"
+#include "paint/NibPreset.h"
 #include "paper/FlowImage.h"
 #include "platform/Debug.h"
 #include "platform/Warning.h"
@@ -226,10 +227,18 @@ int32_t TPaper::RecordedState::strokeEngine() const {
 }
 
 bool TPaper::RecordedState::imageNib(SRecordedNib& nib) const {
-  // Image nibs (CPenShapeObj) come with the nib module, which answers here from GetPenShape;
-  // until then no document paints with one.
-  (void)nib;
-  return false;
+  // The nib in force, when it is a valid image nib with a picture.
+  const CPenShapeObj* shape = paper_.GetPenShape();
+  if (shape == nullptr || !shape->IsValid() || !shape->IsBitmapNib()) return false;
+  const TChannel* image = shape->Image();
+  if (image == nullptr || !image->IsValid() || image->Width() <= 0 || image->Height() <= 0) return false;
+  nib.key = shape->SerialId();
+  nib.scale = static_cast<int16_t>(std::clamp(shape->GetScalePercent(), 0, int32_t{INT16_MAX}));
+  // The shape's aspect (x 1000) and angle (x 10): both fit 16 bits.
+  nib.nibValue1 = static_cast<int16_t>(std::clamp(shape->Shape().aspect, 0, int32_t{INT16_MAX}));
+  nib.nibValue2 = static_cast<int16_t>(std::clamp(shape->Shape().angle, 0, int32_t{INT16_MAX}));
+  nib.channel = image;
+  return true;
 }
 
 bool TPaper::RecordedState::layerAttributes(int32_t layer, uint8_t& blendMode, uint8_t& opacity,

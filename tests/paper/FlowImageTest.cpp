@@ -1,6 +1,7 @@
 // The working copy of a layer: loading, growing, resizing, writing back and reloading.
 #include <gtest/gtest.h>
 
+#include "paint/Stroke.h"
 #include "paper/PaperTestSupport.h"
 
 namespace tf {
@@ -134,6 +135,21 @@ TEST(FlowImage, SelectingTheHeldLayerReloadsItFromTheStore) {
   EXPECT_FALSE(f.Paper().SelectLayer(&f.Flow(), 1));
   EXPECT_FALSE(f.Paper().SelectLayer(&f.Flow(), -1));
   EXPECT_EQ(f.Paper().GetActiveLayerIndex(), 0);
+}
+
+TEST(FlowImage, LoadingALayerTellsTheCurrentStrokeWhichLayerItPaintsOn) {
+  FlowFixture f;
+  TStroke stroke(0);
+  stroke.SetLayerIndex(-7);
+  f.window.stroke = &stroke;
+  ASSERT_GE(f.Paper().Layers().AddLayer(300, 200, true, 255, false, 3), 0);
+  EXPECT_TRUE(f.Paper().SelectLayer(&f.Flow(), 1));
+  EXPECT_EQ(stroke.GetLayerIndex(), 1);
+  // Also when nothing had to be copied.
+  stroke.SetLayerIndex(-7);
+  EXPECT_FALSE(f.Paper().SyncFlowImage(&f.Flow(), 1, false));
+  EXPECT_EQ(stroke.GetLayerIndex(), 1);
+  f.window.stroke = nullptr;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "document/ShellServices.h"
+#include "paint/NibPreset.h"
 #include "paper/PaperTestSupport.h"
 
 namespace tf {
@@ -161,6 +162,50 @@ TEST(Paper, TheRecorderReadsTheDocumentsState) {
   // The legacy engine records as engine 0.
   paper.strokeRoutine = StrokeRoutine::kLegacy;
   EXPECT_FALSE(paper.HasModernEngine());
+}
+
+TEST(Paper, TheNibInForceIsRecordedAsAShapeOnlyWhenItIsAnImageNib) {
+  PaperTestScope scope;
+  HeadlessDocumentWindow window;
+  TPaper& paper = window.Paper();
+  ASSERT_TRUE(paper.NewDocument("n", &window.Flow(), false, false, 72, 10, 10));
+  FakeRecordedPen pen;
+  paper.EventMngr()->attachPen(&pen);
+  auto shapePackets = [&] {
+    std::vector<test::StreamPacket> found;
+    for (const test::StreamPacket& p : test::ReadPackets(*paper.EventMngr()))
+      if (p.cls == 0 && (p.code == 44 || p.code == 45)) found.push_back(p);
+    return found;
+  };
+
+  SNibRecord record;
+  record.Init();
+  CPenShapeObj parametric(record);
+  window.penShape = &parametric;
+  ASSERT_TRUE(paper.EventMngr()->writePenState());
+  EXPECT_TRUE(shapePackets().empty());
+
+  CPenShapeObj image(record);
+  TChannel picture(12, 7);
+  picture.Fill(0x40);
+  ASSERT_TRUE(image.SetImageCopy(picture, true));
+  window.penShape = &image;
+  ASSERT_TRUE(paper.EventMngr()->writePenState());
+  std::vector<test::StreamPacket> found = shapePackets();
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].code, 44);
+  ASSERT_GE(found[0].payload.size(), 40u);
+  const uint8_t* def = found[0].payload.data();
+  EXPECT_EQ(LoadU32(def), image.SerialId());
+  EXPECT_EQ(static_cast<int16_t>(LoadU16(def + 4)), image.GetScalePercent());
+  EXPECT_EQ(LoadU32(def + 20), 12u);
+  EXPECT_EQ(LoadU32(def + 24), 7u);
+  EXPECT_EQ(LoadU32(def + 28), 12u * 7u);
+  // Unchanged: neither a definition nor a reference again.
+  ASSERT_TRUE(paper.EventMngr()->writePenState());
+  EXPECT_EQ(shapePackets().size(), 1u);
+  window.penShape = nullptr;
+  paper.EventMngr()->attachPen(nullptr);
 }
 
 TEST(Paper, SetModifiedAndActiveLayerReachTheWindowAndTheToolWindow) {
