@@ -555,44 +555,36 @@ Fixed LineWeight(int64_t line, int64_t lo, int64_t hi) {
 
 }  // namespace
 
-void CPenShape::ExactCircleCoverage(int64_t cx, int64_t cy, int64_t r, bool rowWise) {
+void CPenShape::ExactCircle(int64_t cx, int64_t cy, int64_t r, bool rowWise, bool coverage, bool distances) {
+  if (!coverage && !distances) return;
   const int64_t along = rowWise ? cx : cy;
   const int64_t across = rowWise ? cy : cx;
+  const float invR = distances ? 1.0f / FixToSingle(static_cast<Fixed>(r)) : 0.0f;
   if (r < 0x8000) {
-    SpanCoverage(along - r, along + r, 0x8000, FloorPixel(across), rowWise);
+    const int64_t line = FloorPixel(across);
+    if (coverage) SpanCoverage(along - r, along + r, 0x8000, line, rowWise);
+    if (distances) {
+      SpanDistances(along - r, along + r, line, rowWise, [&](int64_t position) {
+        return PointNormDistance(FixToSingle(static_cast<Fixed>(position - along)), invR, 0.0f);
+      });
+    }
     return;
   }
+  // One pass over the lines: each half chord serves the coverage and the distances.
   const int64_t lineLast = CeilPixel(across + r) - 1;
   for (int64_t line = FloorPixel(across - r); line <= lineLast; ++line) {
     const int64_t dy = (line << 16) + 0x8000 - across;
     const int64_t chord2 = r * r - dy * dy;
     if (chord2 <= 0) continue;
     const int64_t h = HalfChord(chord2);
-    SpanCoverage(along - h, along + h, LineWeight(line, across - r, across + r), line, rowWise);
-  }
-}
-
-void CPenShape::ExactCircleDistances(int64_t cx, int64_t cy, int64_t r, bool rowWise) {
-  const int64_t along = rowWise ? cx : cy;
-  const int64_t across = rowWise ? cy : cx;
-  const float invR = 1.0f / FixToSingle(static_cast<Fixed>(r));
-  if (r < 0x8000) {
-    SpanDistances(along - r, along + r, FloorPixel(across), rowWise, [&](int64_t position) {
-      return PointNormDistance(FixToSingle(static_cast<Fixed>(position - along)), invR, 0.0f);
-    });
-    return;
-  }
-  const int64_t lineLast = CeilPixel(across + r) - 1;
-  for (int64_t line = FloorPixel(across - r); line <= lineLast; ++line) {
-    const int64_t dy = (line << 16) + 0x8000 - across;
-    const int64_t chord2 = r * r - dy * dy;
-    if (chord2 <= 0) continue;
-    const int64_t h = HalfChord(chord2);
-    const float dyf = FixToSingle(static_cast<Fixed>(dy));
-    const float dy2 = dyf * dyf;
-    SpanDistances(along - h, along + h, line, rowWise, [&](int64_t position) {
-      return PointNormDistance(FixToSingle(static_cast<Fixed>(position - along)), invR, dy2);
-    });
+    if (coverage) SpanCoverage(along - h, along + h, LineWeight(line, across - r, across + r), line, rowWise);
+    if (distances) {
+      const float dyf = FixToSingle(static_cast<Fixed>(dy));
+      const float dy2 = dyf * dyf;
+      SpanDistances(along - h, along + h, line, rowWise, [&](int64_t position) {
+        return PointNormDistance(FixToSingle(static_cast<Fixed>(position - along)), invR, dy2);
+      });
+    }
   }
 }
 
@@ -652,9 +644,8 @@ bool CPenShape::SetExactCircle(Fixed cx, Fixed cy, bool rowWise, Fixed radius) {
   // Only the covered pixels can hold ink; the rest of the grid stays 0 from the layout.
   const int32_t coveredWidth = static_cast<int32_t>(CeilPixel(int64_t{cx} + radius) - firstColumn_);
   const int32_t coveredHeight = static_cast<int32_t>(CeilPixel(int64_t{cy} + radius) - firstRow_);
-  if (antialias_) ExactCircleCoverage(cx, cy, radius, rowWise);
   FillDistanceRect(coveredWidth, coveredHeight);
-  if (useFalloff_ && radius > 0) ExactCircleDistances(cx, cy, radius, rowWise);
+  ExactCircle(cx, cy, radius, rowWise, antialias_, useFalloff_ && radius > 0);
   const bool combined = CombineRect(coveredWidth, coveredHeight);
   // The nib centre's position in the grid, so that SampleAt maps each destination pixel onto its
   // own cell whatever the centre's fraction.
