@@ -26,6 +26,25 @@ inline int64_t FloorPixel(int64_t v) { return v >> 16; }
 inline int64_t CeilPixel(int64_t v) { return (v + 0xFFFF) >> 16; }
 inline Fixed FixMul64(int64_t a, int64_t b) { return static_cast<Fixed>((a * b) >> 16); }
 
+// SingleToFix inline: x * 65536 rounded to nearest, ties to even. Inside +-2^31 the rounding is
+// the add-and-subtract of 1.5 * 2^52 (rounds in double under the default rounding mode); outside,
+// and for NaN, SingleToFix decides. The footprints rebuilt at every dab spend much of their time
+// here, and nearbyint is a library call on the baseline instruction set.
+inline Fixed RoundToFix(float x) {
+  const double v = static_cast<double>(x) * 65536.0;
+  if (!(v > -2147483648.0 && v < 2147483647.0)) return SingleToFix(x);
+  constexpr double kRoundMagic = 6755399441055744.0;
+  // IEEE double arithmetic (SSE2): the compiler keeps both steps.
+  return static_cast<Fixed>((v + kRoundMagic) - kRoundMagic);
+}
+
+// sqrt(chord2) rounded to nearest, ties to even, for 0 < chord2 < 2^52 (a circle's half chord in
+// 16.16: the radius is at most 2^25): the same rounding as RoundToFix.
+inline int64_t HalfChord(int64_t chord2) {
+  constexpr double kRoundMagic = 6755399441055744.0;
+  return static_cast<int64_t>((std::sqrt(static_cast<double>(chord2)) + kRoundMagic) - kRoundMagic);
+}
+
 // The ratio the geometry uses: 1 .. 100 percent. Below 1 the ellipse would have no minor axis (a
 // division by zero); above 100 it would outgrow the radius the footprint is sized by.
 int32_t EffectiveRatio(int32_t ratio) { return ratio < 1 ? 1 : (ratio > 100 ? 100 : ratio); }
@@ -285,19 +304,24 @@ bool CPenShape::CombineRect(int32_t width, int32_t height) {
     table = gradeMap_->Table();
     last = gradeMap_->LastIndex();
   }
-  for (int32_t row = 0; row < height; ++row) {
-    const size_t first = static_cast<size_t>(row) * static_cast<size_t>(gridWidth_);
-    for (size_t i = first; i < first + static_cast<size_t>(width); ++i) {
-      if (!useFalloff_) {
-        result_[i] = coverage_[i] * 255;
-      } else if (table == nullptr) {
-        result_[i] = FixMul(0xFF0000, coverage_[i]);
-      } else {
-        const int32_t d = distance_[i];
-        const int32_t v = d > 0xFFFF ? table[last] : table[(last * std::max(d, 0)) >> 16];
-        result_[i] = FixMul(v, coverage_[i]);
-      }
+  // The mode is chosen once; each row walks the first width cells.
+  const auto eachCell = [&](auto cell) {
+    for (int32_t row = 0; row < height; ++row) {
+      const size_t first = static_cast<size_t>(row) * static_cast<size_t>(gridWidth_);
+      for (size_t i = first; i < first + static_cast<size_t>(width); ++i) cell(i);
     }
+  };
+  if (!useFalloff_) {
+    eachCell([&](size_t i) { result_[i] = coverage_[i] * 255; });
+  } else if (table == nullptr) {
+    eachCell([&](size_t i) { result_[i] = FixMul(0xFF0000, coverage_[i]); });
+  } else {
+    const int32_t lastValue = table[last];
+    eachCell([&](size_t i) {
+      const int32_t d = distance_[i];
+      const int32_t v = d > 0xFFFF ? lastValue : table[(last * std::max(d, 0)) >> 16];
+      result_[i] = FixMul(v, coverage_[i]);
+    });
   }
   return true;
 }
@@ -333,7 +357,7 @@ void CPenShape::FillCircle() {
     for (int32_t column = 0; column < gridWidth_; ++column, ++i) {
       const Fixed x = step / 2 - centreX_ + column * step;
       const float xf = FixToSingle(x);
-      distance_[i] = SingleToFix(std::sqrt(xf * xf + yf * yf) / halfWidth);
+      distance_[i] = RoundToFix(std::sqrt(xf * xf + yf * yf) / halfWidth);
       coverage_[i] = antialias_ ? CircleEdgeCoverage(x, y, FixHypot(x, y), size_, 0x8000, 0x8000) : 0x10000;
     }
   }
@@ -394,7 +418,7 @@ void CPenShape::FillEllipse() {
       const Fixed u = FixMul(x, cosine_) - FixMul(y, sine_);
       const Fixed v = FixMul(FixMul(x, sine_) + FixMul(y, cosine_), k);
       const float uf = FixToSingle(u), vf = FixToSingle(v);
-      distance_[i] = SingleToFix(std::sqrt(uf * uf + vf * vf) * invR);
+      distance_[i] = RoundToFix(std::sqrt(uf * uf + vf * vf) * invR);
       coverage_[i] = antialias_ ? CircleEdgeCoverage(u, v, FixHypot(u, v), size_, 0x8000, 0x8000) : 0x10000;
     }
   }
@@ -452,7 +476,7 @@ void CPenShape::FillImage() {
       const Fixed v = FixMul(x, sine_) + FixMul(y, cosine_);
       const Fixed v2 = FixMul(v, k);
       const float uf = FixToSingle(u), vf = FixToSingle(v2);
-      distance_[i] = SingleToFix(std::sqrt(vf * vf + uf * uf) * invR);
+      distance_[i] = RoundToFix(std::sqrt(vf * vf + uf * uf) * invR);
       // The ratio enters the y position twice: once in v2, once in b.
       const int64_t px = FixMul64(u, 2 * int64_t{c}) + originX;
       const int64_t py = FixMul64(v2, 2 * int64_t{b}) + originY;
@@ -520,7 +544,7 @@ namespace {
 Fixed PointNormDistance(float dx, float invR, float dy2) {
   const float squared = dx * dx + dy2;
   if (squared < 0.0f || dy2 < 0.0f) DebugOut("PointNormDistance: negative squared distance\n");
-  return SingleToFix(std::sqrt(std::max(squared, 0.0f)) * invR);
+  return RoundToFix(std::sqrt(std::max(squared, 0.0f)) * invR);
 }
 
 // Fraction of the line [line, line + 1) inside (lo, hi), 16.16.
@@ -531,44 +555,36 @@ Fixed LineWeight(int64_t line, int64_t lo, int64_t hi) {
 
 }  // namespace
 
-void CPenShape::ExactCircleCoverage(int64_t cx, int64_t cy, int64_t r, bool rowWise) {
+void CPenShape::ExactCircle(int64_t cx, int64_t cy, int64_t r, bool rowWise, bool coverage, bool distances) {
+  if (!coverage && !distances) return;
   const int64_t along = rowWise ? cx : cy;
   const int64_t across = rowWise ? cy : cx;
+  const float invR = distances ? 1.0f / FixToSingle(static_cast<Fixed>(r)) : 0.0f;
   if (r < 0x8000) {
-    SpanCoverage(along - r, along + r, 0x8000, FloorPixel(across), rowWise);
+    const int64_t line = FloorPixel(across);
+    if (coverage) SpanCoverage(along - r, along + r, 0x8000, line, rowWise);
+    if (distances) {
+      SpanDistances(along - r, along + r, line, rowWise, [&](int64_t position) {
+        return PointNormDistance(FixToSingle(static_cast<Fixed>(position - along)), invR, 0.0f);
+      });
+    }
     return;
   }
+  // One pass over the lines: each half chord serves the coverage and the distances.
   const int64_t lineLast = CeilPixel(across + r) - 1;
   for (int64_t line = FloorPixel(across - r); line <= lineLast; ++line) {
     const int64_t dy = (line << 16) + 0x8000 - across;
     const int64_t chord2 = r * r - dy * dy;
     if (chord2 <= 0) continue;
-    const int64_t h = static_cast<int64_t>(std::nearbyint(std::sqrt(static_cast<double>(chord2))));
-    SpanCoverage(along - h, along + h, LineWeight(line, across - r, across + r), line, rowWise);
-  }
-}
-
-void CPenShape::ExactCircleDistances(int64_t cx, int64_t cy, int64_t r, bool rowWise) {
-  const int64_t along = rowWise ? cx : cy;
-  const int64_t across = rowWise ? cy : cx;
-  const float invR = 1.0f / FixToSingle(static_cast<Fixed>(r));
-  if (r < 0x8000) {
-    SpanDistances(along - r, along + r, FloorPixel(across), rowWise, [&](int64_t position) {
-      return PointNormDistance(FixToSingle(static_cast<Fixed>(position - along)), invR, 0.0f);
-    });
-    return;
-  }
-  const int64_t lineLast = CeilPixel(across + r) - 1;
-  for (int64_t line = FloorPixel(across - r); line <= lineLast; ++line) {
-    const int64_t dy = (line << 16) + 0x8000 - across;
-    const int64_t chord2 = r * r - dy * dy;
-    if (chord2 <= 0) continue;
-    const int64_t h = static_cast<int64_t>(std::nearbyint(std::sqrt(static_cast<double>(chord2))));
-    const float dyf = FixToSingle(static_cast<Fixed>(dy));
-    const float dy2 = dyf * dyf;
-    SpanDistances(along - h, along + h, line, rowWise, [&](int64_t position) {
-      return PointNormDistance(FixToSingle(static_cast<Fixed>(position - along)), invR, dy2);
-    });
+    const int64_t h = HalfChord(chord2);
+    if (coverage) SpanCoverage(along - h, along + h, LineWeight(line, across - r, across + r), line, rowWise);
+    if (distances) {
+      const float dyf = FixToSingle(static_cast<Fixed>(dy));
+      const float dy2 = dyf * dyf;
+      SpanDistances(along - h, along + h, line, rowWise, [&](int64_t position) {
+        return PointNormDistance(FixToSingle(static_cast<Fixed>(position - along)), invR, dy2);
+      });
+    }
   }
 }
 
@@ -583,7 +599,7 @@ void CPenShape::ExactEllipse(int64_t cx, int64_t cy, bool rowWise, bool distance
   auto ellipseDistance = [&](float x, float y) {
     const float u = x * e.cosine - y * e.sine;
     const float v = (x * e.sine + y * e.cosine) / e.ratio;
-    return std::min(SingleToFix(std::sqrt(u * u + v * v) / e.a), 0x10000);
+    return std::min(RoundToFix(std::sqrt(u * u + v * v) / e.a), 0x10000);
   };
   if (extentSweep < 0.5f) {
     const int64_t half = SingleToFix(extentSweep);
@@ -628,9 +644,8 @@ bool CPenShape::SetExactCircle(Fixed cx, Fixed cy, bool rowWise, Fixed radius) {
   // Only the covered pixels can hold ink; the rest of the grid stays 0 from the layout.
   const int32_t coveredWidth = static_cast<int32_t>(CeilPixel(int64_t{cx} + radius) - firstColumn_);
   const int32_t coveredHeight = static_cast<int32_t>(CeilPixel(int64_t{cy} + radius) - firstRow_);
-  if (antialias_) ExactCircleCoverage(cx, cy, radius, rowWise);
   FillDistanceRect(coveredWidth, coveredHeight);
-  if (useFalloff_ && radius > 0) ExactCircleDistances(cx, cy, radius, rowWise);
+  ExactCircle(cx, cy, radius, rowWise, antialias_, useFalloff_ && radius > 0);
   const bool combined = CombineRect(coveredWidth, coveredHeight);
   // The nib centre's position in the grid, so that SampleAt maps each destination pixel onto its
   // own cell whatever the centre's fraction.

@@ -181,8 +181,8 @@ class CPenShape {
   bool AllocatePlanes();
 
   // Exact paths: the covered pixel range starts at (firstColumn_, firstRow_).
-  void ExactCircleCoverage(int64_t cx, int64_t cy, int64_t r, bool rowWise);
-  void ExactCircleDistances(int64_t cx, int64_t cy, int64_t r, bool rowWise);
+  // Coverage and (or) distances of the exact circle, line by line.
+  void ExactCircle(int64_t cx, int64_t cy, int64_t r, bool rowWise, bool coverage, bool distances);
   void ExactEllipse(int64_t cx, int64_t cy, bool rowWise, bool distances);
   void SpanCoverage(int64_t start, int64_t end, Fixed weight, int64_t line, bool rowWise);
   template <class Distance>

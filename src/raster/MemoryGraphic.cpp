@@ -156,33 +156,42 @@ bool TMemoryGraphic::ClipRectOut(const TRect& in, TRect& out) const {
 
 namespace {
 
-// One colour over a block of rows. Large blocks go through one lookup table per byte lane
-// (every operation is a function of the destination byte once colour and weights are fixed),
-// small ones straight through the painter; both give the same bytes.
+// What the painter makes of every destination byte for a colour and weights: lanes[c][v] is
+// byte c of the result over a destination whose byte c is v, in place (every operation is a
+// function of the destination byte once colour and weights are fixed).
+template <class P>
+void BuildLanes(uint32_t (&lanes)[4][256], uint32_t colour, float cw, float aw) {
+  for (uint32_t v = 0; v < 256; ++v) {
+    uint32_t p = v | v << 8 | v << 16 | v << 24;
+    P::Put(&p, colour, cw, aw);
+    lanes[0][v] = p & 0xFF;
+    lanes[1][v] = p & 0xFF00;
+    lanes[2][v] = p & 0xFF0000;
+    lanes[3][v] = p & 0xFF000000u;
+  }
+}
+
+template <class P>
+inline void PutRowByLanes(uint32_t* p, int32_t width, const uint32_t (&lanes)[4][256]) {
+  for (int32_t i = 0; i < width; ++i) {
+    const uint32_t d = p[i];
+    if constexpr (P::kAlpha == TChannelOp::Keep) {
+      p[i] = lanes[0][d & 0xFF] | lanes[1][d >> 8 & 0xFF] | lanes[2][d >> 16 & 0xFF] | (d & 0xFF000000u);
+    } else {
+      p[i] = lanes[0][d & 0xFF] | lanes[1][d >> 8 & 0xFF] | lanes[2][d >> 16 & 0xFF] | lanes[3][d >> 24];
+    }
+  }
+}
+
+// One colour over a block of rows. Large blocks go through the lanes, small ones straight
+// through the painter; both give the same bytes.
 template <class P>
 void FillBlock(uint32_t* first, ptrdiff_t stride, int32_t width, int32_t height, uint32_t colour, float cw,
                float aw) {
   if (int64_t{width} * height >= 1024) {
-    uint32_t lane[4][256];
-    for (uint32_t v = 0; v < 256; ++v) {
-      uint32_t p = v | v << 8 | v << 16 | v << 24;
-      P::Put(&p, colour, cw, aw);
-      lane[0][v] = p & 0xFF;
-      lane[1][v] = p & 0xFF00;
-      lane[2][v] = p & 0xFF0000;
-      lane[3][v] = p & 0xFF000000u;
-    }
-    for (int32_t j = 0; j < height; ++j) {
-      uint32_t* p = first + stride * j;
-      for (int32_t i = 0; i < width; ++i) {
-        const uint32_t d = p[i];
-        if constexpr (P::kAlpha == TChannelOp::Keep) {
-          p[i] = lane[0][d & 0xFF] | lane[1][d >> 8 & 0xFF] | lane[2][d >> 16 & 0xFF] | (d & 0xFF000000u);
-        } else {
-          p[i] = lane[0][d & 0xFF] | lane[1][d >> 8 & 0xFF] | lane[2][d >> 16 & 0xFF] | lane[3][d >> 24];
-        }
-      }
-    }
+    uint32_t lanes[4][256];
+    BuildLanes<P>(lanes, colour, cw, aw);
+    for (int32_t j = 0; j < height; ++j) PutRowByLanes<P>(first + stride * j, width, lanes);
     return;
   }
   for (int32_t j = 0; j < height; ++j) {
@@ -305,9 +314,20 @@ bool TMemoryGraphic::FillGradient(const TRect& rect, uint32_t a, uint32_t b, uin
   if (direction == kDirDown || direction == kDirUp) {
     WithOps(ops, [&](auto painter) {
       using P = decltype(painter);
+      // Rows of at least 1024 pixels go through tables of the row's colour, which often is the
+      // colour of the row before: the tables are made again only when the colour changes.
+      uint32_t lanes[4][256];
       for (int32_t j = 0; j < h; ++j) {
         const uint32_t colour = LerpPixel(from, to, Fraction(j, h));
-        FillBlock<P>(PixelAddress(x, y + j), width_, w, 1, colour, ColourWeight(colour), 1.0f);
+        uint32_t* p = PixelAddress(x, y + j);
+        if (w < 1024) {
+          FillBlock<P>(p, width_, w, 1, colour, ColourWeight(colour), 1.0f);
+          continue;
+        }
+        if (j == 0 || colour != LerpPixel(from, to, Fraction(j - 1, h))) {
+          BuildLanes<P>(lanes, colour, ColourWeight(colour), 1.0f);
+        }
+        PutRowByLanes<P>(p, w, lanes);
       }
     });
     return true;

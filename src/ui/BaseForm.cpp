@@ -70,17 +70,17 @@ void TDialogBaseForm::reject() {
   done(kResultCancel);
 }
 
-void TDialogBaseForm::showEvent(QShowEvent* event) {
-  // Centred on the screen (of the owner when there is one), unless placed by the caller.
-  if (!testAttribute(Qt::WA_Moved)) {
+void TDialogBaseForm::setVisible(bool visible) {
+  // Centred on the screen (the owner's, when there is one) unless the caller placed it. Placing
+  // it before Qt shows it keeps Qt's own placement (centred over the owner) out.
+  if (visible && !isVisible() && !testAttribute(Qt::WA_Moved)) {
     QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     if (screen) {
       const QRect area = screen->availableGeometry();
-      move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
-      setAttribute(Qt::WA_Moved, false);
+      move(area.center() - QPoint(width() / 2, height() / 2));
     }
   }
-  TBaseForm::showEvent(event);
+  TBaseForm::setVisible(visible);
 }
 
 void TDialogBaseForm::resizeEvent(QResizeEvent* event) {

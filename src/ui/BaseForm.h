@@ -32,6 +32,7 @@ class TDialogBaseForm : public TBaseForm {
   QPushButton* CancelRoleButton() const { return cancelRole_; }
 
   void reject() override;
+  void setVisible(bool visible) override;
 
  protected:
   // Moves the focus to OK first, so that the control that had it sees it go before the dialog
@@ -39,7 +40,6 @@ class TDialogBaseForm : public TBaseForm {
   virtual void ButtonOKClick();
   void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void showEvent(QShowEvent* event) override;
 
  private:
   QPushButton* buttonOK_;

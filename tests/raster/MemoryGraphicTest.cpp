@@ -288,6 +288,35 @@ TEST(MemoryGraphicTest, Gradients) {
   EXPECT_EQ(k.GetPixel(1, 0), BGRABlack);
 }
 
+// Wide vertical gradients paint through per-row tables reused while the colour stays: every pixel
+// still equals the compositing rule applied to it alone, for every operation pair.
+TEST(MemoryGraphicTest, WideVerticalGradientsEqualThePerPixelRule) {
+  test::XorShiftRng rng(1024);
+  constexpr int32_t kW = 1030, kH = 40;
+  std::vector<uint32_t> before(static_cast<size_t>(kW) * kH);
+  for (uint32_t& v : before) v = rng.Next();
+  const uint32_t a = 0xFF2040C0, b = 0x30F08010;
+  for (TChannelOp colourOp : kOps) {
+    for (TChannelOp alphaOp : kOps) {
+      const SChannelOps ops{colourOp, alphaOp};
+      for (uint8_t direction : {kDirDown, kDirUp}) {
+        TMemoryGraphic g(kW, kH);
+        std::copy(before.begin(), before.end(), g.PixelAddress(0, 0));
+        ASSERT_TRUE(g.FillGradient({0, 0, kW, kH}, a, b, direction, ops));
+        for (int32_t j = 0; j < kH; ++j) {
+          const float t = static_cast<float>(j) / static_cast<float>(kH - 1);
+          const uint32_t colour = direction == kDirDown ? LerpPixel(a, b, t) : LerpPixel(b, a, t);
+          for (int32_t i = 0; i < kW; ++i) {
+            const uint32_t want = ReferencePaint(before[static_cast<size_t>(j) * kW + i], colour, ops);
+            ASSERT_EQ(g.GetPixel(i, j), want)
+                << "ops " << int(colourOp) << "," << int(alphaOp) << " row " << j << " column " << i;
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(MemoryGraphicTest, Lines) {
   const SChannelOps blend{ChannelBlend, ChannelBlend};
   const int quarter = 255 + static_cast<int>(-255.0 * static_cast<float>(255.0 * (0xFFFF >> 2) / 16711425.0));

@@ -72,6 +72,29 @@ TEST(DialogBaseTest, OKTakesTheFocusBeforeClosing) {
   EXPECT_NEAR(dialog.frameGeometry().center().x(), screen.center().x(), 2);
 }
 
+// Qt centres a dialog over its owner; ours opens centred on the screen, unless placed first.
+TEST(DialogBaseTest, DialogWithAnOwnerOpensCentredOnTheScreen) {
+  QWidget owner;
+  owner.setGeometry(20, 30, 300, 200);
+  owner.show();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  TDialogBaseForm dialog(&owner);
+  QPoint shownAt;
+  EXPECT_EQ(RunDialog(dialog,
+                      [&] {
+                        shownAt = dialog.geometry().center();
+                        dialog.ButtonOK()->click();
+                      }),
+            1);
+  EXPECT_NEAR(shownAt.x(), screen.center().x(), 2);
+  EXPECT_NEAR(shownAt.y(), screen.center().y(), 2);
+
+  TDialogBaseForm placed(&owner);
+  placed.move(40, 50);
+  EXPECT_EQ(RunDialog(placed, [&] { placed.ButtonOK()->click(); }), 1);
+  EXPECT_EQ(placed.pos(), QPoint(40, 50));
+}
+
 // Popups with real events delivered through the window system's path and a fake clock.
 class PopupTest : public ::testing::Test {
  protected:
