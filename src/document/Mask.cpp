@@ -46,9 +46,13 @@ std::unique_ptr<CMaskData> NewMaskOfSize(int32_t index, int32_t width, int32_t h
   return CMaskData::Create(index, width, height);
 }
 
+// A channel that lies wholly outside the store copies nothing and succeeds.
 bool CopyChannelInto(CBlockVCH& store, const TChannel& channel, int32_t x, int32_t y) {
   TPoint dest{x, y};
   SRectWH source{0, 0, channel.Width(), channel.Height()};
+  TPoint clippedDest = dest;
+  SRectWH clippedSource = source;
+  if (!ClipBlit(store.Size(), channel.Size(), clippedDest, clippedSource)) return true;
   return store.CopyFromChannel(channel, dest, source);
 }
 
