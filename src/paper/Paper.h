@@ -13,6 +13,8 @@
 //   PaperSetup.cpp    new documents, canvas size, paper colour
 //   PaperCompose.cpp  composing the picture into the display buffers and painting it
 //   FlowImage.cpp     the working copy (TFlowImage) and the document's side of it
+//   PaperMasks.cpp    the masks, the selection outline and the selection slots
+//   PaperUndo.cpp     the document undo and the undo and redo commands
 #include <cstdint>
 #include <exception>
 #include <functional>
