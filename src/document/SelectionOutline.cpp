@@ -1,6 +1,7 @@
 #include "document/SelectionOutline.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -89,30 +90,58 @@ bool CAntPoints::HasPoints() const {
   return left_.PointCount() > 0 && right_.PointCount() > 0 && top_.PointCount() > 0 && bottom_.PointCount() > 0;
 }
 
+namespace {
+
+// Bit i set when byte i of the eight is nonzero (inside).
+inline uint64_t InsideBits8(uint64_t v) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  uint64_t zero = (v & kLow7) + kLow7;
+  zero = ~(zero | v | kLow7);  // high bit of each zero byte
+  return ~((((zero >> 7) * 0x0102040810204080ULL) >> 56)) & 0xFFu;
+}
+
+// Bit i set when pixel i of the count (at most 64) is inside.
+inline uint64_t InsideBits(const uint8_t* pixels, int32_t count) {
+  uint8_t padded[64];
+  if (count < 64) {
+    std::memset(padded, 0, sizeof padded);
+    std::memcpy(padded, pixels, static_cast<size_t>(count));
+    pixels = padded;
+  }
+  uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) {
+    uint64_t v;
+    std::memcpy(&v, pixels + 8 * i, 8);
+    bits |= InsideBits8(v) << (8 * i);
+  }
+  return bits;
+}
+
+}  // namespace
+
 bool CAntPoints::TraceRows(const TChannel& channel) {
   const int32_t width = channel.Width();
   const int32_t height = channel.Height();
-  // Left edges: an inside pixel whose left neighbour is outside (or the border).
+  // Left edges (an inside pixel after an outside one or the border) and right edges (an outside
+  // pixel after an inside one, and the border after an inside last pixel), row by row, 64
+  // pixels at a time.
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* row = channel.GetPixelPtr(0, y);
-    bool previous = false;
-    for (int32_t x = 0; x < width; ++x) {
-      const bool inside = row[x] != 0;
-      if (inside && !previous && !left_.Add(TPoint{x, y})) return false;
-      previous = inside;
+    uint64_t carry = 0;  // the pixel before the chunk is inside
+    for (int32_t x0 = 0; x0 < width; x0 += 64) {
+      const int32_t count = std::min(64, width - x0);
+      const uint64_t valid = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+      const uint64_t in = InsideBits(row + x0, count);
+      const uint64_t before = (in << 1) | carry;
+      uint64_t starts = in & ~before;
+      uint64_t ends = ~in & before & valid;
+      for (; starts != 0; starts &= starts - 1)
+        if (!left_.Add(TPoint{x0 + std::countr_zero(starts), y})) return false;
+      for (; ends != 0; ends &= ends - 1)
+        if (!right_.Add(TPoint{x0 + std::countr_zero(ends), y})) return false;
+      carry = (in >> (count - 1)) & 1;
     }
-  }
-  // Right edges: an outside pixel whose left neighbour is inside, and the border after an
-  // inside last pixel.
-  for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* row = channel.GetPixelPtr(0, y);
-    bool previous = row[0] != 0;
-    for (int32_t x = 1; x < width; ++x) {
-      const bool inside = row[x] != 0;
-      if (!inside && previous && !right_.Add(TPoint{x, y})) return false;
-      previous = inside;
-    }
-    if (previous && !right_.Add(TPoint{width, y})) return false;
+    if (carry != 0 && !right_.Add(TPoint{width, y})) return false;
   }
   return true;
 }
@@ -120,8 +149,8 @@ bool CAntPoints::TraceRows(const TChannel& channel) {
 bool CAntPoints::TraceColumns(const TChannel& channel) {
   const int32_t width = channel.Width();
   const int32_t height = channel.Height();
-  // The lists run column by column; the channel is read row by row over strips of columns, each
-  // column's edges gathered first and then appended in column order.
+  // The lists run column by column; the channel is read row by row over strips of 64 columns,
+  // each column's edges gathered first and then appended in column order.
   constexpr int32_t kStrip = 64;
   std::vector<std::vector<int32_t>> tops(kStrip);
   std::vector<std::vector<int32_t>> bottoms(kStrip);
@@ -132,31 +161,22 @@ bool CAntPoints::TraceColumns(const TChannel& channel) {
       tops[static_cast<size_t>(c)].clear();
       bottoms[static_cast<size_t>(c)].clear();
     }
-    const uint8_t* previous = nullptr;
+    uint64_t previous = 0;
     for (int32_t y = 0; y < height; ++y) {
-      const uint8_t* row = channel.GetPixelPtr(x0, y);
-      if (previous != nullptr && std::memcmp(previous, row, static_cast<size_t>(span)) == 0) {
-        // Same bytes: only an inside/outside change matters, and there is none.
-        previous = row;
-        continue;
-      }
-      for (int32_t c = 0; c < span; ++c) {
-        const bool inside = row[c] != 0;
-        const bool above = previous != nullptr && previous[c] != 0;
-        if (inside && !above) tops[static_cast<size_t>(c)].push_back(y);
-        if (!inside && above) bottoms[static_cast<size_t>(c)].push_back(y);
-      }
-      previous = row;
+      const uint64_t in = InsideBits(channel.GetPixelPtr(x0, y), span);
+      for (uint64_t t = in & ~previous; t != 0; t &= t - 1)
+        tops[static_cast<size_t>(std::countr_zero(t))].push_back(y);
+      for (uint64_t b = previous & ~in; b != 0; b &= b - 1)
+        bottoms[static_cast<size_t>(std::countr_zero(b))].push_back(y);
+      previous = in;
     }
+    for (uint64_t b = previous; b != 0; b &= b - 1) bottoms[static_cast<size_t>(std::countr_zero(b))].push_back(height);
     for (int32_t c = 0; c < span; ++c) {
       for (int32_t y : tops[static_cast<size_t>(c)])
         if (!top_.Add(TPoint{x0 + c, y})) return false;
     }
-    for (int32_t c = 0; c < span; ++c) {
-      auto& column = bottoms[static_cast<size_t>(c)];
-      if (previous != nullptr && previous[c] != 0) column.push_back(height);
-      for (int32_t y : column) pendingBottoms.emplace_back(x0 + c, y);
-    }
+    for (int32_t c = 0; c < span; ++c)
+      for (int32_t y : bottoms[static_cast<size_t>(c)]) pendingBottoms.emplace_back(x0 + c, y);
   }
   // Bottom edges follow every top edge.
   for (const auto& [x, y] : pendingBottoms)
