@@ -111,9 +111,14 @@ bool TPaper::UndoRedo(bool undoing, TFlowImage* flow, int32_t layerIndex, SRectW
       undoing ? layers_->UndoStep(*undo, index, flags, area) : layers_->RedoStep(*undo, index, flags, area);
   if (!done) {
     // The record was dropped (its layer is gone) or could not be applied: its step in the
-    // recording has no record any more, so both lists go with the stream's steps ahead, and
-    // the stream and the lists stay in step.
-    ClearUndo();
+    // recording has no record any more. After an undo both lists go with the stream's steps
+    // ahead; after a redo the redo list and the steps ahead. The stream and the lists stay in
+    // step either way.
+    if (undoing) {
+      ClearUndo();
+    } else {
+      ClearRedo();
+    }
     return false;
   }
   rect = area;

@@ -492,11 +492,14 @@ TEST(PaperUndo, AFailedUndoEmptiesBothListsWithItsMessageAndAFailedRedoIsSilent)
   EXPECT_EQ(f.scope.warnings.Texts().back(), kUndoFailedText);
   EXPECT_FALSE(paper.CanUndo(0));
   EXPECT_FALSE(paper.CanRedo(0));
+  ASSERT_TRUE(paper.SetPaperColor(0x444444, true));
   f.scope.warnings.Clear();
   auto redoStale = Record(kUndoMaskOffset, 0, -77, 1, 1);
   redoStale->undone = true;
   ASSERT_TRUE(f.Undo().PushRedo(std::move(redoStale)));
   EXPECT_FALSE(paper.Redo(&f.window->Flow(), 0, rect));
+  EXPECT_FALSE(paper.CanRedo(0));
+  EXPECT_TRUE(paper.CanUndo(0));  // a failed redo leaves the undo list
   // Only the check of the recording speaks (no step ahead for the record); the failure is silent.
   EXPECT_EQ(f.scope.warnings.Texts(), (std::vector<std::string>{"イベント記録に問題が検出されました!"}));
 }
