@@ -119,68 +119,51 @@ inline uint64_t InsideBits(const uint8_t* pixels, int32_t count) {
 
 }  // namespace
 
-bool CAntPoints::TraceRows(const TChannel& channel) {
+bool CAntPoints::TraceAll(const TChannel& channel) {
   const int32_t width = channel.Width();
   const int32_t height = channel.Height();
-  // Left edges (an inside pixel after an outside one or the border) and right edges (an outside
-  // pixel after an inside one, and the border after an inside last pixel), row by row, 64
-  // pixels at a time.
+  const int32_t chunks = (width + 63) / 64;
+  // One pass over the rows, 64 pixels at a time as bit masks. Left edges (an inside pixel after
+  // an outside one or the border) and right edges (an outside pixel after an inside one, and the
+  // border after an inside last pixel) go to their lists row by row. Top and bottom edges are
+  // gathered per column against the row above, and appended column by column at the end.
+  std::vector<uint64_t> above(static_cast<size_t>(chunks), 0);
+  std::vector<std::vector<int32_t>> tops(static_cast<size_t>(width));
+  std::vector<std::vector<int32_t>> bottoms(static_cast<size_t>(width));
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* row = channel.GetPixelPtr(0, y);
     uint64_t carry = 0;  // the pixel before the chunk is inside
-    for (int32_t x0 = 0; x0 < width; x0 += 64) {
+    for (int32_t k = 0; k < chunks; ++k) {
+      const int32_t x0 = k * 64;
       const int32_t count = std::min(64, width - x0);
       const uint64_t valid = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
       const uint64_t in = InsideBits(row + x0, count);
       const uint64_t before = (in << 1) | carry;
-      uint64_t starts = in & ~before;
-      uint64_t ends = ~in & before & valid;
-      for (; starts != 0; starts &= starts - 1)
+      for (uint64_t starts = in & ~before; starts != 0; starts &= starts - 1)
         if (!left_.Add(TPoint{x0 + std::countr_zero(starts), y})) return false;
-      for (; ends != 0; ends &= ends - 1)
+      for (uint64_t ends = ~in & before & valid; ends != 0; ends &= ends - 1)
         if (!right_.Add(TPoint{x0 + std::countr_zero(ends), y})) return false;
       carry = (in >> (count - 1)) & 1;
+      uint64_t& previous = above[static_cast<size_t>(k)];
+      if (in != previous) {
+        for (uint64_t t = in & ~previous; t != 0; t &= t - 1)
+          tops[static_cast<size_t>(x0 + std::countr_zero(t))].push_back(y);
+        for (uint64_t b = previous & ~in; b != 0; b &= b - 1)
+          bottoms[static_cast<size_t>(x0 + std::countr_zero(b))].push_back(y);
+        previous = in;
+      }
     }
     if (carry != 0 && !right_.Add(TPoint{width, y})) return false;
   }
-  return true;
-}
-
-bool CAntPoints::TraceColumns(const TChannel& channel) {
-  const int32_t width = channel.Width();
-  const int32_t height = channel.Height();
-  // The lists run column by column; the channel is read row by row over strips of 64 columns,
-  // each column's edges gathered first and then appended in column order.
-  constexpr int32_t kStrip = 64;
-  std::vector<std::vector<int32_t>> tops(kStrip);
-  std::vector<std::vector<int32_t>> bottoms(kStrip);
-  std::vector<std::pair<int32_t, int32_t>> pendingBottoms;
-  for (int32_t x0 = 0; x0 < width; x0 += kStrip) {
-    const int32_t span = std::min(kStrip, width - x0);
-    for (int32_t c = 0; c < span; ++c) {
-      tops[static_cast<size_t>(c)].clear();
-      bottoms[static_cast<size_t>(c)].clear();
-    }
-    uint64_t previous = 0;
-    for (int32_t y = 0; y < height; ++y) {
-      const uint64_t in = InsideBits(channel.GetPixelPtr(x0, y), span);
-      for (uint64_t t = in & ~previous; t != 0; t &= t - 1)
-        tops[static_cast<size_t>(std::countr_zero(t))].push_back(y);
-      for (uint64_t b = previous & ~in; b != 0; b &= b - 1)
-        bottoms[static_cast<size_t>(std::countr_zero(b))].push_back(y);
-      previous = in;
-    }
-    for (uint64_t b = previous; b != 0; b &= b - 1) bottoms[static_cast<size_t>(std::countr_zero(b))].push_back(height);
-    for (int32_t c = 0; c < span; ++c) {
-      for (int32_t y : tops[static_cast<size_t>(c)])
-        if (!top_.Add(TPoint{x0 + c, y})) return false;
-    }
-    for (int32_t c = 0; c < span; ++c)
-      for (int32_t y : bottoms[static_cast<size_t>(c)]) pendingBottoms.emplace_back(x0 + c, y);
-  }
-  // Bottom edges follow every top edge.
-  for (const auto& [x, y] : pendingBottoms)
-    if (!bottom_.Add(TPoint{x, y})) return false;
+  for (int32_t k = 0; k < chunks; ++k)
+    for (uint64_t b = above[static_cast<size_t>(k)]; b != 0; b &= b - 1)
+      bottoms[static_cast<size_t>(k * 64 + std::countr_zero(b))].push_back(height);
+  for (int32_t x = 0; x < width; ++x)
+    for (int32_t y : tops[static_cast<size_t>(x)])
+      if (!top_.Add(TPoint{x, y})) return false;
+  for (int32_t x = 0; x < width; ++x)
+    for (int32_t y : bottoms[static_cast<size_t>(x)])
+      if (!bottom_.Add(TPoint{x, y})) return false;
   return true;
 }
 
@@ -190,7 +173,7 @@ bool CAntPoints::Trace(const TChannel& channel, bool append) {
   if (!channel.IsValid() || channel.Width() <= 0 || channel.Height() <= 0) return false;
   bool stored = false;
   try {
-    stored = TraceRows(channel) && TraceColumns(channel);
+    stored = TraceAll(channel);
   } catch (const std::bad_alloc&) {
     stored = false;
   }

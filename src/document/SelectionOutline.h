@@ -99,8 +99,7 @@ class CAntPoints {
   void SetCanvas(const MaskCanvas* canvas) { canvas_ = canvas; }
 
  private:
-  bool TraceRows(const TChannel& channel);
-  bool TraceColumns(const TChannel& channel);
+  bool TraceAll(const TChannel& channel);
   void DrawList(Surface& surface, const CPointList& list, int kind, const SAntView& view);
 
   const MaskCanvas* canvas_;
