@@ -284,6 +284,18 @@ bool CPenRender::RunImageDab(TMTC& image) {
 bool CPenRender::PaintDabImage(TMTC& image) {
   const SDibView& view = image.View();
   const uint32_t colour = value_;
+  // The plain first stage with a writer that leaves a pixel alone at value 0: the dense walk.
+  if (GetImageStage1() == &ImageValuePlain && opacity_ <= 0x10000) {
+    const PixelOp op = GetColourWriter();
+    if (op == &PixelPaintOver) {
+      WalkRowsDense<uint32_t>(view, [colour](uint32_t* p, int32_t v) { PixelPaintOver(p, colour, v); });
+      return true;
+    }
+    if (op == &BlendColor) {
+      WalkRowsDense<uint32_t>(view, [colour](uint32_t* p, int32_t v) { BlendColor(p, colour, v); });
+      return true;
+    }
+  }
   WithImageWriter([&](auto write) {
     WalkDab([&](int32_t x, int32_t y, int32_t value) { write(PixelAddr32(view, x, y), x, y, value, colour); });
   });
@@ -293,6 +305,10 @@ bool CPenRender::PaintDabImage(TMTC& image) {
 bool CPenRender::PaintDabChannel(TChannel& channel) {
   const SDibView& view = channel.View();
   const auto extra = static_cast<int32_t>(value_);
+  if (GetChannelStage1() == &ChannelValuePlain && GetChannelStage2() == &ChannelWriteMax && opacity_ <= 0x10000) {
+    WalkRowsDense<uint8_t>(view, [extra](uint8_t* p, int32_t v) { ChannelWriteMax(p, extra, v); });
+    return true;
+  }
   WithChannelWriter([&](auto write) {
     WalkDab([&](int32_t x, int32_t y, int32_t value) { write(PixelAddr8(view, x, y), x, y, value, extra); });
   });

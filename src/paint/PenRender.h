@@ -33,6 +33,7 @@ class CBlockVMTC;
 class CPenShapeObj;
 class CPenTC;
 class PaintDocument;
+struct SDibView;
 
 // A dab position: centre in pixels and opacity 0..1.
 struct SDabPoint {
@@ -153,6 +154,10 @@ class CPenRender {
   // fn(x, y, value) for every pixel the dab writes, rows top to bottom.
   template <class Fn>
   void WalkDab(Fn fn) const;
+  // write(pixel, value) for every pixel of the footprint's columns, value 0 included (for writers
+  // that leave a pixel unchanged at 0); Pixel is the target's pixel type.
+  template <class Pixel, class Write>
+  void WalkRowsDense(const SDibView& view, Write write) const;
 
   bool RunImageDab(TMTC& image);
   bool PaintDabImage(TMTC& image);

@@ -83,6 +83,8 @@ struct WalkCase {
   float x, y, size, opacity;
   int32_t aspect;  // x 1000
   uint8_t exact;
+  uint32_t flag = 0;   // the hard edge
+  bool blend = false;  // BlendColor (alpha kept) instead of PixelPaintOver
 };
 
 class PenRenderWalk : public PenRenderTest, public ::testing::WithParamInterface<WalkCase> {};
@@ -96,7 +98,9 @@ TEST_P(PenRenderWalk, PaintDabMatchesTheFootprintModel) {
   s.aspect = c.aspect;
   s.angle = 300;
   pen.SetNibShape(s);
-  SetColourWriter(&PixelPaintOver);
+  pen.SetNibFlag(c.flag);
+  const PixelOp op = c.blend ? &BlendColor : &PixelPaintOver;
+  SetColourWriter(op);
   TMTC image(80, 70);
   FillRandom(image, 11);
   TMTC before(image);
@@ -108,9 +112,9 @@ TEST_P(PenRenderWalk, PaintDabMatchesTheFootprintModel) {
   for (int32_t y = 0; y < image.Height(); ++y) {
     for (int32_t x = 0; x < image.Width(); ++x) {
       uint32_t expected = before.GetPixel(x, y);
-      const int32_t v = drawn ? ModelValue(pen, dab, 0, x, y) : 0;
+      const int32_t v = drawn ? ModelValue(pen, dab, c.flag, x, y) : 0;
       if (v > 0) {
-        PixelPaintOver(&expected, colour, v);
+        op(&expected, colour, v);
         ++written;
       }
       ASSERT_EQ(image.GetPixel(x, y), expected) << "pixel " << x << ", " << y;
@@ -127,7 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
                       WalkCase{30.6f, 20.2f, 9.0f, 0.9f, 500, 1},
                       // Centres outside the image: the clipped part only.
                       WalkCase{-3.4f, 10.0f, 6.0f, 1.0f, 1000, 0}, WalkCase{78.0f, 68.5f, 9.0f, 1.0f, 1000, 0},
-                      WalkCase{-30.0f, 10.0f, 6.0f, 1.0f, 1000, 0}));
+                      WalkCase{-30.0f, 10.0f, 6.0f, 1.0f, 1000, 0},
+                      // Hard edges at part opacity, and the alpha-keeping writer.
+                      WalkCase{30.6f, 20.2f, 7.0f, 0.6f, 1000, 0, 1, false},
+                      WalkCase{30.6f, 20.2f, 2.5f, 0.6f, 700, 0, 1, true},
+                      WalkCase{30.6f, 20.2f, 17.0f, 0.8f, 1000, 0, 0, true},
+                      WalkCase{30.6f, 20.2f, 4.0f, 0.3f, 1000, 1, 0, true}));
 
 TEST_F(PenRenderTest, ClippedDabEqualsTheSameDabOnALargerPicture) {
   SetType(kRenderPaint);
