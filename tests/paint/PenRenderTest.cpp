@@ -3,8 +3,16 @@
 // settings and the assertion failures.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "document/BlendMode.h"
@@ -409,6 +417,62 @@ uint32_t BruteBoxMean(const CBlockVMTC& store, int32_t x, int32_t y, int64_t r, 
                                (s[0] / (n * n)));
 }
 
+// The same means from the independent numpy script (tests/data/blur_box.py) over the rectangle:
+// (x, y) -> colour, or 0 with skip set when the weighted box holds no alpha. False when the script
+// could not run.
+using BoxMeans = std::map<std::pair<int32_t, int32_t>, std::pair<bool, uint32_t>>;
+bool NumpyBoxMeans(const CBlockVMTC& store, int64_t r, bool weighted, const TRect& rect, BoxMeans& out,
+                   std::string& output) {
+  char path[] = "/tmp/tf_blur_box_XXXXXX";
+  const int fd = ::mkstemp(path);
+  if (fd < 0) return false;
+  std::vector<uint32_t> data = {static_cast<uint32_t>(store.Width()),
+                                static_cast<uint32_t>(store.Height()),
+                                static_cast<uint32_t>(r),
+                                weighted ? 1u : 0u,
+                                static_cast<uint32_t>(rect.left),
+                                static_cast<uint32_t>(rect.top),
+                                static_cast<uint32_t>(rect.right),
+                                static_cast<uint32_t>(rect.bottom)};
+  for (int32_t y = 0; y < store.Height(); ++y)
+    for (int32_t x = 0; x < store.Width(); ++x) data.push_back(store.GetPixel(x, y));
+  const auto bytes = static_cast<ssize_t>(data.size() * sizeof(uint32_t));
+  const bool written = ::write(fd, data.data(), static_cast<size_t>(bytes)) == bytes;
+  ::close(fd);
+  bool ran = false;
+  // The system's python3 carries numpy (scripts/deps.sh); another one first on the path may not.
+  for (const char* python : {"python3", "/usr/bin/python3"}) {
+    if (!written) break;
+    output.clear();
+    const std::string command = std::string(python) + " '" + TF_TEST_DATA_DIR + "/blur_box.py' " + path + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) continue;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) output += line;
+    const int status = ::pclose(pipe);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+      ran = true;
+      break;
+    }
+  }
+  ::unlink(path);
+  if (!ran) return false;
+  size_t at = 0;
+  while (at < output.size()) {
+    size_t end = output.find('\n', at);
+    if (end == std::string::npos) end = output.size();
+    int x = 0, y = 0;
+    char word[32] = {};
+    if (std::sscanf(output.substr(at, end - at).c_str(), "%d %d %31s", &x, &y, word) == 3) {
+      const std::string w = word;
+      out[{x, y}] = w == "skip" ? std::make_pair(true, 0u)
+                                : std::make_pair(false, static_cast<uint32_t>(std::stoul(w, nullptr, 16)));
+    }
+    at = end + 1;
+  }
+  return true;
+}
+
 struct BlurCase {
   uint16_t effect;
   float size;
@@ -438,6 +502,9 @@ TEST_P(PenRenderBlur, MatchesTheClampedBoxMean) {
   const SDabPoint dab{3.4f, 4.2f, 0.9f};
   ASSERT_TRUE(pen.DabToImage(image, dab, 0, c.size));
   EXPECT_EQ(GetColourWriter(), c.keepAlpha ? &BlendColor : &PixelPaintOver);
+  BoxMeans numpyMeans;
+  std::string output;
+  ASSERT_TRUE(NumpyBoxMeans(store, c.radius, !c.keepAlpha, pen.DabBounds(), numpyMeans, output)) << output;
   for (int32_t y = 0; y < image.Height(); ++y) {
     for (int32_t x = 0; x < image.Width(); ++x) {
       uint32_t expected = before.GetPixel(x, y);
@@ -445,6 +512,9 @@ TEST_P(PenRenderBlur, MatchesTheClampedBoxMean) {
       if (v > 0) {
         bool skip = false;
         const uint32_t mean = BruteBoxMean(store, x, y, c.radius, !c.keepAlpha, skip);
+        const auto fromNumpy = numpyMeans.find({x, y});
+        ASSERT_NE(fromNumpy, numpyMeans.end()) << x << ", " << y << "\n" << output;
+        ASSERT_EQ(fromNumpy->second, std::make_pair(skip, mean)) << x << ", " << y;
         if (!skip) {
           if (c.keepAlpha) {
             BlendColor(&expected, mean, v);
