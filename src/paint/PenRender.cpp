@@ -322,6 +322,10 @@ bool CPenRender::DabToChannelOnce(TChannel& channel, const SDabPoint& dab, int32
 
 bool CPenRender::DabToChannel(TChannel& channel, const SDabPoint& dab, int32_t value, float size) {
   if (!channel.IsValid()) return false;
+  return DabToChannelPasses(channel, dab, value, size);
+}
+
+bool CPenRender::DabToChannelPasses(TChannel& channel, const SDabPoint& dab, int32_t value, float size) {
   // Coverage dabs always place the nib at its sub-pixel position.
   const uint8_t option2 = params_.option2;
   params_.option2 = 1;

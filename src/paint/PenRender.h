@@ -162,12 +162,17 @@ class CPenRender {
   bool RunImageDab(TMTC& image);
   bool PaintDabImage(TMTC& image);
   bool PaintDabChannel(TChannel& channel);
+  // Sub-pixel placement forced; twice (both sweeps) for sizes 0.5 to below 3.
+  bool DabToChannelPasses(TChannel& channel, const SDabPoint& dab, int32_t value, float size);
   bool DabToChannelOnce(TChannel& channel, const SDabPoint& dab, int32_t value, float size);
 
   void WatercolourStart(const TMTC& image, float x, float y);
   bool WatercolourDab(TMTC& image);
   void BlurStart();
   bool BlurDab(TMTC& image);
+  // The plain mean (strokes that keep alpha) and the alpha-weighted mean.
+  bool BlurDabPlain(TMTC& image);
+  bool BlurDabWeighted(TMTC& image);
   template <bool kWeighted>
   bool BlurDabRows(TMTC& image);
   bool EraserDab(TMTC& image);

@@ -40,9 +40,9 @@ bool CPenRender::BlurDab(TMTC& image) {
     DebugOut("CPenRender::BlurDab: no layer store to blur, no dab\n");
     return false;
   }
-  if (stroke_ != nullptr && stroke_->GetKeepAlpha()) return BlurDabRows<false>(image);
+  if (stroke_ != nullptr && stroke_->GetKeepAlpha()) return BlurDabPlain(image);
   ScopedColourWriter lerp(&PixelLerpARGB);
-  return BlurDabRows<true>(image);
+  return BlurDabWeighted(image);
 }
 
 namespace {
@@ -176,5 +176,8 @@ bool CPenRender::BlurDabRows(TMTC& image) {
   });
   return true;
 }
+
+bool CPenRender::BlurDabPlain(TMTC& image) { return BlurDabRows<false>(image); }
+bool CPenRender::BlurDabWeighted(TMTC& image) { return BlurDabRows<true>(image); }
 
 }  // namespace tf

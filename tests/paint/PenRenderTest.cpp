@@ -18,6 +18,7 @@
 #include "document/BlendMode.h"
 #include "paint/CoverageComposite.h"
 #include "paint/Gradient.h"
+#include "paint/NibPreset.h"
 #include "paint/NibShape.h"
 #include "paint/PaintFakes.h"
 #include "paint/PenRender.h"
@@ -209,6 +210,57 @@ TEST_F(PenRenderTest, ZeroOpacityDrawsNothing) {
   EXPECT_FALSE(pen.DabToImage(image, SDabPoint{5, 5, -1.0f}, 0, 3.0f));
   EXPECT_EQ(image.GetPixel(5, 5), 0x11223344u);
   EXPECT_FALSE(pen.HasFailure());
+}
+
+TEST_F(PenRenderTest, ImageNibDabFollowsTheScaleAndGivesItBack) {
+  // A 10 x 6 image nib: full ink (0) with a clear column (255) on the right.
+  auto nib = std::make_unique<TChannel>(10, 6);
+  for (int32_t y = 0; y < 6; ++y)
+    for (int32_t x = 0; x < 10; ++x) *nib->GetPixelPtr(x, y) = x == 9 ? 255 : 0;
+  CPenShapeObj preset;
+  ASSERT_TRUE(preset.SetParametric(nullptr, nullptr, nullptr));
+  ASSERT_TRUE(preset.SetImage(std::move(nib), true));
+  ASSERT_TRUE(preset.IsValid() && preset.IsBitmapNib());
+  ASSERT_EQ(preset.GetScalePercent(), 100);
+  pen.SetPenShape(&preset, true, true, true);
+  ASSERT_TRUE(pen.HasImageNib());
+  SetType(kRenderPaint);
+  SetColourWriter(&PixelPaintOver);
+  TMTC image(60, 40);
+  FillRandom(image, 21);
+  ASSERT_TRUE(pen.StartDab(image, 30, 20, 1.0f));
+  EXPECT_EQ(pen.GetNibSize(), 100.0f);
+  EXPECT_EQ(pen.GetSpacingPixels(0.5f, 1.0f), 10.0f * 100.0f * 0.01f * 0.5f);
+  int32_t hx = 0, hy = 0;
+  pen.GetDabExtent(200.0f, hx, hy);
+  EXPECT_EQ(hx, 10);
+  EXPECT_EQ(hy, 6);
+  TMTC before(image);
+  const SDabPoint dab{30.3f, 20.6f, 1.0f};
+  ASSERT_TRUE(pen.DabToImage(image, dab, 0x00336699u, 200.0f));
+  EXPECT_EQ(preset.GetScalePercent(), 200);  // the dab's size is the scale
+  // The dab's bounds are the rasteriser's half extents around the centre.
+  const TRect& b = pen.DabBounds();
+  EXPECT_EQ(b.left, FixFloor(SingleToFix(30.3f) - pen.Rasteriser().HalfWidth()));
+  EXPECT_EQ(b.top, FixFloor(SingleToFix(20.6f) - pen.Rasteriser().HalfHeight()));
+  int32_t written = 0;
+  for (int32_t y = 0; y < 40; ++y) {
+    for (int32_t x = 0; x < 60; ++x) {
+      uint32_t expected = before.GetPixel(x, y);
+      const int32_t v = ModelValue(pen, dab, 0, x, y);
+      if (v > 0) {
+        PixelPaintOver(&expected, 0x00336699u, v);
+        ++written;
+      }
+      ASSERT_EQ(image.GetPixel(x, y), expected) << x << ", " << y;
+    }
+  }
+  EXPECT_GT(written, 100);
+  pen.EndStroke();
+  EXPECT_EQ(preset.GetScalePercent(), 100);
+  pen.SetPenShape(nullptr, false, false, false);
+  EXPECT_FALSE(pen.HasImageNib());
+  EXPECT_EQ(pen.GetImageNibScale(), 0);
 }
 
 // ---------------------------------------------------------------------------------------------
