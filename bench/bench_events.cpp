@@ -21,8 +21,8 @@ constexpr uint32_t kBlockSize = 65536;
 // A full points packet (16 points) of a smooth stroke, at tablet precision (quarter pixels,
 // pressure in 1/1024 steps).
 std::vector<uint8_t> PointsPayload(int index) {
-  std::vector<uint8_t> payload(16 * sizeof(SStrokePoint));
-  auto* points = reinterpret_cast<SStrokePoint*>(payload.data());
+  std::vector<uint8_t> payload(16 * sizeof(SStrokePointPacket));
+  auto* points = reinterpret_cast<SStrokePointPacket*>(payload.data());
   for (int i = 0; i < 16; ++i) {
     float t = static_cast<float>(index * 16 + i) * 0.01f;
     points[i].x = std::floor((100.0f + 80.0f * std::sin(t)) * 4.0f) / 4.0f;

@@ -719,12 +719,12 @@ struct SStrokeStartPacket {  // classes 16, 20-24, 48, 49, code 0
 };
 static_assert(sizeof(SStrokeStartPacket) == 4);
 
-struct SStrokePoint {  // classes 17, 18: code k, k of these
+struct SStrokePointPacket {  // classes 17, 18: code k, k of these
   PfF32 x;
   PfF32 y;
   PfF32 pressure;
 };
-static_assert(sizeof(SStrokePoint) == 12);
+static_assert(sizeof(SStrokePointPacket) == 12);
 constexpr int kMaxPointsPerPacket = 16;
 
 // The stroke engine of a stroke-start class (0, 1, 2 or 4), -1 for another class.

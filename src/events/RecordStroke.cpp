@@ -11,12 +11,12 @@ namespace tf {
 // The point buffer goes out as it lies: three floats a point, which on a little-endian host are
 // the packet's bytes.
 static_assert(std::endian::native == std::endian::little, "point packets are written from memory");
-static_assert(sizeof(CEventMngr::SBufferedPoint) == sizeof(SStrokePoint));
+static_assert(sizeof(CEventMngr::SBufferedPoint) == sizeof(SStrokePointPacket));
 
 bool CEventMngr::writePointPacket(bool last) {
   if (pointCount < 1 || pointCount > kMaxPointsPerPacket) return false;
   const uint8_t code = static_cast<uint8_t>(pointCount);
-  const uint32_t len = static_cast<uint32_t>(pointCount) * sizeof(SStrokePoint);
+  const uint32_t len = static_cast<uint32_t>(pointCount) * sizeof(SStrokePointPacket);
   const bool ok = last ? appendStep(kPcPointsLast, code, pointBuffer, len)
                        : appendPacket(kPcPointsMore, code, pointBuffer, len);
   if (ok) {

@@ -308,7 +308,7 @@ TEST(PacketLayout, FieldsAreLittleEndianAtTheirOffsets) {
   EXPECT_EQ(PacketLengthFromBytes(12, 1, b, sizeof h), 22 + 0x0A0B0C0E);
   EXPECT_EQ(h.layer.get(), -2);
 
-  SStrokePoint p{};
+  SStrokePointPacket p{};
   p.x = 1.5f;
   p.pressure = -0.25f;
   const auto* pb = reinterpret_cast<const uint8_t*>(&p);
