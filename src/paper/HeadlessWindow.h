@@ -39,10 +39,15 @@ class HeadlessDocumentWindow : public DocumentWindow {
   bool IsPlaying() const override { return playing; }
   int32_t PlaybackKind() const override { return playbackKind; }
   bool IsLockedForPlayback() const override { return lockedForPlayback; }
-  TStroke* CurrentStroke() override { return nullptr; }
+  TStroke* CurrentStroke() override { return stroke; }
   CPenShapeObj* CurrentPenShape() override { return nullptr; }
   const CColorSlotGroup* CurrentGradientStops() override { return nullptr; }
   CToneMngr* ToneMngr() override { return nullptr; }
+  CPenRender* CurrentPenRender() override { return penRender; }
+  void SetStrokeProgress(bool active, int32_t points) override {
+    strokeActive = active;
+    strokePoints = points;
+  }
 
   // The window's state, set by whoever drives it.
   bool modified = false;
@@ -51,6 +56,10 @@ class HeadlessDocumentWindow : public DocumentWindow {
   int32_t playbackKind = 0;
   bool lockedForPlayback = false;
   bool strokeActive = false;
+  int32_t strokePoints = 0;
+  // The stroke and renderer the window paints with (none unless set).
+  TStroke* stroke = nullptr;
+  CPenRender* penRender = nullptr;
   bool textToolOpen = false;
   bool smoothDrawing = true;
   SSize clientSize{640, 480};

@@ -66,6 +66,7 @@ TPaper::TPaper(DocumentWindow* window) : window_(window) {
 TPaper::~TPaper() {
   ready = 0;
   NotifyReady(false);
+  FreeStrokeMngr();
   gradation_.reset();
   viewScaler_.reset();
   displayBuffer_.reset();
@@ -100,13 +101,6 @@ bool TPaper::CreateSelectionSlots(int32_t width, int32_t height) {
   (void)height;
   slots_.reset();
   DebugOut("failed to create the selection slots! (they are not built yet)\n");
-  return false;
-}
-
-bool TPaper::CreateStrokeMngr() {
-  // CStrokeMngr comes with the stroke module: it makes it here, offers engine level 2 and
-  // selects the engine the main window holds.
-  DebugOut("failed to create the stroke manager! (it is not built yet)\n");
   return false;
 }
 
