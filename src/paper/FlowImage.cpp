@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "paint/Stroke.h"
 #include "paper/Paper.h"
 
 namespace tf {
@@ -41,8 +42,8 @@ bool TFlowImage::LoadLayer(int32_t index, CBlockVMTC& store, bool force) {
   const CLayerData* held = paper_ != nullptr ? paper_->GetLayer(index) : nullptr;
   canvasRect = SRectWH{held != nullptr ? held->offsetX : 0, held != nullptr ? held->offsetY : 0,
                        paper_ != nullptr ? paper_->canvasWidth : 0, paper_ != nullptr ? paper_->canvasHeight : 0};
-  // The current stroke paints on this layer from now on: the painting engine's TStroke takes the
-  // index here (TStroke::SetLayerIndex) once it exists; until then no document has a stroke.
+  // The current stroke paints on this layer from now on.
+  if (TStroke* stroke = paper_ != nullptr ? paper_->GetCurrentStroke() : nullptr) stroke->SetLayerIndex(index);
   return reloaded;
 }
 
