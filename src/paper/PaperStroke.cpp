@@ -325,7 +325,8 @@ bool TPaper::EndStroke(TFlowImage* flow, TStroke& stroke, bool record, SRectWH& 
   bool ok = true;
   if (record) {
     if (eventMngr_ != nullptr) eventMngr_->endStroke();
-    if (!SaveLayerUndo(layer, store, kUndoStroke)) {
+    // A stroke that touched no pixel (a click without a point) leaves nothing to undo.
+    if (!IsEmpty(store) && !SaveLayerUndo(layer, store, kUndoStroke)) {
       DebugOut("TPaper::EndStroke: the stroke's undo could not be saved\n");
       ok = false;
     }
@@ -395,7 +396,7 @@ bool TPaper::EndStrokeMngr(TFlowImage* flow, TStroke& stroke, bool record, SRect
   bool ok = true;
   if (record) {
     if (eventMngr_ != nullptr) eventMngr_->endStroke();
-    if (!SaveLayerUndo(layer, store, kUndoStroke)) {
+    if (!IsEmpty(store) && !SaveLayerUndo(layer, store, kUndoStroke)) {
       DebugOut("TPaper::EndStrokeMngr: the stroke's undo could not be saved\n");
       ok = false;
     }
