@@ -24,6 +24,7 @@ class TPaper;
 class TStroke;
 class CToneMngr;
 class CPenShapeObj;
+class CPenRender;
 
 class DocumentWindow {
  public:
@@ -70,6 +71,16 @@ class DocumentWindow {
   virtual const CColorSlotGroup* CurrentGradientStops() = 0;
   // The tone set for this document: the recorder's during playback, else the tool window's.
   virtual CToneMngr* ToneMngr() = 0;
+  // The dab renderer in force for this window: the recorder's while the window is locked for
+  // playback, else the main window's. Null while the painting engine has none.
+  virtual CPenRender* CurrentPenRender() { return nullptr; }
+  // The stroke engine the user chose in the main window (1 or 2).
+  virtual int32_t ChosenStrokeEngine() const { return 2; }
+  // The stroke road tells the window a stroke is in progress, and how many points it added.
+  virtual void SetStrokeProgress(bool active, int32_t points) {
+    (void)active;
+    (void)points;
+  }
 };
 
 // Settings of the settings object that the document reads (its registry values), with their

@@ -43,6 +43,11 @@ class HeadlessDocumentWindow : public DocumentWindow {
   CPenShapeObj* CurrentPenShape() override { return penShape; }
   const CColorSlotGroup* CurrentGradientStops() override { return nullptr; }
   CToneMngr* ToneMngr() override { return nullptr; }
+  CPenRender* CurrentPenRender() override { return penRender; }
+  void SetStrokeProgress(bool active, int32_t points) override {
+    strokeActive = active;
+    strokePoints = points;
+  }
 
   // The window's state, set by whoever drives it.
   bool modified = false;
@@ -51,6 +56,9 @@ class HeadlessDocumentWindow : public DocumentWindow {
   int32_t playbackKind = 0;
   bool lockedForPlayback = false;
   bool strokeActive = false;
+  int32_t strokePoints = 0;
+  // The renderer the window paints with (none unless set).
+  CPenRender* penRender = nullptr;
   bool textToolOpen = false;
   bool smoothDrawing = true;
   SSize clientSize{640, 480};

@@ -67,6 +67,7 @@ TPaper::TPaper(DocumentWindow* window) : window_(window) {
 TPaper::~TPaper() {
   ready = 0;
   NotifyReady(false);
+  FreeStrokeMngr();
   gradation_.reset();
   viewScaler_.reset();
   displayBuffer_.reset();
@@ -81,13 +82,6 @@ TPaper::~TPaper() {
 }
 
 // CreateMaskMngr and CreateSelectionSlots are in PaperMasks.cpp, CreateUndoMngr in PaperUndo.cpp.
-
-bool TPaper::CreateStrokeMngr() {
-  // CStrokeMngr comes with the stroke module: it makes it here, offers engine level 2 and
-  // selects the engine the main window holds.
-  DebugOut("failed to create the stroke manager! (it is not built yet)\n");
-  return false;
-}
 
 bool TPaper::CreateEventMngr() {
   eventMngr_.reset();

@@ -25,7 +25,9 @@
 #include "document/LayerMngr.h"
 #include "events/EventStream.h"
 #include "events/RecordSources.h"
+#include "events/StrokeSources.h"
 #include "paint/Gradient.h"
+#include "paint/StrokeMngr.h"
 #include "paper/DocumentWindow.h"
 #include "paper/PaperManagers.h"
 #include "raster/DibImage.h"
@@ -41,7 +43,9 @@ class CMaskMngr;         // masks (document/Mask.h)
 class TSelectMng;        // selection slots (document/SelectionOutline.h)
 class CUndoMngrEx;       // document undo (paper/UndoMngrEx.h)
 class CStrokeMngr;
-class Surface;            // composing and painting (paper/ViewRender.h)
+class CPenRender;
+class TStroke;
+class Surface;  // composing and painting (paper/ViewRender.h)
 struct SViewGeometry;
 
 // ---------------------------------------------------------------------------------------------
@@ -78,6 +82,15 @@ struct SViewRotation {
 // The paint routine of the stroke engine in use. The legacy routine marks a document that replays
 // an older-version recording (no document undo, layers with their own pixel undo).
 enum class StrokeRoutine : uint8_t { kLegacy = 0, kStepping = 1, kManager = 2 };
+
+// Engine choice and the step routines of the three stroke engines (PaperStroke.cpp). A step
+// routine paints the segment of the newest point; false when it failed.
+void UseStrokeEngine0(TPaper& paper);
+void UseStrokeEngine1(TPaper& paper);
+void UseStrokeEngine2(TPaper& paper);
+bool StrokeEngine0Step(TPaper& paper, TFlowImage* flow, TStroke& stroke);
+bool StrokeEngine1Step(TPaper& paper, TFlowImage* flow, TStroke& stroke);
+bool StrokeEngine2Step(TPaper& paper, TFlowImage* flow, TStroke& stroke);
 
 // Messages of the commands (shown through ShowWarning).
 inline constexpr const char* kCommandOutOfMemoryText = "メモリ不足のため実行できませんでした！";
@@ -224,9 +237,8 @@ class TPaper {
   CDocumentUndo* DocumentUndo() const { return undo_.get(); }
   PaperMasks* Masks() const { return masks_.get(); }
   SelectionSlots* Slots() const { return slots_.get(); }
-  // The stroke manager, made on demand by the stroke road (CreateStrokeMngr); none until the
-  // stroke module builds it.
-  CStrokeMngr* StrokeMngr() const { return nullptr; }
+  // The stroke manager, made by CreateStrokeMngr (null until then).
+  CStrokeMngr* StrokeMngr() const { return strokeMngr_.get(); }
   // Each makes its manager as construction does: false (the reference empty, a line on the
   // developer output) when it cannot.
   bool CreateMaskMngr();
@@ -320,7 +332,8 @@ class TPaper {
   bool DrawGridIn(const TRect& bounds);
   bool DrawGridAll();
   void DrawGrid();
-  bool UpdateThumbnails(bool navigatorOnly, int32_t index, int32_t left, int32_t top, int32_t width, int32_t height);
+  bool UpdateThumbnails(bool navigatorOnly, int32_t index, int32_t left, int32_t top, int32_t width,
+                        int32_t height);
   bool UpdateThumbnailsBounds(bool navigatorOnly, int32_t index, const TRect& bounds);
   bool UpdateThumbnailsSize(bool navigatorOnly, int32_t index, const SSize& size);
   bool UpdateThumbnailsAll(bool navigatorOnly, int32_t index);
@@ -356,6 +369,106 @@ class TPaper {
   // is cleared.
   void CommitFlowImage(TFlowImage* flow, int32_t index, bool toStore);
 
+  // ---- The stroke road (PaperStroke.cpp) ----
+  // Engine choice. The legacy routine frees the document undo; the offered level rises to the
+  // level; the level becomes the one in use.
+  void SetStrokeRoutine(StrokeRoutine routine, uint8_t level);
+  // False, nothing changed, for an engine above the offered level or other than 1 and 2.
+  bool SelectStrokeEngine(int32_t engine);
+  void FreeStrokeMngr();
+  // After playback of an older recording: engine 1, document undo made again, selection slots
+  // freed, alpha 255 on every layer and on the working copy, a new stroke manager.
+  void ResetStrokeEngines();
+  // The window's renderer (the recorder's while the window is locked for playback).
+  CPenRender* GetPenRender() const;
+  // The recorder takes the renderer and stroke manager as its pen source; with refresh (and the
+  // window not locked for playback) UpdateStrokeMngr.
+  void SyncStrokeState(bool refresh);
+  void UpdateStrokeMngr();
+  bool StrokeUsesChannel(const TStroke& stroke) const;
+  // Canvas and store coordinates of a layer (offset: the canvas origin inside the store).
+  TPoint GetLayerOffset(int32_t layer) const;
+  void RectToStore(int32_t layer, SRectWH& rect) const;
+  void RectToLayer(int32_t layer, SRectWH& rect) const;
+  void PointToStore(int32_t layer, SPointF& point) const;
+  // Engines 0 and 1. Points are canvas coordinates; a point that is not finite is refused, the
+  // others are bounded to a range around the canvas. Add-point answers whether the view was
+  // repainted; end answers the stroke's rectangle (canvas coordinates).
+  bool BeginStroke(TFlowImage* flow, TStroke& stroke, bool record, float x, float y, float pressure);
+  bool BeginStrokeDirect(TFlowImage* flow, TStroke& stroke, bool record, float x, float y, float pressure);
+  bool StrokeTo(TFlowImage* flow, TStroke& stroke, bool record, WindowHandle target, float x, float y,
+                float pressure);
+  bool EndStroke(TFlowImage* flow, TStroke& stroke, bool record, SRectWH& rect, WindowHandle target);
+  // Engine 2, through the stroke manager.
+  bool BeginStrokeMngr(TFlowImage* flow, TStroke& stroke, bool record, float x, float y, float pressure);
+  bool StrokeToMngr(TFlowImage* flow, TStroke& stroke, bool record, WindowHandle target, float x, float y,
+                    float pressure);
+  bool EndStrokeMngr(TFlowImage* flow, TStroke& stroke, bool record, SRectWH& rect, WindowHandle target);
+  // The step routine in force for one added point.
+  bool RunStrokeRoutine(TFlowImage* flow, TStroke& stroke);
+  // View refresh during a stroke (rectangles in canvas coordinates unless named store).
+  bool UpdateStrokeView(TFlowImage* flow, WindowHandle target, const SRectWH& rect, TStroke& stroke);
+  bool RenderStrokeRect(TFlowImage* flow, TStroke& stroke, const SRectWH& rect);
+  bool RenderFlowRect(TFlowImage* flow, TStroke& stroke, const SRectWH& storeRect);
+  bool RenderFlowRectBlend(TFlowImage* flow, TStroke& stroke, const SRectWH& storeRect);
+  bool RenderFlowRectBlur(TFlowImage* flow, TStroke& stroke, const SRectWH& storeRect);
+  bool ComposeViewRect(TFlowImage* flow, const SRectWH& rect, int32_t strokeLayer);
+  // The layer a stroke paints on: the stroke's layer when valid, else the active one.
+  int32_t GetStrokeLayer(const TStroke& stroke) const;
+  uint8_t GetStrokeLayerMode(const TStroke& stroke) const;
+  // Gradation of the paper.
+  void SetGradientLineFloat(const SPointF& p0, const SPointF& p1);
+  void SetGradientLine(const TPoint& p0, const TPoint& p1);
+  SGradOption GetGradientOptions() const;
+  bool SetGradationOptions(int32_t shape, int32_t mirror, int32_t repeatCount, int32_t endless);
+  const CColorSlotGroup* GetGradationColors() const;
+  void ResetGradation();
+  uint32_t GradationColorAt(int32_t x, int32_t y) const;
+  // The document as the painting engine sees it.
+  StrokePaper& StrokeSide() { return strokeSide_; }
+  // Engine 1 stepping state.
+  uint8_t strokeMajorAxis = 1;
+  int32_t strokePreviousMajorAxis = -1;
+  float strokeLastX = 0.0f;
+  float strokeLastY = 0.0f;
+
+ private:
+  // The document as the stroke manager and the pixel writers reach it.
+  class StrokeSideImpl final : public StrokePaper {
+   public:
+    explicit StrokeSideImpl(TPaper& paper) : paper_(paper) {}
+    bool HasModernEngine() const override { return paper_.HasModernEngine(); }
+    bool IsLockedForPlayback() const override;
+    bool HasLayers() const override { return paper_.GetLayerCount() > 0; }
+    bool ActiveLayerKeepsAlpha() const override;
+    bool GetLayerBlendMode(int32_t layerIndex, uint32_t& mode) const override;
+    bool IsSelectionEnabled() const override { return paper_.selectionEnabled != 0; }
+    MaskSampler* GetActiveMask() override;
+    TPoint GetActiveMaskOrigin() const override;
+    TPoint GetActiveLayerOffset() const override { return paper_.GetLayerOffset(paper_.GetActiveLayerIndex()); }
+    ToneSampler* GetToneSampler() override;
+    uint32_t GradationColorAt(int32_t x, int32_t y) override { return paper_.GradationColorAt(x, y); }
+    int32_t ActiveLayerIndex() const override { return paper_.GetActiveLayerIndex(); }
+    int32_t TopLayerIndex() const override { return paper_.GetTopLayerIndex(); }
+    TPoint LayerOffset(int32_t layer) const override { return paper_.GetLayerOffset(layer); }
+    CBlockVMTC* LayerStore(int32_t layer) const override;
+    bool PlaysVersion33OrLower() const override;
+    CPenShapeObj* PenShape() const override { return paper_.GetPenShape(); }
+
+   private:
+    TPaper& paper_;
+  };
+  // Refuses a point that is not finite, bounds the others around the canvas, pressure to 0..1.
+  bool AcceptStrokePoint(float& x, float& y, float& pressure) const;
+  // The working copy as the stroke manager paints into it.
+  static SStrokeCanvas CanvasOf(TFlowImage& flow);
+  void SetStrokeProgress(bool active, int32_t points);
+  int32_t strokePoints_ = 0;
+  std::unique_ptr<CStrokeMngr> strokeMngr_;
+  StrokeSideImpl strokeSide_{*this};
+  PenRecordSource penSource_;
+
+ public:
   // ---- View (PaperView.cpp) ----
   void SetViewScroll(int32_t x, int32_t y) { viewScroll = {x, y}; }
   void SetViewOffset(int32_t x, int32_t y) { viewOffset = {x, y}; }
