@@ -5,18 +5,19 @@
 namespace tf {
 
 // Render types of the dab renderer.
-enum EPenType : uint8_t {
-  kPenPaint = 0,
-  kPenWatercolour = 1,
-  kPenBlur = 2,
-  kPenEraser = 3,
-  kPenSpread = 4,
-  kPenFingertip = 5,
-  kPenBurnDodge = 6,
+// (Named apart from the older engines' pen types of PenSetting.h, which share some words.)
+enum ERenderType : uint8_t {
+  kRenderPaint = 0,
+  kRenderWatercolour = 1,
+  kRenderBlur = 2,
+  kRenderEraser = 3,
+  kRenderSpread = 4,
+  kRenderFingertip = 5,
+  kRenderBurnDodge = 6,
 };
 
 struct SPenParam {
-  uint8_t type = 0;     // EPenType
+  uint8_t type = 0;     // ERenderType
   uint8_t option1 = 0;  // burn/dodge: 1 = dodge (lighten), 0 = burn (darken)
   uint8_t option2 = 0;  // sub-pixel nib placement
   uint8_t channel = 0;  // 1: the dab paints coverage into the working copy's 8-bit channel
