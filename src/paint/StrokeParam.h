@@ -26,7 +26,9 @@ inline int32_t StrokeParamTrunc(double x) {
   return static_cast<int32_t>(x);
 }
 
-inline void InitStrokeParam(SStrokeParam& p) { p = SStrokeParam{0, 0, {0, 0}, 1000, 100, 100, 0, 0}; }
+inline void InitStrokeParam(SStrokeParam& p) {
+  p = SStrokeParam{0, 0, {0, 0}, 1000, 100, 100, 0, 0};
+}
 inline float StrokeParamGetOpacity(const SStrokeParam& p) { return static_cast<float>(p.opacity) / 1000.0f; }
 inline int32_t StrokeParamGetOpacityRaw(const SStrokeParam& p) { return p.opacity; }
 inline bool StrokeParamSetOpacity(SStrokeParam& p, float x) {
@@ -48,9 +50,8 @@ inline float StrokeParamGetSpacing(const SStrokeParam& p) { return static_cast<f
 // Resolution of one hundredth of a nib size.
 inline bool StrokeParamSetSpacing(SStrokeParam& p, float x) {
   const int32_t hundredths = StrokeParamTrunc(static_cast<double>(x * 100.0f + 0.5f));
-  const int32_t v = hundredths > INT32_MAX / 10   ? INT32_MAX / 10 * 10
-                    : hundredths < INT32_MIN / 10 ? INT32_MIN / 10 * 10
-                                                  : hundredths * 10;
+  const int32_t v = hundredths > INT32_MAX / 10 ? INT32_MAX / 10 * 10
+                    : hundredths < INT32_MIN / 10 ? INT32_MIN / 10 * 10 : hundredths * 10;
   const bool changed = v != p.spacing;
   p.spacing = v;
   return changed;
