@@ -126,6 +126,16 @@ bool CPenMethodObj::SetIcon(const TMTC* picture) {
   return MakeSmallIcon();
 }
 
+bool CPenMethodObj::SetIcon(std::unique_ptr<TMTC> picture) {
+  if (picture == nullptr || picture->Width() > kBrushIconSide || picture->Height() > kBrushIconSide ||
+      !picture->IsValid() || picture->Width() < 1 || picture->Height() < 1) {
+    return SetIcon(static_cast<const TMTC*>(picture.get()));
+  }
+  smallIcon_.reset();
+  icon_ = std::move(picture);
+  return MakeSmallIcon();
+}
+
 bool CPenMethodObj::MakeSmallIcon() {
   smallIcon_.reset(MakeScaledCopy(SSize{kBrushSmallIconSide, kBrushSmallIconSide}, *icon_, false, false, 0));
   if (smallIcon_ != nullptr && !smallIcon_->IsValid()) smallIcon_.reset();

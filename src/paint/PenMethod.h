@@ -64,6 +64,8 @@ class CPenMethodObj {
   // Frees both icons; a picture of at most 128 x 128 is copied, a larger one shrunk to fit, and
   // placed into a 32 x 32 small icon. Null leaves none (true); else true when both icons exist.
   bool SetIcon(const TMTC* picture);
+  // The same, taking the picture over instead of copying it when it fits (file readers).
+  bool SetIcon(std::unique_ptr<TMTC> picture);
   bool HasIcon() const { return icon_ != nullptr && smallIcon_ != nullptr; }
   TMTC* Icon() const { return icon_.get(); }
   TMTC* SmallIcon() const { return smallIcon_.get(); }

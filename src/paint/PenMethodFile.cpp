@@ -256,7 +256,7 @@ uint8_t ReadBrushRecord(Stream& stream, uint32_t size, std::unique_ptr<CPenMetho
   block.stroke.sizeThreshold2 = LoadU16(body + kBodyThreshold2);
   result->SetParamsBlock(block);
   result->SetName(std::move(name));
-  result->SetIcon(icon.get());
+  result->SetIcon(std::move(icon));
   result->SetNib(std::move(nib));
   brush = std::move(result);
   return kFileOk;
