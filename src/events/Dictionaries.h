@@ -1,3 +1,4 @@
+// The event stream's resource dictionaries and what the player rebuilds them into.
 #pragma once
 // Resource dictionaries of the event stream: pictures that settings carry (the current tone or
 // pattern tile, an image nib) are recorded once as a definition under a key and referred to by

@@ -1,3 +1,4 @@
+// The event chunks of event files and documents (TEVP with its TBEV blocks, TEVS).
 #pragma once
 // Event blocks in files: the chunks that carry a recorded stream in an event file (.te4) and in
 // the event part of a native document. TEVP is the full form (a header, then the stream packed

@@ -1,3 +1,4 @@
+// The interfaces the event recorder reads the document, stroke, pen and tones through.
 #pragma once
 // What the event recorder reads while it records: the document's state, the stroke being set up
 // in the tool window, the pen renderer with its stroke dynamics, and the current tone or

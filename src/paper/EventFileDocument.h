@@ -1,3 +1,4 @@
+// CEventFileDocument: what the event-file and thumbnail routines need of a document.
 #pragma once
 // What the event-file and thumbnail routines need of a document: its recorder, its canvas size,
 // its undo's redo list and its composed picture. The document object implements it.

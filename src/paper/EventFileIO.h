@@ -1,3 +1,4 @@
+// Recorded-event files (.te4) and the event chunk of documents, as the document reaches them.
 #pragma once
 // Recorded-event files (.te4) and the event part of documents, as the document reaches them:
 // saving a recording with its thumbnail, loading one into a document's recorder, and the event

@@ -1,3 +1,4 @@
+// CPaperEventFileDocument: the document object seen as a CEventFileDocument.
 #pragma once
 // The document object as the event-file and thumbnail routines see it (CEventFileDocument over
 // TPaper): callers make one around the document and pass it to SaveEventFile, LoadEventFile,

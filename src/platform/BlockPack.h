@@ -1,3 +1,4 @@
+// The block pack codec: zlib pieces with their lengths (BlockPacker, packing and unpacking).
 #pragma once
 // The block pack codec of the image library: event blocks, tone tiles, nib channels and
 // selection channels are stored packed. One packed piece is one complete zlib stream

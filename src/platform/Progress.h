@@ -1,3 +1,4 @@
+// TProgressDlg: the progress dialog of long loads and saves, made by the host.
 #pragma once
 // The progress dialog of long loads and saves: what is being done, the current step and a
 // percentage, updated from inside the work on the same thread. The core keeps the numbers; a

@@ -15,8 +15,9 @@
 // what this store changed since it last read or saved (values written with new contents, values
 // and keys deleted, keys made; a key deleted and made again replaces the file's copy as a whole;
 // a key another instance deleted comes back only when this store wrote into it, and then with
-// just what it wrote), and replaces the file through the one atomic save (SaveFileAtomically). So several instances saving at their
-// exits each keep what they changed. A damaged file is moved aside (kept) and reads as empty.
+// just what it wrote), and replaces the file through the one atomic save (SaveFileAtomically).
+// So several instances saving at their exits each keep what they changed. A damaged file is
+// moved aside (kept) and reads as empty.
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -1,3 +1,4 @@
+// Tiled-block chunks: TBIM (layer tiles) and TBMK (mask tiles).
 #pragma once
 // Tiled-block chunks: a tiled store written as runs of tiles, TBIM for layer pixels (CBlockVMTC,
 // 32x32 tiles of 4 bytes) and TBMK for mask values (CBlockVCH, 64x64 tiles of 1 byte). A block

@@ -72,12 +72,11 @@ int32_t BmpDpiFromHeader(const SBitmapInfoHeader& header);
 // upside down (callers turn it with FlipVerticalAll); for 24 bits byte 3 of each pixel keeps what
 // the block held. dpi (may be null) is set from the info header as soon as it is read.
 // Refused, before the image is touched: a wrong magic or header size, a width <= 0, a height < 0,
-// a picture over kMaxBmpPixels or a single row wider than it, another bit count or compression, bit fields other than the
-// standard 00FF0000/0000FF00/000000FF, and (on a stream that knows its size) fewer bytes than
-// the rows need. The rows start at the file header's pixel offset when it lies past the headers,
-// else right after them. A stream that ends early anyway keeps the complete rows read and
-// answers false. A height of 0 answers true and leaves the image empty (0 x 0, no block),
-// allocating nothing. Nothing raises.
+// a picture over kMaxBmpPixels or a single row wider than it, another bit count or compression, bit fields other
+// than the standard 00FF0000/0000FF00/000000FF, and (on a stream that knows its size) fewer bytes than the rows
+// need. The rows start at the file header's pixel offset when it lies past the headers, else right after them. A
+// stream that ends early anyway keeps the complete rows read and answers false. A height of 0 answers true and
+// leaves the image empty (0 x 0, no block), allocating nothing. Nothing raises.
 bool LoadBMP(TMTC& image, Stream& stream, int32_t* dpi = nullptr);
 // LoadBMP from a complete BMP file held in memory.
 bool LoadBMPFromMemory(TMTC& image, const void* data, int64_t size, int32_t* dpi = nullptr);

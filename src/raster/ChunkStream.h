@@ -1,3 +1,4 @@
+// Chunk streams: the chunk header, the result codes and the guarded chunk writer.
 #pragma once
 // Chunk streams: the 8-byte chunk header shared by documents, event files and preset files, the
 // result codes of every chunk reader and writer, and the conventions they follow (zero padding to

@@ -220,11 +220,8 @@ bool FlattenOnColor(TMTC& image, TRect& bounds, uint32_t colour) {
 
 void FlattenPixel(uint32_t* pixel, int32_t x, int32_t y, const SFlattenBackground& background) {
   switch (background.kind) {
-    case SFlattenBackground::kNone:
-      return;
-    case SFlattenBackground::kColor:
-      Flatten(pixel, background.colour);
-      return;
+    case SFlattenBackground::kNone: return;
+    case SFlattenBackground::kColor: Flatten(pixel, background.colour); return;
     case SFlattenBackground::kChecker: {
       const int64_t parity = ((int64_t{y} - background.originY) / std::max(background.cellHeight, 1) +
                               (int64_t{x} - background.originX) / std::max(background.cellWidth, 1)) &

@@ -238,7 +238,7 @@ uint8_t ReadImageChunk(Stream& stream, std::unique_ptr<TMTC>& image) {
   auto result = std::make_unique<TMTC>(data.info.width, data.info.height);
   if (!result->IsValid()) return kFileNoMemory;
   const size_t bytes = std::min(static_cast<size_t>(result->GetImageSize()), data.pixels.size());
-  std::memset(result->Bits(), 0, static_cast<size_t>(result->GetImageSize()));
+  // A new image is zero: the bytes past the unpacked ones stay 0.
   std::memcpy(result->Bits(), data.pixels.data(), bytes);
   image = std::move(result);
   return kFileOk;
@@ -254,7 +254,7 @@ uint8_t ReadChannelChunk(Stream& stream, SImageChunkInfo& info, std::unique_ptr<
   auto result = std::make_unique<TChannel>(info.width, info.height);
   if (!result->IsValid()) return kFileNoMemory;
   const size_t bytes = std::min(static_cast<size_t>(result->GetImageSize()), data.pixels.size());
-  std::memset(result->Bits(), 0, static_cast<size_t>(result->GetImageSize()));
+  // A new image is zero: the bytes past the unpacked ones stay 0.
   std::memcpy(result->Bits(), data.pixels.data(), bytes);
   channel = std::move(result);
   return kFileOk;

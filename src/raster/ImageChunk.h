@@ -1,3 +1,4 @@
+// The packed-image chunk TTNL: thumbnails and small images of preset files.
 #pragma once
 // The packed-image chunk TTNL: thumbnails of documents and event files and the small images of
 // preset files. A chunk is the 8-byte header, the 40-byte info below, the packed pixel bytes

@@ -1268,8 +1268,8 @@ namespace {
 
 // The rotation loop; finish(pixel, x, y) runs on every pixel whose area met the source.
 template <class Finish>
-bool ScaleRotateWith(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre,
-                     SRectWH destRect, float angle, float scale, uint32_t background, Finish finish) {
+bool ScaleRotateWith(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre, SRectWH destRect,
+                     float angle, float scale, uint32_t background, Finish finish) {
   if (!ValidScale(scale)) return false;
   if (!dest.ClipRect(destRect)) return false;
   resampler.SetImages(&source, &dest);

@@ -170,12 +170,13 @@ struct ViewCase {
   TZoomRatio zoom;
   float degrees;
 };
-std::string ViewCaseName(const ::testing::TestParamInfo<ViewCase>& info) {
-  const auto& c = info.param;
+std::string ViewCaseText(const ViewCase& c) {
   const int deg = static_cast<int>(c.degrees);
   return "zoom" + std::to_string(c.zoom.numerator) + "over" + std::to_string(c.zoom.denominator) + "at" +
          (deg < 0 ? "minus" + std::to_string(-deg) : std::to_string(deg)) + "deg";
 }
+std::string ViewCaseName(const ::testing::TestParamInfo<ViewCase>& info) { return ViewCaseText(info.param); }
+void PrintTo(const ViewCase& c, std::ostream* os) { *os << ViewCaseText(c); }
 
 class PaperViewPaintTest : public PaperComposeRenderTest, public ::testing::WithParamInterface<ViewCase> {};
 

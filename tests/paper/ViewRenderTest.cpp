@@ -50,6 +50,7 @@ struct LayerSpec {
 struct FolderCase {
   std::string name;
   std::vector<LayerSpec> stack;  // bottom first
+  friend void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
 };
 
 std::string FolderCaseName(const ::testing::TestParamInfo<FolderCase>& info) { return info.param.name; }
@@ -395,12 +396,13 @@ struct RenderCase {
   Ratio zoom;
   double degrees;
 };
-std::string RenderCaseName(const ::testing::TestParamInfo<RenderCase>& info) {
-  const auto& c = info.param;
+std::string RenderCaseText(const RenderCase& c) {
   std::string deg = std::to_string(static_cast<int>(c.degrees));
   if (c.degrees < 0) deg = "minus" + deg.substr(1);
   return "zoom" + std::to_string(c.zoom.n) + "over" + std::to_string(c.zoom.d) + "at" + deg + "deg";
 }
+std::string RenderCaseName(const ::testing::TestParamInfo<RenderCase>& info) { return RenderCaseText(info.param); }
+void PrintTo(const RenderCase& c, std::ostream* os) { *os << RenderCaseText(c); }
 
 class RenderModelTest : public ::testing::TestWithParam<RenderCase> {
  protected:

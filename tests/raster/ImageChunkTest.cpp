@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/ByteOrder.h"
+#include "platform/Memory.h"
 #include "platform/Stream.h"
 #include "raster/ChunkStream.h"
 #include "raster/DibImage.h"
@@ -189,6 +190,43 @@ TEST(ImageChunk, PicturesRoundTripPlainAndScrambled) {
     ASSERT_EQ(ReadImageChunk(stream, back), 0);
     ASSERT_TRUE(back);
     EXPECT_TRUE(SamePixels(*back, *picture));
+  }
+}
+
+// A chunk may hold fewer bytes than its image: the picture and the channel read from it keep
+// them and are zero past them, even where the allocator hands out a block that held other data.
+TEST(ImageChunk, BytesPastAShortUnpackedLengthReadAsZero) {
+  const uint8_t held[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  for (uint16_t content : {uint16_t{0}, uint16_t{2}}) {
+    SCOPED_TRACE(content);
+    SImageChunkInfo info;
+    info.contentCode = content;
+    info.width = 16;
+    info.height = 16;
+    info.unpackedLength = sizeof held;
+    MemoryStream stream;
+    ASSERT_EQ(WriteImageChunkGuarded(stream, info, held), 0);
+    const size_t imageBytes = content == 0 ? 16 * 16 * 4 : 16 * 16;
+    void* used = nullptr;
+    ASSERT_TRUE(TryGetMem(used, static_cast<int64_t>(imageBytes)));
+    std::memset(used, 0x5E, imageBytes);
+    FreeMem(used);
+    ASSERT_TRUE(stream.SetPosition(0));
+    std::vector<uint8_t> bytes(imageBytes, 0xFF);
+    if (content == 0) {
+      std::unique_ptr<TMTC> picture;
+      ASSERT_EQ(ReadImageChunk(stream, picture), 0);
+      std::memcpy(bytes.data(), picture->Bits(), imageBytes);
+    } else {
+      SImageChunkInfo read;
+      int64_t length = 0;
+      std::unique_ptr<TChannel> channel;
+      ASSERT_EQ(ReadChannelChunk(stream, read, channel, length), 0);
+      std::memcpy(bytes.data(), channel->Bits(), imageBytes);
+    }
+    std::vector<uint8_t> expected(imageBytes, 0);
+    std::memcpy(expected.data(), held, sizeof held);
+    EXPECT_EQ(bytes, expected);
   }
 }
 
