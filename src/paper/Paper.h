@@ -39,9 +39,10 @@ namespace tf {
 
 class TFlowImage;
 class TPaper;
-class CMaskMngr;         // masks (document/Mask.h)
-class TSelectMng;        // selection slots (document/SelectionOutline.h)
-class CUndoMngrEx;       // document undo (paper/UndoMngrEx.h)
+class CMaskData;
+class CMaskMngr;    // masks (document/Mask.h)
+class TSelectMng;   // selection slots (document/SelectionOutline.h)
+class CUndoMngrEx;  // document undo (paper/UndoMngrEx.h)
 class CStrokeMngr;
 class CPenRender;
 class TStroke;
@@ -456,7 +457,15 @@ class TPaper {
     CPenShapeObj* PenShape() const override { return paper_.GetPenShape(); }
 
    private:
+    // The selection's mask as the writers sample it (store coordinates of the mask).
+    class ActiveMaskSampler final : public MaskSampler {
+     public:
+      const CMaskData* mask = nullptr;
+      bool IsAllocated() const override;
+      int32_t ValueAt(int32_t x, int32_t y, int32_t value) const override;
+    };
     TPaper& paper_;
+    ActiveMaskSampler maskSampler_;
   };
   // Refuses a point that is not finite, bounds the others around the canvas, pressure to 0..1.
   bool AcceptStrokePoint(float& x, float& y, float& pressure) const;

@@ -19,6 +19,8 @@
 #include "paint/ToneSet.h"
 #include "paper/FlowImage.h"
 #include "paper/Paper.h"
+
+#include "document/Mask.h"
 #include "paper/ViewRender.h"
 #include "platform/Debug.h"
 #include "raster/PixelOps.h"
@@ -553,12 +555,25 @@ bool TPaper::StrokeSideImpl::GetLayerBlendMode(int32_t layerIndex, uint32_t& mod
   return true;
 }
 
-MaskSampler* TPaper::StrokeSideImpl::GetActiveMask() {
-  // The selection's mask sampler comes with the masks module; until then strokes paint unmasked.
-  return nullptr;
+bool TPaper::StrokeSideImpl::ActiveMaskSampler::IsAllocated() const { return CMaskData::IsAllocated(mask); }
+
+int32_t TPaper::StrokeSideImpl::ActiveMaskSampler::ValueAt(int32_t x, int32_t y, int32_t value) const {
+  if (mask == nullptr) return 0;
+  return mask->ValueAt(x, y, static_cast<uint8_t>(std::clamp(value, 0, 255)));
 }
 
-TPoint TPaper::StrokeSideImpl::GetActiveMaskOrigin() const { return TPoint{0, 0}; }
+MaskSampler* TPaper::StrokeSideImpl::GetActiveMask() {
+  // The selection: the active mask of the document's mask list, when it holds a store.
+  const CMaskMngr* masks = paper_.MaskMngr();
+  maskSampler_.mask = masks != nullptr ? masks->GetActiveMask() : nullptr;
+  return maskSampler_.mask != nullptr ? &maskSampler_ : nullptr;
+}
+
+TPoint TPaper::StrokeSideImpl::GetActiveMaskOrigin() const {
+  const CMaskMngr* masks = paper_.MaskMngr();
+  const CMaskData* mask = masks != nullptr ? masks->GetActiveMask() : nullptr;
+  return mask != nullptr ? TPoint{mask->offsetX, mask->offsetY} : TPoint{0, 0};
+}
 
 ToneSampler* TPaper::StrokeSideImpl::GetToneSampler() {
   DocumentWindow* window = paper_.GetDrawWindow();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/LayerData.h"
+#include "document/Mask.h"
 #include "events/EventStream.h"
 #include "events/StrokeSources.h"
 #include "paint/PenRender.h"
@@ -492,3 +493,41 @@ TEST_F(PaperStrokeTest, RecorderSourcesReadTheStrokeRendererAndManager) {
 
 }  // namespace
 }  // namespace tf::test
+
+namespace tf {
+namespace {
+
+TEST_F(PaperStrokeTest, ASelectionKeepsTheStrokeInsideTheMask) {
+  Document d(11);
+  SetPen(d, PenCase{"pen", kRenderPaint, 0, 0, 0, 0, 0, false, 1});
+  TPaper& paper = d.Paper();
+  CMaskMngr* masks = paper.MaskMngr();
+  ASSERT_NE(masks, nullptr);
+  std::unique_ptr<CMaskData> mask = CMaskData::Create(0, kWidth, kHeight);
+  ASSERT_NE(mask, nullptr);
+  SRectWH left{0, 0, kWidth / 2, kHeight};
+  ASSERT_TRUE(mask->Store()->FillRect(left, 255));
+  const int32_t index = masks->InsertMask(0, mask);
+  ASSERT_GE(index, 0);
+  masks->SetActive(index);
+  paper.selectionEnabled = 1;
+
+  const CBlockVMTC& store = *paper.GetLayer(1)->Store();
+  std::vector<uint32_t> before;
+  for (int32_t y = 0; y < kHeight; ++y)
+    for (int32_t x = 0; x < kWidth; ++x) before.push_back(store.GetPixel(x, y));
+  ASSERT_TRUE(paper.BeginStrokeMngr(&d.window.Flow(), d.stroke, true, 10, 60, 1));
+  for (int i = 1; i <= 24; ++i) paper.StrokeToMngr(&d.window.Flow(), d.stroke, true, 0, 10.0f + 6 * i, 60, 1);
+  SRectWH rect{};
+  ASSERT_TRUE(paper.EndStrokeMngr(&d.window.Flow(), d.stroke, true, rect, 0));
+  int changedInside = 0, changedOutside = 0;
+  for (int32_t y = 0; y < kHeight; ++y)
+    for (int32_t x = 0; x < kWidth; ++x)
+      if (store.GetPixel(x, y) != before[static_cast<size_t>(y) * kWidth + x])
+        ++(x < kWidth / 2 ? changedInside : changedOutside);
+  EXPECT_GT(changedInside, 100);
+  EXPECT_EQ(changedOutside, 0);
+}
+
+}  // namespace
+}  // namespace tf
