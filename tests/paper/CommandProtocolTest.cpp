@@ -195,6 +195,7 @@ TEST(CommandProtocol, WithoutADocumentUndoThePushesAnswerFalse) {
   PaperTestScope scope;
   HeadlessDocumentWindow window;
   TPaper& paper = window.Paper();
+  paper.AdoptDocumentUndo(nullptr);  // a document that keeps no undo
   ASSERT_TRUE(paper.NewDocument("u", &window.Flow(), false, false, 72, 4, 4));
   EXPECT_FALSE(paper.HasDocumentUndo());
   CLayerData object(0, false);
