@@ -1,7 +1,5 @@
 // The independent Python reader and writer of documents (tests/data/doc_files.py): it
 // reassembles the layers and masks of our files, and a file it wrote opens in ours.
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,29 +13,14 @@
 #include "paper/PaperTestSupport.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
+#include "support/PythonReader.h"
 #include "support/TempFolder.h"
 
 namespace tf {
 namespace {
 
 int RunDocScript(const std::string& arguments, std::map<std::string, std::string>& out, std::string& text) {
-  const std::string command =
-      std::string("python3 '") + TF_TEST_DATA_DIR + "/doc_files.py' " + arguments + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return 127;
-  char buffer[4096];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
-  const int status = ::pclose(pipe);
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(at, end - at);
-    const size_t equals = line.find('=');
-    if (equals != std::string::npos) out[line.substr(0, equals)] = line.substr(equals + 1);
-    at = end + 1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  return test::RunDataScript("doc_files.py", arguments, out, text);
 }
 
 uint32_t Crc32(const std::vector<uint8_t>& bytes) {
