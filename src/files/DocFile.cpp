@@ -204,7 +204,8 @@ bool SaveDocFile(const std::string& path, TPaper& paper, uint32_t flags) {
     const int32_t maximum = ((flags & kDocThumbnail) ? 1 : 0) +
                             ((flags & kDocLayers) ? paper.GetLayerCount() : 0) +
                             ((flags & kDocMasks) && masks != nullptr ? masks->GetCount() : 0);
-    dialog = CreateProgressDlg(0, maximum, DocFormat(kSavingTitle, kPictureWord, FileNameOf(path)), "");
+    dialog = CreateProgressDlg(0, maximum, "", "");
+    ProgressSetTitle(dialog.get(), DocFormat(kSavingTitle, kPictureWord, FileNameOf(path)));
     AtomicFileWriter writer;
     if (!writer.Begin(path)) return false;
     if (WriteDocStream(writer.GetStream(), paper, flags, dialog.get()) && writer.Commit()) return true;
@@ -375,8 +376,8 @@ uint8_t LoadDocFile(const std::string& path, TPaper& paper) {
     FileStream file;
     if (!file.OpenRead(path)) return kFileOpenFailed;
     WaitCursor busy;
-    std::unique_ptr<TProgressDlg> dialog =
-        CreateProgressDlg(0, 1, DocFormat(kLoadingTitle, kPictureWord, FileNameOf(path)), "");
+    std::unique_ptr<TProgressDlg> dialog = CreateProgressDlg(0, 1, "", "");
+    ProgressSetTitle(dialog.get(), DocFormat(kLoadingTitle, kPictureWord, FileNameOf(path)));
     return LoadDocStream(file, paper, path, dialog.get());
   } catch (...) {
     return kFileException;

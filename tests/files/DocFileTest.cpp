@@ -20,6 +20,7 @@
 #include "files/MaskChunk.h"
 #include "paper/PaperTestSupport.h"
 #include "platform/ByteOrder.h"
+#include "platform/Progress.h"
 #include "platform/Stream.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
@@ -575,6 +576,65 @@ TEST_F(DocFileTest, FailingLayerChunkFailsTheSaveAndKeepsThePreviousFile) {
     EXPECT_EQ(entry.path().filename().string().rfind(".kept.tfi.tmp", 0), std::string::npos);
   HeadlessDocumentWindow back;
   EXPECT_EQ(LoadDocFile(path, back.Paper()), 0);
+}
+
+TEST_F(DocFileTest, GuardedChunkWritersLeaveNothingBehindAndSizeRequestsWriteNothing) {
+  HeadlessDocumentWindow window;
+  TPaper& paper = window.Paper();
+  ASSERT_TRUE(paper.NewDocument("g.tfi", &window.Flow(), false, false, 72, 70, 90));
+  CLayerData& layer = *paper.GetLayer(0);
+  layer.name = "abcde";  // 6 bytes with the zero: 8 written
+  auto mask = CMaskData::Create(0, 130, 70);
+  ASSERT_NE(mask, nullptr);
+  mask->name = "abc";  // 4 bytes with the zero: 4 written
+  *mask->Store()->PixelPtr(100, 60, true) = 9;
+  MemoryStream none;
+  uint32_t length = 0;
+  EXPECT_EQ(WriteLayerRecord(none, layer, &length), 0);
+  EXPECT_EQ(length, 88u);
+  EXPECT_EQ(WriteMaskChunk(none, SSize{90, 70}, *mask, &length), 0);
+  EXPECT_EQ(length, 84u);
+  EXPECT_EQ(none.Size(), 0);
+  for (int64_t limit : {int64_t{3}, int64_t{50}, int64_t{90}, int64_t{130}}) {
+    SCOPED_TRACE(limit);
+    std::vector<uint8_t> before(17, 0xEE);
+    test::FaultStream layerStream(before, int64_t(before.size()) + limit);
+    layerStream.SetLimit(limit);
+    EXPECT_NE(WriteLayerChunkGuarded(layerStream, layer), 0);
+    EXPECT_EQ(layerStream.Bytes(), before);
+    test::FaultStream maskStream(before);
+    maskStream.SetLimit(limit);
+    EXPECT_NE(WriteMaskChunkGuarded(maskStream, SSize{90, 70}, *mask), 0);
+    EXPECT_EQ(maskStream.Bytes(), before);
+  }
+}
+
+TEST_F(DocFileTest, ProgressDialogShowsTitlesAndEveryLayerAndMask) {
+  HeadlessDocumentWindow window;
+  TPaper& paper = window.Paper();
+  ASSERT_TRUE(paper.NewDocument("p.tfi", &window.Flow(), false, false, 72, 20, 20));
+  RecordingProgressHost host;
+  ProgressHost* previous = SetProgressHost(&host);
+  const std::string path = PathOf("p.tfi");
+  const bool saved = SaveDocFile(path, paper, kAllFlags);
+  HeadlessDocumentWindow back;
+  const uint8_t loaded = LoadDocFile(path, back.Paper());
+  SetProgressHost(previous);
+  ASSERT_TRUE(saved);
+  ASSERT_EQ(loaded, 0);
+  auto has = [&](const std::string& line) {
+    return std::find(host.log.begin(), host.log.end(), line) != host.log.end();
+  };
+  EXPECT_TRUE(has("title: 画像保存中 (p.tfi)"));
+  EXPECT_TRUE(has("status: サムネイルを保存しています..."));
+  EXPECT_TRUE(has("status: レイヤ1を保存しています..."));
+  EXPECT_TRUE(has("status: マスク1を保存しています..."));
+  EXPECT_TRUE(has("status: イベントデータを保存しています..."));
+  EXPECT_TRUE(has("title: 画像ロード中 (p.tfi)"));
+  EXPECT_TRUE(has("status: レイヤ1をロードしています..."));
+  EXPECT_TRUE(has("status: マスク1をロードしています..."));
+  EXPECT_TRUE(has("status: イベントデータをロードしています..."));
+  EXPECT_EQ(host.made, 2);
 }
 
 TEST_F(DocFileTest, MissingAndUnreadableFiles) {
