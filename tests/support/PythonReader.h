@@ -1,7 +1,7 @@
 #pragma once
 
-// Runs the independent Python reader of the chunk files (tests/data/chunk_files.py) and gives
-// its key=value lines.
+// Runs the independent Python readers of tests/data (chunk_files.py, doc_files.py) and gives
+// their key=value lines.
 
 #include <sys/wait.h>
 
@@ -12,12 +12,12 @@
 
 namespace tf::test {
 
-// The script's exit status (127: python3 could not be started); out takes the key=value lines,
-// output the whole text (for failure messages).
-inline int RunChunkFilesScript(const std::string& arguments, std::map<std::string, std::string>& out,
-                               std::string& output) {
+// Runs a script of tests/data with the arguments: the script's exit status (127: python3 could
+// not be started); out takes the key=value lines, output the whole text (for failure messages).
+inline int RunDataScript(const std::string& script, const std::string& arguments,
+                         std::map<std::string, std::string>& out, std::string& output) {
   const std::string command =
-      std::string("python3 '") + TF_TEST_DATA_DIR + "/chunk_files.py' " + arguments + " 2>&1";
+      std::string("python3 '") + TF_TEST_DATA_DIR + "/" + script + "' " + arguments + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return 127;
   char buffer[4096];
@@ -33,6 +33,12 @@ inline int RunChunkFilesScript(const std::string& arguments, std::map<std::strin
     at = end + 1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+// The chunk files script (tests/data/chunk_files.py).
+inline int RunChunkFilesScript(const std::string& arguments, std::map<std::string, std::string>& out,
+                               std::string& output) {
+  return RunDataScript("chunk_files.py", arguments, out, output);
 }
 
 }  // namespace tf::test

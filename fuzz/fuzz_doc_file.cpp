@@ -1,0 +1,72 @@
+// libFuzzer target: native document files (.tfi) from outside bytes.
+//
+// The whole input is the file. It is loaded into a fresh headless document under a commit
+// budget, so that huge stores fail as a memory shortage. A document that loaded has at least one
+// layer and one mask with active ones in range; it is saved again and must load again with the
+// same layer and mask counts.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "document/LayerMngr.h"
+#include "document/Mask.h"
+#include "files/DocFile.h"
+#include "paper/HeadlessWindow.h"
+#include "platform/AddressSpace.h"
+#include "platform/Debug.h"
+#include "platform/Stream.h"
+#include "platform/Warning.h"
+
+namespace {
+
+[[noreturn]] void Fail(int line) {
+  std::fprintf(stderr, "expectation failed at %s:%d\n", __FILE__, line);
+  __builtin_trap();
+}
+
+using namespace tf;
+
+class QuietWarnings final : public WarningHost {
+ public:
+  void ShowWarning(std::string_view) override {}
+};
+
+void CheckLoaded(TPaper& paper) {
+  if (paper.GetLayerCount() < 1 || !paper.Layers().IsValidIndex(paper.GetActiveLayerIndex())) Fail(__LINE__);
+  CMaskMngr* masks = paper.MaskMngr();
+  if (masks == nullptr || masks->GetCount() < 1 || !masks->IsValidIndex(masks->GetActiveIndex())) Fail(__LINE__);
+  if (paper.canvasWidth < 1 || paper.canvasWidth > kMaxDocCanvasSide || paper.resolution == 0) Fail(__LINE__);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static QuietWarnings quiet;
+  SetWarningHost(&quiet);
+  SetDebugSink([](std::string_view) {});
+  SetCommitBudget(uint64_t{96} << 20);
+  const std::vector<uint8_t> bytes(data, data + size);
+
+  HeadlessDocumentWindow window;
+  MemoryStream stream(bytes);
+  const uint8_t code = LoadDocStream(stream, window.Paper(), "fuzz.tfi", nullptr);
+  if (code == 0) {
+    TPaper& paper = window.Paper();
+    CheckLoaded(paper);
+    MemoryStream saved;
+    const uint32_t flags = kDocLayers | kDocMasks | kDocThumbnail | kDocEvents;
+    if (WriteDocStream(saved, paper, flags, nullptr)) {
+      HeadlessDocumentWindow again;
+      saved.SetPosition(0);
+      if (LoadDocStream(saved, again.Paper(), "again.tfi", nullptr) != 0) Fail(__LINE__);
+      CheckLoaded(again.Paper());
+      if (again.Paper().GetLayerCount() != paper.GetLayerCount()) Fail(__LINE__);
+      if (again.Paper().MaskMngr()->GetCount() != paper.MaskMngr()->GetCount()) Fail(__LINE__);
+    }
+  } else if (window.Paper().ready != 0) {
+    Fail(__LINE__);
+  }
+  SetCommitBudget(0);
+  return 0;
+}
