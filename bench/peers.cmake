@@ -65,3 +65,16 @@ if(TARGET bench_surface)
   find_package(Qt6 6.4 REQUIRED COMPONENTS Gui)
   target_link_libraries(bench_surface PRIVATE Qt6::Gui)
 endif()
+
+# bench_masks: OpenCV's per-pixel max, min and multiply, and findContours, are the peers of the
+# mask combines and the selection outline trace.
+if(TARGET bench_masks)
+  find_package(OpenCV QUIET COMPONENTS core imgproc)
+  if(OpenCV_FOUND)
+    target_include_directories(bench_masks PRIVATE ${OpenCV_INCLUDE_DIRS})
+    target_link_libraries(bench_masks PRIVATE ${OpenCV_LIBS})
+    target_compile_definitions(bench_masks PRIVATE TF_BENCH_HAVE_OPENCV=1)
+  else()
+    message(STATUS "bench_masks: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
+  endif()
+endif()

@@ -193,8 +193,9 @@ class CLayerMngr : public UndoTargetResolver {
 
   // ---- Undo ----
   // The core of the document's undo and redo: the newest record of the document undo, its
-  // layer looked up by id, performed. A record whose layer is gone and that is not of the
-  // layer-structure category is dropped silently (false). A failed undo shows
+  // layer looked up by id, performed. A record whose layer is gone is dropped silently (false),
+  // unless it names no layer (paper colour, mask records) or finds its layers itself (layer
+  // structure). A failed undo shows
   // "アンドゥに失敗しました!..." and empties both lists; a failed redo answers false only.
   // refreshFlags is the record's code flags; layerIndex the layer to show.
   //
@@ -247,7 +248,11 @@ bool CLayerMngr::Step(DocumentUndo& undo, int32_t& layerIndex, uint32_t& refresh
   refreshFlags = record->Flags();
   int32_t index = IndexOfId(record->layerId);
   CLayerData* layer = Get(index);
-  if (layer == nullptr && record->category != kUndoCategoryLayers) {
+  // Layer-structure records find their layers themselves; the paper colour (17) and the mask
+  // records name no layer at all.
+  const bool needsLayer = record->category != kUndoCategoryLayers && record->category != kUndoCategoryMasks &&
+                          record->code != kUndoPaperColor;
+  if (layer == nullptr && needsLayer) {
     if (Redo) {
       undo.DropNewestRedo();
     } else {

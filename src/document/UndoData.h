@@ -397,6 +397,13 @@ class CUndoData {
     ForgetSlot(held_);
     ForgetSlot(heldExtra_);
   }
+  // Takes a holder made elsewhere into the held slot (what it held before is forgotten), and
+  // hands the slot's holder back unreleased.
+  void AdoptHeld(std::unique_ptr<CUndoHeld> holder) {
+    ForgetSlot(held_);
+    held_ = std::move(holder);
+  }
+  std::unique_ptr<CUndoHeld> ReleaseHeldSlot() { return std::move(held_); }
   bool HasHeld() const { return held_ != nullptr; }
   bool HasHeldExtra() const { return heldExtra_ != nullptr; }
   const void* HeldAddress() const { return held_ ? held_->Address() : nullptr; }

@@ -80,29 +80,7 @@ TPaper::~TPaper() {
   eventMngr_.reset();
 }
 
-bool TPaper::CreateMaskMngr() {
-  // CMaskMngr (capacity 16) comes with the masks module, which makes it here.
-  masks_.reset();
-  DebugOut("failed to create maskMngr! (the masks are not built yet)\n");
-  return false;
-}
-
-bool TPaper::CreateUndoMngr() {
-  // CUndoMngrEx (margin 32, limits undoMax, bound to the layer stack) comes with the document
-  // undo module, which makes it here and then frees every layer's own pixel undo.
-  undo_.reset();
-  DebugOut("failed to create undoMngrEx! (the document undo is not built yet)\n");
-  return false;
-}
-
-bool TPaper::CreateSelectionSlots(int32_t width, int32_t height) {
-  // TSelectMng of width x height comes with the selection module, which makes it here.
-  (void)width;
-  (void)height;
-  slots_.reset();
-  DebugOut("failed to create the selection slots! (they are not built yet)\n");
-  return false;
-}
+// CreateMaskMngr and CreateSelectionSlots are in PaperMasks.cpp, CreateUndoMngr in PaperUndo.cpp.
 
 bool TPaper::CreateStrokeMngr() {
   // CStrokeMngr comes with the stroke module: it makes it here, offers engine level 2 and

@@ -13,6 +13,8 @@
 //   PaperSetup.cpp    new documents, canvas size, paper colour
 //   PaperCompose.cpp  composing the picture into the display buffers and painting it
 //   FlowImage.cpp     the working copy (TFlowImage) and the document's side of it
+//   PaperMasks.cpp    the masks, the selection outline and the selection slots
+//   PaperUndo.cpp     the document undo and the undo and redo commands
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -35,6 +37,9 @@ namespace tf {
 
 class TFlowImage;
 class TPaper;
+class CMaskMngr;         // masks (document/Mask.h)
+class TSelectMng;        // selection slots (document/SelectionOutline.h)
+class CUndoMngrEx;       // document undo (paper/UndoMngrEx.h)
 class CStrokeMngr;
 class Surface;            // composing and painting (paper/ViewRender.h)
 struct SViewGeometry;
@@ -427,6 +432,35 @@ class TPaper {
   // The current gradient's stops and options taken into the gradation.
   void UpdateGradation();
 
+  // ---- Masks, selection outline and document undo (PaperMasks.cpp, PaperUndo.cpp) ----
+  // The real managers behind Masks(), Slots() and DocumentUndo(); null when another stands there.
+  CMaskMngr* MaskMngr() const;
+  TSelectMng* SelectMngr() const;
+  CUndoMngrEx* UndoMngr() const;
+  // The outline of the active mask over the canvas; its step; drawn into the client area.
+  bool RebuildSelectionOutline();
+  bool StepAnts();
+  bool DrawAnts(Surface& surface, int32_t clientWidth, int32_t clientHeight);
+  // Document undo present: its list is not empty; otherwise the layer's own pixel undo.
+  bool CanUndo(int32_t layerIndex) const;
+  bool CanRedo(int32_t layerIndex) const;
+  // One step of the document undo, the event stream moved with it, then the refresh its code asks
+  // for; rect is the refresh rectangle. A record that cannot be applied (or whose layer is gone)
+  // empties both lists and the stream's steps ahead. Without document undo, UndoLayerPixels.
+  bool Undo(TFlowImage* flow, int32_t layerIndex, SRectWH& rect);
+  bool Redo(TFlowImage* flow, int32_t layerIndex, SRectWH& rect);
+  // Legacy document: the layer's own pixel undo into the store and the working copy.
+  bool UndoLayerPixels(TFlowImage* flow, int32_t layerIndex, SRectWH& rect);
+  // Empty the redo list / both lists, and the stream's checkpoints ahead while recording.
+  void ClearRedo();
+  void ClearUndo();
+  // Every layer's own pixel undo, then ClearUndo.
+  void ClearAllUndo();
+  // The checkpoint ring resized to GetCheckpointCapacity, then the undo depth applied; false
+  // (and the warning) when the ring cannot be resized.
+  bool ApplyUndoDepth();
+  bool IsUndoEnabled() const;
+
   // ---- Buffers ----
   TTC& DisplayBuffer() const { return *displayBuffer_; }
   TTC& ViewBuffer() const { return *viewBuffer_; }
@@ -436,6 +470,7 @@ class TPaper {
 
  private:
   friend class PaperCommand;
+  bool UndoRedo(bool undoing, TFlowImage* flow, int32_t layerIndex, SRectWH& rect);
 
   DocumentWindow* window_ = nullptr;
   std::unique_ptr<CGradation> gradation_;

@@ -103,8 +103,11 @@ bool TPaper::SetPaperColor(uint32_t colour, bool record) {
       record, [] { return true; },
       [&](PaperCommand& command) {
         command.Record([&](CEventMngr& events) { events.writePaperColor(colour); });
-        command.Undo(
-            [&] { return PushAttributeUndo(nullptr, static_cast<int32_t>(colour), kUndoPaperColor, 0); });
+        // The record keeps the colour to go back to: the one in force before the change.
+        command.Undo([&] {
+          return PushAttributeUndo(nullptr, static_cast<int32_t>(paperColor), kUndoPaperColor,
+                                   static_cast<int32_t>(colour));
+        });
         paperColor = colour;
         RedrawAll(true);
         return true;

@@ -53,7 +53,7 @@ TEST(CommandProtocol, PaperColourRecordsThenPushesUndoThenChangesThenRedraws) {
                        "undo 17 steps=" + std::to_string(stepsBefore + 1) + " colour=ffffff", "invalidate"}));
   ASSERT_EQ(f.undo->pushes.size(), 1u);
   EXPECT_EQ(f.undo->pushes[0].kind, "attribute");
-  EXPECT_EQ(f.undo->pushes[0].value, 0x123456);
+  EXPECT_EQ(f.undo->pushes[0].value, 0xFFFFFF);  // the colour to go back to
   EXPECT_FALSE(f.undo->pushes[0].layer);
   EXPECT_EQ(f.Paper().paperColor, 0x123456u);
   EXPECT_EQ(f.Events().stepCount(), stepsBefore + 1);
@@ -195,6 +195,7 @@ TEST(CommandProtocol, WithoutADocumentUndoThePushesAnswerFalse) {
   PaperTestScope scope;
   HeadlessDocumentWindow window;
   TPaper& paper = window.Paper();
+  paper.AdoptDocumentUndo(nullptr);  // a document that keeps no undo
   ASSERT_TRUE(paper.NewDocument("u", &window.Flow(), false, false, 72, 4, 4));
   EXPECT_FALSE(paper.HasDocumentUndo());
   CLayerData object(0, false);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/LayerMngr.h"
+#include "document/SelectionOutline.h"
 #include "paper/PaperTestSupport.h"
 
 namespace tf {
@@ -126,9 +127,9 @@ TEST(NewDocument, TheStreamHoldsTheNewDocumentEventAndTheStartOfRecording) {
   EXPECT_EQ(packets[2].payload, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0}));  // white paper
   std::vector<uint8_t> line;
   for (int32_t v : {0, 0, 150 << 16, 0}) test::AppendI32(line, v);
-  EXPECT_EQ(packets[4].payload, line);                                      // the gradient line
-  EXPECT_EQ(packets[6].payload, (std::vector<uint8_t>{0, 0, 0xFF, 0xFF}));  // layer 0, no mask
-  EXPECT_EQ(packets[8].payload.size(), 20u);                                // length 16 and the time
+  EXPECT_EQ(packets[4].payload, line);                                // the gradient line
+  EXPECT_EQ(packets[6].payload, (std::vector<uint8_t>{0, 0, 0, 0}));  // layer 0, mask 0
+  EXPECT_EQ(packets[8].payload.size(), 20u);                          // length 16 and the time
 }
 
 TEST(NewDocument, AnOpaqueDocumentWithTheCanvasColourHiddenStoresBothFlagsAsZero) {
@@ -148,6 +149,7 @@ TEST(NewDocument, ALegacyDocumentGetsAnOpaqueMultiplyLayerOfTheCanvasSize) {
   HeadlessDocumentWindow window;
   TPaper& paper = window.Paper();
   paper.strokeRoutine = StrokeRoutine::kLegacy;
+  paper.AdoptDocumentUndo(nullptr);  // an older-version recording keeps undo in its layers
   ASSERT_TRUE(paper.InitDocument("old", &window.Flow(), true, false, 0, 300, 300, 40, 50));
   const CLayerData& layer = *paper.GetLayer(0);
   EXPECT_EQ(layer.blendMode, 0);
@@ -236,14 +238,16 @@ TEST(NewDocument, AFirstLayerThatCannotBeMadeFailsTheSetUp) {
   EXPECT_EQ(window.Flow().layer, -1);
 }
 
-TEST(NewDocument, WithSelectionSlotsFailsLoudlyWhileTheSlotsAreNotBuilt) {
+TEST(NewDocument, WithSelectionSlotsMakesSlotsOfTheCanvasSize) {
   PaperTestScope scope;
   HeadlessDocumentWindow window;
   TPaper& paper = window.Paper();
-  EXPECT_FALSE(paper.NewDocumentWithSlots("old", &window.Flow(), 30, 40));
-  EXPECT_TRUE(scope.DebugSaid("selection slots"));
-  EXPECT_EQ(paper.ready, 0);
-  EXPECT_EQ(paper.GetLayerCount(), 0);
+  EXPECT_TRUE(paper.NewDocumentWithSlots("old", &window.Flow(), 30, 40));
+  ASSERT_NE(paper.SelectMngr(), nullptr);
+  EXPECT_EQ(paper.SelectMngr()->Width(), 40);
+  EXPECT_EQ(paper.SelectMngr()->Height(), 30);
+  EXPECT_EQ(paper.ready, 1);
+  EXPECT_EQ(paper.GetLayerCount(), 1);
 }
 
 TEST(CanvasSize, SetsCanvasBuffersAndScrollBarsAndRefusesSizesABufferCannotHold) {

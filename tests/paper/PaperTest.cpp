@@ -3,9 +3,11 @@
 
 #include <ostream>
 
+#include "document/Mask.h"
 #include "document/ShellServices.h"
 #include "paint/NibPreset.h"
 #include "paper/PaperTestSupport.h"
+#include "paper/UndoMngrEx.h"
 
 namespace tf {
 namespace {
@@ -39,19 +41,22 @@ TEST(Paper, ACreatedDocumentIsEmptyWithItsDefaults) {
   EXPECT_EQ(paper.strokeLayer, -1);
   EXPECT_EQ(paper.GetLayerCount(), 0);
   EXPECT_EQ(paper.GetActiveLayerIndex(), -1);
-  EXPECT_EQ(paper.GetActiveMaskIndex(), -1);
+  EXPECT_EQ(paper.GetActiveMaskIndex(), 0);  // one mask without a store
   EXPECT_EQ(paper.Layers().Limit(), kMaxLayerCount);
   EXPECT_EQ(paper.GetCurrentStroke(), nullptr);
-  // The recorder is set up and records; the managers of later modules are absent, said aloud.
+  // The recorder is set up and records; masks and the document undo exist; the managers of
+  // later modules are absent, said aloud.
   ASSERT_NE(paper.EventMngr(), nullptr);
   EXPECT_TRUE(paper.IsRecording());
   EXPECT_EQ(paper.EventMngr()->ring().SlotCount(), TPaper::GetCheckpointCapacity());
-  EXPECT_FALSE(paper.HasDocumentUndo());
-  EXPECT_EQ(paper.Masks(), nullptr);
+  EXPECT_TRUE(paper.HasDocumentUndo());
+  ASSERT_NE(paper.UndoMngr(), nullptr);
+  EXPECT_EQ(paper.UndoMngr()->UndoLimit(), scope.host.settings.undoMax);
+  EXPECT_EQ(paper.UndoMngr()->Margin(), 32);
+  ASSERT_NE(paper.MaskMngr(), nullptr);
+  EXPECT_EQ(paper.MaskMngr()->GetCount(), 1);
   EXPECT_EQ(paper.Slots(), nullptr);
   EXPECT_EQ(paper.StrokeMngr(), nullptr);
-  EXPECT_TRUE(scope.DebugSaid("failed to create maskMngr!"));
-  EXPECT_TRUE(scope.DebugSaid("failed to create undoMngrEx!"));
   EXPECT_FALSE(paper.CreateStrokeMngr());
   EXPECT_TRUE(scope.DebugSaid("stroke manager"));
 }
@@ -110,6 +115,7 @@ TEST(Paper, WithoutDocumentUndoPixelUndoGoesIntoTheLayersOwnUndo) {
   PaperTestScope scope;
   HeadlessDocumentWindow window;
   TPaper& paper = window.Paper();
+  paper.AdoptDocumentUndo(nullptr);
   ASSERT_TRUE(paper.NewDocument("o", &window.Flow(), false, false, 72, 64, 64));
   CLayerData& layer = *paper.GetLayer(0);
   ASSERT_TRUE(layer.HasOwnUndo());
@@ -240,6 +246,7 @@ TEST(PaperLayerRoutines, LegacyAlphaCopyThumbnailAndTheUndoThatReplacesOwnUndo) 
   ToolPaneHost* previous = SetToolPaneHost(&panes);
   HeadlessDocumentWindow window;
   TPaper& paper = window.Paper();
+  paper.AdoptDocumentUndo(nullptr);
   ASSERT_TRUE(paper.NewDocument("l", &window.Flow(), true, false, 72, 20, 40));
   ASSERT_GE(paper.Layers().AddLayer(40, 20, true, 255, true, 0), 0);  // multiply, transparent
 
