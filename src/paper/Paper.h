@@ -515,6 +515,8 @@ class TPaper {
   bool RotateLayer90(TFlowImage* flow, int32_t index, bool record, bool clockwise);
   // A finite angle in degrees, bilinear.
   bool RotateLayerFree(TFlowImage* flow, int32_t index, bool record, float degrees);
+  // The whole store scaled (area averaging) to width x height.
+  bool ScaleLayer(TFlowImage* flow, int32_t index, bool record, int32_t width, int32_t height);
 
   // ---- Buffers ----
   TTC& DisplayBuffer() const { return *displayBuffer_; }
@@ -598,6 +600,27 @@ std::unique_ptr<CLayerData> MakeRotatedLayer(const SSize& canvas, const CLayerDa
 std::unique_ptr<CLayerData> FitStoreToContent(const SSize& canvas, CLayerData& layer);
 // Puts the fitted layer in place of the given one (which is freed); true when it did.
 bool ReplaceWithFitted(const SSize& canvas, std::unique_ptr<CLayerData>& layer);
+
+// The area-averaging scaler over tiled stores (not owned): pixels are read and written through
+// CBlockVMTC::WritePtrClamped.
+class CScaleLayerImage : public CScaleImage {
+ public:
+  CScaleLayerImage(CBlockVMTC* source, CBlockVMTC* dest);
+  const uint8_t* SourcePixel(int32_t x, int32_t y) override;
+  uint8_t* DestPixel(int32_t x, int32_t y) override;
+
+ private:
+  CBlockVMTC* source_;
+  CBlockVMTC* dest_;
+};
+// The whole source scaled into the whole destination, which is then compacted.
+bool ScaleStore(CBlockVMTC& source, CBlockVMTC& dest);
+// Source sides up to what 16.16 positions reach; new sides 1..kMaxRotatedSide.
+inline constexpr int32_t kMaxScaleSourceSide = 32767;
+bool ScaledLayerSizeValid(int32_t sourceWidth, int32_t sourceHeight, int32_t width, int32_t height);
+// The whole store scaled to width x height, the offset scaled with it.
+std::unique_ptr<CLayerData> MakeScaledLayer(const SSize& canvas, const CLayerData& layer, int32_t width,
+                                            int32_t height);
 
 // ---------------------------------------------------------------------------------------------
 // Templates

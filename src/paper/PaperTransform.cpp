@@ -401,3 +401,81 @@ bool ReplaceWithFitted(const SSize& canvas, std::unique_ptr<CLayerData>& layer) 
 }
 
 }  // namespace tf
+
+namespace tf {
+
+// ---------------------------------------------------------------------------------------------
+// Scaling
+
+CScaleLayerImage::CScaleLayerImage(CBlockVMTC* source, CBlockVMTC* dest) : source_(source), dest_(dest) {
+  sourceSize_ = SSize{source != nullptr ? source->Width() : 0, source != nullptr ? source->Height() : 0};
+  destSize_ = SSize{dest != nullptr ? dest->Width() : 0, dest != nullptr ? dest->Height() : 0};
+}
+
+const uint8_t* CScaleLayerImage::SourcePixel(int32_t x, int32_t y) {
+  return reinterpret_cast<const uint8_t*>(source_->WritePtrClamped(x, y));
+}
+
+uint8_t* CScaleLayerImage::DestPixel(int32_t x, int32_t y) {
+  return reinterpret_cast<uint8_t*>(dest_->WritePtrClamped(x, y));
+}
+
+bool ScaleStore(CBlockVMTC& source, CBlockVMTC& dest) {
+  if (!source.IsValid() || !dest.IsValid()) return false;
+  CScaleLayerImage scaler(&source, &dest);
+  const bool done =
+      scaler.Scale(SRectWH{0, 0, source.Width(), source.Height()}, SRectWH{0, 0, dest.Width(), dest.Height()});
+  dest.Compact();
+  return done;
+}
+
+bool ScaledLayerSizeValid(int32_t sourceWidth, int32_t sourceHeight, int32_t width, int32_t height) {
+  return sourceWidth >= 1 && sourceHeight >= 1 && sourceWidth <= kMaxScaleSourceSide &&
+         sourceHeight <= kMaxScaleSourceSide && width >= 1 && height >= 1 && width <= kMaxRotatedSide &&
+         height <= kMaxRotatedSide;
+}
+
+std::unique_ptr<CLayerData> MakeScaledLayer(const SSize& canvas, const CLayerData& layer, int32_t width,
+                                            int32_t height) {
+  const CBlockVMTC* store = layer.Store();
+  if (store == nullptr || canvas.width < 1 || canvas.height < 1 ||
+      !ScaledLayerSizeValid(store->Width(), store->Height(), width, height))
+    return nullptr;
+  const int32_t ox = static_cast<int32_t>(int64_t{width} * layer.offsetX / store->Width());
+  const int32_t oy = static_cast<int32_t>(int64_t{height} * layer.offsetY / store->Height());
+  const int32_t storeWidth = ox + std::max(canvas.width, width - ox);
+  const int32_t storeHeight = oy + std::max(canvas.height, height - oy);
+  if (storeWidth > kMaxRotatedSide || storeHeight > kMaxRotatedSide) return nullptr;
+  // The area averaging runs over flat copies (the same arithmetic as CScaleLayerImage, without a
+  // tile look-up per pixel); the result goes into the new store's rectangle (0, 0, w, h).
+  TMTC source(store->Width(), store->Height());
+  TMTC scaled(width, height);
+  if (!source.IsValid() || !scaled.IsValid() || !layer.CopyStoreToImage(source)) return nullptr;
+  CScaleImageTMTC scaler(&source, &scaled);
+  if (!scaler.Scale(SRectWH{0, 0, source.Width(), source.Height()}, SRectWH{0, 0, width, height})) return nullptr;
+  std::unique_ptr<CLayerData> result = NewLayerLike(layer, storeWidth, storeHeight, ox, oy);
+  if (!result) return nullptr;
+  result->canvasWidth = canvas.width;
+  result->canvasHeight = canvas.height;
+  TPoint at{0, 0};
+  SRectWH all{0, 0, width, height};
+  if (!result->Store()->CopyFromImage(scaled, at, all, 255)) return nullptr;
+  result->Store()->Compact();
+  result->UpdateThumbnail();
+  return result;
+}
+
+bool TPaper::ScaleLayer(TFlowImage* flow, int32_t index, bool record, int32_t width, int32_t height) {
+  auto check = [&] {
+    const CLayerData* layer = GetLayer(index);
+    return layer != nullptr && layer->Store() != nullptr &&
+           ScaledLayerSizeValid(layer->StoreWidth(), layer->StoreHeight(), width, height);
+  };
+  return RunCommand(record, check, [&](PaperCommand& command) {
+    return ReplaceRebuiltLayer(
+        flow, index, MakeScaledLayer(SSize{canvasWidth, canvasHeight}, *GetLayer(index), width, height), command,
+        [&](CEventMngr& events) { events.writeLayerOpEx(static_cast<int16_t>(index), 0, 39, width, height); });
+  });
+}
+
+}  // namespace tf

@@ -348,6 +348,11 @@ TEST(LayerCommands, RefusedArgumentsChangeNothingAndRecordNothing) {
       {"rotate NaN", [nan](TPaper& p, TFlowImage* fl) { return p.RotateLayerFree(fl, 1, true, nan); }},
       {"rotate infinity", [inf](TPaper& p, TFlowImage* fl) { return p.RotateLayerFree(fl, 1, true, inf); }},
       {"rotate 3", [](TPaper& p, TFlowImage* fl) { return p.RotateLayerFree(fl, 3, true, 5.0f); }},
+      {"scale to 0 x 30", [](TPaper& p, TFlowImage* fl) { return p.ScaleLayer(fl, 1, true, 0, 30); }},
+      {"scale to -5", [](TPaper& p, TFlowImage* fl) { return p.ScaleLayer(fl, 1, true, 40, -5); }},
+      {"scale past the store limit",
+       [](TPaper& p, TFlowImage* fl) { return p.ScaleLayer(fl, 1, true, 1 << 20, 30); }},
+      {"scale layer 3", [](TPaper& p, TFlowImage* fl) { return p.ScaleLayer(fl, 3, true, 20, 20); }},
   };
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);

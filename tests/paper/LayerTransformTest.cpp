@@ -346,5 +346,65 @@ TEST(LayerTransform, FreeRotationRecordsTheAngleBitsAndUndoes) {
   EXPECT_EQ(Read(f.Layer()), after);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Scaling
+
+TEST(LayerTransform, HalvingAveragesEachTwoByTwoBlock) {
+  auto layer = RandomLayer(64, 48, 64, 48, 0, 0);
+  std::unique_ptr<CLayerData> half = MakeScaledLayer(SSize{64, 48}, *layer, 32, 24);
+  ASSERT_TRUE(half);
+  // The store keeps covering the canvas; the scaled content lies at (0, 0).
+  EXPECT_EQ(half->StoreWidth(), 64);
+  EXPECT_EQ(half->StoreHeight(), 48);
+  const Grid src = Read(*layer);
+  for (int32_t y = 0; y < 24; ++y)
+    for (int32_t x = 0; x < 32; ++x)
+      for (int sh = 0; sh < 32; sh += 8) {
+        double sum = 0;
+        for (int dy = 0; dy < 2; ++dy)
+          for (int dx = 0; dx < 2; ++dx) sum += (src.at(2 * x + dx, 2 * y + dy) >> sh) & 255;
+        ASSERT_NEAR(static_cast<double>((half->Store()->GetPixel(x, y) >> sh) & 255), sum / 4, 1.0)
+            << x << "," << y << " byte " << sh / 8;
+      }
+}
+
+TEST(LayerTransform, ScaledOffsetAndStoreFollowTheScale) {
+  auto layer = RandomLayer(40, 30, 100, 60, 20, 10);
+  std::unique_ptr<CLayerData> scaled = MakeScaledLayer(SSize{40, 30}, *layer, 61, 37);
+  ASSERT_TRUE(scaled);
+  EXPECT_EQ(scaled->offsetX, 61 * 20 / 100);
+  EXPECT_EQ(scaled->offsetY, 37 * 10 / 60);
+  EXPECT_EQ(scaled->StoreWidth(), 12 + std::max(40, 61 - 12));
+  EXPECT_EQ(scaled->StoreHeight(), 6 + std::max(30, 37 - 6));
+}
+
+TEST(LayerTransform, TiledScalerMatchesTheFlatScaler) {
+  auto layer = RandomLayer(64, 48, 90, 70, 0, 0);
+  CBlockVMTC dest(55, 43);
+  ASSERT_TRUE(ScaleStore(*layer->Store(), dest));
+  std::unique_ptr<CLayerData> scaled = MakeScaledLayer(SSize{40, 30}, *layer, 55, 43);
+  ASSERT_TRUE(scaled);
+  for (int32_t y = 0; y < 43; ++y)
+    for (int32_t x = 0; x < 55; ++x)
+      ASSERT_EQ(dest.GetPixel(x, y), scaled->Store()->GetPixel(x, y)) << x << "," << y;
+}
+
+TEST(LayerTransform, ScaleLayerRecordsBothSizesAndUndoes) {
+  TransformFixture f(40, 30, 40, 30, 0, 0);
+  const Grid before = Read(f.Layer());
+  ASSERT_TRUE(f.Paper().ScaleLayer(f.Flow(), 1, true, 24, 18));
+  const StreamPacket packet = f.Last();
+  EXPECT_EQ(packet.cls, 4);
+  EXPECT_EQ(packet.code, 39);
+  ASSERT_EQ(packet.payload.size(), 12u);
+  EXPECT_EQ(packet.payload[4], 24);
+  EXPECT_EQ(packet.payload[8], 18);
+  const Grid after = Read(f.Layer());
+  ASSERT_TRUE(f.Undo());
+  EXPECT_EQ(Read(f.Layer()), before);
+  ASSERT_TRUE(f.Redo());
+  EXPECT_EQ(Read(f.Layer()), after);
+}
+
 }  // namespace
 }  // namespace tf
