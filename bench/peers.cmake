@@ -78,3 +78,16 @@ if(TARGET bench_masks)
     message(STATUS "bench_masks: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
   endif()
 endif()
+
+# bench_transform: OpenCV's warpAffine (INTER_LINEAR) and resize (INTER_AREA) are the peers of the
+# free layer rotation and the layer scaling.
+if(TARGET bench_transform)
+  find_package(OpenCV QUIET COMPONENTS core imgproc)
+  if(OpenCV_FOUND)
+    target_include_directories(bench_transform PRIVATE ${OpenCV_INCLUDE_DIRS})
+    target_link_libraries(bench_transform PRIVATE ${OpenCV_LIBS})
+    target_compile_definitions(bench_transform PRIVATE TF_BENCH_HAVE_OPENCV=1)
+  else()
+    message(STATUS "bench_transform: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
+  endif()
+endif()
