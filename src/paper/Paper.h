@@ -15,6 +15,8 @@
 //   FlowImage.cpp     the working copy (TFlowImage) and the document's side of it
 //   PaperMasks.cpp    the masks, the selection outline and the selection slots
 //   PaperUndo.cpp     the document undo and the undo and redo commands
+//   PaperLayers.cpp   the layer commands (add, duplicate, delete, move, attributes)
+//   PaperTransform.cpp  mirror, invert and turn a layer
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -583,6 +585,61 @@ class TPaper {
   bool ApplyUndoDepth();
   bool IsUndoEnabled() const;
 
+  // ---- Layer commands (PaperLayers.cpp) ----
+  // count < 10000, and for a mode >= 0 also a mode of 0..21.
+  bool CanAddLayer(int32_t mode) const;
+  bool CanDeleteLayer() const { return GetLayerCount() > 1; }
+  int32_t GetVisibleLayerCount() const;
+  // Folder span + 1 of the layer (1 when the span cannot be computed).
+  int32_t GetGroupSize(int32_t index) const;
+  bool GetLayerProtect(int32_t index) const;
+  // Inserts a layer at the position taking the depth of the layer below it; index or -1.
+  int32_t InsertLayer(int32_t position, int32_t width, bool visible, uint8_t opacity, uint8_t mode,
+                      int32_t height);
+  // A layer between a folder row and its content joins the folder; true when its depth changed.
+  bool AdoptGroupDepth(int32_t index);
+  // Recomposes the canvas over the stores of the layer (or of its whole folder block).
+  bool RefreshLayerOrGroup(int32_t index, bool navigator);
+  // Each command checks every argument first and refuses (false, nothing recorded or changed);
+  // with record it writes its event, then its undo record, then changes and refreshes.
+  bool AddLayer(TFlowImage* flow, int32_t position, bool record, bool visible, uint8_t opacity, int32_t mode,
+                int32_t height, int32_t width);
+  bool AddLayerAboveActive(TFlowImage* flow, int32_t mode, bool record);
+  bool NewLayer(TFlowImage* flow, int32_t position, bool record, bool visible, const std::string& name,
+                uint32_t colour, uint8_t opacity, int32_t mode, int32_t height, int32_t width);
+  bool DuplicateLayer(TFlowImage* flow, int32_t index, bool record);
+  bool DeleteLayer(TFlowImage* flow, int32_t index, bool record);
+  bool MoveLayer(TFlowImage* flow, int32_t from, bool record, int32_t to);
+  bool RenameLayer(TFlowImage* flow, int32_t index, bool record, const std::string& name);
+  bool SetLayerVisible(int32_t index, bool visible, bool record);
+  bool ShowActiveLayerOnly(int32_t index, bool record);
+  bool SetAllLayersVisible(int32_t index, bool show, bool record);
+  bool InvertLayerVisibility(int32_t index, bool record);
+  bool SetLayerOpacity(int32_t index, uint8_t opacity, bool record);
+  bool StoreLayerOpacity(int32_t index, uint8_t opacity);
+  bool SetLayerBlendMode(int32_t index, int32_t mode, bool record);
+  bool SetLayerDissolve(int32_t index, bool dissolve, bool record, uint8_t threshold);
+  // index -1: the active layer; value -1 toggles, 0 off, above 0 on.
+  bool SetLayerProtect(int32_t index, int32_t value, bool record);
+  // Forms the older version's event player calls (never recorded).
+  bool AddTopLayer(TFlowImage* flow, int32_t mode);
+  bool DuplicateToTop(TFlowImage* flow);
+  bool DeleteLayerNoRecord(TFlowImage* flow, int32_t index) { return DeleteLayer(flow, index, false); }
+
+  // ---- Layer transforms (PaperTransform.cpp) ----
+  // Codes 7 mirror left-right, 8 top-bottom, 9 invert colours, 10 turn 180, 11 invert alpha,
+  // over the whole store, reversible.
+  bool ApplyLayerCommand(TFlowImage* flow, int32_t index, bool record, uint8_t code);
+  bool FlipLayerHorizontal(TFlowImage* flow, int32_t index, bool record);
+  bool FlipLayerVertical(TFlowImage* flow, int32_t index, bool record);
+  bool InvertLayerColors(TFlowImage* flow, int32_t index, bool record);
+  bool RotateLayer180(TFlowImage* flow, int32_t index, bool record);
+  bool RotateLayer90(TFlowImage* flow, int32_t index, bool record, bool clockwise);
+  // A finite angle in degrees, bilinear.
+  bool RotateLayerFree(TFlowImage* flow, int32_t index, bool record, float degrees);
+  // The whole store scaled (area averaging) to width x height.
+  bool ScaleLayer(TFlowImage* flow, int32_t index, bool record, int32_t width, int32_t height);
+
   // ---- Buffers ----
   TTC& DisplayBuffer() const { return *displayBuffer_; }
   TTC& ViewBuffer() const { return *viewBuffer_; }
@@ -593,6 +650,10 @@ class TPaper {
  private:
   friend class PaperCommand;
   bool UndoRedo(bool undoing, TFlowImage* flow, int32_t layerIndex, SRectWH& rect);
+  // Puts a rebuilt layer (fitted to its content) in place of the layer at index, records and
+  // pushes the former layer's undo, then reloads and refreshes (PaperTransform.cpp).
+  bool ReplaceRebuiltLayer(TFlowImage* flow, int32_t index, std::unique_ptr<CLayerData> built,
+                           PaperCommand& command, const std::function<void(CEventMngr&)>& write);
 
   DocumentWindow* window_ = nullptr;
   std::unique_ptr<CGradation> gradation_;
@@ -630,6 +691,58 @@ class TPaper {
   };
   RecordedState recordedState_{*this};
 };
+
+// ---------------------------------------------------------------------------------------------
+// Building transformed layers (PaperTransform.cpp). Each returns a new layer with the source's
+// index and attributes, or null; none changes the source.
+
+// The layer turned by 90 degrees about the canvas centre.
+std::unique_ptr<CLayerData> MakeRotated90Layer(const SSize& canvas, const CLayerData& layer, bool clockwise);
+
+// Placement of a layer turned by any angle: sine and cosine in 16.16, the new store size and offset.
+struct SRotatedGeometry {
+  int32_t sine = 0;
+  int32_t cosine = 65536;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t offsetX = 0;
+  int32_t offsetY = 0;
+};
+inline constexpr int32_t kMaxRotatedSide = 1 << 16;
+// False for a non-finite angle, an empty size, or a turned store beyond kMaxRotatedSide.
+bool RotatedLayerGeometry(const SSize& canvas, int32_t storeWidth, int32_t storeHeight, int32_t offsetX,
+                          int32_t offsetY, double degrees, SRotatedGeometry& out);
+// Samples the turned source (bilinear, 16.16) into dest (g.width x g.height); outside the
+// source the fill value is read.
+bool RotateImageBilinear(const TMTC& source, uint32_t fill, int32_t sourceOffsetX, int32_t sourceOffsetY,
+                         const SSize& canvas, const SRotatedGeometry& g, TMTC& dest);
+std::unique_ptr<CLayerData> MakeRotatedLayer(const SSize& canvas, const CLayerData& layer, double degrees);
+// A new layer whose store is the content's bounds united with the canvas; null when the store
+// already has those tile counts (the layer is fitted) or memory runs out.
+std::unique_ptr<CLayerData> FitStoreToContent(const SSize& canvas, CLayerData& layer);
+// Puts the fitted layer in place of the given one (which is freed); true when it did.
+bool ReplaceWithFitted(const SSize& canvas, std::unique_ptr<CLayerData>& layer);
+
+// The area-averaging scaler over tiled stores (not owned): pixels are read and written through
+// CBlockVMTC::WritePtrClamped.
+class CScaleLayerImage : public CScaleImage {
+ public:
+  CScaleLayerImage(CBlockVMTC* source, CBlockVMTC* dest);
+  const uint8_t* SourcePixel(int32_t x, int32_t y) override;
+  uint8_t* DestPixel(int32_t x, int32_t y) override;
+
+ private:
+  CBlockVMTC* source_;
+  CBlockVMTC* dest_;
+};
+// The whole source scaled into the whole destination, which is then compacted.
+bool ScaleStore(CBlockVMTC& source, CBlockVMTC& dest);
+// Source sides up to what 16.16 positions reach; new sides 1..kMaxRotatedSide.
+inline constexpr int32_t kMaxScaleSourceSide = 32767;
+bool ScaledLayerSizeValid(int32_t sourceWidth, int32_t sourceHeight, int32_t width, int32_t height);
+// The whole store scaled to width x height, the offset scaled with it.
+std::unique_ptr<CLayerData> MakeScaledLayer(const SSize& canvas, const CLayerData& layer, int32_t width,
+                                            int32_t height);
 
 // ---------------------------------------------------------------------------------------------
 // Templates
