@@ -1594,14 +1594,22 @@ bool ScaleRotateWith(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const
   // strip's rows stay close together (a whole turned row would cross hundreds of source rows).
   constexpr int32_t kStrip = 64;
   const int32_t right = destRect.left + destRect.width;
+  // The column terms of the turn, the same on every row.
+  std::vector<Fixed> columnCos(static_cast<size_t>(destRect.width)), columnSin(columnCos.size());
+  for (int32_t x = destRect.left; x < right; ++x) {
+    const Fixed u = FixMul(CentreOffset(x, w), g);
+    columnCos[static_cast<size_t>(x - destRect.left)] = FixMul(u, cosF);
+    columnSin[static_cast<size_t>(x - destRect.left)] = FixMul(u, sinF);
+  }
   for (int32_t left = destRect.left; left < right; left += kStrip)
     for (int32_t y = destRect.top; y < destRect.top + destRect.height; ++y) {
       const Fixed v = FixMul(CentreOffset(y, h), g);
+      const int64_t rowX = cx - int64_t{FixMul(v, sinF)}, rowY = cy + int64_t{FixMul(v, cosF)};
       uint32_t* row = dest.Pixel(0, y);
       for (int32_t x = left; x < std::min(right, left + kStrip); ++x) {
-        const Fixed u = FixMul(CentreOffset(x, w), g);
-        const int32_t sx = Wrap(int64_t{FixMul(u, cosF)} - FixMul(v, sinF) + cx);
-        const int32_t sy = Wrap(int64_t{FixMul(u, sinF)} + FixMul(v, cosF) + cy);
+        const size_t j = static_cast<size_t>(x - destRect.left);
+        const int32_t sx = Wrap(columnCos[j] + rowX);
+        const int32_t sy = Wrap(columnSin[j] + rowY);
         uint8_t* px = reinterpret_cast<uint8_t*>(row + x);
         bool inside;
         if (direct) {
