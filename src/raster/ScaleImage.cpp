@@ -894,6 +894,165 @@ void ScaleAllDirect(const Ops& ops, const Dest& dest, const SRectWH& sr, const S
   }
 }
 
+// ---- Whole-ratio reductions --------------------------------------------------------------------
+// Where the source rectangle is exactly n times the destination's each way (n = 2, 3 or 4),
+// every area is an n x n block of whole pixels. Its sums are integers below 2^24, exact in
+// Single in any order; the area is n*n and the guard 0.01, so each byte is
+// trunc((s + 0.01)/(n*n)). s + 0.01 rounds to a Single strictly between s and s + 1, and the
+// quotient stays more than 0.1 below the next whole number, so the byte is floor(s/(n*n)):
+// integer sums and an integer division give the bytes of the Single arithmetic.
+
+// floor(s/(n*n)) for 0 <= s <= 255*n*n.
+template <int N>
+inline uint32_t WholeQuotient(uint32_t s) {
+  if constexpr (N == 2) return s >> 2;
+  if constexpr (N == 4) return s >> 4;
+  return (s * 7282u) >> 16;  // s/9 for s <= 2295
+}
+
+#if defined(__SSE2__)
+template <int N>
+inline __m128i WholeQuotients(__m128i s) {
+  if constexpr (N == 2) return _mm_srli_epi16(s, 2);
+  if constexpr (N == 4) return _mm_srli_epi16(s, 4);
+  return _mm_mulhi_epu16(s, _mm_set1_epi16(7282));
+}
+
+// Sums of the four lanes of n consecutive pixels, for two destination pixels ([d0, d1]), from
+// 16-bit column sums held two pixels a vector.
+template <int N>
+inline __m128i WholeTwo(const __m128i* v) {
+  if constexpr (N == 2) {
+    return _mm_add_epi16(_mm_unpacklo_epi64(v[0], v[1]), _mm_unpackhi_epi64(v[0], v[1]));
+  } else if constexpr (N == 3) {
+    const __m128i x = _mm_unpacklo_epi64(v[0], _mm_srli_si128(v[1], 8));                              // p0, p3
+    const __m128i y = _mm_unpacklo_epi64(_mm_srli_si128(v[0], 8), v[2]);                              // p1, p4
+    const __m128i z = _mm_castpd_si128(_mm_move_sd(_mm_castsi128_pd(v[2]), _mm_castsi128_pd(v[1])));  // p2, p5
+    return _mm_add_epi16(_mm_add_epi16(x, y), z);
+  } else {
+    const __m128i x = _mm_add_epi16(v[0], v[1]);
+    const __m128i y = _mm_add_epi16(v[2], v[3]);
+    return _mm_add_epi16(_mm_unpacklo_epi64(x, y), _mm_unpackhi_epi64(x, y));
+  }
+}
+#endif
+
+#if TF_SCALE_AVX2
+// WholeTwo and WholeRow's vector loop on eight destination pixels: two groups of four, the first
+// in the low half of every vector and the second in the high half, each half as the SSE2 loop.
+template <int N>
+TF_SCALE_TARGET_AVX2 inline __m256i WholeTwoAvx2(const __m256i* v) {
+  if constexpr (N == 2) {
+    return _mm256_add_epi16(_mm256_unpacklo_epi64(v[0], v[1]), _mm256_unpackhi_epi64(v[0], v[1]));
+  } else if constexpr (N == 3) {
+    const __m256i x = _mm256_unpacklo_epi64(v[0], _mm256_srli_si256(v[1], 8));
+    const __m256i y = _mm256_unpacklo_epi64(_mm256_srli_si256(v[0], 8), v[2]);
+    const __m256i z = _mm256_blend_epi32(v[2], v[1], 0x33);
+    return _mm256_add_epi16(_mm256_add_epi16(x, y), z);
+  } else {
+    const __m256i x = _mm256_add_epi16(v[0], v[1]);
+    const __m256i y = _mm256_add_epi16(v[2], v[3]);
+    return _mm256_add_epi16(_mm256_unpacklo_epi64(x, y), _mm256_unpackhi_epi64(x, y));
+  }
+}
+
+template <int N>
+TF_SCALE_TARGET_AVX2 inline __m256i WholeQuotientsAvx2(__m256i s) {
+  if constexpr (N == 2) return _mm256_srli_epi16(s, 2);
+  if constexpr (N == 4) return _mm256_srli_epi16(s, 4);
+  return _mm256_mulhi_epu16(s, _mm256_set1_epi16(7282));
+}
+
+// Returns how many destination pixels it made (a multiple of 8).
+template <int N>
+TF_SCALE_TARGET_AVX2 int32_t WholeRowAvx2(uint8_t* d, const uint8_t* const* rows, int32_t width) {
+  const __m256i z = _mm256_setzero_si256();
+  int32_t x = 0;
+  for (; x + 8 <= width; x += 8) {
+    __m256i v[2 * N];
+    const size_t at = static_cast<size_t>(x) * N * 4;
+    for (int k = 0; k < N; ++k)
+      for (int j = 0; j < N; ++j) {
+        const uint8_t* p = rows[k] + at + 16 * j;
+        const __m256i b =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * N)), 1);
+        const __m256i lo = _mm256_unpacklo_epi8(b, z), hi = _mm256_unpackhi_epi8(b, z);
+        v[2 * j] = k == 0 ? lo : _mm256_add_epi16(v[2 * j], lo);
+        v[2 * j + 1] = k == 0 ? hi : _mm256_add_epi16(v[2 * j + 1], hi);
+      }
+    const __m256i lo = WholeQuotientsAvx2<N>(WholeTwoAvx2<N>(v));
+    const __m256i hi = WholeQuotientsAvx2<N>(WholeTwoAvx2<N>(v + N));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * x), _mm256_packus_epi16(lo, hi));
+  }
+  return x;
+}
+#endif
+
+// One destination row from its n source rows: per destination pixel, the n x n block summed
+// per byte lane (16 bits suffice: at most 16*255), then divided.
+template <int N>
+void WholeRow([[maybe_unused]] bool wide, uint8_t* d, const uint8_t* const* rows, int32_t width) {
+  int32_t x = 0;
+#if TF_SCALE_AVX2
+  if (wide) x = WholeRowAvx2<N>(d, rows, width);
+#endif
+#if defined(__SSE2__)
+  const __m128i z = _mm_setzero_si128();
+  for (; x + 4 <= width; x += 4) {
+    // Four destination pixels: 4n source pixels of each row, n vectors; as 16-bit column sums,
+    // 2n vectors of two pixels.
+    __m128i v[2 * N];
+    const size_t at = static_cast<size_t>(x) * N * 4;
+    for (int j = 0; j < N; ++j) {
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[0] + at + 16 * j));
+      v[2 * j] = _mm_unpacklo_epi8(b, z);
+      v[2 * j + 1] = _mm_unpackhi_epi8(b, z);
+    }
+    for (int k = 1; k < N; ++k)
+      for (int j = 0; j < N; ++j) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + at + 16 * j));
+        v[2 * j] = _mm_add_epi16(v[2 * j], _mm_unpacklo_epi8(b, z));
+        v[2 * j + 1] = _mm_add_epi16(v[2 * j + 1], _mm_unpackhi_epi8(b, z));
+      }
+    const __m128i lo = WholeQuotients<N>(WholeTwo<N>(v));
+    const __m128i hi = WholeQuotients<N>(WholeTwo<N>(v + N));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; x < width; ++x)
+    for (int c = 0; c < 4; ++c) {
+      uint32_t s = 0;
+      for (int k = 0; k < N; ++k)
+        for (int j = 0; j < N; ++j) s += rows[k][(static_cast<size_t>(x) * N + j) * 4 + c];
+      d[4 * x + c] = static_cast<uint8_t>(WholeQuotient<N>(s));
+    }
+}
+
+template <int N>
+void ScaleWhole(const SDibView& source, const SDibView& dest, const SRectWH& sr, const SRectWH& dr) {
+#if TF_SCALE_AVX2
+  const bool wide = UseAvx2Scaling();
+#else
+  const bool wide = false;
+#endif
+  const uint8_t* rows[N];
+  for (int32_t i = 0; i < dr.height; ++i) {
+    for (int k = 0; k < N; ++k)
+      rows[k] = source.bits + source.rowOffsets[sr.top + i * N + k] + std::ptrdiff_t{4} * sr.left;
+    WholeRow<N>(wide, dest.bits + dest.rowOffsets[dr.top + i] + std::ptrdiff_t{4} * dr.left, rows, dr.width);
+  }
+}
+
+// The whole ratio of a call (2, 3 or 4), or 0.
+int32_t WholeRatio(const SRectWH& sr, const SRectWH& dr, Fixed xStep, Fixed yStep) {
+  for (int32_t n = 2; n <= 4; ++n)
+    if (xStep == (n << 16) && yStep == (n << 16) && int64_t{sr.width} == int64_t{n} * dr.width &&
+        int64_t{sr.height} == int64_t{n} * dr.height)
+      return n;
+  return 0;
+}
+
 inline int32_t Sat(int64_t v) { return SaturateInt32(v); }
 
 // The direct loops read the source through its view: it must be valid and cover the size the
@@ -1042,6 +1201,12 @@ uint8_t* CScaleImageTMTC::DestPixel(int32_t x, int32_t y) {
 
 void CScaleImageTMTC::ScaleAll() {
   if (IsPlain() && dest_ && dest_->IsValid()) {
+    switch (WholeRatio(sourceRect_, destRect_, xStep_, yStep_)) {
+      case 2: return ScaleWhole<2>(source_->View(), dest_->View(), sourceRect_, destRect_);
+      case 3: return ScaleWhole<3>(source_->View(), dest_->View(), sourceRect_, destRect_);
+      case 4: return ScaleWhole<4>(source_->View(), dest_->View(), sourceRect_, destRect_);
+      default: break;
+    }
     Ops32<RowView> ops{RowView{source_->View()}};
     ScaleAllDirect(ops, DestView{dest_->View(), 4}, sourceRect_, destRect_, xStep_, yStep_, sourceSize_);
   } else {
@@ -1266,6 +1431,131 @@ inline int32_t CentreOffset(int32_t p, int32_t size) {
 
 namespace {
 
+// ---- Areas of at most two pixels each way ------------------------------------------------------
+// At a zoom of 1 or more an area spans at most two source pixels along each axis. AverageAreaWith
+// then reduces to two taps per axis, p0*w0 + p1*w1, with weight 1 for a pixel taken whole and 0
+// for a missing tap: p*1 = p, p*0 = 0 and 0 + x = x (sums are never -0), so the sums are the
+// same Single operations in the same order, bit for bit.
+struct Tap2 {
+  int32_t at0, at1;  // source columns or rows
+  float w0, w1;
+  int32_t extent;  // 16.16, after the edge rules
+  bool unit;       // inside one pixel: taken unweighted
+};
+
+// The taps of one axis of an area (as MakeSpan cuts it); false when the span has more than one
+// whole pixel, or one whole pixel and a part.
+inline bool MakeTap2(int64_t a0, int64_t a1, int32_t size, Tap2& t) {
+  const AxisSpan s = MakeSpan(a0, a1, size);
+  t.extent = s.extent;
+  t.at0 = t.at1 = s.first;
+  t.w0 = 1.0f;
+  t.w1 = 0.0f;
+  t.unit = s.whole < 0;
+  if (t.unit || (s.whole == 1 && s.lead == 0 && s.trail == 0)) return true;
+  if (s.whole != 0) return false;
+  if (s.lead > 0) {
+    t.w0 = Weight(s.lead);
+    if (s.trail > 0) {
+      t.at1 = s.first + 1;
+      t.w1 = Weight(s.trail);
+    }
+  } else {
+    t.w0 = Weight(s.trail);
+  }
+  return true;
+}
+
+// The area AverageAreaWith divides by for these taps.
+inline float TapArea(const Tap2& x, const Tap2& y) {
+  if (x.unit) return y.unit ? 1.0f : AxisArea(y.extent);
+  return y.unit ? AxisArea(x.extent) : BoxArea(x.extent, y.extent);
+}
+
+// The sum of an area over the rows r0 and r1 (the row taps' weights wy0, wy1).
+inline V4 TapSum(const uint8_t* r0, const uint8_t* r1, const Tap2& x, float wy0, float wy1) {
+  const V4 h0 =
+      LoadPixel32(r0 + std::ptrdiff_t{4} * x.at0) * x.w0 + LoadPixel32(r0 + std::ptrdiff_t{4} * x.at1) * x.w1;
+  const V4 h1 =
+      LoadPixel32(r1 + std::ptrdiff_t{4} * x.at0) * x.w0 + LoadPixel32(r1 + std::ptrdiff_t{4} * x.at1) * x.w1;
+  return h0 * wy0 + h1 * wy1;
+}
+
+// MakeTap2 of an area [a0, a0 + g) that lies inside the source with g <= 65536 (no edge rule
+// applies, the extent is g), written with selects instead of branches: the kind of the span
+// changes from pixel to pixel of a turned view.
+inline void InteriorTap2(int32_t a0, int32_t g, Tap2& t) {
+  const int32_t frac = a0 & 65535, end = frac + g;
+  const bool split = frac > 0 && end >= 65536;  // a part of two pixels (or one whole-ended part)
+  t.unit = frac > 0 && end < 65536;
+  t.at0 = a0 >> 16;
+  const int32_t trail = split ? end & 65535 : 0;
+  t.at1 = t.at0 + (trail > 0 ? 1 : 0);
+  t.w0 = Weight(t.unit ? 65536 : (frac > 0 ? 65536 - frac : g));
+  t.w1 = Weight(trail);
+  t.extent = g;
+}
+
+inline const uint8_t* ViewRow(const SDibView& v, int32_t y) { return v.bits + v.rowOffsets[y]; }
+
+// An unturned view (sine 0): every column's source span is the same on every row and every
+// row's on every column, so the taps of both axes are taken once. False (nothing written) when
+// some column or row spans more than two source pixels: the caller takes the per-pixel loop.
+template <class Finish>
+bool ScaleUnturned(TMTC& dest, const SDibView& source, const SSize& sourceSize, const SRectWH& destRect,
+                   const std::vector<int64_t>& sxs, const std::vector<int64_t>& sys, int32_t g,
+                   uint32_t background, Finish& finish) {
+  const int64_t limitX = int64_t{sourceSize.width} << 16, limitY = int64_t{sourceSize.height} << 16;
+  const size_t n = static_cast<size_t>(destRect.width);
+  std::vector<Tap2> cols(n);
+  std::vector<uint8_t> inside(n);
+  for (size_t j = 0; j < n; ++j) {
+    const int64_t l = std::max<int64_t>(sxs[j], 0), r = std::min<int64_t>(sxs[j] + g, limitX);
+    inside[j] = l < r;
+    if (inside[j] && !MakeTap2(l, r, sourceSize.width, cols[j])) return false;
+  }
+  std::vector<Tap2> rows(static_cast<size_t>(destRect.height));
+  std::vector<uint8_t> rowInside(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int64_t t = std::max<int64_t>(sys[i], 0), b = std::min<int64_t>(sys[i] + g, limitY);
+    rowInside[i] = t < b;
+    if (rowInside[i] && !MakeTap2(t, b, sourceSize.height, rows[i])) return false;
+  }
+  // Areas and guards per column, for the row kind they were taken for.
+  std::vector<float> area(n), guard(n);
+  bool areaUnit = false;
+  int32_t areaExtent = -1;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int32_t y = destRect.top + static_cast<int32_t>(i);
+    uint32_t* row = dest.Pixel(0, y);
+    if (!rowInside[i]) {
+      for (int32_t x = destRect.left; x < destRect.left + destRect.width; ++x) row[x] = background;
+      continue;
+    }
+    const Tap2& ty = rows[i];
+    if (ty.unit != areaUnit || ty.extent != areaExtent) {
+      areaUnit = ty.unit;
+      areaExtent = ty.extent;
+      for (size_t j = 0; j < n; ++j) {
+        area[j] = TapArea(cols[j], ty);
+        guard[j] = StoreGuard(area[j]);
+      }
+    }
+    const uint8_t* r0 = ViewRow(source, ty.at0);
+    const uint8_t* r1 = ViewRow(source, ty.at1);
+    for (size_t j = 0; j < n; ++j) {
+      const int32_t x = destRect.left + static_cast<int32_t>(j);
+      if (!inside[j]) {
+        row[x] = background;
+        continue;
+      }
+      row[x] = Quotient32((TapSum(r0, r1, cols[j], ty.w0, ty.w1) + guard[j]) / area[j]);
+      finish(row + x, x, y);
+    }
+  }
+  return true;
+}
+
 // The rotation loop; finish(pixel, x, y) runs on every pixel whose area met the source.
 template <class Finish>
 bool ScaleRotateWith(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const TPoint& centre, SRectWH destRect,
@@ -1283,31 +1573,76 @@ bool ScaleRotateWith(TMTC& dest, TMTC& source, CScaleImageTMTC& resampler, const
   const bool direct = resampler.IsPlain();
   const int64_t limitX = int64_t{sourceSize.width} << 16, limitY = int64_t{sourceSize.height} << 16;
   Ops32<RowView> ops{RowView{source.View()}};
-  for (int32_t y = destRect.top; y < destRect.top + destRect.height; ++y) {
-    const Fixed v = FixMul(CentreOffset(y, h), g);
-    uint32_t* row = dest.Pixel(0, y);
+  if (direct && sinF == 0) {
+    std::vector<int64_t> sxs(static_cast<size_t>(destRect.width)), sys(static_cast<size_t>(destRect.height));
     for (int32_t x = destRect.left; x < destRect.left + destRect.width; ++x) {
       const Fixed u = FixMul(CentreOffset(x, w), g);
-      const int32_t sx = Wrap(int64_t{FixMul(u, cosF)} - FixMul(v, sinF) + cx);
-      const int32_t sy = Wrap(int64_t{FixMul(u, sinF)} + FixMul(v, cosF) + cy);
-      uint8_t* px = reinterpret_cast<uint8_t*>(row + x);
-      bool inside;
-      if (direct) {
-        const int64_t l = std::max<int64_t>(sx, 0), t = std::max<int64_t>(sy, 0);
-        const int64_t r = std::min<int64_t>(int64_t{sx} + g, limitX);
-        const int64_t b = std::min<int64_t>(int64_t{sy} + g, limitY);
-        inside = l < r && t < b;
-        if (inside) AverageAreaWith(ops, px, l, t, r, b, sourceSize);
-      } else {
-        TRect area{sx, sy, Sat(int64_t{sx} + g), Sat(int64_t{sy} + g)};
-        inside = resampler.SampleArea(px, area);
-      }
-      if (inside)
-        finish(row + x, x, y);
-      else
-        row[x] = background;
+      sxs[static_cast<size_t>(x - destRect.left)] = Wrap(int64_t{FixMul(u, cosF)} + cx);
     }
+    for (int32_t y = destRect.top; y < destRect.top + destRect.height; ++y) {
+      const Fixed v = FixMul(CentreOffset(y, h), g);
+      sys[static_cast<size_t>(y - destRect.top)] = Wrap(int64_t{FixMul(v, cosF)} + cy);
+    }
+    if (ScaleUnturned(dest, source.View(), sourceSize, destRect, sxs, sys, g, background, finish)) return true;
   }
+  const SDibView& view = source.View();
+  // The areas of interior pixels by the kinds of their taps (bit 0: x inside one pixel, bit 1: y).
+  const float interiorArea[4] = {BoxArea(g, g), AxisArea(g), AxisArea(g), 1.0f};
+  const float interiorGuard[4] = {StoreGuard(interiorArea[0]), StoreGuard(interiorArea[1]),
+                                  StoreGuard(interiorArea[2]), StoreGuard(interiorArea[3])};
+  // Every pixel stands alone, so a turned view goes in strips of columns: the source areas of a
+  // strip's rows stay close together (a whole turned row would cross hundreds of source rows).
+  constexpr int32_t kStrip = 64;
+  const int32_t right = destRect.left + destRect.width;
+  // The column terms of the turn, the same on every row.
+  std::vector<Fixed> columnCos(static_cast<size_t>(destRect.width)), columnSin(columnCos.size());
+  for (int32_t x = destRect.left; x < right; ++x) {
+    const Fixed u = FixMul(CentreOffset(x, w), g);
+    columnCos[static_cast<size_t>(x - destRect.left)] = FixMul(u, cosF);
+    columnSin[static_cast<size_t>(x - destRect.left)] = FixMul(u, sinF);
+  }
+  for (int32_t left = destRect.left; left < right; left += kStrip)
+    for (int32_t y = destRect.top; y < destRect.top + destRect.height; ++y) {
+      const Fixed v = FixMul(CentreOffset(y, h), g);
+      const int64_t rowX = cx - int64_t{FixMul(v, sinF)}, rowY = cy + int64_t{FixMul(v, cosF)};
+      uint32_t* row = dest.Pixel(0, y);
+      for (int32_t x = left; x < std::min(right, left + kStrip); ++x) {
+        const size_t j = static_cast<size_t>(x - destRect.left);
+        const int32_t sx = Wrap(columnCos[j] + rowX);
+        const int32_t sy = Wrap(columnSin[j] + rowY);
+        uint8_t* px = reinterpret_cast<uint8_t*>(row + x);
+        bool inside;
+        if (direct) {
+          const int64_t l = std::max<int64_t>(sx, 0), t = std::max<int64_t>(sy, 0);
+          const int64_t r = std::min<int64_t>(int64_t{sx} + g, limitX);
+          const int64_t b = std::min<int64_t>(int64_t{sy} + g, limitY);
+          inside = l < r && t < b;
+          Tap2 tx, ty;
+          if (sx >= 0 && sy >= 0 && int64_t{sx} + g <= limitX && int64_t{sy} + g <= limitY && g <= 65536) {
+            InteriorTap2(sx, g, tx);
+            InteriorTap2(sy, g, ty);
+            const int k = (tx.unit ? 1 : 0) + (ty.unit ? 2 : 0);
+            row[x] = Quotient32(
+                (TapSum(ViewRow(view, ty.at0), ViewRow(view, ty.at1), tx, ty.w0, ty.w1) + interiorGuard[k]) /
+                interiorArea[k]);
+          } else if (inside && MakeTap2(l, r, sourceSize.width, tx) && MakeTap2(t, b, sourceSize.height, ty)) {
+            const float area = TapArea(tx, ty);
+            row[x] = Quotient32(
+                (TapSum(ViewRow(view, ty.at0), ViewRow(view, ty.at1), tx, ty.w0, ty.w1) + StoreGuard(area)) /
+                area);
+          } else if (inside) {
+            AverageAreaWith(ops, px, l, t, r, b, sourceSize);
+          }
+        } else {
+          TRect area{sx, sy, Sat(int64_t{sx} + g), Sat(int64_t{sy} + g)};
+          inside = resampler.SampleArea(px, area);
+        }
+        if (inside)
+          finish(row + x, x, y);
+        else
+          row[x] = background;
+      }
+    }
   return true;
 }
 

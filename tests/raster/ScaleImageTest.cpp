@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "raster/DibImage.h"
+#include "raster/Drawing.h"
 #include "raster/FlatImage.h"
 #include "support/TestImages.h"
 
@@ -157,6 +158,56 @@ TEST(ScaleImage, DirectLoopsMatchThePerPixelSlotsExactly) {
         EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
         EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
         EXPECT_EQ(a, b);
+      }
+    }
+  });
+}
+
+// Reductions by 2, 3 and 4 each way take a loop of integer sums of their own: every block sum
+// a block can have (per byte lane), noise over widths that leave every kind of tail, and
+// sub-rectangles at odd offsets must give the bytes of the per-pixel path.
+TEST(ScaleImage, WholeRatioReductionsMatchThePerPixelSlotsForEverySum) {
+  InBothBuilds([] {
+    for (int32_t n = 2; n <= 4; ++n) {
+      SCOPED_TRACE(testing::Message() << "ratio " << n);
+      // Every sum 0..255*n*n in each lane (red counting down, alpha a different order).
+      const int32_t sums = 255 * n * n + 1, dw = 67, dh = (sums + dw - 1) / dw;
+      TMTC sweep(dw * n, dh * n);
+      for (int32_t b = 0; b < dw * dh; ++b) {
+        const int32_t total[4] = {b % sums, (sums - 1 - b % sums), (b * 7) % sums, (b * 13 + 5) % sums};
+        for (int32_t k = 0; k < n * n; ++k) {
+          uint8_t* px = reinterpret_cast<uint8_t*>(sweep.Pixel((b % dw) * n + k % n, (b / dw) * n + k / n));
+          for (int c = 0; c < 4; ++c) {
+            const int32_t before = std::min(total[c], 255 * k);
+            px[c] = static_cast<uint8_t>(std::min(total[c] - before, 255));
+          }
+        }
+      }
+      struct Case {
+        TMTC* source;
+        SRectWH sourceRect;
+        SSize dest;
+        SRectWH destRect;
+      };
+      TMTC noise(61 * n + 5, 23 * n + 3);
+      FillNoise(noise, static_cast<uint32_t>(n));
+      const Case cases[] = {
+          {&sweep, {0, 0, dw * n, dh * n}, {dw, dh}, {0, 0, dw, dh}},
+          {&noise, {0, 0, 61 * n, 23 * n}, {61, 23}, {0, 0, 61, 23}},
+          {&noise, {3, 1, 9 * n, 5 * n}, {20, 12}, {5, 2, 9, 5}},
+          {&noise, {1, 2, 1 * n, 7 * n}, {4, 9}, {2, 1, 1, 7}},
+          {&noise, {5, 3, 17 * n, 20 * n}, {17, 20}, {0, 0, 17, 20}},
+      };
+      for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.destRect.width << "x" << c.destRect.height);
+        TMTC a(c.dest), b(c.dest);
+        a.FillAll(0x12345678);
+        b.FillAll(0x12345678);
+        CScaleImageTMTC direct(c.source, &a);
+        SlotsTMTC slots(c.source, &b);
+        EXPECT_TRUE(direct.Scale(c.sourceRect, c.destRect));
+        EXPECT_TRUE(slots.Scale(c.sourceRect, c.destRect));
+        EXPECT_EQ(PixelsOf(a), PixelsOf(b));
       }
     }
   });
@@ -824,6 +875,39 @@ TEST(ScaleImage, ScaleRotateIntoTurnsAndSamples) {
     EXPECT_FALSE(ScaleRotateInto(dst, src, resampler, {4, 4}, {0, 0, 8, 8}, 0.0f, s, 0)) << s;
   EXPECT_FALSE(ScaleRotateInto(dst, src, resampler, {4, 4}, {8, 8, 4, 4}, 0.0f, 1.0f, 0));
   EXPECT_EQ(PixelsOf(dst), std::vector<uint32_t>(64, 5u));
+}
+
+// A turned or unturned view takes loops of its own where every area spans at most two source
+// pixels each way (zoom 1 and more): their bytes must be those of the per-pixel path, at the
+// source's edges (centres near and past them), at whole and uneven zooms, and with a flatten
+// background over transparent pixels.
+TEST(ScaleImage, ScaleRotateIntoViewLoopsMatchThePerPixelSlots) {
+  TMTC src(53, 41);
+  FillNoise(src, 29);
+  SFlattenBackground checker;
+  checker.kind = SFlattenBackground::kChecker;
+  checker.evenColour = 0xFFFFFFFFu;
+  checker.oddColour = 0xFFC0C0C0u;
+  const float angles[] = {0.0f, 0.5235988f, static_cast<float>(M_PI / 2), static_cast<float>(M_PI), -0.3f, 2.1f};
+  const float scales[] = {1.0f, 1.5f, 2.7f, 8.0f, 1.0f / 0.75f, 0.7f};
+  const TPoint centres[] = {{26, 20}, {0, 0}, {53, 41}, {-4, 30}};
+  for (float angle : angles)
+    for (float scale : scales)
+      for (const TPoint& centre : centres)
+        for (const SFlattenBackground* flatten : {static_cast<const SFlattenBackground*>(nullptr),
+                                                  static_cast<const SFlattenBackground*>(&checker)}) {
+          SCOPED_TRACE(testing::Message() << "angle " << angle << " scale " << scale << " centre " << centre.x
+                                          << "," << centre.y << (flatten ? " flattened" : ""));
+          TMTC a(61, 47), b(61, 47);
+          a.FillAll(0x01020304u);
+          b.FillAll(0x01020304u);
+          CScaleImageTMTC direct(nullptr, nullptr);
+          SlotsTMTC slots(nullptr, nullptr);
+          const SRectWH rect{3, 2, 55, 44};
+          EXPECT_TRUE(ScaleRotateInto(a, src, direct, centre, rect, angle, scale, 0xFF00FF00u, flatten));
+          EXPECT_TRUE(ScaleRotateInto(b, src, slots, centre, rect, angle, scale, 0xFF00FF00u, flatten));
+          ASSERT_EQ(PixelsOf(a), PixelsOf(b));
+        }
 }
 
 TEST(ScaleImage, ScaleRotateBytesScalesEachAxis) {
