@@ -79,7 +79,6 @@ if(TARGET bench_masks)
   endif()
 endif()
 
-<<<<<<< HEAD
 # bench_dabs: libmypaint's draw_dab on its fixed tiled surface is the peer of the dab renderer.
 if(TARGET bench_dabs)
   find_package(PkgConfig QUIET)
@@ -102,7 +101,9 @@ if(TARGET bench_docfile)
     target_compile_definitions(bench_docfile PRIVATE TF_BENCH_HAVE_PNG=1)
   else()
     message(STATUS "bench_docfile: libpng not found, running without its peer (scripts/deps.sh --bench)")
-=======
+  endif()
+endif()
+
 # bench_transform: OpenCV's warpAffine (INTER_LINEAR) and resize (INTER_AREA) are the peers of the
 # free layer rotation and the layer scaling.
 if(TARGET bench_transform)
@@ -113,6 +114,5 @@ if(TARGET bench_transform)
     target_compile_definitions(bench_transform PRIVATE TF_BENCH_HAVE_OPENCV=1)
   else()
     message(STATUS "bench_transform: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
->>>>>>> w19
   endif()
 endif()
