@@ -397,7 +397,12 @@ bool TPaper::EndStrokeMngr(TFlowImage* flow, TStroke& stroke, bool record, SRect
   RectToStore(layer, store);
   bool ok = true;
   if (record) {
-    if (eventMngr_ != nullptr) eventMngr_->endStroke();
+    if (eventMngr_ != nullptr) {
+      eventMngr_->endStroke();
+      // A stroke that painted nothing pushes no undo record; its step goes too, so the stream
+      // and the undo list stay one step for one record.
+      if (IsEmpty(store)) eventMngr_->dropLastStep();
+    }
     if (!IsEmpty(store) && !SaveLayerUndo(layer, store, kUndoStroke)) {
       DebugOut("TPaper::EndStrokeMngr: the stroke's undo could not be saved\n");
       ok = false;
