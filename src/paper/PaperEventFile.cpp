@@ -9,10 +9,7 @@ CEventMngr* CPaperEventFileDocument::EventManager() { return paper_.EventMngr();
 
 SSize CPaperEventFileDocument::CanvasSize() const { return SSize{paper_.canvasWidth, paper_.canvasHeight}; }
 
-void CPaperEventFileDocument::ClearDocumentRedo() {
-  // The document undo (CDocumentUndo) has no redo clearing yet: its module fills it.
-  DebugOut("CPaperEventFileDocument: the document undo cannot clear its redo list yet\n");
-}
+void CPaperEventFileDocument::ClearDocumentRedo() { paper_.ClearRedo(); }
 
 const TMTC* CPaperEventFileDocument::BeginThumbnailPicture() {
   if (paper_.GetGridVisible() &&
