@@ -114,19 +114,9 @@ uint8_t WriteNibSet(Stream& stream, const CPenShapeMngr& manager) {
 
 uint8_t SaveNibSet(const std::string& path, CPenShapeMngr& manager) {
   if (manager.Count() == 0) return kNibSetEmpty;
-  AtomicFileWriter writer;
-  if (!writer.Begin(path)) return kNibSetCreateFailed;
-  uint8_t code;
-  try {
-    code = WriteNibSet(writer.GetStream(), manager);
-  } catch (...) {
-    code = kFileException;
-  }
-  if (code != kFileOk) {
-    writer.Abandon();
-    return code;
-  }
-  if (!writer.Commit()) return kFileShortWrite;
+  const uint8_t code = SaveChunkFileAtomically(path, kNibSetCreateFailed,
+                                               [&](Stream& stream) { return WriteNibSet(stream, manager); });
+  if (code != kFileOk) return code;
   manager.SetFileName(path);
   manager.SetModified(false);
   return kFileOk;

@@ -167,19 +167,9 @@ uint8_t WriteBrushSet(Stream& stream, const CPenMethodMngr& manager) {
 
 uint8_t SaveBrushSet(const std::string& path, CPenMethodMngr& manager) {
   if (manager.Count() == 0) return kBrushSetEmpty;
-  AtomicFileWriter writer;
-  if (!writer.Begin(path)) return kBrushSetCreateFailed;
-  uint8_t code;
-  try {
-    code = WriteBrushSet(writer.GetStream(), manager);
-  } catch (...) {
-    code = kFileException;
-  }
-  if (code != kFileOk) {
-    writer.Abandon();
-    return code;
-  }
-  if (!writer.Commit()) return kFileShortWrite;
+  const uint8_t code = SaveChunkFileAtomically(path, kBrushSetCreateFailed,
+                                               [&](Stream& stream) { return WriteBrushSet(stream, manager); });
+  if (code != kFileOk) return code;
   manager.SetFileName(path);
   manager.SetModified(false);
   return kFileOk;

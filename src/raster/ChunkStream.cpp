@@ -85,4 +85,21 @@ uint8_t ChunkGuard::Finish(uint8_t code) {
   return code;
 }
 
+uint8_t SaveChunkFileAtomically(const std::string& path, uint8_t createFailed,
+                                const std::function<uint8_t(Stream&)>& write) {
+  AtomicFileWriter writer;
+  if (!writer.Begin(path)) return createFailed;
+  uint8_t code;
+  try {
+    code = write(writer.GetStream());
+  } catch (...) {
+    code = kFileException;
+  }
+  if (code != kFileOk) {
+    writer.Abandon();
+    return code;
+  }
+  return writer.Commit() ? kFileOk : kFileShortWrite;
+}
+
 }  // namespace tf

@@ -4,6 +4,7 @@
 // result codes of every chunk reader and writer, and the conventions they follow (zero padding to
 // a multiple of 4 counted in the chunk's size; a guarded writer leaves no bytes behind on failure).
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tf {
@@ -135,5 +136,11 @@ uint8_t WriteGuarded(Stream& stream, Writer&& writer) {
 // Largest data length a packed piece of packedLength bytes can unpack to (deflate expands at
 // most about 1032 to 1): a header promising more is refused before anything is allocated.
 constexpr uint64_t MaxUnpackedLength(uint64_t packedLength) { return packedLength * 1032 + 1032; }
+
+// Writes a whole file through the atomic writer: write's result code, kFileException for an
+// exception, kFileShortWrite when the finished file cannot take the target's place, and
+// createFailed when the temporary file cannot be made. On any failure the previous file stays.
+uint8_t SaveChunkFileAtomically(const std::string& path, uint8_t createFailed,
+                                const std::function<uint8_t(Stream&)>& write);
 
 }  // namespace tf
