@@ -41,7 +41,7 @@ constexpr SBuiltinNib kBuiltinNibs[kBuiltinNibCount] = {
     {kGradeCircle, 0, 0, 2500, 1000, 0, 600, 0},
 };
 
-bool FileExists(const std::string& path) {
+bool IsRegularFile(const std::string& path) {
   struct stat info;
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
@@ -316,17 +316,6 @@ bool CPenShapeMngr::SaveToFile(const std::string& path) {
   return false;
 }
 
-namespace {
-std::string FolderPart(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-std::string NamePart(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-}  // namespace
-
 bool CPenShapeMngr::LoadWithDialog(bool append) {
   std::string folder = FolderPart(fileName_);
   std::string path;
@@ -349,13 +338,13 @@ bool CPenShapeMngr::LoadDefault(bool useBuiltins, std::string& penPath, std::str
     SetFileName(std::string());
     return result;
   };
-  if (!FileExists(nibFile)) {
+  if (!IsRegularFile(nibFile)) {
     nibFile = JoinPath(penPath, "default.psh");
-    if (!FileExists(nibFile)) {
+    if (!IsRegularFile(nibFile)) {
       penPath = JoinPath(programFolder, "preset");
       nibFile = JoinPath(penPath, "default.psh");
     }
-    if (!FileExists(nibFile)) return fallBack();
+    if (!IsRegularFile(nibFile)) return fallBack();
   }
   if (LoadFromFile(nibFile, false)) return true;
   return fallBack();

@@ -14,6 +14,7 @@
 #include "platform/Warning.h"
 #include "raster/FlatImage.h"
 #include "raster/ImageChunk.h"
+#include "raster/SmallRoutines.h"
 
 namespace tf {
 
@@ -85,11 +86,6 @@ uint8_t WriteNibRecordBody(Stream& stream, const CPenShapeObj& nib) {
   info.sourceHeight = info.height = channel.Height();
   info.unpackedLength = channel.GetImageSize();
   return WriteImageChunk(stream, info, channel.Bits());
-}
-
-bool FileExists(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "platform/Warning.h"
 #include "raster/FlatImage.h"
 #include "raster/ImageChunk.h"
+#include "raster/SmallRoutines.h"
 
 namespace tf {
 
@@ -125,11 +126,6 @@ uint8_t WriteBrushRecordBody(Stream& stream, const CPenMethodObj& brush) {
   }
   if (nib) return WriteNibRecord(stream, *brush.Nib());
   return kFileOk;
-}
-
-bool FileExists(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "raster/SmallRoutines.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "platform/Screen.h"
@@ -18,6 +20,21 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (folder.back() == '/') return folder + name;
   return folder + '/' + name;
+}
+
+std::string FolderPart(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NamePart(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return !path.empty() && ::stat(path.c_str(), &info) == 0;
 }
 
 char* StrNewCopy(const char* text) {

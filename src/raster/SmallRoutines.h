@@ -20,6 +20,11 @@ std::string ExtractFileTitle(const std::string& path);
 
 // The folder with a '/' added when missing, then the name. An empty folder gives the name.
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The folder of a path with its trailing '/' (empty without one), and the name after it.
+std::string FolderPart(const std::string& path);
+std::string NamePart(const std::string& path);
+// Something exists at the path (any kind of file).
+bool FileExists(const std::string& path);
 
 // A copy of the string in a block of length + 2 bytes from TryGetMem (both bytes after the
 // text zero); the caller frees it with FreeMem. Null when text is null or memory runs out.
