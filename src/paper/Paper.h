@@ -640,6 +640,20 @@ class TPaper {
   // The whole store scaled (area averaging) to width x height.
   bool ScaleLayer(TFlowImage* flow, int32_t index, bool record, int32_t width, int32_t height);
 
+  // ---- Layer images, clipboard pastes and selection transforms (PaperImages.cpp) ----
+
+  // ---- Mask and selection commands (PaperSelection.cpp) ----
+
+  // ---- Seed fill, magic wand and layer fills (PaperFill.cpp) ----
+
+  // ---- Canvas transforms and moving layers (PaperCanvas.cpp) ----
+
+  // ---- Folders, merges, selection grow and shrink, colour range (PaperFolders.cpp) ----
+
+  // ---- Older engines and the older stream's commands (PaperOlder.cpp) ----
+
+  // ---- Text (PaperText.cpp) ----
+
   // ---- Buffers ----
   TTC& DisplayBuffer() const { return *displayBuffer_; }
   TTC& ViewBuffer() const { return *viewBuffer_; }
@@ -654,6 +668,20 @@ class TPaper {
   // pushes the former layer's undo, then reloads and refreshes (PaperTransform.cpp).
   bool ReplaceRebuiltLayer(TFlowImage* flow, int32_t index, std::unique_ptr<CLayerData> built,
                            PaperCommand& command, const std::function<void(CEventMngr&)>& write);
+
+  // Layer images, clipboard pastes and selection transforms: private state
+
+  // Mask and selection commands: private state
+
+  // Seed fill, magic wand and layer fills: private state
+
+  // Canvas transforms and moving layers: private state
+
+  // Folders, merges, selection grow and shrink, colour range: private state
+
+  // Older engines and the older stream's commands: private state
+
+  // Text: private state
 
   DocumentWindow* window_ = nullptr;
   std::unique_ptr<CGradation> gradation_;

@@ -95,8 +95,10 @@ struct SPlayRow {
 // exactly one list.
 std::span<const SPlayRow> CorePlayRows();       // state, information, new document, markers, strokes
 std::span<const SPlayRow> LayerPlayRows();      // layer commands and transforms, images
-std::span<const SPlayRow> SelectionPlayRows();  // masks, selections, fills, channel fills
-std::span<const SPlayRow> CanvasPlayRows();     // canvas transforms, moves, folders, merges, grow/shrink
+std::span<const SPlayRow> SelectionPlayRows();  // mask and selection commands
+std::span<const SPlayRow> FillPlayRows();       // layer clears and fills, fills and selections through a channel
+std::span<const SPlayRow> CanvasPlayRows();     // canvas transforms, layer and folder moves
+std::span<const SPlayRow> FolderPlayRows();     // folders, merges, selection grow and shrink, colour range
 std::span<const SPlayRow> TextPlayRows();       // the text tool's drawing and selection
 
 }  // namespace tf

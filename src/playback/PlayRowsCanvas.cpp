@@ -1,4 +1,4 @@
-// Player rows of the canvas transforms, layer and folder moves, folders, merges and selection grow and shrink.
+// Player rows of the canvas transforms and the layer and folder moves.
 #include "playback/PlayRows.h"
 
 namespace tf {

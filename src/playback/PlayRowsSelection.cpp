@@ -1,4 +1,4 @@
-// Player rows of the mask and selection commands, fills and the fills and selections through a channel.
+// Player rows of the mask and selection commands.
 #include "playback/PlayRows.h"
 
 namespace tf {

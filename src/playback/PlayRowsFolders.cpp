@@ -1,0 +1,10 @@
+// Player rows of the folders, merges, selection grow and shrink and the colour-range selection.
+#include "playback/PlayRows.h"
+
+namespace tf {
+
+// Rows are added here as the commands of this area are played; until a pair has its row the
+// player fails its packets and names the pair on the developer output.
+std::span<const SPlayRow> FolderPlayRows() { return {}; }
+
+}  // namespace tf
