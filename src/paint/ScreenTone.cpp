@@ -688,7 +688,7 @@ std::unique_ptr<CPat8Tone> CPat8Tone::CreateCopy(const CPat8Tone& source) {
 std::unique_ptr<CPatObj> CPat8Tone::Clone() const { return CreateCopy(*this); }
 
 uint8_t CPat8Tone::PixelAt(int32_t x, int32_t y) const {
-  const uint8_t v = maker_ != nullptr ? maker_->Sample(x - offsetX_, y - offsetY_) : 0;
+  const uint8_t v = maker_ != nullptr ? maker_->Sample(PatternX(x), PatternY(y)) : 0;
   return inverted_ ? static_cast<uint8_t>(255 - v) : v;
 }
 
@@ -697,7 +697,7 @@ void CPat8Tone::PixelRow(int32_t x, int32_t y, int32_t count, uint8_t* out) cons
   if (maker_ == nullptr)
     std::memset(out, 0, static_cast<size_t>(count));
   else
-    maker_->SampleRow(x - offsetX_, y - offsetY_, count, out);
+    maker_->SampleRow(PatternX(x), PatternY(y), count, out);
   if (inverted_)
     for (int32_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(255 - out[i]);
 }

@@ -273,6 +273,13 @@ class CPatObj {
     offsetX_ = x;
     offsetY_ = y;
   }
+  // A canvas point in the pattern's own coordinates. Offsets come from files and may be any
+  // value: the difference wraps like the 32-bit coordinates it stands for instead of overflowing.
+  int32_t PatternX(int32_t x) const { return WrapSub(x, offsetX_); }
+  int32_t PatternY(int32_t y) const { return WrapSub(y, offsetY_); }
+  static int32_t WrapSub(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+  }
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
   int32_t Scale() const { return scale_; }

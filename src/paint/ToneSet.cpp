@@ -258,7 +258,7 @@ CPatObj* CToneMngr::MakeToneWorkingCopy() {
 int32_t CToneMngr::ToneValueAt(int32_t x, int32_t y, int32_t value) const {
   uint32_t v;
   if (workingTone_ != nullptr) {
-    v = maker_.Sample(x - workingTone_->OffsetX(), y - workingTone_->OffsetY());
+    v = maker_.Sample(workingTone_->PatternX(x), workingTone_->PatternY(y));
     if (workingTone_->Inverted()) v = 255 - v;
   } else if (workingPlain_ != nullptr) {
     v = workingPlain_->PixelAt(x, y);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -561,6 +562,25 @@ TEST_F(ToneSetTest, ChosenToneShapesAStrokeThroughTheWriterChain) {
   EXPECT_GT(inked, 100);
   EXPECT_LT(inked, 1100);
   SetCurrentDrawWindow(nullptr);
+}
+
+// A tone whose offsets came from a file as INT_MIN: sampling at the canvas origin wraps like the
+// 32-bit coordinates instead of overflowing, and agrees with the pattern's own sampler.
+TEST(ToneSetRegression, ExtremeToneOffsetsWrapInsteadOfOverflowing) {
+  CToneMngr m;
+  SToneAttr a = ToneAttr(600, 75, 30, 40, 2);
+  ASSERT_EQ(m.AddTone(a, true, nullptr), 0);
+  const int32_t kMin = std::numeric_limits<int32_t>::min();
+  m.GetItem(0)->SetOffsets(kMin, kMin);
+  m.SetCurrent(0);
+  ASSERT_NE(m.WorkingCopy(), nullptr);
+  for (int32_t x : {0, 1, -1, 1000}) {
+    const uint8_t direct = m.WorkingCopy()->PixelAt(x, 5);
+    EXPECT_EQ(m.ToneValueAt(x, 5, 255), direct) << x;
+    uint8_t row = 255;
+    m.ToneRow(x, 5, 1, &row);
+    EXPECT_EQ(row, direct) << x;
+  }
 }
 
 }  // namespace
