@@ -299,15 +299,17 @@ void Reduce4x4To(const TMTC& source, TMTC& dest) {
       columns[static_cast<size_t>(x * 4 + i)] =
           static_cast<int32_t>(std::clamp<int64_t>((sx * x + qx * i) >> 10, 0, w - 1));
   for (int64_t y = 0; y < dh; ++y) {
-    int32_t rows[4];
+    // The four source rows of this output row, looked up once.
+    const uint8_t* rows[4];
     for (int64_t j = 0; j < 4; ++j)
-      rows[j] = static_cast<int32_t>(std::clamp<int64_t>((sy * y + qy * j) >> 10, 0, h - 1));
+      rows[j] = Bytes(source, 0, static_cast<int32_t>(std::clamp<int64_t>((sy * y + qy * j) >> 10, 0, h - 1)));
     uint8_t* d = reinterpret_cast<uint8_t*>(dest.Pixel(0, static_cast<int32_t>(y)));
-    for (int64_t x = 0; x < dw; ++x, d += 4) {
+    const int32_t* column = columns.data();
+    for (int64_t x = 0; x < dw; ++x, d += 4, column += 4) {
       uint32_t sum[4] = {0, 0, 0, 0};
       for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 4; ++i) {
-          const uint8_t* p = Bytes(source, columns[static_cast<size_t>(x * 4 + i)], rows[j]);
+          const uint8_t* p = rows[j] + std::ptrdiff_t{4} * column[i];
           for (int k = 0; k < 4; ++k) sum[k] += p[k];
         }
       for (int k = 0; k < 4; ++k) d[k] = static_cast<uint8_t>(sum[k] >> 4);
