@@ -167,6 +167,15 @@ bool CUndoMngr::ExchangePixels(bool undo, CBlockVMTC& layer, SRectWH& rect) {
   std::unique_ptr<CUndoData> record = from.Detach(0);
   const SRectWH area = record->GetRect();
 
+  // A record of the whole store trades tiles with the layer: afterwards it holds what the layer
+  // held, which is what the other direction needs, and no pixel is copied.
+  if (record->ExchangeWholeStore(layer)) {
+    const bool pushed = undo ? PushRedo(std::move(record)) : PushUndo(std::move(record));
+    if (!pushed) record.reset();
+    rect = area;
+    return true;
+  }
+
   // Keep what is there now for the other direction; without memory there is simply none.
   std::unique_ptr<CUndoData> current = CUndoData::CreateRect(record->layerId, record->code, area);
   if (current) {

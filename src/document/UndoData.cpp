@@ -161,6 +161,12 @@ bool CUndoData::RestorePixels(CBlockVMTC& layer) const {
   return layer.CopyTilesFrom(*pixels_, origin, source);
 }
 
+bool CUndoData::ExchangeWholeStore(CBlockVMTC& layer) {
+  if (!filled || !pixels_ || rect.left != 0 || rect.top != 0) return false;
+  if (pixels_->Size() != layer.Size()) return false;
+  return pixels_->ExchangeStore(layer);
+}
+
 void CUndoData::SetPixelBlock(int32_t index, int32_t id, uint8_t newCode, const SRectWH& area,
                               std::unique_ptr<CBlockVMTC> store) {
   pixels_ = std::move(store);

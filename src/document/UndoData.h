@@ -298,6 +298,10 @@ class CUndoData {
   // when not filled, without pixels, or when a tile cannot be committed (the store may then be
   // partly restored).
   bool RestorePixels(CBlockVMTC& layer) const;
+  // When Pixels is the whole of the layer (same size, origin 0, 0): exchanges the two stores'
+  // tiles, so that the layer holds the saved pixels and Pixels what the layer held. False,
+  // nothing changed, otherwise.
+  bool ExchangeWholeStore(CBlockVMTC& layer);
   // Takes the store as Pixels; category 1, filled.
   void SetPixelBlock(int32_t layerIndex, int32_t layerId, uint8_t code, const SRectWH& rect,
                      std::unique_ptr<CBlockVMTC> store);

@@ -104,6 +104,32 @@ bool DecommitTileMemory(const AddressRange& range, size_t offset, size_t size) {
   return true;
 }
 
+void PrepareDenseTileMemory(const AddressRange& range, size_t offset, size_t size) {
+#if defined(MADV_HUGEPAGE) || defined(MADV_POPULATE_WRITE)
+  if (!range.base || range.guarded || size < kDenseTileSpan) return;
+  if (offset > range.size || size > range.size - offset) return;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(range.base + offset);
+  const uintptr_t end = start + size;
+#if defined(MADV_HUGEPAGE)
+  // Only the large pages wholly inside the span: memory outside it may belong to sparse tiles.
+  const uintptr_t hugeStart = (start + kDenseTileSpan - 1) / kDenseTileSpan * kDenseTileSpan;
+  const uintptr_t hugeEnd = end / kDenseTileSpan * kDenseTileSpan;
+  if (hugeEnd > hugeStart) (void)madvise(reinterpret_cast<void*>(hugeStart), hugeEnd - hugeStart, MADV_HUGEPAGE);
+#endif
+#if defined(MADV_POPULATE_WRITE)
+  const size_t page = SystemPageSize();
+  const uintptr_t pageStart = (start + page - 1) / page * page;
+  const uintptr_t pageEnd = end / page * page;
+  if (pageEnd > pageStart)
+    (void)madvise(reinterpret_cast<void*>(pageStart), pageEnd - pageStart, MADV_POPULATE_WRITE);
+#endif
+#else
+  (void)range;
+  (void)offset;
+  (void)size;
+#endif
+}
+
 uint64_t CommittedBytesTotal() { return State().committed; }
 
 void SetAddressSpaceGuardMode(bool on) { State().guard = on; }

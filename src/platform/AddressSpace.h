@@ -39,6 +39,14 @@ void ReleaseAddressSpace(AddressRange& range);
 bool CommitTileMemory(const AddressRange& range, size_t offset, size_t size);
 // Gives the memory back; false only when the system refused.
 bool DecommitTileMemory(const AddressRange& range, size_t offset, size_t size);
+// A hint before a write that covers all of committed bytes [offset, offset + size): where the
+// span holds whole large pages they back it, and the span is faulted in at once rather than one
+// page per first touch. Fresh memory costs far more per page than the copy into it; this is what
+// lets a whole-store copy run near memory speed. Nothing for guarded ranges or small spans, and
+// nothing changes when the system declines.
+void PrepareDenseTileMemory(const AddressRange& range, size_t offset, size_t size);
+// Spans below this are left to ordinary page faults.
+constexpr size_t kDenseTileSpan = size_t{2} << 20;
 
 // Bytes committed by all stores of the process.
 uint64_t CommittedBytesTotal();

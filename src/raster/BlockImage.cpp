@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "platform/Debug.h"
 
@@ -271,6 +272,19 @@ bool CBlockImage::CopyAllTiles(const CBlockImage& source) {
       [&](int32_t c, int32_t r) { return CopyTile(*GetTile(c, r, false), *source.GetTile(c, r)); });
 }
 
+bool CBlockImage::ExchangeTiles(CBlockImage& other) {
+  if (&other == this || !IsValid() || !other.IsValid()) return false;
+  if (size_ != other.size_ || bytesPerPixel_ != other.bytesPerPixel_ || tileByteSize_ != other.tileByteSize_ ||
+      tileWidth_ != other.tileWidth_ || tileHeight_ != other.tileHeight_ || tilesAcross_ != other.tilesAcross_ ||
+      tilesDown_ != other.tilesDown_)
+    return false;
+  std::swap(tiles_, other.tiles_);
+  std::swap(range_, other.range_);
+  std::swap(reservedBytes_, other.reservedBytes_);
+  std::swap(committedTiles_, other.committedTiles_);
+  return true;
+}
+
 bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect) {
   if (!IsValid() || !source.IsValid()) return false;
   if (source.tileByteSize_ != tileByteSize_ || source.tileWidth_ != tileWidth_) return false;
@@ -383,6 +397,21 @@ bool CBlockImage::PendingCommits::CommitRect(SRectWH& rect, bool wholeTilesStay)
     if (wholeTilesStay && !tile->committed && TileRectIsWhole(*tile, piece, mask)) return;
     Commit(*tile, false);
   });
+}
+
+void CBlockImage::PendingCommits::PrepareForWrite() const {
+  if (fresh_.size() * static_cast<size_t>(store_.tileByteSize_) < kDenseTileSpan) return;
+  const size_t tileBytes = static_cast<size_t>(store_.tileByteSize_);
+  size_t i = 0;
+  while (i < fresh_.size()) {
+    const uint8_t* start = fresh_[i]->block;
+    size_t j = i + 1;
+    while (j < fresh_.size() && fresh_[j]->block == start + (j - i) * tileBytes) ++j;
+    const size_t bytes = (j - i) * tileBytes;
+    if (start != nullptr && bytes >= kDenseTileSpan)
+      PrepareDenseTileMemory(store_.range_, static_cast<size_t>(start - store_.range_.base), bytes);
+    i = j;
+  }
 }
 
 void CBlockImage::PendingCommits::Rollback() {

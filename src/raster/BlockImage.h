@@ -224,6 +224,10 @@ class CBlockImage {
   // origin (false otherwise, nothing copied); tiles outside either grid are skipped. All or
   // nothing, as CopyAllTiles.
   bool CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SRectWH& sourceRect);
+  // Exchanges every tile (memory, fill values, views) and the reservation with other, a store of
+  // the same size and tile geometry: a whole-store swap without copying a byte. False, nothing
+  // changed, when the two differ.
+  bool ExchangeTiles(CBlockImage& other);
 
   // Commits the tiles of the clipped rectangle that a write needs (whole uncommitted tiles
   // excepted when wholeTilesStay is set) as one step, for writes that then go pixel by pixel;
@@ -247,6 +251,9 @@ class CBlockImage {
     // changes only their fill). False, nothing committed, when nothing is left after clipping.
     bool CommitRect(SRectWH& rect, bool wholeTilesStay);
     bool Failed() const { return failed_; }
+    // Before the write: long runs of fresh tiles that lie side by side in memory are prepared
+    // as one span (PrepareDenseTileMemory), so that a whole-store copy does not fault page by page.
+    void PrepareForWrite() const;
     // Decommits what this batch committed, newest first; a tile the system keeps committed is
     // filled with its fill value so that it reads as before.
     void Rollback();
@@ -428,6 +435,7 @@ bool WriteCommitFirst(CBlockImage& store, Walk&& walk, Need&& need, Write&& writ
     if (refused != nullptr) *refused = true;
     return false;
   }
+  pending.PrepareForWrite();
   bool allDone = true;
   const bool walked = walk([&](const auto&... piece) {
     if (!write(piece...)) allDone = false;

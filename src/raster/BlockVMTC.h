@@ -118,6 +118,9 @@ class CBlockVMTC : public CBlockImage {
   // Whole-tile copies (CopyAllTiles / CopyTilesRect), then UpdateContentRects.
   bool Assign(const CBlockVMTC& source);
   bool CopyTilesFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect);
+  // ExchangeTiles with another store of the same size (the tile views go with their row
+  // table), then both rebuild their content rectangles. Each keeps its own default fill.
+  bool ExchangeStore(CBlockVMTC& other);
 
   // ---- Rectangle operations (rebuild the content rectangles) ----
   bool XorRect(SRectWH& rect, uint32_t value);

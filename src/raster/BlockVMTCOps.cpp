@@ -1,6 +1,7 @@
 // The 32-bit tiled store: walker wrappers, rectangle operations, copies to and from flat images
 // and the combinations of two stores.
 #include <cstring>
+#include <utility>
 
 #include "raster/BlockVMTC.h"
 #include "raster/PixelOpDispatch.h"
@@ -59,6 +60,15 @@ bool CBlockVMTC::CopyTilesFrom(const CBlockVMTC& source, TPoint& destPoint, SRec
   const bool result = CopyTilesRect(source, destPoint, sourceRect);
   UpdateContentRects();
   return result;
+}
+
+bool CBlockVMTC::ExchangeStore(CBlockVMTC& other) {
+  if (!ExchangeTiles(other)) return false;
+  // The tile views read their rows through the table of the store that made them.
+  std::swap(rowTable_, other.rowTable_);
+  UpdateContentRects();
+  other.UpdateContentRects();
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -136,6 +136,57 @@ TEST_F(PixelUndo, SaveChangeUndoRedoIsByteExact) {
   EXPECT_TRUE(warnings.Texts().empty());
 }
 
+// A record of the whole store trades tiles with the layer instead of copying: the pixels, the
+// fill values of uncommitted tiles and the content rectangles come out as a copy would give them,
+// and each store stays whole after the other is gone.
+TEST_F(PixelUndo, WholeStoreRecordsTradeTilesAndStayExact) {
+  auto layer = PatternStore(96, 64, 3);  // whole tiles: the record covers the store exactly
+  SRectWH blank{32, 32, 32, 32};
+  layer->FillRect(blank, 0x11223344);
+  layer->Compact();  // one tile reads as a fill value only
+  const std::vector<uint32_t> original = GridPixels(*layer);
+  const int64_t committedBefore = layer->CommittedBytes();
+  std::vector<uint32_t> changed;
+  {
+    CUndoMngr undo(8, 8);
+    ASSERT_TRUE(undo.SaveRect(0, 7, *layer, {0, 0, 96, 64}));
+    Scribble(*layer, {10, 5, 70, 50}, 0x5A5A5A5A);
+    changed = GridPixels(*layer);
+    SRectWH refreshed{};
+    for (int round = 0; round < 3; ++round) {
+      ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+      EXPECT_EQ(refreshed, (SRectWH{0, 0, 96, 64}));
+      EXPECT_EQ(GridPixels(*layer), original);
+      EXPECT_EQ(layer->CommittedBytes(), committedBefore);
+      const CBlockVMTC copy(*layer);
+      ASSERT_EQ(layer->ContentRects().count, copy.ContentRects().count);
+      for (int32_t i = 0; i < copy.ContentRects().count; ++i)
+        EXPECT_EQ(layer->ContentRects().rects[i], copy.ContentRects().rects[i]);
+      ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+      EXPECT_EQ(GridPixels(*layer), changed);
+    }
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  }  // the records, holding the tiles the layer had, are freed here
+  EXPECT_EQ(GridPixels(*layer), original);
+  Scribble(*layer, {0, 0, 96, 64}, 9);  // the traded tiles are the layer's own to write
+  EXPECT_NE(GridPixels(*layer), original);
+}
+
+// A layer whose sides are not whole tiles keeps the copying path, with the same results.
+TEST_F(PixelUndo, PartTileStoresUndoWholeByCopying) {
+  auto layer = PatternStore(70, 45, 4);
+  CUndoMngr undo(8, 8);
+  const std::vector<uint32_t> original = GridPixels(*layer);
+  ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {0, 0, 70, 45}));
+  Scribble(*layer, {0, 0, 70, 45}, 0x77);
+  const std::vector<uint32_t> changed = GridPixels(*layer);
+  SRectWH refreshed{};
+  ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+  EXPECT_EQ(GridPixels(*layer), original);
+  ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+  EXPECT_EQ(GridPixels(*layer), changed);
+}
+
 TEST_F(PixelUndo, SeveralChangesUndoneInReverseOrder) {
   auto layer = PatternStore(130, 130, 8);
   CUndoMngr undo(8, 8);
