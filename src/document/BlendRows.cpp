@@ -127,40 +127,54 @@ void ForceBaselineRows(bool force) { gForceBaselineRows = force; }
 
 bool PaintOverSourceAlphaRowSse2(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
 #if defined(__SSE2__)
-  const __m128i w = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(value) & 0xFFu));
-  const __m128i byteMask = _mm_set1_epi32(0xFF);
+  // Eight pixels a step: the alphas and weights of all eight in 16-bit lanes, the colours of
+  // each four in 16-bit lanes; every product fits 16 bits unsigned.
+  const __m128i w = _mm_set1_epi16(static_cast<int16_t>(static_cast<uint32_t>(value) & 0xFFu));
   const __m128i one16 = _mm_set1_epi16(1);
   const __m128i max16 = _mm_set1_epi16(255);
-  const __m128i one32 = _mm_set1_epi32(1);
   const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
   const __m128i zero = _mm_setzero_si128();
-  // x div 255 for 0 <= x <= 65025 in 32-bit lanes whose high halves are zero.
+  // x div 255 for 0 <= x <= 65025.
   const auto div255 = [&](__m128i x) {
-    return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(x, one32), _mm_srli_epi32(x, 8)), 8);
-  };
-  // Each byte: (c*weight + p*(255 - weight) + 1 + that >> 8) >> 8, in 16-bit lanes.
-  const auto blend = [&](__m128i p16, __m128i c16, __m128i wt) {
-    const __m128i x = _mm_add_epi16(_mm_mullo_epi16(c16, wt), _mm_mullo_epi16(p16, _mm_sub_epi16(max16, wt)));
     return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, one16), _mm_srli_epi16(x, 8)), 8);
   };
-  int32_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
-    const __m128i d = _mm_srli_epi32(p, 24);
-    // v := MulDiv255(w, colour alpha); na := d + v*(255 - d)/255.
-    const __m128i v = div255(_mm_mullo_epi16(w, _mm_srli_epi32(c, 24)));
-    const __m128i na = _mm_add_epi32(d, div255(_mm_mullo_epi16(v, _mm_sub_epi32(byteMask, d))));
-    // weight := floor(v*255 / na), na = 0 read as 1 (v is 0 there).
-    const __m128i divisor = _mm_sub_epi32(na, _mm_cmpeq_epi32(na, zero));
-    const __m128i weight =
-        _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(_mm_mullo_epi16(v, byteMask)), _mm_cvtepi32_ps(divisor)));
-    // The weight in all four 16-bit lanes of its pixel.
-    const __m128i ww = _mm_or_si128(weight, _mm_slli_epi32(weight, 16));
-    const __m128i lo = blend(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi32(ww, ww));
-    const __m128i hi = blend(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi32(ww, ww));
+  // Each byte: (c*weight + p*(255 - weight)) div 255 as above.
+  const auto blend = [&](__m128i p16, __m128i c16, __m128i wt) {
+    return div255(_mm_add_epi16(_mm_mullo_epi16(c16, wt), _mm_mullo_epi16(p16, _mm_sub_epi16(max16, wt))));
+  };
+  // floor(n / d) of four 32-bit lanes as the pixel routine's single-precision quotient.
+  const auto quotient = [](__m128i n, __m128i d) {
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n), _mm_cvtepi32_ps(d)));
+  };
+  // Four pixels blended with the weights of lanes 0..3 of w16 and given the alphas na.
+  const auto four = [&](uint32_t* out, __m128i p, __m128i c, __m128i w16, __m128i na32) {
+    const __m128i pairs = _mm_unpacklo_epi16(w16, w16);  // w0 w0 w1 w1 w2 w2 w3 w3
+    const __m128i lo =
+        blend(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi32(pairs, pairs));
+    const __m128i hi =
+        blend(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi32(pairs, pairs));
     const __m128i mixed = _mm_and_si128(_mm_packus_epi16(lo, hi), colourMask);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), _mm_or_si128(mixed, _mm_slli_epi32(na, 24)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(mixed, _mm_slli_epi32(na32, 24)));
+  };
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
+    const __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i + 4));
+    const __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+    const __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 4));
+    const __m128i d = _mm_packs_epi32(_mm_srli_epi32(p0, 24), _mm_srli_epi32(p1, 24));
+    const __m128i ca = _mm_packs_epi32(_mm_srli_epi32(c0, 24), _mm_srli_epi32(c1, 24));
+    // v := MulDiv255(w, colour alpha); na := d + v*(255 - d)/255.
+    const __m128i v = div255(_mm_mullo_epi16(w, ca));
+    const __m128i na = _mm_add_epi16(d, div255(_mm_mullo_epi16(v, _mm_sub_epi16(max16, d))));
+    // weight := floor(v*255 / na), na = 0 read as 1 (v is 0 there).
+    const __m128i n = _mm_mullo_epi16(v, max16);
+    const __m128i divisor = _mm_sub_epi16(na, _mm_cmpeq_epi16(na, zero));
+    const __m128i weight =
+        _mm_packs_epi32(quotient(_mm_unpacklo_epi16(n, zero), _mm_unpacklo_epi16(divisor, zero)),
+                        quotient(_mm_unpackhi_epi16(n, zero), _mm_unpackhi_epi16(divisor, zero)));
+    four(dest + i, p0, c0, weight, _mm_unpacklo_epi16(na, zero));
+    four(dest + i + 4, p1, c1, _mm_unpackhi_epi64(weight, weight), _mm_unpackhi_epi16(na, zero));
   }
   for (; i < count; ++i) PixelPaintOverSourceAlpha(dest + i, source[i], value);
   return true;
