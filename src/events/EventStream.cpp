@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/BlockArena.h"
 #include "platform/ByteOrder.h"
 #include "platform/Debug.h"
 #include "platform/Memory.h"
@@ -17,13 +18,15 @@ namespace tf {
 // CMemSeg
 
 CMemSeg::CMemSeg(int32_t bytes) {
-  if (bytes > 0 && TryGetZeroMem(memory, bytes)) {
+  void* block = nullptr;
+  if (bytes > 0 && TryGetArenaBlock(block, bytes)) {
+    memory = static_cast<uint8_t*>(block);
     size = bytes;
     valid = 1;
   }
 }
 
-CMemSeg::~CMemSeg() { FreeMem(memory); }
+CMemSeg::~CMemSeg() { FreeArenaBlock(memory, size); }
 
 uint32_t CMemSeg::write(uint32_t offset, const void* data, uint32_t len) {
   if (!memory || offset >= static_cast<uint32_t>(size)) return 0;

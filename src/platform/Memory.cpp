@@ -19,6 +19,8 @@ bool SizeAllowed(int64_t size) { return size > 0 && size <= kMaxMemBlock; }
 
 }  // namespace
 
+bool AllocationAllowed(int64_t size) { return SizeAllowed(size) && !TakeRefusal(); }
+
 bool TryGetMem(void*& pointer, int64_t size) {
   pointer = nullptr;
   if (!SizeAllowed(size) || TakeRefusal()) return false;

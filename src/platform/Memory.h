@@ -12,6 +12,9 @@ inline constexpr int64_t kMaxMemBlock = int64_t{1} << 40;
 // Allocates size bytes (contents undefined). False with the pointer null when size is 0 or less,
 // too large, or the allocation fails. Never raises.
 bool TryGetMem(void*& pointer, int64_t size);
+// The size rule and the refusal hook of these allocators, for allocators built on other memory:
+// false when an allocation of size bytes is to fail.
+bool AllocationAllowed(int64_t size);
 
 // As TryGetMem, with every byte zero.
 bool TryGetZeroMem(void*& pointer, int64_t size);
