@@ -52,7 +52,8 @@ bool CColorMask::Compute(const SColorEntry* entries, int32_t count) {
       }
       int32_t v = out[x];
       for (int32_t i = 0; i < count; ++i) {
-        int32_t e = ColorRangeCoverage(ColorDistanceSq(&entries[i].colour, &pixel), limits[static_cast<size_t>(i)]);
+        int32_t e =
+            ColorRangeCoverage(ColorDistanceSq(&entries[i].colour, &pixel), limits[static_cast<size_t>(i)]);
         if (e > 0 && e < 255 && alpha < 255) e = std::min(255, e + e * (255 - alpha) / 255);
         v = entries[i].add != 0 ? std::min(v + e, 255) : std::max(v - e, 0);
       }

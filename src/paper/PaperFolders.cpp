@@ -144,7 +144,8 @@ SRectWH TPaper::GetLayersBounds(int32_t index, int32_t count, bool visibleOnly) 
 // Folder rows, visibility, depth and moves
 
 bool TPaper::DeleteFolderRow(TFlowImage* flow, int32_t index, bool record) {
-  if (IsValidLayerIndex(index) && Layers().GetGroupSpan(index, true) <= 0) return DeleteLayer(flow, index, record);
+  if (IsValidLayerIndex(index) && Layers().GetGroupSpan(index, true) <= 0)
+    return DeleteLayer(flow, index, record);
   int32_t span = 0;
   std::vector<uint8_t> depths;
   auto check = [&] {
@@ -162,13 +163,11 @@ bool TPaper::DeleteFolderRow(TFlowImage* flow, int32_t index, bool record) {
     const int32_t count = GetLayerCount();
     const int32_t active = GetActiveLayerIndex();
     CLayerData* row = GetLayer(index);
-    command.Record([&](CEventMngr& events) {
-      events.writeLinkGroupOp(8, static_cast<int16_t>(index), 0, count, span);
-    });
+    command.Record(
+        [&](CEventMngr& events) { events.writeLinkGroupOp(8, static_cast<int16_t>(index), 0, count, span); });
     const bool took = command.Undo([&] {
-      std::unique_ptr<CUndoData> undo =
-          StructureRecord(kUndoRemoveFolder, row->id, span << 16 | count, Id16(row) | Id16(GetLayer(active)) << 16,
-                          span, index);
+      std::unique_ptr<CUndoData> undo = StructureRecord(kUndoRemoveFolder, row->id, span << 16 | count,
+                                                        Id16(row) | Id16(GetLayer(active)) << 16, span, index);
       if (!undo || !undo->SetHeld(row)) return false;
       undo->layerIndex = index;
       undo->table = std::move(depths);
@@ -238,7 +237,8 @@ bool TPaper::ChangeGroupDepth(TFlowImage* flow, int32_t index, bool record, bool
       events.writeLinkGroup(static_cast<int16_t>(index), deeper, after.data(), before.data(), count);
     });
     command.Undo([&] {
-      std::unique_ptr<CUndoData> undo = StructureRecord(kUndoFolderDepths, GetLayer(index)->id, count, 0, 0, index);
+      std::unique_ptr<CUndoData> undo =
+          StructureRecord(kUndoFolderDepths, GetLayer(index)->id, count, 0, 0, index);
       if (!undo) return false;
       undo->table = std::move(before);
       undo->table2 = std::move(after);
@@ -316,7 +316,8 @@ bool TPaper::MergeGroup(TFlowImage* flow, int32_t index, bool record, int32_t si
     });
     // Everything is made: the block comes out (top down, kept in stack order) and the merged
     // layer goes in.
-    for (int32_t i = index + size - 1; i >= index; --i) (*list)[static_cast<size_t>(i - index)] = Layers().Extract(i);
+    for (int32_t i = index + size - 1; i >= index; --i)
+      (*list)[static_cast<size_t>(i - index)] = Layers().Extract(i);
     CLayerData* mergedLayer = merged.get();
     if (Layers().InsertAt(index, merged) < 0) {
       for (int32_t i = 0; i < size; ++i) Layers().InsertAt(index + i, (*list)[static_cast<size_t>(i)]);
@@ -327,7 +328,8 @@ bool TPaper::MergeGroup(TFlowImage* flow, int32_t index, bool record, int32_t si
     Layers().Renumber();
     Layers().EnsureDepthArray(true);
     const bool took = command.Undo([&] {
-      std::unique_ptr<CUndoData> undo = StructureRecord(kUndoMergeFolder, mergedLayer->id, size, count, size, index);
+      std::unique_ptr<CUndoData> undo =
+          StructureRecord(kUndoMergeFolder, mergedLayer->id, size, count, size, index);
       if (!undo || !undo->SetHeld(list.get())) return false;
       undo->layerIndex = index;
       return PushStructure(*this, undo);
@@ -351,7 +353,8 @@ bool TPaper::DeleteGroup(TFlowImage* flow, int32_t index, bool record, int32_t s
     command.Record([&](CEventMngr& events) {
       events.writeLinkGroupOp(13, static_cast<int16_t>(index), 0, count << 16 | rowDepth, size);
     });
-    for (int32_t i = index + size - 1; i >= index; --i) (*list)[static_cast<size_t>(i - index)] = Layers().Extract(i);
+    for (int32_t i = index + size - 1; i >= index; --i)
+      (*list)[static_cast<size_t>(i - index)] = Layers().Extract(i);
     Layers().ClampActive();
     Layers().Renumber();
     Layers().EnsureDepthArray(true);
@@ -423,8 +426,8 @@ bool TPaper::MergeDownWith(TFlowImage* flow, int32_t index, bool record, bool bi
     // afterwards without allocating.
     CUndoData* pushed = nullptr;
     const bool took = command.Undo([&] {
-      std::unique_ptr<CUndoData> undo = StructureRecord(kUndoMergeDown, lowerId, index | (index - 1) << 16, lowerId,
-                                                        static_cast<int32_t>(modeWord), 0);
+      std::unique_ptr<CUndoData> undo = StructureRecord(kUndoMergeDown, lowerId, index | (index - 1) << 16,
+                                                        lowerId, static_cast<int32_t>(modeWord), 0);
       if (!undo) return false;
       std::unique_ptr<CUndoHeld> slot(new (std::nothrow) TUndoHeld<CLayerData>(nullptr));
       if (!slot || !undo->SetHeldExtra(upper)) return false;
@@ -467,7 +470,9 @@ bool TPaper::MergeDownWith(TFlowImage* flow, int32_t index, bool record, bool bi
 
 bool TPaper::MergeVisibleLayers(TFlowImage* flow, bool composite, bool record, uint32_t modeWord) {
   int32_t first = -1;
-  auto check = [&] { return CanMergeVisible(first, composite, modeWord) && (!composite || (modeWord & 0xFFFFu) <= 3); };
+  auto check = [&] {
+    return CanMergeVisible(first, composite, modeWord) && (!composite || (modeWord & 0xFFFFu) <= 3);
+  };
   return RunCommand(record, check, [&](PaperCommand& command) {
     WaitCursor busy;
     const int32_t count = GetLayerCount();
@@ -553,8 +558,8 @@ bool TPaper::MergeVisibleLayers(TFlowImage* flow, bool composite, bool record, u
     Layers().Renumber();
     Layers().EnsureDepthArray(true);
     const bool took = command.Undo([&] {
-      std::unique_ptr<CUndoData> undo = StructureRecord(kUndoMergeVisible, mergedLayer->id, 0, 0,
-                                                        scratch->Get(0)->id, first);
+      std::unique_ptr<CUndoData> undo =
+          StructureRecord(kUndoMergeVisible, mergedLayer->id, 0, 0, scratch->Get(0)->id, first);
       if (!undo || !undo->SetHeld(scratch.get())) return false;
       undo->layerIndex = first;
       return PushStructure(*this, undo);

@@ -98,7 +98,8 @@ bool TPaper::CommitExtendedSelection(const TChannel& channel, int32_t layer, boo
 // Colour range
 
 bool TPaper::ComputeColorRangeChannel(int32_t layer, TChannel& channel, int32_t& selected,
-                                      const SColorRangeSettings& settings, const SColorEntry* entries, int32_t mask) {
+                                      const SColorRangeSettings& settings, const SColorEntry* entries,
+                                      int32_t mask) {
   selected = 0;
   const CLayerData* source = GetLayer(layer);
   if (source == nullptr || source->Store() == nullptr || !ValidEntries(settings, entries)) return false;
