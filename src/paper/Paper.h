@@ -705,8 +705,8 @@ class TPaper {
   // Selection by colour range: the settings record (source 0 the layer, 1 the displayed
   // picture) and its colour entries (8 bytes each) computed over the source into a channel,
   // limited to mask n's selection; when a pixel is selected the channel replaces mask n.
-  bool ColorRangeSelect(int32_t layer, bool record, const SColorRangeSettings& settings, const SColorEntry* entries,
-                        int32_t mask);
+  bool ColorRangeSelect(int32_t layer, bool record, const SColorRangeSettings& settings,
+                        const SColorEntry* entries, int32_t mask);
   // The coverage channel of the source (the layer's store size, or the canvas for the displayed
   // picture) and its selected count; false when the layer and the selection do not overlap.
   bool ComputeColorRangeChannel(int32_t layer, TChannel& channel, int32_t& selected,
