@@ -467,3 +467,37 @@ TEST(FolderRows, PlayerRefusesBadPackets) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+// The older form of merge visible (2/7, no payload) flattens.
+TEST(FolderRows, OlderMergeVisiblePacketFlattens) {
+  FolderFixture a, b;
+  ASSERT_TRUE(a.Paper().MergeVisibleLayers(a.Flow(), false, false, 1));
+  test::RecordedCommand command;
+  command.found = true;
+  command.frame.header.cls = kPcPaper;
+  command.frame.header.code = 7;
+  command.frame.length = 0;
+  TStroke stroke(0);
+  uint8_t afterStep = 0;
+  ASSERT_TRUE(test::PlayRecordedCommand(FolderPlayRows(), command, b.Paper(), b.Flow(), stroke, 458, &afterStep));
+  EXPECT_EQ(afterStep, 0x07);
+  EXPECT_EQ(Snapshot(b.Paper(), false), Snapshot(a.Paper(), false));
+  command.payload.Assign(std::vector<uint8_t>{0, 0});
+  EXPECT_FALSE(test::PlayRecordedCommand(FolderPlayRows(), command, b.Paper(), b.Flow(), stroke));
+}
+
+// A plain layer's row is the layer itself: it is deleted as a layer (4/1).
+TEST(FolderRows, DeletingTheRowOfAPlainLayerDeletesTheLayer) {
+  FolderFixture f;
+  ASSERT_TRUE(f.Paper().DeleteFolderRow(f.Flow(), 4, true));
+  const std::vector<StreamPacket> packets = ReadPackets(*f.Paper().EventMngr());
+  EXPECT_EQ(packets.back().cls, 4);
+  EXPECT_EQ(packets.back().code, 1);
+  EXPECT_EQ(f.Paper().GetLayerCount(), 4);
+}
+
+}  // namespace
+}  // namespace tf
