@@ -501,3 +501,23 @@ TEST(FolderRows, DeletingTheRowOfAPlainLayerDeletesTheLayer) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+// A document replaying an older recording merges down in place and records nothing.
+TEST(FolderRows, LegacyMergeDownMergesInPlaceWithoutRecording) {
+  FolderFixture f;
+  f.Paper().strokeRoutine = StrokeRoutine::kLegacy;
+  const int32_t steps = f.Steps();
+  const int32_t lowerId = f.Layer(3).id;
+  ASSERT_TRUE(f.Paper().MergeDown(f.Flow(), 4, true));  // the legacy test: any layer above the bottom
+  EXPECT_EQ(f.Steps(), steps);
+  EXPECT_EQ(f.Paper().GetLayerCount(), 4);
+  EXPECT_EQ(f.Layer(3).id, lowerId);
+  EXPECT_EQ(f.Layer(3).Store()->GetPixel(f.Layer(3).offsetX + 1, f.Layer(3).offsetY + 20), 0xFFE0E0E0u);
+  EXPECT_FALSE(f.Paper().MergeDown(f.Flow(), 0, true));
+}
+
+}  // namespace
+}  // namespace tf
