@@ -116,3 +116,16 @@ if(TARGET bench_transform)
     message(STATUS "bench_transform: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
   endif()
 endif()
+
+# bench_selection_extent: OpenCV's dilate and erode with the octagonal kernel are the peers of the
+# selection grow and shrink.
+if(TARGET bench_selection_extent)
+  find_package(OpenCV QUIET COMPONENTS core imgproc)
+  if(OpenCV_FOUND)
+    target_include_directories(bench_selection_extent PRIVATE ${OpenCV_INCLUDE_DIRS})
+    target_link_libraries(bench_selection_extent PRIVATE ${OpenCV_LIBS})
+    target_compile_definitions(bench_selection_extent PRIVATE TF_BENCH_HAVE_OPENCV=1)
+  else()
+    message(STATUS "bench_selection_extent: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
+  endif()
+endif()

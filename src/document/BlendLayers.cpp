@@ -1,5 +1,7 @@
 // Layer combinations through the blend modes on tiled stores: the pieces of the store walks are
 // worked row by row with the row forms of the mode routines.
+#include <algorithm>
+
 #include "document/BlendMode.h"
 #include "raster/BlockVMTC.h"
 
@@ -51,24 +53,55 @@ bool CombineStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPo
       {.refused = &refused, .keepRectWhenRefused = true});
 }
 
-// CBlockVMTC::CompositeFrom with a row descriptor and its per-pixel twin (for fill values).
+// A composite rewrites a destination pixel unless the zero-alpha option leaves it (effective
+// source alpha 0).
+bool Rewrites(uint32_t source, int32_t opacity, bool zeroAlpha) {
+  return !zeroAlpha || MulDiv255(source >> 24, static_cast<uint32_t>(std::clamp(opacity, 0, 255))) != 0;
+}
+
+// Inverts the colours of the pixels of a piece the composite rewrote: every pixel without the
+// zero-alpha option, else those whose source pixel shows.
+void InvertRewritten(TVMTC& dest, const TPoint& at, const TVMTC& source, const SRectWH& rect, int32_t opacity,
+                     bool zeroAlpha) {
+  for (int32_t j = 0; j < rect.height; ++j) {
+    auto* d = reinterpret_cast<uint32_t*>(dest.GetPixelPtr(at.x, at.y + j));
+    const auto* s = reinterpret_cast<const uint32_t*>(source.GetPixelPtr(rect.left, rect.top + j));
+    for (int32_t i = 0; i < rect.width; ++i)
+      if (Rewrites(s[i], opacity, zeroAlpha)) d[i] ^= 0x00FFFFFFu;
+  }
+}
+
+// CBlockVMTC::CompositeFrom with a row descriptor and its per-pixel twin (for fill values). With
+// invert (a lower layer whose colours are kept inverted), the colours of every pixel the
+// composite rewrote are inverted after it, and only those: pixels outside the source, and with
+// the zero-alpha option those under transparent source pixels, keep their colours, so the
+// picture does not change where the source does not show.
 bool CompositeStoreRows(CBlockVMTC& dest, const CBlockVMTC& source, TPoint& destPoint, SRectWH& sourceRect,
                         int32_t alphaScale, int32_t opacity, const SCompositeRowOps& ops,
-                        const SCompositeOps& pixelOps, bool& refused) {
+                        const SCompositeOps& pixelOps, bool invert, bool& refused) {
   refused = false;
   if (opacity == 0) return false;
   const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
+  const bool zeroAlpha = (pixelOps.flags & kCompositeSkipZeroAlpha) != 0;
   return dest.FromBlockPieces(
       source, destPoint, sourceRect,
       [&](TVMTC& dv, TPoint& local, const TVMTC& sv, SRectWH& sr) {
-        CompositeRowsFrom(dv, sv, local, sr, alphaScale, opacity, ops);
+        if (CompositeRowsFrom(dv, sv, local, sr, alphaScale, opacity, ops) && invert)
+          InvertRewritten(dv, local, sv, sr, opacity, zeroAlpha);
       },
       [&](uint32_t& fill, uint32_t sourceFill) {
         fill = (fill & 0x00FFFFFFu) | (MulDiv255(fill >> 24, scale) << 24);
         CompositePixel(&fill, sourceFill, opacity, pixelOps);
+        if (invert && Rewrites(sourceFill, opacity, zeroAlpha)) fill ^= 0x00FFFFFFu;
       },
       [&](TVMTC& dv, SRectWH& dr, uint32_t sourceFill) {
-        CompositeColorRows(dv, dr, sourceFill, alphaScale, opacity, ops);
+        if (CompositeColorRows(dv, dr, sourceFill, alphaScale, opacity, ops) && invert &&
+            Rewrites(sourceFill, opacity, zeroAlpha)) {
+          for (int32_t j = 0; j < dr.height; ++j) {
+            auto* d = reinterpret_cast<uint32_t*>(dv.GetPixelPtr(dr.left, dr.top + j));
+            for (int32_t i = 0; i < dr.width; ++i) d[i] ^= 0x00FFFFFFu;
+          }
+        }
       },
       {.refused = &refused, .keepRectWhenRefused = true});
 }
@@ -95,22 +128,24 @@ bool CompositeLayerStores(CBlockVMTC& lowerStore, SBlendLayer& lower, const CBlo
   bool refused = false;
   bool result;
   if (upper.opacity == 0) {
-    // Nothing of the upper layer shows; the lower layer's opacity goes into its alphas (a
-    // descriptor composite inverts a subtract layer's colours after, as with any opacity).
+    // Nothing of the upper layer shows; the lower layer's opacity goes into its alphas and no
+    // colour is rewritten.
     result = ScaleStoreAlpha(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, refused);
   } else if (pair != nullptr) {
     result = CombineStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
                               pair->routine, refused);
   } else {
+    // A lower layer of a mode that keeps its colours inverted (subtract) has the pixels the
+    // composite rewrote inverted after it.
     const bool zeroAlpha = (modeWord & kModeWordZeroAlpha) != 0;
     result = CompositeStoreRows(lowerStore, upperStore, destPoint, sourceRect, lower.opacity, upper.opacity,
                                 LayerCompositeDescriptor(lower.mode, upper.mode, zeroAlpha),
-                                LayerCompositeOps(lower.mode, upper.mode, zeroAlpha), refused);
+                                LayerCompositeOps(lower.mode, upper.mode, zeroAlpha),
+                                (lowerEntry->flags & kModeFlagInvertAfter) != 0, refused);
   }
   // A refused commit changed nothing; the lower layer keeps its opacity and colours too.
   if (refused) return false;
   lower.opacity = 255;
-  if (pair == nullptr && (lowerEntry->flags & kModeFlagInvertAfter)) lowerStore.XorAll(0x00FFFFFFu);
   return result;
 }
 

@@ -24,6 +24,7 @@
 #include <new>
 #include <string>
 
+#include "document/ColorMask.h"
 #include "document/LayerMngr.h"
 #include "events/EventStream.h"
 #include "events/RecordSources.h"
@@ -649,6 +650,71 @@ class TPaper {
   // ---- Canvas transforms and moving layers (PaperCanvas.cpp) ----
 
   // ---- Folders, merges, selection grow and shrink, colour range (PaperFolders.cpp) ----
+  // Tests of the menus. A legacy document merges down any layer above the bottom.
+  bool CanMergeDown(int32_t index) const;
+  // At least two layers visible and the lowest visible one is the bottom (first := the lowest
+  // visible index, -1 when none). Without composite, a non-zero word wants the bottom layer in
+  // multiply or normal mode, word 0 one not in add or subtract mode.
+  bool CanMergeVisible(int32_t& first, bool composite, uint32_t modeWord) const;
+  bool CanShiftGroupDepth(int32_t index, bool deeper, bool rebuild) const;
+  bool CanChangeGroupDepth(bool deeper, bool rebuild) const;
+  bool HasLayerGroups() const;
+  int32_t GetActiveGroupSize() const { return GetGroupSize(GetActiveLayerIndex()); }
+  // A folder row with content that is visible and in normal mode.
+  bool CanMergeGroup(int32_t index) const;
+  // A folder row with content that is not the whole stack.
+  bool CanDeleteGroup(int32_t index) const;
+  // The stores of the layers (canvas coordinates) united with the canvas; visibleOnly skips
+  // hidden layers. A range is clamped to the stack.
+  SRectWH GetLayersBounds(int32_t index, int32_t count, bool visibleOnly) const;
+  SRectWH GetAllLayersBounds(bool visibleOnly) const { return GetLayersBounds(0, GetLayerCount(), visibleOnly); }
+  // Folder commands. A folder row is a layer whose following layers are deeper; moving, hiding,
+  // deleting and merging a row act on its whole block. Each checks every argument first and
+  // refuses (false, nothing recorded or changed).
+  // Removes the folder row only; its content moves one level up. A plain layer is deleted.
+  bool DeleteFolderRow(TFlowImage* flow, int32_t index, bool record);
+  // Shows or hides the count layers from index (1 <= count <= layers from index); true without
+  // change when the layer at index is so already.
+  bool SetGroupVisible(int32_t index, int32_t count, bool record, bool visible);
+  // The layer and its folder content one level deeper (into the folder below) or shallower.
+  bool ChangeGroupDepth(TFlowImage* flow, int32_t index, bool record, bool deeper);
+  // The block of count layers (the row's group size) from `from` to before position `to`.
+  bool MoveLayerGroup(TFlowImage* flow, int32_t from, bool record, int32_t to, int32_t count);
+  // The folder of size layers at index composed into one layer with the row's name and depth.
+  bool MergeGroup(TFlowImage* flow, int32_t index, bool record, int32_t size);
+  // Removes the folder of size layers at index.
+  bool DeleteGroup(TFlowImage* flow, int32_t index, bool record, int32_t size);
+  // Merges layer index into the layer below: per-layer combine (MergeDown), or the composite of
+  // the mode word (BindLowerLayer; the main menu passes 0x30003: pair selector 3, zero-alpha
+  // option, all attributes kept).
+  bool MergeDown(TFlowImage* flow, int32_t index, bool record);
+  bool BindLowerLayer(TFlowImage* flow, int32_t index, bool record, uint32_t modeWord);
+  // The visible layers become one bottom layer: flatten (composite clear, word 1; the result is
+  // opaque) or keeping transparency (composite set, word 0x30003). Nothing changes on failure.
+  bool MergeVisibleLayers(TFlowImage* flow, bool composite, bool record, uint32_t modeWord);
+  // Selection grow and shrink by radius 1..32 (mask -1: the active one). The shape value is
+  // reserved and travels with the event.
+  bool GrowSelectionBy(int32_t layer, int32_t mask, bool record, int32_t shape, int32_t radius);
+  bool ShrinkSelectionBy(int32_t layer, int32_t mask, bool record, int32_t shape, int32_t radius);
+  // The channel (at the mask offset `offset`) replaces mask n; with record the event and the
+  // undo of the old mask; then the outline and both selection bytes.
+  bool CommitGrownSelection(const TChannel& channel, int32_t layer, bool record, const TPoint& offset,
+                            int32_t shape, int32_t radius, int32_t mask);
+  bool CommitShrunkSelection(const TChannel& channel, int32_t layer, bool record, const TPoint& offset,
+                             int32_t shape, int32_t radius, int32_t mask);
+  // Selection by colour range: the settings record (source 0 the layer, 1 the displayed
+  // picture) and its colour entries (8 bytes each) computed over the source into a channel,
+  // limited to mask n's selection; when a pixel is selected the channel replaces mask n.
+  bool ColorRangeSelect(int32_t layer, bool record, const SColorRangeSettings& settings,
+                        const SColorEntry* entries, int32_t mask);
+  // The coverage channel of the source (the layer's store size, or the canvas for the displayed
+  // picture) and its selected count; false when the layer and the selection do not overlap.
+  bool ComputeColorRangeChannel(int32_t layer, TChannel& channel, int32_t& selected,
+                                const SColorRangeSettings& settings, const SColorEntry* entries, int32_t mask);
+  // The channel replaces mask n (at the layer's offset, or the canvas origin for source 1);
+  // with record the colour-range record and the channel (0/136, 13/32) and the undo.
+  bool CommitColorRange(const TChannel& channel, int32_t layer, bool record, const SColorRangeSettings& settings,
+                        const SColorEntry* entries, int32_t mask);
 
   // ---- Older engines and the older stream's commands (PaperOlder.cpp) ----
 
@@ -678,6 +744,12 @@ class TPaper {
   // Canvas transforms and moving layers: private state
 
   // Folders, merges, selection grow and shrink, colour range: private state
+  bool MergeDownWith(TFlowImage* flow, int32_t index, bool record, bool bind, uint32_t modeWord);
+  bool CommitExtendedSelection(const TChannel& channel, int32_t layer, bool record, const TPoint& offset,
+                               int32_t shape, int32_t radius, int32_t mask, bool grow);
+  bool ExtendSelection(int32_t layer, int32_t mask, bool record, int32_t shape, int32_t radius, bool grow);
+  // Both selection bytes := 1, the outline retraced over the canvas, the window and mask pane.
+  void ShowNewSelection();
 
   // Older engines and the older stream's commands: private state
 

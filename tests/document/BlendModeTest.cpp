@@ -1103,8 +1103,34 @@ TEST_F(BlendStoreTest, MergingAnUpperLayerOfOpacityZeroKeepsTheLowerLayersOpacit
   }
 }
 
+// Regression: the merge of the main menu (zero-alpha option) into a subtract layer inverted the
+// whole lower store after the composite, so lower pixels under transparent upper pixels (and
+// beyond the upper store) came out inverted: FF204060 became FFDFBF9F. Only what the composite
+// rewrote is inverted now.
+TEST(BlendStores, SubtractMergeWithZeroAlphaKeepsPixelsTheUpperLayerDoesNotCover) {
+  for (uint32_t word : {3u, 0x10003u}) {
+    CBlockVMTC lower(96, 64), upper(64, 64);
+    lower.FillAll(0xFF204060u);
+    upper.FillAll(0x00FFFFFFu);
+    SRectWH opaque{0, 0, 32, 64};
+    upper.FillRect(opaque, 0xFF80C000u);
+    SBlendLayer lo, up;
+    lo.mode = kModeSubtract;
+    up.mode = kModeNormal;
+    TPoint point{0, 0};
+    SRectWH rect{0, 0, 64, 64};
+    ASSERT_TRUE(CompositeLayerStores(lower, lo, upper, up, point, word, rect));
+    // Beyond the upper store and under its transparent half the subtract pixels stay.
+    EXPECT_EQ(lower.GetPixel(80, 10), 0xFF204060u) << word;
+    EXPECT_EQ(lower.GetPixel(40, 10), 0xFF204060u) << word;
+    // Under its opaque half the lower layer subtracts what leaves the upper colour on white.
+    EXPECT_EQ(lower.GetPixel(10, 10), 0xFF7F3FFFu) << word;
+  }
+}
+
 TEST_F(BlendStoreTest, CompositeLayerStoresInvertsASubtractLowerLayerAfterADescriptorComposite) {
-  // Normal upper into a subtract lower: descriptor, then the lower store's colours inverted.
+  // Normal upper into a subtract lower: descriptor, then the colours the composite rewrote
+  // inverted (the whole walked area without the zero-alpha option; nothing beyond it).
   {
     CBlockVMTC ours(lower), theirs(lower);
     SBlendLayer lo, up;
@@ -1119,7 +1145,8 @@ TEST_F(BlendStoreTest, CompositeLayerStoresInvertsASubtractLowerLayerAfterADescr
     TPoint point2{0, 0};
     SRectWH rect2{0, 0, 130, 90};
     theirs.CompositeFrom(upper, point2, rect2, 200, 255, LayerCompositeOps(kModeSubtract, kModeNormal, false));
-    theirs.XorAll(0x00FFFFFFu);
+    SRectWH walked{0, 0, 130, 90};
+    theirs.XorRect(walked, 0x00FFFFFFu);
     ExpectSameStores(ours, theirs, "subtract lower");
   }
   // Two subtract layers: the (2, 2) pair adds them, no inversion.
