@@ -16,6 +16,7 @@
 #include "paint/ShapeFill.h"
 #include "paint/Stroke.h"
 #include "paper/FlowImage.h"
+#include "paper/LayerBuild.h"
 #include "paper/Paper.h"
 #include "paper/UndoMngrEx.h"
 #include "platform/Debug.h"
@@ -715,6 +716,108 @@ bool TPaper::GrowSelectionOnePixelInStore(TFlowImage* flow, int32_t layer, bool 
 
 // ---------------------------------------------------------------------------------------------
 // The selected part of a layer
+
+bool TPaper::SelectionToNewLayer(TFlowImage* flow, int32_t layer, bool record, bool keepSource, int32_t kind,
+                                 int32_t mask) {
+  const int32_t n = ResolveMaskIndex(mask);
+  auto check = [&] {
+    if (!IsValidLayerIndex(layer) || GetLayer(layer)->Store() == nullptr || n < 0) return false;
+    // The new layer must fit before anything is cut out of the source.
+    return CMaskData::IsAllocated(GetMask(n)) && selectionEnabled != 0 && GetLayer(layer)->visible != 0 &&
+           (kind == 0 || kind == 1) && CanAddLayer(-1);
+  };
+  return RunCommand(record, check, [&](PaperCommand& command) {
+    WaitCursor busy;
+    CLayerData& source = *GetLayer(layer);
+    const CMaskData& coverage = *GetMask(n);
+    // The source's whole alpha plane: the undo record's block, and what a later failure puts back.
+    SByteImage saved;
+    ByteImageInit(saved);
+    SRectWH whole{0, 0, source.StoreWidth(), source.StoreHeight()};
+    if (!ByteImageGrabAlpha(saved, *source.Store(), whole)) throw std::bad_alloc();
+    struct PlaneGuard {
+      SByteImage& plane;
+      ~PlaneGuard() { ByteImageFree(plane); }
+    } guard{saved};
+    std::unique_ptr<CLayerData> created = CopyLayerInMask(source, coverage);
+    if (!created) return false;
+    bool erased = false;
+    auto restoreSource = [&] {
+      if (erased) {
+        ByteImagePutAlpha(saved, *source.Store(), whole);
+        source.UpdateThumbnail();
+      }
+    };
+    if (!keepSource) {
+      if (!EraseLayerByMask(source, coverage, kind)) {
+        restoreSource();
+        return false;
+      }
+      erased = true;
+    }
+    CLayerData* raw = created.get();
+    const int32_t at = Layers().InsertExisting(layer + 1, created);
+    if (at < 0) {
+      restoreSource();
+      return false;
+    }
+    Layers().EnsureDepthArray(true);
+    command.Record([&](CEventMngr& events) {
+      if (kind == 0 && !keepSource) {
+        events.writeMaskOp(I16(layer), I16(n), 11);
+      } else {
+        events.writeMaskOpEx(I16(layer), I16(n), 24, kind + (keepSource ? 65536 : 0), 0);
+      }
+    });
+    if (command.Recording()) {
+      // The record holds the new layer (which lives in the stack) and the source's former alpha.
+      if (CUndoMngrEx* undo = UndoMngr()) {
+        std::unique_ptr<CUndoData> entry(new (std::nothrow) CUndoData);
+        std::unique_ptr<CUndoHeld> held(new (std::nothrow) TUndoHeld<CLayerData>(raw));
+        if (entry && held) {
+          entry->SetValues(true, source.id, UndoCodeCategory(kUndoSelectionToLayer), kUndoSelectionToLayer, at, 0,
+                           0, 0);
+          entry->rect = whole;
+          entry->AdoptHeld(std::move(held));
+          entry->AdoptAlphaPlane(saved);
+          if (!undo->PushRecord(entry)) {
+            // Not taken: the layer stays in the stack, the plane is freed with the record.
+            entry->ForgetHeld();
+          }
+        } else if (held) {
+          held->Forget();
+        }
+      }
+    }
+    SetActiveLayer(flow, at);
+    RefreshLayerView(at);
+    return true;
+  });
+}
+
+bool TPaper::CutSelection(TFlowImage* flow, int32_t layer, bool record, int32_t mask) {
+  const int32_t n = ResolveMaskIndex(mask);
+  auto check = [&] {
+    return IsValidLayerIndex(layer) && GetLayer(layer)->Store() != nullptr && n >= 0 &&
+           CMaskData::IsAllocated(GetMask(n)) && selectionEnabled != 0;
+  };
+  return RunCommand(record, check, [&](PaperCommand& command) {
+    WaitCursor busy;
+    // Only the user's own cut goes to the clipboard; a replay never touches it and always cuts,
+    // so that the replayed picture is the recorded one.
+    if (command.Recording() && (window_ == nullptr || !window_->CopySelectionToClipboard(layer, n))) return false;
+    CLayerData& target = *GetLayer(layer);
+    command.Record([&](CEventMngr& events) { events.writeLayerOp(I16(layer), I16(n), 9); });
+    const bool pushed = command.Undo([&] { return PushLayerUndo(target, kUndoLayerAlpha); });
+    if (!EraseLayerByMask(target, *GetMask(n), 0)) {
+      if (CUndoMngrEx* undo = UndoMngr(); pushed && undo != nullptr) undo->DropNewestUndo();
+      return false;
+    }
+    SetActiveLayer(flow, layer);
+    RefreshLayerView(layer);
+    return true;
+  });
+}
 
 bool TPaper::SelectionToLayerAlpha(TFlowImage* flow, int32_t layer, bool record, int32_t mask) {
   const int32_t n = ResolveMaskIndex(mask);
