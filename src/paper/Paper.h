@@ -694,7 +694,8 @@ class TPaper {
   // Change the byte when the active index holds a mask; answer the byte in force.
   uint8_t SetSelectionVisible(TFlowImage* flow, int32_t layer, bool record, bool value);
   uint8_t SetSelectionEnabled(TFlowImage* flow, int32_t layer, bool record, bool value);
-  // Shows the selection moved by (dx, dy); false for (0, 0) or without a selection.
+  // Shows the selection moved by (dx, dy); false for (0, 0), without a selection or for an offset
+  // beyond the mask limits; true also when the moved selection leaves the canvas.
   bool OffsetMask(TFlowImage* flow, int32_t layer, bool record, int32_t dx, int32_t dy);
   // index 0..count (count appends an empty mask) becomes active.
   bool SetActiveMask(TFlowImage* flow, int32_t layer, bool record, int32_t index);

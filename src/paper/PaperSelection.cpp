@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -188,9 +189,21 @@ bool TPaper::CombineIntoSelection(PaperCommand& command, const TChannel& channel
   const CLayerData* target = GetLayer(layer);
   if (masks == nullptr || target == nullptr || target->Store() == nullptr) return false;
   const int32_t active = masks->GetActiveIndex();
+  const SSize size = target->Store()->Size();
+  if (channel.Width() < size.width || channel.Height() < size.height) return false;
+  // The working copy may be larger than this layer's store: the selection takes the store's size
+  // whatever the copy's, so that a replay into another window gives the same mask.
+  const TChannel* source = &channel;
+  TChannel fitted;
+  if (channel.Width() != size.width || channel.Height() != size.height) {
+    fitted.Resize(size.width, size.height);
+    if (!fitted.IsValid()) throw std::bad_alloc();
+    for (int32_t y = 0; y < size.height; ++y)
+      std::memcpy(fitted.GetPixelPtr(0, y), channel.GetPixelPtr(0, y), static_cast<size_t>(size.width));
+    source = &fitted;
+  }
   std::unique_ptr<CMaskData> old;
-  if (!masks->CombineChannel(active, channel, mode, old, TPoint{target->offsetX, target->offsetY},
-                             target->Store()->Size()))
+  if (!masks->CombineChannel(active, *source, mode, old, TPoint{target->offsetX, target->offsetY}, size))
     return false;
   const CMaskData* now = masks->GetMask(active);
   PushOldMask(*this, command, old, kUndoMaskPixels, active, now != nullptr ? now->id : -1, 0, 0);
@@ -435,8 +448,9 @@ bool TPaper::OffsetMask(TFlowImage* flow, int32_t layer, bool record, int32_t dx
     const int64_t y = int64_t{mask->offsetY} - dy;
     return std::llabs(x) <= kMaxMaskOffset && std::llabs(y) <= kMaxMaskOffset;
   };
-  bool traced = false;
-  const bool done = RunCommand(record, check, [&](PaperCommand& command) {
+  // The move is done once recorded and applied, also when the moved selection leaves the canvas
+  // and the outline has nothing to trace.
+  return RunCommand(record, check, [&](PaperCommand& command) {
     CMaskMngr* masks = MaskMngr();
     const int32_t active = masks->GetActiveIndex();
     CMaskData* mask = masks->GetActiveMask();
@@ -446,12 +460,11 @@ bool TPaper::OffsetMask(TFlowImage* flow, int32_t layer, bool record, int32_t dx
     mask->offsetX -= dx;
     mask->offsetY -= dy;
     masks->UpdateThumbnail(mask);
-    traced = RebuildSelectionOutline();
+    RebuildSelectionOutline();
     RepaintMaskList(active);
     InvalidateWindow(false);
     return true;
   });
-  return done && traced;
 }
 
 // ---------------------------------------------------------------------------------------------
