@@ -154,6 +154,19 @@ TEST(SelectionCommands, CombineModeFollowsShiftAndTheShortcutModeSetting) {
   }
 }
 
+TEST(SelectionCommands, QueriesReadTheSelectionUnderTheWindowAndTheCommandGate) {
+  SelectionFixture f;
+  EXPECT_EQ(f.Paper().SelectionValueAt(5, 5), -1);  // no selection
+  EXPECT_FALSE(f.Paper().CanSelectionToLayer());
+  ASSERT_TRUE(f.SelectBox(3, 4, 9, 7));
+  f.Paper().SelectLayer(f.Flow(), 1);
+  EXPECT_EQ(f.Paper().SelectionValueAt(5, 5), 255);
+  EXPECT_EQ(f.Paper().SelectionValueAt(20, 20), 0);
+  EXPECT_TRUE(f.Paper().CanSelectionToLayer());
+  f.Paper().SetSelectionEnabled(f.Flow(), 1, true, false);
+  EXPECT_FALSE(f.Paper().CanSelectionToLayer());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Shapes
 
