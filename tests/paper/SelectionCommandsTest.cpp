@@ -87,6 +87,7 @@ struct SelectionFixture {
       SRectWH r{0, 0, 40, 30};
       Layer(i).Store()->FillRect(r, 0xFF000000u | (0x20u * (i + 1)));
     }
+    stepsBeforeUndo = Paper().EventMngr()->getUndoSteps() - UndoCount();
   }
   TPaper& Paper() { return window->Paper(); }
   TFlowImage* Flow() { return &window->Flow(); }
@@ -117,9 +118,16 @@ struct SelectionFixture {
     return Paper().SelectRect(Flow(), 1, true, mode, TPoint{x0, y0}, TPoint{x1, y1});
   }
 
+  ~SelectionFixture() {
+    // No command may leave the stream and the undo out of step, nor warn.
+    EXPECT_TRUE(scope.warnings.Texts().empty()) << scope.warnings.Texts().front();
+    EXPECT_EQ(Paper().EventMngr()->getUndoSteps() - UndoCount(), stepsBeforeUndo);
+  }
+
   PaperTestScope scope;
   test::FakeKeyState keys;
   std::unique_ptr<ClipboardWindow> window;
+  int32_t stepsBeforeUndo = 0;  // the set-up's steps, which have no undo records
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -663,7 +671,8 @@ TEST(SelectionCommands, SelectFromWorkChannelCombinesTheChannelAndClearsIt) {
     for (int32_t x = 3; x < 8; ++x) *channel.GetPixelPtr(x, y) = 200;
   const int32_t steps = f.Steps();
   ASSERT_TRUE(f.Paper().SelectFromWorkChannel(f.Flow(), 1, true));
-  EXPECT_EQ(f.Steps(), steps);  // no event of its own
+  EXPECT_EQ(f.Steps(), steps);  // no event of its own: its caller (the text tool) records
+  f.stepsBeforeUndo -= 1;       // its undo record stands without a step here
   EXPECT_EQ(f.Paper().GetActiveMask()->ValueAtCanvas(4, 4), 200);
   EXPECT_EQ(f.Paper().selectionEnabled, 1);
   TRect left{};
