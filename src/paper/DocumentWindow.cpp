@@ -1,6 +1,7 @@
 // The installed application host of the documents.
 #include "paper/DocumentWindow.h"
 
+#include "platform/Debug.h"
 #include "platform/HostSlot.h"
 
 namespace tf {
@@ -14,5 +15,12 @@ PaperHost* SetPaperHost(PaperHost* host) { return Slot::Install(host); }
 PaperHost& GetPaperHost() { return Slot::Get(); }
 
 SPaperSettings PaperSettings() { return GetPaperHost().Settings(); }
+
+bool DocumentWindow::CopySelectionToClipboard(int32_t layer, int32_t mask) {
+  (void)layer;
+  (void)mask;
+  DebugOut("DocumentWindow::CopySelectionToClipboard: this window has no clipboard; nothing copied\n");
+  return false;
+}
 
 }  // namespace tf

@@ -81,6 +81,10 @@ class DocumentWindow {
     (void)active;
     (void)points;
   }
+  // Puts the selected part of the layer (the mask's coverage over its pixels) on the clipboard;
+  // true when it did. The application's window fills it; without one the copy fails and says so
+  // on the developer output.
+  virtual bool CopySelectionToClipboard(int32_t layer, int32_t mask);
 };
 
 // Settings of the settings object that the document reads (its registry values), with their
@@ -91,6 +95,7 @@ struct SPaperSettings {
   int32_t gridH = 32;
   uint32_t gridColor = 0x80000000u;  // 0xAARRGGBB; the high byte is the line opacity
   bool titleFullpath = false;        // the caption shows the whole path
+  int32_t shortcutMode = 0;          // the key that subtracts from a selection: 0 Alt, 1 Ctrl
 };
 
 class PaperHost {

@@ -644,6 +644,92 @@ class TPaper {
   // ---- Layer images, clipboard pastes and selection transforms (PaperImages.cpp) ----
 
   // ---- Mask and selection commands (PaperSelection.cpp) ----
+  // Reading the mask list (no event, no undo).
+  int32_t GetMaskCount() const;
+  CMaskData* GetActiveMask() const;
+  CMaskData* GetMask(int32_t index) const;
+  // The active index holds a mask object / the active mask holds a store.
+  bool HasActiveMask() const;
+  bool HasSelection() const;
+  // The active mask's store reaches past the canvas.
+  bool CanTrimOutMask() const;
+  // -1 without a selection; else the active mask's value under the window point (-1 outside its
+  // store).
+  int32_t SelectionValueAt(int32_t clientX, int32_t clientY) const;
+  // The outline of the active mask: over the canvas of the given size, or over its store.
+  bool RebuildAnts(const SSize* canvasSize);
+  void SetAntsOffset(const TPoint& offset);
+  TPoint GetAntsOffset() const;
+  // Both selection bytes, the outline retraced over the canvas, the window invalidated.
+  void SetSelectionFlags(bool enabled, bool visible);
+  // enabled * 65536 + visible, the form events and undo records carry.
+  int32_t SelectionFlagsWord() const;
+  // The combine mode of a new selection shape from the modifier keys held now and the
+  // ShortcutMode setting: 0 replace, 1 add, 2 subtract, 3 intersect; 0 without a selection.
+  int32_t GetSelectionCombineMode() const;
+  // The window takes a command now, the selection is in force, the active layer is shown and
+  // the selection exists.
+  bool CanSelectionToLayer() const;
+  void RepaintMaskList(int32_t index);
+  void RefreshMaskThumbnails();
+
+  // Mask and selection commands. Each takes the working copy, the layer it records and the
+  // record flag; a mask argument of -1 is the active mask. Every layer and mask argument is
+  // range-tested first: a refused argument answers false with nothing recorded or changed.
+  // Selection shapes in the layer's store coordinates, combined into the active mask by mode
+  // (0..3). False, nothing recorded, when the shape covers no pixel of the store.
+  bool SelectRect(TFlowImage* flow, int32_t layer, bool record, int32_t mode, const TPoint& p1, const TPoint& p2);
+  bool SelectPolygon(TFlowImage* flow, int32_t layer, bool record, int32_t mode, int32_t count,
+                     const TPoint* points);
+  // newerVariant: the ellipse is shaped by the whole rectangle even where it is clipped.
+  bool SelectEllipse(TFlowImage* flow, int32_t layer, bool record, int32_t mode, const TPoint& p1,
+                     const TPoint& p2, bool newerVariant);
+  // The working copy's channel (a rendered text or stroke) combined into the active mask at the
+  // layer's offset, by the mode (-1: from the modifier keys); no event of its own. The channel
+  // is cleared afterwards in every case.
+  bool SelectFromWorkChannel(TFlowImage* flow, int32_t layer, bool record, int32_t mode = -1);
+  // The whole store of the layer becomes the selection.
+  bool SelectAll(TFlowImage* flow, int32_t layer, bool record);
+  bool CancelSelection(TFlowImage* flow, int32_t layer, bool record);
+  bool InvertSelection(TFlowImage* flow, int32_t layer, bool record);
+  // Change the byte when the active index holds a mask; answer the byte in force.
+  uint8_t SetSelectionVisible(TFlowImage* flow, int32_t layer, bool record, bool value);
+  uint8_t SetSelectionEnabled(TFlowImage* flow, int32_t layer, bool record, bool value);
+  // Shows the selection moved by (dx, dy); false for (0, 0), without a selection or for an offset
+  // beyond the mask limits; true also when the moved selection leaves the canvas.
+  bool OffsetMask(TFlowImage* flow, int32_t layer, bool record, int32_t dx, int32_t dy);
+  // index 0..count (count appends an empty mask) becomes active.
+  bool SetActiveMask(TFlowImage* flow, int32_t layer, bool record, int32_t index);
+  bool RenameMask(TFlowImage* flow, int32_t layer, bool record, const std::string& name, int32_t mask);
+  // A new empty mask at index (-1: above the active one), made active.
+  bool NewMask(TFlowImage* flow, int32_t layer, bool record, int32_t index);
+  // Makes the mask active and removes it; needs two masks at least.
+  bool DeleteMask(TFlowImage* flow, int32_t layer, bool record, int32_t mask);
+  // A copy at the mask's index (the source moves down one), made active.
+  bool DuplicateMask(TFlowImage* flow, int32_t layer, bool record, int32_t mask);
+  // The mask's store cut to the canvas; false when it lies inside the canvas already.
+  bool TrimOutMask(TFlowImage* flow, int32_t layer, bool record, int32_t mask);
+  bool MoveMask(TFlowImage* flow, int32_t layer, bool record, int32_t from, int32_t to);
+  bool CombineMasks(TFlowImage* flow, int32_t layer, bool record, int32_t mode, int32_t source, int32_t target);
+  // kind 0: dark pixels of the layer selected; kind 1: its alpha. The new mask goes above the
+  // mask and becomes active. combine is not used (every caller passes 0).
+  bool NewMaskFromLayer(TFlowImage* flow, int32_t layer, bool record, int32_t combine, int32_t kind,
+                        int32_t mask);
+  // Grow (or shrink) the selection by one pixel; the store grows on each side the selection
+  // touches, so that nothing moves on the canvas. The InStore form keeps the store.
+  bool GrowSelectionOnePixel(TFlowImage* flow, int32_t layer, bool record, bool grow, int32_t mask);
+  bool ShrinkSelectionOnePixel(TFlowImage* flow, int32_t layer, bool record, int32_t mask) {
+    return GrowSelectionOnePixel(flow, layer, record, false, mask);
+  }
+  bool GrowSelectionOnePixelInStore(TFlowImage* flow, int32_t layer, bool record, bool grow, int32_t mask);
+  // The selected part of the layer becomes a new layer above it; without keepSource it leaves
+  // the source (kind 0 or 1: the two ways of reducing the alpha by the coverage).
+  bool SelectionToNewLayer(TFlowImage* flow, int32_t layer, bool record, bool keepSource, int32_t kind,
+                           int32_t mask);
+  // The selected part goes to the clipboard (only with record) and out of the layer.
+  bool CutSelection(TFlowImage* flow, int32_t layer, bool record, int32_t mask);
+  // The mask's coverage becomes the layer's alpha.
+  bool SelectionToLayerAlpha(TFlowImage* flow, int32_t layer, bool record, int32_t mask);
 
   // ---- Seed fill, magic wand and layer fills (PaperFill.cpp) ----
 
@@ -738,6 +824,17 @@ class TPaper {
   // Layer images, clipboard pastes and selection transforms: private state
 
   // Mask and selection commands: private state
+  // Combines a channel into the active mask at the layer's offset and store size; the old mask
+  // goes to the undo (code 56). False when the combine fails.
+  bool CombineIntoSelection(PaperCommand& command, const TChannel& channel, int32_t layer, int32_t mode);
+  // A shape filled into the working copy's channel, then CombineIntoSelection.
+  bool SelectShape(TFlowImage* flow, int32_t layer, bool record, int32_t mode, int kind, const TPoint* points,
+                   int32_t count, bool newerVariant);
+  // Makes the mask active without recording: outline retraced, window invalidated, pane updated.
+  bool ActivateMask(int32_t index);
+  // Resolves -1 to the active mask; -1 when the index names no mask.
+  int32_t ResolveMaskIndex(int32_t mask) const;
+  bool GrowOnePixel(TFlowImage* flow, int32_t layer, bool record, bool grow, int32_t mask, bool growStore);
 
   // Seed fill, magic wand and layer fills: private state
 

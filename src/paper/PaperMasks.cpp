@@ -100,8 +100,9 @@ bool TPaper::StepAnts() {
 }
 
 bool TPaper::DrawAnts(Surface& surface, int32_t clientWidth, int32_t clientHeight) {
+  // A hidden selection draws no outline.
   CMaskMngr* masks = MaskMngr();
-  return masks != nullptr && masks->DrawOutline(surface, clientWidth, clientHeight);
+  return selectionVisible != 0 && masks != nullptr && masks->DrawOutline(surface, clientWidth, clientHeight);
 }
 
 }  // namespace tf

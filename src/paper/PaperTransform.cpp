@@ -7,6 +7,7 @@
 
 #include "document/LayerMngr.h"
 #include "paper/FlowImage.h"
+#include "paper/LayerBuild.h"
 #include "paper/Paper.h"
 #include "paper/UndoMngrEx.h"
 #include "platform/Warning.h"
@@ -47,21 +48,6 @@ bool ApplyReversible(CLayerData& layer, uint8_t code) {
     case kUndoInvertLayerAlpha: return store->XorRect(area, 0xFF000000u);
     default: return false;
   }
-}
-
-// A new layer of the store size carrying the source's attributes, index, canvas size and the
-// given offset; null when it cannot be made.
-std::unique_ptr<CLayerData> NewLayerLike(const CLayerData& source, int32_t width, int32_t height, int32_t offsetX,
-                                         int32_t offsetY) {
-  auto layer = std::unique_ptr<CLayerData>(new (std::nothrow) CLayerData(source.index, source.HasOwnUndo()));
-  if (!layer || !layer->Init(width, height, source.blendMode)) return nullptr;
-  layer->CopyAttributes(source);
-  layer->canvasWidth = source.canvasWidth;
-  layer->canvasHeight = source.canvasHeight;
-  layer->offsetX = offsetX;
-  layer->offsetY = offsetY;
-  layer->UpdateThumbnailSize();
-  return layer;
 }
 
 // The undo record of a rebuilt layer: it names the layer now in the stack and holds the former
