@@ -112,7 +112,9 @@ TEST_F(OldDabsTest, FingertipDabTakesTheWindowColourUnlessTransparent) {
       const uint32_t expected = (picked >> 24) != 0 ? picked : 0xABCDEFu;
       // Pixels the falloff gives 0 are not written.
       const auto it = g_writes.writes.find(image.Pixel(x, y));
-      if (it != g_writes.writes.end()) ASSERT_EQ(it->second.first, expected) << x << "," << y;
+      if (it != g_writes.writes.end()) {
+        ASSERT_EQ(it->second.first, expected) << x << "," << y;
+      }
     }
   EXPECT_GE(g_writes.writes.size(), 20u);
   // A window smaller than the dab draws nothing.
