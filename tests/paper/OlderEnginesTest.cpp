@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "document/LayerData.h"
 #include "document/PixelUndo.h"
 #include "document/SelectionOutline.h"
+#include "events/EventStream.h"
 #include "paint/OldDabs.h"
 #include "paint/PixelWriters.h"
 #include "paint/Stroke.h"
@@ -198,13 +200,33 @@ TEST_F(OlderEnginesTest, ARecordedEngine1StrokeReplaysIdentically) {
   for (int i = 0; i < 12; ++i)
     points.push_back({static_cast<float>(5 + rng.Next() % 50), static_cast<float>(5 + rng.Next() % 38),
                       static_cast<float>(rng.Next() % 101) / 100.0f});
-  for (OldDocument* d : {&a, &b}) {
-    const bool record = d == &a;
-    ASSERT_TRUE(d->Paper().BeginStroke(&d->Flow(), d->stroke, record, 30, 30, 0.5f));
-    for (const SStrokePoint& p : points)
-      d->Paper().StrokeTo(&d->Flow(), d->stroke, record, 0, p.x, p.y, p.pressure);
-    EXPECT_TRUE(d->End(record));
-  }
+  // Record the stroke in a.
+  CEventMngr& events = *a.Paper().EventMngr();
+  const uint32_t from = events.writePos();
+  ASSERT_TRUE(a.Paper().BeginStroke(&a.Flow(), a.stroke, true, 30, 30, 0.5f));
+  for (const SStrokePoint& p : points) a.Paper().StrokeTo(&a.Flow(), a.stroke, true, 0, p.x, p.y, p.pressure);
+  EXPECT_TRUE(a.End(true));
+  // Replay into b the points the stream holds, read from its bytes.
+  std::vector<SStrokePoint> recorded;
+  events.walkPackets(from, events.writePos(), [&](const SPacketFrame& frame) {
+    if (frame.header.cls != kPcPointsMore && frame.header.cls != kPcPointsLast) return true;
+    std::vector<uint8_t> bytes(static_cast<size_t>(frame.length));
+    events.readAt(frame.payloadPos, bytes.data(), static_cast<uint32_t>(frame.length));
+    for (size_t at = 0; at + 12 <= bytes.size(); at += 12) {
+      SStrokePoint p{};
+      std::memcpy(&p.x, &bytes[at], 4);
+      std::memcpy(&p.y, &bytes[at + 4], 4);
+      std::memcpy(&p.pressure, &bytes[at + 8], 4);
+      recorded.push_back(p);
+    }
+    return true;
+  });
+  ASSERT_EQ(recorded.size(), points.size() + 1);  // the begin point first
+  ASSERT_TRUE(
+      b.Paper().BeginStroke(&b.Flow(), b.stroke, false, recorded[0].x, recorded[0].y, recorded[0].pressure));
+  for (size_t i = 1; i < recorded.size(); ++i)
+    b.Paper().StrokeTo(&b.Flow(), b.stroke, false, 0, recorded[i].x, recorded[i].y, recorded[i].pressure);
+  EXPECT_TRUE(b.End(false));
   EXPECT_EQ(a.Checksum(), b.Checksum());
   OldDocument untouched(2, 9);
   EXPECT_NE(a.Checksum(), untouched.Checksum());
