@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -335,7 +336,11 @@ TEST_F(OlderEnginesTest, DrawLinePaintsAStraightStrokeThroughEngine0) {
     const char* name;
     int32_t layer;
     bool ok;
-  } cases[] = {{"the top layer", 1, true}, {"below 0", -1, false}, {"above the top", 2, false}};
+    int32_t x1 = 50;
+  } cases[] = {{"an end point no canvas reaches", 1, false, INT32_MAX},
+               {"the top layer", 1, true},
+               {"below 0", -1, false},
+               {"above the top", 2, false}};
   for (const Case& k : cases) {
     OldDocument d;  // layer 1 keeps its own pixel undo, as the layers of an older document do
     UseStrokeEngine0(d.Paper());
@@ -343,7 +348,7 @@ TEST_F(OlderEnginesTest, DrawLinePaintsAStraightStrokeThroughEngine0) {
     d.stroke.SetWidth(3.5f);
     d.stroke.SetLayerIndex(k.layer);
     const uint64_t before = d.Checksum();
-    EXPECT_EQ(d.Paper().DrawLine(&d.Flow(), d.stroke, 0, 5, 10, 50, 10), k.ok) << k.name;
+    EXPECT_EQ(d.Paper().DrawLine(&d.Flow(), d.stroke, 0, 5, 10, k.x1, 10), k.ok) << k.name;
     EXPECT_FALSE(d.window.strokeActive) << k.name;
     if (!k.ok) {
       EXPECT_EQ(d.Checksum(), before) << k.name;
