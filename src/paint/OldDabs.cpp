@@ -412,6 +412,29 @@ void BlurDiscOld(TMTC& image, const CBlockVMTC& store, int32_t boxRadius, float 
   if (!SlidingBoxSums(store, b, rect, false, pixel)) FullBoxSums(store, b, rect, false, pixel);
 }
 
+namespace {
+
+// Blue and red of a pixel in the two 32-bit lanes of one word (green is summed alone): nine
+// weighted pixels add up to at most 255 * 38, and that times a reciprocal below stays inside a
+// lane, so one multiplication divides both.
+inline uint64_t LanesBR(uint32_t p) { return (p & 0xFFu) | (uint64_t{p & 0xFF0000u} << 16); }
+inline uint32_t LaneG(uint32_t p) { return (p >> 8) & 0xFFu; }
+
+// ceil(2^19 / t): (v * r) >> 19 is floor(v / t) for every v up to 2^19 / t, which covers the
+// sums of the weights t = 9 .. 40 (at most 255 * 40).
+constexpr int kReciprocalShift = 19;
+struct Reciprocals {
+  uint32_t r[41] = {};
+  Reciprocals() {
+    for (uint32_t t = 1; t <= 40; ++t) r[t] = ((1u << kReciprocalShift) + t - 1) / t;
+  }
+};
+const Reciprocals kReciprocals;
+
+constexpr int32_t kBlurBandRows = 64;
+
+}  // namespace
+
 bool AreaBlurThroughChannel(TMTC& image, const CBlockVMTC& store, const TChannel& channel, const TChannel* second,
                             const SRectWH& rect) {
   SRectWH area = rect;
@@ -419,74 +442,82 @@ bool AreaBlurThroughChannel(TMTC& image, const CBlockVMTC& store, const TChannel
   const int32_t w = store.Width(), h = store.Height();
   if (w <= 0 || h <= 0) return false;
   const bool useSecond = second != nullptr && second->IsValid();
-  // Three store rows of the area's columns and one on each side, edges repeated.
+  // The store columns the area reads (one more on each side, edges repeated): a band of rows of
+  // them is copied at a time; colIndex maps the area's columns - 1 .. width onto the band.
   const int32_t span = area.width + 2;
-  const int32_t c0 = std::clamp(area.left - 1, 0, w - 1);
-  const int32_t c1 = std::clamp(area.left + area.width, 0, w - 1);
-  TMTC band;
-  if (!band.Resize(c1 - c0 + 1, 1)) return false;
-  std::vector<uint32_t> rows[3];
-  int32_t rowOf[3] = {-1, -1, -1};
+  const int32_t s0 = std::clamp(area.left - 1, 0, w - 1);
+  const int32_t s1 = std::clamp(area.left + area.width, 0, w - 1);
+  std::vector<int32_t> colIndex;
+  std::vector<uint64_t> vertical;
+  std::vector<uint32_t> verticalG;
   try {
-    for (auto& row : rows) row.resize(static_cast<size_t>(span));
+    colIndex.resize(static_cast<size_t>(span));
+    vertical.resize(static_cast<size_t>(span));
+    verticalG.resize(static_cast<size_t>(span));
   } catch (const std::bad_alloc&) {
     return false;
   }
-  auto fetch = [&](int32_t storeRow, std::vector<uint32_t>& out) {
+  for (int32_t j = 0; j < span; ++j)
+    colIndex[static_cast<size_t>(j)] = std::clamp(area.left - 1 + j, 0, w - 1) - s0;
+  // Columns that need no clamping map straight onto the band.
+  const bool direct = area.left - 1 >= 0 && area.left + area.width <= w - 1;
+  // Whether the channels can be read by row without clamping.
+  const bool channelInside = area.left + area.width <= channel.Width();
+  const bool secondInside = useSecond && area.left + area.width <= second->Width();
+  TMTC band;
+  const int32_t bottom = area.top + area.height;
+  for (int32_t by = area.top; by < bottom; by += kBlurBandRows) {
+    const int32_t ye = std::min(bottom, by + kBlurBandRows);
+    const int32_t r0 = std::clamp(by - 1, 0, h - 1), r1 = std::clamp(ye, 0, h - 1);
+    if (!band.Resize(s1 - s0 + 1, r1 - r0 + 1) || !band.IsValid()) return false;
     TPoint dest{0, 0};
-    SRectWH source{c0, storeRow, c1 - c0 + 1, 1};
+    SRectWH source{s0, r0, s1 - s0 + 1, r1 - r0 + 1};
     store.CopyToImage(band, dest, source, 255, false);
-    const uint32_t* line = band.Pixel(0, 0);
-    for (int32_t i = 0; i < span; ++i)
-      out[static_cast<size_t>(i)] = line[std::clamp(area.left - 1 + i, 0, w - 1) - c0];
-  };
-  // The slot holding a store row, fetched into a slot none of the needed rows holds.
-  auto rowFor = [&](int32_t storeRow, const int32_t(&needed)[3]) -> const uint32_t* {
-    for (int k = 0; k < 3; ++k)
-      if (rowOf[k] == storeRow) return rows[k].data();
-    int k = 0;
-    while (k < 2 && (rowOf[k] == needed[0] || rowOf[k] == needed[1] || rowOf[k] == needed[2])) ++k;
-    fetch(storeRow, rows[k]);
-    rowOf[k] = storeRow;
-    return rows[k].data();
-  };
-  for (int32_t y = area.top; y < area.top + area.height; ++y) {
-    const int32_t ry[3] = {std::clamp(y - 1, 0, h - 1), std::clamp(y, 0, h - 1), std::clamp(y + 1, 0, h - 1)};
-    const uint32_t* up = rowFor(ry[0], ry);
-    const uint32_t* mid = rowFor(ry[1], ry);
-    const uint32_t* down = rowFor(ry[2], ry);
-    uint32_t* out = image.Pixel(area.left, y);
-    for (int32_t i = 0; i < area.width; ++i) {
-      const int32_t x = area.left + i;
-      int32_t c = channel.GetPixelClamped(x, y);
-      if (useSecond) {
-        const int32_t c2 = second->GetPixelClamped(x, y);
-        if (c2 != 255) c = (c * c2) >> 8;
+    for (int32_t y = by; y < ye; ++y) {
+      const uint32_t* up = band.Pixel(0, std::clamp(y - 1, 0, h - 1) - r0);
+      const uint32_t* mid = band.Pixel(0, std::clamp(y, 0, h - 1) - r0);
+      const uint32_t* down = band.Pixel(0, std::clamp(y + 1, 0, h - 1) - r0);
+      uint64_t* v = vertical.data();
+      uint32_t* vg = verticalG.data();
+      if (direct) {
+        for (int32_t j = 0; j < span; ++j) {
+          v[j] = LanesBR(up[j]) + LanesBR(mid[j]) + LanesBR(down[j]);
+          vg[j] = LaneG(up[j]) + LaneG(mid[j]) + LaneG(down[j]);
+        }
+      } else {
+        for (int32_t j = 0; j < span; ++j) {
+          const int32_t c = colIndex[static_cast<size_t>(j)];
+          v[j] = LanesBR(up[c]) + LanesBR(mid[c]) + LanesBR(down[c]);
+          vg[j] = LaneG(up[c]) + LaneG(mid[c]) + LaneG(down[c]);
+        }
       }
-      const uint32_t centre = mid[i + 1];
-      if (c < 2) {
-        out[i] = centre;
-        continue;
+      const uint8_t* coverage =
+          channelInside && y < channel.Height() ? channel.GetPixelPtr(area.left, y) : nullptr;
+      const uint8_t* scale = secondInside && y < second->Height() ? second->GetPixelPtr(area.left, y) : nullptr;
+      uint32_t* out = image.Pixel(area.left, y);
+      for (int32_t i = 0; i < area.width; ++i) {
+        const int32_t x = area.left + i;
+        int32_t c = coverage != nullptr ? coverage[i] : channel.GetPixelClamped(x, y);
+        if (useSecond) {
+          const int32_t c2 = scale != nullptr ? scale[i] : second->GetPixelClamped(x, y);
+          if (c2 != 255) c = (c * c2) >> 8;
+        }
+        const uint32_t centre = direct ? mid[i + 1] : mid[colIndex[static_cast<size_t>(i) + 1]];
+        if (c < 2) {
+          out[i] = centre;
+          continue;
+        }
+        const uint32_t centreWeight = 32u - static_cast<uint32_t>(std::min(c, 31));
+        const uint64_t sumBR = v[i] + v[i + 1] + v[i + 2] + LanesBR(centre) * (centreWeight - 1);
+        const uint32_t sumG = vg[i] + vg[i + 1] + vg[i + 2] + LaneG(centre) * (centreWeight - 1);
+        const uint32_t r = kReciprocals.r[8 + centreWeight];
+        const uint64_t products = sumBR * r;
+        const uint32_t b = static_cast<uint32_t>((products & 0xFFFFFFFFu) >> kReciprocalShift);
+        const uint32_t red = static_cast<uint32_t>(products >> (32 + kReciprocalShift));
+        const uint32_t g = (sumG * r) >> kReciprocalShift;
+        // BlendColorFast at full weight: the colour replaces blue, green and red, alpha stays.
+        out[i] = (out[i] & 0xFF000000u) | (red << 16) | (g << 8) | b;
       }
-      const uint32_t centreWeight = 32u - static_cast<uint32_t>(std::min(c, 31));
-      const uint32_t total = 8u + centreWeight;
-      uint32_t sb = 0, sg = 0, sr = 0;
-      auto add = [&](uint32_t p, uint32_t weight) {
-        sb += (p & 0xFFu) * weight;
-        sg += ((p >> 8) & 0xFFu) * weight;
-        sr += ((p >> 16) & 0xFFu) * weight;
-      };
-      add(up[i], 1);
-      add(up[i + 1], 1);
-      add(up[i + 2], 1);
-      add(mid[i], 1);
-      add(centre, centreWeight);
-      add(mid[i + 2], 1);
-      add(down[i], 1);
-      add(down[i + 1], 1);
-      add(down[i + 2], 1);
-      const uint32_t colour = 0xFF000000u | ((sr / total) << 16) | ((sg / total) << 8) | (sb / total);
-      BlendColorFast(&out[i], colour, 255);
     }
   }
   return true;
