@@ -495,6 +495,19 @@ bool AreaBlurThroughChannel(TMTC& image, const CBlockVMTC& store, const TChannel
           channelInside && y < channel.Height() ? channel.GetPixelPtr(area.left, y) : nullptr;
       const uint8_t* scale = secondInside && y < second->Height() ? second->GetPixelPtr(area.left, y) : nullptr;
       uint32_t* out = image.Pixel(area.left, y);
+      // A row covered at 31 or more throughout (the core of a stroke) is the plain 3 x 3 mean.
+      bool plain = coverage != nullptr && !useSecond && direct;
+      for (int32_t i = 0; plain && i < area.width; ++i) plain = coverage[i] >= 31;
+      if (plain) {
+        const uint64_t r = kReciprocals.r[9];
+        for (int32_t i = 0; i < area.width; ++i) {
+          const uint64_t products = (v[i] + v[i + 1] + v[i + 2]) * r;
+          const uint32_t g = ((vg[i] + vg[i + 1] + vg[i + 2]) * static_cast<uint32_t>(r)) >> kReciprocalShift;
+          out[i] = (out[i] & 0xFF000000u) | (static_cast<uint32_t>(products >> (32 + kReciprocalShift)) << 16) |
+                   (g << 8) | static_cast<uint32_t>((products & 0xFFFFFFFFu) >> kReciprocalShift);
+        }
+        continue;
+      }
       for (int32_t i = 0; i < area.width; ++i) {
         const int32_t x = area.left + i;
         int32_t c = coverage != nullptr ? coverage[i] : channel.GetPixelClamped(x, y);

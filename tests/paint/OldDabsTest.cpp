@@ -358,16 +358,28 @@ TEST_F(OldDabsTest, AreaBlurThroughChannelMatchesTheModel) {
                                                         : pick == 2 ? 2
                                                                     : rng.Next() % 256);
       *second.GetPixelPtr(x, y) = static_cast<uint8_t>(rng.Next() % 3 == 0 ? 255 : rng.Next() % 256);
+      // Some rows covered fully, as in the core of a stroke.
+      if (y % 9 == 0) *channel.GetPixelPtr(x, y) = static_cast<uint8_t>(31 + rng.Next() % 225);
     }
-  for (const bool useSecond : {false, true}) {
+  struct Case {
+    bool useSecond;
+    SRectWH rect;
+  } cases[] = {
+      {false, {-2, 0, w + 10, h + 1}},  // clipped to the image, reads past the store's edges
+      {true, {-2, 0, w + 10, h + 1}},
+      {false, {1, 0, w - 2, h}},  // inside the store
+  };
+  for (const Case& k : cases) {
+    const bool useSecond = k.useSecond;
     TMTC image(w + 3, h + 2), model(w + 3, h + 2);
     image.FillAll(0x40AABBCCu);
     model.FillAll(0x40AABBCCu);
-    const SRectWH rect{-2, 0, w + 10, h + 1};  // clipped to the image
-    ASSERT_TRUE(AreaBlurThroughChannel(image, *store, channel, useSecond ? &second : nullptr, rect));
+    ASSERT_TRUE(AreaBlurThroughChannel(image, *store, channel, useSecond ? &second : nullptr, k.rect));
     for (int32_t y = 0; y < model.Height(); ++y)
       for (int32_t x = 0; x < model.Width(); ++x) {
-        if (y >= h + 1) continue;
+        if (x < k.rect.left || y < k.rect.top || x >= k.rect.left + k.rect.width ||
+            y >= k.rect.top + k.rect.height)
+          continue;
         int32_t c = channel.GetPixelClamped(x, y);
         if (useSecond && second.GetPixelClamped(x, y) != 255) c = c * second.GetPixelClamped(x, y) >> 8;
         if (c < 2) {
