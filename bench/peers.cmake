@@ -1,17 +1,24 @@
 # Peer libraries for the benchmarks (OpenCV, pixman, libpng), linked into the programs that
 # compare against them. Included from bench/CMakeLists.txt.
 
-# bench_scale: OpenCV's INTER_AREA resize is the peer of the area-averaging scaler.
-if(TARGET bench_scale)
+# OpenCV (core, imgproc) linked into a benchmark that has it as its peer; without it the program
+# runs its own cases only.
+function(tf_bench_opencv_peer target)
+  if(NOT TARGET ${target})
+    return()
+  endif()
   find_package(OpenCV QUIET COMPONENTS core imgproc)
   if(OpenCV_FOUND)
-    target_include_directories(bench_scale PRIVATE ${OpenCV_INCLUDE_DIRS})
-    target_link_libraries(bench_scale PRIVATE ${OpenCV_LIBS})
-    target_compile_definitions(bench_scale PRIVATE TF_BENCH_HAVE_OPENCV=1)
+    target_include_directories(${target} PRIVATE ${OpenCV_INCLUDE_DIRS})
+    target_link_libraries(${target} PRIVATE ${OpenCV_LIBS})
+    target_compile_definitions(${target} PRIVATE TF_BENCH_HAVE_OPENCV=1)
   else()
-    message(STATUS "bench_scale: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
+    message(STATUS "${target}: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
   endif()
-endif()
+endfunction()
+
+# bench_scale: OpenCV's INTER_AREA resize is the peer of the area-averaging scaler.
+tf_bench_opencv_peer(bench_scale)
 
 # bench_blend: pixman's OVER, MULTIPLY and SCREEN are the peers of the layer merges.
 if(TARGET bench_blend)
@@ -50,15 +57,8 @@ if(TARGET bench_compose)
   else()
     message(STATUS "bench_compose: pixman not found, running without its peer (scripts/deps.sh --bench)")
   endif()
-  find_package(OpenCV QUIET COMPONENTS core imgproc)
-  if(OpenCV_FOUND)
-    target_include_directories(bench_compose PRIVATE ${OpenCV_INCLUDE_DIRS})
-    target_link_libraries(bench_compose PRIVATE ${OpenCV_LIBS})
-    target_compile_definitions(bench_compose PRIVATE TF_BENCH_HAVE_OPENCV=1)
-  else()
-    message(STATUS "bench_compose: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
-  endif()
 endif()
+tf_bench_opencv_peer(bench_compose)
 
 # bench_surface: QPainter on a QImage is the peer of the controls' drawing surface.
 if(TARGET bench_surface)
@@ -68,16 +68,7 @@ endif()
 
 # bench_masks: OpenCV's per-pixel max, min and multiply, and findContours, are the peers of the
 # mask combines and the selection outline trace.
-if(TARGET bench_masks)
-  find_package(OpenCV QUIET COMPONENTS core imgproc)
-  if(OpenCV_FOUND)
-    target_include_directories(bench_masks PRIVATE ${OpenCV_INCLUDE_DIRS})
-    target_link_libraries(bench_masks PRIVATE ${OpenCV_LIBS})
-    target_compile_definitions(bench_masks PRIVATE TF_BENCH_HAVE_OPENCV=1)
-  else()
-    message(STATUS "bench_masks: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
-  endif()
-endif()
+tf_bench_opencv_peer(bench_masks)
 
 # bench_dabs: libmypaint's draw_dab on its fixed tiled surface is the peer of the dab renderer.
 if(TARGET bench_dabs)
@@ -106,26 +97,11 @@ endif()
 
 # bench_transform: OpenCV's warpAffine (INTER_LINEAR) and resize (INTER_AREA) are the peers of the
 # free layer rotation and the layer scaling.
-if(TARGET bench_transform)
-  find_package(OpenCV QUIET COMPONENTS core imgproc)
-  if(OpenCV_FOUND)
-    target_include_directories(bench_transform PRIVATE ${OpenCV_INCLUDE_DIRS})
-    target_link_libraries(bench_transform PRIVATE ${OpenCV_LIBS})
-    target_compile_definitions(bench_transform PRIVATE TF_BENCH_HAVE_OPENCV=1)
-  else()
-    message(STATUS "bench_transform: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
-  endif()
-endif()
+tf_bench_opencv_peer(bench_transform)
 
 # bench_selection_extent: OpenCV's dilate and erode with the octagonal kernel are the peers of the
 # selection grow and shrink.
-if(TARGET bench_selection_extent)
-  find_package(OpenCV QUIET COMPONENTS core imgproc)
-  if(OpenCV_FOUND)
-    target_include_directories(bench_selection_extent PRIVATE ${OpenCV_INCLUDE_DIRS})
-    target_link_libraries(bench_selection_extent PRIVATE ${OpenCV_LIBS})
-    target_compile_definitions(bench_selection_extent PRIVATE TF_BENCH_HAVE_OPENCV=1)
-  else()
-    message(STATUS "bench_selection_extent: OpenCV not found, running without its peer (scripts/deps.sh --bench)")
-  endif()
-endif()
+tf_bench_opencv_peer(bench_selection_extent)
+
+# bench_older_blur: OpenCV's 3x3 box blur is the peer of the blur2 pen's area blur.
+tf_bench_opencv_peer(bench_older_blur)

@@ -803,6 +803,41 @@ class TPaper {
                         const SColorEntry* entries, int32_t mask);
 
   // ---- Older engines and the older stream's commands (PaperOlder.cpp) ----
+  // Engine 0's segment renderer: steps from start to end along the major axis and lays the pen
+  // type's dab at every m-th step (consecutive segments share their joint point). Points that
+  // are not finite are refused.
+  bool RenderSegmentOld(TFlowImage* flow, TStroke& stroke, int32_t layer, const struct SStrokePoint& start,
+                        const struct SStrokePoint& end);
+  // A straight line at pressure 1 through engine 0's renderer, recorded as a stroke; refused when
+  // the stroke's layer does not exist.
+  bool DrawLine(TFlowImage* flow, TStroke& stroke, WindowHandle target, int32_t x0, int32_t y0, int32_t x1,
+                int32_t y1);
+  // The fill and clear commands refuse a layer outside 0..23 (or missing) and end with the
+  // layer's thumbnail redrawn. An empty region fills the whole store with the colour at alpha
+  // 255; otherwise the region's channel is composited with the colour over the store.
+  bool FillRegion(TFlowImage* flow, const struct TSelectSlot& region, uint32_t colour, int32_t layer);
+  bool FillRegionColor(TFlowImage* flow, int32_t layer, uint32_t colour, const struct TSelectSlot& region);
+  // Rectangles in store coordinates, clipped; a negative size is refused. Clear: the neutral
+  // colour of the layer's blend mode at alpha 255. Fill: the colour with the pixels' alpha kept.
+  bool ClearRectOld(TFlowImage* flow, int32_t layer, const SRectWH& rect);
+  bool FillRectOld(TFlowImage* flow, int32_t layer, const SRectWH& rect, uint32_t colour);
+  // The polygon (count of the available points) traced into the current region slot, filled
+  // with the colour (clear: the layer's neutral colour), the slot cleared again. slots null:
+  // the document's own.
+  bool FillPolygonOld(TFlowImage* flow, int32_t layer, uint32_t colour, int32_t mode, const TPoint* points,
+                      int32_t available, int32_t count, TSelectMng* slots);
+  bool ClearPolygonOld(TFlowImage* flow, int32_t layer, int32_t mode, const TPoint* points, int32_t available,
+                       int32_t count, TSelectMng* slots);
+  // Empties the layer's own pixel undo.
+  bool ClearLayerUndoOld(int32_t layer);
+  // Every layer i visible := (layer's visible) xor (i = layer).
+  bool ToggleSoloVisibility(int32_t layer);
+  // More than one visible layer, all of one blend mode: the first visible mode and index, and
+  // the count of visible layers.
+  bool VisibleLayersMergeable(uint8_t& mode, int32_t& first, int32_t& count) const;
+  // While mergeable, the lowest visible layer and the next one composed into the lower (opacity
+  // 255) and the upper deleted; then layer 0 active.
+  bool MergeVisibleOld(TFlowImage* flow);
 
   // ---- Text (PaperText.cpp) ----
 

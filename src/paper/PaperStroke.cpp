@@ -12,6 +12,7 @@
 #include "document/LayerData.h"
 #include "document/LayerDraw.h"
 #include "paint/CoverageComposite.h"
+#include "paint/OldDabs.h"
 #include "paint/PenRender.h"
 #include "paint/PixelWriters.h"
 #include "paint/Stroke.h"
@@ -93,23 +94,7 @@ void UseStrokeEngine0(TPaper& paper) { paper.SetStrokeRoutine(StrokeRoutine::kLe
 void UseStrokeEngine1(TPaper& paper) { paper.SetStrokeRoutine(StrokeRoutine::kStepping, 1); }
 void UseStrokeEngine2(TPaper& paper) { paper.SetStrokeRoutine(StrokeRoutine::kManager, 2); }
 
-bool StrokeEngine0Step(TPaper& paper, TFlowImage* flow, TStroke& stroke) {
-  (void)paper;
-  (void)flow;
-  (void)stroke;
-  // The oldest renderer's step comes with the older engines; until then the stroke fails.
-  DebugOut("StrokeEngine0Step: the oldest stroke engine is not built yet\n");
-  return false;
-}
-
-bool StrokeEngine1Step(TPaper& paper, TFlowImage* flow, TStroke& stroke) {
-  (void)paper;
-  (void)flow;
-  (void)stroke;
-  // The stepping engine of the older pens comes with the older engines; until then it fails.
-  DebugOut("StrokeEngine1Step: the stepping stroke engine is not built yet\n");
-  return false;
-}
+// StrokeEngine0Step and StrokeEngine1Step: PaperOlder.cpp.
 
 bool StrokeEngine2Step(TPaper& paper, TFlowImage* flow, TStroke& stroke) {
   CStrokeMngr* manager = paper.StrokeMngr();
@@ -467,12 +452,11 @@ bool TPaper::RenderFlowRectBlend(TFlowImage* flow, TStroke& stroke, const SRectW
 }
 
 bool TPaper::RenderFlowRectBlur(TFlowImage* flow, TStroke& stroke, const SRectWH& storeRect) {
-  (void)flow;
   (void)stroke;
-  (void)storeRect;
-  // The blur through the coverage channel comes with the older engines' rasterisers.
-  DebugOut("TPaper::RenderFlowRectBlur: the blur through the coverage channel is not built yet\n");
-  return false;
+  if (flow == nullptr) return false;
+  const CLayerData* layer = GetLayer(flow->layer);
+  if (layer == nullptr || layer->Store() == nullptr) return false;
+  return AreaBlurThroughChannel(flow->Image(), *layer->Store(), flow->WorkChannel(), nullptr, storeRect);
 }
 
 bool TPaper::ComposeViewRect(TFlowImage* flow, const SRectWH& rect, int32_t strokeLayer) {

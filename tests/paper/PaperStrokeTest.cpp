@@ -1,6 +1,6 @@
 // The stroke road of the document: seeded strokes of every pen of the newest engine recorded,
 // decoded from the stream's bytes and replayed into a copy of the starting document; engine
-// choice; the older engines failing loudly; points that are not finite; the end of a stroke.
+// choice; the older engines on the road; points that are not finite; the end of a stroke.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -423,7 +423,7 @@ TEST_F(PaperStrokeTest, EngineChoice) {
   EXPECT_EQ(paper.engineLevelInUse, 1);
 }
 
-TEST_F(PaperStrokeTest, OlderEnginesFailLoudlyAndTheEndClearsTheActiveFlag) {
+TEST_F(PaperStrokeTest, OlderEnginesPaintThroughTheRoadAndTheEndClearsTheActiveFlag) {
   Document d(9);
   TPaper& paper = d.Paper();
   ASSERT_TRUE(paper.SelectStrokeEngine(1));
@@ -435,19 +435,18 @@ TEST_F(PaperStrokeTest, OlderEnginesFailLoudlyAndTheEndClearsTheActiveFlag) {
   ASSERT_TRUE(paper.BeginStroke(&d.window.Flow(), d.stroke, true, 20, 20, 1));
   EXPECT_GT(events.writePos(), before);
   EXPECT_TRUE(d.window.strokeActive);
-  EXPECT_FALSE(paper.StrokeTo(&d.window.Flow(), d.stroke, true, 0, 30, 20, 1));
-  EXPECT_TRUE(scope.DebugSaid("stepping stroke engine is not built"));
+  EXPECT_TRUE(paper.StrokeTo(&d.window.Flow(), d.stroke, true, 0, 30, 20, 1));
+  EXPECT_TRUE(paper.StrokeTo(&d.window.Flow(), d.stroke, true, 0, 60, 40, 1));
   SRectWH rect{};
-  paper.EndStroke(&d.window.Flow(), d.stroke, true, rect, 0);
+  const uint64_t unpainted = LayerChecksum(paper);
+  EXPECT_TRUE(paper.EndStroke(&d.window.Flow(), d.stroke, true, rect, 0));
   EXPECT_FALSE(d.window.strokeActive);
-  EXPECT_TRUE(d.undo->saved.empty());  // the failed step painted nothing: no undo
-  EXPECT_FALSE(paper.RenderFlowRectBlur(&d.window.Flow(), d.stroke, SRectWH{0, 0, 4, 4}));
-  EXPECT_TRUE(scope.DebugSaid("blur through the coverage channel is not built"));
+  EXPECT_EQ(d.undo->saved.size(), 1u);
+  EXPECT_NE(LayerChecksum(paper), unpainted);
 
   UseStrokeEngine0(paper);
   ASSERT_TRUE(paper.BeginStrokeDirect(&d.window.Flow(), d.stroke, false, 5, 5, 1));
-  EXPECT_FALSE(paper.StrokeTo(&d.window.Flow(), d.stroke, false, 0, 8, 5, 1));
-  EXPECT_TRUE(scope.DebugSaid("oldest stroke engine is not built"));
+  EXPECT_TRUE(paper.StrokeTo(&d.window.Flow(), d.stroke, false, 0, 8, 5, 1));
   paper.EndStroke(&d.window.Flow(), d.stroke, false, rect, 0);
   EXPECT_FALSE(d.window.strokeActive);
 }
