@@ -74,10 +74,10 @@ struct STextJob {
   SFontRequest font;
   std::string text;  // code page 932, read to its first zero
   TChannel* target = nullptr;
-  int32_t x = 0;        // start point: the first line's baseline for horizontal text, the first
-  int32_t y = 0;        // column's middle and top for vertical text
-  int32_t spacing = 0;  // extra pixels between characters
-  int32_t leading = 0;  // extra pixels between lines
+  int32_t x = 0;                       // start point: the first line's baseline for horizontal text, the first
+  int32_t y = 0;                       // column's middle and top for vertical text
+  int32_t spacing = 0;                 // extra pixels between characters
+  int32_t leading = 0;                 // extra pixels between lines
   uint8_t logFont[kLogFontSize] = {};  // filled with the font's logical description
   SRectWH drawn{0, 0, 0, 0};           // union of the glyph rectangles drawn
 };

@@ -58,12 +58,24 @@ struct SFaceAlias {
   const char* family;
 };
 constexpr SFaceAlias kFaceAliases[] = {
-    {"ＭＳ ゴシック", "IPAGothic"},  {"MS Gothic", "IPAGothic"},     {"ＭＳ Ｐゴシック", "IPAPGothic"},
-    {"MS PGothic", "IPAPGothic"},    {"MS UI Gothic", "IPAPGothic"}, {"ＭＳ 明朝", "IPAGothic"},
-    {"MS Mincho", "IPAGothic"},      {"ＭＳ Ｐ明朝", "IPAPGothic"},  {"MS PMincho", "IPAPGothic"},
-    {"メイリオ", "IPAPGothic"},      {"Meiryo", "IPAPGothic"},       {"Arial", "DejaVu Sans"},
-    {"Tahoma", "DejaVu Sans"},       {"Verdana", "DejaVu Sans"},     {"MS Sans Serif", "DejaVu Sans"},
-    {"Segoe UI", "DejaVu Sans"},     {"Times New Roman", "DejaVu Serif"}, {"Courier New", "DejaVu Sans Mono"},
+    {"ＭＳ ゴシック", "IPAGothic"},
+    {"MS Gothic", "IPAGothic"},
+    {"ＭＳ Ｐゴシック", "IPAPGothic"},
+    {"MS PGothic", "IPAPGothic"},
+    {"MS UI Gothic", "IPAPGothic"},
+    {"ＭＳ 明朝", "IPAGothic"},
+    {"MS Mincho", "IPAGothic"},
+    {"ＭＳ Ｐ明朝", "IPAPGothic"},
+    {"MS PMincho", "IPAPGothic"},
+    {"メイリオ", "IPAPGothic"},
+    {"Meiryo", "IPAPGothic"},
+    {"Arial", "DejaVu Sans"},
+    {"Tahoma", "DejaVu Sans"},
+    {"Verdana", "DejaVu Sans"},
+    {"MS Sans Serif", "DejaVu Sans"},
+    {"Segoe UI", "DejaVu Sans"},
+    {"Times New Roman", "DejaVu Serif"},
+    {"Courier New", "DejaVu Sans Mono"},
 };
 
 // fontconfig languages and the charset codes they give.
@@ -72,9 +84,8 @@ struct SLangCharset {
   uint8_t charset;
 };
 constexpr SLangCharset kLangCharsets[] = {
-    {"en", 0},     {"ja", 128},   {"ko", 129},   {"zh-cn", 134}, {"zh-tw", 136}, {"el", 161},
-    {"tr", 162},   {"vi", 163},   {"he", 177},   {"ar", 178},    {"lt", 186},    {"ru", 204},
-    {"th", 222},   {"pl", 238},
+    {"en", 0},   {"ja", 128}, {"ko", 129}, {"zh-cn", 134}, {"zh-tw", 136}, {"el", 161}, {"tr", 162},
+    {"vi", 163}, {"he", 177}, {"ar", 178}, {"lt", 186},    {"ru", 204},    {"th", 222}, {"pl", 238},
 };
 
 const char* LangOfCharset(uint8_t charset) {
@@ -170,12 +181,11 @@ struct SVerticalForm {
   uint32_t to;
 };
 constexpr SVerticalForm kVerticalForms[] = {
-    {0x3001, 0xFE11}, {0x3002, 0xFE12}, {0xFF0C, 0xFE10}, {0xFF1A, 0xFE13}, {0xFF1B, 0xFE14},
-    {0xFF01, 0xFE15}, {0xFF1F, 0xFE16}, {0x2026, 0xFE19}, {0x2025, 0xFE30}, {0x2014, 0xFE31},
-    {0xFF3F, 0xFE33}, {0xFF08, 0xFE35}, {0xFF09, 0xFE36}, {0xFF5B, 0xFE37}, {0xFF5D, 0xFE38},
-    {0x3014, 0xFE39}, {0x3015, 0xFE3A}, {0x3010, 0xFE3B}, {0x3011, 0xFE3C}, {0x300A, 0xFE3D},
-    {0x300B, 0xFE3E}, {0x3008, 0xFE3F}, {0x3009, 0xFE40}, {0x300C, 0xFE41}, {0x300D, 0xFE42},
-    {0x300E, 0xFE43}, {0x300F, 0xFE44},
+    {0x3001, 0xFE11}, {0x3002, 0xFE12}, {0xFF0C, 0xFE10}, {0xFF1A, 0xFE13}, {0xFF1B, 0xFE14}, {0xFF01, 0xFE15},
+    {0xFF1F, 0xFE16}, {0x2026, 0xFE19}, {0x2025, 0xFE30}, {0x2014, 0xFE31}, {0xFF3F, 0xFE33}, {0xFF08, 0xFE35},
+    {0xFF09, 0xFE36}, {0xFF5B, 0xFE37}, {0xFF5D, 0xFE38}, {0x3014, 0xFE39}, {0x3015, 0xFE3A}, {0x3010, 0xFE3B},
+    {0x3011, 0xFE3C}, {0x300A, 0xFE3D}, {0x300B, 0xFE3E}, {0x3008, 0xFE3F}, {0x3009, 0xFE40}, {0x300C, 0xFE41},
+    {0x300D, 0xFE42}, {0x300E, 0xFE43}, {0x300F, 0xFE44},
 };
 
 }  // namespace
@@ -393,8 +403,8 @@ std::unique_ptr<CFontFace> CFontFace::Open(const SFontRequest& request) {
     m.ascent = Round26(FT_MulFix(os2->usWinAscent, yScale));
     m.descent = Round26(FT_MulFix(os2->usWinDescent, yScale));
     if (hhea != nullptr) {
-      const int32_t gap = hhea->Line_Gap + hhea->Ascender - hhea->Descender - os2->usWinAscent -
-                          os2->usWinDescent;
+      const int32_t gap =
+          hhea->Line_Gap + hhea->Ascender - hhea->Descender - os2->usWinAscent - os2->usWinDescent;
       m.externalLeading = gap > 0 ? Round26(FT_MulFix(gap, yScale)) : 0;
     }
   } else {

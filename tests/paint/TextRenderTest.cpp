@@ -2,8 +2,8 @@
 // and leading, bold, missing and blank glyphs, vertical faces, the blits, the font lists and the
 // logical font record. The fonts are the two deps.sh installs (DejaVu Sans, IPAGothic); a test
 // that needs one skips with a message when the machine lacks it.
-#include <gtest/gtest.h>
 #include <ft2build.h>
+#include <gtest/gtest.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
@@ -33,9 +33,11 @@ bool HaveFamily(const char* family) {
   return face != nullptr && face->Family() == family;
 }
 
-#define REQUIRE_FONT(family)                                                                            \
-  if (!HaveFamily(family)) GTEST_SKIP() << "font family " << (family) << " is not installed (scripts/deps.sh " \
-                                                                            "installs it)"
+#define REQUIRE_FONT(family)                            \
+  if (!HaveFamily(family))                              \
+  GTEST_SKIP() << "font family " << (family)            \
+               << " is not installed (scripts/deps.sh " \
+                  "installs it)"
 
 SFontRequest Font(const std::string& face, int32_t points = 24) {
   SFontRequest r;
@@ -92,8 +94,12 @@ FtGlyph LoadWithFreeType(const std::string& file, int32_t pixels, uint32_t codeP
   FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels));
   EXPECT_EQ(FT_Load_Char(face, codePoint, FT_LOAD_RENDER | FT_LOAD_NO_BITMAP), 0);
   const FT_Bitmap& b = face->glyph->bitmap;
-  g = FtGlyph{face->glyph->bitmap_left, face->glyph->bitmap_top, static_cast<int32_t>(b.width),
-              static_cast<int32_t>(b.rows), static_cast<int32_t>((face->glyph->advance.x + 32) >> 6), {}};
+  g = FtGlyph{face->glyph->bitmap_left,
+              face->glyph->bitmap_top,
+              static_cast<int32_t>(b.width),
+              static_cast<int32_t>(b.rows),
+              static_cast<int32_t>((face->glyph->advance.x + 32) >> 6),
+              {}};
   for (unsigned y = 0; y < b.rows; ++y)
     for (unsigned x = 0; x < b.width; ++x) g.grey.push_back(b.buffer[y * b.pitch + x]);
   FT_Done_Face(face);
