@@ -21,8 +21,6 @@ constexpr std::array<uint8_t, 256> MakeGreyTable() {
 }
 constexpr std::array<uint8_t, 256> kGreyTable = MakeGreyTable();
 
-void BlendGlyphByte(uint8_t& byte, uint32_t value, uint32_t coverage) { BlendByte(byte, value, coverage); }
-
 }  // namespace
 
 const std::array<uint8_t, 256> kGlyphGreyTable = kGreyTable;
@@ -57,15 +55,15 @@ CFontGlyph::CFontGlyph(const SFontRequest& font) : font_(font), face_(CFontFace:
   vertical_ = !font.face.empty() && font.face[0] == '@' && face_ != nullptr && face_->IsVertical();
 }
 
-bool CFontGlyph::GetGlyph(uint32_t code, std::vector<uint8_t>& bitmap) {
+bool CFontGlyph::GetGlyphLevels(uint32_t code, std::vector<uint8_t>& bitmap) {
   code_ = static_cast<int32_t>(code);
   bitmap.clear();
   if (face_ == nullptr) return false;
-  switch (face_->GetGlyph(code, metrics_, bitmap)) {
-    case GlyphResult::kMissing: return false;
-    case GlyphResult::kBlank: return true;
-    case GlyphResult::kBitmap: break;
-  }
+  return face_->GetGlyph(code, metrics_, bitmap) != GlyphResult::kMissing;
+}
+
+bool CFontGlyph::GetGlyph(uint32_t code, std::vector<uint8_t>& bitmap) {
+  if (!GetGlyphLevels(code, bitmap)) return false;
   for (uint8_t& v : bitmap) v = kGlyphGreyTable[v];
   return true;
 }
@@ -122,29 +120,59 @@ bool ClipGlyph(const TChannel& channel, const TPoint& point, int32_t w, int32_t 
 
 }  // namespace
 
-bool BlitGlyph(TChannel& channel, const TPoint& point, int32_t stride, int32_t rows, const uint8_t* bitmap,
-               SRectWH& rect, uint32_t value, GlyphByteWriter writer) {
-  if (bitmap == nullptr || writer == nullptr || !ClipGlyph(channel, point, stride, rows, rect)) return false;
+namespace {
+
+// The two blits over any writer (a function or an inlined functor).
+template <class Writer>
+bool BlitGlyphWith(TChannel& channel, const TPoint& point, int32_t stride, int32_t rows, const uint8_t* bitmap,
+                   SRectWH& rect, uint32_t value, Writer writer) {
+  if (bitmap == nullptr || !ClipGlyph(channel, point, stride, rows, rect)) return false;
   for (int32_t y = rect.top; y < rect.top + rect.height; ++y) {
     const uint8_t* src = bitmap + static_cast<size_t>(y - point.y) * static_cast<size_t>(stride);
     uint8_t* dst = channel.GetPixelPtr(0, y);
-    for (int32_t x = rect.left; x < rect.left + rect.width; ++x) writer(dst[x], value, src[x - point.x]);
+    for (int32_t x = rect.left; x < rect.left + rect.width; ++x)
+      if (const uint8_t g = src[x - point.x]) writer(dst[x], value, g);
   }
   return true;
 }
 
-bool BlitGlyphRotated(TChannel& channel, const TPoint& point, int32_t stride, int32_t rows, const uint8_t* bitmap,
-                      SRectWH& rect, uint32_t value, GlyphByteWriter writer) {
-  if (bitmap == nullptr || writer == nullptr || !ClipGlyph(channel, point, rows, stride, rect)) return false;
+template <class Writer>
+bool BlitGlyphRotatedWith(TChannel& channel, const TPoint& point, int32_t stride, int32_t rows,
+                          const uint8_t* bitmap, SRectWH& rect, uint32_t value, Writer writer) {
+  if (bitmap == nullptr || !ClipGlyph(channel, point, rows, stride, rect)) return false;
   for (int32_t y = rect.top; y < rect.top + rect.height; ++y) {
     const int32_t i = y - point.y;  // target row: source column
     uint8_t* dst = channel.GetPixelPtr(0, y);
     for (int32_t x = rect.left; x < rect.left + rect.width; ++x) {
       const int32_t j = x - point.x;  // target column: source row rows - 1 - j
-      writer(dst[x], value, bitmap[static_cast<size_t>(rows - 1 - j) * static_cast<size_t>(stride) + i]);
+      if (const uint8_t g = bitmap[static_cast<size_t>(rows - 1 - j) * static_cast<size_t>(stride) + i])
+        writer(dst[x], value, g);
     }
   }
   return true;
+}
+
+// BlendByte with the glyph's level spread onto 0..255 on the way (the blits skip level 0).
+struct BlendLevel {
+  void operator()(uint8_t& byte, uint32_t value, uint32_t level) const {
+    // Full coverage blends to the value itself.
+    if (level == 64)
+      byte = static_cast<uint8_t>(value);
+    else
+      BlendByte(byte, value, kGlyphGreyTable[level]);
+  }
+};
+
+}  // namespace
+
+bool BlitGlyph(TChannel& channel, const TPoint& point, int32_t stride, int32_t rows, const uint8_t* bitmap,
+               SRectWH& rect, uint32_t value, GlyphByteWriter writer) {
+  return writer != nullptr && BlitGlyphWith(channel, point, stride, rows, bitmap, rect, value, writer);
+}
+
+bool BlitGlyphRotated(TChannel& channel, const TPoint& point, int32_t stride, int32_t rows, const uint8_t* bitmap,
+                      SRectWH& rect, uint32_t value, GlyphByteWriter writer) {
+  return writer != nullptr && BlitGlyphRotatedWith(channel, point, stride, rows, bitmap, rect, value, writer);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -181,7 +209,8 @@ int32_t RenderText(STextJob& job) {
       if (i + 1 < text.size() && text[i + 1] == 10) ++i;
       continue;
     }
-    if (!glyph.GetGlyph(code, bitmap)) continue;  // the font lacks it: no advance
+    // Levels 0..64, spread onto 0..255 as they are blended.
+    if (!glyph.GetGlyphLevels(code, bitmap)) continue;  // the font lacks it: no advance
     int32_t extra = 0;
     if (!bitmap.empty()) {
       int32_t stride = 0;
@@ -192,11 +221,11 @@ int32_t RenderText(STextJob& job) {
       SRectWH rect{};
       bool drawn;
       if (!vertical) {
-        drawn = BlitGlyph(*job.target, TPoint{pen.x + m.originX, pen.y - m.originY}, stride, rows, bitmap.data(),
-                          rect, 255, &BlendGlyphByte);
+        drawn = BlitGlyphWith(*job.target, TPoint{pen.x + m.originX, pen.y - m.originY}, stride, rows,
+                              bitmap.data(), rect, 255, BlendLevel{});
       } else {
-        drawn = BlitGlyphRotated(*job.target, TPoint{pen.x + m.originY - m.blackBoxY, pen.y + m.originX}, stride,
-                                 rows, bitmap.data(), rect, 255, &BlendGlyphByte);
+        drawn = BlitGlyphRotatedWith(*job.target, TPoint{pen.x + m.originY - m.blackBoxY, pen.y + m.originX},
+                                     stride, rows, bitmap.data(), rect, 255, BlendLevel{});
       }
       if (drawn) {
         if (count == 0)

@@ -38,6 +38,8 @@ class CFontGlyph {
   // False for a glyph the font lacks. True with an empty bitmap for a blank glyph; else the
   // bitmap holds 0..255 coverage, rows padded to 4 bytes.
   bool GetGlyph(uint32_t code, std::vector<uint8_t>& bitmap);
+  // The same with the font's levels 0..64 as they are (kGlyphGreyTable spreads them).
+  bool GetGlyphLevels(uint32_t code, std::vector<uint8_t>& bitmap);
   // stride = (black box width + 3) & ~3, rows = byte size / stride.
   bool BitmapSize(size_t byteSize, int32_t& stride, int32_t& rows) const;
   // cell increment x above 0: main += extra + increment x; cell increment y above 0:
@@ -61,7 +63,8 @@ bool MakeBold(int32_t& stride, int32_t rows, std::vector<uint8_t>& bitmap);
 using GlyphByteWriter = void (*)(uint8_t& byte, uint32_t value, uint32_t coverage);
 
 // Writes a stride x rows glyph into the channel with its top-left at the point, clipped to the
-// channel; false when nothing is left. rect gets the clipped rectangle.
+// channel; false when nothing is left. rect gets the clipped rectangle. Bytes of coverage 0
+// are left as they are (the writer is not called for them).
 bool BlitGlyph(TChannel& channel, const TPoint& point, int32_t stride, int32_t rows, const uint8_t* bitmap,
                SRectWH& rect, uint32_t value, GlyphByteWriter writer);
 // The same with the glyph turned a quarter turn clockwise: rows wide and stride high; target

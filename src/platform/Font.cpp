@@ -8,7 +8,9 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -22,8 +24,28 @@ namespace {
 
 constexpr int32_t kMaxPixelHeight = 8192;
 
+bool g_libraryAlive = false;
+
+// An FT_Face shared by the faces opened at the same file, size and slant.
+struct SFaceHandle {
+  FT_Face face = nullptr;
+  ~SFaceHandle() {
+    if (face != nullptr && g_libraryAlive) FT_Done_Face(face);
+  }
+};
+
+// What fontconfig chose for a request.
+struct SMatched {
+  bool found = false;
+  std::string family;
+  std::string file;
+  int index = 0;
+  int slant = 0;
+};
+
 // The FreeType library and our own fontconfig configuration, made on first use and released at
-// exit.
+// exit, with the fonts chosen and the faces opened lately (opening a face runs its font program,
+// so a text is not made to pay for it again).
 class FontLibrary {
  public:
   static FontLibrary& Get() {
@@ -33,8 +55,42 @@ class FontLibrary {
   FT_Library ft() const { return ft_; }
   FcConfig* fc() const { return fc_; }
   std::mutex& lock() { return lock_; }
+  std::map<std::string, SMatched>& matches() { return matches_; }
+  std::map<std::string, std::string, std::less<>>& resolved() { return resolved_; }
+
+  // The face of the file at the size (sheared when oblique), opened once and kept among the
+  // last few used; null when FreeType cannot open it.
+  std::shared_ptr<SFaceHandle> Face(const std::string& file, int index, int32_t pixels, bool oblique) {
+    const std::string key =
+        file + '\n' + std::to_string(index) + '\n' + std::to_string(pixels) + (oblique ? "o" : "");
+    for (size_t i = 0; i < faces_.size(); ++i) {
+      if (faces_[i].first == key) {
+        auto hit = faces_[i];
+        faces_.erase(faces_.begin() + static_cast<std::ptrdiff_t>(i));
+        faces_.insert(faces_.begin(), hit);
+        return hit.second;
+      }
+    }
+    auto handle = std::make_shared<SFaceHandle>();
+    if (ft_ == nullptr || FT_New_Face(ft_, file.c_str(), index, &handle->face) != 0) {
+      handle->face = nullptr;
+      return nullptr;
+    }
+    FT_Face face = handle->face;
+    if (FT_IS_SCALABLE(face) && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels)) == 0) {
+      if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL);
+      if (oblique) {
+        FT_Matrix shear{0x10000, 0x366A, 0, 0x10000};  // about 12 degrees
+        FT_Set_Transform(face, &shear, nullptr);
+      }
+    }
+    faces_.insert(faces_.begin(), {key, handle});
+    if (faces_.size() > kKeptFaces) faces_.pop_back();
+    return handle;
+  }
 
  private:
+  static constexpr size_t kKeptFaces = 8;
   FontLibrary() {
     if (FT_Init_FreeType(&ft_) != 0) {
       ft_ = nullptr;
@@ -42,14 +98,20 @@ class FontLibrary {
     }
     fc_ = FcInitLoadConfigAndFonts();
     if (fc_ == nullptr) DebugOut("FontLibrary: fontconfig could not be initialised\n");
+    g_libraryAlive = ft_ != nullptr;
   }
   ~FontLibrary() {
+    faces_.clear();
+    g_libraryAlive = false;
     if (fc_ != nullptr) FcConfigDestroy(fc_);
     if (ft_ != nullptr) FT_Done_FreeType(ft_);
   }
   FT_Library ft_ = nullptr;
   FcConfig* fc_ = nullptr;
   std::mutex lock_;
+  std::map<std::string, SMatched> matches_;
+  std::map<std::string, std::string, std::less<>> resolved_;
+  std::vector<std::pair<std::string, std::shared_ptr<SFaceHandle>>> faces_;
 };
 
 // Windows face names and the installed family that stands for them.
@@ -175,6 +237,23 @@ uint32_t FirstCodePoint(const std::string& s) {
   return cp;
 }
 
+// The Unicode code point of a code page 932 character code (0xFFFD for none), converted once
+// and kept: a text asks for the same few hundred codes over and over.
+uint32_t Cp932CodePoint(uint32_t code) {
+  static std::mutex lock;
+  static std::vector<uint32_t> known;  // code point + 1 by code; 0: not converted yet
+  std::lock_guard<std::mutex> guard(lock);
+  if (known.empty()) known.assign(0x10000, 0);
+  uint32_t& slot = known[code & 0xFFFF];
+  if (slot == 0) {
+    std::string bytes;
+    if (code > 0xFF) bytes.push_back(static_cast<char>(code >> 8));
+    bytes.push_back(static_cast<char>(code & 0xFF));
+    slot = FirstCodePoint(Cp932ToUtf8(bytes)) + 1;
+  }
+  return slot - 1;
+}
+
 // Vertical presentation forms of the punctuation that turns in vertical writing.
 struct SVerticalForm {
   uint32_t from;
@@ -232,10 +311,19 @@ std::string ResolveFontFamily(std::string_view face) {
   FontLibrary& lib = FontLibrary::Get();
   std::lock_guard<std::mutex> guard(lib.lock());
   if (lib.fc() == nullptr || face.empty()) return std::string(face);
-  if (FamilyInstalled(lib.fc(), face)) return std::string(face);
-  for (const SFaceAlias& alias : kFaceAliases)
-    if (face == alias.name && FamilyInstalled(lib.fc(), alias.family)) return alias.family;
-  return std::string(face);
+  auto known = lib.resolved().find(face);
+  if (known != lib.resolved().end()) return known->second;
+  std::string family(face);
+  if (!FamilyInstalled(lib.fc(), face)) {
+    for (const SFaceAlias& alias : kFaceAliases) {
+      if (face == alias.name && FamilyInstalled(lib.fc(), alias.family)) {
+        family = alias.family;
+        break;
+      }
+    }
+  }
+  lib.resolved().emplace(std::string(face), family);
+  return family;
 }
 
 std::vector<std::string> ListFontFaces(bool vertical) {
@@ -294,15 +382,60 @@ bool HasVerticalFace(std::string_view family) {
 // ---------------------------------------------------------------------------------------------
 
 struct CFontFace::Impl {
+  std::shared_ptr<SFaceHandle> handle;
   FT_Face face = nullptr;
   bool symbol = false;   // looked up through the symbol charmap (0xF000 + byte)
   bool oblique = false;  // italic asked for and the file is upright: sheared
   bool hasVertical = false;
   int32_t pixelHeight = 0;
-  ~Impl() {
-    if (face != nullptr) FT_Done_Face(face);
-  }
 };
+
+namespace {
+
+// What fontconfig gives for the family with the request's weight, slant and language.
+SMatched MatchFont(FontLibrary& lib, const std::string& family, const SFontRequest& request, bool vertical) {
+  SMatched m;
+  if (vertical && !FamilyHasVerticalForm(lib, family)) {
+    DebugOut("CFontFace::Open: the family has no vertical form\n");
+    return m;
+  }
+  FcPattern* pattern = FcPatternCreate();
+  if (pattern == nullptr) return m;
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcPatternAddInteger(pattern, FC_WEIGHT, request.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  if (const char* lang = LangOfCharset(request.charset))
+    FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(lang));
+  FcConfigSubstitute(lib.fc(), pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(lib.fc(), pattern, &result);
+  FcPatternDestroy(pattern);
+  if (match == nullptr) {
+    DebugOut("CFontFace::Open: no font matches\n");
+    return m;
+  }
+  FcChar8* file = nullptr;
+  FcBool outline = FcFalse;
+  m.slant = FC_SLANT_ROMAN;
+  FcPatternGetString(match, FC_FILE, 0, &file);
+  FcPatternGetInteger(match, FC_INDEX, 0, &m.index);
+  FcPatternGetBool(match, FC_OUTLINE, 0, &outline);
+  FcPatternGetInteger(match, FC_SLANT, 0, &m.slant);
+  m.family = FirstFamily(match);
+  m.file = file != nullptr ? reinterpret_cast<const char*>(file) : "";
+  FcPatternDestroy(match);
+  if (m.file.empty() || outline != FcTrue) {
+    DebugOut("CFontFace::Open: the font matched is not an outline font\n");
+    return m;
+  }
+  m.found = true;
+  return m;
+}
+
+}  // namespace
 
 CFontFace::~CFontFace() = default;
 
@@ -323,75 +456,41 @@ std::unique_ptr<CFontFace> CFontFace::Open(const SFontRequest& request) {
   FontLibrary& lib = FontLibrary::Get();
   std::lock_guard<std::mutex> guard(lib.lock());
   if (lib.fc() == nullptr || lib.ft() == nullptr) return nullptr;
-  if (vertical && !FamilyHasVerticalForm(lib, family)) {
-    DebugOut("CFontFace::Open: the family has no vertical form\n");
-    return nullptr;
-  }
+  const std::string key = family + '\n' + (vertical ? "v" : "h") + (request.bold ? "b" : "r") +
+                          (request.italic ? "i" : "u") + std::to_string(request.charset);
+  auto known = lib.matches().find(key);
+  if (known == lib.matches().end())
+    known = lib.matches().emplace(key, MatchFont(lib, family, request, vertical)).first;
+  const SMatched& matched = known->second;
+  if (!matched.found) return nullptr;
 
-  FcPattern* pattern = FcPatternCreate();
-  if (pattern == nullptr) return nullptr;
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcPatternAddInteger(pattern, FC_WEIGHT, request.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  if (const char* lang = LangOfCharset(request.charset))
-    FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(lang));
-  FcConfigSubstitute(lib.fc(), pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(lib.fc(), pattern, &result);
-  FcPatternDestroy(pattern);
-  if (match == nullptr) {
-    DebugOut("CFontFace::Open: no font matches\n");
-    return nullptr;
-  }
-  FcChar8* file = nullptr;
-  int index = 0;
-  FcBool outline = FcFalse;
-  int slant = FC_SLANT_ROMAN;
-  FcPatternGetString(match, FC_FILE, 0, &file);
-  FcPatternGetInteger(match, FC_INDEX, 0, &index);
-  FcPatternGetBool(match, FC_OUTLINE, 0, &outline);
-  FcPatternGetInteger(match, FC_SLANT, 0, &slant);
   std::unique_ptr<CFontFace> font(new CFontFace());
   font->impl_ = std::make_unique<Impl>();
-  font->family_ = FirstFamily(match);
-  font->file_ = file != nullptr ? reinterpret_cast<const char*>(file) : "";
-  FcPatternDestroy(match);
-  if (font->file_.empty() || outline != FcTrue) {
-    DebugOut("CFontFace::Open: the font matched is not an outline font\n");
-    return nullptr;
-  }
+  font->family_ = matched.family;
+  font->file_ = matched.file;
   Impl& impl = *font->impl_;
-  if (FT_New_Face(lib.ft(), font->file_.c_str(), index, &impl.face) != 0) {
-    impl.face = nullptr;
+  impl.oblique = request.italic && matched.slant == FC_SLANT_ROMAN;
+  impl.handle = lib.Face(matched.file, matched.index, pixels, impl.oblique);
+  if (impl.handle == nullptr) {
     DebugOut("CFontFace::Open: FreeType cannot open the font file\n");
     return nullptr;
   }
-  FT_Face face = impl.face;
+  FT_Face face = impl.face = impl.handle->face;
   if (!FT_IS_SCALABLE(face)) {
     DebugOut("CFontFace::Open: the font has no outlines\n");
     return nullptr;
   }
-  if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) {
-    if (FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) != 0) {
-      DebugOut("CFontFace::Open: the font has no usable character map\n");
-      return nullptr;
-    }
-    impl.symbol = true;
+  if (face->charmap == nullptr) {
+    DebugOut("CFontFace::Open: the font has no usable character map\n");
+    return nullptr;
   }
-  if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels)) != 0) {
+  impl.symbol = face->charmap->encoding == FT_ENCODING_MS_SYMBOL;
+  if (face->size == nullptr || face->size->metrics.y_ppem == 0) {
     DebugOut("CFontFace::Open: the font cannot be set to the size\n");
     return nullptr;
   }
   impl.pixelHeight = pixels;
-  impl.oblique = request.italic && slant == FC_SLANT_ROMAN;
   impl.hasVertical = FT_HAS_VERTICAL(face);
-  if (impl.oblique) {
-    FT_Matrix shear{0x10000, 0x366A, 0, 0x10000};  // about 12 degrees
-    FT_Set_Transform(face, &shear, nullptr);
-  }
   font->vertical_ = vertical;
 
   // Metrics: ascent and descent from the Windows metrics of the OS/2 table when there is one.
@@ -430,10 +529,7 @@ GlyphResult CFontFace::GetGlyph(uint32_t code, SGlyphMetrics& metrics, std::vect
   } else if (code < 0x80) {
     cp = code;
   } else {
-    std::string bytes;
-    if (code > 0xFF) bytes.push_back(static_cast<char>(code >> 8));
-    bytes.push_back(static_cast<char>(code & 0xFF));
-    cp = FirstCodePoint(Cp932ToUtf8(bytes));
+    cp = Cp932CodePoint(code);
     if (cp == 0xFFFD) return GlyphResult::kMissing;
   }
   // In the vertical form double-byte characters stand upright; single-byte ones lie on their
@@ -488,16 +584,25 @@ GlyphResult CFontFace::GetGlyph(uint32_t code, SGlyphMetrics& metrics, std::vect
     metrics.blackBoxY = 1;
     return GlyphResult::kBlank;
   }
-  auto grey = [](unsigned v) { return static_cast<uint8_t>((v * 64 + 127) / 255); };
+  static constexpr auto kLevels = [] {
+    std::array<uint8_t, 256> t{};
+    for (unsigned v = 0; v < 256; ++v) t[v] = static_cast<uint8_t>((v * 64 + 127) / 255);
+    return t;
+  }();
+  auto grey = [](unsigned v) { return kLevels[v]; };
   auto source = [&](int32_t x, int32_t y) -> unsigned {
     const unsigned char* row = b.buffer + static_cast<ptrdiff_t>(b.pitch) * y;
     return row[x];
   };
   if (!upright) {
     const int32_t stride = (w + 3) & ~3;
-    bitmap.assign(static_cast<size_t>(stride) * static_cast<size_t>(h), 0);
-    for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = 0; x < w; ++x) bitmap[static_cast<size_t>(y) * stride + x] = grey(source(x, y));
+    bitmap.resize(static_cast<size_t>(stride) * static_cast<size_t>(h));
+    for (int32_t y = 0; y < h; ++y) {
+      const unsigned char* src = b.buffer + static_cast<ptrdiff_t>(b.pitch) * y;
+      uint8_t* dst = bitmap.data() + static_cast<size_t>(y) * static_cast<size_t>(stride);
+      for (int32_t x = 0; x < w; ++x) dst[x] = grey(src[x]);
+      for (int32_t x = w; x < stride; ++x) dst[x] = 0;
+    }
     metrics.blackBoxX = w;
     metrics.blackBoxY = h;
   } else {
