@@ -8,6 +8,10 @@
 //
 // Glyph bitmaps hold 0..64 grey levels (FreeType's 0..255 as (v * 64 + 127) / 255), rows top
 // down, each row padded with zeros to a multiple of 4 bytes.
+//
+// Fonts chosen and faces opened are kept for the next request (a text is laid out again on every
+// keystroke of the text tool); faces opened at the same file and size share one FreeType face,
+// so they are used from one thread, the user-interface thread.
 #include <cstdint>
 #include <memory>
 #include <string>
