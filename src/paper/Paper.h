@@ -840,6 +840,23 @@ class TPaper {
   bool MergeVisibleOld(TFlowImage* flow);
 
   // ---- Text (PaperText.cpp) ----
+  // Commits the working copy's channel inside the rectangle (store coordinates of the stroke's
+  // layer), the text tool's coverage: the stroke is bound to the document; without asSelection
+  // the layer's pixels in the rectangle go to the undo (record set), the channel is painted with
+  // the stroke's colour, opacity and writers onto the layer through the working copy, the view
+  // and thumbnails are refreshed; with asSelection the channel is combined into the selection.
+  // The channel is cleared in every case. The working copy must hold the stroke's layer.
+  bool DrawStrokeInRect(TFlowImage* flow, TStroke& stroke, const SRectWH& rect, bool asSelection, bool record);
+  // The text tool's OK: the stroke takes the active layer, the job (its x, y a canvas point) is
+  // rendered into the working channel at that point of the layer, recorded as text drawn (16) or
+  // text selected (17) and committed by DrawStrokeInRect. Returns the glyphs drawn: 0 (nothing
+  // drawn, nothing recorded) or -1 when the font or the layer cannot be had.
+  int32_t CommitText(TFlowImage* flow, TStroke& stroke, struct STextJob& job, bool asSelection, bool record);
+  // Combining the working channel into the selection belongs to the mask and selection commands,
+  // which install it here; until then a text selection fails with a developer-output line.
+  using WorkChannelSelector = bool (*)(TPaper& paper, TFlowImage* flow, int32_t layer, bool record,
+                                       const SRectWH& rect);
+  static WorkChannelSelector SetWorkChannelSelector(WorkChannelSelector selector);
 
   // ---- Buffers ----
   TTC& DisplayBuffer() const { return *displayBuffer_; }
