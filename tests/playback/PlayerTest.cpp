@@ -737,3 +737,139 @@ TEST(PlayerFileExtTest, ExtensionByVersionByte) {
 
 }  // namespace
 }  // namespace tf::test
+
+namespace tf::test {
+namespace {
+
+// The afterStep bits of the state records, and the pen the window is handed.
+TEST_F(PlayerTest, StateRecordsSetTheirAfterStepBits) {
+  struct Case {
+    const char* name;
+    std::function<void(StreamBuilder&)> packets;
+    uint8_t afterStep;
+  };
+  SActiveLayerRecord active{};
+  active.layer = 0;
+  active.mask = -1;
+  const std::vector<Case> cases = {
+      {"first active layer and mask", [&](StreamBuilder& s) { s.Record(kPcState, kStActiveLayer, active); },
+       0x18},
+      {"the same again",
+       [&](StreamBuilder& s) {
+         s.Record(kPcState, kStActiveLayer, active).Record(kPcState, kStActiveLayer, active);
+       },
+       0x18},
+      {"nib falloff", [](StreamBuilder& s) { s.Record(kPcState, kStNibFalloff, SNibFalloffRecord{}); }, 0x40},
+      {"nib shape", [](StreamBuilder& s) { s.Record(kPcState, kStNibShape, SNibShapeRecord{}); }, 0x40},
+      {"pen parameters", [](StreamBuilder& s) { s.Record(kPcState, kStPenParamsB, SPenParamsBRecord{}); }, 0x20},
+      {"stroke dynamics",
+       [](StreamBuilder& s) { s.Record(kPcState, kStStrokeDynamics, SStrokeDynamicsRecord{}); }, 0x20},
+      {"pen colour", [](StreamBuilder& s) { s.Record(kPcState, kStPenColor, SPenColorRecord{}); }, 0x00},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StreamBuilder s;
+    s.Start(16, 16);
+    c.packets(s);
+    SPaperColorPacket colour{};
+    s.Record(kPcPaper, 1, colour).Add(kPcPaper, kPaperEndMarker);
+    HeadlessPlaybackWindow b;
+    CPlayer player(b.Paper(), &b);
+    ASSERT_TRUE(LoadStreamBytes(b.Paper(), s.bytes));
+    ASSERT_EQ(player.startLoaded(), kStartPlayStarted);
+    ASSERT_EQ(player.playStep(), kPlayStepPlayed);
+    EXPECT_EQ(b.Paper().EventMngr()->afterStep, c.afterStep);
+    EXPECT_EQ(b.Paper().EventMngr()->lastPacket.cls, kPcPaper);
+  }
+}
+
+TEST_F(PlayerTest, PlayedPenStateReachesTheRendererAndTheWindow) {
+  StreamBuilder s;
+  s.Start(16, 16);
+  SPenParamsARecord a{};
+  a.byte3Set = 1;
+  a.params[0] = kRenderWatercolour;
+  a.params[1] = 1;
+  a.params[2] = 2;
+  SPenParamsBRecord words{};
+  words.words[0] = 0x00280032;
+  SNibShapeRecord nib{};
+  nib.nib0 = 700;
+  nib.nib3 = 300;
+  nib.nib1 = 800;
+  nib.nib2 = 450;
+  SStrokeDynamicsRecord dyn{};
+  dyn.flags = 0x02;
+  dyn.opacity1000 = 900;
+  dyn.gamma100 = 120;
+  dyn.spacing1000 = 180;
+  SActiveLayerRecord active{};
+  active.layer = -1;
+  active.mask = -1;
+  s.Record(kPcState, kStPenParamsA, a).Record(kPcState, kStPenParamsB, words).Record(kPcState, kStNibShape, nib);
+  s.Record(kPcState, kStStrokeDynamics, dyn).Record(kPcState, kStActiveLayer, active);
+  s.Record(kPcPaper, 1, SPaperColorPacket{}).Add(kPcPaper, kPaperEndMarker);
+  HeadlessPlaybackWindow b;
+  CPlayer player(b.Paper(), &b);
+  ASSERT_TRUE(LoadStreamBytes(b.Paper(), s.bytes));
+  ASSERT_EQ(player.startLoaded(), kStartPlayStarted);
+  const int32_t mask = b.Paper().GetActiveMaskIndex();
+  ASSERT_EQ(player.playStep(), kPlayStepPlayed);
+  EXPECT_EQ(b.Paper().GetActiveMaskIndex(), mask);  // -1 keeps the active mask
+  SPenParam params{};
+  player.PenRender()->GetPenParams(params);
+  EXPECT_EQ(params.type, kRenderWatercolour);
+  EXPECT_EQ(params.option1, 1);
+  EXPECT_EQ(params.option2, 2);
+  EXPECT_EQ(params.channel, 1);
+  EXPECT_EQ(params.effect, 0x32);
+  EXPECT_EQ(params.env, 0x28);
+  SNibShape shape{};
+  player.PenRender()->GetNibShape(shape);
+  EXPECT_EQ(shape.size, 700);
+  EXPECT_EQ(shape.aspect, 800);
+  EXPECT_EQ(shape.angle, 450);
+  EXPECT_EQ(shape.minRatio, 300);
+  SStrokeParam stroke{};
+  b.Paper().StrokeMngr()->GetStrokeParams(stroke);
+  EXPECT_EQ(stroke.ifSize, 0);
+  EXPECT_EQ(stroke.ifTransparency, 1);
+  EXPECT_EQ(stroke.opacity, 900);
+  EXPECT_EQ(stroke.spacing, 180);
+  // The window shows the player's pen after such a step.
+  ASSERT_TRUE(b.Paper().EventMngr()->afterStep & 0x60);
+  player.showPlaybackPen();
+  EXPECT_EQ(b.pensShown, 1);
+  EXPECT_EQ(b.shownPen.penParams.type, kRenderWatercolour);
+  EXPECT_EQ(b.shownPen.strokeParams.opacity, 900);
+  EXPECT_EQ(b.shownPen.shape, player.BaseShape());
+  // The window paints with the player's objects while it plays, and gets its own back after.
+  EXPECT_EQ(b.CurrentStroke(), player.Stroke());
+  EXPECT_EQ(b.CurrentPenRender(), player.PenRender());
+  EXPECT_TRUE(b.IsLockedForPlayback());
+  EXPECT_EQ(player.playStep(), kPlayStepEnded);
+  ASSERT_TRUE(player.stopPlay(true));
+  EXPECT_EQ(b.CurrentStroke(), nullptr);
+  EXPECT_FALSE(b.IsPlaying());
+}
+
+TEST_F(PlayerTest, OlderNewDocumentForm) {
+  StreamBuilder s;
+  SNewDocumentOldPacket doc{};
+  doc.canvasWidth = 40;
+  doc.canvasHeight = 30;
+  doc.layerWidth = 50;
+  doc.layerHeight = 30;
+  s.Record(kPcPaper, kPaperNewDocumentOld, doc).Add(kPcPaper, kPaperEndMarker);
+  HeadlessPlaybackWindow b;
+  CPlayer player(b.Paper(), &b);
+  ASSERT_TRUE(LoadStreamBytes(b.Paper(), s.bytes));
+  ASSERT_EQ(player.startLoaded(), kStartPlayStarted);
+  EXPECT_EQ(b.Paper().canvasWidth, 40);
+  EXPECT_EQ(b.Paper().GetLayer(0)->StoreWidth(), 50);
+  EXPECT_EQ(b.Paper().showCanvasColor, 1);
+  EXPECT_EQ(player.playStep(), kPlayStepEnded);
+}
+
+}  // namespace
+}  // namespace tf::test
