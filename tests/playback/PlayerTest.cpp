@@ -100,7 +100,9 @@ TEST_F(PlayerTest, EveryStepMatchesTheRecordingAfterTheSameStep) {
     std::vector<StepCheck> checks;
     const std::string path = RecordAndSave(a, 0x51e9 + pointByPoint, 30, &checks);
     std::map<int32_t, StepCheck> bySteps;
-    for (const StepCheck& c : checks) bySteps[c.steps] = c;
+    // The document right after each step closed (a command that records no step of its own, as
+    // choosing the active layer, reaches the stream with the next step's state records).
+    for (const StepCheck& c : checks) bySteps.emplace(c.steps, c);
 
     HeadlessPlaybackWindow b;
     CPlayer player(b.Paper(), &b);
