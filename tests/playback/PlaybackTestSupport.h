@@ -1,0 +1,416 @@
+// A recorded painting, a document's fingerprint, and streams built packet by packet, for the
+// player's tests, fuzz target and benchmark.
+#pragma once
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/LayerData.h"
+#include "document/Mask.h"
+#include "events/EventStream.h"
+#include "events/StrokeSources.h"
+#include "paint/NibShape.h"
+#include "paint/PenParam.h"
+#include "paint/PenRender.h"
+#include "paint/Stroke.h"
+#include "paint/StrokeMngr.h"
+#include "paper/FlowImage.h"
+#include "paper/Paper.h"
+#include "playback/HeadlessPlaybackWindow.h"
+#include "playback/Player.h"
+#include "raster/BlockVCH.h"
+#include "raster/BlockVMTC.h"
+
+namespace tf::test {
+
+// FNV-1a.
+struct Fnv {
+  uint64_t h = 1469598103934665603ull;
+  void Add(const void* data, size_t n) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  }
+  template <typename T>
+  void Value(const T& v) {
+    Add(&v, sizeof v);
+  }
+};
+
+inline uint64_t ImageChecksum(const TMTC& image) {
+  Fnv f;
+  f.Value(image.Width());
+  f.Value(image.Height());
+  for (int32_t y = 0; y < image.Height(); ++y)
+    f.Add(image.GetPixelPtr(0, y), static_cast<size_t>(image.Width()) * 4);
+  return f.h;
+}
+
+// One line per part of the document: canvas, paper colour, each layer's settings and store
+// (every pixel read, so uncommitted tiles count by their fill value), each mask, and the
+// composed picture. Two documents are equal when their lines are.
+inline std::vector<std::string> Fingerprint(TPaper& paper) {
+  std::vector<std::string> lines;
+  char text[400];
+  std::snprintf(text, sizeof text, "canvas %dx%d paper %06x show %u layers %d active %d mask %d",
+                paper.canvasWidth, paper.canvasHeight, paper.paperColor, paper.showCanvasColor,
+                paper.GetLayerCount(), paper.GetActiveLayerIndex(), paper.GetActiveMaskIndex());
+  lines.emplace_back(text);
+  for (int32_t i = 0; i < paper.GetLayerCount(); ++i) {
+    const CLayerData* layer = paper.GetLayer(i);
+    uint64_t pixels = 0;
+    int32_t w = 0, h = 0;
+    if (layer->Store() != nullptr) {
+      w = layer->StoreWidth();
+      h = layer->StoreHeight();
+      TMTC image(w, h);
+      TPoint dest{0, 0};
+      SRectWH source{0, 0, w, h};
+      layer->Store()->CopyToImage(image, dest, source, 255, false);
+      pixels = ImageChecksum(image);
+    }
+    std::snprintf(text, sizeof text,
+                  "layer %d '%s' store %dx%d at %d,%d mode %u opacity %u visible %u protect %u dissolve %u/%u "
+                  "clip %u pixels %016llx",
+                  i, layer->name.c_str(), w, h, layer->offsetX, layer->offsetY, layer->blendMode, layer->opacity,
+                  layer->visible, layer->alphaProtect, layer->dissolve, layer->dissolveThreshold, layer->clip,
+                  static_cast<unsigned long long>(pixels));
+    lines.emplace_back(text);
+  }
+  if (const CMaskMngr* masks = paper.MaskMngr()) {
+    for (int32_t i = 0; i < masks->GetCount(); ++i) {
+      const CMaskData* mask = masks->GetMask(i);
+      Fnv f;
+      int32_t w = 0, h = 0;
+      if (CMaskData::IsAllocated(mask)) {
+        w = mask->Store()->Width();
+        h = mask->Store()->Height();
+        TChannel channel(w, h);
+        TPoint dest{0, 0};
+        SRectWH source{0, 0, w, h};
+        mask->Store()->CopyToChannel(channel, dest, source, false);
+        for (int32_t y = 0; y < h; ++y) f.Add(channel.GetPixelPtr(0, y), static_cast<size_t>(w));
+      }
+      std::snprintf(text, sizeof text, "mask %d '%s' %dx%d at %d,%d pixels %016llx", i,
+                    mask != nullptr ? mask->name.c_str() : "", w, h, mask != nullptr ? mask->offsetX : 0,
+                    mask != nullptr ? mask->offsetY : 0, static_cast<unsigned long long>(f.h));
+      lines.emplace_back(text);
+    }
+  }
+  paper.ComposeRect(SRectWH{0, 0, paper.canvasWidth, paper.canvasHeight}, false);
+  std::snprintf(text, sizeof text, "composed %016llx",
+                static_cast<unsigned long long>(ImageChecksum(paper.DisplayBuffer())));
+  lines.emplace_back(text);
+  return lines;
+}
+
+inline uint64_t FingerprintChecksum(TPaper& paper) {
+  Fnv f;
+  for (const std::string& line : Fingerprint(paper)) f.Add(line.data(), line.size());
+  return f.h;
+}
+
+// A small deterministic generator (xorshift64*).
+struct SceneRng {
+  uint64_t s;
+  explicit SceneRng(uint64_t seed) : s(seed ? seed : 1) {}
+  uint32_t Next() {
+    s ^= s >> 12;
+    s ^= s << 25;
+    s ^= s >> 27;
+    return static_cast<uint32_t>((s * 2685821657736338717ull) >> 32);
+  }
+  int32_t Range(int32_t lo, int32_t hi) {
+    return lo + static_cast<int32_t>(Next() % static_cast<uint32_t>(hi - lo + 1));
+  }
+  float Unit() { return static_cast<float>(Next() % 1001) / 1000.0f; }
+};
+
+// A document that records: a headless window with its stroke and renderer, the recorder reading
+// that stroke, a stroke manager of the newest engine.
+struct RecordingDocument {
+  RecordingDocument(int32_t width, int32_t height) {
+    window.stroke = &stroke;
+    window.penRender = &renderer;
+    source.SetStroke(&stroke);
+    TPaper& paper = window.Paper();
+    paper.EventMngr()->stroke = &source;
+    ok = paper.InitDocument("", &window.Flow(), false, false, 72, height, width, height, width) &&
+         paper.CreateStrokeMngr() && paper.SelectStrokeEngine(2);
+  }
+  TPaper& Paper() { return window.Paper(); }
+  TFlowImage* Flow() { return &window.Flow(); }
+  CEventMngr& Events() { return *window.Paper().EventMngr(); }
+
+  HeadlessPlaybackWindow window;
+  TStroke stroke{2};
+  CPenRender renderer{&stroke};
+  StrokeRecordSource source;
+  bool ok = false;
+};
+
+// One pen of the newest engine.
+struct ScenePen {
+  uint8_t type;
+  uint8_t channel;
+  uint8_t option1;
+  uint16_t effect, env, speed;
+  float nib;
+};
+
+inline const std::vector<ScenePen>& ScenePens() {
+  static const std::vector<ScenePen> pens = {
+      {kRenderPaint, 1, 0, 0, 0, 0, 5.0f},          {kRenderPaint, 0, 0, 0, 0, 0, 9.0f},
+      {kRenderWatercolour, 0, 0, 60, 40, 30, 7.0f}, {kRenderEraser, 0, 0, 0, 0, 0, 4.0f},
+      {kRenderBlur, 0, 0, 150, 0, 0, 6.0f},         {kRenderFingertip, 0, 0, 0, 0, 0, 6.0f},
+      {kRenderSpread, 0, 0, 0, 0, 0, 5.0f},         {kRenderBurnDodge, 0, 1, 80, 0, 0, 8.0f},
+  };
+  return pens;
+}
+
+inline void SetScenePen(RecordingDocument& d, const ScenePen& pen, uint32_t colour, SceneRng& rng) {
+  SPenParam p{};
+  p.type = pen.type;
+  p.channel = pen.channel;
+  p.option1 = pen.option1;
+  p.effect = pen.effect;
+  p.env = pen.env;
+  p.speed = pen.speed;
+  d.renderer.SetPenParams(p, 7);
+  SNibShape nib{};
+  nib.Init(pen.nib);
+  nib.SetMinRatio(0.25f + 0.5f * rng.Unit());
+  d.renderer.SetNibShape(nib);
+  d.stroke.SetColor(colour & 0xFFFFFFu);
+  d.stroke.SetOpacity(0.4f + 0.6f * rng.Unit());
+  SStrokeParam params{1, static_cast<uint8_t>(rng.Next() & 1), {0, 0}, 1000, 120, 150, 0, 0};
+  d.Paper().StrokeMngr()->SetStrokeParams(params);
+}
+
+// A stroke of the newest engine, recorded: count points with pressure; the points drawn.
+inline int32_t RecordStroke(RecordingDocument& d, SceneRng& rng, int32_t count) {
+  TPaper& paper = d.Paper();
+  float x = static_cast<float>(rng.Range(0, paper.canvasWidth - 1));
+  float y = static_cast<float>(rng.Range(0, paper.canvasHeight - 1));
+  if (!paper.BeginStrokeMngr(d.Flow(), d.stroke, true, x, y, rng.Unit())) return 0;
+  for (int32_t i = 1; i < count; ++i) {
+    x += static_cast<float>(rng.Range(-900, 900)) / 100.0f;
+    y += static_cast<float>(rng.Range(-900, 900)) / 100.0f;
+    paper.StrokeToMngr(d.Flow(), d.stroke, true, 0, x, y, rng.Unit());
+  }
+  SRectWH rect{};
+  paper.EndStrokeMngr(d.Flow(), d.stroke, true, rect, 0);
+  return count;
+}
+
+// One step of a scene: the command it records (its packet's class and code), run with the
+// record flag set. A step whose command the player has no row for yet is left out of the
+// painting, so the painting grows by itself as the commands' rows arrive.
+struct SceneStep {
+  const char* name;
+  uint8_t cls;
+  uint8_t code;
+  std::function<bool(RecordingDocument&, SceneRng&)> run;
+};
+
+inline bool PlayerHasRow(uint8_t cls, uint8_t code) { return PlayTable().Find(cls, code) != nullptr; }
+
+// Every document command built so far, one line each.
+inline std::vector<SceneStep> SceneSteps() {
+  auto layerIndex = [](RecordingDocument& d, SceneRng& rng) {
+    return rng.Range(0, d.Paper().GetLayerCount() - 1);
+  };
+  std::vector<SceneStep> steps = {
+      {"paper colour", kPcPaper, 1,
+       [](RecordingDocument& d, SceneRng& rng) { return d.Paper().SetPaperColor(rng.Next() & 0xFFFFFFu, true); }},
+      {"stroke", kPcStrokeStart4, 0,
+       [](RecordingDocument& d, SceneRng& rng) {
+         const auto& pens = ScenePens();
+         SetScenePen(d, pens[rng.Next() % pens.size()], rng.Next(), rng);
+         return RecordStroke(d, rng, rng.Range(2, 60)) > 0;
+       }},
+      {"select layer", kPcState, kStActiveLayer,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SetActiveLayer(d.Flow(), layerIndex(d, rng));
+       }},
+      {"add layer", kPcLayer, 0,
+       [](RecordingDocument& d, SceneRng& rng) {
+         TPaper& p = d.Paper();
+         return p.AddLayer(d.Flow(), p.GetLayerCount(), true, (rng.Next() & 1) != 0,
+                           static_cast<uint8_t>(rng.Range(60, 255)), 3, p.canvasHeight, p.canvasWidth);
+       }},
+      {"new layer", kPcLayer, 11,
+       [](RecordingDocument& d, SceneRng& rng) {
+         TPaper& p = d.Paper();
+         return p.NewLayer(d.Flow(), rng.Range(0, p.GetLayerCount()), true, true, "named", 0x00FFFFFFu,
+                           static_cast<uint8_t>(rng.Range(100, 255)), 3, p.canvasHeight, p.canvasWidth);
+       }},
+      {"duplicate layer", kPcLayer, 3,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().DuplicateLayer(d.Flow(), layerIndex(d, rng), true);
+       }},
+      {"delete layer", kPcLayer, 1,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().GetLayerCount() > 2 && d.Paper().DeleteLayer(d.Flow(), layerIndex(d, rng), true);
+       }},
+      {"move layer", kPcLayer, 4,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().MoveLayer(d.Flow(), layerIndex(d, rng), true, layerIndex(d, rng));
+       }},
+      {"rename layer", kPcLayer, 19,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().RenameLayer(d.Flow(), layerIndex(d, rng), true,
+                                      "layer " + std::to_string(rng.Next() % 100));
+       }},
+      {"opacity", kPcLayer, 17,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SetLayerOpacity(layerIndex(d, rng), static_cast<uint8_t>(rng.Range(30, 255)), true);
+       }},
+      {"blend mode", kPcLayer, 16,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SetLayerBlendMode(layerIndex(d, rng), rng.Range(0, 21), true);
+       }},
+      {"visibility", kPcLayer, 18,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SetLayerVisible(layerIndex(d, rng), (rng.Next() % 3) != 0, true);
+       }},
+      {"alpha protection", kPcLayer, 20,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SetLayerProtect(layerIndex(d, rng), -1, true);
+       }},
+      {"dissolve", kPcLayer, 21,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SetLayerDissolve(layerIndex(d, rng), (rng.Next() & 1) != 0, true,
+                                           static_cast<uint8_t>(rng.Range(0, 255)));
+       }},
+      {"show only", kPcPaper, 25,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().ShowActiveLayerOnly(layerIndex(d, rng), true);
+       }},
+      {"show all", kPcPaper, 24,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SetAllLayersVisible(layerIndex(d, rng), true, true);
+       }},
+      {"invert visibility", kPcPaper, 26,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().InvertLayerVisibility(layerIndex(d, rng), true);
+       }},
+      {"flip left-right", kPcLayer, 32,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().FlipLayerHorizontal(d.Flow(), layerIndex(d, rng), true);
+       }},
+      {"flip top-bottom", kPcLayer, 33,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().FlipLayerVertical(d.Flow(), layerIndex(d, rng), true);
+       }},
+      {"turn 180", kPcLayer, 34,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().RotateLayer180(d.Flow(), layerIndex(d, rng), true);
+       }},
+      {"invert colours", kPcLayer, 35,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().InvertLayerColors(d.Flow(), layerIndex(d, rng), true);
+       }},
+      {"turn 90", kPcLayer, 36,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().RotateLayer90(d.Flow(), layerIndex(d, rng), true, true);
+       }},
+      {"turn 90 back", kPcLayer, 37,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().RotateLayer90(d.Flow(), layerIndex(d, rng), true, false);
+       }},
+      {"rotate", kPcLayer, 38,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().RotateLayerFree(d.Flow(), layerIndex(d, rng), true,
+                                          static_cast<float>(rng.Range(-170, 170)));
+       }},
+      {"scale", kPcLayer, 39,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         TPaper& p = d.Paper();
+         return p.ScaleLayer(d.Flow(), layerIndex(d, rng), true, rng.Range(p.canvasWidth / 2, p.canvasWidth * 2),
+                             rng.Range(p.canvasHeight / 2, p.canvasHeight * 2));
+       }},
+  };
+  std::vector<SceneStep> kept;
+  for (SceneStep& step : steps)
+    if (PlayerHasRow(step.cls, step.code)) kept.push_back(std::move(step));
+  return kept;
+}
+
+// After each command of the painting: the stream's step count and the document's checksum.
+struct StepCheck {
+  int32_t steps;
+  uint64_t checksum;
+  std::string name;
+};
+
+// Records a seeded painting of count commands (strokes every other command); the checks after
+// each command (none without fingerprints).
+inline std::vector<StepCheck> RecordPainting(RecordingDocument& d, uint64_t seed, int32_t count,
+                                             bool fingerprints = true) {
+  std::vector<StepCheck> checks;
+  const std::vector<SceneStep> steps = SceneSteps();
+  SceneRng rng(seed);
+  if (fingerprints) checks.push_back({d.Events().stepCount(), FingerprintChecksum(d.Paper()), "start"});
+  for (int32_t i = 0; i < count; ++i) {
+    const SceneStep& step = (i % 2 == 0) ? steps[1] : steps[rng.Next() % steps.size()];
+    step.run(d, rng);
+    if (fingerprints) checks.push_back({d.Events().stepCount(), FingerprintChecksum(d.Paper()), step.name});
+  }
+  return checks;
+}
+
+// A stream built packet by packet.
+struct StreamBuilder {
+  std::vector<uint8_t> bytes;
+  StreamBuilder& Add(uint8_t cls, uint8_t code, const void* payload = nullptr, size_t length = 0) {
+    bytes.push_back(cls);
+    bytes.push_back(code);
+    const auto* p = static_cast<const uint8_t*>(payload);
+    bytes.insert(bytes.end(), p, p + length);
+    return *this;
+  }
+  template <typename T>
+  StreamBuilder& Record(uint8_t cls, uint8_t code, const T& record) {
+    return Add(cls, code, &record, sizeof record);
+  }
+  StreamBuilder& Bytes(uint8_t cls, uint8_t code, const std::vector<uint8_t>& payload) {
+    return Add(cls, code, payload.data(), payload.size());
+  }
+  // The application-state record of a version, and a new document of the size.
+  StreamBuilder& Start(int32_t width, int32_t height, uint16_t major = 4, uint16_t minor = 58) {
+    SAppStateRecord app{};
+    app.major = major;
+    app.minor = minor;
+    Record(kPcState, kStAppState, app);
+    SNewDocumentPacket doc{};
+    doc.canvasWidth = width;
+    doc.canvasHeight = height;
+    doc.layerWidth = width;
+    doc.layerHeight = height;
+    doc.documentValue = 72;
+    doc.showCanvasColor = 0xFF;
+    doc.opaqueLayer = 0xFF;
+    return Record(kPcPaper, kPaperNewDocument, doc);
+  }
+};
+
+// Puts the bytes into the document's stream as a loaded recording.
+inline bool LoadStreamBytes(TPaper& paper, const std::vector<uint8_t>& bytes) {
+  CEventMngr& m = *paper.EventMngr();
+  if (!m.resetForLoad()) return false;
+  if (!bytes.empty() && m.writeSpan(0, bytes.data(), static_cast<uint32_t>(bytes.size())) != bytes.size())
+    return false;
+  return m.setLoadedLength(static_cast<int32_t>(bytes.size()), 0);
+}
+
+// Plays to the end (or the step cap); the last step result.
+inline uint8_t PlayToEnd(CPlayer& player, int32_t cap = 1 << 20) {
+  uint8_t r = kPlayStepPlayed;
+  for (int32_t i = 0; i < cap && r == kPlayStepPlayed; ++i) r = player.playStep();
+  return r;
+}
+
+}  // namespace tf::test
