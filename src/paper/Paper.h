@@ -852,8 +852,8 @@ class TPaper {
   // text selected (17) and committed by DrawStrokeInRect. Returns the glyphs drawn: 0 (nothing
   // drawn, nothing recorded) or -1 when the font or the layer cannot be had.
   int32_t CommitText(TFlowImage* flow, TStroke& stroke, struct STextJob& job, bool asSelection, bool record);
-  // Combining the working channel into the selection belongs to the mask and selection commands,
-  // which install it here; until then a text selection fails with a developer-output line.
+  // Combining the working channel into the selection: the selection commands' SelectFromWorkChannel
+  // unless a test installs another (null: a text selection fails with a developer-output line).
   using WorkChannelSelector = bool (*)(TPaper& paper, TFlowImage* flow, int32_t layer, bool record,
                                        const SRectWH& rect);
   static WorkChannelSelector SetWorkChannelSelector(WorkChannelSelector selector);

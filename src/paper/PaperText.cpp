@@ -16,7 +16,12 @@ namespace tf {
 
 namespace {
 
-std::atomic<TPaper::WorkChannelSelector> g_workChannelSelector{nullptr};
+// The selection commands' own combine of the working channel, by the modifier keys.
+bool SelectWithSelectionCommands(TPaper& paper, TFlowImage* flow, int32_t layer, bool record, const SRectWH&) {
+  return paper.SelectFromWorkChannel(flow, layer, record, -1);
+}
+
+std::atomic<TPaper::WorkChannelSelector> g_workChannelSelector{&SelectWithSelectionCommands};
 
 int16_t ToInt16(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
 
