@@ -6,6 +6,7 @@
 #include <new>
 
 #include "document/Mask.h"
+#include "document/UndoData.h"
 #include "paper/Paper.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
@@ -86,6 +87,32 @@ bool PasteThroughMask(CLayerData& layer, const TMTC& image, const TPoint& dest, 
 }
 
 }  // namespace
+
+bool ApplyReversibleCode(CLayerData& layer, uint8_t code) {
+  CBlockVMTC* store = layer.Store();
+  if (store == nullptr) return false;
+  const int32_t w = store->Width();
+  const int32_t h = store->Height();
+  SRectWH area{0, 0, w, h};
+  switch (code) {
+    case kUndoFlipLayerHorizontal:
+      if (!store->FlipHorizontal(area)) return false;
+      layer.offsetX = w - layer.offsetX - layer.canvasWidth;
+      return true;
+    case kUndoFlipLayerVertical:
+      if (!store->FlipVertical(area)) return false;
+      layer.offsetY = h - layer.offsetY - layer.canvasHeight;
+      return true;
+    case kUndoInvertLayerColors: return store->XorRect(area, 0x00FFFFFFu);
+    case kUndoRotateLayer180:
+      if (!store->Rotate180(area)) return false;
+      layer.offsetX = w - layer.offsetX - layer.canvasWidth;
+      layer.offsetY = h - layer.offsetY - layer.canvasHeight;
+      return true;
+    case kUndoInvertLayerAlpha: return store->XorRect(area, 0xFF000000u);
+    default: return false;
+  }
+}
 
 std::unique_ptr<CLayerData> NewLayerLike(const CLayerData& source, int32_t width, int32_t height, int32_t offsetX,
                                          int32_t offsetY) {

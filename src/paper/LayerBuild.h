@@ -27,6 +27,11 @@ inline constexpr int32_t kMaxLayerStoreSide = 1 << 16;
 std::unique_ptr<CLayerData> NewLayerLike(const CLayerData& source, int32_t width, int32_t height, int32_t offsetX,
                                          int32_t offsetY);
 
+// Applies one of the reversible codes to the whole store, the offset kept in step: 7 mirror
+// left-right, 8 top-bottom, 9 invert colours, 10 turn by 180 degrees, 11 invert alpha (12 to 15
+// are not accepted here). False for another code, a layer without store, or a failed operation.
+bool ApplyReversibleCode(CLayerData& layer, uint8_t code);
+
 // The store and offset a layer needs when moving it by (dx, dy) uncovers the canvas.
 struct SStoreGrowth {
   SSize size{0, 0};     // the new store
