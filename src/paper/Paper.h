@@ -642,6 +642,18 @@ class TPaper {
   bool ScaleLayer(TFlowImage* flow, int32_t index, bool record, int32_t width, int32_t height);
 
   // ---- Layer images, clipboard pastes and selection transforms (PaperImages.cpp) ----
+  // Bounds: the canvas rectangle (0, 0, width, height) united with the store rectangles (canvas
+  // coordinates) of the valid layers first .. first + count - 1 whose visible flag equals the
+  // state; the number of layers that matched. The other forms: all layers by visibility, a range
+  // regardless of visibility, every store.
+  int32_t GetLayersBounds(int32_t first, int32_t count, bool visible, TRect& bounds) const;
+  int32_t GetAllLayersBounds(TRect& bounds, bool visible) const;
+  int32_t GetLayerRangeBounds(int32_t first, int32_t count, TRect& bounds) const;
+  int32_t GetAllStoresBounds(TRect& bounds) const;
+  // Recomposes the canvas over the content of one layer; true when any of it was visible.
+  bool RefreshLayerContent(int32_t index, bool navigator);
+  // InsertLayer at the canvas size.
+  int32_t InsertCanvasLayer(int32_t position, bool visible, uint8_t opacity, uint8_t mode);
   // The layer's store cut to the canvas (a new layer with the canvas part of the store); refused
   // when the store is not larger than the canvas.
   bool TrimLayer(TFlowImage* flow, int32_t index, bool record);

@@ -91,6 +91,64 @@ bool TransformImage(TMTC& image, uint8_t code) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
+// Bounds and shared layer routines
+
+namespace {
+
+// The canvas united with the store rectangles of the layers in range that pass the filter.
+template <class Pick>
+int32_t UniteStores(const TPaper& paper, int32_t first, int32_t count, TRect& bounds, Pick pick) {
+  bounds = TRect{0, 0, paper.canvasWidth, paper.canvasHeight};
+  int32_t matched = 0;
+  const int64_t end = std::min<int64_t>(int64_t{first} + std::max(count, 0), paper.GetLayerCount());
+  for (int64_t i = std::max(first, 0); i < end; ++i) {
+    const CLayerData* layer = paper.GetLayer(static_cast<int32_t>(i));
+    if (layer == nullptr || layer->Store() == nullptr || !pick(*layer)) continue;
+    TRect store{};
+    layer->GetStoreRect(store);
+    bounds.left = std::min(bounds.left, store.left);
+    bounds.top = std::min(bounds.top, store.top);
+    bounds.right = std::max(bounds.right, store.right);
+    bounds.bottom = std::max(bounds.bottom, store.bottom);
+    ++matched;
+  }
+  return matched;
+}
+
+}  // namespace
+
+int32_t TPaper::GetLayersBounds(int32_t first, int32_t count, bool visible, TRect& bounds) const {
+  return UniteStores(*this, first, count, bounds,
+                     [&](const CLayerData& layer) { return (layer.visible != 0) == visible; });
+}
+
+int32_t TPaper::GetAllLayersBounds(TRect& bounds, bool visible) const {
+  return GetLayersBounds(0, GetLayerCount(), visible, bounds);
+}
+
+int32_t TPaper::GetLayerRangeBounds(int32_t first, int32_t count, TRect& bounds) const {
+  return UniteStores(*this, first, count, bounds, [](const CLayerData&) { return true; });
+}
+
+int32_t TPaper::GetAllStoresBounds(TRect& bounds) const {
+  return GetLayerRangeBounds(0, GetLayerCount(), bounds);
+}
+
+bool TPaper::RefreshLayerContent(int32_t index, bool navigator) {
+  const CLayerData* layer = GetLayer(index);
+  if (layer == nullptr || layer->Store() == nullptr) return false;
+  const SRectWH canvas{0, 0, canvasWidth, canvasHeight};
+  TRect store{};
+  layer->GetStoreRect(store);
+  RefreshDirtyRegions(index, &canvas, navigator);
+  return store.left < canvasWidth && store.top < canvasHeight && store.right > 0 && store.bottom > 0;
+}
+
+int32_t TPaper::InsertCanvasLayer(int32_t position, bool visible, uint8_t opacity, uint8_t mode) {
+  return InsertLayer(position, canvasWidth, visible, opacity, mode, canvasHeight);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Trimming
 
 bool TPaper::TrimLayer(TFlowImage* flow, int32_t index, bool record) {

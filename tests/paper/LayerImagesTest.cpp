@@ -108,6 +108,32 @@ void ExpectUndoRedo(Fixture& f, const Snapshot& before, const Snapshot& after) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Bounds
+
+TEST(LayerImages, BoundsUniteTheCanvasWithTheMatchingStores) {
+  Fixture f;
+  TRect bounds{};
+  // Layer 1's store (64 x 50 at offset (12, 7)) reaches from (-12, -7) to (52, 43).
+  EXPECT_EQ(f.Paper().GetAllLayersBounds(bounds, true), 2);
+  EXPECT_EQ(bounds, (TRect{-12, -7, 52, 43}));
+  f.Layer(1).visible = 0;
+  EXPECT_EQ(f.Paper().GetAllLayersBounds(bounds, true), 1);
+  EXPECT_EQ(bounds, (TRect{0, 0, kW, kH}));
+  EXPECT_EQ(f.Paper().GetLayersBounds(0, 5, false, bounds), 1);
+  EXPECT_EQ(bounds, (TRect{-12, -7, 52, 43}));
+  EXPECT_EQ(f.Paper().GetLayerRangeBounds(0, 1, bounds), 1);
+  EXPECT_EQ(bounds, (TRect{0, 0, kW, kH}));
+  EXPECT_EQ(f.Paper().GetLayerRangeBounds(-3, 2, bounds), 0);  // no valid layer in range
+  EXPECT_EQ(f.Paper().GetAllStoresBounds(bounds), 2);
+  EXPECT_EQ(bounds, (TRect{-12, -7, 52, 43}));
+  const int32_t index = f.Paper().InsertCanvasLayer(2, true, 255, 3);
+  ASSERT_EQ(index, 2);
+  EXPECT_EQ(f.Layer(2).StoreWidth(), kW);
+  EXPECT_TRUE(f.Paper().RefreshLayerContent(2, true));
+  EXPECT_FALSE(f.Paper().RefreshLayerContent(7, true));
+}
+
+// ---------------------------------------------------------------------------------------------
 // Trimming
 
 TEST(LayerImages, TrimKeepsTheCanvasPartRecordsAfterTheReplacementAndUndoes) {
