@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "document/LayerMngr.h"
 #include "paper/FlowImage.h"
@@ -133,71 +134,233 @@ bool RotatedLayerGeometry(const SSize& canvas, int32_t storeWidth, int32_t store
   return true;
 }
 
-bool RotateImageBilinear(const TMTC& source, uint32_t fill, int32_t sourceOffsetX, int32_t sourceOffsetY,
-                         const SSize& canvas, const SRotatedGeometry& g, TMTC& dest) {
-  const int32_t sw = source.Width();
-  const int32_t sh = source.Height();
-  if (dest.Width() != g.width || dest.Height() != g.height) return false;
-  const int64_t s = g.sine;
-  const int64_t c = g.cosine;
-  const int64_t halfW = int64_t{canvas.width} * 32768;
-  const int64_t halfH = int64_t{canvas.height} * 32768;
-  const int64_t cdx = halfW + int64_t{g.offsetX} * 65536;
-  const int64_t cdy = halfH + int64_t{g.offsetY} * 65536;
-  const int64_t csx = halfW + int64_t{sourceOffsetX} * 65536;
-  const int64_t csy = halfH + int64_t{sourceOffsetY} * 65536;
-  // v = (i + 0.5, j + 0.5) - Cd; since i * 65536 is a multiple of 256, v >> 8 grows by 256 per
-  // column and the products step exactly.
-  const int64_t cs8 = c >> 8;
-  const int64_t ss8 = s >> 8;
-  const int64_t nss8 = (-s) >> 8;
-  auto read = [&](int64_t x, int64_t y) -> uint32_t {
+namespace {
+
+// floor(a / b) for b > 0.
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// The columns i of [0, n) at which lo <= start + i * step < hi, as [first, last); empty when
+// first >= last.
+void LinearRange(int64_t start, int64_t step, int64_t lo, int64_t hi, int64_t n, int64_t& first, int64_t& last) {
+  if (step == 0) {
+    first = 0;
+    last = (start >= lo && start < hi) ? n : 0;
+  } else if (step > 0) {
+    first = FloorDiv(lo - start + step - 1, step);  // ceil
+    last = FloorDiv(hi - start + step - 1, step);
+  } else {
+    const int64_t d = -step;
+    first = FloorDiv(start - hi, d) + 1;
+    last = FloorDiv(start - lo, d) + 1;
+  }
+  first = std::clamp<int64_t>(first, 0, n);
+  last = std::clamp<int64_t>(last, 0, n);
+}
+
+// Blue and red (or green and alpha, after a shift by 8) in the two 32-bit lanes of a 64-bit word.
+inline uint64_t Spread(uint32_t p) { return uint64_t{p & 0xFFu} | (uint64_t{p & 0xFF0000u} << 16); }
+
+// One row of the turned image. The sample positions step exactly from column to column, so the
+// columns split into runs: all four samples outside the source (the fill, which the general
+// formula gives too since the weights sum to 1), samples at the source's edge (per-pixel reads),
+// and all four samples inside.
+struct SRotationRow {
+  const TMTC& source;
+  uint32_t fill;
+  int32_t sw;
+  int32_t sh;
+  const uint32_t* base;  // row 0 of the source when its rows lie stride pixels apart, else null
+  int64_t stride;
+
+  uint32_t Read(int64_t x, int64_t y) const {
     if (x < 0 || y < 0 || x >= sw || y >= sh) return fill;
     return source.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y));
-  };
-  for (int32_t j = 0; j < g.height; ++j) {
-    const int64_t vy8 = (int64_t{j} * 65536 + 32768 - cdy) >> 8;
-    const int64_t vx8Start = (32768 - cdx) >> 8;
-    int64_t px = csx + cs8 * vx8Start + ss8 * vy8 - 32768;  // u = p - 0.5
-    int64_t py = csy + nss8 * vx8Start + cs8 * vy8 - 32768;
-    const int64_t stepX = cs8 * 256;
-    const int64_t stepY = nss8 * 256;
-    uint32_t* out = dest.Pixel(0, j);
-    for (int32_t i = 0; i < g.width; ++i, px += stepX, py += stepY) {
-      const int64_t ix = px >> 16;  // floor: the left and top half-pixel bands read -1 and 0
+  }
+
+  const uint32_t* Row(int64_t y) const {
+    return base != nullptr ? base + y * stride : source.Pixel(0, static_cast<int32_t>(y));
+  }
+
+  // The general pixel, also at the edges.
+  uint32_t Edge(int64_t px, int64_t py) const {
+    const int64_t ix = px >> 16;  // floor: the left and top half-pixel bands read -1 and 0
+    const int64_t iy = py >> 16;
+    const int64_t fx = px & 0xFFFF;
+    const int64_t fy = py & 0xFFFF;
+    const int64_t wx0 = 65536 - fx;  // ceil(u) - u, or 1 when u is whole
+    const int64_t wy0 = 65536 - fy;
+    const int64_t w00 = (wx0 * wy0) >> 16;
+    const int64_t w10 = (fx * wy0) >> 16;
+    const int64_t w01 = (wx0 * fy) >> 16;
+    const int64_t w11 = 65536 - w00 - w10 - w01;
+    const uint32_t p00 = Read(ix, iy), p10 = Read(ix + 1, iy), p01 = Read(ix, iy + 1), p11 = Read(ix + 1, iy + 1);
+    uint32_t result = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+      int64_t sum = w00 * ((p00 >> shift) & 0xFF) + w10 * ((p10 >> shift) & 0xFF) +
+                    w01 * ((p01 >> shift) & 0xFF) + w11 * ((p11 >> shift) & 0xFF);
+      sum = std::clamp<int64_t>(sum, 0, int64_t{255} * 65536);
+      result |= static_cast<uint32_t>(sum >> 16) << shift;
+    }
+    return result;
+  }
+
+  // All four samples inside. The weights are never negative (w11 >= fx * fy >> 16) and sum to
+  // 65536, so every channel sum stays within 255 * 65536: no clamp, and two channels share one
+  // 64-bit product without carrying into each other.
+  void Inside(int64_t px, int64_t py, int64_t stepX, int64_t stepY, uint32_t* out, int64_t count) const {
+    for (int64_t i = 0; i < count; ++i, px += stepX, py += stepY) {
+      const int64_t ix = px >> 16;
       const int64_t iy = py >> 16;
-      const int64_t fx = px & 0xFFFF;
-      const int64_t fy = py & 0xFFFF;
-      const int64_t wx0 = 65536 - fx;  // ceil(u) - u, or 1 when u is whole
-      const int64_t wy0 = 65536 - fy;
-      const int64_t w00 = (wx0 * wy0) >> 16;
-      const int64_t w10 = (fx * wy0) >> 16;
-      const int64_t w01 = (wx0 * fy) >> 16;
-      const int64_t w11 = 65536 - w00 - w10 - w01;
-      uint32_t p00, p10, p01, p11;
-      if (ix >= 0 && iy >= 0 && ix + 1 < sw && iy + 1 < sh) {
-        const uint32_t* row0 = source.Pixel(static_cast<int32_t>(ix), static_cast<int32_t>(iy));
-        const uint32_t* row1 = source.Pixel(static_cast<int32_t>(ix), static_cast<int32_t>(iy + 1));
-        p00 = row0[0];
-        p10 = row0[1];
-        p01 = row1[0];
-        p11 = row1[1];
-      } else {
-        p00 = read(ix, iy);
-        p10 = read(ix + 1, iy);
-        p01 = read(ix, iy + 1);
-        p11 = read(ix + 1, iy + 1);
-      }
-      uint32_t result = 0;
-      for (int shift = 0; shift < 32; shift += 8) {
-        int64_t sum = w00 * ((p00 >> shift) & 0xFF) + w10 * ((p10 >> shift) & 0xFF) +
-                      w01 * ((p01 >> shift) & 0xFF) + w11 * ((p11 >> shift) & 0xFF);
-        sum = std::clamp<int64_t>(sum, 0, int64_t{255} * 65536);
-        result |= static_cast<uint32_t>(sum >> 16) << shift;
-      }
-      out[i] = result;
+      const uint64_t fx = static_cast<uint64_t>(px & 0xFFFF);
+      const uint64_t fy = static_cast<uint64_t>(py & 0xFFFF);
+      const uint64_t wx0 = 65536 - fx;
+      const uint64_t wy0 = 65536 - fy;
+      const uint64_t w00 = (wx0 * wy0) >> 16;
+      const uint64_t w10 = (fx * wy0) >> 16;
+      const uint64_t w01 = (wx0 * fy) >> 16;
+      const uint64_t w11 = 65536 - w00 - w10 - w01;
+      const uint32_t* row0 = Row(iy) + ix;
+      const uint32_t* row1 = Row(iy + 1) + ix;
+      const uint32_t p00 = row0[0], p10 = row0[1], p01 = row1[0], p11 = row1[1];
+      const uint64_t br = Spread(p00) * w00 + Spread(p10) * w10 + Spread(p01) * w01 + Spread(p11) * w11;
+      const uint64_t ga =
+          Spread(p00 >> 8) * w00 + Spread(p10 >> 8) * w10 + Spread(p01 >> 8) * w01 + Spread(p11 >> 8) * w11;
+      out[i] = static_cast<uint32_t>((br >> 16) & 0xFF) | (static_cast<uint32_t>((br >> 48) & 0xFF) << 16) |
+               (static_cast<uint32_t>((ga >> 16) & 0xFF) << 8) | (static_cast<uint32_t>((ga >> 48) & 0xFF) << 24);
     }
   }
+
+  void Run(int64_t px, int64_t py, int64_t stepX, int64_t stepY, int32_t width, uint32_t* out) const {
+    // Columns where any sample may lie inside (-1 <= floor <= side - 1), and where all four do.
+    int64_t ax0, ax1, ay0, ay1, ix0, ix1, iy0, iy1;
+    LinearRange(px, stepX, -65536, int64_t{sw} * 65536, width, ax0, ax1);
+    LinearRange(py, stepY, -65536, int64_t{sh} * 65536, width, ay0, ay1);
+    LinearRange(px, stepX, 0, int64_t{sw - 1} * 65536, width, ix0, ix1);
+    LinearRange(py, stepY, 0, int64_t{sh - 1} * 65536, width, iy0, iy1);
+    int64_t anyFirst = std::max(ax0, ay0), anyLast = std::min(ax1, ay1);
+    if (anyFirst >= anyLast) anyFirst = anyLast = 0;
+    int64_t inFirst = std::max({ix0, iy0, anyFirst}), inLast = std::min({ix1, iy1, anyLast});
+    if (inFirst >= inLast) inFirst = inLast = anyFirst;
+    for (int64_t i = 0; i < anyFirst; ++i) out[i] = fill;
+    for (int64_t i = anyFirst; i < inFirst; ++i) out[i] = Edge(px + i * stepX, py + i * stepY);
+    Inside(px + inFirst * stepX, py + inFirst * stepY, stepX, stepY, out + inFirst, inLast - inFirst);
+    for (int64_t i = inLast; i < anyLast; ++i) out[i] = Edge(px + i * stepX, py + i * stepY);
+    for (int64_t i = anyLast; i < width; ++i) out[i] = fill;
+  }
+};
+
+// Everything a row of the turned image needs: v = (i + 0.5, j + 0.5) - Cd turned by -theta
+// with the products (a >> 8) * (b >> 8); since i * 65536 is a multiple of 256, v >> 8 grows by
+// 256 per column and the products step exactly.
+struct SRotationPlan {
+  SRotationRow row;
+  int64_t cdy, csx, csy, cs8, ss8, nss8, vx8Start;
+  int32_t width;
+
+  SRotationPlan(const TMTC& source, uint32_t fill, int32_t sourceOffsetX, int32_t sourceOffsetY,
+                const SSize& canvas, const SRotatedGeometry& g)
+      : row{source, fill, source.Width(), source.Height(), nullptr, 0} {
+    const int64_t halfW = int64_t{canvas.width} * 32768;
+    const int64_t halfH = int64_t{canvas.height} * 32768;
+    const int64_t cdx = halfW + int64_t{g.offsetX} * 65536;
+    cdy = halfH + int64_t{g.offsetY} * 65536;
+    csx = halfW + int64_t{sourceOffsetX} * 65536;
+    csy = halfH + int64_t{sourceOffsetY} * 65536;
+    cs8 = int64_t{g.cosine} >> 8;
+    ss8 = int64_t{g.sine} >> 8;
+    nss8 = (-int64_t{g.sine}) >> 8;
+    vx8Start = (32768 - cdx) >> 8;
+    width = g.width;
+    const int32_t h = source.Height();
+    if (h >= 1 && source.Width() >= 1) {
+      const uint32_t* first = source.Pixel(0, 0);
+      const int64_t stride = h > 1 ? source.Pixel(0, 1) - first : source.Width();
+      if (stride >= source.Width() && source.Pixel(0, h - 1) == first + stride * (h - 1)) {
+        row.base = first;
+        row.stride = stride;
+      }
+    }
+  }
+
+  void Rotate(int32_t j, uint32_t* out) const {
+    const int64_t vy8 = (int64_t{j} * 65536 + 32768 - cdy) >> 8;
+    const int64_t px = csx + cs8 * vx8Start + ss8 * vy8 - 32768;  // u = p - 0.5
+    const int64_t py = csy + nss8 * vx8Start + cs8 * vy8 - 32768;
+    row.Run(px, py, cs8 * 256, nss8 * 256, width, out);
+  }
+};
+
+// The whole store into a flat image of its size (as CopyAllToImage at opacity 255), tile by tile.
+bool StoreToFlat(const CBlockVMTC& store, TMTC& image) {
+  if (image.Width() != store.Width() || image.Height() != store.Height()) return false;
+  const int32_t tw = store.TileWidth();
+  const int32_t th = store.TileHeight();
+  for (int32_t row = 0; row < store.TilesDown(); ++row) {
+    for (int32_t column = 0; column < store.TilesAcross(); ++column) {
+      const STileInfo* t = store.GetTile(column, row);
+      if (t == nullptr) return false;
+      const int32_t x0 = column * tw;
+      const int32_t y0 = row * th;
+      const int32_t w = std::min(tw, store.Width() - x0);
+      const int32_t h = std::min(th, store.Height() - y0);
+      for (int32_t y = 0; y < h; ++y) {
+        uint32_t* out = image.Pixel(x0, y0 + y);
+        if (t->committed) {
+          std::memcpy(out, t->block + size_t{4} * static_cast<size_t>(y * tw),
+                      size_t{4} * static_cast<size_t>(w));
+        } else {
+          std::fill(out, out + w, t->fill);
+        }
+      }
+    }
+  }
+  return true;
+}
+
+// Writes one band of tile rows (the pixels of the band's rows, store.Width() apart) into the
+// store: a tile whose pixels, overhang included, are all one value only takes that value as its
+// fill (as Compact leaves it); any other tile is committed and its pixels copied.
+bool BandToStore(const uint32_t* band, int32_t tileRow, CBlockVMTC& store) {
+  const int32_t tw = store.TileWidth();
+  const int32_t th = store.TileHeight();
+  const int32_t width = store.Width();
+  const int32_t h = std::min(th, store.Height() - tileRow * th);
+  for (int32_t column = 0; column < store.TilesAcross(); ++column) {
+    const int32_t x0 = column * tw;
+    const int32_t w = std::min(tw, width - x0);
+    STileInfo* t = store.GetTile(column, tileRow, false);
+    if (t == nullptr) return false;
+    const uint32_t v = band[x0];
+    bool uniform = !t->committed && ((w == tw && h == th) || v == t->fill);  // the overhang keeps the fill
+    for (int32_t y = 0; uniform && y < h; ++y) {
+      const uint32_t* p = band + int64_t{y} * width + x0;
+      for (int32_t x = 0; x < w; ++x) {
+        if (p[x] != v) {
+          uniform = false;
+          break;
+        }
+      }
+    }
+    if (uniform) {
+      t->fill = v;
+      continue;
+    }
+    t = store.GetTile(column, tileRow, true);
+    if (t == nullptr) return false;
+    for (int32_t y = 0; y < h; ++y)
+      std::memcpy(t->block + size_t{4} * static_cast<size_t>(y * tw), band + int64_t{y} * width + x0,
+                  size_t{4} * static_cast<size_t>(w));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RotateImageBilinear(const TMTC& source, uint32_t fill, int32_t sourceOffsetX, int32_t sourceOffsetY,
+                         const SSize& canvas, const SRotatedGeometry& g, TMTC& dest) {
+  if (dest.Width() != g.width || dest.Height() != g.height) return false;
+  const SRotationPlan plan(source, fill, sourceOffsetX, sourceOffsetY, canvas, g);
+  for (int32_t j = 0; j < g.height; ++j) plan.Rotate(j, dest.Pixel(0, j));
   return true;
 }
 
@@ -208,19 +371,28 @@ std::unique_ptr<CLayerData> MakeRotatedLayer(const SSize& canvas, const CLayerDa
   if (!RotatedLayerGeometry(canvas, store->Width(), store->Height(), layer.offsetX, layer.offsetY, degrees, g))
     return nullptr;
   TMTC source(store->Width(), store->Height());
-  if (!source.IsValid() || !layer.CopyStoreToImage(source)) return nullptr;
-  TMTC turned(g.width, g.height);
-  if (!turned.IsValid()) return nullptr;
-  if (!RotateImageBilinear(source, store->DefaultFill(), layer.offsetX, layer.offsetY, canvas, g, turned))
-    return nullptr;
+  if (!source.IsValid() || !StoreToFlat(*store, source)) return nullptr;
   std::unique_ptr<CLayerData> result = NewLayerLike(layer, g.width, g.height, g.offsetX, g.offsetY);
   if (!result) return nullptr;
   result->canvasWidth = canvas.width;
   result->canvasHeight = canvas.height;
-  TPoint at{0, 0};
-  SRectWH all{0, 0, g.width, g.height};
-  if (!result->Store()->CopyFromImage(turned, at, all, 255)) return nullptr;
-  result->Store()->Compact();
+  // The turned pixels go into the new store one band of tile rows at a time.
+  CBlockVMTC& dest = *result->Store();
+  const int32_t th = dest.TileHeight();
+  std::vector<uint32_t> band;
+  try {
+    band.resize(size_t{static_cast<uint32_t>(g.width)} * static_cast<size_t>(th));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  const SRotationPlan plan(source, store->DefaultFill(), layer.offsetX, layer.offsetY, canvas, g);
+  for (int32_t tileRow = 0; tileRow < dest.TilesDown(); ++tileRow) {
+    const int32_t y0 = tileRow * th;
+    const int32_t h = std::min(th, g.height - y0);
+    for (int32_t y = 0; y < h; ++y) plan.Rotate(y0 + y, band.data() + int64_t{y} * g.width);
+    if (!BandToStore(band.data(), tileRow, dest)) return nullptr;
+  }
+  dest.UpdateContentRects();
   result->UpdateThumbnail();
   return result;
 }
