@@ -136,6 +136,9 @@ bool RotatedLayerGeometry(const SSize& canvas, int32_t storeWidth, int32_t store
 
 namespace {
 
+// Columns of one block of the turned image (with the 32 rows of a tile row).
+constexpr int64_t kRotationBlock = 64;
+
 // floor(a / b) for b > 0.
 int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
@@ -164,21 +167,85 @@ inline uint64_t Spread(uint32_t p) { return uint64_t{p & 0xFFu} | (uint64_t{p & 
 // columns split into runs: all four samples outside the source (the fill, which the general
 // formula gives too since the weights sum to 1), samples at the source's edge (per-pixel reads),
 // and all four samples inside.
+// The source as a flat image: rows stride pixels apart when they are, else through the row table.
+struct SFlatSource {
+  const TMTC& image;
+  const uint32_t* base = nullptr;
+  int64_t stride = 0;
+
+  explicit SFlatSource(const TMTC& source) : image(source) {
+    const int32_t h = source.Height();
+    if (h < 1 || source.Width() < 1) return;
+    const uint32_t* first = source.Pixel(0, 0);
+    const int64_t step = h > 1 ? source.Pixel(0, 1) - first : source.Width();
+    if (step >= source.Width() && source.Pixel(0, h - 1) == first + step * (h - 1)) {
+      base = first;
+      stride = step;
+    }
+  }
+  int32_t Width() const { return image.Width(); }
+  int32_t Height() const { return image.Height(); }
+  // A pixel inside the picture.
+  uint32_t At(int64_t x, int64_t y) const {
+    return image.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y));
+  }
+  // The four pixels (ix, iy) .. (ix + 1, iy + 1), all inside the picture.
+  void Quad(int64_t ix, int64_t iy, uint32_t& p00, uint32_t& p10, uint32_t& p01, uint32_t& p11) const {
+    const uint32_t* row0 = (base != nullptr ? base + iy * stride : image.Pixel(0, static_cast<int32_t>(iy))) + ix;
+    const uint32_t* row1 =
+        (base != nullptr ? base + (iy + 1) * stride : image.Pixel(0, static_cast<int32_t>(iy + 1))) + ix;
+    p00 = row0[0];
+    p10 = row0[1];
+    p01 = row1[0];
+    p11 = row1[1];
+  }
+};
+
+// The source as a tiled store, read in place: four pixels of one 32 x 32 tile come from its
+// memory (or its fill while uncommitted) at once.
+struct STiledSource {
+  const CBlockVMTC& store;
+  const STileInfo* tiles;
+  int32_t across;
+
+  explicit STiledSource(const CBlockVMTC& source)
+      : store(source), tiles(source.Tiles()), across(source.TilesAcross()) {}
+  int32_t Width() const { return store.Width(); }
+  int32_t Height() const { return store.Height(); }
+  uint32_t At(int64_t x, int64_t y) const {
+    return store.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y));
+  }
+  void Quad(int64_t ix, int64_t iy, uint32_t& p00, uint32_t& p10, uint32_t& p01, uint32_t& p11) const {
+    if ((ix & 31) != 31 && (iy & 31) != 31) {
+      const STileInfo& t = tiles[(iy >> 5) * across + (ix >> 5)];
+      if (!t.committed) {
+        p00 = p10 = p01 = p11 = t.fill;
+        return;
+      }
+      const uint32_t* p = reinterpret_cast<const uint32_t*>(t.block) + ((iy & 31) * 32 + (ix & 31));
+      p00 = p[0];
+      p10 = p[1];
+      p01 = p[32];
+      p11 = p[33];
+      return;
+    }
+    p00 = At(ix, iy);
+    p10 = At(ix + 1, iy);
+    p01 = At(ix, iy + 1);
+    p11 = At(ix + 1, iy + 1);
+  }
+};
+
+template <class Source>
 struct SRotationRow {
-  const TMTC& source;
+  const Source& source;
   uint32_t fill;
   int32_t sw;
   int32_t sh;
-  const uint32_t* base;  // row 0 of the source when its rows lie stride pixels apart, else null
-  int64_t stride;
 
   uint32_t Read(int64_t x, int64_t y) const {
     if (x < 0 || y < 0 || x >= sw || y >= sh) return fill;
-    return source.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y));
-  }
-
-  const uint32_t* Row(int64_t y) const {
-    return base != nullptr ? base + y * stride : source.Pixel(0, static_cast<int32_t>(y));
+    return source.At(x, y);
   }
 
   // The general pixel, also at the edges.
@@ -219,9 +286,8 @@ struct SRotationRow {
       const uint64_t w10 = (fx * wy0) >> 16;
       const uint64_t w01 = (wx0 * fy) >> 16;
       const uint64_t w11 = 65536 - w00 - w10 - w01;
-      const uint32_t* row0 = Row(iy) + ix;
-      const uint32_t* row1 = Row(iy + 1) + ix;
-      const uint32_t p00 = row0[0], p10 = row0[1], p01 = row1[0], p11 = row1[1];
+      uint32_t p00, p10, p01, p11;
+      source.Quad(ix, iy, p00, p10, p01, p11);
       const uint64_t br = Spread(p00) * w00 + Spread(p10) * w10 + Spread(p01) * w01 + Spread(p11) * w11;
       const uint64_t ga =
           Spread(p00 >> 8) * w00 + Spread(p10 >> 8) * w10 + Spread(p01 >> 8) * w01 + Spread(p11 >> 8) * w11;
@@ -230,7 +296,9 @@ struct SRotationRow {
     }
   }
 
-  void Run(int64_t px, int64_t py, int64_t stepX, int64_t stepY, int32_t width, uint32_t* out) const {
+  // Columns i0 .. i1 - 1 of a row of the given width; out points at column 0.
+  void Run(int64_t px, int64_t py, int64_t stepX, int64_t stepY, int32_t width, uint32_t* out, int64_t i0,
+           int64_t i1) const {
     // Columns where any sample may lie inside (-1 <= floor <= side - 1), and where all four do.
     int64_t ax0, ax1, ay0, ay1, ix0, ix1, iy0, iy1;
     LinearRange(px, stepX, -65536, int64_t{sw} * 65536, width, ax0, ax1);
@@ -241,25 +309,28 @@ struct SRotationRow {
     if (anyFirst >= anyLast) anyFirst = anyLast = 0;
     int64_t inFirst = std::max({ix0, iy0, anyFirst}), inLast = std::min({ix1, iy1, anyLast});
     if (inFirst >= inLast) inFirst = inLast = anyFirst;
-    for (int64_t i = 0; i < anyFirst; ++i) out[i] = fill;
-    for (int64_t i = anyFirst; i < inFirst; ++i) out[i] = Edge(px + i * stepX, py + i * stepY);
-    Inside(px + inFirst * stepX, py + inFirst * stepY, stepX, stepY, out + inFirst, inLast - inFirst);
-    for (int64_t i = inLast; i < anyLast; ++i) out[i] = Edge(px + i * stepX, py + i * stepY);
-    for (int64_t i = anyLast; i < width; ++i) out[i] = fill;
+    auto clip = [&](int64_t v) { return std::clamp(v, i0, i1); };
+    const int64_t a0 = clip(anyFirst), n0 = clip(inFirst), n1 = clip(inLast), a1 = clip(anyLast);
+    for (int64_t i = i0; i < a0; ++i) out[i] = fill;
+    for (int64_t i = a0; i < n0; ++i) out[i] = Edge(px + i * stepX, py + i * stepY);
+    Inside(px + n0 * stepX, py + n0 * stepY, stepX, stepY, out + n0, n1 - n0);
+    for (int64_t i = n1; i < a1; ++i) out[i] = Edge(px + i * stepX, py + i * stepY);
+    for (int64_t i = a1; i < i1; ++i) out[i] = fill;
   }
 };
 
 // Everything a row of the turned image needs: v = (i + 0.5, j + 0.5) - Cd turned by -theta
 // with the products (a >> 8) * (b >> 8); since i * 65536 is a multiple of 256, v >> 8 grows by
 // 256 per column and the products step exactly.
+template <class Source>
 struct SRotationPlan {
-  SRotationRow row;
+  SRotationRow<Source> row;
   int64_t cdy, csx, csy, cs8, ss8, nss8, vx8Start;
   int32_t width;
 
-  SRotationPlan(const TMTC& source, uint32_t fill, int32_t sourceOffsetX, int32_t sourceOffsetY,
+  SRotationPlan(const Source& source, uint32_t fill, int32_t sourceOffsetX, int32_t sourceOffsetY,
                 const SSize& canvas, const SRotatedGeometry& g)
-      : row{source, fill, source.Width(), source.Height(), nullptr, 0} {
+      : row{source, fill, source.Width(), source.Height()} {
     const int64_t halfW = int64_t{canvas.width} * 32768;
     const int64_t halfH = int64_t{canvas.height} * 32768;
     const int64_t cdx = halfW + int64_t{g.offsetX} * 65536;
@@ -271,51 +342,16 @@ struct SRotationPlan {
     nss8 = (-int64_t{g.sine}) >> 8;
     vx8Start = (32768 - cdx) >> 8;
     width = g.width;
-    const int32_t h = source.Height();
-    if (h >= 1 && source.Width() >= 1) {
-      const uint32_t* first = source.Pixel(0, 0);
-      const int64_t stride = h > 1 ? source.Pixel(0, 1) - first : source.Width();
-      if (stride >= source.Width() && source.Pixel(0, h - 1) == first + stride * (h - 1)) {
-        row.base = first;
-        row.stride = stride;
-      }
-    }
   }
 
-  void Rotate(int32_t j, uint32_t* out) const {
+  // Columns i0 .. i1 - 1 of row j; out points at the row's column 0.
+  void Rotate(int32_t j, uint32_t* out, int64_t i0, int64_t i1) const {
     const int64_t vy8 = (int64_t{j} * 65536 + 32768 - cdy) >> 8;
     const int64_t px = csx + cs8 * vx8Start + ss8 * vy8 - 32768;  // u = p - 0.5
     const int64_t py = csy + nss8 * vx8Start + cs8 * vy8 - 32768;
-    row.Run(px, py, cs8 * 256, nss8 * 256, width, out);
+    row.Run(px, py, cs8 * 256, nss8 * 256, width, out, i0, i1);
   }
 };
-
-// The whole store into a flat image of its size (as CopyAllToImage at opacity 255), tile by tile.
-bool StoreToFlat(const CBlockVMTC& store, TMTC& image) {
-  if (image.Width() != store.Width() || image.Height() != store.Height()) return false;
-  const int32_t tw = store.TileWidth();
-  const int32_t th = store.TileHeight();
-  for (int32_t row = 0; row < store.TilesDown(); ++row) {
-    for (int32_t column = 0; column < store.TilesAcross(); ++column) {
-      const STileInfo* t = store.GetTile(column, row);
-      if (t == nullptr) return false;
-      const int32_t x0 = column * tw;
-      const int32_t y0 = row * th;
-      const int32_t w = std::min(tw, store.Width() - x0);
-      const int32_t h = std::min(th, store.Height() - y0);
-      for (int32_t y = 0; y < h; ++y) {
-        uint32_t* out = image.Pixel(x0, y0 + y);
-        if (t->committed) {
-          std::memcpy(out, t->block + size_t{4} * static_cast<size_t>(y * tw),
-                      size_t{4} * static_cast<size_t>(w));
-        } else {
-          std::fill(out, out + w, t->fill);
-        }
-      }
-    }
-  }
-  return true;
-}
 
 // Writes one band of tile rows (the pixels of the band's rows, store.Width() apart) into the
 // store: a tile whose pixels, overhang included, are all one value only takes that value as its
@@ -359,8 +395,9 @@ bool BandToStore(const uint32_t* band, int32_t tileRow, CBlockVMTC& store) {
 bool RotateImageBilinear(const TMTC& source, uint32_t fill, int32_t sourceOffsetX, int32_t sourceOffsetY,
                          const SSize& canvas, const SRotatedGeometry& g, TMTC& dest) {
   if (dest.Width() != g.width || dest.Height() != g.height) return false;
-  const SRotationPlan plan(source, fill, sourceOffsetX, sourceOffsetY, canvas, g);
-  for (int32_t j = 0; j < g.height; ++j) plan.Rotate(j, dest.Pixel(0, j));
+  const SFlatSource flat(source);
+  const SRotationPlan<SFlatSource> plan(flat, fill, sourceOffsetX, sourceOffsetY, canvas, g);
+  for (int32_t j = 0; j < g.height; ++j) plan.Rotate(j, dest.Pixel(0, j), 0, g.width);
   return true;
 }
 
@@ -370,8 +407,6 @@ std::unique_ptr<CLayerData> MakeRotatedLayer(const SSize& canvas, const CLayerDa
   SRotatedGeometry g;
   if (!RotatedLayerGeometry(canvas, store->Width(), store->Height(), layer.offsetX, layer.offsetY, degrees, g))
     return nullptr;
-  TMTC source(store->Width(), store->Height());
-  if (!source.IsValid() || !StoreToFlat(*store, source)) return nullptr;
   std::unique_ptr<CLayerData> result = NewLayerLike(layer, g.width, g.height, g.offsetX, g.offsetY);
   if (!result) return nullptr;
   result->canvasWidth = canvas.width;
@@ -385,11 +420,16 @@ std::unique_ptr<CLayerData> MakeRotatedLayer(const SSize& canvas, const CLayerDa
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  const SRotationPlan plan(source, store->DefaultFill(), layer.offsetX, layer.offsetY, canvas, g);
+  const STiledSource source(*store);
+  const SRotationPlan<STiledSource> plan(source, store->DefaultFill(), layer.offsetX, layer.offsetY, canvas, g);
   for (int32_t tileRow = 0; tileRow < dest.TilesDown(); ++tileRow) {
     const int32_t y0 = tileRow * th;
     const int32_t h = std::min(th, g.height - y0);
-    for (int32_t y = 0; y < h; ++y) plan.Rotate(y0 + y, band.data() + int64_t{y} * g.width);
+    // Blocks of columns across the band keep the source rows they read in the cache.
+    for (int64_t i0 = 0; i0 < g.width; i0 += kRotationBlock) {
+      const int64_t i1 = std::min<int64_t>(i0 + kRotationBlock, g.width);
+      for (int32_t y = 0; y < h; ++y) plan.Rotate(y0 + y, band.data() + int64_t{y} * g.width, i0, i1);
+    }
     if (!BandToStore(band.data(), tileRow, dest)) return nullptr;
   }
   dest.UpdateContentRects();
