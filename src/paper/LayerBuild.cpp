@@ -6,6 +6,7 @@
 #include <new>
 
 #include "document/Mask.h"
+#include "document/UndoData.h"
 #include "paper/Paper.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
@@ -86,6 +87,51 @@ bool PasteThroughMask(CLayerData& layer, const TMTC& image, const TPoint& dest, 
 }
 
 }  // namespace
+
+bool PointListBounds(const TPoint* points, int32_t count, int32_t& left, int32_t& top, int32_t& width,
+                     int32_t& height) {
+  if (points == nullptr || count < 1) return false;
+  int64_t x0 = points[0].x, x1 = points[0].x, y0 = points[0].y, y1 = points[0].y;
+  for (int32_t i = 1; i < count; ++i) {
+    x0 = std::min<int64_t>(x0, points[i].x);
+    x1 = std::max<int64_t>(x1, points[i].x);
+    y0 = std::min<int64_t>(y0, points[i].y);
+    y1 = std::max<int64_t>(y1, points[i].y);
+  }
+  const int64_t l = x0 - 2, t = y0 - 2, w = x1 - x0 + 4, h = y1 - y0 + 4;
+  if (l < INT32_MIN || t < INT32_MIN || w > INT32_MAX || h > INT32_MAX) return false;
+  left = static_cast<int32_t>(l);
+  top = static_cast<int32_t>(t);
+  width = static_cast<int32_t>(w);
+  height = static_cast<int32_t>(h);
+  return true;
+}
+
+bool ApplyReversibleCode(CLayerData& layer, uint8_t code) {
+  CBlockVMTC* store = layer.Store();
+  if (store == nullptr) return false;
+  const int32_t w = store->Width();
+  const int32_t h = store->Height();
+  SRectWH area{0, 0, w, h};
+  switch (code) {
+    case kUndoFlipLayerHorizontal:
+      if (!store->FlipHorizontal(area)) return false;
+      layer.offsetX = w - layer.offsetX - layer.canvasWidth;
+      return true;
+    case kUndoFlipLayerVertical:
+      if (!store->FlipVertical(area)) return false;
+      layer.offsetY = h - layer.offsetY - layer.canvasHeight;
+      return true;
+    case kUndoInvertLayerColors: return store->XorRect(area, 0x00FFFFFFu);
+    case kUndoRotateLayer180:
+      if (!store->Rotate180(area)) return false;
+      layer.offsetX = w - layer.offsetX - layer.canvasWidth;
+      layer.offsetY = h - layer.offsetY - layer.canvasHeight;
+      return true;
+    case kUndoInvertLayerAlpha: return store->XorRect(area, 0xFF000000u);
+    default: return false;
+  }
+}
 
 std::unique_ptr<CLayerData> NewLayerLike(const CLayerData& source, int32_t width, int32_t height, int32_t offsetX,
                                          int32_t offsetY) {

@@ -27,6 +27,17 @@ inline constexpr int32_t kMaxLayerStoreSide = 1 << 16;
 std::unique_ptr<CLayerData> NewLayerLike(const CLayerData& source, int32_t width, int32_t height, int32_t offsetX,
                                          int32_t offsetY);
 
+// The bounding box of integer points enlarged by 2 on every side: left = min x - 2, top = min y - 2,
+// width = max x - min x + 4, height = max y - min y + 4. False (outputs untouched) for no points
+// or a box beyond 32 bits.
+bool PointListBounds(const TPoint* points, int32_t count, int32_t& left, int32_t& top, int32_t& width,
+                     int32_t& height);
+
+// Applies one of the reversible codes to the whole store, the offset kept in step: 7 mirror
+// left-right, 8 top-bottom, 9 invert colours, 10 turn by 180 degrees, 11 invert alpha (12 to 15
+// are not accepted here). False for another code, a layer without store, or a failed operation.
+bool ApplyReversibleCode(CLayerData& layer, uint8_t code);
+
 // The store and offset a layer needs when moving it by (dx, dy) uncovers the canvas.
 struct SStoreGrowth {
   SSize size{0, 0};     // the new store

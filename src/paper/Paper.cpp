@@ -7,6 +7,7 @@
 #include "document/LayerDraw.h"
 #include "document/ShellServices.h"
 #include "paint/NibPreset.h"
+#include "paint/Stroke.h"
 #include "paper/FlowImage.h"
 #include "platform/Debug.h"
 #include "platform/Warning.h"
@@ -156,8 +157,8 @@ int32_t TPaper::GetActiveMaskIndex() const { return masks_ != nullptr ? masks_->
 bool TPaper::SelectLayer(TFlowImage* flow, int32_t index) {
   if (!IsValidLayerIndex(index)) return false;
   layers_->SetActive(index);
-  // The current stroke keeps the layer's alpha protection (TStroke::SetKeepAlpha) once the
-  // painting engine gives documents a stroke.
+  // The current stroke keeps the layer's alpha protection.
+  if (TStroke* stroke = GetCurrentStroke()) stroke->SetKeepAlpha(GetLayer(index)->alphaProtect != 0, true);
   if (flow != nullptr && !SyncFlowImage(flow, index, false)) CommitFlowImage(flow, index, false);
   return true;
 }

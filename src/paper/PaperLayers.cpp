@@ -8,6 +8,7 @@
 #include "document/BlendMode.h"
 #include "document/LayerMngr.h"
 #include "document/ShellServices.h"
+#include "paint/Stroke.h"
 #include "paper/FlowImage.h"
 #include "paper/Paper.h"
 #include "paper/UndoMngrEx.h"
@@ -411,7 +412,7 @@ bool TPaper::SetLayerProtect(int32_t index, int32_t value, bool record) {
         command.Record([&](CEventMngr& events) { events.writeLayerProtect(static_cast<int16_t>(target), on); });
         command.Undo([&] { return PushAttributeUndo(layer, layer->alphaProtect, kUndoAlphaProtect, 0); });
         layer->alphaProtect = on ? 1 : 0;
-        // The current stroke's keep-alpha switch follows once documents have a stroke (TStroke::SetKeepAlpha).
+        if (TStroke* stroke = GetCurrentStroke()) stroke->SetKeepAlpha(on, true);
         UpdateLayerPane();
         return true;
       });

@@ -91,6 +91,19 @@ TEST(LayerBuild, PlanStoreGrowthRefusesStoresBeyondTheTiledStoresReach) {
   EXPECT_FALSE(PlanStoreGrowth(empty, 1, 0, 1, g));
 }
 
+TEST(LayerBuild, PointListBoundsEnlargesTheBoxByTwo) {
+  const TPoint points[] = {{5, 9}, {-3, 4}, {10, 2}};
+  int32_t l = 0, t = 0, w = 0, h = 0;
+  ASSERT_TRUE(PointListBounds(points, 3, l, t, w, h));
+  EXPECT_EQ(l, -5);
+  EXPECT_EQ(t, 0);
+  EXPECT_EQ(w, 17);
+  EXPECT_EQ(h, 11);
+  EXPECT_FALSE(PointListBounds(points, 0, l, t, w, h));
+  const TPoint far[] = {{INT32_MIN, 0}, {INT32_MAX, 0}};
+  EXPECT_FALSE(PointListBounds(far, 2, l, t, w, h));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Relaying
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/LayerMngr.h"
+#include "paint/Stroke.h"
 #include "paper/PaperTestSupport.h"
 #include "paper/UndoMngrEx.h"
 #include "raster/BlockVMTC.h"
@@ -398,6 +399,21 @@ TEST(LayerCommands, AFullStackRefusesAddingAndMoving) {
   EXPECT_FALSE(f.Paper().NewLayer(f.Flow(), 0, true, true, "", 0, 255, 0, 30, 40));
   EXPECT_FALSE(f.Paper().MoveLayer(f.Flow(), 0, true, 2));
   EXPECT_EQ(f.Layers().Count(), 3);
+}
+
+TEST(LayerCommands, TheCurrentStrokeKeepsTheActiveLayersAlphaProtection) {
+  LayerFixture f;
+  TStroke stroke(0);
+  f.window->stroke = &stroke;
+  ASSERT_TRUE(f.Paper().SetLayerProtect(1, 1, true));
+  EXPECT_TRUE(stroke.GetKeepAlpha());
+  ASSERT_TRUE(f.Paper().SetActiveLayer(f.Flow(), 0));
+  EXPECT_FALSE(stroke.GetKeepAlpha());
+  ASSERT_TRUE(f.Paper().SetActiveLayer(f.Flow(), 1));
+  EXPECT_TRUE(stroke.GetKeepAlpha());
+  ASSERT_TRUE(f.Paper().SetLayerProtect(-1, -1, true));  // toggles the active layer's
+  EXPECT_FALSE(stroke.GetKeepAlpha());
+  f.window->stroke = nullptr;
 }
 
 }  // namespace

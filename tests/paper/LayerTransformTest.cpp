@@ -251,6 +251,32 @@ TEST(LayerTransform, FreeRotationMatchesTheModelExactly) {
   }
 }
 
+TEST(LayerTransform, FreeRotationMatchesTheModelOnLargerPartlyUniformStores) {
+  // Stores over several tiles with partial edge tiles, untouched tiles, a uniform block and
+  // random pixels: every run of a row (outside, edge, inside) and both kinds of written tile.
+  for (const double angle : {33.3, -90.0, 180.0, 0.001, 359.9, 271.0}) {
+    SCOPED_TRACE(angle);
+    auto layer = std::make_unique<CLayerData>(0, false);
+    ASSERT_TRUE(layer->Init(150, 97, 3));
+    layer->canvasWidth = 120;
+    layer->canvasHeight = 80;
+    layer->offsetX = 11;
+    layer->offsetY = 9;
+    test::XorShiftRng rng(11);
+    SRectWH block{70, 5, 70, 60};
+    layer->Store()->FillRect(block, 0xFF204060u);
+    for (int32_t y = 40; y < 97; ++y)
+      for (int32_t x = 0; x < 60; ++x) layer->Store()->SetPixel(x, y, rng.Next());
+    SRotatedGeometry g;
+    ASSERT_TRUE(RotatedLayerGeometry(SSize{120, 80}, 150, 97, 11, 9, angle, g));
+    std::unique_ptr<CLayerData> turned = MakeRotatedLayer(SSize{120, 80}, *layer, angle);
+    ASSERT_TRUE(turned);
+    const Grid want = ModelRotation(Read(*layer), layer->Store()->DefaultFill(), 120, 80, 11, 9, g);
+    ASSERT_EQ(turned->StoreWidth(), g.width);
+    EXPECT_TRUE(Read(*turned) == want);
+  }
+}
+
 TEST(LayerTransform, FreeRotationInteriorIsWithinTwoOfAPlainBilinearSampler) {
   const double angle = 30.0;
   // Smooth content: the 16.16 products place samples within a fraction of a pixel of the exact
