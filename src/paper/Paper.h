@@ -24,6 +24,7 @@
 #include <new>
 #include <string>
 
+#include "document/ClipLayerAttr.h"
 #include "document/LayerMngr.h"
 #include "events/EventStream.h"
 #include "events/RecordSources.h"
@@ -641,6 +642,42 @@ class TPaper {
   bool ScaleLayer(TFlowImage* flow, int32_t index, bool record, int32_t width, int32_t height);
 
   // ---- Layer images, clipboard pastes and selection transforms (PaperImages.cpp) ----
+  // The layer's store cut to the canvas (a new layer with the canvas part of the store); refused
+  // when the store is not larger than the canvas.
+  bool TrimLayer(TFlowImage* flow, int32_t index, bool record);
+  // The clipboard's image as a new top layer, with the layer attributes copied with it when there
+  // are any; false when the clipboard holds no image.
+  bool PasteClipboardAsLayer(TFlowImage* flow, bool record);
+  // The image as a new top layer whose store covers the canvas, the image and what the attributes
+  // ask for; attributes may be null. Refused for an empty or oversized image and for attribute
+  // positions and sizes that are negative or beyond the tiled store's reach.
+  bool AddImageLayer(TFlowImage* flow, const TMTC& image, bool record, const std::string& name,
+                     const SClipLayerAttr* attributes);
+  // The image into the layer's store at (0, 0), cut to the store. Recorded with the layer's
+  // whole store after the paste, so that a replay writes the same pixels.
+  bool PasteImageToLayer(TFlowImage* flow, int32_t index, bool record, const std::string& name,
+                         const SClipLayerAttr* attributes, const TMTC& image);
+  // Older player only (never recorded): the store replaced by a canvas-size store of the neutral
+  // colour holding the old store at (dx, dy).
+  bool ShiftLayerLegacy(TFlowImage* flow, int32_t index, int32_t dx, int32_t dy);
+  // Codes 7 mirror left-right, 8 top-bottom, 9 invert colours, 10 turn by 180 degrees, applied
+  // within the bounding rectangle of the mask (-1: the active one) and written back through it;
+  // with withAlpha clear the store's alpha stays. An empty mask applies the code to the layer.
+  bool TransformInSelection(TFlowImage* flow, int32_t index, bool record, bool withAlpha, uint8_t code,
+                            int32_t mask);
+  bool FlipSelectionHorizontal(TFlowImage* flow, int32_t index, bool record);
+  bool FlipSelectionVertical(TFlowImage* flow, int32_t index, bool record);
+  bool InvertSelectionColors(TFlowImage* flow, int32_t index, bool record);
+  bool RotateSelection180(TFlowImage* flow, int32_t index, bool record);
+  // Codes 12 mirror left-right, 13 top-bottom, 14 invert colours, 15 turn by 180 degrees over
+  // every layer, or over the visible layers only.
+  bool ApplyImageToAll(TFlowImage* flow, uint8_t code, bool record);
+  bool ApplyImageToVisible(TFlowImage* flow, uint8_t code, bool record);
+  // The user interface's image commands: all layers or the visible ones, always recorded.
+  bool FlipImageHorizontal(TFlowImage* flow, bool allLayers);
+  bool FlipImageVertical(TFlowImage* flow, bool allLayers);
+  bool InvertImage(TFlowImage* flow, bool allLayers);
+  bool RotateImage180(TFlowImage* flow, bool allLayers);
 
   // ---- Mask and selection commands (PaperSelection.cpp) ----
 

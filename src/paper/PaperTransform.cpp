@@ -7,6 +7,7 @@
 
 #include "document/LayerMngr.h"
 #include "paper/FlowImage.h"
+#include "paper/LayerBuild.h"
 #include "paper/Paper.h"
 #include "paper/UndoMngrEx.h"
 #include "platform/Warning.h"
@@ -21,48 +22,6 @@ constexpr const char* kLayerCommandFailedText = "Failed to execute layer command
 
 // The product of two 16.16 values as the rotation computes it: both shifted right by 8 first.
 inline int64_t Mul1616(int64_t a, int64_t b) { return (a >> 8) * (b >> 8); }
-
-// Applies one of the reversible codes (7 to 11) to the whole store, the offset kept in step.
-bool ApplyReversible(CLayerData& layer, uint8_t code) {
-  CBlockVMTC* store = layer.Store();
-  if (store == nullptr) return false;
-  const int32_t w = store->Width();
-  const int32_t h = store->Height();
-  SRectWH area{0, 0, w, h};
-  switch (code) {
-    case kUndoFlipLayerHorizontal:
-      if (!store->FlipHorizontal(area)) return false;
-      layer.offsetX = w - layer.offsetX - layer.canvasWidth;
-      return true;
-    case kUndoFlipLayerVertical:
-      if (!store->FlipVertical(area)) return false;
-      layer.offsetY = h - layer.offsetY - layer.canvasHeight;
-      return true;
-    case kUndoInvertLayerColors: return store->XorRect(area, 0x00FFFFFFu);
-    case kUndoRotateLayer180:
-      if (!store->Rotate180(area)) return false;
-      layer.offsetX = w - layer.offsetX - layer.canvasWidth;
-      layer.offsetY = h - layer.offsetY - layer.canvasHeight;
-      return true;
-    case kUndoInvertLayerAlpha: return store->XorRect(area, 0xFF000000u);
-    default: return false;
-  }
-}
-
-// A new layer of the store size carrying the source's attributes, index, canvas size and the
-// given offset; null when it cannot be made.
-std::unique_ptr<CLayerData> NewLayerLike(const CLayerData& source, int32_t width, int32_t height, int32_t offsetX,
-                                         int32_t offsetY) {
-  auto layer = std::unique_ptr<CLayerData>(new (std::nothrow) CLayerData(source.index, source.HasOwnUndo()));
-  if (!layer || !layer->Init(width, height, source.blendMode)) return nullptr;
-  layer->CopyAttributes(source);
-  layer->canvasWidth = source.canvasWidth;
-  layer->canvasHeight = source.canvasHeight;
-  layer->offsetX = offsetX;
-  layer->offsetY = offsetY;
-  layer->UpdateThumbnailSize();
-  return layer;
-}
 
 // The undo record of a rebuilt layer: it names the layer now in the stack and holds the former
 // one. On true the undo owns the former layer.
@@ -277,7 +236,7 @@ bool TPaper::ApplyLayerCommand(TFlowImage* flow, int32_t index, bool record, uin
   return RunCommand(record, check, [&](PaperCommand& command) {
     CLayerData* layer = GetLayer(index);
     if (flow != nullptr) SyncFlowImage(flow, index, false);
-    if (!ApplyReversible(*layer, code)) {
+    if (!ApplyReversibleCode(*layer, code)) {
       ShowWarning(kLayerCommandFailedText);
       return false;
     }
