@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "document/LayerMngr.h"
+#include "paper/LayerBuild.h"
 #include "platform/Window.h"
 #include "raster/BlockVMTC.h"
 #include "raster/FlatImage.h"
@@ -18,7 +19,7 @@ inline constexpr int32_t kMaxCanvasSide = 10000;
 inline bool CanvasSideValid(int64_t side) { return side >= kMinCanvasSide && side <= kMaxCanvasSide; }
 // Store sides the canvas commands and the moves build: what the tiled store addresses with an
 // int32 count of 32x32 tiles, and what keeps offsets and positions inside int32.
-inline constexpr int64_t kMaxStoreSide = int64_t{1} << 24;
+inline constexpr int64_t kMaxStoreSide = kMaxLayerStoreSide;
 bool StoreSizeAddressable(int64_t width, int64_t height);
 
 // Messages of the canvas commands (shown through ShowWarning); %s is the command's word.

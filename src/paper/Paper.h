@@ -23,6 +23,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "document/ClipLayerAttr.h"
 #include "document/LayerMngr.h"
@@ -720,6 +721,35 @@ class TPaper {
   bool ResizeImageOld(TFlowImage* flow, int32_t width, int32_t height);
   // The reader of the first older document kind: not available, says so and answers false.
   bool ReadOldDocumentV1();
+  // Moving layers on the canvas. A move is refused (false, nothing recorded or changed) for an
+  // invalid index, a distance of (0, 0), a distance beyond what a store side reaches, or a grown
+  // store beyond that. A layer whose moved store would no longer cover the canvas is rebuilt in a
+  // larger store (the grow forms); a folder row moves its whole block.
+  // Bit 1: the moved store leaves the canvas uncovered horizontally; bit 2 vertically.
+  int32_t GetOffsetOverflow(const CLayerData& layer, int32_t dx, int32_t dy) const;
+  bool OffsetLayer(TFlowImage* flow, int32_t index, bool record, int32_t dy, int32_t dx);
+  bool OffsetLayerGrow(TFlowImage* flow, int32_t index, bool record, int32_t dy, int32_t dx, int32_t bits);
+  // The played form of the grown move: bits and flag (1) as recorded.
+  bool OffsetLayerEx(TFlowImage* flow, int32_t index, bool record, uint8_t bits, uint8_t flag, int32_t dy,
+                     int32_t dx);
+  // The layer with the selection (mask -1: the active mask); without selection pixels OffsetLayer.
+  bool OffsetLayerInMask(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t mask);
+  bool OffsetLayerInMaskGrow(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t mask,
+                             int32_t bits);
+  bool OffsetLayerInMaskEx(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t mask,
+                           int32_t bits);
+  // count layers from index (a folder block), with or without the selection.
+  bool OffsetGroup(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t count);
+  bool OffsetGroupInMask(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t count,
+                         int32_t mask);
+  // For each of the count layers a grown copy (when it overflows) or null; false (list empty)
+  // when a copy cannot be made.
+  bool BuildGrownLayers(int32_t index, int32_t count, const TPoint& d,
+                        std::vector<std::unique_ptr<CLayerData>>& list);
+  // Each grown copy goes in place of its layer (the list then holds the old one); the others move.
+  void ApplyGroupOffset(int32_t index, const TPoint& d, std::vector<std::unique_ptr<CLayerData>>& list);
+  // The mask's offset minus d, its thumbnail, and with retrace the selection outline again.
+  bool OffsetMaskBy(CMaskData& mask, const TPoint& d, bool retrace);
 
   // ---- Folders, merges, selection grow and shrink, colour range (PaperFolders.cpp) ----
 
@@ -753,6 +783,12 @@ class TPaper {
   bool HasUnsavedChanges() const;
   bool AskChangeWithoutUndo();
   void FinishCanvasChange(TFlowImage* flow);
+  bool CanOffsetLayers(int32_t index, int32_t count, int32_t dx, int32_t dy, int32_t extraBits) const;
+  std::unique_ptr<CLayerData> BuildGrownLayer(int32_t index, int32_t dx, int32_t dy, int32_t bits);
+  void FinishLayerMove(TFlowImage* flow, int32_t index, bool grown);
+  CMaskData* MoveMask(int32_t mask) const;
+  bool OffsetBlock(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t count, CMaskData* mask,
+                   int32_t maskArgument);
 
   // Folders, merges, selection grow and shrink, colour range: private state
 
