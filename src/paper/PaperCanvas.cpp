@@ -355,6 +355,24 @@ bool TurnStoreInto(const CBlockVMTC& source, CBlockVMTC& dest, bool clockwise) {
         done = false;
         break;
       }
+      // A whole destination tile over one whole committed source tile: a 32 x 32 transpose.
+      if (x1 - x0 == kTileSide && y1 - y0 == kTileSide && (sx0 & (kTileSide - 1)) == 0 &&
+          (sy0 & (kTileSide - 1)) == 0) {
+        const STileInfo* from = source.GetTile(sx0 >> kTileShift, sy0 >> kTileShift);
+        if (from != nullptr && from->committed) {
+          const uint32_t* in = reinterpret_cast<const uint32_t*>(from->block);
+          uint32_t* out = reinterpret_cast<uint32_t*>(tile->block);
+          for (int32_t j = 0; j < kTileSide; ++j) {
+            uint32_t* row = out + j * kTileSide;
+            if (clockwise) {
+              for (int32_t i = 0; i < kTileSide; ++i) row[i] = in[(kTileSide - 1 - i) * kTileSide + j];
+            } else {
+              for (int32_t i = 0; i < kTileSide; ++i) row[i] = in[i * kTileSide + (kTileSide - 1 - j)];
+            }
+          }
+          continue;
+        }
+      }
       for (int32_t y = y0; y < y1; ++y) {
         uint32_t* out = TileAddress(*tile, x0, y);
         if (clockwise) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "document/LayerMngr.h"
@@ -186,6 +187,31 @@ TEST(CanvasCommands, TurnMapsEveryLayerAndKeepsContentOutsideTheCanvas) {
     ExpectMapped(before, after, 40, [&](int32_t x, int32_t y) {
       return clockwise ? TPoint{y, 60 - 1 - x} : TPoint{100 - 1 - y, x};
     });
+  }
+}
+
+TEST(CanvasCommands, StoreTurnMatchesAPixelByPixelReference) {
+  struct Size {
+    int32_t width, height;
+  };
+  for (const Size size : {Size{64, 96}, Size{70, 33}, Size{32, 32}, Size{1, 45}, Size{128, 64}}) {
+    for (const bool clockwise : {true, false}) {
+      SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + (clockwise ? " cw" : " ccw"));
+      CBlockVMTC source(size.width, size.height);
+      source.FillAll(0x00123456u);
+      test::XorShiftRng rng(static_cast<uint64_t>(size.width * 131 + size.height));
+      // Some tiles full, some partly written, the rest left as their fill.
+      for (int32_t y = 0; y < size.height; ++y)
+        for (int32_t x = 0; x < size.width; ++x)
+          if (((x >> 5) + (y >> 5)) % 3 != 2 && (x + y) % 7 != 0) source.SetPixel(x, y, rng.Next());
+      CBlockVMTC turned(size.height, size.width);
+      ASSERT_TRUE(TurnStoreInto(source, turned, clockwise));
+      for (int32_t y = 0; y < size.width; ++y)
+        for (int32_t x = 0; x < size.height; ++x)
+          ASSERT_EQ(turned.GetPixel(x, y),
+                    clockwise ? source.GetPixel(y, size.height - 1 - x) : source.GetPixel(size.width - 1 - y, x))
+              << x << "," << y;
+    }
   }
 }
 
