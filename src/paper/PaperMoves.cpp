@@ -174,7 +174,8 @@ void TPaper::FinishLayerMove(TFlowImage* flow, int32_t index, bool grown) {
     if (grown) flow->Resize(false);
     SyncFlowImage(flow, GetActiveLayerIndex(), true);
   }
-  RefreshLayerAll(flow, index, false);
+  // Only the active layer's refresh may reload the working copy.
+  RefreshLayerAll(index == GetActiveLayerIndex() ? flow : nullptr, index, false);
   if (grown) RedrawAll(false);
 }
 
@@ -347,7 +348,8 @@ bool TPaper::OffsetBlock(TFlowImage* flow, int32_t index, bool record, const TPo
     });
     list.reset();
     FinishLayerMove(flow, index, grown);
-    for (int32_t i = 1; i < count; ++i) RefreshLayerAll(flow, index + i, false);
+    for (int32_t i = 1; i < count; ++i)
+      RefreshLayerAll(index + i == GetActiveLayerIndex() ? flow : nullptr, index + i, false);
     return true;
   });
 }

@@ -243,6 +243,19 @@ TEST(LayerMoves, MovingWithTheSelectionMovesTheMaskToo) {
   }
 }
 
+TEST(LayerMoves, MovingOtherLayersLeavesTheWorkingCopyWithTheActiveLayer) {
+  MoveFixture f;
+  ASSERT_EQ(f.Paper().GetActiveLayerIndex(), 1);
+  ASSERT_TRUE(f.Paper().OffsetLayer(f.Flow(), 2, true, 0, 4));   // offset only
+  ASSERT_TRUE(f.Paper().OffsetLayer(f.Flow(), 3, true, 5, -9));  // a grown folder block
+  ASSERT_TRUE(f.Paper().OffsetGroup(f.Flow(), 4, true, TPoint{2, 2}, 2));
+  const CLayerData& active = *f.Paper().GetLayer(1);
+  const TMTC& copy = f.Flow()->Image();
+  for (int32_t y = 0; y < active.StoreHeight(); ++y)
+    for (int32_t x = 0; x < active.StoreWidth(); ++x)
+      ASSERT_EQ(copy.GetPixel(x, y), active.Store()->GetPixel(x, y)) << x << "," << y;
+}
+
 TEST(LayerMoves, WithoutSelectionPixelsTheSelectionMoveIsAPlainMove) {
   MoveFixture f;
   f.Paper().MaskMngr()->GetMask(0)->SetStore(nullptr);
