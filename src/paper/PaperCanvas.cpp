@@ -862,6 +862,10 @@ bool TPaper::ResampleInPlace(TFlowImage* flow, int32_t width, int32_t height, in
   // The display buffer first: when it cannot follow, nothing has changed.
   const int32_t oldWidth = canvasWidth;
   const int32_t oldHeight = canvasHeight;
+  if (!DisplayBuffer().Resize(width, height)) {
+    DisplayBuffer().Resize(oldWidth, oldHeight);
+    return false;
+  }
   if (CMaskMngr* masks = MaskMngr(); masks != nullptr && masks->HasAnyMask()) {
     if (!masks->ScaleAllMasks(size, method)) DebugOut("TPaper::ResampleInPlace: a mask could not be resampled\n");
   }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "document/BlendMode.h"
 #include "document/LayerMngr.h"
 #include "document/Mask.h"
 #include "paper/CanvasLayers.h"
@@ -16,6 +17,7 @@
 #include "paper/UndoMngrEx.h"
 #include "platform/AddressSpace.h"
 #include "platform/Confirm.h"
+#include "platform/Progress.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
 #include "support/TestRng.h"
@@ -478,6 +480,57 @@ TEST(CanvasCommands, ResolutionChangesRecordUndoAndRedoBothManagers) {
     ASSERT_TRUE(f.Redo());
     EXPECT_EQ(ReadDoc(f.Paper()), after);
   }
+}
+
+TEST(CanvasCommands, ResolutionChangeShowsItsProgressPerLayer) {
+  CanvasFixture f(100, 60);
+  RecordingProgressHost progress;
+  ProgressHost* previous = SetProgressHost(&progress);
+  ASSERT_TRUE(f.Paper().ChangeResolution(f.Flow(), 50, true, true, 30));
+  SetProgressHost(previous);
+  EXPECT_EQ(progress.made, 1);
+  const auto said = [&](const std::string& line) {
+    return std::find(progress.log.begin(), progress.log.end(), line) != progress.log.end();
+  };
+  EXPECT_TRUE(said("message: 解像度を変更しています"));
+  EXPECT_TRUE(said("percent: 100"));
+  int32_t statuses = 0;
+  for (const std::string& line : progress.log)
+    if (line.rfind("status: ", 0) == 0 && line.find("を処理中...") != std::string::npos) ++statuses;
+  EXPECT_EQ(statuses, 3);
+}
+
+TEST(CanvasCommands, OlderVersionsCanvasAndImageSizes) {
+  CanvasFixture f(100, 60, false);
+  const DocState before = ReadDoc(f.Paper());
+  // The canvas: every layer exactly the new canvas, the old canvas part placed by the anchor,
+  // content outside the old canvas dropped.
+  ASSERT_TRUE(f.Paper().ResizeCanvasOld(f.Flow(), 120, 8, 70));
+  const DocState after = ReadDoc(f.Paper());
+  EXPECT_EQ(after.width, 120);
+  for (size_t i = 0; i < after.layers.size(); ++i) {
+    EXPECT_EQ(after.layers[i].width, 120);
+    EXPECT_EQ(after.layers[i].offsetX, 0);
+    for (int32_t y = 0; y < 70; ++y)
+      for (int32_t x = 0; x < 120; ++x) {
+        const int32_t ox = x - 20;
+        const int32_t oy = y - 10;
+        const bool inside = ox >= 0 && oy >= 0 && ox < 100 && oy < 60;
+        ASSERT_EQ(AtCanvas(after.layers[i], x, y),
+                  inside ? AtCanvas(before.layers[i], ox, oy) : GetBlendModeNeutralColor(0) & 0x00FFFFFFu)
+            << i << ": " << x << "," << y;
+      }
+  }
+  // The image: every store replaced by one of exactly the new size.
+  ASSERT_TRUE(f.Paper().ResizeImageOld(f.Flow(), 60, 35));
+  EXPECT_EQ(f.Paper().canvasWidth, 60);
+  for (int32_t i = 0; i < f.Paper().GetLayerCount(); ++i) {
+    EXPECT_EQ(f.Paper().GetLayer(i)->StoreWidth(), 60);
+    EXPECT_EQ(f.Paper().GetLayer(i)->StoreHeight(), 35);
+  }
+  EXPECT_FALSE(f.Paper().ResizeCanvasOld(f.Flow(), 0, 0, 10));
+  EXPECT_FALSE(f.Paper().ResizeImageOld(f.Flow(), 10, 10001));
+  EXPECT_FALSE(f.Paper().ReadOldDocumentV1());
 }
 
 TEST(CanvasCommands, ResamplingInPlaceMatchesTheNewStack) {
