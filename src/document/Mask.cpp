@@ -855,4 +855,12 @@ std::unique_ptr<CMaskMngr> CMaskMngr::makeZoomMask(const SSize& newCanvas, int32
   }
 }
 
+void CMaskMngr::ExchangeContent(CMaskMngr& other) {
+  masks_.swap(other.masks_);
+  std::swap(activeIndex_, other.activeIndex_);
+  std::swap(nameCounter_, other.nameCounter_);
+  ClearOutline();
+  other.ClearOutline();
+}
+
 }  // namespace tf

@@ -235,6 +235,11 @@ class CMaskMngr {
   bool ScaleAllMasks(const SSize& newCanvas, int32_t method);
   std::unique_ptr<CMaskMngr> makeZoomMask(const SSize& newCanvas, int32_t method) const;
 
+  // ---- Exchange ----
+  // Exchanges the masks, the active index and the name counter with the other manager; each
+  // keeps its own canvas. Both outlines are emptied (the caller traces the one it shows again).
+  void ExchangeContent(CMaskMngr& other);
+
  private:
   int32_t Resolve(int32_t index) const { return index == -1 ? activeIndex_ : index; }
   std::unique_ptr<CMaskData> MaskFromChannel(const CMaskData* old, const TChannel& channel, const TPoint& offset);
@@ -254,5 +259,8 @@ class CMaskMngr {
   int32_t outlineIndex_ = -1;
   CAntPoints outline_;
 };
+
+// The manager's committed bytes (see MemoryUse in raster/BlockImage.h).
+inline int64_t MemoryUse(const CMaskMngr& masks) { return masks.GetCommittedBytes(); }
 
 }  // namespace tf

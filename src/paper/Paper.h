@@ -23,6 +23,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "document/ClipLayerAttr.h"
 #include "document/ColorMask.h"
@@ -783,6 +784,71 @@ class TPaper {
   // ---- Seed fill, magic wand and layer fills (PaperFill.cpp) ----
 
   // ---- Canvas transforms and moving layers (PaperCanvas.cpp) ----
+  // Canvas commands. Sizes from the user interface and from events alike are checked first
+  // (canvas sides 1..10000, every store the command builds addressable): a refused command
+  // returns false, records and changes nothing. With undo enabled and recording, the resize, trim
+  // and resolution build a whole new layer stack and hand the old one to the undo (codes 50 to
+  // 52); without, the resize and resolution change the stores in place and clear all undo.
+  // The canvas turned by 90 degrees (2/4 clockwise, 2/5), undone by code 49.
+  bool RotateCanvas90(TFlowImage* flow, bool clockwise, bool record);
+  // The turn itself (also the undo's): all turned stores are built before any is installed; false
+  // (the message shown) leaves every layer and the canvas as they were.
+  bool TurnCanvas90(TFlowImage* flow, bool clockwise);
+  // New canvas size; the old canvas lies at AnchorOffset(new, old, anchor) in the new one (2/2).
+  bool ResizeCanvas(TFlowImage* flow, int32_t width, bool record, bool keepAttributes, uint8_t anchor,
+                    int32_t height);
+  // The in-place form of the resize over one scratch image; false leaves the document as it was.
+  bool ResizeCanvasInPlace(TFlowImage* flow, int32_t width, int32_t height, const TPoint& d);
+  // The canvas cut to the rectangle (canvas coordinates); layerIndex is recorded (2/11).
+  bool TrimCanvas(TFlowImage* flow, int32_t layerIndex, bool keepAttributes, bool record, const SRectWH& rect);
+  // Every layer and mask resampled to the new canvas: averaged (2/9) or sampled (2/3).
+  bool ChangeResolution(TFlowImage* flow, int32_t width, bool record, bool keepAttributes, int32_t height);
+  bool ChangeResolutionSampled(TFlowImage* flow, int32_t width, bool record, bool keepAttributes, int32_t height);
+  bool ResampleCanvas(TFlowImage* flow, int32_t width, int32_t height, bool record, bool keepAttributes,
+                      int32_t method);
+  bool ResampleInPlace(TFlowImage* flow, int32_t width, int32_t height, int32_t method);
+  // Installs the stack and sets the canvas size; on true layers holds the previous stack, on
+  // false (the canvas cannot take the size) nothing changed.
+  bool SwapLayerMngr(TFlowImage* flow, int32_t width, int32_t height, std::unique_ptr<CLayerMngr>& layers);
+  // Exchanges the masks with those of the given manager (which then holds the previous ones),
+  // refreshes the thumbnails and traces the outline again when one was shown.
+  bool SwapMaskMngr(int32_t width, int32_t height, std::unique_ptr<CMaskMngr>& masks);
+  // Every mask's offset minus d, the outline traced again when shown; true when there was a mask.
+  bool MoveAllMasks(const TPoint& d);
+  // The older version's canvas size and image size, played only.
+  bool ResizeCanvasOld(TFlowImage* flow, int32_t width, uint8_t anchor, int32_t height);
+  bool ResizeImageOld(TFlowImage* flow, int32_t width, int32_t height);
+  // The reader of the first older document kind: not available, says so and answers false.
+  bool ReadOldDocumentV1();
+  // Moving layers on the canvas. A move is refused (false, nothing recorded or changed) for an
+  // invalid index, a distance of (0, 0), a distance beyond what a store side reaches, or a grown
+  // store beyond that. A layer whose moved store would no longer cover the canvas is rebuilt in a
+  // larger store (the grow forms); a folder row moves its whole block.
+  // Bit 1: the moved store leaves the canvas uncovered horizontally; bit 2 vertically.
+  int32_t GetOffsetOverflow(const CLayerData& layer, int32_t dx, int32_t dy) const;
+  bool OffsetLayer(TFlowImage* flow, int32_t index, bool record, int32_t dy, int32_t dx);
+  bool OffsetLayerGrow(TFlowImage* flow, int32_t index, bool record, int32_t dy, int32_t dx, int32_t bits);
+  // The played form of the grown move: bits and flag (1) as recorded.
+  bool OffsetLayerEx(TFlowImage* flow, int32_t index, bool record, uint8_t bits, uint8_t flag, int32_t dy,
+                     int32_t dx);
+  // The layer with the selection (mask -1: the active mask); without selection pixels OffsetLayer.
+  bool OffsetLayerInMask(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t mask);
+  bool OffsetLayerInMaskGrow(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t mask,
+                             int32_t bits);
+  bool OffsetLayerInMaskEx(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t mask,
+                           int32_t bits);
+  // count layers from index (a folder block), with or without the selection.
+  bool OffsetGroup(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t count);
+  bool OffsetGroupInMask(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t count,
+                         int32_t mask);
+  // For each of the count layers a grown copy (when it overflows) or null; false (list empty)
+  // when a copy cannot be made.
+  bool BuildGrownLayers(int32_t index, int32_t count, const TPoint& d,
+                        std::vector<std::unique_ptr<CLayerData>>& list);
+  // Each grown copy goes in place of its layer (the list then holds the old one); the others move.
+  void ApplyGroupOffset(int32_t index, const TPoint& d, std::vector<std::unique_ptr<CLayerData>>& list);
+  // The mask's offset minus d, its thumbnail, and with retrace the selection outline again.
+  bool OffsetMaskBy(CMaskData& mask, const TPoint& d, bool retrace);
 
   // ---- Folders, merges, selection grow and shrink, colour range (PaperFolders.cpp) ----
   // Tests of the menus. A legacy document merges down any layer above the bottom.
@@ -940,6 +1006,16 @@ class TPaper {
   // Seed fill, magic wand and layer fills: private state
 
   // Canvas transforms and moving layers: private state
+  bool CanvasSizeAccepted(int32_t width, int32_t height) const;
+  bool HasUnsavedChanges() const;
+  bool AskChangeWithoutUndo();
+  void FinishCanvasChange(TFlowImage* flow);
+  bool CanOffsetLayers(int32_t index, int32_t count, int32_t dx, int32_t dy, int32_t extraBits) const;
+  std::unique_ptr<CLayerData> BuildGrownLayer(int32_t index, int32_t dx, int32_t dy, int32_t bits);
+  void FinishLayerMove(TFlowImage* flow, int32_t index, bool grown);
+  CMaskData* MoveMask(int32_t mask) const;
+  bool OffsetBlock(TFlowImage* flow, int32_t index, bool record, const TPoint& d, int32_t count, CMaskData* mask,
+                   int32_t maskArgument);
 
   // Folders, merges, selection grow and shrink, colour range: private state
   bool MergeDownWith(TFlowImage* flow, int32_t index, bool record, bool bind, uint32_t modeWord);

@@ -4,6 +4,7 @@
 
 #include "document/LayerMngr.h"
 #include "document/Mask.h"
+#include "paper/CanvasLayers.h"
 #include "paper/Paper.h"
 #include "paper/UndoMngrEx.h"
 #include "platform/Debug.h"
@@ -72,9 +73,18 @@ bool ExchangeMaskWithHeld(CMaskMngr& masks, CUndoData& record, int32_t index) {
   return true;
 }
 
-bool NotBuilt(const char* what) {
-  DebugOutF("CUndoMngrEx: undo of %s is not available yet\n", what);
-  return false;
+// Installs the record's layer manager in the document (the canvas size follows it) and keeps
+// the one it replaced in the record.
+bool ExchangeLayerMngrOf(TPaper& paper, CUndoData& record) {
+  CLayerMngr* held = record.Held<CLayerMngr>();
+  if (held == nullptr) return false;
+  std::unique_ptr<CLayerMngr> in(held);
+  if (!paper.SwapLayerMngr(paper.GetFlowImage(), held->CanvasWidth(), held->CanvasHeight(), in)) {
+    (void)in.release();  // still the record's
+    return false;
+  }
+  CLayerMngr* previous = in.release();
+  return record.ExchangeHeld(previous);  // cannot fail: the slot holds a layer manager
 }
 
 }  // namespace
@@ -367,14 +377,51 @@ bool CUndoMngrEx::LayerRecord(CUndoData& record, bool undo, int32_t& show) {
       show = found;
       return true;  // undone is not flipped
     }
-    case kUndoTurnCanvas90:
-      // Filled by the canvas turn (TPaper::TurnCanvas90) when it is built.
-      return NotBuilt("a canvas turn (TPaper::TurnCanvas90)");
+    case kUndoTurnCanvas90: {
+      // value2: the direction the canvas was last turned.
+      if (!paper_.TurnCanvas90(paper_.GetFlowImage(), record.value2 == 0)) return false;
+      std::swap(record.rect.width, record.rect.height);
+      record.value2 = record.value2 != 0 ? 0 : 1;
+      return true;  // undone is not flipped
+    }
     case kUndoCanvasSize:
     case kUndoResolution:
-    case kUndoTrimCanvas:
-      // Filled by the canvas transforms, which install another layer manager in the document.
-      return NotBuilt("a canvas size, resolution or trim (layer manager exchange)");
+    case kUndoTrimCanvas: {
+      if (!ExchangeLayerMngrOf(paper_, record)) return false;
+      const CLayerMngr& installed = paper_.Layers();
+      const SSize now{installed.CanvasWidth(), installed.CanvasHeight()};
+      if (record.code == kUndoCanvasSize) {
+        const uint8_t anchor = static_cast<uint8_t>(record.value1 & 0xFF);
+        const CLayerMngr* held = record.Held<CLayerMngr>();
+        const SSize heldSize{held->CanvasWidth(), held->CanvasHeight()};
+        if (undo) {
+          const TPoint d = AnchorOffset(SSize{record.value2, record.value3}, now, anchor);
+          paper_.MoveAllMasks(TPoint{-d.x, -d.y});
+        } else {
+          paper_.MoveAllMasks(AnchorOffset(SSize{record.rect.width, record.rect.height}, heldSize, anchor));
+        }
+      } else if (record.code == kUndoTrimCanvas) {
+        paper_.MoveAllMasks(undo ? TPoint{record.value1, record.value2} : TPoint{-record.value1, -record.value2});
+      }
+      if (record.code != kUndoTrimCanvas) {
+        std::swap(record.rect.width, record.value2);
+        std::swap(record.rect.height, record.value3);
+      }
+      if (record.code == kUndoResolution) {
+        if (CMaskMngr* masks = record.HeldExtra<CMaskMngr>()) {
+          std::unique_ptr<CMaskMngr> in(masks);
+          const bool swapped = paper_.SwapMaskMngr(now.width, now.height, in);
+          (void)in.release();  // the exchange keeps both objects where they were
+          if (!swapped) return false;
+        }
+      }
+      if (CMaskMngr* masks = paper_.MaskMngr()) {
+        masks->UpdateAllThumbnails();
+        if (masks->HasOutline()) paper_.RebuildSelectionOutline();
+      }
+      show = installed.ActiveIndex();
+      break;
+    }
     default: return false;
   }
   record.undone = !record.undone;
