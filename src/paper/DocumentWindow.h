@@ -91,6 +91,14 @@ struct SPaperSettings {
   int32_t gridH = 32;
   uint32_t gridColor = 0x80000000u;  // 0xAARRGGBB; the high byte is the line opacity
   bool titleFullpath = false;        // the caption shows the whole path
+  // The bucket fill and the magic wand: tolerance (0..500), fill the composed picture instead
+  // of the layer, soft edge.
+  int32_t fillLimit = 1;
+  bool fillTarget = false;
+  bool fillAntiAlias = false;
+  int32_t wandLimit = 1;
+  bool wandTarget = false;
+  bool wandAntiAlias = false;
 };
 
 class PaperHost {
