@@ -232,7 +232,7 @@ TEST(SeedFill, QueueOverflowStopsWithThePartFoundAndItsGradedCoverage) {
   for (int32_t x = 1; x < image.Width(); x += 2) *PixelAddr32(image.View(), x, 0) = 0xFF020000u;
   TChannel channel(image.Width(), image.Height());
   CSeedFillTC fill(kSeedFillCapacity, TRect{0, 0, image.Width(), image.Height()}, &channel, &image);
-  ASSERT_TRUE(fill.Fill(TPoint{0, 0}, 3));  // threshold 18
+  ASSERT_TRUE(fill.Fill(TPoint{0, 0}, 18));
   EXPECT_TRUE(fill.Overflow());
   // The top row was filled and keeps the coverage of its run (the finish was skipped); the
   // teeth beyond the queue were never reached.
@@ -243,7 +243,7 @@ TEST(SeedFill, QueueOverflowStopsWithThePartFoundAndItsGradedCoverage) {
   // The same comb fits a larger queue: no overflow, every tooth filled.
   TChannel whole(image.Width(), image.Height());
   CSeedFillTC big(20000, TRect{0, 0, image.Width(), image.Height()}, &whole, &image);
-  ASSERT_TRUE(big.Fill(TPoint{0, 0}, 3));
+  ASSERT_TRUE(big.Fill(TPoint{0, 0}, 18));
   EXPECT_FALSE(big.Overflow());
   EXPECT_EQ(whole.GetPixel(image.Width() - 2, 3), 255);
   EXPECT_EQ(whole.GetPixel(101, 0), 255);
