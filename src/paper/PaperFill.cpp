@@ -61,6 +61,9 @@ bool PushReplacedLayerUndo(TPaper& paper, CLayerData* former, const CLayerData& 
   return false;
 }
 
+// Colours: the paper colour and the fill of the selected area are pixel values (red in byte 2);
+// the stroke's colour is in window order (red in byte 0) and the fills convert it.
+
 // Restores the stroke's colour, gradation and tone use when a fill ends, also on an exception.
 class StrokeSettingsGuard {
  public:
@@ -332,7 +335,7 @@ bool TPaper::FillLayerColor(TFlowImage* flow, int32_t index, uint32_t colour) {
   if (layer == nullptr || layer->Store() == nullptr) return false;
   if (flow != nullptr) SyncFlowImage(flow, index, false);
   const TStroke* stroke = GetCurrentStroke();
-  const uint32_t rgb = colour & 0x00FFFFFFu;
+  const uint32_t rgb = ColorToPixel(colour) & 0x00FFFFFFu;
   bool done = false;
   if (HasModernEngine() && stroke != nullptr && stroke->GetKeepAlpha())
     done = layer->Store()->SetColorAll(rgb);
@@ -389,7 +392,7 @@ bool TPaper::ClearSelection(TFlowImage* flow, int32_t index, uint32_t colour, bo
       TStroke* stroke = GetCurrentStroke();
       StrokeSettingsGuard keep(stroke);
       if (stroke != nullptr) {
-        stroke->SetColor(colour);
+        stroke->SetColor(ColorToPixel(colour) & 0x00FFFFFFu);  // the stroke keeps window order
         UpdateStrokeMngr();
       }
       events.writeFill(static_cast<int16_t>(index), static_cast<int32_t>(colour), 5, nullptr, nullptr);
