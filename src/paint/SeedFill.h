@@ -136,9 +136,13 @@ class CSeedFillMaskOf : public Parent {
   template <class Source>
   CSeedFillMaskOf(const CBlockVCH* mask, const TPoint& maskOffset, int32_t capacity, const TRect& bounds,
                   TChannel* target, const Source* source)
-      : Parent(capacity, bounds, target, source), maskOffsetX(maskOffset.x), maskOffsetY(maskOffset.y), mask_(mask) {}
+      : Parent(capacity, bounds, target, source),
+        maskOffsetX(maskOffset.x),
+        maskOffsetY(maskOffset.y),
+        mask_(mask) {}
   bool IsFilled(int32_t x, int32_t y) override {
-    return Parent::IsFilled(x, y) || mask_ == nullptr || mask_->GetPixelSafe(x + maskOffsetX, y + maskOffsetY) == 0;
+    return Parent::IsFilled(x, y) || mask_ == nullptr ||
+           mask_->GetPixelSafe(x + maskOffsetX, y + maskOffsetY) == 0;
   }
 
   int32_t maskOffsetX;

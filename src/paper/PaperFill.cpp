@@ -241,7 +241,8 @@ bool TPaper::RunPolygonFill(TFlowImage* flow, int32_t index, bool saveUndo, SRec
   return RunShapeFill(flow, index, saveUndo, bounds, [&](TStroke& stroke, int32_t w, int32_t h) {
     std::vector<SPointF> vertices(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i)
-      vertices[static_cast<size_t>(i)] = SPointF{static_cast<float>(points[i].x), static_cast<float>(points[i].y)};
+      vertices[static_cast<size_t>(i)] =
+          SPointF{static_cast<float>(points[i].x), static_cast<float>(points[i].y)};
     auto filler = std::make_unique<CPolygonFiller>(&strokeSide_, stroke, w, h);
     filler->SetPoints(vertices.data(), count);
     return std::unique_ptr<CFillMngr>(std::move(filler));
@@ -309,7 +310,8 @@ bool TPaper::FillLayer(TFlowImage* flow, int32_t index, bool record, bool saveUn
   const TPoint origin{0, 0};
   const SPointF corner{static_cast<float>(layer->StoreWidth()), static_cast<float>(layer->StoreHeight())};
   if (!FillRect(flow, index, false, saveUndo, origin, corner)) return false;
-  if (record && eventMngr_ != nullptr) eventMngr_->writeFill(static_cast<int16_t>(index), static_cast<int32_t>(colour), 0, nullptr, nullptr);
+  if (record && eventMngr_ != nullptr)
+    eventMngr_->writeFill(static_cast<int16_t>(index), static_cast<int32_t>(colour), 0, nullptr, nullptr);
   return true;
 }
 
@@ -356,7 +358,8 @@ bool TPaper::CanClearSelection() const {
 
 bool TPaper::ClearSelection(TFlowImage* flow, int32_t index, uint32_t colour, bool record) {
   auto check = [&] {
-    return flow != nullptr && IsValidLayerIndex(index) && GetLayer(index)->Store() != nullptr && CanClearSelection();
+    return flow != nullptr && IsValidLayerIndex(index) && GetLayer(index)->Store() != nullptr &&
+           CanClearSelection();
   };
   return RunCommand(record, check, [&](PaperCommand& command) {
     CLayerData* layer = GetLayer(index);
@@ -472,7 +475,8 @@ bool TPaper::SeedFillCompositeInMask(TFlowImage* flow, int32_t layer, bool antiA
   const CMaskData* selection = nullptr;
   if (mask != -2 && masks != nullptr) selection = mask == -1 ? masks->GetActiveMask() : masks->GetMask(mask);
   if (selection != nullptr && selection->IsAllocated()) {
-    CSeedFillTCWithMask fill(selection->Store(), TPoint{bounds.left + selection->offsetX, bounds.top + selection->offsetY},
+    CSeedFillTCWithMask fill(selection->Store(),
+                             TPoint{bounds.left + selection->offsetX, bounds.top + selection->offsetY},
                              kSeedFillCapacity, fillBounds, &flow->WorkChannel(), &flow->Image());
     return RunSeedFill(fill, antiAlias, at, tolerance);
   }
@@ -480,7 +484,8 @@ bool TPaper::SeedFillCompositeInMask(TFlowImage* flow, int32_t layer, bool antiA
   return RunSeedFill(fill, antiAlias, at, tolerance);
 }
 
-bool TPaper::SeedFillLayer(TFlowImage* flow, int32_t layer, const TPoint& seed, bool antiAlias, int32_t tolerance) {
+bool TPaper::SeedFillLayer(TFlowImage* flow, int32_t layer, const TPoint& seed, bool antiAlias,
+                           int32_t tolerance) {
   return SeedFillLayerInMask(flow, layer, -2, antiAlias, tolerance, seed);
 }
 
@@ -554,7 +559,8 @@ bool TPaper::CombineWandChannelAtLayer(TFlowImage* flow, int32_t layer, bool rec
 }
 
 bool TPaper::CombineFillChannel(TFlowImage* flow, int32_t layer, bool record, bool antiAlias, int32_t mode,
-                                const TPoint& areaSize, const TPoint& areaOffset, const TPoint& seed, bool atLayer) {
+                                const TPoint& areaSize, const TPoint& areaOffset, const TPoint& seed,
+                                bool atLayer) {
   CMaskMngr* masks = MaskMngr();
   auto check = [&] {
     return flow != nullptr && masks != nullptr && IsValidLayerIndex(layer) && mode >= 0 && mode <= 3 &&
@@ -580,7 +586,8 @@ bool TPaper::CombineFillChannel(TFlowImage* flow, int32_t layer, bool record, bo
     });
     const CMaskData* now = masks->GetActiveMask();
     CMaskData* held = old.get();
-    if (command.Undo([&] { return PushUndo(held, kUndoMaskPixels, active, now != nullptr ? now->id : -1, 0, 0); }))
+    if (command.Undo(
+            [&] { return PushUndo(held, kUndoMaskPixels, active, now != nullptr ? now->id : -1, 0, 0); }))
       (void)old.release();
     old.reset();
     selectionEnabled = 1;
@@ -646,7 +653,8 @@ bool TPaper::PaintFillChannelArea(TFlowImage* flow, int32_t layer, PaperCommand&
   const SRectWH bounds = ToRectWH(found);
   command.Record(write);
   command.Undo([&] { return SaveLayerUndo(layer, bounds, kUndoLayerRect); });
-  const bool painted = eraser ? RenderFlowRectBlend(flow, *stroke, bounds) : RenderFlowRect(flow, *stroke, bounds);
+  const bool painted =
+      eraser ? RenderFlowRectBlend(flow, *stroke, bounds) : RenderFlowRect(flow, *stroke, bounds);
   SetModified(true);
   RefreshLayerArea(flow, layer, true, found);
   SyncFlowImage(flow, layer, true);
@@ -717,7 +725,8 @@ bool TPaper::PaintFillChannelGrow(TFlowImage* flow, int32_t layer, bool record, 
     BindStrokeToPaper(*stroke, &strokeSide_);
     if (!Intersect(found, TRect{0, 0, now->StoreWidth(), now->StoreHeight()})) return false;
     const SRectWH bounds = ToRectWH(found);
-    const bool painted = eraser ? RenderFlowRectBlend(flow, *stroke, bounds) : RenderFlowRect(flow, *stroke, bounds);
+    const bool painted =
+        eraser ? RenderFlowRectBlend(flow, *stroke, bounds) : RenderFlowRect(flow, *stroke, bounds);
     SetModified(true);
     RefreshLayerArea(flow, layer, true, found);
     SyncFlowImage(flow, layer, true);

@@ -61,7 +61,8 @@ bool ReadFill(SPlayCall& call, SFillFields& f) {
 
 bool PlayFillLayer(SPlayCall& call) {
   SFillFields f;
-  return ReadFill(call, f) && call.paper.FillLayer(call.flow, f.layer, false, false, static_cast<uint32_t>(f.value));
+  return ReadFill(call, f) &&
+         call.paper.FillLayer(call.flow, f.layer, false, false, static_cast<uint32_t>(f.value));
 }
 
 bool PlayFillRect(SPlayCall& call) {
@@ -101,7 +102,8 @@ bool PlayGradientFill(SPlayCall& call) {
 bool PlayFillEllipseOld(SPlayCall& call) {
   SFillFields f;
   // Recordings above 305 drew this packet with the newer ellipse.
-  return ReadFill(call, f) && call.paper.FillEllipse(call.flow, f.layer, false, f.first, f.second, call.appVersion > 305);
+  return ReadFill(call, f) &&
+         call.paper.FillEllipse(call.flow, f.layer, false, f.first, f.second, call.appVersion > 305);
 }
 
 bool PlayFillEllipse(SPlayCall& call) {
@@ -125,7 +127,8 @@ bool PlayFillPolygon(SPlayCall& call) {
 
 bool PlayClearSelection(SPlayCall& call) {
   SFillFields f;
-  return ReadFill(call, f) && call.paper.ClearSelection(call.flow, f.layer, static_cast<uint32_t>(f.value), false);
+  return ReadFill(call, f) &&
+         call.paper.ClearSelection(call.flow, f.layer, static_cast<uint32_t>(f.value), false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -189,8 +192,10 @@ bool ReadChannelHeader(const SPlayCall& call, SChannelFields& c) {
   const int64_t w = int64_t{c.rect.right} - c.rect.left;
   const int64_t h = int64_t{c.rect.bottom} - c.rect.top;
   if (c.rect.left < 0 || c.rect.top < 0 || w <= 0 || h <= 0 || w * h != c.byteCount) return false;
-  if (c.packedLength <= 0 || c.n < c.packedLength || !p.Holds(c.dataOffset, static_cast<uint32_t>(c.n))) return false;
-  if (ex && (c.areaSize.x <= 0 || c.areaSize.y <= 0 || c.rect.right > c.areaSize.x || c.rect.bottom > c.areaSize.y))
+  if (c.packedLength <= 0 || c.n < c.packedLength || !p.Holds(c.dataOffset, static_cast<uint32_t>(c.n)))
+    return false;
+  if (ex &&
+      (c.areaSize.x <= 0 || c.areaSize.y <= 0 || c.rect.right > c.areaSize.x || c.rect.bottom > c.areaSize.y))
     return false;
   return true;
 }
@@ -203,7 +208,8 @@ bool PlayChannel(SPlayCall& call) {
   const CLayerData* layer = paper.GetLayer(c.layer);
   if (layer == nullptr || layer->Store() == nullptr) return false;
   // The channel lies in the layer's store, or (the forms with an area) in the area.
-  if (!IsExCode(code) && (c.rect.right > layer->StoreWidth() || c.rect.bottom > layer->StoreHeight())) return false;
+  if (!IsExCode(code) && (c.rect.right > layer->StoreWidth() || c.rect.bottom > layer->StoreHeight()))
+    return false;
   std::vector<uint8_t> block;
   try {
     block.resize(static_cast<size_t>(c.byteCount));
@@ -222,7 +228,8 @@ bool PlayChannel(SPlayCall& call) {
   const int32_t w = c.rect.right - c.rect.left;
   for (int32_t y = c.rect.top; y < c.rect.bottom; ++y)
     std::memcpy(channel.GetPixelPtr(c.rect.left, y),
-                block.data() + static_cast<size_t>(y - c.rect.top) * static_cast<size_t>(w), static_cast<size_t>(w));
+                block.data() + static_cast<size_t>(y - c.rect.top) * static_cast<size_t>(w),
+                static_cast<size_t>(w));
   const bool antiAlias = c.antiAlias != 0;
   bool done = false;
   switch (code) {
@@ -235,7 +242,8 @@ bool PlayChannel(SPlayCall& call) {
       break;
     case 1: done = paper.CombineWandChannelAtLayer(call.flow, c.layer, false, antiAlias, c.mode, c.seed); break;
     case 3:
-      done = paper.CombineWandChannel(call.flow, c.layer, false, antiAlias, c.mode, c.areaSize, c.areaOffset, c.seed);
+      done = paper.CombineWandChannel(call.flow, c.layer, false, antiAlias, c.mode, c.areaSize, c.areaOffset,
+                                      c.seed);
       break;
     default: break;
   }

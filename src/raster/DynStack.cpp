@@ -23,8 +23,9 @@ bool CDynStack::Push(const void* item) {
   // The slot after the newest item, wrapping round the end of the buffer.
   int32_t slot = head_ + count_;
   if (slot >= buffer_.count) slot -= buffer_.count;
-  std::memcpy(static_cast<uint8_t*>(buffer_.data) + static_cast<size_t>(slot) * static_cast<size_t>(buffer_.itemSize),
-              item, static_cast<size_t>(buffer_.itemSize));
+  std::memcpy(
+      static_cast<uint8_t*>(buffer_.data) + static_cast<size_t>(slot) * static_cast<size_t>(buffer_.itemSize),
+      item, static_cast<size_t>(buffer_.itemSize));
   ++count_;
   return true;
 }

@@ -136,13 +136,13 @@ TEST(SeedFill, ToleranceEdges) {
     int32_t tolerance;
     bool matches;
   } cases[] = {
-      {0xFF404043u, 0, true},    // 9 <= 10: tolerance 0 keeps the threshold at 10
-      {0xFF404044u, 0, false},   // 16
-      {0xFF414140u, 1, true},    // 2 <= 2
-      {0xFF414141u, 1, false},   // 3
-      {0xFFFFFFFFu, 312, false}, // opaque white from dark grey, below 3 x 255^2
-      {0xFFFFFFFFu, 313, true},  // from 313 up every opaque colour matches
-      {0x00404040u, 313, false}, // a transparent pixel only from 314 up
+      {0xFF404043u, 0, true},     // 9 <= 10: tolerance 0 keeps the threshold at 10
+      {0xFF404044u, 0, false},    // 16
+      {0xFF414140u, 1, true},     // 2 <= 2
+      {0xFF414141u, 1, false},    // 3
+      {0xFFFFFFFFu, 312, false},  // opaque white from dark grey, below 3 x 255^2
+      {0xFFFFFFFFu, 313, true},   // from 313 up every opaque colour matches
+      {0x00404040u, 313, false},  // a transparent pixel only from 314 up
       {0x00404040u, 314, true},
   };
   for (const Case& c : cases)
@@ -192,7 +192,7 @@ TEST(SeedFill, MaskWallsTheFillIn) {
   ASSERT_TRUE(fill.Fill(TPoint{0, 0}, 1));
   for (int32_t x = 0; x < 10; ++x) {
     EXPECT_EQ(channel.GetPixel(x, 0) != 0, x < 5) << x;  // the wall at store x 5
-    EXPECT_EQ(channel.GetPixel(x, 3), 0);              // the unselected row
+    EXPECT_EQ(channel.GetPixel(x, 3), 0);                // the unselected row
   }
 }
 

@@ -178,7 +178,8 @@ TEST(FillCommands, AlphaCommandsRefuseBadLayerAndMaskIndexesRecordingNothing) {
     EXPECT_FALSE(f.Paper().SelectionToLayerAlpha(f.Flow(), bad, true, -1));
     EXPECT_FALSE(f.Paper().ClearLayer(f.Flow(), bad, true));
   }
-  for (int32_t badMask : {-2, 1, 16, 1000}) EXPECT_FALSE(f.Paper().SelectionToLayerAlpha(f.Flow(), 1, true, badMask));
+  for (int32_t badMask : {-2, 1, 16, 1000})
+    EXPECT_FALSE(f.Paper().SelectionToLayerAlpha(f.Flow(), 1, true, badMask));
   EXPECT_EQ(f.Steps(), steps);
   EXPECT_EQ(f.UndoCount(), undo);
   EXPECT_EQ(Read(f.Layer()), before);
@@ -227,10 +228,16 @@ TEST(FillCommands, PolygonEllipseAndLayerFillsRecordTheirCodes) {
          return g.Paper().FillPolygon(g.Flow(), 1, true, 4, pts);
        },
        4},
-      {"ellipse", [](FillFixture& g) { return g.Paper().FillEllipse(g.Flow(), 1, true, TPoint{4, 4}, SPointF{30, 20}, true); }, 6},
+      {"ellipse",
+       [](FillFixture& g) {
+         return g.Paper().FillEllipse(g.Flow(), 1, true, TPoint{4, 4}, SPointF{30, 20}, true);
+       },
+       6},
       {"layer", [](FillFixture& g) { return g.Paper().FillLayer(g.Flow(), 1, true, true, 0x0000FFu); }, 0},
       {"gradient",
-       [](FillFixture& g) { return g.Paper().GradientFillLayer(g.Flow(), 1, true, false, TPoint{0, 0}, SPointF{39, 0}); },
+       [](FillFixture& g) {
+         return g.Paper().GradientFillLayer(g.Flow(), 1, true, false, TPoint{0, 0}, SPointF{39, 0});
+       },
        2},
   };
   for (const Case& c : cases) {
