@@ -211,6 +211,9 @@ TEST(FillCommands, FillThatPaintsNothingLeavesNoUndoRecord) {
   EXPECT_FALSE(f.Paper().FillRect(f.Flow(), 5, true, true, TPoint{2, 3}, SPointF{5, 6}));
   const TPoint outside[3] = {{-50, -50}, {-40, -50}, {-45, -40}};
   EXPECT_FALSE(f.Paper().FillPolygon(f.Flow(), 1, true, 3, outside));
+  // A polygon inside the layer that covers no pixel: its undo record was pushed and goes again.
+  const TPoint flat[3] = {{5, 5}, {10, 5}, {20, 5}};
+  EXPECT_FALSE(f.Paper().FillPolygon(f.Flow(), 1, true, 3, flat));
   EXPECT_EQ(f.Steps(), steps);
   EXPECT_EQ(f.UndoCount(), undo);
 }
@@ -349,14 +352,16 @@ TEST(FillCommands, MagicEraserClearsTheArea) {
 TEST(FillCommands, CompositeTargetFillsTheCanvasAreaOfAnOffsetStore) {
   FillFixture f;
   f.scope.host.settings.fillTarget = true;
-  // A second layer whose store is wider than the canvas and starts 20 pixels left of it.
-  ASSERT_TRUE(f.Paper().AddLayer(f.Flow(), 2, false, true, 255, 0, 30, 60));
+  // A second layer whose store starts 20 pixels left of the canvas: the union of the stores
+  // (60 wide) is wider than the largest store (50).
+  ASSERT_TRUE(f.Paper().AddLayer(f.Flow(), 2, false, true, 255, 0, 30, 50));
   CLayerData& top = f.Layer(2);
   top.offsetX = 20;
   top.Store()->FillAll(0x00FFFFFFu);
   const Pixels before = Read(f.Layer(1));
   const int32_t steps = f.Steps();
   // The dark square as seen from layer 1 (store = canvas).
+  ASSERT_TRUE(f.Paper().SetActiveLayer(f.Flow(), 1));
   ASSERT_TRUE(f.Paper().BucketFill(f.Flow(), 1, true, false, false, TPoint{12, 10}));
   // The union (-20..40) is larger than layer 1's store: it grows to cover it.
   EXPECT_EQ(f.LastCommand().code, 2);
