@@ -19,12 +19,6 @@ uint32_t ToleranceToThreshold(int32_t tolerance) {
 CSeedFillCore::CSeedFillCore(int32_t capacity, const TRect& fillBounds)
     : CDynStack(static_cast<int32_t>(sizeof(SSeedPoint)), capacity), bounds(fillBounds) {}
 
-uint8_t CSeedFillCore::Coverage(uint32_t d) const {
-  if (threshold == 0 || d >= threshold) return 1;
-  const uint64_t value = (uint64_t{threshold} - d) * 255u / threshold;
-  return static_cast<uint8_t>(std::clamp<uint64_t>(value, 1, 255));
-}
-
 bool CSeedFillCore::Matches(int32_t x, int32_t y) { return Distance(x, y) <= threshold; }
 
 void CSeedFillCore::PushRuns(int32_t y, const SSeedSpan& span) {
@@ -56,23 +50,31 @@ void CSeedFillCore::ExpandSpan(SSeedPoint& point, SSeedSpan& span) {
   span = SSeedSpan{left, right};
 }
 
-bool CSeedFillCore::Fill(const TPoint& seed, int64_t t) {
-  if (t > 0) threshold = static_cast<uint32_t>(std::min<int64_t>(t, UINT32_MAX));
-  if (!Reset()) return false;
-  if (seed.x < bounds.left || seed.x >= bounds.right || seed.y < bounds.top || seed.y >= bounds.bottom)
-    return false;
-  const SSeedPoint start{seed.x, seed.y};
-  if (!BeginFill(start)) return false;
-  Push(&start);
+void CSeedFillCore::Scan() {
   SSeedPoint point{};
   while (!Overflow() && PopFront(&point)) {
     SSeedSpan span{};
     ExpandSpan(point, span);
     if (span.right < span.left) continue;
     FillSpan(span.left, point.y, span.right - span.left + 1);
+    NoteSpan(span.left, span.right, point.y);
     PushRuns(point.y - 1, span);
     PushRuns(point.y + 1, span);
   }
+}
+
+bool CSeedFillCore::Fill(const TPoint& seed, int64_t t) {
+  if (t > 0) threshold = static_cast<uint32_t>(std::min<int64_t>(t, UINT32_MAX));
+  reciprocal_ = threshold > 0 ? (uint64_t{1} << 40) / threshold : 0;
+  if (!Reset()) return false;
+  if (seed.x < bounds.left || seed.x >= bounds.right || seed.y < bounds.top || seed.y >= bounds.bottom)
+    return false;
+  const SSeedPoint start{seed.x, seed.y};
+  if (!BeginFill(start)) return false;
+  filled_ = TRect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  Push(&start);
+  Scan();
+  if (filled_.left >= filled_.right) filled_ = TRect{0, 0, 0, 0};
   if (Overflow()) return true;
   return Finish();
 }
@@ -89,16 +91,24 @@ int32_t CSeedFillOn<Source>::FillSpan(int32_t x, int32_t y, int32_t count) {
 
 template <class Source>
 uint32_t CSeedFillOn<Source>::Distance(int32_t x, int32_t y) {
-  const uint32_t p = Pixel(x, y);
-  return static_cast<uint32_t>(ColorDistanceSq(&seedColor_, &p));
+  return PlainDistance(x, y);
 }
 
 template <class Source>
 bool CSeedFillOn<Source>::Finish() {
-  if (antiAlias != 0)
+  if (antiAlias != 0) {
     MakeOutline(*target_, 255);
-  else
+  } else if (filled_.left < filled_.right) {
+    // The callers give a cleared channel: only the runs just written hold nonzero bytes.
+    for (int32_t y = filled_.top; y < filled_.bottom; ++y) {
+      uint8_t* row = target_->GetPixelPtr(0, y);
+      for (int32_t x = filled_.left; x < filled_.right; ++x)
+        if (row[x] != 0) row[x] = 255;
+    }
+    return true;
+  } else {
     SetNonZero(*target_, 255);
+  }
   TRect area{};
   return target_->GetNonZeroBounds(area);
 }
@@ -123,20 +133,6 @@ bool CSeedFillAlphaOf<Parent>::BeginFill(const SSeedPoint& seed) {
   BlendColor(&over, this->seedColor_, static_cast<int32_t>(alpha));
   this->seedColor_ = over;
   return true;
-}
-
-template <class Parent>
-uint32_t CSeedFillAlphaOf<Parent>::Distance(int32_t x, int32_t y) {
-  const uint32_t p = this->Pixel(x, y);
-  const uint32_t alpha = p >> 24;
-  if (transparentSeed != 0) return alpha * alpha * 2;
-  if (alpha == 0) return kSeedFillTransparentDistance;
-  if (alpha < 255) {
-    uint32_t over = background;
-    BlendColor(&over, p, static_cast<int32_t>(alpha));
-    return static_cast<uint32_t>(ColorDistanceSq(&this->seedColor_, &over));
-  }
-  return static_cast<uint32_t>(ColorDistanceSq(&this->seedColor_, &p));
 }
 
 template class CSeedFillOn<CBlockVMTC>;

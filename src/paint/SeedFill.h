@@ -19,9 +19,12 @@
 // The fill reads only inside its bounds; callers give bounds that lie inside the source and
 // the channel.
 #include <cstdint>
+#include <type_traits>
 
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
+#include "raster/ColorMath.h"
+#include "raster/Composite.h"
 #include "raster/DynStack.h"
 #include "raster/FlatImage.h"
 #include "raster/Geometry.h"
@@ -84,11 +87,37 @@ class CSeedFillCore : public CDynStack {
   virtual void ExpandSpan(SSeedPoint& point, SSeedSpan& span);
   // Prepares for the seed (reads its colour); false ends the fill.
   virtual bool BeginFill(const SSeedPoint& seed) = 0;
+  // Runs the queue until it is empty or overflows. The core's form calls the operations above
+  // through their slots; each member replaces it by ScanWith over itself, which calls its own
+  // operations directly (inlined). A class that overrides an operation also overrides Scan.
+  virtual void Scan();
+
+  // The rectangle of the runs written by the last fill (empty when none was).
+  const TRect& FilledBounds() const { return filled_; }
 
  protected:
+  template <class Self>
+  static void ScanWith(Self& self);
+  void NoteSpan(int32_t left, int32_t right, int32_t y) {
+    if (left < filled_.left) filled_.left = left;
+    if (right + 1 > filled_.right) filled_.right = right + 1;
+    if (y < filled_.top) filled_.top = y;
+    if (y + 1 > filled_.bottom) filled_.bottom = y + 1;
+  }
+  TRect filled_{0, 0, 0, 0};
+
   bool Fillable(int32_t x, int32_t y) { return !IsFilled(x, y) && Matches(x, y); }
-  // max(1, (threshold - d) * 255 / threshold) in 64 bits.
-  uint8_t Coverage(uint32_t d) const;
+  // max(1, (threshold - d) * 255 / threshold) in 64 bits; the division by a reciprocal taken
+  // once per fill, corrected to the exact quotient.
+  uint8_t Coverage(uint32_t d) const {
+    if (d >= threshold) return 1;
+    const uint64_t m = (uint64_t{threshold} - d) * 255u;
+    uint64_t q = (m * reciprocal_) >> 40;
+    if ((q + 1) * threshold <= m) ++q;
+    if (q * threshold > m) --q;
+    return q < 1 ? 1 : (q > 255 ? 255 : static_cast<uint8_t>(q));
+  }
+  uint64_t reciprocal_ = 0;  // 2^40 / threshold
 };
 
 // The member logic over a pixel source: Source is CBlockVMTC (a layer store) or TMTC (a flat
@@ -106,13 +135,45 @@ class CSeedFillOn : public CSeedFillCore {
   bool BeginFill(const SSeedPoint& seed) override;
 
   uint32_t SeedColor() const { return seedColor_; }
+  TChannel* Target() const { return target_; }
+  void Scan() override { ScanWith(*this); }
+  // FillSpan with Self's distance called directly.
+  template <class Self>
+  int32_t FillSpanOf(Self& self, int32_t x, int32_t y, int32_t count) {
+    uint8_t* out = target_->GetPixelPtr(x, y);
+    for (int32_t i = 0; i < count; ++i) out[i] = Coverage(self.Self::Distance(x + i, y));
+    return count;
+  }
+  uint32_t PlainDistance(int32_t x, int32_t y) const {
+    const uint32_t p = Pixel(x, y);
+    return static_cast<uint32_t>(ColorDistanceSq(&seedColor_, &p));
+  }
 
  protected:
-  uint32_t Pixel(int32_t x, int32_t y) const { return source_->GetPixel(x, y); }
+  uint32_t Pixel(int32_t x, int32_t y) const {
+    if constexpr (std::is_same_v<Source, TMTC>) {
+      return *PixelAddr32(source_->View(), x, y);
+    } else {
+      // Runs are read along rows: the tile of the last read is kept (32 x 32 tiles).
+      const int32_t column = x >> 5, row = y >> 5;
+      if (tile_ == nullptr || column != tileColumn_ || row != tileRow_) {
+        if (!source_->PointInGrid(x, y)) return 0;
+        tile_ = source_->GetTile(column, row);
+        tileColumn_ = column;
+        tileRow_ = row;
+        if (tile_ == nullptr) return 0;
+      }
+      if (!tile_->committed) return tile_->fill;
+      return *reinterpret_cast<const uint32_t*>(tile_->block + ((y & 31) * 32 + (x & 31)) * 4);
+    }
+  }
 
   const Source* source_;
   TChannel* target_;
   uint32_t seedColor_ = 0;
+  mutable const STileInfo* tile_ = nullptr;
+  mutable int32_t tileColumn_ = -1;
+  mutable int32_t tileRow_ = -1;
 };
 
 // Transparency: a transparent seed matches only nearly transparent pixels; a visible seed is
@@ -121,8 +182,19 @@ template <class Parent>
 class CSeedFillAlphaOf : public Parent {
  public:
   using Parent::Parent;
-  uint32_t Distance(int32_t x, int32_t y) override;
+  uint32_t Distance(int32_t x, int32_t y) override { return AlphaDistance(x, y); }
   bool BeginFill(const SSeedPoint& seed) override;
+  void Scan() override { CSeedFillCore::ScanWith(*this); }
+  uint32_t AlphaDistance(int32_t x, int32_t y) const {
+    const uint32_t p = this->Pixel(x, y);
+    const uint32_t alpha = p >> 24;
+    if (transparentSeed != 0) return alpha * alpha * 2;
+    if (alpha == 255) return static_cast<uint32_t>(ColorDistanceSq(&this->seedColor_, &p));
+    if (alpha == 0) return kSeedFillTransparentDistance;
+    uint32_t over = background;
+    BlendColor(&over, p, static_cast<int32_t>(alpha));
+    return static_cast<uint32_t>(ColorDistanceSq(&this->seedColor_, &over));
+  }
 
   uint32_t background = 0xFFFFFF;
   uint8_t transparentSeed = 0;
@@ -144,6 +216,7 @@ class CSeedFillMaskOf : public Parent {
     return Parent::IsFilled(x, y) || mask_ == nullptr ||
            mask_->GetPixelSafe(x + maskOffsetX, y + maskOffsetY) == 0;
   }
+  void Scan() override { CSeedFillCore::ScanWith(*this); }
 
   int32_t maskOffsetX;
   int32_t maskOffsetY;
@@ -151,6 +224,52 @@ class CSeedFillMaskOf : public Parent {
  private:
   const CBlockVCH* mask_;
 };
+
+// The scanline loop with Self's operations called directly. Same steps as the core's Scan.
+template <class Self>
+void CSeedFillCore::ScanWith(Self& self) {
+  const TRect b = self.bounds;
+  const uint32_t t = self.threshold;
+  auto fillable = [&](int32_t x, int32_t y) {
+    return !self.Self::IsFilled(x, y) && self.Self::Distance(x, y) <= t;
+  };
+  auto pushRuns = [&](int32_t y, int32_t left, int32_t right) {
+    if (y < b.top || y >= b.bottom || left < b.left || left >= b.right) return;
+    if (right > b.right - 1) right = b.right - 1;
+    bool inRun = false;
+    for (int32_t x = left; x <= right; ++x) {
+      if (fillable(x, y)) {
+        if (!inRun) {
+          const SSeedPoint point{x, y};
+          self.Push(&point);
+          inRun = true;
+        }
+      } else {
+        inRun = false;
+      }
+    }
+  };
+  // A pixel's coverage as the run is found: the distance is taken once for the test and the
+  // write (the run's pixels are not read again before the run is complete).
+  auto take = [&](int32_t x, int32_t y) {
+    if (self.Self::IsFilled(x, y)) return false;
+    const uint32_t d = self.Self::Distance(x, y);
+    if (d > t) return false;
+    *self.Target()->GetPixelPtr(x, y) = self.Coverage(d);
+    return true;
+  };
+  SSeedPoint point{};
+  while (!self.Overflow() && self.PopFront(&point)) {
+    if (!take(point.x, point.y)) continue;
+    int32_t right = point.x;
+    while (right < b.right - 1 && take(right + 1, point.y)) ++right;
+    int32_t left = point.x;
+    while (b.left < left && take(left - 1, point.y)) --left;
+    self.NoteSpan(left, right, point.y);
+    pushRuns(point.y - 1, left, right);
+    pushRuns(point.y + 1, left, right);
+  }
+}
 
 class CSeedFill : public CSeedFillOn<CBlockVMTC> {
  public:
