@@ -19,6 +19,18 @@ uint32_t ToleranceToThreshold(int32_t tolerance) {
 CSeedFillCore::CSeedFillCore(int32_t capacity, const TRect& fillBounds)
     : CDynStack(static_cast<int32_t>(sizeof(SSeedPoint)), capacity), bounds(fillBounds) {}
 
+void CSeedFillCore::PrepareCoverage() {
+  reciprocal_ = threshold > 0 ? (uint64_t{1} << 40) / threshold : 0;
+  coverageTable_.clear();
+  if (threshold == 0 || threshold > kCoverageTableLimit) return;
+  std::vector<uint8_t> table(threshold);
+  for (uint32_t d = 0; d < threshold; ++d) {
+    const uint64_t value = (uint64_t{threshold} - d) * 255u / threshold;
+    table[d] = static_cast<uint8_t>(std::clamp<uint64_t>(value, 1, 255));
+  }
+  coverageTable_ = std::move(table);
+}
+
 bool CSeedFillCore::Matches(int32_t x, int32_t y) { return Distance(x, y) <= threshold; }
 
 void CSeedFillCore::PushRuns(int32_t y, const SSeedSpan& span) {
@@ -65,7 +77,7 @@ void CSeedFillCore::Scan() {
 
 bool CSeedFillCore::Fill(const TPoint& seed, int64_t t) {
   if (t > 0) threshold = static_cast<uint32_t>(std::min<int64_t>(t, UINT32_MAX));
-  reciprocal_ = threshold > 0 ? (uint64_t{1} << 40) / threshold : 0;
+  PrepareCoverage();
   if (!Reset()) return false;
   if (seed.x < bounds.left || seed.x >= bounds.right || seed.y < bounds.top || seed.y >= bounds.bottom)
     return false;

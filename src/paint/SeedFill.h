@@ -20,6 +20,7 @@
 // the channel.
 #include <cstdint>
 #include <type_traits>
+#include <vector>
 
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
@@ -111,12 +112,17 @@ class CSeedFillCore : public CDynStack {
   // once per fill, corrected to the exact quotient.
   uint8_t Coverage(uint32_t d) const {
     if (d >= threshold) return 1;
+    if (d < coverageTable_.size()) return coverageTable_[d];
     const uint64_t m = (uint64_t{threshold} - d) * 255u;
     uint64_t q = (m * reciprocal_) >> 40;
     if ((q + 1) * threshold <= m) ++q;
     if (q * threshold > m) --q;
     return q < 1 ? 1 : (q > 255 ? 255 : static_cast<uint8_t>(q));
   }
+  // Coverage of every distance up to the threshold, for thresholds up to kCoverageTableLimit.
+  static constexpr uint32_t kCoverageTableLimit = 1u << 16;
+  void PrepareCoverage();
+  std::vector<uint8_t> coverageTable_;
   uint64_t reciprocal_ = 0;  // 2^40 / threshold
 };
 

@@ -291,6 +291,19 @@ TEST(FillCommands, ClearSelectionFillsTheSelectedPartWithTheColourAndTakesItsAlp
   f.ExpectUndoRedoExact(before, steps);
 }
 
+TEST(FillCommands, OlderRecordingsFillTheWholeLayerWithAColour) {
+  FillFixture f;
+  const int32_t steps = f.Steps();
+  ASSERT_TRUE(f.Paper().FillLayerColor(f.Flow(), 1, 0x0000FFu));  // window order: red
+  for (uint32_t v : Read(f.Layer()).values) ASSERT_EQ(v, 0xFFFF0000u);
+  f.stroke.SetKeepAlpha(true, false);
+  f.Layer().Store()->SetPixel(3, 3, 0x40000000u);
+  ASSERT_TRUE(f.Paper().FillLayerColor(f.Flow(), 1, 0x00FF00u));
+  EXPECT_EQ(f.Layer().Store()->GetPixel(3, 3), 0x4000FF00u);  // alpha kept
+  EXPECT_EQ(f.Steps(), steps);                                // never recorded
+  EXPECT_FALSE(f.Paper().FillLayerColor(f.Flow(), 9, 0));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Magic wand and bucket fill
 
