@@ -105,3 +105,6 @@ tf_bench_opencv_peer(bench_selection_extent)
 
 # bench_older_blur: OpenCV's 3x3 box blur is the peer of the blur2 pen's area blur.
 tf_bench_opencv_peer(bench_older_blur)
+
+# bench_seedfill: OpenCV's floodFill (4-connectivity, fixed range) is the peer of the seed fill.
+tf_bench_opencv_peer(bench_seedfill)

@@ -96,6 +96,14 @@ struct SPaperSettings {
   uint32_t gridColor = 0x80000000u;  // 0xAARRGGBB; the high byte is the line opacity
   bool titleFullpath = false;        // the caption shows the whole path
   int32_t shortcutMode = 0;          // the key that subtracts from a selection: 0 Alt, 1 Ctrl
+  // The bucket fill and the magic wand: tolerance (0..500), fill the composed picture instead
+  // of the layer, soft edge.
+  int32_t fillLimit = 1;
+  bool fillTarget = false;
+  bool fillAntiAlias = false;
+  int32_t wandLimit = 1;
+  bool wandTarget = false;
+  bool wandAntiAlias = false;
 };
 
 class PaperHost {

@@ -29,7 +29,7 @@ bool TFlowImage::LoadLayer(int32_t index, CBlockVMTC& store, bool force) {
     }
     store.CopyAllToImage(image_, 0, 0, 255, false);
     reloaded = true;
-  } else if (force || index != layer || valid == 0) {
+  } else if (force || index != layer || valid != 1) {
     store.Compact();
     store.CopyAllToImage(image_, 0, 0, 255, false);
     work_.Fill(0);
@@ -45,6 +45,16 @@ bool TFlowImage::LoadLayer(int32_t index, CBlockVMTC& store, bool force) {
   // The current stroke paints on this layer from now on.
   if (TStroke* stroke = paper_ != nullptr ? paper_->GetCurrentStroke() : nullptr) stroke->SetLayerIndex(index);
   return reloaded;
+}
+
+bool TFlowImage::GrowTo(int32_t width, int32_t height) {
+  width = std::max(width, image_.Width());
+  height = std::max(height, image_.Height());
+  if (image_.IsValid() && image_.Width() == width && image_.Height() == height) return true;
+  valid = 0;
+  if (!ResizeBoth(width, height)) return false;
+  image_.FillAll(0x00FFFFFFu);
+  return true;
 }
 
 bool TFlowImage::Resize(bool allowShrink) {

@@ -36,6 +36,10 @@ class TFlowImage {
   // the document has no layer, when the copy has that size already, or when it cannot be made.
   bool Resize(bool allowShrink);
 
+  // Grows the copy to at least width x height (never shrinks); whatever it held is gone: filled
+  // with 0x00FFFFFF, the channel cleared, not valid. False when it cannot grow.
+  bool GrowTo(int32_t width, int32_t height);
+
   TPaper* Paper() const { return paper_; }
   TMTC& Image() { return image_; }
   const TMTC& Image() const { return image_; }
@@ -44,7 +48,8 @@ class TFlowImage {
 
   // Fields.
   int32_t layer = -1;              // stack index of the layer held; -1 for none
-  uint8_t valid = 0;               // 1 while the pixels equal the layer's store
+  uint8_t valid = 0;               // 1 while the pixels equal the layer's store; 2 while they
+                                   // hold the composed picture of the seed fills
   SRectWH canvasRect{0, 0, 0, 0};  // where the canvas lies in the copy
 
  private:

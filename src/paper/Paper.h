@@ -49,6 +49,7 @@ class CMaskMngr;    // masks (document/Mask.h)
 class TSelectMng;   // selection slots (document/SelectionOutline.h)
 class CUndoMngrEx;  // document undo (paper/UndoMngrEx.h)
 class CStrokeMngr;
+class CFillMngr;
 class CPenRender;
 class TStroke;
 class Surface;  // composing and painting (paper/ViewRender.h)
@@ -782,6 +783,78 @@ class TPaper {
   bool SelectionToLayerAlpha(TFlowImage* flow, int32_t layer, bool record, int32_t mask);
 
   // ---- Seed fill, magic wand and layer fills (PaperFill.cpp) ----
+  // Whole-layer pixel commands. Each checks the layer index (0..count - 1) and, where it takes
+  // one, the mask index (-1: the active mask) and refuses (false, nothing recorded or changed);
+  // with record it records and pushes its undo before the change.
+  bool ClearLayer(TFlowImage* flow, int32_t index, bool record);
+  bool FillLayerAlpha(TFlowImage* flow, int32_t index, bool record, uint8_t alpha);
+  bool InvertLayerAlpha(TFlowImage* flow, int32_t index, bool record);
+  // SelectionToLayerAlpha stands with the mask and selection commands.
+  // Shape fills with the current stroke into the working copy, written back over the painted
+  // rectangle. They record after the change and only when a pixel was painted; a fill that
+  // painted nothing answers false and leaves no undo record behind. Points are store
+  // coordinates of the layer; the second point travels as floats in the recording.
+  bool FillRect(TFlowImage* flow, int32_t index, bool record, bool saveUndo, const TPoint& a, const SPointF& b);
+  bool FillPolygon(TFlowImage* flow, int32_t index, bool record, int32_t count, const TPoint* points);
+  // newer: the ellipse keeps its whole rectangle when clipped (recorded as 6/6; the older kind
+  // as 6/3).
+  bool FillEllipse(TFlowImage* flow, int32_t index, bool record, const TPoint& a, const SPointF& b, bool newer);
+  // The fills themselves: true when a pixel was painted; bounds gets the filled rectangle.
+  bool RunRectFill(TFlowImage* flow, int32_t index, bool saveUndo, SRectWH& bounds, const TPoint& a,
+                   const SPointF& b);
+  bool RunPolygonFill(TFlowImage* flow, int32_t index, bool saveUndo, SRectWH& bounds, int32_t count,
+                      const TPoint* points);
+  bool RunEllipseFill(TFlowImage* flow, int32_t index, bool saveUndo, SRectWH& bounds, const TPoint& a,
+                      const SPointF& b, bool newer);
+  // The layer's whole store filled with a colour through the rectangle fill (6/0).
+  bool FillLayer(TFlowImage* flow, int32_t index, bool record, bool saveUndo, uint32_t colour);
+  // Sets the gradient line; unless onlySet, fills the layer with the gradient (6/2).
+  bool GradientFillLayer(TFlowImage* flow, int32_t index, bool record, bool onlySet, const TPoint& start,
+                         const SPointF& end);
+  // Older recordings: the whole layer := the colour (alpha kept when the stroke keeps alpha on a
+  // modern document, else 255). Not recorded.
+  bool FillLayerColor(TFlowImage* flow, int32_t index, uint32_t colour);
+  // The selected part of the layer filled with the colour (normally the paper colour): coverage
+  // m of the selection paints the colour at m and takes m out of a visible pixel's alpha (6/5).
+  // False when there is no selection in force or the selection misses the layer.
+  bool ClearSelection(TFlowImage* flow, int32_t index, uint32_t colour, bool record);
+  bool CanClearSelection() const;
+
+  // Seed fills. The composed picture of the visible layers goes into the working copy (state 2)
+  // over bounds, the union of the canvas and every store in canvas coordinates; repeated clicks
+  // reuse it until a layer is loaded again.
+  bool ComposeForFill(TFlowImage* flow, TRect& bounds);
+  // The fill channel of the working copy from a seed in the layer's store coordinates. The
+  // composite forms fill the composed picture (channel in picture coordinates: canvas - bounds
+  // left/top); the layer forms the layer's store. A mask index of -1 means the active mask; an
+  // unallocated mask does not limit the fill. False for an empty area or a seed outside the
+  // canvas; after a queue overflow true with the part found (kSeedFillTooComplexText is shown).
+  bool SeedFillComposite(TFlowImage* flow, int32_t layer, bool antiAlias, int32_t tolerance, TRect& bounds,
+                         const TPoint& seed);
+  bool SeedFillCompositeInMask(TFlowImage* flow, int32_t layer, bool antiAlias, int32_t tolerance, TRect& bounds,
+                               const TPoint& seed, int32_t mask);
+  bool SeedFillLayer(TFlowImage* flow, int32_t layer, const TPoint& seed, bool antiAlias, int32_t tolerance);
+  bool SeedFillLayerInMask(TFlowImage* flow, int32_t layer, int32_t mask, bool antiAlias, int32_t tolerance,
+                           const TPoint& seed);
+  // The magic wand: the area combined into the active mask by the mode (0 replace, 1 add,
+  // 2 subtract, 3 intersect); 13/3 with the channel, so a replay does not run the fill again.
+  bool MagicWand(TFlowImage* flow, int32_t layer, bool record, bool antiAlias, int32_t mode, const TPoint& seed);
+  // The working copy's channel over the area (its size, and the canvas origin inside it)
+  // combined into the active mask (13/3), or over the layer's store (13/1).
+  bool CombineWandChannel(TFlowImage* flow, int32_t layer, bool record, bool antiAlias, int32_t mode,
+                          const TPoint& areaSize, const TPoint& areaOffset, const TPoint& seed);
+  bool CombineWandChannelAtLayer(TFlowImage* flow, int32_t layer, bool record, bool antiAlias, int32_t mode,
+                                 const TPoint& seed);
+  // The bucket fill (eraser: the magic eraser), kept inside the selection; 13/0, 13/4 or, when
+  // the composed picture's area is larger than the store, 13/2, 13/5.
+  bool BucketFill(TFlowImage* flow, int32_t layer, bool record, bool eraser, bool antiAlias, const TPoint& seed);
+  // The working copy's channel painted into the layer with the current stroke's colour (or
+  // erased); the Grow form first puts a copy of the layer whose store covers the area in its
+  // place. The player calls both with the recorded channel in the working copy.
+  bool PaintFillChannel(TFlowImage* flow, int32_t layer, bool record, bool eraser, bool antiAlias,
+                        const TPoint& seed);
+  bool PaintFillChannelGrow(TFlowImage* flow, int32_t layer, bool record, bool eraser, bool antiAlias,
+                            const TPoint& areaSize, const TPoint& areaOffset, const TPoint& seed);
 
   // ---- Canvas transforms and moving layers (PaperCanvas.cpp) ----
   // Canvas commands. Sizes from the user interface and from events alike are checked first
@@ -1004,6 +1077,16 @@ class TPaper {
   bool GrowOnePixel(TFlowImage* flow, int32_t layer, bool record, bool grow, int32_t mask, bool growStore);
 
   // Seed fill, magic wand and layer fills: private state
+  // The body shared by the three shape fills: the filler made by make() runs into the working copy.
+  bool RunShapeFill(TFlowImage* flow, int32_t index, bool saveUndo, SRectWH& bounds,
+                    const std::function<std::unique_ptr<CFillMngr>(TStroke& stroke, int32_t w, int32_t h)>& make);
+  // Record and refresh of a shape fill that painted (code 1, 3, 6 or 4 with the points).
+  bool FinishShapeFill(TFlowImage* flow, int32_t index, bool record, const SRectWH& bounds,
+                       const std::function<void(CEventMngr&)>& write);
+  bool CombineFillChannel(TFlowImage* flow, int32_t layer, bool record, bool antiAlias, int32_t mode,
+                          const TPoint& areaSize, const TPoint& areaOffset, const TPoint& seed, bool atLayer);
+  bool PaintFillChannelArea(TFlowImage* flow, int32_t layer, PaperCommand& command, bool eraser,
+                            const std::function<void(CEventMngr&)>& write);
 
   // Canvas transforms and moving layers: private state
   bool CanvasSizeAccepted(int32_t width, int32_t height) const;

@@ -11,7 +11,7 @@ CDynStack::~CDynStack() { DynArrayFree(buffer_); }
 bool CDynStack::Reset() {
   overflow_ = false;
   count_ = 0;
-  writeOffset_ = 0;
+  head_ = 0;
   return IsAllocated();
 }
 
@@ -20,19 +20,22 @@ bool CDynStack::Push(const void* item) {
     overflow_ = true;
     return false;
   }
-  std::memcpy(static_cast<uint8_t*>(buffer_.data) + writeOffset_, item, static_cast<size_t>(buffer_.itemSize));
-  writeOffset_ += buffer_.itemSize;
+  // The slot after the newest item, wrapping round the end of the buffer.
+  int32_t slot = head_ + count_;
+  if (slot >= buffer_.count) slot -= buffer_.count;
+  std::memcpy(
+      static_cast<uint8_t*>(buffer_.data) + static_cast<size_t>(slot) * static_cast<size_t>(buffer_.itemSize),
+      item, static_cast<size_t>(buffer_.itemSize));
   ++count_;
   return true;
 }
 
 bool CDynStack::PopFront(void* item) {
   if (count_ <= 0) return false;
-  auto* base = static_cast<uint8_t*>(buffer_.data);
-  size_t size = static_cast<size_t>(buffer_.itemSize);
-  std::memcpy(item, base, size);
-  std::memmove(base, base + size, static_cast<size_t>(count_ - 1) * size);
-  writeOffset_ -= buffer_.itemSize;
+  const auto* base = static_cast<const uint8_t*>(buffer_.data);
+  std::memcpy(item, base + static_cast<size_t>(head_) * static_cast<size_t>(buffer_.itemSize),
+              static_cast<size_t>(buffer_.itemSize));
+  if (++head_ >= buffer_.count) head_ = 0;
   --count_;
   return true;
 }

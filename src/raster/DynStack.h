@@ -1,7 +1,8 @@
 // CDynStack: a fixed-capacity first-in first-out queue.
 #pragma once
 // CDynStack: a first-in first-out queue of fixed capacity (the work list of the seed fill).
-// A push on a full queue drops the item and sets a sticky overflow flag.
+// A push on a full queue drops the item and sets a sticky overflow flag. The items sit in a ring
+// over the buffer, so taking the oldest one out costs the same at any fill level.
 #include <cstdint>
 
 #include "raster/DynArray.h"
@@ -33,7 +34,7 @@ class CDynStack {
  private:
   SDynArray buffer_;
   bool overflow_ = false;
-  int32_t writeOffset_ = 0;  // byte offset of the next free slot
+  int32_t head_ = 0;  // slot of the oldest item
   int32_t count_ = 0;
 };
 
