@@ -629,6 +629,11 @@ class TPaper {
   bool AddTopLayer(TFlowImage* flow, int32_t mode);
   bool DuplicateToTop(TFlowImage* flow);
   bool DeleteLayerNoRecord(TFlowImage* flow, int32_t index) { return DeleteLayer(flow, index, false); }
+  // The layer commands as the layer list gives them: a folder row goes to its folder command
+  // (DeleteFolderRow, SetGroupVisible over the folder and its content), a plain layer to the
+  // layer's own.
+  bool DeleteLayerOrGroup(TFlowImage* flow, int32_t index, bool record);
+  bool SetLayerOrGroupVisible(int32_t index, bool visible, bool record);
 
   // ---- Layer transforms (PaperTransform.cpp) ----
   // Codes 7 mirror left-right, 8 top-bottom, 9 invert colours, 10 turn 180, 11 invert alpha,

@@ -574,4 +574,15 @@ bool TPaper::MergeVisibleLayers(TFlowImage* flow, bool composite, bool record, u
   });
 }
 
+bool TPaper::DeleteLayerOrGroup(TFlowImage* flow, int32_t index, bool record) {
+  if (!IsValidLayerIndex(index)) return false;
+  return GetGroupSize(index) > 1 ? DeleteFolderRow(flow, index, record) : DeleteLayer(flow, index, record);
+}
+
+bool TPaper::SetLayerOrGroupVisible(int32_t index, bool visible, bool record) {
+  if (!IsValidLayerIndex(index)) return false;
+  const int32_t size = GetGroupSize(index);
+  return size > 1 ? SetGroupVisible(index, size, record, visible) : SetLayerVisible(index, visible, record);
+}
+
 }  // namespace tf

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -153,10 +154,29 @@ struct CommandCase {
   std::function<bool(FolderFixture&)> run;
 };
 
+// The folder rows and the layer rows, for the layer list's commands that fall to a plain layer.
+std::span<const SPlayRow> FolderAndLayerRows() {
+  static const std::vector<SPlayRow> rows = [] {
+    std::vector<SPlayRow> all(FolderPlayRows().begin(), FolderPlayRows().end());
+    all.insert(all.end(), LayerPlayRows().begin(), LayerPlayRows().end());
+    return all;
+  }();
+  return rows;
+}
+
 const std::vector<CommandCase>& Cases() {
   static const std::vector<CommandCase> cases = {
       {"delete folder row", 5, 8, [](FolderFixture& f) { return f.Paper().DeleteFolderRow(f.Flow(), 1, true); }},
       {"hide folder", 5, 16, [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, 3, true, false); }},
+      // The layer list's forms: a folder row goes to its folder command, a plain layer to its own.
+      {"delete row from the list (folder)", 5, 8,
+       [](FolderFixture& f) { return f.Paper().DeleteLayerOrGroup(f.Flow(), 1, true); }},
+      {"delete row from the list (layer)", 4, 1,
+       [](FolderFixture& f) { return f.Paper().DeleteLayerOrGroup(f.Flow(), 4, true); }},
+      {"hide from the list (folder)", 5, 16,
+       [](FolderFixture& f) { return f.Paper().SetLayerOrGroupVisible(1, false, true); }},
+      {"hide from the list (layer)", 4, 18,
+       [](FolderFixture& f) { return f.Paper().SetLayerOrGroupVisible(4, false, true); }},
       {"into folder", 5, 0, [](FolderFixture& f) { return f.Paper().ChangeGroupDepth(f.Flow(), 4, true, true); }},
       {"out of folder", 5, 1,
        [](FolderFixture& f) { return f.Paper().ChangeGroupDepth(f.Flow(), 2, true, false); }},
@@ -207,7 +227,7 @@ TEST(FolderRows, EveryCommandRecordsUndoesRedoesAndPlaysBackExactly) {
     uint8_t afterStep = 0;
     const int32_t stepsB = b.Steps();
     ASSERT_TRUE(
-        test::PlayRecordedCommand(FolderPlayRows(), command, b.Paper(), b.Flow(), stroke, 458, &afterStep));
+        test::PlayRecordedCommand(FolderAndLayerRows(), command, b.Paper(), b.Flow(), stroke, 458, &afterStep));
     EXPECT_EQ(b.Steps(), stepsB);  // nothing recorded while playing
     EXPECT_EQ(Snapshot(b.Paper(), false), Snapshot(a.Paper(), false));
     EXPECT_EQ(Picture(b.Paper()), Picture(a.Paper()));
@@ -482,7 +502,7 @@ TEST(FolderRows, OlderMergeVisiblePacketFlattens) {
   command.frame.length = 0;
   TStroke stroke(0);
   uint8_t afterStep = 0;
-  ASSERT_TRUE(test::PlayRecordedCommand(FolderPlayRows(), command, b.Paper(), b.Flow(), stroke, 458, &afterStep));
+  ASSERT_TRUE(test::PlayRecordedCommand(FolderAndLayerRows(), command, b.Paper(), b.Flow(), stroke, 458, &afterStep));
   EXPECT_EQ(afterStep, 0x07);
   EXPECT_EQ(Snapshot(b.Paper(), false), Snapshot(a.Paper(), false));
   command.payload.Assign(std::vector<uint8_t>{0, 0});

@@ -1,6 +1,7 @@
 // A recorded painting, a document's fingerprint, and streams built packet by packet, for the
 // player's tests, fuzz target and benchmark.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -333,6 +334,222 @@ inline std::vector<SceneStep> SceneSteps() {
                              rng.Range(p.canvasHeight / 2, p.canvasHeight * 2));
        }},
   };
+  // Selections, masks, fills, canvas, moves, folders, merges and pasted images.
+  auto point = [](RecordingDocument& d, SceneRng& rng) {
+    return TPoint{rng.Range(-8, d.Paper().canvasWidth + 8), rng.Range(-8, d.Paper().canvasHeight + 8)};
+  };
+  auto active = [](RecordingDocument& d) { return d.Paper().GetActiveLayerIndex(); };
+  auto mode = [](SceneRng& rng) { return rng.Range(kMaskReplace, kMaskIntersect); };
+  const std::vector<SceneStep> more = {
+      {"select rectangle", kPcMask, 16,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SelectRect(d.Flow(), active(d), true, mode(rng), point(d, rng), point(d, rng));
+       }},
+      {"select ellipse", kPcMask, 19,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SelectEllipse(d.Flow(), active(d), true, mode(rng), point(d, rng), point(d, rng),
+                                        (rng.Next() & 1) != 0);
+       }},
+      {"select polygon", kPcMask, 18,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         TPoint points[5];
+         for (TPoint& q : points) q = point(d, rng);
+         return d.Paper().SelectPolygon(d.Flow(), active(d), true, mode(rng), 5, points);
+       }},
+      {"select all", kPcMask, 20,
+       [=](RecordingDocument& d, SceneRng&) { return d.Paper().SelectAll(d.Flow(), active(d), true); }},
+      {"invert selection", kPcMask, 3,
+       [=](RecordingDocument& d, SceneRng&) { return d.Paper().InvertSelection(d.Flow(), active(d), true); }},
+      {"move selection", kPcMask, 8,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().OffsetMask(d.Flow(), active(d), true, rng.Range(-6, 6), rng.Range(-6, 6));
+       }},
+      {"grow selection", kPcMask, 10,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().GrowSelectionOnePixel(d.Flow(), active(d), true, (rng.Next() & 1) != 0, -1);
+       }},
+      {"grow selection by n", kPcMask, 25,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().GrowSelectionBy(active(d), -1, true, 0, rng.Range(1, 5));
+       }},
+      {"shrink selection by n", kPcMask, 26,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().ShrinkSelectionBy(active(d), -1, true, 0, rng.Range(1, 5));
+       }},
+      {"new mask", kPcMask, 0,
+       [=](RecordingDocument& d, SceneRng&) { return d.Paper().NewMask(d.Flow(), active(d), true, -1); }},
+      {"duplicate mask", kPcMask, 4,
+       [=](RecordingDocument& d, SceneRng&) { return d.Paper().DuplicateMask(d.Flow(), active(d), true, -1); }},
+      {"mask from layer", kPcMask, 22,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().NewMaskFromLayer(d.Flow(), active(d), true, 0, rng.Range(0, 1), -1);
+       }},
+      {"active mask", kPcMask, 5,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SetActiveMask(d.Flow(), active(d), true, rng.Range(0, d.Paper().GetMaskCount() - 1));
+       }},
+      {"combine masks", kPcMask, 9,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         const int32_t n = d.Paper().GetMaskCount();
+         return n > 1 && d.Paper().CombineMasks(d.Flow(), active(d), true, mode(rng), rng.Range(0, n - 1),
+                                                rng.Range(0, n - 1));
+       }},
+      {"delete mask", kPcMask, 2,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         const int32_t n = d.Paper().GetMaskCount();
+         return n > 2 && d.Paper().DeleteMask(d.Flow(), active(d), true, rng.Range(0, n - 1));
+       }},
+      {"selection to layer", kPcMask, 24,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().SelectionToNewLayer(d.Flow(), active(d), true, (rng.Next() & 1) != 0, 0, -1);
+       }},
+      {"selection to alpha", kPcMask, 21,
+       [=](RecordingDocument& d, SceneRng&) {
+         return d.Paper().SelectionToLayerAlpha(d.Flow(), active(d), true, -1);
+       }},
+      {"cancel selection", kPcMask, 1,
+       [=](RecordingDocument& d, SceneRng&) { return d.Paper().CancelSelection(d.Flow(), active(d), true); }},
+      {"clear layer", kPcLayer, 2,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return (rng.Next() % 4) == 0 && d.Paper().ClearLayer(d.Flow(), layerIndex(d, rng), true);
+       }},
+      {"fill alpha", kPcLayer, 24,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().FillLayerAlpha(d.Flow(), layerIndex(d, rng), true,
+                                         static_cast<uint8_t>(rng.Range(0, 255)));
+       }},
+      {"invert alpha", kPcLayer, 25,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().InvertLayerAlpha(d.Flow(), layerIndex(d, rng), true);
+       }},
+      {"fill layer", kPcFill, 0,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().FillLayer(d.Flow(), active(d), true, true, rng.Next());
+       }},
+      {"fill rectangle", kPcFill, 1,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         const TPoint b = point(d, rng);
+         return d.Paper().FillRect(d.Flow(), active(d), true, true, point(d, rng),
+                                   SPointF{static_cast<float>(b.x), static_cast<float>(b.y)});
+       }},
+      {"gradient fill", kPcFill, 2,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         const TPoint b = point(d, rng);
+         return d.Paper().GradientFillLayer(d.Flow(), active(d), true, false, point(d, rng),
+                                            SPointF{static_cast<float>(b.x), static_cast<float>(b.y)});
+       }},
+      {"fill ellipse", kPcFill, 6,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         const TPoint b = point(d, rng);
+         return d.Paper().FillEllipse(d.Flow(), active(d), true, point(d, rng),
+                                      SPointF{static_cast<float>(b.x), static_cast<float>(b.y)}, true);
+       }},
+      {"fill polygon", kPcFill, 4,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         TPoint points[6];
+         for (TPoint& q : points) q = point(d, rng);
+         return d.Paper().FillPolygon(d.Flow(), active(d), true, 6, points);
+       }},
+      {"bucket fill", kPcChannel, 0,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().BucketFill(d.Flow(), active(d), true, (rng.Next() % 5) == 0, (rng.Next() & 1) != 0,
+                                     point(d, rng));
+       }},
+      {"magic wand", kPcChannel, 1,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().MagicWand(d.Flow(), active(d), true, (rng.Next() & 1) != 0, mode(rng), point(d, rng));
+       }},
+      {"turn canvas", kPcPaper, 4,
+       [](RecordingDocument& d, SceneRng& rng) {
+         return (rng.Next() % 3) == 0 && d.Paper().RotateCanvas90(d.Flow(), (rng.Next() & 1) != 0, true);
+       }},
+      {"canvas size", kPcPaper, 2,
+       [](RecordingDocument& d, SceneRng& rng) {
+         TPaper& p = d.Paper();
+         return (rng.Next() % 3) == 0 &&
+                p.ResizeCanvas(d.Flow(), std::clamp(p.canvasWidth + rng.Range(-20, 20), 40, 400), true,
+                               (rng.Next() & 1) != 0, static_cast<uint8_t>(rng.Range(0, 8)),
+                               std::clamp(p.canvasHeight + rng.Range(-20, 20), 40, 400));
+       }},
+      {"trim canvas", kPcPaper, 11,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         TPaper& p = d.Paper();
+         const int32_t w = std::max(40, p.canvasWidth - rng.Range(0, 20));
+         const int32_t h = std::max(40, p.canvasHeight - rng.Range(0, 20));
+         return (rng.Next() % 3) == 0 &&
+                p.TrimCanvas(d.Flow(), active(d), (rng.Next() & 1) != 0, true,
+                             SRectWH{rng.Range(0, p.canvasWidth - w), rng.Range(0, p.canvasHeight - h), w, h});
+       }},
+      {"resolution", kPcPaper, 9,
+       [](RecordingDocument& d, SceneRng& rng) {
+         TPaper& p = d.Paper();
+         return (rng.Next() % 4) == 0 &&
+                p.ChangeResolution(d.Flow(), std::clamp(p.canvasWidth * rng.Range(70, 130) / 100, 40, 400), true,
+                                   (rng.Next() & 1) != 0,
+                                   std::clamp(p.canvasHeight * rng.Range(70, 130) / 100, 40, 400));
+       }},
+      {"move layer on canvas", kPcLayer, 7,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         TPaper& p = d.Paper();
+         const int32_t index = layerIndex(d, rng);
+         const int32_t dx = rng.Range(-15, 15), dy = rng.Range(-15, 15);
+         const int32_t bits = p.GetOffsetOverflow(*p.GetLayer(index), dx, dy);
+         return p.OffsetLayerGrow(d.Flow(), index, true, dy, dx, bits);
+       }},
+      {"move layer in selection", kPcLayer, 12,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().OffsetLayerInMask(d.Flow(), active(d), true, TPoint{rng.Range(-9, 9), rng.Range(-9, 9)},
+                                            -1);
+       }},
+      {"into folder", kPcLinkGroup, 0,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().ChangeGroupDepth(d.Flow(), layerIndex(d, rng), true, (rng.Next() & 1) != 0);
+       }},
+      {"merge down", kPcLayer, 5,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         const int32_t index = layerIndex(d, rng);
+         return d.Paper().GetLayerCount() > 3 && d.Paper().CanMergeDown(index) &&
+                d.Paper().MergeDown(d.Flow(), index, true);
+       }},
+      {"merge visible", kPcPaper, 10,
+       [](RecordingDocument& d, SceneRng& rng) {
+         const bool composite = (rng.Next() & 1) != 0;
+         return d.Paper().GetLayerCount() > 4 && (rng.Next() % 4) == 0 &&
+                d.Paper().MergeVisibleLayers(d.Flow(), composite, true, composite ? 0x30003u : 1u);
+       }},
+      {"trim layer", kPcLayer, 8,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().TrimLayer(d.Flow(), layerIndex(d, rng), true);
+       }},
+      {"transform in selection", kPcLayer, 48,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().TransformInSelection(d.Flow(), active(d), true, (rng.Next() & 1) != 0,
+                                               static_cast<uint8_t>(rng.Range(7, 10)), -1);
+       }},
+      {"image flip", kPcPaper, 32,
+       [](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().ApplyImageToAll(d.Flow(), static_cast<uint8_t>(rng.Range(12, 15)), true);
+       }},
+      {"visible flip", kPcPaper, 16,
+       [](RecordingDocument& d, SceneRng& rng) {
+         return d.Paper().ApplyImageToVisible(d.Flow(), static_cast<uint8_t>(rng.Range(12, 15)), true);
+       }},
+      {"image as layer", kPcImage, 1,
+       [](RecordingDocument& d, SceneRng& rng) {
+         TMTC image(rng.Range(3, 40), rng.Range(3, 40));
+         for (int32_t y = 0; y < image.Height(); ++y)
+           for (int32_t x = 0; x < image.Width(); ++x) *image.Pixel(x, y) = rng.Next();
+         return d.Paper().AddImageLayer(d.Flow(), image, true, "pasted", nullptr);
+       }},
+      {"image into layer", kPcImage, 2,
+       [=](RecordingDocument& d, SceneRng& rng) {
+         TMTC image(rng.Range(3, 40), rng.Range(3, 40));
+         for (int32_t y = 0; y < image.Height(); ++y)
+           for (int32_t x = 0; x < image.Width(); ++x) *image.Pixel(x, y) = rng.Next() | 0xFF000000u;
+         return d.Paper().PasteImageToLayer(d.Flow(), active(d), true, "into", nullptr, image);
+       }},
+  };
+  steps.insert(steps.end(), more.begin(), more.end());
   std::vector<SceneStep> kept;
   for (SceneStep& step : steps)
     if (PlayerHasRow(step.cls, step.code)) kept.push_back(std::move(step));
