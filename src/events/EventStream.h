@@ -393,10 +393,11 @@ class CEventMngr {
                           uint8_t target, uint8_t combineMode, const TPoint& areaSize, const TPoint& areaOffset,
                           const TPoint* seed, const TChannel& channel);
   // The text tool: the font (0/32) with the two layout values, the text (0/33), then the
-  // channel as 13/16 (text drawn) or 13/17 (text selection); other codes record nothing.
+  // channel as 13/16 (text drawn) or 13/17 (text selection, with the combine mode it used);
+  // other codes record nothing.
   bool writeTextSelection(int16_t layer, int16_t mask, const TChannel& channel, const TPoint& position,
                           uint8_t flag, std::string_view text, const uint8_t logFont[60], int16_t spacing,
-                          int16_t leading, uint8_t code);
+                          int16_t leading, uint8_t code, uint8_t combineMode = 0);
   // The colour-mask dialog: the colour-range record (0/136: the 20-byte header whose first
   // int32 counts the ranges, then the ranges of 8 bytes), then the channel as 13/32.
   bool writeColorMask(int16_t layer, int16_t mask, uint8_t combineMode, const TChannel& channel,

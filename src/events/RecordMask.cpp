@@ -204,7 +204,7 @@ bool CEventMngr::writeMaskChannelEx(int16_t layer, int16_t mask, uint8_t code, u
 
 bool CEventMngr::writeTextSelection(int16_t layer, int16_t mask, const TChannel& channel, const TPoint& position,
                                     uint8_t flag, std::string_view text, const uint8_t logFont[60],
-                                    int16_t spacing, int16_t leading, uint8_t code) {
+                                    int16_t spacing, int16_t leading, uint8_t code, uint8_t combineMode) {
   if (code != 16 && code != 17) return false;
   if (state != kEventRecording) return true;
   if (!logFont) return false;
@@ -229,7 +229,7 @@ bool CEventMngr::writeTextSelection(int16_t layer, int16_t mask, const TChannel&
       StateWrite::kFailed)
     return false;
   const TPoint points[3] = {position, {0, 0}, {0, 0}};
-  return appendChannelPacket(code, layer, mask, SChannelSettings{flag, 0, 0, 0}, points, pc);
+  return appendChannelPacket(code, layer, mask, SChannelSettings{flag, 0, combineMode, 0}, points, pc);
 }
 
 bool CEventMngr::writeColorMask(int16_t layer, int16_t mask, uint8_t combineMode, const TChannel& channel,

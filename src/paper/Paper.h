@@ -1039,7 +1039,8 @@ class TPaper {
   // the stroke's colour, opacity and writers onto the layer through the working copy, the view
   // and thumbnails are refreshed; with asSelection the channel is combined into the selection.
   // The channel is cleared in every case. The working copy must hold the stroke's layer.
-  bool DrawStrokeInRect(TFlowImage* flow, TStroke& stroke, const SRectWH& rect, bool asSelection, bool record);
+  bool DrawStrokeInRect(TFlowImage* flow, TStroke& stroke, const SRectWH& rect, bool asSelection, bool record,
+                        int32_t mode = -1);
   // The text tool's OK: the stroke takes the active layer, the job (its x, y a canvas point) is
   // rendered into the working channel at that point of the layer, recorded as text drawn (16) or
   // text selected (17) and committed by DrawStrokeInRect. Returns the glyphs drawn: 0 (nothing
@@ -1047,8 +1048,9 @@ class TPaper {
   int32_t CommitText(TFlowImage* flow, TStroke& stroke, struct STextJob& job, bool asSelection, bool record);
   // Combining the working channel into the selection: the selection commands' SelectFromWorkChannel
   // unless a test installs another (null: a text selection fails with a developer-output line).
+  // mode: the combine mode (-1: from the modifier keys).
   using WorkChannelSelector = bool (*)(TPaper& paper, TFlowImage* flow, int32_t layer, bool record,
-                                       const SRectWH& rect);
+                                       const SRectWH& rect, int32_t mode);
   static WorkChannelSelector SetWorkChannelSelector(WorkChannelSelector selector);
 
   // ---- Buffers ----

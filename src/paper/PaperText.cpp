@@ -17,8 +17,9 @@ namespace tf {
 namespace {
 
 // The selection commands' own combine of the working channel, by the modifier keys.
-bool SelectWithSelectionCommands(TPaper& paper, TFlowImage* flow, int32_t layer, bool record, const SRectWH&) {
-  return paper.SelectFromWorkChannel(flow, layer, record, -1);
+bool SelectWithSelectionCommands(TPaper& paper, TFlowImage* flow, int32_t layer, bool record, const SRectWH&,
+                                 int32_t mode) {
+  return paper.SelectFromWorkChannel(flow, layer, record, mode);
 }
 
 std::atomic<TPaper::WorkChannelSelector> g_workChannelSelector{&SelectWithSelectionCommands};
@@ -32,7 +33,7 @@ TPaper::WorkChannelSelector TPaper::SetWorkChannelSelector(WorkChannelSelector s
 }
 
 bool TPaper::DrawStrokeInRect(TFlowImage* flow, TStroke& stroke, const SRectWH& rect, bool asSelection,
-                              bool record) {
+                              bool record, int32_t mode) {
   const int32_t index = GetStrokeLayer(stroke);
   CLayerData* layer = GetLayer(index);
   SRectWH area = rect;
@@ -54,7 +55,7 @@ bool TPaper::DrawStrokeInRect(TFlowImage* flow, TStroke& stroke, const SRectWH& 
       flow->WorkChannel().Fill(0);
       return false;
     }
-    const bool done = select(*this, flow, index, record, area);
+    const bool done = select(*this, flow, index, record, area, mode);
     flow->WorkChannel().Fill(0);
     return done;
   }
@@ -106,13 +107,16 @@ int32_t TPaper::CommitText(TFlowImage* flow, TStroke& stroke, STextJob& job, boo
 
   // The recorder writes the pen state before the text, as it does before a stroke.
   if (record) SyncStrokeState(false);
+  // A text selection combines by the keys held now; the mode is recorded, so a replay combines
+  // the same way whatever keys are held then.
+  const int32_t mode = asSelection ? GetSelectionCombineMode() : 0;
   PaperCommand command(*this, record);
   command.Record([&](CEventMngr& events) {
     events.writeTextSelection(ToInt16(index), ToInt16(GetActiveMaskIndex()), flow->WorkChannel(), position, 0,
                               std::string_view(job.text.c_str()), job.logFont, ToInt16(job.spacing),
-                              ToInt16(job.leading), asSelection ? 17 : 16);
+                              ToInt16(job.leading), asSelection ? 17 : 16, static_cast<uint8_t>(mode));
   });
-  if (!DrawStrokeInRect(flow, stroke, job.drawn, asSelection, record)) {
+  if (!DrawStrokeInRect(flow, stroke, job.drawn, asSelection, record, asSelection ? mode : -1)) {
     command.DropRecorded();
     return -1;
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "document/Mask.h"
 #include "events/EventPacket.h"
 #include "paint/Stroke.h"
 #include "paper/FlowImage.h"
@@ -54,7 +55,11 @@ bool PlayTextChannel(SPlayCall& call, bool asSelection) {
                 block.data() + static_cast<size_t>(y * width), static_cast<size_t>(width));
   const SRectWH rect{static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(width),
                      static_cast<int32_t>(height)};
-  return paper.DrawStrokeInRect(call.flow, call.stroke, rect, asSelection, false);
+  // A text selection combines by the mode it was recorded with (recordings that predate it hold 0,
+  // a replacement), never by the keys held during playback.
+  const int32_t mode = asSelection ? (h.setting3 <= kMaskIntersect ? h.setting3 : -2) : -1;
+  if (mode == -2) return false;
+  return paper.DrawStrokeInRect(call.flow, call.stroke, rect, asSelection, false, mode);
 }
 
 bool PlayTextDrawn(SPlayCall& call) { return PlayTextChannel(call, false); }

@@ -204,7 +204,7 @@ struct SelectorProbe {
   static inline bool record = false;
   static inline SRectWH rect{};
   static inline std::vector<uint8_t> bytes;
-  static bool Select(TPaper&, TFlowImage* flow, int32_t layer, bool rec, const SRectWH& r) {
+  static bool Select(TPaper&, TFlowImage* flow, int32_t layer, bool rec, const SRectWH& r, int32_t) {
     ++calls;
     record = rec;
     rect = r;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/LayerData.h"
+#include "document/Mask.h"
 #include "events/EventPacket.h"
 #include "paint/Stroke.h"
 #include "paint/Text.h"
@@ -18,6 +19,7 @@
 #include "paper/PaperTestSupport.h"
 #include "playback/PlayRowHarness.h"
 #include "playback/PlayRows.h"
+#include "support/FakeKeyState.h"
 
 namespace tf {
 namespace {
@@ -102,7 +104,9 @@ TEST(PlayTextRows, TextDrawnReplaysToTheSameLayerBytes) {
 struct Captured {
   static inline std::vector<std::vector<uint8_t>> channels;
   static inline std::vector<SRectWH> rects;
-  static bool Select(TPaper&, TFlowImage* flow, int32_t, bool, const SRectWH& r) {
+  static inline std::vector<int32_t> modes;
+  static bool Select(TPaper&, TFlowImage* flow, int32_t, bool, const SRectWH& r, int32_t mode) {
+    modes.push_back(mode);
     std::vector<uint8_t> bytes;
     const TChannel& c = flow->WorkChannel();
     for (int32_t y = 0; y < c.Height(); ++y)
@@ -118,6 +122,7 @@ TEST(PlayTextRows, TextSelectedHandsTheSameChannelToTheSelection) {
   TPaper::WorkChannelSelector previous = TPaper::SetWorkChannelSelector(&Captured::Select);
   Captured::channels.clear();
   Captured::rects.clear();
+  Captured::modes.clear();
   Doc a, b;
   ASSERT_GT(a.Commit(true), 0);
   const RecordedCommand command = LastRecordedCommand(*a.Paper().EventMngr());
@@ -130,6 +135,32 @@ TEST(PlayTextRows, TextSelectedHandsTheSameChannelToTheSelection) {
   EXPECT_LE(Captured::rects[1].left + Captured::rects[1].width,
             Captured::rects[0].left + Captured::rects[0].width);
   EXPECT_EQ(b.Pixels(1), a.Pixels(1));
+  // The replay combines by the recorded mode (no keys held: a replacement), not by the keys.
+  ASSERT_EQ(Captured::modes.size(), 2u);
+  EXPECT_EQ(Captured::modes[1], Captured::modes[0]);
+  TPaper::SetWorkChannelSelector(previous);
+}
+
+// Replay used to combine a text selection by whatever keys were held during playback. The mode
+// used when recording is now in the packet and the replay takes it.
+TEST(PlayTextRows, RegressionTextSelectionReplaysWithItsRecordedModeNotTheKeysHeld) {
+  REQUIRE_FACE();
+  TPaper::WorkChannelSelector previous = TPaper::SetWorkChannelSelector(&Captured::Select);
+  Captured::channels.clear();
+  Captured::rects.clear();
+  Captured::modes.clear();
+  test::FakeKeyState keys;
+  Doc a, b;
+  // The keys choose a mode only over an existing selection.
+  for (Doc* d : {&a, &b}) ASSERT_TRUE(d->Paper().SelectAll(d->Flow(), d->Paper().GetActiveLayerIndex(), false));
+  keys.Hold(true, false, false);  // Shift: add
+  ASSERT_GT(a.Commit(true), 0);
+  const RecordedCommand command = LastRecordedCommand(*a.Paper().EventMngr());
+  keys.Hold(false, false, true);  // Alt during playback: would subtract
+  ASSERT_TRUE(PlayRecordedCommand(TextPlayRows(), command, b.Paper(), b.Flow(), b.stroke));
+  ASSERT_EQ(Captured::modes.size(), 2u);
+  EXPECT_EQ(Captured::modes[0], kMaskAdd);
+  EXPECT_EQ(Captured::modes[1], kMaskAdd);
   TPaper::SetWorkChannelSelector(previous);
 }
 
