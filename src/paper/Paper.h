@@ -648,6 +648,9 @@ class TPaper {
   bool RotateLayerFree(TFlowImage* flow, int32_t index, bool record, float degrees);
   // The whole store scaled (area averaging) to width x height.
   bool ScaleLayer(TFlowImage* flow, int32_t index, bool record, int32_t width, int32_t height);
+  // The undo record of a layer rebuilt in place of another (code 36): it names the layer now in
+  // the stack and holds the former one. On true the undo owns the former layer.
+  bool PushRebuildUndo(CLayerData* former, const CLayerData& now, int32_t index);
 
   // ---- Layer images, clipboard pastes and selection transforms (PaperImages.cpp) ----
   // Bounds: the canvas rectangle (0, 0, width, height) united with the store rectangles (canvas

@@ -42,25 +42,6 @@ bool Intersect(TRect& a, const TRect& b) {
   return a.left < a.right && a.top < a.bottom;
 }
 
-// The undo record of a layer put in place of another: it names the layer now in the stack and
-// holds the former one. On true the undo owns the former layer.
-bool PushReplacedLayerUndo(TPaper& paper, CLayerData* former, const CLayerData& now, int32_t index) {
-  CUndoMngrEx* undo = paper.UndoMngr();
-  if (undo == nullptr) return paper.PushUndo(former, kUndoRebuildLayer, 0, 0, now.id, index);
-  std::unique_ptr<CUndoData> record(new (std::nothrow) CUndoData);
-  if (!record) return false;
-  record->SetValues(true, now.id, kUndoCategoryLayers, kUndoRebuildLayer, 0, 0, now.id, index);
-  record->SetLayerIndex(index);
-  record->SetRect(SRectWH{0, 0, now.StoreWidth(), now.StoreHeight()});
-  if (!record->SetHeld(former)) return false;
-  if (undo->PushRecord(record)) return true;
-  if (record) {
-    std::unique_ptr<CUndoHeld> slot = record->ReleaseHeldSlot();
-    if (slot) slot->Forget();
-  }
-  return false;
-}
-
 // Colours: the paper colour and the fill of the selected area are pixel values (red in byte 2);
 // the stroke's colour is in window order (red in byte 0) and the fills convert it.
 
@@ -688,7 +669,7 @@ bool TPaper::PaintFillChannelGrow(TFlowImage* flow, int32_t layer, bool record, 
                                 settings.fillTarget ? 1 : 0, 0, areaSize, areaOffset, &seed, flow->WorkChannel());
     });
     CLayerData* old = former.get();
-    if (command.Undo([&] { return PushReplacedLayerUndo(*this, old, *now, layer); })) (void)former.release();
+    if (command.Undo([&] { return PushRebuildUndo(old, *now, layer); })) (void)former.release();
     former.reset();
     // The layer now in place is painted like any other.
     TStroke* stroke = GetCurrentStroke();

@@ -24,25 +24,6 @@ constexpr const char* kLayerCommandFailedText = "Failed to execute layer command
 // The product of two 16.16 values as the rotation computes it: both shifted right by 8 first.
 inline int64_t Mul1616(int64_t a, int64_t b) { return (a >> 8) * (b >> 8); }
 
-// The undo record of a rebuilt layer: it names the layer now in the stack and holds the former
-// one. On true the undo owns the former layer.
-bool PushRebuildUndo(TPaper& paper, CLayerData* former, const CLayerData& now, int32_t index) {
-  CUndoMngrEx* undo = paper.UndoMngr();
-  if (undo == nullptr) return paper.PushUndo(former, kUndoRebuildLayer, 0, 0, now.id, index);
-  std::unique_ptr<CUndoData> record(new (std::nothrow) CUndoData);
-  if (!record) return false;
-  record->SetValues(true, now.id, kUndoCategoryLayers, kUndoRebuildLayer, 0, 0, now.id, index);
-  record->SetLayerIndex(index);
-  record->SetRect(SRectWH{0, 0, now.StoreWidth(), now.StoreHeight()});
-  if (!record->SetHeld(former)) return false;
-  if (undo->PushRecord(record)) return true;
-  if (record) {
-    std::unique_ptr<CUndoHeld> slot = record->ReleaseHeldSlot();
-    if (slot) slot->Forget();  // the former layer stays the caller's
-  }
-  return false;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -494,7 +475,7 @@ bool TPaper::ReplaceRebuiltLayer(TFlowImage* flow, int32_t index, std::unique_pt
   Layers().EnsureDepthArray(true);
   command.Record(write);
   CLayerData* old = former.get();
-  if (command.Undo([&] { return PushRebuildUndo(*this, old, *now, index); })) (void)former.release();
+  if (command.Undo([&] { return PushRebuildUndo(old, *now, index); })) (void)former.release();
   former.reset();
   SetModified(true);
   if (flow != nullptr) SyncFlowImage(flow, index, true);
@@ -647,6 +628,23 @@ bool TPaper::ScaleLayer(TFlowImage* flow, int32_t index, bool record, int32_t wi
         flow, index, MakeScaledLayer(SSize{canvasWidth, canvasHeight}, *GetLayer(index), width, height), command,
         [&](CEventMngr& events) { events.writeLayerOpEx(static_cast<int16_t>(index), 0, 39, width, height); });
   });
+}
+
+bool TPaper::PushRebuildUndo(CLayerData* former, const CLayerData& now, int32_t index) {
+  CUndoMngrEx* undo = UndoMngr();
+  if (undo == nullptr) return PushUndo(former, kUndoRebuildLayer, 0, 0, now.id, index);
+  std::unique_ptr<CUndoData> record(new (std::nothrow) CUndoData);
+  if (!record) return false;
+  record->SetValues(true, now.id, kUndoCategoryLayers, kUndoRebuildLayer, 0, 0, now.id, index);
+  record->SetLayerIndex(index);
+  record->SetRect(SRectWH{0, 0, now.StoreWidth(), now.StoreHeight()});
+  if (!record->SetHeld(former)) return false;
+  if (undo->PushRecord(record)) return true;
+  if (record) {
+    std::unique_ptr<CUndoHeld> slot = record->ReleaseHeldSlot();
+    if (slot) slot->Forget();  // the former layer stays the caller's
+  }
+  return false;
 }
 
 }  // namespace tf
