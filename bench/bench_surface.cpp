@@ -110,7 +110,9 @@ class SurfaceReporter : public RateReporter {
     static const char* names[3] = {"FillRect half-transparent", "FillGradient down", "FillGradient right"};
     std::printf("\nOurs against QPainter on QImage (ratio = our rate / peer rate):\n");
     for (int i = 0; i < 3; ++i) {
-      const std::string arg = "/" + std::to_string(i) + "/real_time";
+      std::string arg = std::to_string(i);
+      arg.insert(0, 1, '/');
+      arg.append("/real_time");
       const double ours = rates_["BM_Ours" + arg];
       const double straight = rates_["BM_QPainterARGB32" + arg];
       const double premultiplied = rates_["BM_QPainterPremultiplied" + arg];

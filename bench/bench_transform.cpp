@@ -121,8 +121,8 @@ void BM_FillPolygon4000(benchmark::State& state) {
   SRectWH bounds{};
   fill.GetBounds(bounds);
   for (auto _ : state) benchmark::DoNotOptimize(fill.Fill(channel));
-  state.counters["MP/s"] =
-      benchmark::Counter(double{bounds.width} * bounds.height, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["MP/s"] = benchmark::Counter(static_cast<double>(bounds.width) * bounds.height,
+                                              benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_FillPolygon4000)->Unit(benchmark::kMillisecond)->MinTime(2);
 

@@ -471,7 +471,12 @@ constexpr std::string_view kTempInfix = ".tmp-";
 constexpr size_t kTempSuffixLength = 6;
 constexpr char kTempLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-std::string TempPrefix(const std::string& target) { return "." + NameOf(target) + std::string(kTempInfix); }
+std::string TempPrefix(const std::string& target) {
+  std::string prefix = NameOf(target);
+  prefix.insert(0, 1, '.');
+  prefix.append(kTempInfix);
+  return prefix;
+}
 
 std::string RandomTempName(const std::string& target) {
   static std::mutex mutex;
