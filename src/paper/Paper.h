@@ -16,7 +16,14 @@
 //   PaperMasks.cpp    the masks, the selection outline and the selection slots
 //   PaperUndo.cpp     the document undo and the undo and redo commands
 //   PaperLayers.cpp   the layer commands (add, duplicate, delete, move, attributes)
-//   PaperTransform.cpp  mirror, invert and turn a layer
+//   PaperTransform.cpp  mirror, invert, turn, rotate and scale a layer
+//   PaperImages.cpp   trim, pasted images, transforms in the selection and of the whole image
+//   PaperSelection.cpp  the mask and selection commands
+//   PaperFill.cpp     seed fill, magic wand, bucket fill, clears and fills
+//   PaperCanvas.cpp, PaperMoves.cpp  canvas transforms; layers, folders and the selection moved
+//   PaperFolders.cpp, PaperFoldersSelection.cpp  folders and merges; grow, shrink, colour range
+//   PaperOlder.cpp    the older engines and the older stream's commands
+//   PaperText.cpp     the text tool's commit
 #include <cstdint>
 #include <exception>
 #include <functional>
