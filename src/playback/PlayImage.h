@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "events/EventPacket.h"
 #include "playback/PlayRows.h"
 #include "raster/FlatImage.h"
 
@@ -33,5 +35,17 @@ struct SPlayedImage {
 // name + pixels inside the length and the length inside the payload. False (out empty) for
 // anything that does not fit.
 bool ReadImagePacket(const CPlayPayload& payload, SPlayedImage& out);
+
+// The packed channel of a class-13 packet in its 54-byte header form (codes 0, 1, 4, 16, 17, 32):
+// the header, its rectangle (not empty, area equal to the byte count), the packed bytes inside
+// the payload, unpacked. False when any of it does not hold.
+struct SPlayedChannel {
+  SChannelPacket header{};
+  SRectWH rect{};
+  std::vector<uint8_t> bytes;  // rect.width x rect.height, rows top-down
+};
+bool ReadChannelPacket(const CPlayPayload& payload, SPlayedChannel& out);
+// The bytes into the channel at their rectangle; false when the rectangle does not fit.
+bool PutPlayedChannel(const SPlayedChannel& played, TChannel& channel);
 
 }  // namespace tf

@@ -6,6 +6,7 @@
 #include "events/EventPacket.h"
 #include "paper/Paper.h"
 #include "platform/BlockPack.h"
+#include "playback/PlayImage.h"
 #include "playback/PlayRows.h"
 
 namespace tf {
@@ -132,32 +133,23 @@ bool ReadColorRange(const std::vector<uint8_t>& record, SColorRangeSettings& set
 // step (without one the packet fails). The record is used once.
 bool PlayColorRange(SPlayCall& c) {
   const CPlayPayload& p = c.payload;
-  SChannelPacket h{};
-  if (!p.GetBytes(0, &h, sizeof h)) return false;
   SColorRangeSettings settings;
   std::vector<SColorEntry> entries;
   const bool kept = ReadColorRange(c.events.colorRange, settings, entries);
   c.events.colorRange.clear();
   if (!kept) return false;
+  SPlayedChannel played;
+  if (!ReadChannelPacket(p, played)) return false;
+  const SChannelPacket& h = played.header;
+  if (int64_t{p.size()} != int64_t{sizeof h} + h.n) return false;  // nothing after the packed bytes
   const int32_t layer = h.layer;
-  const int32_t n = h.n, count = h.channelBytes, packed = h.packedLength;
-  const int32_t left = h.rect.left, top = h.rect.top, right = h.rect.right, bottom = h.rect.bottom;
-  if (n < 0 || packed <= 0 || packed > n || int64_t{p.size()} != int64_t{sizeof h} + n) return false;
   // The channel covers the source: the layer's store, or the canvas for the displayed picture.
   const CLayerData* target = c.paper.GetLayer(layer);
   if (target == nullptr || target->Store() == nullptr) return false;
   const int32_t width = settings.source == 1 ? c.paper.canvasWidth : target->StoreWidth();
   const int32_t height = settings.source == 1 ? c.paper.canvasHeight : target->StoreHeight();
-  if (left < 0 || top < 0 || right <= left || bottom <= top || right > width || bottom > height) return false;
-  const int64_t w = int64_t{right} - left, hgt = int64_t{bottom} - top;
-  if (w * hgt != count) return false;
-  std::vector<uint8_t> block(static_cast<size_t>(count));
-  if (!BlockUnpack(p.data() + sizeof h, static_cast<size_t>(packed), block.data(), block.size())) return false;
   TChannel channel;
-  if (!channel.Resize(width, height)) return false;
-  for (int32_t y = 0; y < hgt; ++y)
-    std::memcpy(channel.GetPixelPtr(left, top + y),
-                block.data() + static_cast<size_t>(y) * static_cast<size_t>(w), static_cast<size_t>(w));
+  if (!channel.Resize(width, height) || !PutPlayedChannel(played, channel)) return false;
   return c.paper.CommitColorRange(channel, layer, false, settings, entries.data(), h.value);
 }
 

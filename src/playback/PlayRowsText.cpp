@@ -10,6 +10,7 @@
 #include "paper/Paper.h"
 #include "platform/BlockPack.h"
 #include "platform/Debug.h"
+#include "playback/PlayImage.h"
 #include "playback/PlayRows.h"
 
 namespace tf {
@@ -21,40 +22,29 @@ namespace {
 // area must be the byte count, the packed bytes must be there, and the rectangle must lie inside
 // the layer's store.
 bool PlayTextChannel(SPlayCall& call, bool asSelection) {
-  SChannelPacket h{};
-  if (!call.payload.GetBytes(0, &h, sizeof h)) return false;
-  const uint8_t kind = asSelection ? 3 : 2;
-  const int64_t left = h.rect.left, top = h.rect.top;
-  const int64_t width = int64_t{h.rect.right} - left, height = int64_t{h.rect.bottom} - top;
-  const int32_t n = h.n, packedLength = h.packedLength, byteCount = h.channelBytes;
-  if (h.kind != kind || width <= 0 || height <= 0 || width * height != byteCount || packedLength <= 0 ||
-      packedLength > n || !call.payload.Holds(sizeof h, static_cast<uint64_t>(n))) {
+  SPlayedChannel played;
+  if (!ReadChannelPacket(call.payload, played) || played.header.kind != (asSelection ? 3 : 2)) {
     DebugOut("PlayTextChannel: the text packet's channel header does not hold\n");
     return false;
   }
+  const SChannelPacket& h = played.header;
+  const SRectWH& rect = played.rect;
   TPaper& paper = call.paper;
   const int32_t active = paper.GetActiveLayerIndex();
   const CLayerData* layer = paper.GetLayer(active);
   if (!paper.IsValidLayerIndex(h.layer) || layer == nullptr || call.flow == nullptr) return false;
-  if (left < 0 || top < 0 || left + width > layer->StoreWidth() || top + height > layer->StoreHeight()) {
+  if (int64_t{rect.left} + rect.width > layer->StoreWidth() ||
+      int64_t{rect.top} + rect.height > layer->StoreHeight()) {
     DebugOut("PlayTextChannel: the text lies outside the layer\n");
     return false;
   }
-  std::vector<uint8_t> block(static_cast<size_t>(byteCount));
-  if (!BlockUnpack(call.payload.data() + sizeof h, static_cast<size_t>(packedLength), block.data(), block.size()))
-    return false;
   // The stroke takes the active layer; the working copy holds it with the text in its channel.
   call.stroke.SetLayerIndex(active);
   paper.SyncFlowImage(call.flow, active, false);
   TChannel& channel = call.flow->WorkChannel();
-  if (call.flow->layer != active || channel.Width() < left + width || channel.Height() < top + height)
-    return false;
+  if (call.flow->layer != active) return false;
   channel.Fill(0);
-  for (int64_t y = 0; y < height; ++y)
-    std::memcpy(channel.GetPixelPtr(static_cast<int32_t>(left), static_cast<int32_t>(top + y)),
-                block.data() + static_cast<size_t>(y * width), static_cast<size_t>(width));
-  const SRectWH rect{static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(width),
-                     static_cast<int32_t>(height)};
+  if (!PutPlayedChannel(played, channel)) return false;
   // A text selection combines by the mode it was recorded with (recordings that predate it hold 0,
   // a replacement), never by the keys held during playback.
   const int32_t mode = asSelection ? (h.setting3 <= kMaskIntersect ? h.setting3 : -2) : -1;
