@@ -41,25 +41,39 @@ struct SBoxSums<uint32_t> {
   }
 };
 
-// Adds the pixels (x .. end - 1, row) of the store, all inside the picture, a tile at a time:
-// a committed tile pixel by pixel, an uncommitted one as its fill times the pixels covered.
+// Adds the pixels of the box (x .. xEnd - 1) x (y .. yEnd - 1) of the store, all inside the
+// picture, a tile at a time: a committed tile pixel by pixel, an uncommitted one as its fill
+// times the pixels covered. The sums are integers, so the order of the additions is free.
 template <class Pixel>
-void AddRowToBox(const CBlockImage& store, int64_t x, int64_t end, int32_t row, SBoxSums<Pixel>& sums) {
-  const int32_t tileWidth = store.TileWidth();
+void AddBoxToSums(const CBlockImage& store, int64_t x, int64_t xEnd, int64_t y, int64_t yEnd,
+                  SBoxSums<Pixel>& sums) {
+  const int32_t tileSide = store.TileWidth();
   const int32_t mask = store.TileMask();
   const int32_t shift = store.TileShift();
-  while (x < end) {
-    const int32_t px = static_cast<int32_t>(x);
-    const int32_t piece = static_cast<int32_t>(std::min<int64_t>(tileWidth - (px & mask), end - x));
-    const STileInfo* t = store.GetTile(px >> shift, row >> shift);
-    if (t->committed) {
-      const Pixel* p = reinterpret_cast<const Pixel*>(t->block) + (row & mask) * tileWidth + (px & mask);
-      for (int32_t i = 0; i < piece; ++i) sums.Add(p[i], 1);
-    } else {
-      sums.Add(static_cast<Pixel>(t->fill), piece);
+  for (int64_t ty = y; ty < yEnd;) {
+    const int32_t py = static_cast<int32_t>(ty);
+    const int32_t rows = static_cast<int32_t>(std::min<int64_t>(tileSide - (py & mask), yEnd - ty));
+    for (int64_t tx = x; tx < xEnd;) {
+      const int32_t px = static_cast<int32_t>(tx);
+      const int32_t cols = static_cast<int32_t>(std::min<int64_t>(tileSide - (px & mask), xEnd - tx));
+      const STileInfo* t = store.GetTile(px >> shift, py >> shift);
+      if (t->committed) {
+        const Pixel* p = reinterpret_cast<const Pixel*>(t->block) + (py & mask) * tileSide + (px & mask);
+        for (int32_t j = 0; j < rows; ++j, p += tileSide)
+          for (int32_t i = 0; i < cols; ++i) sums.Add(p[i], 1);
+      } else {
+        sums.Add(static_cast<Pixel>(t->fill), int64_t{rows} * cols);
+      }
+      tx += cols;
     }
-    x += piece;
+    ty += rows;
   }
+}
+
+// Adds the pixels (x .. end - 1, row) of the store, all inside the picture.
+template <class Pixel>
+void AddRowToBox(const CBlockImage& store, int64_t x, int64_t end, int32_t row, SBoxSums<Pixel>& sums) {
+  AddBoxToSums(store, x, end, row, int64_t{row} + 1, sums);
 }
 
 // Box-average reduction into a flat 32-bit image: the source area maps onto the whole image,

@@ -526,9 +526,9 @@ bool CBlockVCH::DrawScaledTo(TMTC& image, int32_t destLeft, int32_t destTop, int
                             SBoxSums<uint8_t> sums;
                             const int64_t first = std::max<int64_t>(ox, 0);
                             const int64_t end = std::min<int64_t>(ox + bw + 1, width);
-                            for (int64_t y = oy; y <= oy + bh; ++y)
-                              if (y >= 0 && y < height)
-                                AddRowToBox(*this, first, end, static_cast<int32_t>(y), sums);
+                            const int64_t top = std::max<int64_t>(oy, 0);
+                            const int64_t bottom = std::min<int64_t>(oy + bh + 1, height);
+                            if (first < end && top < bottom) AddBoxToSums(*this, first, end, top, bottom, sums);
                             return uint32_t{sums.Average((bw + 1) * (bh + 1))} * 0x010101u;
                           });
 }

@@ -48,6 +48,31 @@ void AddRowClamped(const CBlockVMTC& store, int64_t x0, int64_t y, int64_t count
   if (x < end) sums.Add(store.GetPixel(w - 1, row), end - x);
 }
 
+// Adds GetPixelClamped over the box (x0 .. x0 + cols - 1) x (y0 .. y0 + rows - 1): the rows
+// that clamp to an edge row and the columns that clamp to an edge column one row at a time,
+// the part inside the picture a tile at a time.
+void AddBoxClamped(const CBlockVMTC& store, int64_t x0, int64_t y0, int64_t cols, int64_t rows,
+                   SBoxSums<uint32_t>& sums) {
+  const int64_t w = store.Width();
+  const int64_t h = store.Height();
+  const int64_t top = std::clamp<int64_t>(y0, 0, h);
+  const int64_t bottom = std::clamp<int64_t>(y0 + rows, top, h);
+  for (int64_t y = y0; y < y0 + rows; ++y)
+    if (y < top || y >= bottom) AddRowClamped(store, x0, y, cols, sums);
+  if (top >= bottom) return;
+  const int64_t left = std::clamp<int64_t>(x0, 0, w);
+  const int64_t right = std::clamp<int64_t>(x0 + cols, left, w);
+  if (left > x0 || right < x0 + cols) {
+    for (int64_t y = top; y < bottom; ++y) {
+      const int32_t row = static_cast<int32_t>(y);
+      if (left > x0) sums.Add(store.GetPixel(0, row), std::min(left, x0 + cols) - x0);
+      if (right < x0 + cols)
+        sums.Add(store.GetPixel(static_cast<int32_t>(w - 1), row), x0 + cols - std::max(right, x0));
+    }
+  }
+  if (left < right) AddBoxToSums(store, left, right, top, bottom, sums);
+}
+
 // After a WriteTilesAtomic: a refused write leaves the content rectangles repaired, a finished
 // one the store compacted.
 bool FinishWrite(CBlockVMTC& store, bool written) {
@@ -264,7 +289,7 @@ bool DrawBlockScaledTo(const CBlockVMTC& store, TMTC& image, int32_t destLeft, i
   return DrawBoxAverageTo(image, destLeft, destTop, destWidth, destHeight, sourceX, sourceY, sourceWidth,
                           sourceHeight, [&](int64_t ox, int64_t oy, int64_t bw, int64_t bh) {
                             SBoxSums<uint32_t> sums;
-                            for (int64_t j = 0; j <= bh; ++j) AddRowClamped(store, ox, oy + j, bw + 1, sums);
+                            AddBoxClamped(store, ox, oy, bw + 1, bh + 1, sums);
                             return sums.Average((bw + 1) * (bh + 1));
                           });
 }

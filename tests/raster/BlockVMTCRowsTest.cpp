@@ -370,6 +370,7 @@ TEST_P(BlockVMTCRowsTest, DrawScaledToAveragesBoxesOfClampedSamples) {
       {16, 16, {3, -2, 9, 40}, {0, 0, 64, 64}},      // part of the image
       {10, 7, {0, 0, 10, 7}, {-5, 20, 64, 60}},      // samples past the edges are clamped
       {200, 100, {0, 0, 200, 100}, {0, 0, 64, 64}},  // enlargement
+      {5, 4, {0, 0, 5, 4}, {-30, -40, 130, 150}},    // boxes over every edge and corner at once
   };
   for (const Case& c : cases) {
     TMTC image(c.imageW, c.imageH);
