@@ -953,8 +953,8 @@ class TPaper {
   bool CanMergeGroup(int32_t index) const;
   // A folder row with content that is not the whole stack.
   bool CanDeleteGroup(int32_t index) const;
-  // The stores of the layers (canvas coordinates) united with the canvas; visibleOnly skips
-  // hidden layers. A range is clamped to the stack.
+  // GetLayersBounds (visible layers) or GetLayerRangeBounds (all) as a rectangle; a range is
+  // clamped to the stack.
   SRectWH GetLayersBounds(int32_t index, int32_t count, bool visibleOnly) const;
   SRectWH GetAllLayersBounds(bool visibleOnly) const { return GetLayersBounds(0, GetLayerCount(), visibleOnly); }
   // Folder commands. A folder row is a layer whose following layers are deeper; moving, hiding,

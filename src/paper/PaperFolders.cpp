@@ -123,21 +123,14 @@ bool TPaper::CanDeleteGroup(int32_t index) const {
 }
 
 SRectWH TPaper::GetLayersBounds(int32_t index, int32_t count, bool visibleOnly) const {
-  int64_t left = 0, top = 0, right = canvasWidth, bottom = canvasHeight;
-  const int32_t start = std::max(index, 0);
-  const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t{index} + count, GetLayerCount()));
-  for (int32_t i = start; i < end; ++i) {
-    const CLayerData* layer = GetLayer(i);
-    if (layer->Store() == nullptr || (visibleOnly && layer->visible == 0)) continue;
-    const int64_t l = -int64_t{layer->offsetX};
-    const int64_t t = -int64_t{layer->offsetY};
-    left = std::min(left, l);
-    top = std::min(top, t);
-    right = std::max(right, l + layer->StoreWidth());
-    bottom = std::max(bottom, t + layer->StoreHeight());
-  }
+  TRect bounds;
+  if (visibleOnly)
+    GetLayersBounds(index, count, true, bounds);
+  else
+    GetLayerRangeBounds(index, count, bounds);
   auto clamp32 = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
-  return SRectWH{clamp32(left), clamp32(top), clamp32(right - left), clamp32(bottom - top)};
+  return SRectWH{bounds.left, bounds.top, clamp32(int64_t{bounds.right} - bounds.left),
+                 clamp32(int64_t{bounds.bottom} - bounds.top)};
 }
 
 // ---------------------------------------------------------------------------------------------
