@@ -34,6 +34,13 @@ struct SBoxSums<uint32_t> {
     r += count * ((p >> 16) & 0xFFu);
     a += count * (p >> 24);
   }
+  // Adds other's sums times times: the same samples taken that many times over.
+  void AddScaled(const SBoxSums& other, int64_t times) {
+    b += times * other.b;
+    g += times * other.g;
+    r += times * other.r;
+    a += times * other.a;
+  }
   // Each channel truncated.
   uint32_t Average(int64_t count) const {
     return static_cast<uint32_t>(b / count) | static_cast<uint32_t>(g / count) << 8 |

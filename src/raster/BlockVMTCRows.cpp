@@ -49,26 +49,41 @@ void AddRowClamped(const CBlockVMTC& store, int64_t x0, int64_t y, int64_t count
 }
 
 // Adds GetPixelClamped over the box (x0 .. x0 + cols - 1) x (y0 .. y0 + rows - 1): the rows
-// that clamp to an edge row and the columns that clamp to an edge column one row at a time,
-// the part inside the picture a tile at a time.
+// above and below the picture as the top or bottom row taken that many times, the columns left
+// and right of it as the edge column taken that many times, the part inside a tile at a time.
 void AddBoxClamped(const CBlockVMTC& store, int64_t x0, int64_t y0, int64_t cols, int64_t rows,
                    SBoxSums<uint32_t>& sums) {
   const int64_t w = store.Width();
   const int64_t h = store.Height();
   const int64_t top = std::clamp<int64_t>(y0, 0, h);
   const int64_t bottom = std::clamp<int64_t>(y0 + rows, top, h);
-  for (int64_t y = y0; y < y0 + rows; ++y)
-    if (y < top || y >= bottom) AddRowClamped(store, x0, y, cols, sums);
+  const int64_t above = std::clamp<int64_t>(-y0, 0, rows);
+  const int64_t below = rows - above - (bottom - top);
+  if (above > 0) {
+    SBoxSums<uint32_t> row;
+    AddRowClamped(store, x0, 0, cols, row);
+    sums.AddScaled(row, above);
+  }
+  if (below > 0) {
+    SBoxSums<uint32_t> row;
+    AddRowClamped(store, x0, h - 1, cols, row);
+    sums.AddScaled(row, below);
+  }
   if (top >= bottom) return;
   const int64_t left = std::clamp<int64_t>(x0, 0, w);
   const int64_t right = std::clamp<int64_t>(x0 + cols, left, w);
-  if (left > x0 || right < x0 + cols) {
-    for (int64_t y = top; y < bottom; ++y) {
-      const int32_t row = static_cast<int32_t>(y);
-      if (left > x0) sums.Add(store.GetPixel(0, row), std::min(left, x0 + cols) - x0);
-      if (right < x0 + cols)
-        sums.Add(store.GetPixel(static_cast<int32_t>(w - 1), row), x0 + cols - std::max(right, x0));
-    }
+  // Columns left and right of the picture: the edge column's pixels taken that many times.
+  const int64_t leftOf = std::min(left, x0 + cols) - x0;
+  const int64_t rightOf = x0 + cols - std::max(right, x0);
+  if (leftOf > 0) {
+    SBoxSums<uint32_t> column;
+    AddBoxToSums(store, 0, 1, top, bottom, column);
+    sums.AddScaled(column, leftOf);
+  }
+  if (rightOf > 0) {
+    SBoxSums<uint32_t> column;
+    AddBoxToSums(store, w - 1, w, top, bottom, column);
+    sums.AddScaled(column, rightOf);
   }
   if (left < right) AddBoxToSums(store, left, right, top, bottom, sums);
 }

@@ -371,6 +371,9 @@ TEST_P(BlockVMTCRowsTest, DrawScaledToAveragesBoxesOfClampedSamples) {
       {10, 7, {0, 0, 10, 7}, {-5, 20, 64, 60}},      // samples past the edges are clamped
       {200, 100, {0, 0, 200, 100}, {0, 0, 64, 64}},  // enlargement
       {5, 4, {0, 0, 5, 4}, {-30, -40, 130, 150}},    // boxes over every edge and corner at once
+      {4, 3, {0, 0, 4, 3}, {-500, -300, 80, 90}},    // wholly above and left of the picture
+      {3, 5, {0, 0, 3, 5}, {100, 90, 60, 70}},       // wholly below and right of it
+      {2, 2, {0, 0, 2, 2}, {-40, 10, 200, 30}},      // wider than the picture on both sides
   };
   for (const Case& c : cases) {
     TMTC image(c.imageW, c.imageH);
