@@ -48,17 +48,32 @@ void AddRowClamped(const CBlockVMTC& store, int64_t x0, int64_t y, int64_t count
   if (x < end) sums.Add(store.GetPixel(w - 1, row), end - x);
 }
 
+// Adds AddRowClamped over (x0 .. x0 + cols - 1, y) times times: the row is summed once.
+void AddRowClampedTimes(const CBlockVMTC& store, int64_t x0, int64_t y, int64_t cols, int64_t times,
+                        SBoxSums<uint32_t>& sums) {
+  SBoxSums<uint32_t> row;
+  AddRowClamped(store, x0, y, cols, row);
+  sums.b += row.b * times;
+  sums.g += row.g * times;
+  sums.r += row.r * times;
+  sums.a += row.a * times;
+}
+
 // Adds GetPixelClamped over the box (x0 .. x0 + cols - 1) x (y0 .. y0 + rows - 1): the rows
-// that clamp to an edge row and the columns that clamp to an edge column one row at a time,
-// the part inside the picture a tile at a time.
+// above the picture all read its first row and those below it its last, so each run is summed
+// once times its length; the columns that clamp to an edge column one row at a time, the part
+// inside the picture a tile at a time.
 void AddBoxClamped(const CBlockVMTC& store, int64_t x0, int64_t y0, int64_t cols, int64_t rows,
                    SBoxSums<uint32_t>& sums) {
   const int64_t w = store.Width();
   const int64_t h = store.Height();
   const int64_t top = std::clamp<int64_t>(y0, 0, h);
   const int64_t bottom = std::clamp<int64_t>(y0 + rows, top, h);
-  for (int64_t y = y0; y < y0 + rows; ++y)
-    if (y < top || y >= bottom) AddRowClamped(store, x0, y, cols, sums);
+  const int64_t above = std::min(y0 + rows, top) - y0;  // rows y < top (all above the picture)
+  const int64_t belowStart = std::max(bottom, y0);      // rows y >= bottom (all below it)
+  const int64_t below = y0 + rows - belowStart;
+  if (above > 0) AddRowClampedTimes(store, x0, y0, cols, above, sums);
+  if (below > 0) AddRowClampedTimes(store, x0, belowStart, cols, below, sums);
   if (top >= bottom) return;
   const int64_t left = std::clamp<int64_t>(x0, 0, w);
   const int64_t right = std::clamp<int64_t>(x0 + cols, left, w);

@@ -371,6 +371,9 @@ TEST_P(BlockVMTCRowsTest, DrawScaledToAveragesBoxesOfClampedSamples) {
       {10, 7, {0, 0, 10, 7}, {-5, 20, 64, 60}},      // samples past the edges are clamped
       {200, 100, {0, 0, 200, 100}, {0, 0, 64, 64}},  // enlargement
       {5, 4, {0, 0, 5, 4}, {-30, -40, 130, 150}},    // boxes over every edge and corner at once
+      {3, 3, {0, 0, 3, 3}, {-200, -300, 400, 700}},  // boxes with hundreds of rows above and below
+      {2, 2, {0, 0, 2, 2}, {10, -500, 20, 100}},     // every row above the picture
+      {2, 2, {0, 0, 2, 2}, {10, 200, 20, 100}},      // every row below the picture
   };
   for (const Case& c : cases) {
     TMTC image(c.imageW, c.imageH);
