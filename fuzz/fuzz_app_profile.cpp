@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "FuzzScratch.h"
 #include "app/AppProfile.h"
 #include "platform/Registry.h"
@@ -75,6 +76,7 @@ std::vector<std::string> Settings(const CRegistry& store) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   CRegistry file(Folder());
   if (!WriteFile(file.FilePath(), data, size)) Fail(__LINE__);
   if (!file.Load()) Fail(__LINE__);

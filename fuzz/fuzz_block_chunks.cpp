@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "platform/Stream.h"
 #include "raster/BlockChunk.h"
 #include "raster/BlockVCH.h"
@@ -66,6 +67,7 @@ void Run(const std::vector<uint8_t>& bytes, int32_t side, int32_t across, int32_
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   if (size < 4) return 0;
   const bool mask = data[0] & 1;
   const int32_t across = 1 + data[1] % 16;

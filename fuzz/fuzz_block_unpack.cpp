@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "platform/BlockPack.h"
 
 namespace {
@@ -62,6 +63,7 @@ void CheckAgainstReference(const uint8_t* packed, size_t length, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   if (size < 4) return 0;
   const uint32_t param = uint32_t{data[1]} | (uint32_t{data[2]} << 8) | (uint32_t{data[3]} << 16);
   const uint8_t* rest = data + 4;

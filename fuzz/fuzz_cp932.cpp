@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzQuiet.h"
 #include "platform/Text.h"
 
 namespace {
@@ -65,6 +66,7 @@ size_t CharLength(std::string_view s, size_t at) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   using namespace tf;
   if (size == 0) return 0;
   const size_t limit = data[0];

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "events/EventFile.h"
 #include "events/EventStream.h"
 #include "platform/Stream.h"
@@ -30,11 +31,6 @@ namespace {
 
 using namespace tf;
 
-class QuietWarnings final : public WarningHost {
- public:
-  void ShowWarning(std::string_view) override {}
-};
-
 std::vector<uint8_t> Committed(const CEventMngr& m) {
   std::vector<uint8_t> bytes(static_cast<size_t>(m.committed()));
   if (m.readSpan(0, bytes.data(), static_cast<uint32_t>(bytes.size())) != bytes.size()) Fail(__LINE__);
@@ -44,8 +40,7 @@ std::vector<uint8_t> Committed(const CEventMngr& m) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QuietWarnings quiet;
-  SetWarningHost(&quiet);
+  tf::fuzz::QuietWarnings();
   if (size < 1) return 0;
   const uint32_t blockSize = 256u << (data[0] % 3);
   const std::vector<uint8_t> bytes(data + 1, data + size);

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "paint/GradientSet.h"
 #include "platform/Stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   using namespace tf;
   for (bool append : {false, true}) {
     CGradMngr set;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "platform/Stream.h"
 #include "raster/FlatImage.h"
 #include "raster/ImageChunk.h"
@@ -39,6 +40,7 @@ void CheckRewrite(const SImageChunkData& data) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   const std::vector<uint8_t> bytes(data, data + size);
 
   {

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "platform/Stream.h"
 #include "raster/BmpData.h"
 #include "raster/DibImage.h"
 #include "raster/FlatImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   using namespace tf;
   int32_t dpi = 0;
   TMTC fresh;

@@ -17,6 +17,7 @@
 #include <new>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "platform/Memory.h"
 #include "raster/MyStream.h"
 
@@ -77,6 +78,7 @@ void Check(const tf::TMyMemory& m, const Model& model) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   using namespace tf;
   FuzzedDataProvider in(data, size);
   const int32_t initial = in.ConsumeIntegralInRange<int32_t>(0, 300);

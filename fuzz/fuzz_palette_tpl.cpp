@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "paint/PaletteFiles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   using namespace tf;
   SPaletteData palette;
   const int32_t read = ReadPaletteTpl(std::vector<uint8_t>(data, data + size), palette);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "FuzzQuiet.h"
 #include "raster/SmallRoutines.h"
 
 namespace {
@@ -23,6 +24,7 @@ namespace {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   const void* zero = std::memchr(data, 0, size);
   const size_t length = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - data) : size;
   std::unique_ptr<char[]> text(new char[length + 1]);

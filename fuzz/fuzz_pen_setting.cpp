@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "FuzzQuiet.h"
 #include "FuzzScratch.h"
 #include "paint/PenSetting.h"
 #include "paint/Stroke.h"
@@ -67,6 +68,7 @@ void CheckRecord(uint8_t type, const SPenSetting& read) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   CRegistry file(Folder());
   if (!WriteFile(file.FilePath(), data, size)) Fail(__LINE__);
   if (!file.Load()) Fail(__LINE__);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "events/EventStream.h"
 #include "platform/Debug.h"
 #include "platform/Warning.h"
@@ -29,11 +30,6 @@ constexpr int32_t kMaxSide = 256;
   std::fprintf(stderr, "expectation failed at %s:%d\n", __FILE__, line);
   __builtin_trap();
 }
-
-class QuietWarnings final : public WarningHost {
- public:
-  void ShowWarning(std::string_view) override {}
-};
 
 int32_t I32(const uint8_t* p) {
   return static_cast<int32_t>(uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
@@ -59,8 +55,7 @@ bool SmallDocuments(const CEventMngr& m) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QuietWarnings quiet;
-  SetWarningHost(&quiet);
+  tf::fuzz::QuietWarnings();
   SetDebugSink([](std::string_view) {});
   if (size == 0 || size > (1u << 20)) return 0;
   HeadlessPlaybackWindow window;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "paint/FalloffMap.h"
 #include "paint/NibPreset.h"
 #include "paint/NibSetFile.h"
@@ -28,16 +29,10 @@ namespace {
     if (!(condition)) Fail(__LINE__); \
   } while (0)
 
-class QuietWarnings final : public tf::WarningHost {
- public:
-  void ShowWarning(std::string_view) override {}
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QuietWarnings quiet;
-  tf::SetWarningHost(&quiet);
+  tf::fuzz::QuietWarnings();
   tf::MemoryStream stream(std::vector<uint8_t>(data, data + size));
   tf::CPenShapeMngr set;
   set.UseBuiltins();

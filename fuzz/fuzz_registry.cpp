@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "FuzzScratch.h"
 #include "platform/Registry.h"
 
@@ -233,6 +234,7 @@ void MergeCase(const std::string& first, const std::string& second, uint32_t cho
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   // A zero byte never belongs to a settings file: it splits the input into two instances' files.
   const auto* text = reinterpret_cast<const char*>(data);
   if (const void* zero = std::memchr(data, 0, size)) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "FuzzQuiet.h"
 #include "paint/ScreenTone.h"
 #include "paint/ToneSet.h"
 #include "platform/Stream.h"
@@ -24,6 +25,7 @@ const tf::CToneMngr& Builtins() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tf::fuzz::QuietWarnings();
   using namespace tf;
   const CToneMngr& builtins = Builtins();
   for (bool append : {false, true}) {

@@ -243,6 +243,7 @@ bool CToneMaker::SetGeometry(float cellSize, float angle) {
   tileHeight_ = tile_->Height();
   spots_.swap(spots);
   hasGeometry_ = true;
+  built_ = false;
   clampedReads_ = 0;
   return true;
 }
@@ -259,10 +260,14 @@ bool CToneMaker::Setup(int32_t shape, int32_t spread, float cellSize, float angl
     changed = true;
   }
   if (shape != shape_) changed = true;
-  density_ = ClampSingle(density, 0.0f, 100.0f);
+  const float clamped = ClampSingle(density, 0.0f, 100.0f);
+  // The request of the last finished Setup again: the tile and the table are already its own.
+  if (!changed && built_ && clamped == density_ && spread == spread_) return true;
+  density_ = clamped;
   shape_ = shape;
   spread_ = spread;
-  return Rebuild(changed);
+  built_ = Rebuild(changed);
+  return built_;
 }
 
 void CToneMaker::ComputeSpots() {
@@ -423,12 +428,45 @@ uint8_t CToneMaker::SampleSingle(int32_t x, int32_t y) const {
 }
 
 void CToneMaker::BuildSuperCellTable() {
-  const int32_t side = a_ + b_;
+  const int32_t a = a_, b = b_;
+  const int32_t side = a + b;
   superCell_.assign(static_cast<size_t>(side) * static_cast<size_t>(side), 0);
-  for (int32_t dy = -a_; dy < b_; ++dy)
-    for (int32_t dx = 0; dx < side; ++dx)
-      superCell_[static_cast<size_t>(dy + a_) * static_cast<size_t>(side) + static_cast<size_t>(dx)] =
-          static_cast<uint8_t>(255 - TileLookup(dx, dy));
+  const SDibView& view = tile_->View();
+  for (int32_t dy = -a; dy < b; ++dy) {
+    uint8_t* out = superCell_.data() + static_cast<size_t>(dy + a) * static_cast<size_t>(side);
+    // Within a row TileLookup reads two runs of one tile row each: dx below the split and dx
+    // from it, every column moved by the run's offset. A run wholly inside the tile is read
+    // straight from the row; one that clamps goes pixel by pixel.
+    const auto run = [&](int32_t first, int32_t end, int32_t offset, int32_t row) {
+      if (first >= end) return;
+      if (row >= 0 && row < tileHeight_ && first + offset >= 0 && end + offset <= tileWidth_) {
+        const uint8_t* in = PixelAddr8(view, first + offset, row);
+        for (int32_t dx = first; dx < end; ++dx) out[dx] = static_cast<uint8_t>(255 - in[dx - first]);
+      } else {
+        for (int32_t dx = first; dx < end; ++dx) out[dx] = static_cast<uint8_t>(255 - TileLookup(dx, dy));
+      }
+    };
+    const int32_t r = dy - verticalOffsetInt_;
+    if (r >= 0) {
+      if (r < a)
+        run(0, a, 0, r);
+      else
+        run(0, a, b, r - a);
+      if (r < b)
+        run(a, side, 0, r);
+      else
+        run(a, side, -a, r - b);
+    } else {
+      if (-r <= b)
+        run(0, b, a, r + b);
+      else
+        run(0, b, a - b, r + a + b);
+      if (-r <= a)
+        run(b, side, -b, r + a);
+      else
+        run(b, side, a - b, r + a + b);
+    }
+  }
   clampedReads_ = 0;
 }
 

@@ -212,6 +212,7 @@ class CToneMaker {
   float density_ = 0;
   int32_t spread_ = 0;
   bool hasGeometry_ = false;
+  bool built_ = false;  // the last Setup finished: tile and super-cell table match its request
   std::unique_ptr<TChannel> tile_;
   int32_t tileWidth_ = 0, tileHeight_ = 0;
   std::vector<float> spots_;  // one per tile pixel, row by row

@@ -7,6 +7,7 @@ namespace tf {
 namespace {
 
 int32_t g_refusals = 0;
+int64_t g_blockCap = kMaxMemBlock;
 
 // True when this allocation is to be refused by the test hook.
 bool TakeRefusal() {
@@ -15,7 +16,7 @@ bool TakeRefusal() {
   return true;
 }
 
-bool SizeAllowed(int64_t size) { return size > 0 && size <= kMaxMemBlock; }
+bool SizeAllowed(int64_t size) { return size > 0 && size <= g_blockCap; }
 
 }  // namespace
 
@@ -41,7 +42,7 @@ bool TryReallocMem(void*& pointer, int64_t newSize) {
     pointer = nullptr;
     return false;
   }
-  if (newSize > kMaxMemBlock || TakeRefusal()) return false;
+  if (newSize > g_blockCap || TakeRefusal()) return false;
   void* p = std::realloc(pointer, static_cast<size_t>(newSize));
   if (p == nullptr) return false;
   pointer = p;
@@ -57,5 +58,11 @@ int32_t SetMemoryRefusals(int32_t count) {
 }
 
 int32_t PendingMemoryRefusals() { return g_refusals; }
+
+int64_t SetMemoryBlockCap(int64_t bytes) {
+  const int64_t previous = g_blockCap;
+  g_blockCap = bytes > 0 && bytes < kMaxMemBlock ? bytes : kMaxMemBlock;
+  return previous;
+}
 
 }  // namespace tf

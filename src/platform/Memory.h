@@ -59,4 +59,9 @@ int32_t SetMemoryRefusals(int32_t count);
 // Refusals still pending.
 int32_t PendingMemoryRefusals();
 
+// Test aid: blocks larger than bytes are refused as too large, before the allocator is asked
+// (0 or anything from kMaxMemBlock up restores kMaxMemBlock). Lets a test or a fuzz target
+// keep every block small. Returns the cap before.
+int64_t SetMemoryBlockCap(int64_t bytes);
+
 }  // namespace tf

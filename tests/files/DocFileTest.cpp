@@ -20,6 +20,7 @@
 #include "files/MaskChunk.h"
 #include "paper/PaperTestSupport.h"
 #include "platform/ByteOrder.h"
+#include "platform/Memory.h"
 #include "platform/Progress.h"
 #include "platform/Stream.h"
 #include "raster/BlockVCH.h"
@@ -487,6 +488,21 @@ TEST(DocFileEdges, ActiveIndexesAreClampedAndResolutionDefaults) {
   std::vector<uint8_t> mode = SmallFile();
   mode[Layer0(mode) + 14] = 99;
   EXPECT_EQ(LoadBytes(mode).blendMode0, 3);
+}
+
+// A canvas whose buffers are larger than the memory allows is refused before any chunk is read:
+// the no-memory code, the document not ready. The fuzz target keeps its blocks small this way.
+TEST(DocFileEdges, CanvasLargerThanTheMemoryAllowsIsRefusedCleanly) {
+  const std::vector<uint8_t> bytes = SmallFile();
+  const int64_t before = SetMemoryBlockCap(256 * 1024);
+  EXPECT_EQ(LoadBytes(bytes).code, 0);  // 30 x 40: every block well below the cap
+  std::vector<uint8_t> wide = bytes;
+  StoreI32(wide.data() + 8, 4000);  // 4000 x 40 x 4 bytes: over the cap
+  const LoadOutcome out = LoadBytes(wide);
+  EXPECT_EQ(out.code, kFileNoMemory);
+  EXPECT_EQ(out.layers, 0);
+  SetMemoryBlockCap(before);
+  EXPECT_EQ(LoadBytes(wide).code, 0);
 }
 
 TEST(DocFileEdges, HeaderAndThumbnailOnlyGivesOneNormalLayerAndWarns19) {

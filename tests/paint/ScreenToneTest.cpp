@@ -323,6 +323,49 @@ TEST(ToneMaker, RowWalkGivesTheSinglePrecisionResult) {
   }
 }
 
+TEST(ToneMaker, RepeatedSetupKeepsTheScreenAndAnyChangeRebuildsIt) {
+  // A repeated request is answered from the screen already built; each changed field, and a
+  // return to the first request after a change, gives the screen a fresh maker builds.
+  struct Request {
+    int32_t shape, spread;
+    float cell, angle, density;
+  };
+  const Request first{2, 3, 9.5f, 30.0f, 40.0f};
+  const Request requests[] = {
+      first,
+      first,                        // the same again
+      {2, 3, 9.5f, 30.0f, 55.0f},   // density
+      {2, 7, 9.5f, 30.0f, 55.0f},   // spread
+      {4, 7, 9.5f, 30.0f, 55.0f},   // shape
+      {4, 7, 12.0f, 30.0f, 55.0f},  // cell
+      {4, 7, 12.0f, 45.0f, 55.0f},  // angle
+      first,                        // back to the first
+      {2, 3, 9.5f, 30.0f, 140.0f},  // density clamped to 100
+      {2, 3, 9.5f, 30.0f, 100.0f},  // the same screen as the clamped one
+  };
+  const auto screen = [](const CToneMaker& m) {
+    std::vector<uint8_t> values(40 * 30);
+    for (int32_t y = 0; y < 30; ++y) m.SampleRow(-13, y - 7, 40, values.data() + static_cast<size_t>(y) * 40);
+    return values;
+  };
+  CToneMaker shared;
+  for (const Request& r : requests) {
+    SCOPED_TRACE(testing::Message() << "shape " << r.shape << " spread " << r.spread << " cell " << r.cell
+                                    << " angle " << r.angle << " density " << r.density);
+    ASSERT_TRUE(shared.Setup(r.shape, r.spread, r.cell, r.angle, r.density));
+    CToneMaker fresh;
+    ASSERT_TRUE(fresh.Setup(r.shape, r.spread, r.cell, r.angle, r.density));
+    EXPECT_EQ(screen(shared), screen(fresh));
+    EXPECT_EQ(shared.Density(), fresh.Density());
+  }
+  // A refused request changes nothing the next request relies on.
+  EXPECT_FALSE(shared.Setup(2, 3, 9.5f, 200.0f, 40.0f));
+  ASSERT_TRUE(shared.Setup(first.shape, first.spread, first.cell, first.angle, first.density));
+  CToneMaker fresh;
+  ASSERT_TRUE(fresh.Setup(first.shape, first.spread, first.cell, first.angle, first.density));
+  EXPECT_EQ(screen(shared), screen(fresh));
+}
+
 TEST(ToneMaker, DrawIntoChannelSamplesEveryPixel) {
   CToneMaker m;
   ASSERT_TRUE(m.Setup(2, 3, 7, 15, 60));

@@ -552,6 +552,37 @@ TEST(MemoryTest, ReallocKeepsContentsAndFailsWithoutLoss) {
   SetMemoryRefusals(0);
 }
 
+TEST(MemoryTest, BlockCapRefusesLargerBlocksOfEveryAllocatorUntilLifted) {
+  EXPECT_EQ(SetMemoryBlockCap(4096), kMaxMemBlock);
+  void* p = nullptr;
+  ASSERT_TRUE(TryGetMem(p, 4096));
+  EXPECT_FALSE(TryReallocMem(p, 4097));  // refused: the block stays
+  ASSERT_NE(p, nullptr);
+  FreeMem(p);
+  struct Case {
+    const char* name;
+    bool (*allocate)(void*&, int64_t);
+  };
+  const Case cases[] = {{"TryGetMem", [](void*& q, int64_t n) { return TryGetMem(q, n); }},
+                        {"TryGetZeroMem", [](void*& q, int64_t n) { return TryGetZeroMem(q, n); }},
+                        {"TryReallocMem", [](void*& q, int64_t n) { return TryReallocMem(q, n); }}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    void* q = nullptr;
+    EXPECT_FALSE(c.allocate(q, 4097));
+    EXPECT_EQ(q, nullptr);
+    EXPECT_FALSE(AllocationAllowed(4097));
+    ASSERT_TRUE(c.allocate(q, 4096));
+    FreeMem(q);
+  }
+  EXPECT_EQ(SetMemoryBlockCap(0), 4096);  // 0 lifts the cap
+  ASSERT_TRUE(TryGetMem(p, 4097));
+  FreeMem(p);
+  EXPECT_EQ(SetMemoryBlockCap(kMaxMemBlock + 1), kMaxMemBlock);
+  EXPECT_FALSE(TryGetMem(p, kMaxMemBlock + 1));
+  SetMemoryBlockCap(0);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Window host
 

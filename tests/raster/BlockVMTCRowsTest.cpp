@@ -374,6 +374,9 @@ TEST_P(BlockVMTCRowsTest, DrawScaledToAveragesBoxesOfClampedSamples) {
       {4, 3, {0, 0, 4, 3}, {-500, -300, 80, 90}},    // wholly above and left of the picture
       {3, 5, {0, 0, 3, 5}, {100, 90, 60, 70}},       // wholly below and right of it
       {2, 2, {0, 0, 2, 2}, {-40, 10, 200, 30}},      // wider than the picture on both sides
+      {3, 3, {0, 0, 3, 3}, {-200, -300, 400, 700}},  // boxes with hundreds of rows above and below
+      {2, 2, {0, 0, 2, 2}, {10, -500, 20, 100}},     // every row above the picture
+      {2, 2, {0, 0, 2, 2}, {10, 200, 20, 100}},      // every row below the picture
   };
   for (const Case& c : cases) {
     TMTC image(c.imageW, c.imageH);
