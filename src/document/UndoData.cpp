@@ -76,21 +76,38 @@ CUndoData::~CUndoData() {
   ReleaseHeld();
 }
 
-std::unique_ptr<CUndoData> CUndoData::CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect) {
-  if (rect.width <= 0 || rect.height <= 0) return nullptr;
+bool CUndoData::AlignedRect(const SRectWH& rect, SRectWH& aligned) {
+  if (rect.width <= 0 || rect.height <= 0) return false;
   // Aligned in 64 bits: a rectangle near the int32 limits must not wrap.
   const int64_t left = rect.left & ~int64_t{31};
   const int64_t top = rect.top & ~int64_t{31};
   const int64_t width = (int64_t{rect.left} + rect.width - left + 31) & ~int64_t{31};
   const int64_t height = (int64_t{rect.top} + rect.height - top + 31) & ~int64_t{31};
-  if (width > INT32_MAX || height > INT32_MAX) return nullptr;
+  if (width > INT32_MAX || height > INT32_MAX) return false;
+  aligned = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(width),
+             static_cast<int32_t>(height)};
+  return true;
+}
+
+std::unique_ptr<CUndoData> CUndoData::CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect) {
+  return CreateRect(layerId, code, rect, nullptr);
+}
+
+std::unique_ptr<CUndoData> CUndoData::CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect,
+                                                 std::unique_ptr<CBlockVMTC> store) {
+  SRectWH aligned{0, 0, 0, 0};
+  if (!AlignedRect(rect, aligned)) return nullptr;
   std::unique_ptr<CUndoData> record(new (std::nothrow) CUndoData(layerId));
   if (!record) return nullptr;
   record->code = code;
   record->category = kUndoCategoryPixels;
-  record->rect = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(width),
-                  static_cast<int32_t>(height)};
-  record->pixels_ = MakeStore(record->rect.width, record->rect.height);
+  record->rect = aligned;
+  if (store && store->IsValid() && store->Width() == aligned.width && store->Height() == aligned.height) {
+    record->pixels_ = std::move(store);
+  } else {
+    store.reset();
+    record->pixels_ = MakeStore(aligned.width, aligned.height);
+  }
   if (!record->pixels_) return nullptr;
   return record;
 }

@@ -235,6 +235,14 @@ class CUndoData {
   // store of the aligned size. Null for an empty rectangle, an aligned size beyond int32, or when
   // the store cannot be made (out of memory).
   static std::unique_ptr<CUndoData> CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect);
+  // The same with the given store as its pixel store when that has the aligned size (a store of
+  // another size is freed and a new one made). What the store holds stays until SavePixels
+  // overwrites every tile of it.
+  static std::unique_ptr<CUndoData> CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect,
+                                               std::unique_ptr<CBlockVMTC> store);
+  // The rectangle aligned outward to 32-pixel tiles, as CreateRect aligns it; false for an empty
+  // rectangle or an aligned size beyond int32.
+  static bool AlignedRect(const SRectWH& rect, SRectWH& aligned);
   // A deep copy: filled, rect, layer id, category, code, values, mask index and id, stores,
   // alpha plane, tables, layer ids and names. Layer index -1, not undone, nothing held. Null when memory
   // runs out.
