@@ -28,7 +28,7 @@ void CSpareStores::KeepFrom(CUndoData& record) {
 }
 
 void CSpareStores::Keep(std::unique_ptr<CBlockVMTC> store) {
-  if (!store || !store->IsValid() || store->DefaultFill() != CBlockVMTC::kDefaultFill) return;
+  if (!store || !store->IsValid()) return;
   const int64_t bytes = store->CommittedBytes();
   if (limit_ <= 0 || bytes > limit_) return;
   // Oldest first out, until the newcomer fits.
@@ -224,7 +224,7 @@ std::unique_ptr<CUndoData> CUndoMngr::TrySavedRecord(int32_t layerIndex, int32_t
 std::unique_ptr<CUndoData> CUndoMngr::SavedRecord(int32_t layerIndex, int32_t layerId, uint8_t code,
                                                   const CBlockVMTC& layer, const SRectWH& area) {
   std::unique_ptr<CUndoData> record = TrySavedRecord(layerIndex, layerId, code, layer, area);
-  // The spares' memory may be what was missing.
+  // The other spares' memory may be what was missing: free them and try once more.
   if (!record && spares_.Clear() > 0) record = TrySavedRecord(layerIndex, layerId, code, layer, area);
   return record;
 }

@@ -30,8 +30,8 @@ class CSpareStores {
   CSpareStores& operator=(const CSpareStores&) = delete;
   ~CSpareStores();
 
-  // Takes the record's pixel store when it can serve a later save (valid, with the default
-  // fill, within the limit); the record is about to be freed. The oldest spares are freed to
+  // Takes the record's pixel store when it can serve a later save (valid, within the limit);
+  // the record is about to be freed. The oldest spares are freed to
   // keep within the count and the limit.
   void KeepFrom(CUndoData& record);
   void Keep(std::unique_ptr<CBlockVMTC> store);
@@ -179,8 +179,9 @@ class CUndoMngr {
 
  private:
   // A filled pixel record of the area (clipped to the layer), its store a spare of the aligned
-  // size when there is one; when it cannot be made and spares were held, they are freed and it is
-  // tried once more. Null when memory runs out.
+  // size when there is one (freed with the record when the save fails); when it cannot be made
+  // and other spares are held, they are freed and it is tried once more. Null when memory runs
+  // out.
   std::unique_ptr<CUndoData> SavedRecord(int32_t layerIndex, int32_t layerId, uint8_t code,
                                          const CBlockVMTC& layer, const SRectWH& area);
   std::unique_ptr<CUndoData> TrySavedRecord(int32_t layerIndex, int32_t layerId, uint8_t code,

@@ -397,6 +397,194 @@ TEST_F(PixelUndo, FailedRestoreKeepsTheRecordAndTheLayer) {
   EXPECT_NE(GridPixels(*layer), changed);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Stores of freed records, written again by the next save of their size
+
+// Tile by tile: committed or not and the fill; then every pixel a reader sees, the committed
+// bytes and the content rectangles.
+void ExpectSameStore(const CBlockVMTC& actual, const CBlockVMTC& expected) {
+  ASSERT_EQ(actual.Size(), expected.Size());
+  for (int32_t i = 0; i < expected.TileCount(); ++i) {
+    EXPECT_EQ(actual.TileByIndex(i).committed, expected.TileByIndex(i).committed) << "tile " << i;
+    EXPECT_EQ(actual.TileByIndex(i).fill, expected.TileByIndex(i).fill) << "tile " << i;
+  }
+  EXPECT_EQ(GridPixels(actual), GridPixels(expected));
+  EXPECT_EQ(actual.CommittedBytes(), expected.CommittedBytes());
+  ASSERT_EQ(actual.ContentRects().count, expected.ContentRects().count);
+  for (int32_t i = 0; i < expected.ContentRects().count; ++i)
+    EXPECT_EQ(actual.ContentRects().rects[i], expected.ContentRects().rects[i]);
+}
+
+// A layer of 5 x 3 tiles: pattern tiles, default-fill tiles, a compacted tile with a coloured
+// fill and one of a fill with alpha 0 that is not the default.
+std::unique_ptr<CBlockVMTC> MixedLayer(uint32_t seed) {
+  auto layer = PatternStore(160, 96, seed);
+  SRectWH coloured{64, 32, 32, 32};
+  layer->FillRect(coloured, 0x80123456u ^ seed);
+  SRectWH clear{128, 64, 32, 32};
+  layer->FillRect(clear, 0x00000000u);
+  layer->Compact();
+  return layer;
+}
+
+// How the spare store of the saved size comes about before the save under test. Each works on
+// "other", a layer of the same size with other pixels, fills and committed tiles.
+enum class SpareFrom { DroppedByTheDepth, DroppedFromTheRedoList, PutBackByAnUndo };
+
+// The store of a freed record holds what that record held; a save that reuses it must give the
+// record a fresh store would: every tile's bytes, fill and committed state, the content
+// rectangles, and an undo and redo that are byte exact.
+TEST_F(PixelUndo, SpareStoreOfAFreedRecordSavesAsAFreshStore) {
+  const SRectWH rects[] = {{0, 0, 160, 96}, {0, 0, 128, 64}, {40, 10, 70, 60}};
+  for (const SpareFrom from :
+       {SpareFrom::DroppedByTheDepth, SpareFrom::DroppedFromTheRedoList, SpareFrom::PutBackByAnUndo}) {
+    for (const SRectWH& rect : rects) {
+      SCOPED_TRACE(testing::Message() << static_cast<int>(from) << " rect " << rect.left << "," << rect.top << " "
+                                      << rect.width << "x" << rect.height);
+      auto layer = MixedLayer(11);
+      auto other = MixedLayer(29);
+      SRectWH everything{0, 0, 160, 96};
+      other->XorRect(everything, 0x01010101u);  // every tile differs, fills included
+      CUndoMngr undo(2, 2);
+      SRectWH refreshed{};
+      ASSERT_TRUE(undo.SaveRect(0, 1, *other, rect));
+      switch (from) {
+        case SpareFrom::DroppedByTheDepth:
+          ASSERT_TRUE(undo.SaveRect(0, 1, *other, {0, 0, 1, 1}));
+          ASSERT_TRUE(undo.SaveRect(0, 1, *other, {32, 0, 1, 1}));  // the first record goes
+          break;
+        case SpareFrom::DroppedFromTheRedoList:
+          ASSERT_TRUE(undo.UndoPixels(*other, refreshed));
+          ASSERT_TRUE(undo.SaveRect(0, 1, *other, {0, 0, 1, 1}));  // ends the redo chain
+          break;
+        case SpareFrom::PutBackByAnUndo:
+          Scribble(*other, rect, 5);
+          ASSERT_TRUE(undo.UndoPixels(*other, refreshed));
+          ASSERT_TRUE(undo.RedoPixels(*other, refreshed));
+          undo.ClearUndo();
+          break;
+      }
+      SRectWH aligned = rect;
+      AlignRectToTiles(aligned);
+      std::unique_ptr<CBlockVMTC> spare = undo.Spares().Take(aligned.width, aligned.height);
+      ASSERT_NE(spare, nullptr) << "no spare of the saved size";
+      const uint8_t* spareMemory = spare->ReservedBase();
+      undo.Spares().Keep(std::move(spare));
+
+      const std::vector<uint32_t> original = GridPixels(*layer);
+      ASSERT_TRUE(undo.SaveRect(0, 2, *layer, rect));
+      EXPECT_EQ(undo.UndoList().Get(0)->Pixels()->ReservedBase(), spareMemory);  // written in place
+      CUndoMngr fresh(2, 2);
+      ASSERT_TRUE(fresh.SaveRect(0, 2, *layer, rect));
+      ExpectSameStore(*undo.UndoList().Get(0)->Pixels(), *fresh.UndoList().Get(0)->Pixels());
+      EXPECT_EQ(undo.UndoList().Get(0)->rect, fresh.UndoList().Get(0)->rect);
+
+      Scribble(*layer, rect, 0xC3C3C3C3u);
+      const std::vector<uint32_t> changed = GridPixels(*layer);
+      ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+      EXPECT_EQ(GridPixels(*layer), original);
+      ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+      EXPECT_EQ(GridPixels(*layer), changed);
+      ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+      ExpectSameStore(*layer, *MixedLayer(11));
+    }
+  }
+  EXPECT_TRUE(warnings.Texts().empty());
+}
+
+// A save into a spare store that needs commits: when they are refused, the other spares are
+// freed and the save is tried once more with a store of its own. Refused again, it fails whole: a
+// warning, the lists and the layer as they were, and the records there still undo and redo
+// exactly.
+TEST_F(PixelUndo, RefusedCommitsWhileSavingIntoASpareLoseNothing) {
+  struct Case {
+    int refusals;
+    bool saved;
+  };
+  for (const Case& c : {Case{1, true}, Case{1000, false}}) {
+    SCOPED_TRACE(c.refusals);
+    auto layer = MixedLayer(3);
+    const std::vector<uint32_t> original = GridPixels(*layer);
+    CUndoMngr undo(8, 8);
+    SRectWH refreshed{};
+    ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {0, 0, 64, 64}));
+    Scribble(*layer, {0, 0, 64, 64}, 77);
+    const std::vector<uint32_t> first = GridPixels(*layer);
+    ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {64, 32, 64, 64}));
+    Scribble(*layer, {64, 32, 64, 64}, 78);
+    const std::vector<uint32_t> second = GridPixels(*layer);
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));  // one record on each list
+    ASSERT_EQ(GridPixels(*layer), first);
+    // A spare of the size about to be saved (128 x 96) with no tile committed, and one other.
+    undo.Spares().Keep(std::make_unique<CBlockVMTC>(128, 96));
+    undo.Spares().Keep(std::make_unique<CBlockVMTC>(32, 32));
+    ASSERT_EQ(undo.Spares().Count(), 2);
+    warnings.Clear();
+
+    RefuseNextCommits(c.refusals);
+    const bool saved = undo.SaveRect(0, 5, *layer, {10, 10, 100, 70});
+    ResetAddressSpaceSettings();
+    EXPECT_EQ(saved, c.saved);
+    EXPECT_EQ(undo.Spares().Take(32, 32), nullptr);  // freed for the second try
+    EXPECT_EQ(undo.Spares().Take(128, 96), nullptr);
+    EXPECT_EQ(GridPixels(*layer), first);
+    if (c.saved) {
+      EXPECT_TRUE(warnings.Texts().empty());
+      EXPECT_EQ(undo.UndoCount(), 2);
+      EXPECT_EQ(undo.RedoCount(), 0);
+      CUndoMngr fresh(2, 2);
+      ASSERT_TRUE(fresh.SaveRect(0, 5, *layer, {10, 10, 100, 70}));
+      ExpectSameStore(*undo.UndoList().Get(0)->Pixels(), *fresh.UndoList().Get(0)->Pixels());
+      ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    } else {
+      ASSERT_EQ(warnings.Texts().size(), 1u);
+      EXPECT_EQ(undo.UndoCount(), 1);
+      EXPECT_EQ(undo.RedoCount(), 1);
+      ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+      EXPECT_EQ(GridPixels(*layer), second);
+      ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    }
+    EXPECT_EQ(GridPixels(*layer), first);
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    EXPECT_EQ(GridPixels(*layer), original);
+  }
+}
+
+// The spares keep the newest stores within their count and byte limit, and give a store only
+// for exactly its size.
+TEST(SpareStores, KeepTheNewestWithinCountAndLimit) {
+  auto store = [](int32_t width, int32_t height, int32_t committedTiles) {
+    auto s = std::make_unique<CBlockVMTC>(width, height);
+    for (int32_t i = 0; i < committedTiles; ++i) s->SetPixel((i % (width / 32)) * 32, (i / (width / 32)) * 32, 1);
+    return s;
+  };
+  CSpareStores spares;
+  spares.Keep(store(64, 64, 4));
+  spares.Keep(store(96, 32, 1));
+  spares.Keep(store(32, 32, 1));  // the 64 x 64 store goes
+  EXPECT_EQ(spares.Count(), 2);
+  EXPECT_EQ(spares.Bytes(), 2 * 4096);
+  EXPECT_EQ(spares.Take(64, 64), nullptr);
+  EXPECT_EQ(spares.Take(32, 96), nullptr);  // sides matter, not the tile count
+  auto taken = spares.Take(96, 32);
+  ASSERT_NE(taken, nullptr);
+  EXPECT_EQ(taken->CommittedBytes(), 4096);
+  EXPECT_EQ(spares.Count(), 1);
+
+  spares.SetLimit(3 * 4096);
+  spares.Keep(store(64, 64, 4));  // beyond the limit alone: freed at once
+  EXPECT_EQ(spares.Count(), 1);
+  spares.Keep(store(64, 32, 2));  // fits beside the 32 x 32 one
+  EXPECT_EQ(spares.Count(), 2);
+  spares.Keep(store(64, 64, 3));  // fits only when both others go
+  EXPECT_EQ(spares.Count(), 1);
+  EXPECT_EQ(spares.Bytes(), 3 * 4096);
+  spares.SetLimit(0);  // keeps nothing
+  EXPECT_EQ(spares.Count(), 0);
+  spares.Keep(store(32, 32, 0));
+  EXPECT_EQ(spares.Count(), 0);
+}
+
 TEST_F(PixelUndo, RecordWhoseLayerIsGoneFails) {
   auto a = PatternStore(64, 64, 1);
   auto b = PatternStore(64, 64, 2);
