@@ -7,9 +7,10 @@
 // BM_SaveAndUndoWholeLayerFresh gives every iteration a new undo manager, so each save takes a
 // new store and fresh pages (the first whole-layer save of a session).
 // BM_StrokeSaves is a painting session: saves of stroke-sized rectangles, the list full so that
-// every save drops the oldest record; /0 with sixteen different sizes (no spare ever fits),
-// /1 with one size (each save reuses a dropped store). Its peer BM_MemcpyStrokes copies the same
-// rectangles' rows between resident buffers.
+// every save drops the oldest record; /0 with sixteen different sizes (a dropped store of
+// another shape with enough tiles takes the tiles in row order), /1 with one size (a dropped
+// store of the same shape). Its peer BM_MemcpyStrokes copies the same rectangles' rows between
+// resident buffers.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -36,14 +36,26 @@ void CSpareStores::Keep(std::unique_ptr<CBlockVMTC> store) {
   if (stores_.size() < stores_.capacity()) stores_.push_back(std::move(store));
 }
 
-std::unique_ptr<CBlockVMTC> CSpareStores::Take(int32_t width, int32_t height) {
+std::unique_ptr<CBlockVMTC> CSpareStores::Take(int32_t width, int32_t height, bool anyShape) {
+  size_t found = stores_.size();
   for (size_t i = stores_.size(); i-- > 0;) {
-    if (stores_[i]->Width() != width || stores_[i]->Height() != height) continue;
-    std::unique_ptr<CBlockVMTC> store = std::move(stores_[i]);
-    stores_.erase(stores_.begin() + static_cast<std::ptrdiff_t>(i));
-    return store;
+    if (stores_[i]->Width() == width && stores_[i]->Height() == height) {
+      found = i;
+      break;
+    }
   }
-  return nullptr;
+  if (found == stores_.size() && anyShape && width > 0 && height > 0) {
+    const int64_t tiles = ((int64_t{width} + 31) >> 5) * ((int64_t{height} + 31) >> 5);
+    for (size_t i = 0; i < stores_.size(); ++i) {
+      const int64_t has = stores_[i]->TileCount();
+      if (has < tiles || has > 2 * tiles) continue;
+      if (found == stores_.size() || has < stores_[found]->TileCount()) found = i;
+    }
+  }
+  if (found == stores_.size()) return nullptr;
+  std::unique_ptr<CBlockVMTC> store = std::move(stores_[found]);
+  stores_.erase(stores_.begin() + static_cast<std::ptrdiff_t>(found));
+  return store;
 }
 
 int32_t CSpareStores::Clear() {
@@ -212,8 +224,11 @@ std::unique_ptr<CUndoData> CUndoMngr::TrySavedRecord(int32_t layerIndex, int32_t
                                                      const CBlockVMTC& layer, const SRectWH& area) {
   SRectWH aligned{0, 0, 0, 0};
   if (!CUndoData::AlignedRect(area, aligned)) return nullptr;
+  // A record of the whole layer trades tiles with it on undo, which needs a store of its shape.
+  const bool wholeLayer =
+      aligned.left == 0 && aligned.top == 0 && aligned.width == layer.Width() && aligned.height == layer.Height();
   std::unique_ptr<CUndoData> record =
-      CUndoData::CreateRect(layerId, code, area, spares_.Take(aligned.width, aligned.height));
+      CUndoData::CreateRect(layerId, code, area, spares_.Take(aligned.width, aligned.height, !wholeLayer));
   if (!record) return nullptr;
   record->SetLayerIndex(layerIndex);
   // A failed save changes nothing in the layer; the record and its store simply go.

@@ -16,10 +16,11 @@
 namespace tf {
 
 // Stores of pixel records that are freed (dropped from a list, or put back by an undo), kept
-// with their memory for the next save of the same size. Fresh pages cost far more than the copy
-// into them; a kept store is written in place, so a save of the same size again (a whole layer
-// saved by command after command, a record restored and saved back for redo) copies into memory
-// that is already there. At most kCount stores and Limit() committed bytes; the newest are kept.
+// with their memory for the next save. Fresh pages cost far more than the copy into them; a kept
+// store is written in place, so a save copies into memory that is already there: a save of the
+// same size (a whole layer saved by command after command, a record restored and saved back for
+// redo) into a store of its shape, a save of another size (strokes) into one with enough tiles,
+// in row order. At most kCount stores and Limit() committed bytes; the newest are kept.
 class CSpareStores {
  public:
   static constexpr int32_t kCount = 2;
@@ -35,8 +36,11 @@ class CSpareStores {
   // keep within the count and the limit.
   void KeepFrom(CUndoData& record);
   void Keep(std::unique_ptr<CBlockVMTC> store);
-  // A spare of exactly width x height, taken out (the newest first); null when there is none.
-  std::unique_ptr<CBlockVMTC> Take(int32_t width, int32_t height);
+  // A spare of exactly width x height, taken out (the newest first); failing that, when anyShape
+  // is set, the spare with the fewest tiles of those with at least as many tiles as the size
+  // holds and at most twice as many (a record keeps its tiles in row order there). Null when
+  // there is none.
+  std::unique_ptr<CBlockVMTC> Take(int32_t width, int32_t height, bool anyShape = false);
   // Frees every spare; returns how many there were.
   int32_t Clear();
   // Committed bytes of the spares; 0 limit keeps none (the spares held are freed).

@@ -492,6 +492,77 @@ TEST_F(PixelUndo, SpareStoreOfAFreedRecordSavesAsAFreshStore) {
   EXPECT_TRUE(warnings.Texts().empty());
 }
 
+// A spare of another shape with enough tiles (and no more than twice as many) takes a record's
+// tiles in row order: the record reads back, undoes, redoes, copies and fails exactly as one of
+// the rectangle's shape, whatever the spare held. Spares with too few or too many tiles are
+// passed over.
+TEST_F(PixelUndo, SpareOfAnotherShapeHoldsTheTilesInRowOrder) {
+  struct Case {
+    SSize spare;
+    SRectWH rect;  // its aligned tile count against the spare's
+    bool used;
+  };
+  const Case cases[] = {
+      {{96, 96}, {0, 0, 128, 64}, true},     // 9 tiles for 8
+      {{160, 32}, {40, 40, 50, 50}, true},   // 5 for 4 (32, 32, 64, 64 aligned)
+      {{320, 32}, {64, 32, 96, 64}, true},   // 10 for 6, one row for two
+      {{160, 96}, {32, 32, 64, 64}, false},  // 15 for 4: too many
+      {{32, 96}, {32, 32, 64, 64}, false},   // 3 for 4: too few
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.spare.width << "x" << c.spare.height << " for " << c.rect.width << "x"
+                                    << c.rect.height);
+    auto layer = MixedLayer(11);
+    CUndoMngr undo(8, 8);
+    auto spare = PatternStore(c.spare.width, c.spare.height, 99);  // junk in every other tile
+    SRectWH all{0, 0, c.spare.width, c.spare.height};
+    spare->XorRect(all, 0x80808080u);
+    const uint8_t* spareMemory = spare->ReservedBase();
+    undo.Spares().Keep(std::move(spare));
+
+    ASSERT_TRUE(undo.SaveRect(0, 3, *layer, c.rect));
+    CUndoData* record = undo.UndoList().Get(0);
+    EXPECT_EQ(record->Pixels()->ReservedBase() == spareMemory, c.used);
+    EXPECT_EQ(record->InTileOrder(), c.used);
+    CUndoMngr fresh(8, 8);
+    ASSERT_TRUE(fresh.SaveRect(0, 3, *layer, c.rect));
+    const CUndoData* expected = fresh.UndoList().Get(0);
+    EXPECT_EQ(record->GetRect(), expected->GetRect());
+    // A spare's tiles past the saved ones keep their memory, and the record counts it.
+    if (c.used) {
+      EXPECT_GE(record->MemorySize(), expected->MemorySize());
+    } else {
+      EXPECT_EQ(record->MemorySize(), expected->MemorySize());
+    }
+    std::unique_ptr<CUndoData> copy = CUndoData::CreateCopy(*record);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->InTileOrder(), c.used);
+
+    // Changed to the default fill and compacted: putting the saved tiles back needs commits.
+    SRectWH change = record->GetRect();
+    layer->FillRect(change, CBlockVMTC::kDefaultFill);
+    layer->Compact();
+    const std::vector<uint32_t> changed = GridPixels(*layer);
+    CBlockVMTC restored(*layer);
+    ASSERT_TRUE(copy->RestorePixels(restored));
+    ExpectSameStore(restored, *MixedLayer(11));
+
+    SRectWH refreshed{};
+    RefuseNextCommits(1000);
+    EXPECT_FALSE(undo.UndoPixels(*layer, refreshed));
+    ResetAddressSpaceSettings();
+    EXPECT_EQ(GridPixels(*layer), changed);
+    EXPECT_EQ(undo.UndoCount(), 1);
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    EXPECT_EQ(refreshed, expected->GetRect());
+    ExpectSameStore(*layer, *MixedLayer(11));
+    ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+    EXPECT_EQ(GridPixels(*layer), changed);
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    ExpectSameStore(*layer, *MixedLayer(11));
+  }
+}
+
 // A save into a spare store that needs commits: when they are refused, the other spares are
 // freed and the save is tried once more with a store of its own. Refused again, it fails whole: a
 // warning, the lists and the layer as they were, and the records there still undo and redo
