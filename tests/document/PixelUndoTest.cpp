@@ -514,6 +514,18 @@ TEST_F(PixelUndo, SpareOfAnotherShapeHoldsTheTilesInRowOrder) {
                                     << c.rect.height);
     auto layer = MixedLayer(11);
     CUndoMngr undo(8, 8);
+    // Saving into a blank spare needs a commit per committed tile: refused, nothing is pushed
+    // and the layer is as it was.
+    undo.Spares().Keep(std::make_unique<CBlockVMTC>(c.spare.width, c.spare.height));
+    RefuseNextCommits(1000);
+    EXPECT_FALSE(undo.SaveRect(0, 3, *layer, c.rect));
+    ResetAddressSpaceSettings();
+    EXPECT_EQ(undo.UndoCount(), 0);
+    EXPECT_EQ(warnings.Texts().size(), 1u);
+    ExpectSameStore(*layer, *MixedLayer(11));
+    undo.Spares().Clear();
+    warnings.Clear();
+
     auto spare = PatternStore(c.spare.width, c.spare.height, 99);  // junk in every other tile
     SRectWH all{0, 0, c.spare.width, c.spare.height};
     spare->XorRect(all, 0x80808080u);
