@@ -1,6 +1,7 @@
 #include "document/PixelUndo.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <new>
 
 #include "platform/Debug.h"
@@ -8,6 +9,71 @@
 #include "raster/BlockVMTC.h"
 
 namespace tf {
+
+// ---------------------------------------------------------------------------------------------
+// CSpareStores
+
+CSpareStores::CSpareStores() {
+  try {
+    stores_.reserve(static_cast<size_t>(kCount));
+  } catch (const std::bad_alloc&) {
+    // Keep then frees what it has no room for.
+  }
+}
+
+CSpareStores::~CSpareStores() { Clear(); }
+
+void CSpareStores::KeepFrom(CUndoData& record) {
+  if (record.HasPixels()) Keep(record.TakePixels());
+}
+
+void CSpareStores::Keep(std::unique_ptr<CBlockVMTC> store) {
+  if (!store || !store->IsValid()) return;
+  const int64_t bytes = store->CommittedBytes();
+  if (limit_ <= 0 || bytes > limit_) return;
+  // Oldest first out, until the newcomer fits.
+  while (!stores_.empty() && (Count() >= kCount || Bytes() + bytes > limit_)) stores_.erase(stores_.begin());
+  if (stores_.size() < stores_.capacity()) stores_.push_back(std::move(store));
+}
+
+std::unique_ptr<CBlockVMTC> CSpareStores::Take(int32_t width, int32_t height, bool anyShape) {
+  size_t found = stores_.size();
+  for (size_t i = stores_.size(); i-- > 0;) {
+    if (stores_[i]->Width() == width && stores_[i]->Height() == height) {
+      found = i;
+      break;
+    }
+  }
+  if (found == stores_.size() && anyShape && width > 0 && height > 0) {
+    const int64_t tiles = ((int64_t{width} + 31) >> 5) * ((int64_t{height} + 31) >> 5);
+    for (size_t i = 0; i < stores_.size(); ++i) {
+      const int64_t has = stores_[i]->TileCount();
+      if (has < tiles || has > 2 * tiles) continue;
+      if (found == stores_.size() || has < stores_[found]->TileCount()) found = i;
+    }
+  }
+  if (found == stores_.size()) return nullptr;
+  std::unique_ptr<CBlockVMTC> store = std::move(stores_[found]);
+  stores_.erase(stores_.begin() + static_cast<std::ptrdiff_t>(found));
+  return store;
+}
+
+int32_t CSpareStores::Clear() {
+  const int32_t count = Count();
+  stores_.clear();
+  return count;
+}
+
+void CSpareStores::SetLimit(int64_t bytes) {
+  limit_ = bytes;
+  while (!stores_.empty() && (limit_ <= 0 || Bytes() > limit_)) stores_.erase(stores_.begin());
+}
+
+int64_t CSpareStores::Bytes() const {
+  int64_t bytes = 0;
+  for (const auto& store : stores_) bytes += store->CommittedBytes();
+  return bytes;
+}
 
 // ---------------------------------------------------------------------------------------------
 // CUndoList
@@ -44,6 +110,7 @@ bool CUndoList::DeleteAt(int32_t index) {
   // Take it out first: a record's destructor may reach the list's owner.
   std::unique_ptr<CUndoData> record = std::move(items_[static_cast<size_t>(index)]);
   items_.erase(items_.begin() + index);
+  if (spares_) spares_->KeepFrom(*record);
   record.reset();
   return true;
 }
@@ -65,6 +132,7 @@ int32_t CUndoList::Clear() {
   while (!items_.empty()) {
     std::unique_ptr<CUndoData> record = std::move(items_.back());
     items_.pop_back();
+    if (spares_) spares_->KeepFrom(*record);
   }
   return count;
 }
@@ -106,9 +174,23 @@ CUndoMngr::CUndoMngr(int32_t undoLimit, int32_t redoLimit)
     : undoLimit_(undoLimit),
       redoLimit_(redoLimit),
       undoList_(std::make_unique<CUndoList>(undoLimit, false)),
-      redoList_(std::make_unique<CUndoList>(redoLimit, false)) {}
+      redoList_(std::make_unique<CUndoList>(redoLimit, false)) {
+  undoList_->SetSpares(&spares_);
+  redoList_->SetSpares(&spares_);
+}
 
-CUndoMngr::~CUndoMngr() = default;
+CUndoMngr::~CUndoMngr() {
+  // The records go with their stores; nothing is kept for a save that cannot come.
+  if (undoList_) undoList_->SetSpares(nullptr);
+  if (redoList_) redoList_->SetSpares(nullptr);
+}
+
+void CUndoMngr::ReplaceLists(std::unique_ptr<CUndoList> undoList, std::unique_ptr<CUndoList> redoList) {
+  undoList_ = std::move(undoList);
+  redoList_ = std::move(redoList);
+  if (undoList_) undoList_->SetSpares(&spares_);
+  if (redoList_) redoList_->SetSpares(&spares_);
+}
 
 int32_t CUndoMngr::TrimUndo() {
   const int32_t limit = std::max<int32_t>(undoLimit_, 0);
@@ -138,6 +220,30 @@ bool CUndoMngr::SaveRect(int32_t layerIndex, int32_t layerId, const CBlockVMTC& 
   return SaveRectCode(layerIndex, layerId, kUndoOwnPixels, layer, rect);
 }
 
+std::unique_ptr<CUndoData> CUndoMngr::TrySavedRecord(int32_t layerIndex, int32_t layerId, uint8_t code,
+                                                     const CBlockVMTC& layer, const SRectWH& area) {
+  SRectWH aligned{0, 0, 0, 0};
+  if (!CUndoData::AlignedRect(area, aligned)) return nullptr;
+  // A record of the whole layer trades tiles with it on undo, which needs a store of its shape.
+  const bool wholeLayer =
+      aligned.left == 0 && aligned.top == 0 && aligned.width == layer.Width() && aligned.height == layer.Height();
+  std::unique_ptr<CUndoData> record =
+      CUndoData::CreateRect(layerId, code, area, spares_.Take(aligned.width, aligned.height, !wholeLayer));
+  if (!record) return nullptr;
+  record->SetLayerIndex(layerIndex);
+  // A failed save changes nothing in the layer; the record and its store simply go.
+  if (!record->SavePixels(layer, area)) return nullptr;
+  return record;
+}
+
+std::unique_ptr<CUndoData> CUndoMngr::SavedRecord(int32_t layerIndex, int32_t layerId, uint8_t code,
+                                                  const CBlockVMTC& layer, const SRectWH& area) {
+  std::unique_ptr<CUndoData> record = TrySavedRecord(layerIndex, layerId, code, layer, area);
+  // The other spares' memory may be what was missing: free them and try once more.
+  if (!record && spares_.Clear() > 0) record = TrySavedRecord(layerIndex, layerId, code, layer, area);
+  return record;
+}
+
 bool CUndoMngr::SaveRectCode(int32_t layerIndex, int32_t layerId, uint8_t code, const CBlockVMTC& layer,
                              const SRectWH& rect) {
   if (!IsEnabled()) return false;
@@ -145,13 +251,8 @@ bool CUndoMngr::SaveRectCode(int32_t layerIndex, int32_t layerId, uint8_t code, 
   // inside the store.
   SRectWH area = rect;
   if (!layer.IsValid() || !ClipRectToSize(area, layer.Size())) return false;
-  std::unique_ptr<CUndoData> record = CUndoData::CreateRect(layerId, code, area);
-  bool saved = false;
-  if (record) {
-    record->SetLayerIndex(layerIndex);
-    saved = record->SavePixels(layer, area) && PushUndo(std::move(record));
-  }
-  if (!saved) {
+  std::unique_ptr<CUndoData> record = SavedRecord(layerIndex, layerId, code, layer, area);
+  if (!record || !PushUndo(std::move(record))) {
     ShowWarning(kUndoOutOfMemoryText);
     return false;
   }
@@ -177,11 +278,8 @@ bool CUndoMngr::ExchangePixels(bool undo, CBlockVMTC& layer, SRectWH& rect) {
   }
 
   // Keep what is there now for the other direction; without memory there is simply none.
-  std::unique_ptr<CUndoData> current = CUndoData::CreateRect(record->layerId, record->code, area);
-  if (current) {
-    current->SetLayerIndex(record->layerIndex);
-    if (!current->SavePixels(layer, area)) current.reset();
-  }
+  std::unique_ptr<CUndoData> current =
+      SavedRecord(record->layerIndex, record->layerId, record->code, layer, area);
 
   if (!record->RestorePixels(layer)) {
     // Out of memory part way: put back what was there and keep the record for another try.
@@ -190,6 +288,8 @@ bool CUndoMngr::ExchangePixels(bool undo, CBlockVMTC& layer, SRectWH& rect) {
     if (!from.Push(std::move(record))) DebugOut("CUndoMngr: a failed pixel undo record was lost\n");
     return false;
   }
+  // Its store serves the next save of its size (the redo of this very step, as a rule).
+  spares_.KeepFrom(*record);
   record.reset();
   if (current) {
     const bool pushed = undo ? PushRedo(std::move(current)) : PushUndo(std::move(current));

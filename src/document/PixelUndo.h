@@ -15,6 +15,45 @@
 
 namespace tf {
 
+// Stores of pixel records that are freed (dropped from a list, or put back by an undo), kept
+// with their memory for the next save. Fresh pages cost far more than the copy into them; a kept
+// store is written in place, so a save copies into memory that is already there: a save of the
+// same size (a whole layer saved by command after command, a record restored and saved back for
+// redo) into a store of its shape, a save of another size (strokes) into one with enough tiles,
+// in row order. At most kCount stores and Limit() committed bytes; the newest are kept.
+class CSpareStores {
+ public:
+  static constexpr int32_t kCount = 2;
+  static constexpr int64_t kDefaultLimit = int64_t{256} << 20;
+
+  CSpareStores();
+  CSpareStores(const CSpareStores&) = delete;
+  CSpareStores& operator=(const CSpareStores&) = delete;
+  ~CSpareStores();
+
+  // Takes the record's pixel store when it can serve a later save (valid, within the limit);
+  // the record is about to be freed. The oldest spares are freed to
+  // keep within the count and the limit.
+  void KeepFrom(CUndoData& record);
+  void Keep(std::unique_ptr<CBlockVMTC> store);
+  // A spare of exactly width x height, taken out (the newest first); failing that, when anyShape
+  // is set, the spare with the fewest tiles of those with at least as many tiles as the size
+  // holds and at most twice as many (a record keeps its tiles in row order there). Null when
+  // there is none.
+  std::unique_ptr<CBlockVMTC> Take(int32_t width, int32_t height, bool anyShape = false);
+  // Frees every spare; returns how many there were.
+  int32_t Clear();
+  // Committed bytes of the spares; 0 limit keeps none (the spares held are freed).
+  void SetLimit(int64_t bytes);
+  int64_t Limit() const { return limit_; }
+  int32_t Count() const { return static_cast<int32_t>(stores_.size()); }
+  int64_t Bytes() const;
+
+ private:
+  std::vector<std::unique_ptr<CBlockVMTC>> stores_;  // oldest first
+  int64_t limit_ = kDefaultLimit;
+};
+
 class CUndoList {
  public:
   // Capacity max(capacity, 4). A list that is not growable never holds more than its capacity;
@@ -51,9 +90,12 @@ class CUndoList {
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
   int32_t Capacity() const { return capacity_; }
   bool Growable() const { return growable_; }
+  // Where the pixel stores of the records this list frees go (null: they are freed).
+  void SetSpares(CSpareStores* spares) { spares_ = spares; }
 
  private:
   std::vector<std::unique_ptr<CUndoData>> items_;  // index 0 newest
+  CSpareStores* spares_ = nullptr;
   int32_t capacity_ = 4;
   bool growable_ = false;
 };
@@ -126,6 +168,10 @@ class CUndoMngr {
 
   // Both lists' MemorySize.
   int64_t MemorySize() const { return undoList_->MemorySize() + redoList_->MemorySize(); }
+  // Stores of freed pixel records kept for the next save of their size (not part of MemorySize:
+  // no record holds them; SpareBytes is what they keep committed).
+  CSpareStores& Spares() { return spares_; }
+  int64_t SpareBytes() const { return spares_.Bytes(); }
 
  protected:
   // For derived managers: replaces the limits or the lists.
@@ -133,17 +179,23 @@ class CUndoMngr {
     undoLimit_ = undoLimit;
     redoLimit_ = redoLimit;
   }
-  void ReplaceLists(std::unique_ptr<CUndoList> undoList, std::unique_ptr<CUndoList> redoList) {
-    undoList_ = std::move(undoList);
-    redoList_ = std::move(redoList);
-  }
+  void ReplaceLists(std::unique_ptr<CUndoList> undoList, std::unique_ptr<CUndoList> redoList);
 
  private:
+  // A filled pixel record of the area (clipped to the layer), its store a spare of the aligned
+  // size when there is one (freed with the record when the save fails); when it cannot be made
+  // and other spares are held, they are freed and it is tried once more. Null when memory runs
+  // out.
+  std::unique_ptr<CUndoData> SavedRecord(int32_t layerIndex, int32_t layerId, uint8_t code,
+                                         const CBlockVMTC& layer, const SRectWH& area);
+  std::unique_ptr<CUndoData> TrySavedRecord(int32_t layerIndex, int32_t layerId, uint8_t code,
+                                            const CBlockVMTC& layer, const SRectWH& area);
   bool ExchangePixels(bool undo, CBlockVMTC& layer, SRectWH& rect);
   bool ExchangePixelsOf(bool undo, UndoTargetResolver& targets, SRectWH& rect, int32_t& layerIndex);
 
   int32_t undoLimit_ = 0;
   int32_t redoLimit_ = 0;
+  CSpareStores spares_;  // the destructor lets the lists go first, freeing their stores
   std::unique_ptr<CUndoList> undoList_;
   std::unique_ptr<CUndoList> redoList_;
 };

@@ -55,6 +55,78 @@ std::unique_ptr<CBlockVMTC> CopyStore(const CBlockVMTC& source) {
   return NewStore([&](CBlockVMTC& store) { return store.CreateCopy(source); });
 }
 
+// The tile count of a rectangle of whole tiles.
+int64_t TileCountOf(const SRectWH& aligned) { return int64_t{aligned.width >> 5} * (aligned.height >> 5); }
+
+// A store of another shape can hold the aligned rectangle's tiles in row order.
+bool HoldsInTileOrder(const CBlockVMTC& store, const SRectWH& aligned) {
+  return store.IsValid() && store.TileCount() >= TileCountOf(aligned);
+}
+
+// Tile k of the tiles of a rectangle of whole tiles, in row order: its column and row in the
+// store the rectangle lies in.
+struct SAreaTiles {
+  int32_t column0, row0, across, count;
+  explicit SAreaTiles(const SRectWH& aligned)
+      : column0(aligned.left >> 5),
+        row0(aligned.top >> 5),
+        across(aligned.width >> 5),
+        count(static_cast<int32_t>(TileCountOf(aligned))) {}
+  int32_t Column(int32_t k) const { return column0 + k % across; }
+  int32_t Row(int32_t k) const { return row0 + k / across; }
+};
+
+// Whole-tile copies between the tiles of a rectangle of a layer and the first tiles of a store of
+// another shape, in row order, as a commit-first write (as CopyTilesRect: a refused commit changes
+// nothing). toStore: layer -> store, whose later tiles are left as they are (see SavePixels);
+// otherwise store -> layer, skipping tiles outside the layer's grid.
+bool CopyTilesInOrder(CBlockVMTC& store, CBlockVMTC* layerOut, const CBlockVMTC& layerIn, const SRectWH& aligned,
+                      bool toStore) {
+  const SAreaTiles area(aligned);
+  const int32_t storeAcross = store.TilesAcross();
+  auto storeTile = [&](int32_t k) { return store.GetTile(k % storeAcross, k / storeAcross, false); };
+  CBlockImage& dest = toStore ? static_cast<CBlockImage&>(store) : *layerOut;
+  auto pair = [&](int32_t k, STileInfo*& d, const STileInfo*& s) {
+    if (toStore) {
+      d = storeTile(k);
+      s = layerIn.GetTile(area.Column(k), area.Row(k));
+    } else {
+      d = layerOut->GetTile(area.Column(k), area.Row(k), false);
+      s = storeTile(k);
+    }
+    return d != nullptr && s != nullptr;
+  };
+  CBlockImage::PendingCommits pending(dest);
+  for (int32_t k = 0; k < area.count && !pending.Failed(); ++k) {
+    STileInfo* d = nullptr;
+    const STileInfo* s = nullptr;
+    if (pair(k, d, s) && s->committed) pending.Commit(*d, true);
+  }
+  if (pending.Failed()) {
+    pending.Rollback();
+    return false;
+  }
+  pending.PrepareForWrite();
+  bool done = true;
+  for (int32_t k = 0; k < area.count; ++k) {
+    STileInfo* d = nullptr;
+    const STileInfo* s = nullptr;
+    if (pair(k, d, s) && !dest.CopyTile(*d, *s)) done = false;
+  }
+  if (toStore) {
+    // The store's later tiles are never read. Committed ones keep their memory (counted in the
+    // record's size) for a later, larger save into this store; the others read as the default.
+    for (int32_t k = area.count; k < store.TileCount(); ++k) {
+      STileInfo* t = storeTile(k);
+      if (t != nullptr && !t->committed) t->fill = store.DefaultFill();
+    }
+    store.UpdateContentRects();
+  } else {
+    layerOut->UpdateContentRects();
+  }
+  return done;
+}
+
 // Clips the rectangle to the store, then widens it to whole tiles (floor of the origin, so the
 // order matters only for the size; clipping first keeps the origin inside the store).
 bool ClipAndAlign(const CBlockVMTC& store, SRectWH& rect) {
@@ -76,21 +148,40 @@ CUndoData::~CUndoData() {
   ReleaseHeld();
 }
 
-std::unique_ptr<CUndoData> CUndoData::CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect) {
-  if (rect.width <= 0 || rect.height <= 0) return nullptr;
+bool CUndoData::AlignedRect(const SRectWH& rect, SRectWH& aligned) {
+  if (rect.width <= 0 || rect.height <= 0) return false;
   // Aligned in 64 bits: a rectangle near the int32 limits must not wrap.
   const int64_t left = rect.left & ~int64_t{31};
   const int64_t top = rect.top & ~int64_t{31};
   const int64_t width = (int64_t{rect.left} + rect.width - left + 31) & ~int64_t{31};
   const int64_t height = (int64_t{rect.top} + rect.height - top + 31) & ~int64_t{31};
-  if (width > INT32_MAX || height > INT32_MAX) return nullptr;
+  if (width > INT32_MAX || height > INT32_MAX) return false;
+  aligned = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(width),
+             static_cast<int32_t>(height)};
+  return true;
+}
+
+std::unique_ptr<CUndoData> CUndoData::CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect) {
+  return CreateRect(layerId, code, rect, nullptr);
+}
+
+std::unique_ptr<CUndoData> CUndoData::CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect,
+                                                 std::unique_ptr<CBlockVMTC> store) {
+  SRectWH aligned{0, 0, 0, 0};
+  if (!AlignedRect(rect, aligned)) return nullptr;
   std::unique_ptr<CUndoData> record(new (std::nothrow) CUndoData(layerId));
   if (!record) return nullptr;
   record->code = code;
   record->category = kUndoCategoryPixels;
-  record->rect = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(width),
-                  static_cast<int32_t>(height)};
-  record->pixels_ = MakeStore(record->rect.width, record->rect.height);
+  record->rect = aligned;
+  const bool sameShape = store && store->Width() == aligned.width && store->Height() == aligned.height;
+  if (store && store->IsValid() && (sameShape || HoldsInTileOrder(*store, aligned))) {
+    record->pixels_ = std::move(store);
+    record->spareShape_ = !sameShape;
+  } else {
+    store.reset();
+    record->pixels_ = MakeStore(aligned.width, aligned.height);
+  }
   if (!record->pixels_) return nullptr;
   return record;
 }
@@ -114,6 +205,8 @@ std::unique_ptr<CUndoData> CUndoData::CreateCopy(const CUndoData& source) {
     copy->name1 = source.name1;
     copy->name2 = source.name2;
     if (source.pixels_ && !(copy->pixels_ = CopyStore(*source.pixels_))) return nullptr;
+    copy->tileOrder_ = source.tileOrder_;
+    copy->spareShape_ = source.spareShape_;
     if (source.pixels2_ && !(copy->pixels2_ = CopyStore(*source.pixels2_))) return nullptr;
     if (ByteImageAssigned(source.alpha_)) {
       if (!ByteImageAlloc(copy->alpha_, source.alpha_.width, source.alpha_.height)) return nullptr;
@@ -128,7 +221,11 @@ std::unique_ptr<CUndoData> CUndoData::CreateCopy(const CUndoData& source) {
 // ---------------------------------------------------------------------------------------------
 // Stores
 
-void CUndoData::SetPixels(std::unique_ptr<CBlockVMTC> store) { pixels_ = std::move(store); }
+void CUndoData::SetPixels(std::unique_ptr<CBlockVMTC> store) {
+  pixels_ = std::move(store);
+  tileOrder_ = false;
+  spareShape_ = false;
+}
 
 void CUndoData::SetPixels2(std::unique_ptr<CBlockVMTC> store) { pixels2_ = std::move(store); }
 
@@ -141,14 +238,23 @@ void CUndoData::AdoptAlphaPlane(SByteImage& plane) {
 bool CUndoData::SavePixels(const CBlockVMTC& layer, const SRectWH& area) {
   SRectWH aligned = area;
   if (!ClipAndAlign(layer, aligned)) return false;
-  if (!pixels_ || pixels_->Width() != aligned.width || pixels_->Height() != aligned.height) {
+  const bool sameShape = pixels_ && pixels_->Width() == aligned.width && pixels_->Height() == aligned.height;
+  if (!sameShape && !(pixels_ && spareShape_ && HoldsInTileOrder(*pixels_, aligned))) {
     std::unique_ptr<CBlockVMTC> store = MakeStore(aligned.width, aligned.height);
     if (!store) return false;
     pixels_ = std::move(store);
+    tileOrder_ = false;
+    spareShape_ = false;
   }
-  TPoint origin{0, 0};
-  SRectWH source = aligned;
-  if (!pixels_->CopyTilesFrom(layer, origin, source)) return false;
+  if (pixels_->Width() == aligned.width && pixels_->Height() == aligned.height) {
+    TPoint origin{0, 0};
+    SRectWH source = aligned;
+    if (!pixels_->CopyTilesFrom(layer, origin, source)) return false;
+    tileOrder_ = false;
+  } else {
+    if (!CopyTilesInOrder(*pixels_, nullptr, layer, aligned, true)) return false;
+    tileOrder_ = true;
+  }
   rect = aligned;
   filled = true;
   return true;
@@ -156,13 +262,14 @@ bool CUndoData::SavePixels(const CBlockVMTC& layer, const SRectWH& area) {
 
 bool CUndoData::RestorePixels(CBlockVMTC& layer) const {
   if (!filled || !pixels_) return false;
+  if (tileOrder_) return CopyTilesInOrder(*pixels_, &layer, layer, rect, false);
   TPoint origin{rect.left, rect.top};
   SRectWH source{0, 0, pixels_->Width(), pixels_->Height()};
   return layer.CopyTilesFrom(*pixels_, origin, source);
 }
 
 bool CUndoData::ExchangeWholeStore(CBlockVMTC& layer) {
-  if (!filled || !pixels_ || rect.left != 0 || rect.top != 0) return false;
+  if (!filled || !pixels_ || tileOrder_ || rect.left != 0 || rect.top != 0) return false;
   if (pixels_->Size() != layer.Size()) return false;
   return pixels_->ExchangeStore(layer);
 }
@@ -170,6 +277,8 @@ bool CUndoData::ExchangeWholeStore(CBlockVMTC& layer) {
 void CUndoData::SetPixelBlock(int32_t index, int32_t id, uint8_t newCode, const SRectWH& area,
                               std::unique_ptr<CBlockVMTC> store) {
   pixels_ = std::move(store);
+  tileOrder_ = false;
+  spareShape_ = false;
   category = kUndoCategoryPixels;
   layerIndex = index;
   layerId = id;
@@ -243,7 +352,7 @@ void CUndoData::SwapValues12() {
 }
 
 SRectWH CUndoData::GetRect() const {
-  if (pixels_) return {rect.left, rect.top, pixels_->Width(), pixels_->Height()};
+  if (pixels_ && !tileOrder_) return {rect.left, rect.top, pixels_->Width(), pixels_->Height()};
   return rect;
 }
 

@@ -235,6 +235,15 @@ class CUndoData {
   // store of the aligned size. Null for an empty rectangle, an aligned size beyond int32, or when
   // the store cannot be made (out of memory).
   static std::unique_ptr<CUndoData> CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect);
+  // The same with the given store as its pixel store when that has the aligned size, or when it
+  // is a spare of another shape with at least the aligned rectangle's tile count (see
+  // SavePixels); any other store is freed and a new one made. What the store holds stays until
+  // SavePixels overwrites it.
+  static std::unique_ptr<CUndoData> CreateRect(int32_t layerId, uint8_t code, const SRectWH& rect,
+                                               std::unique_ptr<CBlockVMTC> store);
+  // The rectangle aligned outward to 32-pixel tiles, as CreateRect aligns it; false for an empty
+  // rectangle or an aligned size beyond int32.
+  static bool AlignedRect(const SRectWH& rect, SRectWH& aligned);
   // A deep copy: filled, rect, layer id, category, code, values, mask index and id, stores,
   // alpha plane, tables, layer ids and names. Layer index -1, not undone, nothing held. Null when memory
   // runs out.
@@ -275,7 +284,11 @@ class CUndoData {
   // Takes the store (null frees the one held).
   void SetPixels(std::unique_ptr<CBlockVMTC> store);
   void SetPixels2(std::unique_ptr<CBlockVMTC> store);
-  std::unique_ptr<CBlockVMTC> TakePixels() { return std::move(pixels_); }
+  std::unique_ptr<CBlockVMTC> TakePixels() {
+    tileOrder_ = false;
+    spareShape_ = false;
+    return std::move(pixels_);
+  }
 
   // Alpha plane (codes 16 and 37), owned.
   const SByteImage& AlphaPlane() const { return alpha_; }
@@ -293,11 +306,18 @@ class CUndoData {
   // the store into Pixels at (0, 0) (making or remaking the store when its size differs), sets
   // rect to the aligned rectangle and filled. False (record unchanged but for a remade store)
   // when nothing is left after clipping or a tile cannot be copied (out of memory).
+  // A store of another shape given to CreateRect, with at least the rectangle's tile count,
+  // takes the tiles in row order instead, tile (i, j) of the rectangle at index i + j*tiles
+  // across (see InTileOrder). Its tiles past them are never read; those that are committed keep
+  // their memory, counted in MemorySize, so that the store serves a larger save later without
+  // fresh pages.
   bool SavePixels(const CBlockVMTC& layer, const SRectWH& area);
-  // Copies the whole of Pixels into the store with its origin at (rect.left, rect.top). False
-  // when not filled, without pixels, or when a tile cannot be committed (the store may then be
-  // partly restored).
+  // Copies the whole of Pixels into the store with its origin at (rect.left, rect.top) (in
+  // tile order: its first tiles, onto the tiles of rect). False when not filled, without pixels,
+  // or when a tile cannot be committed (nothing changes then).
   bool RestorePixels(CBlockVMTC& layer) const;
+  // Pixels holds the rectangle's tiles in row order rather than in its shape.
+  bool InTileOrder() const { return tileOrder_; }
   // When Pixels is the whole of the layer (same size, origin 0, 0): exchanges the two stores'
   // tiles, so that the layer holds the saved pixels and Pixels what the layer held. False,
   // nothing changed, otherwise.
@@ -339,7 +359,8 @@ class CUndoData {
   int32_t ExchangeLayerId(int32_t id);
   // Exchanges value1 and value2 (for code 25 also the two names they stand for).
   void SwapValues12();
-  // Left and top of rect; the size of Pixels when it exists, else of rect.
+  // Left and top of rect; the size of Pixels when it exists in the rectangle's shape, else of
+  // rect.
   SRectWH GetRect() const;
 
   // The layer the record names, through the resolver: its store, and its stack index in index
@@ -436,6 +457,8 @@ class CUndoData {
   static int64_t SlotMemory(const std::unique_ptr<CUndoHeld>& slot) { return slot ? slot->MemorySize() : 0; }
 
   std::unique_ptr<CBlockVMTC> pixels_;
+  bool tileOrder_ = false;   // pixels_ holds rect's tiles in row order (another shape)
+  bool spareShape_ = false;  // pixels_ came from CreateRect in another shape: SavePixels keeps it
   std::unique_ptr<CBlockVMTC> pixels2_;
   SByteImage alpha_{};
   std::unique_ptr<CUndoHeld> held_;

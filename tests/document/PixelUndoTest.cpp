@@ -397,6 +397,277 @@ TEST_F(PixelUndo, FailedRestoreKeepsTheRecordAndTheLayer) {
   EXPECT_NE(GridPixels(*layer), changed);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Stores of freed records, written again by the next save of their size
+
+// Tile by tile: committed or not and the fill; then every pixel a reader sees, the committed
+// bytes and the content rectangles.
+void ExpectSameStore(const CBlockVMTC& actual, const CBlockVMTC& expected) {
+  ASSERT_EQ(actual.Size(), expected.Size());
+  for (int32_t i = 0; i < expected.TileCount(); ++i) {
+    EXPECT_EQ(actual.TileByIndex(i).committed, expected.TileByIndex(i).committed) << "tile " << i;
+    EXPECT_EQ(actual.TileByIndex(i).fill, expected.TileByIndex(i).fill) << "tile " << i;
+  }
+  EXPECT_EQ(GridPixels(actual), GridPixels(expected));
+  EXPECT_EQ(actual.CommittedBytes(), expected.CommittedBytes());
+  ASSERT_EQ(actual.ContentRects().count, expected.ContentRects().count);
+  for (int32_t i = 0; i < expected.ContentRects().count; ++i)
+    EXPECT_EQ(actual.ContentRects().rects[i], expected.ContentRects().rects[i]);
+}
+
+// A layer of 5 x 3 tiles: pattern tiles, default-fill tiles, a compacted tile with a coloured
+// fill and one of a fill with alpha 0 that is not the default.
+std::unique_ptr<CBlockVMTC> MixedLayer(uint32_t seed) {
+  auto layer = PatternStore(160, 96, seed);
+  SRectWH coloured{64, 32, 32, 32};
+  layer->FillRect(coloured, 0x80123456u ^ seed);
+  SRectWH clear{128, 64, 32, 32};
+  layer->FillRect(clear, 0x00000000u);
+  layer->Compact();
+  return layer;
+}
+
+// How the spare store of the saved size comes about before the save under test. Each works on
+// "other", a layer of the same size with other pixels, fills and committed tiles.
+enum class SpareFrom { DroppedByTheDepth, DroppedFromTheRedoList, PutBackByAnUndo };
+
+// The store of a freed record holds what that record held; a save that reuses it must give the
+// record a fresh store would: every tile's bytes, fill and committed state, the content
+// rectangles, and an undo and redo that are byte exact.
+TEST_F(PixelUndo, SpareStoreOfAFreedRecordSavesAsAFreshStore) {
+  const SRectWH rects[] = {{0, 0, 160, 96}, {0, 0, 128, 64}, {40, 10, 70, 60}};
+  for (const SpareFrom from :
+       {SpareFrom::DroppedByTheDepth, SpareFrom::DroppedFromTheRedoList, SpareFrom::PutBackByAnUndo}) {
+    for (const SRectWH& rect : rects) {
+      SCOPED_TRACE(testing::Message() << static_cast<int>(from) << " rect " << rect.left << "," << rect.top << " "
+                                      << rect.width << "x" << rect.height);
+      auto layer = MixedLayer(11);
+      auto other = MixedLayer(29);
+      SRectWH everything{0, 0, 160, 96};
+      other->XorRect(everything, 0x01010101u);  // every tile differs, fills included
+      CUndoMngr undo(2, 2);
+      SRectWH refreshed{};
+      ASSERT_TRUE(undo.SaveRect(0, 1, *other, rect));
+      switch (from) {
+        case SpareFrom::DroppedByTheDepth:
+          ASSERT_TRUE(undo.SaveRect(0, 1, *other, {0, 0, 1, 1}));
+          ASSERT_TRUE(undo.SaveRect(0, 1, *other, {32, 0, 1, 1}));  // the first record goes
+          break;
+        case SpareFrom::DroppedFromTheRedoList:
+          ASSERT_TRUE(undo.UndoPixels(*other, refreshed));
+          ASSERT_TRUE(undo.SaveRect(0, 1, *other, {0, 0, 1, 1}));  // ends the redo chain
+          break;
+        case SpareFrom::PutBackByAnUndo:
+          Scribble(*other, rect, 5);
+          ASSERT_TRUE(undo.UndoPixels(*other, refreshed));
+          ASSERT_TRUE(undo.RedoPixels(*other, refreshed));
+          undo.ClearUndo();
+          break;
+      }
+      SRectWH aligned = rect;
+      AlignRectToTiles(aligned);
+      std::unique_ptr<CBlockVMTC> spare = undo.Spares().Take(aligned.width, aligned.height);
+      ASSERT_NE(spare, nullptr) << "no spare of the saved size";
+      const uint8_t* spareMemory = spare->ReservedBase();
+      undo.Spares().Keep(std::move(spare));
+
+      const std::vector<uint32_t> original = GridPixels(*layer);
+      ASSERT_TRUE(undo.SaveRect(0, 2, *layer, rect));
+      EXPECT_EQ(undo.UndoList().Get(0)->Pixels()->ReservedBase(), spareMemory);  // written in place
+      CUndoMngr fresh(2, 2);
+      ASSERT_TRUE(fresh.SaveRect(0, 2, *layer, rect));
+      ExpectSameStore(*undo.UndoList().Get(0)->Pixels(), *fresh.UndoList().Get(0)->Pixels());
+      EXPECT_EQ(undo.UndoList().Get(0)->rect, fresh.UndoList().Get(0)->rect);
+
+      Scribble(*layer, rect, 0xC3C3C3C3u);
+      const std::vector<uint32_t> changed = GridPixels(*layer);
+      ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+      EXPECT_EQ(GridPixels(*layer), original);
+      ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+      EXPECT_EQ(GridPixels(*layer), changed);
+      ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+      ExpectSameStore(*layer, *MixedLayer(11));
+    }
+  }
+  EXPECT_TRUE(warnings.Texts().empty());
+}
+
+// A spare of another shape with enough tiles (and no more than twice as many) takes a record's
+// tiles in row order: the record reads back, undoes, redoes, copies and fails exactly as one of
+// the rectangle's shape, whatever the spare held. Spares with too few or too many tiles are
+// passed over.
+TEST_F(PixelUndo, SpareOfAnotherShapeHoldsTheTilesInRowOrder) {
+  struct Case {
+    SSize spare;
+    SRectWH rect;  // its aligned tile count against the spare's
+    bool used;
+  };
+  const Case cases[] = {
+      {{96, 96}, {0, 0, 128, 64}, true},     // 9 tiles for 8
+      {{160, 32}, {40, 40, 50, 50}, true},   // 5 for 4 (32, 32, 64, 64 aligned)
+      {{320, 32}, {64, 32, 96, 64}, true},   // 10 for 6, one row for two
+      {{160, 96}, {32, 32, 64, 64}, false},  // 15 for 4: too many
+      {{32, 96}, {32, 32, 64, 64}, false},   // 3 for 4: too few
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.spare.width << "x" << c.spare.height << " for " << c.rect.width << "x"
+                                    << c.rect.height);
+    auto layer = MixedLayer(11);
+    CUndoMngr undo(8, 8);
+    // Saving into a blank spare needs a commit per committed tile: refused, nothing is pushed
+    // and the layer is as it was.
+    undo.Spares().Keep(std::make_unique<CBlockVMTC>(c.spare.width, c.spare.height));
+    RefuseNextCommits(1000);
+    EXPECT_FALSE(undo.SaveRect(0, 3, *layer, c.rect));
+    ResetAddressSpaceSettings();
+    EXPECT_EQ(undo.UndoCount(), 0);
+    EXPECT_EQ(warnings.Texts().size(), 1u);
+    ExpectSameStore(*layer, *MixedLayer(11));
+    undo.Spares().Clear();
+    warnings.Clear();
+
+    auto spare = PatternStore(c.spare.width, c.spare.height, 99);  // junk in every other tile
+    SRectWH all{0, 0, c.spare.width, c.spare.height};
+    spare->XorRect(all, 0x80808080u);
+    const uint8_t* spareMemory = spare->ReservedBase();
+    undo.Spares().Keep(std::move(spare));
+
+    ASSERT_TRUE(undo.SaveRect(0, 3, *layer, c.rect));
+    CUndoData* record = undo.UndoList().Get(0);
+    EXPECT_EQ(record->Pixels()->ReservedBase() == spareMemory, c.used);
+    EXPECT_EQ(record->InTileOrder(), c.used);
+    CUndoMngr fresh(8, 8);
+    ASSERT_TRUE(fresh.SaveRect(0, 3, *layer, c.rect));
+    const CUndoData* expected = fresh.UndoList().Get(0);
+    EXPECT_EQ(record->GetRect(), expected->GetRect());
+    // A spare's tiles past the saved ones keep their memory, and the record counts it.
+    if (c.used) {
+      EXPECT_GE(record->MemorySize(), expected->MemorySize());
+    } else {
+      EXPECT_EQ(record->MemorySize(), expected->MemorySize());
+    }
+    std::unique_ptr<CUndoData> copy = CUndoData::CreateCopy(*record);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->InTileOrder(), c.used);
+
+    // Changed to the default fill and compacted: putting the saved tiles back needs commits.
+    SRectWH change = record->GetRect();
+    layer->FillRect(change, CBlockVMTC::kDefaultFill);
+    layer->Compact();
+    const std::vector<uint32_t> changed = GridPixels(*layer);
+    CBlockVMTC restored(*layer);
+    ASSERT_TRUE(copy->RestorePixels(restored));
+    ExpectSameStore(restored, *MixedLayer(11));
+
+    SRectWH refreshed{};
+    RefuseNextCommits(1000);
+    EXPECT_FALSE(undo.UndoPixels(*layer, refreshed));
+    ResetAddressSpaceSettings();
+    EXPECT_EQ(GridPixels(*layer), changed);
+    EXPECT_EQ(undo.UndoCount(), 1);
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    EXPECT_EQ(refreshed, expected->GetRect());
+    ExpectSameStore(*layer, *MixedLayer(11));
+    ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+    EXPECT_EQ(GridPixels(*layer), changed);
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    ExpectSameStore(*layer, *MixedLayer(11));
+  }
+}
+
+// A save into a spare store that needs commits: when they are refused, the other spares are
+// freed and the save is tried once more with a store of its own. Refused again, it fails whole: a
+// warning, the lists and the layer as they were, and the records there still undo and redo
+// exactly.
+TEST_F(PixelUndo, RefusedCommitsWhileSavingIntoASpareLoseNothing) {
+  struct Case {
+    int refusals;
+    bool saved;
+  };
+  for (const Case& c : {Case{1, true}, Case{1000, false}}) {
+    SCOPED_TRACE(c.refusals);
+    auto layer = MixedLayer(3);
+    const std::vector<uint32_t> original = GridPixels(*layer);
+    CUndoMngr undo(8, 8);
+    SRectWH refreshed{};
+    ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {0, 0, 64, 64}));
+    Scribble(*layer, {0, 0, 64, 64}, 77);
+    const std::vector<uint32_t> first = GridPixels(*layer);
+    ASSERT_TRUE(undo.SaveRect(0, 1, *layer, {64, 32, 64, 64}));
+    Scribble(*layer, {64, 32, 64, 64}, 78);
+    const std::vector<uint32_t> second = GridPixels(*layer);
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));  // one record on each list
+    ASSERT_EQ(GridPixels(*layer), first);
+    // A spare of the size about to be saved (128 x 96) with no tile committed, and one other.
+    undo.Spares().Keep(std::make_unique<CBlockVMTC>(128, 96));
+    undo.Spares().Keep(std::make_unique<CBlockVMTC>(32, 32));
+    ASSERT_EQ(undo.Spares().Count(), 2);
+    warnings.Clear();
+
+    RefuseNextCommits(c.refusals);
+    const bool saved = undo.SaveRect(0, 5, *layer, {10, 10, 100, 70});
+    ResetAddressSpaceSettings();
+    EXPECT_EQ(saved, c.saved);
+    EXPECT_EQ(undo.Spares().Take(32, 32), nullptr);  // freed for the second try
+    EXPECT_EQ(undo.Spares().Take(128, 96), nullptr);
+    EXPECT_EQ(GridPixels(*layer), first);
+    if (c.saved) {
+      EXPECT_TRUE(warnings.Texts().empty());
+      EXPECT_EQ(undo.UndoCount(), 2);
+      EXPECT_EQ(undo.RedoCount(), 0);
+      CUndoMngr fresh(2, 2);
+      ASSERT_TRUE(fresh.SaveRect(0, 5, *layer, {10, 10, 100, 70}));
+      ExpectSameStore(*undo.UndoList().Get(0)->Pixels(), *fresh.UndoList().Get(0)->Pixels());
+      ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    } else {
+      ASSERT_EQ(warnings.Texts().size(), 1u);
+      EXPECT_EQ(undo.UndoCount(), 1);
+      EXPECT_EQ(undo.RedoCount(), 1);
+      ASSERT_TRUE(undo.RedoPixels(*layer, refreshed));
+      EXPECT_EQ(GridPixels(*layer), second);
+      ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    }
+    EXPECT_EQ(GridPixels(*layer), first);
+    ASSERT_TRUE(undo.UndoPixels(*layer, refreshed));
+    EXPECT_EQ(GridPixels(*layer), original);
+  }
+}
+
+// The spares keep the newest stores within their count and byte limit, and give a store only
+// for exactly its size.
+TEST(SpareStores, KeepTheNewestWithinCountAndLimit) {
+  auto store = [](int32_t width, int32_t height, int32_t committedTiles) {
+    auto s = std::make_unique<CBlockVMTC>(width, height);
+    for (int32_t i = 0; i < committedTiles; ++i) s->SetPixel((i % (width / 32)) * 32, (i / (width / 32)) * 32, 1);
+    return s;
+  };
+  CSpareStores spares;
+  spares.Keep(store(64, 64, 4));
+  spares.Keep(store(96, 32, 1));
+  spares.Keep(store(32, 32, 1));  // the 64 x 64 store goes
+  EXPECT_EQ(spares.Count(), 2);
+  EXPECT_EQ(spares.Bytes(), 2 * 4096);
+  EXPECT_EQ(spares.Take(64, 64), nullptr);
+  EXPECT_EQ(spares.Take(32, 96), nullptr);  // sides matter, not the tile count
+  auto taken = spares.Take(96, 32);
+  ASSERT_NE(taken, nullptr);
+  EXPECT_EQ(taken->CommittedBytes(), 4096);
+  EXPECT_EQ(spares.Count(), 1);
+
+  spares.SetLimit(3 * 4096);
+  spares.Keep(store(64, 64, 4));  // beyond the limit alone: freed at once
+  EXPECT_EQ(spares.Count(), 1);
+  spares.Keep(store(64, 32, 2));  // fits beside the 32 x 32 one
+  EXPECT_EQ(spares.Count(), 2);
+  spares.Keep(store(64, 64, 3));  // fits only when both others go
+  EXPECT_EQ(spares.Count(), 1);
+  EXPECT_EQ(spares.Bytes(), 3 * 4096);
+  spares.SetLimit(0);  // keeps nothing
+  EXPECT_EQ(spares.Count(), 0);
+  spares.Keep(store(32, 32, 0));
+  EXPECT_EQ(spares.Count(), 0);
+}
+
 TEST_F(PixelUndo, RecordWhoseLayerIsGoneFails) {
   auto a = PatternStore(64, 64, 1);
   auto b = PatternStore(64, 64, 2);
