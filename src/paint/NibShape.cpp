@@ -212,12 +212,18 @@ bool CPenShape::SetUseLookup(bool flag) {
   return true;
 }
 
-bool CPenShape::AllocatePlanes() {
+bool CPenShape::AllocatePlanes(bool whole) {
   const size_t n = static_cast<size_t>(gridWidth_) * static_cast<size_t>(gridHeight_);
   try {
-    distance_.assign(n, 0);
-    coverage_.assign(n, 0);
-    result_.assign(n, 0);
+    if (whole) {
+      distance_.resize(n);
+      coverage_.resize(n);
+      result_.resize(n);
+    } else {
+      distance_.assign(n, 0);
+      coverage_.assign(n, 0);
+      result_.assign(n, 0);
+    }
   } catch (const std::bad_alloc&) {
     DebugOut("CPenShape::Layout: out of memory\n");
     distance_.clear();
@@ -229,7 +235,7 @@ bool CPenShape::AllocatePlanes() {
   return true;
 }
 
-bool CPenShape::Layout(Fixed hw, Fixed hh, bool rotate, bool exact) {
+bool CPenShape::Layout(Fixed hw, Fixed hh, bool rotate, bool exact, bool whole) {
   reqHalfWidth_ = hw;
   reqHalfHeight_ = hh;
   int64_t halfW = hw, halfH = hh;
@@ -274,7 +280,7 @@ bool CPenShape::Layout(Fixed hw, Fixed hh, bool rotate, bool exact) {
   supersample_ = exact ? 1 : NibSupersampleFactor(std::max(pixelWidth_, pixelHeight_));
   gridWidth_ = pixelWidth_ * supersample_;
   gridHeight_ = pixelHeight_ * supersample_;
-  return AllocatePlanes();
+  return AllocatePlanes(whole);
 }
 
 void CPenShape::SetAngleValues(int32_t angle) {
@@ -341,9 +347,10 @@ bool CPenShape::SetCircle(Fixed radius) {
   size_ = r;
   ratio_ = 100;
   SetAngleValues(0);
-  if (!Layout(r, r, false, false)) return false;
+  if (!Layout(r, r, false, false, true)) return false;
   FillCircle();
   built_ = Combine();
+  if (!built_) std::fill(result_.begin(), result_.end(), 0);  // as a cleared layout leaves it
   return built_;
 }
 
@@ -388,7 +395,8 @@ void CPenShape::PrepareEllipseGeometry(Fixed radius, int32_t ratio, int32_t angl
 bool CPenShape::PrepareEllipse(Fixed radius, int32_t ratio, int32_t angle, bool exact) {
   PrepareEllipseGeometry(radius, ratio, angle);
   if (!std::isfinite(ellipse_.hx) || !std::isfinite(ellipse_.hy)) return false;
-  return Layout(SingleToFix(ellipse_.hx) + 0x20000, SingleToFix(ellipse_.hy) + 0x20000, false, exact);
+  // The sampled ellipse (not exact) writes every cell of the planes.
+  return Layout(SingleToFix(ellipse_.hx) + 0x20000, SingleToFix(ellipse_.hy) + 0x20000, false, exact, !exact);
 }
 
 bool CPenShape::SetEllipse(Fixed radius, int32_t ratio, int32_t angle) {
@@ -403,6 +411,7 @@ bool CPenShape::SetEllipse(Fixed radius, int32_t ratio, int32_t angle) {
   if (!PrepareEllipse(r, ratio, angle, false)) return false;
   FillEllipse();
   built_ = Combine();
+  if (!built_) std::fill(result_.begin(), result_.end(), 0);  // as a cleared layout leaves it
   return built_;
 }
 

@@ -166,8 +166,9 @@ class CPenShape {
   enum class Kind : uint8_t { kNone, kCircle, kEllipse, kImage, kExact };
 
   // Half extents, centre, bounds, pixel and grid sizes; planes zero-filled. rotate: scaled by
-  // the image scale and rotated (image nibs); exact: one sample per pixel.
-  bool Layout(Fixed hw, Fixed hh, bool rotate, bool exact);
+  // the image scale and rotated (image nibs); exact: one sample per pixel. whole: the caller
+  // writes every cell of the three planes, so they are sized but not cleared.
+  bool Layout(Fixed hw, Fixed hh, bool rotate, bool exact, bool whole = false);
   void PrepareEllipseGeometry(Fixed radius, int32_t ratio, int32_t angle);
   bool PrepareEllipse(Fixed radius, int32_t ratio, int32_t angle, bool exact);
   void SetAngleValues(int32_t angle);
@@ -178,7 +179,7 @@ class CPenShape {
   // Combine over the top-left width x height cells only (the exact paths' covered pixels).
   bool CombineRect(int32_t width, int32_t height);
   void FillDistanceRect(int32_t width, int32_t height);
-  bool AllocatePlanes();
+  bool AllocatePlanes(bool whole);
 
   // Exact paths: the covered pixel range starts at (firstColumn_, firstRow_).
   // Coverage and (or) distances of the exact circle, line by line.

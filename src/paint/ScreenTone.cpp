@@ -147,6 +147,35 @@ int32_t FindToneRepeat(float k, float s) {
   return bestN;
 }
 
+void SortToneValues(std::vector<float>& values) {
+  const size_t n = values.size();
+  if (n < 2) return;
+  // Finite values with the sign bit clear order as their bits do, and equal values have equal
+  // bits (there is no -0), so sorting the bits gives std::sort's sequence exactly.
+  std::unique_ptr<uint32_t[]> keys(new uint32_t[n]);
+  std::unique_ptr<uint32_t[]> other(new uint32_t[n]);
+  std::memcpy(keys.get(), values.data(), n * sizeof(float));
+  for (size_t i = 0; i < n; ++i) {
+    if (keys[i] >= 0x7F800000u) {  // negative, -0, infinite or not a number
+      std::sort(values.begin(), values.end());
+      return;
+    }
+  }
+  for (int32_t shift = 0; shift < 32; shift += 11) {
+    size_t counts[2048] = {};
+    for (size_t i = 0; i < n; ++i) ++counts[(keys[i] >> shift) & 2047u];
+    size_t total = 0;
+    for (size_t& c : counts) {
+      const size_t here = c;
+      c = total;
+      total += here;
+    }
+    for (size_t i = 0; i < n; ++i) other[counts[(keys[i] >> shift) & 2047u]++] = keys[i];
+    keys.swap(other);
+  }
+  std::memcpy(values.data(), keys.get(), n * sizeof(float));
+}
+
 // ---------------------------------------------------------------------------------------------
 // CToneMaker
 
@@ -293,7 +322,7 @@ void CToneMaker::ComputeSpots() {
 
 void CToneMaker::BuildLevels() {
   std::vector<float> sorted(spots_);
-  std::sort(sorted.begin(), sorted.end());
+  SortToneValues(sorted);
   const int64_t n = static_cast<int64_t>(sorted.size());
   for (int32_t i = 0; i <= 100; ++i) {
     const int64_t index = std::min<int64_t>(i * n / 100, n - 1);

@@ -70,6 +70,11 @@ inline constexpr float kToneCellMax = 128.0f;
 // the nearest. The caller keeps max(k, s) within the search range above; 0 when it is not.
 int32_t FindToneRepeat(float k, float s);
 
+// Sorts the values ascending, the same sequence std::sort gives. The spot values of a screen
+// (finite, 0 or more) are sorted by their bits, three passes of 11 bits; any other value makes
+// it fall back to std::sort.
+void SortToneValues(std::vector<float>& values);
+
 // ---------------------------------------------------------------------------------------------
 // The screen generator
 

@@ -69,7 +69,9 @@ int32_t GetEffectiveOpacity(const CLayerData& layer, FolderOpacityRecord& record
 // ---- Composing ----
 
 bool FillBackground(TMTC& buffer, SRectWH rect, bool showCanvasColor, uint32_t paperColor) {
-  if (showCanvasColor) return buffer.BlendRect(rect, paperColor & 0x00FFFFFFu, 255);
+  // The paper colour blended at full strength: each pixel keeps its alpha byte and takes the
+  // colour's three channels exactly, which the masked fill writes in one step.
+  if (showCanvasColor) return buffer.MaskedFillRect(rect, 0x00FFFFFFu, paperColor);
   return buffer.FillRect(rect, kTransparentWhite);
 }
 
@@ -81,7 +83,8 @@ bool DrawLayerRect(TMTC& image, const CLayerData& layer, const SRectWH& rect) {
   return DrawLayerTo(*store, image, layer, dest, source);
 }
 
-bool ComposeRect(TMTC& display, const CLayerMngr& layers, const SComposeSettings& settings, SRectWH rect, bool grid) {
+bool ComposeRect(TMTC& display, const CLayerMngr& layers, const SComposeSettings& settings, SRectWH rect,
+                 bool grid) {
   if (!display.IsValid() || !display.ClipRect(rect)) return false;
   FolderOpacityRecord record;
   ClearFolderOpacity(record);
@@ -100,7 +103,8 @@ bool ComposeRect(TMTC& display, const CLayerMngr& layers, const SComposeSettings
         DrawLayerFastRect(*layer, display, rect);
     } else {
       TPoint dest{rect.left, rect.top};
-      SRectWH source{AddSat(rect.left, layer->offsetX), AddSat(rect.top, layer->offsetY), rect.width, rect.height};
+      SRectWH source{AddSat(rect.left, layer->offsetX), AddSat(rect.top, layer->offsetY), rect.width,
+                     rect.height};
       BlendLayerIntoImage(*layer, display, dest, kTransparentComposeModeWord, source);
     }
   }
@@ -212,7 +216,8 @@ bool StretchExactFrom(TMTC& dest, const TMTC& source, const SRectWH& destRect, S
   if (x0 >= x1 || y0 >= y1) return false;
   std::vector<int32_t> columns(static_cast<size_t>(x1 - x0));
   for (int64_t x = x0; x < x1; ++x)
-    columns[static_cast<size_t>(x - x0)] = static_cast<int32_t>(sourceRect.left + (x - dl) * sourceRect.width / dw);
+    columns[static_cast<size_t>(x - x0)] =
+        static_cast<int32_t>(sourceRect.left + (x - dl) * sourceRect.width / dw);
   int64_t lastRow = -1;
   const uint32_t* lastWritten = nullptr;
   for (int64_t y = y0; y < y1; ++y) {
@@ -230,8 +235,8 @@ bool StretchExactFrom(TMTC& dest, const TMTC& source, const SRectWH& destRect, S
   return true;
 }
 
-bool StretchToWindow(Surface* window, TMTC& dest, SRectWH canvasRect, const TMTC& display, const SViewGeometry& view,
-                     bool showCanvasColor, bool pattern, SRectWH* outRect) {
+bool StretchToWindow(Surface* window, TMTC& dest, SRectWH canvasRect, const TMTC& display,
+                     const SViewGeometry& view, bool showCanvasColor, bool pattern, SRectWH* outRect) {
   if (view.zoomDenominator <= 0 || view.zoomNumerator <= 0) return false;
   if (!display.IsValid() || !dest.IsValid() || !display.ClipRect(canvasRect)) return false;
   const int64_t z = FixDiv(view.zoomNumerator, view.zoomDenominator);
@@ -268,7 +273,8 @@ SRectWH RotatedPaintSquare(const SRectWH& canvasRect, const SViewGeometry& view,
   const double centreY = canvasRect.top + canvasRect.height / 2.0;
   const double dx = (centreX - viewCentre.x) * z, dy = (centreY - viewCentre.y) * z;
   const double c = view.cosine, n = view.sine;
-  const int64_t wx = static_cast<int64_t>(std::clamp(std::trunc(c * dx + n * dy), -4e18, 4e18)) + view.clientWidth / 2;
+  const int64_t wx =
+      static_cast<int64_t>(std::clamp(std::trunc(c * dx + n * dy), -4e18, 4e18)) + view.clientWidth / 2;
   const int64_t wy =
       static_cast<int64_t>(std::clamp(std::trunc(-n * dx + c * dy), -4e18, 4e18)) + view.clientHeight / 2;
   return SRectWH{Clamp32(wx - r), Clamp32(wy - r), Clamp32(2 * r), Clamp32(2 * r)};
@@ -278,8 +284,8 @@ namespace {
 
 // The nearest loop; finish(pixel, x, y) runs on every pixel taken from the buffer.
 template <class Finish>
-void NearestRows(TMTC& dest, const TMTC& display, const SRectWH& rect, const TPoint& centre, int64_t cs, int64_t sn,
-                 uint32_t outside, Finish finish) {
+void NearestRows(TMTC& dest, const TMTC& display, const SRectWH& rect, const TPoint& centre, int64_t cs,
+                 int64_t sn, uint32_t outside, Finish finish) {
   const int64_t wd2 = dest.Width() / 2, hd2 = dest.Height() / 2;
   const int64_t limitX = int64_t{display.Width()} << 16, limitY = int64_t{display.Height()} << 16;
   const int64_t cx = int64_t{centre.x} * 65536, cy = int64_t{centre.y} * 65536;
@@ -313,13 +319,15 @@ bool RenderRotatedNearest(TMTC& dest, const TMTC& display, SRectWH destRect, con
   if (showCanvasColor) {
     NearestRows(dest, display, destRect, viewCentre, cs, sn, outsideColour, [](uint32_t*, int32_t, int32_t) {});
   } else if (pattern) {
-    NearestRows(dest, display, destRect, viewCentre, cs, sn, outsideColour, [](uint32_t* p, int32_t x, int32_t y) {
-      if ((*p >> 24) != 255u) FlattenPixelForView(p, x, y, true);
-    });
+    NearestRows(dest, display, destRect, viewCentre, cs, sn, outsideColour,
+                [](uint32_t* p, int32_t x, int32_t y) {
+                  if ((*p >> 24) != 255u) FlattenPixelForView(p, x, y, true);
+                });
   } else {
-    NearestRows(dest, display, destRect, viewCentre, cs, sn, outsideColour, [](uint32_t* p, int32_t x, int32_t y) {
-      if ((*p >> 24) != 255u) FlattenPixelForView(p, x, y, false);
-    });
+    NearestRows(dest, display, destRect, viewCentre, cs, sn, outsideColour,
+                [](uint32_t* p, int32_t x, int32_t y) {
+                  if ((*p >> 24) != 255u) FlattenPixelForView(p, x, y, false);
+                });
   }
   return true;
 }
@@ -329,18 +337,20 @@ bool RenderRotatedSmooth(TMTC& dest, TMTC& display, CScaleImageTMTC& scaler, SRe
                          uint32_t outsideColour) {
   if (!dest.IsValid() || !display.IsValid()) return false;
   const SFlattenBackground bg = ViewBackground(showCanvasColor, pattern);
-  return ScaleRotateInto(dest, display, scaler, viewCentre, destRect, view.angle, view.Zoom(), outsideColour, &bg);
+  return ScaleRotateInto(dest, display, scaler, viewCentre, destRect, view.angle, view.Zoom(), outsideColour,
+                         &bg);
 }
 
 // ---- Thumbnails and the navigator ----
 
-SRectWH ScaledThumbnailRect(const SRectWH& canvasRect, int32_t imageWidth, int32_t imageHeight, int32_t canvasWidth,
-                            int32_t canvasHeight) {
+SRectWH ScaledThumbnailRect(const SRectWH& canvasRect, int32_t imageWidth, int32_t imageHeight,
+                            int32_t canvasWidth, int32_t canvasHeight) {
   if (imageWidth <= 0 || imageHeight <= 0 || canvasWidth <= 0 || canvasHeight <= 0) return SRectWH{0, 0, 0, 0};
   const float fx = static_cast<float>(imageWidth) / static_cast<float>(canvasWidth);
   const float fy = static_cast<float>(imageHeight) / static_cast<float>(canvasHeight);
   auto trunc32 = [](float v) { return Clamp32(static_cast<int64_t>(std::clamp(std::trunc(v), -4e18f, 4e18f))); };
-  return SRectWH{trunc32(static_cast<float>(canvasRect.left) * fx), trunc32(static_cast<float>(canvasRect.top) * fy),
+  return SRectWH{trunc32(static_cast<float>(canvasRect.left) * fx),
+                 trunc32(static_cast<float>(canvasRect.top) * fy),
                  AddSat(trunc32(static_cast<float>(canvasRect.width) * fx), 1),
                  AddSat(trunc32(static_cast<float>(canvasRect.height) * fy), 1)};
 }
@@ -350,7 +360,8 @@ bool DrawLayerThumbnailRect(CLayerData& layer, const SRectWH& thumbnailRect) {
   const CBlockVMTC* store = layer.Store();
   if (thumbnail == nullptr || store == nullptr || !thumbnail->IsValid()) return false;
   return DrawBlockScaledTo(*store, *thumbnail, thumbnailRect.left, thumbnailRect.top, thumbnailRect.width,
-                           thumbnailRect.height, layer.offsetX, layer.offsetY, layer.canvasWidth, layer.canvasHeight);
+                           thumbnailRect.height, layer.offsetX, layer.offsetY, layer.canvasWidth,
+                           layer.canvasHeight);
 }
 
 bool UpdateNavigatorRect(TMTC& navigator, const TMTC& display, const SRectWH& navigatorRect, bool showCanvasColor,

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <ostream>
@@ -217,6 +218,46 @@ TEST(NibRasteriser, WithoutAntialiasTheRimKeepsTheFalloffFloor) {
   // Exact footprints without antialias are empty.
   ASSERT_TRUE(shape.SetExactCircle(Px(10.3), Px(7.6), true, Px(3)));
   for (int i = 0; i < shape.GridWidth() * shape.GridHeight(); ++i) ASSERT_EQ(shape.ResultPlane()[i], 0);
+}
+
+// The sampled circle and ellipse reuse the planes of the nib before without clearing them: every
+// cell must still come out as on a fresh shape, after a larger or smaller nib and after the exact
+// paths (which leave most of the grid 0).
+TEST(NibRasteriser, ReusedPlanesGiveTheFootprintOfAFreshShape) {
+  CGradeMapObj map(kFalloffEntries);
+  struct Step {
+    const char* name;
+    std::function<bool(CPenShape&)> build;
+  };
+  const Step steps[] = {
+      {"circle 9", [](CPenShape& s) { return s.SetCircle(Px(9)); }},
+      {"circle 3", [](CPenShape& s) { return s.SetCircle(Px(3)); }},
+      {"ellipse 6", [](CPenShape& s) { return s.SetEllipse(Px(6), 40, 30); }},
+      {"exact circle", [](CPenShape& s) { return s.SetExactCircle(Px(10.3), Px(7.6), true, Px(5)); }},
+      {"circle 5", [](CPenShape& s) { return s.SetCircle(Px(5)); }},
+      {"exact ellipse", [](CPenShape& s) { return s.SetExactEllipse(Px(4.2), Px(3.9), false, 20, 50, Px(6)); }},
+      {"ellipse 7", [](CPenShape& s) { return s.SetEllipse(Px(7), 70, 110); }},
+      {"circle 12", [](CPenShape& s) { return s.SetCircle(Px(12)); }},
+  };
+  for (const bool antialias : {true, false}) {
+    CPenShape reused(&map);
+    reused.SetAntialias(antialias);
+    for (const Step& step : steps) {
+      SCOPED_TRACE(testing::Message() << step.name << (antialias ? " antialiased" : ""));
+      CPenShape fresh(&map);
+      fresh.SetAntialias(antialias);
+      ASSERT_TRUE(step.build(reused));
+      ASSERT_TRUE(step.build(fresh));
+      ASSERT_EQ(reused.GridWidth(), fresh.GridWidth());
+      ASSERT_EQ(reused.GridHeight(), fresh.GridHeight());
+      const size_t n = static_cast<size_t>(fresh.GridWidth()) * static_cast<size_t>(fresh.GridHeight());
+      for (size_t i = 0; i < n; ++i) {
+        ASSERT_EQ(reused.DistancePlane()[i], fresh.DistancePlane()[i]) << i;
+        ASSERT_EQ(reused.CoveragePlane()[i], fresh.CoveragePlane()[i]) << i;
+        ASSERT_EQ(reused.ResultPlane()[i], fresh.ResultPlane()[i]) << i;
+      }
+    }
+  }
 }
 
 TEST(NibRasteriser, CircleLimitsAndReuse) {

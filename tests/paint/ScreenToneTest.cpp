@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -320,6 +321,42 @@ TEST(ToneMaker, RowWalkGivesTheSinglePrecisionResult) {
         const int32_t x0 = o[0] + static_cast<int32_t>(rng.Next() % 500);
         for (int32_t x = x0; x < x0 + 700; ++x) ASSERT_EQ(m.Sample(x, y), m.SampleSingle(x, y)) << x << "," << y;
       }
+  }
+}
+
+TEST(ToneValues, SortGivesStdSortsSequenceBitForBit) {
+  test::XorShiftRng rng(0x51A7);
+  const auto uniform = [&](size_t n, uint32_t levels) {
+    std::vector<float> v(n);
+    for (float& x : v) x = static_cast<float>(rng.Next() % levels) / static_cast<float>(levels - 1);
+    return v;
+  };
+  struct Case {
+    const char* name;
+    std::vector<float> values;
+  };
+  std::vector<Case> cases = {
+      {"empty", {}},
+      {"one", {0.25f}},
+      {"spot values", uniform(5000, 1u << 20)},
+      {"long runs of equal values", uniform(3000, 7)},
+      {"zeros, tiny and large values", {0.0f, 1e-40f, 3.0e38f, 1.0f, 0.0f, 1e-45f, 2.5f, 1e-40f, 65536.0f, 0.5f}},
+      // Outside the spot range: the whole set is sorted by std::sort.
+      {"negative values", {0.5f, -1.0f, 0.0f, -0.0f, 2.0f, -3.5f}},
+      {"infinity", {1.0f, std::numeric_limits<float>::infinity(), 0.0f}},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<float> expected = c.values;
+    std::sort(expected.begin(), expected.end());
+    SortToneValues(c.values);
+    ASSERT_EQ(c.values.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      uint32_t a, b;
+      std::memcpy(&a, &c.values[i], 4);
+      std::memcpy(&b, &expected[i], 4);
+      ASSERT_EQ(a, b) << i;
+    }
   }
 }
 

@@ -139,13 +139,15 @@ TEST_F(ViewRenderTest, WholeCanvasEqualsRandomRectangles) {
     // one gives the same pixels as the whole.
     for (int32_t k = 0; k < 40; ++k) {
       const int32_t l = rng.Below(kW), t = rng.Below(kH);
-      ComposeRect(pieces, layers, settings, SRectWH{l, t, 1 + rng.Below(kW - l + 5), 1 + rng.Below(kH - t + 5)}, true);
+      ComposeRect(pieces, layers, settings, SRectWH{l, t, 1 + rng.Below(kW - l + 5), 1 + rng.Below(kH - t + 5)},
+                  true);
     }
     for (int32_t t = 0; t < kH; t += 16)
       for (int32_t l = 0; l < kW; l += 20) ComposeRect(pieces, layers, settings, SRectWH{l, t, 20, 16}, true);
     EXPECT_EQ(test::PixelsOf(whole), test::PixelsOf(pieces)) << "canvas colour " << showCanvas;
     // The opacities borrowed for drawing are given back.
-    for (size_t i = 0; i < std::size(modes); ++i) EXPECT_EQ(layers.Get(static_cast<int32_t>(i))->opacity, 120 + 27 * i);
+    for (size_t i = 0; i < std::size(modes); ++i)
+      EXPECT_EQ(layers.Get(static_cast<int32_t>(i))->opacity, 120 + 27 * i);
   }
 }
 
@@ -182,7 +184,8 @@ TEST_F(ViewRenderTest, NormalStackOnWhiteIsStraightAlphaOver) {
         Rgba model{{255, 255, 255}, showCanvas ? 1.0 : 0.0};
         for (int32_t i = 0; i < layers.Count(); ++i) {
           const CLayerData& layer = *layers.Get(i);
-          model = Over(model, layer.Store()->GetPixel(x + layer.offsetX, y + layer.offsetY), layer.opacity / 255.0);
+          model =
+              Over(model, layer.Store()->GetPixel(x + layer.offsetX, y + layer.offsetY), layer.opacity / 255.0);
         }
         // Shown over white, as the window shows it.
         const uint32_t got = display.GetPixel(x, y);
@@ -210,7 +213,7 @@ TEST_F(ViewRenderTest, LayersOfZeroEffectiveOpacityAreSkipped) {
   TTC without(40, 40), with(40, 40);
   SComposeSettings settings;
   ComposeRect(without, layers, settings, SRectWH{0, 0, 40, 40}, false);
-  AddRandomLayer(layers, 40, 40, kModeScreen, 0, rng);   // opacity 0
+  AddRandomLayer(layers, 40, 40, kModeScreen, 0, rng);    // opacity 0
   AddRandomLayer(layers, 40, 40, kModeNormal, 255, rng);  // hidden
   layers.Get(2)->visible = 0;
   ComposeRect(with, layers, settings, SRectWH{0, 0, 40, 40}, false);
@@ -272,8 +275,35 @@ TEST_F(ViewRenderTest, GridPixelOpMakesThePixelOpaqueOverWhiteFirst) {
 struct Ratio {
   int32_t n, d;
 };
-constexpr Ratio kZoomSteps[] = {{1, 16}, {1, 12}, {1, 8}, {1, 6}, {1, 4}, {1, 3}, {1, 2}, {2, 3}, {1, 1},
+constexpr Ratio kZoomSteps[] = {{1, 16}, {1, 12}, {1, 8}, {1, 6}, {1, 4}, {1, 3}, {1, 2},  {2, 3}, {1, 1},
                                 {3, 2},  {2, 1},  {3, 1}, {4, 1}, {6, 1}, {8, 1}, {12, 1}, {16, 1}};
+
+TEST(ViewRender, BackgroundIsTheFullStrengthBlendOfThePaperColour) {
+  // Over pixels of every alpha, inside a rectangle clipped to the buffer: the canvas colour's
+  // background equals BlendRect at 255; without it the rectangle is transparent white.
+  test::XorShiftRng rng(0xB6C0);
+  const uint32_t colours[] = {0x00FFFFFFu, 0xFF123456u, 0x80000000u, 0x00A0B0C0u};
+  const SRectWH rects[] = {{0, 0, 37, 23}, {5, -3, 20, 40}, {30, 10, 50, 50}, {40, 0, 5, 5}};
+  for (const uint32_t colour : colours)
+    for (const SRectWH& r : rects)
+      for (const bool show : {true, false}) {
+        SCOPED_TRACE(testing::Message() << std::hex << colour << std::dec << " rect " << r.left << "," << r.top
+                                        << (show ? " canvas colour" : " transparent"));
+        TMTC buffer(37, 23);
+        for (int32_t y = 0; y < 23; ++y)
+          for (int32_t x = 0; x < 37; ++x) *buffer.Pixel(x, y) = rng.Next();
+        TMTC expected(37, 23);
+        for (int32_t y = 0; y < 23; ++y)
+          for (int32_t x = 0; x < 37; ++x) *expected.Pixel(x, y) = buffer.GetPixel(x, y);
+        SRectWH e = r;
+        const bool expectedDrawn =
+            show ? expected.BlendRect(e, colour & 0x00FFFFFFu, 255) : expected.FillRect(e, kTransparentWhite);
+        EXPECT_EQ(FillBackground(buffer, r, show, colour), expectedDrawn);
+        for (int32_t y = 0; y < 23; ++y)
+          for (int32_t x = 0; x < 37; ++x)
+            ASSERT_EQ(buffer.GetPixel(x, y), expected.GetPixel(x, y)) << x << "," << y;
+      }
+}
 
 TEST(ViewRender, WholeZoomViewSwitch) {
   struct Case {
@@ -281,9 +311,9 @@ TEST(ViewRender, WholeZoomViewSwitch) {
     bool whole;
   };
   const Case cases[] = {
-      {16383, 10, 2, 1, true},     {16384, 10, 2, 1, false},  {10, 16384, 2, 1, false}, {32767, 5, 1, 1, true},
-      {100, 100, 3, 2, false},     {100, 100, 1, 2, false},   {2047, 2047, 16, 1, true}, {2048, 1, 16, 1, false},
-      {1, 1, 16, 1, true},         {0, 0, 1, 1, true},        {100, 100, 4, 0, false},   {100, 100, 0, 1, false},
+      {16383, 10, 2, 1, true},      {16384, 10, 2, 1, false}, {10, 16384, 2, 1, false},  {32767, 5, 1, 1, true},
+      {100, 100, 3, 2, false},      {100, 100, 1, 2, false},  {2047, 2047, 16, 1, true}, {2048, 1, 16, 1, false},
+      {1, 1, 16, 1, true},          {0, 0, 1, 1, true},       {100, 100, 4, 0, false},   {100, 100, 0, 1, false},
       {INT32_MAX, 1, 16, 1, false},
   };
   for (const Case& c : cases)
@@ -366,9 +396,10 @@ TEST(ViewRender, EmptyDestinationsAndTinyCanvasesDrawNothingOrOnePixel) {
   geometry.zoomNumerator = 16;
   CScaleImageTMTC scaler(&display, &view);
   // A never-sized buffer: nothing is drawn, nothing divides by zero.
-  EXPECT_FALSE(RenderRotatedNearest(empty, display, SRectWH{0, 0, 10, 10}, TPoint{0, 0}, geometry, true, false, 0));
-  EXPECT_FALSE(RenderRotatedSmooth(empty, display, scaler, SRectWH{0, 0, 10, 10}, TPoint{0, 0}, geometry, true,
-                                   false, 0));
+  EXPECT_FALSE(
+      RenderRotatedNearest(empty, display, SRectWH{0, 0, 10, 10}, TPoint{0, 0}, geometry, true, false, 0));
+  EXPECT_FALSE(
+      RenderRotatedSmooth(empty, display, scaler, SRectWH{0, 0, 10, 10}, TPoint{0, 0}, geometry, true, false, 0));
   EXPECT_FALSE(RenderRotatedNearest(view, empty, SRectWH{0, 0, 1, 1}, TPoint{0, 0}, geometry, true, false, 0));
   EXPECT_FALSE(StretchToWindow(nullptr, empty, SRectWH{0, 0, 1, 1}, display, geometry, false, true));
   EXPECT_EQ(RotatedPaintSquare(SRectWH{0, 0, 0, 5}, geometry, TPoint{0, 0}).width, 0);
@@ -401,7 +432,9 @@ std::string RenderCaseText(const RenderCase& c) {
   if (c.degrees < 0) deg = "minus" + deg.substr(1);
   return "zoom" + std::to_string(c.zoom.n) + "over" + std::to_string(c.zoom.d) + "at" + deg + "deg";
 }
-std::string RenderCaseName(const ::testing::TestParamInfo<RenderCase>& info) { return RenderCaseText(info.param); }
+std::string RenderCaseName(const ::testing::TestParamInfo<RenderCase>& info) {
+  return RenderCaseText(info.param);
+}
 void PrintTo(const RenderCase& c, std::ostream* os) { *os << RenderCaseText(c); }
 
 class RenderModelTest : public ::testing::TestWithParam<RenderCase> {
@@ -434,7 +467,8 @@ class RenderModelTest : public ::testing::TestWithParam<RenderCase> {
   // the exact middle of the buffer (the area sampler).
   void MappedPoint(int32_t x, int32_t y, double& u, double& v, bool exactMiddle = false) const {
     const double s = 1.0 / view_.Zoom();
-    const double mx = exactMiddle ? kClientW / 2.0 : kClientW / 2, my = exactMiddle ? kClientH / 2.0 : kClientH / 2;
+    const double mx = exactMiddle ? kClientW / 2.0 : kClientW / 2,
+                 my = exactMiddle ? kClientH / 2.0 : kClientH / 2;
     const double a = s * (x + 0.5 - mx), b = s * (y + 0.5 - my);
     u = centre_.x + view_.cosine * a - view_.sine * b;
     v = centre_.y + view_.sine * a + view_.cosine * b;
@@ -455,8 +489,8 @@ TEST_P(RenderModelTest, NearestTakesThePixelOfItsSixteenSixteenPoint) {
   for (bool pattern : {false, true}) {
     TTC out(kClientW, kClientH);
     const uint32_t outside = 0x00446688u;
-    ASSERT_TRUE(RenderRotatedNearest(out, display_, SRectWH{0, 0, kClientW, kClientH}, centre_, view_, false, pattern,
-                                     outside));
+    ASSERT_TRUE(RenderRotatedNearest(out, display_, SRectWH{0, 0, kClientW, kClientH}, centre_, view_, false,
+                                     pattern, outside));
     // The model: each point straight from its own 16.16 products (no stepping).
     const float s = 1.0f / (static_cast<float>(view_.zoomNumerator) / static_cast<float>(view_.zoomDenominator));
     const int64_t cs = static_cast<int64_t>(std::nearbyint(static_cast<double>(view_.cosine * s) * 65536.0));
@@ -535,8 +569,8 @@ TEST_P(RenderModelTest, SmoothAveragesTheSquareAboutItsPixelCentre) {
       const uint32_t got = out.GetPixel(x, y);
       // Squares that straddle the edge by a rounding may land on either side: skip them.
       const double margin = 2.0 / 65536 * (1 + s * 64);
-      const bool clearlyIn = u - s / 2 > -1 + margin && v - s / 2 > -1 + margin && u + s / 2 < kCanvasW + 1 - margin &&
-                             v + s / 2 < kCanvasH + 1 - margin;
+      const bool clearlyIn = u - s / 2 > -1 + margin && v - s / 2 > -1 + margin &&
+                             u + s / 2 < kCanvasW + 1 - margin && v + s / 2 < kCanvasH + 1 - margin;
       const bool clearlyOut = u + s / 2 < -margin || v + s / 2 < -margin || u - s / 2 > kCanvasW + margin ||
                               v - s / 2 > kCanvasH + margin;
       if (clearlyOut) {
@@ -551,7 +585,8 @@ TEST_P(RenderModelTest, SmoothAveragesTheSquareAboutItsPixelCentre) {
       const double alpha = avg[3] / 255.0;
       for (int k = 0; k < 3; ++k) {
         const double want = avg[k] * alpha + ((cell >> (8 * k)) & 0xFF) * (1 - alpha);
-        worst = std::max(worst, static_cast<int32_t>(std::ceil(std::fabs(want - ((got >> (8 * k)) & 0xFF)) - 1e-9)));
+        worst =
+            std::max(worst, static_cast<int32_t>(std::ceil(std::fabs(want - ((got >> (8 * k)) & 0xFF)) - 1e-9)));
       }
     }
   // 16.16 corners, single-precision sums and the truncating stores: within three levels.
@@ -586,7 +621,8 @@ std::vector<RenderCase> AllRenderCases() {
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(ZoomStepsAndAngles, RenderModelTest, ::testing::ValuesIn(AllRenderCases()), RenderCaseName);
+INSTANTIATE_TEST_SUITE_P(ZoomStepsAndAngles, RenderModelTest, ::testing::ValuesIn(AllRenderCases()),
+                         RenderCaseName);
 
 // ---- Thumbnails and the navigator ---------------------------------------------------------------
 
