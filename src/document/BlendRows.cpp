@@ -125,58 +125,94 @@ bool UseAvx2Rows() {
 
 void ForceBaselineRows(bool force) { gForceBaselineRows = force; }
 
-bool PaintOverSourceAlphaRowSse2(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
 #if defined(__SSE2__)
-  // Eight pixels a step: the alphas and weights of all eight in 16-bit lanes, the colours of
-  // each four in 16-bit lanes; every product fits 16 bits unsigned.
-  const __m128i w = _mm_set1_epi16(static_cast<int16_t>(static_cast<uint32_t>(value) & 0xFFu));
-  const __m128i one16 = _mm_set1_epi16(1);
-  const __m128i max16 = _mm_set1_epi16(255);
-  const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
+namespace {
+
+// x div 255 for 0 <= x <= 65025 in 16-bit lanes: (x*32897) >> 23, as MulDiv255.
+inline __m128i Div255Lanes(__m128i x) { return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(-32639)), 7); }
+
+// The colour bytes of eight pixels (two vectors of four) as planes of 16-bit lanes: blue and
+// green from the low halves, red and alpha from the high halves.
+struct SPlanes {
+  __m128i blue, green, red, alpha;
+};
+inline SPlanes Split(__m128i first, __m128i second) {
+  const __m128i lowMask = _mm_set1_epi16(0x00FF);
+  // Sign-extended halves pack back to the same 16 bits.
+  const __m128i low = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(first, 16), 16),
+                                      _mm_srai_epi32(_mm_slli_epi32(second, 16), 16));
+  const __m128i high = _mm_packs_epi32(_mm_srai_epi32(first, 16), _mm_srai_epi32(second, 16));
+  return SPlanes{_mm_and_si128(low, lowMask), _mm_srli_epi16(low, 8), _mm_and_si128(high, lowMask),
+                 _mm_srli_epi16(high, 8)};
+}
+
+// Eight pixels of the normal merge. FullValue: the value is 255, so the coverage is the colour
+// alpha.
+template <bool FullValue>
+inline void PaintOverEight(uint32_t* dest, __m128i value, __m128i p0, __m128i p1, const SPlanes& c) {
   const __m128i zero = _mm_setzero_si128();
-  // x div 255 for 0 <= x <= 65025.
-  const auto div255 = [&](__m128i x) {
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, one16), _mm_srli_epi16(x, 8)), 8);
+  const __m128i max16 = _mm_set1_epi16(255);
+  const SPlanes p = Split(p0, p1);
+  // v := MulDiv255(value, colour alpha); na := d + (v*(255 - d)) div 255.
+  const __m128i v = FullValue ? c.alpha : Div255Lanes(_mm_mullo_epi16(value, c.alpha));
+  const __m128i na = _mm_add_epi16(p.alpha, Div255Lanes(_mm_mullo_epi16(v, _mm_sub_epi16(max16, p.alpha))));
+  // weight := floor(v*255 / na) as the pixel routine's single-precision quotient, na = 0 read
+  // as 1 (v is 0 there).
+  const __m128i n = _mm_mullo_epi16(v, max16);
+  const __m128i divisor = _mm_sub_epi16(na, _mm_cmpeq_epi16(na, zero));
+  const auto quotient = [](__m128i num, __m128i den) {
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(num), _mm_cvtepi32_ps(den)));
   };
-  // Each byte: (c*weight + p*(255 - weight)) div 255 as above.
-  const auto blend = [&](__m128i p16, __m128i c16, __m128i wt) {
-    return div255(_mm_add_epi16(_mm_mullo_epi16(c16, wt), _mm_mullo_epi16(p16, _mm_sub_epi16(max16, wt))));
+  const __m128i weight =
+      _mm_packs_epi32(quotient(_mm_unpacklo_epi16(n, zero), _mm_unpacklo_epi16(divisor, zero)),
+                      quotient(_mm_unpackhi_epi16(n, zero), _mm_unpackhi_epi16(divisor, zero)));
+  const __m128i rest = _mm_sub_epi16(max16, weight);
+  // Each channel: (c*weight + p*(255 - weight)) div 255, as BlendColor.
+  const auto blend = [&](__m128i pc, __m128i cc) {
+    return Div255Lanes(_mm_add_epi16(_mm_mullo_epi16(cc, weight), _mm_mullo_epi16(pc, rest)));
   };
-  // floor(n / d) of four 32-bit lanes as the pixel routine's single-precision quotient.
-  const auto quotient = [](__m128i n, __m128i d) {
-    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n), _mm_cvtepi32_ps(d)));
-  };
-  // Four pixels blended with the weights of lanes 0..3 of w16 and given the alphas na.
-  const auto four = [&](uint32_t* out, __m128i p, __m128i c, __m128i w16, __m128i na32) {
-    const __m128i pairs = _mm_unpacklo_epi16(w16, w16);  // w0 w0 w1 w1 w2 w2 w3 w3
-    const __m128i lo =
-        blend(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi32(pairs, pairs));
-    const __m128i hi =
-        blend(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi32(pairs, pairs));
-    const __m128i mixed = _mm_and_si128(_mm_packus_epi16(lo, hi), colourMask);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(mixed, _mm_slli_epi32(na32, 24)));
-  };
+  const __m128i blueGreen = _mm_or_si128(blend(p.blue, c.blue), _mm_slli_epi16(blend(p.green, c.green), 8));
+  const __m128i redAlpha = _mm_or_si128(blend(p.red, c.red), _mm_slli_epi16(na, 8));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dest), _mm_unpacklo_epi16(blueGreen, redAlpha));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + 4), _mm_unpackhi_epi16(blueGreen, redAlpha));
+}
+
+template <bool FullValue>
+void PaintOverRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
+  const __m128i w = _mm_set1_epi16(static_cast<int16_t>(static_cast<uint32_t>(value) & 0xFFu));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i opaque = _mm_set1_epi16(255);
   int32_t i = 0;
   for (; i + 8 <= count; i += 8) {
-    const __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
-    const __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i + 4));
     const __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
     const __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 4));
-    const __m128i d = _mm_packs_epi32(_mm_srli_epi32(p0, 24), _mm_srli_epi32(p1, 24));
-    const __m128i ca = _mm_packs_epi32(_mm_srli_epi32(c0, 24), _mm_srli_epi32(c1, 24));
-    // v := MulDiv255(w, colour alpha); na := d + v*(255 - d)/255.
-    const __m128i v = div255(_mm_mullo_epi16(w, ca));
-    const __m128i na = _mm_add_epi16(d, div255(_mm_mullo_epi16(v, _mm_sub_epi16(max16, d))));
-    // weight := floor(v*255 / na), na = 0 read as 1 (v is 0 there).
-    const __m128i n = _mm_mullo_epi16(v, max16);
-    const __m128i divisor = _mm_sub_epi16(na, _mm_cmpeq_epi16(na, zero));
-    const __m128i weight =
-        _mm_packs_epi32(quotient(_mm_unpacklo_epi16(n, zero), _mm_unpacklo_epi16(divisor, zero)),
-                        quotient(_mm_unpackhi_epi16(n, zero), _mm_unpackhi_epi16(divisor, zero)));
-    four(dest + i, p0, c0, weight, _mm_unpacklo_epi16(na, zero));
-    four(dest + i + 4, p1, c1, _mm_unpackhi_epi64(weight, weight), _mm_unpackhi_epi16(na, zero));
+    const SPlanes c = Split(c0, c1);
+    // Runs: eight clear source pixels change nothing; eight opaque ones at full value are copied.
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(c.alpha, zero)) == 0xFFFF) continue;
+    if (FullValue && _mm_movemask_epi8(_mm_cmpeq_epi16(c.alpha, opaque)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), c0);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 4), c1);
+      continue;
+    }
+    const __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
+    const __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i + 4));
+    PaintOverEight<FullValue>(dest + i, w, p0, p1, c);
   }
   for (; i < count; ++i) PixelPaintOverSourceAlpha(dest + i, source[i], value);
+}
+
+}  // namespace
+#endif
+
+bool PaintOverSourceAlphaRowSse2(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
+#if defined(__SSE2__)
+  // Eight pixels a step, each channel in a plane of 16-bit lanes; every product fits 16 bits
+  // unsigned. Value 0 changes nothing.
+  const uint32_t w = static_cast<uint32_t>(value) & 0xFFu;
+  if (w == 255)
+    PaintOverRow<true>(dest, source, count, value);
+  else if (w != 0)
+    PaintOverRow<false>(dest, source, count, value);
   return true;
 #else
   (void)dest;
