@@ -14,6 +14,7 @@
 #include "document/BlendMode.h"
 #include "raster/BlockVMTC.h"
 #include "raster/Composite.h"
+#include "raster/CompositeRows.h"
 
 namespace {
 
@@ -135,6 +136,23 @@ void BM_CompositePixel_Descriptor(benchmark::State& state) {
   SetPixelRate(state, kPixels);
 }
 
+// The same descriptor through its row form (CompositeRow, BlendColor worked inline).
+void BM_CompositeRow_Descriptor(benchmark::State& state) {
+  InitCompositeTables();
+  Buffers& b = Data();
+  SCompositeOps ops{0, 0, {}, BlendColor, BlendColor};
+  SCompositeRowOps rows;
+  CompositeRowOpsOf(ops, rows);
+  benchmark::DoNotOptimize(rows);
+  for (auto _ : state) {
+    for (int y = 0; y < kSide; ++y)
+      CompositeRow(b.dest.data() + static_cast<size_t>(y) * kSide,
+                   b.source.data() + static_cast<size_t>(y) * kSide, kSide, 255, rows);
+    benchmark::ClobberMemory();
+  }
+  SetPixelRate(state, kPixels);
+}
+
 // ---- One tiled store onto another ---------------------------------------------------------
 
 // Two layers as painted: the lower mostly opaque tiles (a background with work on it), some
@@ -224,6 +242,7 @@ BENCHMARK(BM_BlendColor_Pointer)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BlendColorFast_Functor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CompositePixel_Functor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CompositePixel_Descriptor)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CompositeRow_Descriptor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StoreOntoStore_Ops)->Arg(255)->Arg(128)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StoreOntoStore_Layers)
     ->Args({kModeNormal, 255})

@@ -152,6 +152,13 @@ void CompositeRunSse2(uint32_t* dest, const uint32_t* source, int32_t n, uint32_
       const __m128i e = lanes::Div255(_mm_mullo_epi16(s.alpha, o));
       if (CopiesSource(dest + i, source + i, e)) continue;
       const SPlanes p = Split(dest + i);
+      if (AllLanes(_mm_cmpeq_epi16(p.alpha, _mm_set1_epi16(255)))) {
+        // Over opaque pixels the accumulator starts as the pixel and out is 255: the source
+        // blended in by e (e = 0 gives the pixel back, as the zero-alpha option wants).
+        const SPlanes mixed = BlendPlanes(p, s, e);
+        Join(dest + i, SPlanes{mixed.blue, mixed.green, mixed.red, p.alpha});
+        continue;
+      }
       // e = 0 over alphas 0 and 255 gives every pixel back as it was.
       if (AllLanes(_mm_cmpeq_epi16(e, _mm_setzero_si128())) &&
           AllLanes(_mm_or_si128(_mm_cmpeq_epi16(p.alpha, _mm_setzero_si128()),
