@@ -27,7 +27,7 @@ constexpr SLayerParam Entry(int32_t id, uint32_t neutral, uint32_t start, int32_
                      start,
                      flags,
                      RowOpsOf<SourceAlpha>(),
-                     &WeightedRow<Weighted>};
+                     WeightedRowOf<Weighted>()};
 }
 
 // The table of modes, in id order. The names start as the built-in texts; LoadBlendModeNames
@@ -178,7 +178,7 @@ const SMergeRoutine& GetMergeRoutine(uint32_t mode) {
 SCompositeRowOps MergeDescriptor(uint32_t mode) {
   const SLayerParam* entry = GetBlendModeEntry(mode);
   if (entry == nullptr) entry = &gModes[kModeNormal];
-  return SCompositeRowOps{entry->startColor, 0, &WeightedRow<BlendColor>, entry->weightedRows};
+  return SCompositeRowOps{entry->startColor, 0, WeightedRowOf<BlendColor>(), entry->weightedRows};
 }
 
 uint8_t BlendModeToLayerMode(uint32_t blendMode) {
@@ -234,6 +234,8 @@ SCompositeOps LayerCompositeOps(uint32_t destMode, uint32_t sourceMode, bool zer
   ops.flags = rows.flags;
   ops.destination = lower->weighted;
   ops.source = upper->weighted;
+  ops.destinationRows = rows.destination;
+  ops.sourceRows = rows.source;
   return ops;
 }
 

@@ -1,65 +1,15 @@
-// Row forms of the blend-mode routines: the descriptor composite over a row and the rectangle
-// loops that call one row routine per row.
+// Row forms of the blend-mode routines and the rectangle loops that call one row routine per
+// row.
 #include "document/BlendRows.h"
 
+#include "raster/PixelLanes.h"
 #include "raster/PixelOps.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tf {
 
 namespace {
 
-constexpr int32_t kRun = 64;  // pixels per pass of a descriptor composite
-
-// One run of CompositePixel: e, a and the start of the accumulator per pixel; the destination
-// routine; the source routine; then alpha and colour. Pixels are independent, so doing each step
-// over the run gives what CompositePixel gives pixel by pixel.
-template <bool OneColour>
-void CompositeRun(uint32_t* dest, const uint32_t* source, uint32_t colour, int32_t n, uint32_t opacity,
-                  const SCompositeRowOps& ops) {
-  uint32_t before[kRun], src[kRun], e[kRun], a[kRun], acc[kRun];
-  const bool fromSource = (ops.flags & kCompositeStartFromSource) != 0;
-  for (int32_t i = 0; i < n; ++i) {
-    const uint32_t s = OneColour ? colour : source[i];
-    src[i] = s;
-    e[i] = MulDiv255(s >> 24, opacity);
-    before[i] = dest[i];
-    a[i] = before[i] >> 24;
-    acc[i] = fromSource ? s : ops.startColor;
-  }
-  ops.destination(acc, before, a, n);
-  ops.source(acc, src, e, n);
-  const bool skipZero = (ops.flags & kCompositeSkipZeroAlpha) != 0;
-  for (int32_t i = 0; i < n; ++i) {
-    if (skipZero && e[i] == 0) continue;
-    const uint32_t out = a[i] + e[i] - MulDiv255(a[i], e[i]);
-    uint32_t result = before[i] & 0x00FFFFFFu;
-    if (out != 0) {
-      const uint32_t v = acc[i];
-      auto unweight = [out](uint32_t byte) {
-        const uint32_t c = pixel_detail::DivFloor(byte * 255u, out);
-        return c > 255 ? 255u : c;
-      };
-      result = (out << 24) | (unweight((v >> 16) & 0xFFu) << 16) | (unweight((v >> 8) & 0xFFu) << 8) |
-               unweight(v & 0xFFu);
-    }
-    dest[i] = result;
-  }
-}
-
-template <bool OneColour>
-void CompositeAlong(uint32_t* dest, const uint32_t* source, uint32_t colour, int32_t count, int32_t opacity,
-                    const SCompositeRowOps& ops) {
-  // Held to 0..255 as CompositePixel holds it.
-  const uint32_t o = opacity < 0 ? 0u : (opacity > 255 ? 255u : static_cast<uint32_t>(opacity));
-  for (int32_t done = 0; done < count; done += kRun) {
-    const int32_t n = count - done < kRun ? count - done : kRun;
-    CompositeRun<OneColour>(dest + done, OneColour ? nullptr : source + done, colour, n, o, ops);
-  }
-}
+constexpr int32_t kRun = 64;  // pixels per pass of a dissolve
 
 bool BothValid(const CDibCore& a, const CDibCore& b) { return a.IsValid() && b.IsValid(); }
 
@@ -78,31 +28,6 @@ template <class Row>
 void ForEachRow(TMTC& image, const SRectWH& rect, Row row) {
   const SDibView& view = image.View();
   for (int32_t j = 0; j < rect.height; ++j) row(PixelAddr32(view, rect.left, rect.top + j));
-}
-
-// The loops of CombineFrom and CompositeFrom once their routine is known to be usable: clipped
-// as ClipBlit clips; each destination row has its alpha scaled, then row(destination, source).
-template <class Row>
-bool ScaledRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
-                    Row row) {
-  if (!BothValid(source, dest)) return false;
-  if (!ClipBlit(dest.Size(), source.Size(), destPoint, sourceRect)) return false;
-  ForEachRowPair(source, dest, destPoint, sourceRect, [&](uint32_t* d, const uint32_t* s) {
-    ScaleAlphaRow(d, sourceRect.width, alphaScale);
-    row(d, s);
-  });
-  return true;
-}
-
-// The same for one colour over a rectangle of the image: row(row start).
-template <class Row>
-bool ScaledColorRows(TMTC& image, SRectWH& rect, int32_t alphaScale, Row row) {
-  if (!image.ClipRect(rect)) return false;
-  ForEachRow(image, rect, [&](uint32_t* r) {
-    ScaleAlphaRow(r, rect.width, alphaScale);
-    row(r);
-  });
-  return true;
 }
 
 bool gForceBaselineRows = false;
@@ -125,58 +50,77 @@ bool UseAvx2Rows() {
 
 void ForceBaselineRows(bool force) { gForceBaselineRows = force; }
 
-bool PaintOverSourceAlphaRowSse2(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
 #if defined(__SSE2__)
-  // Eight pixels a step: the alphas and weights of all eight in 16-bit lanes, the colours of
-  // each four in 16-bit lanes; every product fits 16 bits unsigned.
-  const __m128i w = _mm_set1_epi16(static_cast<int16_t>(static_cast<uint32_t>(value) & 0xFFu));
-  const __m128i one16 = _mm_set1_epi16(1);
-  const __m128i max16 = _mm_set1_epi16(255);
-  const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
+namespace {
+
+using lanes::Div255;
+using lanes::SPlanes;
+using lanes::Split;
+
+// Eight pixels of the normal merge. FullValue: the value is 255, so the coverage is the colour
+// alpha.
+template <bool FullValue>
+inline void PaintOverEight(uint32_t* dest, __m128i value, __m128i p0, __m128i p1, const SPlanes& c) {
   const __m128i zero = _mm_setzero_si128();
-  // x div 255 for 0 <= x <= 65025.
-  const auto div255 = [&](__m128i x) {
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, one16), _mm_srli_epi16(x, 8)), 8);
+  const __m128i max16 = _mm_set1_epi16(255);
+  const SPlanes p = Split(p0, p1);
+  // v := MulDiv255(value, colour alpha); na := d + (v*(255 - d)) div 255.
+  const __m128i v = FullValue ? c.alpha : Div255(_mm_mullo_epi16(value, c.alpha));
+  const __m128i na = _mm_add_epi16(p.alpha, Div255(_mm_mullo_epi16(v, _mm_sub_epi16(max16, p.alpha))));
+  // weight := floor(v*255 / na) as the pixel routine's single-precision quotient, na = 0 read
+  // as 1 (v is 0 there).
+  const __m128i n = _mm_mullo_epi16(v, max16);
+  const __m128i divisor = _mm_sub_epi16(na, _mm_cmpeq_epi16(na, zero));
+  const auto quotient = [](__m128i num, __m128i den) {
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(num), _mm_cvtepi32_ps(den)));
   };
-  // Each byte: (c*weight + p*(255 - weight)) div 255 as above.
-  const auto blend = [&](__m128i p16, __m128i c16, __m128i wt) {
-    return div255(_mm_add_epi16(_mm_mullo_epi16(c16, wt), _mm_mullo_epi16(p16, _mm_sub_epi16(max16, wt))));
+  const __m128i weight =
+      _mm_packs_epi32(quotient(_mm_unpacklo_epi16(n, zero), _mm_unpacklo_epi16(divisor, zero)),
+                      quotient(_mm_unpackhi_epi16(n, zero), _mm_unpackhi_epi16(divisor, zero)));
+  const __m128i rest = _mm_sub_epi16(max16, weight);
+  // Each channel: (c*weight + p*(255 - weight)) div 255, as BlendColor.
+  const auto blend = [&](__m128i pc, __m128i cc) {
+    return Div255(_mm_add_epi16(_mm_mullo_epi16(cc, weight), _mm_mullo_epi16(pc, rest)));
   };
-  // floor(n / d) of four 32-bit lanes as the pixel routine's single-precision quotient.
-  const auto quotient = [](__m128i n, __m128i d) {
-    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n), _mm_cvtepi32_ps(d)));
-  };
-  // Four pixels blended with the weights of lanes 0..3 of w16 and given the alphas na.
-  const auto four = [&](uint32_t* out, __m128i p, __m128i c, __m128i w16, __m128i na32) {
-    const __m128i pairs = _mm_unpacklo_epi16(w16, w16);  // w0 w0 w1 w1 w2 w2 w3 w3
-    const __m128i lo =
-        blend(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi32(pairs, pairs));
-    const __m128i hi =
-        blend(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi32(pairs, pairs));
-    const __m128i mixed = _mm_and_si128(_mm_packus_epi16(lo, hi), colourMask);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(mixed, _mm_slli_epi32(na32, 24)));
-  };
+  lanes::Join(dest, SPlanes{blend(p.blue, c.blue), blend(p.green, c.green), blend(p.red, c.red), na});
+}
+
+template <bool FullValue>
+void PaintOverRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
+  const __m128i w = _mm_set1_epi16(static_cast<int16_t>(static_cast<uint32_t>(value) & 0xFFu));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i opaque = _mm_set1_epi16(255);
   int32_t i = 0;
   for (; i + 8 <= count; i += 8) {
-    const __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
-    const __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i + 4));
     const __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
     const __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 4));
-    const __m128i d = _mm_packs_epi32(_mm_srli_epi32(p0, 24), _mm_srli_epi32(p1, 24));
-    const __m128i ca = _mm_packs_epi32(_mm_srli_epi32(c0, 24), _mm_srli_epi32(c1, 24));
-    // v := MulDiv255(w, colour alpha); na := d + v*(255 - d)/255.
-    const __m128i v = div255(_mm_mullo_epi16(w, ca));
-    const __m128i na = _mm_add_epi16(d, div255(_mm_mullo_epi16(v, _mm_sub_epi16(max16, d))));
-    // weight := floor(v*255 / na), na = 0 read as 1 (v is 0 there).
-    const __m128i n = _mm_mullo_epi16(v, max16);
-    const __m128i divisor = _mm_sub_epi16(na, _mm_cmpeq_epi16(na, zero));
-    const __m128i weight =
-        _mm_packs_epi32(quotient(_mm_unpacklo_epi16(n, zero), _mm_unpacklo_epi16(divisor, zero)),
-                        quotient(_mm_unpackhi_epi16(n, zero), _mm_unpackhi_epi16(divisor, zero)));
-    four(dest + i, p0, c0, weight, _mm_unpacklo_epi16(na, zero));
-    four(dest + i + 4, p1, c1, _mm_unpackhi_epi64(weight, weight), _mm_unpackhi_epi16(na, zero));
+    const SPlanes c = Split(c0, c1);
+    // Runs: eight clear source pixels change nothing; eight opaque ones at full value are copied.
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(c.alpha, zero)) == 0xFFFF) continue;
+    if (FullValue && _mm_movemask_epi8(_mm_cmpeq_epi16(c.alpha, opaque)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i), c0);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 4), c1);
+      continue;
+    }
+    const __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i));
+    const __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dest + i + 4));
+    PaintOverEight<FullValue>(dest + i, w, p0, p1, c);
   }
   for (; i < count; ++i) PixelPaintOverSourceAlpha(dest + i, source[i], value);
+}
+
+}  // namespace
+#endif
+
+bool PaintOverSourceAlphaRowSse2(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value) {
+#if defined(__SSE2__)
+  // Eight pixels a step, each channel in a plane of 16-bit lanes; every product fits 16 bits
+  // unsigned. Value 0 changes nothing.
+  const uint32_t w = static_cast<uint32_t>(value) & 0xFFu;
+  if (w == 255)
+    PaintOverRow<true>(dest, source, count, value);
+  else if (w != 0)
+    PaintOverRow<false>(dest, source, count, value);
   return true;
 #else
   (void)dest;
@@ -188,25 +132,6 @@ bool PaintOverSourceAlphaRowSse2(uint32_t* dest, const uint32_t* source, int32_t
 }
 
 }  // namespace row_detail
-
-void CompositeRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t opacity,
-                  const SCompositeRowOps& ops) {
-  CompositeAlong<false>(dest, source, 0, count, opacity, ops);
-}
-
-void CompositeColorRow(uint32_t* dest, uint32_t colour, int32_t count, int32_t opacity,
-                       const SCompositeRowOps& ops) {
-  CompositeAlong<true>(dest, nullptr, colour, count, opacity, ops);
-}
-
-void ScaleAlphaRow(uint32_t* row, int32_t count, int32_t scale) {
-  const uint32_t s = static_cast<uint32_t>(scale) & 0xFFu;
-  if (s == 255) return;
-  for (int32_t i = 0; i < count; ++i) {
-    const uint32_t p = row[i];
-    row[i] = (p & 0x00FFFFFFu) | (MulDiv255(p >> 24, s) << 24);
-  }
-}
 
 bool CombineRowsToRaw(const TMTC& source, TMTC& dest, const TPoint& destPoint, const SRectWH& sourceRect,
                       int32_t value, PixelRowOp op) {
@@ -246,21 +171,6 @@ bool CombineColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alpha
                       ColorRowOp op) {
   if (value == 0 || op == nullptr) return false;
   return ScaledColorRows(image, rect, alphaScale, [&](uint32_t* row) { op(row, colour, rect.width, value); });
-}
-
-bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
-                       int32_t opacity, const SCompositeRowOps& ops) {
-  if (opacity == 0 || ops.destination == nullptr || ops.source == nullptr) return false;
-  return ScaledRowsFrom(dest, source, destPoint, sourceRect, alphaScale, [&](uint32_t* d, const uint32_t* s) {
-    CompositeRow(d, s, sourceRect.width, opacity, ops);
-  });
-}
-
-bool CompositeColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,
-                        const SCompositeRowOps& ops) {
-  if (opacity == 0 || ops.destination == nullptr || ops.source == nullptr) return false;
-  return ScaledColorRows(image, rect, alphaScale,
-                         [&](uint32_t* row) { CompositeColorRow(row, colour, rect.width, opacity, ops); });
 }
 
 // ---------------------------------------------------------------------------------------------

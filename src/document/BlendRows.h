@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "raster/Composite.h"
+#include "raster/CompositeRows.h"
 #include "raster/FlatImage.h"
 #include "raster/Geometry.h"
 #include "raster/PixelOps.h"
@@ -23,22 +24,11 @@ namespace tf {
 using PixelRowOp = void (*)(uint32_t* dest, const uint32_t* source, int32_t count, int32_t value);
 // op(dest[i], colour, value) for i in 0..count-1.
 using ColorRowOp = void (*)(uint32_t* dest, uint32_t colour, int32_t count, int32_t value);
-// op(acc[i], colour[i], weight[i]): a weighted routine with a weight per pixel (the two passes of
-// a descriptor composite).
-using WeightedRowOp = void (*)(uint32_t* acc, const uint32_t* colour, const uint32_t* weight, int32_t count);
 
 // Row forms of one pixel routine.
 struct SRowOps {
   PixelRowOp pixels = nullptr;  // source pixels
   ColorRowOp colour = nullptr;  // one colour
-};
-
-// Row forms of an SCompositeOps: CompositePixel over a row.
-struct SCompositeRowOps {
-  uint32_t startColor = 0;
-  uint8_t flags = 0;  // kCompositeStartFromSource, kCompositeSkipZeroAlpha
-  WeightedRowOp destination = nullptr;
-  WeightedRowOp source = nullptr;
 };
 
 // ---- Row templates -------------------------------------------------------------------------
@@ -141,15 +131,16 @@ constexpr SRowOps RowOpsOf() {
   return SRowOps{&PixelRow<Op>, &ColorRow<Op>};
 }
 
-// CompositePixel(dest[i], source[i], opacity, ops) over a row (in passes over short runs).
-void CompositeRow(uint32_t* dest, const uint32_t* source, int32_t count, int32_t opacity,
-                  const SCompositeRowOps& ops);
-// The same with one source colour.
-void CompositeColorRow(uint32_t* dest, uint32_t colour, int32_t count, int32_t opacity,
-                       const SCompositeRowOps& ops);
-
-// alpha := MulTable[alpha][scale] over a row (nothing to do for 255).
-void ScaleAlphaRow(uint32_t* row, int32_t count, int32_t scale);
+// The weighted row form of a routine: BlendColor's is the one the descriptor composite rows
+// work inline (raster/CompositeRows.h).
+template <PixelOp Op>
+constexpr WeightedRowOp WeightedRowOf() {
+  return &WeightedRow<Op>;
+}
+template <>
+constexpr WeightedRowOp WeightedRowOf<&BlendColor>() {
+  return &BlendColorWeightedRow;
+}
 
 // ---- Rectangle loops over flat images (tile views included) --------------------------------
 
@@ -167,11 +158,8 @@ bool CombineRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH&
 // TMTC::CombineColorRect.
 bool CombineColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value,
                       ColorRowOp op);
-// TMTC::CompositeFrom and TMTC::CompositeColorRect.
-bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
-                       int32_t opacity, const SCompositeRowOps& ops);
-bool CompositeColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,
-                        const SCompositeRowOps& ops);
+// TMTC::CompositeFrom and TMTC::CompositeColorRect: CompositeRowsFrom and CompositeColorRows
+// (raster/CompositeRows.h).
 
 // ---- Dissolve ------------------------------------------------------------------------------
 // What RandomThresholdOp (raster/Composite.h) does pixel by pixel, over rows: for every pixel in

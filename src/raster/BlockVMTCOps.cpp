@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "raster/BlockVMTC.h"
+#include "raster/CompositeRows.h"
 #include "raster/PixelOpDispatch.h"
 #include "raster/RegionOps.h"
 
@@ -267,7 +268,24 @@ bool CBlockVMTC::CompositeFrom(const CBlockVMTC& source, TPoint& destPoint, SRec
     if (!Snapshot(source, snapshot)) return false;
     return CompositeFrom(snapshot, destPoint, sourceRect, alphaScale, opacity, ops);
   }
-  return CompositeFromWith(source, destPoint, sourceRect, alphaScale, opacity, CompositeWithOps{&ops});
+  SCompositeRowOps rows;
+  if (!CompositeRowOpsOf(ops, rows))
+    return CompositeFromWith(source, destPoint, sourceRect, alphaScale, opacity, CompositeWithOps{&ops});
+  // The same walk with the pieces worked row by row.
+  if (opacity == 0) return false;
+  const uint32_t scale = static_cast<uint32_t>(alphaScale) & 0xFFu;
+  return FromBlockPieces(
+      source, destPoint, sourceRect,
+      [&](TVMTC& dv, TPoint& local, const TVMTC& sv, SRectWH& sr) {
+        CompositeRowsFrom(dv, sv, local, sr, alphaScale, opacity, rows);
+      },
+      [&](uint32_t& fill, uint32_t sourceFill) {
+        fill = (fill & 0x00FFFFFFu) | (MulDiv255(fill >> 24, scale) << 24);
+        CompositePixel(&fill, sourceFill, opacity, ops);
+      },
+      [&](TVMTC& dv, SRectWH& dr, uint32_t sourceFill) {
+        CompositeColorRows(dv, dr, sourceFill, alphaScale, opacity, rows);
+      });
 }
 
 bool CBlockVMTC::CombineToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
@@ -280,7 +298,27 @@ bool CBlockVMTC::CombineToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceR
 bool CBlockVMTC::CompositeToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
                                   int32_t opacity, const SCompositeOps& ops) const {
   if (ops.destination == nullptr || ops.source == nullptr) return false;
-  return CompositeToImageWith(image, destPoint, sourceRect, alphaScale, opacity, CompositeWithOps{&ops});
+  SCompositeRowOps rows;
+  if (!CompositeRowOpsOf(ops, rows))
+    return CompositeToImageWith(image, destPoint, sourceRect, alphaScale, opacity, CompositeWithOps{&ops});
+  // The same walk with the pieces worked row by row.
+  bool result = true;
+  for (int32_t i = 0; i < content_.count; ++i) {
+    TPoint point = destPoint;
+    SRectWH rect = sourceRect;
+    if (!ContentRectPiece(*this, i, point, rect)) continue;
+    if (opacity == 0) {
+      result = false;
+      continue;
+    }
+    result = ToImagePieces(
+        image, point, rect,
+        [&](const TVMTC& view, SRectWH& local, TPoint& at) {
+          CompositeRowsFrom(image, view, at, local, alphaScale, opacity, rows);
+        },
+        [&](SRectWH& area, uint32_t fill) { CompositeColorRows(image, area, fill, alphaScale, opacity, rows); });
+  }
+  return result;
 }
 
 }  // namespace tf

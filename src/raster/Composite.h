@@ -210,15 +210,22 @@ enum : uint8_t {
   kCompositeSkipZeroAlpha = 0x40,    // leave the pixel when the effective source alpha is 0
 };
 
+// A weighted routine over a row: op(acc[i], colour[i], weight[i]) for i in 0..count-1.
+using WeightedRowOp = void (*)(uint32_t* acc, const uint32_t* colour, const uint32_t* weight, int32_t count);
+
 // Descriptor taken by CompositePixel. The routines belong to the blend modes: they
 // leave in bytes 0..2 of the accumulator the blue, green and red sums of the blend
-// weighted by alpha, each within a byte.
+// weighted by alpha, each within a byte. The row forms, where the blend modes give them,
+// are the same routines over a row; the rectangle composites then work row by row
+// (raster/CompositeRows.h).
 struct SCompositeOps {
-  uint32_t startColor = 0;        // initial accumulator
-  uint8_t flags = 0;              // kComposite* bits
-  uint8_t reserved[3] = {};       // carry nothing
-  PixelOp destination = nullptr;  // (accumulator, destination pixel, destination alpha)
-  PixelOp source = nullptr;       // (accumulator, source colour, effective source alpha)
+  uint32_t startColor = 0;                  // initial accumulator
+  uint8_t flags = 0;                        // kComposite* bits
+  uint8_t reserved[3] = {};                 // carry nothing
+  PixelOp destination = nullptr;            // (accumulator, destination pixel, destination alpha)
+  PixelOp source = nullptr;                 // (accumulator, source colour, effective source alpha)
+  WeightedRowOp destinationRows = nullptr;  // row form of destination, or none
+  WeightedRowOp sourceRows = nullptr;       // row form of source, or none
 };
 
 // CompositePixel with the two routines given as callables (functors or function

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "raster/CompositeRows.h"
 #include "raster/PixelOpDispatch.h"
 
 namespace tf {
@@ -236,12 +237,16 @@ bool TMTC::CombineColorRect(SRectWH& rect, uint32_t colour, int32_t alphaScale, 
 bool TMTC::CompositeFrom(const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
                          int32_t opacity, const SCompositeOps& ops) {
   if (ops.destination == nullptr || ops.source == nullptr) return false;
+  if (SCompositeRowOps rows; CompositeRowOpsOf(ops, rows))
+    return CompositeRowsFrom(*this, source, destPoint, sourceRect, alphaScale, opacity, rows);
   return CompositeFromWith(*this, source, destPoint, sourceRect, alphaScale, opacity, CompositeWithOps{&ops});
 }
 
 bool TMTC::CompositeColorRect(SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,
                               const SCompositeOps& ops) {
   if (ops.destination == nullptr || ops.source == nullptr) return false;
+  if (SCompositeRowOps rows; CompositeRowOpsOf(ops, rows))
+    return CompositeColorRows(*this, rect, colour, alphaScale, opacity, rows);
   return CompositeColorRectWith(*this, rect, colour, alphaScale, opacity, CompositeWithOps{&ops});
 }
 

@@ -15,6 +15,8 @@
 #include "raster/BlockVMTC.h"
 #include "raster/Composite.h"
 #include "raster/FlatImage.h"
+#include "raster/PixelOpDispatch.h"
+#include "raster/RegionOps.h"
 #include "support/TestImages.h"
 #include "support/TestRng.h"
 
@@ -951,7 +953,7 @@ TEST_F(BlendModeTest, BlendImageIntoImageUsesThePairOrTheDescriptor) {
                               {},
                               BlendColor,
                               GetBlendModeEntry(c.mode)->weighted};
-      theirs.CompositeFrom(source, point2, rect2, 255, 190, ops);
+      CompositeFromWith(theirs, source, point2, rect2, 255, 190, CompositeWithOps{&ops});  // pixel by pixel
     }
     EXPECT_TRUE(SameImages(ours, theirs)) << int(c.mode) << " word " << c.word;
     EXPECT_EQ(point.x, point2.x);
@@ -1144,7 +1146,8 @@ TEST_F(BlendStoreTest, CompositeLayerStoresInvertsASubtractLowerLayerAfterADescr
     EXPECT_EQ(lo.opacity, 255);
     TPoint point2{0, 0};
     SRectWH rect2{0, 0, 130, 90};
-    theirs.CompositeFrom(upper, point2, rect2, 200, 255, LayerCompositeOps(kModeSubtract, kModeNormal, false));
+    const SCompositeOps ops = LayerCompositeOps(kModeSubtract, kModeNormal, false);
+    theirs.CompositeFromWith(upper, point2, rect2, 200, 255, CompositeWithOps{&ops});  // pixel by pixel
     SRectWH walked{0, 0, 130, 90};
     theirs.XorRect(walked, 0x00FFFFFFu);
     ExpectSameStores(ours, theirs, "subtract lower");
@@ -1181,8 +1184,10 @@ TEST_F(BlendStoreTest, CompositeLayerStoresInvertsASubtractLowerLayerAfterADescr
       SRectWH rect2{0, 0, 130, 90};
       if (const SBlendPair* pair = FindBlendPair(lm, um, word & 0xFFFF))
         theirs.CombineFrom(upper, point2, rect2, 77, 222, pair->routine.pixel);
-      else
-        theirs.CompositeFrom(upper, point2, rect2, 77, 222, LayerCompositeOps(lm, um, (word >> 16) & 1));
+      else {
+        const SCompositeOps ops = LayerCompositeOps(lm, um, (word >> 16) & 1);
+        theirs.CompositeFromWith(upper, point2, rect2, 77, 222, CompositeWithOps{&ops});  // pixel by pixel
+      }
       ExpectSameStores(ours, theirs, "pair");
     }
   }
@@ -1214,8 +1219,10 @@ TEST_F(BlendStoreTest, BlendLayerStoreIntoImageDrawsThroughThePairOrTheContentRe
       SRectWH rect2{0, 0, 130, 90};
       if (const SBlendPair* pair = FindBlendPair(3, mode, word))
         upper.CombineToImage(theirs, point2, rect2, 255, 201, pair->routine.pixel);
-      else
-        upper.CompositeToImage(theirs, point2, rect2, 255, 201, LayerCompositeOps(3, mode, option != 0));
+      else {
+        const SCompositeOps ops = LayerCompositeOps(3, mode, option != 0);
+        upper.CompositeToImageWith(theirs, point2, rect2, 255, 201, CompositeWithOps{&ops});  // pixel by pixel
+      }
       EXPECT_TRUE(SameImages(ours, theirs)) << "mode " << int(mode) << " word " << word << " option " << option;
     }
   }
