@@ -3,7 +3,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "platform/Debug.h"
 
@@ -59,6 +61,35 @@ void ReleaseAddressSpace(AddressRange& range) {
   s.committed = s.committed >= range.committed ? s.committed - range.committed : 0;
   munmap(range.base, range.size);
   range = AddressRange{};
+}
+
+void* ReserveZeroedPages(size_t size) {
+  if (size == 0) return nullptr;
+  const size_t bytes = RoundUp(size, SystemPageSize());
+  if (bytes < size) return nullptr;  // overflow
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED) {
+    DebugOutF("ReserveZeroedPages: cannot reserve %zu bytes\n", bytes);
+    return nullptr;
+  }
+  return p;
+}
+
+void ReleaseZeroedPages(void* base, size_t size) {
+  if (base == nullptr || size == 0) return;
+  munmap(base, RoundUp(size, SystemPageSize()));
+}
+
+size_t ResidentPageBytes(const void* base, size_t size) {
+  if (base == nullptr || size == 0) return 0;
+  const size_t page = SystemPageSize();
+  const auto start = reinterpret_cast<uintptr_t>(base) / page * page;
+  const size_t pages = (reinterpret_cast<uintptr_t>(base) + size - start + page - 1) / page;
+  std::vector<unsigned char> flags(pages);
+  if (mincore(reinterpret_cast<void*>(start), pages * page, flags.data()) != 0) return 0;
+  size_t resident = 0;
+  for (unsigned char f : flags) resident += (f & 1u) != 0 ? page : 0;
+  return resident;
 }
 
 bool CommitTileMemory(const AddressRange& range, size_t offset, size_t size) {

@@ -39,7 +39,7 @@ bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& l
 // ---------------------------------------------------------------------------------------------
 // Construction and size
 
-CBlockImage::CBlockImage() { DynArrayInit(tiles_); }
+CBlockImage::CBlockImage() = default;
 
 CBlockImage::~CBlockImage() { FreeAll(); }
 
@@ -60,7 +60,7 @@ void CBlockImage::InitGeometry(int32_t width, int32_t height, int32_t bytesPerPi
   size_ = {width > 0 ? width : 0, height > 0 ? height : 0};
   tilesAcross_ = static_cast<int32_t>((int64_t{size_.width} + tileWidth_ - 1) / tileWidth_);
   tilesDown_ = static_cast<int32_t>((int64_t{size_.height} + tileHeight_ - 1) / tileHeight_);
-  DynArrayInit(tiles_);
+  tiles_ = STileTable{};
   reservedBytes_ = 0;
   committedTiles_ = 0;
 }
@@ -114,51 +114,104 @@ bool CBlockImage::ReleaseReserve() {
 bool CBlockImage::BuildTiles() {
   const int32_t count = tilesAcross_ * tilesDown_;  // checked by Reserve
   if (count <= 0 || !range_) return false;
-  if (!DynArrayAlloc(tiles_, static_cast<int32_t>(sizeof(STileInfo)), count)) {
+  STileTable table;
+  table.count = count;
+  table.pages = (count + kTilesPerPage - 1) >> kTilePageShift;
+  table.viewStride = (viewBytes_ + 15) & ~15;
+  table.touched = new (std::nothrow) uint8_t[static_cast<size_t>(table.pages)]();
+  table.entries = static_cast<STileInfo*>(ReserveZeroedPages(sizeof(STileInfo) * static_cast<size_t>(count)));
+  if (table.viewStride > 0)
+    table.views = static_cast<uint8_t*>(ReserveZeroedPages(static_cast<size_t>(table.viewStride) * count));
+  tiles_ = table;
+  if (table.touched == nullptr || table.entries == nullptr || (table.viewStride > 0 && table.views == nullptr)) {
     DebugOut("CBlockImage: no memory for the tile table\n");
+    FreeTiles();
     return false;
   }
-  DynArrayFill(tiles_, 0);
-  STileInfo* tiles = Tiles();
-  int32_t index = 0;
-  for (int32_t r = 0; r < tilesDown_; ++r) {
-    for (int32_t c = 0; c < tilesAcross_; ++c, ++index) {
-      STileInfo& t = tiles[index];
-      t.column = c;
-      t.row = r;
-      t.tileWidth = tileWidth_;
-      t.tileHeight = tileHeight_;
-      t.pixelX = c * tileWidth_;
-      t.pixelY = r * tileHeight_;
-      t.clippedWidth = std::min(size_.width - t.pixelX, tileWidth_);
-      t.clippedHeight = std::min(size_.height - t.pixelY, tileHeight_);
-      t.committed = 0;
-      t.fill = 0x00FFFFFFu;
-      t.block = range_.base + static_cast<size_t>(index) * static_cast<size_t>(tileByteSize_);
-      t.byteSize = tileByteSize_;
-      t.view = nullptr;
-      if (!MakeTileView(t)) {
-        DebugOut("CBlockImage: cannot create a tile view\n");
-        return false;
-      }
-    }
-  }
+  // The first page tells what a fresh tile reads as (MakeTileView sets the default fill); the
+  // pages not yet touched read the same.
+  TouchPage(0, true);
+  tiles_.untouchedFill = tiles_.entries[0].fill;
   return true;
 }
 
+void CBlockImage::InitTileRecord(STileInfo& t, int32_t index) const {
+  const int32_t c = index % tilesAcross_;
+  const int32_t r = index / tilesAcross_;
+  t.column = c;
+  t.row = r;
+  t.tileWidth = tileWidth_;
+  t.tileHeight = tileHeight_;
+  t.pixelX = c * tileWidth_;
+  t.pixelY = r * tileHeight_;
+  t.clippedWidth = std::min(size_.width - t.pixelX, tileWidth_);
+  t.clippedHeight = std::min(size_.height - t.pixelY, tileHeight_);
+  t.committed = 0;
+  t.fill = tiles_.untouchedFill;
+  t.block = range_.base + static_cast<size_t>(index) * static_cast<size_t>(tileByteSize_);
+  t.byteSize = tileByteSize_;
+  t.view = nullptr;
+}
+
+void CBlockImage::TouchPage(int32_t page, bool keepDefaultFill) {
+  const int32_t first = page << kTilePageShift;
+  const int32_t end = std::min(tiles_.count, first + kTilesPerPage);
+  const uint32_t fill = tiles_.untouchedFill;
+  for (int32_t i = first; i < end; ++i) {
+    STileInfo& t = tiles_.entries[i];
+    InitTileRecord(t, i);
+    if (!MakeTileView(t)) DebugOut("CBlockImage: cannot create a tile view\n");
+    if (!keepDefaultFill) t.fill = fill;
+  }
+  tiles_.touched[page] = 1;
+}
+
+const STileInfo& CBlockImage::TileRecord(int32_t index, STileInfo& scratch) const {
+  if (TileTouched(index)) return tiles_.entries[index];
+  InitTileRecord(scratch, index);
+  return scratch;
+}
+
+bool CBlockImage::PieceOnUntouchedTiles(const CBlockImage& source, const TPoint& dp, const SRectWH& sp) const {
+  const int32_t column = dp.x >> tileShift_, row = dp.y >> tileShift_;
+  if (source.TileTouched(sp.left >> source.tileShift_, sp.top >> source.tileShift_) || TileTouched(column, row))
+    return false;
+  STileInfo scratch;
+  return TileRectIsWhole(TileRecord(column + row * tilesAcross_, scratch),
+                         SRectWH{dp.x, dp.y, sp.width, sp.height}, tileMask_);
+}
+
+int64_t CBlockImage::TableResidentBytes() const {
+  if (tiles_.entries == nullptr) return 0;
+  const size_t count = static_cast<size_t>(tiles_.count);
+  return static_cast<int64_t>(ResidentPageBytes(tiles_.entries, sizeof(STileInfo) * count) +
+                              ResidentPageBytes(tiles_.views, static_cast<size_t>(tiles_.viewStride) * count)) +
+         tiles_.pages;
+}
+
+void* CBlockImage::TileViewSlot(const STileInfo& tile) const {
+  if (tiles_.views == nullptr) return nullptr;
+  const size_t index = static_cast<size_t>(tile.column) + static_cast<size_t>(tile.row) * tilesAcross_;
+  return tiles_.views + index * static_cast<size_t>(tiles_.viewStride);
+}
+
 void CBlockImage::FreeTiles() {
-  STileInfo* tiles = Tiles();
-  if (tiles) {
-    const int32_t count = tiles_.count;
+  if (tiles_.entries != nullptr && tiles_.touched != nullptr) {
     // Runs of committed tiles are neighbours in the range: give each run back in one call.
+    // Committed tiles lie in touched pages only.
+    const int32_t count = tiles_.count;
+    STileInfo* tiles = tiles_.entries;
     int32_t i = 0;
     while (i < count) {
-      if (!tiles[i].committed) {
-        ++i;
+      if (!TileCommittedAt(i)) {
+        if (!TileTouched(i))
+          i = ((i >> kTilePageShift) + 1) << kTilePageShift;
+        else
+          ++i;
         continue;
       }
       int32_t end = i + 1;
-      while (end < count && tiles[end].committed) ++end;
+      while (end < count && TileCommittedAt(end)) ++end;
       const size_t offset = static_cast<size_t>(tiles[i].block - range_.base);
       const size_t bytes = static_cast<size_t>(end - i) * static_cast<size_t>(tileByteSize_);
       if (DecommitTileMemory(range_, offset, bytes)) {
@@ -169,12 +222,24 @@ void CBlockImage::FreeTiles() {
       }
       i = end;
     }
-    for (int32_t k = 0; k < count; ++k) {
-      delete tiles[k].view;
-      tiles[k].view = nullptr;
-    }
+    const uint8_t* slots = tiles_.views;
+    const size_t slotBytes = static_cast<size_t>(tiles_.viewStride) * static_cast<size_t>(count);
+    ForEachTouchedTile([&](const STileInfo& t) {
+      CDibCore* view = t.view;
+      if (view == nullptr) return;
+      const auto* at = reinterpret_cast<const uint8_t*>(view);
+      if (slots != nullptr && at >= slots && at < slots + slotBytes)
+        view->~CDibCore();  // built in its slot
+      else
+        delete view;
+    });
   }
-  DynArrayFree(tiles_);
+  if (tiles_.entries != nullptr)
+    ReleaseZeroedPages(tiles_.entries, sizeof(STileInfo) * static_cast<size_t>(tiles_.count));
+  if (tiles_.views != nullptr)
+    ReleaseZeroedPages(tiles_.views, static_cast<size_t>(tiles_.viewStride) * static_cast<size_t>(tiles_.count));
+  delete[] tiles_.touched;
+  tiles_ = STileTable{};
   committedTiles_ = 0;
 }
 
@@ -216,18 +281,18 @@ void CBlockImage::FillTileMemory(STileInfo& tile, uint32_t value) {
 
 STileInfo* CBlockImage::GetTile(int32_t column, int32_t row, bool commit) {
   if (static_cast<uint32_t>(column) >= static_cast<uint32_t>(tilesAcross_) ||
-      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.data)
+      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.entries)
     return nullptr;
-  STileInfo& tile = Tiles()[column + row * tilesAcross_];
+  STileInfo& tile = TouchTile(column + row * tilesAcross_);
   if (commit && !CommitTile(tile)) return nullptr;
   return &tile;
 }
 
 const STileInfo* CBlockImage::GetTile(int32_t column, int32_t row) const {
   if (static_cast<uint32_t>(column) >= static_cast<uint32_t>(tilesAcross_) ||
-      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.data)
+      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.entries)
     return nullptr;
-  return &Tiles()[column + row * tilesAcross_];
+  return &TouchTile(column + row * tilesAcross_);
 }
 
 bool CBlockImage::ClipBounds(TRect& bounds) const { return ClipBoundsToSize(bounds, size_); }
@@ -266,10 +331,18 @@ bool CBlockImage::CopyAllTiles(const CBlockImage& source) {
         return true;
       },
       [&](int32_t c, int32_t r) -> STileNeed {
-        if (!source.GetTile(c, r)->committed) return {};
+        if (!source.TileCommittedAt(c + r * source.tilesAcross_)) return {};
         return {GetTile(c, r, false), true};
       },
-      [&](int32_t c, int32_t r) { return CopyTile(*GetTile(c, r, false), *source.GetTile(c, r)); });
+      [&](int32_t c, int32_t r) {
+        // An untouched source tile onto an untouched tile that reads the same: nothing to do,
+        // and neither table page is touched.
+        const int32_t s = c + r * source.tilesAcross_;
+        if (!source.TileTouched(s) && !TileTouched(c, r) && source.UntouchedFill() == UntouchedFill())
+          return true;
+        STileInfo scratch;
+        return CopyTile(*GetTile(c, r, false), source.TileRecord(s, scratch));
+      });
 }
 
 bool CBlockImage::ExchangeTiles(CBlockImage& other) {
@@ -324,6 +397,14 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
   // fill). Within one store the tiles are visited backwards when the destination lies after the
   // source, so that no tile is overwritten before it is read.
   const bool back = self && (dr0 > sr0 || (dr0 == sr0 && dc0 > sc0));
+  // Between two stores, an untouched source tile onto an untouched tile that reads the same
+  // changes nothing: both table pages stay untouched.
+  const auto untouchedAlike = [&](int32_t i, int32_t j) {
+    const int32_t sc = sc0 + i, sr = sr0 + j, dc = dc0 + i, dr = dr0 + j;
+    return !self && source.UntouchedFill() == UntouchedFill() && sc >= 0 && sr >= 0 && dc >= 0 && dr >= 0 &&
+           sc < source.tilesAcross_ && sr < source.tilesDown_ && dc < tilesAcross_ && dr < tilesDown_ &&
+           !source.TileTouched(sc, sr) && !TileTouched(dc, dr);
+  };
   return WriteCommitFirst(
       *this,
       [&](auto visit) {
@@ -334,6 +415,7 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
         return true;
       },
       [&](int32_t i, int32_t j) -> STileNeed {
+        if (untouchedAlike(i, j)) return {};
         const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
         STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
         if (!s || !d) return {};
@@ -343,6 +425,7 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
         return {d, !self};
       },
       [&](int32_t i, int32_t j) {
+        if (untouchedAlike(i, j)) return true;
         const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
         STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
         if (!s || !d) return true;  // outside either grid

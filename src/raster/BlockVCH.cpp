@@ -32,6 +32,7 @@ bool BlockContentBounds(const CBlockImage& store, TRect& bounds) {
 // Construction and slots
 
 CBlockVCH::CBlockVCH() {
+  viewBytes_ = static_cast<int32_t>(sizeof(TVChannel));
   DynArrayInit(rowTable_);
   CBlockVCH::SetTileGeometry();
 }
@@ -86,14 +87,12 @@ bool CBlockVCH::CommitTile(STileInfo& tile) {
 bool CBlockVCH::MakeTileView(STileInfo& tile) {
   if (tile.view != nullptr) return true;
   tile.fill = kDefaultFill;
-  auto* view = new (std::nothrow) TVChannel();
+  void* slot = TileViewSlot(tile);
+  auto* view = slot != nullptr ? new (slot) TVChannel() : new (std::nothrow) TVChannel();
   if (view == nullptr) return false;
-  if (!view->Create(tile, DynArrayItems<int32_t>(rowTable_))) {
-    delete view;
-    return false;
-  }
+  // Kept even when Create fails: the store frees it with the table.
   tile.view = view;
-  return true;
+  return view->Create(tile, DynArrayItems<int32_t>(rowTable_));
 }
 
 uint8_t* CBlockVCH::PixelPtr(int32_t x, int32_t y, bool commit) {
@@ -246,8 +245,15 @@ bool CBlockVCH::GetNonZeroBounds(TRect& bounds) const {
       UnionBounds(result, b);
     }
   };
+  // Untouched tiles with a zero fill add nothing: skip their pages.
+  const bool untouchedShows = (UntouchedFill() & 0xFFu) != 0;
+  STileInfo scratch;
   for (int32_t i = 0; i < TileCount(); ++i) {
-    const STileInfo& t = TileByIndex(i);
+    if (!untouchedShows && !TileTouched(i)) {
+      i = (((i >> kTilePageShift) + 1) << kTilePageShift) - 1;
+      continue;
+    }
+    const STileInfo& t = TileRecord(i, scratch);
     if (!t.committed) {
       if ((t.fill & 0xFFu) != 0)
         include({t.pixelX, t.pixelY, t.pixelX + t.clippedWidth, t.pixelY + t.clippedHeight});
@@ -546,13 +552,12 @@ bool CBlockVCH::ScaleTo(CBlockVCH& dest) const {
 
 int32_t CBlockVCH::Compact() {
   int32_t released = 0;
-  for (int32_t i = 0; i < TileCount(); ++i) {
-    STileInfo& t = TileByIndex(i);
-    if (!t.committed) continue;
+  ForEachTouchedTile([&](STileInfo& t) {
+    if (!t.committed) return;
     const uint8_t* p = t.block;
     const size_t n = static_cast<size_t>(t.byteSize);
     // All bytes equal exactly when every byte equals the next.
-    if (n > 1 && std::memcmp(p, p + 1, n - 1) != 0) continue;
+    if (n > 1 && std::memcmp(p, p + 1, n - 1) != 0) return;
     const uint32_t oldFill = t.fill;
     t.fill = p[0];
     if (DecommitTile(t)) {
@@ -560,7 +565,7 @@ int32_t CBlockVCH::Compact() {
     } else {
       t.fill = oldFill;
     }
-  }
+  });
   return released;
 }
 

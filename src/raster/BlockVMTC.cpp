@@ -105,6 +105,7 @@ bool ContentRectPiece(const CBlockVMTC& store, int32_t index, TPoint& destPoint,
 // Construction
 
 CBlockVMTC::CBlockVMTC() {
+  viewBytes_ = static_cast<int32_t>(sizeof(TVMTC));
   DynArrayInit(rowTable_);
   RegionListInit(content_, SSize{0, 0});
 }
@@ -169,7 +170,8 @@ bool CBlockVMTC::CommitTile(STileInfo& tile) {
 bool CBlockVMTC::MakeTileView(STileInfo& tile) {
   if (tile.view) return true;
   tile.fill = defaultFill_;
-  TVMTC* view = new (std::nothrow) TVMTC();
+  void* slot = TileViewSlot(tile);
+  TVMTC* view = slot != nullptr ? new (slot) TVMTC() : new (std::nothrow) TVMTC();
   if (!view) return false;
   tile.view = view;
   return view->Create(tile, static_cast<int32_t*>(rowTable_.data));
@@ -199,10 +201,16 @@ bool CBlockVMTC::AddTileToContent(const STileInfo& tile) {
 
 int32_t CBlockVMTC::UpdateContentRects() {
   ResetContentRects();
-  const STileInfo* tiles = Tiles();
   const int32_t count = TileCount();
+  // Untouched tiles with a clear fill add nothing: skip their pages.
+  const bool untouchedShows = (UntouchedFill() >> 24) != 0;
+  STileInfo scratch;
   for (int32_t i = 0; i < count; ++i) {
-    const STileInfo& t = tiles[i];
+    if (!untouchedShows && !TileTouched(i)) {
+      i = (((i >> kTilePageShift) + 1) << kTilePageShift) - 1;
+      continue;
+    }
+    const STileInfo& t = TileRecord(i, scratch);
     if (!t.committed && (t.fill >> 24) == 0) continue;
     // A tile inside the rectangle last grown needs no merging work.
     const TRect& last = content_.rects[content_.count > 0 ? content_.count - 1 : 0];
@@ -277,13 +285,10 @@ bool TileIsUniform(const uint32_t* p, int32_t count) {
 
 int32_t CBlockVMTC::Compact() {
   int32_t released = 0;
-  STileInfo* tiles = Tiles();
-  const int32_t count = TileCount();
-  for (int32_t i = 0; i < count; ++i) {
-    STileInfo& t = tiles[i];
-    if (!t.committed) continue;
+  ForEachTouchedTile([&](STileInfo& t) {
+    if (!t.committed) return;
     const uint32_t* p = reinterpret_cast<const uint32_t*>(t.block);
-    if (!TileIsUniform(p, t.byteSize / 4)) continue;
+    if (!TileIsUniform(p, t.byteSize / 4)) return;
     const uint32_t value = p[0];
     const uint32_t oldFill = t.fill;
     t.fill = value;
@@ -291,7 +296,7 @@ int32_t CBlockVMTC::Compact() {
       ++released;
     else
       t.fill = oldFill;
-  }
+  });
   UpdateContentRects();
   return released;
 }
