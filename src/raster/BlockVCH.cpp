@@ -172,15 +172,17 @@ bool CBlockVCH::CopyToChannel(TChannel& channel, TPoint& destPoint, SRectWH& sou
                               bool skipZeroFill) const {
   if (!IsValid() || !channel.IsValid()) return false;
   return WalkToImageWith(channel.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* t = GetTile(sp.left >> kShift, sp.top >> kShift);
-    if (t->committed) {
+    // An untouched tile reads as the untouched fill; its page stays untouched.
+    const bool touched = TileTouched(sp.left >> kShift, sp.top >> kShift);
+    const STileInfo* t = touched ? GetTile(sp.left >> kShift, sp.top >> kShift) : nullptr;
+    if (t != nullptr && t->committed) {
       TPoint point = dp;
       SRectWH local = sp;
       TileLocalOrigin64(local);
       TileView(*t)->CopyRectTo(channel, point, local);
       return;
     }
-    const uint8_t fill = static_cast<uint8_t>(t->fill);
+    const uint8_t fill = static_cast<uint8_t>(t != nullptr ? t->fill : UntouchedFill());
     if (skipZeroFill && fill == 0) return;
     SRectWH area{dp.x, dp.y, sp.width, sp.height};
     channel.FillRect(area, fill);
@@ -283,11 +285,13 @@ bool CBlockVCH::GetNonZeroBounds(TRect& bounds) const {
 // Pixels
 
 uint8_t CBlockVCH::GetPixel(int32_t x, int32_t y) const {
-  if (!PointInGrid(x, y)) return 0;
-  const STileInfo* t = GetTile(x >> kShift, y >> kShift);
-  if (t == nullptr) return 0;
-  if (!t->committed) return static_cast<uint8_t>(t->fill);
-  return *PixelAddr8(TileView(*t)->View(), x & kMask, y & kMask);
+  if (!PointInGrid(x, y) || tiles_.entries == nullptr) return 0;
+  const int32_t index = (x >> kShift) + (y >> kShift) * tilesAcross_;
+  // A read leaves an untouched page untouched.
+  if (!TileTouched(index)) return static_cast<uint8_t>(UntouchedFill());
+  const STileInfo& t = tiles_.entries[index];
+  if (!t.committed) return static_cast<uint8_t>(t.fill);
+  return t.block[(y & kMask) * kTile + (x & kMask)];
 }
 
 uint8_t CBlockVCH::GetPixelClamped(int32_t x, int32_t y) const {
@@ -382,11 +386,12 @@ void CBlockVCH::ReadRowClamped(int32_t x0, int32_t y, int32_t count, uint8_t* ou
     }
     const int32_t px = static_cast<int32_t>(x);
     const int32_t piece = static_cast<int32_t>(std::min<int64_t>({kTile - (px & kMask), count - i, w - x}));
-    const STileInfo* t = GetTile(px >> kShift, y >> kShift);
-    if (t->committed) {
+    const STileInfo* t = TileTouched(px >> kShift, y >> kShift) ? GetTile(px >> kShift, y >> kShift) : nullptr;
+    if (t != nullptr && t->committed) {
       std::memcpy(out + i, PixelAddr8(TileView(*t)->View(), px & kMask, y & kMask), static_cast<size_t>(piece));
     } else {
-      std::memset(out + i, static_cast<uint8_t>(t->fill), static_cast<size_t>(piece));
+      std::memset(out + i, static_cast<uint8_t>(t != nullptr ? t->fill : UntouchedFill()),
+                  static_cast<size_t>(piece));
     }
     i += piece;
   }

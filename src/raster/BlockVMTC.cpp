@@ -226,11 +226,12 @@ int32_t CBlockVMTC::UpdateContentRects() {
 // Pixel access
 
 uint32_t CBlockVMTC::GetPixel(int32_t x, int32_t y) const {
-  if (!PointInGrid(x, y)) return 0;
-  const STileInfo* tile = GetTile(x >> 5, y >> 5);
-  if (!tile) return 0;
-  if (!tile->committed) return tile->fill;
-  return *reinterpret_cast<const uint32_t*>(tile->block + ((y & 31) * 32 + (x & 31)) * 4);
+  if (!PointInGrid(x, y) || tiles_.entries == nullptr) return 0;
+  const int32_t index = (x >> 5) + (y >> 5) * tilesAcross_;
+  if (!TileTouched(index)) return UntouchedFill();  // a read leaves the page untouched
+  const STileInfo& tile = tiles_.entries[index];
+  if (!tile.committed) return tile.fill;
+  return *reinterpret_cast<const uint32_t*>(tile.block + ((y & 31) * 32 + (x & 31)) * 4);
 }
 
 uint32_t CBlockVMTC::GetPixelClamped(int32_t x, int32_t y) const {

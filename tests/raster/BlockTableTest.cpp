@@ -11,6 +11,7 @@
 #include "raster/BlockChunk.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
+#include "raster/FlatImage.h"
 #include "support/GuardModeTest.h"
 
 namespace tf {
@@ -81,6 +82,24 @@ TEST_P(BlockTableTest, BlankLargeStoresHoldNoTableUntilUsed) {
       ASSERT_EQ(ReadLayerBlocks(stream, read, read.TilesAcross(), read.TilesDown()), 0);
       EXPECT_LE(read.TableResidentBytes(), kBlankTableBytes);
       EXPECT_EQ(read.GetPixel(c.side - 1, c.side - 1), CBlockVMTC::kDefaultFill);
+    }
+    // So do reads.
+    for (int32_t d = 0; d < c.side; d += 97) {
+      if (c.bytes) {
+        ASSERT_EQ(static_cast<CBlockVCH&>(*store).GetPixel(d, c.side - 1 - d), 0);
+      } else {
+        ASSERT_EQ(static_cast<CBlockVMTC&>(*store).GetPixel(d, c.side - 1 - d), CBlockVMTC::kDefaultFill);
+      }
+    }
+    if (c.bytes) {
+      TChannel part(300, 200);
+      ASSERT_TRUE(static_cast<CBlockVCH&>(*store).CopyAllToChannel(part, -c.side + 300, -c.side + 200, false));
+      EXPECT_EQ(part.GetPixel(0, 0), 0);
+    } else {
+      TMTC part(300, 200);
+      ASSERT_TRUE(
+          static_cast<CBlockVMTC&>(*store).CopyAllToImage(part, -c.side + 300, -c.side + 200, 255, false));
+      EXPECT_EQ(*part.Pixel(0, 0), CBlockVMTC::kDefaultFill);
     }
     EXPECT_EQ(TouchedPages(*store), 1);
     EXPECT_LE(store->TableResidentBytes(), kBlankTableBytes);
