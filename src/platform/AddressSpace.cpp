@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "platform/Debug.h"
 
@@ -80,16 +79,17 @@ void ReleaseZeroedPages(void* base, size_t size) {
   munmap(base, RoundUp(size, SystemPageSize()));
 }
 
-size_t ResidentPageBytes(const void* base, size_t size) {
-  if (base == nullptr || size == 0) return 0;
+void PrepareZeroedPages(void* base, size_t size) {
+#if defined(MADV_POPULATE_WRITE)
+  if (base == nullptr || size == 0) return;
   const size_t page = SystemPageSize();
-  const auto start = reinterpret_cast<uintptr_t>(base) / page * page;
-  const size_t pages = (reinterpret_cast<uintptr_t>(base) + size - start + page - 1) / page;
-  std::vector<unsigned char> flags(pages);
-  if (mincore(reinterpret_cast<void*>(start), pages * page, flags.data()) != 0) return 0;
-  size_t resident = 0;
-  for (unsigned char f : flags) resident += (f & 1u) != 0 ? page : 0;
-  return resident;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(base) / page * page;
+  const uintptr_t end = RoundUp(reinterpret_cast<uintptr_t>(base) + size, page);
+  (void)madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+#else
+  (void)base;
+  (void)size;
+#endif
 }
 
 bool CommitTileMemory(const AddressRange& range, size_t offset, size_t size) {

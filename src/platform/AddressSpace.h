@@ -53,8 +53,9 @@ constexpr size_t kDenseTileSpan = size_t{2} << 20;
 // counted as committed. Null when refused or empty; release with the same size.
 void* ReserveZeroedPages(size_t size);
 void ReleaseZeroedPages(void* base, size_t size);
-// Bytes of the pages of [base, base + size) that are resident now (0 for none or when unknown).
-size_t ResidentPageBytes(const void* base, size_t size);
+// Makes the pages holding [base, base + size) of such memory resident in one call, so that
+// writing them costs no page fault each; nothing changes when the system declines.
+void PrepareZeroedPages(void* base, size_t size);
 
 // Bytes committed by all stores of the process.
 uint64_t CommittedBytesTotal();

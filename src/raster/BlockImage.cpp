@@ -21,6 +21,68 @@ void AlignRectToGrid(SRectWH& rect, int64_t mask) {
   rect = {SaturateInt32(left), SaturateInt32(top), SaturateInt32(width), SaturateInt32(height)};
 }
 
+// Table memory of stores freed lately, kept for the next store of the same size. Fresh pages cost
+// far more to fault in than to clear, and a document makes and frees stores of one size again
+// and again (undo snapshots, filter buffers, scratch layers). The pages a store touched are
+// cleared when it is freed, so a kept table reads as zero like a fresh reservation; at most
+// kKeptTableBytes of them stay resident, in at most kKeptTables tables. The stores are used from
+// one thread, so is this.
+struct SKeptTable {
+  void* entries = nullptr;
+  void* views = nullptr;
+  size_t entryBytes = 0;
+  size_t viewBytes = 0;
+  size_t residentBytes = 0;
+};
+constexpr size_t kKeptTables = 8;
+constexpr size_t kKeptTableBytes = size_t{16} << 20;
+
+struct SKeptTables {
+  SKeptTable tables[kKeptTables];
+  size_t count = 0;
+  size_t residentBytes = 0;
+  ~SKeptTables() {
+    for (size_t i = 0; i < count; ++i) {
+      ReleaseZeroedPages(tables[i].entries, tables[i].entryBytes);
+      ReleaseZeroedPages(tables[i].views, tables[i].viewBytes);
+    }
+  }
+};
+
+SKeptTables& KeptTables() {
+  static SKeptTables kept;
+  return kept;
+}
+
+// A kept table of exactly these sizes, taken out of the list; false when there is none.
+bool TakeKeptTable(size_t entryBytes, size_t viewBytes, void*& entries, void*& views) {
+  SKeptTables& kept = KeptTables();
+  for (size_t i = 0; i < kept.count; ++i) {
+    SKeptTable& t = kept.tables[i];
+    if (t.entryBytes != entryBytes || t.viewBytes != viewBytes) continue;
+    entries = t.entries;
+    views = t.views;
+    kept.residentBytes -= t.residentBytes;
+    t = kept.tables[--kept.count];
+    kept.tables[kept.count] = SKeptTable{};
+    return true;
+  }
+  return false;
+}
+
+// Keeps a table whose touched pages are cleared (residentBytes of them), or releases it when the
+// list is full.
+void KeepTable(void* entries, size_t entryBytes, void* views, size_t viewBytes, size_t residentBytes) {
+  SKeptTables& kept = KeptTables();
+  if (kept.count == kKeptTables || kept.residentBytes + residentBytes > kKeptTableBytes) {
+    ReleaseZeroedPages(entries, entryBytes);
+    ReleaseZeroedPages(views, viewBytes);
+    return;
+  }
+  kept.tables[kept.count++] = SKeptTable{entries, views, entryBytes, viewBytes, residentBytes};
+  kept.residentBytes += residentBytes;
+}
+
 }  // namespace
 
 void AlignRectToTiles(SRectWH& rect) { AlignRectToGrid(rect, 31); }
@@ -119,9 +181,16 @@ bool CBlockImage::BuildTiles() {
   table.pages = (count + kTilesPerPage - 1) >> kTilePageShift;
   table.viewStride = (viewBytes_ + 15) & ~15;
   table.touched = new (std::nothrow) uint8_t[static_cast<size_t>(table.pages)]();
-  table.entries = static_cast<STileInfo*>(ReserveZeroedPages(sizeof(STileInfo) * static_cast<size_t>(count)));
-  if (table.viewStride > 0)
-    table.views = static_cast<uint8_t*>(ReserveZeroedPages(static_cast<size_t>(table.viewStride) * count));
+  const size_t entryBytes = sizeof(STileInfo) * static_cast<size_t>(count);
+  const size_t viewBytes = static_cast<size_t>(table.viewStride) * static_cast<size_t>(count);
+  void* entries = nullptr;
+  void* views = nullptr;
+  if (!TakeKeptTable(entryBytes, viewBytes, entries, views)) {
+    entries = ReserveZeroedPages(entryBytes);
+    views = viewBytes > 0 ? ReserveZeroedPages(viewBytes) : nullptr;
+  }
+  table.entries = static_cast<STileInfo*>(entries);
+  table.views = static_cast<uint8_t*>(views);
   tiles_ = table;
   if (table.touched == nullptr || table.entries == nullptr || (table.viewStride > 0 && table.views == nullptr)) {
     DebugOut("CBlockImage: no memory for the tile table\n");
@@ -154,16 +223,29 @@ void CBlockImage::InitTileRecord(STileInfo& t, int32_t index) const {
 }
 
 void CBlockImage::TouchPage(int32_t page, bool keepDefaultFill) {
+  // A page right after the last one first touched: this is a walk through the store, which will
+  // want the pages ahead as well. Faulting each page in on its own costs far more than writing
+  // it, so runs of pages are prepared in one call; a run ends at a page already touched.
+  tiles_.touchRun = page > 0 && page == tiles_.lastTouched + 1 ? std::min(tiles_.touchRun * 2, kMaxTouchRun) : 1;
+  int32_t end = page + 1;
+  while (end < page + tiles_.touchRun && end < tiles_.pages && tiles_.touched[end] == 0) ++end;
   const int32_t first = page << kTilePageShift;
-  const int32_t end = std::min(tiles_.count, first + kTilesPerPage);
+  const int32_t last = std::min(tiles_.count, end << kTilePageShift);
+  if (end - page > 1) {
+    PrepareZeroedPages(tiles_.entries + first, sizeof(STileInfo) * static_cast<size_t>(last - first));
+    if (tiles_.views != nullptr)
+      PrepareZeroedPages(tiles_.views + static_cast<size_t>(first) * static_cast<size_t>(tiles_.viewStride),
+                         static_cast<size_t>(last - first) * static_cast<size_t>(tiles_.viewStride));
+  }
   const uint32_t fill = tiles_.untouchedFill;
-  for (int32_t i = first; i < end; ++i) {
+  for (int32_t i = first; i < last; ++i) {
     STileInfo& t = tiles_.entries[i];
     InitTileRecord(t, i);
     if (!MakeTileView(t)) DebugOut("CBlockImage: cannot create a tile view\n");
     if (!keepDefaultFill) t.fill = fill;
   }
-  tiles_.touched[page] = 1;
+  for (int32_t p = page; p < end; ++p) tiles_.touched[p] = 1;
+  tiles_.lastTouched = end - 1;
 }
 
 const STileInfo& CBlockImage::TileRecord(int32_t index, STileInfo& scratch) const {
@@ -176,17 +258,16 @@ bool CBlockImage::PieceOnUntouchedTiles(const CBlockImage& source, const TPoint&
   const int32_t column = dp.x >> tileShift_, row = dp.y >> tileShift_;
   if (source.TileTouched(sp.left >> source.tileShift_, sp.top >> source.tileShift_) || TileTouched(column, row))
     return false;
-  STileInfo scratch;
-  return TileRectIsWhole(TileRecord(column + row * tilesAcross_, scratch),
-                         SRectWH{dp.x, dp.y, sp.width, sp.height}, tileMask_);
+  return PieceIsWholeTile(SRectWH{dp.x, dp.y, sp.width, sp.height});
 }
 
 int64_t CBlockImage::TableResidentBytes() const {
-  if (tiles_.entries == nullptr) return 0;
-  const size_t count = static_cast<size_t>(tiles_.count);
-  return static_cast<int64_t>(ResidentPageBytes(tiles_.entries, sizeof(STileInfo) * count) +
-                              ResidentPageBytes(tiles_.views, static_cast<size_t>(tiles_.viewStride) * count)) +
-         tiles_.pages;
+  if (tiles_.entries == nullptr || tiles_.touched == nullptr) return 0;
+  int64_t pages = 0;
+  for (int32_t page = 0; page < tiles_.pages; ++page) pages += tiles_.touched[page];
+  const int64_t pageBytes =
+      int64_t{sizeof(STileInfo) * kTilesPerPage} + int64_t{tiles_.viewStride} * kTilesPerPage;
+  return pages * pageBytes + tiles_.pages;
 }
 
 void* CBlockImage::TileViewSlot(const STileInfo& tile) const {
@@ -234,10 +315,25 @@ void CBlockImage::FreeTiles() {
         delete view;
     });
   }
-  if (tiles_.entries != nullptr)
-    ReleaseZeroedPages(tiles_.entries, sizeof(STileInfo) * static_cast<size_t>(tiles_.count));
-  if (tiles_.views != nullptr)
-    ReleaseZeroedPages(tiles_.views, static_cast<size_t>(tiles_.viewStride) * static_cast<size_t>(tiles_.count));
+  const size_t entryBytes = sizeof(STileInfo) * static_cast<size_t>(tiles_.count);
+  const size_t viewBytes = static_cast<size_t>(tiles_.viewStride) * static_cast<size_t>(tiles_.count);
+  if (tiles_.entries != nullptr && (tiles_.views != nullptr || viewBytes == 0) && tiles_.touched != nullptr) {
+    // Clear the touched pages (records and view slots) and keep the table for the next store.
+    for (int32_t page = 0; page < tiles_.pages; ++page) {
+      if (tiles_.touched[page] == 0) continue;
+      const size_t first = static_cast<size_t>(page) << kTilePageShift;
+      const size_t tiles = std::min<size_t>(kTilesPerPage, static_cast<size_t>(tiles_.count) - first);
+      std::memset(static_cast<void*>(tiles_.entries + first), 0, sizeof(STileInfo) * tiles);
+      if (tiles_.views != nullptr)
+        std::memset(tiles_.views + first * static_cast<size_t>(tiles_.viewStride), 0,
+                    tiles * static_cast<size_t>(tiles_.viewStride));
+    }
+    KeepTable(tiles_.entries, entryBytes, tiles_.views, viewBytes,
+              static_cast<size_t>(TableResidentBytes()) - static_cast<size_t>(tiles_.pages));
+  } else {
+    ReleaseZeroedPages(tiles_.entries, entryBytes);
+    ReleaseZeroedPages(tiles_.views, viewBytes);
+  }
   delete[] tiles_.touched;
   tiles_ = STileTable{};
   committedTiles_ = 0;

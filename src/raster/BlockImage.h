@@ -76,7 +76,12 @@ struct STileTable {
   int32_t pages = 0;
   int32_t viewStride = 0;
   uint32_t untouchedFill = 0;  // the fill of every tile of an untouched page
+  // First touches one page after another (a write walking the store) write the pages ahead
+  // too, in runs that double up to kMaxTouchRun pages, each run made resident in one call.
+  int32_t lastTouched = -1;
+  int32_t touchRun = 1;
 };
+constexpr int32_t kMaxTouchRun = 64;
 
 // ---------------------------------------------------------------------------------------------
 // Tile view: a flat image (Base: TMTC or TChannel) over one tile's pixels and the store's shared
@@ -227,11 +232,18 @@ class CBlockImage {
   // The record of tile index: the table's own when its page is touched, otherwise scratch
   // filled as the page would be (uncommitted, the untouched fill, no view).
   const STileInfo& TileRecord(int32_t index, STileInfo& scratch) const;
+  // Whether a piece inside one tile covers the whole part of that tile inside the picture.
+  bool PieceIsWholeTile(const SRectWH& piece) const {
+    return (piece.left & tileMask_) == 0 && (piece.top & tileMask_) == 0 &&
+           piece.width == std::min(tileWidth_, size_.width - piece.left) &&
+           piece.height == std::min(tileHeight_, size_.height - piece.top);
+  }
   // Whether a piece of source (sp, at dp in this store, as the walkers give it) lies on untouched
   // tiles on both sides and covers its tile here whole: a write that leaves the untouched fill
   // as it is may pass it over, and both pages stay untouched.
   bool PieceOnUntouchedTiles(const CBlockImage& source, const TPoint& dp, const SRectWH& sp) const;
-  // Memory the table holds now: its resident pages (records and views) and the page flags.
+  // Memory the table holds for this store now: its touched pages (records and views) and the
+  // page flags.
   int64_t TableResidentBytes() const;
   // fn(tile) for every tile of every touched page, in index order; the tiles of the other pages
   // are uncommitted with the untouched fill.
@@ -624,11 +636,8 @@ bool WriteUniformPieces(Store& store, SRectWH& rect, OnFill onFill, OnPixels onP
   onFill(untouchedFill);
   const bool passUntouched = wholeStore || untouchedFill == store.UntouchedFill();
   const auto passOver = [&](const SRectWH& piece) {
-    if (!passUntouched || store.TileTouched(piece.left >> shift, piece.top >> shift)) return false;
-    STileInfo scratch;
-    return TileRectIsWhole(
-        store.TileRecord((piece.left >> shift) + (piece.top >> shift) * store.TilesAcross(), scratch), piece,
-        mask);
+    return passUntouched && !store.TileTouched(piece.left >> shift, piece.top >> shift) &&
+           (wholeStore || store.PieceIsWholeTile(piece));
   };
   bool written = false;
   const bool result = WriteCommitFirst(

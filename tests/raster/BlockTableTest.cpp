@@ -113,8 +113,8 @@ TEST_P(BlockTableTest, BlankLargeStoresHoldNoTableUntilUsed) {
         else
           ASSERT_TRUE(static_cast<CBlockVMTC&>(*store).SetPixel(x, y, 0xFF102030u));
       }
-    EXPECT_LE(TouchedPages(*store), 1 + 8);
-    EXPECT_LE(store->TableResidentBytes(), kBlankTableBytes + 8 * 16 * 1024);
+    EXPECT_LE(TouchedPages(*store), 1 + 16);
+    EXPECT_LE(store->TableResidentBytes(), kBlankTableBytes + 16 * 16 * 1024);
   }
 }
 
