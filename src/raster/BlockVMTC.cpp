@@ -205,19 +205,28 @@ int32_t CBlockVMTC::UpdateContentRects() {
   // Untouched tiles with a clear fill add nothing: skip their pages.
   const bool untouchedShows = (UntouchedFill() >> 24) != 0;
   STileInfo scratch;
+  int32_t column = -1, row = 0;  // of tile i, kept as i counts up
   for (int32_t i = 0; i < count; ++i) {
-    if (!untouchedShows && !TileTouched(i)) {
+    if (++column == tilesAcross_) {
+      column = 0;
+      ++row;
+    }
+    const bool touched = TileTouched(i);
+    if (!untouchedShows && !touched) {
       i = (((i >> kTilePageShift) + 1) << kTilePageShift) - 1;
+      column = i % tilesAcross_;
+      row = i / tilesAcross_;
       continue;
     }
-    const STileInfo& t = TileRecord(i, scratch);
-    if (!t.committed && (t.fill >> 24) == 0) continue;
+    if (touched && !tiles_.entries[i].committed && (tiles_.entries[i].fill >> 24) == 0) continue;
     // A tile inside the rectangle last grown needs no merging work.
+    const int32_t x = column * tileWidth_, y = row * tileHeight_;
     const TRect& last = content_.rects[content_.count > 0 ? content_.count - 1 : 0];
-    if (content_.count > 0 && t.pixelX >= last.left && t.pixelY >= last.top &&
-        t.pixelX + t.clippedWidth <= last.right && t.pixelY + t.clippedHeight <= last.bottom)
+    if (content_.count > 0 && x >= last.left && y >= last.top &&
+        x + std::min(tileWidth_, size_.width - x) <= last.right &&
+        y + std::min(tileHeight_, size_.height - y) <= last.bottom)
       continue;
-    AddTileToContent(t);
+    AddTileToContent(TileRecord(i, scratch));
   }
   return content_.count;
 }

@@ -247,6 +247,40 @@ TEST_P(BlockTableTest, CopiesWithAnUntouchedSideMatchTheSource) {
   }
 }
 
+TEST_P(BlockTableTest, AStoreMadeAfterAFreedOneStartsBlank) {
+  // A freed store's table may serve the next store of its size: it must read as new.
+  for (int round = 0; round < 3; ++round) {
+    {
+      CBlockVMTC used(3000, 100);
+      CBlockVCH usedMask(3000, 200);
+      ASSERT_TRUE(used.FillAll(0xFF123456u));
+      ASSERT_TRUE(usedMask.XorAll(0x7F));
+      for (int32_t x = 0; x < 3000; x += 40) {
+        ASSERT_TRUE(used.SetPixel(x, x % 100, 0xFF000000u));
+        ASSERT_TRUE(usedMask.SetPixel(x, x % 200, 0x01));
+      }
+      for (int32_t i = 0; i < used.TileCount(); ++i) used.TileByIndex(i).fill = 0xFFFFFFFFu;
+    }
+    CBlockVMTC layer(3000, 100);
+    CBlockVCH mask(3000, 200);
+    EXPECT_EQ(TouchedPages(layer), 1);
+    EXPECT_EQ(TouchedPages(mask), 1);
+    for (CBlockImage* store : std::vector<CBlockImage*>{&layer, &mask}) {
+      const uint32_t fill = store == &layer ? CBlockVMTC::kDefaultFill : 0u;
+      for (int32_t i = 0; i < store->TileCount(); ++i) {
+        const STileInfo& t = store->TileByIndex(i);
+        ASSERT_EQ(t.fill, fill) << i;
+        ASSERT_EQ(t.committed, 0) << i;
+        ASSERT_EQ(t.column, i % store->TilesAcross()) << i;
+        ASSERT_NE(t.view, nullptr) << i;
+      }
+    }
+    EXPECT_EQ(layer.GetPixel(2999, 99), CBlockVMTC::kDefaultFill);
+    EXPECT_EQ(mask.GetPixel(2999, 199), 0);
+    EXPECT_EQ(layer.UpdateContentRects(), 0);
+  }
+}
+
 TEST_P(BlockTableTest, RefusedCommitOnAFreshPageChangesNothing) {
   CBlockVMTC layer(3000, 100);
   CBlockVCH mask(3000, 200);
