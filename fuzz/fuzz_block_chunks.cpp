@@ -29,7 +29,7 @@ using namespace tf;
 std::vector<uint8_t> Contents(const CBlockImage& store) {
   std::vector<uint8_t> out;
   for (int32_t i = 0; i < store.TileCount(); ++i) {
-    const STileInfo& t = store.Tiles()[i];
+    const STileInfo& t = store.TileByIndex(i);
     out.push_back(t.committed);
     if (t.committed) {
       out.insert(out.end(), t.block, t.block + t.byteSize);

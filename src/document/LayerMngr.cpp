@@ -17,18 +17,21 @@ namespace {
 // alpha := MulTable[alpha][scale] over the whole store, fills and committed tiles alike.
 void ScaleStoreAlpha(CBlockVMTC& store, uint8_t scale) {
   if (scale == 255) return;
-  for (int32_t i = 0; i < store.TileCount(); ++i) {
-    STileInfo& tile = store.TileByIndex(i);
+  const auto scaled = [scale](uint32_t fill) {
+    return (fill & 0x00FFFFFFu) | (uint32_t{MulTable[fill >> 24][scale]} << 24);
+  };
+  store.SetUntouchedFill(scaled(store.UntouchedFill()));
+  store.ForEachTouchedTile([&](STileInfo& tile) {
     if (!tile.committed) {
-      tile.fill = (tile.fill & 0x00FFFFFFu) | (uint32_t{MulTable[tile.fill >> 24][scale]} << 24);
-      continue;
+      tile.fill = scaled(tile.fill);
+      return;
     }
     uint32_t* pixel = reinterpret_cast<uint32_t*>(tile.block);
     const int32_t count = tile.byteSize / 4;
     for (int32_t j = 0; j < count; ++j) {
       pixel[j] = (pixel[j] & 0x00FFFFFFu) | (uint32_t{MulTable[pixel[j] >> 24][scale]} << 24);
     }
-  }
+  });
   store.UpdateContentRects();
 }
 

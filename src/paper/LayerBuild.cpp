@@ -36,8 +36,10 @@ void ForEachSelectedPixel(const CLayerData& layer, const CMaskData& mask, const 
   const int32_t tile = ms.TileSize();
   for (int64_t ty = top >> shift; ty <= (bottom - 1) >> shift; ++ty) {
     for (int64_t tx = left >> shift; tx <= (right - 1) >> shift; ++tx) {
-      const STileInfo* t = ms.GetTile(static_cast<int32_t>(tx), static_cast<int32_t>(ty));
-      if (t == nullptr || (!t->committed && (t->fill & 0xFFu) == 0)) continue;
+      if (tx >= ms.TilesAcross() || ty >= ms.TilesDown()) continue;
+      // Peeks: an unselected tile never looked at before stays so.
+      const int32_t index = static_cast<int32_t>(tx + ty * ms.TilesAcross());
+      if (!ms.TileCommittedAt(index) && (ms.TileFillAt(index) & 0xFFu) == 0) continue;
       const int64_t y0 = std::max(top, ty * tile);
       const int64_t y1 = std::min(bottom, (ty + 1) * tile);
       const int64_t x0 = std::max(left, tx * tile);

@@ -63,12 +63,15 @@ bool UniformFill(const CBlockVMTC& store, int32_t left, int32_t top, int32_t rig
   bool first = true;
   for (int32_t row = top >> kTileShift; row <= (bottom - 1) >> kTileShift; ++row) {
     for (int32_t column = left >> kTileShift; column <= (right - 1) >> kTileShift; ++column) {
-      const STileInfo* tile = store.GetTile(column, row);
-      if (tile == nullptr || tile->committed) return false;
+      // Peeks: a tile never looked at before stays so.
+      if (column < 0 || row < 0 || column >= store.TilesAcross() || row >= store.TilesDown()) return false;
+      const int32_t index = column + row * store.TilesAcross();
+      if (store.TileCommittedAt(index)) return false;
+      const uint32_t tileFill = store.TileFillAt(index);
       if (first) {
-        fill = tile->fill;
+        fill = tileFill;
         first = false;
-      } else if (tile->fill != fill) {
+      } else if (tileFill != fill) {
         return false;
       }
     }

@@ -186,11 +186,9 @@ struct SFlatSource {
 // memory (or its fill while uncommitted) at once.
 struct STiledSource {
   const CBlockVMTC& store;
-  const STileInfo* tiles;
   int32_t across;
 
-  explicit STiledSource(const CBlockVMTC& source)
-      : store(source), tiles(source.Tiles()), across(source.TilesAcross()) {}
+  explicit STiledSource(const CBlockVMTC& source) : store(source), across(source.TilesAcross()) {}
   int32_t Width() const { return store.Width(); }
   int32_t Height() const { return store.Height(); }
   uint32_t At(int64_t x, int64_t y) const {
@@ -198,7 +196,7 @@ struct STiledSource {
   }
   void Quad(int64_t ix, int64_t iy, uint32_t& p00, uint32_t& p10, uint32_t& p01, uint32_t& p11) const {
     if ((ix & 31) != 31 && (iy & 31) != 31) {
-      const STileInfo& t = tiles[(iy >> 5) * across + (ix >> 5)];
+      const STileInfo& t = store.TileByIndex(static_cast<int32_t>((iy >> 5) * across + (ix >> 5)));
       if (!t.committed) {
         p00 = p10 = p01 = p11 = t.fill;
         return;

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "platform/Debug.h"
@@ -59,6 +60,36 @@ void ReleaseAddressSpace(AddressRange& range) {
   s.committed = s.committed >= range.committed ? s.committed - range.committed : 0;
   munmap(range.base, range.size);
   range = AddressRange{};
+}
+
+void* ReserveZeroedPages(size_t size) {
+  if (size == 0) return nullptr;
+  const size_t bytes = RoundUp(size, SystemPageSize());
+  if (bytes < size) return nullptr;  // overflow
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED) {
+    DebugOutF("ReserveZeroedPages: cannot reserve %zu bytes\n", bytes);
+    return nullptr;
+  }
+  return p;
+}
+
+void ReleaseZeroedPages(void* base, size_t size) {
+  if (base == nullptr || size == 0) return;
+  munmap(base, RoundUp(size, SystemPageSize()));
+}
+
+void PrepareZeroedPages(void* base, size_t size) {
+#if defined(MADV_POPULATE_WRITE)
+  if (base == nullptr || size == 0) return;
+  const size_t page = SystemPageSize();
+  const uintptr_t start = reinterpret_cast<uintptr_t>(base) / page * page;
+  const uintptr_t end = RoundUp(reinterpret_cast<uintptr_t>(base) + size, page);
+  (void)madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+#else
+  (void)base;
+  (void)size;
+#endif
 }
 
 bool CommitTileMemory(const AddressRange& range, size_t offset, size_t size) {

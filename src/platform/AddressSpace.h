@@ -48,6 +48,15 @@ void PrepareDenseTileMemory(const AddressRange& range, size_t offset, size_t siz
 // Spans below this are left to ordinary page faults.
 constexpr size_t kDenseTileSpan = size_t{2} << 20;
 
+// Bookkeeping memory that is mostly never touched (the stores' tile tables): read-write, reads
+// as zero, and becomes resident page by page as it is first written. Not guarded and not
+// counted as committed. Null when refused or empty; release with the same size.
+void* ReserveZeroedPages(size_t size);
+void ReleaseZeroedPages(void* base, size_t size);
+// Makes the pages holding [base, base + size) of such memory resident in one call, so that
+// writing them costs no page fault each; nothing changes when the system declines.
+void PrepareZeroedPages(void* base, size_t size);
+
 // Bytes committed by all stores of the process.
 uint64_t CommittedBytesTotal();
 

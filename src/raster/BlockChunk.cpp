@@ -83,7 +83,6 @@ bool WriteHead(Stream& stream, const STiledBlockHead& head) {
 uint8_t WritePackedRun(Stream& stream, const CBlockImage& store, const SBlockInstance& instance,
                        BlockPacker& packer, std::vector<uint8_t>& gather, std::vector<uint8_t>& probe,
                        int32_t first, int32_t count) {
-  const STileInfo* tiles = store.Tiles();
   const size_t dataLength = size_t{kTiledBlockBytes} * static_cast<size_t>(count);
   try {
     gather.resize(dataLength);
@@ -91,8 +90,8 @@ uint8_t WritePackedRun(Stream& stream, const CBlockImage& store, const SBlockIns
     return kFileNoMemory;
   }
   for (int32_t k = 0; k < count; ++k)
-    std::memcpy(gather.data() + size_t{kTiledBlockBytes} * static_cast<size_t>(k), tiles[first + k].block,
-                kTiledBlockBytes);
+    std::memcpy(gather.data() + size_t{kTiledBlockBytes} * static_cast<size_t>(k),
+                store.TileByIndex(first + k).block, kTiledBlockBytes);
   STiledBlockHead head;
   head.id = instance.id;
   head.size = kTiledBlockHeadBytes - kChunkHeaderBytes;
@@ -122,7 +121,6 @@ uint8_t WritePackedRun(Stream& stream, const CBlockImage& store, const SBlockIns
 // One run of uncommitted tiles as a kind-2 chunk of fill values.
 uint8_t WriteUniformRun(Stream& stream, const CBlockImage& store, const SBlockInstance& instance,
                         std::vector<uint8_t>& gather, int32_t first, int32_t count) {
-  const STileInfo* tiles = store.Tiles();
   const size_t dataLength = size_t{4} * static_cast<size_t>(count);
   try {
     gather.resize(kTiledBlockHeadBytes + dataLength);
@@ -139,13 +137,12 @@ uint8_t WriteUniformRun(Stream& stream, const CBlockImage& store, const SBlockIn
   EncodeTiledBlockHead(head, gather.data());
   for (int32_t k = 0; k < count; ++k)
     StoreU32(gather.data() + kTiledBlockHeadBytes + 4 * static_cast<size_t>(k),
-             tiles[first + k].fill & instance.fillMask);
+             store.TileFillAt(first + k) & instance.fillMask);
   return stream.WriteExact(gather.data(), static_cast<int64_t>(gather.size())) ? kFileOk : kFileShortWrite;
 }
 
 uint8_t WriteBlocks(Stream& stream, const CBlockImage& store, const SBlockInstance& instance) {
   if (!store.IsValid() || !GeometryFits(store, instance)) return instance.geometryCode;
-  const STileInfo* tiles = store.Tiles();
   const int32_t tileCount = store.TileCount();
   BlockPacker packer;
   std::vector<uint8_t> gather;
@@ -161,7 +158,7 @@ uint8_t WriteBlocks(Stream& stream, const CBlockImage& store, const SBlockInstan
     return code;
   };
   for (int32_t i = 0; i < tileCount; ++i) {
-    const bool state = tiles[i].committed != 0;
+    const bool state = store.TileCommittedAt(i);
     if (count > 0 && state != committed)
       if (uint8_t code = flush()) return code;
     if (count == 0) {
@@ -255,9 +252,15 @@ uint8_t ReadBlockChunk(Stream& stream, CBlockImage& store, const SBlockInstance&
     if (!stream.ReadExact(values.data(), valuesLength)) return kFileShortRead;
     if (!SkipChunkBytes(stream, body - valuesLength)) return kFileSeekFailed;
     for (int32_t k = 0; k < head.count; ++k) {
+      const uint32_t value = LoadU32(values.data() + 4 * static_cast<size_t>(k)) & instance.fillMask;
+      // A tile of an untouched page already reads as the untouched fill: leave its page be.
+      const int64_t column = (index + k) % tilesAcross;
+      const int64_t row = (index + k) / tilesAcross;
+      if (column < store.TilesAcross() && row < store.TilesDown() && value == store.UntouchedFill() &&
+          !store.TileTouched(static_cast<int32_t>(column + row * store.TilesAcross())))
+        continue;
       STileInfo* tile = TileAtIndex(store, index + k, tilesAcross);
       if (tile == nullptr) return instance.tileCode;
-      const uint32_t value = LoadU32(values.data() + 4 * static_cast<size_t>(k)) & instance.fillMask;
       tile->fill = value;
       if (tile->committed) FillCommittedTile(*tile, value, store.BytesPerPixel());
     }

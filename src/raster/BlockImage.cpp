@@ -21,6 +21,68 @@ void AlignRectToGrid(SRectWH& rect, int64_t mask) {
   rect = {SaturateInt32(left), SaturateInt32(top), SaturateInt32(width), SaturateInt32(height)};
 }
 
+// Table memory of stores freed lately, kept for the next store of the same size. Fresh pages cost
+// far more to fault in than to clear, and a document makes and frees stores of one size again
+// and again (undo snapshots, filter buffers, scratch layers). The pages a store touched are
+// cleared when it is freed, so a kept table reads as zero like a fresh reservation; at most
+// kKeptTableBytes of them stay resident, in at most kKeptTables tables. The stores are used from
+// one thread, so is this.
+struct SKeptTable {
+  void* entries = nullptr;
+  void* views = nullptr;
+  size_t entryBytes = 0;
+  size_t viewBytes = 0;
+  size_t residentBytes = 0;
+};
+constexpr size_t kKeptTables = 8;
+constexpr size_t kKeptTableBytes = size_t{16} << 20;
+
+struct SKeptTables {
+  SKeptTable tables[kKeptTables];
+  size_t count = 0;
+  size_t residentBytes = 0;
+  ~SKeptTables() {
+    for (size_t i = 0; i < count; ++i) {
+      ReleaseZeroedPages(tables[i].entries, tables[i].entryBytes);
+      ReleaseZeroedPages(tables[i].views, tables[i].viewBytes);
+    }
+  }
+};
+
+SKeptTables& KeptTables() {
+  static SKeptTables kept;
+  return kept;
+}
+
+// A kept table of exactly these sizes, taken out of the list; false when there is none.
+bool TakeKeptTable(size_t entryBytes, size_t viewBytes, void*& entries, void*& views) {
+  SKeptTables& kept = KeptTables();
+  for (size_t i = 0; i < kept.count; ++i) {
+    SKeptTable& t = kept.tables[i];
+    if (t.entryBytes != entryBytes || t.viewBytes != viewBytes) continue;
+    entries = t.entries;
+    views = t.views;
+    kept.residentBytes -= t.residentBytes;
+    t = kept.tables[--kept.count];
+    kept.tables[kept.count] = SKeptTable{};
+    return true;
+  }
+  return false;
+}
+
+// Keeps a table whose touched pages are cleared (residentBytes of them), or releases it when the
+// list is full.
+void KeepTable(void* entries, size_t entryBytes, void* views, size_t viewBytes, size_t residentBytes) {
+  SKeptTables& kept = KeptTables();
+  if (kept.count == kKeptTables || kept.residentBytes + residentBytes > kKeptTableBytes) {
+    ReleaseZeroedPages(entries, entryBytes);
+    ReleaseZeroedPages(views, viewBytes);
+    return;
+  }
+  kept.tables[kept.count++] = SKeptTable{entries, views, entryBytes, viewBytes, residentBytes};
+  kept.residentBytes += residentBytes;
+}
+
 }  // namespace
 
 void AlignRectToTiles(SRectWH& rect) { AlignRectToGrid(rect, 31); }
@@ -39,7 +101,7 @@ bool ClipRun(int32_t x, int32_t count, int32_t width, int32_t& start, int32_t& l
 // ---------------------------------------------------------------------------------------------
 // Construction and size
 
-CBlockImage::CBlockImage() { DynArrayInit(tiles_); }
+CBlockImage::CBlockImage() = default;
 
 CBlockImage::~CBlockImage() { FreeAll(); }
 
@@ -60,7 +122,7 @@ void CBlockImage::InitGeometry(int32_t width, int32_t height, int32_t bytesPerPi
   size_ = {width > 0 ? width : 0, height > 0 ? height : 0};
   tilesAcross_ = static_cast<int32_t>((int64_t{size_.width} + tileWidth_ - 1) / tileWidth_);
   tilesDown_ = static_cast<int32_t>((int64_t{size_.height} + tileHeight_ - 1) / tileHeight_);
-  DynArrayInit(tiles_);
+  tiles_ = STileTable{};
   reservedBytes_ = 0;
   committedTiles_ = 0;
 }
@@ -114,51 +176,123 @@ bool CBlockImage::ReleaseReserve() {
 bool CBlockImage::BuildTiles() {
   const int32_t count = tilesAcross_ * tilesDown_;  // checked by Reserve
   if (count <= 0 || !range_) return false;
-  if (!DynArrayAlloc(tiles_, static_cast<int32_t>(sizeof(STileInfo)), count)) {
+  STileTable table;
+  table.count = count;
+  table.pages = (count + kTilesPerPage - 1) >> kTilePageShift;
+  table.viewStride = (viewBytes_ + 15) & ~15;
+  table.touched = new (std::nothrow) uint8_t[static_cast<size_t>(table.pages)]();
+  const size_t entryBytes = sizeof(STileInfo) * static_cast<size_t>(count);
+  const size_t viewBytes = static_cast<size_t>(table.viewStride) * static_cast<size_t>(count);
+  void* entries = nullptr;
+  void* views = nullptr;
+  if (!TakeKeptTable(entryBytes, viewBytes, entries, views)) {
+    entries = ReserveZeroedPages(entryBytes);
+    views = viewBytes > 0 ? ReserveZeroedPages(viewBytes) : nullptr;
+  }
+  table.entries = static_cast<STileInfo*>(entries);
+  table.views = static_cast<uint8_t*>(views);
+  tiles_ = table;
+  if (table.touched == nullptr || table.entries == nullptr || (table.viewStride > 0 && table.views == nullptr)) {
     DebugOut("CBlockImage: no memory for the tile table\n");
+    FreeTiles();
     return false;
   }
-  DynArrayFill(tiles_, 0);
-  STileInfo* tiles = Tiles();
-  int32_t index = 0;
-  for (int32_t r = 0; r < tilesDown_; ++r) {
-    for (int32_t c = 0; c < tilesAcross_; ++c, ++index) {
-      STileInfo& t = tiles[index];
-      t.column = c;
-      t.row = r;
-      t.tileWidth = tileWidth_;
-      t.tileHeight = tileHeight_;
-      t.pixelX = c * tileWidth_;
-      t.pixelY = r * tileHeight_;
-      t.clippedWidth = std::min(size_.width - t.pixelX, tileWidth_);
-      t.clippedHeight = std::min(size_.height - t.pixelY, tileHeight_);
-      t.committed = 0;
-      t.fill = 0x00FFFFFFu;
-      t.block = range_.base + static_cast<size_t>(index) * static_cast<size_t>(tileByteSize_);
-      t.byteSize = tileByteSize_;
-      t.view = nullptr;
-      if (!MakeTileView(t)) {
-        DebugOut("CBlockImage: cannot create a tile view\n");
-        return false;
-      }
-    }
-  }
+  // The first page tells what a fresh tile reads as (MakeTileView sets the default fill); the
+  // pages not yet touched read the same.
+  TouchPage(0, true);
+  tiles_.untouchedFill = tiles_.entries[0].fill;
   return true;
 }
 
+void CBlockImage::InitTileRecord(STileInfo& t, int32_t index) const {
+  const int32_t c = index % tilesAcross_;
+  const int32_t r = index / tilesAcross_;
+  t.column = c;
+  t.row = r;
+  t.tileWidth = tileWidth_;
+  t.tileHeight = tileHeight_;
+  t.pixelX = c * tileWidth_;
+  t.pixelY = r * tileHeight_;
+  t.clippedWidth = std::min(size_.width - t.pixelX, tileWidth_);
+  t.clippedHeight = std::min(size_.height - t.pixelY, tileHeight_);
+  t.committed = 0;
+  t.fill = tiles_.untouchedFill;
+  t.block = range_.base + static_cast<size_t>(index) * static_cast<size_t>(tileByteSize_);
+  t.byteSize = tileByteSize_;
+  t.view = nullptr;
+}
+
+void CBlockImage::TouchPage(int32_t page, bool keepDefaultFill) {
+  // A page right after the last one first touched: this is a walk through the store, which will
+  // want the pages ahead as well. Faulting each page in on its own costs far more than writing
+  // it, so runs of pages are prepared in one call; a run ends at a page already touched.
+  tiles_.touchRun = page > 0 && page == tiles_.lastTouched + 1 ? std::min(tiles_.touchRun * 2, kMaxTouchRun) : 1;
+  int32_t end = page + 1;
+  while (end < page + tiles_.touchRun && end < tiles_.pages && tiles_.touched[end] == 0) ++end;
+  const int32_t first = page << kTilePageShift;
+  const int32_t last = std::min(tiles_.count, end << kTilePageShift);
+  if (end - page > 1) {
+    PrepareZeroedPages(tiles_.entries + first, sizeof(STileInfo) * static_cast<size_t>(last - first));
+    if (tiles_.views != nullptr)
+      PrepareZeroedPages(tiles_.views + static_cast<size_t>(first) * static_cast<size_t>(tiles_.viewStride),
+                         static_cast<size_t>(last - first) * static_cast<size_t>(tiles_.viewStride));
+  }
+  const uint32_t fill = tiles_.untouchedFill;
+  for (int32_t i = first; i < last; ++i) {
+    STileInfo& t = tiles_.entries[i];
+    InitTileRecord(t, i);
+    if (!MakeTileView(t)) DebugOut("CBlockImage: cannot create a tile view\n");
+    if (!keepDefaultFill) t.fill = fill;
+  }
+  for (int32_t p = page; p < end; ++p) tiles_.touched[p] = 1;
+  tiles_.lastTouched = end - 1;
+}
+
+const STileInfo& CBlockImage::TileRecord(int32_t index, STileInfo& scratch) const {
+  if (TileTouched(index)) return tiles_.entries[index];
+  InitTileRecord(scratch, index);
+  return scratch;
+}
+
+bool CBlockImage::PieceOnUntouchedTiles(const CBlockImage& source, const TPoint& dp, const SRectWH& sp) const {
+  const int32_t column = dp.x >> tileShift_, row = dp.y >> tileShift_;
+  if (source.TileTouched(sp.left >> source.tileShift_, sp.top >> source.tileShift_) || TileTouched(column, row))
+    return false;
+  return PieceIsWholeTile(SRectWH{dp.x, dp.y, sp.width, sp.height});
+}
+
+int64_t CBlockImage::TableResidentBytes() const {
+  if (tiles_.entries == nullptr || tiles_.touched == nullptr) return 0;
+  int64_t pages = 0;
+  for (int32_t page = 0; page < tiles_.pages; ++page) pages += tiles_.touched[page];
+  const int64_t pageBytes =
+      int64_t{sizeof(STileInfo) * kTilesPerPage} + int64_t{tiles_.viewStride} * kTilesPerPage;
+  return pages * pageBytes + tiles_.pages;
+}
+
+void* CBlockImage::TileViewSlot(const STileInfo& tile) const {
+  if (tiles_.views == nullptr) return nullptr;
+  const size_t index = static_cast<size_t>(tile.column) + static_cast<size_t>(tile.row) * tilesAcross_;
+  return tiles_.views + index * static_cast<size_t>(tiles_.viewStride);
+}
+
 void CBlockImage::FreeTiles() {
-  STileInfo* tiles = Tiles();
-  if (tiles) {
-    const int32_t count = tiles_.count;
+  if (tiles_.entries != nullptr && tiles_.touched != nullptr) {
     // Runs of committed tiles are neighbours in the range: give each run back in one call.
+    // Committed tiles lie in touched pages only.
+    const int32_t count = tiles_.count;
+    STileInfo* tiles = tiles_.entries;
     int32_t i = 0;
     while (i < count) {
-      if (!tiles[i].committed) {
-        ++i;
+      if (!TileCommittedAt(i)) {
+        if (!TileTouched(i))
+          i = ((i >> kTilePageShift) + 1) << kTilePageShift;
+        else
+          ++i;
         continue;
       }
       int32_t end = i + 1;
-      while (end < count && tiles[end].committed) ++end;
+      while (end < count && TileCommittedAt(end)) ++end;
       const size_t offset = static_cast<size_t>(tiles[i].block - range_.base);
       const size_t bytes = static_cast<size_t>(end - i) * static_cast<size_t>(tileByteSize_);
       if (DecommitTileMemory(range_, offset, bytes)) {
@@ -169,12 +303,39 @@ void CBlockImage::FreeTiles() {
       }
       i = end;
     }
-    for (int32_t k = 0; k < count; ++k) {
-      delete tiles[k].view;
-      tiles[k].view = nullptr;
-    }
+    const uint8_t* slots = tiles_.views;
+    const size_t slotBytes = static_cast<size_t>(tiles_.viewStride) * static_cast<size_t>(count);
+    ForEachTouchedTile([&](const STileInfo& t) {
+      CDibCore* view = t.view;
+      if (view == nullptr) return;
+      const auto* at = reinterpret_cast<const uint8_t*>(view);
+      if (slots != nullptr && at >= slots && at < slots + slotBytes)
+        view->~CDibCore();  // built in its slot
+      else
+        delete view;
+    });
   }
-  DynArrayFree(tiles_);
+  const size_t entryBytes = sizeof(STileInfo) * static_cast<size_t>(tiles_.count);
+  const size_t viewBytes = static_cast<size_t>(tiles_.viewStride) * static_cast<size_t>(tiles_.count);
+  if (tiles_.entries != nullptr && (tiles_.views != nullptr || viewBytes == 0) && tiles_.touched != nullptr) {
+    // Clear the touched pages (records and view slots) and keep the table for the next store.
+    for (int32_t page = 0; page < tiles_.pages; ++page) {
+      if (tiles_.touched[page] == 0) continue;
+      const size_t first = static_cast<size_t>(page) << kTilePageShift;
+      const size_t tiles = std::min<size_t>(kTilesPerPage, static_cast<size_t>(tiles_.count) - first);
+      std::memset(static_cast<void*>(tiles_.entries + first), 0, sizeof(STileInfo) * tiles);
+      if (tiles_.views != nullptr)
+        std::memset(tiles_.views + first * static_cast<size_t>(tiles_.viewStride), 0,
+                    tiles * static_cast<size_t>(tiles_.viewStride));
+    }
+    KeepTable(tiles_.entries, entryBytes, tiles_.views, viewBytes,
+              static_cast<size_t>(TableResidentBytes()) - static_cast<size_t>(tiles_.pages));
+  } else {
+    ReleaseZeroedPages(tiles_.entries, entryBytes);
+    ReleaseZeroedPages(tiles_.views, viewBytes);
+  }
+  delete[] tiles_.touched;
+  tiles_ = STileTable{};
   committedTiles_ = 0;
 }
 
@@ -216,18 +377,18 @@ void CBlockImage::FillTileMemory(STileInfo& tile, uint32_t value) {
 
 STileInfo* CBlockImage::GetTile(int32_t column, int32_t row, bool commit) {
   if (static_cast<uint32_t>(column) >= static_cast<uint32_t>(tilesAcross_) ||
-      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.data)
+      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.entries)
     return nullptr;
-  STileInfo& tile = Tiles()[column + row * tilesAcross_];
+  STileInfo& tile = TouchTile(column + row * tilesAcross_);
   if (commit && !CommitTile(tile)) return nullptr;
   return &tile;
 }
 
 const STileInfo* CBlockImage::GetTile(int32_t column, int32_t row) const {
   if (static_cast<uint32_t>(column) >= static_cast<uint32_t>(tilesAcross_) ||
-      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.data)
+      static_cast<uint32_t>(row) >= static_cast<uint32_t>(tilesDown_) || !tiles_.entries)
     return nullptr;
-  return &Tiles()[column + row * tilesAcross_];
+  return &TouchTile(column + row * tilesAcross_);
 }
 
 bool CBlockImage::ClipBounds(TRect& bounds) const { return ClipBoundsToSize(bounds, size_); }
@@ -266,10 +427,18 @@ bool CBlockImage::CopyAllTiles(const CBlockImage& source) {
         return true;
       },
       [&](int32_t c, int32_t r) -> STileNeed {
-        if (!source.GetTile(c, r)->committed) return {};
+        if (!source.TileCommittedAt(c + r * source.tilesAcross_)) return {};
         return {GetTile(c, r, false), true};
       },
-      [&](int32_t c, int32_t r) { return CopyTile(*GetTile(c, r, false), *source.GetTile(c, r)); });
+      [&](int32_t c, int32_t r) {
+        // An untouched source tile onto an untouched tile that reads the same: nothing to do,
+        // and neither table page is touched.
+        const int32_t s = c + r * source.tilesAcross_;
+        if (!source.TileTouched(s) && !TileTouched(c, r) && source.UntouchedFill() == UntouchedFill())
+          return true;
+        STileInfo scratch;
+        return CopyTile(*GetTile(c, r, false), source.TileRecord(s, scratch));
+      });
 }
 
 bool CBlockImage::ExchangeTiles(CBlockImage& other) {
@@ -324,6 +493,14 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
   // fill). Within one store the tiles are visited backwards when the destination lies after the
   // source, so that no tile is overwritten before it is read.
   const bool back = self && (dr0 > sr0 || (dr0 == sr0 && dc0 > sc0));
+  // Between two stores, an untouched source tile onto an untouched tile that reads the same
+  // changes nothing: both table pages stay untouched.
+  const auto untouchedAlike = [&](int32_t i, int32_t j) {
+    const int32_t sc = sc0 + i, sr = sr0 + j, dc = dc0 + i, dr = dr0 + j;
+    return !self && source.UntouchedFill() == UntouchedFill() && sc >= 0 && sr >= 0 && dc >= 0 && dr >= 0 &&
+           sc < source.tilesAcross_ && sr < source.tilesDown_ && dc < tilesAcross_ && dr < tilesDown_ &&
+           !source.TileTouched(sc, sr) && !TileTouched(dc, dr);
+  };
   return WriteCommitFirst(
       *this,
       [&](auto visit) {
@@ -334,6 +511,7 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
         return true;
       },
       [&](int32_t i, int32_t j) -> STileNeed {
+        if (untouchedAlike(i, j)) return {};
         const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
         STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
         if (!s || !d) return {};
@@ -343,6 +521,7 @@ bool CBlockImage::CopyTilesRect(const CBlockImage& source, TPoint& destPoint, SR
         return {d, !self};
       },
       [&](int32_t i, int32_t j) {
+        if (untouchedAlike(i, j)) return true;
         const STileInfo* s = source.GetTile(sc0 + i, sr0 + j);
         STileInfo* d = GetTile(dc0 + i, dr0 + j, false);
         if (!s || !d) return true;  // outside either grid

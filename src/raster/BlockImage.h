@@ -8,6 +8,18 @@
 // touched (in guard mode touching it faults). Tiles never move, so tile views and the document
 // file code may hold raw pixel pointers.
 //
+// The tile table costs nothing until it is used. Its records and views live in reserved memory
+// that reads as zero (ReserveZeroedPages) and are written a page of kTilesPerPage tiles at a
+// time, when a tile of the page is first asked for (GetTile, TileAt, TileByIndex). Until then
+// every tile of the page is uncommitted and reads as the table's untouched fill, so a blank
+// store holds a few bytes per page, whatever its size. Whole-store walks visit touched pages
+// only (ForEachTouchedTile) and answer for the rest from the untouched fill; the peeks
+// (TileTouched, TileCommittedAt, TileFillAt, TileRecord) never write the table. Writing a page
+// cannot fail: it only faults in memory already reserved.
+//
+// Even the const GetTile may write a page of the table, so a store is used from one thread at a
+// time, reads included (the program touches stores from its main thread only).
+//
 // Subclasses (CBlockVMTC: 32x32 tiles of 32-bit pixels; CBlockVCH: 64x64 tiles of bytes) supply
 // the tile views and the pixel operations. Each rectangle operation of theirs is a walker of
 // this class plus a per-piece routine; a piece never crosses a tile border.
@@ -48,6 +60,28 @@ struct STileInfo {
   int32_t byteSize;   // tile width*tile height*bytes per pixel
   CDibCore* view;     // TVMTC or TVChannel over block, owned by the store
 };
+static_assert(sizeof(STileInfo) == 64, "a page of the tile table holds 64 records");
+
+// Tiles per page of the tile table: the unit in which the table is written.
+constexpr int32_t kTilesPerPage = 64;
+constexpr int32_t kTilePageShift = 6;
+
+// A store's tile table (CBlockImage): records, row by row, and the view slots beside them, in
+// reserved memory written one page at a time. Plain data: a whole-store exchange swaps it.
+struct STileTable {
+  STileInfo* entries = nullptr;  // count records; a page is valid once touched
+  uint8_t* views = nullptr;      // count view slots of viewStride bytes (none when 0)
+  uint8_t* touched = nullptr;    // per page: 1 once its records are written
+  int32_t count = 0;
+  int32_t pages = 0;
+  int32_t viewStride = 0;
+  uint32_t untouchedFill = 0;  // the fill of every tile of an untouched page
+  // First touches one page after another (a write walking the store) write the pages ahead
+  // too, in runs that double up to kMaxTouchRun pages, each run made resident in one call.
+  int32_t lastTouched = -1;
+  int32_t touchRun = 1;
+};
+constexpr int32_t kMaxTouchRun = 64;
 
 // ---------------------------------------------------------------------------------------------
 // Tile view: a flat image (Base: TMTC or TChannel) over one tile's pixels and the store's shared
@@ -134,7 +168,9 @@ class CBlockImage {
   // 3: gives the tile's memory back; true also when there was nothing to do, false only when the
   //    system refused (the tile then stays committed). The fill value is not touched.
   virtual bool DecommitTile(STileInfo& tile);
-  // 4: creates the tile's view over its block and sets its fill to the default fill.
+  // 4: creates the tile's view over its block (in TileViewSlot when the subclass set a view
+  //    size) and sets its fill to the default fill. Called when the tile's page is first
+  //    touched; the first page's fills become the untouched fill.
   virtual bool MakeTileView(STileInfo& tile) = 0;
   // 5: address of pixel (x, y) in its tile, committing the tile first when commit is set.
   //    Null outside the tile grid, when the commit was refused, and for an uncommitted tile when
@@ -175,10 +211,44 @@ class CBlockImage {
   int32_t TileShift() const { return tileShift_; }
   int32_t TilesAcross() const { return tilesAcross_; }
   int32_t TilesDown() const { return tilesDown_; }
-  int32_t TileCount() const { return tiles_.data ? tiles_.count : 0; }
-  // The tile table, row by row (index = column + row*tiles across); null when not built.
-  STileInfo* Tiles() const { return static_cast<STileInfo*>(tiles_.data); }
-  STileInfo& TileByIndex(int32_t index) const { return Tiles()[index]; }
+  int32_t TileCount() const { return tiles_.entries ? tiles_.count : 0; }
+  // The tile at index = column + row*tiles across (0 <= index < TileCount), its page touched.
+  STileInfo& TileByIndex(int32_t index) const { return TouchTile(index); }
+
+  // ---- The table without touching it ----
+  // Whether the page holding tile index has been written.
+  bool TileTouched(int32_t index) const { return tiles_.touched[index >> kTilePageShift] != 0; }
+  // The same by place in the grid (inside the grid).
+  bool TileTouched(int32_t column, int32_t row) const { return TileTouched(column + row * tilesAcross_); }
+  // What every tile of an untouched page reads as (uncommitted, this fill).
+  uint32_t UntouchedFill() const { return tiles_.untouchedFill; }
+  // Gives every tile of the untouched pages this fill, as a loop setting the fill of every
+  // uncommitted tile would (with ForEachTouchedTile for the rest).
+  void SetUntouchedFill(uint32_t fill) { tiles_.untouchedFill = fill; }
+  bool TileCommittedAt(int32_t index) const { return TileTouched(index) && tiles_.entries[index].committed; }
+  uint32_t TileFillAt(int32_t index) const {
+    return TileTouched(index) ? tiles_.entries[index].fill : tiles_.untouchedFill;
+  }
+  // The record of tile index: the table's own when its page is touched, otherwise scratch
+  // filled as the page would be (uncommitted, the untouched fill, no view).
+  const STileInfo& TileRecord(int32_t index, STileInfo& scratch) const;
+  // Whether a piece inside one tile covers the whole part of that tile inside the picture.
+  bool PieceIsWholeTile(const SRectWH& piece) const {
+    return (piece.left & tileMask_) == 0 && (piece.top & tileMask_) == 0 &&
+           piece.width == std::min(tileWidth_, size_.width - piece.left) &&
+           piece.height == std::min(tileHeight_, size_.height - piece.top);
+  }
+  // Whether a piece of source (sp, at dp in this store, as the walkers give it) lies on untouched
+  // tiles on both sides and covers its tile here whole: a write that leaves the untouched fill
+  // as it is may pass it over, and both pages stay untouched.
+  bool PieceOnUntouchedTiles(const CBlockImage& source, const TPoint& dp, const SRectWH& sp) const;
+  // Memory the table holds for this store now: its touched pages (records and views) and the
+  // page flags.
+  int64_t TableResidentBytes() const;
+  // fn(tile) for every tile of every touched page, in index order; the tiles of the other pages
+  // are uncommitted with the untouched fill.
+  template <class Fn>
+  void ForEachTouchedTile(Fn&& fn) const;
   // Reserved range: tiles across*tiles down*tile byte size bytes.
   uint8_t* ReservedBase() const { return range_.base; }
   uint64_t ReservedBytes() const { return reservedBytes_; }
@@ -282,6 +352,19 @@ class CBlockImage {
   void FreeTiles();
   // Writes the fill value over every pixel of a committed tile (by bytes per pixel).
   void FillTileMemory(STileInfo& tile, uint32_t value);
+  // Memory for the view of a tile (viewBytes_ bytes); null when the subclass set no view size.
+  void* TileViewSlot(const STileInfo& tile) const;
+  // The record of tile index, writing its page first when it was never touched.
+  STileInfo& TouchTile(int32_t index) const {
+    if (tiles_.touched[index >> kTilePageShift] == 0)
+      const_cast<CBlockImage*>(this)->TouchPage(index >> kTilePageShift);
+    return tiles_.entries[index];
+  }
+  // Writes the records and views of a page of the table, each tile with the untouched fill (the
+  // fill MakeTileView gives when keepDefaultFill is set).
+  void TouchPage(int32_t page, bool keepDefaultFill = false);
+  // The record of tile index as its page starts out (no view).
+  void InitTileRecord(STileInfo& tile, int32_t index) const;
 
   // Fields, in order.
   bool valid_ = false;
@@ -295,7 +378,8 @@ class CBlockImage {
   SSize size_{0, 0};
   int32_t tilesAcross_ = 0;
   int32_t tilesDown_ = 0;
-  SDynArray tiles_;
+  STileTable tiles_;
+  int32_t viewBytes_ = 0;  // size of a tile view, set by the subclass (0: no view slots)
   AddressRange range_;
   uint64_t reservedBytes_ = 0;
   int32_t committedTiles_ = 0;
@@ -303,6 +387,16 @@ class CBlockImage {
 
 // ---------------------------------------------------------------------------------------------
 // Walker templates
+
+template <class Fn>
+void CBlockImage::ForEachTouchedTile(Fn&& fn) const {
+  const int32_t count = TileCount();
+  for (int32_t page = 0; page < tiles_.pages; ++page) {
+    if (tiles_.touched[page] == 0) continue;
+    const int32_t end = std::min(count, (page + 1) << kTilePageShift);
+    for (int32_t i = page << kTilePageShift; i < end; ++i) fn(tiles_.entries[i]);
+  }
+}
 
 template <class Fn>
 bool CBlockImage::WalkRectWith(SRectWH& rect, Fn&& fn) const {
@@ -385,12 +479,24 @@ bool CBlockImage::WalkFromBlockWith(const CBlockImage& source, TPoint& destPoint
 // shows(tile) answers true; false, bounds untouched, when there is none.
 template <class Shows>
 bool TileSquaresBounds(const CBlockImage& store, TRect& bounds, Shows shows) {
-  const STileInfo* tiles = store.Tiles();
-  if (tiles == nullptr) return false;
+  if (store.TileCount() == 0) return false;
   bool any = false;
   TRect result{0, 0, 0, 0};
+  // The untouched tiles are all alike: when the first shows nothing, none does.
+  STileInfo scratch;
+  bool untouchedShows = false;
+  for (int32_t i = 0; i < store.TileCount(); i += kTilesPerPage) {
+    if (!store.TileTouched(i)) {
+      untouchedShows = shows(store.TileRecord(i, scratch));
+      break;
+    }
+  }
   for (int32_t i = 0; i < store.TileCount(); ++i) {
-    const STileInfo& t = tiles[i];
+    if (!untouchedShows && !store.TileTouched(i)) {
+      i = (((i >> kTilePageShift) + 1) << kTilePageShift) - 1;  // the rest of the page
+      continue;
+    }
+    const STileInfo& t = store.TileRecord(i, scratch);
     if (!shows(t)) continue;
     const TRect square{t.pixelX, t.pixelY, t.pixelX + t.tileWidth, t.pixelY + t.tileHeight};
     if (!any) {
@@ -463,15 +569,30 @@ bool WritePiecesFromBlock(Store& dest, const Store& source, TPoint& destPoint, S
   const auto fillOnly = [&](const STileInfo& s, const STileInfo& d, const TPoint& dp, const SRectWH& sp) {
     return !s.committed && !d.committed && TileRectIsWhole(d, SRectWH{dp.x, dp.y, sp.width, sp.height}, mask);
   };
+  // Untouched tiles on both sides: when the source's untouched fill leaves the destination's as
+  // it is, whole pieces there change nothing and their table pages stay untouched.
+  const bool untouchedStays = [&] {
+    STileInfo untouched{};
+    untouched.fill = source.UntouchedFill();
+    if (skip(untouched)) return true;
+    uint32_t fill = dest.UntouchedFill();
+    onFill(fill, source.UntouchedFill());
+    return fill == dest.UntouchedFill();
+  }();
+  const auto passOver = [&](const TPoint& dp, const SRectWH& sp) {
+    return untouchedStays && dest.PieceOnUntouchedTiles(source, dp, sp);
+  };
   return WriteCommitFirst(
       dest, [&](auto visit) { return dest.WalkFromBlockWith(source, destPoint, sourceRect, visit); },
       [&](const TPoint& dp, const SRectWH& sp) -> STileNeed {
+        if (passOver(dp, sp)) return {};
         const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
         STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
         if (skip(*s) || fillOnly(*s, *d, dp, sp)) return {};
         return {d, false};
       },
       [&](const TPoint& dp, const SRectWH& sp) {
+        if (passOver(dp, sp)) return true;
         const STileInfo* s = source.GetTile(sp.left >> shift, sp.top >> shift);
         STileInfo* d = dest.GetTile(dp.x >> shift, dp.y >> shift, false);
         if (skip(*s)) return true;
@@ -503,14 +624,33 @@ template <class Store, class OnFill, class OnPixels>
 bool WriteUniformPieces(Store& store, SRectWH& rect, OnFill onFill, OnPixels onPixels) {
   const int32_t shift = store.TileShift();
   const int32_t mask = store.TileMask();
-  return WriteCommitFirst(
+  // Whole pieces over untouched tiles leave their table pages untouched when the fill would not
+  // change them, or when the write covers the whole store (the untouched fill then takes the
+  // change at the end; no tile of such a page is looked up, so the pages stay untouched).
+  SRectWH all{0, 0, store.Width(), store.Height()};
+  const bool wholeStore = store.ClipRect(all) && [&] {
+    SRectWH clipped = rect;
+    return store.ClipRect(clipped) && clipped == all;
+  }();
+  uint32_t untouchedFill = store.UntouchedFill();
+  onFill(untouchedFill);
+  const bool passUntouched = wholeStore || untouchedFill == store.UntouchedFill();
+  const auto passOver = [&](const SRectWH& piece) {
+    return passUntouched && !store.TileTouched(piece.left >> shift, piece.top >> shift) &&
+           (wholeStore || store.PieceIsWholeTile(piece));
+  };
+  bool written = false;
+  const bool result = WriteCommitFirst(
       store, [&](auto visit) { return store.WalkRectWith(rect, visit); },
       [&](const SRectWH& piece) -> STileNeed {
+        if (passOver(piece)) return {};
         STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
         if (!tile->committed && TileRectIsWhole(*tile, piece, mask)) return {};
         return {tile, false};
       },
       [&](const SRectWH& piece) {
+        written = true;
+        if (passOver(piece)) return true;
         STileInfo* tile = store.GetTile(piece.left >> shift, piece.top >> shift, false);
         if (!tile->committed && TileRectIsWhole(*tile, piece, mask)) {
           onFill(tile->fill);
@@ -521,6 +661,8 @@ bool WriteUniformPieces(Store& store, SRectWH& rect, OnFill onFill, OnPixels onP
         onPixels(*store.TileView(*tile), local);
         return true;
       });
+  if (written && wholeStore) store.SetUntouchedFill(untouchedFill);
+  return result;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -32,6 +32,7 @@ bool BlockContentBounds(const CBlockImage& store, TRect& bounds) {
 // Construction and slots
 
 CBlockVCH::CBlockVCH() {
+  viewBytes_ = static_cast<int32_t>(sizeof(TVChannel));
   DynArrayInit(rowTable_);
   CBlockVCH::SetTileGeometry();
 }
@@ -86,14 +87,12 @@ bool CBlockVCH::CommitTile(STileInfo& tile) {
 bool CBlockVCH::MakeTileView(STileInfo& tile) {
   if (tile.view != nullptr) return true;
   tile.fill = kDefaultFill;
-  auto* view = new (std::nothrow) TVChannel();
+  void* slot = TileViewSlot(tile);
+  auto* view = slot != nullptr ? new (slot) TVChannel() : new (std::nothrow) TVChannel();
   if (view == nullptr) return false;
-  if (!view->Create(tile, DynArrayItems<int32_t>(rowTable_))) {
-    delete view;
-    return false;
-  }
+  // Kept even when Create fails: the store frees it with the table.
   tile.view = view;
-  return true;
+  return view->Create(tile, DynArrayItems<int32_t>(rowTable_));
 }
 
 uint8_t* CBlockVCH::PixelPtr(int32_t x, int32_t y, bool commit) {
@@ -173,15 +172,17 @@ bool CBlockVCH::CopyToChannel(TChannel& channel, TPoint& destPoint, SRectWH& sou
                               bool skipZeroFill) const {
   if (!IsValid() || !channel.IsValid()) return false;
   return WalkToImageWith(channel.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
-    const STileInfo* t = GetTile(sp.left >> kShift, sp.top >> kShift);
-    if (t->committed) {
+    // An untouched tile reads as the untouched fill; its page stays untouched.
+    const bool touched = TileTouched(sp.left >> kShift, sp.top >> kShift);
+    const STileInfo* t = touched ? GetTile(sp.left >> kShift, sp.top >> kShift) : nullptr;
+    if (t != nullptr && t->committed) {
       TPoint point = dp;
       SRectWH local = sp;
       TileLocalOrigin64(local);
       TileView(*t)->CopyRectTo(channel, point, local);
       return;
     }
-    const uint8_t fill = static_cast<uint8_t>(t->fill);
+    const uint8_t fill = static_cast<uint8_t>(t != nullptr ? t->fill : UntouchedFill());
     if (skipZeroFill && fill == 0) return;
     SRectWH area{dp.x, dp.y, sp.width, sp.height};
     channel.FillRect(area, fill);
@@ -246,8 +247,15 @@ bool CBlockVCH::GetNonZeroBounds(TRect& bounds) const {
       UnionBounds(result, b);
     }
   };
+  // Untouched tiles with a zero fill add nothing: skip their pages.
+  const bool untouchedShows = (UntouchedFill() & 0xFFu) != 0;
+  STileInfo scratch;
   for (int32_t i = 0; i < TileCount(); ++i) {
-    const STileInfo& t = TileByIndex(i);
+    if (!untouchedShows && !TileTouched(i)) {
+      i = (((i >> kTilePageShift) + 1) << kTilePageShift) - 1;
+      continue;
+    }
+    const STileInfo& t = TileRecord(i, scratch);
     if (!t.committed) {
       if ((t.fill & 0xFFu) != 0)
         include({t.pixelX, t.pixelY, t.pixelX + t.clippedWidth, t.pixelY + t.clippedHeight});
@@ -277,11 +285,13 @@ bool CBlockVCH::GetNonZeroBounds(TRect& bounds) const {
 // Pixels
 
 uint8_t CBlockVCH::GetPixel(int32_t x, int32_t y) const {
-  if (!PointInGrid(x, y)) return 0;
-  const STileInfo* t = GetTile(x >> kShift, y >> kShift);
-  if (t == nullptr) return 0;
-  if (!t->committed) return static_cast<uint8_t>(t->fill);
-  return *PixelAddr8(TileView(*t)->View(), x & kMask, y & kMask);
+  if (!PointInGrid(x, y) || tiles_.entries == nullptr) return 0;
+  const int32_t index = (x >> kShift) + (y >> kShift) * tilesAcross_;
+  // A read leaves an untouched page untouched.
+  if (!TileTouched(index)) return static_cast<uint8_t>(UntouchedFill());
+  const STileInfo& t = tiles_.entries[index];
+  if (!t.committed) return static_cast<uint8_t>(t.fill);
+  return t.block[(y & kMask) * kTile + (x & kMask)];
 }
 
 uint8_t CBlockVCH::GetPixelClamped(int32_t x, int32_t y) const {
@@ -376,11 +386,12 @@ void CBlockVCH::ReadRowClamped(int32_t x0, int32_t y, int32_t count, uint8_t* ou
     }
     const int32_t px = static_cast<int32_t>(x);
     const int32_t piece = static_cast<int32_t>(std::min<int64_t>({kTile - (px & kMask), count - i, w - x}));
-    const STileInfo* t = GetTile(px >> kShift, y >> kShift);
-    if (t->committed) {
+    const STileInfo* t = TileTouched(px >> kShift, y >> kShift) ? GetTile(px >> kShift, y >> kShift) : nullptr;
+    if (t != nullptr && t->committed) {
       std::memcpy(out + i, PixelAddr8(TileView(*t)->View(), px & kMask, y & kMask), static_cast<size_t>(piece));
     } else {
-      std::memset(out + i, static_cast<uint8_t>(t->fill), static_cast<size_t>(piece));
+      std::memset(out + i, static_cast<uint8_t>(t != nullptr ? t->fill : UntouchedFill()),
+                  static_cast<size_t>(piece));
     }
     i += piece;
   }
@@ -546,13 +557,12 @@ bool CBlockVCH::ScaleTo(CBlockVCH& dest) const {
 
 int32_t CBlockVCH::Compact() {
   int32_t released = 0;
-  for (int32_t i = 0; i < TileCount(); ++i) {
-    STileInfo& t = TileByIndex(i);
-    if (!t.committed) continue;
+  ForEachTouchedTile([&](STileInfo& t) {
+    if (!t.committed) return;
     const uint8_t* p = t.block;
     const size_t n = static_cast<size_t>(t.byteSize);
     // All bytes equal exactly when every byte equals the next.
-    if (n > 1 && std::memcmp(p, p + 1, n - 1) != 0) continue;
+    if (n > 1 && std::memcmp(p, p + 1, n - 1) != 0) return;
     const uint32_t oldFill = t.fill;
     t.fill = p[0];
     if (DecommitTile(t)) {
@@ -560,7 +570,7 @@ int32_t CBlockVCH::Compact() {
     } else {
       t.fill = oldFill;
     }
-  }
+  });
   return released;
 }
 

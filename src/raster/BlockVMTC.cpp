@@ -105,6 +105,7 @@ bool ContentRectPiece(const CBlockVMTC& store, int32_t index, TPoint& destPoint,
 // Construction
 
 CBlockVMTC::CBlockVMTC() {
+  viewBytes_ = static_cast<int32_t>(sizeof(TVMTC));
   DynArrayInit(rowTable_);
   RegionListInit(content_, SSize{0, 0});
 }
@@ -169,7 +170,8 @@ bool CBlockVMTC::CommitTile(STileInfo& tile) {
 bool CBlockVMTC::MakeTileView(STileInfo& tile) {
   if (tile.view) return true;
   tile.fill = defaultFill_;
-  TVMTC* view = new (std::nothrow) TVMTC();
+  void* slot = TileViewSlot(tile);
+  TVMTC* view = slot != nullptr ? new (slot) TVMTC() : new (std::nothrow) TVMTC();
   if (!view) return false;
   tile.view = view;
   return view->Create(tile, static_cast<int32_t*>(rowTable_.data));
@@ -199,17 +201,32 @@ bool CBlockVMTC::AddTileToContent(const STileInfo& tile) {
 
 int32_t CBlockVMTC::UpdateContentRects() {
   ResetContentRects();
-  const STileInfo* tiles = Tiles();
   const int32_t count = TileCount();
+  // Untouched tiles with a clear fill add nothing: skip their pages.
+  const bool untouchedShows = (UntouchedFill() >> 24) != 0;
+  STileInfo scratch;
+  int32_t column = -1, row = 0;  // of tile i, kept as i counts up
   for (int32_t i = 0; i < count; ++i) {
-    const STileInfo& t = tiles[i];
-    if (!t.committed && (t.fill >> 24) == 0) continue;
-    // A tile inside the rectangle last grown needs no merging work.
-    const TRect& last = content_.rects[content_.count > 0 ? content_.count - 1 : 0];
-    if (content_.count > 0 && t.pixelX >= last.left && t.pixelY >= last.top &&
-        t.pixelX + t.clippedWidth <= last.right && t.pixelY + t.clippedHeight <= last.bottom)
+    if (++column == tilesAcross_) {
+      column = 0;
+      ++row;
+    }
+    const bool touched = TileTouched(i);
+    if (!untouchedShows && !touched) {
+      i = (((i >> kTilePageShift) + 1) << kTilePageShift) - 1;
+      column = i % tilesAcross_;
+      row = i / tilesAcross_;
       continue;
-    AddTileToContent(t);
+    }
+    if (touched && !tiles_.entries[i].committed && (tiles_.entries[i].fill >> 24) == 0) continue;
+    // A tile inside the rectangle last grown needs no merging work.
+    const int32_t x = column * tileWidth_, y = row * tileHeight_;
+    const TRect& last = content_.rects[content_.count > 0 ? content_.count - 1 : 0];
+    if (content_.count > 0 && x >= last.left && y >= last.top &&
+        x + std::min(tileWidth_, size_.width - x) <= last.right &&
+        y + std::min(tileHeight_, size_.height - y) <= last.bottom)
+      continue;
+    AddTileToContent(TileRecord(i, scratch));
   }
   return content_.count;
 }
@@ -218,11 +235,12 @@ int32_t CBlockVMTC::UpdateContentRects() {
 // Pixel access
 
 uint32_t CBlockVMTC::GetPixel(int32_t x, int32_t y) const {
-  if (!PointInGrid(x, y)) return 0;
-  const STileInfo* tile = GetTile(x >> 5, y >> 5);
-  if (!tile) return 0;
-  if (!tile->committed) return tile->fill;
-  return *reinterpret_cast<const uint32_t*>(tile->block + ((y & 31) * 32 + (x & 31)) * 4);
+  if (!PointInGrid(x, y) || tiles_.entries == nullptr) return 0;
+  const int32_t index = (x >> 5) + (y >> 5) * tilesAcross_;
+  if (!TileTouched(index)) return UntouchedFill();  // a read leaves the page untouched
+  const STileInfo& tile = tiles_.entries[index];
+  if (!tile.committed) return tile.fill;
+  return *reinterpret_cast<const uint32_t*>(tile.block + ((y & 31) * 32 + (x & 31)) * 4);
 }
 
 uint32_t CBlockVMTC::GetPixelClamped(int32_t x, int32_t y) const {
@@ -277,13 +295,10 @@ bool TileIsUniform(const uint32_t* p, int32_t count) {
 
 int32_t CBlockVMTC::Compact() {
   int32_t released = 0;
-  STileInfo* tiles = Tiles();
-  const int32_t count = TileCount();
-  for (int32_t i = 0; i < count; ++i) {
-    STileInfo& t = tiles[i];
-    if (!t.committed) continue;
+  ForEachTouchedTile([&](STileInfo& t) {
+    if (!t.committed) return;
     const uint32_t* p = reinterpret_cast<const uint32_t*>(t.block);
-    if (!TileIsUniform(p, t.byteSize / 4)) continue;
+    if (!TileIsUniform(p, t.byteSize / 4)) return;
     const uint32_t value = p[0];
     const uint32_t oldFill = t.fill;
     t.fill = value;
@@ -291,7 +306,7 @@ int32_t CBlockVMTC::Compact() {
       ++released;
     else
       t.fill = oldFill;
-  }
+  });
   UpdateContentRects();
   return released;
 }

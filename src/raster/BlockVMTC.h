@@ -279,6 +279,11 @@ bool CBlockVMTC::ToImagePieces(TMTC& image, TPoint& destPoint, SRectWH& sourceRe
                                OnColor onColor) const {
   if (!image.IsValid()) return false;
   return WalkToImageWith(image.Size(), destPoint, sourceRect, [&](const TPoint& dp, const SRectWH& sp) {
+    if (!TileTouched(sp.left >> 5, sp.top >> 5)) {  // reads as the untouched fill; the page stays as it is
+      SRectWH area{dp.x, dp.y, sp.width, sp.height};
+      onColor(area, UntouchedFill());
+      return;
+    }
     const STileInfo* t = GetTile(sp.left >> 5, sp.top >> 5);
     if (t->committed) {
       TPoint point = dp;

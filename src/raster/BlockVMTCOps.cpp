@@ -120,13 +120,11 @@ bool CBlockVMTC::SetAlphaAll(uint8_t alpha) {
 
 bool CBlockVMTC::FillAll(uint32_t value) {
   if (!IsValid()) return false;
-  STileInfo* tiles = Tiles();
-  const int32_t count = TileCount();
-  for (int32_t i = 0; i < count; ++i) {
-    STileInfo& t = tiles[i];
+  ForEachTouchedTile([&](STileInfo& t) {
     if (t.committed) FillTileMemory(t, value);
     t.fill = value;
-  }
+  });
+  SetUntouchedFill(value);
   UpdateContentRects();
   return true;
 }
@@ -208,10 +206,16 @@ bool CBlockVMTC::CopyFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& 
   const auto fillOnly = [](const STileInfo& s, const STileInfo& d, const SRectWH& destPiece) {
     return !s.committed && !d.committed && TileRectIsWhole(d, destPiece);
   };
+  // Untouched tiles that read alike on both sides: nothing to copy, no table page to write.
+  const bool fillsAgree = source.UntouchedFill() == UntouchedFill();
+  const auto passOver = [&](const TPoint& dp, const SRectWH& sp) {
+    return fillsAgree && PieceOnUntouchedTiles(source, dp, sp);
+  };
   const bool result = WriteCommitFirst(
       *this, [&](auto visit) { return WalkFromBlockWith(source, destPoint, sourceRect, visit); },
       [&](const TPoint& dp, const SRectWH& sp) -> STileNeed {
         walked = true;
+        if (passOver(dp, sp)) return {};
         const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
         STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
         const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};
@@ -219,6 +223,7 @@ bool CBlockVMTC::CopyFrom(const CBlockVMTC& source, TPoint& destPoint, SRectWH& 
         return {d, s->committed && OverwritesWholeTile(*d, destPiece)};
       },
       [&](const TPoint& dp, const SRectWH& sp) {
+        if (passOver(dp, sp)) return true;
         const STileInfo* s = source.GetTile(sp.left >> 5, sp.top >> 5);
         STileInfo* d = GetTile(dp.x >> 5, dp.y >> 5, false);
         const SRectWH destPiece{dp.x, dp.y, sp.width, sp.height};

@@ -28,7 +28,7 @@ template <class Store>
 std::vector<std::vector<uint8_t>> TileContents(const Store& store) {
   std::vector<std::vector<uint8_t>> tiles;
   for (int32_t i = 0; i < store.TileCount(); ++i) {
-    const STileInfo& t = store.Tiles()[i];
+    const STileInfo& t = store.TileByIndex(i);
     if (t.committed) {
       std::vector<uint8_t> bytes(t.block, t.block + t.byteSize);
       bytes.push_back(1);
