@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -42,6 +43,7 @@ inline void SetPixelRate(benchmark::State& state, double pixelsPerIteration, int
 }
 
 // Console output that also keeps the "Mpix/s" of every run, by name, for Finalize to compare.
+// With repetitions a name's rate is the median of its runs so far.
 class RateReporter : public benchmark::ConsoleReporter {
  public:
   RateReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
@@ -49,7 +51,14 @@ class RateReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       auto it = run.counters.find("Mpix/s");
-      if (it != run.counters.end() && run.run_type == Run::RT_Iteration) rates_[RateName(run)] = it->second.value;
+      if (it == run.counters.end() || run.run_type != Run::RT_Iteration) continue;
+      const std::string name = RateName(run);
+      std::vector<double>& seen = samples_[name];
+      seen.push_back(it->second.value);
+      std::vector<double> sorted = seen;
+      std::sort(sorted.begin(), sorted.end());
+      const size_t n = sorted.size();
+      rates_[name] = n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
     }
   }
 
@@ -58,6 +67,9 @@ class RateReporter : public benchmark::ConsoleReporter {
   virtual std::string RateName(const Run& run) const { return run.benchmark_name(); }
 
   std::map<std::string, double> rates_;
+
+ private:
+  std::map<std::string, std::vector<double>> samples_;
 };
 
 // Each run's rate as a share of BM_Memcpy's (the peer: memcpy of the same bytes), after the table.

@@ -202,18 +202,21 @@ LayerStores& Stores() {
   return stores;
 }
 
-// CBlockVMTC::CompositeFrom with the descriptor of a normal layer onto a normal layer.
+// CBlockVMTC::CompositeFrom with the descriptor of a normal layer onto a normal layer (opacity,
+// then 1 for the baseline build of the rows where the processor would take AVX2).
 void BM_StoreOntoStore_Ops(benchmark::State& state) {
   InitCompositeTables();
   LayerStores& layers = Stores();
   CBlockVMTC dest(layers.lower);
   const SCompositeOps ops = LayerCompositeOps(kModeNormal, kModeNormal, false);
+  ForceBaselineCompositeRows(state.range(1) != 0);
   for (auto _ : state) {
     TPoint point{0, 0};
     SRectWH rect{0, 0, kSide, kSide};
     dest.CompositeFrom(layers.upper, point, rect, 255, static_cast<int32_t>(state.range(0)), ops);
     benchmark::ClobberMemory();
   }
+  ForceBaselineCompositeRows(false);
   SetPixelRate(state, kPixels);
 }
 
@@ -243,7 +246,13 @@ BENCHMARK(BM_BlendColorFast_Functor)->Unit(benchmark::kMillisecond)->UseRealTime
 BENCHMARK(BM_CompositePixel_Functor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CompositePixel_Descriptor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CompositeRow_Descriptor)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_StoreOntoStore_Ops)->Arg(255)->Arg(128)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StoreOntoStore_Ops)
+    ->Args({255, 0})
+    ->Args({128, 0})
+    ->Args({255, 1})
+    ->Args({128, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_StoreOntoStore_Layers)
     ->Args({kModeNormal, 255})
     ->Args({kModeNormal, 128})

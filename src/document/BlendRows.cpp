@@ -164,13 +164,13 @@ bool CombineRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH&
                      int32_t value, PixelRowOp op) {
   if (value == 0 || op == nullptr) return false;
   return ScaledRowsFrom(dest, source, destPoint, sourceRect, alphaScale,
-                        [&](uint32_t* d, const uint32_t* s) { op(d, s, sourceRect.width, value); });
+                        [&](uint32_t* d, const uint32_t* s, int32_t count) { op(d, s, count, value); });
 }
 
 bool CombineColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value,
                       ColorRowOp op) {
   if (value == 0 || op == nullptr) return false;
-  return ScaledColorRows(image, rect, alphaScale, [&](uint32_t* row) { op(row, colour, rect.width, value); });
+  return ScaledColorRows(image, rect, alphaScale, [&](uint32_t* row, int32_t count) { op(row, colour, count, value); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -42,6 +42,18 @@ SCompositeOps Descriptor(uint32_t start, uint8_t flags, PixelOp destination, Wei
   return ops;
 }
 
+// Each test of the rows runs on both builds: the one this processor takes (AVX2 where it has it)
+// and the baseline.
+class CompositeRowsBuilds : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { ForceBaselineCompositeRows(GetParam()); }
+  void TearDown() override { ForceBaselineCompositeRows(false); }
+};
+INSTANTIATE_TEST_SUITE_P(Builds, CompositeRowsBuilds, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Baseline" : "Preferred");
+                         });
+
 // CompositeRow against CompositePixel pixel by pixel, from an odd start.
 void ExpectRowAsPixels(const std::vector<uint32_t>& dest, const std::vector<uint32_t>& source, int32_t opacity,
                        const SCompositeOps& ops, const std::string& what) {
@@ -64,7 +76,7 @@ void ExpectRowAsPixels(const std::vector<uint32_t>& dest, const std::vector<uint
 // The last step divides every colour byte by the new alpha: with the colour taken from the
 // destination and e = 0 the new alpha is the destination's, so these rows reach every (byte,
 // alpha) pair in each channel.
-TEST(CompositeRows, LastStepGivesWhatCompositePixelGivesForEveryByteAndAlpha) {
+TEST_P(CompositeRowsBuilds, LastStepGivesWhatCompositePixelGivesForEveryByteAndAlpha) {
   test::XorShiftRng rng(0xB17E5);
   std::vector<uint32_t> dest, source;
   for (uint32_t a = 0; a < 256; ++a) {
@@ -96,7 +108,7 @@ const Kind kKinds[] = {
 const uint8_t kFlags[] = {0, kCompositeStartFromSource, kCompositeSkipZeroAlpha,
                           kCompositeStartFromSource | kCompositeSkipZeroAlpha};
 
-TEST(CompositeRows, EveryKindOfDescriptorGivesWhatCompositePixelGivesForEveryAlphaPair) {
+TEST_P(CompositeRowsBuilds, EveryKindOfDescriptorGivesWhatCompositePixelGivesForEveryAlphaPair) {
   test::XorShiftRng rng(0xA1FA);
   std::vector<uint32_t> dest, source;
   for (uint32_t da = 0; da < 256; ++da) {
@@ -115,8 +127,9 @@ TEST(CompositeRows, EveryKindOfDescriptorGivesWhatCompositePixelGivesForEveryAlp
 
 // Runs of clear and opaque source pixels over clear and opaque destinations (which the rows
 // skip or copy eight at a time), between partly covered ones; more opacities (held to 0..255)
-// and start colours; every length up to 17 from every start up to 8.
-TEST(CompositeRows, RunsOpacitiesAndTailsGiveWhatCompositePixelGives) {
+// and start colours; every length up to 33 from every start up to 16 (two steps of either build
+// and every tail).
+TEST_P(CompositeRowsBuilds, RunsOpacitiesAndTailsGiveWhatCompositePixelGives) {
   test::XorShiftRng rng(0x7A11);
   std::vector<uint32_t> dest, source;
   const uint32_t kRunAlpha[] = {0u, 255u, 0x100u};
@@ -138,8 +151,8 @@ TEST(CompositeRows, RunsOpacitiesAndTailsGiveWhatCompositePixelGives) {
         const std::string what = std::string(k.name) + " flags " + std::to_string(flags);
         for (int32_t opacity : {255, 254, 128, 1, 0, 300, -4})
           ExpectRowAsPixels(dest, source, opacity, ops, what);
-        for (int32_t first = 0; first <= 8; ++first) {
-          for (int32_t n = 0; n <= 17; ++n) {
+        for (int32_t first = 0; first <= 16; ++first) {
+          for (int32_t n = 0; n <= 33; ++n) {
             const std::vector<uint32_t> d(dest.begin() + first, dest.begin() + first + n);
             std::vector<uint32_t> s(source.begin() + first + 3, source.begin() + first + 3 + n);
             s.resize(std::max<size_t>(s.size(), 8));  // the colour test reads pixel 7
@@ -203,7 +216,7 @@ bool SameStores(const CBlockVMTC& a, const CBlockVMTC& b) {
 
 // The store's composite (and into an image, and the flat image's) worked by rows against the
 // same walks pixel by pixel.
-TEST(CompositeRows, StoreAndImageCompositesByRowsGiveWhatThePixelWalksGive) {
+TEST_P(CompositeRowsBuilds, StoreAndImageCompositesByRowsGiveWhatThePixelWalksGive) {
   test::XorShiftRng rng(0x5708E);
   CBlockVMTC lower(150, 110), upper(130, 100);
   PaintStore(lower, rng);
@@ -219,14 +232,17 @@ TEST(CompositeRows, StoreAndImageCompositesByRowsGiveWhatThePixelWalksGive) {
       for (int32_t opacity : {255, 128}) {
         const std::string what = "flags " + std::to_string(flags) + " scale " + std::to_string(scale) +
                                  " opacity " + std::to_string(opacity);
-        CBlockVMTC ours(lower), theirs(lower);
-        TPoint point{11, -9}, point2{11, -9};
-        SRectWH rect{3, 0, 127, 100}, rect2{3, 0, 127, 100};
-        EXPECT_TRUE(ours.CompositeFrom(upper, point, rect, scale, opacity, ops));
-        EXPECT_TRUE(theirs.CompositeFromWith(upper, point2, rect2, scale, opacity, CompositeWithOps{&ops}));
-        EXPECT_TRUE(SameStores(ours, theirs)) << what;
-        EXPECT_EQ(point.y, point2.y);
-        EXPECT_EQ(rect.height, rect2.height);
+        // Tiles out of step, and in step (whole tile rows are worked as one span).
+        for (const TPoint at : {TPoint{11, -9}, TPoint{32, 0}}) {
+          CBlockVMTC ours(lower), theirs(lower);
+          TPoint point = at, point2 = at;
+          SRectWH rect{3 * (at.x & 1), 0, 127, 100}, rect2 = rect;
+          EXPECT_TRUE(ours.CompositeFrom(upper, point, rect, scale, opacity, ops));
+          EXPECT_TRUE(theirs.CompositeFromWith(upper, point2, rect2, scale, opacity, CompositeWithOps{&ops}));
+          EXPECT_TRUE(SameStores(ours, theirs)) << what << " at " << at.x;
+          EXPECT_EQ(point.y, point2.y);
+          EXPECT_EQ(rect.height, rect2.height);
+        }
 
         TMTC ourImage(image), theirImage(image);
         TPoint at{-5, 14}, at2{-5, 14};
@@ -246,6 +262,38 @@ TEST(CompositeRows, StoreAndImageCompositesByRowsGiveWhatThePixelWalksGive) {
         EXPECT_TRUE(SameImages(ourFlat, theirFlat)) << what;
       }
     }
+  }
+}
+
+// Whole rows of a flat image follow each other in memory and are worked as long spans (broken
+// every 65,536 pixels): whole-width composites of pixels and of a colour, and one of part of the
+// width, against the pixel walks.
+TEST_P(CompositeRowsBuilds, RowsWorkedAsOneSpanGiveWhatThePixelWalksGive) {
+  test::XorShiftRng rng(0x5BA4);
+  constexpr int32_t kWidth = 256, kHeight = 300;  // 76,800 pixels: more than one span
+  TMTC upper(kWidth, kHeight), image(kWidth, kHeight);
+  for (int32_t y = 0; y < kHeight; ++y) {
+    for (int32_t x = 0; x < kWidth; ++x) {
+      const uint32_t kind = static_cast<uint32_t>((x / 40 + y / 7) % 4);
+      const uint32_t a = kind == 0 ? 0u : (kind == 1 ? 255u : (rng.Next() & 0xFFu));
+      *upper.Pixel(x, y) = (a << 24) | (rng.Next() & 0x00FFFFFFu);
+      *image.Pixel(x, y) = rng.Next();
+    }
+  }
+  const SCompositeOps ops = Descriptor(0, 0, BlendColor, nullptr, BlendColor, nullptr);
+  for (const SRectWH whole : {SRectWH{0, 0, kWidth, kHeight}, SRectWH{0, 5, kWidth, 290}, SRectWH{7, 0, 200, kHeight}}) {
+    const std::string what = "rect " + std::to_string(whole.left) + "," + std::to_string(whole.top) + " " +
+                             std::to_string(whole.width) + "x" + std::to_string(whole.height);
+    TMTC ours(image), theirs(image);
+    TPoint p{whole.left, whole.top}, p2 = p;
+    SRectWH r = whole, r2 = whole;
+    EXPECT_TRUE(ours.CompositeFrom(upper, p, r, 200, 255, ops));
+    EXPECT_TRUE(CompositeFromWith(theirs, upper, p2, r2, 200, 255, CompositeWithOps{&ops}));
+    EXPECT_TRUE(SameImages(ours, theirs)) << what;
+    SRectWH c = whole, c2 = whole;
+    EXPECT_TRUE(ours.CompositeColorRect(c, 0x7F10E0C0u, 255, 128, ops));
+    EXPECT_TRUE(CompositeColorRectWith(theirs, c2, 0x7F10E0C0u, 255, 128, CompositeWithOps{&ops}));
+    EXPECT_TRUE(SameImages(ours, theirs)) << what << " colour";
   }
 }
 
