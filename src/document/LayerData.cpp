@@ -270,7 +270,9 @@ bool CLayerData::CanUndoOwn() const { return ownUndo_ && ownUndo_->CanUndo(); }
 
 bool CLayerData::CanRedoOwn() const { return ownUndo_ && ownUndo_->CanRedo(); }
 
-int64_t CLayerData::GetOwnUndoMemory() const { return ownUndo_ ? ownUndo_->MemorySize() : 0; }
+int64_t CLayerData::GetOwnUndoMemory() const {
+  return ownUndo_ ? ownUndo_->MemorySize() + ownUndo_->SpareBytes() : 0;
+}
 
 bool CLayerData::SaveStoreOwnUndo() {
   if (!store_) return false;

@@ -13,15 +13,43 @@ namespace tf {
 // ---------------------------------------------------------------------------------------------
 // CSpareStores
 
+namespace {
+
+// Every manager's spares, for the process limit (main thread only).
+struct SSpareRegistry {
+  std::vector<CSpareStores*> owners;
+  int64_t bytes = 0;
+  int64_t limit = CSpareStores::kDefaultProcessLimit;
+  uint64_t nextOrder = 0;
+};
+
+// Never freed, so that a manager that outlives the statics still finds it.
+SSpareRegistry& Registry() {
+  static SSpareRegistry* registry = new SSpareRegistry;
+  return *registry;
+}
+
+}  // namespace
+
 CSpareStores::CSpareStores() {
   try {
+    Registry().owners.push_back(this);
     stores_.reserve(static_cast<size_t>(kCount));
   } catch (const std::bad_alloc&) {
-    // Keep then frees what it has no room for.
+    // Without room (or unregistered, then also without room) Keep keeps nothing.
   }
 }
 
-CSpareStores::~CSpareStores() { Clear(); }
+CSpareStores::~CSpareStores() {
+  Clear();
+  std::vector<CSpareStores*>& owners = Registry().owners;
+  for (size_t i = 0; i < owners.size(); ++i) {
+    if (owners[i] == this) {
+      owners.erase(owners.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  }
+}
 
 void CSpareStores::KeepFrom(CUndoData& record) {
   if (record.HasPixels()) Keep(record.TakePixels());
@@ -29,17 +57,24 @@ void CSpareStores::KeepFrom(CUndoData& record) {
 
 void CSpareStores::Keep(std::unique_ptr<CBlockVMTC> store) {
   if (!store || !store->IsValid()) return;
+  SSpareRegistry& registry = Registry();
   const int64_t bytes = store->CommittedBytes();
-  if (limit_ <= 0 || bytes > limit_) return;
-  // Oldest first out, until the newcomer fits.
-  while (!stores_.empty() && (Count() >= kCount || Bytes() + bytes > limit_)) stores_.erase(stores_.begin());
-  if (stores_.size() < stores_.capacity()) stores_.push_back(std::move(store));
+  if (limit_ <= 0 || bytes > limit_ || bytes > registry.limit) return;
+  if (stores_.capacity() < static_cast<size_t>(kCount)) return;  // no room was had
+  // Oldest first out, here until the newcomer fits, then in the whole process.
+  while (!stores_.empty() && (Count() >= kCount || bytes_ + bytes > limit_)) EraseAt(0);
+  while (registry.bytes + bytes > registry.limit && FreeOldestInProcess()) {
+  }
+  if (registry.bytes + bytes > registry.limit) return;
+  stores_.push_back(SSpare{std::move(store), bytes, registry.nextOrder++});
+  bytes_ += bytes;
+  registry.bytes += bytes;
 }
 
 std::unique_ptr<CBlockVMTC> CSpareStores::Take(int32_t width, int32_t height, bool anyShape) {
   size_t found = stores_.size();
   for (size_t i = stores_.size(); i-- > 0;) {
-    if (stores_[i]->Width() == width && stores_[i]->Height() == height) {
+    if (stores_[i].store->Width() == width && stores_[i].store->Height() == height) {
       found = i;
       break;
     }
@@ -47,32 +82,54 @@ std::unique_ptr<CBlockVMTC> CSpareStores::Take(int32_t width, int32_t height, bo
   if (found == stores_.size() && anyShape && width > 0 && height > 0) {
     const int64_t tiles = ((int64_t{width} + 31) >> 5) * ((int64_t{height} + 31) >> 5);
     for (size_t i = 0; i < stores_.size(); ++i) {
-      const int64_t has = stores_[i]->TileCount();
+      const int64_t has = stores_[i].store->TileCount();
       if (has < tiles || has > 2 * tiles) continue;
-      if (found == stores_.size() || has < stores_[found]->TileCount()) found = i;
+      if (found == stores_.size() || has < stores_[found].store->TileCount()) found = i;
     }
   }
   if (found == stores_.size()) return nullptr;
-  std::unique_ptr<CBlockVMTC> store = std::move(stores_[found]);
-  stores_.erase(stores_.begin() + static_cast<std::ptrdiff_t>(found));
+  std::unique_ptr<CBlockVMTC> store = std::move(stores_[found].store);
+  EraseAt(found);
   return store;
 }
 
 int32_t CSpareStores::Clear() {
   const int32_t count = Count();
-  stores_.clear();
+  while (!stores_.empty()) EraseAt(stores_.size() - 1);
   return count;
 }
 
 void CSpareStores::SetLimit(int64_t bytes) {
   limit_ = bytes;
-  while (!stores_.empty() && (limit_ <= 0 || Bytes() > limit_)) stores_.erase(stores_.begin());
+  while (!stores_.empty() && (limit_ <= 0 || bytes_ > limit_)) EraseAt(0);
 }
 
-int64_t CSpareStores::Bytes() const {
-  int64_t bytes = 0;
-  for (const auto& store : stores_) bytes += store->CommittedBytes();
-  return bytes;
+void CSpareStores::EraseAt(size_t index) {
+  bytes_ -= stores_[index].bytes;
+  Registry().bytes -= stores_[index].bytes;
+  stores_.erase(stores_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+bool CSpareStores::FreeOldestInProcess() {
+  CSpareStores* holder = nullptr;
+  for (CSpareStores* owner : Registry().owners) {
+    if (owner->stores_.empty()) continue;
+    if (holder == nullptr || owner->stores_.front().order < holder->stores_.front().order) holder = owner;
+  }
+  if (holder == nullptr) return false;
+  holder->EraseAt(0);
+  return true;
+}
+
+int64_t CSpareStores::ProcessBytes() { return Registry().bytes; }
+
+int64_t CSpareStores::ProcessLimit() { return Registry().limit; }
+
+void CSpareStores::SetProcessLimit(int64_t bytes) {
+  SSpareRegistry& registry = Registry();
+  registry.limit = bytes < 0 ? 0 : bytes;
+  while (registry.bytes > registry.limit && FreeOldestInProcess()) {
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

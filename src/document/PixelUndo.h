@@ -25,15 +25,19 @@ class CSpareStores {
  public:
   static constexpr int32_t kCount = 2;
   static constexpr int64_t kDefaultLimit = int64_t{256} << 20;
+  // The spares of every manager together: a document without document undo has a manager per
+  // layer, and fifty layers must not keep fifty layers' worth of spares. When a store kept here
+  // would pass it, the oldest spares of the process go first, whichever manager holds them.
+  static constexpr int64_t kDefaultProcessLimit = int64_t{256} << 20;
 
   CSpareStores();
   CSpareStores(const CSpareStores&) = delete;
   CSpareStores& operator=(const CSpareStores&) = delete;
   ~CSpareStores();
 
-  // Takes the record's pixel store when it can serve a later save (valid, within the limit);
-  // the record is about to be freed. The oldest spares are freed to
-  // keep within the count and the limit.
+  // Takes the record's pixel store when it can serve a later save (valid, within the limits);
+  // the record is about to be freed. The oldest spares are freed to keep within the count and
+  // the limit, and the oldest of the process to keep within the process limit.
   void KeepFrom(CUndoData& record);
   void Keep(std::unique_ptr<CBlockVMTC> store);
   // A spare of exactly width x height, taken out (the newest first); failing that, when anyShape
@@ -47,11 +51,27 @@ class CSpareStores {
   void SetLimit(int64_t bytes);
   int64_t Limit() const { return limit_; }
   int32_t Count() const { return static_cast<int32_t>(stores_.size()); }
-  int64_t Bytes() const;
+  int64_t Bytes() const { return bytes_; }
+
+  // Committed bytes of the spares of every manager; the process limit (0 keeps none anywhere;
+  // lowering it frees the oldest spares until within). Managers live on the main thread.
+  static int64_t ProcessBytes();
+  static void SetProcessLimit(int64_t bytes);
+  static int64_t ProcessLimit();
 
  private:
-  std::vector<std::unique_ptr<CBlockVMTC>> stores_;  // oldest first
+  struct SSpare {
+    std::unique_ptr<CBlockVMTC> store;
+    int64_t bytes = 0;    // committed when kept (a spare is not written while kept)
+    uint64_t order = 0;   // when it was kept, counted over the process
+  };
+  void EraseAt(size_t index);
+  // Frees the oldest spare of the process; false when no manager holds one.
+  static bool FreeOldestInProcess();
+
+  std::vector<SSpare> stores_;  // oldest first
   int64_t limit_ = kDefaultLimit;
+  int64_t bytes_ = 0;
 };
 
 class CUndoList {
@@ -169,7 +189,8 @@ class CUndoMngr {
   // Both lists' MemorySize.
   int64_t MemorySize() const { return undoList_->MemorySize() + redoList_->MemorySize(); }
   // Stores of freed pixel records kept for the next save of their size (not part of MemorySize:
-  // no record holds them; SpareBytes is what they keep committed).
+  // no record holds them; SpareBytes is what they keep committed, part of the memory a document
+  // reports).
   CSpareStores& Spares() { return spares_; }
   int64_t SpareBytes() const { return spares_.Bytes(); }
 

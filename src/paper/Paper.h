@@ -290,7 +290,8 @@ class TPaper {
   bool PushLayerUndoByIndex(int32_t index, uint8_t code);
 
   // ---- Memory ----
-  // The document undo's bytes, else the sum of the layers' own pixel undo.
+  // The document undo's bytes, else the sum of the layers' own pixel undo; with the stores each
+  // keeps for later saves.
   int64_t GetUndoMemory() const;
   // Display buffer width x height x 9 + layers + view buffer + pattern buffer + masks + undo.
   int64_t GetMemoryUsage(int64_t& layerBytes, int64_t& undoBytes) const;

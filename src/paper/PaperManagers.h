@@ -36,7 +36,7 @@ class CDocumentUndo {
                     int32_t value3, int32_t value4) = 0;
   // Empties the undo and the redo list.
   virtual void ClearAll() = 0;
-  // Bytes held by both lists.
+  // Bytes held by both lists and by the stores kept for later saves.
   virtual int64_t MemorySize() const = 0;
 };
 

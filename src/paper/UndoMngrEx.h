@@ -99,7 +99,7 @@ class CUndoMngrEx final : public CUndoMngr, public CDocumentUndo {
   bool Push(std::unique_ptr<CUndoHeld>& held, uint8_t code, int32_t value1, int32_t value2, int32_t value3,
             int32_t value4) override;
   void ClearAll() override { CUndoMngr::ClearAll(); }
-  int64_t MemorySize() const override { return CUndoMngr::MemorySize(); }
+  int64_t MemorySize() const override { return CUndoMngr::MemorySize() + SpareBytes(); }
 
   // A record built by the command itself (categories 3 to 6): pushed, the undo list trimmed,
   // the redo list cleared. On true the record is taken; on false it stays the caller's.

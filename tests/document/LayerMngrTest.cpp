@@ -993,6 +993,12 @@ TEST_F(LayerMngrTest, MemoryAndOwnUndoSums) {
   EXPECT_EQ(stack.GetOwnUndoMemory(), 0);  // nothing committed in the saved tiles
   ASSERT_TRUE(stack.Get(0)->SaveStoreOwnUndo());
   EXPECT_EQ(stack.GetOwnUndoMemory(), 4096);
+  // A store kept for later saves counts too.
+  auto spare = std::make_unique<CBlockVMTC>(64, 32);
+  spare->SetPixel(0, 0, 1);
+  spare->SetPixel(32, 0, 1);
+  stack.Get(1)->OwnUndo()->Spares().Keep(std::move(spare));
+  EXPECT_EQ(stack.GetOwnUndoMemory(), 3 * 4096);
   stack.FreeAllOwnUndo();
   EXPECT_FALSE(stack.Get(0)->HasOwnUndo());
   EXPECT_EQ(stack.GetOwnUndoMemory(), 0);

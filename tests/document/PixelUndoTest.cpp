@@ -668,6 +668,50 @@ TEST(SpareStores, KeepTheNewestWithinCountAndLimit) {
   EXPECT_EQ(spares.Count(), 0);
 }
 
+// The spares of every manager together stay within the process limit: the oldest of the process
+// go first, whichever manager keeps them; a manager that goes gives its share back.
+TEST(SpareStores, AllManagersTogetherKeepWithinTheProcessLimitOldestFirst) {
+  auto store = [](int32_t tiles) {
+    auto s = std::make_unique<CBlockVMTC>(32 * tiles, 32);
+    for (int32_t i = 0; i < tiles; ++i) s->SetPixel(i * 32, 0, 1);
+    return s;
+  };
+  const int64_t before = CSpareStores::ProcessBytes();
+  ASSERT_EQ(before, 0);  // no other manager keeps spares now
+  const int64_t limit = CSpareStores::ProcessLimit();
+  CSpareStores::SetProcessLimit(before + 5 * 4096);
+  {
+    CSpareStores a, b;
+    a.Keep(store(1));
+    a.Keep(store(2));
+    b.Keep(store(2));  // 5 tiles in all: within
+    EXPECT_EQ(CSpareStores::ProcessBytes(), before + 5 * 4096);
+    b.Keep(store(1));  // a's oldest (1 tile) goes
+    EXPECT_EQ(a.Count(), 1);
+    EXPECT_EQ(a.Take(32, 32), nullptr);
+    EXPECT_EQ(b.Count(), 2);
+    EXPECT_EQ(CSpareStores::ProcessBytes(), before + 5 * 4096);
+    {
+      CSpareStores c;
+      c.Keep(store(3));  // a's 2 tiles go, then b's 2 (the oldest left)
+      EXPECT_EQ(a.Count(), 0);
+      EXPECT_EQ(b.Count(), 1);
+      EXPECT_NE(b.Take(32, 32), nullptr);
+      EXPECT_EQ(c.Count(), 1);
+      c.Keep(store(6));  // more than the process limit alone: not kept, nothing freed
+      EXPECT_EQ(c.Count(), 1);
+      EXPECT_EQ(CSpareStores::ProcessBytes(), before + 3 * 4096);
+      b.Keep(store(1));
+      CSpareStores::SetProcessLimit(before + 1 * 4096);  // lowering frees the oldest (c's)
+      EXPECT_EQ(c.Count(), 0);
+      EXPECT_EQ(b.Count(), 1);
+    }
+    EXPECT_EQ(CSpareStores::ProcessBytes(), before + 4096);
+  }
+  EXPECT_EQ(CSpareStores::ProcessBytes(), before);
+  CSpareStores::SetProcessLimit(limit);
+}
+
 TEST_F(PixelUndo, RecordWhoseLayerIsGoneFails) {
   auto a = PatternStore(64, 64, 1);
   auto b = PatternStore(64, 64, 2);

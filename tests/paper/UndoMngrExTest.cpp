@@ -120,6 +120,18 @@ TEST(UndoDepth, PushOntoAListWithLimitZeroIsRefusedInsteadOfLoopingForever) {
   EXPECT_EQ(undo.UndoCount(), 1);
 }
 
+// The document undo's memory counts the stores it keeps for later saves.
+TEST(UndoDepth, MemoryCountsTheStoresKeptForLaterSaves) {
+  UndoFixture f;
+  const int64_t records = f.Undo().MemorySize();
+  auto spare = std::make_unique<CBlockVMTC>(64, 32);
+  ASSERT_TRUE(spare->SetPixel(0, 0, 1));
+  f.Undo().Spares().Keep(std::move(spare));
+  EXPECT_EQ(f.Undo().MemorySize(), records + 4096);
+  f.Undo().Spares().Clear();
+  EXPECT_EQ(f.Undo().MemorySize(), records);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The six categories on the document undo directly
 
