@@ -176,12 +176,13 @@ TF_RUN_ATTR void CompositeRun(uint32_t* dest, const uint32_t* source, int32_t n,
 // processor's own prefetching starts cold at every tile; the tiles of a store follow each other
 // in memory, so asking past the end of a span warms the next tile (a prefetch never faults).
 TF_RUN_ATTR inline void PrefetchAhead(const uint32_t* dest, const uint32_t* source) {
-  constexpr int32_t kAheadRuns = 4;
-  const char* d = reinterpret_cast<const char*>(dest + kAheadRuns * kRun);
-  const char* s = reinterpret_cast<const char*>(source + kAheadRuns * kRun);
-  for (int32_t b = 0; b < kRun * 4; b += 64) {
-    __builtin_prefetch(d + b, 1, 3);
-    __builtin_prefetch(s + b, 0, 3);
+  // Addresses as integers: the run asked for may lie past the end of the span.
+  constexpr uintptr_t kAhead = 4 * kRun * sizeof(uint32_t);
+  const uintptr_t d = reinterpret_cast<uintptr_t>(dest) + kAhead;
+  const uintptr_t s = reinterpret_cast<uintptr_t>(source) + kAhead;
+  for (uintptr_t b = 0; b < kRun * sizeof(uint32_t); b += 64) {
+    __builtin_prefetch(reinterpret_cast<const void*>(d + b), 1, 3);
+    __builtin_prefetch(reinterpret_cast<const void*>(s + b), 0, 3);
   }
 }
 
