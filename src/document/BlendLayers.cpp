@@ -167,24 +167,7 @@ bool BlendLayerStoreIntoImage(const CBlockVMTC& store, const SBlendLayer& layer,
   // CompositeToImage: only the parts inside the content rectangles.
   const SCompositeRowOps ops =
       LayerCompositeDescriptor(kModeNormal, layer.mode, (modeWord & kModeWordZeroAlpha) != 0);
-  const SRegionList& content = store.ContentRects();
-  bool result = true;
-  for (int32_t i = 0; i < content.count; ++i) {
-    TPoint point = destPoint;
-    SRectWH rect = sourceRect;
-    if (!ContentRectPiece(store, i, point, rect)) continue;
-    if (opacity == 0) {
-      result = false;
-      continue;
-    }
-    result = store.ToImagePieces(
-        image, point, rect,
-        [&](const TVMTC& view, SRectWH& local, TPoint& at) {
-          CompositeRowsFrom(image, view, at, local, 255, opacity, ops);
-        },
-        [&](SRectWH& area, uint32_t fill) { CompositeColorRows(image, area, fill, 255, opacity, ops); });
-  }
-  return result;
+  return store.CompositeToImage(image, destPoint, sourceRect, 255, opacity, ops);
 }
 
 bool FillNeutralRect(CBlockVMTC& store, SRectWH& rect, int32_t blendMode) {

@@ -170,7 +170,8 @@ bool CombineRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH&
 bool CombineColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t value,
                       ColorRowOp op) {
   if (value == 0 || op == nullptr) return false;
-  return ScaledColorRows(image, rect, alphaScale, [&](uint32_t* row, int32_t count) { op(row, colour, count, value); });
+  return ScaledColorRows(image, rect, alphaScale,
+                         [&](uint32_t* row, int32_t count) { op(row, colour, count, value); });
 }
 
 // ---------------------------------------------------------------------------------------------

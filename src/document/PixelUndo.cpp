@@ -18,7 +18,6 @@ namespace {
 // Every manager's spares, for the process limit (main thread only).
 struct SSpareRegistry {
   std::vector<CSpareStores*> owners;
-  int64_t bytes = 0;
   int64_t limit = CSpareStores::kDefaultProcessLimit;
   uint64_t nextOrder = 0;
 };
@@ -43,12 +42,8 @@ CSpareStores::CSpareStores() {
 CSpareStores::~CSpareStores() {
   Clear();
   std::vector<CSpareStores*>& owners = Registry().owners;
-  for (size_t i = 0; i < owners.size(); ++i) {
-    if (owners[i] == this) {
-      owners.erase(owners.begin() + static_cast<std::ptrdiff_t>(i));
-      break;
-    }
-  }
+  const auto at = std::find(owners.begin(), owners.end(), this);
+  if (at != owners.end()) owners.erase(at);
 }
 
 void CSpareStores::KeepFrom(CUndoData& record) {
@@ -62,13 +57,11 @@ void CSpareStores::Keep(std::unique_ptr<CBlockVMTC> store) {
   if (limit_ <= 0 || bytes > limit_ || bytes > registry.limit) return;
   if (stores_.capacity() < static_cast<size_t>(kCount)) return;  // no room was had
   // Oldest first out, here until the newcomer fits, then in the whole process.
-  while (!stores_.empty() && (Count() >= kCount || bytes_ + bytes > limit_)) EraseAt(0);
-  while (registry.bytes + bytes > registry.limit && FreeOldestInProcess()) {
+  while (!stores_.empty() && (Count() >= kCount || Bytes() + bytes > limit_)) EraseAt(0);
+  while (ProcessBytes() + bytes > registry.limit && FreeOldestInProcess()) {
   }
-  if (registry.bytes + bytes > registry.limit) return;
-  stores_.push_back(SSpare{std::move(store), bytes, registry.nextOrder++});
-  bytes_ += bytes;
-  registry.bytes += bytes;
+  if (ProcessBytes() + bytes > registry.limit) return;
+  stores_.push_back(SSpare{std::move(store), registry.nextOrder++});
 }
 
 std::unique_ptr<CBlockVMTC> CSpareStores::Take(int32_t width, int32_t height, bool anyShape) {
@@ -95,20 +88,22 @@ std::unique_ptr<CBlockVMTC> CSpareStores::Take(int32_t width, int32_t height, bo
 
 int32_t CSpareStores::Clear() {
   const int32_t count = Count();
-  while (!stores_.empty()) EraseAt(stores_.size() - 1);
+  stores_.clear();
   return count;
 }
 
 void CSpareStores::SetLimit(int64_t bytes) {
   limit_ = bytes;
-  while (!stores_.empty() && (limit_ <= 0 || bytes_ > limit_)) EraseAt(0);
+  while (!stores_.empty() && (limit_ <= 0 || Bytes() > limit_)) EraseAt(0);
 }
 
-void CSpareStores::EraseAt(size_t index) {
-  bytes_ -= stores_[index].bytes;
-  Registry().bytes -= stores_[index].bytes;
-  stores_.erase(stores_.begin() + static_cast<std::ptrdiff_t>(index));
+int64_t CSpareStores::Bytes() const {
+  int64_t bytes = 0;
+  for (const SSpare& spare : stores_) bytes += spare.store->CommittedBytes();
+  return bytes;
 }
+
+void CSpareStores::EraseAt(size_t index) { stores_.erase(stores_.begin() + static_cast<std::ptrdiff_t>(index)); }
 
 bool CSpareStores::FreeOldestInProcess() {
   CSpareStores* holder = nullptr;
@@ -121,14 +116,18 @@ bool CSpareStores::FreeOldestInProcess() {
   return true;
 }
 
-int64_t CSpareStores::ProcessBytes() { return Registry().bytes; }
+int64_t CSpareStores::ProcessBytes() {
+  int64_t bytes = 0;
+  for (const CSpareStores* owner : Registry().owners) bytes += owner->Bytes();
+  return bytes;
+}
 
 int64_t CSpareStores::ProcessLimit() { return Registry().limit; }
 
 void CSpareStores::SetProcessLimit(int64_t bytes) {
   SSpareRegistry& registry = Registry();
   registry.limit = bytes < 0 ? 0 : bytes;
-  while (registry.bytes > registry.limit && FreeOldestInProcess()) {
+  while (ProcessBytes() > registry.limit && FreeOldestInProcess()) {
   }
 }
 

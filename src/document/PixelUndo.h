@@ -51,7 +51,7 @@ class CSpareStores {
   void SetLimit(int64_t bytes);
   int64_t Limit() const { return limit_; }
   int32_t Count() const { return static_cast<int32_t>(stores_.size()); }
-  int64_t Bytes() const { return bytes_; }
+  int64_t Bytes() const;
 
   // Committed bytes of the spares of every manager; the process limit (0 keeps none anywhere;
   // lowering it frees the oldest spares until within). Managers live on the main thread.
@@ -62,8 +62,7 @@ class CSpareStores {
  private:
   struct SSpare {
     std::unique_ptr<CBlockVMTC> store;
-    int64_t bytes = 0;    // committed when kept (a spare is not written while kept)
-    uint64_t order = 0;   // when it was kept, counted over the process
+    uint64_t order = 0;  // when it was kept, counted over the process
   };
   void EraseAt(size_t index);
   // Frees the oldest spare of the process; false when no manager holds one.
@@ -71,7 +70,6 @@ class CSpareStores {
 
   std::vector<SSpare> stores_;  // oldest first
   int64_t limit_ = kDefaultLimit;
-  int64_t bytes_ = 0;
 };
 
 class CUndoList {

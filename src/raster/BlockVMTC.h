@@ -26,6 +26,7 @@ namespace tf {
 
 class CBlockVMTC;
 struct SByteImage;
+struct SCompositeRowOps;
 
 // ---------------------------------------------------------------------------------------------
 // Tile view: a TMTC over one tile's pixels and the store's shared row table. Owns neither.
@@ -175,6 +176,9 @@ class CBlockVMTC : public CBlockImage {
                       PixelOp op) const;
   bool CompositeToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale, int32_t opacity,
                         const SCompositeOps& ops) const;
+  // The same with a row descriptor (raster/CompositeRows.h).
+  bool CompositeToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale, int32_t opacity,
+                        const SCompositeRowOps& rows) const;
   template <class Op>
   bool CombineToImageWith(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale, int32_t value,
                           Op op) const;

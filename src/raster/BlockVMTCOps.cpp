@@ -306,7 +306,12 @@ bool CBlockVMTC::CompositeToImage(TMTC& image, TPoint& destPoint, SRectWH& sourc
   SCompositeRowOps rows;
   if (!CompositeRowOpsOf(ops, rows))
     return CompositeToImageWith(image, destPoint, sourceRect, alphaScale, opacity, CompositeWithOps{&ops});
-  // The same walk with the pieces worked row by row.
+  return CompositeToImage(image, destPoint, sourceRect, alphaScale, opacity, rows);
+}
+
+// The walk of CompositeToImageWith with the pieces worked row by row.
+bool CBlockVMTC::CompositeToImage(TMTC& image, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
+                                  int32_t opacity, const SCompositeRowOps& rows) const {
   bool result = true;
   for (int32_t i = 0; i < content_.count; ++i) {
     TPoint point = destPoint;

@@ -171,16 +171,17 @@ void ScaleAlphaRow(uint32_t* row, int32_t count, int32_t scale) {
 bool CompositeRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& sourceRect, int32_t alphaScale,
                        int32_t opacity, const SCompositeRowOps& ops) {
   if (opacity == 0 || ops.destination == nullptr || ops.source == nullptr) return false;
-  return ScaledRowsFrom(dest, source, destPoint, sourceRect, alphaScale, [&](uint32_t* d, const uint32_t* s, int32_t count) {
-    CompositeRow(d, s, count, opacity, ops);
-  });
+  return ScaledRowsFrom(
+      dest, source, destPoint, sourceRect, alphaScale,
+      [&](uint32_t* d, const uint32_t* s, int32_t count) { CompositeRow(d, s, count, opacity, ops); });
 }
 
 bool CompositeColorRows(TMTC& image, SRectWH& rect, uint32_t colour, int32_t alphaScale, int32_t opacity,
                         const SCompositeRowOps& ops) {
   if (opacity == 0 || ops.destination == nullptr || ops.source == nullptr) return false;
-  return ScaledColorRows(image, rect, alphaScale,
-                         [&](uint32_t* row, int32_t count) { CompositeColorRow(row, colour, count, opacity, ops); });
+  return ScaledColorRows(image, rect, alphaScale, [&](uint32_t* row, int32_t count) {
+    CompositeColorRow(row, colour, count, opacity, ops);
+  });
 }
 
 }  // namespace tf

@@ -10,6 +10,7 @@
 // descriptors (a normal layer on either side) then run without a call per run.
 //
 // The rectangle loops have the semantics of TMTC::CompositeFrom and TMTC::CompositeColorRect.
+#include <algorithm>
 #include <cstdint>
 
 #include "raster/Composite.h"
@@ -47,8 +48,19 @@ void ForceBaselineCompositeRows(bool force);
 // alpha := MulTable[alpha][scale] over a row (nothing to do for 255).
 void ScaleAlphaRow(uint32_t* row, int32_t count, int32_t scale);
 
+namespace composite_detail {
 // Rows joined into one span stop growing at this many pixels (a count stays far from overflow).
 constexpr int32_t kMaxSpan = 1 << 16;
+
+// How many of the rows from row y on (at most rows, at least 1) follow each other in memory from
+// column x, width pixels each.
+inline int32_t RowsInSpan(const SDibView& view, int32_t x, int32_t y, int32_t width, int32_t rows) {
+  const uint32_t* first = PixelAddr32(view, x, y);
+  int32_t n = 1;
+  while (n < rows && n * width < kMaxSpan && PixelAddr32(view, x, y + n) == first + n * width) ++n;
+  return n;
+}
+}  // namespace composite_detail
 
 // The loops of TMTC::CombineFrom and TMTC::CompositeFrom once their routine is known to be
 // usable: both images valid, clipped as ClipBlit clips; each destination row has its alpha
@@ -64,15 +76,13 @@ bool ScaledRowsFrom(TMTC& dest, const TMTC& source, TPoint& destPoint, SRectWH& 
   const SDibView& d = dest.View();
   const int32_t width = sourceRect.width;
   for (int32_t j = 0; j < sourceRect.height;) {
+    const int32_t left = sourceRect.height - j;
+    const int32_t rows =
+        std::min(composite_detail::RowsInSpan(d, destPoint.x, destPoint.y + j, width, left),
+                 composite_detail::RowsInSpan(s, sourceRect.left, sourceRect.top + j, width, left));
     uint32_t* dp = PixelAddr32(d, destPoint.x, destPoint.y + j);
-    const uint32_t* sp = PixelAddr32(s, sourceRect.left, sourceRect.top + j);
-    int32_t rows = 1;
-    while (j + rows < sourceRect.height && rows * width < kMaxSpan &&
-           PixelAddr32(d, destPoint.x, destPoint.y + j + rows) == dp + rows * width &&
-           PixelAddr32(s, sourceRect.left, sourceRect.top + j + rows) == sp + rows * width)
-      ++rows;
     ScaleAlphaRow(dp, rows * width, alphaScale);
-    row(dp, sp, rows * width);
+    row(dp, PixelAddr32(s, sourceRect.left, sourceRect.top + j), rows * width);
     j += rows;
   }
   return true;
@@ -85,11 +95,8 @@ bool ScaledColorRows(TMTC& image, SRectWH& rect, int32_t alphaScale, Row row) {
   if (!image.ClipRect(rect)) return false;
   const SDibView& view = image.View();
   for (int32_t j = 0; j < rect.height;) {
+    const int32_t rows = composite_detail::RowsInSpan(view, rect.left, rect.top + j, rect.width, rect.height - j);
     uint32_t* r = PixelAddr32(view, rect.left, rect.top + j);
-    int32_t rows = 1;
-    while (j + rows < rect.height && rows * rect.width < kMaxSpan &&
-           PixelAddr32(view, rect.left, rect.top + j + rows) == r + rows * rect.width)
-      ++rows;
     ScaleAlphaRow(r, rows * rect.width, alphaScale);
     row(r, rows * rect.width);
     j += rows;

@@ -39,8 +39,9 @@ TF_RUN_ATTR inline I BlendLanes(I a, I c, I weight, I rest) {
 }
 TF_RUN_ATTR inline SPlanes BlendPlanes(const SPlanes& acc, const SPlanes& colour, I weight) {
   const I rest = TF_V(sub_epi16)(Set16(255), weight);
-  return SPlanes{BlendLanes(acc.blue, colour.blue, weight, rest), BlendLanes(acc.green, colour.green, weight, rest),
-                 BlendLanes(acc.red, colour.red, weight, rest), acc.alpha};
+  return SPlanes{BlendLanes(acc.blue, colour.blue, weight, rest),
+                 BlendLanes(acc.green, colour.green, weight, rest), BlendLanes(acc.red, colour.red, weight, rest),
+                 acc.alpha};
 }
 
 // Lanes as kStep 32-bit values, in pixel order.
@@ -194,8 +195,9 @@ TF_RUN_ATTR void CompositeAlong(uint32_t* dest, const uint32_t* source, int32_t 
                                 const SCompositeRowOps& ops) {
   const bool d = ops.destination == &BlendColorWeightedRow;
   const bool s = ops.source == &BlendColorWeightedRow;
-  const RunFn run = d && s ? &CompositeRun<true, true>
-                           : (d ? &CompositeRun<true, false> : (s ? &CompositeRun<false, true> : &CompositeRun<false, false>));
+  const RunFn run =
+      d && s ? &CompositeRun<true, true>
+             : (d ? &CompositeRun<true, false> : (s ? &CompositeRun<false, true> : &CompositeRun<false, false>));
   const int32_t whole = count - count % kStep;
   for (int32_t done = 0; done < whole; done += kRun) {
     const int32_t n = whole - done < kRun ? whole - done : kRun;

@@ -281,7 +281,8 @@ TEST_P(CompositeRowsBuilds, RowsWorkedAsOneSpanGiveWhatThePixelWalksGive) {
     }
   }
   const SCompositeOps ops = Descriptor(0, 0, BlendColor, nullptr, BlendColor, nullptr);
-  for (const SRectWH whole : {SRectWH{0, 0, kWidth, kHeight}, SRectWH{0, 5, kWidth, 290}, SRectWH{7, 0, 200, kHeight}}) {
+  for (const SRectWH whole :
+       {SRectWH{0, 0, kWidth, kHeight}, SRectWH{0, 5, kWidth, 290}, SRectWH{7, 0, 200, kHeight}}) {
     const std::string what = "rect " + std::to_string(whole.left) + "," + std::to_string(whole.top) + " " +
                              std::to_string(whole.width) + "x" + std::to_string(whole.height);
     TMTC ours(image), theirs(image);
