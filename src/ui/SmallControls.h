@@ -3,6 +3,7 @@
 // a menu (TDropDownMenu).
 #pragma once
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -12,7 +13,6 @@
 #include "raster/Appearance.h"
 #include "ui/GraphicControl.h"
 
-class QMenu;
 class QFontMetrics;
 
 namespace tf {
