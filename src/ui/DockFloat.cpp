@@ -1091,8 +1091,8 @@ TDockFloatForm* DockDrag::FormAt(QPoint screen) const {
   QWidget* top = QApplication::topLevelAt(screen);
   auto* form = qobject_cast<TDockFloatForm*>(top);
   if (form != nullptr && form->isVisible() && manager_->IndexOfForm(form) >= 0) return form;
-  if (top != nullptr && top != band_.get()) return nullptr;
-  // The band answered (or nothing did): look at our forms, the last one on top.
+  // The band, the owner's window (our forms stay above it) or nothing answered: look at our
+  // forms, the last one on top.
   for (int32_t i = manager_->GetFormCount() - 1; i >= 0; --i) {
     TDockFloatForm* f = manager_->GetForm(i);
     if (f != nullptr && f->isVisible() && f->frameGeometry().contains(screen)) return f;
