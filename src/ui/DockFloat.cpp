@@ -15,6 +15,7 @@
 #include "platform/qt/AppEventFilter.h"
 #include "raster/Appearance.h"
 #include "ui/MemoryGraphicQt.h"
+#include "ui/SmallControls.h"
 #include "ui/UiAppearance.h"
 
 namespace tf {
@@ -424,12 +425,7 @@ TRect TDockViewManager::GetDropZoneRect(int32_t zone) const {
   return r;
 }
 
-int32_t TDockViewManager::TabAtPos(QPoint point) const {
-  if (!hitMap_.IsValid()) return -1;
-  const uint32_t pixel = hitMap_.GetPixel(point.x(), point.y());
-  if ((pixel >> 24) == 0) return -1;
-  return static_cast<int32_t>((pixel >> 16) & 0xFF);
-}
+int32_t TDockViewManager::TabAtPos(QPoint point) const { return HitMapIndexAt(hitMap_, point); }
 
 QRect TDockViewManager::MenuButtonRect() const {
   return QRect(width() - 19, (first_ ? 0 : 2) + (height() - 15) / 2, 17, 15);
@@ -458,17 +454,7 @@ void TDockViewManager::LayoutTabs() {
 }
 
 void TDockViewManager::DrawTab(TCustomDockView* view, int32_t index, int32_t top) {
-  const TMemoryGraphic& image = view->GetTabImage(index == selected_);
-  const int32_t left = view->TabLeft();
-  Graphic().DrawGraphic(left, top, image.Width(), image.Height(), image, 0, 0, {ChannelBlend, ChannelKeep});
-  const uint32_t mark = 0xFF000000u | static_cast<uint32_t>(index) * 0x010101u;
-  for (int32_t y = 0; y < image.Height(); ++y) {
-    for (int32_t x = 0; x < image.Width(); ++x) {
-      if ((image.GetPixel(x, y) >> 24) != 0 && hitMap_.Contains(left + x, top + y)) {
-        hitMap_.SetPixel(left + x, top + y, mark);
-      }
-    }
-  }
+  DrawTabWithHit(Graphic(), hitMap_, view->GetTabImage(index == selected_), view->TabLeft(), top, index);
 }
 
 void TDockViewManager::RenderGraphic() { RenderHeader(); }

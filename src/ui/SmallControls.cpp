@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <algorithm>
 
 #include "platform/Debug.h"
 #include "raster/DockGeometry.h"
@@ -56,18 +57,31 @@ void TGraphicTabControl::SetActiveIndex(int32_t index) {
   if (OnChange) OnChange(this);
 }
 
-void TGraphicTabControl::DrawTab(int32_t index, int32_t y, int32_t image) {
-  const TGraphicTabObject& tab = *tabs_[index];
-  const TMemoryGraphic& picture = tab.images[image];
-  Graphic().DrawGraphic(tab.x, y, picture.Width(), picture.Height(), picture, 0, 0, kOver);
-  const uint32_t mark = 0xFF000000u | static_cast<uint32_t>(index) * 0x010101u;
-  for (int32_t row = 0; row < picture.Height(); ++row) {
-    for (int32_t col = 0; col < picture.Width(); ++col) {
-      if ((picture.GetPixel(col, row) >> 24) != 0 && hitMap_.Contains(tab.x + col, y + row)) {
-        hitMap_.SetPixel(tab.x + col, y + row, mark);
-      }
+void DrawTabWithHit(TMemoryGraphic& view, TMemoryGraphic& hitMap, const TMemoryGraphic& image, int32_t x, int32_t y,
+                    int32_t index) {
+  view.DrawGraphic(x, y, image.Width(), image.Height(), image, 0, 0, kOver);
+  const uint32_t mark = 0xFF000000u | static_cast<uint32_t>(index & 0xFF) * 0x010101u;
+  for (int32_t row = 0; row < image.Height(); ++row) {
+    uint32_t* hits = hitMap.ScanLine(y + row);
+    const uint32_t* source = image.ScanLine(row);
+    if (hits == nullptr || source == nullptr) continue;
+    const int32_t from = std::max(0, -x), to = std::min(image.Width(), hitMap.Width() - x);
+    for (int32_t col = from; col < to; ++col) {
+      if ((source[col] >> 24) != 0) hits[x + col] = mark;
     }
   }
+}
+
+int32_t HitMapIndexAt(const TMemoryGraphic& hitMap, QPoint point) {
+  if (!hitMap.IsValid()) return -1;
+  const uint32_t pixel = hitMap.GetPixel(point.x(), point.y());
+  if ((pixel >> 24) == 0) return -1;
+  return static_cast<int32_t>((pixel >> 16) & 0xFF);
+}
+
+void TGraphicTabControl::DrawTab(int32_t index, int32_t y, int32_t image) {
+  const TGraphicTabObject& tab = *tabs_[index];
+  DrawTabWithHit(Graphic(), hitMap_, tab.images[image], tab.x, y, index);
 }
 
 void TGraphicTabControl::RenderGraphic() {
@@ -97,12 +111,7 @@ void TGraphicTabControl::RenderGraphic() {
   DrawTab(activeIndex_, y, 1);
 }
 
-int32_t TGraphicTabControl::TabAt(QPoint point) const {
-  if (!hitMap_.IsValid()) return -1;
-  const uint32_t pixel = hitMap_.GetPixel(point.x(), point.y());
-  if ((pixel >> 24) == 0) return -1;
-  return static_cast<int32_t>((pixel >> 16) & 0xFF);
-}
+int32_t TGraphicTabControl::TabAt(QPoint point) const { return HitMapIndexAt(hitMap_, point); }
 
 void TGraphicTabControl::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !CanHotTrack(this)) return;

@@ -23,6 +23,14 @@ struct TGraphicTabObject {
   int32_t x = 0;
 };
 
+// Blends a tab image at (x, y) onto a view (colour by the image's alpha, the view's alpha kept)
+// and writes (index, index, index, 255) into the hit map under every pixel of the tab that is not
+// transparent.
+void DrawTabWithHit(TMemoryGraphic& view, TMemoryGraphic& hitMap, const TMemoryGraphic& image, int32_t x, int32_t y,
+                    int32_t index);
+// The index a hit map holds at a point (clamped into it), -1 where no tab is.
+int32_t HitMapIndexAt(const TMemoryGraphic& hitMap, QPoint point);
+
 class TGraphicTabControl : public GraphicControl {
   Q_OBJECT
  public:
