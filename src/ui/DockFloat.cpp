@@ -461,20 +461,14 @@ void TDockViewManager::RenderGraphic() { RenderHeader(); }
 
 void TDockViewManager::RenderHeader() {
   TMemoryGraphic& g = Graphic();
-  const int32_t w = std::max(width(), 1), h = std::max(height(), 1);
-  if (g.Width() != w || g.Height() != h) g.SetSize(w, h);
-  if (hitMap_.Width() != w || hitMap_.Height() != h) hitMap_.SetSize(w, h);
-  g.SetBackground(AppearanceColors[acBtnFace]);
-  g.Clear();
-  hitMap_.Clear();
+  StartTabRender(g, hitMap_, width(), height());
+  const int32_t w = g.Width(), h = g.Height();
   TRect area{0, 0, w, h};
   if (!first_) {
     g.DrawBevel({0, 1, w, 3}, 1, AppearanceColors[acBtnShadow], AppearanceColors[acBtnHighlight], kCopy);
     area.top = 4;
   }
-  g.DrawBevel(area, 1, AppearanceColors[acBtnShadow], AppearanceColors[acBtnHighlight], {ChannelCopy, ChannelKeep});
-  g.FrameRect({area.left + 1, area.top + 1, area.right - 1, area.bottom - 1}, 1, AppearanceColors[acWindowFrame],
-              kCopy);
+  DrawTabFrame(g, area, {ChannelCopy, ChannelKeep});
   TCustomDockView* selected = SelectedView();
   if (selected != nullptr) {
     LayoutTabs();

@@ -72,6 +72,22 @@ void DrawTabWithHit(TMemoryGraphic& view, TMemoryGraphic& hitMap, const TMemoryG
   }
 }
 
+void StartTabRender(TMemoryGraphic& view, TMemoryGraphic& hitMap, int32_t width, int32_t height) {
+  const int32_t w = std::max(width, 1), h = std::max(height, 1);
+  if (view.Width() != w || view.Height() != h) view.SetSize(w, h);
+  if (hitMap.Width() != w || hitMap.Height() != h) hitMap.SetSize(w, h);
+  view.SetBackground(AppearanceColors[acBtnFace]);
+  view.Clear();
+  hitMap.SetBackground(BGRAClear);
+  hitMap.Clear();
+}
+
+void DrawTabFrame(TMemoryGraphic& view, const TRect& rect, SChannelOps bevelOps) {
+  view.DrawBevel(rect, 1, AppearanceColors[acBtnShadow], AppearanceColors[acBtnHighlight], bevelOps);
+  view.FrameRect({rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1}, 1, AppearanceColors[acWindowFrame],
+                 kCopy);
+}
+
 int32_t HitMapIndexAt(const TMemoryGraphic& hitMap, QPoint point) {
   if (!hitMap.IsValid()) return -1;
   const uint32_t pixel = hitMap.GetPixel(point.x(), point.y());
@@ -85,18 +101,11 @@ void TGraphicTabControl::DrawTab(int32_t index, int32_t y, int32_t image) {
 }
 
 void TGraphicTabControl::RenderGraphic() {
-  TMemoryGraphic& g = Graphic();
-  const int32_t w = std::max(width(), 1), h = std::max(height(), 1);
-  if (g.Width() != w || g.Height() != h) g.SetSize(w, h);
-  if (hitMap_.Width() != w || hitMap_.Height() != h) hitMap_.SetSize(w, h);
-  g.SetBackground(AppearanceColors[acBtnFace]);
-  g.Clear();
-  hitMap_.Clear();
-  TRect frame{0, 0, w, h};
+  StartTabRender(Graphic(), hitMap_, width(), height());
+  const int32_t w = Graphic().Width();
+  TRect frame{0, 0, w, Graphic().Height()};
   if (!tabs_.empty()) frame.bottom = frame.top + tabs_[0]->images[0].Height() + 1;
-  g.DrawBevel(frame, 1, AppearanceColors[acBtnShadow], AppearanceColors[acBtnHighlight], kCopy);
-  g.FrameRect({frame.left + 1, frame.top + 1, frame.right - 1, frame.bottom - 1}, 1, AppearanceColors[acWindowFrame],
-              kCopy);
+  DrawTabFrame(Graphic(), frame, kCopy);
   if (activeIndex_ < 0 || activeIndex_ >= TabCount()) return;
   std::vector<int32_t> widths, lefts;
   for (const auto& tab : tabs_) {

@@ -28,6 +28,11 @@ struct TGraphicTabObject {
 // transparent.
 void DrawTabWithHit(TMemoryGraphic& view, TMemoryGraphic& hitMap, const TMemoryGraphic& image, int32_t x, int32_t y,
                     int32_t index);
+// Sizes a tab view and its hit map to the control (at least 1 x 1) and clears them: the view to
+// button face, the hit map to transparent black.
+void StartTabRender(TMemoryGraphic& view, TMemoryGraphic& hitMap, int32_t width, int32_t height);
+// A sunken one-pixel bevel around the rectangle and a window-frame line just inside it.
+void DrawTabFrame(TMemoryGraphic& view, const TRect& rect, SChannelOps bevelOps);
 // The index a hit map holds at a point (clamped into it), -1 where no tab is.
 int32_t HitMapIndexAt(const TMemoryGraphic& hitMap, QPoint point);
 
