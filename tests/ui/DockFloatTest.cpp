@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QPointer>
+#include <QTimer>
 #include <QWheelEvent>
 #include <memory>
 #include <vector>
@@ -126,6 +128,26 @@ TEST(DockFloatTest, TabsOverlapAndTheSelectedOneWinsTheHitTest) {
   // The second pane has the splitter strip and the taller header.
   EXPECT_EQ(f.a->GetSiteManager(1)->height(), kPaneHeader);
   EXPECT_EQ(pane->height(), kFirstPaneHeader);
+}
+
+TEST(DockFloatTest, MenuButtonOpensTheSelectedViewsMenuUnderTheHeader) {
+  DockFixture f;
+  TDockViewManager* pane = f.a->GetSiteManager(1);
+  const QRect button = pane->MenuButtonRect();
+  EXPECT_EQ(button, QRect(pane->width() - 19, 2 + (kPaneHeader - 15) / 2, 17, 15));
+  Click(pane, button.center());  // no menu: nothing opens, no drag
+  EXPECT_EQ(pane->MouseMode(), 0);
+  QMenu menu;
+  menu.addAction(QStringLiteral("Reset"));
+  f.v3.SetPopupMenu(&menu);
+  QPoint openedAt;
+  QTimer::singleShot(0, [&] {
+    openedAt = menu.pos();
+    menu.close();
+  });
+  Click(pane, button.center());
+  EXPECT_EQ(openedAt, pane->mapToGlobal(QPoint(button.left(), pane->height())));
+  f.v3.SetPopupMenu(nullptr);
 }
 
 // A saved layout may name a view that is not there: nothing changes.
