@@ -13,6 +13,8 @@
 #include "filters/FilterCommands.h"
 #include "filters/FilterContext.h"
 #include "filters/FilterCore.h"
+#include "paper/EventFileIO.h"
+#include "paper/PaperEventFile.h"
 #include "paper/PaperTestSupport.h"
 #include "playback/PlayRowHarness.h"
 #include "playback/PlaybackTestSupport.h"
@@ -122,6 +124,17 @@ struct FilterDocument {
   RecordingDocument d;
   bool ok = false;
 };
+
+// Saves the document's recording as an event file at path and plays it into the window's
+// document to the end; false when a step fails.
+inline bool PlaySavedRecording(TPaper& from, const std::string& path, HeadlessPlaybackWindow& into) {
+  CPaperEventFileDocument file(from);
+  if (!SaveEventFile(path, file, false, -1, -1, true)) return false;
+  CPlayer player(into.Paper(), &into);
+  if (player.startPlay(path) != kStartPlayStarted) return false;
+  const uint8_t r = PlayToEnd(player);
+  return player.stopPlay(true) && r == kPlayStepEnded;
+}
 
 // A dialog host that answers with a scripted block, or cancels.
 class ScriptedDialogHost : public FilterDialogHost {
