@@ -404,7 +404,10 @@ bool RunFilterCommand(FilterKey key, TPaper& paper, TFlowImage* flow, int32_t la
       [&](PaperCommand& command) {
         CFlt4Core core(paper, flow, layerIndex, proc, true);
         if (!core.IsValid()) {
-          if (core.Failure() == FilterFailure::kNoBackup) ShowCommandOutOfMemory();
+          // No memory for the backup (or for the working copy to hold the layer) is said; the other
+          // reasons (no layer, an empty selection) end the command silently.
+          if (core.Failure() == FilterFailure::kNoBackup || core.Failure() == FilterFailure::kNoWorkingCopy)
+            ShowCommandOutOfMemory();
           return false;
         }
         core.SetCommand(&command);

@@ -149,11 +149,22 @@ struct FullCoverageOf {
   static constexpr bool kFull = true;
 };
 
+// The two writers, with their exact results at full coverage taken directly.
 struct BlendColorWriter {
-  void operator()(uint32_t* p, uint32_t v, int32_t c) const { BlendColor(p, v, c); }
+  void operator()(uint32_t* p, uint32_t v, int32_t c) const {
+    if (c == 255)
+      *p = (*p & 0xFF000000u) | (v & 0x00FFFFFFu);
+    else
+      BlendColor(p, v, c);
+  }
 };
 struct LerpARGBWriter {
-  void operator()(uint32_t* p, uint32_t v, int32_t c) const { PixelLerpARGB(p, v, c); }
+  void operator()(uint32_t* p, uint32_t v, int32_t c) const {
+    if (c == 255)
+      *p = (v >> 24) != 0 ? v : (*p & 0x00FFFFFFu);
+    else
+      PixelLerpARGB(p, v, c);
+  }
 };
 
 inline constexpr int32_t kStoreTileWidth = 32;

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "filters/FilterTestSupport.h"
 #include "filters/Samplers.h"
 #include "raster/ScaleImage.h"
+#include "support/PythonReader.h"
 
 namespace tf::test {
 namespace {
@@ -29,22 +31,8 @@ bool RunModel(const std::string& mode, const std::vector<int32_t>& input, std::v
   const bool written = ::write(a, input.data(), static_cast<size_t>(bytes)) == bytes;
   ::close(a);
   ::close(b);
-  bool ran = false;
-  for (const char* python : {"python3", "/usr/bin/python3"}) {
-    if (!written) break;
-    output.clear();
-    const std::string command = std::string(python) + " '" + TF_TEST_DATA_DIR + "/filter_pixels.py' " + mode + " " +
-                                in + " " + res + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) continue;
-    char line[256];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) output += line;
-    const int status = ::pclose(pipe);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-      ran = true;
-      break;
-    }
-  }
+  std::map<std::string, std::string> lines;
+  const bool ran = written && RunDataScript("filter_pixels.py", mode + " " + in + " " + res, lines, output) == 0;
   if (ran) {
     FILE* f = std::fopen(res, "rb");
     out.clear();
