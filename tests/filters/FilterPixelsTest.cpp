@@ -32,7 +32,7 @@ bool RunModel(const std::string& mode, const std::vector<int32_t>& input, std::v
   ::close(a);
   ::close(b);
   std::map<std::string, std::string> lines;
-  const bool ran = written && RunDataScript("filter_pixels.py", mode + " " + in + " " + res, lines, output) == 0;
+  const bool ran = written && RunNumpyScript("filter_pixels.py", mode + " " + in + " " + res, lines, output) == 0;
   if (ran) {
     FILE* f = std::fopen(res, "rb");
     out.clear();
