@@ -14,6 +14,13 @@ inline int32_t Clamp255(int64_t v) { return static_cast<int32_t>(v < 0 ? 0 : v >
 inline int32_t ClampInto(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
 // Sums kept in 32 bits as the recorded filters kept them: they wrap, explicitly.
 inline int32_t Wrap(uint32_t v) { return static_cast<int32_t>(v); }
+// a / b truncating toward zero, b not 0. Through doubles, which is exact here: a quotient of two
+// int32 values that is not whole lies at least 1/|b| from the next whole number, while the
+// rounding error of the double division stays below 2^-22/|b|. The divisions of one pixel then
+// run side by side instead of one after another.
+inline int64_t Quotient(int32_t a, int32_t b) {
+  return static_cast<int64_t>(static_cast<double>(a) / static_cast<double>(b));
+}
 
 // Calls tap(pixel, weight) for each weight of the window at (x, y), rows and columns clamped into
 // the image; the inside of the image without clamps.
@@ -92,7 +99,7 @@ void ConvolvePixel(uint32_t& out, const TMTC& image, const SSize& size, int32_t 
     sr += uw * Ch(p, 16);
   });
   const auto channel = [&](uint32_t sum) {
-    return static_cast<uint32_t>(Clamp255(int64_t{offset} + int64_t{Wrap(sum)} / divisor));
+    return static_cast<uint32_t>(Clamp255(int64_t{offset} + Quotient(Wrap(sum), divisor)));
   };
   out = (out & 0xFF000000u) | channel(sr) << 16 | channel(sg) << 8 | channel(sb);
 }
@@ -104,7 +111,7 @@ bool ConvolveCovered(FilterContext& context, const int32_t* weights, const SKern
   const TMTC& source = *context.Source;
   const SSize size{context.Store->Width(), context.Store->Height()};
   // ForEachCoveredPixel with keepAlpha: BlendColor, the store pixel's alpha kept.
-  return ForEachCoveredPixel(context, true, [&](int32_t x, int32_t y, uint32_t) {
+  return ForEachCoveredPixelAnyOrder(context, true, [&](int32_t x, int32_t y, uint32_t) {
     uint32_t v = 0;
     ConvolvePixel(v, source, size, offset, divisor, k, weights, y, x);
     return v;
@@ -124,10 +131,12 @@ bool ConvolvePixelAlpha(uint32_t& out, const TMTC& image, const SSize& size, int
     ws += static_cast<uint32_t>(w);
   });
   if (wa != 0 && ws != 0) {
-    const int64_t a = Wrap(wa);
-    const auto channel = [&](uint32_t sum) { return static_cast<uint32_t>(Clamp255(int64_t{offset} + Wrap(sum) / a)); };
+    const int32_t a = Wrap(wa);
+    const auto channel = [&](uint32_t sum) {
+      return static_cast<uint32_t>(Clamp255(int64_t{offset} + Quotient(Wrap(sum), a)));
+    };
     out = channel(sb) | channel(sg) << 8 | channel(sr) << 16 |
-          static_cast<uint32_t>(Clamp255(int64_t{offset} + a / Wrap(ws))) << 24;
+          static_cast<uint32_t>(Clamp255(int64_t{offset} + Quotient(a, Wrap(ws)))) << 24;
     return true;
   }
   const uint32_t q = image.GetPixel(ClampInto(x, 0, size.width - 1), ClampInto(y, 0, size.height - 1));
@@ -166,7 +175,7 @@ bool ConvolveCoveredAlpha(FilterContext& context, const int32_t* weights, const 
   const TMTC& source = *context.Source;
   const SSize size{context.Store->Width(), context.Store->Height()};
   const int32_t* w = trimmed.data();
-  return ForEachCoveredPixel(context, context.KeepAlpha != 0, [&](int32_t x, int32_t y, uint32_t) {
+  return ForEachCoveredPixelAnyOrder(context, context.KeepAlpha != 0, [&](int32_t x, int32_t y, uint32_t) {
     uint32_t v = 0;
     ConvolvePixelAlpha(v, source, size, offset, t, w, y, x);
     return v;

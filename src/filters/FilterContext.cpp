@@ -130,7 +130,7 @@ bool FilterTruncToInt(const FilterContext& context, double x, int32_t& out) {
 // The covered loops
 
 bool MapByChannelTables(FilterContext& context, const uint8_t table[1024], bool keepAlpha) {
-  return ForEachCoveredPixel(context, keepAlpha, [table](int32_t, int32_t, uint32_t p) {
+  return ForEachCoveredPixelAnyOrder(context, keepAlpha, [table](int32_t, int32_t, uint32_t p) {
     return static_cast<uint32_t>(table[4 * (p & 0xFFu)]) | static_cast<uint32_t>(table[4 * ((p >> 8) & 0xFFu) + 1]) << 8 |
            static_cast<uint32_t>(table[4 * ((p >> 16) & 0xFFu) + 2]) << 16 |
            static_cast<uint32_t>(table[4 * (p >> 24) + 3]) << 24;
@@ -138,25 +138,25 @@ bool MapByChannelTables(FilterContext& context, const uint8_t table[1024], bool 
 }
 
 bool MapByLuminance(FilterContext& context, const uint32_t table[256], bool keepAlpha) {
-  return ForEachCoveredPixel(context, keepAlpha,
+  return ForEachCoveredPixelAnyOrder(context, keepAlpha,
                              [table](int32_t, int32_t, uint32_t p) { return table[PixelLuminance(&p)]; });
 }
 
 bool MapColourByLuminance(FilterContext& context, const uint32_t table[256], bool keepAlpha) {
-  return ForEachCoveredPixel(context, keepAlpha, [table](int32_t, int32_t, uint32_t p) {
+  return ForEachCoveredPixelAnyOrder(context, keepAlpha, [table](int32_t, int32_t, uint32_t p) {
     return (table[PixelLuminance(&p)] & 0x00FFFFFFu) | (table[p >> 24] & 0xFF000000u);
   });
 }
 
 bool EraseCovered(FilterContext& context, const void* /*block*/, int32_t size) {
   if (size != 0) return false;
-  return ForEachCoveredPixel(context, false, [](int32_t, int32_t, uint32_t) { return 0u; });
+  return ForEachCoveredPixelAnyOrder(context, false, [](int32_t, int32_t, uint32_t) { return 0u; });
 }
 
 bool CopySourceCovered(FilterContext& context, const void* /*block*/, int32_t size) {
   if (size != 0) return false;
   const TMTC* source = context.Source;
-  return ForEachCoveredPixel(context, false,
+  return ForEachCoveredPixelAnyOrder(context, false,
                              [source](int32_t x, int32_t y, uint32_t) { return source->GetPixel(x, y); });
 }
 

@@ -210,6 +210,70 @@ bool CoveredRows(const FilterContext& ctx, const Cov& cov, const Writer& write, 
   return true;
 }
 
+// The same visit tile by tile (each tile's rows top to bottom, tiles in rows of tiles), for
+// values that depend on nothing but the pixel's own old value and Source: the result is the
+// same as CoveredRows', and the memory of one tile is read while it is in the caches.
+template <class Cov, class Writer, class Value>
+bool CoveredTiles(const FilterContext& ctx, const Cov& cov, const Writer& write, Value& value) {
+  CBlockVMTC& store = *ctx.Store;
+  int32_t coverage[kStoreTileWidth];
+  const int32_t tileTop = ctx.Work.top & ~(kStoreTileWidth - 1);
+  const int32_t tileLeft = ctx.Work.left & ~(kStoreTileWidth - 1);
+  for (int32_t ty = tileTop; ty < ctx.Work.bottom; ty += kStoreTileWidth) {
+    const int32_t y0 = ty > ctx.Work.top ? ty : ctx.Work.top;
+    const int32_t y1 = ty + kStoreTileWidth < ctx.Work.bottom ? ty + kStoreTileWidth : ctx.Work.bottom;
+    for (int32_t tx = tileLeft; tx < ctx.Work.right; tx += kStoreTileWidth) {
+      const int32_t x = tx > ctx.Work.left ? tx : ctx.Work.left;
+      const int32_t end = tx + kStoreTileWidth < ctx.Work.right ? tx + kStoreTileWidth : ctx.Work.right;
+      const int32_t n = end - x;
+      for (int32_t y = y0; y < y1; ++y) {
+        bool any = Cov::kFull;
+        if constexpr (!Cov::kFull) {
+          for (int32_t i = 0; i < n; ++i) {
+            coverage[i] = cov(x + i, y);
+            any = any || coverage[i] > 0;
+          }
+        }
+        if (!any) continue;
+        uint32_t* p = store.WritePtr(x, y);
+        if (p == nullptr) {
+          NoteCommitRefused(ctx);
+          return false;
+        }
+        for (int32_t i = 0; i < n; ++i) {
+          int32_t c = 255;
+          if constexpr (!Cov::kFull) {
+            c = coverage[i];
+            if (c <= 0) continue;
+          }
+          write(p + i, value(x + i, y, p[i]), c);
+        }
+      }
+    }
+  }
+  return true;
+}
+
+template <bool kAnyOrder, class Cov, class Writer, class Value>
+bool CoveredVisit(const FilterContext& ctx, const Cov& cov, const Writer& write, Value& value) {
+  if constexpr (kAnyOrder)
+    return CoveredTiles(ctx, cov, write, value);
+  else
+    return CoveredRows(ctx, cov, write, value);
+}
+
+template <bool kAnyOrder, class Value>
+bool CoveredPixels(const FilterContext& ctx, bool keepAlpha, Value& value) {
+  if (!CheckFilterContext(ctx)) return false;
+  const bool full = ctx.Coverage == &FullCoverage;
+  const MaskCoverageOf mask{ctx.Mask, ctx.OffsetX, ctx.OffsetY};
+  if (keepAlpha)
+    return full ? CoveredVisit<kAnyOrder>(ctx, FullCoverageOf{}, BlendColorWriter{}, value)
+                : CoveredVisit<kAnyOrder>(ctx, mask, BlendColorWriter{}, value);
+  return full ? CoveredVisit<kAnyOrder>(ctx, FullCoverageOf{}, LerpARGBWriter{}, value)
+              : CoveredVisit<kAnyOrder>(ctx, mask, LerpARGBWriter{}, value);
+}
+
 }  // namespace filter_detail
 
 // The covered loop every algorithm of the "new value per pixel" kind can use: checks the context,
@@ -218,15 +282,13 @@ bool CoveredRows(const FilterContext& ctx, const Cov& cov, const Writer& write, 
 // when a commit was refused part way (noted in the run note).
 template <class Value>
 bool ForEachCoveredPixel(const FilterContext& ctx, bool keepAlpha, Value&& value) {
-  using namespace filter_detail;
-  if (!CheckFilterContext(ctx)) return false;
-  const bool full = ctx.Coverage == &FullCoverage;
-  const MaskCoverageOf mask{ctx.Mask, ctx.OffsetX, ctx.OffsetY};
-  if (keepAlpha)
-    return full ? CoveredRows(ctx, FullCoverageOf{}, BlendColorWriter{}, value)
-                : CoveredRows(ctx, mask, BlendColorWriter{}, value);
-  return full ? CoveredRows(ctx, FullCoverageOf{}, LerpARGBWriter{}, value)
-              : CoveredRows(ctx, mask, LerpARGBWriter{}, value);
+  return filter_detail::CoveredPixels<false>(ctx, keepAlpha, value);
+}
+// The same for a value that depends only on the pixel's old value and Source (no state carried
+// from pixel to pixel, no random numbers): the pixels may be visited tile by tile.
+template <class Value>
+bool ForEachCoveredPixelAnyOrder(const FilterContext& ctx, bool keepAlpha, Value&& value) {
+  return filter_detail::CoveredPixels<true>(ctx, keepAlpha, value);
 }
 
 // B := table[4B], G := table[4G + 1], R := table[4R + 2], A := table[4A + 3].
