@@ -250,11 +250,11 @@ bool JpegEncodeDib(const SDib& dib, const SJpegOptions& options, std::vector<uin
   const SBitmapInfoHeader& h = dib.header;
   int64_t rowBytes = 0;
   if ((h.bitCount != 24 && h.bitCount != 32) || h.compression != kBiRgb || !DibCheckHeader(h, &rowBytes) ||
-      static_cast<int64_t>(dib.pixelBytes) < rowBytes || !dib.pixels)
+      static_cast<int64_t>(dib.pixelBytes) < rowBytes || !dib.Data())
     return false;
   const int64_t stride = DibRowLength(h.width, h.bitCount);
   const int64_t rows = dib.Rows();
-  const uint8_t* first = dib.TopDown() ? dib.pixels.get() : dib.pixels.get() + (rows - 1) * stride;
+  const uint8_t* first = dib.TopDown() ? dib.Data() : dib.Data() + (rows - 1) * stride;
   const int64_t step = dib.TopDown() ? stride : -stride;
   SBitmapInfoHeader forDpi = h;
   forDpi.size = kBmpInfoHeaderSize;

@@ -1,6 +1,7 @@
 #include "ui/UiHosts.h"
 
 #include "platform/Progress.h"
+#include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtHosts.h"
 #include "ui/ProgressWindow.h"
 #include "ui/UiAppearance.h"
@@ -17,12 +18,14 @@ QtProgressHost& ProgressHostInstance() {
 
 void InstallUiHosts() {
   InstallPlatformQtHosts(true);
+  InstallQtClipboard(true);
   SetProgressHost(&ProgressHostInstance());
   InstallFontSubstitutions();
 }
 
 void UninstallUiHosts() {
   SetProgressHost(nullptr);
+  InstallQtClipboard(false);
   InstallPlatformQtHosts(false);
 }
 
