@@ -273,6 +273,11 @@ std::unique_ptr<TMTC> ReadClipboardImage(WindowHandle window) {
   }
 }
 
+void InstallClipboardExchange(bool install) {
+  static CClipboardExchange exchange;
+  SetClipboardHost(install ? &exchange : nullptr);
+}
+
 void DeleteSpillFile() {
   ::unlink(ClipboardSpillPath().c_str());
 }

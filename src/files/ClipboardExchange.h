@@ -78,6 +78,9 @@ class CClipboardExchange final : public ClipboardHost {
   }
 };
 
+// Installs (or removes) the exchange as the document's clipboard host.
+void InstallClipboardExchange(bool install);
+
 // A BMP file's bytes of a rectangle (already clipped) of the image, at 24 or 32 bits.
 bool BuildClipboardBmp(const TMTC& image, const SRectWH& rect, int32_t bits, std::vector<uint8_t>& out);
 

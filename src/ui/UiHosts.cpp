@@ -1,5 +1,7 @@
 #include "ui/UiHosts.h"
 
+#include "files/ClipboardExchange.h"
+#include "files/qt/FileDialogs.h"
 #include "platform/Progress.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtHosts.h"
@@ -19,12 +21,16 @@ QtProgressHost& ProgressHostInstance() {
 void InstallUiHosts() {
   InstallPlatformQtHosts(true);
   InstallQtClipboard(true);
+  InstallClipboardExchange(true);
+  InstallQtFileDialogs(true);
   SetProgressHost(&ProgressHostInstance());
   InstallFontSubstitutions();
 }
 
 void UninstallUiHosts() {
   SetProgressHost(nullptr);
+  InstallQtFileDialogs(false);
+  InstallClipboardExchange(false);
   InstallQtClipboard(false);
   InstallPlatformQtHosts(false);
 }

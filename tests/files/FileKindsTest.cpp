@@ -167,14 +167,17 @@ TEST_F(FilePreviewTest, FilesWithoutPictureGiveNone) {
 
 TEST_F(FilePreviewTest, EventFileThumbnail) {
   CFilePreview preview;
-  preview.Select(std::string(TF_TEST_DATA_DIR) + "/player_painting.te4");
+  const std::string path = std::string(TF_TEST_DATA_DIR) + "/py_events_full.te4";
+  preview.Select(path);
   std::unique_ptr<TMTC> thumb;
   SSize size{};
-  const bool has = ReadEventThumbnail(std::string(TF_TEST_DATA_DIR) + "/player_painting.te4", thumb, size) == 0;
-  EXPECT_EQ(preview.Available(), has);
-  if (has) {
-    EXPECT_EQ(preview.PictureSize().width, size.width);
-  }
+  ASSERT_EQ(ReadEventThumbnail(path, thumb, size), 0);
+  EXPECT_TRUE(preview.Available());
+  EXPECT_EQ(preview.PictureSize().width, size.width);
+  EXPECT_EQ(preview.PictureSize().height, size.height);
+  // A recording without a thumbnail gives none.
+  preview.Select(std::string(TF_TEST_DATA_DIR) + "/player_painting.te4");
+  EXPECT_FALSE(preview.Available());
 }
 
 TEST(FileDialogHostTest, EventDialogsAndOptionalFolder) {
