@@ -48,9 +48,15 @@ std::unique_ptr<TMTC> ConvertBmp(const uint8_t* bytes, size_t count, bool keepAl
   const bool parsed = count >= 2 && bytes[0] == 'B' && bytes[1] == 'M' ? ParseBmpFile(bytes, count, dib, true)
                                                                        : ParsePackedDib(bytes, count, dib, true);
   if (!parsed) return nullptr;
+  const bool opaque = !(keepAlpha && dib.header.bitCount == 32);
+  if (opaque && dib.header.bitCount == 32 && dib.header.compression == kBiRgb) {
+    // Read as bit fields without alpha: converted and made opaque in one pass.
+    dib.header.compression = kBiBitfields;
+    dib.masks[0] = 0x00FF0000u, dib.masks[1] = 0x0000FF00u, dib.masks[2] = 0x000000FFu, dib.masks[3] = 0;
+  }
   std::unique_ptr<TMTC> image = DibToImage32(dib);
   if (!image) return nullptr;
-  if (!(keepAlpha && dib.header.bitCount == 32)) {
+  if (opaque && dib.masks[3] != 0) {
     uint32_t* p = reinterpret_cast<uint32_t*>(image->Bits());
     const int64_t n = int64_t{image->Width()} * image->Height();
     for (int64_t i = 0; i < n; ++i) p[i] |= 0xFF000000u;
@@ -73,7 +79,7 @@ bool PutImage(WindowHandle window, const TMTC& image, SRectWH rect, int32_t bits
   if (!image.IsValid() || right <= left || bottom <= top) return false;
   const SRectWH clipped{static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right - left),
                         static_cast<int32_t>(bottom - top)};
-  auto bmp = std::make_shared<std::vector<uint8_t>>();
+  auto bmp = std::make_unique<std::vector<uint8_t>>();
   try {
     if (!BuildClipboardBmp(image, clipped, bits, *bmp)) return false;
   } catch (const std::bad_alloc&) {
@@ -88,17 +94,17 @@ bool PutImage(WindowHandle window, const TMTC& image, SRectWH rect, int32_t bits
     return written;
   }
   DeleteSpillFile();
-  // Other programs may ask for PNG: made from the same DIB when they do.
-  std::shared_ptr<const std::vector<uint8_t>> source = bmp;
-  const bool put = ClipboardSetData(window, kClipDibFormat, *bmp);
-  if (!put) {
+  if (!ClipboardSetData(window, kClipDibFormat, std::move(*bmp))) {
     DebugOutF("%d\n", errno);
     return false;
   }
-  ClipboardSetDelayed(window, "image/png", [source]() {
+  // Other programs may ask for PNG: made from the DIB on the clipboard when they do.
+  ClipboardSetDelayed(window, "image/png", [window]() {
     std::vector<uint8_t> png;
-    SDib dib;
-    if (ParseBmpFile(source->data(), source->size(), dib, true)) PngEncodeDib(dib, -1, png);
+    ClipboardReadFormat(window, kClipDibFormat, [&](const uint8_t* bytes, size_t count) {
+      SDib dib;
+      return ParseBmpFile(bytes, count, dib, true) && PngEncodeDib(dib, -1, png);
+    });
     return png;
   });
   return true;

@@ -133,13 +133,15 @@ uint8_t PngDecode(const uint8_t* data, size_t size, SDib& dib) {
              !(rows = new (std::nothrow) png_bytep[s.height])) {
     result = kImageNoMemory;
   } else {
-    for (png_uint_32 y = 0; y < s.height; ++y) rows[y] = dib.pixels.get() + size_t{4} * s.width * y;
+    for (png_uint_32 y = 0; y < s.height; ++y) rows[y] = dib.Writable() + size_t{4} * s.width * y;
     if (!DecodeRows(&s, rows)) result = kImageCorrupt;
   }
   delete[] rows;
   png_destroy_read_struct(&s.png, &s.info, nullptr);
   if (result != kImageOk) {
     dib.pixels.reset();
+    dib.borrowed = nullptr;
+    dib.writable = nullptr;
     dib.pixelBytes = 0;
   }
   return result;

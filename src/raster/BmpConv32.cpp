@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/ByteOrder.h"
+#include "raster/FlatImage.h"
 
 namespace tf {
 
@@ -177,8 +178,13 @@ void DecodeRle(const uint8_t* data, size_t size, bool four, int64_t width, int64
 bool SDib::AllocatePixels(size_t count) {
   borrowed = nullptr;
   pixels.reset(new (std::nothrow) uint8_t[count == 0 ? 1 : count]);
+  writable = pixels.get();
   pixelBytes = pixels ? count : 0;
   return pixels != nullptr;
+}
+
+bool SDib::DecodedInto() const {
+  return decodeInto && decodeInto->IsValid() && borrowed == decodeInto->Bits() && borrowed != nullptr;
 }
 
 bool SDib::Make(int32_t width, int32_t height, uint16_t bits, int32_t pelsPerMeter) {
@@ -196,6 +202,15 @@ bool SDib::Make(int32_t width, int32_t height, uint16_t bits, int32_t pelsPerMet
   int64_t rowBytes = 0;
   if ((bits != 24 && bits != 32) || !DibCheckHeader(header, &rowBytes)) return false;
   header.sizeImage = static_cast<uint32_t>(rowBytes);
+  if (decodeInto && bits == 32 && height < 0) {
+    // The image's rows are top-down and 4 * width bytes apart: the DIB's own layout.
+    if (!decodeInto->Resize(width, -height) || !decodeInto->IsValid()) return false;
+    pixels.reset();
+    writable = decodeInto->Bits();
+    borrowed = writable;
+    pixelBytes = static_cast<size_t>(rowBytes);
+    return true;
+  }
   return AllocatePixels(static_cast<size_t>(rowBytes));
 }
 

@@ -30,9 +30,17 @@ struct SDib {
   std::unique_ptr<uint8_t[]> pixels;  // not cleared when allocated
   size_t pixelBytes = 0;
   const uint8_t* borrowed = nullptr;  // rows lent by the caller instead of pixels (ParsePackedDib)
+  // When set, Make of a 32-bit top-down DIB of the image's own layout lends the image's block
+  // as the rows (the decoders then write the picture in place; DecodedInto tells).
+  TMTC* decodeInto = nullptr;
+  uint8_t* writable = nullptr;  // the rows the decoders write: pixels, or decodeInto's block
 
   // The rows: borrowed ones, else the block.
   const uint8_t* Data() const { return borrowed ? borrowed : pixels.get(); }
+  // The rows a decoder writes into (the block Make gave).
+  uint8_t* Writable() const { return writable; }
+  // The picture lies in decodeInto already.
+  bool DecodedInto() const;
 
   int32_t Width() const { return header.width; }
   // Number of rows (the height's absolute value, in 64 bits so INT32_MIN is no trap).

@@ -1,5 +1,6 @@
 #include "ui/UiHosts.h"
 
+#include "app/AppProfile.h"
 #include "files/ClipboardExchange.h"
 #include "files/qt/FileDialogs.h"
 #include "platform/Progress.h"
@@ -23,12 +24,14 @@ void InstallUiHosts() {
   InstallQtClipboard(true);
   InstallClipboardExchange(true);
   InstallQtFileDialogs(true);
+  SetFilePreviewSetting(&AppProfile().useFilePreview);
   SetProgressHost(&ProgressHostInstance());
   InstallFontSubstitutions();
 }
 
 void UninstallUiHosts() {
   SetProgressHost(nullptr);
+  SetFilePreviewSetting(nullptr);
   InstallQtFileDialogs(false);
   InstallClipboardExchange(false);
   InstallQtClipboard(false);

@@ -32,6 +32,11 @@ class FileDialogsTest : public test::TempFolderTest {
   void SetUp() override {
     TempFolderTest::SetUp();
     AppProfile().useFilePreview = true;
+    SetFilePreviewSetting(&AppProfile().useFilePreview);
+  }
+  void TearDown() override {
+    SetFilePreviewSetting(nullptr);
+    TempFolderTest::TearDown();
   }
   // Runs fn once the modal dialog is up.
   static void WhenShown(std::function<void(CPrevOpenDialog*)> fn) {

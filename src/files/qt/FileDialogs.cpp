@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "app/AppProfile.h"
 #include "files/FileKinds.h"
 #include "platform/ResourceText.h"
 
@@ -30,6 +29,11 @@ bool FileExists(const std::string& path) {
 }
 
 std::string StripExtension(const std::string& name) { return ReplaceExtension(name, std::string()); }
+
+bool*& PreviewSetting() {
+  static bool* setting = nullptr;
+  return setting;
+}
 
 }  // namespace
 
@@ -93,7 +97,7 @@ CPrevOpenDialog::CPrevOpenDialog(int32_t kind, bool withPreview, QWidget* parent
   QStringList filters;
   for (const std::string& f : QtNameFilters(FilterForKind(kind))) filters << Q(f);
   setNameFilters(filters);
-  preview_.SetShowPreview(AppProfile().useFilePreview);
+  if (PreviewSetting()) preview_.SetShowPreview(*PreviewSetting());
   if (withPreview) {
     frame_ = new TOpenFrame(preview_, this);
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(frame_, 0, grid->columnCount(), grid->rowCount(), 1);
@@ -145,7 +149,7 @@ void CPrevOpenDialog::TypeChange(int32_t filterIndex) {
 }
 
 void CPrevOpenDialog::done(int result) {
-  if (frame_) AppProfile().useFilePreview = frame_->CheckBoxPreview->isChecked();
+  if (frame_ && PreviewSetting()) *PreviewSetting() = frame_->CheckBoxPreview->isChecked();
   QFileDialog::done(result);
 }
 
@@ -215,6 +219,8 @@ bool QtFileDialogHost::SaveEventFileDialog(std::string& path, bool& protectedEve
   protectedEvents = box->isChecked();
   return true;
 }
+
+void SetFilePreviewSetting(bool* useFilePreview) { PreviewSetting() = useFilePreview; }
 
 void InstallQtFileDialogs(bool install) {
   static QtFileDialogHost host;

@@ -92,5 +92,8 @@ CPrevOpenDialog* MakeFileDialog(int32_t kind, const std::string& initialName, co
                                 const int32_t* filterIndex, QWidget* parent = nullptr);
 
 void InstallQtFileDialogs(bool install);
+// The setting the preview check box starts from and is kept in when a dialog closes (the
+// application gives its useFilePreview; null: none kept).
+void SetFilePreviewSetting(bool* useFilePreview);
 
 }  // namespace tf
