@@ -202,22 +202,28 @@ bool QtFileDialogHost::ExecuteFileDialog(std::string& path, int32_t kind, const 
   return RunDialog(dialog.get(), path, folder, filterIndex);
 }
 
+namespace {
+
+// An event dialog (kind 2 or 10) with its check box under the pane; checked receives its state.
+bool RunEventDialog(int32_t kind, TextId caption, std::string& path, bool& checked, const std::string& initialName,
+                    int32_t* filterIndex, std::string* folder) {
+  std::unique_ptr<CPrevOpenDialog> dialog(MakeFileDialog(kind, StripExtension(initialName), folder, filterIndex));
+  QCheckBox* box = dialog->AddCheckBox(QString::fromUtf8(Tx(caption)));
+  if (!RunDialog(dialog.get(), path, folder, filterIndex)) return false;
+  checked = box->isChecked();
+  return true;
+}
+
+}  // namespace
+
 bool QtFileDialogHost::OpenEventFileDialog(std::string& path, bool& openStopped, const std::string& initialName,
                                            int32_t* filterIndex, std::string* folder) {
-  std::unique_ptr<CPrevOpenDialog> dialog(MakeFileDialog(2, StripExtension(initialName), folder, filterIndex));
-  QCheckBox* box = dialog->AddCheckBox(QString::fromUtf8(Tx(TextId::OpenEventsStopped)));
-  if (!RunDialog(dialog.get(), path, folder, filterIndex)) return false;
-  openStopped = box->isChecked();
-  return true;
+  return RunEventDialog(2, TextId::OpenEventsStopped, path, openStopped, initialName, filterIndex, folder);
 }
 
 bool QtFileDialogHost::SaveEventFileDialog(std::string& path, bool& protectedEvents, const std::string& initialName,
                                            int32_t* filterIndex, std::string* folder) {
-  std::unique_ptr<CPrevOpenDialog> dialog(MakeFileDialog(10, StripExtension(initialName), folder, filterIndex));
-  QCheckBox* box = dialog->AddCheckBox(QString::fromUtf8(Tx(TextId::SaveEventsProtected)));
-  if (!RunDialog(dialog.get(), path, folder, filterIndex)) return false;
-  protectedEvents = box->isChecked();
-  return true;
+  return RunEventDialog(10, TextId::SaveEventsProtected, path, protectedEvents, initialName, filterIndex, folder);
 }
 
 void SetFilePreviewSetting(bool* useFilePreview) { PreviewSetting() = useFilePreview; }
