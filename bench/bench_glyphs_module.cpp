@@ -1,0 +1,76 @@
+// Loading the language module and building the 87 glyphs in three tints, beside the floor:
+// reading the module file and decoding the glyph picture alone. Goal: within 2 times the floor.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/ResourceText.h"
+#include "raster/BmpData.h"
+#include "raster/FlatImage.h"
+#include "raster/ToolGlyphs.h"
+
+namespace {
+
+void BM_ModuleLoadAndGlyphBuild(benchmark::State& state) {
+  for (auto _ : state) {
+    if (!tf::LoadTextModule(TF_ENU_PATH)) {
+      state.SkipWithError("no language module at " TF_ENU_PATH);
+      return;
+    }
+    tf::TtFGlyphManager manager;
+    benchmark::DoNotOptimize(manager.GetGlyph(0, 0).Pixels());
+  }
+}
+BENCHMARK(BM_ModuleLoadAndGlyphBuild)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_FloorReadFileAndDecodePicture(benchmark::State& state) {
+  for (auto _ : state) {
+    std::ifstream in(TF_ENU_PATH, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    benchmark::DoNotOptimize(bytes.data());
+    tf::TMTC picture;
+    if (!tf::LoadBMPFromMemory(picture, tf::ToolGlyphPicture(), static_cast<int64_t>(tf::kGlyphPictureBytes))) {
+      state.SkipWithError("picture not read");
+      return;
+    }
+    benchmark::DoNotOptimize(picture.Pixel(0, 0));
+  }
+}
+BENCHMARK(BM_FloorReadFileAndDecodePicture)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+        times_[run.run_name.function_name] = run.GetAdjustedRealTime();
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    const double work = times_["BM_ModuleLoadAndGlyphBuild"];
+    const double floor = times_["BM_FloorReadFileAndDecodePicture"];
+    if (work > 0 && floor > 0)
+      std::printf("\nmodule load + glyph build: %.1f us; read file + decode picture: %.1f us; ratio %.2f (goal 2)\n",
+                  work, floor, work / floor);
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
