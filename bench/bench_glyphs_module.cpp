@@ -2,6 +2,8 @@
 // reading the module file and decoding the glyph picture alone. Goal: within 2 times the floor.
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -43,33 +45,11 @@ void BM_FloorReadFileAndDecodePicture(benchmark::State& state) {
 }
 BENCHMARK(BM_FloorReadFileAndDecodePicture)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        times_[run.run_name.function_name] = run.GetAdjustedRealTime();
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const double work = times_["BM_ModuleLoadAndGlyphBuild"];
-    const double floor = times_["BM_FloorReadFileAndDecodePicture"];
-    if (work > 0 && floor > 0)
-      std::printf("\nmodule load + glyph build: %.1f us; read file + decode picture: %.1f us; ratio %.2f (goal 2)\n",
-                  work, floor, work / floor);
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  tf::TimeRatioReporter reporter("BM_ModuleLoadAndGlyphBuild", "BM_FloorReadFileAndDecodePicture", 2.0, "us");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

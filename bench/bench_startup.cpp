@@ -4,6 +4,8 @@
 // Goal: the hand-off within 1.5 times the floor.
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QProcess>
@@ -52,29 +54,6 @@ void BM_FloorQApplicationStart(benchmark::State& state) {
 }
 BENCHMARK(BM_FloorQApplicationStart)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        times_[run.run_name.function_name] = run.GetAdjustedRealTime();
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const double start = times_["BM_SecondStartHandsTwoFilesOver"];
-    const double floor = times_["BM_FloorQApplicationStart"];
-    if (start > 0 && floor > 0) {
-      std::printf("\nsecond start with two files: %.1f ms; QApplication floor: %.1f ms; ratio %.2f (goal 1.5)\n",
-                  start, floor, start / floor);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,7 +67,7 @@ int main(int argc, char** argv) {
   }
   instance.Server()->SetReceiver([](const std::string&) { ++g_opened; }, [] {});
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  tf::TimeRatioReporter reporter("BM_SecondStartHandsTwoFilesOver", "BM_FloorQApplicationStart", 1.5, "ms");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kColumns = 15;
+constexpr int kColumns = 12;
 constexpr int kCell = 30;
 
 class GlyphSheet final : public QWidget {
@@ -27,8 +27,8 @@ class GlyphSheet final : public QWidget {
     const int rows = (tf::kGlyphTypeCount + kColumns - 1) / kColumns;
     for (int state = 0; state < tf::kGlyphStateCount; ++state) {
       const int left = state * (kColumns * kCell + 12) + 6;
-      // Active glyphs are drawn over the highlight, the others over the button face.
-      const uint32_t back = tf::AppearanceColors[state == tf::gsActive ? tf::acHighlight : tf::acBtnFace];
+      // Every state over the button face, as the tool buttons show them.
+      const uint32_t back = tf::AppearanceColors[tf::acBtnFace];
       painter.fillRect(left - 3, 3, kColumns * kCell + 6, rows * kCell + 6,
                        QColor((back >> 16) & 0xFF, (back >> 8) & 0xFF, back & 0xFF));
       for (int type = 0; type < tf::kGlyphTypeCount; ++type) {

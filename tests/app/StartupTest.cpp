@@ -18,6 +18,7 @@
 #include "platform/Shell.h"
 #include "platform/Warning.h"
 #include "support/TempFolder.h"
+#include "support/TextModuleImage.h"
 
 namespace tf {
 namespace {
@@ -226,25 +227,8 @@ TEST(StartupPaths, LanguageModulePathAndAbsolutePaths) {
 
 // ---- The language module ---------------------------------------------------------------------
 
-std::vector<uint8_t> ModuleImage(const std::vector<std::string>& texts) {
-  std::vector<uint8_t> out = {'T', 'F', 'T', 'X'};
-  AppendLE32(out, 1);
-  AppendLE32(out, static_cast<uint32_t>(texts.size()));
-  uint32_t offset = static_cast<uint32_t>(12 + 8 * texts.size());
-  for (const std::string& t : texts) {
-    AppendLE32(out, offset);
-    AppendLE32(out, static_cast<uint32_t>(t.size()));
-    offset += static_cast<uint32_t>(t.size());
-  }
-  for (const std::string& t : texts) out.insert(out.end(), t.begin(), t.end());
-  return out;
-}
-
-std::vector<std::string> Builtin() {
-  std::vector<std::string> texts;
-  for (int i = 0; i < kTextCount; ++i) texts.emplace_back(BuiltinText(static_cast<TextId>(i)));
-  return texts;
-}
+using test::BuiltinTextList;
+using test::TextModuleImage;
 
 class LanguageModuleTest : public StartupTest {
  protected:
@@ -265,15 +249,15 @@ class LanguageModuleTest : public StartupTest {
 };
 
 TEST_F(LanguageModuleTest, ADamagedModuleIsRefusedAsAWhole) {
-  const std::vector<uint8_t> good = ModuleImage(Builtin());
+  const std::vector<uint8_t> good = TextModuleImage(BuiltinTextList());
   auto with = [&](auto change) {
     std::vector<uint8_t> bytes = good;
     change(bytes);
     return bytes;
   };
-  std::vector<std::string> converted = Builtin();
+  std::vector<std::string> converted = BuiltinTextList();
   converted[static_cast<int>(TextId::LanguageModuleFailed)] = "Failed to load %d!";
-  std::vector<std::string> badUtf8 = Builtin();
+  std::vector<std::string> badUtf8 = BuiltinTextList();
   badUtf8[static_cast<int>(TextId::BlendScreen)] = "\xC3\x28";
   struct Case {
     const char* name;
@@ -283,8 +267,8 @@ TEST_F(LanguageModuleTest, ADamagedModuleIsRefusedAsAWhole) {
       {"truncated", std::vector<uint8_t>(good.begin(), good.end() - 3)},
       {"wrong magic", with([](std::vector<uint8_t>& b) { b[0] = 'X'; })},
       {"offset past the end", with([](std::vector<uint8_t>& b) { b[12] = 0xFF, b[13] = 0xFF, b[14] = 0xFF; })},
-      {"bad UTF-8", ModuleImage(badUtf8)},
-      {"changed conversion", ModuleImage(converted)},
+      {"bad UTF-8", TextModuleImage(badUtf8)},
+      {"changed conversion", TextModuleImage(converted)},
       {"empty", {}},
   };
   for (const Case& c : cases) {
@@ -306,10 +290,10 @@ TEST_F(LanguageModuleTest, ADamagedModuleIsRefusedAsAWhole) {
 }
 
 TEST_F(LanguageModuleTest, AModuleRenamesTheBlendModes) {
-  std::vector<std::string> texts = Builtin();
+  std::vector<std::string> texts = BuiltinTextList();
   texts[static_cast<int>(TextId::BlendScreen)] = "Screen";
   texts[static_cast<int>(TextId::UnknownSwitch)] = "Unknown switch: %s";
-  Write(ModuleImage(texts));
+  Write(TextModuleImage(texts));
   ASSERT_TRUE(LoadLanguageModule(profile_));
   EXPECT_TRUE(warnings_.Texts().empty());
   EXPECT_STREQ(GetBlendModeEntry(kModeScreen)->name, "Screen");
