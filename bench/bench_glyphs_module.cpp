@@ -30,6 +30,25 @@ void BM_ModuleLoadAndGlyphBuild(benchmark::State& state) {
 }
 BENCHMARK(BM_ModuleLoadAndGlyphBuild)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// The two halves apart.
+void BM_ModuleLoadAlone(benchmark::State& state) {
+  for (auto _ : state) {
+    if (!tf::LoadTextModule(TF_ENU_PATH)) {
+      state.SkipWithError("no language module at " TF_ENU_PATH);
+      return;
+    }
+  }
+}
+BENCHMARK(BM_ModuleLoadAlone)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_GlyphBuildAlone(benchmark::State& state) {
+  for (auto _ : state) {
+    tf::TtFGlyphManager manager;
+    benchmark::DoNotOptimize(manager.GetGlyph(0, 0).Pixels());
+  }
+}
+BENCHMARK(BM_GlyphBuildAlone)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
 void BM_FloorReadFileAndDecodePicture(benchmark::State& state) {
   for (auto _ : state) {
     std::ifstream in(TF_ENU_PATH, std::ios::binary);
