@@ -108,3 +108,6 @@ tf_bench_opencv_peer(bench_older_blur)
 
 # bench_seedfill: OpenCV's floodFill (4-connectivity, fixed range) is the peer of the seed fill.
 tf_bench_opencv_peer(bench_seedfill)
+
+# bench_filters: cv::LUT and cv::filter2D are the peers of the table loop and the 3 x 3 convolution.
+tf_bench_opencv_peer(bench_filters)
