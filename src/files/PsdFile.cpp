@@ -48,7 +48,7 @@ constexpr uint8_t kNormalMode = 3;
 std::string FileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 std::string NameText(const char* format, const char* word, int32_t number) {
-  return Utf8ToCp932(DocFormat(format, word, {}, number));
+  return Utf8ToCp932(DocFormatCode(format, word, number));
 }
 
 // Writes a plane of bytes (rows of width at srcStride) into lanes of a tiled store at (x, y),
@@ -139,7 +139,8 @@ class PsdImport {
   PsdImport(CPsdReader& reader, TPaper& paper, TProgressDlg* dialog, const SPsdHeader& header)
       : reader_(reader), paper_(paper), dialog_(dialog), header_(header) {}
 
-  uint8_t ImportLayer(const SPsdLayerRecord& record);
+  // The record of file layer fileIndex, inserted at record.index.
+  uint8_t ImportLayer(const SPsdLayerRecord& record, int32_t fileIndex);
   uint8_t ImportBackground();
   uint8_t ImportAlphaChannels();
 
@@ -151,7 +152,7 @@ class PsdImport {
   SPsdChannel channel_;
 };
 
-uint8_t PsdImport::ImportLayer(const SPsdLayerRecord& record) {
+uint8_t PsdImport::ImportLayer(const SPsdLayerRecord& record, int32_t fileIndex) {
   const int64_t left = std::min<int64_t>(record.rect.left, 0);
   const int64_t top = std::min<int64_t>(record.rect.top, 0);
   const int64_t right = std::max<int64_t>(record.rect.right, header_.width);
@@ -196,7 +197,7 @@ uint8_t PsdImport::ImportLayer(const SPsdLayerRecord& record) {
   bool any = false;
   bool alpha = false;
   for (int32_t number = 0; number < record.channelCount; ++number) {
-    channel_.layer = record.index;
+    channel_.layer = fileIndex;
     channel_.number = number;
     if (reader_.LayerChannel(channel_) != kPsdOk) continue;
     int32_t lanes[3];
@@ -367,7 +368,7 @@ uint8_t ImportPsdFile(const std::string& path, TPaper& paper) {
         SPsdLayerRecord record;
         if (reader.LayerRecord(i, record) == kPsdOk) {
           record.index = std::min(record.index, paper.GetLayerCount());
-          const uint8_t code = import.ImportLayer(record);
+          const uint8_t code = import.ImportLayer(record, i);
           if (code != kFileOk && firstFailure == kFileOk) firstFailure = code;
         } else if (firstFailure == kFileOk) {
           firstFailure = kPsdImportNoLayer;
