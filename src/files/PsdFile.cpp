@@ -340,6 +340,14 @@ uint8_t ImportPsdFile(const std::string& path, TPaper& paper) {
     if (!std::filesystem::is_regular_file(path, error)) return kFileMissing;
     CPsdReader reader;
     if (reader.Open(path) != kPsdOk) return kPsdImportNoHandle;
+    return ImportPsdReader(reader, path, paper);
+  } catch (...) {
+    return kFileException;
+  }
+}
+
+uint8_t ImportPsdReader(CPsdReader& reader, const std::string& path, TPaper& paper) {
+  try {
     WaitCursor busy;
     std::unique_ptr<TProgressDlg> dialog = CreateProgressDlg(0, 1, "", "");
     ProgressSetTitle(dialog.get(), DocFormat(kLoadingTitle, kPictureWord, FileNameOf(path)));

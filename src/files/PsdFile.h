@@ -10,6 +10,7 @@
 
 namespace tf {
 
+class CPsdReader;
 class TPaper;
 
 // Import codes (besides 0, 4 missing and 3 exception).
@@ -32,6 +33,8 @@ inline constexpr uint8_t kPsdExportNoHandle = 53;
 // one mask per alpha channel. Returns 0, 4, 52, 53, 55, 15, 57 or 3. Layers and masks that fail
 // are skipped and the first failure is warned about with its code.
 uint8_t ImportPsdFile(const std::string& path, TPaper& paper);
+// The same over a reader opened on any stream (path names the document).
+uint8_t ImportPsdReader(CPsdReader& reader, const std::string& path, TPaper& paper);
 
 // Writes the document as a layered PSD file (version 3 to 7 of the writer, psdSaveVer): its
 // layers, its masks as alpha channels, the composed picture and a thumbnail. 5 when the file
