@@ -108,3 +108,17 @@ tf_bench_opencv_peer(bench_older_blur)
 
 # bench_seedfill: OpenCV's floodFill (4-connectivity, fixed range) is the peer of the seed fill.
 tf_bench_opencv_peer(bench_seedfill)
+
+# bench_psd: ImageMagick's (MagickCore) read of the same PSD file is the peer of the importer.
+if(TARGET bench_psd)
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(TF_PSD_MAGICK QUIET IMPORTED_TARGET MagickCore)
+  endif()
+  if(TF_PSD_MAGICK_FOUND)
+    target_link_libraries(bench_psd PRIVATE PkgConfig::TF_PSD_MAGICK)
+    target_compile_definitions(bench_psd PRIVATE TF_BENCH_HAVE_MAGICK=1)
+  else()
+    message(STATUS "bench_psd: MagickCore not found, running without its peer (scripts/deps.sh --bench)")
+  endif()
+endif()
