@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "document/LayerData.h"
 #include "document/LayerMngr.h"
 #include "document/Mask.h"
@@ -67,7 +71,23 @@ bool WritePlane(CBlockImage& store, const int32_t* lanes, int32_t laneCount, int
     const int32_t rows = std::min(tile - (row & mask), rect.top + rect.height - row);
     for (int32_t column = rect.left; column < rect.left + rect.width;) {
       const int32_t run = std::min(tile - (column & mask), rect.left + rect.width - column);
-      STileInfo* t = store.GetTile(column >> shift, row >> shift, true);
+      STileInfo* t = store.GetTile(column >> shift, row >> shift, false);
+      if (t == nullptr) return false;
+      // A whole 8-bit tile of one value stays uncommitted with that value as its fill.
+      if (bpp == 1 && !t->committed && store.PieceIsWholeTile(SRectWH{column, row, run, rows})) {
+        const uint8_t* first = src + int64_t{row - rect.top} * srcStride + (column - rect.left);
+        bool uniform = true;
+        for (int32_t r = 0; r < rows && uniform; ++r) {
+          const uint8_t* s = first + int64_t{r} * srcStride;
+          for (int32_t i = 0; i < run && uniform; ++i) uniform = s[i] == first[0];
+        }
+        if (uniform) {
+          t->fill = first[0];
+          column += run;
+          continue;
+        }
+      }
+      if (!t->committed) t = store.GetTile(column >> shift, row >> shift, true);
       if (t == nullptr || !t->committed) return false;
       for (int32_t r = 0; r < rows; ++r) {
         const uint8_t* s = src + int64_t{row + r - rect.top} * srcStride + (column - rect.left);
@@ -85,6 +105,161 @@ bool WritePlane(CBlockImage& store, const int32_t* lanes, int32_t laneCount, int
     }
     row += rows;
   }
+  return true;
+}
+
+// Pixels B, G, R, A from four planes, n of them.
+void InterleaveRow(const uint8_t* b, const uint8_t* g, const uint8_t* r, const uint8_t* a, uint32_t* out,
+                   int32_t n) {
+  int32_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    const __m128i vg = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + i));
+    const __m128i vr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i));
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i bgLow = _mm_unpacklo_epi8(vb, vg), bgHigh = _mm_unpackhi_epi8(vb, vg);
+    const __m128i raLow = _mm_unpacklo_epi8(vr, va), raHigh = _mm_unpackhi_epi8(vr, va);
+    __m128i* o = reinterpret_cast<__m128i*>(out + i);
+    _mm_storeu_si128(o, _mm_unpacklo_epi16(bgLow, raLow));
+    _mm_storeu_si128(o + 1, _mm_unpackhi_epi16(bgLow, raLow));
+    _mm_storeu_si128(o + 2, _mm_unpacklo_epi16(bgHigh, raHigh));
+    _mm_storeu_si128(o + 3, _mm_unpackhi_epi16(bgHigh, raHigh));
+  }
+#endif
+  for (; i < n; ++i) out[i] = uint32_t{b[i]} | uint32_t{g[i]} << 8 | uint32_t{r[i]} << 16 | uint32_t{a[i]} << 24;
+}
+
+// Whether rows x n bytes of a plane (rows stride apart) all equal the first.
+bool PlaneUniform(const uint8_t* p, int64_t stride, int32_t rows, int32_t n) {
+  const uint8_t value = p[0];
+  for (int32_t r = 0; r < rows; ++r) {
+    const uint8_t* row = p + r * stride;
+    int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+    for (; i + 16 <= n; i += 16)
+      if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)), wanted)) !=
+          0xFFFF)
+        return false;
+#endif
+    for (; i < n; ++i)
+      if (row[i] != value) return false;
+  }
+  return true;
+}
+
+// Writes a layer's channel planes (rows of width bytes; null: the byte stays) into the store at
+// (x, y), clipped to the store; with opaque the alpha byte becomes 255. A whole tile whose
+// pixels come out all equal only takes that value as its fill, so that nothing is committed
+// for it; every other tile is committed and written. False when a commit is refused.
+bool WriteLayerPixels(CBlockVMTC& store, const uint8_t* const planes[4], bool opaque, int32_t x, int32_t y,
+                      int32_t width, int32_t height) {
+  SRectWH rect{x, y, width, height};
+  if (!store.ClipRect(rect)) return true;
+  const int64_t skip = int64_t{rect.top - y} * width + (rect.left - x);
+  uint32_t keep = 0;
+  for (int lane = 0; lane < 4; ++lane)
+    if (planes[lane] == nullptr && !(lane == 3 && opaque)) keep |= 0xFFu << (8 * lane);
+  const uint32_t forced = opaque && planes[3] == nullptr ? 0xFF000000u : 0u;
+  const bool all = planes[0] != nullptr && planes[1] != nullptr && planes[2] != nullptr && planes[3] != nullptr;
+  const int32_t tile = store.TileWidth();
+  const int32_t shift = store.TileShift();
+  const int32_t mask = store.TileMask();
+  std::vector<uint32_t> block(static_cast<size_t>(tile) * tile);
+  STileInfo scratch{};
+  bool refill = false;
+  CBlockImage::PendingCommits pending(store);
+  for (int32_t row = rect.top; row < rect.top + rect.height;) {
+    const int32_t rows = std::min(tile - (row & mask), rect.top + rect.height - row);
+    for (int32_t column = rect.left; column < rect.left + rect.width;) {
+      const int32_t run = std::min(tile - (column & mask), rect.left + rect.width - column);
+      SRectWH piece{column, row, run, rows};
+      const int32_t index = (column >> shift) + (row >> shift) * store.TilesAcross();
+      const STileInfo& record = store.TileRecord(index, scratch);
+      const bool whole = !record.committed && store.PieceIsWholeTile(piece);
+      if (whole && all) {
+        // Four planes over a whole fresh tile: one value, or interleaved straight into it.
+        const int64_t at = skip + int64_t{row - rect.top} * width + (column - rect.left);
+        STileInfo* t = store.GetTile(column >> shift, row >> shift, false);
+        if (t == nullptr) return false;
+        refill = true;
+        if (PlaneUniform(planes[0] + at, width, rows, run) && PlaneUniform(planes[1] + at, width, rows, run) &&
+            PlaneUniform(planes[2] + at, width, rows, run) && PlaneUniform(planes[3] + at, width, rows, run)) {
+          t->fill = uint32_t{planes[0][at]} | uint32_t{planes[1][at]} << 8 | uint32_t{planes[2][at]} << 16 |
+                    uint32_t{planes[3][at]} << 24;
+        } else {
+          if (!pending.Commit(*t, true)) return false;
+          for (int32_t r = 0; r < rows; ++r) {
+            const int64_t o = at + int64_t{r} * width;
+            InterleaveRow(planes[0] + o, planes[1] + o, planes[2] + o, planes[3] + o,
+                          reinterpret_cast<uint32_t*>(t->block) + int64_t{(row + r) & mask} * tile, run);
+          }
+        }
+        column += run;
+        continue;
+      }
+      // The piece's pixels, row after row, from the planes over what the tile holds.
+      const uint32_t base = record.fill & keep;
+      bool uniform = true;
+      uint32_t first = 0;
+      for (int32_t r = 0; r < rows; ++r) {
+        const int64_t at = skip + int64_t{row + r - rect.top} * width + (column - rect.left);
+        uint32_t* out = block.data() + static_cast<size_t>(r) * tile;
+        if (all) {
+          const uint8_t* b = planes[0] + at;
+          const uint8_t* g = planes[1] + at;
+          const uint8_t* red = planes[2] + at;
+          const uint8_t* a = planes[3] + at;
+          InterleaveRow(b, g, red, a, out, run);
+        } else {
+          for (int32_t i = 0; i < run; ++i) out[i] = base | forced;
+          for (int lane = 0; lane < 4; ++lane) {
+            if (planes[lane] == nullptr) continue;
+            const uint8_t* in = planes[lane] + at;
+            const int32_t bits = 8 * lane;
+            for (int32_t i = 0; i < run; ++i) out[i] |= uint32_t{in[i]} << bits;
+          }
+        }
+        if (whole) {
+          if (r == 0) first = out[0];
+          uint32_t differ = 0;
+          for (int32_t i = 0; i < run; ++i) differ |= out[i] ^ first;
+          uniform = uniform && differ == 0;
+        }
+      }
+      if (whole && uniform) {
+        // The uncommitted tile reads as its fill; the content rectangles are rebuilt at the end.
+        STileInfo* t = store.GetTile(column >> shift, row >> shift, false);
+        if (t == nullptr) return false;
+        t->fill = first;
+        refill = true;
+      } else {
+        // A whole tile written over every byte is committed without its fill written first.
+        STileInfo* t = store.GetTile(column >> shift, row >> shift, false);
+        if (t == nullptr) return false;
+        if (whole && keep == 0) {
+          if (!pending.Commit(*t, true)) return false;
+          refill = true;
+        } else if (!t->committed) {
+          t = store.GetTile(column >> shift, row >> shift, true);
+          if (t == nullptr || !t->committed) return false;
+        }
+        for (int32_t r = 0; r < rows; ++r) {
+          uint32_t* dest = reinterpret_cast<uint32_t*>(t->block) + int64_t{(row + r) & mask} * tile + (column & mask);
+          const uint32_t* src = block.data() + static_cast<size_t>(r) * tile;
+          if (keep == 0) {
+            std::memcpy(dest, src, static_cast<size_t>(run) * 4);
+          } else {
+            for (int32_t i = 0; i < run; ++i) dest[i] = (dest[i] & keep) | (src[i] & ~keep);
+          }
+        }
+      }
+      column += run;
+    }
+    row += rows;
+  }
+  if (refill) store.UpdateContentRects();
   return true;
 }
 
@@ -150,6 +325,7 @@ class PsdImport {
   TProgressDlg* dialog_;
   const SPsdHeader& header_;
   SPsdChannel channel_;
+  std::vector<uint8_t> lanes_[4];  // one layer's channels by the byte they go to
 };
 
 uint8_t PsdImport::ImportLayer(const SPsdLayerRecord& record, int32_t fileIndex) {
@@ -194,43 +370,34 @@ uint8_t PsdImport::ImportLayer(const SPsdLayerRecord& record, int32_t fileIndex)
   CBlockVMTC& store = *layer.Store();
   const int32_t x = static_cast<int32_t>(record.rect.left - left);
   const int32_t y = static_cast<int32_t>(record.rect.top - top);
+  const int32_t width = static_cast<int32_t>(record.rect.right - record.rect.left);
+  const int32_t height = static_cast<int32_t>(record.rect.bottom - record.rect.top);
+  // Every channel first, each into the buffer of its byte; then the pixels tile by tile.
+  const uint8_t* planes[4] = {nullptr, nullptr, nullptr, nullptr};
   bool any = false;
-  bool alpha = false;
   for (int32_t number = 0; number < record.channelCount; ++number) {
     channel_.layer = fileIndex;
     channel_.number = number;
     if (reader_.LayerChannel(channel_) != kPsdOk) continue;
-    int32_t lanes[3];
-    int32_t laneCount = 1;
+    int32_t lane = 0;
     switch (channel_.id) {
-      case kPsdChannelRed:
-        if (header_.colorMode == kPsdModeGrey) {
-          lanes[0] = 0, lanes[1] = 1, lanes[2] = 2;
-          laneCount = 3;
-        } else {
-          lanes[0] = 2;
-        }
-        break;
-      case kPsdChannelGreen: lanes[0] = 1; break;
-      case kPsdChannelBlue: lanes[0] = 0; break;
-      case kPsdChannelAlpha: lanes[0] = 3; break;
+      case kPsdChannelRed: lane = 2; break;
+      case kPsdChannelGreen: lane = 1; break;
+      case kPsdChannelBlue: lane = 0; break;
+      case kPsdChannelAlpha: lane = 3; break;
       default: continue;  // no byte of ours
     }
-    const int32_t width = channel_.width;
-    const int32_t height = channel_.height;
-    if (channel_.bytes != int64_t{width} * height) continue;
-    if (!WritePlane(store, lanes, laneCount, x, y, width, height, channel_.pixels.data(), width)) continue;
+    // A channel that did not decode to the rectangle's area is left out.
+    if (channel_.width != width || channel_.height != height || channel_.bytes != int64_t{width} * height) continue;
+    lanes_[lane].swap(channel_.pixels);
+    planes[lane] = lanes_[lane].data();
+    if (header_.colorMode == kPsdModeGrey && lane == 2) planes[0] = planes[1] = planes[2];
     any = true;
-    if (channel_.id == kPsdChannelAlpha) alpha = true;
   }
-  channel_.pixels = {};
   if (!any) return kPsdImportNoLayer;
-  if (!alpha) {
-    SRectWH rect{x, y, static_cast<int32_t>(record.rect.right - record.rect.left),
-                 static_cast<int32_t>(record.rect.bottom - record.rect.top)};
-    store.SetAlphaRect(rect, 255);
-  }
-  store.Compact();
+  // Without a transparency channel the layer's rectangle is opaque.
+  // Whole tiles of one value stay uncommitted as they are written: no compaction is needed.
+  if (!WriteLayerPixels(store, planes, planes[3] == nullptr, x, y, width, height)) return kFileNoMemory;
   paper_.UpdateLayerThumbnail(index);
   return kFileOk;
 }

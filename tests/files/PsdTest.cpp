@@ -131,6 +131,18 @@ TEST(PsdCodecTest, PackBitsRoundTripsRowsOfEveryShape) {
   std::vector<uint8_t> mixed;
   for (int i = 0; i < 1000; ++i) mixed.push_back(static_cast<uint8_t>((i / 7) % 3 == 0 ? 4 : i * 31));
   rows.push_back(mixed);
+  // Seeded runs and literals of every length around the 16-byte steps and the 128 limit.
+  uint32_t seed = 12345;
+  for (int r = 0; r < 40; ++r) {
+    std::vector<uint8_t> row;
+    while (row.size() < 700) {
+      seed = seed * 1103515245u + 12345u;
+      const size_t length = 1 + (seed >> 16) % 150;
+      const bool repeat = (seed >> 8) & 1;
+      for (size_t k = 0; k < length; ++k) row.push_back(uint8_t(repeat ? seed >> 24 : (seed >> 24) + k * 37));
+    }
+    rows.push_back(row);
+  }
   for (const auto& row : rows) {
     std::vector<uint8_t> packed(static_cast<size_t>(PackBitsBound(static_cast<int64_t>(row.size()))) + 1);
     const int64_t n = PackBitsEncodeRow(row.data(), static_cast<int64_t>(row.size()), packed.data());
