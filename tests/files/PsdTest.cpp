@@ -690,3 +690,34 @@ TEST_F(PsdTest, ALayerStoreOverTheLimitIsRefusedWith21) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+// ImageMagick's reader, where it is installed, agrees on the layers' offsets and names.
+TEST_F(PsdTest, ImageMagickAgreesOnOffsetsAndNames) {
+  if (std::system("identify -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not installed";
+  HeadlessDocumentWindow window;
+  MakeDocument(window, 9, 7);
+  TPaper& paper = window.Paper();
+  ASSERT_EQ(paper.Layers().InsertLayer(1, 20, 12, true, 255, false, 3), 1);
+  paper.GetLayer(1)->offsetX = 6;
+  paper.GetLayer(1)->offsetY = 4;
+  paper.GetLayer(1)->name = "moved";
+  for (int32_t y = 0; y < 12; ++y)
+    for (int32_t x = 0; x < 20; ++x) paper.GetLayer(1)->Store()->SetPixel(x, y, 0xFF00FF00u);
+  paper.RedrawAll(false);
+  const std::string path = PathOf("im.psd");
+  ASSERT_EQ(ExportPsdFile(path, paper, 6, false), 0);
+  FILE* pipe = ::popen(("identify -format '%s %X %Y %l|' '" + path + "' 2>/dev/null").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string text;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+  ::pclose(pipe);
+  EXPECT_NE(text.find("1 +0 +0 base|"), std::string::npos) << text;
+  EXPECT_NE(text.find("2 -6 -4 moved|"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace tf
