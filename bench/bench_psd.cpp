@@ -58,25 +58,6 @@ std::string Folder() {
   return folder;
 }
 
-void Stroke(CBlockVMTC& store, uint64_t& seed, uint32_t colour, int32_t radius, int32_t steps) {
-  double x = double(XorShift64(seed) % kSide), y = double(XorShift64(seed) % kSide);
-  for (int32_t s = 0; s < steps; ++s) {
-    x += double(int32_t(XorShift64(seed) % 9) - 4);
-    y += double(int32_t(XorShift64(seed) % 9) - 4);
-    if (s % 3 != 0) continue;
-    for (int32_t dy = -radius; dy <= radius; ++dy)
-      for (int32_t dx = -radius; dx <= radius; ++dx) {
-        const int32_t px = int32_t(x) + dx, py = int32_t(y) + dy;
-        if (px < 0 || py < 0 || px >= kSide || py >= kSide) continue;
-        const double d = std::sqrt(double(dx * dx + dy * dy)) / radius;
-        if (d > 1.0) continue;
-        const uint32_t alpha = uint32_t(255 * (1.0 - d * d));
-        const uint32_t old = store.GetPixel(px, py) >> 24;
-        store.SetPixel(px, py, (colour & 0xFFFFFF) | std::max(alpha, old) << 24);
-      }
-  }
-}
-
 struct Document {
   HeadlessDocumentWindow window;
   std::string psd = Folder() + "/bench.psd";
@@ -115,7 +96,8 @@ Document& TheDocument() {
           store.FillRect(row, Pack(uint32_t((y - kSide / 2) * 255 / (kSide / 2)), 30, 60, 120));
         }
       } else {  // strokes
-        for (int32_t s = 0; s < 6; ++s) Stroke(store, seed, uint32_t(XorShift64(seed)), 6 + s % 10, 2000);
+        for (int32_t s = 0; s < 6; ++s)
+          PaintWalkStroke(store, kSide, seed, uint32_t(XorShift64(seed)), 6 + s % 10, 2000);
       }
       store.Compact();
     }

@@ -35,9 +35,6 @@ namespace tf {
 namespace {
 
 // Texts (UTF-8; layer and mask names are turned into code page 932 where they are made).
-constexpr const char* kLoadingTitle = "%sロード中 (%s)";
-constexpr const char* kSavingTitle = "%s保存中 (%s)";
-constexpr const char* kPictureWord = "画像";
 constexpr const char* kBackgroundWord = "背景";
 constexpr const char* kReadErrorText = "%s読み込み中にエラーが検出されました! (err=%d)";
 constexpr const char* kNumberedName = "(%s %d)";
@@ -48,8 +45,6 @@ constexpr const char* kPlainDefaultName = "(*%s)";
 constexpr int32_t kThumbnailBox = 128;
 constexpr int32_t kMaxExportChannels = 24;
 constexpr uint8_t kNormalMode = 3;
-
-std::string FileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 std::string NameText(const char* format, const char* word, int32_t number) {
   return Utf8ToCp932(DocFormatCode(format, word, number));
@@ -517,7 +512,7 @@ uint8_t ImportPsdReader(CPsdReader& reader, const std::string& path, TPaper& pap
   try {
     WaitCursor busy;
     std::unique_ptr<TProgressDlg> dialog = CreateProgressDlg(0, 1, "", "");
-    ProgressSetTitle(dialog.get(), DocFormat(kLoadingTitle, kPictureWord, FileNameOf(path)));
+    ProgressSetTitle(dialog.get(), DocFormat(kDocLoadingTitle, kDocPictureWord, DocFileNameOf(path)));
     if (!reader.Check()) return kPsdImportNotReadable;
     SPsdHeader header;
     if (reader.Header(header) != kPsdOk) return kPsdImportHeader;
@@ -757,7 +752,7 @@ uint8_t ExportPsdFile(const std::string& path, TPaper& paper, int32_t version, b
     const int32_t maskCount = masks != nullptr ? masks->GetCount() : 0;
     std::unique_ptr<TProgressDlg> dialog =
         CreateProgressDlg(0, paper.GetLayerCount() + (maskCount > 0 ? maskCount : 0), "", "");
-    ProgressSetTitle(dialog.get(), DocFormat(kSavingTitle, kPictureWord, FileNameOf(path)));
+    ProgressSetTitle(dialog.get(), DocFormat(kDocSavingTitle, kDocPictureWord, DocFileNameOf(path)));
     std::unique_ptr<CPsdWriter> writer(new (std::nothrow) CPsdWriter);
     if (!writer) return kPsdExportNoHandle;
 

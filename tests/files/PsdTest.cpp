@@ -31,15 +31,8 @@ namespace {
 
 std::string Fixture(const char* name) { return std::string(TF_TEST_DATA_DIR) + "/psd/" + name; }
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void PutBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using test::FileBytes;
+void PutBytes(const std::string& path, const std::vector<uint8_t>& bytes) { test::WriteFileBytes(path, bytes); }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
   static const char* digits = "0123456789abcdef";
