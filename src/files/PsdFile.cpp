@@ -23,6 +23,7 @@
 #include "platform/Debug.h"
 #include "platform/Host.h"
 #include "platform/Progress.h"
+#include "platform/ResourceText.h"
 #include "platform/Text.h"
 #include "platform/Warning.h"
 #include "raster/ChunkStream.h"
@@ -35,12 +36,12 @@ namespace tf {
 namespace {
 
 // Texts (UTF-8; layer and mask names are turned into code page 932 where they are made).
-constexpr const char* kBackgroundWord = "背景";
-constexpr const char* kReadErrorText = "%s読み込み中にエラーが検出されました! (err=%d)";
-constexpr const char* kNumberedName = "(%s %d)";
-constexpr const char* kNumberedDefaultName = "(*%s %d)";
-constexpr const char* kPlainName = "(%s)";
-constexpr const char* kPlainDefaultName = "(*%s)";
+const char* BackgroundWord() { return Tx(TextId::PsdBackgroundWord); }
+const char* ReadErrorText() { return Tx(TextId::PsdReadErrorText); }
+const char* NumberedName() { return Tx(TextId::PsdNumberedName); }
+const char* NumberedDefaultName() { return Tx(TextId::PsdNumberedDefaultName); }
+const char* PlainName() { return Tx(TextId::PsdPlainName); }
+const char* PlainDefaultName() { return Tx(TextId::PsdPlainDefaultName); }
 
 constexpr int32_t kThumbnailBox = 128;
 constexpr int32_t kMaxExportChannels = 24;
@@ -355,10 +356,10 @@ uint8_t PsdImport::ImportLayer(const SPsdLayerRecord& record, int32_t fileIndex)
   } else if (!record.name.empty()) {
     layer.name = record.name;
   } else if (index > 0) {
-    layer.name = record.number < 0 ? NameText(kNumberedDefaultName, kDocLayerWord, index)
-                                   : NameText(kNumberedName, kDocLayerWord, record.number);
+    layer.name = record.number < 0 ? NameText(NumberedDefaultName(), kDocLayerWord, index)
+                                   : NameText(NumberedName(), kDocLayerWord, record.number);
   } else {
-    layer.name = NameText(record.number < 0 ? kPlainDefaultName : kPlainName, kBackgroundWord, 0);
+    layer.name = NameText(record.number < 0 ? PlainDefaultName() : PlainName(), BackgroundWord(), 0);
   }
   ProgressSetStatus(dialog_, DocFormat(kDocLoadingStep, Cp932ToUtf8(layer.name)));
 
@@ -440,7 +441,7 @@ uint8_t PsdImport::ImportBackground() {
   channel_.pixels = {};
   if (!any) return kPsdImportNoMerged;
   store.SetAlphaAll(255);
-  layer.name = NameText(kPlainName, kBackgroundWord, 0);
+  layer.name = NameText(PlainName(), BackgroundWord(), 0);
   store.Compact();
   paper_.UpdateLayerThumbnail(index);
   return kFileOk;
@@ -470,7 +471,7 @@ uint8_t PsdImport::ImportAlphaChannels() {
     if (!WritePlane(*mask->Store(), &lane, 1, channel_.rect.left, channel_.rect.top, width, height,
                     channel_.pixels.data(), width))
       continue;
-    mask->name = name != nullptr ? *name : NameText(kNumberedName, kDocMaskWord, masks->GetCount() + 1);
+    mask->name = name != nullptr ? *name : NameText(NumberedName(), kDocMaskWord, masks->GetCount() + 1);
     ProgressSetStatus(dialog_, DocFormat(kDocLoadingStep, Cp932ToUtf8(mask->name)));
     mask->Store()->Compact();
     mask->UpdateThumbnail(header_.width, header_.height);
@@ -550,7 +551,7 @@ uint8_t ImportPsdReader(CPsdReader& reader, const std::string& path, TPaper& pap
       if (firstFailure == kPsdImportMode) return kPsdImportMode;
       ProgressStepBy(dialog.get(), 1);
     }
-    if (firstFailure != kFileOk) ShowWarning(DocFormatCode(kReadErrorText, kDocLayerWord, firstFailure));
+    if (firstFailure != kFileOk) ShowWarning(DocFormatCode(ReadErrorText(), kDocLayerWord, firstFailure));
 
     CLayerMngr& layers = paper.Layers();
     if (layers.Count() > 0) {
@@ -562,7 +563,7 @@ uint8_t ImportPsdReader(CPsdReader& reader, const std::string& path, TPaper& pap
 
     if (header.colorChannels + (header.mergedAlpha ? 1 : 0) < header.allChannels) {
       const uint8_t code = import.ImportAlphaChannels();
-      if (code != kFileOk) ShowWarning(DocFormatCode(kReadErrorText, kDocMaskWord, code));
+      if (code != kFileOk) ShowWarning(DocFormatCode(ReadErrorText(), kDocMaskWord, code));
     }
     if (masks != nullptr) {
       if (masks->GetCount() == 0) {
@@ -785,19 +786,21 @@ uint8_t ExportPsdFile(const std::string& path, TPaper& paper, int32_t version, b
   }
 }
 
-std::unique_ptr<TMTC> LoadPsdMergedImage(const std::string& path) {
+std::unique_ptr<TMTC> LoadPsdMergedImage(const std::string& path, int32_t* resolution) {
   try {
     CPsdReader reader;
     if (reader.Open(path) != kPsdOk) return nullptr;
     std::unique_ptr<TMTC> image;
     if (reader.MergedImage(image) != kPsdOk) return nullptr;
+    SPsdHeader header;
+    if (resolution != nullptr && reader.Header(header) == kPsdOk) *resolution = header.resolutionX;
     return image;
   } catch (...) {
     return nullptr;
   }
 }
 
-std::unique_ptr<TMTC> LoadPsdPreview(const std::string& path, SSize& documentSize) {
+std::unique_ptr<TMTC> ReadPsdPreview(const std::string& path, SSize& documentSize) {
   try {
     const std::string extension = std::filesystem::path(path).extension().string();
     std::string lower = extension;

@@ -42,11 +42,12 @@ uint8_t ImportPsdReader(CPsdReader& reader, const std::string& path, TPaper& pap
 // written beside the path and takes its place only when complete.
 uint8_t ExportPsdFile(const std::string& path, TPaper& paper, int32_t version, bool overwrite);
 
-// The merged picture of a PSD file (LoadImageFile's .psd row): null on any failure.
-std::unique_ptr<TMTC> LoadPsdMergedImage(const std::string& path);
-// The preview picture of a PSD file and its document size, for the open dialog's preview:
-// null for a path that does not end in .psd (any case) or on any failure.
-std::unique_ptr<TMTC> LoadPsdPreview(const std::string& path, SSize& documentSize);
+// The merged picture of a PSD file (LoadImageFile's .psd row) and its resolution (may be
+// null): null on any failure.
+std::unique_ptr<TMTC> LoadPsdMergedImage(const std::string& path, int32_t* resolution = nullptr);
+// The preview picture of a PSD file and its document size (LoadPsdPreview's): null for a path
+// that does not end in .psd (any case) or on any failure.
+std::unique_ptr<TMTC> ReadPsdPreview(const std::string& path, SSize& documentSize);
 
 // The thumbnail picture the export hands the writer: the composed picture placed in a 128 x 128
 // box (unscaled when it fits, else fitted), its width rounded up to a multiple of 4, over white.

@@ -14,6 +14,7 @@
 #include "document/LayerData.h"
 #include "document/LayerMngr.h"
 #include "document/Mask.h"
+#include "files/JpegCodec.h"
 #include "files/PsdFile.h"
 #include "files/psd/PsdCodec.h"
 #include "files/psd/PsdReader.h"
@@ -303,11 +304,11 @@ TEST_F(PsdTest, MergedAndPreviewPicturesOfAFile) {
   ASSERT_TRUE(merged);
   EXPECT_EQ(merged->GetPixel(0, 0) >> 24, 99u);
   SSize size{};
-  std::unique_ptr<TMTC> preview = LoadPsdPreview(Fixture("layers.psd"), size);
+  std::unique_ptr<TMTC> preview = ReadPsdPreview(Fixture("layers.psd"), size);
   ASSERT_TRUE(preview);
   EXPECT_EQ(size.width, 8);
   EXPECT_EQ(size.height, 6);
-  EXPECT_FALSE(LoadPsdPreview(std::string(TF_TEST_DATA_DIR) + "/py_24bit_3x2.bmp", size));
+  EXPECT_FALSE(ReadPsdPreview(std::string(TF_TEST_DATA_DIR) + "/py_24bit_3x2.bmp", size));
   EXPECT_FALSE(LoadPsdMergedImage(Fixture("rgb16.psd")));
 }
 
@@ -338,9 +339,7 @@ TEST_F(PsdTest, ExportReadsInPsdToolsAsTheSameDocument) {
   paper.RedrawAll(false);
 
   const std::string path = PathOf("ours.psd");
-  std::vector<std::string> debug;
   ASSERT_EQ(ExportPsdFile(path, paper, 6, false), 0);
-  EXPECT_TRUE(scope.DebugSaid("JPEG encoder is not installed"));
   EXPECT_EQ(ExportPsdFile(path, paper, 6, false), 5);
 
   std::map<std::string, std::string> out;
@@ -382,41 +381,41 @@ TEST_F(PsdTest, ExportReadsInPsdToolsAsTheSameDocument) {
   for (int32_t y = 0; y < 7; ++y) m[size_t(y * 9 + y)] = uint8_t(40 + y);
   EXPECT_EQ(out["merged4"], Hex(m));
   EXPECT_EQ(out["merged.compression"], "1");
-  // Resolution 96 dpi; alpha names; the active layer; no thumbnail without the encoder.
+  // Resolution 96 dpi; alpha names; the thumbnail (9 x 7 unscaled, width rounded up to 12 with
+  // white) decodes.
   EXPECT_EQ(out["resource1005"], "00600000" "0001" "0001" "00600000" "0001" "0001");
   std::string names = "";
   const std::string first = paper.MaskMngr()->GetMask(0)->name;
   names += Hex(std::vector<uint8_t>{uint8_t(first.size())}) + Hex(std::vector<uint8_t>(first.begin(), first.end()));
   names += "016d";
   EXPECT_EQ(out["resource1006"], names);
-  EXPECT_EQ(out["resource1036"], "none");
+  EXPECT_NE(out["resource1036"], "none");
+  EXPECT_EQ(out["thumbnail"], "12,7");
+  const unsigned long corner = std::stoul(out["thumbnail.corner"], nullptr, 16);
+  for (int shift = 0; shift < 24; shift += 8) EXPECT_GE((corner >> shift) & 0xFF, 0xF0u) << out["thumbnail.corner"];
 }
 
-bool FakeJpeg(const TMTC& image, std::vector<uint8_t>& jfif) {
-  jfif = {0xFF, 0xD8, uint8_t(image.Width()), uint8_t(image.Height()), 0xFF, 0xD9};
-  return true;
-}
-
-TEST_F(PsdTest, ThumbnailResourceGoesThroughTheInstalledEncoder) {
+TEST_F(PsdTest, ThumbnailResourceIsAFittedJpeg) {
   HeadlessDocumentWindow window;
   MakeDocument(window, 300, 150);
   TPaper& paper = window.Paper();
   paper.RedrawAll(false);
-  const PsdJpegEncoder before = SetPsdJpegEncoder(&FakeJpeg);
   const std::string path = PathOf("thumb.psd");
-  const uint8_t code = ExportPsdFile(path, paper, 6, true);
-  SetPsdJpegEncoder(before);
-  ASSERT_EQ(code, 0);
+  ASSERT_EQ(ExportPsdFile(path, paper, 6, true), 0);
   CPsdReader reader;
   ASSERT_EQ(reader.Open(path), 0);
   ASSERT_TRUE(reader.Check());
   std::vector<uint8_t> resource(static_cast<size_t>(reader.ImageResource(1036, nullptr, 0)));
-  ASSERT_EQ(resource.size(), 28u + 6u);
+  ASSERT_GT(resource.size(), 28u);
   reader.ImageResource(1036, resource.data(), static_cast<int64_t>(resource.size()));
   // 300 x 150 fitted into 128 x 128: 128 x 64, width already a multiple of 4.
+  char size[9];
+  std::snprintf(size, sizeof size, "%08zx", resource.size() - 28);
   EXPECT_EQ(Hex(std::vector<uint8_t>(resource.begin(), resource.begin() + 28)),
-            "00000001" "00000080" "00000040" "00000180" "00006000" "00000006" "0018" "0001");
-  EXPECT_EQ(resource[28 + 2], 128);
+            std::string("00000001" "00000080" "00000040" "00000180" "00006000") + size + "0018" "0001");
+  SDib dib;
+  ASSERT_EQ(JpegDecode(resource.data() + 28, resource.size() - 28, dib), 0);
+  EXPECT_EQ(dib.header.width, 128);
   // A picture that fits is not scaled; its width is rounded up to 4 with white.
   TMTC small(5, 3);
   for (int32_t y = 0; y < 3; ++y)

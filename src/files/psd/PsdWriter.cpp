@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "files/JpegCodec.h"
 #include "files/psd/PsdCodec.h"
 #include "platform/Debug.h"
 #include "platform/Stream.h"
@@ -13,10 +14,9 @@ namespace tf {
 
 namespace {
 
-PsdJpegEncoder gJpegEncoder = nullptr;
-
 constexpr int64_t kMaxLength32 = 0xFFFFFFFFll;
 constexpr uint32_t kThumbnailFormatJpeg = 1;
+constexpr int32_t kThumbnailQuality = 80;
 
 // A byte buffer written big-endian.
 struct BeBuffer {
@@ -62,14 +62,6 @@ std::string PascalName(const std::string& name) {
 }
 
 }  // namespace
-
-PsdJpegEncoder SetPsdJpegEncoder(PsdJpegEncoder encoder) {
-  PsdJpegEncoder before = gJpegEncoder;
-  gJpegEncoder = encoder;
-  return before;
-}
-
-PsdJpegEncoder GetPsdJpegEncoder() { return gJpegEncoder; }
 
 uint8_t CPsdWriter::SetHeader(const SPsdHeader& header) {
   if (header.width < 1 || header.width > kPsdMaxSide || header.height < 1 || header.height > kPsdMaxSide ||
@@ -165,11 +157,13 @@ uint8_t CPsdWriter::WriteResources(Stream& stream, PsdWriteSource& source) {
   const TMTC* thumbnail = nullptr;
   if (!source.Thumbnail(thumbnail) || thumbnail == nullptr || !thumbnail->IsValid()) {
     DebugOut("CPsdWriter: no thumbnail picture; the thumbnail resource is left out\n");
-  } else if (gJpegEncoder == nullptr) {
-    DebugOut("CPsdWriter: the JPEG encoder is not installed; the thumbnail resource is left out\n");
   } else {
     std::vector<uint8_t> jfif;
-    if (!gJpegEncoder(*thumbnail, jfif) || jfif.empty()) {
+    SJpegOptions options;
+    options.quality = kThumbnailQuality;
+    if (!JpegEncodeRows(reinterpret_cast<const uint8_t*>(thumbnail->Pixel(0, 0)), int64_t{thumbnail->GetRowStep()} * 4,
+                        thumbnail->Width(), thumbnail->Height(), JpegInput::kBgrx32, options, 0, jfif) ||
+        jfif.empty()) {
       DebugOut("CPsdWriter: the thumbnail could not be encoded; the thumbnail resource is left out\n");
     } else {
       at = begin(1036);

@@ -2,8 +2,8 @@
 // channels.
 #pragma once
 // What is written: the header; resources 1005 (resolution), 1006 (names of the extra channels,
-// when there are any), 1024 (the active layer) and 1036 (a JPEG thumbnail, when the JPEG
-// encoder is installed); the layer records with their PackBits channel data; the merged picture
+// when there are any), 1024 (the active layer) and 1036 (a JPEG thumbnail, when there is
+// one); the layer records with their PackBits channel data; the merged picture
 // in PackBits. Lengths are counted in 64 bits and refused (kPsdTooLarge) past 32 bits.
 #include <cstdint>
 #include <string>
@@ -33,14 +33,6 @@ class PsdWriteSource {
   // The thumbnail picture (B, G, R, A, rows top to bottom); false when there is none.
   virtual bool Thumbnail(const TMTC*& image) = 0;
 };
-
-// The JPEG encoder the thumbnail resource is written with: JFIF bytes of the picture (alpha
-// ignored), false on failure. None is installed until the image codecs install theirs; without
-// it the thumbnail resource is left out and a developer-output line says so.
-using PsdJpegEncoder = bool (*)(const TMTC& image, std::vector<uint8_t>& jfif);
-// Returns the encoder installed before; null uninstalls.
-PsdJpegEncoder SetPsdJpegEncoder(PsdJpegEncoder encoder);
-PsdJpegEncoder GetPsdJpegEncoder();
 
 class CPsdWriter {
  public:
