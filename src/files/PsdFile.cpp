@@ -750,9 +750,8 @@ uint8_t ExportPsdFile(const std::string& path, TPaper& paper, int32_t version, b
     if (std::filesystem::exists(path, error) && !overwrite) return kPsdExportExists;
     WaitCursor busy;
     const CMaskMngr* masks = paper.MaskMngr();
-    const int32_t maskCount = masks != nullptr ? masks->GetCount() : 0;
-    std::unique_ptr<TProgressDlg> dialog =
-        CreateProgressDlg(0, paper.GetLayerCount() + (maskCount > 0 ? maskCount : 0), "", "");
+    const int32_t maskCount = masks != nullptr && masks->HasAnyMask() ? masks->GetCount() : 0;
+    std::unique_ptr<TProgressDlg> dialog = CreateProgressDlg(0, paper.GetLayerCount() + maskCount, "", "");
     ProgressSetTitle(dialog.get(), DocFormat(kDocSavingTitle, kDocPictureWord, DocFileNameOf(path)));
     std::unique_ptr<CPsdWriter> writer(new (std::nothrow) CPsdWriter);
     if (!writer) return kPsdExportNoHandle;

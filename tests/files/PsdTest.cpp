@@ -486,6 +486,30 @@ TEST_F(PsdTest, ExportThenImportKeepsLayersAttributesAndMasks) {
   }
 }
 
+TEST_F(PsdTest, NamesAreCutAt255BytesOnACharacterBoundaryAndUnicodeOnlyFromVersion6) {
+  HeadlessDocumentWindow window;
+  MakeDocument(window, 4, 4);
+  TPaper& paper = window.Paper();
+  std::string name = "ab";
+  for (int i = 0; i < 130; ++i) name += "\x83\x8C";  // 262 bytes of code page 932
+  paper.GetLayer(0)->name = name;
+  paper.RedrawAll(false);
+  for (int32_t version : {3, 6}) {
+    const std::string path = PathOf("names" + std::to_string(version) + ".psd");
+    ASSERT_EQ(ExportPsdFile(path, paper, version, true), 0);
+    CPsdReader reader;
+    ASSERT_EQ(reader.Open(path), 0);
+    SPsdLayerRecord record;
+    ASSERT_EQ(reader.LayerRecord(0, record), 0);
+    EXPECT_EQ(record.name, name.substr(0, 254)) << version;  // 255 would split a character
+    EXPECT_EQ(record.useName.has_value(), version >= 6);
+    if (record.useName) {
+      EXPECT_EQ(*record.useName, name);
+      EXPECT_EQ(record.number, paper.GetLayer(0)->id + 1);
+    }
+  }
+}
+
 // ---- Failures ----
 
 class FailingSource final : public PsdWriteSource {
