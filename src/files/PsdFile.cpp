@@ -166,6 +166,14 @@ bool WriteLayerPixels(CBlockVMTC& store, const uint8_t* const planes[4], bool op
   STileInfo scratch{};
   bool refill = false;
   CBlockImage::PendingCommits pending(store);
+  struct SDeferredTile {
+    STileInfo* tile;
+    int64_t at;  // of its first pixel in the planes
+    int32_t row;
+    int32_t rows;
+    int32_t run;
+  };
+  std::vector<SDeferredTile> deferred;
   for (int32_t row = rect.top; row < rect.top + rect.height;) {
     const int32_t rows = std::min(tile - (row & mask), rect.top + rect.height - row);
     for (int32_t column = rect.left; column < rect.left + rect.width;) {
@@ -186,11 +194,7 @@ bool WriteLayerPixels(CBlockVMTC& store, const uint8_t* const planes[4], bool op
                     uint32_t{planes[3][at]} << 24;
         } else {
           if (!pending.Commit(*t, true)) return false;
-          for (int32_t r = 0; r < rows; ++r) {
-            const int64_t o = at + int64_t{r} * width;
-            InterleaveRow(planes[0] + o, planes[1] + o, planes[2] + o, planes[3] + o,
-                          reinterpret_cast<uint32_t*>(t->block) + int64_t{(row + r) & mask} * tile, run);
-          }
+          deferred.push_back(SDeferredTile{t, at, row, rows, run});
         }
         column += run;
         continue;
@@ -255,6 +259,14 @@ bool WriteLayerPixels(CBlockVMTC& store, const uint8_t* const planes[4], bool op
     }
     row += rows;
   }
+  // The tiles committed for four planes are made resident in long spans, then written.
+  pending.PrepareForWrite();
+  for (const SDeferredTile& d : deferred)
+    for (int32_t r = 0; r < d.rows; ++r) {
+      const int64_t o = d.at + int64_t{r} * width;
+      InterleaveRow(planes[0] + o, planes[1] + o, planes[2] + o, planes[3] + o,
+                    reinterpret_cast<uint32_t*>(d.tile->block) + int64_t{(d.row + r) & mask} * tile, d.run);
+    }
   if (refill) store.UpdateContentRects();
   return true;
 }
