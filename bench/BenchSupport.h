@@ -7,11 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "raster/BlockVMTC.h"
 
 namespace tf {
 
@@ -21,6 +24,28 @@ inline uint64_t XorShift64(uint64_t& s) {
   s ^= s >> 7;
   s ^= s << 17;
   return s;
+}
+
+// Soft round dabs of the colour along a random walk over a side x side store (painted layers of
+// the document benchmarks).
+inline void PaintWalkStroke(CBlockVMTC& store, int32_t side, uint64_t& seed, uint32_t colour, int32_t radius,
+                            int32_t steps) {
+  double x = double(XorShift64(seed) % uint64_t(side)), y = double(XorShift64(seed) % uint64_t(side));
+  for (int32_t s = 0; s < steps; ++s) {
+    x += double(int32_t(XorShift64(seed) % 9) - 4);
+    y += double(int32_t(XorShift64(seed) % 9) - 4);
+    if (s % 3 != 0) continue;
+    for (int32_t dy = -radius; dy <= radius; ++dy)
+      for (int32_t dx = -radius; dx <= radius; ++dx) {
+        const int32_t px = int32_t(x) + dx, py = int32_t(y) + dy;
+        if (px < 0 || py < 0 || px >= side || py >= side) continue;
+        const double d = std::sqrt(double(dx * dx + dy * dy)) / radius;
+        if (d > 1.0) continue;
+        const uint32_t alpha = uint32_t(255 * (1.0 - d * d));
+        const uint32_t old = store.GetPixel(px, py) >> 24;
+        store.SetPixel(px, py, (colour & 0xFFFFFF) | std::max(alpha, old) << 24);
+      }
+  }
 }
 
 // Resident bytes of the process (from /proc/self/statm); ifUnknown when it cannot be read.

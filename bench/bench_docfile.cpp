@@ -35,26 +35,6 @@ constexpr uint32_t kFlags = kDocLayers | kDocMasks | kDocThumbnail | kDocEvents;
 
 uint32_t Pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; }
 
-// Soft round dabs along a random walk.
-void Stroke(CBlockVMTC& store, uint64_t& seed, uint32_t colour, int32_t radius, int32_t steps) {
-  double x = double(XorShift64(seed) % kSide), y = double(XorShift64(seed) % kSide);
-  for (int32_t s = 0; s < steps; ++s) {
-    x += double(int32_t(XorShift64(seed) % 9) - 4);
-    y += double(int32_t(XorShift64(seed) % 9) - 4);
-    if (s % 3 != 0) continue;
-    for (int32_t dy = -radius; dy <= radius; ++dy)
-      for (int32_t dx = -radius; dx <= radius; ++dx) {
-        const int32_t px = int32_t(x) + dx, py = int32_t(y) + dy;
-        if (px < 0 || py < 0 || px >= kSide || py >= kSide) continue;
-        const double d = std::sqrt(double(dx * dx + dy * dy)) / radius;
-        if (d > 1.0) continue;
-        const uint32_t alpha = uint32_t(255 * (1.0 - d * d));
-        const uint32_t old = store.GetPixel(px, py) >> 24;
-        store.SetPixel(px, py, (colour & 0xFFFFFF) | std::max(alpha, old) << 24);
-      }
-  }
-}
-
 struct Document {
   HeadlessDocumentWindow window;
   std::vector<uint8_t> saved;
@@ -88,7 +68,8 @@ Document& TheDocument() {
             for (int32_t x = x0; x < x0 + 1000; ++x) store.SetPixel(x, y, colour);
         }
       } else if (i <= 7) {  // strokes
-        for (int32_t s = 0; s < 12; ++s) Stroke(store, seed, uint32_t(XorShift64(seed)), 6 + s % 10, 3000);
+        for (int32_t s = 0; s < 12; ++s)
+          PaintWalkStroke(store, kSide, seed, uint32_t(XorShift64(seed)), 6 + s % 10, 3000);
       } else {  // transparency: a fading veil over the lower half
         for (int32_t y = kSide / 2; y < kSide; ++y)
           for (int32_t x = 0; x < kSide; ++x)

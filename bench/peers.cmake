@@ -112,16 +112,24 @@ tf_bench_opencv_peer(bench_seedfill)
 # bench_filters: cv::LUT and cv::filter2D are the peers of the table loop and the 3 x 3 convolution.
 tf_bench_opencv_peer(bench_filters)
 
-# bench_image_files: ImageMagick (MagickCore, in the same process) loads and saves the same picture.
-if(TARGET bench_image_files)
+# ImageMagick (MagickCore, in the same process) as the peer of a benchmark, when installed.
+function(tf_bench_magick_peer target)
+  if(NOT TARGET ${target})
+    return()
+  endif()
   find_package(PkgConfig QUIET)
   if(PkgConfig_FOUND)
-    pkg_check_modules(TF_IMAGE_MAGICK QUIET IMPORTED_TARGET MagickCore)
+    pkg_check_modules(TF_MAGICK_CORE QUIET IMPORTED_TARGET MagickCore)
   endif()
-  if(TF_IMAGE_MAGICK_FOUND)
-    target_link_libraries(bench_image_files PRIVATE PkgConfig::TF_IMAGE_MAGICK)
-    target_compile_definitions(bench_image_files PRIVATE TF_BENCH_HAVE_MAGICK=1)
+  if(TF_MAGICK_CORE_FOUND)
+    target_link_libraries(${target} PRIVATE PkgConfig::TF_MAGICK_CORE)
+    target_compile_definitions(${target} PRIVATE TF_BENCH_HAVE_MAGICK=1)
   else()
-    message(STATUS "bench_image_files: MagickCore not found, running without its peer (scripts/deps.sh --bench)")
+    message(STATUS "${target}: MagickCore not found, running without its peer (scripts/deps.sh --bench)")
   endif()
-endif()
+endfunction()
+
+# bench_image_files: ImageMagick loads and saves the same picture.
+tf_bench_magick_peer(bench_image_files)
+# bench_psd: ImageMagick's read of the same PSD file is the peer of the importer.
+tf_bench_magick_peer(bench_psd)

@@ -1,6 +1,7 @@
 #include "files/DocChunkParts.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 
 #include "platform/Stream.h"
@@ -8,6 +9,10 @@
 #include "raster/ChunkStream.h"
 
 namespace tf {
+
+std::string DocFileNameOf(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
 
 std::string DocFormat(const char* format, std::string_view a, std::string_view b, int32_t number) {
   const std::string first(a);

@@ -15,11 +15,17 @@ inline constexpr const char* kDocLoadingStep = "%sをロードしています...
 inline constexpr const char* kDocSaveFailedText = "%s (\"%s\") の保存に失敗しました! (err=%d)";
 inline constexpr const char* kDocReadFailedText = "%sの読み込みに失敗しました! (err=%d)";
 inline constexpr const char* kDocLayerWord = "レイヤ";
+// Progress titles of whole-file loads and saves, with kDocPictureWord and the file name.
+inline constexpr const char* kDocLoadingTitle = "%sロード中 (%s)";
+inline constexpr const char* kDocSavingTitle = "%s保存中 (%s)";
+inline constexpr const char* kDocPictureWord = "画像";
 inline constexpr const char* kDocMaskWord = "マスク";
 
 // printf with up to two strings and one number, in a std::string.
 std::string DocFormat(const char* format, std::string_view a, std::string_view b = {}, int32_t number = 0);
 std::string DocFormatCode(const char* format, std::string_view a, int32_t number);
+// The file name part of a path, for titles.
+std::string DocFileNameOf(const std::string& path);
 
 // The most name bytes a record carries (its length field is 16 bits, the zero included).
 inline constexpr size_t kMaxChunkNameBytes = 65534;

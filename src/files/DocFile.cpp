@@ -30,14 +30,9 @@ namespace tf {
 
 namespace {
 
-constexpr const char* kSavingTitle = "%s保存中 (%s)";
-constexpr const char* kLoadingTitle = "%sロード中 (%s)";
-constexpr const char* kPictureWord = "画像";
 constexpr const char* kThumbnailWord = "サムネイル";
 constexpr const char* kEventDataWord = "イベントデータ";
 constexpr uint8_t kDefaultLayerMode = 3;  // normal
-
-std::string FileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 int16_t ToI16(int64_t value) {
   return static_cast<int16_t>(
@@ -205,7 +200,7 @@ bool SaveDocFile(const std::string& path, TPaper& paper, uint32_t flags) {
                             ((flags & kDocLayers) ? paper.GetLayerCount() : 0) +
                             ((flags & kDocMasks) && masks != nullptr ? masks->GetCount() : 0);
     dialog = CreateProgressDlg(0, maximum, "", "");
-    ProgressSetTitle(dialog.get(), DocFormat(kSavingTitle, kPictureWord, FileNameOf(path)));
+    ProgressSetTitle(dialog.get(), DocFormat(kDocSavingTitle, kDocPictureWord, DocFileNameOf(path)));
     AtomicFileWriter writer;
     if (!writer.Begin(path)) return false;
     if (WriteDocStream(writer.GetStream(), paper, flags, dialog.get()) && writer.Commit()) return true;
@@ -377,7 +372,7 @@ uint8_t LoadDocFile(const std::string& path, TPaper& paper) {
     if (!file.OpenRead(path)) return kFileOpenFailed;
     WaitCursor busy;
     std::unique_ptr<TProgressDlg> dialog = CreateProgressDlg(0, 1, "", "");
-    ProgressSetTitle(dialog.get(), DocFormat(kLoadingTitle, kPictureWord, FileNameOf(path)));
+    ProgressSetTitle(dialog.get(), DocFormat(kDocLoadingTitle, kDocPictureWord, DocFileNameOf(path)));
     return LoadDocStream(file, paper, path, dialog.get());
   } catch (...) {
     return kFileException;

@@ -6,6 +6,7 @@
 #include "files/ImageCodec.h"
 #include "files/JpegCodec.h"
 #include "files/PngCodec.h"
+#include "files/PsdFile.h"
 #include "platform/Debug.h"
 
 namespace tf {
@@ -58,11 +59,7 @@ std::unique_ptr<TMTC> LoadImageFile(const std::string& path, int32_t* resolution
     case Reader::kBmp: result = bmpGetImage(path, dib); break;
     case Reader::kJpeg: result = jpegGetImage(path, dib); break;
     case Reader::kPng: result = pngGetImage(path, dib); break;
-    case Reader::kPsd:
-      // The merged picture of a PSD file comes from the PSD reader (files/PsdFile.h) once it is
-      // connected here.
-      DebugOut("LoadImageFile: PSD files are not built yet\n");
-      return nullptr;
+    case Reader::kPsd: return LoadPsdMergedImage(path, resolution);
     default: return nullptr;
   }
   if (result != kImageOk) return nullptr;
@@ -73,11 +70,7 @@ std::unique_ptr<TMTC> LoadImageFile(const std::string& path, int32_t* resolution
 
 std::unique_ptr<TMTC> LoadPsdPreview(const std::string& path, SSize& documentSize) {
   if (ReaderFor(path) != Reader::kPsd) return nullptr;
-  // The preview picture and document size come from the PSD reader (files/PsdFile.h) once it
-  // is connected here.
-  (void)documentSize;
-  DebugOut("LoadPsdPreview: PSD files are not built yet\n");
-  return nullptr;
+  return ReadPsdPreview(path, documentSize);
 }
 
 }  // namespace tf

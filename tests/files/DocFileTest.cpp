@@ -44,15 +44,8 @@ std::vector<uint8_t> StreamBytes(const CEventMngr& m) {
   return bytes;
 }
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using test::FileBytes;
+using test::WriteFileBytes;
 
 // Offsets of the chunks after the header, in file order.
 struct ChunkAt {

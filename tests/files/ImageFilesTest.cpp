@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <filesystem>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -169,17 +170,24 @@ TEST(ImageFilesTest, CoreHeaderBmpHasNoResolution) {
   EXPECT_EQ(image->GetPixel(1, 0), 0xFF060504u);
 }
 
-TEST(ImageFilesTest, PsdRowsFailLoudlyUntilTheReaderIsConnected) {
-  std::string lines;
-  DebugSink old = SetDebugSink([&](std::string_view text) { lines += text; });
+TEST(ImageFilesTest, PsdRowsGiveTheMergedPictureAndThePreview) {
   test::ScopedTempFolder folder("imgpsd");
   WriteBytes(folder.File("a.psd"), {'8', 'B', 'P', 'S'});
   SSize size{0, 0};
   EXPECT_FALSE(LoadImageFile(folder.File("a.psd")));
   EXPECT_FALSE(LoadPsdPreview(folder.File("a.psd"), size));
-  EXPECT_FALSE(LoadPsdPreview(folder.File("a.png"), size));
-  SetDebugSink(old);
-  EXPECT_NE(lines.find("PSD files are not built yet"), std::string::npos);
+  const std::string fixture = std::string(TF_TEST_DATA_DIR) + "/psd/layers.psd";
+  std::filesystem::copy_file(fixture, folder.File("B.PSD"));
+  int32_t dpi = 0;
+  std::unique_ptr<TMTC> merged = LoadImageFile(folder.File("B.PSD"), &dpi);
+  ASSERT_TRUE(merged);  // the merged picture only
+  EXPECT_EQ(merged->Width(), 8);
+  EXPECT_EQ(dpi, 144);
+  ASSERT_TRUE(LoadPsdPreview(folder.File("B.PSD"), size));
+  EXPECT_EQ(size.width, 8);
+  EXPECT_EQ(size.height, 6);
+  std::filesystem::copy_file(fixture, folder.File("b.png"));
+  EXPECT_FALSE(LoadPsdPreview(folder.File("b.png"), size));
 }
 
 // Damaged files of every reader: null, no crash, no process end.

@@ -14,11 +14,12 @@ namespace tf::test {
 
 // Runs a script of tests/data with the arguments: the script's exit status (127: python3 could
 // not be started); out takes the key=value lines, output the whole text (for failure messages).
+// python names the interpreter (the system's own, /usr/bin/python3, carries Debian's modules).
 inline int RunDataScript(const std::string& script, const std::string& arguments,
                          std::map<std::string, std::string>& out, std::string& output,
-                         const char* python = "python3") {
+                         const std::string& python = "python3") {
   const std::string command =
-      std::string(python) + " '" + TF_TEST_DATA_DIR + "/" + script + "' " + arguments + " 2>&1";
+      python + " '" + TF_TEST_DATA_DIR + "/" + script + "' " + arguments + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return 127;
   char buffer[4096];

@@ -10,8 +10,20 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace tf::test {
+
+// A whole file's bytes (empty when it cannot be read), and a file made of bytes.
+inline std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
 
 // A fresh folder under /tmp for the lifetime of the object, removed with everything in it.
 // Path() is empty when the folder could not be made.
