@@ -112,14 +112,42 @@ TEST(SelectionExtent, GrowAndShrinkEqualBruteForceOnWideSoftAreas) {
   }
 }
 
-TEST(SelectionExtent, RadiusOutsideOneToThirtyTwoIsRefused) {
+// A recording may hold any radius its 16-bit field can; the player once refused those above 32.
+TEST(SelectionExtent, RadiiAboveThirtyTwoEqualBruteForce) {
+  test::XorShiftRng rng(0xB16B);
+  for (int32_t n : {33, 34, 40, 47, 64}) {
+    for (int32_t round = 0; round < 2; ++round) {
+      // Sizes below and near the neighbourhood's width, and a wide soft area.
+      const int32_t w = round == 0 ? 1 + static_cast<int32_t>(rng.Next() % 40) : n + 9;
+      const int32_t h = round == 0 ? 1 + static_cast<int32_t>(rng.Next() % 30) : 14;
+      std::vector<uint8_t> src = SoftMask(rng, w, h);
+      if (round == 1)
+        for (int32_t y = 0; y < h; ++y)
+          for (int32_t x = 0; x < w; ++x)
+            if (std::min({x, y, w - 1 - x, h - 1 - y}) > 2) src[static_cast<size_t>(y) * w + x] |= 0xF0;
+      for (bool largest : {true, false})
+        ASSERT_EQ(Filtered(src, w, h, n, largest), BruteForce(src, w, h, n, largest))
+            << "radius " << n << (largest ? " grow " : " shrink ") << w << "x" << h;
+    }
+  }
+}
+
+TEST(SelectionExtent, RadiusOutsideTheRecordedRangeIsRefused) {
   const uint8_t pixel = 255;
   const uint8_t* in[1] = {&pixel};
   uint8_t out = 7;
   uint8_t* rows[1] = {&out};
-  for (int32_t n : {0, -1, 33, 0xFFFF, 0x7FFFFFFF}) {
+  for (int32_t n : {0, -1, 0x10000, 0x7FFFFFFF}) {
     EXPECT_FALSE(OctagonExtremeRows(in, 1, 1, n, true, rows)) << n;
     EXPECT_EQ(out, 7);
+  }
+  // Any radius of the 16-bit field runs, in time that does not grow with it.
+  for (int32_t n : {33, 1000, 0xFFFF}) {
+    out = 7;
+    EXPECT_TRUE(OctagonExtremeRows(in, 1, 1, n, true, rows)) << n;
+    EXPECT_EQ(out, 255);
+    EXPECT_TRUE(OctagonExtremeRows(in, 1, 1, n, false, rows)) << n;
+    EXPECT_EQ(out, 0);
   }
 }
 
@@ -240,7 +268,7 @@ TEST(SelectionExtent, ChannelStepsRefuseEmptyMasksAndBadRadii) {
   EXPECT_FALSE(ShrinkMaskChannel(channel, *empty, 1, offset, 0));
   EXPECT_FALSE(GrowMaskChannel(channel, unallocated, 1, offset, 0));
   EXPECT_FALSE(GrowMaskChannel(channel, *one, 0, offset, 0));
-  EXPECT_FALSE(ShrinkMaskChannel(channel, *one, 33, offset, 0));
+  EXPECT_FALSE(ShrinkMaskChannel(channel, *one, 0x10000, offset, 0));
   EXPECT_EQ(offset, (TPoint{7, 7}));
 }
 

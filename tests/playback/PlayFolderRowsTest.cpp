@@ -194,6 +194,13 @@ const std::vector<CommandCase>& Cases() {
       {"grow selection", 10, 25, [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 5); }},
       {"shrink selection", 10, 26,
        [](FolderFixture& f) { return f.Paper().ShrinkSelectionBy(2, -1, true, 0, 3); }},
+      // Radii past the dialog's 32 that a recording may hold.
+      {"grow selection by 40", 10, 25,
+       [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 40); }},
+      {"shrink selection by 7", 10, 26,
+       [](FolderFixture& f) { return f.Paper().ShrinkSelectionBy(2, -1, true, 0, 7); }},
+      {"shrink selection by 0xFFFF", 10, 26,
+       [](FolderFixture& f) { return f.Paper().ShrinkSelectionBy(2, -1, true, 0, 0xFFFF); }},
       {"colour range", 13, 32,
        [](FolderFixture& f) { return f.Paper().ColorRangeSelect(2, true, ColourSettings(), kEntries, -1); }},
   };
@@ -285,9 +292,9 @@ TEST(FolderRows, RefusedArgumentsRecordAndChangeNothing) {
          return f.Paper().MergeVisibleLayers(f.Flow(), false, true, 1);
        }},
       {"grow radius 0", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 0); }},
-      {"grow radius 33", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 33); }},
-      {"shrink radius 0xFFFF",
-       [](FolderFixture& f) { return f.Paper().ShrinkSelectionBy(2, -1, true, 0, 0xFFFF); }},
+      {"grow radius 0x10000", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 0x10000); }},
+      // 22 + 2 x 0xFFFF pixels: wider than a mask store can be.
+      {"grow radius 0xFFFF", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 0xFFFF); }},
       {"grow bad mask", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, 7, true, 0, 2); }},
       {"colour range too many entries",
        [](FolderFixture& f) {
@@ -468,11 +475,11 @@ TEST(FolderRows, PlayerRefusesBadPackets) {
     EXPECT_FALSE(play(depth, bad));
   }
 
-  // Grow and shrink radii outside 1..32 (radius & 0xFFFF of the value word).
+  // Grow radii of 0 (radius & 0xFFFF of the value word) and one too wide for a mask store.
   ASSERT_TRUE(a.Paper().GrowSelectionBy(2, -1, true, 0, 2));
   test::RecordedCommand grow = test::LastRecordedCommand(*a.Paper().EventMngr());
   std::vector<uint8_t> bytes(grow.payload.data(), grow.payload.data() + grow.payload.size());
-  for (int32_t word : {0, 33, 0xFFFF, 0x10000, 0x7FFF0000}) {
+  for (int32_t word : {0, 0xFFFF, 0x10000, 0x7FFF0000}) {
     std::memcpy(bytes.data() + 4, &word, 4);
     EXPECT_FALSE(play(grow, bytes)) << word;
   }
