@@ -168,6 +168,7 @@ const std::vector<CommandCase>& Cases() {
   static const std::vector<CommandCase> cases = {
       {"delete folder row", 5, 8, [](FolderFixture& f) { return f.Paper().DeleteFolderRow(f.Flow(), 1, true); }},
       {"hide folder", 5, 16, [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, 3, true, false); }},
+      {"hide past the top", 5, 16, [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, 9, true, false); }},
       // The layer list's forms: a folder row goes to its folder command, a plain layer to its own.
       {"delete row from the list (folder)", 5, 8,
        [](FolderFixture& f) { return f.Paper().DeleteLayerOrGroup(f.Flow(), 1, true); }},
@@ -263,6 +264,24 @@ TEST(FolderRows, PlayingRecordsNothing) {
   EXPECT_EQ(b.Paper().UndoMngr()->UndoCount(), 0);
 }
 
+// A count past the top was once refused; it is cut to the layers left, and recorded so.
+TEST(FolderRows, GroupVisibleCutsACountPastTheTop) {
+  for (const int32_t count : {5, 9, 0x7FFF}) {
+    SCOPED_TRACE(count);
+    FolderFixture f;
+    ASSERT_TRUE(f.Paper().SetGroupVisible(1, count, true, false));
+    EXPECT_EQ(f.Layer(0).visible, 1);
+    for (int32_t i = 1; i <= 4; ++i) EXPECT_EQ(f.Layer(i).visible, 0) << i;
+    const test::RecordedCommand command = test::LastRecordedCommand(*f.Paper().EventMngr());
+    ASSERT_TRUE(command.found);
+    int32_t word = 0;
+    ASSERT_TRUE(command.payload.Get(4, word));  // count << 16 | visible
+    EXPECT_EQ(static_cast<uint32_t>(word) >> 16, 4u);
+    ASSERT_TRUE(f.Undo());
+    for (int32_t i = 0; i <= 4; ++i) EXPECT_EQ(f.Layer(i).visible, 1) << i;
+  }
+}
+
 // ---- Refusals: false, nothing recorded, nothing changed ----
 
 TEST(FolderRows, RefusedArgumentsRecordAndChangeNothing) {
@@ -270,8 +289,6 @@ TEST(FolderRows, RefusedArgumentsRecordAndChangeNothing) {
       {"group visible count 0", [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, 0, true, false); }},
       {"group visible negative count",
        [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, -5, true, false); }},
-      {"group visible past the top",
-       [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, 5, true, false); }},
       {"group visible bad index", [](FolderFixture& f) { return f.Paper().SetGroupVisible(9, 1, true, false); }},
       {"deeper on the bottom",
        [](FolderFixture& f) { return f.Paper().ChangeGroupDepth(f.Flow(), 0, true, true); }},
