@@ -13,6 +13,7 @@
 #include "paper/PaperTestSupport.h"
 #include "paper/UndoMngrEx.h"
 #include "platform/ByteOrder.h"
+#include "platform/Host.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
 #include "raster/Composite.h"
@@ -155,6 +156,18 @@ TEST(LayerImages, TrimKeepsTheCanvasPartRecordsAfterTheReplacementAndUndoes) {
   EXPECT_EQ(f.Last().code, 8);
   EXPECT_EQ(f.Last().payload, (std::vector<uint8_t>{1, 0, 1, 0}));
   ExpectUndoRedo(f, before, Take(f.Paper()));
+}
+
+// The trim once showed no busy cursor.
+TEST(LayerImages, TrimShowsTheBusyCursorAndRestoresIt) {
+  Fixture f;
+  RecordingCursorHost cursors;
+  CursorHost* previous = SetCursorHost(&cursors);
+  ASSERT_TRUE(f.Paper().TrimLayer(f.Flow(), 1, true));
+  SetCursorHost(previous);
+  ASSERT_GE(cursors.History().size(), 2u);
+  EXPECT_EQ(cursors.History().front(), kCursorWait);
+  EXPECT_EQ(cursors.Current(), 0);
 }
 
 TEST(LayerImages, TrimOfACanvasSizedOrMissingLayerIsRefusedWithoutATrace) {
