@@ -119,6 +119,8 @@ void BuildRichDocument(HeadlessDocumentWindow& window) {
   layers.SetActive(7);
 
   CMaskMngr& masks = *paper.MaskMngr();
+  masks.GetMask(0)->offsetX = 6;  // the empty mask's offset is not kept
+  masks.GetMask(0)->offsetY = -2;
   for (int32_t i = 0; i < 3; ++i) {
     auto mask = CMaskData::Create(masks.GetCount(), 70 + 60 * i, 48 + 20 * i);
     ASSERT_NE(mask, nullptr);
@@ -200,7 +202,12 @@ void ExpectSameMasks(const TPaper& a, const TPaper& b) {
     EXPECT_EQ(x.name, y.name);
     EXPECT_EQ(y.index, i);
     ASSERT_EQ(x.IsAllocated(), y.IsAllocated());
-    if (!x.IsAllocated()) continue;
+    if (!x.IsAllocated()) {
+      // A mask without pixels reopens at (0, 0) wherever it was.
+      EXPECT_EQ(y.offsetX, 0);
+      EXPECT_EQ(y.offsetY, 0);
+      continue;
+    }
     EXPECT_EQ(x.offsetX, y.offsetX);
     EXPECT_EQ(x.offsetY, y.offsetY);
     ASSERT_EQ(x.Store()->Size(), y.Store()->Size());
@@ -516,6 +523,24 @@ TEST(DocFileEdges, AllLayersFailingWarnsOncePerLayer) {
   ASSERT_EQ(out.warnings.size(), 1u);
   EXPECT_NE(out.warnings[0].find("(err=12)"), std::string::npos);
   EXPECT_EQ(out.layers, 1);
+}
+
+// A mask without pixels reopens at (0, 0), whatever offset its record holds.
+TEST(DocFileEdges, AMaskWithoutPixelsReopensAtTheOrigin) {
+  std::vector<uint8_t> bytes = SmallFile();
+  const size_t m0 = OffsetOfChunk(bytes, kChunkMask, 0);
+  StoreI32(bytes.data() + m0 + 8 + 32, 7);
+  StoreI32(bytes.data() + m0 + 8 + 36, -3);
+  PaperTestScope scope;
+  HeadlessDocumentWindow window;
+  MemoryStream stream(bytes);
+  ASSERT_EQ(LoadDocStream(stream, window.Paper(), "m.tfi", nullptr), 0);
+  const CMaskData& mask = *window.Paper().MaskMngr()->GetMask(0);
+  EXPECT_FALSE(mask.IsAllocated());
+  EXPECT_EQ(mask.offsetX, 0);
+  EXPECT_EQ(mask.offsetY, 0);
+  // The mask with pixels keeps its own.
+  EXPECT_TRUE(window.Paper().MaskMngr()->GetMask(1)->IsAllocated());
 }
 
 TEST(DocFileEdges, ActiveIndexesAreClampedAndResolutionDefaults) {
