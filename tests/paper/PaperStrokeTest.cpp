@@ -463,9 +463,14 @@ TEST_F(PaperStrokeTest, EngineChoice) {
   EXPECT_NE(paper.StrokeMngr(), nullptr);
   EXPECT_EQ(paper.engineLevelOffered, 2);
   EXPECT_EQ(*reinterpret_cast<const uint32_t*>(window.Flow().Image().GetPixelPtr(3, 3)) >> 24, 255u);
+  // With engine 2 in use, freeing the manager caps it at 1 (else the check below could not fail).
+  ASSERT_TRUE(paper.SelectStrokeEngine(2));
+  ASSERT_EQ(paper.engineLevelInUse, 2);
   paper.FreeStrokeMngr();
+  EXPECT_EQ(paper.StrokeMngr(), nullptr);
   EXPECT_EQ(paper.engineLevelOffered, 1);
   EXPECT_EQ(paper.engineLevelInUse, 1);
+  EXPECT_EQ(paper.strokeRoutine, StrokeRoutine::kStepping);
 }
 
 TEST_F(PaperStrokeTest, OlderEnginesPaintThroughTheRoadAndTheEndClearsTheActiveFlag) {
