@@ -219,6 +219,41 @@ TEST(SelectionExtent, ShrinkByOneRemovesALineAndLeavesTheCentreOfASquare) {
   EXPECT_EQ(bounds, (TRect{5, 5, 6, 6}));
 }
 
+// Shrink places the eroded bounds where they were; with left and top equal, a placement with x
+// and y swapped went unseen.
+TEST(SelectionExtent, ShrinkPlacesTheBoundsWhereTheyAreWhenLeftDiffersFromTop) {
+  test::XorShiftRng rng(0x5A11);
+  struct Case {
+    int32_t left, top, width, height, radius;
+  } cases[] = {{11, 3, 14, 9, 1}, {2, 13, 9, 12, 2}, {17, 0, 10, 16, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.left << "," << c.top);
+    auto mask = MaskWith(32, 30, 4, 1, {});
+    std::vector<uint8_t> area(static_cast<size_t>(c.width) * c.height);
+    for (int32_t y = 0; y < c.height; ++y)
+      for (int32_t x = 0; x < c.width; ++x) {
+        // Full inside with a soft rim; the bounds' corners are set so the bounds are exact.
+        const bool rim = x == 0 || y == 0 || x == c.width - 1 || y == c.height - 1;
+        const uint8_t v = rim ? static_cast<uint8_t>(60 + rng.Next() % 190) : static_cast<uint8_t>(200 + rng.Next() % 56);
+        area[static_cast<size_t>(y) * c.width + x] = v;
+        mask->Store()->SetPixel(c.left + x, c.top + y, v);
+      }
+    TChannel channel;
+    TPoint offset{0, 0};
+    ASSERT_TRUE(ShrinkMaskChannel(channel, *mask, c.radius, offset, 0));
+    EXPECT_EQ(offset, (TPoint{4, 1}));
+    ASSERT_EQ(channel.Size(), (SSize{32, 30}));
+    const std::vector<uint8_t> model = BruteForce(area, c.width, c.height, c.radius, false);
+    for (int32_t y = 0; y < 30; ++y)
+      for (int32_t x = 0; x < 32; ++x) {
+        const int32_t ax = x - c.left, ay = y - c.top;
+        const bool inside = ax >= 0 && ay >= 0 && ax < c.width && ay < c.height;
+        ASSERT_EQ(channel.GetPixel(x, y), inside ? model[static_cast<size_t>(ay) * c.width + ax] : 0)
+            << x << " " << y;
+      }
+  }
+}
+
 TEST(SelectionExtent, GrowTakesTheLargestValueSoSoftEdgesStaySoft) {
   auto mask = MaskWith(30, 10, 0, 0, {});
   for (int32_t x = 5; x < 25; ++x) mask->Store()->SetPixel(x, 5, static_cast<uint8_t>(x * 10));
