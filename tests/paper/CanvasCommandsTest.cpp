@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -528,6 +529,34 @@ TEST(CanvasCommands, ResolutionChangeWithAMaskThatVanishesScalesTheOthers) {
       for (int32_t y = 0; y < 10; ++y)
         for (int32_t x = 0; x < 3; ++x) ASSERT_EQ(now.GetMask(2)->Store()->GetPixel(x, y), 255);
     }
+  }
+}
+
+// Every canvas command marks the document modified: a turned canvas once closed without the
+// save question. With and without undo, recorded and played.
+TEST(CanvasCommands, EveryCanvasCommandMarksTheDocumentModified) {
+  struct Case {
+    const char* name;
+    std::function<bool(CanvasFixture&)> run;
+  } cases[] = {
+      {"turn", [](CanvasFixture& f) { return f.Paper().RotateCanvas90(f.Flow(), true, true); }},
+      {"turn played", [](CanvasFixture& f) { return f.Paper().RotateCanvas90(f.Flow(), false, false); }},
+      {"canvas size", [](CanvasFixture& f) { return f.Paper().ResizeCanvas(f.Flow(), 70, true, true, 4, 50); }},
+      {"canvas size played",
+       [](CanvasFixture& f) { return f.Paper().ResizeCanvas(f.Flow(), 70, false, true, 4, 50); }},
+      {"trim", [](CanvasFixture& f) { return f.Paper().TrimCanvas(f.Flow(), 1, true, true, SRectWH{3, 2, 30, 20}); }},
+      {"resolution", [](CanvasFixture& f) { return f.Paper().ChangeResolution(f.Flow(), 30, true, true, 20); }},
+      {"resolution sampled played",
+       [](CanvasFixture& f) { return f.Paper().ChangeResolutionSampled(f.Flow(), 30, false, true, 20); }},
+      {"older canvas size", [](CanvasFixture& f) { return f.Paper().ResizeCanvasOld(f.Flow(), 70, 4, 50); }},
+      {"older image size", [](CanvasFixture& f) { return f.Paper().ResizeImageOld(f.Flow(), 70, 50); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CanvasFixture f(60, 40);
+    f.window->modified = false;
+    ASSERT_TRUE(c.run(f));
+    EXPECT_TRUE(f.window->modified);
   }
 }
 
