@@ -389,6 +389,27 @@ TEST(FillCommands, CompositeTargetFillsTheCanvasAreaOfAnOffsetStore) {
   EXPECT_EQ(f.Steps(), steps);
 }
 
+// A grown fill whose area is wider or taller than the working channel is refused: the channel
+// could not hold what it claims.
+TEST(FillCommands, GrownFillLargerThanTheWorkingChannelIsRefused) {
+  FillFixture f;
+  TChannel& channel = f.Flow()->WorkChannel();
+  ASSERT_EQ(channel.Size(), (SSize{40, 30}));
+  *channel.GetPixelPtr(12, 9) = 255;
+  const int32_t steps = f.Steps();
+  for (const TPoint size : {TPoint{41, 30}, TPoint{40, 31}, TPoint{64, 30}, TPoint{40, 64}}) {
+    SCOPED_TRACE(::testing::Message() << size.x << "x" << size.y);
+    EXPECT_FALSE(f.Paper().PaintFillChannelGrow(f.Flow(), 1, true, false, false, size, TPoint{0, 0}, TPoint{12, 9}));
+    EXPECT_EQ(f.Steps(), steps);
+    EXPECT_EQ(f.Layer().StoreWidth(), 40);
+    EXPECT_EQ(f.Layer().StoreHeight(), 30);
+  }
+  // The channel's own size is taken.
+  EXPECT_TRUE(f.Paper().PaintFillChannelGrow(f.Flow(), 1, true, false, false, TPoint{40, 30}, TPoint{0, 0},
+                                             TPoint{12, 9}));
+  EXPECT_EQ(f.Steps(), steps + 1);
+}
+
 TEST(FillCommands, OverflowWarnsAndStillFillsThePartFound) {
   FillFixture f;
   // A comb over a wide layer: more run starts than the queue holds.
