@@ -12,6 +12,7 @@
 #include "document/Mask.h"
 #include "paper/PaperTestSupport.h"
 #include "paper/UndoMngrEx.h"
+#include "platform/AddressSpace.h"
 #include "platform/ByteOrder.h"
 #include "platform/Host.h"
 #include "raster/BlockVCH.h"
@@ -168,6 +169,24 @@ TEST(LayerImages, TrimShowsTheBusyCursorAndRestoresIt) {
   ASSERT_GE(cursors.History().size(), 2u);
   EXPECT_EQ(cursors.History().front(), kCursorWait);
   EXPECT_EQ(cursors.Current(), 0);
+}
+
+// A tile of the trimmed store that cannot be committed fails the trim: the layer stays whole,
+// nothing is recorded.
+TEST(LayerImages, TrimWithARefusedTileFailsAndKeepsTheLayer) {
+  Fixture f;
+  const Snapshot before = Take(f.Paper());
+  CLayerData* layer = &f.Layer(1);
+  const int32_t steps = f.Steps();
+  const int32_t undo = f.UndoCount();
+  RefuseNextCommits(1);
+  EXPECT_FALSE(f.Paper().TrimLayer(f.Flow(), 1, true));
+  ResetAddressSpaceSettings();
+  EXPECT_EQ(&f.Layer(1), layer);
+  EXPECT_EQ(f.Layer(1).StoreWidth(), 64);
+  EXPECT_EQ(Take(f.Paper()), before);
+  EXPECT_EQ(f.Steps(), steps);
+  EXPECT_EQ(f.UndoCount(), undo);
 }
 
 TEST(LayerImages, TrimOfACanvasSizedOrMissingLayerIsRefusedWithoutATrace) {
