@@ -797,9 +797,17 @@ std::unique_ptr<CMaskData> CMaskMngr::ScaleMask(const CMaskData& mask, const SSi
   const CBlockVCH& source = *mask.Store();
   const uint64_t width = (uint64_t{static_cast<uint32_t>(rx)} * static_cast<uint32_t>(source.Width())) >> 16;
   const uint64_t height = (uint64_t{static_cast<uint32_t>(ry)} * static_cast<uint32_t>(source.Height())) >> 16;
-  if (width == 0 || height == 0 || width > static_cast<uint64_t>(kMaxMaskSide) ||
-      height > static_cast<uint64_t>(kMaxMaskSide))
+  if (width > static_cast<uint64_t>(kMaxMaskSide) || height > static_cast<uint64_t>(kMaxMaskSide))
     return nullptr;
+  if (width == 0 || height == 0) {
+    // Scaled down to no pixel on a side: the mask keeps its place in the list without a store.
+    scaled.reset(new (std::nothrow) CMaskData(mask.index));
+    if (!scaled) return nullptr;
+    scaled->offsetX = static_cast<int32_t>((int64_t{mask.offsetX} * rx) >> 16);
+    scaled->offsetY = static_cast<int32_t>((int64_t{mask.offsetY} * ry) >> 16);
+    scaled->name = mask.name;
+    return scaled;
+  }
   scaled = NewMaskOfSize(mask.index, static_cast<int32_t>(width), static_cast<int32_t>(height));
   if (!scaled) return nullptr;
   if (method == 1) {

@@ -95,6 +95,131 @@ bool Filter(const uint8_t* const* sourceRows, int32_t width, int32_t height, int
   return true;
 }
 
+// ---- Large radii ----------------------------------------------------------------------------
+//
+// The neighbourhood is the square of half-size b grown by the diamond |dx| + |dy| <= d, d = n - b:
+// a point (x, y) is in both forms exactly when |x| <= n, |y| <= n and |x| + |y| <= n + b. The
+// diamond in turn is the union of its two parity classes; with u = dx + dy and v = dx - dy each
+// class is a square in (u, v) of one parity, that is two diagonal runs and a shift. Every step is a
+// window along a line, taken with the running block extremes, so the cost per pixel does not grow
+// with the radius. Values outside the area read as 0 at every step, which is exact: a grown
+// intermediate never leaves the grown area, a shrunk one is 0 outside the source anyway.
+
+// One line of count values, `stride` bytes apart: out[i] := op(in[i + lo .. i + hi]), 0 outside.
+template <class Op>
+class LineWindow {
+ public:
+  explicit LineWindow(uint8_t* scratch) : scratch_(scratch) {}
+  // scratch holds at least 3 * (count + 2 * (hi - lo + 1)) bytes.
+  void Run(uint8_t* line, int64_t stride, int32_t count, int32_t lo, int32_t hi) {
+    const int32_t w = hi - lo + 1;
+    const int32_t pad = w;
+    const int32_t total = count + 2 * pad;
+    uint8_t* a = scratch_;
+    uint8_t* prefix = a + total;
+    uint8_t* suffix = prefix + total;
+    std::memset(a, 0, static_cast<size_t>(total));
+    for (int32_t i = 0; i < count; ++i) a[pad + i] = line[i * stride];
+    for (int32_t i = 0; i < total; ++i)
+      prefix[i] = i % w == 0 ? a[i] : Op::Apply(prefix[i - 1], a[i]);
+    for (int32_t i = total - 1; i >= 0; --i)
+      suffix[i] = (i % w == w - 1 || i == total - 1) ? a[i] : Op::Apply(suffix[i + 1], a[i]);
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t start = pad + i + lo;  // within 0 .. total - w
+      line[i * stride] = Op::Apply(suffix[start], prefix[start + w - 1]);
+    }
+  }
+
+ private:
+  uint8_t* scratch_;
+};
+
+// A flat image of width x height bytes that reads 0 outside.
+struct Plane {
+  uint8_t* data;
+  int32_t width, height;
+  uint8_t* At(int32_t x, int32_t y) const { return data + int64_t{y} * width + x; }
+};
+
+// Along every row (dx, dy) = (1, 0), column (0, 1), diagonal (1, 1) or anti-diagonal (1, -1).
+template <class Op>
+void RunLines(const Plane& p, int32_t dx, int32_t dy, int32_t lo, int32_t hi, uint8_t* scratch, uint8_t* line) {
+  LineWindow<Op> window(scratch);
+  auto run = [&](int32_t x, int32_t y) {
+    int32_t count = 0;
+    for (int32_t cx = x, cy = y; cx >= 0 && cy >= 0 && cx < p.width && cy < p.height; cx += dx, cy += dy)
+      line[count++] = *p.At(cx, cy);
+    window.Run(line, 1, count, lo, hi);
+    count = 0;
+    for (int32_t cx = x, cy = y; cx >= 0 && cy >= 0 && cx < p.width && cy < p.height; cx += dx, cy += dy)
+      *p.At(cx, cy) = line[count++];
+  };
+  if (dy == 0) {
+    for (int32_t y = 0; y < p.height; ++y) LineWindow<Op>(scratch).Run(p.At(0, y), 1, p.width, lo, hi);
+  } else if (dx == 0) {
+    for (int32_t x = 0; x < p.width; ++x) run(x, 0);
+  } else if (dy > 0) {
+    for (int32_t x = p.width - 1; x > 0; --x) run(x, 0);
+    for (int32_t y = 0; y < p.height; ++y) run(0, y);
+  } else {
+    for (int32_t y = 0; y < p.height; ++y) run(0, y);
+    for (int32_t x = 1; x < p.width; ++x) run(x, p.height - 1);
+  }
+}
+
+// One parity class of the diamond: the points (i + j + shift, i - j) for i, j in lo .. hi.
+template <class Op>
+void DiamondClass(const Plane& p, int32_t lo, int32_t hi, int32_t shift, uint8_t* scratch, uint8_t* line) {
+  RunLines<Op>(p, 1, 1, lo, hi, scratch, line);
+  RunLines<Op>(p, 1, -1, lo, hi, scratch, line);
+  if (shift == 0) return;
+  // A shift by one column: out(x) = in(x + 1), 0 past the right edge.
+  for (int32_t y = 0; y < p.height; ++y) {
+    uint8_t* row = p.At(0, y);
+    std::memmove(row, row + 1, static_cast<size_t>(p.width - 1));
+    row[p.width - 1] = 0;
+  }
+}
+
+// The class of u = dx + dy = v (mod 2) with |u|, |v| <= e and u = e (mod 2) (e >= 0).
+template <class Op>
+void DiamondParity(const Plane& p, int32_t e, uint8_t* scratch, uint8_t* line) {
+  if (e % 2 == 0) {
+    DiamondClass<Op>(p, -e / 2, e / 2, 0, scratch, line);
+  } else {
+    // u = 2i + 1, v = 2j + 1 with i, j in -(e + 1) / 2 .. (e - 1) / 2: (x, y) = (i + j + 1, i - j).
+    DiamondClass<Op>(p, -(e + 1) / 2, (e - 1) / 2, 1, scratch, line);
+  }
+}
+
+template <class Op>
+bool FilterLarge(const uint8_t* const* sourceRows, int32_t width, int32_t height, int32_t n,
+                 uint8_t* const* destRows) {
+  const int32_t b = (n + 1) / 2;
+  const int32_t d = n - b;
+  const int64_t area = int64_t{width} * height;
+  const int32_t longest = std::max(width, height);
+  const int64_t scratchBytes = 3 * (int64_t{longest} + 2 * (2 * int64_t{n} + 2));
+  FilterBuffers buffers;
+  if (!buffers.Allocate(2 * area + scratchBytes + longest)) return false;
+  Plane square{buffers.Data(), width, height};
+  Plane other{buffers.Data() + area, width, height};
+  uint8_t* scratch = buffers.Data() + 2 * area;
+  uint8_t* line = scratch + scratchBytes;
+  for (int32_t y = 0; y < height; ++y) std::memcpy(square.At(0, y), sourceRows[y], static_cast<size_t>(width));
+  RunLines<Op>(square, 1, 0, -b, b, scratch, line);
+  RunLines<Op>(square, 0, 1, -b, b, scratch, line);
+  std::memcpy(other.data, square.data, static_cast<size_t>(area));
+  DiamondParity<Op>(square, d, scratch, line);
+  if (d > 0) DiamondParity<Op>(other, d - 1, scratch, line);
+  for (int32_t y = 0; y < height; ++y)
+    Combine2<Op>(destRows[y], square.At(0, y), other.At(0, y), width);
+  return true;
+}
+
+// Up to this radius the row-by-row column extremes are the faster form.
+constexpr int32_t kColumnFormRadius = 32;
+
 }  // namespace
 
 int32_t OctagonHalfHeight(int32_t radius, int32_t dx) {
@@ -107,6 +232,10 @@ int32_t OctagonHalfHeight(int32_t radius, int32_t dx) {
 bool OctagonExtremeRows(const uint8_t* const* sourceRows, int32_t width, int32_t height, int32_t radius,
                         bool largest, uint8_t* const* destRows) {
   if (radius < kMinSelectionRadius || radius > kMaxSelectionRadius || width <= 0 || height <= 0) return false;
+  if (radius > kColumnFormRadius) {
+    return largest ? FilterLarge<TakeLarger>(sourceRows, width, height, radius, destRows)
+                   : FilterLarge<TakeSmaller>(sourceRows, width, height, radius, destRows);
+  }
   return largest ? Filter<TakeLarger>(sourceRows, width, height, radius, destRows)
                  : Filter<TakeSmaller>(sourceRows, width, height, radius, destRows);
 }

@@ -49,11 +49,14 @@ bool WriteChunkName(Stream& stream, const std::string& written) {
 }
 
 uint8_t CheckNamedRecordSize(uint32_t chunkSize, uint32_t nameLength) {
+  // The name is the chunk's bytes after the record, up to the first zero: the record's own name
+  // length field is written but never trusted (a layer whose field disagrees is still read).
+  (void)nameLength;
   constexpr uint32_t kRecord = 72;
   constexpr uint32_t kLongestSpan = (kMaxChunkNameBytes + 4) & ~3u;
   if (chunkSize < kRecord) return kFileChunkSize;
   const uint32_t body = chunkSize - kRecord;
-  if (nameLength > body || body > kLongestSpan) return kFileChunkSize;
+  if (body > kLongestSpan) return kFileChunkSize;
   return kFileOk;
 }
 

@@ -40,8 +40,9 @@ inline uint32_t ChunkNameSpan(const std::string& written) {
 // Writes the name, its zero and padding to a multiple of 4; false on a short write.
 bool WriteChunkName(Stream& stream, const std::string& written);
 
-// Checks the chunk size of a record of 72 bytes followed by a name of nameLength bytes: at least
-// 72, the name inside it, and no more than the longest name's span. 0 or kFileChunkSize.
+// Checks the chunk size of a record of 72 bytes followed by its name: at least 72 and no more
+// than the longest name's span. The record's name length is not compared: the name is the rest
+// of the chunk. 0 or kFileChunkSize.
 uint8_t CheckNamedRecordSize(uint32_t chunkSize, uint32_t nameLength);
 
 // Tiles across and down that a store of the side needs (ceil), for side >= 1.

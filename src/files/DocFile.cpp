@@ -329,7 +329,9 @@ uint8_t LoadDocStream(Stream& stream, TPaper& paper, const std::string& path, TP
     if (masks != nullptr && (header.flags & kDocMaskFields)) masks->SetNameCounter(header.maskNameCounter);
 
     if (layers.Count() == 0) {
-      if (r.layersFailed > 0 || ((header.flags & kDocLayerFields) && header.layerCount > 0))
+      // A failed layer has said so already; layers announced but never met would otherwise open
+      // as an empty document without a word.
+      if (r.layersFailed == 0 && (header.flags & kDocLayerFields) && header.layerCount > 0)
         ShowWarning(kDocNoLayerText);
       if (layers.InsertLayer(0, header.width, header.height, true, 255, !paper.HasDocumentUndo(),
                              kDefaultLayerMode) < 0)

@@ -465,7 +465,9 @@ uint8_t LoadGradientSetFromStream(Stream& stream, const std::string& path, CGrad
   } catch (const std::bad_alloc&) {
     code = kFileNoMemory;
   }
-  if (loaded == 0) return code != kFileOk ? code : kGradientEmptySet;
+  // None loaded is the empty set's code, also when the walk stopped on a damaged chunk.
+  if (loaded == 0) return code != kFileOk && code != kFileShortRead && code != kFileSeekFailed ? code
+                                                                                                 : kGradientEmptySet;
 
   if (!append) {
     manager.ClearAll();
@@ -485,7 +487,8 @@ uint8_t LoadGradientSetFromStream(Stream& stream, const std::string& path, CGrad
   manager.SetOptions(options);
   manager.SetModified(append);
   if (loaded < count) ShowPresetMissingCount(count - loaded, kGradientSetWord);
-  return kFileOk;
+  // What was read is kept; the result is the walk's own code.
+  return code;
 }
 
 }  // namespace tf

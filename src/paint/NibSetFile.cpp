@@ -187,8 +187,8 @@ uint8_t ReadNibSet(Stream& stream, CPenShapeMngr& manager, bool append, const st
     while (attempted < announced && position < end) {
       const int64_t left = end - position;
       SChunkHeader chunk;
-      if (!ReadChunkHeader(stream, chunk)) return kFileShortRead;
-      if (int64_t{chunk.size} > left - kChunkHeaderBytes) return kFileSeekFailed;
+      // A short or overlong chunk ends the walk; the nibs read before it are kept.
+      if (!ReadChunkHeader(stream, chunk) || int64_t{chunk.size} > left - kChunkHeaderBytes) break;
       const int64_t bodyStart = position + kChunkHeaderBytes;
       int64_t imageLength = 0;
       if (chunk.id == kChunkNib) {

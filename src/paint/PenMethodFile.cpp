@@ -271,8 +271,8 @@ uint8_t ReadBrushSet(Stream& stream, CPenMethodMngr& manager, bool append, const
     while (attempted < announced && position < end) {
       const int64_t left = end - position;
       SChunkHeader chunk;
-      if (!ReadChunkHeader(stream, chunk)) return kFileShortRead;
-      if (int64_t{chunk.size} > left - kChunkHeaderBytes) return kFileSeekFailed;
+      // A short or overlong chunk ends the walk; the brushes read before it are kept.
+      if (!ReadChunkHeader(stream, chunk) || int64_t{chunk.size} > left - kChunkHeaderBytes) break;
       const int64_t bodyStart = position + kChunkHeaderBytes;
       int64_t followers = 0;
       if (chunk.id == kChunkBrush) {

@@ -31,50 +31,6 @@ void CSeedFillCore::PrepareCoverage() {
   coverageTable_ = std::move(table);
 }
 
-bool CSeedFillCore::Matches(int32_t x, int32_t y) { return Distance(x, y) <= threshold; }
-
-void CSeedFillCore::PushRuns(int32_t y, const SSeedSpan& span) {
-  if (y < bounds.top || y >= bounds.bottom || span.left < bounds.left || span.left >= bounds.right) return;
-  const int32_t right = std::min(span.right, bounds.right - 1);
-  bool inRun = false;
-  for (int32_t x = span.left; x <= right; ++x) {
-    if (Fillable(x, y)) {
-      if (!inRun) {
-        const SSeedPoint point{x, y};
-        Push(&point);
-        inRun = true;
-      }
-    } else {
-      inRun = false;
-    }
-  }
-}
-
-void CSeedFillCore::ExpandSpan(SSeedPoint& point, SSeedSpan& span) {
-  if (!Fillable(point.x, point.y)) {
-    span = SSeedSpan{point.x, point.x - 1};
-    return;
-  }
-  int32_t right = point.x;
-  while (right < bounds.right - 1 && Fillable(right + 1, point.y)) ++right;
-  int32_t left = point.x;
-  while (bounds.left < left && Fillable(left - 1, point.y)) --left;
-  span = SSeedSpan{left, right};
-}
-
-void CSeedFillCore::Scan() {
-  SSeedPoint point{};
-  while (!Overflow() && PopFront(&point)) {
-    SSeedSpan span{};
-    ExpandSpan(point, span);
-    if (span.right < span.left) continue;
-    FillSpan(span.left, point.y, span.right - span.left + 1);
-    NoteSpan(span.left, span.right, point.y);
-    PushRuns(point.y - 1, span);
-    PushRuns(point.y + 1, span);
-  }
-}
-
 bool CSeedFillCore::Fill(const TPoint& seed, int64_t t) {
   if (t > 0) threshold = static_cast<uint32_t>(std::min<int64_t>(t, UINT32_MAX));
   PrepareCoverage();

@@ -49,11 +49,6 @@ struct SSeedPoint {
   int32_t x;
   int32_t y;
 };
-// A run of one row: columns left..right inclusive (empty when right < left).
-struct SSeedSpan {
-  int32_t left;
-  int32_t right;
-};
 
 class CSeedFillCore : public CDynStack {
  public:
@@ -79,19 +74,12 @@ class CSeedFillCore : public CDynStack {
   virtual uint32_t Distance(int32_t x, int32_t y) = 0;
   // Turns the written coverage into the final area; whether it holds a pixel.
   virtual bool Finish() = 0;
-  // Distance <= threshold.
-  virtual bool Matches(int32_t x, int32_t y);
-  // Queues the first pixel of every fillable run of row y within the span.
-  virtual void PushRuns(int32_t y, const SSeedSpan& span);
-  // The widest fillable run of the point's row through it; empty when the point is filled or
-  // does not match.
-  virtual void ExpandSpan(SSeedPoint& point, SSeedSpan& span);
   // Prepares for the seed (reads its colour); false ends the fill.
   virtual bool BeginFill(const SSeedPoint& seed) = 0;
-  // Runs the queue until it is empty or overflows. The core's form calls the operations above
-  // through their slots; each member replaces it by ScanWith over itself, which calls its own
-  // operations directly (inlined). A class that overrides an operation also overrides Scan.
-  virtual void Scan();
+  // Runs the queue until it is empty or overflows: every member is ScanWith over itself, which
+  // calls its own operations directly (inlined). A class that overrides an operation also
+  // overrides Scan.
+  virtual void Scan() = 0;
 
   // The rectangle of the runs written by the last fill (empty when none was).
   const TRect& FilledBounds() const { return filled_; }
@@ -107,7 +95,6 @@ class CSeedFillCore : public CDynStack {
   }
   TRect filled_{0, 0, 0, 0};
 
-  bool Fillable(int32_t x, int32_t y) { return !IsFilled(x, y) && Matches(x, y); }
   // max(1, (threshold - d) * 255 / threshold) in 64 bits; the division by a reciprocal taken
   // once per fill, corrected to the exact quotient.
   uint8_t Coverage(uint32_t d) const {
@@ -231,7 +218,9 @@ class CSeedFillMaskOf : public Parent {
   const CBlockVCH* mask_;
 };
 
-// The scanline loop with Self's operations called directly. Same steps as the core's Scan.
+// The scanline loop with Self's operations called directly: a point is fillable when it is not
+// filled and its distance is within the threshold; each run found is widened both ways along its
+// row, written, and the fillable runs of the rows above and below it are queued.
 template <class Self>
 void CSeedFillCore::ScanWith(Self& self) {
   const TRect b = self.bounds;

@@ -18,7 +18,9 @@ struct SStrokeParam {
 static_assert(sizeof(SStrokeParam) == 24, "SStrokeParam is stored as 24 bytes");
 
 // Converts a float to int32 truncating toward zero; NaN gives 0 and out-of-range values clamp, so
-// values from files and events never convert undefined.
+// values from files and events never convert undefined. The setters below take their products in
+// double, where a float times 100 or 1000 is exact: a single-precision product would round up
+// first (0.7f x 1000 gives 700, the exact product 699.99...).
 inline int32_t StrokeParamTrunc(double x) {
   if (!(x == x)) return 0;
   if (x >= 2147483647.0) return INT32_MAX;
@@ -32,7 +34,7 @@ inline void InitStrokeParam(SStrokeParam& p) {
 inline float StrokeParamGetOpacity(const SStrokeParam& p) { return static_cast<float>(p.opacity) / 1000.0f; }
 inline int32_t StrokeParamGetOpacityRaw(const SStrokeParam& p) { return p.opacity; }
 inline bool StrokeParamSetOpacity(SStrokeParam& p, float x) {
-  const int32_t v = StrokeParamTrunc(static_cast<double>(x * 1000.0f));
+  const int32_t v = StrokeParamTrunc(static_cast<double>(x) * 1000.0);
   const bool changed = v != p.opacity;
   p.opacity = v;
   return changed;
@@ -44,12 +46,12 @@ inline bool StrokeParamSetGammaRaw(SStrokeParam& p, int32_t n) {
   return changed;
 }
 inline bool StrokeParamSetGamma(SStrokeParam& p, float x) {
-  return StrokeParamSetGammaRaw(p, StrokeParamTrunc(static_cast<double>(x * 100.0f)));
+  return StrokeParamSetGammaRaw(p, StrokeParamTrunc(static_cast<double>(x) * 100.0));
 }
 inline float StrokeParamGetSpacing(const SStrokeParam& p) { return static_cast<float>(p.spacing) / 1000.0f; }
 // Resolution of one hundredth of a nib size.
 inline bool StrokeParamSetSpacing(SStrokeParam& p, float x) {
-  const int32_t hundredths = StrokeParamTrunc(static_cast<double>(x * 100.0f + 0.5f));
+  const int32_t hundredths = StrokeParamTrunc(static_cast<double>(x) * 100.0 + 0.5);
   const int32_t v = hundredths > INT32_MAX / 10 ? INT32_MAX / 10 * 10
                     : hundredths < INT32_MIN / 10 ? INT32_MIN / 10 * 10 : hundredths * 10;
   const bool changed = v != p.spacing;

@@ -437,7 +437,8 @@ uint8_t LoadToneSetFromStream(Stream& stream, const std::string& path, CToneMngr
   } catch (const std::bad_alloc&) {
     code = kFileNoMemory;
   }
-  if (loaded == 0) return code != kFileOk ? code : kToneEmptySet;
+  // None loaded is the empty set's code, also when the walk stopped on a damaged chunk.
+  if (loaded == 0) return code != kFileOk && code != kFileShortRead && code != kFileSeekFailed ? code : kToneEmptySet;
   if (!append) manager.Clear();
   manager.TakeEntries(read);
   if (!append) {

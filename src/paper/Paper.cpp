@@ -254,11 +254,6 @@ bool TPaper::SaveLayerUndo(int32_t index, const SRectWH& rect, uint8_t code) {
   return layer->SaveRectOwnUndo(rect);
 }
 
-bool TPaper::SaveLayerUndoCoords(int32_t index, int32_t left, int32_t top, int32_t width, int32_t height,
-                                 uint8_t code) {
-  return SaveLayerUndo(index, SRectWH{left, top, width, height}, code);
-}
-
 bool TPaper::SaveLayerStoreUndo(int32_t index, uint8_t code) {
   CLayerData* layer = GetLayer(index);
   if (layer == nullptr) return false;

@@ -277,7 +277,6 @@ class TPaper {
   // Pixel undo of a rectangle: into the document undo when there is one, else into the layer's
   // own pixel undo.
   bool SaveLayerUndo(int32_t index, const SRectWH& rect, uint8_t code);
-  bool SaveLayerUndoCoords(int32_t index, int32_t left, int32_t top, int32_t width, int32_t height, uint8_t code);
   bool SaveLayerStoreUndo(int32_t index, uint8_t code);
   // The whole store; without document undo into the layer's own pixel undo.
   bool SaveWholeLayerUndo(int32_t index);

@@ -181,9 +181,10 @@ bool TPaper::DeleteFolderRow(TFlowImage* flow, int32_t index, bool record) {
 }
 
 bool TPaper::SetGroupVisible(int32_t index, int32_t count, bool record, bool visible) {
-  // The count comes from the user interface and from streams: at least 1, no more than the
-  // layers from index.
-  if (!IsValidLayerIndex(index) || count < 1 || count > GetLayerCount() - index) return false;
+  // The count comes from the user interface and from streams: at least 1; a count past the top
+  // is cut to the layers from index (and recorded so).
+  if (!IsValidLayerIndex(index) || count < 1) return false;
+  count = std::min(count, GetLayerCount() - index);
   if ((GetLayer(index)->visible != 0) == visible) return true;
   return RunCommand(
       record, [] { return true; },

@@ -14,6 +14,7 @@
 #include "paper/LayerBuild.h"
 #include "paper/Paper.h"
 #include "paper/UndoMngrEx.h"
+#include "platform/Host.h"
 #include "platform/Warning.h"
 #include "raster/BlockVMTC.h"
 
@@ -158,6 +159,7 @@ bool TPaper::TrimLayer(TFlowImage* flow, int32_t index, bool record) {
            (layer->StoreWidth() > canvasWidth || layer->StoreHeight() > canvasHeight);
   };
   return RunCommand(record, check, [&](PaperCommand& command) {
+    WaitCursor busy;
     CLayerData& layer = *GetLayer(index);
     // A new layer (new id, no own undo) of the canvas size receives the canvas part of the store.
     auto trimmed = std::unique_ptr<CLayerData>(new (std::nothrow) CLayerData(layer.index, false));

@@ -305,13 +305,19 @@ bool TPaper::EndStroke(TFlowImage* flow, TStroke& stroke, bool record, SRectWH& 
   (void)target;
   StrokeEndGuard guard([this] { SetStrokeProgress(false, strokePoints_); });
   stroke.GetStrokeRect(rect);
+  // A click without a point never widened the bounds: hand back an empty rectangle.
+  if (rect.width <= 0 || rect.height <= 0) rect = SRectWH{0, 0, 0, 0};
   if (flow == nullptr) return false;
   const int32_t layer = GetStrokeLayer(stroke);
   SRectWH store = rect;
   RectToStore(layer, store);
   bool ok = true;
   if (record) {
-    if (eventMngr_ != nullptr) eventMngr_->endStroke();
+    if (eventMngr_ != nullptr) {
+      eventMngr_->endStroke();
+      // As with engine 2: no undo record, so no step, and the stream keeps one step per record.
+      if (IsEmpty(store)) eventMngr_->dropLastStep();
+    }
     // A stroke that touched no pixel (a click without a point) leaves nothing to undo.
     if (!IsEmpty(store) && !SaveLayerUndo(layer, store, kUndoStroke)) {
       DebugOut("TPaper::EndStroke: the stroke's undo could not be saved\n");

@@ -97,6 +97,8 @@ void TPaper::SetRotationDegrees(float degrees) {
   // Into (-360, 0]; the remainder is exact, so a large angle neither loops nor drifts.
   float d = std::fmod(degrees, 360.0f);
   if (d > 0.0f) d -= 360.0f;
+  // A tiny positive angle less 360 rounds to -360 itself, which is a whole turn: 0.
+  if (d <= -360.0f) d += 360.0f;
   if (d == 0.0f) d = 0.0f;  // no negative zero
   rotation.degrees = d;
   rotation.radians = static_cast<float>(static_cast<double>(d) * std::numbers::pi / 180.0);

@@ -160,6 +160,8 @@ bool CUndoMngrEx::LayerRecord(CUndoData& record, bool undo, int32_t& show) {
       if (kept == nullptr || kept->Count() < 1 || !layers.IsValidIndex(0)) return false;
       const int32_t n = kept->Count() - 1;
       if (record.value2 == 0) {
+        // The merged layer must still be the bottom one.
+        if (found != 0) return false;
         if (!layers.SwapWith(0, *kept, false, 0)) return false;
         for (int32_t i = 1; i <= n; ++i) {
           CLayerData* entry = kept->Get(i);

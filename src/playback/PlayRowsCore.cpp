@@ -106,11 +106,9 @@ bool PlayActiveLayer(SPlayCall& call) {
     call.afterStep |= kAfterLayerPane;
   }
   if (first || mask != paper.GetActiveMaskIndex()) {
-    // The mask list's own selection of the active mask, as the mask commands make it.
-    if (CMaskMngr* masks = paper.MaskMngr(); masks != nullptr && mask >= 0) {
-      masks->SetActive(mask);
-      paper.UpdateMaskPane();
-    }
+    // Through the document's own setter, so the outline is retraced and the window refreshed.
+    if (const CMaskMngr* masks = paper.MaskMngr(); masks != nullptr && masks->IsValidIndex(mask))
+      paper.SetActiveMask(call.flow, paper.GetActiveLayerIndex(), false, mask);
     call.afterStep |= kAfterMaskPane;
   }
   if (call.player != nullptr) call.player->activeLayerPlayed = true;
@@ -129,9 +127,9 @@ bool PlayFlagWord(SPlayCall& call) {
   SFlagWordRecord r{};
   if (!ReadRecord(call, r) || !Keep(call)) return false;
   const uint16_t flags = r.flags.get();
-  // The selection switch of the document (the selection commands' own setter records; the
-  // state record only carries the switch along).
-  call.paper.selectionEnabled = (flags & kFlagSelectionEnabled) ? 1 : 0;
+  // The selection switch through its own setter, not recording.
+  call.paper.SetSelectionEnabled(call.flow, call.paper.GetActiveLayerIndex(), false,
+                                 (flags & kFlagSelectionEnabled) != 0);
   call.stroke.SetUseTone((flags & kFlagTone) != 0, false);
   call.stroke.SetUseGradation((flags & kFlagGradation) != 0, false);
   if (PlaysFlagWordAlpha(call.appVersion)) {

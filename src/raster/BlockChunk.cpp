@@ -175,7 +175,8 @@ uint8_t WriteBlocks(Stream& stream, const CBlockImage& store, const SBlockInstan
 // ---------------------------------------------------------------------------------------------
 
 // The tile at a raster position of the owning record's grid, or null when the store has none.
-STileInfo* TileAtIndex(CBlockImage& store, int64_t index, int32_t tilesAcross) {
+STileInfo* TileAtIndex(CBlockImage& store, int64_t index, int32_t tilesAcross, int64_t tileCount) {
+  if (index >= tileCount) return nullptr;  // past the record's grid
   const int64_t column = index % tilesAcross;
   const int64_t row = index / tilesAcross;
   if (row > INT32_MAX) return nullptr;
@@ -200,7 +201,7 @@ struct SReadBuffers {
 
 // One chunk at the position into the store, from the tile at index on; count := its blocks.
 uint8_t ReadBlockChunk(Stream& stream, CBlockImage& store, const SBlockInstance& instance, int32_t tilesAcross,
-                       int64_t index, int64_t blocksLeft, SReadBuffers& buffers, int32_t& count) {
+                       int64_t tileCount, int64_t index, SReadBuffers& buffers, int32_t& count) {
   uint8_t bytes[kTiledBlockHeadBytes];
   if (!stream.ReadExact(bytes, sizeof bytes)) return kFileShortRead;
   const STiledBlockHead head = DecodeTiledBlockHead(bytes);
@@ -217,7 +218,6 @@ uint8_t ReadBlockChunk(Stream& stream, CBlockImage& store, const SBlockInstance&
     const int64_t dataLength = int64_t{head.count} * kTiledBlockBytes;
     if (dataLength != head.dataLength || head.packedLength < 1 || head.packedLength > body)
       return instance.lengthsCode;
-    if (head.count > blocksLeft) return instance.tileCode;
     if (static_cast<uint64_t>(dataLength) > MaxUnpackedLength(static_cast<uint64_t>(head.packedLength)))
       return instance.lengthsCode;
     std::vector<uint8_t>& packed = buffers.packed;
@@ -231,8 +231,9 @@ uint8_t ReadBlockChunk(Stream& stream, CBlockImage& store, const SBlockInstance&
     if (!stream.ReadExact(packed.data(), head.packedLength)) return kFileShortRead;
     if (!SkipChunkBytes(stream, body - head.packedLength)) return kFileSeekFailed;
     if (!BlockUnpack(packed.data(), packed.size(), data.data(), data.size())) return instance.lengthsCode;
+    // The blocks go in order; a block past the grid fails there, the ones before it stay placed.
     for (int32_t k = 0; k < head.count; ++k) {
-      STileInfo* tile = TileAtIndex(store, index + k, tilesAcross);
+      STileInfo* tile = TileAtIndex(store, index + k, tilesAcross, tileCount);
       if (tile == nullptr) return instance.tileCode;
       // Every byte is written next: the commit skips filling the tile (the store's own commit
       // would); the content rectangles are rebuilt after the read.
@@ -242,7 +243,6 @@ uint8_t ReadBlockChunk(Stream& stream, CBlockImage& store, const SBlockInstance&
   } else {
     const int64_t valuesLength = int64_t{head.count} * 4;
     if (valuesLength > body) return instance.lengthsCode;
-    if (head.count > blocksLeft) return instance.tileCode;
     std::vector<uint8_t> values;
     try {
       values.resize(static_cast<size_t>(valuesLength));
@@ -256,10 +256,11 @@ uint8_t ReadBlockChunk(Stream& stream, CBlockImage& store, const SBlockInstance&
       // A tile of an untouched page already reads as the untouched fill: leave its page be.
       const int64_t column = (index + k) % tilesAcross;
       const int64_t row = (index + k) / tilesAcross;
-      if (column < store.TilesAcross() && row < store.TilesDown() && value == store.UntouchedFill() &&
+      if (index + k < tileCount && column < store.TilesAcross() && row < store.TilesDown() &&
+          value == store.UntouchedFill() &&
           !store.TileTouched(static_cast<int32_t>(column + row * store.TilesAcross())))
         continue;
-      STileInfo* tile = TileAtIndex(store, index + k, tilesAcross);
+      STileInfo* tile = TileAtIndex(store, index + k, tilesAcross, tileCount);
       if (tile == nullptr) return instance.tileCode;
       tile->fill = value;
       if (tile->committed) FillCommittedTile(*tile, value, store.BytesPerPixel());
@@ -272,12 +273,13 @@ uint8_t ReadBlockChunk(Stream& stream, CBlockImage& store, const SBlockInstance&
 uint8_t ReadBlocks(Stream& stream, CBlockImage& store, const SBlockInstance& instance, int32_t tilesAcross,
                    int32_t tilesDown) {
   if (tilesAcross <= 0 || tilesDown <= 0) return kFileOk;
-  int64_t blocksLeft = int64_t{tilesAcross} * tilesDown;
+  const int64_t tileCount = int64_t{tilesAcross} * tilesDown;
+  int64_t blocksLeft = tileCount;
   int64_t index = 0;
   SReadBuffers buffers;
   while (blocksLeft > 0) {
     int32_t count = 0;
-    if (uint8_t code = ReadBlockChunk(stream, store, instance, tilesAcross, index, blocksLeft, buffers, count))
+    if (uint8_t code = ReadBlockChunk(stream, store, instance, tilesAcross, tileCount, index, buffers, count))
       return code;
     index += count;
     blocksLeft -= count;

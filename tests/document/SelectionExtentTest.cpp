@@ -112,14 +112,42 @@ TEST(SelectionExtent, GrowAndShrinkEqualBruteForceOnWideSoftAreas) {
   }
 }
 
-TEST(SelectionExtent, RadiusOutsideOneToThirtyTwoIsRefused) {
+// A recording may hold any radius its 16-bit field can; the player once refused those above 32.
+TEST(SelectionExtent, RadiiAboveThirtyTwoEqualBruteForce) {
+  test::XorShiftRng rng(0xB16B);
+  for (int32_t n : {33, 34, 40, 47, 64}) {
+    for (int32_t round = 0; round < 2; ++round) {
+      // Sizes below and near the neighbourhood's width, and a wide soft area.
+      const int32_t w = round == 0 ? 1 + static_cast<int32_t>(rng.Next() % 40) : n + 9;
+      const int32_t h = round == 0 ? 1 + static_cast<int32_t>(rng.Next() % 30) : 14;
+      std::vector<uint8_t> src = SoftMask(rng, w, h);
+      if (round == 1)
+        for (int32_t y = 0; y < h; ++y)
+          for (int32_t x = 0; x < w; ++x)
+            if (std::min({x, y, w - 1 - x, h - 1 - y}) > 2) src[static_cast<size_t>(y) * w + x] |= 0xF0;
+      for (bool largest : {true, false})
+        ASSERT_EQ(Filtered(src, w, h, n, largest), BruteForce(src, w, h, n, largest))
+            << "radius " << n << (largest ? " grow " : " shrink ") << w << "x" << h;
+    }
+  }
+}
+
+TEST(SelectionExtent, RadiusOutsideTheRecordedRangeIsRefused) {
   const uint8_t pixel = 255;
   const uint8_t* in[1] = {&pixel};
   uint8_t out = 7;
   uint8_t* rows[1] = {&out};
-  for (int32_t n : {0, -1, 33, 0xFFFF, 0x7FFFFFFF}) {
+  for (int32_t n : {0, -1, 0x10000, 0x7FFFFFFF}) {
     EXPECT_FALSE(OctagonExtremeRows(in, 1, 1, n, true, rows)) << n;
     EXPECT_EQ(out, 7);
+  }
+  // Any radius of the 16-bit field runs, in time that does not grow with it.
+  for (int32_t n : {33, 1000, 0xFFFF}) {
+    out = 7;
+    EXPECT_TRUE(OctagonExtremeRows(in, 1, 1, n, true, rows)) << n;
+    EXPECT_EQ(out, 255);
+    EXPECT_TRUE(OctagonExtremeRows(in, 1, 1, n, false, rows)) << n;
+    EXPECT_EQ(out, 0);
   }
 }
 
@@ -191,6 +219,41 @@ TEST(SelectionExtent, ShrinkByOneRemovesALineAndLeavesTheCentreOfASquare) {
   EXPECT_EQ(bounds, (TRect{5, 5, 6, 6}));
 }
 
+// Shrink places the eroded bounds where they were; with left and top equal, a placement with x
+// and y swapped went unseen.
+TEST(SelectionExtent, ShrinkPlacesTheBoundsWhereTheyAreWhenLeftDiffersFromTop) {
+  test::XorShiftRng rng(0x5A11);
+  struct Case {
+    int32_t left, top, width, height, radius;
+  } cases[] = {{11, 3, 14, 9, 1}, {2, 13, 9, 12, 2}, {17, 0, 10, 16, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.left << "," << c.top);
+    auto mask = MaskWith(32, 30, 4, 1, {});
+    std::vector<uint8_t> area(static_cast<size_t>(c.width) * c.height);
+    for (int32_t y = 0; y < c.height; ++y)
+      for (int32_t x = 0; x < c.width; ++x) {
+        // Full inside with a soft rim; the bounds' corners are set so the bounds are exact.
+        const bool rim = x == 0 || y == 0 || x == c.width - 1 || y == c.height - 1;
+        const uint8_t v = rim ? static_cast<uint8_t>(60 + rng.Next() % 190) : static_cast<uint8_t>(200 + rng.Next() % 56);
+        area[static_cast<size_t>(y) * c.width + x] = v;
+        mask->Store()->SetPixel(c.left + x, c.top + y, v);
+      }
+    TChannel channel;
+    TPoint offset{0, 0};
+    ASSERT_TRUE(ShrinkMaskChannel(channel, *mask, c.radius, offset, 0));
+    EXPECT_EQ(offset, (TPoint{4, 1}));
+    ASSERT_EQ(channel.Size(), (SSize{32, 30}));
+    const std::vector<uint8_t> model = BruteForce(area, c.width, c.height, c.radius, false);
+    for (int32_t y = 0; y < 30; ++y)
+      for (int32_t x = 0; x < 32; ++x) {
+        const int32_t ax = x - c.left, ay = y - c.top;
+        const bool inside = ax >= 0 && ay >= 0 && ax < c.width && ay < c.height;
+        ASSERT_EQ(channel.GetPixel(x, y), inside ? model[static_cast<size_t>(ay) * c.width + ax] : 0)
+            << x << " " << y;
+      }
+  }
+}
+
 TEST(SelectionExtent, GrowTakesTheLargestValueSoSoftEdgesStaySoft) {
   auto mask = MaskWith(30, 10, 0, 0, {});
   for (int32_t x = 5; x < 25; ++x) mask->Store()->SetPixel(x, 5, static_cast<uint8_t>(x * 10));
@@ -240,7 +303,7 @@ TEST(SelectionExtent, ChannelStepsRefuseEmptyMasksAndBadRadii) {
   EXPECT_FALSE(ShrinkMaskChannel(channel, *empty, 1, offset, 0));
   EXPECT_FALSE(GrowMaskChannel(channel, unallocated, 1, offset, 0));
   EXPECT_FALSE(GrowMaskChannel(channel, *one, 0, offset, 0));
-  EXPECT_FALSE(ShrinkMaskChannel(channel, *one, 33, offset, 0));
+  EXPECT_FALSE(ShrinkMaskChannel(channel, *one, 0x10000, offset, 0));
   EXPECT_EQ(offset, (TPoint{7, 7}));
 }
 

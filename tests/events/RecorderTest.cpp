@@ -811,6 +811,38 @@ TEST(RecorderChannel, TheColourMaskWritesItsRangesBeforeItsChannel) {
   EXPECT_FALSE(f.mngr.writeColorMask(0, -1, 1, channel, bad, ranges));
 }
 
+// A range list that is missing, or a count whose record (4 + 20 + 8k bytes) cannot be a packet,
+// is refused before anything is written; no ranges and no list is a record of its own.
+TEST(RecorderChannel, TheColourMaskRefusesAMissingRangeListAndACountTooLargeForThePacket) {
+  RecorderFixture f;
+  TChannel channel(2, 2);
+  channel.GetPixelPtr(1, 0)[0] = 30;
+  const uint8_t ranges[16] = {};
+  // The largest k with 20 + 8k <= INT32_MAX - 4.
+  constexpr int32_t kLargest = (INT32_MAX - 4 - 20) / 8;
+  struct Case {
+    const char* name;
+    int32_t count;
+    bool withList;
+    bool written;
+  } cases[] = {
+      {"two ranges without their list", 2, false, false},
+      {"one range without its list", 1, false, false},
+      {"one past the largest count", kLargest + 1, true, false},
+      {"the largest int32 count", INT32_MAX, true, false},
+      {"no ranges and no list", 0, false, true},
+      {"two ranges with their list", 2, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SColorRangeHeader header{};
+    header.count = c.count;
+    const uint32_t start = f.mngr.writePos();
+    EXPECT_EQ(f.mngr.writeColorMask(0, -1, 1, channel, header, c.withList ? ranges : nullptr), c.written);
+    EXPECT_EQ(f.mngr.writePos() != start, c.written);
+  }
+}
+
 TEST(RecorderFilter, TheFloorFilterSendsItsFileTexturesAhead) {
   RecorderFixture f;
   TMTC floor(2, 1), wall(1, 1);

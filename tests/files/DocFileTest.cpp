@@ -112,6 +112,8 @@ void BuildRichDocument(HeadlessDocumentWindow& window) {
   layers.SetActive(7);
 
   CMaskMngr& masks = *paper.MaskMngr();
+  masks.GetMask(0)->offsetX = 6;  // the empty mask's offset is not kept
+  masks.GetMask(0)->offsetY = -2;
   for (int32_t i = 0; i < 3; ++i) {
     auto mask = CMaskData::Create(masks.GetCount(), 70 + 60 * i, 48 + 20 * i);
     ASSERT_NE(mask, nullptr);
@@ -193,7 +195,12 @@ void ExpectSameMasks(const TPaper& a, const TPaper& b) {
     EXPECT_EQ(x.name, y.name);
     EXPECT_EQ(y.index, i);
     ASSERT_EQ(x.IsAllocated(), y.IsAllocated());
-    if (!x.IsAllocated()) continue;
+    if (!x.IsAllocated()) {
+      // A mask without pixels reopens at (0, 0) wherever it was.
+      EXPECT_EQ(y.offsetX, 0);
+      EXPECT_EQ(y.offsetY, 0);
+      continue;
+    }
     EXPECT_EQ(x.offsetX, y.offsetX);
     EXPECT_EQ(x.offsetY, y.offsetY);
     ASSERT_EQ(x.Store()->Size(), y.Store()->Size());
@@ -402,8 +409,9 @@ const FaultCase kFaults[] = {
        StoreU32(b.data() + at + 4, 60);
      },
      0, "(err=17)", 1},
-    {"LayerNameBeyondSize", [](std::vector<uint8_t>& b) { StoreU16(b.data() + Layer0(b) + 60, 200); }, 0,
-     "(err=17)", 1},
+    // The name length field disagreeing with the chunk size once dropped the whole layer or mask.
+    {"LayerNameLengthFieldIgnored", [](std::vector<uint8_t>& b) { StoreU16(b.data() + Layer0(b) + 60, 200); },
+     0, nullptr, 1},
     {"LayerTilesAcrossDisagree", [](std::vector<uint8_t>& b) { StoreI32(b.data() + Layer0(b) + 24, 7); }, 0,
      "(err=22)", 1},
     {"LayerTileSide64Refused", [](std::vector<uint8_t>& b) { StoreI32(b.data() + Layer0(b) + 16, 64); }, 0,
@@ -421,8 +429,8 @@ const FaultCase kFaults[] = {
      1},
     {"MaskTilesDownDisagree", [](std::vector<uint8_t>& b) { StoreI32(b.data() + Mask1(b) + 28, 3); }, 0,
      "(err=30)", 1},
-    {"MaskNameBeyondSize", [](std::vector<uint8_t>& b) { StoreU16(b.data() + Mask1(b) + 60, 90); }, 0, "(err=17)",
-     1},
+    {"MaskNameLengthFieldIgnored", [](std::vector<uint8_t>& b) { StoreU16(b.data() + Mask1(b) + 60, 90); }, 0,
+     nullptr, 1},
     {"MaskStoreBytesBeyond32Bits",
      [](std::vector<uint8_t>& b) {
        const size_t at = Mask1(b);
@@ -432,8 +440,11 @@ const FaultCase kFaults[] = {
        StoreI32(b.data() + at + 28, 800);
      },
      0, "(err=29)", 1},
+    // Every failed layer says so itself; the default layer comes without a second warning.
     {"AllLayersFailingWarnsAndOpensADefaultLayer",
-     [](std::vector<uint8_t>& b) { StoreU16(b.data() + Layer0(b) + 62, 7); }, 0, kDocNoLayerText, 1},
+     [](std::vector<uint8_t>& b) { StoreU16(b.data() + Layer0(b) + 62, 7); }, 0, "(err=12)", 1},
+    // Layers announced but never met: the only word the person gets.
+    {"AnnouncedLayersMissingWarns", [](std::vector<uint8_t>& b) { b.resize(Layer0(b)); }, 0, kDocNoLayerText, 1},
     {"UnknownChunksCountedOnce",
      [](std::vector<uint8_t>& b) {
        const uint8_t unknown[] = {'A', 'B', 'C', 'D', 4, 0, 0, 0, 1, 2, 3, 4, 'W', 'X', 'Y', 'Z', 0, 0, 0, 0};
@@ -468,6 +479,62 @@ TEST_P(DocFileFaults, NamedCodeOrWarning) {
 
 INSTANTIATE_TEST_SUITE_P(Table, DocFileFaults, ::testing::ValuesIn(kFaults),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The name is the chunk's rest after the record; a name length field that disagrees once
+// dropped the layer or the mask with all its pixels.
+TEST(DocFileEdges, NameLengthFieldsThatDisagreeKeepTheLayerAndTheMask) {
+  const std::vector<uint8_t> good = SmallFile();
+  for (const uint16_t field : {uint16_t{0}, uint16_t{3}, uint16_t{200}, uint16_t{0xFFFF}}) {
+    SCOPED_TRACE(field);
+    std::vector<uint8_t> bytes = good;
+    StoreU16(bytes.data() + Layer0(bytes) + 60, field);
+    StoreU16(bytes.data() + Mask1(bytes) + 60, field);
+    PaperTestScope scope;
+    HeadlessDocumentWindow intact, window;
+    MemoryStream a(good), b(bytes);
+    ASSERT_EQ(LoadDocStream(a, intact.Paper(), "a.tfi", nullptr), 0);
+    ASSERT_EQ(LoadDocStream(b, window.Paper(), "b.tfi", nullptr), 0);
+    EXPECT_TRUE(scope.warnings.Texts().empty());
+    TPaper& paper = window.Paper();
+    ASSERT_EQ(paper.GetLayerCount(), 1);
+    EXPECT_EQ(paper.GetLayer(0)->name, intact.Paper().GetLayer(0)->name);
+    EXPECT_EQ(paper.GetLayer(0)->Store()->GetPixel(3, 4), 0xFF102030u);
+    ASSERT_EQ(paper.MaskMngr()->GetCount(), 2);
+    const CMaskData& mask = *paper.MaskMngr()->GetMask(1);
+    EXPECT_EQ(mask.name, intact.Paper().MaskMngr()->GetMask(1)->name);
+    ASSERT_TRUE(mask.IsAllocated());
+    EXPECT_EQ(mask.Store()->GetPixel(1, 1), 200);
+  }
+}
+
+// A failed layer warned twice: its own failure, then that no layer was read.
+TEST(DocFileEdges, AllLayersFailingWarnsOncePerLayer) {
+  std::vector<uint8_t> bytes = SmallFile();
+  StoreU16(bytes.data() + Layer0(bytes) + 62, 7);
+  const LoadOutcome out = LoadBytes(bytes);
+  EXPECT_EQ(out.code, 0);
+  ASSERT_EQ(out.warnings.size(), 1u);
+  EXPECT_NE(out.warnings[0].find("(err=12)"), std::string::npos);
+  EXPECT_EQ(out.layers, 1);
+}
+
+// A mask without pixels reopens at (0, 0), whatever offset its record holds.
+TEST(DocFileEdges, AMaskWithoutPixelsReopensAtTheOrigin) {
+  std::vector<uint8_t> bytes = SmallFile();
+  const size_t m0 = OffsetOfChunk(bytes, kChunkMask, 0);
+  StoreI32(bytes.data() + m0 + 8 + 32, 7);
+  StoreI32(bytes.data() + m0 + 8 + 36, -3);
+  PaperTestScope scope;
+  HeadlessDocumentWindow window;
+  MemoryStream stream(bytes);
+  ASSERT_EQ(LoadDocStream(stream, window.Paper(), "m.tfi", nullptr), 0);
+  const CMaskData& mask = *window.Paper().MaskMngr()->GetMask(0);
+  EXPECT_FALSE(mask.IsAllocated());
+  EXPECT_EQ(mask.offsetX, 0);
+  EXPECT_EQ(mask.offsetY, 0);
+  // The mask with pixels keeps its own.
+  EXPECT_TRUE(window.Paper().MaskMngr()->GetMask(1)->IsAllocated());
+}
 
 TEST(DocFileEdges, ActiveIndexesAreClampedAndResolutionDefaults) {
   std::vector<uint8_t> bytes = SmallFile();

@@ -433,9 +433,11 @@ TEST_F(NibSetFileTest, DamagedFilesGiveTheirCodesAndChangeNothing) {
       {"wrong header size", 4, 25, 17},
       {"version 2", 8, 2, 12},
       {"no nibs announced", 12, 0, 37},
-      {"first chunk runs past the end", 32 + 6, 0x7F, 10},
-      // Nib 0 too short for its body, so nothing is read of it; the walk still steps by its size.
-      {"record shorter than its body", 32 + 4, 100, 10},
+      // The walk stops on a damaged chunk with nothing read: none loaded.
+      {"first chunk runs past the end", 32 + 6, 0x7F, 37},
+      // Nib 0 too short for its body, so nothing is read of it; the walk steps by its size into
+      // bytes that run past the end.
+      {"record shorter than its body", 32 + 4, 100, 37},
   };
   const std::string path = PathOf("damaged.psh");
   for (const Case& c : cases) {
@@ -455,6 +457,39 @@ TEST_F(NibSetFileTest, DamagedFilesGiveTheirCodesAndChangeNothing) {
   EXPECT_EQ(LoadNibSet(PathOf("missing.psh"), set, false), 4);
   EXPECT_FALSE(set.LoadFromFile(PathOf("missing.psh"), false));
   EXPECT_EQ(warnings_.Texts().back(), "ペン先集の読み込みに失敗しました! (err=4)");
+}
+
+// A short chunk header or a chunk running past the end once threw away every nib read before.
+TEST_F(NibSetFileTest, ADamagedChunkKeepsTheNibsReadBeforeIt) {
+  const std::vector<uint8_t> good = Bytes(SavedSet());
+  std::vector<size_t> starts;  // the nib chunks (an image chunk follows the image nib)
+  for (size_t at = 32; at + 8 <= good.size(); at += 8 + U32(good, at + 4))
+    if (good[at] == 'P' && good[at + 1] == 'S' && good[at + 2] == 'H' && good[at + 3] == 'P') starts.push_back(at);
+  ASSERT_EQ(starts.size(), 3u);
+  CPenShapeMngr source;
+  FillSet(source);
+  const std::string path = PathOf("cut.psh");
+  for (const size_t kept : {size_t{1}, size_t{2}}) {
+    for (const bool shortHeader : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << kept << (shortHeader ? " short header" : " past the end"));
+      std::vector<uint8_t> b = good;
+      if (shortHeader) {
+        b.resize(starts[kept] + 6);
+      } else {
+        b[starts[kept] + 7] = 0x40;  // the size runs far past the end
+      }
+      WriteBytes(path, b);
+      warnings_.Clear();
+      CPenShapeMngr set;
+      set.UseBuiltins();
+      ASSERT_EQ(LoadNibSet(path, set, false), 0);
+      ASSERT_EQ(set.Count(), static_cast<int32_t>(kept));
+      for (size_t i = 0; i < kept; ++i)
+        EXPECT_EQ(set.GetItem(static_cast<int32_t>(i))->Name(), source.GetItem(static_cast<int32_t>(i))->Name());
+      ASSERT_EQ(warnings_.Texts().size(), 1u);
+      EXPECT_EQ(warnings_.Texts()[0], std::to_string(3 - kept) + "個のペン先集が読み込めませんでした！");
+    }
+  }
 }
 
 // Every prefix of a file: a code and an unchanged set, or a load of the whole records it holds.

@@ -101,6 +101,7 @@ class QuietWarnings {
   QuietWarnings() { previous_ = SetWarningHost(&host_); }
   ~QuietWarnings() { SetWarningHost(previous_); }
   const std::vector<std::string>& Texts() const { return host_.Texts(); }
+  void Clear() { host_.Clear(); }
 
  private:
   RecordingWarningHost host_;
@@ -176,7 +177,7 @@ TEST(PenMethodObjTest, TPaintParamThroughABrushPreset) {
   auto q = TPaintParam::CreateFromPenMethod(&brush, made);
   ASSERT_TRUE(made);
   EXPECT_EQ(q->kind, 11);
-  EXPECT_FLOAT_EQ(q->opaque, 0.42f);
+  EXPECT_FLOAT_EQ(q->opaque, 0.419f);  // trunc(0.42f x 1000): the float lies just below 0.42
   EXPECT_FLOAT_EQ(q->penSpacing, 0.33f);
   EXPECT_FLOAT_EQ(q->gamma, 1.5f);
   EXPECT_FLOAT_EQ(q->env, 40.0f);
@@ -430,9 +431,10 @@ TEST_F(BrushSetFileTest, TruncatedAndCorruptedFilesGiveTheirCodesAndChangeNothin
       {"wrong header size", with(4, {25}), 17},
       {"newer version", with(8, {2}), 12},
       {"no brushes announced", with(12, {0, 0}), 37},
+      // The walk stops on a damaged chunk with nothing read: none loaded.
       {"first chunk past the end", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 32 + 8 + firstSize - 4),
-       10},
-      {"chunk header cut", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 36), 9},
+       37},
+      {"chunk header cut", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 36), 37},
   };
   // Every record of a newer version: nothing read.
   std::vector<uint8_t> newer = bytes;
@@ -461,6 +463,36 @@ TEST_F(BrushSetFileTest, TruncatedAndCorruptedFilesGiveTheirCodesAndChangeNothin
   }
   CPenMethodMngr set;
   EXPECT_EQ(LoadBrushSet(PathOf("missing.pmt"), set, false), 4);
+}
+
+// A short chunk header or a chunk running past the end once threw away every brush read before.
+TEST_F(BrushSetFileTest, ADamagedChunkKeepsTheBrushesReadBeforeIt) {
+  CPenMethodMngr source;
+  source.AddMissingKinds();
+  const std::string path = PathOf("cut.pmt");
+  ASSERT_EQ(SaveBrushSet(path, source), 0);
+  const std::vector<uint8_t> bytes = ReadBytes(path);
+  // Where each brush's chunk starts (its followers are chunks of other ids).
+  std::vector<size_t> starts;
+  for (size_t at = 32; at + 8 <= bytes.size(); at += 8 + LoadU32(bytes.data() + at + 4))
+    if (LoadU32(bytes.data() + at) == kChunkBrush) starts.push_back(at);
+  ASSERT_EQ(starts.size(), 9u);
+  for (const size_t kept : {size_t{1}, size_t{4}, size_t{8}}) {
+    for (const bool shortHeader : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << kept << (shortHeader ? " short header" : " past the end"));
+      const size_t cut = starts[kept] + (shortHeader ? 5 : 8 + 20);
+      WriteBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)));
+      warnings_.Clear();
+      CPenMethodMngr set;
+      set.Add(Brush(9, "gone"));
+      ASSERT_EQ(LoadBrushSet(path, set, false), 0);
+      ASSERT_EQ(set.Count(), static_cast<int32_t>(kept));
+      for (size_t i = 0; i < kept; ++i)
+        EXPECT_EQ(set.GetItem(static_cast<int32_t>(i))->Name(), source.GetItem(static_cast<int32_t>(i))->Name());
+      ASSERT_EQ(warnings_.Texts().size(), 1u);
+      EXPECT_EQ(warnings_.Texts()[0], std::to_string(9 - kept) + "個のブラシ集が読み込めませんでした！");
+    }
+  }
 }
 
 TEST_F(BrushSetFileTest, AFailedBrushIsSkippedAndTheRestRead) {

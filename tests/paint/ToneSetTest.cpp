@@ -397,6 +397,9 @@ TEST_F(ToneSetTest, FailedLoadsKeepTheSet) {
       {"version", SetHeader(2, 1, 0, 2) + good.substr(32), kFileLevel},
       {"count 0", SetHeader(0, 0) + good.substr(32), kToneEmptySet},
       {"short", good.substr(0, 31), kFileShortRead},
+      // The walk stops on a damaged chunk with nothing loaded: none loaded (once 9 and 10).
+      {"first chunk head cut", good.substr(0, 32 + 5), kToneEmptySet},
+      {"first chunk past the end", good.substr(0, 32 + 8 + 10), kToneEmptySet},
       {"nothing readable", SetHeader(1, 0) + Record(3, "x", 100, 4, 4) + Image(4, 4, 4), kToneEmptySet},
   };
   for (const Case& c : cases) {

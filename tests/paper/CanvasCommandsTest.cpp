@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -479,6 +480,83 @@ TEST(CanvasCommands, ResolutionChangesRecordUndoAndRedoBothManagers) {
     EXPECT_EQ(f.Paper().MaskMngr()->GetMask(0)->Store()->Width(), maskWidth);
     ASSERT_TRUE(f.Redo());
     EXPECT_EQ(ReadDoc(f.Paper()), after);
+  }
+}
+
+// A mask scaled down to no pixel on a side once failed the whole mask pass: with undo the
+// command asked the out-of-memory question, without it that mask and every later one kept the
+// old size while the command answered success. Such a mask has no store; the others scale
+// (canvas 20 x 10 to 5 x 10: masks of 3 x 3, 20 x 10 and 12 x 10).
+TEST(CanvasCommands, ResolutionChangeWithAMaskThatVanishesScalesTheOthers) {
+  for (const int32_t method : {1, 2}) {
+    for (const bool withUndo : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << "method " << method << (withUndo ? " with undo" : " without"));
+      CanvasFixture f(20, 10, false);
+      CMaskMngr& masks = *f.Paper().MaskMngr();
+      ASSERT_TRUE(masks.GetMask(0)->createMask(3, 3));
+      SRectWH all{0, 0, 3, 3};
+      masks.GetMask(0)->Store()->FillRect(all, 200);
+      std::unique_ptr<CMaskData> second = CMaskData::Create(1, 20, 10);
+      ASSERT_NE(second, nullptr);
+      // Stripes four pixels wide: each becomes one column of the 5-pixel-wide result.
+      const uint8_t stripes[5] = {10, 80, 160, 250, 40};
+      for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 20; ++x) second->Store()->SetPixel(x, y, stripes[x / 4]);
+      second->offsetX = 8;
+      ASSERT_GE(masks.InsertMask(1, second), 0);
+      std::unique_ptr<CMaskData> third = CMaskData::Create(2, 12, 10);
+      ASSERT_NE(third, nullptr);
+      SRectWH half{0, 0, 12, 10};
+      third->Store()->FillRect(half, 255);
+      ASSERT_GE(masks.InsertMask(2, third), 0);
+      ASSERT_EQ(masks.GetCount(), 3);
+
+      const bool done = method == 1 ? f.Paper().ChangeResolutionSampled(f.Flow(), 5, withUndo, true, 10)
+                                    : f.Paper().ChangeResolution(f.Flow(), 5, withUndo, true, 10);
+      ASSERT_TRUE(done);
+      EXPECT_TRUE(f.scope.warnings.Texts().empty());
+      EXPECT_EQ(f.Paper().canvasWidth, 5);
+      CMaskMngr& now = *f.Paper().MaskMngr();
+      ASSERT_EQ(now.GetCount(), 3);
+      EXPECT_FALSE(now.GetMask(0)->IsAllocated());
+      ASSERT_TRUE(now.GetMask(1)->IsAllocated());
+      EXPECT_EQ(now.GetMask(1)->Store()->Size(), (SSize{5, 10}));
+      EXPECT_EQ(now.GetMask(1)->offsetX, 2);
+      for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 5; ++x) ASSERT_EQ(now.GetMask(1)->Store()->GetPixel(x, y), stripes[x]) << x;
+      ASSERT_TRUE(now.GetMask(2)->IsAllocated());
+      EXPECT_EQ(now.GetMask(2)->Store()->Size(), (SSize{3, 10}));
+      for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 3; ++x) ASSERT_EQ(now.GetMask(2)->Store()->GetPixel(x, y), 255);
+    }
+  }
+}
+
+// Every canvas command marks the document modified: a turned canvas once closed without the
+// save question. With and without undo, recorded and played.
+TEST(CanvasCommands, EveryCanvasCommandMarksTheDocumentModified) {
+  struct Case {
+    const char* name;
+    std::function<bool(CanvasFixture&)> run;
+  } cases[] = {
+      {"turn", [](CanvasFixture& f) { return f.Paper().RotateCanvas90(f.Flow(), true, true); }},
+      {"turn played", [](CanvasFixture& f) { return f.Paper().RotateCanvas90(f.Flow(), false, false); }},
+      {"canvas size", [](CanvasFixture& f) { return f.Paper().ResizeCanvas(f.Flow(), 70, true, true, 4, 50); }},
+      {"canvas size played",
+       [](CanvasFixture& f) { return f.Paper().ResizeCanvas(f.Flow(), 70, false, true, 4, 50); }},
+      {"trim", [](CanvasFixture& f) { return f.Paper().TrimCanvas(f.Flow(), 1, true, true, SRectWH{3, 2, 30, 20}); }},
+      {"resolution", [](CanvasFixture& f) { return f.Paper().ChangeResolution(f.Flow(), 30, true, true, 20); }},
+      {"resolution sampled played",
+       [](CanvasFixture& f) { return f.Paper().ChangeResolutionSampled(f.Flow(), 30, false, true, 20); }},
+      {"older canvas size", [](CanvasFixture& f) { return f.Paper().ResizeCanvasOld(f.Flow(), 70, 4, 50); }},
+      {"older image size", [](CanvasFixture& f) { return f.Paper().ResizeImageOld(f.Flow(), 70, 50); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CanvasFixture f(60, 40);
+    f.window->modified = false;
+    ASSERT_TRUE(c.run(f));
+    EXPECT_TRUE(f.window->modified);
   }
 }
 

@@ -291,6 +291,50 @@ TEST(FillCommands, ClearSelectionFillsTheSelectedPartWithTheColourAndTakesItsAlp
   f.ExpectUndoRedoExact(before, steps);
 }
 
+// The mask and the layer placed differently, with x and y offsets that differ: the selected
+// canvas pixels, and only they, take the colour (a swapped axis or offset went unseen).
+TEST(FillCommands, ClearSelectionMeetsAMaskPlacedDifferentlyFromItsLayer) {
+  struct Case {
+    int32_t layerX, layerY, maskX, maskY;
+    int32_t left, top, right, bottom;  // the selection in mask store pixels
+    int32_t selected;                  // of them on the layer's store
+  } cases[] = {
+      {2, 1, -6, 3, 12, 10, 16, 14, 16},
+      // At the mask store's bottom right, the layer lower than it is right of it.
+      {1, 2, 6, 3, 34, 26, 40, 30, 6 * 4},
+      // At the mask store's left, partly off the canvas.
+      {3, 0, 2, 5, 0, 25, 5, 30, 5 * 5},
+      // At the mask store's left edge, the layer lower than it is to the right.
+      {0, 3, -2, 0, 0, 10, 5, 15, 5 * 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.layerX << "," << c.layerY << " " << c.maskX << "," << c.maskY);
+    FillFixture f;
+    f.Select(c.left, c.top, c.right, c.bottom);
+    CMaskData& mask = *f.Masks().GetActiveMask();
+    ASSERT_EQ(mask.Store()->Size(), (SSize{40, 30}));
+    mask.offsetX = c.maskX;  // canvas x = mask x - offset x
+    mask.offsetY = c.maskY;
+    f.Layer().offsetX = c.layerX;  // layer x = canvas x + offset
+    f.Layer().offsetY = c.layerY;
+    const Pixels before = Read(f.Layer());
+    const int32_t steps = f.Steps();
+    ASSERT_TRUE(f.Paper().ClearSelection(f.Flow(), 1, 0x00FF00u, true));
+    int32_t selected = 0;
+    for (int32_t y = 0; y < 30; ++y)
+      for (int32_t x = 0; x < 40; ++x) {
+        const int32_t cx = x - c.layerX, cy = y - c.layerY;  // the canvas point
+        const int32_t mx = cx + c.maskX, my = cy + c.maskY;  // the mask store point
+        const bool inside = mx >= c.left && mx < c.right && my >= c.top && my < c.bottom;
+        selected += inside;
+        const uint32_t was = before.values[static_cast<size_t>(y) * 40 + x];
+        ASSERT_EQ(f.Layer().Store()->GetPixel(x, y), inside ? 0x0000FF00u : was) << x << "," << y;
+      }
+    EXPECT_EQ(selected, c.selected);
+    f.ExpectUndoRedoExact(before, steps);
+  }
+}
+
 TEST(FillCommands, OlderRecordingsFillTheWholeLayerWithAColour) {
   FillFixture f;
   const int32_t steps = f.Steps();
@@ -387,6 +431,27 @@ TEST(FillCommands, CompositeTargetFillsTheCanvasAreaOfAnOffsetStore) {
   ASSERT_TRUE(f.Undo());
   EXPECT_EQ(Read(f.Layer(1)), before);
   EXPECT_EQ(f.Steps(), steps);
+}
+
+// A grown fill whose area is wider or taller than the working channel is refused: the channel
+// could not hold what it claims.
+TEST(FillCommands, GrownFillLargerThanTheWorkingChannelIsRefused) {
+  FillFixture f;
+  TChannel& channel = f.Flow()->WorkChannel();
+  ASSERT_EQ(channel.Size(), (SSize{40, 30}));
+  *channel.GetPixelPtr(12, 9) = 255;
+  const int32_t steps = f.Steps();
+  for (const TPoint size : {TPoint{41, 30}, TPoint{40, 31}, TPoint{64, 30}, TPoint{40, 64}}) {
+    SCOPED_TRACE(::testing::Message() << size.x << "x" << size.y);
+    EXPECT_FALSE(f.Paper().PaintFillChannelGrow(f.Flow(), 1, true, false, false, size, TPoint{0, 0}, TPoint{12, 9}));
+    EXPECT_EQ(f.Steps(), steps);
+    EXPECT_EQ(f.Layer().StoreWidth(), 40);
+    EXPECT_EQ(f.Layer().StoreHeight(), 30);
+  }
+  // The channel's own size is taken.
+  EXPECT_TRUE(f.Paper().PaintFillChannelGrow(f.Flow(), 1, true, false, false, TPoint{40, 30}, TPoint{0, 0},
+                                             TPoint{12, 9}));
+  EXPECT_EQ(f.Steps(), steps + 1);
 }
 
 TEST(FillCommands, OverflowWarnsAndStillFillsThePartFound) {

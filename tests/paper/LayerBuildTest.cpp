@@ -218,6 +218,40 @@ TEST(LayerBuild, KeepInMaskScalesAlphaInsideAndClearsOutsideTheUsedTiles) {
   EXPECT_EQ(layer->Store()->GetPixel(80, 10) & 0xFFFFFFu, (80u << 12) | 10u);
 }
 
+// Keep inside the mask against a pixel-by-pixel model, on stores wider and taller than one
+// 64-pixel mask tile with both offsets: alpha := alpha x mask / 255, 0 where the mask is 0 or
+// absent, the colour kept. The right of the mask's used tiles once kept its alpha unseen.
+TEST(LayerBuild, KeepInMaskEqualsThePixelModelOnStoresWiderThanAMaskTile) {
+  struct Case {
+    int32_t storeW, storeH, layerX, layerY, maskW, maskH, maskX, maskY, left, top, right, bottom;
+  } cases[] = {
+      {200, 90, 7, 3, 180, 100, 2, 5, 70, 10, 100, 40},   // used tiles in the middle of the store
+      {150, 140, 0, 0, 150, 140, 0, 0, 5, 70, 60, 130},   // used tiles at the left, lower half
+      {260, 70, 30, 0, 300, 70, 0, 0, 130, 0, 190, 70},   // mask shifted against the layer
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.storeW << "x" << c.storeH);
+    auto layer = MakeLayer(c.storeW, c.storeH, c.storeW, c.storeH, c.layerX, c.layerY, 220);
+    auto value = [&](int32_t x, int32_t y) {
+      return uint8_t(x >= c.left && x < c.right && y >= c.top && y < c.bottom ? 40 + (x * 7 + y * 3) % 216 : 0);
+    };
+    auto mask = MakeMask(c.maskW, c.maskH, c.maskX, c.maskY, value);
+    std::vector<uint32_t> before;
+    for (int32_t y = 0; y < c.storeH; ++y)
+      for (int32_t x = 0; x < c.storeW; ++x) before.push_back(layer->Store()->GetPixel(x, y));
+    ASSERT_TRUE(KeepLayerInMask(*layer, *mask));
+    for (int32_t y = 0; y < c.storeH; ++y)
+      for (int32_t x = 0; x < c.storeW; ++x) {
+        // Store point to canvas, canvas to mask store.
+        const int32_t mx = x - c.layerX + c.maskX, my = y - c.layerY + c.maskY;
+        const uint8_t m = mx >= 0 && my >= 0 && mx < c.maskW && my < c.maskH ? value(mx, my) : 0;
+        const uint32_t p = before[static_cast<size_t>(y) * c.storeW + x];
+        const uint32_t want = (p & 0xFFFFFFu) | (uint32_t{MulTable[m][p >> 24]} << 24);
+        ASSERT_EQ(layer->Store()->GetPixel(x, y), want) << x << "," << y;
+      }
+  }
+}
+
 TEST(LayerBuild, KeepInMaskWithAMaskOffTheStoreClearsEverythingAndAnEmptyMaskIsRefused) {
   auto layer = MakeLayer(40, 40, 40, 40, 0, 0);
   // The mask's content lies at canvas x >= 200: it does not meet the store.

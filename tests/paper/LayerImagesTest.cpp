@@ -12,7 +12,9 @@
 #include "document/Mask.h"
 #include "paper/PaperTestSupport.h"
 #include "paper/UndoMngrEx.h"
+#include "platform/AddressSpace.h"
 #include "platform/ByteOrder.h"
+#include "platform/Host.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
 #include "raster/Composite.h"
@@ -155,6 +157,36 @@ TEST(LayerImages, TrimKeepsTheCanvasPartRecordsAfterTheReplacementAndUndoes) {
   EXPECT_EQ(f.Last().code, 8);
   EXPECT_EQ(f.Last().payload, (std::vector<uint8_t>{1, 0, 1, 0}));
   ExpectUndoRedo(f, before, Take(f.Paper()));
+}
+
+// The trim once showed no busy cursor.
+TEST(LayerImages, TrimShowsTheBusyCursorAndRestoresIt) {
+  Fixture f;
+  RecordingCursorHost cursors;
+  CursorHost* previous = SetCursorHost(&cursors);
+  ASSERT_TRUE(f.Paper().TrimLayer(f.Flow(), 1, true));
+  SetCursorHost(previous);
+  ASSERT_GE(cursors.History().size(), 2u);
+  EXPECT_EQ(cursors.History().front(), kCursorWait);
+  EXPECT_EQ(cursors.Current(), 0);
+}
+
+// A tile of the trimmed store that cannot be committed fails the trim: the layer stays whole,
+// nothing is recorded.
+TEST(LayerImages, TrimWithARefusedTileFailsAndKeepsTheLayer) {
+  Fixture f;
+  const Snapshot before = Take(f.Paper());
+  CLayerData* layer = &f.Layer(1);
+  const int32_t steps = f.Steps();
+  const int32_t undo = f.UndoCount();
+  RefuseNextCommits(1);
+  EXPECT_FALSE(f.Paper().TrimLayer(f.Flow(), 1, true));
+  ResetAddressSpaceSettings();
+  EXPECT_EQ(&f.Layer(1), layer);
+  EXPECT_EQ(f.Layer(1).StoreWidth(), 64);
+  EXPECT_EQ(Take(f.Paper()), before);
+  EXPECT_EQ(f.Steps(), steps);
+  EXPECT_EQ(f.UndoCount(), undo);
 }
 
 TEST(LayerImages, TrimOfACanvasSizedOrMissingLayerIsRefusedWithoutATrace) {

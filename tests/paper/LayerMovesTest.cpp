@@ -11,6 +11,7 @@
 #include "document/Mask.h"
 #include "paper/PaperTestSupport.h"
 #include "paper/UndoMngrEx.h"
+#include "platform/AddressSpace.h"
 #include "raster/BlockVCH.h"
 #include "raster/BlockVMTC.h"
 
@@ -171,6 +172,22 @@ TEST(LayerMoves, ACanvasSizeLayerGrowsByTheDistance) {
     EXPECT_EQ(f.Read(), before);
     ASSERT_TRUE(f.Redo());
     EXPECT_EQ(f.Read(), after);
+  }
+}
+
+// A tile of the grown store that cannot be committed fails the move: the layer stays as it was
+// and nothing is recorded.
+TEST(LayerMoves, AGrowingMoveWithARefusedTileFailsAndKeepsTheLayer) {
+  for (const int32_t dx : {10, -10}) {
+    SCOPED_TRACE(dx);
+    MoveFixture f;
+    const DocState before = f.Read();
+    const int32_t steps = f.Paper().EventMngr()->stepCount();
+    RefuseNextCommits(1);
+    EXPECT_FALSE(f.Paper().OffsetLayer(f.Flow(), 1, true, 3, dx));
+    ResetAddressSpaceSettings();
+    EXPECT_EQ(f.Read(), before);
+    EXPECT_EQ(f.Paper().EventMngr()->stepCount(), steps);
   }
 }
 

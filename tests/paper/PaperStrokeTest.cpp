@@ -21,6 +21,7 @@
 #include "paper/FlowImage.h"
 #include "paper/Paper.h"
 #include "paper/PaperTestSupport.h"
+#include "paper/UndoMngrEx.h"
 #include "support/TestRng.h"
 
 namespace tf::test {
@@ -383,6 +384,50 @@ TEST_F(PaperStrokeTest, AClickWithoutAPointPaintsNothingAndWarnsNothing) {
   paper.EndStrokeMngr(&window.Flow(), stroke, false, rect, 0);
 }
 
+// An engine-0/1 click without a point once left an event step with no undo record behind it, so
+// the next undo took back the command before the click while the stream kept its step.
+TEST_F(PaperStrokeTest, OlderEngineClickWithoutAPointLeavesNoStepAndAnEmptyRect) {
+  for (const int32_t engine : {0, 1}) {
+    SCOPED_TRACE(engine);
+    scope.host.settings.undoMax = 16;
+    StrokeWindow window;
+    TStroke stroke{2};
+    CPenRender renderer{&stroke};
+    window.stroke = &stroke;
+    window.penRender = &renderer;
+    window.chosenEngine = 1;
+    TPaper& paper = window.Paper();
+    ASSERT_TRUE(paper.NewDocument("c", &window.Flow(), false, false, 72, 30, 30));
+    ASSERT_NE(paper.UndoMngr(), nullptr);
+    ASSERT_TRUE(paper.CreateStrokeMngr());
+    StrokeRecordSource source(&stroke);
+    paper.EventMngr()->stroke = &source;
+    stroke.SetPenType(0);
+    stroke.SetWidth(4);
+    CEventMngr& events = *paper.EventMngr();
+    const int32_t stepsBefore = events.stepCount();
+    ASSERT_TRUE(paper.SetLayerOpacity(0, 100, true));
+    ASSERT_EQ(events.stepCount(), stepsBefore + 1);
+    const uint32_t afterOpacity = events.writePos();
+    if (engine == 0) UseStrokeEngine0(paper);  // which drops the document undo
+    ASSERT_TRUE(paper.BeginStroke(&window.Flow(), stroke, true, 12, 12, 1));
+    SRectWH rect{1, 1, 1, 1};
+    EXPECT_TRUE(paper.EndStroke(&window.Flow(), stroke, true, rect, 0));
+    EXPECT_EQ(rect, (SRectWH{0, 0, 0, 0}));
+    EXPECT_FALSE(window.strokeActive);
+    // The click's step is gone with its undo record that never was.
+    EXPECT_EQ(events.stepCount(), stepsBefore + 1);
+    EXPECT_EQ(events.writePos(), afterOpacity);
+    if (engine == 0) continue;  // no document undo while the older engine plays
+    // Undo takes back the opacity and its step together.
+    SRectWH area{};
+    ASSERT_TRUE(paper.Undo(&window.Flow(), 0, area));
+    EXPECT_EQ(paper.GetLayer(0)->opacity, 255);
+    EXPECT_EQ(events.getUndoSteps() - paper.UndoMngr()->UndoCount(), stepsBefore);
+    EXPECT_TRUE(scope.warnings.Texts().empty());
+  }
+}
+
 TEST_F(PaperStrokeTest, EngineChoice) {
   StrokeWindow window;
   TStroke stroke{2};
@@ -418,9 +463,14 @@ TEST_F(PaperStrokeTest, EngineChoice) {
   EXPECT_NE(paper.StrokeMngr(), nullptr);
   EXPECT_EQ(paper.engineLevelOffered, 2);
   EXPECT_EQ(*reinterpret_cast<const uint32_t*>(window.Flow().Image().GetPixelPtr(3, 3)) >> 24, 255u);
+  // With engine 2 in use, freeing the manager caps it at 1 (else the check below could not fail).
+  ASSERT_TRUE(paper.SelectStrokeEngine(2));
+  ASSERT_EQ(paper.engineLevelInUse, 2);
   paper.FreeStrokeMngr();
+  EXPECT_EQ(paper.StrokeMngr(), nullptr);
   EXPECT_EQ(paper.engineLevelOffered, 1);
   EXPECT_EQ(paper.engineLevelInUse, 1);
+  EXPECT_EQ(paper.strokeRoutine, StrokeRoutine::kStepping);
 }
 
 TEST_F(PaperStrokeTest, OlderEnginesPaintThroughTheRoadAndTheEndClearsTheActiveFlag) {

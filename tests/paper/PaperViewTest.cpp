@@ -177,7 +177,11 @@ INSTANTIATE_TEST_SUITE_P(Angles, RotationDegrees,
                                            DegreesCase{"HalfTurn", 180.0f, -180.0f, 0.0f, -1.0f},
                                            DegreesCase{"ThreeQuartersBack", -630.0f, -270.0f, 1.0f, 0.0f},
                                            DegreesCase{"Thirty", 30.0f, -330.0f, 0.5f, 0.8660254f},
-                                           DegreesCase{"ManyTurns", 3600030.0f, -330.0f, 0.5f, 0.8660254f}),
+                                           DegreesCase{"ManyTurns", 3600030.0f, -330.0f, 0.5f, 0.8660254f},
+                                           // Once stored as -360 and taken for a turned view.
+                                           DegreesCase{"TinyPositive", 1e-5f, 0.0f, 0.0f, 1.0f},
+                                           DegreesCase{"TinyPositiveAtTheBound", 1.5e-5f, 0.0f, 0.0f, 1.0f},
+                                           DegreesCase{"TinyNegative", -1e-5f, -1e-5f, -1.745e-7f, 1.0f}),
                          [](const ::testing::TestParamInfo<DegreesCase>& info) {
                            return std::string(info.param.name);
                          });

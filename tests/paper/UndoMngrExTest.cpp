@@ -306,6 +306,33 @@ TEST(UndoCategories, GrowWithSelectionChecksTheMaskBeforeExchangingTheLayers) {
   EXPECT_EQ(f.Masks().GetMask(0)->offsetX, 0);
 }
 
+// Undo of merge visible once exchanged whatever lay at index 0 with the former bottom layer.
+TEST(UndoCategories, MergeVisibleUndoNeedsTheMergedLayerAtTheBottom) {
+  UndoFixture f;
+  CLayerMngr& layers = f.Layers();
+  ASSERT_TRUE(f.Paper().MergeVisibleLayers(&f.window->Flow(), false, true, 1));
+  ASSERT_EQ(layers.Count(), 1);
+  CLayerData* merged = layers.Get(0);
+  // Another layer slipped under the merged one (no record of its own).
+  const int32_t other = layers.AddLayer(64, 48, true, 255, false, 0);
+  ASSERT_GE(other, 0);
+  ASSERT_GE(layers.Move(other, 0), 0);
+  CLayerData* bottom = layers.Get(0);
+  ASSERT_NE(bottom, merged);
+  EXPECT_FALSE(f.Step(true));
+  EXPECT_EQ(layers.Count(), 2);  // nothing exchanged, nothing inserted
+  EXPECT_EQ(layers.Get(0), bottom);
+  EXPECT_EQ(layers.Get(1), merged);
+
+  // In place it goes through and comes back.
+  UndoFixture g;
+  ASSERT_TRUE(g.Paper().MergeVisibleLayers(&g.window->Flow(), false, true, 1));
+  ASSERT_TRUE(g.Step(true));
+  EXPECT_EQ(g.Layers().Count(), 2);
+  ASSERT_TRUE(g.Step(false));
+  EXPECT_EQ(g.Layers().Count(), 1);
+}
+
 TEST(UndoCategories, MaskStructure) {
   UndoFixture f;
   CMaskMngr& masks = f.Masks();

@@ -168,6 +168,7 @@ const std::vector<CommandCase>& Cases() {
   static const std::vector<CommandCase> cases = {
       {"delete folder row", 5, 8, [](FolderFixture& f) { return f.Paper().DeleteFolderRow(f.Flow(), 1, true); }},
       {"hide folder", 5, 16, [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, 3, true, false); }},
+      {"hide past the top", 5, 16, [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, 9, true, false); }},
       // The layer list's forms: a folder row goes to its folder command, a plain layer to its own.
       {"delete row from the list (folder)", 5, 8,
        [](FolderFixture& f) { return f.Paper().DeleteLayerOrGroup(f.Flow(), 1, true); }},
@@ -194,6 +195,13 @@ const std::vector<CommandCase>& Cases() {
       {"grow selection", 10, 25, [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 5); }},
       {"shrink selection", 10, 26,
        [](FolderFixture& f) { return f.Paper().ShrinkSelectionBy(2, -1, true, 0, 3); }},
+      // Radii past the dialog's 32 that a recording may hold.
+      {"grow selection by 40", 10, 25,
+       [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 40); }},
+      {"shrink selection by 7", 10, 26,
+       [](FolderFixture& f) { return f.Paper().ShrinkSelectionBy(2, -1, true, 0, 7); }},
+      {"shrink selection by 0xFFFF", 10, 26,
+       [](FolderFixture& f) { return f.Paper().ShrinkSelectionBy(2, -1, true, 0, 0xFFFF); }},
       {"colour range", 13, 32,
        [](FolderFixture& f) { return f.Paper().ColorRangeSelect(2, true, ColourSettings(), kEntries, -1); }},
   };
@@ -256,6 +264,24 @@ TEST(FolderRows, PlayingRecordsNothing) {
   EXPECT_EQ(b.Paper().UndoMngr()->UndoCount(), 0);
 }
 
+// A count past the top was once refused; it is cut to the layers left, and recorded so.
+TEST(FolderRows, GroupVisibleCutsACountPastTheTop) {
+  for (const int32_t count : {5, 9, 0x7FFF}) {
+    SCOPED_TRACE(count);
+    FolderFixture f;
+    ASSERT_TRUE(f.Paper().SetGroupVisible(1, count, true, false));
+    EXPECT_EQ(f.Layer(0).visible, 1);
+    for (int32_t i = 1; i <= 4; ++i) EXPECT_EQ(f.Layer(i).visible, 0) << i;
+    const test::RecordedCommand command = test::LastRecordedCommand(*f.Paper().EventMngr());
+    ASSERT_TRUE(command.found);
+    int32_t word = 0;
+    ASSERT_TRUE(command.payload.Get(4, word));  // count << 16 | visible
+    EXPECT_EQ(static_cast<uint32_t>(word) >> 16, 4u);
+    ASSERT_TRUE(f.Undo());
+    for (int32_t i = 0; i <= 4; ++i) EXPECT_EQ(f.Layer(i).visible, 1) << i;
+  }
+}
+
 // ---- Refusals: false, nothing recorded, nothing changed ----
 
 TEST(FolderRows, RefusedArgumentsRecordAndChangeNothing) {
@@ -263,8 +289,6 @@ TEST(FolderRows, RefusedArgumentsRecordAndChangeNothing) {
       {"group visible count 0", [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, 0, true, false); }},
       {"group visible negative count",
        [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, -5, true, false); }},
-      {"group visible past the top",
-       [](FolderFixture& f) { return f.Paper().SetGroupVisible(1, 5, true, false); }},
       {"group visible bad index", [](FolderFixture& f) { return f.Paper().SetGroupVisible(9, 1, true, false); }},
       {"deeper on the bottom",
        [](FolderFixture& f) { return f.Paper().ChangeGroupDepth(f.Flow(), 0, true, true); }},
@@ -285,9 +309,9 @@ TEST(FolderRows, RefusedArgumentsRecordAndChangeNothing) {
          return f.Paper().MergeVisibleLayers(f.Flow(), false, true, 1);
        }},
       {"grow radius 0", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 0); }},
-      {"grow radius 33", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 33); }},
-      {"shrink radius 0xFFFF",
-       [](FolderFixture& f) { return f.Paper().ShrinkSelectionBy(2, -1, true, 0, 0xFFFF); }},
+      {"grow radius 0x10000", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 0x10000); }},
+      // 22 + 2 x 0xFFFF pixels: wider than a mask store can be.
+      {"grow radius 0xFFFF", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, -1, true, 0, 0xFFFF); }},
       {"grow bad mask", [](FolderFixture& f) { return f.Paper().GrowSelectionBy(2, 7, true, 0, 2); }},
       {"colour range too many entries",
        [](FolderFixture& f) {
@@ -468,11 +492,11 @@ TEST(FolderRows, PlayerRefusesBadPackets) {
     EXPECT_FALSE(play(depth, bad));
   }
 
-  // Grow and shrink radii outside 1..32 (radius & 0xFFFF of the value word).
+  // Grow radii of 0 (radius & 0xFFFF of the value word) and one too wide for a mask store.
   ASSERT_TRUE(a.Paper().GrowSelectionBy(2, -1, true, 0, 2));
   test::RecordedCommand grow = test::LastRecordedCommand(*a.Paper().EventMngr());
   std::vector<uint8_t> bytes(grow.payload.data(), grow.payload.data() + grow.payload.size());
-  for (int32_t word : {0, 33, 0xFFFF, 0x10000, 0x7FFF0000}) {
+  for (int32_t word : {0, 0xFFFF, 0x10000, 0x7FFF0000}) {
     std::memcpy(bytes.data() + 4, &word, 4);
     EXPECT_FALSE(play(grow, bytes)) << word;
   }

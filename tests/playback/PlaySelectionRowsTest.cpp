@@ -14,6 +14,7 @@
 #include "paper/FlowImage.h"
 #include "paper/HeadlessWindow.h"
 #include "paper/Paper.h"
+#include "paper/UndoMngrEx.h"
 #include "playback/PlayRowHarness.h"
 #include "playback/PlayRows.h"
 #include "raster/BlockVCH.h"
@@ -298,6 +299,52 @@ TEST(PlaySelectionRows, PacketsThatLieAboutCountsOrIndexesFail) {
     TStroke stroke(0);
     EXPECT_FALSE(PlayRecordedCommand(SelectionPlayRows(), command, d.Paper(), d.Flow(), stroke)) << c.name;
     EXPECT_EQ(StateOf(d.Paper()), before) << c.name;
+  }
+  SetPaperHost(previous);
+}
+
+// The state records of the active mask (code 8) and of the selection switch (code 12) once wrote
+// the document's fields directly: the outline stayed that of the old mask, the window unrefreshed.
+TEST(PlaySelectionRows, StateRecordsOfTheActiveMaskRetraceTheOutlineAndRefresh) {
+  TestHost host;
+  PaperHost* previous = SetPaperHost(&host);
+  {
+    Doc d;
+    TwoMasks(d);  // mask 0 and 1 selected, mask 1 active
+    TPaper& paper = d.Paper();
+    ASSERT_TRUE(paper.NewMask(d.Flow(), 1, false, -1));  // mask 2, empty and active
+    ASSERT_EQ(paper.GetActiveMaskIndex(), 2);
+    EXPECT_FALSE(paper.MaskMngr()->HasOutline());
+    TStroke stroke(0);
+    auto play = [&](uint8_t code, const void* record, uint32_t size) {
+      RecordedCommand command;
+      command.found = true;
+      command.frame.header.cls = kPcState;
+      command.frame.header.code = code;
+      command.frame.length = static_cast<int32_t>(size);
+      command.payload.Assign(std::vector<uint8_t>(static_cast<const uint8_t*>(record),
+                                                  static_cast<const uint8_t*>(record) + size));
+      return PlayRecordedCommand(CorePlayRows(), command, paper, d.Flow(), stroke);
+    };
+    SActiveLayerRecord active{};
+    active.layer = static_cast<int16_t>(1);
+    active.mask = static_cast<int16_t>(0);
+    const int32_t invalidations = d.window->invalidations;
+    const int32_t steps = paper.EventMngr()->stepCount();
+    ASSERT_TRUE(play(kStActiveLayer, &active, sizeof active));
+    EXPECT_EQ(paper.GetActiveMaskIndex(), 0);
+    EXPECT_TRUE(paper.MaskMngr()->HasOutline());  // the outline of the mask now active
+    EXPECT_GT(d.window->invalidations, invalidations);
+    EXPECT_EQ(paper.EventMngr()->stepCount(), steps);  // nothing recorded
+    // The switch, on and off, through its own setter (no record, no undo).
+    const int32_t undo = paper.UndoMngr() != nullptr ? paper.UndoMngr()->UndoCount() : 0;
+    for (const uint16_t flags : {uint16_t{0x0001}, uint16_t{0x0000}, uint16_t{0x0001}}) {
+      SFlagWordRecord word{};
+      word.flags = flags;
+      ASSERT_TRUE(play(kStFlagWord, &word, sizeof word));
+      EXPECT_EQ(paper.selectionEnabled, flags & 1);
+    }
+    EXPECT_EQ(paper.UndoMngr() != nullptr ? paper.UndoMngr()->UndoCount() : 0, undo);
   }
   SetPaperHost(previous);
 }

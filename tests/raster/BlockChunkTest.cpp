@@ -261,6 +261,33 @@ TEST(BlockChunk, BlocksPastTheStoreAreRefused) {
   EXPECT_EQ(stream3.Position(), 0);
 }
 
+// A chunk announcing more blocks than the record's grid has left was once refused before any
+// block was placed; the blocks go in order and the read fails at the first one past the grid.
+TEST(BlockChunk, ACountPastTheGridPlacesWhatFitsThenFails) {
+  const std::vector<uint8_t> bytes = GoodBlocks<CBlockVMTC>(32);  // packed: tiles 0, 1; uniform: 2..5
+  struct Case {
+    const char* name;
+    int32_t across, down;
+    int32_t placed;  // committed tiles of the packed chunk that must hold their bytes
+  } cases[] = {
+      {"packed chunk past a 1 x 1 grid", 1, 1, 1},
+      {"uniform chunk past a 3 x 1 grid", 3, 1, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryStream stream(bytes);
+    CBlockVMTC store(96, 64);
+    EXPECT_EQ(ReadLayerBlocks(stream, store, c.across, c.down), 26);
+    for (int32_t k = 0; k < 2; ++k) {
+      const STileInfo& tile = store.TileByIndex(k);
+      ASSERT_EQ(tile.committed, k < c.placed) << k;
+      if (!tile.committed) continue;
+      for (int32_t i = 0; i < tile.byteSize; ++i)
+        ASSERT_EQ(tile.block[i], static_cast<uint8_t>(i * (k + 3))) << k << " " << i;
+    }
+  }
+}
+
 TEST(BlockChunk, EveryPrefixFailsWithoutHarm) {
   const std::vector<uint8_t> bytes = GoodBlocks<CBlockVCH>(64);
   for (size_t n = 0; n < bytes.size(); ++n) {
