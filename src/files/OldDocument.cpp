@@ -51,30 +51,38 @@ SOldHeader ParseHeader(const uint8_t* h) {
 void DecodeRuns(const std::vector<uint8_t>& data, TMTC& picture) {
   std::memset(picture.Bits(), 0, static_cast<size_t>(picture.GetImageSize()));
   const int32_t width = picture.Width();
-  const int64_t total = int64_t{width} * picture.Height();
-  int64_t filled = 0;
+  int32_t row = picture.Height() - 1;  // the file's first row is the picture's last
+  int32_t x = 0;
+  uint32_t* line = picture.Pixel(0, row);
+  // One pixel; false once the picture is full.
   auto put = [&](uint32_t colour) {
-    const int32_t row = static_cast<int32_t>(filled / width);
-    const int32_t x = static_cast<int32_t>(filled % width);
-    *picture.Pixel(x, picture.Height() - 1 - row) = colour;
-    ++filled;
+    line[x] = colour;
+    if (++x == width) {
+      x = 0;
+      if (--row < 0) return false;
+      line = picture.Pixel(0, row);
+    }
+    return true;
   };
-  auto colourAt = [&](size_t at) {
-    return (uint32_t{data[at]} << 16) | (uint32_t{data[at + 1]} << 8) | uint32_t{data[at + 2]};
+  const uint8_t* p = data.data();
+  const uint8_t* end = p + data.size();
+  auto colourAt = [](const uint8_t* c) {
+    return (uint32_t{c[0]} << 16) | (uint32_t{c[1]} << 8) | uint32_t{c[2]};
   };
-  size_t pos = 0;
-  while (filled < total && pos < data.size()) {
-    const uint8_t b = data[pos++];
+  while (p < end) {
+    const uint8_t b = *p++;
     if (b < kRunLiteralFrom) {
-      if (data.size() - pos < 3) break;
-      const uint32_t colour = colourAt(pos);
-      pos += 3;
-      for (int32_t i = 0; i < b && filled < total; ++i) put(colour);
+      if (end - p < 3) return;
+      const uint32_t colour = colourAt(p);
+      p += 3;
+      for (int32_t i = 0; i < b; ++i)
+        if (!put(colour)) return;
     } else {
-      for (int32_t i = 0; i < 255 - b && filled < total; ++i) {
-        if (data.size() - pos < 3) return;
-        put(colourAt(pos));
-        pos += 3;
+      for (int32_t i = 0; i < 255 - b; ++i) {
+        if (end - p < 3) return;
+        const uint32_t colour = colourAt(p);
+        p += 3;
+        if (!put(colour)) return;
       }
     }
   }
