@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "FuzzQuiet.h"
+#include "FuzzScratch.h"
 #include "events/EventStream.h"
 #include "events/OldEventPacket.h"
 #include "paint/Stroke.h"
@@ -26,11 +27,6 @@ using namespace tf;
 
 constexpr int32_t kStepCap = 400;
 constexpr uint16_t kMaxSide = 256;
-
-[[noreturn]] void Fail(int line) {
-  std::fprintf(stderr, "expectation failed at %s:%d\n", __FILE__, line);
-  __builtin_trap();
-}
 
 uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -75,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (n < kStepCap && PlayOldEvents(window.Paper(), &window.Flow(), packets, code, layersChanged, 0, stroke,
                                          [] { return std::string("untitled"); }))
       ++n;
-    if (packets.Memory().GetReadPos() > packets.Memory().GetWritePos()) Fail(__LINE__);
+    if (packets.Memory().GetReadPos() > packets.Memory().GetWritePos()) tf::fuzz::FailAt(__FILE__, __LINE__);
     window.Paper().ResetStrokeEngines();
   }
   SetDebugSink(nullptr);
