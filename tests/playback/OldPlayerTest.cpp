@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@
 #include "playback/OldPlayer.h"
 #include "raster/ColorMath.h"
 #include "support/OldStreamBuilder.h"
+#include "support/PythonReader.h"
+#include "support/TempFolder.h"
 
 namespace tf::test {
 namespace {
@@ -301,6 +304,28 @@ TEST_F(OldPlayerTest, PolygonBoundsLieTwoPixelsAround) {
   EXPECT_EQ(PolygonBounds(pts, 3), (SRectWH{-1, 1, 8, 10}));
 }
 
+// The independently written fixture: played step by step (the stroke of three more points in
+// four steps) to its pinned picture.
+TEST_F(OldPlayerTest, FixtureStreamPlaysStepByStepToItsPinnedPicture) {
+  constexpr uint64_t kPinned = 0x8bfe658f94807543ull;
+  ScopedTempFolder folder("old-player");
+  std::map<std::string, std::string> out;
+  std::string output;
+  ASSERT_EQ(RunDataScript("old_files.py", "write '" + folder.Path() + "'", out, output), 0) << output;
+  OldPlay p;
+  bool sealed = true;
+  ASSERT_TRUE(p.packets.LoadFromFile(folder.File("open.wpe"), sealed));
+  EXPECT_FALSE(sealed);
+  std::vector<uint16_t> codes;
+  while (p.Step()) codes.push_back(p.code);
+  EXPECT_EQ(codes, (std::vector<uint16_t>{512, 513, 256, 0, 0, 0, 0, 296, 304, 305}));
+  const uint64_t checksum = p.Checksum();
+  std::printf("fixture checksum 0x%016llx\n", static_cast<unsigned long long>(checksum));
+  EXPECT_EQ(checksum, kPinned);
+  EXPECT_EQ(p.Paper().GetLayerCount(), 2);
+  EXPECT_EQ(p.untitled, 1) << "the new canvas took one untitled name";
+}
+
 // A seeded stream over every code and the five pen types, played to the end: its picture's
 // checksum is pinned, so a change that alters the replay of old recordings fails here.
 TEST_F(OldPlayerTest, SeededStreamPlaysToItsPinnedChecksum) {
@@ -315,6 +340,16 @@ TEST_F(OldPlayerTest, SeededStreamPlaysToItsPinnedChecksum) {
   const uint64_t checksum = p.Checksum();
   std::printf("old stream checksum 0x%016llx after %d steps\n", static_cast<unsigned long long>(checksum), steps);
   EXPECT_EQ(checksum, kPinned);
+  // The played stream written back sealed, as the render mode does, validates sealed.
+  p.packets.AppendEndCode();
+  const std::string path = ::testing::TempDir() + "old_player_resave.wpe";
+  ASSERT_TRUE(p.packets.SaveToFile(path, true));
+  TEventPacket resaved;
+  bool sealed = false;
+  ASSERT_TRUE(resaved.LoadFromFile(path, sealed));
+  EXPECT_TRUE(sealed);
+  EXPECT_EQ(resaved.EventCount(), p.packets.EventCount());
+  std::remove(path.c_str());
   // Played again, the same picture.
   OldPlay again;
   ASSERT_TRUE(again.Load(stream));
