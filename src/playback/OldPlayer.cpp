@@ -88,7 +88,7 @@ bool PlayRectangle(SOldStep& s, bool fill) {
   const SRectWH rect{r.x, r.y, r.width, r.height};
   s.layersChanged = 0;
   if (r.layer >= s.paper.GetLayerCount()) return true;
-  s.paper.SaveLayerUndoCoords(r.layer, r.x, r.y, r.width, r.height, kUndoLayerRect);
+  s.paper.SaveLayerUndo(r.layer, rect, kUndoLayerRect);
   const bool done =
       fill ? s.paper.FillRectOld(s.flow, r.layer, rect, colour) : s.paper.ClearRectOld(s.flow, r.layer, rect);
   if (done) RepaintRect(s, rect);
@@ -109,7 +109,7 @@ bool PlayPolygon(SOldStep& s, bool fill) {
   for (size_t i = 0; i < stored.size(); ++i) points[i] = TPoint{stored[i].x, stored[i].y};
   const int32_t count = static_cast<int32_t>(points.size());
   const SRectWH rect = PolygonBounds(points.data(), count);
-  s.paper.SaveLayerUndoCoords(layer, rect.left, rect.top, rect.width, rect.height, kUndoLayerRect);
+  s.paper.SaveLayerUndo(layer, rect, kUndoLayerRect);
   const bool done = fill ? s.paper.FillPolygonOld(s.flow, layer, colour, 0, points.data(), count, count, nullptr)
                          : s.paper.ClearPolygonOld(s.flow, layer, 0, points.data(), count, count, nullptr);
   if (done) RepaintRect(s, rect);
