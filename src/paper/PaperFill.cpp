@@ -246,9 +246,6 @@ bool TPaper::FillPolygon(TFlowImage* flow, int32_t index, bool record, int32_t c
 bool TPaper::FillEllipse(TFlowImage* flow, int32_t index, bool record, const TPoint& a, const SPointF& b,
                          bool newer) {
   if (!IsValidLayerIndex(index)) return false;
-  // A recording of this version replays both ellipse packets as the newer ellipse: a recorded
-  // fill is drawn as that one, so that its replay paints what was painted.
-  if (record) newer = true;
   SRectWH bounds{};
   if (!RunEllipseFill(flow, index, record, bounds, a, b, newer)) return false;
   return FinishShapeFill(flow, index, record, bounds, [&](CEventMngr& events) {
