@@ -158,9 +158,12 @@ bool WriteDocStream(Stream& stream, TPaper& paper, uint32_t flags, TProgressDlg*
     if (flags & kDocThumbnail) {
       ProgressSetStatus(dialog, DocFormat(kDocSavingStep, kThumbnailWord));
       CPaperEventFileDocument document(paper);
-      // A thumbnail that cannot be made leaves no bytes; the file is whole without it.
-      if (const uint8_t code = WriteThumbnail(stream, document, true))
+      // A thumbnail that cannot be made leaves no bytes; the file is whole without it. One the
+      // file refused fails the save.
+      if (const uint8_t code = WriteThumbnail(stream, document, true)) {
         DebugOutF("SaveDocFile: thumbnail not written (%d)\n", code);
+        if (ThumbnailWriteFailed(code)) return false;
+      }
       ProgressStepBy(dialog, 1);
     }
     if (flags & kDocLayers) {

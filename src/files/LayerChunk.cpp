@@ -7,6 +7,7 @@
 #include "document/LayerData.h"
 #include "document/LayerMngr.h"
 #include "files/DocChunkParts.h"
+#include "paper/LayerBuild.h"
 #include "platform/Debug.h"
 #include "platform/Progress.h"
 #include "platform/Stream.h"
@@ -21,6 +22,17 @@ namespace {
 constexpr uint8_t kNormalMode = 3;
 
 }  // namespace
+
+bool LayerStoreCouldBeRead(const SClipLayerAttr& attr, int64_t bytesAfterName) {
+  // No command makes a store side beyond what the tiled store addresses.
+  if (attr.storeWidth > kMaxLayerStoreSide || attr.storeHeight > kMaxLayerStoreSide) return false;
+  // Every tile is in the file: as a 4-byte fill value, or packed, and 4096 bytes pack to no
+  // fewer than about 4. A store whose tiles cannot fit in what is left of the file is no
+  // store the program wrote, and is refused before its tile table or a flat copy is made.
+  if (bytesAfterName < 0) return false;
+  const uint64_t tiles = static_cast<uint64_t>(attr.tilesAcross) * static_cast<uint64_t>(attr.tilesDown);
+  return tiles * kTiledBlockBytes <= MaxUnpackedLength(static_cast<uint64_t>(bytesAfterName));
+}
 
 uint8_t WriteLayerRecord(Stream& stream, const CLayerData& layer, uint32_t* sizeRequest) {
   const std::string name = ChunkNameOf(layer.name);
@@ -62,6 +74,8 @@ uint8_t ReadLayerChunk(Stream& stream, CLayerMngr& layers, uint32_t size, bool w
                              attr.storeHeight, kLayerChunkTile))
       return kFileLayerGeometry;
     if (!TiledBytesFit(attr.tilesAcross, attr.tilesDown) || attr.index < 0) return kFileLayerInserted;
+    if (!LayerStoreCouldBeRead(attr, stream.Remaining() - (int64_t{size} - kClipLayerAttrBytes)))
+      return kFileLayerGeometry;
     uint8_t mode = attr.blendMode;
     if (mode > kClipLayerLastMode) {
       DebugOutF("ReadLayerChunk: blend mode %d is unknown; the layer is read as normal\n", mode);

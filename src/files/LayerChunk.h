@@ -26,11 +26,18 @@ uint8_t WriteLayerChunkGuarded(Stream& stream, const CLayerData& layer);
 
 // Reads a layer chunk whose header was just read (size: the header's size) into the stack: the
 // record (short: 9; size below 72 or a name beyond it: 17; format level above 1: 12; a store
-// geometry that disagrees with 32-pixel tiles: 22; a store whose bytes do not fit 32 bits or a
-// layer the stack refuses: 21), the name (1, 9) and the blocks (22 to 26, 1, 9, 16). A blend
+// geometry that disagrees with 32-pixel tiles, or a store no command makes or whose tiles cannot
+// fit in the rest of the stream (LayerStoreCouldBeRead): 22; a store whose bytes do not fit 32
+// bits or a layer the stack refuses: 21), the name (1, 9) and the blocks (22 to 26, 1, 9, 16). A blend
 // mode outside 0 to 21 is read as normal (3). A layer whose record was read stays in the stack
 // with what was read; its store is compacted and its thumbnail drawn. withOwnUndo: the layer
 // keeps its own pixel undo (a document without document undo). Progress +1.
 uint8_t ReadLayerChunk(Stream& stream, CLayerMngr& layers, uint32_t size, bool withOwnUndo, TProgressDlg* dialog);
+
+// Whether a layer record's store could be what the program wrote: sides within what layer
+// commands make (kMaxLayerStoreSide), and every tile able to fit in the bytes left after the
+// record's name (a tile takes at least a 4-byte fill value or its packed bytes).
+struct SClipLayerAttr;
+bool LayerStoreCouldBeRead(const SClipLayerAttr& attr, int64_t bytesAfterName);
 
 }  // namespace tf

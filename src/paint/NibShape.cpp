@@ -280,7 +280,29 @@ bool CPenShape::Layout(Fixed hw, Fixed hh, bool rotate, bool exact, bool whole) 
   supersample_ = exact ? 1 : NibSupersampleFactor(std::max(pixelWidth_, pixelHeight_));
   gridWidth_ = pixelWidth_ * supersample_;
   gridHeight_ = pixelHeight_ * supersample_;
+  // The exact paths allocate the part of the grid they build (PlaceExactGrid).
+  if (exact) return true;
   return AllocatePlanes(whole);
+}
+
+bool CPenShape::PlaceExactGrid(int32_t& coveredWidth, int32_t& coveredHeight) {
+  // Never more than the layout's grid, as before; then only what the limit lets be sampled.
+  const int64_t left = std::max<int64_t>(firstColumn_, 0);
+  const int64_t top = std::max<int64_t>(firstRow_, 0);
+  const int64_t right = std::min({firstColumn_ + std::min(coveredWidth, gridWidth_), limitWidth_,
+                                  firstColumn_ + int64_t{gridWidth_}});
+  const int64_t bottom = std::min({firstRow_ + std::min(coveredHeight, gridHeight_), limitHeight_,
+                                   firstRow_ + int64_t{gridHeight_}});
+  const bool limited = limitWidth_ != INT64_MAX || limitHeight_ != INT64_MAX;
+  if (limited) {
+    firstColumn_ = left;
+    firstRow_ = top;
+    gridWidth_ = static_cast<int32_t>(std::max<int64_t>(right - left, 0));
+    gridHeight_ = static_cast<int32_t>(std::max<int64_t>(bottom - top, 0));
+    coveredWidth = gridWidth_;
+    coveredHeight = gridHeight_;
+  }
+  return AllocatePlanes(false);
 }
 
 void CPenShape::SetAngleValues(int32_t angle) {
@@ -526,7 +548,10 @@ void CPenShape::SpanCoverage(int64_t start, int64_t end, Fixed weight, int64_t l
     return;
   }
   put(p0, FixMul64(0x10000 - (start & 0xFFFF), weight));
-  for (int64_t p = p0 + 1; p < p1; ++p) put(p, weight);
+  // Cells outside the grid are not kept (Cell): their positions are not walked.
+  const int64_t from = std::max(p0 + 1, rowWise ? firstColumn_ : firstRow_);
+  const int64_t to = std::min(p1, rowWise ? firstColumn_ + gridWidth_ : firstRow_ + gridHeight_);
+  for (int64_t p = from; p < to; ++p) put(p, weight);
   put(p1, FixMul64(end - (p1 << 16), weight));
 }
 
@@ -543,7 +568,9 @@ void CPenShape::SpanDistances(int64_t start, int64_t end, int64_t line, bool row
     return;
   }
   put(p0, (start + ((p0 + 1) << 16)) / 2);
-  for (int64_t p = p0 + 1; p < p1; ++p) put(p, (p << 16) + 0x8000);
+  const int64_t from = std::max(p0 + 1, rowWise ? firstColumn_ : firstRow_);
+  const int64_t to = std::min(p1, rowWise ? firstColumn_ + gridWidth_ : firstRow_ + gridHeight_);
+  for (int64_t p = from; p < to; ++p) put(p, (p << 16) + 0x8000);
   put(p1, ((p1 << 16) + end) / 2);
 }
 
@@ -580,8 +607,9 @@ void CPenShape::ExactCircle(int64_t cx, int64_t cy, int64_t r, bool rowWise, boo
     return;
   }
   // One pass over the lines: each half chord serves the coverage and the distances.
-  const int64_t lineLast = CeilPixel(across + r) - 1;
-  for (int64_t line = FloorPixel(across - r); line <= lineLast; ++line) {
+  // Only the lines of the grid are kept.
+  const int64_t lineLast = std::min(CeilPixel(across + r) - 1, (rowWise ? firstRow_ + gridHeight_ : firstColumn_ + gridWidth_) - 1);
+  for (int64_t line = std::max(FloorPixel(across - r), rowWise ? firstRow_ : firstColumn_); line <= lineLast; ++line) {
     const int64_t dy = (line << 16) + 0x8000 - across;
     const int64_t chord2 = r * r - dy * dy;
     if (chord2 <= 0) continue;
@@ -622,8 +650,10 @@ void CPenShape::ExactEllipse(int64_t cx, int64_t cy, bool rowWise, bool distance
     return;
   }
   const int64_t extent = SingleToFix(extentAcross);
-  const int64_t lineLast = CeilPixel(across + extent) - 1;
-  for (int64_t line = FloorPixel(across - extent); line <= lineLast; ++line) {
+  const int64_t lineLast =
+      std::min(CeilPixel(across + extent) - 1, (rowWise ? firstRow_ + gridHeight_ : firstColumn_ + gridWidth_) - 1);
+  for (int64_t line = std::max(FloorPixel(across - extent), rowWise ? firstRow_ : firstColumn_); line <= lineLast;
+       ++line) {
     const float y = FixToSingle(static_cast<Fixed>((line << 16) + 0x8000 - across));
     if (std::fabs(y) >= extentAcross) continue;
     const float disc = 4.0f * kAlong * e.k32 - e.k36 * y * y;
@@ -651,8 +681,9 @@ bool CPenShape::SetExactCircle(Fixed cx, Fixed cy, bool rowWise, Fixed radius) {
   firstColumn_ = FloorPixel(int64_t{cx} - radius);
   firstRow_ = FloorPixel(int64_t{cy} - radius);
   // Only the covered pixels can hold ink; the rest of the grid stays 0 from the layout.
-  const int32_t coveredWidth = static_cast<int32_t>(CeilPixel(int64_t{cx} + radius) - firstColumn_);
-  const int32_t coveredHeight = static_cast<int32_t>(CeilPixel(int64_t{cy} + radius) - firstRow_);
+  int32_t coveredWidth = static_cast<int32_t>(CeilPixel(int64_t{cx} + radius) - firstColumn_);
+  int32_t coveredHeight = static_cast<int32_t>(CeilPixel(int64_t{cy} + radius) - firstRow_);
+  if (!PlaceExactGrid(coveredWidth, coveredHeight)) return false;
   FillDistanceRect(coveredWidth, coveredHeight);
   ExactCircle(cx, cy, radius, rowWise, antialias_, useFalloff_ && radius > 0);
   const bool combined = CombineRect(coveredWidth, coveredHeight);
@@ -671,8 +702,9 @@ bool CPenShape::SetExactEllipse(Fixed cx, Fixed cy, bool rowWise, int32_t angle,
   const int64_t hx = SingleToFix(ellipse_.hx), hy = SingleToFix(ellipse_.hy);
   firstColumn_ = FloorPixel(int64_t{cx} - hx);
   firstRow_ = FloorPixel(int64_t{cy} - hy);
-  const int32_t coveredWidth = static_cast<int32_t>(CeilPixel(int64_t{cx} + hx) - firstColumn_);
-  const int32_t coveredHeight = static_cast<int32_t>(CeilPixel(int64_t{cy} + hy) - firstRow_);
+  int32_t coveredWidth = static_cast<int32_t>(CeilPixel(int64_t{cx} + hx) - firstColumn_);
+  int32_t coveredHeight = static_cast<int32_t>(CeilPixel(int64_t{cy} + hy) - firstRow_);
+  if (!PlaceExactGrid(coveredWidth, coveredHeight)) return false;
   FillDistanceRect(coveredWidth, coveredHeight);
   ExactEllipse(cx, cy, rowWise, useFalloff_);
   const bool combined = CombineRect(coveredWidth, coveredHeight);

@@ -124,6 +124,13 @@ class CPenShape {
   // antialias they are empty.
   bool SetExactCircle(Fixed cx, Fixed cy, bool rowWise, Fixed radius);
   bool SetExactEllipse(Fixed cx, Fixed cy, bool rowWise, int32_t angle, int32_t ratio, Fixed radius);
+  // The pixels an exact footprint is sampled at lie in [0, width) x [0, height) (the target's
+  // size): only the part of the footprint there is built, so that a large nib on a small
+  // canvas costs the canvas, not the nib. The cells it builds are the same either way.
+  void SetExactLimit(int32_t width, int32_t height) {
+    limitWidth_ = width;
+    limitHeight_ = height;
+  }
 
   // Recomputes the result plane (after the grade map changed).
   bool Update() { return Combine(); }
@@ -214,6 +221,10 @@ class CPenShape {
   int32_t gridWidth_ = 0, gridHeight_ = 0;
   SEllipseNib ellipse_;
   int64_t firstColumn_ = 0, firstRow_ = 0;
+  int64_t limitWidth_ = INT64_MAX, limitHeight_ = INT64_MAX;
+  // The exact paths' grid: the covered pixels inside the limit (first column, first row and
+  // the covered size are narrowed to them), allocated cleared.
+  bool PlaceExactGrid(int32_t& coveredWidth, int32_t& coveredHeight);
 };
 
 }  // namespace tf

@@ -243,6 +243,7 @@ bool CPenRender::SetupAndPrepare(int32_t width, int32_t height, const SDabPoint&
                     FixToSingle(shape_->HalfHeight()));
   }
   if (!SetupDab(width, height, dab, value, size, size)) return false;
+  shape_->SetExactLimit(width, height);
   return PrepareDab(size);
 }
 

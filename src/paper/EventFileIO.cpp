@@ -67,6 +67,10 @@ uint8_t WriteThumbnail(Stream& stream, CEventFileDocument& document, bool scramb
   }
 }
 
+bool ThumbnailWriteFailed(uint8_t code) {
+  return code != kFileOk && code != kFileNoMemory && code != kFileException;
+}
+
 uint8_t WriteEventChunk(Stream& stream, CEventFileDocument& document, TProgressDlg* dialog) {
   return WriteGuarded(stream, [&]() -> uint8_t {
     CEventMngr* manager = document.EventManager();
@@ -106,17 +110,21 @@ bool SaveEventFile(const std::string& path, CEventFileDocument& document, bool w
       AtomicFileWriter writer;
       if (writer.Begin(path)) {
         Stream& file = writer.GetStream();
+        uint8_t code = kFileOk;
         if (withThumbnail) {
           ProgressSetStatus(dialog.get(), Format(kSavingStep, kThumbnailWord));
-          // A thumbnail that cannot be written leaves no bytes; the events still are.
-          if (uint8_t code = WriteThumbnail(file, document, level > kPlainThumbnailLevel))
-            DebugOutF("SaveEventFile: thumbnail not written (%d)", code);
+          // A thumbnail that cannot be made leaves no bytes and the events still are written; one
+          // the file refused fails the save, so that the old file stays whole.
+          if (const uint8_t made = WriteThumbnail(file, document, level > kPlainThumbnailLevel)) {
+            DebugOutF("SaveEventFile: thumbnail not written (%d)", made);
+            if (ThumbnailWriteFailed(made)) code = made;
+          }
           ProgressStepBy(dialog.get(), 1);
         }
         ProgressSetStatus(dialog.get(), Format(kSavingStep, kEventDataWord));
-        const uint8_t code =
-            fullForm ? WriteEventData(file, *manager, document.CanvasSize(), level, dialog.get(), flagWord)
-                     : WriteEventStream(file, *manager, document.CanvasSize());
+        if (code == kFileOk)
+          code = fullForm ? WriteEventData(file, *manager, document.CanvasSize(), level, dialog.get(), flagWord)
+                          : WriteEventStream(file, *manager, document.CanvasSize());
         saved = code == kFileOk && writer.Commit();
         if (!saved) writer.Abandon();
       }

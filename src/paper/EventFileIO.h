@@ -34,5 +34,9 @@ uint8_t ReadEventChunkAt(Stream& stream, CEventFileDocument& document, TProgress
 // source size, under the guard rule. 1 when the image cannot be made, 3 on an exception or when
 // the document has no composed picture.
 uint8_t WriteThumbnail(Stream& stream, CEventFileDocument& document, bool scrambled);
+// Whether a code of WriteThumbnail means the stream refused its bytes (a full disk, a file-size
+// limit), which fails the save, rather than a thumbnail that could not be made (1 or 3), which
+// the file does without.
+bool ThumbnailWriteFailed(uint8_t code);
 
 }  // namespace tf

@@ -480,6 +480,7 @@ class TPaper {
   static SStrokeCanvas CanvasOf(TFlowImage& flow);
   void SetStrokeProgress(bool active, int32_t points);
   int32_t strokePoints_ = 0;
+  bool strokePointFailed_ = false;  // a point of the open stroke was not painted
   std::unique_ptr<CStrokeMngr> strokeMngr_;
   StrokeSideImpl strokeSide_{*this};
   PenRecordSource penSource_;
@@ -1071,6 +1072,16 @@ class TPaper {
  private:
   friend class PaperCommand;
   bool UndoRedo(bool undoing, TFlowImage* flow, int32_t layerIndex, SRectWH& rect);
+  // The end of a recorded stroke (PaperStroke.cpp): its undo save and its merge into the store.
+  // A stroke whose undo cannot be saved, one of whose points could not be painted, or whose
+  // pixels cannot be merged, is taken back, so that
+  // the document, its undo list and its recording stay in step: its recorded step is dropped,
+  // the working copy is restored from the store over the stroke and the out-of-memory message is
+  // shown (after a failed merge the undo history goes too, as its newest record has no step).
+  // False when the stroke was taken back.
+  bool SaveStrokeUndo(TFlowImage* flow, int32_t layer, const SRectWH& store);
+  bool MergeStroke(TFlowImage* flow, int32_t layer, const SRectWH& store, bool record);
+  void TakeBackStroke(TFlowImage* flow, int32_t layer, const SRectWH& store, bool record);
   // Puts a rebuilt layer (fitted to its content) in place of the layer at index, records and
   // pushes the former layer's undo, then reloads and refreshes (PaperTransform.cpp).
   bool ReplaceRebuiltLayer(TFlowImage* flow, int32_t index, std::unique_ptr<CLayerData> built,

@@ -109,6 +109,22 @@ std::unique_ptr<CLayerData> NewStackLayer(const CLayerData& source, int32_t inde
   return layer;
 }
 
+// A canvas change made in place (without undo, and always on replay) leaves each layer the
+// attributes a rebuilt stack gives it: without keepAttributes only name, visibility, opacity
+// and blend mode stay (NewStackLayer), the rest as a new layer has them.
+void DropUnkeptAttributes(CLayerMngr& layers, bool keepAttributes) {
+  if (keepAttributes) return;
+  for (int32_t i = 0; i < layers.Count(); ++i) {
+    CLayerData& layer = *layers.Get(i);
+    layer.alphaProtect = 0;
+    layer.SetGroupDepth(0);
+    layer.dissolve = 0;
+    layer.dissolveThreshold = 255;
+    layer.clip = 0;
+    layer.extraAttribute = 0;
+  }
+}
+
 // The new layer goes into the stack at index i, its thumbnail sized as the old stack's.
 bool PutStackLayer(CLayerMngr& stack, const CLayerMngr& old, std::unique_ptr<CLayerData>& layer, int32_t i) {
   if (old.ThumbnailWidth() > 0 && old.ThumbnailHeight() > 0)
@@ -641,6 +657,7 @@ bool TPaper::ResizeCanvas(TFlowImage* flow, int32_t width, bool record, bool kee
       if (withUndo && !AskChangeWithoutUndo()) return false;
       command.Record(write);
       if (!ResizeCanvasInPlace(flow, width, height, d)) return false;
+      DropUnkeptAttributes(Layers(), keepAttributes);
       ClearAllUndo();
     }
     FinishCanvasChange(flow);
@@ -844,6 +861,7 @@ bool TPaper::ResampleCanvas(TFlowImage* flow, int32_t width, int32_t height, boo
       if (withUndo && !AskChangeWithoutUndo()) return false;
       command.Record(write);
       if (!ResampleInPlace(flow, width, height, method)) return false;
+      DropUnkeptAttributes(Layers(), keepAttributes);
       ClearAllUndo();
     }
     FinishCanvasChange(flow);

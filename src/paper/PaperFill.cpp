@@ -403,6 +403,22 @@ bool TPaper::ComposeForFill(TFlowImage* flow, TRect& bounds) {
 
 namespace {
 
+// The soft fringe of an anti-aliased fill may reach one pixel past the area, into whatever the
+// working channel holds beyond it (its size follows the largest store ever loaded). The area is
+// all that a fill combines or paints and all that its packet replays: nothing beyond it stays.
+void ClearBeyondArea(TChannel& channel, const TPoint& area) {
+  const int32_t w = channel.Width();
+  const int32_t h = channel.Height();
+  if (area.x < w) {
+    SRectWH right{std::max(area.x, 0), 0, w - std::max(area.x, 0), h};
+    channel.FillRect(right, 0);
+  }
+  if (area.y < h) {
+    SRectWH below{0, std::max(area.y, 0), std::min(std::max(area.x, 0), w), h - std::max(area.y, 0)};
+    channel.FillRect(below, 0);
+  }
+}
+
 // Runs a fill and warns when its queue overflowed.
 bool RunSeedFill(CSeedFillCore& fill, bool antiAlias, const TPoint& seed, int32_t tolerance) {
   if (!fill.IsAllocated()) return false;
@@ -495,6 +511,7 @@ bool TPaper::MagicWand(TFlowImage* flow, int32_t layer, bool record, bool antiAl
     SRectWH rect{0, 0, areaSize.x, areaSize.y};
     MarkEdgePixels(flow->WorkChannel(), rect, &SetInteriorFull);
   }
+  ClearBeyondArea(flow->WorkChannel(), areaSize);
   const bool done = CombineWandChannel(flow, layer, record, antiAlias, mode, areaSize, areaOffset, seed);
   if (flow->valid == 2)
     flow->WorkChannel().Fill(0);
@@ -583,6 +600,7 @@ bool TPaper::BucketFill(TFlowImage* flow, int32_t layer, bool record, bool erase
     SRectWH rect{0, 0, areaSize.x, areaSize.y};
     MarkEdgePixels(flow->WorkChannel(), rect, &SetInteriorFull);
   }
+  ClearBeyondArea(flow->WorkChannel(), areaSize);
   if (areaSize.x == data->StoreWidth() && areaSize.y == data->StoreHeight())
     return PaintFillChannel(flow, layer, record, eraser, antiAlias, seed);
   return PaintFillChannelGrow(flow, layer, record, eraser, antiAlias, areaSize, areaOffset, seed);

@@ -306,6 +306,10 @@ bool TPaper::SelectPolygon(TFlowImage* flow, int32_t layer, bool record, int32_t
 
 bool TPaper::SelectEllipse(TFlowImage* flow, int32_t layer, bool record, int32_t mode, const TPoint& p1,
                            const TPoint& p2, bool newerVariant) {
+  // The packet carries no ellipse kind and a recording of this version replays it as the newer
+  // ellipse: a recorded selection is drawn as that one, so that its replay selects what was
+  // selected.
+  if (record) newerVariant = true;
   const TPoint points[2] = {p1, p2};
   return SelectShape(flow, layer, record, mode, 2, points, 2, newerVariant);
 }

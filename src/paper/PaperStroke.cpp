@@ -238,17 +238,22 @@ SStrokeCanvas TPaper::CanvasOf(TFlowImage& flow) {
 }
 
 void TPaper::SetStrokeProgress(bool active, int32_t points) {
+  if (active && points == 0) strokePointFailed_ = false;  // a stroke begins
   strokePoints_ = points;
   if (window_ != nullptr) window_->SetStrokeProgress(active, points);
 }
 
 bool TPaper::RunStrokeRoutine(TFlowImage* flow, TStroke& stroke) {
+  bool done = false;
   switch (strokeRoutine) {
-    case StrokeRoutine::kLegacy: return StrokeEngine0Step(*this, flow, stroke);
-    case StrokeRoutine::kStepping: return StrokeEngine1Step(*this, flow, stroke);
-    case StrokeRoutine::kManager: return StrokeEngine2Step(*this, flow, stroke);
+    case StrokeRoutine::kLegacy: done = StrokeEngine0Step(*this, flow, stroke); break;
+    case StrokeRoutine::kStepping: done = StrokeEngine1Step(*this, flow, stroke); break;
+    case StrokeRoutine::kManager: done = StrokeEngine2Step(*this, flow, stroke); break;
   }
-  return false;
+  // A point recorded but not painted: the replay would paint it (SaveStrokeUndo takes the stroke
+  // back at its end).
+  if (!done) strokePointFailed_ = true;
+  return done;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -319,13 +324,12 @@ bool TPaper::EndStroke(TFlowImage* flow, TStroke& stroke, bool record, SRectWH& 
       if (IsEmpty(store)) eventMngr_->dropLastStep();
     }
     // A stroke that touched no pixel (a click without a point) leaves nothing to undo.
-    if (!IsEmpty(store) && !SaveLayerUndo(layer, store, kUndoStroke)) {
+    if (!IsEmpty(store) && !SaveStrokeUndo(flow, layer, store)) {
       DebugOut("TPaper::EndStroke: the stroke's undo could not be saved\n");
       ok = false;
     }
   }
-  if (!IsEmpty(store) && !PutImageToLayer(layer, flow->Image(), 255, store, TPoint{store.left, store.top}))
-    ok = false;
+  if (ok && !IsEmpty(store) && !MergeStroke(flow, layer, store, record)) ok = false;
   if (StrokeUsesChannel(stroke) && !IsEmpty(store)) {
     SRectWH area = store;
     flow->WorkChannel().FillRect(area, 0);
@@ -394,16 +398,60 @@ bool TPaper::EndStrokeMngr(TFlowImage* flow, TStroke& stroke, bool record, SRect
       // and the undo list stay one step for one record.
       if (IsEmpty(store)) eventMngr_->dropLastStep();
     }
-    if (!IsEmpty(store) && !SaveLayerUndo(layer, store, kUndoStroke)) {
+    if (!IsEmpty(store) && !SaveStrokeUndo(flow, layer, store)) {
       DebugOut("TPaper::EndStrokeMngr: the stroke's undo could not be saved\n");
       ok = false;
     }
   }
-  if (!IsEmpty(store) && !PutImageToLayer(layer, flow->Image(), 255, store, TPoint{store.left, store.top}))
-    ok = false;
+  if (ok && !IsEmpty(store) && !MergeStroke(flow, layer, store, record)) ok = false;
   strokeMngr_->ClearCoverage(&store, false);
   strokeMngr_->EndStroke();
   return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The end of a recorded stroke that memory refuses
+
+bool TPaper::SaveStrokeUndo(TFlowImage* flow, int32_t layer, const SRectWH& store) {
+  bool saved = false;
+  try {
+    // A stroke one of whose points could not be painted is not what its recording replays.
+    saved = !strokePointFailed_ && SaveLayerUndo(layer, store, kUndoStroke);
+  } catch (const std::bad_alloc&) {
+    saved = false;
+  }
+  if (!saved) TakeBackStroke(flow, layer, store, true);
+  return saved;
+}
+
+bool TPaper::MergeStroke(TFlowImage* flow, int32_t layer, const SRectWH& store, bool record) {
+  // The store changes only when every tile it needs was committed.
+  if (PutImageToLayer(layer, flow->Image(), 255, store, TPoint{store.left, store.top})) return true;
+  if (record) {
+    DebugOut("TPaper: the stroke could not be merged into its layer; it is taken back\n");
+    TakeBackStroke(flow, layer, store, true);
+    ClearAllUndo();
+  } else {
+    // A replayed stroke: the player reports the failed step.
+    SRectWH area = store;
+    TPoint at{store.left, store.top};
+    if (const CLayerData* held = GetLayer(layer); held != nullptr && held->Store() != nullptr)
+      held->Store()->CopyToImage(flow->Image(), at, area, 255, false);
+  }
+  return false;
+}
+
+void TPaper::TakeBackStroke(TFlowImage* flow, int32_t layer, const SRectWH& store, bool record) {
+  if (record && eventMngr_ != nullptr && !eventMngr_->dropLastStep())
+    DebugOut("TPaper: the recorded step of a stroke taken back could not be dropped\n");
+  const CLayerData* held = GetLayer(layer);
+  if (flow != nullptr && held != nullptr && held->Store() != nullptr) {
+    SRectWH area = store;
+    TPoint at{store.left, store.top};
+    held->Store()->CopyToImage(flow->Image(), at, area, 255, false);
+    RefreshLayerRect(layer, SRectWH{store.left - held->offsetX, store.top - held->offsetY, store.width, store.height});
+  }
+  ShowCommandOutOfMemory();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "platform/Memory.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,6 +9,7 @@ namespace {
 
 int32_t g_refusals = 0;
 int64_t g_blockCap = kMaxMemBlock;
+std::atomic<int64_t> g_largestAsked{0};  // kept by every thread that allocates
 
 // True when this allocation is to be refused by the test hook.
 bool TakeRefusal() {
@@ -16,7 +18,16 @@ bool TakeRefusal() {
   return true;
 }
 
-bool SizeAllowed(int64_t size) { return size > 0 && size <= g_blockCap; }
+void NoteAsked(int64_t size) {
+  int64_t seen = g_largestAsked.load(std::memory_order_relaxed);
+  while (size > seen && !g_largestAsked.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
+  }
+}
+
+bool SizeAllowed(int64_t size) {
+  NoteAsked(size);
+  return size > 0 && size <= g_blockCap;
+}
 
 }  // namespace
 
@@ -42,6 +53,7 @@ bool TryReallocMem(void*& pointer, int64_t newSize) {
     pointer = nullptr;
     return false;
   }
+  NoteAsked(newSize);
   if (newSize > g_blockCap || TakeRefusal()) return false;
   void* p = std::realloc(pointer, static_cast<size_t>(newSize));
   if (p == nullptr) return false;
@@ -63,6 +75,10 @@ int64_t SetMemoryBlockCap(int64_t bytes) {
   const int64_t previous = g_blockCap;
   g_blockCap = bytes > 0 && bytes < kMaxMemBlock ? bytes : kMaxMemBlock;
   return previous;
+}
+
+int64_t TakeLargestMemoryBlockAsked() {
+  return g_largestAsked.exchange(0, std::memory_order_relaxed);
 }
 
 }  // namespace tf

@@ -64,4 +64,8 @@ int32_t PendingMemoryRefusals();
 // keep every block small. Returns the cap before.
 int64_t SetMemoryBlockCap(int64_t bytes);
 
+// Test aid: the largest block asked of TryGetMem, TryGetZeroMem or TryReallocMem since the last
+// call (granted or not), and starts counting again. Flat images take their pixels here.
+int64_t TakeLargestMemoryBlockAsked();
+
 }  // namespace tf

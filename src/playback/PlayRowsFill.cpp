@@ -1,4 +1,5 @@
 // Player rows of the layer clears and fills and the fills and selections through a channel.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -194,8 +195,7 @@ bool ReadChannelHeader(const SPlayCall& call, SChannelFields& c) {
   if (c.rect.left < 0 || c.rect.top < 0 || w <= 0 || h <= 0 || w * h != c.byteCount) return false;
   if (c.packedLength <= 0 || c.n < c.packedLength || !p.Holds(c.dataOffset, static_cast<uint32_t>(c.n)))
     return false;
-  if (ex &&
-      (c.areaSize.x <= 0 || c.areaSize.y <= 0 || c.rect.right > c.areaSize.x || c.rect.bottom > c.areaSize.y))
+  if (ex && (c.areaSize.x <= 0 || c.areaSize.y <= 0 || c.rect.left >= c.areaSize.x || c.rect.top >= c.areaSize.y))
     return false;
   return true;
 }
@@ -207,9 +207,11 @@ bool PlayChannel(SPlayCall& call) {
   TPaper& paper = call.paper;
   const CLayerData* layer = paper.GetLayer(c.layer);
   if (layer == nullptr || layer->Store() == nullptr) return false;
-  // The channel lies in the layer's store, or (the forms with an area) in the area.
-  if (!IsExCode(code) && (c.rect.right > layer->StoreWidth() || c.rect.bottom > layer->StoreHeight()))
-    return false;
+  // The channel counts inside the layer's store, or (the forms with an area) inside the area.
+  // Recordings made before the channel was cut to the area may carry the one-pixel fringe of an
+  // anti-aliased fill beyond it, which the recording combined or painted nowhere: it is left out.
+  const TPoint limit = IsExCode(code) ? c.areaSize : TPoint{layer->StoreWidth(), layer->StoreHeight()};
+  if (c.rect.left >= limit.x || c.rect.top >= limit.y) return false;
   std::vector<uint8_t> block;
   try {
     block.resize(static_cast<size_t>(c.byteCount));
@@ -222,14 +224,16 @@ bool PlayChannel(SPlayCall& call) {
   if (IsExCode(code) && !call.flow->GrowTo(c.areaSize.x, c.areaSize.y)) return false;
   paper.SyncFlowImage(call.flow, c.layer, false);
   TChannel& channel = call.flow->WorkChannel();
-  if (c.rect.right > channel.Width() || c.rect.bottom > channel.Height()) return false;
+  const int32_t right = std::min(c.rect.right, limit.x);
+  const int32_t bottom = std::min(c.rect.bottom, limit.y);
+  if (right > channel.Width() || bottom > channel.Height()) return false;
   channel.Fill(0);
   BindStrokeToPaper(call.stroke, &paper.StrokeSide());
   const int32_t w = c.rect.right - c.rect.left;
-  for (int32_t y = c.rect.top; y < c.rect.bottom; ++y)
+  for (int32_t y = c.rect.top; y < bottom; ++y)
     std::memcpy(channel.GetPixelPtr(c.rect.left, y),
                 block.data() + static_cast<size_t>(y - c.rect.top) * static_cast<size_t>(w),
-                static_cast<size_t>(w));
+                static_cast<size_t>(right - c.rect.left));
   const bool antiAlias = c.antiAlias != 0;
   bool done = false;
   switch (code) {

@@ -81,6 +81,15 @@ bool ImageSizesFit(const SImageChunkInfo& info) {
   return info.unpackedLength >= 1 && info.unpackedLength <= pixelBytes;
 }
 
+// A reader's check on top: every writer packs the whole picture, so its pixel bytes lie within
+// what the packed bytes can unpack to. A picture larger than that (a few packed bytes claiming
+// a 10000 x 10000 picture) is refused before anything of its size is allocated.
+bool ImageFitsPackedBytes(const SImageChunkInfo& info) {
+  const int64_t pixelBytes = int64_t{info.width} * info.height * ImageContentBytesPerPixel(info.contentCode);
+  return info.packedLength >= 1 &&
+         static_cast<uint64_t>(pixelBytes) <= MaxUnpackedLength(static_cast<uint64_t>(info.packedLength));
+}
+
 }  // namespace
 
 void ApplyBytePass(uint8_t* bytes, size_t count, uint8_t groupSize, uint8_t xorByte, uint8_t stride) {
@@ -205,7 +214,7 @@ uint8_t ReadImageChunkData(Stream& stream, SImageChunkData& data) {
   if (body < 0) return kFileChunkSize;
   if (body > stream.Remaining()) return kFileShortRead;
   if (info.packedLength < 1 || info.packedLength > body || info.tail > info.packedLength ||
-      !ImageSizesFit(info) ||
+      !ImageSizesFit(info) || !ImageFitsPackedBytes(info) ||
       static_cast<uint64_t>(info.unpackedLength) > MaxUnpackedLength(static_cast<uint64_t>(info.packedLength)))
     return kFileChunkSize;
 

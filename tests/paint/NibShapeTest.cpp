@@ -608,3 +608,41 @@ TEST(NibRasteriser, ImageNibFootprintBeyond512PixelsIsRefused) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+// A large exact nib on a small target builds only the part of its footprint the target holds
+// (a 540-byte recording with nibs of hundreds of pixels on a 30 x 24 canvas took minutes): every
+// pixel of the target samples the same value as from the whole footprint.
+TEST(NibRasteriser, ExactFootprintBuiltOnlyWhereTheTargetIs) {
+  CGradeMapObj map(kFalloffEntries);
+  struct Case {
+    double cx, cy, r;
+    int32_t ratio, angle;
+    bool rowWise;
+  };
+  constexpr int32_t kW = 30, kH = 24;
+  for (const Case c : {Case{15.3, 11.6, 250, 100, 0, true}, Case{-40.5, 70.25, 90, 100, 0, false},
+                       Case{3.7, 5.1, 4.2, 100, 0, true}, Case{20.2, -8.9, 200, 40, 30, true},
+                       Case{-3.3, 12.0, 60, 70, 110, false}, Case{200.0, 200.0, 20, 100, 0, true}}) {
+    SCOPED_TRACE(c.r);
+    CPenShape whole(&map), limited(&map);
+    whole.SetAntialias(true);
+    limited.SetAntialias(true);
+    limited.SetExactLimit(kW, kH);
+    const Fixed cx = Px(c.cx), cy = Px(c.cy);
+    auto build = [&](CPenShape& s) {
+      return c.ratio == 100 ? s.SetExactCircle(cx, cy, c.rowWise, Px(c.r))
+                            : s.SetExactEllipse(cx, cy, c.rowWise, c.angle, c.ratio, Px(c.r));
+    };
+    ASSERT_TRUE(build(whole));
+    ASSERT_TRUE(build(limited));
+    EXPECT_LE(int64_t{limited.GridWidth()} * limited.GridHeight(), int64_t{kW} * kH);
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) ASSERT_EQ(DabValue(limited, cx, cy, x, y), DabValue(whole, cx, cy, x, y)) << x << "," << y;
+  }
+}
+
+}  // namespace
+}  // namespace tf

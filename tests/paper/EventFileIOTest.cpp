@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -255,6 +257,33 @@ TEST_F(EventFileIOTest, FailedSaveKeepsThePreviousFileAndTheRecorder) {
     EXPECT_TRUE(document.manager.isRecording());
   }
   ::chmod(locked.c_str(), 0700);
+}
+
+// A file-size limit (a full disk alike) that the thumbnail reaches but the events alone would
+// not: the save fails and the old file stays as it was, thumbnail and all.
+TEST_F(EventFileIOTest, ThumbnailRefusedByAFileSizeLimitFailsTheSave) {
+  FakeDocument document(400, 300);  // a noisy picture: its thumbnail packs to tens of kilobytes
+  document.Record(600, 9);
+  const std::string bare = PathOf("bare.te4");
+  ASSERT_TRUE(SaveEventFile(bare, document, false, -1, -1, true));
+  const rlim_t eventsAlone = FileBytes(bare).size();
+  const std::string path = PathOf("limited.te4");
+  ASSERT_TRUE(SaveEventFile(path, document, true, -1, -1, true));
+  const std::vector<uint8_t> good = FileBytes(path);
+  ASSERT_GT(good.size(), eventsAlone + 16384);
+
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = before;
+  limited.rlim_cur = eventsAlone + 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const bool saved = SaveEventFile(path, document, true, -1, -1, true);
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(FileBytes(path), good);
+  EXPECT_EQ(EntryCount(), 2u);
 }
 
 TEST_F(EventFileIOTest, LoadCodes) {

@@ -229,8 +229,11 @@ inline std::vector<SceneStep> SceneSteps() {
       {"stroke", kPcStrokeStart4, 0,
        [](RecordingDocument& d, SceneRng& rng) {
          const auto& pens = ScenePens();
-         SetScenePen(d, pens[rng.Next() % pens.size()], rng.Next(), rng);
-         return RecordStroke(d, rng, rng.Range(2, 60)) > 0;
+         const ScenePen& pen = pens[rng.Next() % pens.size()];
+         const uint32_t colour = rng.Next();
+         SetScenePen(d, pen, colour, rng);
+         const int32_t points = rng.Range(2, 60);
+         return RecordStroke(d, rng, points) > 0;
        }},
       {"select layer", kPcState, kStActiveLayer,
        [=](RecordingDocument& d, SceneRng& rng) {
@@ -239,14 +242,17 @@ inline std::vector<SceneStep> SceneSteps() {
       {"add layer", kPcLayer, 0,
        [](RecordingDocument& d, SceneRng& rng) {
          TPaper& p = d.Paper();
-         return p.AddLayer(d.Flow(), p.GetLayerCount(), true, (rng.Next() & 1) != 0,
-                           static_cast<uint8_t>(rng.Range(60, 255)), 3, p.canvasHeight, p.canvasWidth);
+         const bool above = (rng.Next() & 1) != 0;
+         const auto opacity = static_cast<uint8_t>(rng.Range(60, 255));
+         return p.AddLayer(d.Flow(), p.GetLayerCount(), true, above, opacity, 3, p.canvasHeight, p.canvasWidth);
        }},
       {"new layer", kPcLayer, 11,
        [](RecordingDocument& d, SceneRng& rng) {
          TPaper& p = d.Paper();
-         return p.NewLayer(d.Flow(), rng.Range(0, p.GetLayerCount()), true, true, "named", 0x00FFFFFFu,
-                           static_cast<uint8_t>(rng.Range(100, 255)), 3, p.canvasHeight, p.canvasWidth);
+         const int32_t index = rng.Range(0, p.GetLayerCount());
+         const auto opacity = static_cast<uint8_t>(rng.Range(100, 255));
+         return p.NewLayer(d.Flow(), index, true, true, "named", 0x00FFFFFFu, opacity, 3, p.canvasHeight,
+                           p.canvasWidth);
        }},
       {"duplicate layer", kPcLayer, 3,
        [=](RecordingDocument& d, SceneRng& rng) {
@@ -258,24 +264,29 @@ inline std::vector<SceneStep> SceneSteps() {
        }},
       {"move layer", kPcLayer, 4,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().MoveLayer(d.Flow(), layerIndex(d, rng), true, layerIndex(d, rng));
+         const int32_t from = layerIndex(d, rng);
+         const int32_t to = layerIndex(d, rng);
+         return d.Paper().MoveLayer(d.Flow(), from, true, to);
        }},
       {"rename layer", kPcLayer, 19,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().RenameLayer(d.Flow(), layerIndex(d, rng), true,
-                                      "layer " + std::to_string(rng.Next() % 100));
+         const int32_t index = layerIndex(d, rng);
+         return d.Paper().RenameLayer(d.Flow(), index, true, "layer " + std::to_string(rng.Next() % 100));
        }},
       {"opacity", kPcLayer, 17,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().SetLayerOpacity(layerIndex(d, rng), static_cast<uint8_t>(rng.Range(30, 255)), true);
+         const int32_t index = layerIndex(d, rng);
+         return d.Paper().SetLayerOpacity(index, static_cast<uint8_t>(rng.Range(30, 255)), true);
        }},
       {"blend mode", kPcLayer, 16,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().SetLayerBlendMode(layerIndex(d, rng), rng.Range(0, 21), true);
+         const int32_t index = layerIndex(d, rng);
+         return d.Paper().SetLayerBlendMode(index, rng.Range(0, 21), true);
        }},
       {"visibility", kPcLayer, 18,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().SetLayerVisible(layerIndex(d, rng), (rng.Next() % 3) != 0, true);
+         const int32_t index = layerIndex(d, rng);
+         return d.Paper().SetLayerVisible(index, (rng.Next() % 3) != 0, true);
        }},
       {"alpha protection", kPcLayer, 20,
        [=](RecordingDocument& d, SceneRng& rng) {
@@ -283,8 +294,9 @@ inline std::vector<SceneStep> SceneSteps() {
        }},
       {"dissolve", kPcLayer, 21,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().SetLayerDissolve(layerIndex(d, rng), (rng.Next() & 1) != 0, true,
-                                           static_cast<uint8_t>(rng.Range(0, 255)));
+         const int32_t index = layerIndex(d, rng);
+         const bool on = (rng.Next() & 1) != 0;
+         return d.Paper().SetLayerDissolve(index, on, true, static_cast<uint8_t>(rng.Range(0, 255)));
        }},
       {"show only", kPcPaper, 25,
        [=](RecordingDocument& d, SceneRng& rng) {
@@ -324,14 +336,16 @@ inline std::vector<SceneStep> SceneSteps() {
        }},
       {"rotate", kPcLayer, 38,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().RotateLayerFree(d.Flow(), layerIndex(d, rng), true,
-                                          static_cast<float>(rng.Range(-170, 170)));
+         const int32_t index = layerIndex(d, rng);
+         return d.Paper().RotateLayerFree(d.Flow(), index, true, static_cast<float>(rng.Range(-170, 170)));
        }},
       {"scale", kPcLayer, 39,
        [=](RecordingDocument& d, SceneRng& rng) {
          TPaper& p = d.Paper();
-         return p.ScaleLayer(d.Flow(), layerIndex(d, rng), true, rng.Range(p.canvasWidth / 2, p.canvasWidth * 2),
-                             rng.Range(p.canvasHeight / 2, p.canvasHeight * 2));
+         const int32_t index = layerIndex(d, rng);
+         const int32_t width = rng.Range(p.canvasWidth / 2, p.canvasWidth * 2);
+         const int32_t height = rng.Range(p.canvasHeight / 2, p.canvasHeight * 2);
+         return p.ScaleLayer(d.Flow(), index, true, width, height);
        }},
   };
   // Selections, masks, fills, canvas, moves, folders, merges and pasted images.
@@ -343,12 +357,17 @@ inline std::vector<SceneStep> SceneSteps() {
   const std::vector<SceneStep> more = {
       {"select rectangle", kPcMask, 16,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().SelectRect(d.Flow(), active(d), true, mode(rng), point(d, rng), point(d, rng));
+         const int32_t how = mode(rng);
+         const TPoint a = point(d, rng);
+         const TPoint b = point(d, rng);
+         return d.Paper().SelectRect(d.Flow(), active(d), true, how, a, b);
        }},
       {"select ellipse", kPcMask, 19,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().SelectEllipse(d.Flow(), active(d), true, mode(rng), point(d, rng), point(d, rng),
-                                        (rng.Next() & 1) != 0);
+         const int32_t how = mode(rng);
+         const TPoint a = point(d, rng);
+         const TPoint b = point(d, rng);
+         return d.Paper().SelectEllipse(d.Flow(), active(d), true, how, a, b, (rng.Next() & 1) != 0);
        }},
       {"select polygon", kPcMask, 18,
        [=](RecordingDocument& d, SceneRng& rng) {
@@ -362,7 +381,9 @@ inline std::vector<SceneStep> SceneSteps() {
        [=](RecordingDocument& d, SceneRng&) { return d.Paper().InvertSelection(d.Flow(), active(d), true); }},
       {"move selection", kPcMask, 8,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().OffsetMask(d.Flow(), active(d), true, rng.Range(-6, 6), rng.Range(-6, 6));
+         const int32_t dx = rng.Range(-6, 6);
+         const int32_t dy = rng.Range(-6, 6);
+         return d.Paper().OffsetMask(d.Flow(), active(d), true, dx, dy);
        }},
       {"grow selection", kPcMask, 10,
        [=](RecordingDocument& d, SceneRng& rng) {
@@ -391,8 +412,11 @@ inline std::vector<SceneStep> SceneSteps() {
       {"combine masks", kPcMask, 9,
        [=](RecordingDocument& d, SceneRng& rng) {
          const int32_t n = d.Paper().GetMaskCount();
-         return n > 1 && d.Paper().CombineMasks(d.Flow(), active(d), true, mode(rng), rng.Range(0, n - 1),
-                                                rng.Range(0, n - 1));
+         if (n <= 1) return false;
+         const int32_t how = mode(rng);
+         const int32_t first = rng.Range(0, n - 1);
+         const int32_t second = rng.Range(0, n - 1);
+         return d.Paper().CombineMasks(d.Flow(), active(d), true, how, first, second);
        }},
       {"delete mask", kPcMask, 2,
        [=](RecordingDocument& d, SceneRng& rng) {
@@ -415,8 +439,8 @@ inline std::vector<SceneStep> SceneSteps() {
        }},
       {"fill alpha", kPcLayer, 24,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().FillLayerAlpha(d.Flow(), layerIndex(d, rng), true,
-                                         static_cast<uint8_t>(rng.Range(0, 255)));
+         const int32_t index = layerIndex(d, rng);
+         return d.Paper().FillLayerAlpha(d.Flow(), index, true, static_cast<uint8_t>(rng.Range(0, 255)));
        }},
       {"invert alpha", kPcLayer, 25,
        [=](RecordingDocument& d, SceneRng& rng) {
@@ -452,12 +476,17 @@ inline std::vector<SceneStep> SceneSteps() {
        }},
       {"bucket fill", kPcChannel, 0,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().BucketFill(d.Flow(), active(d), true, (rng.Next() % 5) == 0, (rng.Next() & 1) != 0,
-                                     point(d, rng));
+         const bool first = (rng.Next() % 5) == 0;
+         const bool second = (rng.Next() & 1) != 0;
+         const TPoint at = point(d, rng);
+         return d.Paper().BucketFill(d.Flow(), active(d), true, first, second, at);
        }},
       {"magic wand", kPcChannel, 1,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().MagicWand(d.Flow(), active(d), true, (rng.Next() & 1) != 0, mode(rng), point(d, rng));
+         const bool all = (rng.Next() & 1) != 0;
+         const int32_t how = mode(rng);
+         const TPoint at = point(d, rng);
+         return d.Paper().MagicWand(d.Flow(), active(d), true, all, how, at);
        }},
       {"turn canvas", kPcPaper, 4,
        [](RecordingDocument& d, SceneRng& rng) {
@@ -466,33 +495,38 @@ inline std::vector<SceneStep> SceneSteps() {
       {"canvas size", kPcPaper, 2,
        [](RecordingDocument& d, SceneRng& rng) {
          TPaper& p = d.Paper();
-         return (rng.Next() % 3) == 0 &&
-                p.ResizeCanvas(d.Flow(), std::clamp(p.canvasWidth + rng.Range(-20, 20), 40, 400), true,
-                               (rng.Next() & 1) != 0, static_cast<uint8_t>(rng.Range(0, 8)),
-                               std::clamp(p.canvasHeight + rng.Range(-20, 20), 40, 400));
+         if ((rng.Next() % 3) != 0) return false;
+         const int32_t width = std::clamp(p.canvasWidth + rng.Range(-20, 20), 40, 400);
+         const bool flag = (rng.Next() & 1) != 0;
+         const auto anchor = static_cast<uint8_t>(rng.Range(0, 8));
+         const int32_t height = std::clamp(p.canvasHeight + rng.Range(-20, 20), 40, 400);
+         return p.ResizeCanvas(d.Flow(), width, true, flag, anchor, height);
        }},
       {"trim canvas", kPcPaper, 11,
        [=](RecordingDocument& d, SceneRng& rng) {
          TPaper& p = d.Paper();
          const int32_t w = std::max(40, p.canvasWidth - rng.Range(0, 20));
          const int32_t h = std::max(40, p.canvasHeight - rng.Range(0, 20));
-         return (rng.Next() % 3) == 0 &&
-                p.TrimCanvas(d.Flow(), active(d), (rng.Next() & 1) != 0, true,
-                             SRectWH{rng.Range(0, p.canvasWidth - w), rng.Range(0, p.canvasHeight - h), w, h});
+         if ((rng.Next() % 3) != 0) return false;
+         const bool flag = (rng.Next() & 1) != 0;
+         const SRectWH area{rng.Range(0, p.canvasWidth - w), rng.Range(0, p.canvasHeight - h), w, h};
+         return p.TrimCanvas(d.Flow(), active(d), flag, true, area);
        }},
       {"resolution", kPcPaper, 9,
        [](RecordingDocument& d, SceneRng& rng) {
          TPaper& p = d.Paper();
-         return (rng.Next() % 4) == 0 &&
-                p.ChangeResolution(d.Flow(), std::clamp(p.canvasWidth * rng.Range(70, 130) / 100, 40, 400), true,
-                                   (rng.Next() & 1) != 0,
-                                   std::clamp(p.canvasHeight * rng.Range(70, 130) / 100, 40, 400));
+         if ((rng.Next() % 4) != 0) return false;
+         const int32_t width = std::clamp(p.canvasWidth * rng.Range(70, 130) / 100, 40, 400);
+         const bool flag = (rng.Next() & 1) != 0;
+         const int32_t height = std::clamp(p.canvasHeight * rng.Range(70, 130) / 100, 40, 400);
+         return p.ChangeResolution(d.Flow(), width, true, flag, height);
        }},
       {"move layer on canvas", kPcLayer, 7,
        [=](RecordingDocument& d, SceneRng& rng) {
          TPaper& p = d.Paper();
          const int32_t index = layerIndex(d, rng);
-         const int32_t dx = rng.Range(-15, 15), dy = rng.Range(-15, 15);
+         const int32_t dx = rng.Range(-15, 15);
+         const int32_t dy = rng.Range(-15, 15);
          const int32_t bits = p.GetOffsetOverflow(*p.GetLayer(index), dx, dy);
          return p.OffsetLayerGrow(d.Flow(), index, true, dy, dx, bits);
        }},
@@ -503,7 +537,8 @@ inline std::vector<SceneStep> SceneSteps() {
        }},
       {"into folder", kPcLinkGroup, 0,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().ChangeGroupDepth(d.Flow(), layerIndex(d, rng), true, (rng.Next() & 1) != 0);
+         const int32_t index = layerIndex(d, rng);
+         return d.Paper().ChangeGroupDepth(d.Flow(), index, true, (rng.Next() & 1) != 0);
        }},
       {"merge down", kPcLayer, 5,
        [=](RecordingDocument& d, SceneRng& rng) {
@@ -523,8 +558,9 @@ inline std::vector<SceneStep> SceneSteps() {
        }},
       {"transform in selection", kPcLayer, 48,
        [=](RecordingDocument& d, SceneRng& rng) {
-         return d.Paper().TransformInSelection(d.Flow(), active(d), true, (rng.Next() & 1) != 0,
-                                               static_cast<uint8_t>(rng.Range(7, 10)), -1);
+         const bool flag = (rng.Next() & 1) != 0;
+         const auto how = static_cast<uint8_t>(rng.Range(7, 10));
+         return d.Paper().TransformInSelection(d.Flow(), active(d), true, flag, how, -1);
        }},
       {"image flip", kPcPaper, 32,
        [](RecordingDocument& d, SceneRng& rng) {
@@ -536,14 +572,18 @@ inline std::vector<SceneStep> SceneSteps() {
        }},
       {"image as layer", kPcImage, 1,
        [](RecordingDocument& d, SceneRng& rng) {
-         TMTC image(rng.Range(3, 40), rng.Range(3, 40));
+         const int32_t width = rng.Range(3, 40);
+         const int32_t height = rng.Range(3, 40);
+         TMTC image(width, height);
          for (int32_t y = 0; y < image.Height(); ++y)
            for (int32_t x = 0; x < image.Width(); ++x) *image.Pixel(x, y) = rng.Next();
          return d.Paper().AddImageLayer(d.Flow(), image, true, "pasted", nullptr);
        }},
       {"image into layer", kPcImage, 2,
        [=](RecordingDocument& d, SceneRng& rng) {
-         TMTC image(rng.Range(3, 40), rng.Range(3, 40));
+         const int32_t width = rng.Range(3, 40);
+         const int32_t height = rng.Range(3, 40);
+         TMTC image(width, height);
          for (int32_t y = 0; y < image.Height(); ++y)
            for (int32_t x = 0; x < image.Width(); ++x) *image.Pixel(x, y) = rng.Next() | 0xFF000000u;
          return d.Paper().PasteImageToLayer(d.Flow(), active(d), true, "into", nullptr, image);
@@ -577,6 +617,13 @@ inline std::vector<StepCheck> RecordPainting(RecordingDocument& d, uint64_t seed
     if (fingerprints) checks.push_back({d.Events().stepCount(), FingerprintChecksum(d.Paper()), step.name});
   }
   return checks;
+}
+
+// The stream's bytes as recorded so far.
+inline std::vector<uint8_t> RecordedBytes(CEventMngr& m) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(m.committed()));
+  if (!bytes.empty()) m.readSpan(0, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  return bytes;
 }
 
 // A stream built packet by packet.
@@ -628,6 +675,73 @@ inline uint8_t PlayToEnd(CPlayer& player, int32_t cap = 1 << 20) {
   uint8_t r = kPlayStepPlayed;
   for (int32_t i = 0; i < cap && r == kPlayStepPlayed; ++i) r = player.playStep();
   return r;
+}
+
+// Marks a mismatch in the composed picture alone while a visible layer dissolves: the dissolve
+// noise of a composed picture is not yet the same from one run to the next (open).
+inline constexpr const char* kDissolveComposeOnly = "(only the composed picture differs, a visible layer dissolves)";
+
+// Records the seeded painting on a canvas of the size, replays its stream step by step and
+// compares the played document with the recorded one after every step the recording closed.
+// Empty when all agree and the replay reaches the stream's end; else where and how it differs
+// first: the step, the command and the lines of the two fingerprints that differ.
+inline std::string ReplayMismatch(int32_t width, int32_t height, uint64_t seed, int32_t count) {
+  char head[160];
+  std::snprintf(head, sizeof head, "seed %#llx, %d commands, %dx%d: ", static_cast<unsigned long long>(seed), count,
+                width, height);
+  RecordingDocument a(width, height);
+  if (!a.ok) return std::string(head) + "the document was not made";
+  const std::vector<StepCheck> checks = RecordPainting(a, seed, count);
+  const std::vector<uint8_t> bytes = RecordedBytes(a.Events());
+  // The document right after each step closed (a command that records no step of its own, as
+  // choosing the active layer, reaches the stream with the next step's state records).
+  std::vector<std::pair<int32_t, size_t>> bySteps;
+  for (size_t i = 0; i < checks.size(); ++i)
+    if (bySteps.empty() || bySteps.back().first != checks[i].steps) bySteps.emplace_back(checks[i].steps, i);
+  // The command whose step closes after step: its index among the painting's commands and name.
+  auto commandAfter = [&](int32_t step) {
+    for (size_t i = 0; i < checks.size(); ++i)
+      if (checks[i].steps > step) return std::to_string(i - 1) + " '" + checks[i].name + "'";
+    return std::string("(none)");
+  };
+  HeadlessPlaybackWindow b;
+  if (!LoadStreamBytes(b.Paper(), bytes)) return std::string(head) + "the stream was not loaded";
+  CPlayer player(b.Paper(), &b);
+  if (player.startLoaded() != kStartPlayStarted) return std::string(head) + "the replay does not start";
+  CEventMngr& m = *b.Paper().EventMngr();
+  uint8_t r = kPlayStepPlayed;
+  while (r == kPlayStepPlayed) {
+    r = player.playStep();
+    if (r != kPlayStepPlayed || (m.runFlags & kRunStrokeOpen) != 0) continue;
+    const auto it = std::find_if(bySteps.begin(), bySteps.end(), [&](const auto& e) { return e.first == m.playStepCount; });
+    if (it == bySteps.end() || FingerprintChecksum(b.Paper()) == checks[it->second].checksum) continue;
+    // The recorded document of that moment, recorded again up to that command.
+    std::string text = std::string(head) + "after step " + std::to_string(m.playStepCount) + ", command " +
+                       std::to_string(it->second - 1) + " '" + checks[it->second].name + "' differs:";
+    RecordingDocument again(width, height);
+    RecordPainting(again, seed, static_cast<int32_t>(it->second), false);
+    const std::vector<std::string> recorded = Fingerprint(again.Paper());
+    const std::vector<std::string> played = Fingerprint(b.Paper());
+    int32_t differing = 0;
+    bool composedOnly = true;
+    for (size_t i = 0; i < std::max(recorded.size(), played.size()); ++i) {
+      const std::string x = i < recorded.size() ? recorded[i] : "", y = i < played.size() ? played[i] : "";
+      if (x == y) continue;
+      ++differing;
+      composedOnly = composedOnly && x.rfind("composed ", 0) == 0;
+      text += "\n  recorded: " + x + "\n  played:   " + y;
+    }
+    bool dissolving = false;
+    for (int32_t i = 0; i < b.Paper().GetLayerCount(); ++i)
+      dissolving = dissolving || (b.Paper().GetLayer(i)->dissolve != 0 && b.Paper().GetLayer(i)->visible != 0);
+    if (differing > 0 && composedOnly && dissolving) text += "\n  " + std::string(kDissolveComposeOnly);
+    return text;
+  }
+  // Without an end marker the read at the stream's end fails; an earlier stop is a failed step.
+  if (static_cast<size_t>(m.readPos) != bytes.size())
+    return std::string(head) + "the replay stopped at step " + std::to_string(m.playStepCount) + ", in command " +
+           commandAfter(m.playStepCount);
+  return {};
 }
 
 }  // namespace tf::test
