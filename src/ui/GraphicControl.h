@@ -2,13 +2,15 @@
 #pragma once
 // The control keeps a surface of its own size. A change of size re-renders it at once (through
 // RenderGraphic) and asks for a paint without erasing; painting only copies the surface, opaque.
+// It carries the hot-tracking mixin (ui/HotTrack.h): SetWithholdsMouse makes it read-only.
 #include <QWidget>
 
 #include "raster/MemoryGraphic.h"
+#include "ui/HotTrack.h"
 
 namespace tf {
 
-class GraphicControl : public QWidget {
+class GraphicControl : public QWidget, public HotTrackControl {
   Q_OBJECT
  public:
   explicit GraphicControl(QWidget* parent = nullptr);
