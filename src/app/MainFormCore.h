@@ -82,6 +82,10 @@ extern const TextId kTabletTypePopupTexts[kTabletTypePopupCount];
 inline constexpr int32_t kTabletModePopupCount = 2;
 extern const TextId kTabletModePopupTexts[kTabletModePopupCount];
 
+// The answer to a later start's query: "" when wParam is not 0; else "TF40", or "TFVw" in viewer
+// mode, "TFRe" in render mode.
+const char* InstanceQueryReply(intptr_t wParam, bool renderOrViewerMode, bool viewerMode);
+
 // ---- Document windows as the main window sees them ----
 
 class MainFormChild {
@@ -107,6 +111,8 @@ class MainFormChild {
   virtual void ZoomAboutCentre(int32_t numerator, int32_t denominator) = 0;
   virtual void ActualSize() = 0;
   virtual void SetViewRotation(float degrees) = 0;
+  // The canvas point under a screen point; false when the point is not on the window's canvas.
+  virtual bool ScreenToCanvas(int32_t screenX, int32_t screenY, TPoint& canvas) = 0;
 };
 
 // ---- The main window's state ----

@@ -163,6 +163,7 @@ class FakeChild final : public MainFormChild {
   void ZoomAboutCentre(int32_t, int32_t) override {}
   void ActualSize() override {}
   void SetViewRotation(float) override {}
+  bool ScreenToCanvas(int32_t, int32_t, TPoint&) override { return false; }
   bool busy = false;
   int32_t told = 0;
 };
@@ -183,6 +184,13 @@ TEST(MainFormCoreTest, ToggleStrokeEngineTellsAnIdleWindowOnly) {
   core.strokeEngine = 0;
   EXPECT_FALSE(core.ToggleStrokeEngine(&child));
   EXPECT_EQ(core.strokeEngine, 0);
+}
+
+TEST(MainFormCoreTest, InstanceQueryReplies) {
+  EXPECT_STREQ(InstanceQueryReply(1, false, false), "");
+  EXPECT_STREQ(InstanceQueryReply(0, false, false), "TF40");
+  EXPECT_STREQ(InstanceQueryReply(0, true, true), "TFVw");
+  EXPECT_STREQ(InstanceQueryReply(0, true, false), "TFRe");
 }
 
 TEST(MainFormCoreTest, ModalGateAndFirstActivation) {
