@@ -125,6 +125,8 @@ class TMainForm final : public QMainWindow,
 
   // Shows the popup of a status-bar panel (as its click does); false when the panel has none now.
   bool PopupAtPanel(int32_t panel);
+  // Timer1's handler: every document window's timer routine (guarded against re-entry).
+  void Timer1Timer();
   // Rebuilds the Window menu's document list (as opening the menu does).
   void RebuildWindowList();
 
@@ -144,7 +146,6 @@ class TMainForm final : public QMainWindow,
   void ApplyPendingPlacement();
   void DelayedStartup();
   void ApplicationStateChanged(Qt::ApplicationState state);
-  void Timer1Timer();
   void StatusBarMouseDown(int32_t panel, const QRect& screenRect);
   void ShowPopup(QMenu* menu, const QRect& panelRect);
   void PopupOpening(QMenu* menu);
