@@ -108,3 +108,9 @@ tf_bench_opencv_peer(bench_older_blur)
 
 # bench_seedfill: OpenCV's floodFill (4-connectivity, fixed range) is the peer of the seed fill.
 tf_bench_opencv_peer(bench_seedfill)
+
+# bench_startup: starts the main window and, as its floor, a bare QMainWindow with a status bar.
+if(TARGET bench_startup)
+  target_link_libraries(bench_startup PRIVATE tfgui)
+  set_target_properties(bench_startup PROPERTIES AUTOMOC ON)
+endif()
