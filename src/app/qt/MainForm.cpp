@@ -35,7 +35,9 @@
 #include "platform/ResourceText.h"
 #include "platform/qt/AppEventFilter.h"
 #include "platform/qt/QtHosts.h"
+#include "platform/qt/QtTablet.h"
 #include "raster/Placement.h"
+#include "raster/SmallRoutines.h"
 #include "ui/DockFloat.h"
 
 namespace tf {
@@ -303,11 +305,7 @@ void TMainForm::ApplyPendingPlacement() {
   resize(std::max(1, pendingFrameSize_.width() - margins.width()),
          std::max(1, pendingFrameSize_.height() - margins.height()));
   if (margins.width() > 0 || margins.height() > 0) placementPending_ = false;
-  // Kept on the monitor nearest to its top-left corner.
-  const QRect outer = frameGeometry();
-  TRect r{outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()};
-  KeepRectOnMonitor(r, {r.left, r.top});
-  if (r.left != outer.left() || r.top != outer.top()) move(r.left, r.top);
+  KeepFormOnScreen(HandleOfWidget(this));
 }
 
 void TMainForm::SaveWindowState(CAppProfile& profile) const {
@@ -779,6 +777,17 @@ void TMainForm::DockOwnerFocus() { activateWindow(); }
 
 void RegisterMainForm() {
   SetMainWindowFactory([](const ProgramStart& start) -> std::unique_ptr<ProgramMainWindow> {
+    // The pen tablet through the window system's tablet events, for the whole process.
+    static QtTabletDriver* driver = nullptr;
+    if (driver == nullptr && GetTabletDriver() == nullptr) {
+      driver = new QtTabletDriver();
+      driver->setParent(qApp);
+      SetTabletDriver(driver);
+      QObject::connect(driver, &QObject::destroyed, [] {
+        SetTabletDriver(nullptr);
+        driver = nullptr;
+      });
+    }
     SMainFormStart formStart;
     formStart.arguments = start.arguments;
     return std::make_unique<TMainForm>(std::move(formStart));
