@@ -9,9 +9,9 @@ set -euo pipefail
 # libclang-rt-14-dev: the fuzzer headers the corpus replays build with (and libFuzzer itself).
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           zlib1g-dev libfreetype-dev libfontconfig-dev python3 python3-numpy qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic fonts-dejavu-core
-          libclang-rt-14-dev)
+          libclang-rt-14-dev libpng-dev libjpeg62-turbo-dev python3-pil imagemagick)
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libopencv-dev libpixman-1-dev libpng-dev libmypaint-dev)
+  packages+=(libopencv-dev libpixman-1-dev libpng-dev libmypaint-dev libmagickcore-6.q16-dev)
 fi
 
 # Presence tests run no pipelines: under pipefail a reader that stops early (grep -q) kills the
