@@ -111,7 +111,7 @@ void FreeToolWindow(std::unique_ptr<ToolWindow>& window);
 // The tool window until the palettes bring theirs: the pencil (paint kind 0) with the colours of
 // the settings, its stroke, tool mode 0 and the pencil's outline radius; it closes without asking,
 // and its panes do nothing.
-class InterimToolWindow final : public ToolWindow {
+class InterimToolWindow : public ToolWindow {
  public:
   explicit InterimToolWindow(ToolWindowOwner& owner);
   ~InterimToolWindow() override;

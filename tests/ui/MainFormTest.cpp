@@ -379,7 +379,6 @@ TEST_F(MainFormTest, ARefusingCloseQueryStopsTheClose) {
   EXPECT_EQ(first->closeQueries, 1);
   EXPECT_EQ(second->closeQueries, 0);
   EXPECT_TRUE(first->isVisible());
-  // In render mode nobody is asked.
   first->allowClose = true;
   second->allowClose = false;
   EXPECT_FALSE(form.close());
@@ -389,6 +388,51 @@ TEST_F(MainFormTest, ARefusingCloseQueryStopsTheClose) {
   second->allowClose = true;
   EXPECT_TRUE(form.close());
   EXPECT_EQ(second->closeQueries, 2);
+}
+
+// A tool window that keeps the program open (modified presets the user wants to keep).
+class RefusingToolWindow final : public InterimToolWindow {
+ public:
+  using InterimToolWindow::InterimToolWindow;
+  bool QueryClose() override {
+    ++asked;
+    return !refuse;
+  }
+  bool refuse = true;
+  int asked = 0;
+};
+
+TEST_F(MainFormTest, TheToolWindowIsAskedAfterTheDocumentWindows) {
+  RefusingToolWindow* tool = nullptr;
+  SetToolWindowFactory([&tool](ToolWindowOwner& owner) {
+    auto window = std::make_unique<RefusingToolWindow>(owner);
+    tool = window.get();
+    return std::unique_ptr<ToolWindow>(std::move(window));
+  });
+  TMainForm& form = Make();
+  SetToolWindowFactory(nullptr);
+  ASSERT_EQ(form.Tool(), tool);
+  form.show();
+  FakeChild* child = AddChild("doc");
+  child->allowClose = false;
+  EXPECT_FALSE(form.close());
+  EXPECT_EQ(tool->asked, 0);
+  child->allowClose = true;
+  EXPECT_FALSE(form.close());
+  EXPECT_EQ(tool->asked, 1);
+  EXPECT_TRUE(form.isVisible());
+  tool->refuse = false;
+  EXPECT_TRUE(form.close());
+  // Render and viewer modes close without asking anybody.
+  form_.reset();
+  SMainFormStart render;
+  render.renderOrViewerMode = true;
+  TMainForm& unattended = Make(render);
+  unattended.show();
+  FakeChild* modified = AddChild("modified");
+  modified->allowClose = false;
+  EXPECT_TRUE(unattended.close());
+  EXPECT_EQ(modified->closeQueries, 0);
 }
 
 TEST_F(MainFormTest, DelayedStartupRunsOnceWithoutAnActivation) {
