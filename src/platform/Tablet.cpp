@@ -14,6 +14,30 @@ TabletDriver* SetTabletDriver(TabletDriver* driver) {
 
 TabletDriver* GetTabletDriver() { return gDriver; }
 
+void TabletPacketQueue::Push(const STabletPacket& packet) {
+  if (limit_ != 0 && packets_.size() >= limit_) packets_.pop_front();
+  packets_.push_back(packet);
+}
+
+bool TabletPacketQueue::Find(uint32_t serial, STabletPacket& out) const {
+  for (const STabletPacket& packet : packets_) {
+    if (packet.serial == serial) {
+      out = packet;
+      return true;
+    }
+  }
+  return false;
+}
+
+int32_t TabletPacketQueue::Remove(int32_t count) {
+  int32_t taken = 0;
+  while (taken < count && !packets_.empty()) {
+    packets_.pop_front();
+    ++taken;
+  }
+  return taken;
+}
+
 ScriptedTabletDriver::ScriptedTabletDriver() {
   defaultContext.options = 0;
   defaultContext.inExtentX = x.maximum + 1;
@@ -63,7 +87,7 @@ bool ScriptedTabletDriver::Close(TabletContextHandle handle) {
   ++closes;
   openContext = 0;
   sink_ = nullptr;
-  queue.clear();
+  queue.Clear();
   return true;
 }
 
@@ -81,22 +105,12 @@ bool ScriptedTabletDriver::SetContext(TabletContextHandle handle, const STabletC
 
 bool ScriptedTabletDriver::Packet(TabletContextHandle handle, uint32_t serial, STabletPacket& out) {
   if (handle == 0 || handle != openContext) return false;
-  for (const STabletPacket& packet : queue) {
-    if (packet.serial == serial) {
-      out = packet;
-      return true;
-    }
-  }
-  return false;
+  return queue.Find(serial, out);
 }
 
 int32_t ScriptedTabletDriver::RemovePackets(TabletContextHandle handle, int32_t count) {
   if (handle == 0 || handle != openContext) return 0;
-  int32_t taken = 0;
-  while (taken < count && !queue.empty()) {
-    queue.pop_front();
-    ++taken;
-  }
+  const int32_t taken = queue.Remove(count);
   removed += taken;
   return taken;
 }
@@ -104,7 +118,7 @@ int32_t ScriptedTabletDriver::RemovePackets(TabletContextHandle handle, int32_t 
 STabletMessage ScriptedTabletDriver::PostPacket(STabletPacket packet) {
   packet.context = openContext;
   packet.serial = nextSerial_++;
-  queue.push_back(packet);
+  queue.Push(packet);
   STabletMessage message{context.messageBase, packet.serial, static_cast<intptr_t>(openContext)};
   if (sink_) sink_(message);
   return message;

@@ -103,6 +103,24 @@ TabletDriver* SetTabletDriver(TabletDriver* driver);
 // Null when none is installed.
 TabletDriver* GetTabletDriver();
 
+// The packets a driver holds for its open context, oldest first, at most limit of them (0: no limit).
+class TabletPacketQueue {
+ public:
+  explicit TabletPacketQueue(size_t limit = 0) : limit_(limit) {}
+  // Appends the packet; at the limit the oldest goes.
+  void Push(const STabletPacket& packet);
+  // The packet of that serial number; false when it is no longer held.
+  bool Find(uint32_t serial, STabletPacket& out) const;
+  // Takes up to count packets off the front; answers how many it took.
+  int32_t Remove(int32_t count);
+  void Clear() { packets_.clear(); }
+  size_t Size() const { return packets_.size(); }
+
+ private:
+  std::deque<STabletPacket> packets_;
+  size_t limit_;
+};
+
 // A driver that does what the test tells: fixed axes and default context, a queue of packets the
 // test posts, and a record of the contexts written.
 class ScriptedTabletDriver final : public TabletDriver {
@@ -139,7 +157,7 @@ class ScriptedTabletDriver final : public TabletDriver {
   TabletContextHandle openContext = 0;
   STabletContext context;
   WindowHandle owner = 0;
-  std::deque<STabletPacket> queue;
+  TabletPacketQueue queue;
   int32_t opens = 0;
   int32_t closes = 0;
   int32_t removed = 0;

@@ -17,6 +17,14 @@ const char* kKey = "Software\\Quillmarsh\\Tintaframe4 Plus\\fileMRU";
 // One pixel a character.
 int32_t CharWidth(std::string_view text) { return static_cast<int32_t>(text.size()); }
 
+// The recent files' settings of the main window over a store.
+void StoredIn(TMRUFileList& list, CRegistry& store) {
+  list.SetMaximum(9);
+  list.autoSaveName = kRoot;
+  list.autoSaveKey = "fileMRU";
+  list.registry = &store;
+}
+
 class MRUFileListTest : public ::testing::Test {
  protected:
   MRUFileListTest() : folder_("mru"), store_(folder_.Path()) {
@@ -152,10 +160,7 @@ TEST_F(MRUFileListTest, SaveWritesThePathValuesInListOrderAndLoadReadsThemBack) 
   ASSERT_TRUE(fresh.Load());
   EXPECT_EQ(fresh.ValueNames(kKey), (std::vector<std::string>{"path0", "path1", "path2", "path3"}));
   TMRUFileList loaded;
-  loaded.SetMaximum(9);
-  loaded.autoSaveName = kRoot;
-  loaded.autoSaveKey = "fileMRU";
-  loaded.registry = &fresh;
+  StoredIn(loaded, fresh);
   ASSERT_TRUE(loaded.Load());
   EXPECT_EQ(loaded.Entries(), list_.Entries());
   // A shorter list replaces the key as a whole.
@@ -198,10 +203,7 @@ TEST_F(MRUFileListTest, SavedFromTheSettingsSaverItSurvivesARestart) {
   CRegistry fresh(folder_.Path());
   ASSERT_TRUE(fresh.Load());
   TMRUFileList loaded;
-  loaded.SetMaximum(9);
-  loaded.autoSaveName = kRoot;
-  loaded.autoSaveKey = "fileMRU";
-  loaded.registry = &fresh;
+  StoredIn(loaded, fresh);
   ASSERT_TRUE(loaded.Load());
   EXPECT_EQ(loaded.Entries(), (std::vector<std::string>{"/f/1", "/f/2"}));
 }

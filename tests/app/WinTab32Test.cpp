@@ -178,7 +178,7 @@ TEST_F(WinTab32Test, DecodeOfMessagesThatCarryNoPacket) {
   STabletDecoded decoded;
   // A packet the driver no longer holds still counts as a tablet message.
   STabletMessage gone = driver_.PostPacket({});
-  driver_.queue.clear();
+  driver_.queue.Clear();
   decoded.packet = true;
   EXPECT_TRUE(tablet.Decode(gone, decoded));
   EXPECT_FALSE(decoded.packet);
@@ -205,15 +205,15 @@ TEST_F(WinTab32Test, TabletType0TakesOnePacketOffTheQueueForEveryMessage) {
   STabletDecoded decoded;
   // Also a message that is no tablet message.
   EXPECT_FALSE(type0.Decode({0x0200, 0, 0}, decoded));
-  EXPECT_EQ(driver_.queue.size(), 2u);
+  EXPECT_EQ(driver_.queue.Size(), 2u);
   EXPECT_TRUE(type0.Decode({kTabletProximityMessage, 0, 1}, decoded));
-  EXPECT_EQ(driver_.queue.size(), 1u);
+  EXPECT_EQ(driver_.queue.Size(), 1u);
   type0.SetTabletType(1);
   EXPECT_TRUE(type0.Decode({kTabletProximityMessage, 0, 1}, decoded));
-  EXPECT_EQ(driver_.queue.size(), 1u);
+  EXPECT_EQ(driver_.queue.Size(), 1u);
   driver_.PostPacket({});
   EXPECT_TRUE(type0.Flush());
-  EXPECT_TRUE(driver_.queue.empty());
+  EXPECT_EQ(driver_.queue.Size(), 0u);
 }
 
 TEST_F(WinTab32Test, ADeviceWithoutOrientationNeverReportsTheEraserEnd) {

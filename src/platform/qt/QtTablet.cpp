@@ -74,7 +74,7 @@ TabletContextHandle QtTabletDriver::Open(WindowHandle, const STabletContext& con
   if (context.inExtentX == 0 || context.inExtentY == 0) return 0;
   context_ = context;
   sink_ = std::move(sink);
-  queue_.clear();
+  queue_.Clear();
   open_ = 1;
   return open_;
 }
@@ -83,7 +83,7 @@ bool QtTabletDriver::Close(TabletContextHandle context) {
   if (context == 0 || context != open_) return false;
   open_ = 0;
   sink_ = nullptr;
-  queue_.clear();
+  queue_.Clear();
   return true;
 }
 
@@ -101,23 +101,12 @@ bool QtTabletDriver::SetContext(TabletContextHandle context, const STabletContex
 
 bool QtTabletDriver::Packet(TabletContextHandle context, uint32_t serial, STabletPacket& out) {
   if (context == 0 || context != open_) return false;
-  for (const STabletPacket& packet : queue_) {
-    if (packet.serial == serial) {
-      out = packet;
-      return true;
-    }
-  }
-  return false;
+  return queue_.Find(serial, out);
 }
 
 int32_t QtTabletDriver::RemovePackets(TabletContextHandle context, int32_t count) {
   if (context == 0 || context != open_) return 0;
-  int32_t taken = 0;
-  while (taken < count && !queue_.empty()) {
-    queue_.pop_front();
-    ++taken;
-  }
-  return taken;
+  return queue_.Remove(count);
 }
 
 void QtTabletDriver::TakeTabletEvent(const QTabletEvent& event) {
@@ -152,8 +141,7 @@ void QtTabletDriver::TakeTabletEvent(const QTabletEvent& event) {
   packet.altitude = static_cast<int32_t>(std::lround((90.0 - tilt) * 10));
   if (event.pointerType() == QPointingDevice::PointerType::Eraser) packet.altitude = -packet.altitude;
   packet.twist = static_cast<int32_t>(std::lround(std::fmod(event.rotation() + 360.0, 360.0) * 10));
-  if (queue_.size() >= kQueueLimit) queue_.pop_front();
-  queue_.push_back(packet);
+  queue_.Push(packet);
   if (sink_) sink_({context_.messageBase, packet.serial, static_cast<intptr_t>(open_)});
 }
 

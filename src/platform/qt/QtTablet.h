@@ -46,7 +46,7 @@ class QtTabletDriver final : public QObject, public TabletDriver {
 
   // One tablet event as a packet of the open context (also for events a test makes).
   void TakeTabletEvent(const QTabletEvent& event);
-  size_t QueuedPackets() const { return queue_.size(); }
+  size_t QueuedPackets() const { return queue_.Size(); }
   bool InProximity() const { return inProximity_; }
 
  protected:
@@ -59,7 +59,7 @@ class QtTabletDriver final : public QObject, public TabletDriver {
   MessageSink sink_;
   TabletContextHandle open_ = 0;
   STabletContext context_;
-  std::deque<STabletPacket> queue_;
+  TabletPacketQueue queue_{kQueueLimit};
   uint32_t nextSerial_ = 1;
   uint32_t buttons_ = 0;
   bool inProximity_ = false;
