@@ -83,11 +83,13 @@ std::string TabletModeText(bool tabletCoordinates) {
   return Tx(tabletCoordinates ? TextId::StatusTabletModeTablet : TextId::StatusTabletModeOS);
 }
 
-const TextId kZoomPopupTexts[kZoomPopupCount] = {
-    TextId::PopZoom6,   TextId::PopZoom8,   TextId::PopZoom12,  TextId::PopZoom16,   TextId::PopZoom25,
-    TextId::PopZoom33,  TextId::PopZoom50,  TextId::PopZoom66,  TextId::PopZoom100,  TextId::PopZoom150,
-    TextId::PopZoom200, TextId::PopZoom300, TextId::PopZoom400, TextId::PopZoom600,  TextId::PopZoom800,
-    TextId::PopZoom1200, TextId::PopZoom1600};
+std::string ZoomPopupText(int32_t item) {
+  static constexpr const char* kPercent[kZoomPopupCount] = {"6.25", "8.33", "12.5", "16.67", "25",  "33.33",
+                                                            "50",   "66.67", "100", "150",   "200", "300",
+                                                            "400",  "600",  "800",  "1200",  "1600"};
+  if (item < 0 || item >= kZoomPopupCount) return {};
+  return FormatC(Tx(TextId::PopZoomFormat), kPercent[item]);
+}
 
 static_assert(kZoomPopupCount == kZoomStepCount);
 

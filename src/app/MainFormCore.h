@@ -62,7 +62,8 @@ std::string TabletModeText(bool tabletCoordinates);
 
 inline constexpr int32_t kZoomPopupCount = 17;
 inline constexpr int32_t kZoomPopupActualSize = 8;  // "100%": the actual-size command
-extern const TextId kZoomPopupTexts[kZoomPopupCount];
+// "6.25%" ... "1600%".
+std::string ZoomPopupText(int32_t item);
 // The ratio of an item (kZoomSteps).
 TZoomRatio ZoomPopupRatio(int32_t item);
 // The item whose ratio equals the zoom within 0.0001; -1 for none.

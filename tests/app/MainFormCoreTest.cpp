@@ -141,6 +141,9 @@ TEST(PopupTest, ZoomCheckWithinATenThousandthRotationCheckExact) {
     EXPECT_EQ(ZoomPopupCheck(static_cast<float>(r.numerator) / static_cast<float>(r.denominator)), i);
   }
   EXPECT_EQ(ZoomPopupRatio(7), (TZoomRatio{2, 3}));
+  EXPECT_EQ(ZoomPopupText(0), "6.25%");
+  EXPECT_EQ(ZoomPopupText(5), "33.33%");
+  EXPECT_EQ(ZoomPopupText(16), "1600%");
   EXPECT_EQ(ZoomPopupRatio(9), (TZoomRatio{3, 2}));
   EXPECT_EQ(RotatePopupCheck(0.0f), 0);
   EXPECT_EQ(RotatePopupCheck(-90.0f), 1);

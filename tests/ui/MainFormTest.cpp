@@ -544,6 +544,7 @@ TEST_F(MainFormTest, ToolCursorsFillSlots5To37) {
 class QtTabletTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    InstallUiHosts();
     driver_ = std::make_unique<QtTabletDriver>([this] { return stylus_; });
     before_ = SetTabletDriver(driver_.get());
   }

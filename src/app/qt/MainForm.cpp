@@ -257,22 +257,23 @@ void TMainForm::HookMenuLoop(QMenu* menu) {
 }
 
 void TMainForm::BuildPopups() {
-  auto make = [this](const char* name, const TextId* texts, int32_t count) {
+  auto make = [this](const char* name, const std::function<QString(int32_t)>& text, int32_t count) {
     auto* menu = new QMenu(this);
     menu->setObjectName(name);
     for (int32_t i = 0; i < count; ++i) {
-      QAction* action = menu->addAction(Q(texts[i]));
+      QAction* action = menu->addAction(text(i));
       action->setCheckable(true);
       connect(action, &QAction::triggered, this, [this, menu, i] { MenuClick(menu, i); });
     }
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { PopupOpening(menu); });
     return menu;
   };
-  popZoom_ = make("PopZoom", kZoomPopupTexts, kZoomPopupCount);
-  popRotate_ = make("PopRotate", kRotatePopupTexts, kRotatePopupCount);
-  popReso_ = make("PopReso", kResoPopupTexts, kResoPopupCount);
-  popTabletType_ = make("PopTabletType", kTabletTypePopupTexts, kTabletTypePopupCount);
-  popTabletMode_ = make("PopTabletMode", kTabletModePopupTexts, kTabletModePopupCount);
+  auto table = [](const TextId* texts) { return [texts](int32_t i) { return Q(texts[i]); }; };
+  popZoom_ = make("PopZoom", [](int32_t i) { return QString::fromStdString(ZoomPopupText(i)); }, kZoomPopupCount);
+  popRotate_ = make("PopRotate", table(kRotatePopupTexts), kRotatePopupCount);
+  popReso_ = make("PopReso", table(kResoPopupTexts), kResoPopupCount);
+  popTabletType_ = make("PopTabletType", table(kTabletTypePopupTexts), kTabletTypePopupCount);
+  popTabletMode_ = make("PopTabletMode", table(kTabletModePopupTexts), kTabletModePopupCount);
 }
 
 // ---- placement ----
