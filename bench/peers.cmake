@@ -109,6 +109,9 @@ tf_bench_opencv_peer(bench_older_blur)
 # bench_seedfill: OpenCV's floodFill (4-connectivity, fixed range) is the peer of the seed fill.
 tf_bench_opencv_peer(bench_seedfill)
 
+# bench_filters: cv::LUT and cv::filter2D are the peers of the table loop and the 3 x 3 convolution.
+tf_bench_opencv_peer(bench_filters)
+
 # bench_startup: starts the main window and, as its floor, a bare QMainWindow with a status bar.
 if(TARGET bench_startup)
   target_link_libraries(bench_startup PRIVATE tfgui)

@@ -1,13 +1,20 @@
 // A small program to try the base forms by hand (or under Xvfb with xdotool): a main window with
 // buttons that open the base dialog (OK and Cancel, or OK only), a popup (also one opened on the
 // button press, with the hold rule) and a progress window over work that runs on the UI thread.
+// A second window stands in for the main window of the docking manager: a row of small controls
+// (slider, dial, tab strip, path label, drop-down) over a picture with the view grabber, and two
+// floating tool windows with views to drag, dock, roll up and snap.
 // Everything that happens is printed on stdout, one line each, so a script can follow it.
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QPainter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
+#include <QWheelEvent>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <cstdio>
@@ -17,6 +24,10 @@
 #include "platform/qt/QtHosts.h"
 #include "raster/Appearance.h"
 #include "ui/BaseForm.h"
+#include "ui/DockFloat.h"
+#include "ui/GrabberControl.h"
+#include "ui/GraphicTrackbar.h"
+#include "ui/SmallControls.h"
 #include "ui/GraphicControl.h"
 #include "ui/MemoryGraphicQt.h"
 #include "ui/PopupBase.h"
@@ -63,6 +74,120 @@ class TryoutPopup : public tf::TPopupBaseForm {
     auto* strip = new GlyphStrip(this);
     strip->setGeometry(6, 24, 218, 80);
   }
+};
+
+// A view that fills itself with a colour and writes its name.
+class ColourView : public tf::TCustomDockView {
+ public:
+  ColourView(const std::string& name, QColor colour) : colour_(colour) {
+    SetCaption(name);
+    OnPaint = [this](tf::TCustomDockView* view, QPainter& p) {
+      p.fillRect(view->rect().adjusted(4, 4, -4, -4), colour_);
+      p.setPen(Qt::black);
+      p.drawText(view->rect(), Qt::AlignCenter, QString::fromStdString(view->Caption()));
+    };
+  }
+  intptr_t DockMessage(tf::SDockMessage& m) override {
+    if (m.code != tf::kDockMouseWheel) return 0;
+    Say("wheel offered to " + Caption() + ", delta " + std::to_string(tf::WheelDelta(m)));
+    return 0;
+  }
+
+ private:
+  QColor colour_;
+};
+
+// The document area: a picture turned and scaled by the grabber, which it composites itself.
+class PictureArea : public QWidget {
+ public:
+  explicit PictureArea(QWidget* parent) : QWidget(parent) {
+    grabber = new tf::TGrabberControl(this);
+    grabber->move(20, 20);
+    grabber->OnChange = [this](tf::TGrabberControl* g) {
+      Say("grabber: rotation " + std::to_string(g->Rotation()) + ", scale " + std::to_string(g->Scale()));
+      update();
+    };
+    grabber->OnGrabberEnter = [](tf::TGrabberControl*) { Say("grabber drag begins"); };
+    grabber->OnGrabberExit = [](tf::TGrabberControl*) { Say("grabber drag ends"); };
+    grabber->OnHint = [](const std::string& hint) { Say("hint: " + hint); };
+  }
+  tf::TGrabberControl* grabber;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), QColor(128, 128, 128));
+    p.save();
+    p.translate(width() / 2.0, height() / 2.0);
+    p.rotate(grabber->Rotation());
+    p.scale(grabber->Scale(), grabber->Scale());
+    QLinearGradient g(-120, -90, 120, 90);
+    g.setColorAt(0, QColor(230, 80, 40));
+    g.setColorAt(1, QColor(40, 90, 220));
+    p.fillRect(QRectF(-120, -90, 240, 180), g);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(-120, -90, 240, 180), Qt::AlignCenter, QStringLiteral("Tintaframe ↑"));
+    p.restore();
+    if (grabber->isVisible()) grabber->DrawTo(p, grabber->x(), grabber->y());
+  }
+  void wheelEvent(QWheelEvent* e) override {
+    Say("document window takes the wheel, delta " + std::to_string(e->angleDelta().y()));
+  }
+};
+
+// The stand-in main window: owner of the floating forms.
+class StandInMain : public QWidget, public tf::DockFloatOwner {
+ public:
+  StandInMain() {
+    setWindowTitle(QStringLiteral("Main window (stand-in)"));
+    auto* slider = new tf::TGraphicTrackbar(this);
+    slider->setGeometry(10, 10, 109, 12);
+    slider->SetCenterLine(true);
+    slider->OnChange = [](tf::TGraphicTrackbar* b) { Say("slider " + std::to_string(b->GetPosition())); };
+    auto* vertical = new tf::TGraphicTrackbar(this);
+    vertical->SetOrientation(tf::TGraphicTrackbarOrientation::gtVertical);
+    vertical->setGeometry(130, 4, 13, 60);
+    vertical->SetPosition(0.7f);
+    vertical->OnChange = [](tf::TGraphicTrackbar* b) { Say("vertical " + std::to_string(b->GetPosition())); };
+    auto* dial = new tf::TGraphicTrackbar(this);
+    dial->SetOrientation(tf::TGraphicTrackbarOrientation::gtClockWise);
+    dial->setGeometry(150, 4, 32, 32);
+    dial->OnChange = [](tf::TGraphicTrackbar* b) { Say("dial " + std::to_string(b->GetPosition())); };
+    auto* tabs = new tf::TGraphicTabControl(this);
+    tabs->setGeometry(190, 4, 240, 40);
+    tabs->AddTab("ブラシ");
+    tabs->AddTab("ペン先");
+    tabs->AddTab("Texture");
+    tabs->OnChange = [](tf::TGraphicTabControl* t) { Say("tab " + std::to_string(t->ActiveIndex())); };
+    auto* path = new tf::TPathLabel(this);
+    path->setGeometry(440, 6, 190, 16);
+    path->SetPath(QStringLiteral("/home/user/tintaframe/preset/brushes/watercolour.pmt"));
+    path->SetModified(true);
+    auto* dropDown = new tf::TDropDownMenu(this);
+    dropDown->move(640, 8);
+    menu_.addAction(QStringLiteral("Reset"), [] { Say("menu: Reset"); });
+    menu_.addAction(QStringLiteral("Save as..."), [] { Say("menu: Save as"); });
+    dropDown->SetPopupMenu(&menu_);
+    area = new PictureArea(this);
+    area->setGeometry(0, 70, 760, 490);
+    resize(760, 560);
+  }
+  QWidget* DockOwnerWindow() override { return this; }
+  bool DockOwnerDocumentArea(tf::TRect& r) override {
+    const QPoint o = area->mapToGlobal(QPoint(0, 0));
+    r = {o.x(), o.y(), o.x() + area->width(), o.y() + area->height()};
+    return true;
+  }
+  bool DockOwnerAnswer(tf::SDockMessage& m) override {
+    Say("document window answers the wheel, delta " + std::to_string(tf::WheelDelta(m)));
+    m.result = 1;
+    return true;
+  }
+  void DockOwnerFocus() override { activateWindow(); }
+  PictureArea* area;
+
+ private:
+  QMenu menu_;
 };
 
 }  // namespace
@@ -144,8 +269,52 @@ int main(int argc, char** argv) {
   });
 
   main.show();
+
+  StandInMain standIn;
+  standIn.move(420, 40);
+  standIn.show();
+  tf::TDockFloatManager manager(&standIn);
+  ColourView layers("レイヤー", QColor(250, 230, 180)), masks("マスク", QColor(200, 240, 200)),
+      colour("カラー", QColor(200, 220, 250)), navigator("ナビゲータ", QColor(240, 200, 240)),
+      loupe("ルーペ", QColor(230, 230, 230));
+  tf::TDockFloatForm* first = manager.CreateFloatForm();
+  first->setWindowTitle(QStringLiteral("Tools A"));
+  first->move(1220, 40);
+  first->DockView(0, &layers);
+  first->DockView(0, &masks);
+  first->DockView(1, &colour);
+  first->ShowSiteKeepBounds();
+  tf::TDockFloatForm* second = manager.CreateFloatForm();
+  second->setWindowTitle(QStringLiteral("Tools B"));
+  second->move(1220, 480);
+  second->DockView(0, &navigator);
+  second->DockView(1, &loupe);
+  second->ShowSiteKeepBounds();
+  // Report the forms' places and panes now and then, so a script can see what happened.
+  QTimer report;
+  QObject::connect(&report, &QTimer::timeout, [&manager] {
+    std::string line = "forms:";
+    for (int32_t i = 0; i < manager.GetFormCount(); ++i) {
+      tf::TDockFloatForm* f = manager.GetForm(i);
+      line += " [" + f->windowTitle().toStdString() + " at " + std::to_string(f->x()) + "," + std::to_string(f->y()) +
+              " " + std::to_string(f->width()) + "x" + std::to_string(f->height()) + (f->isVisible() ? "" : " hidden");
+      for (int32_t p = 0; p < f->GetSiteManagerCount(); ++p) {
+        tf::TDockViewManager* pane = f->GetSiteManager(p);
+        line += " |";
+        for (int32_t v = 0; v < pane->GetViewCount(); ++v) {
+          line += " " + pane->GetView(v)->Caption() + (pane->GetClosed() ? "(rolled)" : "");
+        }
+      }
+      line += "]";
+    }
+    static std::string last;
+    if (line != last) Say(line);
+    last = line;
+  });
+  report.start(300);
   Say("ready");
   const int code = QApplication::exec();
+  report.stop();
   tf::UninstallUiHosts();
   return code;
 }

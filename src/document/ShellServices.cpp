@@ -25,5 +25,6 @@ void SetNaviImageSize(const void* sender, int32_t width, int32_t height) {
   GetToolPaneHost().SetNaviImageSize(sender, width, height);
 }
 void UpdateNaviImage(const void* sender) { GetToolPaneHost().UpdateNaviImage(sender); }
+void UpdateNavigator() { GetToolPaneHost().UpdateNavigator(); }
 
 }  // namespace tf

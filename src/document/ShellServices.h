@@ -32,6 +32,8 @@ class ToolPaneHost {
   virtual void SetNaviImageSize(const void* /*sender*/, int32_t /*width*/, int32_t /*height*/) {}
   // Re-renders the navigator image.
   virtual void UpdateNaviImage(const void* /*sender*/) {}
+  // Refreshes the navigator pane from the bound document (its image and view frame).
+  virtual void UpdateNavigator() {}
 };
 
 // Counts the calls it gets; the thumbnail sizes can be set. For tests.
@@ -55,6 +57,7 @@ class RecordingToolPaneHost final : public ToolPaneHost {
     lastNaviSender = sender;
     ++naviImageUpdates;
   }
+  void UpdateNavigator() override { ++navigatorUpdates; }
 
   int32_t layerPaneUpdates = 0;
   int32_t layerRowRedraws = 0;
@@ -67,6 +70,7 @@ class RecordingToolPaneHost final : public ToolPaneHost {
   int32_t naviWidth = 0;
   int32_t naviHeight = 0;
   int32_t naviImageUpdates = 0;
+  int32_t navigatorUpdates = 0;
 };
 
 // Installing null restores the default (silent) host. Returns the host installed before.
@@ -83,5 +87,6 @@ int32_t GetLayerThumbnailSize();
 int32_t GetMaskThumbnailSize();
 void SetNaviImageSize(const void* sender, int32_t width, int32_t height);
 void UpdateNaviImage(const void* sender);
+void UpdateNavigator();
 
 }  // namespace tf

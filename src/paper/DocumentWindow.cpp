@@ -15,6 +15,7 @@ PaperHost* SetPaperHost(PaperHost* host) { return Slot::Install(host); }
 PaperHost& GetPaperHost() { return Slot::Get(); }
 
 SPaperSettings PaperSettings() { return GetPaperHost().Settings(); }
+CGradMngr* MainGradMngr() { return GetPaperHost().MainGradMngr(); }
 
 bool DocumentWindow::CopySelectionToClipboard(int32_t layer, int32_t mask) {
   (void)layer;

@@ -25,6 +25,7 @@ class TStroke;
 class CToneMngr;
 class CPenShapeObj;
 class CPenRender;
+class CGradMngr;
 
 class DocumentWindow {
  public:
@@ -119,6 +120,9 @@ class PaperHost {
   // The options of the current gradient of the tool window's gradient set (its own, or the
   // set's from the settings gradType, gradMap, gradRep and gradRepCnt).
   virtual SGradOption CurrentGradientOptions() { return {0, 0, 0, 0, 1}; }
+  // The gradient set of the main window's tool window (the gradient map filter takes its
+  // gradient from it); null while there is none.
+  virtual CGradMngr* MainGradMngr() { return nullptr; }
 };
 
 // Installing null restores the default host. Returns the host installed before.
@@ -126,5 +130,7 @@ PaperHost* SetPaperHost(PaperHost* host);
 PaperHost& GetPaperHost();
 // GetPaperHost().Settings().
 SPaperSettings PaperSettings();
+// GetPaperHost().MainGradMngr().
+CGradMngr* MainGradMngr();
 
 }  // namespace tf

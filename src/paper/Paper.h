@@ -516,6 +516,10 @@ class TPaper {
   void GetViewCenter(int32_t clientWidth, int32_t clientHeight, int32_t& x, int32_t& y) const;
   // Window point (pixel index) to canvas coordinates (pixel centres at whole numbers).
   void ClientToCanvas(int32_t clientWidth, int32_t clientHeight, float& x, float& y) const;
+  // The part of the canvas the window shows: the bounding box of the client area's corners
+  // mapped into canvas coordinates (whole pixels, right and bottom exclusive), clipped to the
+  // canvas. False, with an empty rectangle, without a window or when nothing of the canvas shows.
+  bool GetVisibleCanvasRect(TRect& rect) const;
   // Canvas coordinates to window coordinates, with the window's client size.
   void CanvasToClient(float& x, float& y) const;
   void CanvasToClientPoint(TPoint& point) const;

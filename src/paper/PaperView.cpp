@@ -170,6 +170,35 @@ void TPaper::ClientToCanvas(int32_t clientWidth, int32_t clientHeight, float& x,
   y = rotation.centerY + n * u + c * v;
 }
 
+bool TPaper::GetVisibleCanvasRect(TRect& rect) const {
+  rect = TRect{0, 0, 0, 0};
+  const DocumentWindow* window = GetDrawWindow();
+  if (window == nullptr) return false;
+  const SSize client = window->ClientSize();
+  if (client.width <= 0 || client.height <= 0) return false;
+  // The centres of the four corner pixels, mapped; their box in whole canvas pixels.
+  const float cornersX[4] = {0.0f, static_cast<float>(client.width - 1), 0.0f, static_cast<float>(client.width - 1)};
+  const float cornersY[4] = {0.0f, 0.0f, static_cast<float>(client.height - 1), static_cast<float>(client.height - 1)};
+  double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  for (int32_t i = 0; i < 4; ++i) {
+    float x = cornersX[i], y = cornersY[i];
+    ClientToCanvas(client.width, client.height, x, y);
+    if (!std::isfinite(x) || !std::isfinite(y)) return false;
+    if (i == 0 || x < minX) minX = x;
+    if (i == 0 || y < minY) minY = y;
+    if (i == 0 || x > maxX) maxX = x;
+    if (i == 0 || y > maxY) maxY = y;
+  }
+  const double left = std::max(0.0, std::floor(minX));
+  const double top = std::max(0.0, std::floor(minY));
+  const double right = std::min(static_cast<double>(canvasWidth), std::floor(maxX) + 1.0);
+  const double bottom = std::min(static_cast<double>(canvasHeight), std::floor(maxY) + 1.0);
+  if (right <= left || bottom <= top) return false;
+  rect = TRect{static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
+               static_cast<int32_t>(bottom)};
+  return true;
+}
+
 void TPaper::CanvasToClientIn(int32_t clientWidth, int32_t clientHeight, float& x, float& y) const {
   const float z = GetZoom();
   if (!IsRotated()) {

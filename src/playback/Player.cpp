@@ -79,7 +79,9 @@ bool MakeTwoColourGradient(const TStroke& stroke, CColorSlotGroup& stops) {
 // ---------------------------------------------------------------------------------------------
 // Construction and the player's objects
 
-CPlayer::CPlayer(TPaper& paper, PlaybackHost* host) : paper_(paper), host_(host), events_(paper.EventMngr()) {}
+CPlayer::CPlayer(TPaper& paper, PlaybackHost* host) : paper_(paper), host_(host), events_(paper.EventMngr()) {
+  AddFilterRows(FilterReplayRows());
+}
 
 CPlayer::~CPlayer() {
   if (events_ != nullptr && events_->state == kEventPlaying) stopPlay(false);

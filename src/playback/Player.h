@@ -106,6 +106,11 @@ struct SFilterReplayRow {
   const char* name;
 };
 
+// The replay rows of the filter catalogue (playback/PlayRowsFilters.cpp): one for each event id
+// of a current filter, calling its replay twin with the record flag clear. Every CPlayer starts
+// with them.
+std::span<const SFilterReplayRow> FilterReplayRows();
+
 // ---------------------------------------------------------------------------------------------
 // The row table
 

@@ -378,6 +378,17 @@ int32_t RandomDraw(SRandom& r) {
   return static_cast<int32_t>(static_cast<uint32_t>(r.low) + MulHigh32(span, static_cast<uint32_t>(r.state)));
 }
 
+uint32_t& GlobalRandomSeed() {
+  static uint32_t seed = 0;
+  return seed;
+}
+
+uint32_t GlobalRandom(uint32_t n) {
+  uint32_t& state = GlobalRandomSeed();
+  state = state * 134775813u + 1u;
+  return MulHigh32(state, n);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Sort
 

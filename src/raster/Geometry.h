@@ -330,6 +330,14 @@ inline int32_t RandomNext(int32_t state) {
 // Advances the state and returns low + MulHigh32(high - low, state): low .. high - 1.
 int32_t RandomDraw(SRandom& r);
 
+// The process-wide generator of the run time that the noise and diffuse filters draw from:
+// state := state*134775813 + 1 (32-bit wrap), result := (state*n) >> 32 as an unsigned 64-bit
+// product (0 .. n-1; n = 0 gives 0). Its state may be set directly, so that a filter that sets it
+// from its block's seed draws the same numbers on replay; tests reset it to 0.
+uint32_t& GlobalRandomSeed();
+uint32_t GlobalRandom(uint32_t n);
+inline void ResetGlobalRandom() { GlobalRandomSeed() = 0; }
+
 // ---------------------------------------------------------------------------------------------
 // Sort
 

@@ -15,6 +15,7 @@
 #include "platform/qt/AppEventFilter.h"
 #include "raster/Appearance.h"
 #include "ui/MemoryGraphicQt.h"
+#include "ui/SmallControls.h"
 #include "ui/UiAppearance.h"
 
 namespace tf {
@@ -424,12 +425,7 @@ TRect TDockViewManager::GetDropZoneRect(int32_t zone) const {
   return r;
 }
 
-int32_t TDockViewManager::TabAtPos(QPoint point) const {
-  if (!hitMap_.IsValid()) return -1;
-  const uint32_t pixel = hitMap_.GetPixel(point.x(), point.y());
-  if ((pixel >> 24) == 0) return -1;
-  return static_cast<int32_t>((pixel >> 16) & 0xFF);
-}
+int32_t TDockViewManager::TabAtPos(QPoint point) const { return HitMapIndexAt(hitMap_, point); }
 
 QRect TDockViewManager::MenuButtonRect() const {
   return QRect(width() - 19, (first_ ? 0 : 2) + (height() - 15) / 2, 17, 15);
@@ -458,37 +454,21 @@ void TDockViewManager::LayoutTabs() {
 }
 
 void TDockViewManager::DrawTab(TCustomDockView* view, int32_t index, int32_t top) {
-  const TMemoryGraphic& image = view->GetTabImage(index == selected_);
-  const int32_t left = view->TabLeft();
-  Graphic().DrawGraphic(left, top, image.Width(), image.Height(), image, 0, 0, {ChannelBlend, ChannelKeep});
-  const uint32_t mark = 0xFF000000u | static_cast<uint32_t>(index) * 0x010101u;
-  for (int32_t y = 0; y < image.Height(); ++y) {
-    for (int32_t x = 0; x < image.Width(); ++x) {
-      if ((image.GetPixel(x, y) >> 24) != 0 && hitMap_.Contains(left + x, top + y)) {
-        hitMap_.SetPixel(left + x, top + y, mark);
-      }
-    }
-  }
+  DrawTabWithHit(Graphic(), hitMap_, view->GetTabImage(index == selected_), view->TabLeft(), top, index);
 }
 
 void TDockViewManager::RenderGraphic() { RenderHeader(); }
 
 void TDockViewManager::RenderHeader() {
   TMemoryGraphic& g = Graphic();
-  const int32_t w = std::max(width(), 1), h = std::max(height(), 1);
-  if (g.Width() != w || g.Height() != h) g.SetSize(w, h);
-  if (hitMap_.Width() != w || hitMap_.Height() != h) hitMap_.SetSize(w, h);
-  g.SetBackground(AppearanceColors[acBtnFace]);
-  g.Clear();
-  hitMap_.Clear();
+  StartTabRender(g, hitMap_, width(), height());
+  const int32_t w = g.Width(), h = g.Height();
   TRect area{0, 0, w, h};
   if (!first_) {
     g.DrawBevel({0, 1, w, 3}, 1, AppearanceColors[acBtnShadow], AppearanceColors[acBtnHighlight], kCopy);
     area.top = 4;
   }
-  g.DrawBevel(area, 1, AppearanceColors[acBtnShadow], AppearanceColors[acBtnHighlight], {ChannelCopy, ChannelKeep});
-  g.FrameRect({area.left + 1, area.top + 1, area.right - 1, area.bottom - 1}, 1, AppearanceColors[acWindowFrame],
-              kCopy);
+  DrawTabFrame(g, area, {ChannelCopy, ChannelKeep});
   TCustomDockView* selected = SelectedView();
   if (selected != nullptr) {
     LayoutTabs();
@@ -1091,8 +1071,8 @@ TDockFloatForm* DockDrag::FormAt(QPoint screen) const {
   QWidget* top = QApplication::topLevelAt(screen);
   auto* form = qobject_cast<TDockFloatForm*>(top);
   if (form != nullptr && form->isVisible() && manager_->IndexOfForm(form) >= 0) return form;
-  if (top != nullptr && top != band_.get()) return nullptr;
-  // The band answered (or nothing did): look at our forms, the last one on top.
+  // The band, the owner's window (our forms stay above it) or nothing answered: look at our
+  // forms, the last one on top.
   for (int32_t i = manager_->GetFormCount() - 1; i >= 0; --i) {
     TDockFloatForm* f = manager_->GetForm(i);
     if (f != nullptr && f->isVisible() && f->frameGeometry().contains(screen)) return f;

@@ -1,0 +1,513 @@
+// The filter catalogue, the commands and replay twins, Filter > Repeat, the remembered values
+// and the default filter dialog host.
+#include "filters/FilterCommands.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "document/LayerData.h"
+#include "events/EventPacket.h"
+#include "filters/FilterCore.h"
+#include "filters/FilterTexts.h"
+#include "paint/GradientSet.h"
+#include "paint/Stroke.h"
+#include "paper/DocumentWindow.h"
+#include "paper/FlowImage.h"
+#include "paper/Paper.h"
+#include "platform/ByteOrder.h"
+#include "platform/Clock.h"
+#include "platform/Debug.h"
+#include "platform/Host.h"
+#include "platform/Stream.h"
+
+namespace tf {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// The catalogue. A filter's algorithm, loader, compiled defaults and keep-alpha byte go into its
+// row; the rows stay in the order of FilterKey.
+//   key, key name, menu action, name, event id, block size, FilterProc, dialog, loader, defaults,
+//   keep-alpha byte, data bytes, replay keep-alpha
+constexpr SFilterCatalogueRow kCatalogue[] = {
+    {FilterKey::BrightnessContrast, "BrightnessContrast", "actFilterContrast4", texts::kFilterBrightnessContrast, 62, 16, nullptr, "TFormBrightnessContrast4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::ColorBalance, "ColorBalance", "actFilterGamma4", texts::kFilterColorBalance, 24, 16, nullptr, "TFormGamma4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::GradientMap, "GradientMap", "actFilterGradateMap", texts::kFilterGradientMap, 54, 14, nullptr, "TFormGradientMap4", nullptr, nullptr, -1, 0, true},
+    {FilterKey::HueSaturation, "HueSaturation", "actFilterHLS4", texts::kFilterHueSaturation, 61, 16, nullptr, "TFormHueSaturation4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Invert, "Invert", "actFilterNega", texts::kFilterInvert, 81, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::FlipHorizontal, "FlipHorizontal", "actFilterFlipLR", texts::kFilterFlipHorizontal, 82, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::FlipVertical, "FlipVertical", "actFilterFlipTB", texts::kFilterFlipVertical, 83, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Rotate180, "Rotate180", "actFilterRot180", texts::kFilterRotate180, 84, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Levels, "Levels", "actFilterLevels4", texts::kFilterLevels, 60, 24, nullptr, "TFormLevels4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Posterize, "Posterize", "actFilterPoster4", texts::kFilterPosterize, 27, 8, nullptr, "TFormPosterize4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Threshold, "Threshold", "actFilterMonotone", texts::kFilterThreshold, 49, 8, nullptr, "TFormThreshold4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Blur, "Blur", "actFilterBlur", texts::kFilterBlur, 64, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::BlurMore, "BlurMore", "actFilterBlurStrong", texts::kFilterBlurMore, 65, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::RadialBlur, "RadialBlur", "actFilterBlurZoom", texts::kFilterRadialBlur, 66, 8, nullptr, "TFormRadialBlur4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::MotionBlur, "MotionBlur", "actFilterBlurMove4", texts::kFilterMotionBlur, 4, 8, nullptr, "TFormMotionBlur4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::GaussianBlur, "GaussianBlur", "actFilterGauss", texts::kFilterGaussianBlur, 67, 8, nullptr, "TFormGaussianBlur4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Polar, "Polar", "actFilterPolar", texts::kFilterPolar, 55, 8, nullptr, "TFormPolarCoordinates4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Rotate, "Rotate", "actFilterRotate4", texts::kFilterRotate, 58, 8, nullptr, "TFormRotate4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Scale, "Scale", "actFilterZoom4", texts::kFilterScale, 57, 16, nullptr, "TFormScale4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Noise, "Noise", "actFilterNoise4", texts::kFilterNoise, 25, 16, nullptr, "TFormNoise4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::ColorHalftone, "ColorHalftone", "actFilterHalftone", texts::kFilterColorHalftone, 48, 16, nullptr, "TFormColorHalftone4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Mosaic, "Mosaic", "actFilterMosaic4", texts::kFilterMosaic, 26, 8, nullptr, "TFormMosaic4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Median, "Median", "actFilterMedian4", texts::kFilterMedian, 86, 8, nullptr, "TFormMedian4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Sharpen, "Sharpen", "actFilterSharp4", texts::kFilterSharpen, 12, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::SharpenMore, "SharpenMore", "actFilterSharpStrong4", texts::kFilterSharpenMore, 13, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::SharpenCustom, "SharpenCustom", "actFilterSharpCustom4", texts::kFilterSharpenCustom, 14, 8, nullptr, "TFormSharpenCustom4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Diffuse, "Diffuse", "actFilterDifuse", texts::kFilterDiffuse, 59, 16, nullptr, "TFormDifuse4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Emboss, "Emboss", "actFilterEmboss4", texts::kFilterEmboss, 50, 16, nullptr, "TFormEmboss4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::FindEdges, "FindEdges", "actFilterFindEdge", texts::kFilterFindEdges, 53, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Solarize, "Solarize", "actFilterSolarization", texts::kFilterSolarize, 56, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Tiles, "Tiles", "actFilterTile", texts::kFilterTiles, 73, 16, nullptr, "TFormTiles4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Clouds, "Clouds", "actFilterCloud", texts::kFilterClouds, 70, 16, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Clouds2, "Clouds2", "actFilterCloud2", texts::kFilterClouds2, 70, 16, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Plasma, "Plasma", "actFilterPlasma", texts::kFilterPlasma, 71, 16, nullptr, "TFormPlasma4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::CloudsRock, "CloudsRock", "actFilterRock", texts::kFilterCloudsRock, 72, 24, nullptr, "TFormClouds4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Wave, "Wave", "actFilterWave", texts::kFilterWave, 85, 8, nullptr, "TFormWave4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Twirl, "Twirl", "actFilterTwist", texts::kFilterTwirl, 68, 8, nullptr, "TFormTwirl4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Custom, "Custom", "actFilterCustom55", texts::kFilterCustom, 51, 50, nullptr, "TFormCustom4", nullptr, nullptr, -1, 108, false},
+    {FilterKey::LuminanceToAlpha, "LuminanceToAlpha", "ActEditDens2A", nullptr, 63, 8, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Lighting, "Lighting", "actFilterLighting", texts::kFilterLighting, 74, 50, nullptr, "TFormLighting4", nullptr, nullptr, -1, 56, false},
+    {FilterKey::Floor, "Floor", "actFilterFloor", texts::kFilterFloor, 40, 87, nullptr, "TFormFloor4", nullptr, nullptr, -1, 0, false},
+};
+static_assert(std::size(kCatalogue) == static_cast<size_t>(kFilterKeyCount));
+
+constexpr bool CatalogueInKeyOrder() {
+  for (size_t i = 0; i < std::size(kCatalogue); ++i)
+    if (static_cast<size_t>(kCatalogue[i].key) != i) return false;
+  return true;
+}
+
+// Algorithms put in place of a row's by ScopedFilterProc.
+struct SProcOverride {
+  bool set = false;
+  FilterProc proc = nullptr;
+};
+SProcOverride gProcOverrides[kFilterKeyCount];
+
+// ---------------------------------------------------------------------------------------------
+// Remembered values and Filter > Repeat
+
+struct SMemoryTable {
+  SFilterMemory entries[kFilterKeyCount];
+  SMemoryTable() { Reset(); }
+  void Reset() {
+    for (int32_t i = 0; i < kFilterKeyCount; ++i) {
+      SFilterMemory& m = entries[i];
+      m = SFilterMemory{};
+      const SFilterCatalogueRow& row = kCatalogue[i];
+      if (row.blockSize == kBlock50) m.data.assign(static_cast<size_t>(row.dataBytes), 0);
+      if (row.key == FilterKey::Custom) {
+        int32_t kernel[27];
+        InitKernel5x5(kernel);
+        for (int32_t k = 0; k < 27; ++k) StoreLE<int32_t>(m.data.data() + 4 * k, kernel[k]);
+      }
+      if (row.key == FilterKey::Floor) {
+        SFltFloor floor;
+        InitFloorParams(floor);
+        std::memcpy(m.floorValues, floor.values, sizeof m.floorValues);
+      }
+      InitGradOption(m.gradientOptions);
+      if (row.defaults != nullptr) row.defaults(m);
+    }
+  }
+};
+
+SMemoryTable& Memory() {
+  static SMemoryTable table;
+  return table;
+}
+
+const SFilterCatalogueRow* gRepeatHook = nullptr;
+std::string& RepeatNameText() {
+  static std::string name;
+  return name;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The default dialog host
+
+FilterDialogHost gDefaultDialogHost;
+FilterDialogHost* gDialogHost = &gDefaultDialogHost;
+
+}  // namespace
+
+static_assert(CatalogueInKeyOrder(), "the catalogue rows follow FilterKey");
+
+const SFilterCatalogueRow& FilterRow(FilterKey key) { return kCatalogue[static_cast<size_t>(key)]; }
+
+std::span<const SFilterCatalogueRow> FilterCatalogue() { return std::span<const SFilterCatalogueRow>(kCatalogue); }
+
+FilterProc FilterProcOf(FilterKey key) {
+  const SProcOverride& o = gProcOverrides[static_cast<size_t>(key)];
+  return o.set ? o.proc : FilterRow(key).proc;
+}
+
+ScopedFilterProc::ScopedFilterProc(FilterKey key, FilterProc proc) : key_(key) {
+  SProcOverride& o = gProcOverrides[static_cast<size_t>(key)];
+  previous_ = o.proc;
+  hadPrevious_ = o.set;
+  o.set = true;
+  o.proc = proc;
+}
+
+ScopedFilterProc::~ScopedFilterProc() {
+  SProcOverride& o = gProcOverrides[static_cast<size_t>(key_)];
+  o.set = hadPrevious_;
+  o.proc = previous_;
+}
+
+bool FilterDialogHost::RunFilterDialog(const SFilterCatalogueRow& row, CFlt4Core& /*core*/, void* /*block*/) {
+  DebugOutF("filter %s: no dialog %s is installed\n", row.keyName, row.dialog != nullptr ? row.dialog : "");
+  return false;
+}
+
+bool FilterDialogHost::ToolColours(uint32_t& foreground, uint32_t& background) {
+  foreground = background = 0;
+  DebugOutF("filters: no tool window gives the foreground and background colours\n");
+  return false;
+}
+
+FilterDialogHost* SetFilterDialogHost(FilterDialogHost* host) {
+  FilterDialogHost* previous = gDialogHost == &gDefaultDialogHost ? nullptr : gDialogHost;
+  gDialogHost = host != nullptr ? host : &gDefaultDialogHost;
+  return previous;
+}
+
+FilterDialogHost& GetFilterDialogHost() { return *gDialogHost; }
+
+SFilterMemory& FilterMemory(FilterKey key) { return Memory().entries[static_cast<size_t>(key)]; }
+
+void ResetFilterMemory() { Memory().Reset(); }
+
+void RememberFilterBlock(FilterKey key, const void* block, int32_t size) {
+  const SFilterCatalogueRow& row = FilterRow(key);
+  if (block == nullptr || size != row.blockSize) return;
+  SFilterMemory& m = FilterMemory(key);
+  switch (size) {
+    case kBlock8:
+    case kBlock16:
+    case kBlock24: std::memcpy(m.block, block, static_cast<size_t>(size)); break;
+    case kBlock50: {
+      const auto& b = *static_cast<const SFilterParam50*>(block);
+      std::memcpy(m.inlineBytes, b.Inline(), sizeof m.inlineBytes);
+      if (b.data != nullptr && b.DataLength() > 0) m.data.assign(b.data, b.data + b.DataLength());
+      break;
+    }
+    case kBlockFloor: std::memcpy(m.floorValues, static_cast<const SFltFloor*>(block)->values, sizeof m.floorValues); break;
+    case kBlockGradientMap: {
+      const auto& b = *static_cast<const SGradientMapBlock*>(block);
+      m.gradientOptions = b.options;
+      m.gradientReverse = b.reverse;
+      break;
+    }
+    default: break;
+  }
+}
+
+bool LoadLastFilter(FilterKey key, void* block, const CLayerData& layer) {
+  const SFilterCatalogueRow& row = FilterRow(key);
+  if (row.loader != nullptr) return row.loader(row, block, layer);
+  const SFilterMemory& m = FilterMemory(key);
+  switch (row.blockSize) {
+    case kBlockNone: return true;
+    case kBlock8:
+    case kBlock16:
+    case kBlock24:
+      std::memcpy(block, m.block, static_cast<size_t>(row.blockSize));
+      if (row.keepAlphaAt >= 0 && row.keepAlphaAt < row.blockSize)
+        static_cast<uint8_t*>(block)[row.keepAlphaAt] = layer.alphaProtect;
+      return true;
+    case kBlock50: {
+      auto& b = *static_cast<SFilterParam50*>(block);
+      std::memcpy(b.Inline(), m.inlineBytes, sizeof m.inlineBytes);
+      if (row.keepAlphaAt >= 0 && row.keepAlphaAt < SFilterParam50::kInlineSize)
+        b.Inline()[row.keepAlphaAt] = layer.alphaProtect;
+      const int32_t n = b.DataLength();
+      if (n > 0 && b.data == nullptr) return false;
+      if (n > 0) {
+        std::memset(b.data, 0, static_cast<size_t>(n));
+        std::memcpy(b.data, m.data.data(), std::min(static_cast<size_t>(n), m.data.size()));
+      }
+      return true;
+    }
+    case kBlockFloor: std::memcpy(static_cast<SFltFloor*>(block)->values, m.floorValues, sizeof m.floorValues); return true;
+    case kBlockGradientMap: {
+      auto& b = *static_cast<SGradientMapBlock*>(block);
+      CGradMngr* gradients = MainGradMngr();
+      CGradObj* current = gradients != nullptr ? gradients->Current() : nullptr;
+      if (current == nullptr || current->Stops() == nullptr) {
+        DebugOutF("filter %s: no gradient set gives the current gradient\n", row.keyName);
+        return false;
+      }
+      b.stops = current->Stops();
+      b.options = m.gradientOptions;
+      b.reverse = m.gradientReverse;
+      b.keepAlpha = layer.alphaProtect;
+      return true;
+    }
+    default: return false;
+  }
+}
+
+bool CanRepeatFilter() { return gRepeatHook != nullptr; }
+
+std::string RepeatFilterName() { return RepeatNameText(); }
+
+std::string RepeatFilterCaption() {
+  const std::string name = RepeatFilterName();
+  if (name.empty()) return texts::kFilterRepeat;
+  char caption[256];
+  std::snprintf(caption, sizeof caption, texts::kFilterRepeatFormat, name.c_str());
+  return caption;
+}
+
+void ResetRepeatFilter() {
+  gRepeatHook = nullptr;
+  RepeatNameText().clear();
+}
+
+bool RunRepeatFilter(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool useLast) {
+  if (gRepeatHook == nullptr) return false;
+  return RunFilterCommand(gRepeatHook->key, paper, flow, layerIndex, useLast);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+namespace {
+
+// The block of one command or replay, for every size.
+struct SBlockHolder {
+  alignas(8) uint8_t words[24]{};
+  SFilterParam50 block50{};
+  std::vector<uint8_t> data;
+  SFltFloor floor{};
+  std::unique_ptr<TMTC> ceilingImage;
+  std::unique_ptr<TMTC> floorImage;
+  SGradientMapBlock gradientMap{};
+
+  void* For(int32_t size) {
+    switch (size) {
+      case kBlock8:
+      case kBlock16:
+      case kBlock24: return words;
+      case kBlock50: return &block50;
+      case kBlockFloor: return &floor;
+      case kBlockGradientMap: return &gradientMap;
+      default: return nullptr;
+    }
+  }
+};
+
+// Clouds and clouds 2: colours from the tool window, a new seed, roughness 256, blend mode 0 or
+// 16, opacity 255.
+bool BuildCloudsBlock(const SFilterCatalogueRow& row, uint8_t* block) {
+  uint32_t foreground = 0, background = 0;
+  if (!GetFilterDialogHost().ToolColours(foreground, background)) return false;
+  StoreLE<uint32_t>(block + 0, foreground | 0xFF000000u);
+  StoreLE<uint32_t>(block + 4, background | 0xFF000000u);
+  StoreLE<uint32_t>(block + 8, timeGetTime());
+  StoreLE<uint16_t>(block + 12, 256);
+  block[14] = row.key == FilterKey::Clouds2 ? 16 : 0;
+  block[15] = 255;
+  return true;
+}
+
+// Luminance to alpha: the stroke's colour and mix flag 1.
+bool BuildLuminanceToAlphaBlock(TPaper& paper, uint8_t* block) {
+  const TStroke* stroke = paper.GetCurrentStroke();
+  if (stroke == nullptr) {
+    DebugOutF("filter LuminanceToAlpha: no stroke gives the colour\n");
+    return false;
+  }
+  StoreLE<uint32_t>(block + 0, stroke->GetColor());
+  StoreLE<uint32_t>(block + 4, 1);
+  return true;
+}
+
+// The block from its dialog, from the remembered values, or built without either.
+bool PrepareBlock(const SFilterCatalogueRow& row, SBlockHolder& b, CFlt4Core& core, TPaper& paper, bool useLast) {
+  switch (row.blockSize) {
+    case kBlock50:
+      b.data.assign(static_cast<size_t>(row.dataBytes), 0);
+      if (!InitFilterBlock50(b.block50, 1, row.dataBytes)) return false;
+      b.block50.data = b.data.data();
+      break;
+    case kBlockFloor:
+      InitFloorBlock(b.floor);
+      b.ceilingImage = std::make_unique<TMTC>();
+      b.floorImage = std::make_unique<TMTC>();
+      b.floor.ceiling.image = b.ceilingImage.get();
+      b.floor.floor.image = b.floorImage.get();
+      break;
+    case kBlockGradientMap: InitGradientMapBlock(b.gradientMap); break;
+    default: break;
+  }
+  if (row.key == FilterKey::Clouds || row.key == FilterKey::Clouds2) return BuildCloudsBlock(row, b.words);
+  if (row.key == FilterKey::LuminanceToAlpha) return BuildLuminanceToAlphaBlock(paper, b.words);
+  if (row.dialog == nullptr) return true;  // a filter without parameters
+  void* block = b.For(row.blockSize);
+  if (useLast) return LoadLastFilter(row.key, block, *core.Layer());
+  return GetFilterDialogHost().RunFilterDialog(row, core, block);
+}
+
+void SetRepeat(const SFilterCatalogueRow& row) {
+  if (row.name == nullptr) return;  // luminance to alpha leaves Filter > Repeat as it was
+  gRepeatHook = &row;
+  RepeatNameText() = row.name;
+}
+
+// The gradient map: its block refers to colour stops, so it runs through Execute and records a
+// 50-byte block whose data is the gradient record.
+bool RunGradientMap(const SFilterCatalogueRow& row, CFlt4Core& core, SGradientMapBlock& block) {
+  if (block.stops == nullptr) return false;
+  MemoryStream stream;
+  if (WriteGradientRecord(stream, *block.stops, block.options) != 0) return false;
+  const int64_t size = stream.Size();
+  // The record's size becomes the block's 16-bit data length.
+  if (size <= 0 || size > kMaxBlockDataLength) {
+    DebugOutF("filter %s: a gradient record of %lld bytes does not fit a filter block\n", row.keyName,
+              static_cast<long long>(size));
+    return false;
+  }
+  if (!core.Execute(&block, kBlockGradientMap, nullptr)) return false;
+  SetRepeat(row);
+  RefreshAfterFilter(core.FlowImage(), core.Paper(), core.LayerIndex());
+  SFilterParam50 recorded{};
+  InitFilterBlock50(recorded, 1, static_cast<int32_t>(size));
+  StoreLE<int32_t>(recorded.Inline() + 0, block.stops->LastUsed() + 1);
+  recorded.Inline()[4] = block.reverse;
+  recorded.Inline()[5] = block.keepAlpha;
+  recorded.data = stream.Data();
+  core.RecordEvent50(row.eventId, recorded);
+  core.CommitUndo();
+  return true;
+}
+
+}  // namespace
+
+bool RunFilterCommand(FilterKey key, TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool useLast) {
+  const SFilterCatalogueRow& row = FilterRow(key);
+  DocumentWindow* window = paper.GetDrawWindow();
+  if (window == nullptr || !window->PrepareCommand(false, true)) return false;
+  const FilterProc proc = FilterProcOf(key);
+  if (proc == nullptr) {
+    DebugOutF("filter %s (%s): its algorithm is not built yet\n", row.keyName, row.action);
+    return false;
+  }
+  return paper.RunCommand(
+      true, [] { return true; },
+      [&](PaperCommand& command) {
+        CFlt4Core core(paper, flow, layerIndex, proc, true);
+        if (!core.IsValid()) {
+          // No memory for the backup (or for the working copy to hold the layer) is said; the other
+          // reasons (no layer, an empty selection) end the command silently.
+          if (core.Failure() == FilterFailure::kNoBackup || core.Failure() == FilterFailure::kNoWorkingCopy)
+            ShowCommandOutOfMemory();
+          return false;
+        }
+        core.SetCommand(&command);
+        SBlockHolder b;
+        if (!PrepareBlock(row, b, core, paper, useLast)) return false;
+        bool ok;
+        {
+          WaitCursor cursor;
+          ok = key == FilterKey::GradientMap ? RunGradientMap(row, core, b.gradientMap)
+                                             : core.RunSized(row.eventId, b.For(row.blockSize), row.blockSize);
+        }
+        if (!ok) {
+          if (core.Failure() == FilterFailure::kOutOfMemory) ShowCommandOutOfMemory();
+          return false;
+        }
+        SetRepeat(row);
+        return true;
+      });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Replays
+
+namespace {
+
+bool ReplayBody(const SFilterCatalogueRow& row, FilterProc proc, TPaper& paper, TFlowImage* flow, int32_t layerIndex,
+                const SFilterRecordedValues& values, bool record, int32_t keepAlpha) {
+  CFlt4Core core(paper, flow, layerIndex, proc, record);
+  if (!core.IsValid()) return false;
+  if (row.replayKeepAlpha) core.SetKeepAlphaOverride(keepAlpha);
+  SBlockHolder b;
+  switch (row.blockSize) {
+    case kBlockNone: return core.Run0(row.eventId);
+    case kBlock8:
+    case kBlock16:
+    case kBlock24:
+      if (values.wordCount != row.blockSize / 4) return false;
+      for (int32_t i = 0; i < values.wordCount; ++i) SetBlockWord(b.words, i, values.words[i]);
+      return core.RunSized(row.eventId, b.words, row.blockSize);
+    case kBlock50: {
+      if (values.header == nullptr) return false;
+      const int32_t count = LoadLE<uint16_t>(values.header + 6);
+      const int32_t itemSize = LoadLE<uint16_t>(values.header + 8);
+      if (!InitFilterBlock50(b.block50, count, itemSize) || values.data.size() != static_cast<size_t>(count * itemSize))
+        return false;
+      std::memcpy(b.block50.Inline(), values.header + 18, SFilterParam50::kInlineSize);
+      b.data.assign(values.data.begin(), values.data.end());
+      b.block50.data = b.data.empty() ? nullptr : b.data.data();
+      return core.Run50(row.eventId, b.block50);
+    }
+    case kBlockGradientMap: {
+      if (values.gradient == nullptr || values.header == nullptr) return false;
+      InitGradientMapBlock(b.gradientMap);
+      b.gradientMap.stops = values.gradient;
+      if (values.gradientOptions != nullptr) b.gradientMap.options = *values.gradientOptions;
+      b.gradientMap.reverse = values.header[18 + 4];
+      b.gradientMap.keepAlpha = static_cast<uint8_t>(keepAlpha != 0);
+      if (!core.Execute(&b.gradientMap, kBlockGradientMap, nullptr)) return false;
+      RefreshAfterFilter(flow, paper, layerIndex);
+      return true;
+    }
+    case kBlockFloor: {
+      if (values.data.size() != static_cast<size_t>(kFloorValueBytes)) return false;
+      InitFloorBlock(b.floor);
+      std::memcpy(b.floor.values, values.data.data(), kFloorValueBytes);
+      b.floor.ceiling.image = const_cast<TMTC*>(values.ceilingTexture);
+      b.floor.floor.image = const_cast<TMTC*>(values.floorTexture);
+      if (!core.Execute(&b.floor, kBlockFloor, nullptr)) return false;
+      RefreshAfterFilter(flow, paper, layerIndex);
+      return true;
+    }
+    default: return false;
+  }
+}
+
+}  // namespace
+
+bool ReplayFilter(FilterKey key, TPaper& paper, TFlowImage* flow, int32_t layerIndex,
+                  const SFilterRecordedValues& values, bool record, int32_t keepAlpha) {
+  const SFilterCatalogueRow& row = FilterRow(key);
+  const FilterProc proc = FilterProcOf(key);
+  if (proc == nullptr) {
+    DebugOutF("filter %s: its algorithm is not built yet; event %u cannot be replayed\n", row.keyName, row.eventId);
+    return false;
+  }
+  try {
+    return ReplayBody(row, proc, paper, flow, layerIndex, values, record, keepAlpha);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool ReplayLuminanceToAlphaWithoutColour(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record) {
+  const TStroke* stroke = paper.GetCurrentStroke();
+  if (stroke == nullptr) return false;
+  SFilterRecordedValues values;
+  values.words[0] = static_cast<int32_t>(stroke->GetColor());
+  values.words[1] = 0;
+  values.wordCount = 2;
+  return ReplayFilter(FilterKey::LuminanceToAlpha, paper, flow, layerIndex, values, record, 0);
+}
+
+}  // namespace tf
