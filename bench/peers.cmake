@@ -112,8 +112,8 @@ tf_bench_opencv_peer(bench_seedfill)
 # bench_filters: cv::LUT and cv::filter2D are the peers of the table loop and the 3 x 3 convolution.
 tf_bench_opencv_peer(bench_filters)
 
-# bench_startup: starts the main window and, as its floor, a bare QMainWindow with a status bar.
-if(TARGET bench_startup)
-  target_link_libraries(bench_startup PRIVATE tfgui)
-  set_target_properties(bench_startup PROPERTIES AUTOMOC ON)
+# bench_first_window: starts the main window and, as its floor, a bare QMainWindow with a status bar.
+if(TARGET bench_first_window)
+  target_link_libraries(bench_first_window PRIVATE tfgui)
+  set_target_properties(bench_first_window PROPERTIES AUTOMOC ON)
 endif()
