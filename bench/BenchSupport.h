@@ -91,6 +91,34 @@ class MemcpyRatioReporter : public RateReporter {
   const char* heading_;
 };
 
+// After the table: the real time of one benchmark against its floor's (another benchmark of the
+// same run), with the goal the ratio should stay within.
+class TimeRatioReporter : public benchmark::ConsoleReporter {
+ public:
+  // unit: the unit both benchmarks report their times in.
+  TimeRatioReporter(const char* work, const char* floor, double goal, const char* unit)
+      : work_(work), floor_(floor), unit_(unit), goal_(goal) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+        times_[run.run_name.function_name] = run.GetAdjustedRealTime();
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    const double work = times_[work_], floor = times_[floor_];
+    if (work > 0 && floor > 0)
+      std::printf("\n%s: %.3g %s, %s: %.3g %s; ratio %.2f (goal within %.1f)\n", work_.c_str(), work, unit_.c_str(),
+                  floor_.c_str(), floor, unit_.c_str(), work / floor, goal_);
+  }
+
+ private:
+  std::string work_, floor_, unit_;
+  double goal_;
+  std::map<std::string, double> times_;
+};
+
 // The usual main: runs the benchmarks the command line selects through reporter.
 inline int RunBenchmarks(int argc, char** argv, benchmark::BenchmarkReporter& reporter) {
   benchmark::Initialize(&argc, argv);

@@ -112,6 +112,20 @@ tf_bench_opencv_peer(bench_seedfill)
 # bench_filters: cv::LUT and cv::filter2D are the peers of the table loop and the 3 x 3 convolution.
 tf_bench_opencv_peer(bench_filters)
 
+# bench_image_files: ImageMagick (MagickCore, in the same process) loads and saves the same picture.
+if(TARGET bench_image_files)
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(TF_IMAGE_MAGICK QUIET IMPORTED_TARGET MagickCore)
+  endif()
+  if(TF_IMAGE_MAGICK_FOUND)
+    target_link_libraries(bench_image_files PRIVATE PkgConfig::TF_IMAGE_MAGICK)
+    target_compile_definitions(bench_image_files PRIVATE TF_BENCH_HAVE_MAGICK=1)
+  else()
+    message(STATUS "bench_image_files: MagickCore not found, running without its peer (scripts/deps.sh --bench)")
+  endif()
+endif()
+
 # bench_first_window: starts the main window and, as its floor, a bare QMainWindow with a status bar.
 if(TARGET bench_first_window)
   target_link_libraries(bench_first_window PRIVATE tfgui)

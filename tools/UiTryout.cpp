@@ -4,8 +4,12 @@
 // A second window stands in for the main window of the docking manager: a row of small controls
 // (slider, dial, tab strip, path label, drop-down) over a picture with the view grabber, and two
 // floating tool windows with views to drag, dock, roll up and snap.
+// File buttons: the open dialog of kind 0 with its preview pane (starting in the folder given as
+// the first argument), a paste that shows the clipboard's picture, and a copy of a test picture.
 // Everything that happens is printed on stdout, one line each, so a script can follow it.
 #include <QAction>
+#include <QImage>
+#include <QPixmap>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -20,6 +24,12 @@
 #include <cstdio>
 #include <string>
 
+#include "document/Clipboard.h"
+#include "files/ClipboardExchange.h"
+#include "files/DocFile.h"
+#include "paper/HeadlessWindow.h"
+#include "platform/ClipboardFormats.h"
+#include "platform/FileDialog.h"
 #include "platform/Progress.h"
 #include "platform/qt/QtHosts.h"
 #include "raster/Appearance.h"
@@ -193,13 +203,20 @@ class StandInMain : public QWidget, public tf::DockFloatOwner {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --write-doc PATH: a small document with its thumbnail, for trying the preview pane.
+  if (argc == 3 && std::string(argv[1]) == "--write-doc") {
+    tf::HeadlessDocumentWindow window;
+    tf::TPaper& paper = window.Paper();
+    if (!paper.NewDocument("tryout.tfi", &window.Flow(), false, false, 72, 90, 160)) return 1;
+    return tf::SaveDocFile(argv[2], paper, tf::kDocLayers | tf::kDocThumbnail) ? 0 : 1;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("Tintaframe4 Plus (tryout)"));
   tf::InstallUiHosts();
 
   QWidget main;
   main.setWindowTitle(QStringLiteral("UI tryout"));
-  main.setGeometry(40, 40, 360, 300);
+  main.setGeometry(40, 40, 360, 520);
   auto* layout = new QVBoxLayout(&main);
   auto* dialogButton = new QPushButton(QStringLiteral("Dialog..."), &main);
   auto* okOnlyButton = new QPushButton(QStringLiteral("Dialog, OK only..."), &main);
@@ -207,6 +224,39 @@ int main(int argc, char** argv) {
   auto* holdButton = new QPushButton(QStringLiteral("Hold popup (press and hold)"), &main);
   auto* progressButton = new QPushButton(QStringLiteral("Progress"), &main);
   auto* edit = new QLineEdit(&main);
+  auto* openButton = new QPushButton(QStringLiteral("Open (kind 0)..."), &main);
+  auto* pasteButton = new QPushButton(QStringLiteral("Paste picture"), &main);
+  auto* copyButton = new QPushButton(QStringLiteral("Copy test picture"), &main);
+  auto* pasted = new QLabel(&main);
+  pasted->setMinimumSize(200, 120);
+  for (QWidget* w : {static_cast<QWidget*>(openButton), static_cast<QWidget*>(pasteButton),
+                     static_cast<QWidget*>(copyButton), static_cast<QWidget*>(pasted)})
+    layout->addWidget(w);
+  const std::string startFolder = argc > 1 ? argv[1] : std::string();
+  QObject::connect(openButton, &QPushButton::clicked, [startFolder] {
+    std::string path, folder = startFolder;
+    int32_t index = 8;
+    const bool chosen = tf::ExecuteFileDialog(path, 0, "", &folder, &index);
+    Say(chosen ? "open dialog chose " + path : std::string("open dialog cancelled"));
+  });
+  QObject::connect(pasteButton, &QPushButton::clicked, [pasted] {
+    std::unique_ptr<tf::TMTC> image = tf::GetClipboardImage(tf::WindowHandle{});
+    if (!image) {
+      Say("paste: no picture");
+      return;
+    }
+    const QImage view(image->Bits(), image->Width(), image->Height(), 4 * image->Width(), QImage::Format_ARGB32);
+    pasted->setPixmap(QPixmap::fromImage(view.copy()));
+    Say("pasted " + std::to_string(image->Width()) + "x" + std::to_string(image->Height()));
+  });
+  QObject::connect(copyButton, &QPushButton::clicked, [] {
+    tf::TMTC image(64, 32);
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 64; ++x) *image.Pixel(x, y) = 0xFF000000u | (x * 4) << 16 | (y * 8) << 8 | 0x40;
+    tf::ClipboardEmpty(tf::WindowHandle{}, true);
+    Say(tf::PutClipboardImage24(tf::WindowHandle{}, image, tf::SRectWH{0, 0, 64, 32}) ? "copied 64x32"
+                                                                                      : "copy failed");
+  });
   for (QWidget* w : {static_cast<QWidget*>(dialogButton), static_cast<QWidget*>(okOnlyButton),
                      static_cast<QWidget*>(popupButton), static_cast<QWidget*>(holdButton),
                      static_cast<QWidget*>(progressButton), static_cast<QWidget*>(edit)}) {

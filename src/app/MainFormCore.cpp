@@ -126,12 +126,6 @@ const TextId kResoPopupTexts[kResoPopupCount] = {TextId::PopResoSize, TextId::Po
 const TextId kTabletTypePopupTexts[kTabletTypePopupCount] = {TextId::PopTabletType1, TextId::PopTabletType2};
 const TextId kTabletModePopupTexts[kTabletModePopupCount] = {TextId::PopTabletModeOS, TextId::PopTabletModeTablet};
 
-const char* InstanceQueryReply(intptr_t wParam, bool renderOrViewerMode, bool viewerMode) {
-  if (wParam != 0) return "";
-  if (!renderOrViewerMode) return "TF40";
-  return viewerMode ? "TFVw" : "TFRe";
-}
-
 bool CModalGate::BeginModal() {
   if (modal_ || semiModal_) return false;
   modal_ = true;

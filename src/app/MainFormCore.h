@@ -83,10 +83,6 @@ extern const TextId kTabletTypePopupTexts[kTabletTypePopupCount];
 inline constexpr int32_t kTabletModePopupCount = 2;
 extern const TextId kTabletModePopupTexts[kTabletModePopupCount];
 
-// The answer to a later start's query: "" when wParam is not 0; else "TF40", or "TFVw" in viewer
-// mode, "TFRe" in render mode.
-const char* InstanceQueryReply(intptr_t wParam, bool renderOrViewerMode, bool viewerMode);
-
 // ---- Document windows as the main window sees them ----
 
 class MainFormChild {

@@ -31,7 +31,7 @@ ToolWindowFactory SetToolWindowFactory(ToolWindowFactory factory) {
 std::unique_ptr<ToolWindow> CreateToolWindow(ToolWindowOwner& owner) {
   if (Factory()) {
     if (std::unique_ptr<ToolWindow> window = Factory()(owner)) return window;
-    DebugOut("The tool window could not be made; the interim tool window stands in.");
+    DebugOut("The tool window could not be made; the interim tool window stands in.\n");
   }
   return std::make_unique<InterimToolWindow>(owner);
 }
@@ -48,7 +48,7 @@ InterimToolWindow::InterimToolWindow(ToolWindowOwner& owner)
   stroke_->SetColor(ColorToBGRA(profile.fgCol, 0));
   stroke_->SetBackColor(ColorToBGRA(profile.bgCol, 0));
   outline_ = std::max(1, static_cast<int32_t>(std::ceil(param_->GetEffectiveWidth())));
-  DebugOut("The tool window is not built yet: an interim tool window holds the pencil and its colours.");
+  DebugOut("The tool window is not built yet: an interim tool window holds the pencil and its colours.\n");
 }
 
 InterimToolWindow::~InterimToolWindow() = default;
@@ -97,7 +97,7 @@ void InterimToolWindow::SetNibSize(float value) {
 }
 
 void InterimToolWindow::SetToolMode(int32_t mode, bool) {
-  if (mode != 0) DebugOutF("The tool window is not built yet: tool mode %d is not offered.", mode);
+  if (mode != 0) DebugOutF("The tool window is not built yet: tool mode %d is not offered.\n", mode);
 }
 
 }  // namespace tf

@@ -69,7 +69,7 @@ bool TWinTab32::Open(WindowHandle window, TabletDriver::MessageSink sink) {
   driver_->GetContext(context_, context);
   if (context.outExtentX == 0 || context.outExtentY == 0) {
     // Positions would divide by zero.
-    DebugOut("The tablet context has an output extent of 0; it is not used.");
+    DebugOut("The tablet context has an output extent of 0; it is not used.\n");
     Close();
     return false;
   }

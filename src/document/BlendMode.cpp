@@ -4,23 +4,26 @@
 
 #include "document/BlendFunctions.h"
 #include "platform/Clock.h"
+#include "platform/ResourceText.h"
 
 namespace tf {
 
 namespace {
 
-// Built-in texts of the names, by mode id.
-constexpr const char* kDefaultNames[kBlendModeCount] = {
-    "乗算",         "加算",         "減算",           "標準",       "スクリーン", "オーバーレイ",
-    "ハードライト", "ソフトライト", "差の絶対値",     "除外",       "比較(暗)",   "比較(明)",
-    "焼き込み",     "覆い焼き",     "色相",           "彩度",       "カラー",     "輝度",
-    "減算(ネガ)",   "リニアライト", "ビビッドライト", "ピンライト",
+// Texts of the names, by mode id (resources/texts/document.txt).
+constexpr TextId kNameIds[kBlendModeCount] = {
+    TextId::BlendMultiply,    TextId::BlendAdd,         TextId::BlendSubtract,   TextId::BlendNormal,
+    TextId::BlendScreen,      TextId::BlendOverlay,     TextId::BlendHardLight,  TextId::BlendSoftLight,
+    TextId::BlendDifference,  TextId::BlendExclusion,   TextId::BlendDarken,     TextId::BlendLighten,
+    TextId::BlendBurn,        TextId::BlendDodge,       TextId::BlendHue,        TextId::BlendSaturation,
+    TextId::BlendColor,       TextId::BlendLuminosity,  TextId::BlendLinearBurn, TextId::BlendLinearLight,
+    TextId::BlendVividLight,  TextId::BlendPinLight,
 };
 
 template <PixelOp Weighted, PixelOp SourceAlpha>
 constexpr SLayerParam Entry(int32_t id, uint32_t neutral, uint32_t start, int32_t flags) {
   return SLayerParam{id,
-                     kDefaultNames[id],
+                     BuiltinText(kNameIds[id]),
                      neutral,
                      SourceAlpha,
                      Weighted,
@@ -129,13 +132,17 @@ constexpr int32_t kDissolveHigh = 255;
 // Names
 
 const char* DefaultBlendModeName(int32_t mode) {
-  return mode >= 0 && mode < kBlendModeCount ? kDefaultNames[mode] : "";
+  return mode >= 0 && mode < kBlendModeCount ? BuiltinText(kNameIds[mode]) : "";
 }
 
 void LoadBlendModeNames(BlendNameLookup lookup) {
   for (int32_t id = 0; id < kBlendModeCount; ++id) {
     std::string text;
-    if (lookup == nullptr || !lookup(id, text)) text = kDefaultNames[id];
+    if (lookup == nullptr) {
+      text = Tx(kNameIds[id]);
+    } else if (!lookup(id, text)) {
+      text = BuiltinText(kNameIds[id]);
+    }
     gNames[id] = std::move(text);
     gModes[id].name = gNames[id].c_str();
   }

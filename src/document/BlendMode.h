@@ -140,8 +140,9 @@ struct SBlendLayer {
 using BlendNameLookup = bool (*)(int32_t mode, std::string& name);
 // The built-in texts of the 22 names (UTF-8), by mode id.
 const char* DefaultBlendModeName(int32_t mode);
-// Fills the 22 names (at start-up, before any document exists). Without a lookup, or for a text
-// the lookup does not have, the built-in text is used.
+// Fills the 22 names (at start-up, before any document exists, and again once the language
+// module is loaded). Without a lookup the names are the program's texts (Tx: the module's when one
+// is loaded); for a text the lookup does not have, the built-in text is used.
 void LoadBlendModeNames(BlendNameLookup lookup = nullptr);
 // Releases the names (at exit); the entries read "" afterwards.
 void ReleaseBlendModeNames();

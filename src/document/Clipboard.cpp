@@ -1,5 +1,7 @@
 #include "document/Clipboard.h"
 
+#include <algorithm>
+
 #include "document/LayerData.h"
 #include "platform/Debug.h"
 #include "platform/HostSlot.h"
@@ -47,7 +49,7 @@ bool GetClipLayerAttr(WindowHandle window, SClipLayerAttr& attributes, std::stri
   return GetClipboardHost().GetLayerAttr(window, attributes, name);
 }
 
-void ApplyClipLayerAttr(CLayerData& layer, const SClipLayerAttr& a, const std::string& name) {
+bool ApplyClipLayerAttr(CLayerData& layer, const SClipLayerAttr& a, const std::string& name) {
   layer.visible = (a.flags & kClipLayerVisible) != 0 ? 1 : 0;
   layer.alphaProtect = (a.flags & kClipLayerProtected) != 0 ? 1 : 0;
   if ((a.flags & kClipLayerDissolveValid) != 0) {
@@ -56,15 +58,18 @@ void ApplyClipLayerAttr(CLayerData& layer, const SClipLayerAttr& a, const std::s
     layer.SetSeed(a.dissolveSeed);
   }
   layer.opacity = a.opacity;
-  if (a.blendMode <= kClipLayerLastMode) layer.blendMode = a.blendMode;
-  if ((a.flags & kClipLayerClipboard) != 0 && a.offsetX >= 0 && a.offsetY >= 0 &&
-      int64_t{a.offsetX} + layer.canvasWidth <= layer.StoreWidth() &&
-      int64_t{a.offsetY} + layer.canvasHeight <= layer.StoreHeight()) {
-    layer.offsetX = a.offsetX;
-    layer.offsetY = a.offsetY;
+  layer.blendMode = a.blendMode <= kClipLayerLastMode ? a.blendMode : kClipLayerLastMode;
+  // The offset keeps the canvas inside the store: clamped into 0 .. store - canvas.
+  const int64_t highX = std::max<int64_t>(0, int64_t{layer.StoreWidth()} - layer.canvasWidth);
+  const int64_t highY = std::max<int64_t>(0, int64_t{layer.StoreHeight()} - layer.canvasHeight);
+  const bool inRange = a.offsetX >= 0 && a.offsetY >= 0 && a.offsetX <= highX && a.offsetY <= highY;
+  if ((a.flags & kClipLayerClipboard) != 0) {
+    layer.offsetX = static_cast<int32_t>(std::clamp<int64_t>(a.offsetX, 0, highX));
+    layer.offsetY = static_cast<int32_t>(std::clamp<int64_t>(a.offsetY, 0, highY));
   }
   layer.name = name;
   layer.UpdateThumbnail();
+  return inRange;
 }
 
 }  // namespace tf

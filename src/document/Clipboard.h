@@ -56,9 +56,11 @@ std::unique_ptr<TMTC> GetClipboardImage(WindowHandle window);
 bool GetClipLayerAttr(WindowHandle window, SClipLayerAttr& attributes, std::string& name);
 
 // Copies the record's attributes and the name onto the layer: visibility, alpha protection,
-// dissolve, opacity, blend mode (kept when the record names none of 0..21), the dissolve
-// threshold and seed; with the clipboard flag (0x40) also the offsets, when they keep the
-// canvas inside the layer's store. Then the thumbnail is redrawn.
-void ApplyClipLayerAttr(CLayerData& layer, const SClipLayerAttr& attributes, const std::string& name);
+// dissolve, opacity, blend mode (clamped to 0..21), the dissolve threshold and seed; with the
+// clipboard flag (0x40) also the offsets, clamped so that the canvas lies inside the layer's
+// store. Answers whether the record's offset was within that range. Then the thumbnail is
+// redrawn. The store's default fill is not taken: a store's fill is fixed, and another fill would
+// change the pixels of its untouched tiles (and so what a recording replays).
+bool ApplyClipLayerAttr(CLayerData& layer, const SClipLayerAttr& attributes, const std::string& name);
 
 }  // namespace tf

@@ -49,6 +49,10 @@ std::unique_ptr<TMTC> DibToImage32(const SDib& dib) {
 
 std::unique_ptr<TMTC> LoadImageFile(const std::string& path, int32_t* resolution) {
   SDib dib;
+  // JPEG and PNG decode straight into the image.
+  std::unique_ptr<TMTC> target(new (std::nothrow) TMTC());
+  if (!target) return nullptr;
+  dib.decodeInto = target.get();
   uint8_t result;
   switch (ReaderFor(path)) {
     case Reader::kBmp: result = bmpGetImage(path, dib); break;
@@ -62,7 +66,7 @@ std::unique_ptr<TMTC> LoadImageFile(const std::string& path, int32_t* resolution
     default: return nullptr;
   }
   if (result != kImageOk) return nullptr;
-  std::unique_ptr<TMTC> image = DibToImage32(dib);
+  std::unique_ptr<TMTC> image = dib.DecodedInto() ? std::move(target) : DibToImage32(dib);
   if (image && resolution) *resolution = BmpDpiFromHeader(dib.header);
   return image;
 }

@@ -185,14 +185,14 @@ uint8_t JpegDecodeScaled(const uint8_t* data, size_t size, int32_t scaleDenomina
     } else {
       // Rows libjpeg never reaches read as zero, not as whatever the block held.
       const bool cmyk = s->info.out_color_space == JCS_CMYK;
-      if (!DecodeRows(s, dib.pixels.get(), 4 * w)) {
+      if (!DecodeRows(s, dib.Writable(), 4 * w)) {
         result = kImageCorrupt;
       } else if (s->reached < h) {
-        std::memset(dib.pixels.get() + int64_t{s->reached} * 4 * w, 0, static_cast<size_t>((h - s->reached) * 4 * w));
+        std::memset(dib.Writable() + int64_t{s->reached} * 4 * w, 0, static_cast<size_t>((h - s->reached) * 4 * w));
       }
       if (result == kImageOk && cmyk) {
         for (int64_t y = 0; y < h; ++y)
-          CmykToBgra(dib.pixels.get() + y * 4 * w, static_cast<int32_t>(w), s->info.saw_Adobe_marker);
+          CmykToBgra(dib.Writable() + y * 4 * w, static_cast<int32_t>(w), s->info.saw_Adobe_marker);
       }
     }
   }
@@ -200,6 +200,8 @@ uint8_t JpegDecodeScaled(const uint8_t* data, size_t size, int32_t scaleDenomina
   delete s;
   if (result != kImageOk) {
     dib.pixels.reset();
+    dib.borrowed = nullptr;
+    dib.writable = nullptr;
     dib.pixelBytes = 0;
   }
   return result;
@@ -250,11 +252,11 @@ bool JpegEncodeDib(const SDib& dib, const SJpegOptions& options, std::vector<uin
   const SBitmapInfoHeader& h = dib.header;
   int64_t rowBytes = 0;
   if ((h.bitCount != 24 && h.bitCount != 32) || h.compression != kBiRgb || !DibCheckHeader(h, &rowBytes) ||
-      static_cast<int64_t>(dib.pixelBytes) < rowBytes || !dib.pixels)
+      static_cast<int64_t>(dib.pixelBytes) < rowBytes || !dib.Data())
     return false;
   const int64_t stride = DibRowLength(h.width, h.bitCount);
   const int64_t rows = dib.Rows();
-  const uint8_t* first = dib.TopDown() ? dib.pixels.get() : dib.pixels.get() + (rows - 1) * stride;
+  const uint8_t* first = dib.TopDown() ? dib.Data() : dib.Data() + (rows - 1) * stride;
   const int64_t step = dib.TopDown() ? stride : -stride;
   SBitmapInfoHeader forDpi = h;
   forDpi.size = kBmpInfoHeaderSize;

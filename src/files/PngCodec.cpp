@@ -133,13 +133,15 @@ uint8_t PngDecode(const uint8_t* data, size_t size, SDib& dib) {
              !(rows = new (std::nothrow) png_bytep[s.height])) {
     result = kImageNoMemory;
   } else {
-    for (png_uint_32 y = 0; y < s.height; ++y) rows[y] = dib.pixels.get() + size_t{4} * s.width * y;
+    for (png_uint_32 y = 0; y < s.height; ++y) rows[y] = dib.Writable() + size_t{4} * s.width * y;
     if (!DecodeRows(&s, rows)) result = kImageCorrupt;
   }
   delete[] rows;
   png_destroy_read_struct(&s.png, &s.info, nullptr);
   if (result != kImageOk) {
     dib.pixels.reset();
+    dib.borrowed = nullptr;
+    dib.writable = nullptr;
     dib.pixelBytes = 0;
   }
   return result;
@@ -157,14 +159,14 @@ bool PngEncodeDib(const SDib& dib, int32_t level, std::vector<uint8_t>& out) {
   const SBitmapInfoHeader& h = dib.header;
   int64_t rowBytes = 0;
   if ((h.bitCount != 24 && h.bitCount != 32) || h.compression != kBiRgb || !DibCheckHeader(h, &rowBytes) ||
-      static_cast<int64_t>(dib.pixelBytes) < rowBytes || !dib.pixels)
+      static_cast<int64_t>(dib.pixelBytes) < rowBytes || !dib.Data())
     return false;
   const int64_t stride = DibRowLength(h.width, h.bitCount);
   const int64_t count = dib.Rows();
   png_bytepp rows = new (std::nothrow) png_bytep[static_cast<size_t>(count)];
   if (!rows) return false;
   for (int64_t y = 0; y < count; ++y)
-    rows[y] = dib.pixels.get() + (dib.TopDown() ? y : count - 1 - y) * stride;
+    rows[y] = const_cast<png_bytep>(dib.Data()) + (dib.TopDown() ? y : count - 1 - y) * stride;
   SEncodeState s{};
   s.out = &out;
   bool ok = false;

@@ -24,7 +24,7 @@ struct KindRow {
   uint32_t mask;
   uint8_t airMapMode;
   uint8_t airMap;
-  const char* name;
+  TextId name;
 };
 
 const KindRow kKinds[kPaintKindCount] = {
@@ -102,7 +102,7 @@ uint8_t PaintKindPenType(uint8_t kind) {
 }
 std::string PaintKindName(uint8_t kind) {
   const KindRow* row = FindKind(kind);
-  return row != nullptr ? std::string(row->name) : std::string();
+  return row != nullptr ? std::string(Tx(row->name)) : std::string();
 }
 
 float AirMapCurve(uint8_t index, float x) {
@@ -204,38 +204,38 @@ TMTC* PaintKindDefaultIcon(uint8_t kind) {
 }
 
 void PaintKindEffectLabel(uint8_t kind, int32_t index, std::string& text) {
-  const char* label = texts::kEffect;
+  TextId label = texts::kEffect;
   if (index >= 0 && index <= 2) {
     switch (kind) {
       case 2:
       case 11: {
-        const char* labels[3] = {texts::kSpreadEffect, texts::kBlurEffect, texts::kReach};
+        const TextId labels[3] = {texts::kSpreadEffect, texts::kBlurEffect, texts::kReach};
         label = labels[index];
         break;
       }
       case 4:
       case 5:
       case 13: {
-        const char* labels[3] = {texts::kBlurStrength, texts::kBlur, texts::kBlur};
+        const TextId labels[3] = {texts::kBlurStrength, texts::kBlur, texts::kBlur};
         label = labels[index];
         break;
       }
       case 7:
       case 16: {
-        const char* labels[3] = {texts::kExposure, texts::kBurn, texts::kBurn};
+        const TextId labels[3] = {texts::kExposure, texts::kBurn, texts::kBurn};
         label = labels[index];
         break;
       }
       case 8:
       case 17: {
-        const char* labels[3] = {texts::kExposure, texts::kDodge, texts::kDodge};
+        const TextId labels[3] = {texts::kExposure, texts::kDodge, texts::kDodge};
         label = labels[index];
         break;
       }
       default: break;
     }
   }
-  text = label;
+  text = Tx(label);
 }
 
 void BitmapNibScaleRange(int32_t width, int32_t height, float& minimum, float& maximum) {
@@ -313,7 +313,7 @@ void TPaintParam::SetKind(uint8_t kindValue) {
   nibScale = 1.0f;
   ifEdge = 0;
   nibFlag = 0;
-  if (row != nullptr) name = Utf8ToCp932(row->name);
+  if (row != nullptr) name = Utf8ToCp932(Tx(row->name));
 }
 
 bool TPaintParam::Assign(const TPaintParam& source) {
@@ -717,7 +717,7 @@ bool TPaintParam::GetNibPreview(SNibPreview& p) const {
 void TPaintParam::GetEffectLabel(int32_t index, std::string& text) const {
   const uint8_t k = static_cast<uint8_t>(kind & 0x7F);
   if (index == 2 && (k == 2 || k == 11)) {
-    text = texts::kEffectReach;
+    text = Tx(texts::kEffectReach);
     return;
   }
   PaintKindEffectLabel(k, index, text);
@@ -726,7 +726,7 @@ void TPaintParam::GetEffectLabel(int32_t index, std::string& text) const {
 void TPaintParam::GetEffectHint(int32_t index, std::string& text) const {
   std::string label;
   GetEffectLabel(index, label);
-  text = label + "|" + label + texts::kChangeSuffix;
+  text = label + "|" + label + Tx(texts::kChangeSuffix);
 }
 
 bool TPaintParam::DrawNibPreview(TMemoryGraphic& graphic, uint32_t colour, float scale, bool filled,

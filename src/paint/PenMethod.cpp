@@ -270,7 +270,7 @@ void CPenMethodMngr::Notify() {
 
 bool CPenMethodMngr::LoadFromFile(const std::string& path, bool append) {
   const uint8_t code = LoadBrushSet(path, *this, append);
-  if (code != 0) ShowWarningF(kLoadFailedFormat, texts::kBrushSetWord, static_cast<int>(code));
+  if (code != 0) ShowWarningF(kLoadFailedFormat, Tx(texts::kBrushSetWord), static_cast<int>(code));
   if (HasAllKinds()) return true;
   return AddMissingKinds();
 }
@@ -285,7 +285,7 @@ bool CPenMethodMngr::LoadWithDialog(bool append) {
 bool CPenMethodMngr::SaveToFile(const std::string& path) {
   const uint8_t code = SaveBrushSet(path, *this);
   if (code == 0) return true;
-  ShowWarningF(kSaveFailedFormat, texts::kBrushSetWord, static_cast<int>(code));
+  ShowWarningF(kSaveFailedFormat, Tx(texts::kBrushSetWord), static_cast<int>(code));
   return false;
 }
 

@@ -319,7 +319,7 @@ uint8_t ReadBrushSet(Stream& stream, CPenMethodMngr& manager, bool append, const
       manager.SetFileName(path);
       manager.SetModified(false);
     }
-    if (missing > 0) ShowWarningF(kPartialLoadFormat, static_cast<int>(missing), texts::kBrushSetWord);
+    if (missing > 0) ShowWarningF(kPartialLoadFormat, static_cast<int>(missing), Tx(texts::kBrushSetWord));
     return kFileOk;
   } catch (const std::bad_alloc&) {
     return kFileNoMemory;

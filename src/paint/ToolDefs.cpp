@@ -8,7 +8,7 @@ namespace tf {
 namespace {
 
 struct ToolRow {
-  const char* name;
+  TextId name;
   bool older;  // name + " - " + "3互換"
   uint8_t kind;
   uint8_t mode;
@@ -60,7 +60,7 @@ const ToolRow kTools[kToolCount] = {
 
 const uint8_t kKindTool[18] = {1, 4, 6, 8, 12, 12, 13, 16, 17, 0, 2, 5, 7, 9, 10, 11, 14, 15};
 
-const char* const kSubPaintNames[kSubPaintCount] = {texts::kFreehand,  texts::kSingleLine, texts::kPolyline,
+const TextId kSubPaintNames[kSubPaintCount] = {texts::kFreehand,  texts::kSingleLine, texts::kPolyline,
                                                     texts::kRectangle, texts::kEllipse,    texts::kPolygon};
 
 // Group and variant of each draw mode.
@@ -121,7 +121,7 @@ uint8_t SubPaintToDrawMode(uint8_t shape) {
 
 void SubPaintName(uint8_t shape, std::string& name) {
   if (shape < kSubPaintCount) {
-    name = kSubPaintNames[shape];
+    name = Tx(kSubPaintNames[shape]);
   } else {
     name.clear();
   }
@@ -163,10 +163,10 @@ uint8_t ToolSettingsClass(uint8_t tool) {
 void ToolName(uint8_t tool, std::string& name) {
   tool = Low7(tool);
   if (tool >= kToolCount) return;
-  name = kTools[tool].name;
+  name = Tx(kTools[tool].name);
   if (kTools[tool].older) {
-    name += texts::kNameJoin;
-    name += texts::kOlderCompatible;
+    name += Tx(texts::kNameJoin);
+    name += Tx(texts::kOlderCompatible);
   }
 }
 

@@ -25,11 +25,11 @@ constexpr int32_t kLayerListCapacity = 24;
 }  // namespace
 
 void ShowCommandException(const char* message) {
-  ShowWarning(kCommandExceptionText);
+  ShowWarning(Tx(TextId::PaperCommandException));
   if (message != nullptr && *message != '\0') ShowWarning(message);
 }
 
-void ShowCommandOutOfMemory() { ShowWarning(kCommandOutOfMemoryText); }
+void ShowCommandOutOfMemory() { ShowWarning(Tx(TextId::PaperCommandOutOfMemory)); }
 
 // ---------------------------------------------------------------------------------------------
 // The command protocol

@@ -42,6 +42,7 @@
 #include "paint/StrokeMngr.h"
 #include "paper/DocumentWindow.h"
 #include "paper/PaperManagers.h"
+#include "platform/ResourceText.h"
 #include "raster/DibImage.h"
 #include "raster/FlatImage.h"
 #include "raster/Geometry.h"
@@ -106,18 +107,11 @@ bool StrokeEngine0Step(TPaper& paper, TFlowImage* flow, TStroke& stroke);
 bool StrokeEngine1Step(TPaper& paper, TFlowImage* flow, TStroke& stroke);
 bool StrokeEngine2Step(TPaper& paper, TFlowImage* flow, TStroke& stroke);
 
-// Messages of the commands (shown through ShowWarning).
-inline constexpr const char* kCommandOutOfMemoryText = "メモリ不足のため実行できませんでした！";
-inline constexpr const char* kCommandExceptionText = "例外発生のため実行できません！";
-inline constexpr const char* kCommandIncompleteText = "メモリ不足により正常に実行できませんでした！";
-
-// Texts of the caption.
-inline constexpr const char* kCaptionNetworkText = "ネットワーク";
-inline constexpr const char* kCaptionProtectedText = "保護";
+// The commands' messages and the caption's words are the texts Paper* of resources/texts/paper.txt.
 
 // Shows kCommandExceptionText, then the exception's own message.
 void ShowCommandException(const char* message);
-// Shows kCommandOutOfMemoryText.
+// Shows the out-of-memory message of the commands.
 void ShowCommandOutOfMemory();
 
 // ---------------------------------------------------------------------------------------------
@@ -303,7 +297,7 @@ class TPaper {
   // body(PaperCommand&) records, pushes undo and changes in the order its command gives, and
   // answers whether it succeeded. A command that fails after it recorded takes its step out of
   // the stream again, so that a recording holds only what happened. Out of memory is shown as
-  // kCommandOutOfMemoryText, any other exception as kCommandExceptionText with its message;
+  // the out-of-memory message, any other exception as the exception message with its message;
   // both answer false.
   template <class Check, class Body>
   bool RunCommand(bool record, Check&& check, Body&& body);

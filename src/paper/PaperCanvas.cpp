@@ -904,7 +904,7 @@ bool TPaper::ResampleInPlace(TFlowImage* flow, int32_t width, int32_t height, in
   for (int32_t i = 0; i < count; ++i) GetLayer(i)->UpdateThumbnailSize();
   UpdateAllLayerThumbnails();
   RebuildSelectionOutline();
-  if (!complete) ShowWarning(kCommandIncompleteText);
+  if (!complete) ShowWarning(Tx(TextId::PaperCommandIncomplete));
   return true;
 }
 

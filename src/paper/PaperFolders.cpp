@@ -41,7 +41,7 @@ bool PushStructure(TPaper& paper, std::unique_ptr<CUndoData>& record) {
 // The failure rule of a layer structure change that could not be completed.
 void CommandIncomplete(TPaper& paper, bool record) {
   if (!record) return;
-  ShowWarning(kCommandIncompleteText);
+  ShowWarning(Tx(TextId::PaperCommandIncomplete));
   paper.ClearUndo();
 }
 
@@ -478,7 +478,7 @@ bool TPaper::MergeVisibleLayers(TFlowImage* flow, bool composite, bool record, u
     const CLayerData* bottom = GetLayer(0);
     std::unique_ptr<CLayerData> merged = MakeMergeTarget(*this, bounds, 0, bottom->blendMode);
     if (!merged) {
-      ShowWarning(kCommandIncompleteText);
+      ShowWarning(Tx(TextId::PaperCommandIncomplete));
       return false;
     }
     merged->name = bottom->name;
@@ -494,17 +494,17 @@ bool TPaper::MergeVisibleLayers(TFlowImage* flow, bool composite, bool record, u
       const bool composed = composite ? CompositeLayers(*merged, layer, at, modeWord, rect)
                                       : BlendFromLayer(*merged->Store(), *layer.Store(), layer, at, rect);
       if (!composed) {
-        ShowWarning(kCommandIncompleteText);
+        ShowWarning(Tx(TextId::PaperCommandIncomplete));
         return false;
       }
     }
     if (!composite && !merged->SetAlphaAll(255)) {
-      ShowWarning(kCommandIncompleteText);
+      ShowWarning(Tx(TextId::PaperCommandIncomplete));
       return false;
     }
     merged->Store()->Compact();
     if (!merged->SetThumbnailSize(Layers().ThumbnailWidth(), Layers().ThumbnailHeight())) {
-      ShowWarning(kCommandIncompleteText);
+      ShowWarning(Tx(TextId::PaperCommandIncomplete));
       return false;
     }
     merged->UpdateThumbnail();

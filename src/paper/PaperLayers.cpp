@@ -35,7 +35,7 @@ bool ValidStoreSize(const TPaper& paper, int32_t width, int32_t height) {
 // undo while recording.
 void LayerCommandFailed(TPaper& paper, bool record) {
   if (!record) return;
-  ShowWarning(kCommandIncompleteText);
+  ShowWarning(Tx(TextId::PaperCommandIncomplete));
   paper.ClearUndo();
 }
 

@@ -268,10 +268,10 @@ void TPaper::GetCaption(std::string& text) const {
   }
   std::string suffix;
   if (networkMode == 1) {
-    suffix += kCaptionNetworkText;
+    suffix += Tx(TextId::PaperCaptionNetwork);
     suffix += ' ';
   }
-  if (protectedDocument != 0) suffix += kCaptionProtectedText;
+  if (protectedDocument != 0) suffix += Tx(TextId::PaperCaptionProtected);
   text = suffix.empty() ? name : name + "( " + suffix + " )";
 }
 

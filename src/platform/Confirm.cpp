@@ -62,4 +62,6 @@ int32_t AskConfirm(std::string_view text, int32_t buttons) {
   return IsAnswerOfButtons(answer, buttons) ? answer : CautiousAnswer(buttons);
 }
 
+int32_t AskYesNoCancel(std::string_view text) { return AskConfirm(text, kButtonsYesNoCancel); }
+
 }  // namespace tf

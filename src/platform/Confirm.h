@@ -81,5 +81,7 @@ ScriptedConfirmHost& DefaultConfirmHost();
 
 // Asks through the installed host; the result is always a button of the set.
 int32_t AskConfirm(std::string_view text, int32_t buttons);
+// AskConfirm with Yes, No and Cancel.
+int32_t AskYesNoCancel(std::string_view text);
 
 }  // namespace tf

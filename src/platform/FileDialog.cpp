@@ -9,8 +9,16 @@ namespace {
 
 class DefaultHost final : public FileDialogHost {
  public:
-  bool ExecuteFileDialog(std::string&, int32_t kind, const std::string&, std::string&, int32_t*) override {
+  bool ExecuteFileDialog(std::string&, int32_t kind, const std::string&, std::string*, int32_t*) override {
     DebugOutF("ExecuteFileDialog: no file dialog installed (kind %d); cancelled\n", static_cast<int>(kind));
+    return false;
+  }
+  bool OpenEventFileDialog(std::string&, bool&, const std::string&, int32_t*, std::string*) override {
+    DebugOut("OpenEventFileDialog: no file dialog installed; cancelled\n");
+    return false;
+  }
+  bool SaveEventFileDialog(std::string&, bool&, const std::string&, int32_t*, std::string*) override {
+    DebugOut("SaveEventFileDialog: no file dialog installed; cancelled\n");
     return false;
   }
 };
@@ -26,23 +34,48 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 bool ScriptedFileDialogHost::ExecuteFileDialog(std::string& path, int32_t kind, const std::string& initialName,
-                                               std::string& folder, int32_t* /*filterIndex*/) {
-  requests_.push_back(Request{kind, initialName, folder});
+                                               std::string* folder, int32_t* /*filterIndex*/) {
+  requests_.push_back(Request{kind, initialName, folder ? *folder : std::string()});
   if (answers_.empty()) return false;
   std::optional<std::string> answer = std::move(answers_.front());
   answers_.pop_front();
   if (!answer) return false;
   path = *answer;
-  folder = FolderOf(path);
+  if (folder) *folder = FolderOf(path);
+  return true;
+}
+
+bool ScriptedFileDialogHost::OpenEventFileDialog(std::string& path, bool& openStopped, const std::string& initialName,
+                                                 int32_t* filterIndex, std::string* folder) {
+  if (!ExecuteFileDialog(path, 2, initialName, folder, filterIndex)) return false;
+  openStopped = checkBox;
+  return true;
+}
+
+bool ScriptedFileDialogHost::SaveEventFileDialog(std::string& path, bool& protectedEvents,
+                                                 const std::string& initialName, int32_t* filterIndex,
+                                                 std::string* folder) {
+  if (!ExecuteFileDialog(path, 10, initialName, folder, filterIndex)) return false;
+  protectedEvents = checkBox;
   return true;
 }
 
 FileDialogHost* SetFileDialogHost(FileDialogHost* host) { return Slot::Install(host); }
 FileDialogHost& GetFileDialogHost() { return Slot::Get(); }
 
-bool ExecuteFileDialog(std::string& path, int32_t kind, const std::string& initialName, std::string& folder,
+bool ExecuteFileDialog(std::string& path, int32_t kind, const std::string& initialName, std::string* folder,
                        int32_t* filterIndex) {
   return GetFileDialogHost().ExecuteFileDialog(path, kind, initialName, folder, filterIndex);
+}
+
+bool OpenEventFileDialog(std::string& path, bool& openStopped, const std::string& initialName, int32_t* filterIndex,
+                         std::string* folder) {
+  return GetFileDialogHost().OpenEventFileDialog(path, openStopped, initialName, filterIndex, folder);
+}
+
+bool SaveEventFileDialog(std::string& path, bool& protectedEvents, const std::string& initialName,
+                         int32_t* filterIndex, std::string* folder) {
+  return GetFileDialogHost().SaveEventFileDialog(path, protectedEvents, initialName, filterIndex, folder);
 }
 
 }  // namespace tf

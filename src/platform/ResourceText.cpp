@@ -1,6 +1,8 @@
 // The program's texts: built-in table and language module.
 #include "ResourceText.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -11,11 +13,7 @@
 namespace tf {
 namespace {
 
-const char* const kBuiltin[] = {
-#include "ResourceTextBuiltin.inc"
-};
-static_assert(sizeof(kBuiltin) / sizeof(kBuiltin[0]) == static_cast<std::size_t>(kTextCount),
-              "the built-in table holds one text per id");
+const char* const* const kBuiltin = kBuiltinTexts;
 
 constexpr std::uint32_t kModuleVersion = 1;
 constexpr std::size_t kHeaderSize = 12;
@@ -70,6 +68,24 @@ const char* Tx(TextId id) {
   const auto& loaded = Loaded();
   if (!loaded.empty()) return loaded[index].c_str();
   return kBuiltin[index];
+}
+
+std::string TxFormat(TextId id, ...) {
+  const char* format = Tx(id);
+  va_list args;
+  va_start(args, id);
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text;
+  if (n >= 0) {
+    text.resize(static_cast<size_t>(n) + 1);
+    std::vsnprintf(text.data(), text.size(), format, again);
+    text.resize(static_cast<size_t>(n));
+  }
+  va_end(again);
+  return text;
 }
 
 bool TextConversions(std::string_view text, std::vector<std::string>& conversions) {

@@ -14,8 +14,25 @@
 
 namespace tf {
 
+// The built-in texts, in id order (what Tx answers before a module is loaded).
+inline constexpr const char* kBuiltinTexts[] = {
+#include "ResourceTextBuiltin.inc"
+};
+static_assert(sizeof(kBuiltinTexts) / sizeof(kBuiltinTexts[0]) == static_cast<std::size_t>(kTextCount),
+              "the built-in table holds one text per id");
+
+// The built-in text of id, usable in constant tables ("" outside the table).
+constexpr const char* BuiltinText(TextId id) {
+  const auto index = static_cast<std::size_t>(id);
+  return index < static_cast<std::size_t>(kTextCount) ? kBuiltinTexts[index] : "";
+}
+
 // The text of id (never null; an id outside the table answers "").
 const char* Tx(TextId id);
+
+// The text of id as a printf format, filled with the arguments (a module's texts keep the built-in
+// conversions, so the arguments always fit).
+std::string TxFormat(TextId id, ...);
 
 // Checks a language module image: magic "TFTX", version 1, as many texts as the program has, every
 // text inside the image, valid UTF-8 without zero bytes, and each text's printf conversions the same

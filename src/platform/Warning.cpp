@@ -12,9 +12,14 @@ namespace {
 // Default host: the developer output sees the text too.
 class DefaultHost final : public WarningHost {
  public:
-  void ShowWarning(std::string_view text) override {
+  void ShowWarning(std::string_view text) override { ShowWarningBox(text, 0, nullptr); }
+  void ShowWarningBox(std::string_view text, WindowHandle owner, const char* caption) override {
     DebugOutF("warning: %.*s\n", static_cast<int>(text.size()), text.data());
-    record.ShowWarning(text);
+    record.ShowWarningBox(text, owner, caption);
+  }
+  void ShowInformation(std::string_view text) override {
+    WarningHost::ShowInformation(text);
+    record.ShowInformation(text);
   }
   RecordingWarningHost record;
 };
@@ -27,7 +32,17 @@ WarningHost* SetWarningHost(WarningHost* host) { return Slot::Install(host); }
 WarningHost& GetWarningHost() { return Slot::Get(); }
 RecordingWarningHost& DefaultWarningHost() { return Slot::Default().record; }
 
+void WarningHost::ShowInformation(std::string_view text) {
+  DebugOutF("information: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
 void ShowWarning(std::string_view text) { GetWarningHost().ShowWarning(text); }
+
+void ShowWarningBox(std::string_view text, WindowHandle owner, const char* caption) {
+  GetWarningHost().ShowWarningBox(text, owner, caption);
+}
+
+void ShowInformation(std::string_view text) { GetWarningHost().ShowInformation(text); }
 
 void ShowWarningF(const char* format, ...) {
   char buffer[1024];

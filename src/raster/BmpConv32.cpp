@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/ByteOrder.h"
+#include "raster/FlatImage.h"
 
 namespace tf {
 
@@ -66,7 +67,7 @@ int64_t TableEntries(const SBitmapInfoHeader& h) {
 
 // Block laid out as header, masks, table, then (at pixelOffset when given and past the table,
 // else right after it) the rows.
-bool ParseDib(const uint8_t* block, size_t size, int64_t pixelOffset, SDib& dib) {
+bool ParseDib(const uint8_t* block, size_t size, int64_t pixelOffset, SDib& dib, bool borrow) {
   size_t used = 0;
   if (!ReadHeader(block, size, dib, used)) return false;
   int64_t rowBytes = 0;
@@ -90,6 +91,13 @@ bool ParseDib(const uint8_t* block, size_t size, int64_t pixelOffset, SDib& dib)
   const bool rle = dib.header.compression == kBiRle8 || dib.header.compression == kBiRle4;
   if (!rle && available < rowBytes) return false;
   const int64_t take = rle ? available : rowBytes;
+  if (borrow) {
+    dib.pixels.reset();
+    dib.borrowed = block + start;
+    dib.pixelBytes = static_cast<size_t>(take);
+    return true;
+  }
+  dib.borrowed = nullptr;
   if (!dib.AllocatePixels(static_cast<size_t>(take))) return false;
   if (take > 0) std::memcpy(dib.pixels.get(), block + start, static_cast<size_t>(take));
   return true;
@@ -168,9 +176,15 @@ void DecodeRle(const uint8_t* data, size_t size, bool four, int64_t width, int64
 }  // namespace
 
 bool SDib::AllocatePixels(size_t count) {
+  borrowed = nullptr;
   pixels.reset(new (std::nothrow) uint8_t[count == 0 ? 1 : count]);
+  writable = pixels.get();
   pixelBytes = pixels ? count : 0;
   return pixels != nullptr;
+}
+
+bool SDib::DecodedInto() const {
+  return decodeInto && decodeInto->IsValid() && borrowed == decodeInto->Bits() && borrowed != nullptr;
 }
 
 bool SDib::Make(int32_t width, int32_t height, uint16_t bits, int32_t pelsPerMeter) {
@@ -188,6 +202,15 @@ bool SDib::Make(int32_t width, int32_t height, uint16_t bits, int32_t pelsPerMet
   int64_t rowBytes = 0;
   if ((bits != 24 && bits != 32) || !DibCheckHeader(header, &rowBytes)) return false;
   header.sizeImage = static_cast<uint32_t>(rowBytes);
+  if (decodeInto && bits == 32 && height < 0) {
+    // The image's rows are top-down and 4 * width bytes apart: the DIB's own layout.
+    if (!decodeInto->Resize(width, -height) || !decodeInto->IsValid()) return false;
+    pixels.reset();
+    writable = decodeInto->Bits();
+    borrowed = writable;
+    pixelBytes = static_cast<size_t>(rowBytes);
+    return true;
+  }
   return AllocatePixels(static_cast<size_t>(rowBytes));
 }
 
@@ -213,18 +236,18 @@ bool DibCheckHeader(const SBitmapInfoHeader& h, int64_t* rowBytes) {
   return true;
 }
 
-bool ParsePackedDib(const uint8_t* block, size_t size, SDib& dib) {
+bool ParsePackedDib(const uint8_t* block, size_t size, SDib& dib, bool borrow) {
   if (!block) return false;
-  return ParseDib(block, size, -1, dib);
+  return ParseDib(block, size, -1, dib, borrow);
 }
 
-bool ParseBmpFile(const uint8_t* data, size_t size, SDib& dib) {
+bool ParseBmpFile(const uint8_t* data, size_t size, SDib& dib, bool borrow) {
   if (!data || size < kBmpFileHeaderSize + 4) return false;
   SBitmapFileHeader file;
   DecodeBitmapFileHeader(data, file);
   if (file.type != kBmpMagic) return false;
   return ParseDib(data + kBmpFileHeaderSize, size - kBmpFileHeaderSize,
-                  static_cast<int64_t>(file.offBits) - kBmpFileHeaderSize, dib);
+                  static_cast<int64_t>(file.offBits) - kBmpFileHeaderSize, dib, borrow);
 }
 
 bool BmpConv32(const SDib& dib, uint32_t* dest, int32_t width, int32_t height, int64_t destStride) {
@@ -233,11 +256,11 @@ bool BmpConv32(const SDib& dib, uint32_t* dest, int32_t width, int32_t height, i
   if (!dest || !DibCheckHeader(h, &rowBytes)) return false;
   const int64_t rows = dib.Rows();
   if (width != h.width || height != rows || destStride < width) return false;
-  if (!dib.pixels && dib.pixelBytes > 0) return false;
+  if (!dib.Data() && dib.pixelBytes > 0) return false;
   const bool rle = h.compression == kBiRle4 || h.compression == kBiRle8;
   if (!rle && static_cast<int64_t>(dib.pixelBytes) < rowBytes) return false;
   const int64_t stride = DibRowLength(width, h.bitCount);
-  const uint8_t* bits = dib.pixels.get();
+  const uint8_t* bits = dib.Data();
   auto sourceRow = [&](int64_t y) { return bits + (dib.TopDown() ? y : rows - 1 - y) * stride; };
   auto destRow = [&](int64_t y) { return dest + y * destStride; };
 
@@ -355,7 +378,7 @@ std::vector<uint8_t> PackDib(const SDib& dib) {
       StoreLE<uint32_t>(p, c & 0x00FFFFFF);
       p += 4;
     }
-  if (dib.pixelBytes) std::memcpy(p, dib.pixels.get(), dib.pixelBytes);
+  if (dib.pixelBytes) std::memcpy(p, dib.Data(), dib.pixelBytes);
   return out;
 }
 

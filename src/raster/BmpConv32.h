@@ -29,6 +29,18 @@ struct SDib {
   std::vector<uint32_t> colors;  // table entries as 0x00RRGGBB (bytes B, G, R)
   std::unique_ptr<uint8_t[]> pixels;  // not cleared when allocated
   size_t pixelBytes = 0;
+  const uint8_t* borrowed = nullptr;  // rows lent by the caller instead of pixels (ParsePackedDib)
+  // When set, Make of a 32-bit top-down DIB of the image's own layout lends the image's block
+  // as the rows (the decoders then write the picture in place; DecodedInto tells).
+  TMTC* decodeInto = nullptr;
+  uint8_t* writable = nullptr;  // the rows the decoders write: pixels, or decodeInto's block
+
+  // The rows: borrowed ones, else the block.
+  const uint8_t* Data() const { return borrowed ? borrowed : pixels.get(); }
+  // The rows a decoder writes into (the block Make gave).
+  uint8_t* Writable() const { return writable; }
+  // The picture lies in decodeInto already.
+  bool DecodedInto() const;
 
   int32_t Width() const { return header.width; }
   // Number of rows (the height's absolute value, in 64 bits so INT32_MIN is no trap).
@@ -50,13 +62,14 @@ inline int64_t DibRowLength(int64_t width, int32_t bits) { return ((width * bits
 // own size, whatever it is, is used). False for anything else.
 bool DibCheckHeader(const SBitmapInfoHeader& header, int64_t* rowBytes);
 
-// Reads a packed DIB of size bytes into dib (header, masks, table, a copy of the rows). False
-// when the header, the masks, the table or the rows run past the block, or the header is refused
-// by DibCheckHeader. At most 2^bits colours are taken for 1, 4 and 8 bits.
-bool ParsePackedDib(const uint8_t* block, size_t size, SDib& dib);
+// Reads a packed DIB of size bytes into dib (header, masks, table, a copy of the rows, or with
+// borrow the rows left in the block, which must then outlive dib). False when the header, the
+// masks, the table or the rows run past the block, or the header is refused by DibCheckHeader.
+// At most 2^bits colours are taken for 1, 4 and 8 bits.
+bool ParsePackedDib(const uint8_t* block, size_t size, SDib& dib, bool borrow = false);
 // The same over a BMP file's bytes (14-byte file header first; the rows at its pixel offset
 // when that lies past the headers and the table).
-bool ParseBmpFile(const uint8_t* data, size_t size, SDib& dib);
+bool ParseBmpFile(const uint8_t* data, size_t size, SDib& dib, bool borrow = false);
 
 // Fills width x height 32-bit pixels (B, G, R, A; dest row y at dest + y * destStride pixels,
 // top picture row first) from the DIB. The size must be the header's (width, rows). Colour

@@ -1,6 +1,10 @@
 #include "ui/UiHosts.h"
 
+#include "app/AppProfile.h"
+#include "files/ClipboardExchange.h"
+#include "files/qt/FileDialogs.h"
 #include "platform/Progress.h"
+#include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtHosts.h"
 #include "ui/ProgressWindow.h"
 #include "ui/UiAppearance.h"
@@ -17,12 +21,20 @@ QtProgressHost& ProgressHostInstance() {
 
 void InstallUiHosts() {
   InstallPlatformQtHosts(true);
+  InstallQtClipboard(true);
+  InstallClipboardExchange(true);
+  InstallQtFileDialogs(true);
+  SetFilePreviewSetting(&AppProfile().useFilePreview);
   SetProgressHost(&ProgressHostInstance());
   InstallFontSubstitutions();
 }
 
 void UninstallUiHosts() {
   SetProgressHost(nullptr);
+  SetFilePreviewSetting(nullptr);
+  InstallQtFileDialogs(false);
+  InstallClipboardExchange(false);
+  InstallQtClipboard(false);
   InstallPlatformQtHosts(false);
 }
 

@@ -189,13 +189,6 @@ TEST(MainFormCoreTest, ToggleStrokeEngineTellsAnIdleWindowOnly) {
   EXPECT_EQ(core.strokeEngine, 0);
 }
 
-TEST(MainFormCoreTest, InstanceQueryReplies) {
-  EXPECT_STREQ(InstanceQueryReply(1, false, false), "");
-  EXPECT_STREQ(InstanceQueryReply(0, false, false), "TF40");
-  EXPECT_STREQ(InstanceQueryReply(0, true, true), "TFVw");
-  EXPECT_STREQ(InstanceQueryReply(0, true, false), "TFRe");
-}
-
 TEST(MainFormCoreTest, ModalGateAndFirstActivation) {
   CModalGate gate;
   EXPECT_TRUE(gate.BeginModal());

@@ -160,8 +160,8 @@ TEST_P(CommandExceptions, AreShownAndTheRecordedStepIsDropped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CommandExceptions,
-                         ::testing::Values(ThrowCase{"OutOfMemory", true, {kCommandOutOfMemoryText}},
-                                           ThrowCase{"OtherException", false, {kCommandExceptionText, "boom"}}),
+                         ::testing::Values(ThrowCase{"OutOfMemory", true, {Tx(TextId::PaperCommandOutOfMemory)}},
+                                           ThrowCase{"OtherException", false, {Tx(TextId::PaperCommandException), "boom"}}),
                          [](const ::testing::TestParamInfo<ThrowCase>& info) {
                            return std::string(info.param.name);
                          });

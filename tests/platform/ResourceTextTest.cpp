@@ -6,32 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "support/TextModuleImage.h"
+
 namespace tf {
 namespace {
 
-// A module image holding the given texts, laid out as the build script writes it.
-std::vector<std::uint8_t> ModuleImage(const std::vector<std::string>& texts) {
-  std::vector<std::uint8_t> out = {'T', 'F', 'T', 'X'};
-  auto put32 = [&](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  };
-  put32(1);
-  put32(static_cast<std::uint32_t>(texts.size()));
-  std::uint32_t offset = static_cast<std::uint32_t>(12 + 8 * texts.size());
-  for (const std::string& t : texts) {
-    put32(offset);
-    put32(static_cast<std::uint32_t>(t.size()));
-    offset += static_cast<std::uint32_t>(t.size());
-  }
-  for (const std::string& t : texts) out.insert(out.end(), t.begin(), t.end());
-  return out;
-}
+using test::TextModuleImage;
 
-std::vector<std::string> BuiltinTexts() {
-  std::vector<std::string> texts;
-  for (int i = 0; i < kTextCount; ++i) texts.emplace_back(Tx(static_cast<TextId>(i)));
-  return texts;
-}
+std::vector<std::string> BuiltinTexts() { return test::BuiltinTextList(); }
 
 struct ResetTexts {
   ~ResetTexts() { ResetTextModule(); }
@@ -48,7 +30,7 @@ TEST(ResourceText, AModuleReplacesEveryTextAsAWhole) {
   ResetTexts reset;
   std::vector<std::string> texts = BuiltinTexts();
   texts[static_cast<int>(TextId::WarningCaption)] = "Warning";
-  std::vector<std::uint8_t> image = ModuleImage(texts);
+  std::vector<std::uint8_t> image = TextModuleImage(texts);
   std::vector<std::string> parsed;
   ASSERT_TRUE(ParseTextModule(image.data(), image.size(), parsed));
   EXPECT_EQ(parsed, texts);
@@ -56,7 +38,7 @@ TEST(ResourceText, AModuleReplacesEveryTextAsAWhole) {
 
 TEST(ResourceText, DamagedModulesAreRefusedAndChangeNothing) {
   const std::vector<std::string> builtin = BuiltinTexts();
-  const std::vector<std::uint8_t> good = ModuleImage(builtin);
+  const std::vector<std::uint8_t> good = TextModuleImage(builtin);
   struct Case {
     const char* name;
     std::vector<std::uint8_t> image;
@@ -77,7 +59,7 @@ TEST(ResourceText, DamagedModulesAreRefusedAndChangeNothing) {
   {
     auto shorter = builtin;
     shorter.pop_back();
-    cases.push_back({"fewer texts", ModuleImage(shorter)});
+    cases.push_back({"fewer texts", TextModuleImage(shorter)});
   }
   {
     auto bad = good;
@@ -88,17 +70,17 @@ TEST(ResourceText, DamagedModulesAreRefusedAndChangeNothing) {
   {
     auto texts = builtin;
     texts[0] = std::string("\xE8\xAD", 2);  // a cut UTF-8 sequence
-    cases.push_back({"bad UTF-8", ModuleImage(texts)});
+    cases.push_back({"bad UTF-8", TextModuleImage(texts)});
   }
   {
     auto texts = builtin;
     texts[0] = std::string("a\0b", 3);
-    cases.push_back({"zero byte", ModuleImage(texts)});
+    cases.push_back({"zero byte", TextModuleImage(texts)});
   }
   {
     auto texts = builtin;
     texts[0] += " %s";  // a conversion the program's text does not have
-    cases.push_back({"changed conversion", ModuleImage(texts)});
+    cases.push_back({"changed conversion", TextModuleImage(texts)});
   }
   for (const Case& c : cases) {
     std::vector<std::string> parsed = {"kept"};

@@ -13,6 +13,7 @@
 #include "platform/Screen.h"
 #include "platform/Window.h"
 #include "raster/SmallRoutines.h"
+#include "raster/WindowHelpers.h"
 #include "support/TempFolder.h"
 
 namespace tf {
@@ -380,6 +381,11 @@ TEST(SmallRoutinesTest, KeepFormOnScreen) {
       {{0, 0, 1000, 800}, {-30, 750, 200, 100}, true, 0, 700},        // left and below
       {{-1280, 0, 2560, 800}, {-1300, 0, 100, 100}, true, -1280, 0},  // second monitor on the left
       {{0, 0, 1000, 800}, {50, 50, 1200, 100}, true, 0, 50},          // wider than the screen
+      // Larger than the virtual screen: to its left and top edges, where the title bar can be
+      // reached (a window saved on a monitor now gone comes back into sight).
+      {{0, 0, 1000, 800}, {2500, 1900, 1200, 900}, true, 0, 0},
+      {{-1280, 0, 2560, 800}, {3000, 50, 100, 900}, true, 1180, 0},   // taller only
+      {{0, 0, 1000, 800}, {0, 0, 1000, 800}, false, 0, 0},             // exactly the screen
       {{0, 0, 0, 0}, {2000, 100, 100, 100}, true, 1820, 100},         // virtual size unknown: primary
   };
   ScriptedWindowHost host;
@@ -401,6 +407,57 @@ TEST(SmallRoutinesTest, KeepFormOnScreen) {
   SetWindowHost(before);
   SetScreenHost(screensBefore);
   EXPECT_FALSE(KeepFormOnScreen(7));  // headless
+}
+
+// KeepWindowOnScreen only computes: the window stays where it is.
+TEST(WindowHelpersTest, KeepWindowOnScreenComputesWithoutMoving) {
+  ScriptedWindowHost host;
+  WindowHost* before = SetWindowHost(&host);
+  host.screen = {-1280, 0, 2560, 1024};
+  host.windows[3] = {-1400, 100, 300, 200};  // half off the left edge
+  TPoint p{0, 0};
+  EXPECT_TRUE(KeepWindowOnScreen(3, p));
+  EXPECT_EQ(p, (TPoint{-1280, 100}));
+  host.windows[4] = {10, 10, 300, 200};
+  EXPECT_FALSE(KeepWindowOnScreen(4, p));
+  EXPECT_EQ(p, (TPoint{10, 10}));
+  EXPECT_EQ(host.moves, 0);
+  EXPECT_EQ(host.windows[3].left, -1400);
+  SetWindowHost(before);
+}
+
+TEST(WindowHelpersTest, ArrowKeysAreOnePixelSteps) {
+  struct Case {
+    int32_t key;
+    bool arrow;
+    TPoint step;
+  };
+  const Case cases[] = {{kVkLeft, true, {-1, 0}}, {kVkUp, true, {0, -1}}, {kVkRight, true, {1, 0}},
+                        {kVkDown, true, {0, 1}},  {kVkHome, false, {7, 7}}, {0, false, {7, 7}}};
+  for (const Case& c : cases) {
+    TPoint p{7, 7};
+    EXPECT_EQ(ArrowKeyToStep(c.key, &p), c.arrow) << c.key;
+    EXPECT_EQ(p, c.step) << c.key;
+  }
+  EXPECT_TRUE(ArrowKeyToStep(kVkUp, nullptr));
+}
+
+// StreamToGlobal with a count of 0, negative or past the stream gives no block.
+TEST(WindowHelpersTest, StreamToGlobalTakesExactlyTheBytesThatAreThere) {
+  std::vector<uint8_t> data(100);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
+  MemoryStream stream;
+  ASSERT_TRUE(stream.WriteExact(data.data(), 100));
+  ASSERT_TRUE(stream.SetPosition(40));  // 60 left
+  EXPECT_EQ(StreamToGlobal(stream, 100), nullptr);
+  EXPECT_EQ(StreamToGlobal(stream, 0), nullptr);
+  EXPECT_EQ(StreamToGlobal(stream, -5), nullptr);
+  EXPECT_EQ(StreamToGlobal(stream, INT64_MAX), nullptr);
+  EXPECT_EQ(stream.Position(), 40);
+  auto block = StreamToGlobal(stream, 60);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(*block, std::vector<uint8_t>(data.begin() + 40, data.end()));
+  EXPECT_EQ(StreamToGlobal(stream, 1), nullptr);  // at the end
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST_F(HostsTest, WarningBoxShowsAtOnce) {
     box->button(QMessageBox::Ok)->click();
   });
   ShowWarning("メモリ不足のため実行できませんでした！");
-  EXPECT_EQ(caption, QString::fromUtf8("警告 (Tintaframe4 Plus)"));
+  EXPECT_EQ(caption, QString::fromUtf8("警告 (Tintaframe)"));
   EXPECT_EQ(text, QString::fromUtf8("メモリ不足のため実行できませんでした！"));
   EXPECT_EQ(icon, QMessageBox::Warning);
   EXPECT_TRUE(DefaultWarningHost().Texts().empty());

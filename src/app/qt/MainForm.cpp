@@ -22,6 +22,7 @@
 
 #include "app/AppPaperHost.h"
 #include "app/AppProfile.h"
+#include "app/Startup.h"
 #include "app/qt/CursorSlots.h"
 #include "app/qt/MRUMenu.h"
 #include "app/qt/MainStatusBar.h"
@@ -103,7 +104,7 @@ class TextWindowFilter final : public QObject {
     }
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab) {
       // The key pre-filter of input routing takes Tab (shows and hides the palettes).
-      DebugOut("Tab during the text window: the key pre-filter is not built yet.");
+      DebugOut("Tab during the text window: the key pre-filter is not built yet.\n");
       return true;
     }
     return false;
@@ -113,10 +114,6 @@ class TextWindowFilter final : public QObject {
   TMainForm& form_;
   TextToolWindow& window_;
 };
-
-// Switches are the arguments that begin with "-"; every other argument names a file.
-// (The start-up's own switch test replaces this once it is there.)
-bool LooksLikeSwitch(const std::string& argument) { return !argument.empty() && argument[0] == '-'; }
 
 }  // namespace
 
@@ -339,7 +336,8 @@ void TMainForm::showEvent(QShowEvent* event) {
 // ---- start-up and activation ----
 
 bool TMainForm::IsCommandLineFile(const std::string& argument) const {
-  return !argument.empty() && !LooksLikeSwitch(argument);
+  std::string rest;
+  return !argument.empty() && !IsSwitchArg(argument, rest);
 }
 
 void TMainForm::DelayedStartup() {
@@ -480,7 +478,7 @@ bool TMainForm::IsMainOrDocumentWindow(QWidget* widget) const {
 }
 
 void TMainForm::OpenFile(const std::string& path) {
-  DebugOutF("Opening documents is not built yet: \"%s\" was not opened.", path.c_str());
+  DebugOutF("Opening documents is not built yet: \"%s\" was not opened.\n", path.c_str());
 }
 
 // ---- Window menu ----
@@ -658,7 +656,7 @@ void TMainForm::AppMessage(const STabletMessage& message) {
 void TMainForm::RouteTabletMessage(const STabletMessage&, const STabletDecoded&) {
   if (tabletRouteReported_) return;
   tabletRouteReported_ = true;
-  DebugOut("Tablet packets are not routed to document windows yet (input routing is not built).");
+  DebugOut("Tablet packets are not routed to document windows yet (input routing is not built).\n");
 }
 
 // ---- modal runners ----
@@ -791,6 +789,8 @@ void RegisterMainForm() {
     }
     SMainFormStart formStart;
     formStart.arguments = start.arguments;
+    formStart.renderOrViewerMode = RenderOrViewerMode;
+    formStart.viewerMode = ViewerMode;
     return std::make_unique<TMainForm>(std::move(formStart));
   });
 }

@@ -1,7 +1,20 @@
 // The program's main block on Qt.
 #include "app/qt/Program.h"
 
+#include <QApplication>
 #include <QWidget>
+#include <clocale>
+
+#include "app/AppPresetSettings.h"
+#include "app/AppProfile.h"
+#include "app/Startup.h"
+#include "platform/Debug.h"
+#include "platform/qt/QtHosts.h"
+#include "platform/qt/SingleInstanceQt.h"
+#include "raster/Appearance.h"
+#include "raster/Composite.h"
+#include "raster/ToolGlyphs.h"
+#include "ui/UiHosts.h"
 
 namespace tf {
 namespace {
@@ -29,5 +42,59 @@ MainWindowFactory SetMainWindowFactory(MainWindowFactory factory) {
 }
 
 bool HasMainWindowFactory() { return static_cast<bool>(Factory()); }
+
+int RunProgram(int argc, char** argv) {
+  // The QApplication set the user's locale; numbers are written and read with "." everywhere.
+  std::setlocale(LC_NUMERIC, "C");
+
+  // 1. The modules' initialisation: settings object, tables, appearance and glyphs, the hosts.
+  CAppProfile& profile = AppProfile();
+  InitCompositeTables();
+  InstallUiHosts();
+  InstallAppPresetSettings();
+  AppearanceManager();
+  GlyphManager();
+
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+
+  // 2. Start-up checks; the instance lock (when taken) is released however this block is left.
+  QtInstanceHost instance;
+  if (StartupChecks(arguments, instance) > 0) return 1;
+
+  // 4. Settings and the language module.
+  if (!InitApplication(profile)) return 1;
+
+  // 5. The main window.
+  QApplication::setApplicationDisplayName(QString());
+  if (!HasMainWindowFactory()) {
+    DebugOut("RunProgram: the main window is not built yet; the program ends here\n");
+    return 1;
+  }
+  ProgramStart start{arguments, profile.programFolder, profile.programFileName};
+  std::unique_ptr<ProgramMainWindow> window = Factory()(start);
+  if (!window || window->Window() == nullptr) {
+    DebugOut("RunProgram: the main window could not be made\n");
+    return 1;
+  }
+  SetMainWindowWidget(window->Window());
+  if (InstanceServer* server = instance.Server()) {
+    server->SetReply(QueryReply());
+    ProgramMainWindow* target = window.get();
+    server->SetReceiver([target](const std::string& path) { target->OpenFile(path); },
+                        [target] { target->RaiseAndRestore(); });
+  }
+  window->Window()->show();
+
+  // 6. The message loop, until the main window closes.
+  QApplication::exec();
+
+  // 7. Settings saved, 8. lock released; the window goes after the settings.
+  profile.SaveAll();
+  instance.ReleaseInstanceLock();
+  SetMainWindowWidget(nullptr);
+  window.reset();
+  return 0;
+}
 
 }  // namespace tf

@@ -2,12 +2,19 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
+#include "platform/Debug.h"
+#include "platform/ResourceText.h"
 #include "platform/qt/AppEventFilter.h"
 
 namespace tf {
@@ -22,29 +29,64 @@ QWidget* WidgetOfHandle(WindowHandle handle) {
   return nullptr;
 }
 
-QWidget* DialogOwner() {
-  if (QWidget* active = QApplication::activeWindow()) return active;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (w->isVisible() && !(w->windowFlags() & Qt::Tool)) return w;
-  }
-  return nullptr;
-}
-
 namespace {
 
-QString Caption(const char* word) {
-  return QString::fromUtf8(word) + QStringLiteral(" (") +
-         QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())) +
-         QStringLiteral(")");
+QPointer<QWidget>& MainWindowSlot() {
+  static QPointer<QWidget> window;
+  return window;
 }
 
 }  // namespace
 
-void QtWarningHost::ShowWarning(std::string_view text) {
-  QMessageBox box(QMessageBox::Warning, Caption("警告"),
-                  QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok,
-                  DialogOwner());
+void SetMainWindowWidget(QWidget* window) { MainWindowSlot() = window; }
+QWidget* MainWindowWidget() { return MainWindowSlot().data(); }
+
+QWidget* DialogOwner(QWidget* given) {
+  if (given != nullptr) return given;
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  return MainWindowWidget();
+}
+
+QString MessageBoxText(std::string_view text) {
+  QString out = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return out;
+}
+
+QString StandardWarningCaption() {
+  return QString::fromStdString(TxFormat(TextId::WarningCaptionFormat, Tx(TextId::WarningCaption), Tx(TextId::ProductName)));
+}
+
+void QtWarningHost::ShowWarningBox(std::string_view text, WindowHandle owner, const char* caption) {
+  const QString title = caption != nullptr ? QString::fromUtf8(caption) : StandardWarningCaption();
+  QMessageBox box(QMessageBox::Warning, title, MessageBoxText(text), QMessageBox::Ok, DialogOwner(WidgetOfHandle(owner)));
   box.exec();
+}
+
+void QtWarningHost::ShowInformation(std::string_view text) {
+  QMessageBox box(QMessageBox::Information, QString::fromUtf8(Tx(TextId::ProductName)), MessageBoxText(text),
+                  QMessageBox::Ok, DialogOwner());
+  box.exec();
+}
+
+bool QtShellHost::ShellOpen(const std::string& path) {
+  const QFileInfo info(QString::fromStdString(path));
+  if (!info.isFile() || !info.isReadable()) {
+    DebugOutF("ShellOpen: %s is no readable file\n", path.c_str());
+    return false;
+  }
+  QFile file(info.absoluteFilePath());
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  file.close();
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
+bool QtShellHost::OpenURL(const std::string& address) {
+  if (address.empty()) return false;
+  const QUrl url(QString::fromStdString(address));
+  if (!url.isValid()) return false;
+  return QDesktopServices::openUrl(url);
 }
 
 int32_t QtConfirmHost::AskConfirm(std::string_view text, int32_t buttons) {
@@ -65,9 +107,8 @@ int32_t QtConfirmHost::AskConfirm(std::string_view text, int32_t buttons) {
   const std::vector<Button>& set =
       buttons >= 0 && buttons < static_cast<int32_t>(sets.size()) ? sets[buttons] : sets[0];
   const int32_t cautious = CautiousAnswer(buttons);
-  QMessageBox box(
-      QMessageBox::Question, QString::fromUtf8(kProductName.data(), static_cast<qsizetype>(kProductName.size())),
-      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::NoButton, DialogOwner());
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(Tx(TextId::ProductName)), MessageBoxText(text),
+                  QMessageBox::NoButton, DialogOwner());
   for (const Button& b : set) {
     QAbstractButton* button = box.addButton(b.qt);
     if (b.result == cautious) box.setEscapeButton(button);
@@ -213,6 +254,7 @@ namespace {
 struct PlatformHosts {
   QtWarningHost warning;
   QtConfirmHost confirm;
+  QtShellHost shell;
   QtScreenHost screen;
   QtWindowHost window;
   QtCursorHost cursor;
@@ -233,6 +275,7 @@ void InstallPlatformQtHosts(bool install) {
     AppEventFilter::Instance();
     SetWarningHost(&hosts->warning);
     SetConfirmHost(&hosts->confirm);
+    SetShellHost(&hosts->shell);
     SetScreenHost(&hosts->screen);
     SetWindowHost(&hosts->window);
     SetCursorHost(&hosts->cursor);
@@ -240,6 +283,7 @@ void InstallPlatformQtHosts(bool install) {
   } else if (!install && hosts) {
     SetWarningHost(nullptr);
     SetConfirmHost(nullptr);
+    SetShellHost(nullptr);
     SetScreenHost(nullptr);
     SetWindowHost(nullptr);
     SetCursorHost(nullptr);

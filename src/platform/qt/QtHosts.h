@@ -9,6 +9,7 @@
 #include "platform/Confirm.h"
 #include "platform/Host.h"
 #include "platform/Screen.h"
+#include "platform/Shell.h"
 #include "platform/Warning.h"
 #include "platform/Window.h"
 
@@ -20,17 +21,38 @@ namespace tf {
 // widget.
 WindowHandle HandleOfWidget(QWidget* widget);
 QWidget* WidgetOfHandle(WindowHandle handle);
-// The window a box opens over: the active window, else the first visible top-level window,
-// else none (the desktop).
-QWidget* DialogOwner();
+// The program's main window, once it exists (boxes open over it when no window is active).
+void SetMainWindowWidget(QWidget* window);
+QWidget* MainWindowWidget();
+// The window a box opens over: the given one, else the active window, else the main window, else
+// none (the desktop).
+QWidget* DialogOwner(QWidget* given = nullptr);
 
-// The program's name as captions show it.
+// The program's full name (window titles, the progress window). Message boxes are captioned with
+// the product name of the texts ("Tintaframe").
 inline constexpr std::string_view kProductName = "Tintaframe4 Plus";
 
-// A modal message box with the warning icon, captioned "警告 (Tintaframe4 Plus)", shown at once.
+// A message text as a box shows it: "\r" (with or without "\n" after it) becomes a line break.
+QString MessageBoxText(std::string_view text);
+// The standard warning caption, "%s (%s)" of "警告" and the product name: "警告 (Tintaframe)".
+QString StandardWarningCaption();
+
+// Modal message boxes shown at once; each runs its own loop, in which timers fire.
+// Warnings: the warning icon and OK, captioned "警告 (Tintaframe)" unless given another caption.
+// Information: the information icon and OK, captioned with the product name.
 class QtWarningHost final : public WarningHost {
  public:
-  void ShowWarning(std::string_view text) override;
+  void ShowWarning(std::string_view text) override { ShowWarningBox(text, 0, nullptr); }
+  void ShowWarningBox(std::string_view text, WindowHandle owner, const char* caption) override;
+  void ShowInformation(std::string_view text) override;
+};
+
+// The desktop's opener (QDesktopServices). A file is tested for reading first: the opener itself
+// succeeds as soon as xdg-open starts, whatever then becomes of the file.
+class QtShellHost final : public ShellHost {
+ public:
+  bool ShellOpen(const std::string& path) override;
+  bool OpenURL(const std::string& address) override;
 };
 
 // A modal question with the buttons of the set; closing the box (Esc, the title bar's close
