@@ -307,7 +307,15 @@ void TMainForm::ApplyPendingPlacement() {
 }
 
 void TMainForm::SaveWindowState(CAppProfile& profile) const {
-  profile.mainWinMax = isMaximized();
+  // A window manager without maximising leaves the state asked for but not the size: such a
+  // window counts as normal, so its place and size are kept.
+  bool maximized = isMaximized();
+  if (maximized && screen() != nullptr) {
+    const QRect area = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    maximized = frame.width() >= area.width() * 9 / 10 && frame.height() >= area.height() * 9 / 10;
+  }
+  profile.mainWinMax = maximized;
   if (profile.mainWinMax) return;
   const QRect frame = frameGeometry();
   profile.mainWinX = frame.x();
