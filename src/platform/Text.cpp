@@ -2,7 +2,11 @@
 
 #include <iconv.h>
 
+#include <locale.h>
+
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <vector>
 
 namespace tf {
@@ -96,6 +100,30 @@ size_t Cp932FitLength(std::string_view cp932, size_t maxBytes) {
     i += n;
   }
   return i;
+}
+
+}  // namespace tf
+
+namespace tf {
+
+std::string FormatC(const char* format, ...) {
+  static locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+  const locale_t before = uselocale(cLocale);
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text;
+  if (length > 0) {
+    text.resize(static_cast<size_t>(length) + 1);
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<size_t>(length));
+  }
+  va_end(args);
+  uselocale(before);
+  return text;
 }
 
 }  // namespace tf

@@ -22,4 +22,7 @@ size_t Cp932FitLength(std::string_view cp932, size_t maxBytes);
 // True for a lead byte of a double-byte character in code page 932.
 inline bool IsCp932LeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
+// printf into a string with "." as the decimal point whatever the locale.
+std::string FormatC(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 }  // namespace tf

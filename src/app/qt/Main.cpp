@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "app/qt/MainForm.h"
 #include "app/qt/Program.h"
 
 #ifdef TF_LSAN_SUPPRESSIONS
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "xcb", 1);
   // The application comes first: the colour depth question needs a screen.
   QApplication application(argc, argv);
+  tf::RegisterMainForm();
   return tf::RunProgram(argc, argv);
 }
