@@ -127,19 +127,15 @@ function(tf_bench_magick_peer target)
   else()
     message(STATUS "${target}: MagickCore not found, running without its peer (scripts/deps.sh --bench)")
   endif()
-<<<<<<< HEAD
 endfunction()
 
 # bench_image_files: ImageMagick loads and saves the same picture.
 tf_bench_magick_peer(bench_image_files)
 # bench_psd: ImageMagick's read of the same PSD file is the peer of the importer.
 tf_bench_magick_peer(bench_psd)
-=======
-endif()
 
 # bench_first_window: starts the main window and, as its floor, a bare QMainWindow with a status bar.
 if(TARGET bench_first_window)
   target_link_libraries(bench_first_window PRIVATE tfgui)
   set_target_properties(bench_first_window PROPERTIES AUTOMOC ON)
 endif()
->>>>>>> main40
