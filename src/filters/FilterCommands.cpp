@@ -8,6 +8,7 @@
 
 #include "document/LayerData.h"
 #include "events/EventPacket.h"
+#include "filters/ColourAdjust.h"
 #include "filters/FilterCore.h"
 #include "filters/FilterTexts.h"
 #include "paint/GradientSet.h"
@@ -26,22 +27,48 @@ namespace tf {
 namespace {
 
 // ---------------------------------------------------------------------------------------------
+// Compiled defaults and loaders of the rows
+
+void LevelsDefaults(SFilterMemory& m) {
+  for (int32_t c = 0; c < 4; ++c) {
+    m.block[c] = 0;
+    m.block[4 + c] = 100;
+    m.block[8 + c] = 255;
+    m.block[12 + c] = 0;
+    m.block[16 + c] = 255;
+  }
+  m.block[20] = 1;  // linear
+}
+void ColorBalanceDefaults(SFilterMemory& m) {
+  const float one = 1.0f;
+  for (int32_t c = 0; c < 3; ++c) std::memcpy(m.block + 4 * c, &one, 4);
+}
+void PosterizeDefaults(SFilterMemory& m) { SetBlockWord(m.block, 0, 4); }
+void ThresholdDefaults(SFilterMemory& m) { m.block[0] = 128; }
+// The remembered threshold, built by Repeat: source byte 0.
+bool LoadThreshold(const SFilterCatalogueRow& row, void* block, const CLayerData&) {
+  std::memcpy(block, FilterMemory(row.key).block, static_cast<size_t>(row.blockSize));
+  static_cast<uint8_t*>(block)[1] = 0;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
 // The catalogue. A filter's algorithm, loader, compiled defaults and keep-alpha byte go into its
 // row; the rows stay in the order of FilterKey.
 //   key, key name, menu action, name, event id, block size, FilterProc, dialog, loader, defaults,
 //   keep-alpha byte, data bytes, replay keep-alpha
 constexpr SFilterCatalogueRow kCatalogue[] = {
-    {FilterKey::BrightnessContrast, "BrightnessContrast", "actFilterContrast4", texts::kFilterBrightnessContrast, 62, 16, nullptr, "TFormBrightnessContrast4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::ColorBalance, "ColorBalance", "actFilterGamma4", texts::kFilterColorBalance, 24, 16, nullptr, "TFormGamma4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::GradientMap, "GradientMap", "actFilterGradateMap", texts::kFilterGradientMap, 54, 14, nullptr, "TFormGradientMap4", nullptr, nullptr, -1, 0, true},
-    {FilterKey::HueSaturation, "HueSaturation", "actFilterHLS4", texts::kFilterHueSaturation, 61, 16, nullptr, "TFormHueSaturation4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Invert, "Invert", "actFilterNega", texts::kFilterInvert, 81, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::BrightnessContrast, "BrightnessContrast", "actFilterContrast4", texts::kFilterBrightnessContrast, 62, 16, &BrightnessContrastFilter, "TFormBrightnessContrast4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::ColorBalance, "ColorBalance", "actFilterGamma4", texts::kFilterColorBalance, 24, 16, &ColorBalanceFilter, "TFormGamma4", nullptr, &ColorBalanceDefaults, -1, 0, false},
+    {FilterKey::GradientMap, "GradientMap", "actFilterGradateMap", texts::kFilterGradientMap, 54, 14, &GradientMapFilter, "TFormGradientMap4", nullptr, nullptr, -1, 0, true},
+    {FilterKey::HueSaturation, "HueSaturation", "actFilterHLS4", texts::kFilterHueSaturation, 61, 16, &HueSaturationFilter, "TFormHueSaturation4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Invert, "Invert", "actFilterNega", texts::kFilterInvert, 81, 0, &InvertFilter, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::FlipHorizontal, "FlipHorizontal", "actFilterFlipLR", texts::kFilterFlipHorizontal, 82, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::FlipVertical, "FlipVertical", "actFilterFlipTB", texts::kFilterFlipVertical, 83, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Rotate180, "Rotate180", "actFilterRot180", texts::kFilterRotate180, 84, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::Levels, "Levels", "actFilterLevels4", texts::kFilterLevels, 60, 24, nullptr, "TFormLevels4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Posterize, "Posterize", "actFilterPoster4", texts::kFilterPosterize, 27, 8, nullptr, "TFormPosterize4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Threshold, "Threshold", "actFilterMonotone", texts::kFilterThreshold, 49, 8, nullptr, "TFormThreshold4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Levels, "Levels", "actFilterLevels4", texts::kFilterLevels, 60, 24, &LevelsFilter, "TFormLevels4", nullptr, &LevelsDefaults, -1, 0, false},
+    {FilterKey::Posterize, "Posterize", "actFilterPoster4", texts::kFilterPosterize, 27, 8, &PosterizeFilter, "TFormPosterize4", nullptr, &PosterizeDefaults, -1, 0, false},
+    {FilterKey::Threshold, "Threshold", "actFilterMonotone", texts::kFilterThreshold, 49, 8, &ThresholdFilter, "TFormThreshold4", &LoadThreshold, &ThresholdDefaults, -1, 0, false},
     {FilterKey::Blur, "Blur", "actFilterBlur", texts::kFilterBlur, 64, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
     {FilterKey::BlurMore, "BlurMore", "actFilterBlurStrong", texts::kFilterBlurMore, 65, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
     {FilterKey::RadialBlur, "RadialBlur", "actFilterBlurZoom", texts::kFilterRadialBlur, 66, 8, nullptr, "TFormRadialBlur4", nullptr, nullptr, -1, 0, false},

@@ -212,6 +212,10 @@ TEST_F(FilterCommandsTest, MissingDialogsAndAlgorithmsFailLoudly) {
 
   // Every catalogue row that has no algorithm yet fails its replay through the player.
   for (const SFilterReplayRow& row : FilterReplayRows()) {
+    bool built = false;
+    for (const SFilterCatalogueRow& r : FilterCatalogue())
+      built = built || (std::string(r.keyName) == row.name && FilterProcOf(r.key) != nullptr);
+    if (built) continue;
     SFilterReplayCall call{paper, f.Flow(), 0, row.cls, row.id, 0, {0, 0, 0, 0, 0, 0}, 0, 0, nullptr, {},
                            nullptr, nullptr, nullptr, nullptr};
     EXPECT_FALSE(row.replay(call)) << row.name;

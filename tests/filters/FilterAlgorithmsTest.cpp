@@ -1,0 +1,530 @@
+// The filter algorithms: their tables and pixels against an independent numpy model
+// (tests/data/filters_model.py), the coverage rule and alpha protection on real layers, the
+// refusals of damaged blocks, and every filter through its command, undo and replay.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "filters/ColourAdjust.h"
+#include "filters/FilterTestSupport.h"
+#include "paint/Gradient.h"
+#include "raster/ColorMath.h"
+#include "support/PythonReader.h"
+#include "support/TempFolder.h"
+
+namespace tf::test {
+namespace {
+
+// Runs the model: false when python3 or numpy cannot run it (the output then says why).
+bool RunModel(const std::string& mode, const std::vector<int32_t>& input, std::vector<uint32_t>& out,
+              std::string& output) {
+  char in[] = "/tmp/tf_filters_in_XXXXXX";
+  char res[] = "/tmp/tf_filters_out_XXXXXX";
+  const int a = ::mkstemp(in), b = ::mkstemp(res);
+  if (a < 0 || b < 0) return false;
+  const auto bytes = static_cast<ssize_t>(input.size() * 4);
+  const bool written = ::write(a, input.data(), static_cast<size_t>(bytes)) == bytes;
+  ::close(a);
+  ::close(b);
+  std::map<std::string, std::string> lines;
+  const bool ran = written && RunNumpyScript("filters_model.py", mode + " " + in + " " + res, lines, output) == 0;
+  if (ran) {
+    FILE* f = std::fopen(res, "rb");
+    out.clear();
+    uint32_t v;
+    while (f != nullptr && std::fread(&v, 4, 1, f) == 1) out.push_back(v);
+    if (f != nullptr) std::fclose(f);
+  }
+  ::unlink(in);
+  ::unlink(res);
+  return ran;
+}
+
+int32_t FloatBits(float f) {
+  int32_t v;
+  std::memcpy(&v, &f, 4);
+  return v;
+}
+
+std::vector<uint32_t> Packed(const uint8_t table[1024]) {
+  std::vector<uint32_t> v(256);
+  for (int32_t i = 0; i < 256; ++i) std::memcpy(&v[i], table + 4 * i, 4);
+  return v;
+}
+
+std::vector<uint8_t> LevelBytes(std::initializer_list<int32_t> master, std::initializer_list<int32_t> red,
+                                uint8_t linear) {
+  std::vector<uint8_t> b(24, 0);
+  for (int32_t c = 0; c < 4; ++c) {
+    b[4 + c] = 100;
+    b[8 + c] = 255;
+    b[16 + c] = 255;
+  }
+  auto put = [&b](int32_t c, std::initializer_list<int32_t> v) {
+    int32_t k = 0;
+    for (int32_t x : v) b[4 * k++ + c] = static_cast<uint8_t>(x);
+  };
+  if (master.size() == 5) put(0, master);
+  if (red.size() == 5) put(1, red);
+  b[20] = linear;
+  return b;
+}
+
+// Every table of the colour adjustments for a table of settings, both variants, against the model.
+TEST(ColourAdjustTest, TablesMatchTheModel) {
+  std::vector<int32_t> in{0};
+  std::vector<uint32_t> ours;
+  auto add = [&](int32_t kind, std::vector<int32_t> values, const std::vector<uint32_t>& table) {
+    ++in[0];
+    in.push_back(kind);
+    in.insert(in.end(), values.begin(), values.end());
+    ours.insert(ours.end(), table.begin(), table.end());
+  };
+  uint8_t t[1024];
+  for (uint8_t linear : {0, 1}) {
+    for (const auto& lb : {LevelBytes({}, {}, linear), LevelBytes({0, 50, 255, 0, 255}, {}, linear),
+                           LevelBytes({0, 150, 128, 0, 255}, {10, 100, 128, 20, 240}, linear),
+                           LevelBytes({200, 199, 40, 255, 0}, {64, 1, 64, 0, 255}, linear),  // falling; zero range
+                           LevelBytes({30, 77, 220, 5, 250}, {}, linear)}) {
+      BuildLevelsTable(lb.data(), t);
+      std::vector<int32_t> v(lb.begin(), lb.begin() + 21);
+      add(0, v, Packed(t));
+    }
+    for (auto [b, c] : {std::pair{0, 0}, {10, 0}, {-35, 60}, {80, -100}, {-100, 100}, {100, 55}, {1000, -1000}}) {
+      BuildBrightnessContrastTable(b, c, linear != 0, t);
+      add(1, {b, c, linear}, Packed(t));
+    }
+  }
+  for (const auto& g : {std::vector<float>{1, 1, 1}, {0.5f, 2.0f, 1.37f}, {0.73f, 1.01f, 1.99f}, {0, -1, 3}}) {
+    ASSERT_TRUE(BuildColorBalanceTable(g.data(), t));
+    add(2, {FloatBits(g[0]), FloatBits(g[1]), FloatBits(g[2])}, Packed(t));
+  }
+  for (int32_t n : {-5, 2, 3, 4, 7, 254, 300}) {
+    BuildPosterizeTable(n, t);
+    add(3, {n}, Packed(t));
+  }
+  for (int32_t th : {0, 1, 128, 255, 400}) {
+    uint32_t lt[256];
+    BuildThresholdTable(th, lt);
+    add(4, {th}, std::vector<uint32_t>(lt, lt + 256));
+  }
+  BuildInvertTable(t);
+  add(5, {}, Packed(t));
+  for (int32_t mono : {0, 1}) {
+    for (int32_t h : {0, -90, 180, 359, 725, -725}) {
+      int32_t ht[360];
+      BuildHueTable(h, mono != 0, ht);
+      add(6, {h, mono}, std::vector<uint32_t>(ht, ht + 360));
+    }
+    for (int32_t s : {0, -100, -37, 1, 50, 100, 150}) {
+      int32_t st[256];
+      BuildSaturationTable(s, mono != 0, st);
+      add(7, {s, mono}, std::vector<uint32_t>(st, st + 256));
+    }
+  }
+  for (int32_t l : {0, -100, -33, 1, 64, 100, -200, 128}) {
+    uint8_t lt[256];
+    BuildLightnessTable(l, lt);
+    add(8, {l}, std::vector<uint32_t>(lt, lt + 256));
+    int32_t lc[256];
+    BuildLightnessCurve(l, lc);
+    add(9, {l}, std::vector<uint32_t>(lc, lc + 256));
+  }
+  std::vector<uint32_t> model;
+  std::string output;
+  ASSERT_TRUE(RunModel("tables", in, model, output)) << output;
+  ASSERT_EQ(model.size(), ours.size());
+  size_t bad = 0;
+  for (size_t i = 0; i < ours.size() && bad < 10; ++i)
+    if (ours[i] != model[i]) {
+      ADD_FAILURE() << "entry " << i << ": " << std::hex << ours[i] << " model " << model[i];
+      ++bad;
+    }
+}
+
+// The edge cases by hand.
+TEST(ColourAdjustTest, HandComputedEntries) {
+  uint8_t t[1024];
+  auto lb = LevelBytes({}, {}, 0);
+  for (uint8_t linear : {0, 1}) {
+    lb[20] = linear;
+    BuildLevelsTable(lb.data(), t);
+    for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(static_cast<int32_t>(uint32_t{t[4 * i]} | uint32_t{t[4 * i + 1]} << 8 | uint32_t{t[4 * i + 2]} << 16 | uint32_t{t[4 * i + 3]} << 24),
+                                                static_cast<int32_t>(static_cast<uint32_t>(i) * 0x01010101u)) << i;
+  }
+  // Midtone 50, linear: 64 becomes 128; 150 darkens.
+  lb = LevelBytes({0, 50, 255, 0, 255}, {}, 1);
+  BuildLevelsTable(lb.data(), t);
+  EXPECT_EQ(t[4 * 64], 128);
+  lb = LevelBytes({0, 150, 255, 0, 255}, {}, 1);
+  BuildLevelsTable(lb.data(), t);
+  EXPECT_LT(t[4 * 64], 64);
+  // Input maximum 128 on the master and the red channel compounds for red only.
+  lb = LevelBytes({0, 100, 128, 0, 255}, {0, 100, 128, 0, 255}, 1);
+  BuildLevelsTable(lb.data(), t);
+  EXPECT_EQ(t[4 * 32 + 0], 64);   // blue
+  EXPECT_NEAR(t[4 * 32 + 2], 128, 1);  // red
+  // A zero input range: a step at that level.
+  lb = LevelBytes({90, 100, 90, 0, 255}, {}, 1);
+  BuildLevelsTable(lb.data(), t);
+  EXPECT_EQ(t[4 * 89], 0);
+  EXPECT_EQ(t[4 * 91], 255);
+
+  BuildBrightnessContrastTable(10, 0, true, t);
+  for (int32_t i = 0; i < 236; ++i) ASSERT_EQ(t[4 * i], i + 20);
+  BuildBrightnessContrastTable(0, 0, false, t);
+  for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(t[4 * i], i);
+  BuildBrightnessContrastTable(-30, -100, true, t);
+  for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(t[4 * i], 97);
+  // Beyond the range: the same as the range's end (no infinite powers).
+  uint8_t u[1024];
+  BuildBrightnessContrastTable(100, -100, false, u);
+  BuildBrightnessContrastTable(500, -900, false, t);
+  EXPECT_EQ(std::memcmp(t, u, 1024), 0);
+
+  BuildPosterizeTable(2, t);
+  EXPECT_EQ(t[4 * 127], 0);
+  EXPECT_EQ(t[4 * 128], 255);
+  uint32_t lt[256];
+  BuildThresholdTable(128, lt);
+  EXPECT_EQ(lt[127] & 0xFFFFFF, 0u);
+  EXPECT_EQ(lt[128] & 0xFFFFFF, 0xFFFFFFu);
+  BuildThresholdTable(1, lt);
+  EXPECT_EQ(lt[0] & 0xFFFFFF, 0u);
+  EXPECT_EQ(lt[1] & 0xFFFFFF, 0xFFFFFFu);
+  const float one[3] = {1, 1, 1};
+  ASSERT_TRUE(BuildColorBalanceTable(one, t));
+  for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(t[4 * i + 1], i);
+  const float bad[3] = {1, NAN, 1};
+  EXPECT_FALSE(BuildColorBalanceTable(bad, t));
+
+  // A damaged lightness fills exactly the table (as -100 / 100 would).
+  int32_t a[256], b[256];
+  BuildLightnessCurve(-200, a);
+  BuildLightnessCurve(-100, b);
+  EXPECT_EQ(std::memcmp(a, b, sizeof a), 0);
+  BuildLightnessCurve(128, a);
+  BuildLightnessCurve(100, b);
+  EXPECT_EQ(std::memcmp(a, b, sizeof a), 0);
+  BuildLightnessCurve(0, a);
+  EXPECT_EQ(a[128], 128 * 65536);
+  EXPECT_EQ(a[255], 255 * 65536);
+}
+
+// ---- Runs on a layer
+
+class FilterAlgorithmsTest : public TempFolderTest {
+ protected:
+  FilterAlgorithmsTest() : TempFolderTest("tf-filter-algorithms") {}
+  FilterTestScope scope;
+};
+
+// Runs proc over the whole selection of layer 0 (record off); false when the core fails.
+bool RunProc(FilterDocument& f, FilterProc proc, const void* block, int32_t size, const TRect* clip = nullptr) {
+  CFlt4Core core(f.Paper(), f.Flow(), 0, proc, false);
+  return core.IsValid() && core.Execute(block, size, clip);
+}
+
+void PartialMask(FilterDocument& f) {
+  CMaskData* mask = f.Paper().GetActiveMask();
+  ASSERT_NE(mask, nullptr);
+  ASSERT_TRUE(mask->createMask(f.Paper().canvasWidth, f.Paper().canvasHeight));
+  CBlockVCH& s = *mask->Store();
+  for (int32_t y = 4; y < 50; ++y)
+    for (int32_t x = 6; x < 66; ++x) s.SetPixel(x, y, static_cast<uint8_t>((x * 7 + y * 3) % 256));
+}
+
+struct PointCase {
+  const char* name;
+  FilterProc proc;
+  std::vector<int32_t> words;
+  int32_t size;
+  std::function<uint32_t(uint32_t)> value;  // the new pixel of an old one (alpha ignored)
+};
+
+std::vector<PointCase> PointCases() {
+  static uint8_t inv[1024], post[1024], bc[1024], lv[1024];
+  BuildInvertTable(inv);
+  BuildPosterizeTable(5, post);
+  BuildBrightnessContrastTable(-20, 45, false, bc);
+  const auto lb = LevelBytes({12, 80, 240, 3, 250}, {40, 130, 200, 0, 255}, 0);
+  BuildLevelsTable(lb.data(), lv);
+  auto byTable = [](const uint8_t* t) {
+    return [t](uint32_t p) {
+      return uint32_t{t[4 * (p & 0xFF)]} | uint32_t{t[4 * ((p >> 8) & 0xFF) + 1]} << 8 |
+             uint32_t{t[4 * ((p >> 16) & 0xFF) + 2]} << 16;
+    };
+  };
+  std::vector<int32_t> levelWords(6);
+  std::memcpy(levelWords.data(), lb.data(), 24);
+  return {
+      {"invert", &InvertFilter, {}, 0, byTable(inv)},
+      {"posterize", &PosterizeFilter, {5, 0}, 8, byTable(post)},
+      {"brightness/contrast", &BrightnessContrastFilter, {-20, 45, 0, 0}, 16, byTable(bc)},
+      {"levels", &LevelsFilter, levelWords, 24, byTable(lv)},
+      {"threshold", &ThresholdFilter, {100, 0}, 8,
+       [](uint32_t p) { return PixelLuminance(&p) >= 100 ? 0xFFFFFFu : 0u; }},
+      {"hue/saturation", &HueSaturationFilter, {-90, 0, 0, 0x0100}, 16,
+       [](uint32_t p) {
+         SHSLFix hsl;
+         PixelToHSL(&p, hsl);
+         hsl.hue = (((hsl.hue >> 16) + 270) % 360) << 16;
+         hsl.saturation = (hsl.saturation >> 16) << 16;  // the table drops the fraction
+         HSLToPixel(hsl, &p);
+         return p & 0xFFFFFFu;
+       }},
+  };
+}
+
+// Point filters on a partly selected, moved layer: coverage 0 and outside Work unchanged, full
+// coverage the exact value, alpha never changes, partial coverage between old and new; a
+// sub-rectangle run gives the full run's pixels inside it.
+TEST_F(FilterAlgorithmsTest, PointFiltersFollowTheCoverageRuleAndKeepAlpha) {
+  for (const PointCase& c : PointCases()) {
+    SCOPED_TRACE(c.name);
+    for (uint8_t protect : {0, 1}) {
+      FilterDocument f;
+      ASSERT_TRUE(f.ok);
+      ASSERT_TRUE(f.Paper().OffsetLayerGrow(f.Flow(), 0, true, 5, -7, 3));
+      PartialMask(f);
+      f.Layer().alphaProtect = protect;
+      const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
+      int32_t block[6] = {};
+      for (size_t i = 0; i < c.words.size(); ++i) block[i] = c.words[i];
+      ASSERT_TRUE(RunProc(f, c.proc, block, c.size));
+      const std::vector<uint32_t> after = LayerPixels(f.Paper(), 0);
+      const CBlockVMTC& store = *f.Layer().Store();
+      for (int32_t y = 0; y < store.Height(); ++y)
+        for (int32_t x = 0; x < store.Width(); ++x) {
+          const size_t i = static_cast<size_t>(y) * store.Width() + x;
+          const int32_t cov = ModelCoverage(f.Layer(), f.Paper().GetActiveMask(), x, y);
+          const uint32_t o = before[i], n = after[i];
+          ASSERT_EQ(n >> 24, o >> 24) << x << "," << y;
+          if (cov == 0) {
+            ASSERT_EQ(n, o) << x << "," << y;
+            continue;
+          }
+          const uint32_t v = c.value(o);
+          if (cov == 255) {
+            ASSERT_EQ(n & 0xFFFFFF, v) << x << "," << y;
+            continue;
+          }
+          uint32_t expect = o;
+          BlendColor(&expect, v | (o & 0xFF000000u), cov);
+          ASSERT_EQ(n, expect) << x << "," << y << " coverage " << cov << std::hex << " old " << o << " value " << v;
+        }
+      // A preview of a sub-rectangle equals the full run there.
+      FilterDocument g;
+      ASSERT_TRUE(g.ok);
+      ASSERT_TRUE(g.Paper().OffsetLayerGrow(g.Flow(), 0, true, 5, -7, 3));
+      PartialMask(g);
+      const TRect clip{20, 9, 41, 30};
+      ASSERT_TRUE(RunProc(g, c.proc, block, c.size, &clip));
+      const std::vector<uint32_t> part = LayerPixels(g.Paper(), 0);
+      for (int32_t y = 0; y < store.Height(); ++y)
+        for (int32_t x = 0; x < store.Width(); ++x) {
+          const size_t i = static_cast<size_t>(y) * store.Width() + x;
+          const bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
+          ASSERT_EQ(part[i], inside ? after[i] : before[i]) << x << "," << y;
+        }
+    }
+  }
+}
+
+TEST_F(FilterAlgorithmsTest, HueSaturationNeutralRestoresSourceAndGreysOut) {
+  FilterDocument f;
+  ASSERT_TRUE(f.ok);
+  const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
+  int32_t block[4] = {360, 0, 0, 0};
+  ASSERT_TRUE(RunProc(f, &HueSaturationFilter, block, 16));
+  EXPECT_EQ(LayerPixels(f.Paper(), 0), before);
+  for (int32_t words : {0, 1}) {  // saturation -100; monotone with saturation 0 (curve and linear)
+    int32_t grey[4] = {0, words == 0 ? -100 : 0, 0, words == 0 ? 0x0100 : 0x0001};
+    FilterDocument g;
+    ASSERT_TRUE(g.ok);
+    ASSERT_TRUE(RunProc(g, &HueSaturationFilter, grey, 16));
+    for (uint32_t p : LayerPixels(g.Paper(), 0)) {
+      const uint32_t b = p & 0xFF, gg = (p >> 8) & 0xFF, r = (p >> 16) & 0xFF;
+      ASSERT_TRUE(b == gg && gg == r) << std::hex << p;
+    }
+  }
+  // Lightness only, linear: the lightness table on each colour byte.
+  int32_t light[4] = {0, 0, 40, 0x0100};
+  uint8_t lt[256];
+  BuildLightnessTable(40, lt);
+  FilterDocument g;
+  ASSERT_TRUE(g.ok);
+  ASSERT_TRUE(RunProc(g, &HueSaturationFilter, light, 16));
+  const std::vector<uint32_t> after = LayerPixels(g.Paper(), 0);
+  for (size_t i = 0; i < after.size(); ++i) {
+    const uint32_t o = before[i];
+    ASSERT_EQ(after[i], (o & 0xFF000000u) | lt[o & 0xFF] | uint32_t{lt[(o >> 8) & 0xFF]} << 8 |
+                            uint32_t{lt[(o >> 16) & 0xFF]} << 16);
+  }
+}
+
+TEST_F(FilterAlgorithmsTest, GradientMapSamplesInPixelOrderAndKeepsOrMovesAlpha) {
+  CColorSlotGroup stops(4);
+  ASSERT_TRUE(stops.SetStop(0, 0x00112233u, 65536, 255));  // red 0x33, blue 0x11 as a window colour
+  ASSERT_TRUE(stops.SetStop(1, 0x00112233u, 65536, 255));
+  ASSERT_TRUE(stops.Normalize());
+  uint32_t table[256];
+  BuildGradientMapTable(stops, false, table);
+  const CGradation g(TPoint{0, 0}, TPoint{510 * 65536, 0}, &stops);
+  EXPECT_EQ(table[0], ColorToPixel(g.ColorAt(1, 0)));
+  EXPECT_EQ(table[255] & 0xFF, (g.ColorAt(511, 0) >> 16) & 0xFF);
+  for (uint8_t keep : {0, 1}) {
+    FilterDocument f;
+    ASSERT_TRUE(f.ok);
+    const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
+    SGradientMapBlock b;
+    InitGradientMapBlock(b);
+    b.stops = &stops;
+    b.keepAlpha = keep;
+    ASSERT_TRUE(RunProc(f, &GradientMapFilter, &b, kBlockGradientMap));
+    const std::vector<uint32_t> after = LayerPixels(f.Paper(), 0);
+    for (size_t i = 0; i < after.size(); ++i) {
+      uint32_t o = before[i];
+      const uint32_t colour = table[PixelLuminance(&o)] & 0xFFFFFF;
+      ASSERT_EQ(after[i] & 0xFFFFFF, colour);
+      ASSERT_EQ(after[i] >> 24, keep != 0 ? o >> 24 : table[o >> 24] >> 24);
+    }
+  }
+  FilterDocument f;
+  ASSERT_TRUE(f.ok);
+  SGradientMapBlock none;
+  EXPECT_FALSE(RunProc(f, &GradientMapFilter, &none, kBlockGradientMap));
+}
+
+// Wrong sizes and damaged Singles change nothing.
+TEST_F(FilterAlgorithmsTest, WrongSizesAndNonFiniteValuesFailUnchanged) {
+  FilterDocument f;
+  ASSERT_TRUE(f.ok);
+  const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
+  int32_t block[6] = {};
+  const struct {
+    FilterProc proc;
+    int32_t wrongSize;
+  } cases[] = {{&LevelsFilter, 16}, {&HueSaturationFilter, 8},  {&BrightnessContrastFilter, 24},
+               {&ColorBalanceFilter, 8}, {&PosterizeFilter, 16}, {&ThresholdFilter, 0},
+               {&InvertFilter, 8},      {&GradientMapFilter, 16}};
+  for (const auto& c : cases) EXPECT_FALSE(RunProc(f, c.proc, block, c.wrongSize));
+  const float nan[4] = {1.0f, INFINITY, 1.0f, 0.0f};
+  CFlt4Core core(f.Paper(), f.Flow(), 0, &ColorBalanceFilter, false);
+  ASSERT_TRUE(core.IsValid());
+  EXPECT_FALSE(core.Execute(nan, 16, nullptr));
+  EXPECT_EQ(LayerPixels(f.Paper(), 0), before);
+}
+
+// ---- Commands, undo and replay
+
+class CommandsDialogs : public ScriptedDialogHost {
+ public:
+  bool RunFilterDialog(const SFilterCatalogueRow& row, CFlt4Core&, void* block) override {
+    if (row.key != FilterKey::GradientMap) return false;
+    auto& b = *static_cast<SGradientMapBlock*>(block);
+    b.stops = stops;
+    b.reverse = 1;
+    b.keepAlpha = 0;
+    RememberFilterBlock(row.key, block, row.blockSize);
+    return true;
+  }
+  const CColorSlotGroup* stops = nullptr;
+};
+
+struct CommandCase {
+  FilterKey key;
+  std::vector<int32_t> remembered;  // the remembered words (empty: the compiled defaults)
+};
+
+// Each filter through its command with its remembered values on a moved layer with a selection:
+// undo restores the layer byte for byte, redo brings the run back, and the saved recording replays
+// into the same pixels.
+void CheckCommandsReplay(const std::string& path, const std::vector<CommandCase>& cases, CommandsDialogs& dialogs) {
+  SetFilterDialogHost(&dialogs);
+  FilterDocument a;
+  ASSERT_TRUE(a.ok);
+  TPaper& paper = a.Paper();
+  ASSERT_TRUE(paper.OffsetLayerGrow(a.Flow(), 0, true, 5, -7, 3));
+  ASSERT_TRUE(paper.SelectRect(a.Flow(), 0, true, 0, TPoint{6, 5}, TPoint{60, 44}));
+  for (const CommandCase& c : cases) {
+    SCOPED_TRACE(FilterRow(c.key).keyName);
+    if (!c.remembered.empty()) {
+      int32_t words[6] = {};
+      for (size_t i = 0; i < c.remembered.size(); ++i) words[i] = c.remembered[i];
+      RememberFilterBlock(c.key, words, FilterRow(c.key).blockSize);
+    }
+    const std::vector<uint32_t> s0 = LayerPixels(paper, 0);
+    ASSERT_TRUE(RunFilterCommand(c.key, paper, a.Flow(), 0, c.key != FilterKey::GradientMap));
+    const std::vector<uint32_t> s1 = LayerPixels(paper, 0);
+    EXPECT_NE(s1, s0);
+    SRectWH rect{};
+    ASSERT_TRUE(paper.Undo(a.Flow(), 0, rect));
+    ASSERT_EQ(LayerPixels(paper, 0), s0);
+    ASSERT_TRUE(paper.Redo(a.Flow(), 0, rect));
+    ASSERT_EQ(LayerPixels(paper, 0), s1);
+  }
+  HeadlessPlaybackWindow b;
+  ASSERT_TRUE(PlaySavedRecording(paper, path, b));
+  EXPECT_EQ(LayerPixels(b.Paper(), 0), LayerPixels(paper, 0));
+  EXPECT_EQ(Fingerprint(b.Paper()), Fingerprint(paper));
+}
+
+TEST_F(FilterAlgorithmsTest, ColourAdjustmentsRunUndoAndReplay) {
+  CColorSlotGroup stops(4);
+  ASSERT_TRUE(stops.SetStop(0, 0x00336699u, 65536, 255));
+  ASSERT_TRUE(stops.SetStop(1, 0x00FFEE10u, 65536, 128));
+  ASSERT_TRUE(stops.Normalize());
+  CommandsDialogs dialogs;
+  dialogs.stops = &stops;
+  std::vector<int32_t> levels(6);
+  const auto lb = LevelBytes({12, 80, 240, 3, 250}, {40, 130, 200, 0, 255}, 1);
+  std::memcpy(levels.data(), lb.data(), 24);
+  std::vector<int32_t> curved = levels;
+  reinterpret_cast<uint8_t*>(curved.data())[20] = 0;
+  CheckCommandsReplay(PathOf("recording.te4"),
+                      {{FilterKey::Invert, {}},
+                       {FilterKey::Levels, levels},
+                       {FilterKey::Levels, curved},
+                       {FilterKey::BrightnessContrast, {15, -40, 1, 0}},
+                       {FilterKey::BrightnessContrast, {-25, 70, 0, 0}},
+                       {FilterKey::ColorBalance, {FloatBits(0.6f), FloatBits(1.0f), FloatBits(1.8f), 0}},
+                       {FilterKey::HueSaturation, {-90, 30, 20, 0}},
+                       {FilterKey::HueSaturation, {45, -20, -30, 0x0100}},
+                       {FilterKey::HueSaturation, {0, 60, 10, 0x0001}},
+                       {FilterKey::GradientMap, {}},
+                       {FilterKey::Posterize, {}},
+                       {FilterKey::Threshold, {90 | 1 << 8, 0}}},
+                      dialogs);
+}
+
+TEST_F(FilterAlgorithmsTest, RepeatLoadersAndDefaults) {
+  FilterDocument f;
+  ASSERT_TRUE(f.ok);
+  uint8_t block[24];
+  ASSERT_TRUE(LoadLastFilter(FilterKey::Levels, block, f.Layer()));
+  EXPECT_EQ(std::vector<uint8_t>(block, block + 24), LevelBytes({}, {}, 1));
+  ASSERT_TRUE(LoadLastFilter(FilterKey::Posterize, block, f.Layer()));
+  EXPECT_EQ(BlockWord(block, 0), 4);
+  ASSERT_TRUE(LoadLastFilter(FilterKey::ColorBalance, block, f.Layer()));
+  float g[3];
+  std::memcpy(g, block, 12);
+  EXPECT_EQ(g[0], 1.0f);
+  EXPECT_EQ(g[2], 1.0f);
+  const int32_t remembered[2] = {77 | 1 << 8, 0};
+  RememberFilterBlock(FilterKey::Threshold, remembered, 8);
+  ASSERT_TRUE(LoadLastFilter(FilterKey::Threshold, block, f.Layer()));
+  EXPECT_EQ(block[0], 77);
+  EXPECT_EQ(block[1], 0);
+}
+
+}  // namespace
+}  // namespace tf::test
