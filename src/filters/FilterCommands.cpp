@@ -8,7 +8,9 @@
 
 #include "document/LayerData.h"
 #include "events/EventPacket.h"
+#include "filters/Blurs.h"
 #include "filters/ColourAdjust.h"
+#include "filters/Convolve.h"
 #include "filters/FilterCore.h"
 #include "filters/FilterTexts.h"
 #include "paint/GradientSet.h"
@@ -52,6 +54,49 @@ bool LoadThreshold(const SFilterCatalogueRow& row, void* block, const CLayerData
   return true;
 }
 
+void GaussianBlurDefaults(SFilterMemory& m) {
+  const float one = 1.0f;
+  std::memcpy(m.block, &one, 4);
+}
+void MotionBlurDefaults(SFilterMemory& m) {
+  m.block[0] = 1;  // distance
+  m.block[1] = 2;  // variant: the 16-bit angle, the saturating sampler
+}
+// The selection of the command whose block a loader builds (null outside a command: the whole
+// layer).
+const CMaskData* gLoadingMask = nullptr;
+const CMaskData* ZoomBlurMask() { return gLoadingMask; }
+
+// The zoom blur remembers the size of the selection it was made for (inline bytes 0..7).
+void ZoomBlurDefaults(SFilterMemory& m) {
+  m.block[4] = 1;  // amount
+  m.block[6] = 1;  // the saturating sampler
+  StoreLE<int32_t>(m.inlineBytes + 0, 256);
+  StoreLE<int32_t>(m.inlineBytes + 4, 256);
+}
+// The remembered centre scaled from the remembered selection size to the layer's part under the
+// selection now; false when a remembered side is not above 0.
+bool LoadZoomBlur(const SFilterCatalogueRow& row, void* block, const CLayerData& layer) {
+  SFilterMemory& m = FilterMemory(row.key);
+  const int32_t rw = LoadLE<int32_t>(m.inlineBytes + 0), rh = LoadLE<int32_t>(m.inlineBytes + 4);
+  if (rw <= 0 || rh <= 0) return false;
+  TRect bounds{0, 0, 0, 0};
+  if (!GetMaskedLayerRect(layer, ZoomBlurMask(), bounds)) return false;
+  const int32_t w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
+  auto* b = static_cast<uint8_t*>(block);
+  std::memset(b, 0, 8);
+  const long double x = static_cast<long double>(LoadLE<int16_t>(m.block + 0)) * w / rw;
+  const long double y = static_cast<long double>(LoadLE<int16_t>(m.block + 2)) * h / rh;
+  StoreLE<int16_t>(b + 0, static_cast<int16_t>(std::clamp<int32_t>(RoundHalfAway(x), INT16_MIN, INT16_MAX)));
+  StoreLE<int16_t>(b + 2, static_cast<int16_t>(std::clamp<int32_t>(RoundHalfAway(y), INT16_MIN, INT16_MAX)));
+  b[4] = m.block[4];
+  b[5] = layer.alphaProtect;
+  b[6] = 1;
+  StoreLE<int32_t>(m.inlineBytes + 0, w);
+  StoreLE<int32_t>(m.inlineBytes + 4, h);
+  return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The catalogue. A filter's algorithm, loader, compiled defaults and keep-alpha byte go into its
 // row; the rows stay in the order of FilterKey.
@@ -69,11 +114,11 @@ constexpr SFilterCatalogueRow kCatalogue[] = {
     {FilterKey::Levels, "Levels", "actFilterLevels4", texts::kFilterLevels, 60, 24, &LevelsFilter, "TFormLevels4", nullptr, &LevelsDefaults, -1, 0, false},
     {FilterKey::Posterize, "Posterize", "actFilterPoster4", texts::kFilterPosterize, 27, 8, &PosterizeFilter, "TFormPosterize4", nullptr, &PosterizeDefaults, -1, 0, false},
     {FilterKey::Threshold, "Threshold", "actFilterMonotone", texts::kFilterThreshold, 49, 8, &ThresholdFilter, "TFormThreshold4", &LoadThreshold, &ThresholdDefaults, -1, 0, false},
-    {FilterKey::Blur, "Blur", "actFilterBlur", texts::kFilterBlur, 64, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
-    {FilterKey::BlurMore, "BlurMore", "actFilterBlurStrong", texts::kFilterBlurMore, 65, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
-    {FilterKey::RadialBlur, "RadialBlur", "actFilterBlurZoom", texts::kFilterRadialBlur, 66, 8, nullptr, "TFormRadialBlur4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::MotionBlur, "MotionBlur", "actFilterBlurMove4", texts::kFilterMotionBlur, 4, 8, nullptr, "TFormMotionBlur4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::GaussianBlur, "GaussianBlur", "actFilterGauss", texts::kFilterGaussianBlur, 67, 8, nullptr, "TFormGaussianBlur4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Blur, "Blur", "actFilterBlur", texts::kFilterBlur, 64, 0, &BlurFilter, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::BlurMore, "BlurMore", "actFilterBlurStrong", texts::kFilterBlurMore, 65, 0, &BlurMoreFilter, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::RadialBlur, "RadialBlur", "actFilterBlurZoom", texts::kFilterRadialBlur, 66, 8, &ZoomBlurFilter, "TFormRadialBlur4", &LoadZoomBlur, &ZoomBlurDefaults, -1, 0, false},
+    {FilterKey::MotionBlur, "MotionBlur", "actFilterBlurMove4", texts::kFilterMotionBlur, 4, 8, &MotionBlurFilter, "TFormMotionBlur4", nullptr, &MotionBlurDefaults, -1, 0, false},
+    {FilterKey::GaussianBlur, "GaussianBlur", "actFilterGauss", texts::kFilterGaussianBlur, 67, 8, &GaussianBlurFilter, "TFormGaussianBlur4", nullptr, &GaussianBlurDefaults, -1, 0, false},
     {FilterKey::Polar, "Polar", "actFilterPolar", texts::kFilterPolar, 55, 8, nullptr, "TFormPolarCoordinates4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Rotate, "Rotate", "actFilterRotate4", texts::kFilterRotate, 58, 8, nullptr, "TFormRotate4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Scale, "Scale", "actFilterZoom4", texts::kFilterScale, 57, 16, nullptr, "TFormScale4", nullptr, nullptr, -1, 0, false},
@@ -378,7 +423,12 @@ bool PrepareBlock(const SFilterCatalogueRow& row, SBlockHolder& b, CFlt4Core& co
   if (row.key == FilterKey::LuminanceToAlpha) return BuildLuminanceToAlphaBlock(paper, b.words);
   if (row.dialog == nullptr) return true;  // a filter without parameters
   void* block = b.For(row.blockSize);
-  if (useLast) return LoadLastFilter(row.key, block, *core.Layer());
+  if (useLast) {
+    gLoadingMask = core.Mask();
+    const bool loaded = LoadLastFilter(row.key, block, *core.Layer());
+    gLoadingMask = nullptr;
+    return loaded;
+  }
   return GetFilterDialogHost().RunFilterDialog(row, core, block);
 }
 

@@ -14,6 +14,8 @@ tables: n, then n settings, each a kind and its values. Output: the table of eac
   7 saturation (s, monotone)               -> 256 values
   8 linear lightness (l)                   -> 256 values
   9 lightness curve (l)                    -> 256 values
+gauss:  w, h, sigma (Single bits), work left, top, right, bottom, then w*h pixels. Output per pixel
+        of Work (row by row): 1 and the blurred pixel, or 0 and 0 where no tap counted.
 """
 import math
 import os
@@ -163,10 +165,68 @@ def tables(data):
     return out
 
 
+def gauss_kernel(n, sigma):
+    c = n // 2
+    w = [math.exp(-((i - c) ** 2) / (2.0 * sigma * sigma)) for i in range(n)]
+    total = sum(w)
+    radius = 0
+    k = []
+    for i in range(n):
+        v = w[i] / total
+        if v >= 0.01:
+            radius = abs(i - c) + 1
+        k.append(int(v * 65536.0 + 0.5))
+    return k, radius
+
+
+def gauss_taps(read, k, radius, n, centre):
+    """read(index) -> pixel or None; the weighted sums of the taps around centre."""
+    sb = sg = sr = sw = sa = cnt = 0
+    for t in range(2 * radius + 1):
+        pos, ki = centre - radius + t, n // 2 - radius + t
+        if ki < 0 or ki >= n or pos < 0 or pos >= n:
+            continue
+        p = read(pos)
+        if p is None:
+            continue
+        a = p >> 24
+        kk = a * (k[ki] >> 5)
+        sb += kk * (p & 255)
+        sg += kk * ((p >> 8) & 255)
+        sr += kk * ((p >> 16) & 255)
+        sw += kk
+        sa += a
+        cnt += 1
+    if sw == 0 or cnt == 0:
+        return None
+    return (sa // cnt) << 24 | (sr // sw) << 16 | (sg // sw) << 8 | sb // sw
+
+
+def gauss(data):
+    w, h = data[0], data[1]
+    sigma = float(np.array([data[2]], dtype="<i4").view(np.float32)[0])
+    left, top, right, bottom = data[3:7]
+    pix = [v & M32 for v in data[7:7 + w * h]]
+    kx, ex = gauss_kernel(w, sigma)
+    ky, ey = gauss_kernel(h, sigma)
+    u, uw = max(0, left - ex), min(w, right + ex)
+    inter = {}
+    for x in range(u, uw):
+        for y in range(top, bottom):
+            v = gauss_taps(lambda row: pix[row * w + x], ky, ey, h, y)
+            inter[(x, y)] = v if v is not None else 0x00FFFFFF
+    out = []
+    for y in range(top, bottom):
+        for x in range(left, right):
+            v = gauss_taps(lambda col: inter.get((col, y)), kx, ex, w, x)
+            out += [0, 0] if v is None else [1, v]
+    return out
+
+
 def main():
     mode, src, dst = sys.argv[1], sys.argv[2], sys.argv[3]
     data = [int(x) for x in np.fromfile(src, dtype="<i4")]
-    out = {"tables": tables}[mode](data)
+    out = {"tables": tables, "gauss": gauss}[mode](data)
     np.array([v & M32 for v in out], dtype="<u4").tofile(dst)
 
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "filters/Blurs.h"
 #include "filters/ColourAdjust.h"
 #include "filters/FilterTestSupport.h"
 #include "paint/Gradient.h"
@@ -524,6 +525,185 @@ TEST_F(FilterAlgorithmsTest, RepeatLoadersAndDefaults) {
   ASSERT_TRUE(LoadLastFilter(FilterKey::Threshold, block, f.Layer()));
   EXPECT_EQ(block[0], 77);
   EXPECT_EQ(block[1], 0);
+}
+
+// ---- Blurs
+
+int32_t MotionWords(uint8_t distance, uint8_t variant, int16_t angle) {
+  return distance | variant << 8 | static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(angle)) << 16);
+}
+
+TEST(GaussianKernelsTest, TinySigmaAndOnePixelSide) {
+  int32_t a[9], b[1];
+  int32_t ra = -1, rb = -1;
+  BuildGaussianKernels(a, b, 9, 0.01, 1, ra, rb);
+  EXPECT_EQ(a[4], 65536);
+  EXPECT_EQ(a[3], 0);
+  EXPECT_EQ(ra, 1);
+  EXPECT_EQ(b[0], 65536);
+  EXPECT_EQ(rb, 1);
+  float fa[9], fb[1];
+  BuildGaussianKernelsFloat(fa, fb, 9, 2.0, 1, ra, rb);
+  int32_t ia[9];
+  int32_t r2 = 0;
+  BuildGaussianKernels(ia, b, 9, 2.0, 1, r2, rb);
+  EXPECT_EQ(ra, r2);
+  for (int32_t i = 0; i < 9; ++i) EXPECT_EQ(ia[i], static_cast<int32_t>(static_cast<double>(fa[i]) * 65536.0 + 0.5)) << i;
+}
+
+// The two integer passes against the model, over random pixels with transparent areas, for the
+// whole layer and for a preview rectangle, with and without alpha protection.
+TEST_F(FilterAlgorithmsTest, GaussianBlurMatchesTheModel) {
+  for (float sigma : {0.3f, 1.0f, 2.5f}) {
+    for (uint8_t protect : {0, 1}) {
+      for (bool part : {false, true}) {
+        SCOPED_TRACE(testing::Message() << sigma << " protect " << int{protect} << " part " << part);
+        FilterDocument f(40, 30, 11);
+        ASSERT_TRUE(f.ok);
+        CBlockVMTC& store = *f.Layer().Store();
+        SceneRng rng(5);
+        for (int32_t y = 0; y < store.Height(); ++y)
+          for (int32_t x = 0; x < store.Width(); ++x) {
+            uint32_t* p = store.WritePtr(x, y);
+            ASSERT_NE(p, nullptr);
+            if ((x > 25 && y < 12) || rng.Next() % 5 == 0) *p &= 0x00FFFFFFu;
+          }
+        f.Layer().alphaProtect = protect;
+        const std::vector<uint32_t> before = StorePixels(store);
+        const TRect clip = part ? TRect{3, 4, 31, 22} : TRect{0, 0, store.Width(), store.Height()};
+        std::vector<int32_t> in{store.Width(), store.Height(), FloatBits(sigma), clip.left, clip.top, clip.right, clip.bottom};
+        for (uint32_t p : before) in.push_back(static_cast<int32_t>(p));
+        std::vector<uint32_t> model;
+        std::string output;
+        ASSERT_TRUE(RunModel("gauss", in, model, output)) << output;
+        int32_t block[2] = {FloatBits(sigma), 0};
+        ASSERT_TRUE(RunProc(f, &GaussianBlurFilter, block, 8, part ? &clip : nullptr));
+        const std::vector<uint32_t> after = StorePixels(store);
+        size_t k = 0;
+        for (int32_t y = 0; y < store.Height(); ++y)
+          for (int32_t x = 0; x < store.Width(); ++x) {
+            const size_t i = static_cast<size_t>(y) * store.Width() + x;
+            const uint32_t o = before[i];
+            uint32_t expect = o;
+            if (x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom) {
+              const bool counted = model[k] != 0;
+              const uint32_t v = model[k + 1];
+              k += 2;
+              if (counted) expect = protect ? (o & 0xFF000000u) | (v & 0xFFFFFFu) : ((v >> 24) != 0 ? v : o & 0xFFFFFFu);
+            }
+            ASSERT_EQ(after[i], expect) << x << "," << y;
+          }
+      }
+    }
+  }
+  // A radius not above 0 (NaN too) succeeds and changes nothing.
+  FilterDocument f;
+  ASSERT_TRUE(f.ok);
+  const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
+  for (float r : {0.0f, -1.0f, NAN}) {
+    int32_t block[2] = {FloatBits(r), 0};
+    EXPECT_TRUE(RunProc(f, &GaussianBlurFilter, block, 8));
+  }
+  EXPECT_EQ(LayerPixels(f.Paper(), 0), before);
+}
+
+struct NeighbourCase {
+  const char* name;
+  FilterProc proc;
+  std::vector<int32_t> words;
+  int32_t size;
+  bool previewEqualsRun;
+};
+
+std::vector<NeighbourCase> NeighbourCases() {
+  return {
+      {"blur", &BlurFilter, {}, 0, true},
+      {"blur box", &BlurBoxFilter, {}, 0, true},
+      {"blur more", &BlurMoreFilter, {}, 0, true},
+      {"blur more box", &BlurMoreBoxFilter, {}, 0, true},
+      {"gaussian", &GaussianBlurFilter, {FloatBits(1.7f), 0}, 8, true},
+      {"motion float", &MotionBlurFilter, {MotionWords(6, 0, 0), FloatBits(33.0f)}, 8, false},
+      {"motion int", &MotionBlurFilter, {MotionWords(5, 1, -40), 0}, 8, false},
+      {"motion sat", &MotionBlurFilter, {MotionWords(9, 2, 75), 0}, 8, false},
+      {"zoom", &ZoomBlurFilter, {3 | -5 << 16, 7 | 1 << 16}, 8, false},
+      {"zoom sat", &ZoomBlurFilter, {0, 12 | 1 << 16}, 8, false},
+  };
+}
+
+// Every neighbourhood filter on a partly selected, moved, alpha-protected layer keeps every alpha
+// byte and every pixel of coverage 0; without protection it changes the selected part; the
+// filters whose preview must match the run give the run's pixels in a sub-rectangle.
+TEST_F(FilterAlgorithmsTest, NeighbourhoodFiltersKeepAlphaCoverageAndPreviews) {
+  for (const NeighbourCase& c : NeighbourCases()) {
+    SCOPED_TRACE(c.name);
+    int32_t block[6] = {};
+    for (size_t i = 0; i < c.words.size(); ++i) block[i] = c.words[i];
+    std::vector<uint32_t> full;
+    for (uint8_t protect : {1, 0}) {
+      FilterDocument f;
+      ASSERT_TRUE(f.ok);
+      ASSERT_TRUE(f.Paper().OffsetLayerGrow(f.Flow(), 0, true, 5, -7, 3));
+      PartialMask(f);
+      f.Layer().alphaProtect = protect;
+      const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
+      ASSERT_TRUE(RunProc(f, c.proc, block, c.size));
+      const std::vector<uint32_t> after = LayerPixels(f.Paper(), 0);
+      EXPECT_NE(after, before);
+      const CBlockVMTC& store = *f.Layer().Store();
+      for (int32_t y = 0; y < store.Height(); ++y)
+        for (int32_t x = 0; x < store.Width(); ++x) {
+          const size_t i = static_cast<size_t>(y) * store.Width() + x;
+          if (protect) ASSERT_EQ(after[i] >> 24, before[i] >> 24) << x << "," << y;
+          if (ModelCoverage(f.Layer(), f.Paper().GetActiveMask(), x, y) == 0) ASSERT_EQ(after[i], before[i]);
+        }
+      full = after;
+    }
+    if (!c.previewEqualsRun) continue;
+    FilterDocument g;
+    ASSERT_TRUE(g.ok);
+    ASSERT_TRUE(g.Paper().OffsetLayerGrow(g.Flow(), 0, true, 5, -7, 3));
+    PartialMask(g);
+    const std::vector<uint32_t> before = LayerPixels(g.Paper(), 0);
+    const TRect clip{20, 9, 41, 30};
+    ASSERT_TRUE(RunProc(g, c.proc, block, c.size, &clip));
+    const std::vector<uint32_t> part = LayerPixels(g.Paper(), 0);
+    const int32_t w = g.Layer().Store()->Width();
+    for (size_t i = 0; i < part.size(); ++i) {
+      const int32_t x = static_cast<int32_t>(i) % w, y = static_cast<int32_t>(i) / w;
+      const bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
+      ASSERT_EQ(part[i], inside ? full[i] : before[i]) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(FilterAlgorithmsTest, BlursRefuseDamagedBlocksAndDoNothingForZeroAmounts) {
+  FilterDocument f;
+  ASSERT_TRUE(f.ok);
+  const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
+  int32_t nanAngle[2] = {MotionWords(4, 0, 0), FloatBits(NAN)};
+  EXPECT_FALSE(RunProc(f, &MotionBlurFilter, nanAngle, 8));
+  int32_t zero[2] = {MotionWords(0, 2, 30), 0};
+  EXPECT_TRUE(RunProc(f, &MotionBlurFilter, zero, 8));
+  int32_t zoomZero[2] = {0, 0 | 1 << 16};
+  EXPECT_TRUE(RunProc(f, &ZoomBlurFilter, zoomZero, 8));
+  int32_t block[2] = {};
+  for (FilterProc p : {&BlurFilter, &BlurMoreFilter, &BlurBoxFilter, &BlurMoreBoxFilter})
+    EXPECT_FALSE(RunProc(f, p, block, 8));
+  for (FilterProc p : {&GaussianBlurFilter, &MotionBlurFilter, &ZoomBlurFilter}) EXPECT_FALSE(RunProc(f, p, block, 16));
+  EXPECT_EQ(LayerPixels(f.Paper(), 0), before);
+}
+
+TEST_F(FilterAlgorithmsTest, BlursRunUndoAndReplay) {
+  CommandsDialogs dialogs;
+  CheckCommandsReplay(PathOf("recording.te4"),
+                      {{FilterKey::Blur, {}},
+                       {FilterKey::BlurMore, {}},
+                       {FilterKey::GaussianBlur, {FloatBits(2.0f), 0}},
+                       {FilterKey::MotionBlur, {}},
+                       {FilterKey::MotionBlur, {MotionWords(7, 2, -60), 0}},
+                       {FilterKey::RadialBlur, {}},
+                       {FilterKey::RadialBlur, {10 | 20 << 16, 9 | 1 << 16}}},
+                      dialogs);
 }
 
 }  // namespace
