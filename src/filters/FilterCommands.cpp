@@ -577,6 +577,35 @@ bool ReplayFilter(FilterKey key, TPaper& paper, TFlowImage* flow, int32_t layerI
   }
 }
 
+namespace {
+
+bool ReplayBoxBlur(FilterProc proc, uint8_t eventId, TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record,
+                   int32_t keepAlpha) {
+  try {
+    CFlt4Core core(paper, flow, layerIndex, proc, record);
+    if (!core.IsValid()) return false;
+    core.SetKeepAlphaOverride(keepAlpha);
+    return core.Run0(eventId);
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+bool ReplayBlurV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record, int32_t keepAlpha) {
+  return ReplayBoxBlur(&BlurBoxFilter, 0, paper, flow, layerIndex, record, keepAlpha);
+}
+
+bool ReplayBlurMoreV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record, int32_t keepAlpha) {
+  return ReplayBoxBlur(&BlurMoreBoxFilter, 1, paper, flow, layerIndex, record, keepAlpha);
+}
+
+bool ReplayColorBalanceV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, const SFilterRecordedValues& values,
+                          bool record, int32_t keepAlpha) {
+  return ReplayFilter(FilterKey::ColorBalance, paper, flow, layerIndex, values, record, keepAlpha);
+}
+
 bool ReplayLuminanceToAlphaWithoutColour(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record) {
   const TStroke* stroke = paper.GetCurrentStroke();
   if (stroke == nullptr) return false;

@@ -706,5 +706,32 @@ TEST_F(FilterAlgorithmsTest, BlursRunUndoAndReplay) {
                       dialogs);
 }
 
+// Events 0 and 1 run the box kernels and record their own ids; event 17 is today's colour balance.
+TEST_F(FilterAlgorithmsTest, FirstBlursAndColourBalanceRecordAndReplay) {
+  FilterDocument a;
+  ASSERT_TRUE(a.ok);
+  TPaper& paper = a.Paper();
+  ASSERT_TRUE(paper.SelectRect(a.Flow(), 0, true, 0, TPoint{6, 5}, TPoint{60, 44}));
+  FilterDocument current;
+  ASSERT_TRUE(current.ok);
+  ASSERT_TRUE(current.Paper().SelectRect(current.Flow(), 0, true, 0, TPoint{6, 5}, TPoint{60, 44}));
+  SFilterRecordedValues none;
+  ASSERT_TRUE(ReplayBlur(current.Paper(), current.Flow(), 0, none, false, 0));
+  ASSERT_TRUE(ReplayBlurV1(paper, a.Flow(), 0, true, 0));
+  EXPECT_NE(LayerPixels(paper, 0), LayerPixels(current.Paper(), 0));
+  EXPECT_EQ(LastRecordedCommand(a.Events()).frame.header.code, 0);
+  ASSERT_TRUE(ReplayBlurMoreV1(paper, a.Flow(), 0, true, 0));
+  EXPECT_EQ(LastRecordedCommand(a.Events()).frame.header.code, 1);
+  SFilterRecordedValues balance;
+  balance.wordCount = 4;
+  balance.words[0] = FloatBits(0.7f);
+  balance.words[1] = FloatBits(1.3f);
+  balance.words[2] = FloatBits(1.0f);
+  ASSERT_TRUE(ReplayColorBalanceV1(paper, a.Flow(), 0, balance, true, 0));
+  HeadlessPlaybackWindow b;
+  ASSERT_TRUE(PlaySavedRecording(paper, PathOf("recording.te4"), b));
+  EXPECT_EQ(LayerPixels(b.Paper(), 0), LayerPixels(paper, 0));
+}
+
 }  // namespace
 }  // namespace tf::test
