@@ -12,6 +12,7 @@
 #include "filters/ColourAdjust.h"
 #include "filters/Convolve.h"
 #include "filters/FilterCore.h"
+#include "filters/Sharpen.h"
 #include "filters/FilterTexts.h"
 #include "paint/GradientSet.h"
 #include "paint/Stroke.h"
@@ -97,6 +98,11 @@ bool LoadZoomBlur(const SFilterCatalogueRow& row, void* block, const CLayerData&
   return true;
 }
 
+void SharpenCustomDefaults(SFilterMemory& m) {
+  const float amount = 0.3f;
+  std::memcpy(m.block, &amount, 4);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The catalogue. A filter's algorithm, loader, compiled defaults and keep-alpha byte go into its
 // row; the rows stay in the order of FilterKey.
@@ -126,9 +132,9 @@ constexpr SFilterCatalogueRow kCatalogue[] = {
     {FilterKey::ColorHalftone, "ColorHalftone", "actFilterHalftone", texts::kFilterColorHalftone, 48, 16, nullptr, "TFormColorHalftone4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Mosaic, "Mosaic", "actFilterMosaic4", texts::kFilterMosaic, 26, 8, nullptr, "TFormMosaic4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Median, "Median", "actFilterMedian4", texts::kFilterMedian, 86, 8, nullptr, "TFormMedian4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Sharpen, "Sharpen", "actFilterSharp4", texts::kFilterSharpen, 12, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
-    {FilterKey::SharpenMore, "SharpenMore", "actFilterSharpStrong4", texts::kFilterSharpenMore, 13, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
-    {FilterKey::SharpenCustom, "SharpenCustom", "actFilterSharpCustom4", texts::kFilterSharpenCustom, 14, 8, nullptr, "TFormSharpenCustom4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Sharpen, "Sharpen", "actFilterSharp4", texts::kFilterSharpen, 12, 0, &SharpenFilter, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::SharpenMore, "SharpenMore", "actFilterSharpStrong4", texts::kFilterSharpenMore, 13, 0, &SharpenMoreFilter, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::SharpenCustom, "SharpenCustom", "actFilterSharpCustom4", texts::kFilterSharpenCustom, 14, 8, &SharpenCustomFilter, "TFormSharpenCustom4", nullptr, &SharpenCustomDefaults, -1, 0, false},
     {FilterKey::Diffuse, "Diffuse", "actFilterDifuse", texts::kFilterDiffuse, 59, 16, nullptr, "TFormDifuse4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Emboss, "Emboss", "actFilterEmboss4", texts::kFilterEmboss, 50, 16, nullptr, "TFormEmboss4", nullptr, nullptr, -1, 0, false},
     {FilterKey::FindEdges, "FindEdges", "actFilterFindEdge", texts::kFilterFindEdges, 53, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},

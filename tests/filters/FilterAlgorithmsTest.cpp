@@ -16,6 +16,7 @@
 #include "filters/Blurs.h"
 #include "filters/ColourAdjust.h"
 #include "filters/FilterTestSupport.h"
+#include "filters/Sharpen.h"
 #include "paint/Gradient.h"
 #include "raster/ColorMath.h"
 #include "support/PythonReader.h"
@@ -627,6 +628,9 @@ std::vector<NeighbourCase> NeighbourCases() {
       {"motion sat", &MotionBlurFilter, {MotionWords(9, 2, 75), 0}, 8, false},
       {"zoom", &ZoomBlurFilter, {3 | -5 << 16, 7 | 1 << 16}, 8, false},
       {"zoom sat", &ZoomBlurFilter, {0, 12 | 1 << 16}, 8, false},
+      {"sharpen", &SharpenFilter, {}, 0, true},
+      {"sharpen more", &SharpenMoreFilter, {}, 0, true},
+      {"sharpen custom", &SharpenCustomFilter, {FloatBits(0.55f), 0}, 8, true},
   };
 }
 
@@ -731,6 +735,55 @@ TEST_F(FilterAlgorithmsTest, FirstBlursAndColourBalanceRecordAndReplay) {
   HeadlessPlaybackWindow b;
   ASSERT_TRUE(PlaySavedRecording(paper, PathOf("recording.te4"), b));
   EXPECT_EQ(LayerPixels(b.Paper(), 0), LayerPixels(paper, 0));
+}
+
+TEST(SharpenTest, CustomWeightAndKernelOnOpaquePixels) {
+  int32_t k = -1;
+  ASSERT_TRUE(SharpenCustomWeight(0.0f, k));
+  EXPECT_EQ(k, 0);
+  ASSERT_TRUE(SharpenCustomWeight(1.0f, k));
+  EXPECT_EQ(k, 240);
+  ASSERT_TRUE(SharpenCustomWeight(0.3f, k));
+  EXPECT_EQ(k, static_cast<int32_t>(std::pow(0.3f * 3718.0624f + 0.5, 2.0 / 3.0)));
+  EXPECT_FALSE(SharpenCustomWeight(NAN, k));
+  EXPECT_FALSE(SharpenCustomWeight(-1.0f, k));  // a negative base: not a number
+}
+
+TEST_F(FilterAlgorithmsTest, SharpenKernelsByHand) {
+  FilterDocument f(8, 8);
+  ASSERT_TRUE(f.ok);
+  CBlockVMTC& store = *f.Layer().Store();
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x) {
+      const uint32_t v = (x == 4 && y == 4) ? 0xFF804140u : 0xFF404040u;
+      *store.WritePtr(x, y) = v;
+      *f.Flow()->Image().Pixel(x, y) = v;  // the working copy the filters read
+    }
+  const std::vector<uint32_t> before = StorePixels(store);
+  // Amount 0: unchanged; a uniform area under the fixed kernels: unchanged away from the dot.
+  int32_t zero[2] = {FloatBits(0.0f), 0};
+  ASSERT_TRUE(RunProc(f, &SharpenCustomFilter, zero, 8));
+  EXPECT_EQ(StorePixels(store), before);
+  // Amount 1: (999 c - 960 n) / 39 per channel at the dot.
+  int32_t one[2] = {FloatBits(1.0f), 0};
+  ASSERT_TRUE(RunProc(f, &SharpenCustomFilter, one, 8));
+  const uint32_t dot = store.GetPixel(4, 4);
+  EXPECT_EQ((dot >> 16) & 0xFF, 255u);                       // (999 x 128 - 960 x 64) / 39 > 255
+  EXPECT_EQ((dot >> 8) & 0xFF, static_cast<uint32_t>((999 * 65 - 960 * 64) / 39));
+  EXPECT_EQ(dot & 0xFF, 64u);
+  EXPECT_EQ(store.GetPixel(1, 1), 0xFF404040u);
+  int32_t nan[2] = {FloatBits(NAN), 0};
+  EXPECT_FALSE(RunProc(f, &SharpenCustomFilter, nan, 8));
+}
+
+TEST_F(FilterAlgorithmsTest, SharpenRunsUndoAndReplay) {
+  CommandsDialogs dialogs;
+  CheckCommandsReplay(PathOf("recording.te4"),
+                      {{FilterKey::Sharpen, {}},
+                       {FilterKey::SharpenMore, {}},
+                       {FilterKey::SharpenCustom, {}},
+                       {FilterKey::SharpenCustom, {FloatBits(0.8f), 0}}},
+                      dialogs);
 }
 
 }  // namespace
