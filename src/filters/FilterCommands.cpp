@@ -12,6 +12,7 @@
 #include "filters/ColourAdjust.h"
 #include "filters/Convolve.h"
 #include "filters/FilterCore.h"
+#include "filters/NoiseDiffuseMedian.h"
 #include "filters/Sharpen.h"
 #include "filters/FilterTexts.h"
 #include "paint/GradientSet.h"
@@ -103,6 +104,22 @@ void SharpenCustomDefaults(SFilterMemory& m) {
   std::memcpy(m.block, &amount, 4);
 }
 
+void NoiseDefaults(SFilterMemory& m) { SetBlockWord(m.block, 0, 1); }
+void DiffuseDefaults(SFilterMemory& m) { SetBlockWord(m.block, 0, 1); }
+void MedianDefaults(SFilterMemory& m) { m.block[0] = 8; }
+// Noise and diffuse take a new seed from the clock each time; diffuse also the layer's flag.
+bool LoadNoise(const SFilterCatalogueRow& row, void* block, const CLayerData&) {
+  std::memcpy(block, FilterMemory(row.key).block, 16);
+  SetBlockWord(block, 2, static_cast<int32_t>(timeGetTime()));
+  return true;
+}
+bool LoadDiffuse(const SFilterCatalogueRow& row, void* block, const CLayerData& layer) {
+  std::memcpy(block, FilterMemory(row.key).block, 16);
+  SetBlockWord(block, 2, static_cast<int32_t>(timeGetTime()));
+  static_cast<uint8_t*>(block)[14] = layer.alphaProtect;
+  return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The catalogue. A filter's algorithm, loader, compiled defaults and keep-alpha byte go into its
 // row; the rows stay in the order of FilterKey.
@@ -128,14 +145,14 @@ constexpr SFilterCatalogueRow kCatalogue[] = {
     {FilterKey::Polar, "Polar", "actFilterPolar", texts::kFilterPolar, 55, 8, nullptr, "TFormPolarCoordinates4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Rotate, "Rotate", "actFilterRotate4", texts::kFilterRotate, 58, 8, nullptr, "TFormRotate4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Scale, "Scale", "actFilterZoom4", texts::kFilterScale, 57, 16, nullptr, "TFormScale4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Noise, "Noise", "actFilterNoise4", texts::kFilterNoise, 25, 16, nullptr, "TFormNoise4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Noise, "Noise", "actFilterNoise4", texts::kFilterNoise, 25, 16, &NoiseFilter, "TFormNoise4", &LoadNoise, &NoiseDefaults, -1, 0, false},
     {FilterKey::ColorHalftone, "ColorHalftone", "actFilterHalftone", texts::kFilterColorHalftone, 48, 16, nullptr, "TFormColorHalftone4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Mosaic, "Mosaic", "actFilterMosaic4", texts::kFilterMosaic, 26, 8, nullptr, "TFormMosaic4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Median, "Median", "actFilterMedian4", texts::kFilterMedian, 86, 8, nullptr, "TFormMedian4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Median, "Median", "actFilterMedian4", texts::kFilterMedian, 86, 8, &MedianFilter, "TFormMedian4", nullptr, &MedianDefaults, 1, 0, false},
     {FilterKey::Sharpen, "Sharpen", "actFilterSharp4", texts::kFilterSharpen, 12, 0, &SharpenFilter, nullptr, nullptr, nullptr, -1, 0, true},
     {FilterKey::SharpenMore, "SharpenMore", "actFilterSharpStrong4", texts::kFilterSharpenMore, 13, 0, &SharpenMoreFilter, nullptr, nullptr, nullptr, -1, 0, true},
     {FilterKey::SharpenCustom, "SharpenCustom", "actFilterSharpCustom4", texts::kFilterSharpenCustom, 14, 8, &SharpenCustomFilter, "TFormSharpenCustom4", nullptr, &SharpenCustomDefaults, -1, 0, false},
-    {FilterKey::Diffuse, "Diffuse", "actFilterDifuse", texts::kFilterDiffuse, 59, 16, nullptr, "TFormDifuse4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Diffuse, "Diffuse", "actFilterDifuse", texts::kFilterDiffuse, 59, 16, &DiffuseFilter, "TFormDifuse4", &LoadDiffuse, &DiffuseDefaults, -1, 0, false},
     {FilterKey::Emboss, "Emboss", "actFilterEmboss4", texts::kFilterEmboss, 50, 16, nullptr, "TFormEmboss4", nullptr, nullptr, -1, 0, false},
     {FilterKey::FindEdges, "FindEdges", "actFilterFindEdge", texts::kFilterFindEdges, 53, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Solarize, "Solarize", "actFilterSolarization", texts::kFilterSolarize, 56, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},

@@ -16,6 +16,12 @@ tables: n, then n settings, each a kind and its values. Output: the table of eac
   9 lightness curve (l)                    -> 256 values
 gauss:  w, h, sigma (Single bits), work left, top, right, bottom, then w*h pixels. Output per pixel
         of Work (row by row): 1 and the blurred pixel, or 0 and 0 where no tap counted.
+median: w, h, r, then w*h opaque pixels. Output: every pixel's per-channel median of its
+        edge-replicated (2r+1)^2 window.
+noise:  w, h, amount, monochrome, seed, then w*h pixels. Output: every pixel after the noise over
+        the whole picture (full coverage).
+diffuse: w, h, range, mode, seed, then w*h pixels. Output: every pixel after the square diffuse over
+        the whole picture (full coverage, alpha moving).
 """
 import math
 import os
@@ -223,10 +229,69 @@ def gauss(data):
     return out
 
 
+def median(data):
+    w, h, r = data[0], data[1], data[2]
+    pix = np.array([v & M32 for v in data[3:3 + w * h]], dtype=np.uint64).reshape(h, w)
+    padded = np.pad(pix, r, mode="edge")
+    out = np.zeros((h, w), dtype=np.uint64)
+    for shift in (0, 8, 16, 24):
+        ch = (padded >> np.uint64(shift)) & np.uint64(255)
+        for y in range(h):
+            for x in range(w):
+                m = int(np.median(ch[y:y + 2 * r + 1, x:x + 2 * r + 1]))
+                out[y, x] |= np.uint64(m << shift)
+    return [int(v) for v in out.flatten()]
+
+
+class Rng:
+    def __init__(self, seed):
+        self.state = seed & M32
+
+    def draw(self, n):
+        self.state = (self.state * 134775813 + 1) & M32
+        return (self.state * (n & M32)) >> 32
+
+
+def noise(data):
+    w, h, a, mono, seed = data[:5]
+    pix = [v & M32 for v in data[5:5 + w * h]]
+    rng = Rng(seed)
+    out = []
+    for p in pix:
+        if mono:
+            v = [rng.draw(2 * a)] * 3
+        else:
+            v = [rng.draw(2 * a) for _ in range(3)]
+        r = clamp(((p >> 16) & 255) + v[0] - a, 0, 255)
+        g = clamp(((p >> 8) & 255) + v[1] - a, 0, 255)
+        b = clamp((p & 255) + v[2] - a, 0, 255)
+        out.append((p & 0xFF000000) | r << 16 | g << 8 | b)
+    return out
+
+
+def diffuse(data):
+    w, h, rr, mode, seed = data[:5]
+    pix = [v & M32 for v in data[5:5 + w * h]]
+    rng = Rng(seed)
+    out = []
+    for y in range(h):
+        for x in range(w):
+            dx = rng.draw(2 * rr + 1) - rr
+            dy = rng.draw(2 * rr + 1) - rr
+            s = pix[clamp(y + dy, 0, h - 1) * w + clamp(x + dx, 0, w - 1)]
+            cur = pix[y * w + x]
+            if mode:
+                f = min if mode == 1 else max
+                s = sum(f((s >> k) & 255, (cur >> k) & 255) << k for k in (0, 8, 16, 24))
+            # Full coverage, alpha moving: a transparent sample keeps the old colour bytes.
+            out.append(s if s >> 24 else cur & 0xFFFFFF)
+    return out
+
+
 def main():
     mode, src, dst = sys.argv[1], sys.argv[2], sys.argv[3]
     data = [int(x) for x in np.fromfile(src, dtype="<i4")]
-    out = {"tables": tables, "gauss": gauss}[mode](data)
+    out = {"tables": tables, "gauss": gauss, "median": median, "noise": noise, "diffuse": diffuse}[mode](data)
     np.array([v & M32 for v in out], dtype="<u4").tofile(dst)
 
 

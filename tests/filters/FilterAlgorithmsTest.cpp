@@ -11,11 +11,13 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "filters/Blurs.h"
 #include "filters/ColourAdjust.h"
 #include "filters/FilterTestSupport.h"
+#include "filters/NoiseDiffuseMedian.h"
 #include "filters/Sharpen.h"
 #include "paint/Gradient.h"
 #include "raster/ColorMath.h"
@@ -614,6 +616,7 @@ struct NeighbourCase {
   std::vector<int32_t> words;
   int32_t size;
   bool previewEqualsRun;
+  int32_t alphaByte = -1;  // the block byte that must hold the layer's alpha protection
 };
 
 std::vector<NeighbourCase> NeighbourCases() {
@@ -631,6 +634,12 @@ std::vector<NeighbourCase> NeighbourCases() {
       {"sharpen", &SharpenFilter, {}, 0, true},
       {"sharpen more", &SharpenMoreFilter, {}, 0, true},
       {"sharpen custom", &SharpenCustomFilter, {FloatBits(0.55f), 0}, 8, true},
+      {"noise", &NoiseFilter, {40, 0, 12345, 0}, 16, true},
+      {"noise grey", &NoiseFilter, {300, 1, -7, 0}, 16, true},
+      {"diffuse", &DiffuseFilter, {3, 0, 99, 0}, 16, true, 14},
+      {"diffuse darker", &DiffuseFilter, {6, 1, 5, 0}, 16, true, 14},
+      {"diffuse radial lighter", &DiffuseFilter, {4, 2, 77, 1}, 16, true, 14},
+      {"median", &MedianFilter, {2}, 8, true},
   };
 }
 
@@ -644,6 +653,7 @@ TEST_F(FilterAlgorithmsTest, NeighbourhoodFiltersKeepAlphaCoverageAndPreviews) {
     for (size_t i = 0; i < c.words.size(); ++i) block[i] = c.words[i];
     std::vector<uint32_t> full;
     for (uint8_t protect : {1, 0}) {
+      if (c.alphaByte >= 0) reinterpret_cast<uint8_t*>(block)[c.alphaByte] = protect;
       FilterDocument f;
       ASSERT_TRUE(f.ok);
       ASSERT_TRUE(f.Paper().OffsetLayerGrow(f.Flow(), 0, true, 5, -7, 3));
@@ -783,6 +793,118 @@ TEST_F(FilterAlgorithmsTest, SharpenRunsUndoAndReplay) {
                        {FilterKey::SharpenMore, {}},
                        {FilterKey::SharpenCustom, {}},
                        {FilterKey::SharpenCustom, {FloatBits(0.8f), 0}}},
+                      dialogs);
+}
+
+// ---- Noise, diffuse and median
+
+// A picture written into the layer and the working copy alike.
+void SetPicture(FilterDocument& f, const std::vector<uint32_t>& pixels) {
+  CBlockVMTC& store = *f.Layer().Store();
+  for (int32_t y = 0; y < store.Height(); ++y)
+    for (int32_t x = 0; x < store.Width(); ++x) {
+      const uint32_t v = pixels[static_cast<size_t>(y) * store.Width() + x];
+      *store.WritePtr(x, y) = v;
+      *f.Flow()->Image().Pixel(x, y) = v;
+    }
+}
+
+std::vector<uint32_t> RandomPicture(int32_t w, int32_t h, uint64_t seed, uint32_t orMask, int32_t transparentEvery) {
+  SceneRng rng(seed);
+  std::vector<uint32_t> v(static_cast<size_t>(w) * h);
+  for (uint32_t& p : v) {
+    p = rng.Next() | orMask;
+    if (transparentEvery > 0 && rng.Next() % transparentEvery == 0) p &= 0x00FFFFFFu;
+  }
+  return v;
+}
+
+TEST_F(FilterAlgorithmsTest, MedianNoiseAndDiffuseMatchTheModel) {
+  const int32_t w = 23, h = 17;
+  for (int32_t r : {1, 2, 5}) {
+    SCOPED_TRACE(r);
+    FilterDocument f(w, h);
+    ASSERT_TRUE(f.ok);
+    const std::vector<uint32_t> pic = RandomPicture(w, h, 3 + r, 0xFF000000u, 0);
+    SetPicture(f, pic);
+    std::vector<int32_t> in{w, h, r};
+    for (uint32_t p : pic) in.push_back(static_cast<int32_t>(p));
+    std::vector<uint32_t> model;
+    std::string output;
+    ASSERT_TRUE(RunModel("median", in, model, output)) << output;
+    const uint8_t block[8] = {static_cast<uint8_t>(r), 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(RunProc(f, &MedianFilter, block, 8));
+    EXPECT_EQ(StorePixels(*f.Layer().Store()), model);
+  }
+  for (auto [amount, mono, seed] : {std::tuple{0, 0, 5}, {30, 0, 123}, {200, 1, -99}, {512, 0, 1}}) {
+    SCOPED_TRACE(amount);
+    FilterDocument f(w, h);
+    ASSERT_TRUE(f.ok);
+    const std::vector<uint32_t> pic = RandomPicture(w, h, 8, 0, 4);
+    SetPicture(f, pic);
+    std::vector<int32_t> in{w, h, amount, mono, seed};
+    for (uint32_t p : pic) in.push_back(static_cast<int32_t>(p));
+    std::vector<uint32_t> model;
+    std::string output;
+    ASSERT_TRUE(RunModel("noise", in, model, output)) << output;
+    const int32_t block[4] = {amount, mono, seed, 0};
+    ASSERT_TRUE(RunProc(f, &NoiseFilter, block, 16));
+    EXPECT_EQ(StorePixels(*f.Layer().Store()), model);
+    if (amount == 0) EXPECT_EQ(model, pic);
+  }
+  for (auto [range, mode, seed] : {std::tuple{1, 0, 5}, {4, 1, 123}, {9, 2, -99}}) {
+    SCOPED_TRACE(range);
+    FilterDocument f(w, h);
+    ASSERT_TRUE(f.ok);
+    const std::vector<uint32_t> pic = RandomPicture(w, h, 9, 0, 4);
+    SetPicture(f, pic);
+    std::vector<int32_t> in{w, h, range, mode, seed};
+    for (uint32_t p : pic) in.push_back(static_cast<int32_t>(p));
+    std::vector<uint32_t> model;
+    std::string output;
+    ASSERT_TRUE(RunModel("diffuse", in, model, output)) << output;
+    const int32_t block[4] = {range, mode, seed, 0};
+    ASSERT_TRUE(RunProc(f, &DiffuseFilter, block, 16));
+    EXPECT_EQ(StorePixels(*f.Layer().Store()), model);
+  }
+}
+
+TEST_F(FilterAlgorithmsTest, MedianAlphaRuleAndDiffuseRefusals) {
+  FilterDocument f(5, 5);
+  ASSERT_TRUE(f.ok);
+  std::vector<uint32_t> pic(25, 0x00000000u);
+  pic[12] = 0xFF0A2030u;  // one opaque pixel
+  SetPicture(f, pic);
+  const uint8_t block[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+  ASSERT_TRUE(RunProc(f, &MedianFilter, block, 8));
+  // Alpha median 0; the colour of the one pixel with alpha (it sits in every window around it).
+  EXPECT_EQ(f.Layer().Store()->GetPixel(2, 2) & 0xFF000000u, 0u);
+  uint32_t h[256] = {};
+  h[10] = 1;
+  h[200] = 1;
+  EXPECT_EQ(TwoEndedMedian(h, 1), 10);
+  h[10] = 0;
+  EXPECT_EQ(TwoEndedMedian(h, 1), 200);
+  // Diffuse: a mode outside 0..2, or an alpha byte unlike the layer's flag.
+  FilterDocument g;
+  ASSERT_TRUE(g.ok);
+  const std::vector<uint32_t> before = LayerPixels(g.Paper(), 0);
+  int32_t bad[4] = {2, 3, 1, 0};
+  EXPECT_FALSE(RunProc(g, &DiffuseFilter, bad, 16));
+  int32_t protectedByte[4] = {2, 0, 1, 1 << 16};
+  EXPECT_FALSE(RunProc(g, &DiffuseFilter, protectedByte, 16));
+  EXPECT_EQ(LayerPixels(g.Paper(), 0), before);
+}
+
+TEST_F(FilterAlgorithmsTest, NoiseDiffuseMedianRunUndoAndReplay) {
+  CommandsDialogs dialogs;
+  CheckCommandsReplay(PathOf("recording.te4"),
+                      {{FilterKey::Noise, {}},
+                       {FilterKey::Noise, {60, 1, 0, 0}},
+                       {FilterKey::Diffuse, {}},
+                       {FilterKey::Diffuse, {5, 1, 0, 1}},
+                       {FilterKey::Median, {}},
+                       {FilterKey::Median, {1}}},
                       dialogs);
 }
 
