@@ -13,6 +13,7 @@
 #include "filters/Convolve.h"
 #include "filters/FilterCore.h"
 #include "filters/NoiseDiffuseMedian.h"
+#include "filters/Patterns.h"
 #include "filters/Sharpen.h"
 #include "filters/FilterTexts.h"
 #include "paint/GradientSet.h"
@@ -120,6 +121,30 @@ bool LoadDiffuse(const SFilterCatalogueRow& row, void* block, const CLayerData& 
   return true;
 }
 
+void ColorHalftoneDefaults(SFilterMemory& m) {
+  SetBlockWord(m.block, 0, 8);
+  SetBlockWord(m.block, 1, 18);
+  SetBlockWord(m.block, 2, 72);
+}
+void MosaicDefaults(SFilterMemory& m) { SetBlockWord(m.block, 0, 16); }
+// The emboss remembers its angle as the dialog shows it; the block holds it negated.
+void EmbossDefaults(SFilterMemory& m) {
+  SetBlockWord(m.block, 0, 120);
+  const float height = 3.0f;
+  std::memcpy(m.block + 4, &height, 4);
+  SetBlockWord(m.block, 2, 100);
+}
+bool LoadEmboss(const SFilterCatalogueRow& row, void* block, const CLayerData&) {
+  std::memcpy(block, FilterMemory(row.key).block, 16);
+  SetBlockWord(block, 0, static_cast<int32_t>(0u - static_cast<uint32_t>(BlockWord(block, 0))));
+  return true;
+}
+void TilesDefaults(SFilterMemory& m) {
+  m.block[0] = 1;  // squares
+  StoreLE<uint16_t>(m.block + 2, 32);
+  for (int32_t c = 0; c < 3; ++c) m.block[4 + 4 * c + 3] = 255;  // black, opaque
+}
+
 // ---------------------------------------------------------------------------------------------
 // The catalogue. A filter's algorithm, loader, compiled defaults and keep-alpha byte go into its
 // row; the rows stay in the order of FilterKey.
@@ -146,17 +171,17 @@ constexpr SFilterCatalogueRow kCatalogue[] = {
     {FilterKey::Rotate, "Rotate", "actFilterRotate4", texts::kFilterRotate, 58, 8, nullptr, "TFormRotate4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Scale, "Scale", "actFilterZoom4", texts::kFilterScale, 57, 16, nullptr, "TFormScale4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Noise, "Noise", "actFilterNoise4", texts::kFilterNoise, 25, 16, &NoiseFilter, "TFormNoise4", &LoadNoise, &NoiseDefaults, -1, 0, false},
-    {FilterKey::ColorHalftone, "ColorHalftone", "actFilterHalftone", texts::kFilterColorHalftone, 48, 16, nullptr, "TFormColorHalftone4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Mosaic, "Mosaic", "actFilterMosaic4", texts::kFilterMosaic, 26, 8, nullptr, "TFormMosaic4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::ColorHalftone, "ColorHalftone", "actFilterHalftone", texts::kFilterColorHalftone, 48, 16, &ColorHalftoneFilter, "TFormColorHalftone4", nullptr, &ColorHalftoneDefaults, -1, 0, false},
+    {FilterKey::Mosaic, "Mosaic", "actFilterMosaic4", texts::kFilterMosaic, 26, 8, &MosaicFilter, "TFormMosaic4", nullptr, &MosaicDefaults, 4, 0, false},
     {FilterKey::Median, "Median", "actFilterMedian4", texts::kFilterMedian, 86, 8, &MedianFilter, "TFormMedian4", nullptr, &MedianDefaults, 1, 0, false},
     {FilterKey::Sharpen, "Sharpen", "actFilterSharp4", texts::kFilterSharpen, 12, 0, &SharpenFilter, nullptr, nullptr, nullptr, -1, 0, true},
     {FilterKey::SharpenMore, "SharpenMore", "actFilterSharpStrong4", texts::kFilterSharpenMore, 13, 0, &SharpenMoreFilter, nullptr, nullptr, nullptr, -1, 0, true},
     {FilterKey::SharpenCustom, "SharpenCustom", "actFilterSharpCustom4", texts::kFilterSharpenCustom, 14, 8, &SharpenCustomFilter, "TFormSharpenCustom4", nullptr, &SharpenCustomDefaults, -1, 0, false},
     {FilterKey::Diffuse, "Diffuse", "actFilterDifuse", texts::kFilterDiffuse, 59, 16, &DiffuseFilter, "TFormDifuse4", &LoadDiffuse, &DiffuseDefaults, -1, 0, false},
-    {FilterKey::Emboss, "Emboss", "actFilterEmboss4", texts::kFilterEmboss, 50, 16, nullptr, "TFormEmboss4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Emboss, "Emboss", "actFilterEmboss4", texts::kFilterEmboss, 50, 16, &EmbossFilter, "TFormEmboss4", &LoadEmboss, &EmbossDefaults, -1, 0, false},
     {FilterKey::FindEdges, "FindEdges", "actFilterFindEdge", texts::kFilterFindEdges, 53, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Solarize, "Solarize", "actFilterSolarization", texts::kFilterSolarize, 56, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::Tiles, "Tiles", "actFilterTile", texts::kFilterTiles, 73, 16, nullptr, "TFormTiles4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Tiles, "Tiles", "actFilterTile", texts::kFilterTiles, 73, 16, &TilesFilter, "TFormTiles4", nullptr, &TilesDefaults, -1, 0, false},
     {FilterKey::Clouds, "Clouds", "actFilterCloud", texts::kFilterClouds, 70, 16, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Clouds2, "Clouds2", "actFilterCloud2", texts::kFilterClouds2, 70, 16, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Plasma, "Plasma", "actFilterPlasma", texts::kFilterPlasma, 71, 16, nullptr, "TFormPlasma4", nullptr, nullptr, -1, 0, false},

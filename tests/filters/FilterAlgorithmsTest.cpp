@@ -16,8 +16,10 @@
 
 #include "filters/Blurs.h"
 #include "filters/ColourAdjust.h"
+#include "filters/Convolve.h"
 #include "filters/FilterTestSupport.h"
 #include "filters/NoiseDiffuseMedian.h"
+#include "filters/Patterns.h"
 #include "filters/Sharpen.h"
 #include "paint/Gradient.h"
 #include "raster/ColorMath.h"
@@ -235,6 +237,14 @@ class FilterAlgorithmsTest : public TempFolderTest {
 bool RunProc(FilterDocument& f, FilterProc proc, const void* block, int32_t size, const TRect* clip = nullptr) {
   CFlt4Core core(f.Paper(), f.Flow(), 0, proc, false);
   return core.IsValid() && core.Execute(block, size, clip);
+}
+
+void MaskOfRect(FilterDocument& f, const TRect& r) {
+  CMaskData* mask = f.Paper().GetActiveMask();
+  ASSERT_NE(mask, nullptr);
+  ASSERT_TRUE(mask->createMask(f.Paper().canvasWidth, f.Paper().canvasHeight));
+  for (int32_t y = r.top; y < r.bottom; ++y)
+    for (int32_t x = r.left; x < r.right; ++x) mask->Store()->SetPixel(x, y, 255);
 }
 
 void PartialMask(FilterDocument& f) {
@@ -640,6 +650,11 @@ std::vector<NeighbourCase> NeighbourCases() {
       {"diffuse darker", &DiffuseFilter, {6, 1, 5, 0}, 16, true, 14},
       {"diffuse radial lighter", &DiffuseFilter, {4, 2, 77, 1}, 16, true, 14},
       {"median", &MedianFilter, {2}, 8, true},
+      {"halftone", &ColorHalftoneFilter, {4, 15, 45, -30}, 16, true},
+      {"mosaic", &MosaicFilter, {6, 0}, 8, true, 4},
+      {"emboss", &EmbossFilter, {-120, FloatBits(3.0f), 150, 0}, 16, true},
+      {"tiles squares", &TilesFilter, {1 | 1 << 8 | 9 << 16, static_cast<int32_t>(0x80102030u), static_cast<int32_t>(0xFF405060u), static_cast<int32_t>(0xC0A0B0C0u)}, 16, true},
+      {"tiles triangles", &TilesFilter, {0 | 0 << 8 | 11 << 16, static_cast<int32_t>(0xFF102030u), static_cast<int32_t>(0xA0405060u), 0}, 16, true},
   };
 }
 
@@ -905,6 +920,109 @@ TEST_F(FilterAlgorithmsTest, NoiseDiffuseMedianRunUndoAndReplay) {
                        {FilterKey::Diffuse, {5, 1, 0, 1}},
                        {FilterKey::Median, {}},
                        {FilterKey::Median, {1}}},
+                      dialogs);
+}
+
+// ---- Halftone, mosaic, emboss, tiles
+
+TEST_F(FilterAlgorithmsTest, HalftoneMosaicEmbossTilesByHand) {
+  const int32_t w = 40, h = 30;
+  // Halftone: white stays white; angles 0 and 90, -30 and 60 give the same lattice.
+  {
+    FilterDocument f(w, h);
+    ASSERT_TRUE(f.ok);
+    SetPicture(f, std::vector<uint32_t>(static_cast<size_t>(w) * h, 0x80FFFFFFu));
+    const int32_t block[4] = {5, 10, 20, 30};
+    ASSERT_TRUE(RunProc(f, &ColorHalftoneFilter, block, 16));
+    for (uint32_t p : StorePixels(*f.Layer().Store())) ASSERT_EQ(p, 0x80FFFFFFu);
+  }
+  auto halftone = [&](int32_t red, int32_t green, int32_t blue) {
+    FilterDocument f(w, h, 3);
+    EXPECT_TRUE(f.ok);
+    const int32_t block[4] = {4, red, green, blue};
+    EXPECT_TRUE(RunProc(f, &ColorHalftoneFilter, block, 16));
+    return StorePixels(*f.Layer().Store());
+  };
+  // The same lattice, walked from another side: equal but for rounding at a few dot edges.
+  const std::vector<uint32_t> a = halftone(0, 0, -30), b = halftone(90, 90, 60), c = halftone(45, 0, 0);
+  size_t differ = 0, differOther = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    differ += a[i] != b[i];
+    differOther += a[i] != c[i];
+  }
+  EXPECT_LT(differ * 10, a.size()) << differ;
+  EXPECT_GT(differOther, differ * 2) << differOther << " " << differ;
+  FilterDocument f(w, h, 3);
+  ASSERT_TRUE(f.ok);
+  const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
+  const int32_t zeroDot[4] = {0, 1, 2, 3};
+  EXPECT_FALSE(RunProc(f, &ColorHalftoneFilter, zeroDot, 16));
+  // Mosaic: size below 1 refused; cells anchored at the store origin.
+  const int32_t zeroCell[2] = {0, 0};
+  EXPECT_FALSE(RunProc(f, &MosaicFilter, zeroCell, 8));
+  // Emboss: a damaged height refused.
+  const int32_t nanHeight[4] = {30, FloatBits(NAN), 100, 0};
+  EXPECT_FALSE(RunProc(f, &EmbossFilter, nanHeight, 16));
+  // Tiles: a third-colour byte above 1, a width below 8, an unknown shape.
+  for (int32_t word0 : {1 | 2 << 8 | 16 << 16, 1 | 7 << 16, 2 | 16 << 16}) {
+    const int32_t tiles[4] = {word0, -1, -1, -1};
+    EXPECT_FALSE(RunProc(f, &TilesFilter, tiles, 16));
+  }
+  EXPECT_EQ(LayerPixels(f.Paper(), 0), before);
+
+  {
+    FilterDocument g(w, h, 5);
+    ASSERT_TRUE(g.ok);
+    SetPicture(g, RandomPicture(w, h, 4, 0xFF000000u, 0));
+    MaskOfRect(g, TRect{5, 3, 30, 25});
+    const int32_t mosaic[2] = {4, 0};
+    ASSERT_TRUE(RunProc(g, &MosaicFilter, mosaic, 8));
+    // The first cell starts at x = 4, y = 0 and takes column 4 (outside the selection) into its colour.
+    uint32_t colour = 0;
+    AverageRectColour(colour, g.Flow()->Image(), TRect{4, 0, 8, 4});
+    EXPECT_EQ(g.Layer().Store()->GetPixel(5, 3), colour);
+    EXPECT_EQ(g.Layer().Store()->GetPixel(7, 3), colour);
+  }
+  {
+    // Emboss on a flat area: grey 127, alpha kept.
+    FilterDocument g(w, h);
+    ASSERT_TRUE(g.ok);
+    SetPicture(g, std::vector<uint32_t>(static_cast<size_t>(w) * h, 0x90336699u));
+    const int32_t emboss[4] = {-120, FloatBits(3.0f), 100, 0};
+    ASSERT_TRUE(RunProc(g, &EmbossFilter, emboss, 16));
+    EXPECT_EQ(g.Layer().Store()->GetPixel(20, 15), 0x907F7F7Fu);
+  }
+  {
+    // Squares: a checkerboard of two colours, diagonal stripes of three; opacity 0 leaves tiles.
+    FilterDocument g(w, h);
+    ASSERT_TRUE(g.ok);
+    SetPicture(g, std::vector<uint32_t>(static_cast<size_t>(w) * h, 0xFF808080u));
+    const int32_t two[4] = {1 | 8 << 16, static_cast<int32_t>(0xFF0000FFu), static_cast<int32_t>(0x00FF0000u), 0};
+    ASSERT_TRUE(RunProc(g, &TilesFilter, two, 16));
+    const CBlockVMTC& s = *g.Layer().Store();
+    EXPECT_EQ(s.GetPixel(0, 0), 0xFF0000FFu);
+    EXPECT_EQ(s.GetPixel(9, 0), 0xFF808080u);  // colour 2 at opacity 0
+    EXPECT_EQ(s.GetPixel(9, 9), 0xFF0000FFu);
+    const int32_t three[4] = {1 | 1 << 8 | 8 << 16, static_cast<int32_t>(0xFF0000FFu), static_cast<int32_t>(0xFF00FF00u),
+                              static_cast<int32_t>(0xFFFF0000u)};
+    ASSERT_TRUE(RunProc(g, &TilesFilter, three, 16));
+    EXPECT_EQ(s.GetPixel(8, 0), 0xFF00FF00u);
+    EXPECT_EQ(s.GetPixel(0, 8), 0xFF00FF00u);
+    EXPECT_EQ(s.GetPixel(16, 0), 0xFFFF0000u);
+    EXPECT_EQ(s.GetPixel(8, 8), 0xFFFF0000u);
+  }
+}
+
+TEST_F(FilterAlgorithmsTest, HalftoneMosaicEmbossTilesRunUndoAndReplay) {
+  CommandsDialogs dialogs;
+  CheckCommandsReplay(PathOf("recording.te4"),
+                      {{FilterKey::ColorHalftone, {}},
+                       {FilterKey::Mosaic, {}},
+                       {FilterKey::Mosaic, {5, 0}},
+                       {FilterKey::Emboss, {}},
+                       {FilterKey::Emboss, {45, FloatBits(6.5f), 220, 0}},
+                       {FilterKey::Tiles, {1 | 1 << 8 | 12 << 16, static_cast<int32_t>(0xC0203040u), static_cast<int32_t>(0xFF908070u), static_cast<int32_t>(0x80FFEEDDu)}},
+                       {FilterKey::Tiles, {0 | 1 << 8 | 13 << 16, static_cast<int32_t>(0xFF203040u), static_cast<int32_t>(0x60908070u), static_cast<int32_t>(0xFFFFEEDDu)}}},
                       dialogs);
 }
 

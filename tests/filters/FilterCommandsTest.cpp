@@ -194,12 +194,11 @@ TEST_F(FilterCommandsTest, MissingDialogsAndAlgorithmsFailLoudly) {
   TPaper& paper = f.Paper();
   const Snapshot before = Take(f);
   // No algorithm yet: the command, its replay and the player's row say so.
-  EXPECT_FALSE(CmdEmboss(paper, f.Flow(), 0, false));
-  EXPECT_TRUE(scope.paper.DebugSaid("filter Emboss (actFilterEmboss4): its algorithm is not built yet"));
+  EXPECT_FALSE(CmdFindEdges(paper, f.Flow(), 0, false));
+  EXPECT_TRUE(scope.paper.DebugSaid("filter FindEdges (actFilterFindEdge): its algorithm is not built yet"));
   SFilterRecordedValues values;
-  values.wordCount = 4;
-  EXPECT_FALSE(ReplayEmboss(paper, f.Flow(), 0, values, false, 0));
-  EXPECT_TRUE(scope.paper.DebugSaid("filter Emboss: its algorithm is not built yet"));
+  EXPECT_FALSE(ReplayFindEdges(paper, f.Flow(), 0, values, false, 0));
+  EXPECT_TRUE(scope.paper.DebugSaid("filter FindEdges: its algorithm is not built yet"));
   EXPECT_EQ(dialogs.calls, 0);
   // No dialog host: the default names the filter and its dialog.
   ScopedFilterProc mosaic(FilterKey::Mosaic, &ThresholdProc);
