@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -1024,6 +1025,70 @@ TEST_F(FilterAlgorithmsTest, HalftoneMosaicEmbossTilesRunUndoAndReplay) {
                        {FilterKey::Tiles, {1 | 1 << 8 | 12 << 16, static_cast<int32_t>(0xC0203040u), static_cast<int32_t>(0xFF908070u), static_cast<int32_t>(0x80FFEEDDu)}},
                        {FilterKey::Tiles, {0 | 1 << 8 | 13 << 16, static_cast<int32_t>(0xFF203040u), static_cast<int32_t>(0x60908070u), static_cast<int32_t>(0xFFFFEEDDu)}}},
                       dialogs);
+}
+
+// ---- A kept recording
+
+// The painting with every neighbourhood and colour filter, recorded by their replay twins with
+// fixed values, kept with the checksum of its replay: a change to any filter's arithmetic fails
+// here. Set TF_WRITE_FILTER_FIXTURE=1 to write the recording again (only when the arithmetic is
+// meant to change).
+TEST_F(FilterAlgorithmsTest, KeptRecordingReplaysToItsChecksum) {
+  const std::string path = std::string(TF_TEST_DATA_DIR) + "/filters_neighbourhood.te4";
+  constexpr uint64_t kKeptChecksum = 0xfe24107559ee4588ull;
+  if (std::getenv("TF_WRITE_FILTER_FIXTURE") != nullptr) {
+    FilterDocument a(64, 48, 0x55);
+    ASSERT_TRUE(a.ok);
+    TPaper& paper = a.Paper();
+    ASSERT_TRUE(paper.OffsetLayerGrow(a.Flow(), 0, true, 3, -4, 3));
+    ASSERT_TRUE(paper.SelectRect(a.Flow(), 0, true, 0, TPoint{4, 3}, TPoint{58, 44}));
+    const std::vector<std::pair<FilterKey, std::vector<int32_t>>> runs = {
+        {FilterKey::Invert, {}},
+        {FilterKey::Levels, {0x0A141E28, 0x64508C46, static_cast<int32_t>(0xFAE6DCC8), 0x05000302, static_cast<int32_t>(0xFFF0FAF5), 0}},
+        {FilterKey::HueSaturation, {-70, 25, 15, 0}},
+        {FilterKey::HueSaturation, {30, -40, -10, 0x0100}},
+        {FilterKey::BrightnessContrast, {12, 35, 0, 0}},
+        {FilterKey::BrightnessContrast, {-8, -20, 1, 0}},
+        {FilterKey::ColorBalance, {FloatBits(0.8f), FloatBits(1.25f), FloatBits(1.6f), 0}},
+        {FilterKey::Blur, {}},
+        {FilterKey::BlurMore, {}},
+        {FilterKey::GaussianBlur, {FloatBits(1.3f), 0}},
+        {FilterKey::MotionBlur, {MotionWords(6, 2, 35), 0}},
+        {FilterKey::MotionBlur, {MotionWords(5, 0, 0), FloatBits(-20.0f)}},
+        {FilterKey::RadialBlur, {2 | -3 << 16, 7 | 1 << 16}},
+        {FilterKey::Sharpen, {}},
+        {FilterKey::SharpenMore, {}},
+        {FilterKey::SharpenCustom, {FloatBits(0.4f), 0}},
+        {FilterKey::Noise, {25, 0, 4242, 0}},
+        {FilterKey::Diffuse, {3, 0, 77, 0}},
+        {FilterKey::Diffuse, {4, 2, 78, 1}},
+        {FilterKey::Median, {2, 0}},
+        {FilterKey::ColorHalftone, {5, 10, 40, 70}},
+        {FilterKey::Mosaic, {5, 0}},
+        {FilterKey::Emboss, {-135, FloatBits(2.5f), 130, 0}},
+        {FilterKey::Tiles, {1 | 1 << 8 | 10 << 16, static_cast<int32_t>(0xC0203040u), static_cast<int32_t>(0xFF908070u), static_cast<int32_t>(0x80FFEEDDu)}},
+        {FilterKey::Tiles, {0 | 1 << 8 | 13 << 16, static_cast<int32_t>(0xFF203040u), static_cast<int32_t>(0x60908070u), static_cast<int32_t>(0xFFFFEEDDu)}},
+        {FilterKey::Posterize, {6, 0}},
+        {FilterKey::Threshold, {120, 0}},
+    };
+    for (const auto& [key, words] : runs) {
+      SFilterRecordedValues values;
+      values.wordCount = static_cast<int32_t>(words.size());
+      for (size_t i = 0; i < words.size(); ++i) values.words[i] = words[i];
+      ASSERT_TRUE(ReplayFilter(key, paper, a.Flow(), 0, values, true, 0)) << FilterRow(key).keyName;
+    }
+    ASSERT_TRUE(ReplayBlurV1(paper, a.Flow(), 0, true, 0));
+    ASSERT_TRUE(ReplayBlurMoreV1(paper, a.Flow(), 0, true, 0));
+    CPaperEventFileDocument file(paper);
+    ASSERT_TRUE(SaveEventFile(path, file, false, -1, -1, true));
+    std::printf("kept filter recording checksum %016llx\n", static_cast<unsigned long long>(FingerprintChecksum(paper)));
+  }
+  HeadlessPlaybackWindow b;
+  CPlayer player(b.Paper(), &b);
+  ASSERT_EQ(player.startPlay(path), kStartPlayStarted);
+  EXPECT_EQ(PlayToEnd(player), kPlayStepEnded);
+  const uint64_t checksum = FingerprintChecksum(b.Paper());
+  EXPECT_EQ(checksum, kKeptChecksum) << std::hex << checksum;
 }
 
 }  // namespace
