@@ -1091,5 +1091,24 @@ TEST_F(FilterAlgorithmsTest, KeptRecordingReplaysToItsChecksum) {
   EXPECT_EQ(checksum, kKeptChecksum) << std::hex << checksum;
 }
 
+// The filters that place samples in 16.16 refuse a store wider than 32767 pixels.
+TEST_F(FilterAlgorithmsTest, FixedPointFiltersRefuseWideStores) {
+  FilterDocument f(32768, 2);
+  ASSERT_TRUE(f.ok);
+  ASSERT_EQ(f.Layer().Store()->Width(), 32768);
+  const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
+  const int32_t motion[2] = {MotionWords(3, 2, 10), 0};
+  const int32_t motionFloat[2] = {MotionWords(3, 0, 0), FloatBits(10.0f)};
+  const int32_t zoom[2] = {0, 4 | 1 << 16};
+  const int32_t radial[4] = {2, 0, 1, 1};
+  const int32_t emboss[4] = {30, FloatBits(2.0f), 100, 0};
+  EXPECT_FALSE(RunProc(f, &MotionBlurFilter, motion, 8));
+  EXPECT_FALSE(RunProc(f, &MotionBlurFilter, motionFloat, 8));
+  EXPECT_FALSE(RunProc(f, &ZoomBlurFilter, zoom, 8));
+  EXPECT_FALSE(RunProc(f, &DiffuseFilter, radial, 16));
+  EXPECT_FALSE(RunProc(f, &EmbossFilter, emboss, 16));
+  EXPECT_EQ(LayerPixels(f.Paper(), 0), before);
+}
+
 }  // namespace
 }  // namespace tf::test
