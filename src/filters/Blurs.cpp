@@ -215,44 +215,45 @@ bool GaussianBlurFilter(FilterContext& context, const void* block, int32_t size)
   TMTC inter(uw - u, rows);
   if (!inter.IsValid()) return false;
   inter.FillAll(0x00FFFFFFu);
+  // One pass: the taps around centre along a line of n pixels, read(pos) giving the pixel at a
+  // position (null when outside the picture); colour alpha-weighted, alpha the plain mean.
+  auto taps = [](const int32_t* kernel, int32_t n, int32_t radius, int32_t centre,
+                 auto&& read) -> std::optional<uint32_t> {
+    uint32_t sb = 0, sg = 0, sr = 0, sw = 0, sa = 0, count = 0;
+    for (int32_t t = 0; t <= 2 * radius; ++t) {
+      const int32_t pos = centre - radius + t, ki = n / 2 - radius + t;
+      if (ki < 0 || ki >= n || pos < 0 || pos >= n) continue;
+      const uint32_t* q = read(pos);
+      if (q == nullptr) continue;
+      const uint32_t p = *q;
+      const uint32_t a = p >> 24, k = a * static_cast<uint32_t>(kernel[ki] >> 5);
+      sb += k * (p & 0xFFu);
+      sg += k * ((p >> 8) & 0xFFu);
+      sr += k * ((p >> 16) & 0xFFu);
+      sw += k;
+      sa += a;
+      ++count;
+    }
+    if (sw == 0 || count == 0) return std::nullopt;
+    return (sa / count) << 24 | (sr / sw) << 16 | (sg / sw) << 8 | sb / sw;
+  };
   // Vertical pass into the intermediate image.
+  uint32_t read = 0;
   for (int32_t x = u; x < uw; ++x)
     for (int32_t y = work.top; y < work.bottom; ++y) {
-      uint32_t sb = 0, sg = 0, sr = 0, sw = 0, sa = 0, n = 0;
-      for (int32_t t = 0; t <= 2 * ey; ++t) {
-        const int32_t row = y - ey + t, ki = H / 2 - ey + t;
-        if (ki < 0 || ki >= H || row < 0 || row >= H) continue;
-        const uint32_t p = store.GetPixel(x, row);
-        const uint32_t a = p >> 24, k = a * static_cast<uint32_t>(ky[ki] >> 5);
-        sb += k * (p & 0xFFu);
-        sg += k * ((p >> 8) & 0xFFu);
-        sr += k * ((p >> 16) & 0xFFu);
-        sw += k;
-        sa += a;
-        ++n;
-      }
-      if (sw != 0 && n != 0) *inter.Pixel(x - u, y - work.top) = (sa / n) << 24 | (sr / sw) << 16 | (sg / sw) << 8 | sb / sw;
+      const std::optional<uint32_t> v = taps(ky.data(), H, ey, y, [&](int32_t row) -> const uint32_t* {
+        if (!PointInStore(store, x, row)) return nullptr;
+        read = store.GetPixel(x, row);
+        return &read;
+      });
+      if (v) *inter.Pixel(x - u, y - work.top) = *v;
     }
   // Horizontal pass over Work.
-  return ForEachCoveredPixelMaybe(context, context.KeepAlpha != 0,
-                                  [&](int32_t x, int32_t y, uint32_t) -> std::optional<uint32_t> {
-                                    uint32_t sb = 0, sg = 0, sr = 0, sw = 0, sa = 0, n = 0;
-                                    for (int32_t t = 0; t <= 2 * ex; ++t) {
-                                      const int32_t col = x - ex + t, ki = W / 2 - ex + t;
-                                      if (ki < 0 || ki >= W || col < 0 || col >= W) continue;
-                                      if (col - u < 0 || col - u >= inter.Width()) continue;
-                                      const uint32_t p = inter.GetPixel(col - u, y - work.top);
-                                      const uint32_t a = p >> 24, k = a * static_cast<uint32_t>(kx[ki] >> 5);
-                                      sb += k * (p & 0xFFu);
-                                      sg += k * ((p >> 8) & 0xFFu);
-                                      sr += k * ((p >> 16) & 0xFFu);
-                                      sw += k;
-                                      sa += a;
-                                      ++n;
-                                    }
-                                    if (sw == 0 || n == 0) return std::nullopt;
-                                    return (sa / n) << 24 | (sr / sw) << 16 | (sg / sw) << 8 | sb / sw;
-                                  });
+  return ForEachCoveredPixelMaybe(context, context.KeepAlpha != 0, [&](int32_t x, int32_t y, uint32_t) {
+    return taps(kx.data(), W, ex, x, [&](int32_t col) -> const uint32_t* {
+      return PointInImage(inter, col - u, y - work.top) ? inter.Pixel(col - u, y - work.top) : nullptr;
+    });
+  });
 }
 
 bool MotionBlurFilter(FilterContext& context, const void* block, int32_t size) {

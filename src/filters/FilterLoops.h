@@ -33,4 +33,24 @@ bool ForEachCoveredPixelMaybe(const FilterContext& ctx, bool keepAlpha, Value&& 
   return full ? CoveredRows(ctx, FullCoverageOf{}, w, value) : CoveredRows(ctx, mask, w, value);
 }
 
+// The coverage of store point (x, y) by the context's rule.
+inline int32_t CoverageAt(const FilterContext& c, int32_t x, int32_t y) {
+  return c.Coverage(c.Mask, c.OffsetX, c.OffsetY, x, y);
+}
+
+// The writer of the coverage rule for one pixel (BlendColor or PixelLerpARGB by weight); false,
+// noted in the run note, when its tile cannot be committed.
+inline bool WriteCovered(const FilterContext& c, int32_t x, int32_t y, uint32_t v, int32_t weight, bool keepAlpha) {
+  uint32_t* p = c.Store->WritePtr(x, y);
+  if (p == nullptr) {
+    NoteCommitRefused(c);
+    return false;
+  }
+  if (keepAlpha)
+    filter_detail::BlendColorWriter{}(p, v, weight);
+  else
+    filter_detail::LerpARGBWriter{}(p, v, weight);
+  return true;
+}
+
 }  // namespace tf

@@ -8,30 +8,13 @@
 
 #include "filters/Convolve.h"
 #include "filters/FilterBlocks.h"
+#include "filters/FilterLoops.h"
 #include "platform/ByteOrder.h"
 #include "raster/ScaleImage.h"
 
 namespace tf {
 
 namespace {
-
-int32_t CoverageAt(const FilterContext& c, int32_t x, int32_t y) {
-  return c.Coverage(c.Mask, c.OffsetX, c.OffsetY, x, y);
-}
-
-// The writer of the coverage rule for one pixel; false when its tile cannot be committed.
-bool WriteCovered(const FilterContext& c, int32_t x, int32_t y, uint32_t v, int32_t coverage, bool keepAlpha) {
-  uint32_t* p = c.Store->WritePtr(x, y);
-  if (p == nullptr) {
-    NoteCommitRefused(c);
-    return false;
-  }
-  if (keepAlpha)
-    filter_detail::BlendColorWriter{}(p, v, coverage);
-  else
-    filter_detail::LerpARGBWriter{}(p, v, coverage);
-  return true;
-}
 
 int32_t ClampByte(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, 0, 255)); }
 

@@ -9,29 +9,13 @@
 
 #include "filters/Convolve.h"
 #include "filters/FilterBlocks.h"
+#include "filters/FilterLoops.h"
 #include "platform/ByteOrder.h"
 #include "raster/ScaleImage.h"
 
 namespace tf {
 
 namespace {
-
-int32_t CoverageAt(const FilterContext& c, int32_t x, int32_t y) {
-  return c.Coverage(c.Mask, c.OffsetX, c.OffsetY, x, y);
-}
-
-bool WriteCovered(const FilterContext& c, int32_t x, int32_t y, uint32_t v, int32_t weight, bool keepAlpha) {
-  uint32_t* p = c.Store->WritePtr(x, y);
-  if (p == nullptr) {
-    NoteCommitRefused(c);
-    return false;
-  }
-  if (keepAlpha)
-    filter_detail::BlendColorWriter{}(p, v, weight);
-  else
-    filter_detail::LerpARGBWriter{}(p, v, weight);
-  return true;
-}
 
 TRect Intersect(const TRect& a, const TRect& b) {
   return TRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};

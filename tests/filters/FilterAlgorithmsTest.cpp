@@ -30,29 +30,10 @@
 namespace tf::test {
 namespace {
 
-// Runs the model: false when python3 or numpy cannot run it (the output then says why).
+// Runs the model (filters_model.py).
 bool RunModel(const std::string& mode, const std::vector<int32_t>& input, std::vector<uint32_t>& out,
               std::string& output) {
-  char in[] = "/tmp/tf_filters_in_XXXXXX";
-  char res[] = "/tmp/tf_filters_out_XXXXXX";
-  const int a = ::mkstemp(in), b = ::mkstemp(res);
-  if (a < 0 || b < 0) return false;
-  const auto bytes = static_cast<ssize_t>(input.size() * 4);
-  const bool written = ::write(a, input.data(), static_cast<size_t>(bytes)) == bytes;
-  ::close(a);
-  ::close(b);
-  std::map<std::string, std::string> lines;
-  const bool ran = written && RunNumpyScript("filters_model.py", mode + " " + in + " " + res, lines, output) == 0;
-  if (ran) {
-    FILE* f = std::fopen(res, "rb");
-    out.clear();
-    uint32_t v;
-    while (f != nullptr && std::fread(&v, 4, 1, f) == 1) out.push_back(v);
-    if (f != nullptr) std::fclose(f);
-  }
-  ::unlink(in);
-  ::unlink(res);
-  return ran;
+  return RunModelScript("filters_model.py", mode, input, out, output);
 }
 
 int32_t FloatBits(float f) {
@@ -683,8 +664,12 @@ TEST_F(FilterAlgorithmsTest, NeighbourhoodFiltersKeepAlphaCoverageAndPreviews) {
       for (int32_t y = 0; y < store.Height(); ++y)
         for (int32_t x = 0; x < store.Width(); ++x) {
           const size_t i = static_cast<size_t>(y) * store.Width() + x;
-          if (protect) ASSERT_EQ(after[i] >> 24, before[i] >> 24) << x << "," << y;
-          if (ModelCoverage(f.Layer(), f.Paper().GetActiveMask(), x, y) == 0) ASSERT_EQ(after[i], before[i]);
+          if (protect) {
+            ASSERT_EQ(after[i] >> 24, before[i] >> 24) << x << "," << y;
+          }
+          if (ModelCoverage(f.Layer(), f.Paper().GetActiveMask(), x, y) == 0) {
+            ASSERT_EQ(after[i], before[i]);
+          }
         }
       full = after;
     }
@@ -835,6 +820,18 @@ std::vector<uint32_t> RandomPicture(int32_t w, int32_t h, uint64_t seed, uint32_
   return v;
 }
 
+// Runs the filter over the whole layer and compares every pixel with the model's answer for the
+// values and the picture.
+void ExpectModelRun(FilterDocument& f, const std::string& mode, std::vector<int32_t> in,
+                    const std::vector<uint32_t>& picture, FilterProc proc, const void* block, int32_t size) {
+  for (uint32_t p : picture) in.push_back(static_cast<int32_t>(p));
+  std::vector<uint32_t> model;
+  std::string output;
+  ASSERT_TRUE(RunModel(mode, in, model, output)) << output;
+  ASSERT_TRUE(RunProc(f, proc, block, size));
+  EXPECT_EQ(StorePixels(*f.Layer().Store()), model);
+}
+
 TEST_F(FilterAlgorithmsTest, MedianNoiseAndDiffuseMatchTheModel) {
   const int32_t w = 23, h = 17;
   for (int32_t r : {1, 2, 5}) {
@@ -843,14 +840,8 @@ TEST_F(FilterAlgorithmsTest, MedianNoiseAndDiffuseMatchTheModel) {
     ASSERT_TRUE(f.ok);
     const std::vector<uint32_t> pic = RandomPicture(w, h, 3 + r, 0xFF000000u, 0);
     SetPicture(f, pic);
-    std::vector<int32_t> in{w, h, r};
-    for (uint32_t p : pic) in.push_back(static_cast<int32_t>(p));
-    std::vector<uint32_t> model;
-    std::string output;
-    ASSERT_TRUE(RunModel("median", in, model, output)) << output;
     const uint8_t block[8] = {static_cast<uint8_t>(r), 0, 0, 0, 0, 0, 0, 0};
-    ASSERT_TRUE(RunProc(f, &MedianFilter, block, 8));
-    EXPECT_EQ(StorePixels(*f.Layer().Store()), model);
+    ExpectModelRun(f, "median", {w, h, r}, pic, &MedianFilter, block, 8);
   }
   for (auto [amount, mono, seed] : {std::tuple{0, 0, 5}, {30, 0, 123}, {200, 1, -99}, {512, 0, 1}}) {
     SCOPED_TRACE(amount);
@@ -858,15 +849,11 @@ TEST_F(FilterAlgorithmsTest, MedianNoiseAndDiffuseMatchTheModel) {
     ASSERT_TRUE(f.ok);
     const std::vector<uint32_t> pic = RandomPicture(w, h, 8, 0, 4);
     SetPicture(f, pic);
-    std::vector<int32_t> in{w, h, amount, mono, seed};
-    for (uint32_t p : pic) in.push_back(static_cast<int32_t>(p));
-    std::vector<uint32_t> model;
-    std::string output;
-    ASSERT_TRUE(RunModel("noise", in, model, output)) << output;
     const int32_t block[4] = {amount, mono, seed, 0};
-    ASSERT_TRUE(RunProc(f, &NoiseFilter, block, 16));
-    EXPECT_EQ(StorePixels(*f.Layer().Store()), model);
-    if (amount == 0) EXPECT_EQ(model, pic);
+    ExpectModelRun(f, "noise", {w, h, amount, mono, seed}, pic, &NoiseFilter, block, 16);
+    if (amount == 0) {
+      EXPECT_EQ(StorePixels(*f.Layer().Store()), pic);
+    }
   }
   for (auto [range, mode, seed] : {std::tuple{1, 0, 5}, {4, 1, 123}, {9, 2, -99}}) {
     SCOPED_TRACE(range);
@@ -874,14 +861,8 @@ TEST_F(FilterAlgorithmsTest, MedianNoiseAndDiffuseMatchTheModel) {
     ASSERT_TRUE(f.ok);
     const std::vector<uint32_t> pic = RandomPicture(w, h, 9, 0, 4);
     SetPicture(f, pic);
-    std::vector<int32_t> in{w, h, range, mode, seed};
-    for (uint32_t p : pic) in.push_back(static_cast<int32_t>(p));
-    std::vector<uint32_t> model;
-    std::string output;
-    ASSERT_TRUE(RunModel("diffuse", in, model, output)) << output;
     const int32_t block[4] = {range, mode, seed, 0};
-    ASSERT_TRUE(RunProc(f, &DiffuseFilter, block, 16));
-    EXPECT_EQ(StorePixels(*f.Layer().Store()), model);
+    ExpectModelRun(f, "diffuse", {w, h, range, mode, seed}, pic, &DiffuseFilter, block, 16);
   }
 }
 
