@@ -310,7 +310,12 @@ void RememberFilterBlock(FilterKey key, const void* block, int32_t size) {
   switch (size) {
     case kBlock8:
     case kBlock16:
-    case kBlock24: std::memcpy(m.block, block, static_cast<size_t>(size)); break;
+    case kBlock24:
+      std::memcpy(m.block, block, static_cast<size_t>(size));
+      // The emboss block holds the dialog's angle negated; the angle is remembered as the dialog
+      // shows it (its loader negates it back).
+      if (key == FilterKey::Emboss) SetBlockWord(m.block, 0, static_cast<int32_t>(0u - static_cast<uint32_t>(BlockWord(block, 0))));
+      break;
     case kBlock50: {
       const auto& b = *static_cast<const SFilterParam50*>(block);
       std::memcpy(m.inlineBytes, b.Inline(), sizeof m.inlineBytes);

@@ -23,6 +23,7 @@
 #include "filters/Patterns.h"
 #include "filters/Sharpen.h"
 #include "paint/Gradient.h"
+#include "platform/ByteOrder.h"
 #include "raster/ColorMath.h"
 #include "support/PythonReader.h"
 #include "support/TempFolder.h"
@@ -515,6 +516,36 @@ TEST_F(FilterAlgorithmsTest, RepeatLoadersAndDefaults) {
   std::memcpy(g, block, 12);
   EXPECT_EQ(g[0], 1.0f);
   EXPECT_EQ(g[2], 1.0f);
+  // The emboss: a confirmed block's angle comes back as it was (remembered as the dialog shows it).
+  ASSERT_TRUE(LoadLastFilter(FilterKey::Emboss, block, f.Layer()));
+  EXPECT_EQ(BlockWord(block, 0), -120);
+  const int32_t emboss[4] = {-33, FloatBits(2.0f), 150, 0};
+  RememberFilterBlock(FilterKey::Emboss, emboss, 16);
+  EXPECT_EQ(BlockWord(FilterMemory(FilterKey::Emboss).block, 0), 33);
+  ASSERT_TRUE(LoadLastFilter(FilterKey::Emboss, block, f.Layer()));
+  EXPECT_EQ(std::memcmp(block, emboss, 16), 0);
+  // Noise and diffuse take a new seed from the clock; diffuse and median the layer's flag.
+  f.Layer().alphaProtect = 1;
+  ASSERT_TRUE(LoadLastFilter(FilterKey::Diffuse, block, f.Layer()));
+  EXPECT_EQ(block[14], 1);
+  ASSERT_TRUE(LoadLastFilter(FilterKey::Median, block, f.Layer()));
+  EXPECT_EQ(block[0], 8);
+  EXPECT_EQ(block[1], 1);
+  ASSERT_TRUE(LoadLastFilter(FilterKey::Mosaic, block, f.Layer()));
+  EXPECT_EQ(BlockWord(block, 0), 16);
+  EXPECT_EQ(BlockWord(block, 1), 1);
+  // The zoom blur's centre scales from the remembered selection size to the layer's part now.
+  SFilterMemory& zoom = FilterMemory(FilterKey::RadialBlur);
+  SetBlockWord(zoom.block, 0, 100 | -50 << 16);
+  ASSERT_TRUE(LoadLastFilter(FilterKey::RadialBlur, block, f.Layer()));
+  EXPECT_EQ(LoadLE<int16_t>(block), 28);       // 100 x 72 / 256
+  EXPECT_EQ(LoadLE<int16_t>(block + 2), -11);  // -50 x 56 / 256, halves away from zero
+  EXPECT_EQ(block[5], 1);
+  EXPECT_EQ(block[6], 1);
+  EXPECT_EQ(LoadLE<int32_t>(zoom.inlineBytes), 72);
+  StoreLE<int32_t>(zoom.inlineBytes + 4, 0);
+  EXPECT_FALSE(LoadLastFilter(FilterKey::RadialBlur, block, f.Layer()));
+  f.Layer().alphaProtect = 0;
   const int32_t remembered[2] = {77 | 1 << 8, 0};
   RememberFilterBlock(FilterKey::Threshold, remembered, 8);
   ASSERT_TRUE(LoadLastFilter(FilterKey::Threshold, block, f.Layer()));
