@@ -239,6 +239,25 @@ void PartialMask(FilterDocument& f) {
     for (int32_t x = 6; x < 66; ++x) s.SetPixel(x, y, static_cast<uint8_t>((x * 7 + y * 3) % 256));
 }
 
+// A run over the sub-rectangle (20, 9)-(41, 30) of the partly selected, moved layer: the full run's
+// pixels inside it, the old ones outside.
+void ExpectPreviewMatchesRun(FilterProc proc, const void* block, int32_t size, const std::vector<uint32_t>& full) {
+  FilterDocument g;
+  ASSERT_TRUE(g.ok);
+  ASSERT_TRUE(g.Paper().OffsetLayerGrow(g.Flow(), 0, true, 5, -7, 3));
+  PartialMask(g);
+  const std::vector<uint32_t> before = LayerPixels(g.Paper(), 0);
+  const TRect clip{20, 9, 41, 30};
+  ASSERT_TRUE(RunProc(g, proc, block, size, &clip));
+  const std::vector<uint32_t> part = LayerPixels(g.Paper(), 0);
+  const int32_t w = g.Layer().Store()->Width();
+  for (size_t i = 0; i < part.size(); ++i) {
+    const int32_t x = static_cast<int32_t>(i) % w, y = static_cast<int32_t>(i) / w;
+    const bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
+    ASSERT_EQ(part[i], inside ? full[i] : before[i]) << x << "," << y;
+  }
+}
+
 struct PointCase {
   const char* name;
   FilterProc proc;
@@ -319,19 +338,7 @@ TEST_F(FilterAlgorithmsTest, PointFiltersFollowTheCoverageRuleAndKeepAlpha) {
           ASSERT_EQ(n, expect) << x << "," << y << " coverage " << cov << std::hex << " old " << o << " value " << v;
         }
       // A preview of a sub-rectangle equals the full run there.
-      FilterDocument g;
-      ASSERT_TRUE(g.ok);
-      ASSERT_TRUE(g.Paper().OffsetLayerGrow(g.Flow(), 0, true, 5, -7, 3));
-      PartialMask(g);
-      const TRect clip{20, 9, 41, 30};
-      ASSERT_TRUE(RunProc(g, c.proc, block, c.size, &clip));
-      const std::vector<uint32_t> part = LayerPixels(g.Paper(), 0);
-      for (int32_t y = 0; y < store.Height(); ++y)
-        for (int32_t x = 0; x < store.Width(); ++x) {
-          const size_t i = static_cast<size_t>(y) * store.Width() + x;
-          const bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
-          ASSERT_EQ(part[i], inside ? after[i] : before[i]) << x << "," << y;
-        }
+      ExpectPreviewMatchesRun(c.proc, block, c.size, after);
     }
   }
 }
@@ -704,21 +711,7 @@ TEST_F(FilterAlgorithmsTest, NeighbourhoodFiltersKeepAlphaCoverageAndPreviews) {
         }
       full = after;
     }
-    if (!c.previewEqualsRun) continue;
-    FilterDocument g;
-    ASSERT_TRUE(g.ok);
-    ASSERT_TRUE(g.Paper().OffsetLayerGrow(g.Flow(), 0, true, 5, -7, 3));
-    PartialMask(g);
-    const std::vector<uint32_t> before = LayerPixels(g.Paper(), 0);
-    const TRect clip{20, 9, 41, 30};
-    ASSERT_TRUE(RunProc(g, c.proc, block, c.size, &clip));
-    const std::vector<uint32_t> part = LayerPixels(g.Paper(), 0);
-    const int32_t w = g.Layer().Store()->Width();
-    for (size_t i = 0; i < part.size(); ++i) {
-      const int32_t x = static_cast<int32_t>(i) % w, y = static_cast<int32_t>(i) / w;
-      const bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
-      ASSERT_EQ(part[i], inside ? full[i] : before[i]) << x << "," << y;
-    }
+    if (c.previewEqualsRun) ExpectPreviewMatchesRun(c.proc, block, c.size, full);
   }
 }
 
