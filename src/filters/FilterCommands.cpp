@@ -8,7 +8,13 @@
 
 #include "document/LayerData.h"
 #include "events/EventPacket.h"
+#include "filters/Blurs.h"
+#include "filters/ColourAdjust.h"
+#include "filters/Convolve.h"
 #include "filters/FilterCore.h"
+#include "filters/NoiseDiffuseMedian.h"
+#include "filters/Patterns.h"
+#include "filters/Sharpen.h"
 #include "filters/FilterTexts.h"
 #include "paint/GradientSet.h"
 #include "paint/Stroke.h"
@@ -26,42 +32,156 @@ namespace tf {
 namespace {
 
 // ---------------------------------------------------------------------------------------------
+// Compiled defaults and loaders of the rows
+
+void LevelsDefaults(SFilterMemory& m) {
+  for (int32_t c = 0; c < 4; ++c) {
+    m.block[c] = 0;
+    m.block[4 + c] = 100;
+    m.block[8 + c] = 255;
+    m.block[12 + c] = 0;
+    m.block[16 + c] = 255;
+  }
+  m.block[20] = 1;  // linear
+}
+void ColorBalanceDefaults(SFilterMemory& m) {
+  const float one = 1.0f;
+  for (int32_t c = 0; c < 3; ++c) std::memcpy(m.block + 4 * c, &one, 4);
+}
+void PosterizeDefaults(SFilterMemory& m) { SetBlockWord(m.block, 0, 4); }
+void ThresholdDefaults(SFilterMemory& m) { m.block[0] = 128; }
+// The remembered threshold, built by Repeat: source byte 0.
+bool LoadThreshold(const SFilterCatalogueRow& row, void* block, const CLayerData&) {
+  std::memcpy(block, FilterMemory(row.key).block, static_cast<size_t>(row.blockSize));
+  static_cast<uint8_t*>(block)[1] = 0;
+  return true;
+}
+
+void GaussianBlurDefaults(SFilterMemory& m) {
+  const float one = 1.0f;
+  std::memcpy(m.block, &one, 4);
+}
+void MotionBlurDefaults(SFilterMemory& m) {
+  m.block[0] = 1;  // distance
+  m.block[1] = 2;  // variant: the 16-bit angle, the saturating sampler
+}
+// The selection of the command whose block a loader builds (null outside a command: the whole
+// layer).
+const CMaskData* gLoadingMask = nullptr;
+const CMaskData* ZoomBlurMask() { return gLoadingMask; }
+
+// The zoom blur remembers the size of the selection it was made for (inline bytes 0..7).
+void ZoomBlurDefaults(SFilterMemory& m) {
+  m.block[4] = 1;  // amount
+  m.block[6] = 1;  // the saturating sampler
+  StoreLE<int32_t>(m.inlineBytes + 0, 256);
+  StoreLE<int32_t>(m.inlineBytes + 4, 256);
+}
+// The remembered centre scaled from the remembered selection size to the layer's part under the
+// selection now; false when a remembered side is not above 0.
+bool LoadZoomBlur(const SFilterCatalogueRow& row, void* block, const CLayerData& layer) {
+  SFilterMemory& m = FilterMemory(row.key);
+  const int32_t rw = LoadLE<int32_t>(m.inlineBytes + 0), rh = LoadLE<int32_t>(m.inlineBytes + 4);
+  if (rw <= 0 || rh <= 0) return false;
+  TRect bounds{0, 0, 0, 0};
+  if (!GetMaskedLayerRect(layer, ZoomBlurMask(), bounds)) return false;
+  const int32_t w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
+  auto* b = static_cast<uint8_t*>(block);
+  std::memset(b, 0, 8);
+  const long double x = static_cast<long double>(LoadLE<int16_t>(m.block + 0)) * w / rw;
+  const long double y = static_cast<long double>(LoadLE<int16_t>(m.block + 2)) * h / rh;
+  StoreLE<int16_t>(b + 0, static_cast<int16_t>(std::clamp<int32_t>(RoundHalfAway(x), INT16_MIN, INT16_MAX)));
+  StoreLE<int16_t>(b + 2, static_cast<int16_t>(std::clamp<int32_t>(RoundHalfAway(y), INT16_MIN, INT16_MAX)));
+  b[4] = m.block[4];
+  b[5] = layer.alphaProtect;
+  b[6] = 1;
+  StoreLE<int32_t>(m.inlineBytes + 0, w);
+  StoreLE<int32_t>(m.inlineBytes + 4, h);
+  return true;
+}
+
+void SharpenCustomDefaults(SFilterMemory& m) {
+  const float amount = 0.3f;
+  std::memcpy(m.block, &amount, 4);
+}
+
+void NoiseDefaults(SFilterMemory& m) { SetBlockWord(m.block, 0, 1); }
+void DiffuseDefaults(SFilterMemory& m) { SetBlockWord(m.block, 0, 1); }
+void MedianDefaults(SFilterMemory& m) { m.block[0] = 8; }
+// Noise and diffuse take a new seed from the clock each time; diffuse also the layer's flag.
+bool LoadNoise(const SFilterCatalogueRow& row, void* block, const CLayerData&) {
+  std::memcpy(block, FilterMemory(row.key).block, 16);
+  SetBlockWord(block, 2, static_cast<int32_t>(timeGetTime()));
+  return true;
+}
+bool LoadDiffuse(const SFilterCatalogueRow& row, void* block, const CLayerData& layer) {
+  std::memcpy(block, FilterMemory(row.key).block, 16);
+  SetBlockWord(block, 2, static_cast<int32_t>(timeGetTime()));
+  static_cast<uint8_t*>(block)[14] = layer.alphaProtect;
+  return true;
+}
+
+void ColorHalftoneDefaults(SFilterMemory& m) {
+  SetBlockWord(m.block, 0, 8);
+  SetBlockWord(m.block, 1, 18);
+  SetBlockWord(m.block, 2, 72);
+}
+void MosaicDefaults(SFilterMemory& m) { SetBlockWord(m.block, 0, 16); }
+// The emboss remembers its angle as the dialog shows it; the block holds it negated.
+void EmbossDefaults(SFilterMemory& m) {
+  SetBlockWord(m.block, 0, 120);
+  const float height = 3.0f;
+  std::memcpy(m.block + 4, &height, 4);
+  SetBlockWord(m.block, 2, 100);
+}
+bool LoadEmboss(const SFilterCatalogueRow& row, void* block, const CLayerData&) {
+  std::memcpy(block, FilterMemory(row.key).block, 16);
+  SetBlockWord(block, 0, static_cast<int32_t>(0u - static_cast<uint32_t>(BlockWord(block, 0))));
+  return true;
+}
+void TilesDefaults(SFilterMemory& m) {
+  m.block[0] = 1;  // squares
+  StoreLE<uint16_t>(m.block + 2, 32);
+  for (int32_t c = 0; c < 3; ++c) m.block[4 + 4 * c + 3] = 255;  // black, opaque
+}
+
+// ---------------------------------------------------------------------------------------------
 // The catalogue. A filter's algorithm, loader, compiled defaults and keep-alpha byte go into its
 // row; the rows stay in the order of FilterKey.
 //   key, key name, menu action, name, event id, block size, FilterProc, dialog, loader, defaults,
 //   keep-alpha byte, data bytes, replay keep-alpha
 constexpr SFilterCatalogueRow kCatalogue[] = {
-    {FilterKey::BrightnessContrast, "BrightnessContrast", "actFilterContrast4", texts::kFilterBrightnessContrast, 62, 16, nullptr, "TFormBrightnessContrast4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::ColorBalance, "ColorBalance", "actFilterGamma4", texts::kFilterColorBalance, 24, 16, nullptr, "TFormGamma4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::GradientMap, "GradientMap", "actFilterGradateMap", texts::kFilterGradientMap, 54, 14, nullptr, "TFormGradientMap4", nullptr, nullptr, -1, 0, true},
-    {FilterKey::HueSaturation, "HueSaturation", "actFilterHLS4", texts::kFilterHueSaturation, 61, 16, nullptr, "TFormHueSaturation4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Invert, "Invert", "actFilterNega", texts::kFilterInvert, 81, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::BrightnessContrast, "BrightnessContrast", "actFilterContrast4", texts::kFilterBrightnessContrast, 62, 16, &BrightnessContrastFilter, "TFormBrightnessContrast4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::ColorBalance, "ColorBalance", "actFilterGamma4", texts::kFilterColorBalance, 24, 16, &ColorBalanceFilter, "TFormGamma4", nullptr, &ColorBalanceDefaults, -1, 0, false},
+    {FilterKey::GradientMap, "GradientMap", "actFilterGradateMap", texts::kFilterGradientMap, 54, 14, &GradientMapFilter, "TFormGradientMap4", nullptr, nullptr, -1, 0, true},
+    {FilterKey::HueSaturation, "HueSaturation", "actFilterHLS4", texts::kFilterHueSaturation, 61, 16, &HueSaturationFilter, "TFormHueSaturation4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Invert, "Invert", "actFilterNega", texts::kFilterInvert, 81, 0, &InvertFilter, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::FlipHorizontal, "FlipHorizontal", "actFilterFlipLR", texts::kFilterFlipHorizontal, 82, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::FlipVertical, "FlipVertical", "actFilterFlipTB", texts::kFilterFlipVertical, 83, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Rotate180, "Rotate180", "actFilterRot180", texts::kFilterRotate180, 84, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::Levels, "Levels", "actFilterLevels4", texts::kFilterLevels, 60, 24, nullptr, "TFormLevels4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Posterize, "Posterize", "actFilterPoster4", texts::kFilterPosterize, 27, 8, nullptr, "TFormPosterize4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Threshold, "Threshold", "actFilterMonotone", texts::kFilterThreshold, 49, 8, nullptr, "TFormThreshold4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Blur, "Blur", "actFilterBlur", texts::kFilterBlur, 64, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
-    {FilterKey::BlurMore, "BlurMore", "actFilterBlurStrong", texts::kFilterBlurMore, 65, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
-    {FilterKey::RadialBlur, "RadialBlur", "actFilterBlurZoom", texts::kFilterRadialBlur, 66, 8, nullptr, "TFormRadialBlur4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::MotionBlur, "MotionBlur", "actFilterBlurMove4", texts::kFilterMotionBlur, 4, 8, nullptr, "TFormMotionBlur4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::GaussianBlur, "GaussianBlur", "actFilterGauss", texts::kFilterGaussianBlur, 67, 8, nullptr, "TFormGaussianBlur4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Levels, "Levels", "actFilterLevels4", texts::kFilterLevels, 60, 24, &LevelsFilter, "TFormLevels4", nullptr, &LevelsDefaults, -1, 0, false},
+    {FilterKey::Posterize, "Posterize", "actFilterPoster4", texts::kFilterPosterize, 27, 8, &PosterizeFilter, "TFormPosterize4", nullptr, &PosterizeDefaults, -1, 0, false},
+    {FilterKey::Threshold, "Threshold", "actFilterMonotone", texts::kFilterThreshold, 49, 8, &ThresholdFilter, "TFormThreshold4", &LoadThreshold, &ThresholdDefaults, -1, 0, false},
+    {FilterKey::Blur, "Blur", "actFilterBlur", texts::kFilterBlur, 64, 0, &BlurFilter, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::BlurMore, "BlurMore", "actFilterBlurStrong", texts::kFilterBlurMore, 65, 0, &BlurMoreFilter, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::RadialBlur, "RadialBlur", "actFilterBlurZoom", texts::kFilterRadialBlur, 66, 8, &ZoomBlurFilter, "TFormRadialBlur4", &LoadZoomBlur, &ZoomBlurDefaults, -1, 0, false},
+    {FilterKey::MotionBlur, "MotionBlur", "actFilterBlurMove4", texts::kFilterMotionBlur, 4, 8, &MotionBlurFilter, "TFormMotionBlur4", nullptr, &MotionBlurDefaults, -1, 0, false},
+    {FilterKey::GaussianBlur, "GaussianBlur", "actFilterGauss", texts::kFilterGaussianBlur, 67, 8, &GaussianBlurFilter, "TFormGaussianBlur4", nullptr, &GaussianBlurDefaults, -1, 0, false},
     {FilterKey::Polar, "Polar", "actFilterPolar", texts::kFilterPolar, 55, 8, nullptr, "TFormPolarCoordinates4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Rotate, "Rotate", "actFilterRotate4", texts::kFilterRotate, 58, 8, nullptr, "TFormRotate4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Scale, "Scale", "actFilterZoom4", texts::kFilterScale, 57, 16, nullptr, "TFormScale4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Noise, "Noise", "actFilterNoise4", texts::kFilterNoise, 25, 16, nullptr, "TFormNoise4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::ColorHalftone, "ColorHalftone", "actFilterHalftone", texts::kFilterColorHalftone, 48, 16, nullptr, "TFormColorHalftone4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Mosaic, "Mosaic", "actFilterMosaic4", texts::kFilterMosaic, 26, 8, nullptr, "TFormMosaic4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Median, "Median", "actFilterMedian4", texts::kFilterMedian, 86, 8, nullptr, "TFormMedian4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Sharpen, "Sharpen", "actFilterSharp4", texts::kFilterSharpen, 12, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
-    {FilterKey::SharpenMore, "SharpenMore", "actFilterSharpStrong4", texts::kFilterSharpenMore, 13, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, true},
-    {FilterKey::SharpenCustom, "SharpenCustom", "actFilterSharpCustom4", texts::kFilterSharpenCustom, 14, 8, nullptr, "TFormSharpenCustom4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Diffuse, "Diffuse", "actFilterDifuse", texts::kFilterDiffuse, 59, 16, nullptr, "TFormDifuse4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Emboss, "Emboss", "actFilterEmboss4", texts::kFilterEmboss, 50, 16, nullptr, "TFormEmboss4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Noise, "Noise", "actFilterNoise4", texts::kFilterNoise, 25, 16, &NoiseFilter, "TFormNoise4", &LoadNoise, &NoiseDefaults, -1, 0, false},
+    {FilterKey::ColorHalftone, "ColorHalftone", "actFilterHalftone", texts::kFilterColorHalftone, 48, 16, &ColorHalftoneFilter, "TFormColorHalftone4", nullptr, &ColorHalftoneDefaults, -1, 0, false},
+    {FilterKey::Mosaic, "Mosaic", "actFilterMosaic4", texts::kFilterMosaic, 26, 8, &MosaicFilter, "TFormMosaic4", nullptr, &MosaicDefaults, 4, 0, false},
+    {FilterKey::Median, "Median", "actFilterMedian4", texts::kFilterMedian, 86, 8, &MedianFilter, "TFormMedian4", nullptr, &MedianDefaults, 1, 0, false},
+    {FilterKey::Sharpen, "Sharpen", "actFilterSharp4", texts::kFilterSharpen, 12, 0, &SharpenFilter, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::SharpenMore, "SharpenMore", "actFilterSharpStrong4", texts::kFilterSharpenMore, 13, 0, &SharpenMoreFilter, nullptr, nullptr, nullptr, -1, 0, true},
+    {FilterKey::SharpenCustom, "SharpenCustom", "actFilterSharpCustom4", texts::kFilterSharpenCustom, 14, 8, &SharpenCustomFilter, "TFormSharpenCustom4", nullptr, &SharpenCustomDefaults, -1, 0, false},
+    {FilterKey::Diffuse, "Diffuse", "actFilterDifuse", texts::kFilterDiffuse, 59, 16, &DiffuseFilter, "TFormDifuse4", &LoadDiffuse, &DiffuseDefaults, -1, 0, false},
+    {FilterKey::Emboss, "Emboss", "actFilterEmboss4", texts::kFilterEmboss, 50, 16, &EmbossFilter, "TFormEmboss4", &LoadEmboss, &EmbossDefaults, -1, 0, false},
     {FilterKey::FindEdges, "FindEdges", "actFilterFindEdge", texts::kFilterFindEdges, 53, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Solarize, "Solarize", "actFilterSolarization", texts::kFilterSolarize, 56, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::Tiles, "Tiles", "actFilterTile", texts::kFilterTiles, 73, 16, nullptr, "TFormTiles4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Tiles, "Tiles", "actFilterTile", texts::kFilterTiles, 73, 16, &TilesFilter, "TFormTiles4", nullptr, &TilesDefaults, -1, 0, false},
     {FilterKey::Clouds, "Clouds", "actFilterCloud", texts::kFilterClouds, 70, 16, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Clouds2, "Clouds2", "actFilterCloud2", texts::kFilterClouds2, 70, 16, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Plasma, "Plasma", "actFilterPlasma", texts::kFilterPlasma, 71, 16, nullptr, "TFormPlasma4", nullptr, nullptr, -1, 0, false},
@@ -190,7 +310,12 @@ void RememberFilterBlock(FilterKey key, const void* block, int32_t size) {
   switch (size) {
     case kBlock8:
     case kBlock16:
-    case kBlock24: std::memcpy(m.block, block, static_cast<size_t>(size)); break;
+    case kBlock24:
+      std::memcpy(m.block, block, static_cast<size_t>(size));
+      // The emboss block holds the dialog's angle negated; the angle is remembered as the dialog
+      // shows it (its loader negates it back).
+      if (key == FilterKey::Emboss) SetBlockWord(m.block, 0, static_cast<int32_t>(0u - static_cast<uint32_t>(BlockWord(block, 0))));
+      break;
     case kBlock50: {
       const auto& b = *static_cast<const SFilterParam50*>(block);
       std::memcpy(m.inlineBytes, b.Inline(), sizeof m.inlineBytes);
@@ -351,7 +476,12 @@ bool PrepareBlock(const SFilterCatalogueRow& row, SBlockHolder& b, CFlt4Core& co
   if (row.key == FilterKey::LuminanceToAlpha) return BuildLuminanceToAlphaBlock(paper, b.words);
   if (row.dialog == nullptr) return true;  // a filter without parameters
   void* block = b.For(row.blockSize);
-  if (useLast) return LoadLastFilter(row.key, block, *core.Layer());
+  if (useLast) {
+    gLoadingMask = core.Mask();
+    const bool loaded = LoadLastFilter(row.key, block, *core.Layer());
+    gLoadingMask = nullptr;
+    return loaded;
+  }
   return GetFilterDialogHost().RunFilterDialog(row, core, block);
 }
 
@@ -498,6 +628,35 @@ bool ReplayFilter(FilterKey key, TPaper& paper, TFlowImage* flow, int32_t layerI
   } catch (...) {
     return false;
   }
+}
+
+namespace {
+
+bool ReplayBoxBlur(FilterProc proc, uint8_t eventId, TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record,
+                   int32_t keepAlpha) {
+  try {
+    CFlt4Core core(paper, flow, layerIndex, proc, record);
+    if (!core.IsValid()) return false;
+    core.SetKeepAlphaOverride(keepAlpha);
+    return core.Run0(eventId);
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+bool ReplayBlurV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record, int32_t keepAlpha) {
+  return ReplayBoxBlur(&BlurBoxFilter, 0, paper, flow, layerIndex, record, keepAlpha);
+}
+
+bool ReplayBlurMoreV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record, int32_t keepAlpha) {
+  return ReplayBoxBlur(&BlurMoreBoxFilter, 1, paper, flow, layerIndex, record, keepAlpha);
+}
+
+bool ReplayColorBalanceV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, const SFilterRecordedValues& values,
+                          bool record, int32_t keepAlpha) {
+  return ReplayFilter(FilterKey::ColorBalance, paper, flow, layerIndex, values, record, keepAlpha);
 }
 
 bool ReplayLuminanceToAlphaWithoutColour(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record) {

@@ -194,6 +194,13 @@ bool ReplayFilter(FilterKey key, TPaper& paper, TFlowImage* flow, int32_t layerI
 // The replay of event 52 (an older luminance to alpha without a colour): the colour of the stroke
 // the document uses now and mix flag 0.
 bool ReplayLuminanceToAlphaWithoutColour(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record);
+// The first versions of blur and blur more (events 0 and 1: the 3x3 and 5x5 box kernels), run
+// with the record flag and keep-alpha value given (a recorded run records event 0 or 1), and the
+// first colour balance (event 17), which is today's with the same four values.
+bool ReplayBlurV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record, int32_t keepAlpha);
+bool ReplayBlurMoreV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record, int32_t keepAlpha);
+bool ReplayColorBalanceV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, const SFilterRecordedValues& values,
+                          bool record, int32_t keepAlpha);
 // The last-used loader of a filter.
 bool LoadLastFilter(FilterKey key, void* block, const CLayerData& layer);
 

@@ -36,6 +36,17 @@ bool PlayLuminanceToAlphaWithoutColour(const SFilterReplayCall& call) {
   return ReplayLuminanceToAlphaWithoutColour(call.paper, call.flow, call.layer, false);
 }
 
+// The first blur, blur more and colour balance (events 0, 1 and 17).
+bool PlayBlurV1(const SFilterReplayCall& call) {
+  return ReplayBlurV1(call.paper, call.flow, call.layer, false, call.alphaProtect);
+}
+bool PlayBlurMoreV1(const SFilterReplayCall& call) {
+  return ReplayBlurMoreV1(call.paper, call.flow, call.layer, false, call.alphaProtect);
+}
+bool PlayColorBalanceV1(const SFilterReplayCall& call) {
+  return ReplayColorBalanceV1(call.paper, call.flow, call.layer, RecordedValues(call), false, call.alphaProtect);
+}
+
 template <size_t... I>
 constexpr std::array<FFilterReplay, sizeof...(I)> ReplayRoutines(std::index_sequence<I...>) {
   return {&PlayFilterRow<static_cast<FilterKey>(I)>...};
@@ -53,6 +64,9 @@ std::vector<SFilterReplayRow> MakeRows() {
     rows.push_back(SFilterReplayRow{cls, row.eventId, routines[static_cast<size_t>(row.key)], row.keyName});
   }
   rows.push_back(SFilterReplayRow{FilterClassOfId(52), 52, &PlayLuminanceToAlphaWithoutColour, "LuminanceToAlpha"});
+  rows.push_back(SFilterReplayRow{FilterClassOfId(0), 0, &PlayBlurV1, "BlurV1"});
+  rows.push_back(SFilterReplayRow{FilterClassOfId(1), 1, &PlayBlurMoreV1, "BlurMoreV1"});
+  rows.push_back(SFilterReplayRow{FilterClassOfId(17), 17, &PlayColorBalanceV1, "ColorBalanceV1"});
   return rows;
 }
 

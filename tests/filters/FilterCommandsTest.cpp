@@ -194,12 +194,11 @@ TEST_F(FilterCommandsTest, MissingDialogsAndAlgorithmsFailLoudly) {
   TPaper& paper = f.Paper();
   const Snapshot before = Take(f);
   // No algorithm yet: the command, its replay and the player's row say so.
-  EXPECT_FALSE(CmdEmboss(paper, f.Flow(), 0, false));
-  EXPECT_TRUE(scope.paper.DebugSaid("filter Emboss (actFilterEmboss4): its algorithm is not built yet"));
+  EXPECT_FALSE(CmdFindEdges(paper, f.Flow(), 0, false));
+  EXPECT_TRUE(scope.paper.DebugSaid("filter FindEdges (actFilterFindEdge): its algorithm is not built yet"));
   SFilterRecordedValues values;
-  values.wordCount = 4;
-  EXPECT_FALSE(ReplayEmboss(paper, f.Flow(), 0, values, false, 0));
-  EXPECT_TRUE(scope.paper.DebugSaid("filter Emboss: its algorithm is not built yet"));
+  EXPECT_FALSE(ReplayFindEdges(paper, f.Flow(), 0, values, false, 0));
+  EXPECT_TRUE(scope.paper.DebugSaid("filter FindEdges: its algorithm is not built yet"));
   EXPECT_EQ(dialogs.calls, 0);
   // No dialog host: the default names the filter and its dialog.
   ScopedFilterProc mosaic(FilterKey::Mosaic, &ThresholdProc);
@@ -212,6 +211,10 @@ TEST_F(FilterCommandsTest, MissingDialogsAndAlgorithmsFailLoudly) {
 
   // Every catalogue row that has no algorithm yet fails its replay through the player.
   for (const SFilterReplayRow& row : FilterReplayRows()) {
+    bool built = false;
+    for (const SFilterCatalogueRow& r : FilterCatalogue())
+      built = built || (std::string(r.keyName) == row.name && FilterProcOf(r.key) != nullptr);
+    if (built || std::string(row.name).ends_with("V1")) continue;
     SFilterReplayCall call{paper, f.Flow(), 0, row.cls, row.id, 0, {0, 0, 0, 0, 0, 0}, 0, 0, nullptr, {},
                            nullptr, nullptr, nullptr, nullptr};
     EXPECT_FALSE(row.replay(call)) << row.name;

@@ -20,29 +20,10 @@
 namespace tf::test {
 namespace {
 
-// Runs the model: false when python3 or numpy cannot run it (the output then says why).
+// Runs the model (filter_pixels.py).
 bool RunModel(const std::string& mode, const std::vector<int32_t>& input, std::vector<uint32_t>& out,
               std::string& output) {
-  char in[] = "/tmp/tf_filter_in_XXXXXX";
-  char res[] = "/tmp/tf_filter_out_XXXXXX";
-  const int a = ::mkstemp(in), b = ::mkstemp(res);
-  if (a < 0 || b < 0) return false;
-  const auto bytes = static_cast<ssize_t>(input.size() * 4);
-  const bool written = ::write(a, input.data(), static_cast<size_t>(bytes)) == bytes;
-  ::close(a);
-  ::close(b);
-  std::map<std::string, std::string> lines;
-  const bool ran = written && RunNumpyScript("filter_pixels.py", mode + " " + in + " " + res, lines, output) == 0;
-  if (ran) {
-    FILE* f = std::fopen(res, "rb");
-    out.clear();
-    uint32_t v;
-    while (f != nullptr && std::fread(&v, 4, 1, f) == 1) out.push_back(v);
-    if (f != nullptr) std::fclose(f);
-  }
-  ::unlink(in);
-  ::unlink(res);
-  return ran;
+  return RunModelScript("filter_pixels.py", mode, input, out, output);
 }
 
 void RandomImage(TMTC& image, uint64_t seed, bool someTransparent) {

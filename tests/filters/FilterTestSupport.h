@@ -1,7 +1,12 @@
 // A recorded document for the filter tests, test algorithms, and an independent model of the
 // coverage rule.
 #pragma once
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +26,7 @@
 #include "raster/BlockVCH.h"
 #include "raster/Composite.h"
 #include "raster/PixelOps.h"
+#include "support/PythonReader.h"
 
 namespace tf::test {
 
@@ -46,6 +52,32 @@ inline bool FlowHoldsLayer(TPaper& paper, TFlowImage& flow, int32_t index) {
     for (int32_t x = 0; x < store.Width(); ++x)
       if (flow.Image().GetPixel(x, y) != store.GetPixel(x, y)) return false;
   return true;
+}
+
+// Runs a numpy model of tests/data (script MODE INPUT OUTPUT, little-endian int32 files): false when
+// python3 or numpy cannot run it (the output then says why).
+inline bool RunModelScript(const std::string& script, const std::string& mode, const std::vector<int32_t>& input,
+                           std::vector<uint32_t>& out, std::string& output) {
+  char in[] = "/tmp/tf_filter_in_XXXXXX";
+  char res[] = "/tmp/tf_filter_out_XXXXXX";
+  const int a = ::mkstemp(in), b = ::mkstemp(res);
+  if (a < 0 || b < 0) return false;
+  const auto bytes = static_cast<ssize_t>(input.size() * 4);
+  const bool written = ::write(a, input.data(), static_cast<size_t>(bytes)) == bytes;
+  ::close(a);
+  ::close(b);
+  std::map<std::string, std::string> lines;
+  const bool ran = written && RunNumpyScript(script, mode + " " + in + " " + res, lines, output) == 0;
+  if (ran) {
+    FILE* f = std::fopen(res, "rb");
+    out.clear();
+    uint32_t v;
+    while (f != nullptr && std::fread(&v, 4, 1, f) == 1) out.push_back(v);
+    if (f != nullptr) std::fclose(f);
+  }
+  ::unlink(in);
+  ::unlink(res);
+  return ran;
 }
 
 // ---- Test algorithms

@@ -511,7 +511,7 @@ TEST_F(PlayerTest, MalformedPacketsFailTheirStepAndChangeNothing) {
        },
        false},
       {"a second new document", [](StreamBuilder& s) { s.Start(30, 30); }, false},
-      {"a filter with no replay routine", [](StreamBuilder& s) { s.Record(kPcFilter0, 0, SLayerValuePacket{}); },
+      {"a filter with no replay routine", [](StreamBuilder& s) { s.Record(kPcFilter0, 8, SLayerValuePacket{}); },
        false},
       {"a lighting block of 4 data bytes",
        [](StreamBuilder& s) {
