@@ -430,6 +430,36 @@ TEST(LayerImages, SelectionTransformRefusesBadArgumentsWithoutATrace) {
   EXPECT_TRUE(Take(f.Paper()) == before);
 }
 
+// A write-back into the layer that is refused inside the selection fails the transform with the
+// layer-command warning; the layer and the stream stay as they were.
+TEST(LayerImages, SelectionTransformWithARefusedWriteBackWarnsAndChangesNothing) {
+  struct Case {
+    int32_t code;
+    bool withAlpha;
+  };
+  const Case cases[] = {{kUndoFlipLayerHorizontal, true},
+                        {kUndoFlipLayerHorizontal, false},
+                        {kUndoFlipLayerVertical, true},
+                        {kUndoRotateLayer180, false}};
+  for (const Case& c : cases) {
+    Fixture f;
+    // A transparent canvas-sized layer on top: none of its tiles is committed yet.
+    ASSERT_TRUE(f.Paper().AddLayer(f.Flow(), 2, false, true, 255, 0, kH, kW));
+    f.Select([](int32_t x, int32_t y) { return uint8_t(x >= 3 && x < 30 && y >= 2 && y < 20 ? 255 : 0); });
+    const Snapshot before = Take(f.Paper());
+    const int32_t steps = f.Steps();
+    f.scope.warnings.Clear();
+    RefuseNextCommits(1 << 20);
+    const bool done = f.Paper().TransformInSelection(f.Flow(), 2, true, c.withAlpha, c.code, -1);
+    ResetAddressSpaceSettings();
+    EXPECT_FALSE(done) << c.code << " " << c.withAlpha;
+    EXPECT_EQ(f.scope.warnings.Texts(), std::vector<std::string>{"Failed to execute layer command!"})
+        << c.code << " " << c.withAlpha;
+    EXPECT_TRUE(Take(f.Paper()) == before) << c.code;
+    EXPECT_EQ(f.Steps(), steps) << c.code;
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The whole image
 
