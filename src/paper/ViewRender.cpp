@@ -349,10 +349,13 @@ SRectWH ScaledThumbnailRect(const SRectWH& canvasRect, int32_t imageWidth, int32
   const float fx = static_cast<float>(imageWidth) / static_cast<float>(canvasWidth);
   const float fy = static_cast<float>(imageHeight) / static_cast<float>(canvasHeight);
   auto trunc32 = [](float v) { return Clamp32(static_cast<int64_t>(std::clamp(std::trunc(v), -4e18f, 4e18f))); };
-  return SRectWH{trunc32(static_cast<float>(canvasRect.left) * fx),
-                 trunc32(static_cast<float>(canvasRect.top) * fy),
-                 AddSat(trunc32(static_cast<float>(canvasRect.width) * fx), 1),
-                 AddSat(trunc32(static_cast<float>(canvasRect.height) * fy), 1)};
+  // The far edge is scaled on its own: a width scaled apart from its left edge can end a pixel
+  // short of the part the changed rectangle reaches.
+  const int32_t left = trunc32(static_cast<float>(canvasRect.left) * fx);
+  const int32_t top = trunc32(static_cast<float>(canvasRect.top) * fy);
+  const int32_t right = AddSat(trunc32(static_cast<float>(int64_t{canvasRect.left} + canvasRect.width) * fx), 1);
+  const int32_t bottom = AddSat(trunc32(static_cast<float>(int64_t{canvasRect.top} + canvasRect.height) * fy), 1);
+  return SRectWH{left, top, Clamp32(int64_t{right} - left), Clamp32(int64_t{bottom} - top)};
 }
 
 bool DrawLayerThumbnailRect(CLayerData& layer, const SRectWH& thumbnailRect) {

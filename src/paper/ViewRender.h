@@ -180,8 +180,8 @@ bool RenderRotatedSmooth(TMTC& dest, TMTC& display, CScaleImageTMTC& scaler, SRe
 
 // The part of an image of imageWidth x imageHeight that shows the canvas rect (l, t, w, h) of a
 // canvas of canvasWidth x canvasHeight: with fx = imageWidth / canvasWidth and fy likewise (single
-// precision), (trunc(l*fx), trunc(t*fy), trunc(w*fx) + 1, trunc(h*fy) + 1). Empty for an empty
-// size.
+// precision), from (trunc(l*fx), trunc(t*fy)) to (trunc((l+w)*fx) + 1, trunc((t+h)*fy) + 1).
+// Empty for an empty size.
 SRectWH ScaledThumbnailRect(const SRectWH& canvasRect, int32_t imageWidth, int32_t imageHeight, int32_t canvasWidth,
                             int32_t canvasHeight);
 // Redraws the thumbnail rect from the canvas part of the layer's store (box average).

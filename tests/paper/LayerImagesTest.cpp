@@ -135,6 +135,42 @@ TEST(LayerImages, BoundsUniteTheCanvasWithTheMatchingStores) {
   EXPECT_FALSE(f.Paper().RefreshLayerContent(7, true));
 }
 
+// A layer placed elsewhere whose pixels changed: refreshing its content gives the display a full
+// redraw gives (the content rectangles are moved to the canvas by the layer's own offsets).
+TEST(LayerImages, RefreshingAMovedLayersContentEqualsAFullRedraw) {
+  struct Case {
+    int32_t ox, oy;
+  };
+  const Case cases[] = {{12, 7}, {24, 10}, {5, 16}, {18, 3}, {-3, 12}};
+  for (const Case& c : cases) {
+    Fixture f;
+    ASSERT_TRUE(f.Paper().AddLayer(f.Flow(), 2, false, true, 255, 0, 50, 64));
+    f.Layer(2).offsetX = c.ox;
+    f.Layer(2).offsetY = c.oy;
+    f.Paper().RedrawAll(true);
+    // New pixels in part of the store, the display not told.
+    for (int32_t y = 14; y < 25; ++y)
+      for (int32_t x = 20; x < 34; ++x)
+        f.Layer(2).Store()->SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(x * 5 << 16 | y * 7 << 8 | 0x55));
+    f.Paper().RefreshLayerContent(2, true);
+    const TTC& display = f.Paper().DisplayBuffer();
+    std::vector<uint32_t> refreshed;
+    for (int32_t y = 0; y < kH; ++y)
+      for (int32_t x = 0; x < kW; ++x) refreshed.push_back(display.GetPixel(x, y));
+    f.Paper().RedrawAll(true);
+    int32_t differing = 0;
+    for (int32_t y = 0; y < kH; ++y)
+      for (int32_t x = 0; x < kW; ++x)
+        if (refreshed[static_cast<size_t>(y * kW + x)] != display.GetPixel(x, y)) ++differing;
+    EXPECT_EQ(differing, 0) << c.ox << "," << c.oy;
+    // The new pixels show: a redraw without the layer differs there.
+    const int32_t x = 27 - c.ox, y = 19 - c.oy;
+    f.Layer(2).visible = 0;
+    f.Paper().RedrawAll(true);
+    EXPECT_NE(display.GetPixel(x, y), refreshed[static_cast<size_t>(y * kW + x)]) << c.ox << "," << c.oy;
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Trimming
 
@@ -428,6 +464,36 @@ TEST(LayerImages, SelectionTransformRefusesBadArgumentsWithoutATrace) {
   EXPECT_FALSE(f.Paper().TransformInSelection(f.Flow(), 0, true, true, 7, 3));    // mask
   EXPECT_EQ(f.Steps(), steps);
   EXPECT_TRUE(Take(f.Paper()) == before);
+}
+
+// A write-back into the layer that is refused inside the selection fails the transform with the
+// layer-command warning; the layer and the stream stay as they were.
+TEST(LayerImages, SelectionTransformWithARefusedWriteBackWarnsAndChangesNothing) {
+  struct Case {
+    int32_t code;
+    bool withAlpha;
+  };
+  const Case cases[] = {{kUndoFlipLayerHorizontal, true},
+                        {kUndoFlipLayerHorizontal, false},
+                        {kUndoFlipLayerVertical, true},
+                        {kUndoRotateLayer180, false}};
+  for (const Case& c : cases) {
+    Fixture f;
+    // A transparent canvas-sized layer on top: none of its tiles is committed yet.
+    ASSERT_TRUE(f.Paper().AddLayer(f.Flow(), 2, false, true, 255, 0, kH, kW));
+    f.Select([](int32_t x, int32_t y) { return uint8_t(x >= 3 && x < 30 && y >= 2 && y < 20 ? 255 : 0); });
+    const Snapshot before = Take(f.Paper());
+    const int32_t steps = f.Steps();
+    f.scope.warnings.Clear();
+    RefuseNextCommits(1 << 20);
+    const bool done = f.Paper().TransformInSelection(f.Flow(), 2, true, c.withAlpha, c.code, -1);
+    ResetAddressSpaceSettings();
+    EXPECT_FALSE(done) << c.code << " " << c.withAlpha;
+    EXPECT_EQ(f.scope.warnings.Texts(), std::vector<std::string>{"Failed to execute layer command!"})
+        << c.code << " " << c.withAlpha;
+    EXPECT_TRUE(Take(f.Paper()) == before) << c.code;
+    EXPECT_EQ(f.Steps(), steps) << c.code;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // canvas, every move records, undoes and redoes exactly, and refused distances change nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -271,6 +272,35 @@ TEST(LayerMoves, MovingOtherLayersLeavesTheWorkingCopyWithTheActiveLayer) {
   for (int32_t y = 0; y < active.StoreHeight(); ++y)
     for (int32_t x = 0; x < active.StoreWidth(); ++x)
       ASSERT_EQ(copy.GetPixel(x, y), active.Store()->GetPixel(x, y)) << x << "," << y;
+}
+
+// A block moved with the selection far enough that its stores grow past the largest one: the
+// working copy grows with them to the largest store, and holds the active layer.
+TEST(LayerMoves, AGrowingBlockMoveWithTheSelectionGrowsTheWorkingCopyToTheLargestStore) {
+  struct Case {
+    int32_t index, count;
+    TPoint d;
+  };
+  const Case cases[] = {{1, 2, {45, 0}},  {1, 2, {0, 38}},  {3, 3, {-50, 33}},
+                        {3, 3, {31, -40}}, {1, 2, {-52, 1}}, {3, 3, {2, 45}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.index << " " << c.count << " " << c.d.x << "," << c.d.y);
+    MoveFixture f;
+    ASSERT_TRUE(f.Paper().OffsetGroupInMask(f.Flow(), c.index, true, c.d, c.count, 0));
+    int32_t width = 0, height = 0;
+    for (int32_t i = 0; i < f.Paper().GetLayerCount(); ++i) {
+      width = std::max(width, f.Paper().GetLayer(i)->StoreWidth());
+      height = std::max(height, f.Paper().GetLayer(i)->StoreHeight());
+    }
+    ASSERT_TRUE(width > kW + 30 || height > kH + 30);  // a store grew past the largest before
+    const TMTC& copy = f.Flow()->Image();
+    EXPECT_EQ(copy.Width(), width);
+    EXPECT_EQ(copy.Height(), height);
+    const CLayerData& active = *f.Paper().GetLayer(f.Paper().GetActiveLayerIndex());
+    for (int32_t y = 0; y < active.StoreHeight(); ++y)
+      for (int32_t x = 0; x < active.StoreWidth(); ++x)
+        ASSERT_EQ(copy.GetPixel(x, y), active.Store()->GetPixel(x, y)) << x << "," << y;
+  }
 }
 
 TEST(LayerMoves, WithoutSelectionPixelsTheSelectionMoveIsAPlainMove) {

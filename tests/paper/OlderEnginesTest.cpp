@@ -20,6 +20,7 @@
 #include "paint/Stroke.h"
 #include "paper/FlowImage.h"
 #include "paper/Paper.h"
+#include "raster/ChannelShapes.h"
 #include "paper/PaperTestSupport.h"
 #include "support/TestRng.h"
 
@@ -161,6 +162,75 @@ TEST_F(OlderEnginesTest, Engine1AirbrushDabsLieWhereTheModelPutsThem) {
     for (int32_t px = 0; px < kW; ++px)
       ASSERT_EQ(d.Flow().Image().GetPixel(px, py), reference.GetPixel(px, py)) << px << "," << py;
   EXPECT_TRUE(d.End());
+}
+
+// The pen's dabs in the working channel against a model: from the start plus half a pixel, one
+// step per major-axis pixel (half a pixel below size 2), a dab every step below size 8; below size
+// 3 a disc of rows and one of columns; from the sixth dab on one span disc across the major axis,
+// before it a round dot.
+TEST_F(OlderEnginesTest, Engine1PenDabsLieWhereTheModelPutsThem) {
+  struct Case {
+    const char* name;
+    float width;
+    float ax, ay, bx, by;
+  } cases[] = {
+      {"width 1.5: halved steps, rows and columns", 1.5f, 10.25f, 12, 30.25f, 19},
+      {"width 2.5: rows and columns", 2.5f, 8, 30.5f, 14, 10.5f},
+      {"width 6 along x: dots, then column spans", 6, 10.25f, 12, 40.25f, 21},
+      {"width 6 along y: dots, then row spans", 6, 20.5f, 6, 29.5f, 40},
+      {"width 12 spaced by width", 12, 12, 20, 52, 26},
+  };
+  for (const Case& k : cases) {
+    OldDocument d;
+    d.stroke.SetPenType(0);
+    d.stroke.SetWidth(k.width);
+    d.stroke.SetIfSize(false);
+    const TChannel& work = d.Flow().WorkChannel();
+    TChannel model(work.Width(), work.Height());
+    ASSERT_TRUE(d.Segment(k.ax, k.ay, k.bx, k.by)) << k.name;
+    const double dx = double{k.bx} - k.ax, dy = double{k.by} - k.ay;
+    const bool alongX = std::fabs(dx) >= std::fabs(dy);
+    const double h = std::max(std::fabs(dx), std::fabs(dy));
+    int64_t n = static_cast<int64_t>(std::ceil(h));
+    double sx = dx / h, sy = dy / h;
+    const float size = k.width;
+    // The interval is taken in double precision (a spacing of 1/6 and WIDTH 12 give 3, not 2).
+    const int64_t interval =
+        size < 8 ? 1 : static_cast<int64_t>(std::ceil(static_cast<double>(d.stroke.GetSpacing()) * size));
+    if (size < 2) {
+      n *= 2;
+      sx /= 2;
+      sy /= 2;
+    }
+    double x = k.ax + 0.5, y = k.ay + 0.5;
+    int64_t dabs = 0;
+    for (int64_t i = 0; i < n; ++i) {
+      if (i % interval == 0) {
+        const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+        if (size < 3) {
+          SpanDiscRows(model, 255, true, fx, fy, size, 1.0f);
+          SpanDiscColumns(model, 255, true, fx, fy, size, 1.0f);
+        } else if (dabs > 4) {
+          if (alongX)
+            SpanDiscColumns(model, 255, true, fx, fy, size, 1.0f);
+          else
+            SpanDiscRows(model, 255, true, fx, fy, size, 1.0f);
+        } else {
+          DrawRoundDot(model, 255, true, fx, fy, size, 1.0f, true);
+        }
+        ++dabs;
+      }
+      x += sx;
+      y += sy;
+    }
+    ASSERT_EQ(d.stroke.GetDabCounter(), dabs) << k.name;
+    int32_t differing = 0;
+    for (int32_t py = 0; py < work.Height(); ++py)
+      for (int32_t px = 0; px < work.Width(); ++px)
+        if (work.GetPixel(px, py) != model.GetPixel(px, py)) ++differing;
+    EXPECT_EQ(differing, 0) << k.name;
+    EXPECT_TRUE(d.End()) << k.name;
+  }
 }
 
 TEST_F(OlderEnginesTest, EveryPenTypePaintsAndRestoresTheColourWriter) {

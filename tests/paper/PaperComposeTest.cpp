@@ -314,6 +314,44 @@ TEST_F(PaperComposeRenderTest, ThumbnailsAndNavigatorFollowTheChangedRectangle) 
   EXPECT_EQ(layer.Thumbnail()->GetPixel(0, 0), 0x01020304u);
 }
 
+// The first few positions where two images of the given width differ ("" when none).
+std::string Differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int32_t width) {
+  std::string out;
+  int32_t shown = 0;
+  for (size_t i = 0; i < std::min(a.size(), b.size()) && shown < 8; ++i)
+    if (a[i] != b[i]) {
+      out += "(" + std::to_string(static_cast<int32_t>(i) % width) + "," + std::to_string(static_cast<int32_t>(i) / width) + ")";
+      ++shown;
+    }
+  if (a.size() != b.size()) out += " sizes differ";
+  return out;
+}
+
+// On a canvas wider than tall, updating the layer thumbnail for a changed rectangle gives the
+// image a whole update gives (the rectangle is scaled by width and height apart).
+TEST_F(PaperComposeRenderTest, APartialThumbnailUpdateEqualsAWholeOneOnAWideCanvas) {
+  const SRectWH rects[] = {{60, 30, 18, 8}, {2, 28, 10, 9}, {45, 2, 30, 6}, {70, 0, 10, 38}, {0, 34, 80, 4}};
+  for (const SRectWH& changed : rects) {
+    FakeWindow window;
+    TPaper paper(&window);
+    MakeDocument(paper, 80, 38, 5);
+    CLayerData& layer = *paper.GetLayer(0);
+    ASSERT_TRUE(layer.SetThumbnailSize(32, 15));
+    ASSERT_TRUE(paper.NavigatorImage()->Resize(40, 19));
+    paper.ComposeRect(SRectWH{0, 0, 80, 38}, false);
+    ASSERT_TRUE(paper.UpdateThumbnailsAll(false, 0));
+    SRectWH fill = changed;
+    layer.Store()->FillRect(fill, 0xFF2060A0u);
+    paper.ComposeRect(changed, false);
+    ASSERT_TRUE(paper.UpdateThumbnailsRect(false, 0, changed));
+    const std::vector<uint32_t> thumbnail = test::PixelsOf(*layer.Thumbnail());
+    ASSERT_TRUE(paper.UpdateThumbnailsAll(false, 0));
+    const std::string name = std::to_string(changed.left) + "," + std::to_string(changed.top) + " " +
+                             std::to_string(changed.width) + "x" + std::to_string(changed.height);
+    EXPECT_EQ(Differing(thumbnail, test::PixelsOf(*layer.Thumbnail()), 32), "") << name;
+  }
+}
+
 TEST_F(PaperComposeRenderTest, LayerImageTransferRoundTrips) {
   FakeWindow window;
   TPaper paper(&window);

@@ -637,6 +637,8 @@ TEST(ViewRender, ThumbnailRectMapsTheCanvasRect) {
       {{50, 25, 10, 10}, 32, 16, 100, 50, {16, 8, 4, 4}},
       {{0, 0, 1, 1}, 32, 32, 1, 1, {0, 0, 33, 33}},
       {{0, 0, 10, 10}, 32, 32, 0, 10, {0, 0, 0, 0}},
+      // The bottom edge 8 * 15/38 = 3.16 reaches row 3 though the height alone scales to 2.37.
+      {{45, 2, 30, 6}, 32, 15, 80, 38, {18, 0, 13, 4}},
   };
   for (const Case& c : cases) {
     const SRectWH r = ScaledThumbnailRect(c.canvas, c.iw, c.ih, c.cw, c.ch);
