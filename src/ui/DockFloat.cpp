@@ -836,18 +836,22 @@ void TDockFloatForm::resizeEvent(QResizeEvent* event) {
   PlaceChildren();
 }
 
-void TDockFloatForm::wheelEvent(QWheelEvent* event) {
-  event->ignore();
-  if (manager_ == nullptr) return;
+SDockMessage WheelMessageOf(const QWheelEvent& event) {
   uint32_t keys = 0;
-  const Qt::MouseButtons buttons = event->buttons();
+  const Qt::MouseButtons buttons = event.buttons();
   if (buttons & Qt::LeftButton) keys |= kWheelKeyLeftButton;
   if (buttons & Qt::RightButton) keys |= kWheelKeyRightButton;
   if (buttons & Qt::MiddleButton) keys |= kWheelKeyMiddleButton;
-  if (event->modifiers() & Qt::ShiftModifier) keys |= kWheelKeyShift;
-  if (event->modifiers() & Qt::ControlModifier) keys |= kWheelKeyControl;
-  const QPoint global = event->globalPosition().toPoint();
-  SDockMessage message = MakeWheelMessage(event->angleDelta().y(), keys, global.x(), global.y());
+  if (event.modifiers() & Qt::ShiftModifier) keys |= kWheelKeyShift;
+  if (event.modifiers() & Qt::ControlModifier) keys |= kWheelKeyControl;
+  const QPoint global = event.globalPosition().toPoint();
+  return MakeWheelMessage(event.angleDelta().y(), keys, global.x(), global.y());
+}
+
+void TDockFloatForm::wheelEvent(QWheelEvent* event) {
+  event->ignore();
+  if (manager_ == nullptr) return;
+  SDockMessage message = WheelMessageOf(*event);
   manager_->Broadcast(message);
   if (message.result != 0) event->accept();
 }

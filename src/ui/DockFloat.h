@@ -18,6 +18,7 @@
 // handler that emptied it, and never with views inside.
 #include <QPointer>
 #include <QRect>
+#include <QWheelEvent>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -35,6 +36,9 @@ class QMenu;
 class QPainter;
 
 namespace tf {
+
+// The wheel message of a Qt wheel event: delta, buttons and modifier keys, screen position.
+SDockMessage WheelMessageOf(const QWheelEvent& event);
 
 class TDockFloatForm;
 class TDockFloatManager;

@@ -727,15 +727,7 @@ int32_t TMainForm::RunTextToolWindow(TextToolWindow& window) {
 
 void TMainForm::wheelEvent(QWheelEvent* event) {
   if (tool_ && dockManager_ != nullptr) {
-    uint32_t keys = 0;
-    const Qt::MouseButtons buttons = event->buttons();
-    if (buttons & Qt::LeftButton) keys |= kWheelKeyLeftButton;
-    if (buttons & Qt::RightButton) keys |= kWheelKeyRightButton;
-    if (buttons & Qt::MiddleButton) keys |= kWheelKeyMiddleButton;
-    if (event->modifiers() & Qt::ShiftModifier) keys |= kWheelKeyShift;
-    if (event->modifiers() & Qt::ControlModifier) keys |= kWheelKeyControl;
-    const QPoint global = event->globalPosition().toPoint();
-    SDockMessage message = MakeWheelMessage(event->angleDelta().y(), keys, global.x(), global.y());
+    SDockMessage message = WheelMessageOf(*event);
     dockManager_->Broadcast(message);
     if (message.result != 0) {
       event->accept();
