@@ -2,18 +2,28 @@
 // run: MapByChannelTables (alpha kept) against OpenCV's cv::LUT, ConvolveCoveredAlpha with a 3 x 3
 // kernel against cv::filter2D (one thread each), and a whole recorded run around an algorithm
 // that does nothing (backup, refresh, record, undo) against one memcpy of the layer's bytes. Last,
-// an on-canvas preview of a 1920 x 1080 view of an 8192 x 8192 layer, in milliseconds.
+// an on-canvas preview of a 1920 x 1080 view of an 8192 x 8192 layer, in milliseconds. Then the
+// filters themselves over a whole opaque 4096 x 4096 layer (a few half-transparent too), each
+// beside the nearest OpenCV call: the Gaussian blur against cv::GaussianBlur with our kernel's
+// size, blur, blur more and sharpen against the 3 x 3 cv::filter2D, the median against
+// cv::medianBlur, levels, posterize and invert against cv::LUT, hue/saturation against a
+// cv::cvtColor to HLS and back. The slow ones run once or twice.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "BenchSupport.h"
 #include "document/Mask.h"
+#include "filters/Blurs.h"
+#include "filters/ColourAdjust.h"
 #include "filters/Convolve.h"
 #include "filters/FilterContext.h"
 #include "filters/FilterCore.h"
+#include "filters/NoiseDiffuseMedian.h"
+#include "filters/Sharpen.h"
 #include "paper/FlowImage.h"
 #include "paper/HeadlessWindow.h"
 #include "paper/Paper.h"
@@ -29,25 +39,35 @@ namespace {
 constexpr int32_t kSide = 4096;
 constexpr double kPixels = double{kSide} * kSide;
 
-void FillNoise(tf::TMTC& image) {
+// How the noise pictures' alpha is made: random, all 255, or all 128.
+enum class Alpha { Random, Opaque, Half };
+
+void FillNoise(tf::TMTC& image, Alpha alpha = Alpha::Random) {
   uint64_t s = 0x9e3779b97f4a7c15ull;
   for (int32_t y = 0; y < image.Height(); ++y)
-    for (int32_t x = 0; x < image.Width(); ++x) *image.Pixel(x, y) = static_cast<uint32_t>(tf::XorShift64(s));
+    for (int32_t x = 0; x < image.Width(); ++x) {
+      uint32_t p = static_cast<uint32_t>(tf::XorShift64(s));
+      if (alpha == Alpha::Opaque) p |= 0xFF000000u;
+      if (alpha == Alpha::Half) p = (p & 0x00FFFFFFu) | 0x80000000u;
+      *image.Pixel(x, y) = p;
+    }
 }
 
 // A context over a whole store with no selection: what the runner builds for such a layer.
 struct WholeStore {
   tf::TMTC source{kSide, kSide};
   tf::CBlockVMTC store{kSide, kSide};
+  tf::CBlockVMTC backup{kSide, kSide};
   tf::TChannel channel{1, 1};
   tf::CMaskData mask;
   tf::FilterContext context;
-  WholeStore() {
-    FillNoise(source);
+  explicit WholeStore(Alpha alpha = Alpha::Random) {
+    FillNoise(source, alpha);
     store.CopyAllFromImage(source, 0, 0, 255);
+    backup.CopyAllFromImage(source, 0, 0, 255);
     context.Store = &store;
     context.Mask = &mask;
-    context.Backup = &store;
+    context.Backup = &backup;
     context.Source = &source;
     context.SourceMask = &channel;
     context.Bounds = context.Work = tf::TRect{0, 0, kSide, kSide};
@@ -119,6 +139,99 @@ void BM_CvFilter2D3x3(benchmark::State& state) {
 }
 #endif
 
+// ---- The filters over a whole layer, each beside its nearest OpenCV call.
+
+// sigma as the Gaussian blur's block (a Single and a zero word).
+std::vector<uint8_t> SigmaBlock(float sigma) {
+  std::vector<uint8_t> b(8, 0);
+  std::memcpy(b.data(), &sigma, 4);
+  return b;
+}
+
+// The side of our Gaussian kernel for sigma: every tap the filter reads.
+int32_t GaussianSide(double sigma) {
+  std::vector<float> k1(1025), k2(1025);
+  int32_t r1 = 0, r2 = 0;
+  tf::BuildGaussianKernelsFloat(k1.data(), k2.data(), 1025, sigma, 1025, r1, r2);
+  return 2 * r1 + 1;
+}
+
+std::vector<uint8_t> LevelsBlock() {
+  std::vector<uint8_t> b(tf::kLevelsBlock, 0);
+  const uint8_t master[5] = {12, 80, 240, 3, 250}, red[5] = {40, 130, 200, 0, 255};
+  for (int32_t c = 0; c < 4; ++c) {
+    const uint8_t plain[5] = {0, 100, 255, 0, 255};
+    for (int32_t f = 0; f < 5; ++f) b[4 * f + c] = c == 0 ? master[f] : c == 1 ? red[f] : plain[f];
+  }
+  return b;
+}
+
+std::vector<uint8_t> WordsBlock(std::initializer_list<int32_t> words) {
+  std::vector<uint8_t> b(words.size() * 4);
+  std::memcpy(b.data(), words.begin(), b.size());
+  return b;
+}
+
+// One whole-layer run of proc with block per iteration (Source and Backup stay unfiltered, so
+// every pass does the same work).
+void BM_Ours(benchmark::State& state, tf::FilterProc proc, std::vector<uint8_t> block, Alpha alpha) {
+  WholeStore w(alpha);
+  w.context.KeepAlpha = 0;
+  const void* data = block.empty() ? nullptr : block.data();
+  for (auto _ : state) {
+    if (!proc(w.context, data, static_cast<int32_t>(block.size()))) state.SkipWithError("the filter failed");
+    benchmark::ClobberMemory();
+  }
+  tf::SetPixelRate(state, kPixels);
+}
+
+#if defined(TF_BENCH_HAVE_OPENCV)
+// An opaque noise picture and a destination of its size for the OpenCV peers.
+struct CvPicture {
+  tf::TMTC picture{kSide, kSide};
+  cv::Mat src, dst{kSide, kSide, CV_8UC4};
+  CvPicture() {
+    cv::setNumThreads(1);
+    FillNoise(picture, Alpha::Opaque);
+    src = cv::Mat(kSide, kSide, CV_8UC4, picture.Bits());
+  }
+};
+
+void BM_CvGaussianBlur(benchmark::State& state, double sigma) {
+  CvPicture p;
+  const int32_t side = GaussianSide(sigma);
+  state.SetLabel("ksize " + std::to_string(side));
+  for (auto _ : state) {
+    cv::GaussianBlur(p.src, p.dst, cv::Size(side, side), sigma, sigma, cv::BORDER_REPLICATE);
+    benchmark::DoNotOptimize(p.dst.data);
+    benchmark::ClobberMemory();
+  }
+  tf::SetPixelRate(state, kPixels);
+}
+
+void BM_CvMedianBlur(benchmark::State& state, int ksize) {
+  CvPicture p;
+  for (auto _ : state) {
+    cv::medianBlur(p.src, p.dst, ksize);
+    benchmark::DoNotOptimize(p.dst.data);
+    benchmark::ClobberMemory();
+  }
+  tf::SetPixelRate(state, kPixels);
+}
+
+void BM_CvHlsRoundTrip(benchmark::State& state) {
+  CvPicture p;
+  cv::Mat hls(kSide, kSide, CV_8UC3);
+  for (auto _ : state) {
+    cv::cvtColor(p.src, hls, cv::COLOR_BGR2HLS);
+    cv::cvtColor(hls, p.dst, cv::COLOR_HLS2BGR, 4);
+    benchmark::DoNotOptimize(p.dst.data);
+    benchmark::ClobberMemory();
+  }
+  tf::SetPixelRate(state, kPixels);
+}
+#endif
+
 // A document of one 4096 x 4096 layer full of pixels, recording.
 struct Document {
   tf::HeadlessDocumentWindow window;
@@ -175,6 +288,18 @@ void BM_PreviewOfAView(benchmark::State& state) {
 }
 
 class FilterRatioReporter : public tf::RateReporter {
+ protected:
+  // Without the "/iterations:n" the slow runs carry, so that the summary names stay short.
+  std::string RateName(const Run& run) const override {
+    std::string name = run.benchmark_name();
+    const size_t at = name.find("/iterations:");
+    if (at != std::string::npos) {
+      const size_t end = name.find('/', at + 1);
+      name.erase(at, end == std::string::npos ? std::string::npos : end - at);
+    }
+    return name;
+  }
+
  public:
   void Finalize() override {
     ConsoleReporter::Finalize();
@@ -185,20 +310,37 @@ class FilterRatioReporter : public tf::RateReporter {
     const auto ratio = [&](const char* what, const char* ours, const char* peer) {
       const double a = rate(ours), b = rate(peer);
       if (a > 0 && b > 0)
-        std::printf("  %-44s %.2fx of the peer's speed\n", what, a / b);
+        std::printf("  %-50s %.2fx of the peer's speed\n", what, a / b);
       else
-        std::printf("  %-44s no peer in this run (scripts/deps.sh --bench)\n", what);
+        std::printf("  %-50s no peer in this run (scripts/deps.sh --bench)\n", what);
     };
     std::printf("\nSpeed against the peers (above 1.0 is faster):\n");
     ratio("MapByChannelTables vs cv::LUT", "BM_MapByChannelTables/real_time", "BM_CvLUT/real_time");
     ratio("ConvolveCoveredAlpha 3x3 vs cv::filter2D", "BM_ConvolveCoveredAlpha3x3/real_time",
           "BM_CvFilter2D3x3/real_time");
+    const auto pair = [&](const char* what, const std::string& ours, const std::string& peer) {
+      ratio(what, ("BM_Ours/" + ours + "/real_time").c_str(), (peer + "/real_time").c_str());
+    };
+    pair("Gaussian sigma 1 vs cv::GaussianBlur", "gauss_1", "BM_CvGaussianBlur/sigma_1");
+    pair("Gaussian sigma 3 vs cv::GaussianBlur", "gauss_3", "BM_CvGaussianBlur/sigma_3");
+    pair("Gaussian sigma 3, alpha 128 vs cv::GaussianBlur", "gauss_3_half", "BM_CvGaussianBlur/sigma_3");
+    pair("Gaussian sigma 10 vs cv::GaussianBlur", "gauss_10", "BM_CvGaussianBlur/sigma_10");
+    pair("blur vs cv::filter2D 3x3", "blur", "BM_CvFilter2D3x3");
+    pair("blur, alpha 128 vs cv::filter2D 3x3", "blur_half", "BM_CvFilter2D3x3");
+    pair("blur more vs cv::filter2D 3x3", "blur_more", "BM_CvFilter2D3x3");
+    pair("sharpen vs cv::filter2D 3x3", "sharpen", "BM_CvFilter2D3x3");
+    pair("median r 1 vs cv::medianBlur 3", "median_1", "BM_CvMedianBlur/ksize_3");
+    pair("median r 8 vs cv::medianBlur 17", "median_8", "BM_CvMedianBlur/ksize_17");
+    pair("levels vs cv::LUT", "levels", "BM_CvLUT");
+    pair("posterize vs cv::LUT", "posterize", "BM_CvLUT");
+    pair("invert vs cv::LUT", "invert", "BM_CvLUT");
+    pair("hue/saturation vs cv::cvtColor HLS and back", "hue_saturation", "BM_CvHlsRoundTrip");
     const double runner = rate("BM_RunnerAroundNoOp/real_time"), copy = rate("BM_MemcpyLayer/real_time");
     if (runner > 0 && copy > 0)
-      std::printf("  %-44s %.2fx the time of one memcpy of the layer\n", "runner around a no-op", copy / runner);
+      std::printf("  %-50s %.2fx the time of one memcpy of the layer\n", "runner around a no-op", copy / runner);
     const double preview = rate("BM_PreviewOfAView/real_time");
     if (preview > 0)
-      std::printf("  %-44s %.1f ms\n", "preview of a 1920x1080 view, 8192^2 layer", 1920.0 * 1080.0 / preview / 1e3);
+      std::printf("  %-50s %.1f ms\n", "preview of a 1920x1080 view, 8192^2 layer", 1920.0 * 1080.0 / preview / 1e3);
   }
 };
 
@@ -213,6 +355,35 @@ BENCHMARK(BM_CvFilter2D3x3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunnerAroundNoOp)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemcpyLayer)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewOfAView)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The filters: a pass over a whole layer takes tens of milliseconds to seconds, so a few passes.
+#define TF_FILTER_RUN(name, proc, block, alpha, passes) \
+  BENCHMARK_CAPTURE(BM_Ours, name, proc, block, alpha)   \
+      ->Iterations(passes)                               \
+      ->UseRealTime()                                    \
+      ->Unit(benchmark::kMillisecond)
+TF_FILTER_RUN(gauss_1, &tf::GaussianBlurFilter, SigmaBlock(1), Alpha::Opaque, 3);
+TF_FILTER_RUN(gauss_3, &tf::GaussianBlurFilter, SigmaBlock(3), Alpha::Opaque, 3);
+TF_FILTER_RUN(gauss_3_half, &tf::GaussianBlurFilter, SigmaBlock(3), Alpha::Half, 3);
+TF_FILTER_RUN(gauss_10, &tf::GaussianBlurFilter, SigmaBlock(10), Alpha::Opaque, 2);
+TF_FILTER_RUN(blur, &tf::BlurFilter, {}, Alpha::Opaque, 3);
+TF_FILTER_RUN(blur_half, &tf::BlurFilter, {}, Alpha::Half, 3);
+TF_FILTER_RUN(blur_more, &tf::BlurMoreFilter, {}, Alpha::Opaque, 3);
+TF_FILTER_RUN(sharpen, &tf::SharpenFilter, {}, Alpha::Opaque, 3);
+TF_FILTER_RUN(median_1, &tf::MedianFilter, WordsBlock({1, 0}), Alpha::Opaque, 2);
+TF_FILTER_RUN(median_8, &tf::MedianFilter, WordsBlock({8, 0}), Alpha::Opaque, 1);
+TF_FILTER_RUN(levels, &tf::LevelsFilter, LevelsBlock(), Alpha::Opaque, 3);
+TF_FILTER_RUN(posterize, &tf::PosterizeFilter, WordsBlock({5, 0}), Alpha::Opaque, 3);
+TF_FILTER_RUN(invert, &tf::InvertFilter, {}, Alpha::Opaque, 3);
+TF_FILTER_RUN(hue_saturation, &tf::HueSaturationFilter, WordsBlock({-90, 0, 0, 0x0100}), Alpha::Opaque, 3);
+#if defined(TF_BENCH_HAVE_OPENCV)
+BENCHMARK_CAPTURE(BM_CvGaussianBlur, sigma_1, 1.0)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CvGaussianBlur, sigma_3, 3.0)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CvGaussianBlur, sigma_10, 10.0)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CvMedianBlur, ksize_3, 3)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CvMedianBlur, ksize_17, 17)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CvHlsRoundTrip)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+#endif
 
 int main(int argc, char** argv) {
   FilterRatioReporter reporter;

@@ -109,7 +109,8 @@ tf_bench_opencv_peer(bench_older_blur)
 # bench_seedfill: OpenCV's floodFill (4-connectivity, fixed range) is the peer of the seed fill.
 tf_bench_opencv_peer(bench_seedfill)
 
-# bench_filters: cv::LUT and cv::filter2D are the peers of the table loop and the 3 x 3 convolution.
+# bench_filters: cv::LUT, cv::filter2D, cv::GaussianBlur, cv::medianBlur and cv::cvtColor are the
+# peers of the table loops, the convolutions, the blurs, the median and hue/saturation.
 tf_bench_opencv_peer(bench_filters)
 
 # ImageMagick (MagickCore, in the same process) as the peer of a benchmark, when installed.
