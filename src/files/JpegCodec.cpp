@@ -250,10 +250,7 @@ bool JpegEncodeRgb24(const uint8_t* rgb, int64_t rowStep, int32_t width, int32_t
 bool JpegEncodeDib(const SDib& dib, const SJpegOptions& options, std::vector<uint8_t>& out) {
   out.clear();
   const SBitmapInfoHeader& h = dib.header;
-  int64_t rowBytes = 0;
-  if ((h.bitCount != 24 && h.bitCount != 32) || h.compression != kBiRgb || !DibCheckHeader(h, &rowBytes) ||
-      static_cast<int64_t>(dib.pixelBytes) < rowBytes || !dib.Data())
-    return false;
+  if (!DibWritable(dib)) return false;
   const int64_t stride = DibRowLength(h.width, h.bitCount);
   const int64_t rows = dib.Rows();
   const uint8_t* first = dib.TopDown() ? dib.Data() : dib.Data() + (rows - 1) * stride;

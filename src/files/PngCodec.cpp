@@ -157,10 +157,7 @@ uint8_t pngGetImage(const std::string& path, SDib& dib) {
 bool PngEncodeDib(const SDib& dib, int32_t level, std::vector<uint8_t>& out) {
   out.clear();
   const SBitmapInfoHeader& h = dib.header;
-  int64_t rowBytes = 0;
-  if ((h.bitCount != 24 && h.bitCount != 32) || h.compression != kBiRgb || !DibCheckHeader(h, &rowBytes) ||
-      static_cast<int64_t>(dib.pixelBytes) < rowBytes || !dib.Data())
-    return false;
+  if (!DibWritable(dib)) return false;
   const int64_t stride = DibRowLength(h.width, h.bitCount);
   const int64_t count = dib.Rows();
   png_bytepp rows = new (std::nothrow) png_bytep[static_cast<size_t>(count)];

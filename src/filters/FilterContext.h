@@ -169,41 +169,48 @@ struct LerpARGBWriter {
 
 inline constexpr int32_t kStoreTileWidth = 32;
 
+// One span of at most a tile's width on row y: skipped when its coverage is 0 throughout, else its
+// tile is committed once and each covered pixel gets value(x, y, old pixel) written by its
+// coverage. False when the commit was refused.
+template <class Cov, class Writer, class Value>
+inline bool CoveredSpan(const FilterContext& ctx, const Cov& cov, const Writer& write, Value& value, int32_t x,
+                        int32_t n, int32_t y) {
+  int32_t coverage[kStoreTileWidth];
+  bool any = Cov::kFull;
+  if constexpr (!Cov::kFull) {
+    for (int32_t i = 0; i < n; ++i) {
+      coverage[i] = cov(x + i, y);
+      any = any || coverage[i] > 0;
+    }
+  }
+  if (!any) return true;
+  uint32_t* p = ctx.Store->WritePtr(x, y);
+  if (p == nullptr) {
+    NoteCommitRefused(ctx);
+    return false;
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    int32_t c = 255;
+    if constexpr (!Cov::kFull) {
+      c = coverage[i];
+      if (c <= 0) continue;
+    }
+    write(p + i, value(x + i, y, p[i]), c);
+  }
+  return true;
+}
+
 // Rows top to bottom, each left to right, in spans that stay inside one tile: a span whose
 // coverage is 0 throughout is skipped (its tile stays as it is), otherwise its tile is committed
 // once and each covered pixel gets value(x, y, old pixel) written by its coverage.
 template <class Cov, class Writer, class Value>
 bool CoveredRows(const FilterContext& ctx, const Cov& cov, const Writer& write, Value& value) {
-  CBlockVMTC& store = *ctx.Store;
-  int32_t coverage[kStoreTileWidth];
   for (int32_t y = ctx.Work.top; y < ctx.Work.bottom; ++y) {
     int32_t x = ctx.Work.left;
     while (x < ctx.Work.right) {
       const int32_t tileEnd = (x & ~(kStoreTileWidth - 1)) + kStoreTileWidth;
       const int32_t end = tileEnd < ctx.Work.right ? tileEnd : ctx.Work.right;
-      const int32_t n = end - x;
-      bool any = Cov::kFull;
-      if constexpr (!Cov::kFull) {
-        for (int32_t i = 0; i < n; ++i) {
-          coverage[i] = cov(x + i, y);
-          any = any || coverage[i] > 0;
-        }
-      }
-      if (any) {
-        uint32_t* p = store.WritePtr(x, y);
-        if (p == nullptr) {
-          NoteCommitRefused(ctx);
-          return false;
-        }
-        for (int32_t i = 0; i < n; ++i) {
-          int32_t c = 255;
-          if constexpr (!Cov::kFull) {
-            c = coverage[i];
-            if (c <= 0) continue;
-          }
-          write(p + i, value(x + i, y, p[i]), c);
-        }
-      }
+      if (!CoveredSpan(ctx, cov, write, value, x, end - x, y)) return false;
       x = end;
     }
   }
@@ -215,8 +222,6 @@ bool CoveredRows(const FilterContext& ctx, const Cov& cov, const Writer& write, 
 // same as CoveredRows', and the memory of one tile is read while it is in the caches.
 template <class Cov, class Writer, class Value>
 bool CoveredTiles(const FilterContext& ctx, const Cov& cov, const Writer& write, Value& value) {
-  CBlockVMTC& store = *ctx.Store;
-  int32_t coverage[kStoreTileWidth];
   const int32_t tileTop = ctx.Work.top & ~(kStoreTileWidth - 1);
   const int32_t tileLeft = ctx.Work.left & ~(kStoreTileWidth - 1);
   for (int32_t ty = tileTop; ty < ctx.Work.bottom; ty += kStoreTileWidth) {
@@ -225,29 +230,8 @@ bool CoveredTiles(const FilterContext& ctx, const Cov& cov, const Writer& write,
     for (int32_t tx = tileLeft; tx < ctx.Work.right; tx += kStoreTileWidth) {
       const int32_t x = tx > ctx.Work.left ? tx : ctx.Work.left;
       const int32_t end = tx + kStoreTileWidth < ctx.Work.right ? tx + kStoreTileWidth : ctx.Work.right;
-      const int32_t n = end - x;
       for (int32_t y = y0; y < y1; ++y) {
-        bool any = Cov::kFull;
-        if constexpr (!Cov::kFull) {
-          for (int32_t i = 0; i < n; ++i) {
-            coverage[i] = cov(x + i, y);
-            any = any || coverage[i] > 0;
-          }
-        }
-        if (!any) continue;
-        uint32_t* p = store.WritePtr(x, y);
-        if (p == nullptr) {
-          NoteCommitRefused(ctx);
-          return false;
-        }
-        for (int32_t i = 0; i < n; ++i) {
-          int32_t c = 255;
-          if constexpr (!Cov::kFull) {
-            c = coverage[i];
-            if (c <= 0) continue;
-          }
-          write(p + i, value(x + i, y, p[i]), c);
-        }
+        if (!CoveredSpan(ctx, cov, write, value, x, end - x, y)) return false;
       }
     }
   }

@@ -236,6 +236,13 @@ bool DibCheckHeader(const SBitmapInfoHeader& h, int64_t* rowBytes) {
   return true;
 }
 
+bool DibWritable(const SDib& dib) {
+  const SBitmapInfoHeader& h = dib.header;
+  int64_t rowBytes = 0;
+  return (h.bitCount == 24 || h.bitCount == 32) && h.compression == kBiRgb && DibCheckHeader(h, &rowBytes) &&
+         static_cast<int64_t>(dib.pixelBytes) >= rowBytes && dib.Data() != nullptr;
+}
+
 bool ParsePackedDib(const uint8_t* block, size_t size, SDib& dib, bool borrow) {
   if (!block) return false;
   return ParseDib(block, size, -1, dib, borrow);

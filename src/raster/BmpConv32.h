@@ -62,6 +62,10 @@ inline int64_t DibRowLength(int64_t width, int32_t bits) { return ((width * bits
 // own size, whatever it is, is used). False for anything else.
 bool DibCheckHeader(const SBitmapInfoHeader& header, int64_t* rowBytes);
 
+// A DIB the image writers take as it is: uncompressed 24 or 32 bits with a valid header and all
+// of its rows present.
+bool DibWritable(const SDib& dib);
+
 // Reads a packed DIB of size bytes into dib (header, masks, table, a copy of the rows, or with
 // borrow the rows left in the block, which must then outlive dib). False when the header, the
 // masks, the table or the rows run past the block, or the header is refused by DibCheckHeader.
