@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/qt/FormAbout.h"
 #include "document/Clipboard.h"
 #include "files/ClipboardExchange.h"
 #include "files/DocFile.h"
@@ -223,6 +224,9 @@ int main(int argc, char** argv) {
   auto* popupButton = new QPushButton(QStringLiteral("Popup"), &main);
   auto* holdButton = new QPushButton(QStringLiteral("Hold popup (press and hold)"), &main);
   auto* progressButton = new QPushButton(QStringLiteral("Progress"), &main);
+  auto* aboutButton = new QPushButton(QStringLiteral("About box..."), &main);
+  QObject::connect(aboutButton, &QPushButton::clicked,
+                   [] { Say(std::string("about box closed, result ") + (tf::ShowAboutBox(false) ? "1" : "other")); });
   auto* edit = new QLineEdit(&main);
   auto* openButton = new QPushButton(QStringLiteral("Open (kind 0)..."), &main);
   auto* pasteButton = new QPushButton(QStringLiteral("Paste picture"), &main);
@@ -259,7 +263,8 @@ int main(int argc, char** argv) {
   });
   for (QWidget* w : {static_cast<QWidget*>(dialogButton), static_cast<QWidget*>(okOnlyButton),
                      static_cast<QWidget*>(popupButton), static_cast<QWidget*>(holdButton),
-                     static_cast<QWidget*>(progressButton), static_cast<QWidget*>(edit)}) {
+                     static_cast<QWidget*>(progressButton), static_cast<QWidget*>(aboutButton),
+                     static_cast<QWidget*>(edit)}) {
     layout->addWidget(w);
   }
   // A shortcut of the main window: it must not fire while a popup is open.
