@@ -149,6 +149,22 @@ void ScanSwitches(const std::vector<std::string>& arguments) {
   }
 }
 
+bool AsksUnattendedRun(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    std::string rest;
+    if (IsSwitchArg(argument, rest) && (EqualsNoCase(rest, "render") || EqualsNoCase(rest, "viewer"))) return true;
+  }
+  return false;
+}
+
+std::string ChoosePlatform(const std::vector<std::string>& arguments, const char* qpaPlatform, const char* display,
+                           const char* waylandDisplay) {
+  if (qpaPlatform != nullptr && *qpaPlatform != '\0') return {};
+  const bool hasDisplay = (display != nullptr && *display != '\0') || (waylandDisplay != nullptr && *waylandDisplay != '\0');
+  if (!hasDisplay && AsksUnattendedRun(arguments)) return "offscreen";
+  return "xcb";
+}
+
 std::string AbsolutePath(const std::string& path) {
   if (path.empty() || path[0] == '/') return path;
   std::string folder(PATH_MAX, '\0');

@@ -31,6 +31,15 @@ void ResetStartupValues();
 // An empty argument is no switch.
 bool IsSwitchArg(const std::string& argument, std::string& rest);
 
+// Whether the arguments ask for an unattended run (a render or viewer switch): read before the
+// application exists, to choose a window system that needs no display.
+bool AsksUnattendedRun(const std::vector<std::string>& arguments);
+// The Qt platform to start with: the one QT_QPA_PLATFORM names, else "offscreen" for an unattended
+// run on a machine without DISPLAY and WAYLAND_DISPLAY, else "xcb" (floating tool windows place
+// themselves, which needs X11). Empty means: keep what QT_QPA_PLATFORM says.
+std::string ChoosePlatform(const std::vector<std::string>& arguments, const char* qpaPlatform, const char* display,
+                           const char* waylandDisplay);
+
 // Applies the switches among the arguments in order (a later switch of the same letter wins);
 // arguments that are no switch are skipped. An unknown switch, or a t or w value that is not a
 // 32-bit integer (decimal, or hexadecimal after "$"), warns "unknown command line switch!" with

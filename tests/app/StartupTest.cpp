@@ -331,3 +331,30 @@ TEST_F(StartupTest, AHelpFileThatCannotBeOpenedWarnsWithItsPath) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST(StartupPlatform, UnattendedRunsWithoutADisplayPaintIntoMemory) {
+  using V = std::vector<std::string>;
+  struct Case {
+    V args;
+    const char* qpa;
+    const char* display;
+    const char* wayland;
+    const char* platform;
+  } cases[] = {
+      {{"-render", "-o:out", "a.te4"}, nullptr, nullptr, nullptr, "offscreen"},
+      {{"-VIEWER", "-t:0", "a.wpe"}, nullptr, "", nullptr, "offscreen"},
+      {{"-render", "a.te4"}, nullptr, ":0", nullptr, "xcb"},
+      {{"-render", "a.te4"}, nullptr, nullptr, "wayland-0", "xcb"},
+      {{"-render", "a.te4"}, "minimal", nullptr, nullptr, ""},  // the person's choice stands
+      {{"a.te4"}, nullptr, nullptr, nullptr, "xcb"},
+      {{"render.te4", "-o:render"}, nullptr, nullptr, nullptr, "xcb"},  // no switch asks for it
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ChoosePlatform(c.args, c.qpa, c.display, c.wayland), c.platform) << c.args[0];
+}
+
+}  // namespace
+}  // namespace tf
