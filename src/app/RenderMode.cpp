@@ -4,9 +4,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "app/Startup.h"
+#include "platform/Confirm.h"
+#include "platform/Debug.h"
+#include "platform/Warning.h"
 #include "events/EventStream.h"
 #include "events/OldEventPacket.h"
 #include "paper/EventFileIO.h"
@@ -21,6 +25,38 @@ namespace tf {
 namespace {
 
 int32_t g_markers = 0;
+int32_t g_exitCode = 1;
+
+void ToStandardError(const char* kind, std::string_view text) {
+  std::string line(text);
+  for (char& c : line)
+    if (c == '\r') c = '\n';
+  std::fprintf(stderr, "tintaframe4: %s: %s\n", kind, line.c_str());
+  DebugOutF("%s: %s\n", kind, line.c_str());
+}
+
+class UnattendedWarningHost final : public WarningHost {
+ public:
+  void ShowWarning(std::string_view text) override { ToStandardError("warning", text); }
+  void ShowInformation(std::string_view text) override { ToStandardError("information", text); }
+};
+
+class UnattendedConfirmHost final : public ConfirmHost {
+ public:
+  int32_t AskConfirm(std::string_view text, int32_t buttons) override {
+    const int32_t answer = CautiousAnswer(buttons);
+    ToStandardError("question", std::string(text) + (answer == kResultCancel ? " (answered Cancel)"
+                                                     : answer == kResultNo   ? " (answered No)"
+                                                                             : " (answered OK)"));
+    return answer;
+  }
+};
+
+UnattendedWarningHost g_warnings;
+UnattendedConfirmHost g_questions;
+WarningHost* g_warningsBefore = nullptr;
+ConfirmHost* g_questionsBefore = nullptr;
+bool g_installed = false;
 
 MonotonicSource& NowHook() {
   static MonotonicSource hook;
@@ -84,6 +120,21 @@ bool WriteMarker(const std::string& eventPath, const char* extension) {
   ++g_markers;
   return true;
 }
+
+void InstallUnattendedHosts(bool on) {
+  if (on == g_installed) return;
+  g_installed = on;
+  if (on) {
+    g_warningsBefore = SetWarningHost(&g_warnings);
+    g_questionsBefore = SetConfirmHost(&g_questions);
+  } else {
+    SetWarningHost(g_warningsBefore);
+    SetConfirmHost(g_questionsBefore);
+  }
+}
+
+void SetRunExitCode(int32_t code) { g_exitCode = code; }
+int32_t RunExitCode() { return g_exitCode; }
 
 int32_t MarkersWritten() { return g_markers; }
 void ResetRenderRun() { g_markers = 0; }

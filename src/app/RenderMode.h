@@ -60,6 +60,16 @@ class RunResultHost {
 // to the host when it is 0 or more, then the close request.
 void ViewerResult(const std::string& eventPath, int32_t code, RunResultHost& host);
 
+// The hosts of an unattended run: nobody is there to close a box, so warnings and information go
+// to standard error and the developer output, and questions take their cautious answer (Cancel,
+// else No, else OK) and say so. Installed at start-up in these modes; the result is what
+// InstallUnattendedHosts(false) puts back.
+void InstallUnattendedHosts(bool on);
+
+// The run's result as the program's exit status: the code delivered, 1 when none was.
+void SetRunExitCode(int32_t code);
+int32_t RunExitCode();
+
 // What a render writes at the end of playback.
 struct SRenderSource {
   TPaper* paper = nullptr;

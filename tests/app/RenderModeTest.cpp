@@ -13,6 +13,8 @@
 #include "app/RenderMode.h"
 #include "app/Startup.h"
 #include "events/OldEventPacket.h"
+#include "platform/Confirm.h"
+#include "platform/Warning.h"
 #include "paint/Stroke.h"
 #include "paper/Paper.h"
 #include "playback/HeadlessPlaybackWindow.h"
@@ -296,6 +298,35 @@ TEST_F(RenderModeTest, AFailedPictureWriteIsCode9AndLeavesNoPartialFile) {
   EXPECT_EQ(host.codes, (std::vector<int32_t>{9}));
   EXPECT_EQ(MarkersWritten(), 0);
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
+}  // namespace
+}  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST(RenderModeHosts, UnattendedRunsWriteBoxesToStandardErrorAndAnswerCautiously) {
+  InstallUnattendedHosts(true);
+  InstallUnattendedHosts(true);  // twice changes nothing
+  ::testing::internal::CaptureStderr();
+  ShowWarningBox("ファイルが見つかりません！\rx.te4", 0, nullptr);
+  ShowInformation("done");
+  const int32_t yesNoCancel = AskConfirm("保存しますか？", kButtonsYesNoCancel);
+  const int32_t yesNo = AskConfirm("続けますか？", kButtonsYesNo);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  InstallUnattendedHosts(false);
+  EXPECT_EQ(yesNoCancel, kResultCancel);
+  EXPECT_EQ(yesNo, kResultNo);
+  EXPECT_NE(err.find("warning: ファイルが見つかりません！\nx.te4"), std::string::npos) << err;
+  EXPECT_NE(err.find("information: done"), std::string::npos) << err;
+  EXPECT_NE(err.find("question: 保存しますか？ (answered Cancel)"), std::string::npos) << err;
+  // Back to what was there: the default host keeps the texts for tests.
+  RecordingWarningHost recording;
+  WarningHost* before = SetWarningHost(&recording);
+  ShowWarningBox("after", 0, nullptr);
+  SetWarningHost(before);
+  EXPECT_EQ(recording.Texts(), (std::vector<std::string>{"after"}));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "app/AppProfile.h"
 #include "app/Startup.h"
 #include "platform/Debug.h"
+#include "app/RenderMode.h"
 #include "platform/qt/QtHosts.h"
 #include "platform/qt/SingleInstanceQt.h"
 #include "raster/Appearance.h"
@@ -58,6 +59,10 @@ int RunProgram(int argc, char** argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
 
+  // Unattended runs never show a box: nobody would close it.
+  const bool unattended = AsksUnattendedRun(arguments);
+  if (unattended) InstallUnattendedHosts(true);
+
   // 2. Start-up checks; the instance lock (when taken) is released however this block is left.
   QtInstanceHost instance;
   if (StartupChecks(arguments, instance) > 0) return 1;
@@ -89,12 +94,14 @@ int RunProgram(int argc, char** argv) {
   // 6. The message loop, until the main window closes.
   QApplication::exec();
 
-  // 7. Settings saved, 8. lock released; the window goes after the settings.
-  profile.SaveAll();
+  // 7. Settings saved, 8. lock released; the window goes after the settings. Render and viewer
+  // runs leave the settings as they found them (parallel runs never contend for the file).
+  if (!RenderOrViewerMode) profile.SaveAll();
   instance.ReleaseInstanceLock();
   SetMainWindowWidget(nullptr);
   window.reset();
-  return 0;
+  // An unattended run ends with its result code (1 when it never reached a result).
+  return RenderOrViewerMode ? RunExitCode() : 0;
 }
 
 }  // namespace tf
