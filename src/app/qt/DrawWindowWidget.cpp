@@ -197,6 +197,8 @@ DrawWindowWidget::DrawWindowWidget(DrawWindowOwner& owner, QWidget* parent) : QW
     bar->setGeometry(0, 0, bar->sizeHint().width(), bar->sizeHint().height());
   }
   grip_->hide();
+  // The pointer over a bar or the grip has left the picture: the outline goes.
+  for (QWidget* child : std::initializer_list<QWidget*>{hbar_, vbar_, grip_}) child->installEventFilter(this);
   connect(hbar_, &QScrollBar::actionTriggered, this, [this](int action) { ScrollAction(true, action); });
   connect(vbar_, &QScrollBar::actionTriggered, this, [this](int action) { ScrollAction(false, action); });
   connect(hbar_, &QScrollBar::sliderReleased, this, [this] {
@@ -232,6 +234,8 @@ void DrawWindowWidget::AttachSubWindow(QMdiSubWindow* sub) {
 }
 
 bool DrawWindowWidget::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Enter && core_ && (watched == hbar_ || watched == vbar_ || watched == grip_))
+    core_->EraseBrushOutline();
   if (event->type() == QEvent::WindowStateChange && watched == subObject_ && sub_) {
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
     const Qt::WindowStates now = sub_->windowState();
