@@ -355,6 +355,12 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
  private:
   friend struct ToolHandlers;
   void ViewInputs(SViewInputs& in) const;
+  // Renders the view after a scroll: the document's view buffer moves by the whole client pixels
+  // the scroll moved and only the uncovered strips are rendered, when the view before and after
+  // differ by such a shift; else the whole view. Then paints.
+  void RenderScrolled(const TPoint& centreBefore);
+  bool ShiftViewBuffer(const TPoint& centreBefore);
+  TPoint ViewCentre() const;
   void ShowRotationPanel();
   void NavigatorChanged();
   void EndStrokeAtLimit(TStroke& stroke);

@@ -1,11 +1,14 @@
 // TDrawWindow: scroll bars and positions, centring, scrolling, zoom, rotation and fitting.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "app/AppProfile.h"
 #include "app/DrawWindow.h"
 #include "app/ToolWindow.h"
+#include "paper/ViewRender.h"
 #include "platform/Host.h"
+#include "raster/Drawing.h"
 
 namespace tf {
 
@@ -113,8 +116,71 @@ void TDrawWindow::SetViewCenter(float x, float y) {
   inputFlags_ |= kInChanged;
 }
 
+TPoint TDrawWindow::ViewCentre() const {
+  const SSize client = site_.ClientSize();
+  TPoint c{0, 0};
+  paper_->GetViewCenter(client.width, client.height, c.x, c.y);
+  return c;
+}
+
+void TDrawWindow::RenderScrolled(const TPoint& centreBefore) {
+  if (paper_ == nullptr || paper_->ready == 0) return;
+  UpdateScrollBars(nullptr);
+  if (!ShiftViewBuffer(centreBefore) && ViewNeedsRebuild()) paper_->RenderView();
+  site_.PaintNow();
+}
+
+bool TDrawWindow::ShiftViewBuffer(const TPoint& before) {
+  TPaper& paper = *paper_;
+  if (paper.IsRotated() || paper.IsWholeZoomView()) return false;
+  TTC& view = paper.ViewBuffer();
+  const SSize client = site_.ClientSize();
+  if (!view.IsValid() || view.Width() != client.width || view.Height() != client.height) return false;
+  const TPoint after = ViewCentre();
+  const int64_t n = paper.zoom.numerator;
+  const int64_t d = paper.zoom.denominator;
+  const int64_t mx = (int64_t{before.x} - after.x) * n;
+  const int64_t my = (int64_t{before.y} - after.y) * n;
+  if (d <= 0 || mx % d != 0 || my % d != 0) return false;
+  const int64_t sx = mx / d;
+  const int64_t sy = my / d;
+  const int32_t w = client.width;
+  const int32_t h = client.height;
+  if (sx == 0 && sy == 0) return true;
+  if (sx <= -w || sx >= w || sy <= -h || sy >= h) return false;
+  // The kept part moves by (sx, sy): rows in the order that reads each before it is overwritten.
+  const auto rowBytes = static_cast<size_t>(w - (sx < 0 ? -sx : sx)) * 4;
+  const int32_t fromX = sx < 0 ? static_cast<int32_t>(-sx) : 0;
+  const int32_t toX = sx > 0 ? static_cast<int32_t>(sx) : 0;
+  for (int32_t k = 0; k < h - static_cast<int32_t>(sy < 0 ? -sy : sy); ++k) {
+    const int32_t y = sy > 0 ? h - 1 - k : k;  // destination row
+    const auto source = static_cast<int32_t>(y - sy);
+    std::memmove(view.GetPixelPtr(toX, y), view.GetPixelPtr(fromX, source), rowBytes);
+  }
+  // The uncovered strips, as the whole view would render them.
+  const TPoint centre = after;
+  const SViewGeometry geometry = paper.ViewGeometry();
+  auto render = [&](const SRectWH& strip) {
+    if (strip.width <= 0 || strip.height <= 0) return;
+    if (SmoothDrawing()) {
+      paper.RenderRotatedSmooth(view, strip, centre);
+    } else if (paper.showCanvasColor != 0) {
+      RotateScaleTo(paper.DisplayBuffer(), view, static_cast<float>(centre.x), static_cast<float>(centre.y), strip,
+                    geometry.angle, 1.0f / geometry.Zoom());
+    } else {
+      paper.RenderRotatedNearest(view, strip, centre);
+    }
+  };
+  const auto ax = static_cast<int32_t>(sx < 0 ? -sx : sx);
+  const auto ay = static_cast<int32_t>(sy < 0 ? -sy : sy);
+  render(SRectWH{sx > 0 ? 0 : w - ax, 0, ax, h});
+  render(SRectWH{0, sy > 0 ? 0 : h - ay, w, ay});
+  return true;
+}
+
 void TDrawWindow::ScrollBy(int32_t dx, int32_t dy) {
   if (paper_ == nullptr || paper_->ready == 0) return;
+  const TPoint centreBefore = ViewCentre();
   if (!paper_->IsRotated()) {
     site_.SetScrollPosition(true, site_.ScrollPosition(true) - dx);
     site_.SetScrollPosition(false, site_.ScrollPosition(false) - dy);
@@ -122,7 +188,7 @@ void TDrawWindow::ScrollBy(int32_t dx, int32_t dy) {
     const float z = paper_->GetZoom();
     paper_->MoveRotationCenter(static_cast<float>(dx) / z, static_cast<float>(dy) / z);
   }
-  Render(ViewNeedsRebuild(), nullptr);
+  RenderScrolled(centreBefore);
   UpdateVisibleRect();
   NavigatorChanged();
   inputFlags_ |= kInChanged;
@@ -281,6 +347,7 @@ void TDrawWindow::FitWindowToImage(bool cascade) {
 void TDrawWindow::ScrollBarScroll(bool horizontal, ScrollCode code, int32_t position) {
   if (paper_ == nullptr || paper_->ready == 0) return;
   BuildCanvasRegion();
+  const TPoint centreBefore = ViewCentre();
   const int32_t before = site_.ScrollPosition(horizontal);
   site_.SetScrollPosition(horizontal, position);
   const int32_t shift = before - site_.ScrollPosition(horizontal);
@@ -289,12 +356,12 @@ void TDrawWindow::ScrollBarScroll(bool horizontal, ScrollCode code, int32_t posi
     case ScrollCode::kTrack:
       SuspendSmoothing();
       NavigatorChanged();
-      Render(ViewNeedsRebuild(), nullptr);
+      RenderScrolled(centreBefore);
       break;
     case ScrollCode::kPosition: RestoreSmoothing(); break;
     default:
       NavigatorChanged();
-      Render(ViewNeedsRebuild(), nullptr);
+      RenderScrolled(centreBefore);
       break;
   }
 }

@@ -160,6 +160,52 @@ TEST_F(DrawWindowTest, ZoomToFitTakesTheTurnedCanvasAndNeverEnlargesWhenForbidde
   EXPECT_TRUE(small.window->CanZoomToFit());
 }
 
+// Scrolling a resampled view moves the view buffer and renders only the uncovered strips: the
+// picture is the one a whole render gives.
+TEST_F(DrawWindowTest, ScrolledViewBufferEqualsAWholeRender) {
+  FakeWindow w(800, 600);
+  ASSERT_TRUE(w.ok);
+  TPaper& paper = w.Paper();
+  CLayerData* layer = paper.GetLayer(0);
+  for (int32_t y = 0; y < 600; y += 2)
+    for (int32_t x = (y / 2) % 3; x < 800; x += 3)
+      layer->Store()->SetPixel(x + layer->offsetX, y + layer->offsetY,
+                               0xFF000000u | static_cast<uint32_t>(x * 7919 + y * 104729) & 0xFFFFFFu);
+  layer->Store()->SetPixel(5 + layer->offsetX, 5 + layer->offsetY, 0x40FF0000u);
+  paper.RedrawAll(false);
+  struct Case {
+    TZoomRatio zoom;
+    bool smooth, canvasColour;
+    int32_t dx, dy;
+  };
+  int32_t shifted = 0;
+  for (const Case& c : {Case{{1, 4}, true, true, 16, 8}, Case{{1, 4}, false, true, -16, 4},
+                        Case{{1, 3}, true, true, 9, -6}, Case{{2, 3}, false, true, 16, 8},
+                        Case{{1, 4}, false, false, 16, 8}, Case{{1, 2}, true, false, -20, -12},
+                        Case{{3, 2}, false, true, 3, 3}}) {
+    SCOPED_TRACE(std::to_string(c.zoom.numerator) + "/" + std::to_string(c.zoom.denominator));
+    paper.SetShowCanvasColor(c.canvasColour);
+    w.window->SetZoomAntialias(c.smooth);
+    w.window->SetZoomRatio(c.zoom.numerator, c.zoom.denominator, false);
+    w.window->ScrollToCanvasPoint(false, 300, 250);
+    paper.RenderView();
+    const TPoint before = w.window->CanvasToClient({300, 250});
+    w.window->ScrollBy(c.dx, c.dy);
+    const TPoint after = w.window->CanvasToClient({300, 250});
+    if (after.x - before.x == c.dx && after.y - before.y == c.dy) ++shifted;
+    const TTC& view = paper.ViewBuffer();
+    std::vector<uint32_t> incremental;
+    for (int32_t y = 0; y < view.Height(); ++y)
+      for (int32_t x = 0; x < view.Width(); ++x) incremental.push_back(view.GetPixel(x, y));
+    paper.RenderView();
+    size_t differ = 0, i = 0;
+    for (int32_t y = 0; y < view.Height(); ++y)
+      for (int32_t x = 0; x < view.Width(); ++x) differ += incremental[i++] != view.GetPixel(x, y) ? 1 : 0;
+    EXPECT_EQ(differ, 0u);
+  }
+  EXPECT_GE(shifted, 5);
+}
+
 // ---- dispatch ----
 
 std::vector<std::string>& Calls() {
