@@ -393,6 +393,13 @@ void TDrawWindow::ApplyPreferences(bool flag) {
   UpdateScrollBars(nullptr);
 }
 
+void TDrawWindow::FillViewBackground(TMTC& image, const TRect* rect) {
+  if (!image.IsValid()) return;
+  SRectWH area{0, 0, image.Width(), image.Height()};
+  if (rect != nullptr && !ClipRectToBounds(area, *rect)) return;
+  image.FillRect(area, 0xFF000000u | kViewBackground);
+}
+
 bool TDrawWindow::setupPosList(int32_t capacity) {
   positions_.clear();
   try {

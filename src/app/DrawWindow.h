@@ -273,6 +273,9 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
   void BuildCanvasRegion();
   const std::vector<TPoint>& CanvasRegion() const { return canvasRegion_; }
   void ApplyPreferences(bool flag);
+  // Fills the rectangle (or the whole picture) with the view's background grey: the document
+  // clears a client-sized view buffer with it.
+  static void FillViewBackground(TMTC& image, const TRect* rect);
   // The view needs the document's view buffer rebuilt (everything but a whole-number zoom with
   // the canvas colour shown, unrotated).
   bool ViewNeedsRebuild() const;

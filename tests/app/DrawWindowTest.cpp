@@ -307,6 +307,24 @@ TEST_F(DrawWindowTest, EventSequencesCallTheirSlotsAndLeaveTheirFlags) {
   ResetToolHandlers();
 }
 
+TEST_F(DrawWindowTest, EachMiddleButtonFunctionHoldsItsToolForThePress) {
+  const int32_t modes[11] = {29, 30, 6, 21, 7, 8, 11, 12, 14, 17, 20};
+  FakeWindow w(100, 100);
+  ASSERT_TRUE(w.ok);
+  for (int32_t f = 0; f <= 10; ++f) {
+    AppProfile().mouseMBtnFunc = f;
+    w.window->FormMouseDown(MouseButton::kMiddle, kSsMiddle, 30, 30);
+    EXPECT_EQ(w.owner.tool->ToolMode(), modes[f]) << f;
+    EXPECT_EQ(w.window->InputFlags() & (kInMiddle | kInTempTool), kInMiddle | kInTempTool) << f;
+    w.window->FormMouseUp(MouseButton::kMiddle, 0, 30, 30);
+    EXPECT_EQ(w.owner.tool->ToolMode(), 0) << f;
+    EXPECT_EQ(w.window->InputFlags(), 0) << f;
+  }
+  // Tools still to come beep and say so instead of acting.
+  EXPECT_GT(w.site.beeps, 0);
+  EXPECT_TRUE(scope.DebugSaid("not built yet"));
+}
+
 TEST_F(DrawWindowTest, TemporaryToolsFollowTheEightRules) {
   struct Case {
     int32_t scheme;
