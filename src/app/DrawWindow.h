@@ -358,6 +358,8 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
  private:
   friend struct ToolHandlers;
   void ViewInputs(SViewInputs& in) const;
+  // The view's inputs, the bars computed from them and handed to the widget.
+  void SetBarGeometry(SViewInputs& in, SScrollBarGeometry& horizontal, SScrollBarGeometry& vertical);
   // Renders the view after a scroll: the document's view buffer moves by the whole client pixels
   // the scroll moved and only the uncovered strips are rendered, when the view before and after
   // differ by such a shift; else the whole view. Then paints.
@@ -367,6 +369,9 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
   void ShowRotationPanel();
   void NavigatorChanged();
   void EndStrokeAtLimit(TStroke& stroke);
+  // A pen position (screen coordinates from the tablet, else client) as canvas coordinates; its
+  // truncation is the main window's last pen position, and the answer.
+  TPoint MapPenPoint(bool fromTablet, float x, float y, float& cx, float& cy);
   int32_t EffectiveToolMode() const;
   void MarkStrokeRect(const SRectWH& canvasRect);
 

@@ -16,6 +16,18 @@ float TDrawWindow::MinimumPointDistance(int32_t engine, float zoom) {
   return 2.0f;
 }
 
+TPoint TDrawWindow::MapPenPoint(bool fromTablet, float x, float y, float& cx, float& cy) {
+  if (fromTablet) {
+    const TPoint origin = site_.ClientOrigin();
+    x -= static_cast<float>(origin.x);
+    y -= static_cast<float>(origin.y);
+  }
+  ClientToCanvasF(x, y, cx, cy);
+  const TPoint last{TruncToInt(cx), TruncToInt(cy)};
+  owner_.SetLastPenPosition(last);
+  return last;
+}
+
 int32_t TDrawWindow::StrokeTo(TStroke& stroke, bool fromTablet, float x, float y, float pressure) {
   if (paper_ == nullptr || paper_->ready == 0) return -1;
   // 1. Refused during playback and while a modifier or Space is held, unless the program drives it.
@@ -23,14 +35,8 @@ int32_t TDrawWindow::StrokeTo(TStroke& stroke, bool fromTablet, float x, float y
       (playing_ || IsKeyDown(kVkShift) || IsKeyDown(kVkSpace) || IsKeyDown(kVkControl) || IsKeyDown(kVkMenu)))
     return -1;
   // 2. Screen to client (tablet), client to canvas.
-  if (fromTablet) {
-    const TPoint origin = site_.ClientOrigin();
-    x -= static_cast<float>(origin.x);
-    y -= static_cast<float>(origin.y);
-  }
   float cx = 0, cy = 0;
-  ClientToCanvasF(x, y, cx, cy);
-  owner_.SetLastPenPosition(TPoint{TruncToInt(cx), TruncToInt(cy)});
+  MapPenPoint(fromTablet, x, y, cx, cy);
   const bool engine2 = paper_->engineLevelInUse == 2;
   // 3. The first point begins the stroke.
   if (!IsStrokeActive()) {
@@ -129,15 +135,8 @@ void TDrawWindow::EndStrokeAtLimit(TStroke& stroke) {
 void TDrawWindow::StrokeEnd(TStroke& stroke, bool fromTablet, float x, float y) {
   if (paper_ == nullptr || paper_->ready == 0) return;
   if (!stroke.IsProgramDriven() && playing_) return;
-  if (fromTablet) {
-    const TPoint origin = site_.ClientOrigin();
-    x -= static_cast<float>(origin.x);
-    y -= static_cast<float>(origin.y);
-  }
   float cx = 0, cy = 0;
-  ClientToCanvasF(x, y, cx, cy);
-  const TPoint last{TruncToInt(cx), TruncToInt(cy)};
-  owner_.SetLastPenPosition(last);
+  const TPoint last = MapPenPoint(fromTablet, x, y, cx, cy);
   if (!IsStrokeActive()) return;
   const bool engine2 = paper_->engineLevelInUse == 2;
   const int32_t layer = engine2 && paper_->StrokeMngr() != nullptr ? paper_->StrokeMngr()->GetLayer()

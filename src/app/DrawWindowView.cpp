@@ -26,6 +26,13 @@ void TDrawWindow::ViewInputs(SViewInputs& in) const {
   in.verticalBarWidth = site_.ScrollBarThickness(false);
 }
 
+void TDrawWindow::SetBarGeometry(SViewInputs& in, SScrollBarGeometry& horizontal, SScrollBarGeometry& vertical) {
+  ViewInputs(in);
+  ComputeScrollBars(in, horizontal, vertical);
+  site_.SetScrollBar(true, horizontal);
+  site_.SetScrollBar(false, vertical);
+}
+
 void TDrawWindow::NavigatorChanged() {
   if (ToolWindow* tool = owner_.Tool()) tool->UpdateNavigator();
 }
@@ -41,11 +48,8 @@ void TDrawWindow::UpdateScrollBars(const TPoint* centre) {
     return;
   }
   SViewInputs in;
-  ViewInputs(in);
   SScrollBarGeometry horizontal, vertical;
-  ComputeScrollBars(in, horizontal, vertical);
-  site_.SetScrollBar(true, horizontal);
-  site_.SetScrollBar(false, vertical);
+  SetBarGeometry(in, horizontal, vertical);
   site_.SetScrollBarsVisible(AppProfile().showScrollBar);
   if (centre != nullptr) {
     const float z = in.Zoom();
@@ -302,11 +306,8 @@ void TDrawWindow::ResetViewRotation() {
 void TDrawWindow::PlaceCanvas() {
   if (paper_ == nullptr || paper_->ready == 0 || paper_->IsRotated()) return;
   SViewInputs in;
-  ViewInputs(in);
   SScrollBarGeometry horizontal, vertical;
-  ComputeScrollBars(in, horizontal, vertical);
-  site_.SetScrollBar(true, horizontal);
-  site_.SetScrollBar(false, vertical);
+  SetBarGeometry(in, horizontal, vertical);
   site_.SetScrollPosition(true, PlaceCanvasPosition(horizontal.maximum, paper_->canvasWidth));
   site_.SetScrollPosition(false, PlaceCanvasPosition(vertical.maximum, paper_->canvasHeight));
   ApplyScrollPosition(site_.ScrollPosition(true), site_.ScrollPosition(false));
@@ -380,11 +381,8 @@ void TDrawWindow::RefreshAfterEdit(bool sizeChanged, bool layersChanged, bool re
     } else if (!site_.IsMinimized() && !site_.IsMaximized()) {
       FitWindowToImage(false);
       SViewInputs in;
-      ViewInputs(in);
       SScrollBarGeometry horizontal, vertical;
-      ComputeScrollBars(in, horizontal, vertical);
-      site_.SetScrollBar(true, horizontal);
-      site_.SetScrollBar(false, vertical);
+      SetBarGeometry(in, horizontal, vertical);
       site_.SetScrollPosition(true, RecentrePosition(horizontal.maximum, in.ZoomedWidth()));
       site_.SetScrollPosition(false, RecentrePosition(vertical.maximum, in.ZoomedHeight()));
     }
