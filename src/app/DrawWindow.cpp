@@ -65,7 +65,11 @@ TDrawWindow::TDrawWindow(DrawWindowSite& site, DrawWindowOwner& owner) : site_(s
   // 3. The document, its working copy and the window's stroke.
   paper_ = std::make_unique<TPaper>(this);
   paper_->readyHandler = [this](TPaper&, bool ready) {
-    if (ToolWindow* tool = owner_.Tool()) tool->SetDrawWindow(ready ? this : nullptr);
+    if (ready) {
+      BindToolWindow(false);
+    } else {
+      UnbindToolWindow();
+    }
   };
   flow_ = std::make_unique<TFlowImage>(paper_.get());
   stroke_ = std::make_unique<TStroke>(0);
@@ -97,13 +101,38 @@ TDrawWindow::~TDrawWindow() {
   destroying_ = true;
   canvasRegion_.clear();
   UpdateCaption(true);
-  if (ToolWindow* tool = owner_.Tool()) tool->SetDrawWindow(nullptr);
+  UnbindToolWindow();
   positions_.clear();
   offsets_.clear();
   paper_.reset();
   owner_.UpdatePlayingState();
   flow_.reset();
   stroke_.reset();
+}
+
+// ---- the tool window's binding ----
+
+namespace {
+// The document window the tool window is bound to (one tool window per process).
+const TDrawWindow*& BoundToTool() {
+  static const TDrawWindow* bound = nullptr;
+  return bound;
+}
+}  // namespace
+
+void TDrawWindow::BindToolWindow(bool apply) {
+  ToolWindow* tool = owner_.Tool();
+  if (tool == nullptr) return;
+  tool->SetDrawWindow(this);
+  BoundToTool() = this;
+  if (apply) tool->ApplyTool();
+}
+
+void TDrawWindow::UnbindToolWindow() {
+  // Another window's binding stays: a window closed in the background leaves the active one bound.
+  if (BoundToTool() != this) return;
+  BoundToTool() = nullptr;
+  if (ToolWindow* tool = owner_.Tool()) tool->SetDrawWindow(nullptr);
 }
 
 // ---- DocumentWindow ----
@@ -254,10 +283,7 @@ void TDrawWindow::FormActivate() {
   ApplyPreferences(false);
   if (!IsStrokeActive() && !playing_) paper_->SelectStrokeEngine(owner_.StrokeEngine());
   paper_->SyncStrokeState(true);
-  if (ToolWindow* tool = owner_.Tool()) {
-    tool->SetDrawWindow(this);
-    tool->ApplyTool();
-  }
+  BindToolWindow(true);
   UpdateCaption(false);
   const TPoint mouse = site_.MousePosition();
   UpdateToolCursor(mouse.x, mouse.y);
@@ -295,10 +321,7 @@ bool TDrawWindow::InitNewDocument(const std::string& name, int32_t width, int32_
   if (!paper_->CreateStrokeMngr()) return false;
   paper_->SelectStrokeEngine(owner_.StrokeEngine());
   paper_->SyncStrokeState(true);
-  if (ToolWindow* tool = owner_.Tool()) {
-    tool->SetDrawWindow(this);
-    tool->ApplyTool();
-  }
+  BindToolWindow(true);
   UpdateCaption(false);
   FitWindowToImage(true);
   const int32_t adjust = AppProfile().AutoSizeAdjust;

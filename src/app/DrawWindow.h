@@ -369,6 +369,10 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
   void ShowRotationPanel();
   void NavigatorChanged();
   void EndStrokeAtLimit(TStroke& stroke);
+  // Binds the tool window to this window (and hands it the current settings with apply); the
+  // unbinding leaves a binding to another window as it is.
+  void BindToolWindow(bool apply);
+  void UnbindToolWindow();
   // A pen position (screen coordinates from the tablet, else client) as canvas coordinates; its
   // truncation is the main window's last pen position, and the answer.
   TPoint MapPenPoint(bool fromTablet, float x, float y, float& cx, float& cy);
