@@ -22,6 +22,7 @@
 #include "app/AppProfile.h"
 #include "app/ToolWindow.h"
 #include "app/qt/CursorSlots.h"
+#include "app/qt/MainForm.h"
 #include "platform/Surface.h"
 #include "platform/qt/QtHosts.h"
 
@@ -514,6 +515,11 @@ void DrawWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void DrawWindowWidget::wheelEvent(QWheelEvent* event) {
+  // The main window offers it to the floating palettes first.
+  if (auto* main = qobject_cast<TMainForm*>(window()); main != nullptr && main->OfferWheelToPalettes(*event)) {
+    event->accept();
+    return;
+  }
   // One zoom step per 120 units (touchpads send many small deltas).
   wheelRemainder_ += event->angleDelta().y();
   while (wheelRemainder_ >= 120 || wheelRemainder_ <= -120) {

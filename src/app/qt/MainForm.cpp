@@ -904,14 +904,17 @@ int32_t TMainForm::RunTextToolWindow(TextToolWindow& window) {
 
 // ---- wheel and drops ----
 
+bool TMainForm::OfferWheelToPalettes(QWheelEvent& event) {
+  if (!tool_ || dockManager_ == nullptr) return false;
+  SDockMessage message = WheelMessageOf(event);
+  dockManager_->Broadcast(message);
+  return message.result != 0;
+}
+
 void TMainForm::wheelEvent(QWheelEvent* event) {
-  if (tool_ && dockManager_ != nullptr) {
-    SDockMessage message = WheelMessageOf(*event);
-    dockManager_->Broadcast(message);
-    if (message.result != 0) {
-      event->accept();
-      return;
-    }
+  if (OfferWheelToPalettes(*event)) {
+    event->accept();
+    return;
   }
   QMainWindow::wheelEvent(event);
 }

@@ -91,6 +91,10 @@ class TMainForm final : public QMainWindow,
   // A message of the tablet context (packet or proximity), through the message hook.
   void AppMessage(const STabletMessage& message);
 
+  // A wheel turned over a document window is offered to the floating palettes first; true when
+  // one of them took it.
+  bool OfferWheelToPalettes(QWheelEvent& event);
+
   // ---- document windows ----
   // A new, empty document window (maximised when it is the only one and childWinMax is set).
   DrawWindowWidget* CreateDrawWindow(const std::string& caption);
