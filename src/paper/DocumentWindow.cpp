@@ -17,6 +17,14 @@ PaperHost& GetPaperHost() { return Slot::Get(); }
 SPaperSettings PaperSettings() { return GetPaperHost().Settings(); }
 CGradMngr* MainGradMngr() { return GetPaperHost().MainGradMngr(); }
 
+bool CommandGateAllows(const SCommandGateState& s, bool allowDuringPlayback, bool onlyWhenPaused) {
+  if (!s.documentReady || s.unattendedMode || !s.modernEngine || s.strokeActive || s.keyMoveMode || s.textWindowOpen)
+    return false;
+  if (!s.playing) return true;
+  if (!allowDuringPlayback) return false;
+  return !onlyWhenPaused || s.playbackPaused;
+}
+
 bool DocumentWindow::CopySelectionToClipboard(int32_t layer, int32_t mask) {
   (void)layer;
   (void)mask;

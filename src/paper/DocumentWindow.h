@@ -88,6 +88,22 @@ class DocumentWindow {
   virtual bool CopySelectionToClipboard(int32_t layer, int32_t mask);
 };
 
+// The one command gate of every document window (a refusal is silent): no ready document, an
+// unattended run, an older-version stream playing (no current stroke engine), a stroke in
+// progress, the cursor-key move mode or the text tool's window refuse; a playback refuses unless
+// allowed, and with onlyWhenPaused unless paused.
+struct SCommandGateState {
+  bool documentReady = false;
+  bool unattendedMode = false;
+  bool modernEngine = false;
+  bool strokeActive = false;
+  bool keyMoveMode = false;
+  bool textWindowOpen = false;
+  bool playing = false;
+  bool playbackPaused = false;
+};
+bool CommandGateAllows(const SCommandGateState& state, bool allowDuringPlayback, bool onlyWhenPaused);
+
 // Settings of the settings object that the document reads (its registry values), with their
 // defaults.
 struct SPaperSettings {
