@@ -434,9 +434,24 @@ bool CPenShape::BuildCells(const SSampleWindow* window, Fill fill) {
   return true;
 }
 
+namespace {
+
+// CircleEdgeCoverage of a cell at (x, y) from the centre of a circle of radius r (size in 16.16),
+// d its distance in pixels: a cell more than a pixel and a half inside the edge is whole and one
+// more than that outside is empty (the cell's square reaches at most 0.71 pixels from its centre),
+// so that only the cells of the rim are measured.
+inline Fixed RimCoverage(Fixed x, Fixed y, float d, float r, Fixed size) {
+  if (d + 1.5f < r) return 0x10000;
+  if (d - 1.5f > r) return 0;
+  return CircleEdgeCoverage(x, y, FixHypot(x, y), size, 0x8000, 0x8000);
+}
+
+}  // namespace
+
 void CPenShape::FillCircle(const TRect& cells) {
   const int32_t step = 0x10000 / supersample_;
   const float halfWidth = FixToSingle(halfWidth_);
+  const float radius = FixToSingle(size_);
   for (int32_t row = cells.top; row < cells.bottom; ++row) {
     const Fixed y = step / 2 - centreY_ + row * step;
     const float yf = FixToSingle(y);
@@ -444,8 +459,9 @@ void CPenShape::FillCircle(const TRect& cells) {
     for (int32_t column = cells.left; column < cells.right; ++column, ++i) {
       const Fixed x = step / 2 - centreX_ + column * step;
       const float xf = FixToSingle(x);
-      distance_[i] = RoundToFix(std::sqrt(xf * xf + yf * yf) / halfWidth);
-      coverage_[i] = antialias_ ? CircleEdgeCoverage(x, y, FixHypot(x, y), size_, 0x8000, 0x8000) : 0x10000;
+      const float d = std::sqrt(xf * xf + yf * yf);
+      distance_[i] = RoundToFix(d / halfWidth);
+      coverage_[i] = antialias_ ? RimCoverage(x, y, d, radius, size_) : 0x10000;
     }
   }
 }
@@ -496,7 +512,8 @@ bool CPenShape::SetEllipse(Fixed radius, int32_t ratio, int32_t angle, const SSa
 
 void CPenShape::FillEllipse(const TRect& cells) {
   const int32_t step = 0x10000 / supersample_;
-  const float invR = 1.0f / FixToSingle(size_);
+  const float radius = FixToSingle(size_);
+  const float invR = 1.0f / radius;
   const Fixed k = FixDiv(100, EffectiveRatio(ratio_));
   for (int32_t row = cells.top; row < cells.bottom; ++row) {
     const Fixed y = step / 2 - centreY_ + row * step;
@@ -506,8 +523,9 @@ void CPenShape::FillEllipse(const TRect& cells) {
       const Fixed u = FixMul(x, cosine_) - FixMul(y, sine_);
       const Fixed v = FixMul(FixMul(x, sine_) + FixMul(y, cosine_), k);
       const float uf = FixToSingle(u), vf = FixToSingle(v);
-      distance_[i] = RoundToFix(std::sqrt(uf * uf + vf * vf) * invR);
-      coverage_[i] = antialias_ ? CircleEdgeCoverage(u, v, FixHypot(u, v), size_, 0x8000, 0x8000) : 0x10000;
+      const float d = std::sqrt(uf * uf + vf * vf);
+      distance_[i] = RoundToFix(d * invR);
+      coverage_[i] = antialias_ ? RimCoverage(u, v, d, radius, size_) : 0x10000;
     }
   }
 }

@@ -739,5 +739,42 @@ TEST(NibRasteriser, WindowedFootprintFollowsAChangedGradeMap) {
       ASSERT_EQ(DabValue(limited, w.cx, w.cy, px, py), DabValue(whole, w.cx, w.cy, px, py)) << px << "," << py;
 }
 
+// Only the cells of the rim are measured (a recording of nibs of hundreds of pixels whose size
+// changed at every dab spent a second measuring cells deep inside or far outside the edge): every
+// cell's coverage is still what CircleEdgeCoverage gives it, for circles and turned ellipses of
+// any size.
+TEST(NibRasteriser, FootprintCoverageIsTheEdgeCoverageOfEveryCell) {
+  CGradeMapObj map(kFalloffEntries);
+  struct Nib {
+    double r;
+    int32_t ratio, angle;
+  };
+  for (const Nib nib : {Nib{0.3, 100, 0}, Nib{1.6, 100, 0}, Nib{2.2, 50, 20}, Nib{5.75, 100, 0}, Nib{9.9, 30, 75},
+                        Nib{17.5, 100, 0}, Nib{64.0, 100, 0}, Nib{99.5, 65, 200}, Nib{250.5, 100, 0},
+                        Nib{301.0, 85, 333}, Nib{512.0, 100, 0}}) {
+    SCOPED_TRACE(nib.r);
+    CPenShape shape(&map);
+    shape.SetAntialias(true);
+    ASSERT_TRUE(nib.ratio == 100 ? shape.SetCircle(Px(nib.r)) : shape.SetEllipse(Px(nib.r), nib.ratio, nib.angle));
+    const int32_t step = 0x10000 / shape.Supersample();
+    const Fixed k = FixDiv(100, nib.ratio);
+    for (int32_t row = 0; row < shape.GridHeight(); ++row) {
+      for (int32_t column = 0; column < shape.GridWidth(); ++column) {
+        Fixed x = step / 2 - shape.CentreX() + column * step;
+        Fixed y = step / 2 - shape.CentreY() + row * step;
+        if (nib.ratio != 100) {
+          const Fixed u = FixMul(x, shape.Cosine()) - FixMul(y, shape.Sine());
+          const Fixed v = FixMul(FixMul(x, shape.Sine()) + FixMul(y, shape.Cosine()), k);
+          x = u;
+          y = v;
+        }
+        const Fixed expected = CircleEdgeCoverage(x, y, FixHypot(x, y), shape.Size(), 0x8000, 0x8000);
+        ASSERT_EQ(shape.CoveragePlane()[static_cast<size_t>(row) * shape.GridWidth() + column], expected)
+            << column << "," << row;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tf
