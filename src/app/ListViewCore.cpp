@@ -348,8 +348,22 @@ TRect CListViewCore::GetItemRectStrip(int32_t index) {
 }
 
 int32_t CListViewCore::ItemAtPosStrip(int32_t x, int32_t y) {
-  for (int32_t i = GetLastVisible(); i >= firstVisible_ && i >= 0; --i) {
-    if (Contains(GetItemRectStrip(i), x, y)) return i;
+  // The item on top at the point: the cells in the reverse of the painting order.
+  const int32_t n = GetVisibleItemCount();
+  if (n <= 0 || y < content_.top || y >= content_.bottom) return -1;
+  const int32_t hl = StripHighlight();
+  const int32_t last = firstVisible_ + n - 1;
+  const int32_t cw = GetCellWidth();
+  auto hit = [&](int32_t i) {
+    const int32_t left = content_.left + StripCellLeft(i);
+    return x >= left && x < left + cw;
+  };
+  if (hit(hl)) return hl;
+  for (int32_t i = hl + 1; i <= last; ++i) {
+    if (hit(i)) return i;
+  }
+  for (int32_t i = hl - 1; i >= firstVisible_; --i) {
+    if (hit(i)) return i;
   }
   return -1;
 }
@@ -361,6 +375,9 @@ void CListViewCore::KeepStripItemVisible(int32_t index) {
     firstVisible_ = index - GetVisibleCount() + 2;
   }
   firstVisible_ = std::max(std::min(firstVisible_, GetCount() - GetVisibleCount()), 0);
+  // A strip too narrow for the neighbours still shows the item itself.
+  if (index >= 0 && index < GetCount() && GetVisibleCount() > 0)
+    firstVisible_ = std::clamp(firstVisible_, index - GetVisibleCount() + 1, index);
 }
 
 // ---------------------------------------------------------------------------------------------
