@@ -21,6 +21,17 @@ uint32_t Colour(TAppearanceColor c) { return AppearanceColors[static_cast<size_t
 
 bool Contains(const TRect& r, int32_t x, int32_t y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
+// Opaque fills and copies, row by row (the surface's general painters work pixel by pixel).
+void Fill(TMemoryGraphic& g, const TRect& rect, uint32_t colour) {
+  int32_t x, y, w, h;
+  if (!g.ClipRect(rect, x, y, w, h)) return;
+  for (int32_t j = 0; j < h; ++j) std::fill_n(g.PixelAddress(x, y + j), w, colour);
+}
+
+void Copy(TMemoryGraphic& to, int32_t x, int32_t y, int32_t w, int32_t h, const TMemoryGraphic& from) {
+  if (from.IsValid()) to.CopyBits(x, y, w, h, from.Pixels(), 0, 0, from.Width(), from.Height());
+}
+
 // Integer division as the design's "div": truncation towards zero.
 int32_t Div(int32_t a, int32_t b) { return b != 0 ? a / b : 0; }
 
@@ -688,7 +699,7 @@ void CListViewCore::TimerTick() {
 // Painting
 
 void CListViewCore::Repaint() {
-  viewImage_.FillRect({0, 0, viewImage_.Width(), viewImage_.Height()}, Colour(acGrayText), kCopy);
+  Fill(viewImage_, {0, 0, viewImage_.Width(), viewImage_.Height()}, Colour(acGrayText));
   if (GetCount() <= 0) {
     InvalidateContent();
     return;
@@ -727,12 +738,14 @@ void CListViewCore::PaintGrid() {
 void CListViewCore::DrawItem(int32_t index, uint32_t state) {
   const SSize cell = GetCellSize();
   const int32_t w = cell.width, h = cell.height;
-  cellImage_.FillRect({0, 0, w, h}, Colour(acWindowFrame), kCopy);
+  // The frame shows only as the separator on the right column and the bottom row.
+  Fill(cellImage_, {w - 1, 0, w, h}, Colour(acWindowFrame));
+  Fill(cellImage_, {0, h - 1, w, h}, Colour(acWindowFrame));
   const uint32_t fill = (state & kItemSelected) != 0  ? Colour(acHighlight)
                         : (state & kItemPressed) != 0 ? Colour(acWindow)
                                                       : Colour(acBtnFace);
   const TRect inner{0, 0, w - 1, h - 1};
-  cellImage_.FillRect(inner, fill, kCopy);
+  Fill(cellImage_, inner, fill);
   if (style_ <= kStyleIconLarge) {
     DrawIconCell(inner, index, state);
   } else if (style_ <= kStyleListLarge) {
@@ -746,7 +759,7 @@ void CListViewCore::DrawItem(int32_t index, uint32_t state) {
     viewImage_.FillChecker(r, checkerSize_.width, checkerSize_.height, checkerColours_[0], checkerColours_[1], kCopy);
     viewImage_.DrawGraphic(r.left, r.top, w, h, cellImage_, 0, 0, kBlend);
   } else {
-    viewImage_.DrawGraphic(r.left, r.top, w, h, cellImage_, 0, 0, kCopy);
+    Copy(viewImage_, r.left, r.top, w, h, cellImage_);
   }
 }
 
@@ -790,13 +803,13 @@ void CListViewCore::DrawItemAt(int32_t index, const TRect& rect, uint32_t state)
   }
   const int32_t w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) return;
-  cellImage_.FillRect({0, 0, cellImage_.Width(), cellImage_.Height()}, Colour(acBtnFace), kCopy);
+  Fill(cellImage_, {0, 0, cellImage_.Width(), cellImage_.Height()}, Colour(acBtnFace));
   DrawItemImage(cellImage_, {0, 0, std::min(w, cellImage_.Width()), std::min(h, cellImage_.Height())}, state, index);
   if (checker_) {
     viewImage_.FillChecker(r, checkerSize_.width, checkerSize_.height, checkerColours_[0], checkerColours_[1], kCopy);
     viewImage_.DrawGraphic(r.left, r.top, w, h, cellImage_, 0, 0, kBlend);
   } else {
-    viewImage_.DrawGraphic(r.left, r.top, w, h, cellImage_, 0, 0, kCopy);
+    Copy(viewImage_, r.left, r.top, w, h, cellImage_);
   }
   if ((state & kItemSelected) == 0) {
     viewImage_.FillRect({r.left + 1, r.top, r.right - 1, r.bottom}, 0xAA555555u, kBlend);
@@ -832,12 +845,12 @@ void CListViewCore::PaintStrip() {
 void CListViewCore::DrawPopupStrip() {
   const int32_t w = stripImage_.Width(), h = stripImage_.Height();
   if (!stripImage_.IsValid()) return;
-  stripImage_.FillRect({0, 0, w, h}, Colour(acBtnFace), kCopy);
-  stripImage_.FillRect({0, 0, 1, h}, Colour(acWindowFrame), kCopy);
+  Fill(stripImage_, {0, 0, w, h}, Colour(acBtnFace));
+  Fill(stripImage_, {0, 0, 1, h}, Colour(acWindowFrame));
   const int32_t cx = w / 2, cy = h / 2;
-  stripImage_.FillRect({cx - 2, cy - 1, cx + 3, cy}, Colour(acWindowFrame), kCopy);
-  stripImage_.FillRect({cx - 1, cy, cx + 2, cy + 1}, Colour(acWindowFrame), kCopy);
-  stripImage_.FillRect({cx, cy + 1, cx + 1, cy + 2}, Colour(acWindowFrame), kCopy);
+  Fill(stripImage_, {cx - 2, cy - 1, cx + 3, cy}, Colour(acWindowFrame));
+  Fill(stripImage_, {cx - 1, cy, cx + 2, cy + 1}, Colour(acWindowFrame));
+  Fill(stripImage_, {cx, cy + 1, cx + 1, cy + 2}, Colour(acWindowFrame));
   Invalidate({content_.right, content_.top, content_.right + w, content_.top + h});
 }
 
@@ -846,7 +859,7 @@ void CListViewCore::DrawDropMarker(int32_t index) {
   index = std::clamp(index, 0, count);
   const uint32_t c = Colour(acWindowFrame);
   TMemoryGraphic& g = viewImage_;
-  auto fill = [&](int32_t l, int32_t t, int32_t r, int32_t b) { g.FillRect({l, t, r, b}, c, kCopy); };
+  auto fill = [&](int32_t l, int32_t t, int32_t r, int32_t b) { Fill(g, {l, t, r, b}, c); };
   const TRect r = style_ >= kStyleSingle ? [&] {
     TRect s = GetItemRectStrip(index);
     return TRect{s.left - content_.left, s.top - content_.top, s.right - content_.left, s.bottom - content_.top};
@@ -884,18 +897,17 @@ void CListViewCore::PaintControl(TMemoryGraphic& surface) {
   const int32_t w = surface.Width(), h = surface.Height();
   if (!surface.IsValid()) return;
   // Sunken border: outer line shadow left and top, highlight right and bottom; inner frame.
-  surface.FillRect({0, 0, w, 1}, Colour(acBtnShadow), kCopy);
-  surface.FillRect({0, 0, 1, h}, Colour(acBtnShadow), kCopy);
-  surface.FillRect({0, h - 1, w, h}, Colour(acBtnHighlight), kCopy);
-  surface.FillRect({w - 1, 0, w, h}, Colour(acBtnHighlight), kCopy);
+  Fill(surface, {0, 0, w, 1}, Colour(acBtnShadow));
+  Fill(surface, {0, 0, 1, h}, Colour(acBtnShadow));
+  Fill(surface, {0, h - 1, w, h}, Colour(acBtnHighlight));
+  Fill(surface, {w - 1, 0, w, h}, Colour(acBtnHighlight));
   surface.FrameRect({1, 1, w - 1, h - 1}, 1, Colour(acWindowFrame), kCopy);
   // The scroll bar's place (the bar covers it) and the strip's.
-  surface.FillRect({content_.right, content_.top, w - 2, h - 2}, Colour(acBtnFace), kCopy);
-  surface.DrawGraphic(content_.left, content_.top, content_.right - content_.left, content_.bottom - content_.top,
-                      viewImage_, 0, 0, kCopy);
+  Fill(surface, {content_.right, content_.top, w - 2, h - 2}, Colour(acBtnFace));
+  Copy(surface, content_.left, content_.top, content_.right - content_.left, content_.bottom - content_.top,
+       viewImage_);
   if (style_ >= kStyleSingle) {
-    surface.DrawGraphic(content_.right, content_.top, stripImage_.Width(), stripImage_.Height(), stripImage_, 0, 0,
-                        kCopy);
+    Copy(surface, content_.right, content_.top, stripImage_.Width(), stripImage_.Height(), stripImage_);
   }
 }
 

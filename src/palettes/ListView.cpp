@@ -86,10 +86,16 @@ void TtFListView::UpdateNow() {
 void TtFListView::PlaceScrollBar() {
   if (!bar_) return;
   QWidget* parent = parentWidget();
-  if (bar_->parentWidget() != parent) bar_->setParent(parent);
+  if (bar_->parentWidget() != parent) {
+    bar_->setParent(parent);
+    if (parent != nullptr) bar_->raise();
+  }
   const TRect r = core_->ScrollBarRect();
-  bar_->setGeometry(x() + r.left, y() + r.top, kScrollBarWidth, std::max(r.bottom - r.top, 0));
-  if (parent != nullptr) bar_->raise();
+  const QRect place(x() + r.left, y() + r.top, kScrollBarWidth, std::max(r.bottom - r.top, 0));
+  if (bar_->geometry() != place) {
+    bar_->setGeometry(place);
+    if (parent != nullptr) bar_->raise();
+  }
 }
 
 void TtFListView::ScrollBarChanged() {
