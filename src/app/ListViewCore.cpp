@@ -399,7 +399,7 @@ TRect CListViewCore::GetItemRect(int32_t index) {
 }
 
 int32_t CListViewCore::ItemAtPos(int32_t x, int32_t y) {
-  if (style_ == kStyleSingle || style_ == kStyleSingleToggle) return selected_;
+  if (style_ == kStyleSingle || style_ == kStyleSingleToggle) return GetSelected();
   if (style_ == kStyleStrip) return ItemAtPosStrip(x, y);
   return ItemAtPosGrid(x, y);
 }
@@ -426,7 +426,7 @@ uint32_t CListViewCore::GetItemFlags(int32_t) { return 15; }
 
 uint32_t CListViewCore::GetItemState(int32_t index) {
   uint32_t state = 0;
-  if ((options_ & kLvSelection) != 0 && index == selected_) state |= kItemSelected;
+  if ((options_ & kLvSelection) != 0 && index == GetSelected()) state |= kItemSelected;
   if (index == current_ && (pressed_ || dragging_)) state |= kItemPressed;
   return state;
 }
@@ -706,7 +706,7 @@ void CListViewCore::Repaint() {
   }
   const TRect whole{0, 0, content_.right - content_.left, content_.bottom - content_.top};
   if (style_ == kStyleSingle || style_ == kStyleSingleToggle) {
-    DrawItemAt(selected_, whole, kItemSelected);
+    DrawItemAt(GetSelected(), whole, kItemSelected);
     if (style_ == kStyleSingleToggle) {
       const TMemoryGraphic& glyph = AppearanceManager().GetListGlyph(toggle_, hoverToggle_ ? gsActive : gsNone);
       if (glyph.IsValid()) {
