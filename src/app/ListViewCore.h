@@ -367,6 +367,8 @@ class CListViewCore {
   bool PaintText(TMemoryGraphic& graphic, const std::string& cp932, TRect& rect, uint32_t format, uint32_t colour);
   // Applies a new position without the enabled test (clamped); true when it changed.
   bool StorePosition(int32_t position);
+  // The hover flags of the strip arrows and the toggle for a point; true when one changed.
+  bool SetHoverFlags(int32_t x, int32_t y);
   // The toggle rectangle from the glyph's size.
   void PlaceToggle();
   // Shows the popup of OpenPopup below the view.

@@ -74,6 +74,10 @@ void CListViewCore::MouseMove(int32_t x, int32_t y, bool leftDown, uint32_t shif
     }
   }
   UpdateHint(x, y);
+  if (SetHoverFlags(x, y)) Repaint();
+}
+
+bool CListViewCore::SetHoverFlags(int32_t x, int32_t y) {
   bool changed = false;
   if (style_ >= kStyleSingle) {
     const int32_t item = ItemAtPos(x, y);
@@ -88,18 +92,11 @@ void CListViewCore::MouseMove(int32_t x, int32_t y, bool leftDown, uint32_t shif
     changed = changed || over != hoverToggle_;
     hoverToggle_ = over;
   }
-  if (changed) Repaint();
+  return changed;
 }
 
 void CListViewCore::MouseEnter(int32_t x, int32_t y) {
-  if (style_ >= kStyleSingle) {
-    const int32_t item = ItemAtPos(x, y);
-    hoverFirst_ = item >= 0 && item == firstVisible_ ? 1 : 0;
-    hoverLast_ = item >= 0 && item == GetLastVisible() ? 1 : 0;
-  }
-  if (style_ == kStyleSingleToggle) {
-    hoverToggle_ = x >= toggleRect_.left && x < toggleRect_.right && y >= toggleRect_.top && y < toggleRect_.bottom;
-  }
+  SetHoverFlags(x, y);
   Repaint();
 }
 

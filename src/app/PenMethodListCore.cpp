@@ -2,6 +2,7 @@
 #include "app/PenMethodListCore.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "paint/PaintParam.h"
 #include "paint/PenMethod.h"
@@ -9,6 +10,7 @@
 #include "paint/Stroke.h"
 #include "platform/Debug.h"
 #include "platform/ResourceText.h"
+#include "raster/FlatImage.h"
 
 namespace tf {
 
@@ -140,7 +142,47 @@ void CPenMethodListCore::DrawItemImage(TMemoryGraphic& image, const TRect& rect,
     GetPenSetting(index, record);
     param = TPaintParam::CreateFromPenSetting(ItemPaintKind(), record, made);
   }
-  if (made && param != nullptr) param->DrawIcon(image, rect);
+  if (made && param != nullptr) DrawThumbnail(*param, image, rect);
+}
+
+// The settings' picture at the rectangle, as TPaintParam::DrawIcon draws it. Its result depends
+// only on the picture's pixels and the size, so the scaled picture is kept by those and reused
+// by later repaints.
+void CPenMethodListCore::DrawThumbnail(const TPaintParam& param, TMemoryGraphic& image, const TRect& rect) {
+  const TMTC* picture = param.GetIcon();
+  const int32_t w = rect.right - rect.left, h = rect.bottom - rect.top;
+  if (picture == nullptr || !picture->IsValid() || w < 1 || h < 1 || !image.IsValid()) return;
+  uint64_t key = 1469598103934665603ull;
+  auto mix = [&key](uint64_t v) { key = (key ^ v) * 1099511628211ull; };
+  mix(uint64_t(uint32_t(picture->Width())) << 32 | uint32_t(picture->Height()));
+  mix(uint64_t(uint32_t(w)) << 32 | uint32_t(h));
+  const uint8_t* bytes = picture->Bits();
+  const size_t size = static_cast<size_t>(picture->GetImageSize());
+  for (size_t i = 0; i + 8 <= size; i += 8) {
+    uint64_t v;
+    std::memcpy(&v, bytes + i, 8);
+    mix(v);
+  }
+  auto it = thumbnails_.find(key);
+  if (it == thumbnails_.end()) {
+    if (thumbnails_.size() >= 512) thumbnails_.clear();
+    TMemoryGraphic scratch(w, h, 0);
+    if (!param.DrawIcon(scratch, {0, 0, w, h})) return;
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+    for (int32_t y = 0; y < h; ++y) std::memcpy(&pixels[static_cast<size_t>(y) * w], scratch.ScanLine(y), size_t(w) * 4);
+    it = thumbnails_.emplace(key, std::move(pixels)).first;
+  }
+  const uint32_t alpha = image.Background() & 0xFF000000u;
+  for (int32_t y = 0; y < h; ++y) {
+    const int32_t gy = rect.top + y;
+    if (gy < 0 || gy >= image.Height()) continue;
+    uint32_t* row = image.ScanLine(gy);
+    const uint32_t* from = &it->second[static_cast<size_t>(y) * w];
+    for (int32_t x = 0; x < w; ++x) {
+      const int32_t gx = rect.left + x;
+      if (gx >= 0 && gx < image.Width()) row[gx] = (from[x] & 0x00FFFFFFu) | alpha;
+    }
+  }
 }
 
 uint32_t CPenMethodListCore::GetItemFlags(int32_t) { return engine_ == 2 ? 0 : kItemFixed | kItemNoRename; }

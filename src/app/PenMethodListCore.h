@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "app/ListViewCore.h"
 
@@ -121,6 +123,7 @@ class CPenMethodListCore : public CListViewCore {
   SPenSetting* SlotRecord(int32_t slot);
   // After a field setter: the older pens' settings reach the stroke at once; then NotifyChange.
   void FieldChanged();
+  void DrawThumbnail(const TPaintParam& param, TMemoryGraphic& image, const TRect& rect);
   void ApplyToStroke();
 
   uint8_t engine_ = 2;
@@ -133,6 +136,8 @@ class CPenMethodListCore : public CListViewCore {
   std::unique_ptr<TPaintParam> settings_;
   TStroke* stroke_ = nullptr;
   uint8_t showAll_ = 0;
+  // Scaled pictures by their source's pixels and size.
+  std::unordered_map<uint64_t, std::vector<uint32_t>> thumbnails_;
 };
 
 }  // namespace tf

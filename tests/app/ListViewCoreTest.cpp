@@ -824,17 +824,7 @@ TEST(ListViewCoreTest, CopiesBetweenViewsFollowTheDestinationsRules) {
 // ---------------------------------------------------------------------------------------------
 // Popup link
 
-// A list whose selection lives in the shared collection (as a preset list's current item lives
-// in its set).
-class SharedSelectionList : public StandInList {
- public:
-  using StandInList::StandInList;
-  int32_t GetSelected() override { return Collection()->selected; }
-  void SetSelected(int32_t index) override {
-    if (IsValidIndex(index)) Collection()->selected = index;
-    StandInList::SetSelected(index);
-  }
-};
+using test::SharedSelectionList;
 
 struct StandInPopup : ListPopup {
   explicit StandInPopup(std::shared_ptr<test::StandInCollection> items) : view(std::move(items)) {

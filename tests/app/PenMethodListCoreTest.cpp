@@ -9,6 +9,7 @@
 #include "paint/PenMethod.h"
 #include "paint/PenSetting.h"
 #include "paint/Stroke.h"
+#include "raster/FlatImage.h"
 #include "platform/Debug.h"
 #include "support/TestRng.h"
 
@@ -304,6 +305,26 @@ TEST_F(PenMethodListCoreTest, CopiesGoToAnotherListsSet) {
   EXPECT_EQ(otherSet.GetItem(2)->Name(), set.GetItem(3)->Name());
   EXPECT_EQ(set.Count(), 13);
   EXPECT_FALSE(list.InsertCopy(&other, 0, 99, true));
+}
+
+// Repaints reuse scaled pictures; a brush whose icon changes shows the new one.
+TEST_F(PenMethodListCoreTest, ThumbnailsFollowTheIcon) {
+  FillSet(set, 2, 3);
+  list.SetDisplayStyle(kStyleIconLarge);
+  list.BindSet(&set, &stroke, &block);
+  list.SetPaintKind(9);
+  const uint32_t before = list.ViewImage().GetPixel(24, 24);
+  for (uint32_t colour : {0xFFFF0000u, 0xFF00FF00u}) {
+    TMTC icon(64, 64);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) *icon.Pixel(x, y) = colour;
+    list.GetMethod(0)->SetIcon(&icon);
+    list.Repaint();
+    EXPECT_EQ(list.ViewImage().GetPixel(24, 24) & 0xFFFFFFu, colour & 0xFFFFFFu);
+  }
+  list.GetMethod(0)->SetIcon(static_cast<const TMTC*>(nullptr));
+  list.Repaint();
+  EXPECT_EQ(list.ViewImage().GetPixel(24, 24), before);
 }
 
 }  // namespace

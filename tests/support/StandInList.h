@@ -73,6 +73,18 @@ class StandInList : public CListViewCore {
   std::shared_ptr<StandInCollection> items_;
 };
 
+// A list whose selection lives in the shared collection (as a preset list's current item lives in
+// its set), so that a popup's list and its owner's agree.
+class SharedSelectionList : public StandInList {
+ public:
+  using StandInList::StandInList;
+  int32_t GetSelected() override { return Collection()->selected; }
+  void SetSelected(int32_t index) override {
+    if (IsValidIndex(index)) Collection()->selected = index;
+    StandInList::SetSelected(index);
+  }
+};
+
 // The same behaviour under another class.
 class OtherStandInList : public StandInList {
  public:

@@ -225,7 +225,7 @@ TEST(ListViewTest, WheelStepsRowsAndPassesUnusedEventsOn) {
 class StandInPopupForm : public TPopupBaseForm, public ListPopup {
  public:
   StandInPopupForm(std::shared_ptr<StandInCollection> items, int32_t openIndex) : openIndex_(openIndex) {
-    auto core = std::make_unique<SharedList>(std::move(items));
+    auto core = std::make_unique<SharedSelectionList>(std::move(items));
     core->SetOptions(kLvSelection);
     view = new TtFListView(std::move(core), this);
     view->Core().SetDisplayStyle(kStyleListSmall);
@@ -247,16 +247,6 @@ class StandInPopupForm : public TPopupBaseForm, public ListPopup {
     closed_ = std::move(closed);
     Popup(x, y, &avoid);
   }
-  // The selection lives in the collection.
-  class SharedList : public StandInList {
-   public:
-    using StandInList::StandInList;
-    int32_t GetSelected() override { return Collection()->selected; }
-    void SetSelected(int32_t index) override {
-      if (IsValidIndex(index)) Collection()->selected = index;
-      StandInList::SetSelected(index);
-    }
-  };
   TtFListView* view;
 
  private:
@@ -264,9 +254,9 @@ class StandInPopupForm : public TPopupBaseForm, public ListPopup {
   std::function<void()> opened_, closed_;
 };
 
-class PopupList : public StandInPopupForm::SharedList {
+class PopupList : public SharedSelectionList {
  public:
-  using SharedList::SharedList;
+  using SharedSelectionList::SharedSelectionList;
   bool OpenPopup() override {
     if (popup_ != nullptr) return false;
     form = new StandInPopupForm(Collection(), GetSelected());
