@@ -478,6 +478,27 @@ TEST(ListViewCoreTest, PopupStripAndSingleItemStyles) {
   EXPECT_EQ(list->HitTestArea(30, 10), kAreaItem);
 }
 
+TEST(ListViewCoreTest, ToggleOfTheSingleItemStyle) {
+  auto list = MakeList(5, 100, 24, kStyleSingleToggle);
+  list->SelectItem(2, true);
+  const TRect t = list->ToggleRect();
+  EXPECT_EQ(t.left, list->ContentRect().left + 1);
+  EXPECT_EQ(t.right - t.left, 11);
+  EXPECT_EQ(t.top, list->ContentRect().top + (20 - 11) / 2);
+  int changes = 0;
+  list->OnChange = [&](CListViewCore&) { ++changes; };
+  EXPECT_EQ(list->HitTestArea(t.left + 5, t.top + 5), kAreaToggle);
+  EXPECT_EQ(list->HitTestArea(90, 10), kAreaPopupStrip);
+  list->MouseDown(t.left + 5, t.top + 5, 0);
+  EXPECT_TRUE(list->ToggleState());
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(list->GetSelected(), 2);
+  list->MouseMove(t.left + 5, t.top + 5, false, 0);
+  EXPECT_TRUE(list->HoverToggle());
+  list->MouseLeave();
+  EXPECT_FALSE(list->HoverToggle());
+}
+
 TEST(ListViewCoreTest, DropMarkerPixels) {
   // A list style: the marker at the top edge of the target row.
   auto list = MakeList(6, 100, 300, kStyleListNormal, kLvSelection | kLvDragSource | kLvDropTarget);
