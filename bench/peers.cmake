@@ -147,3 +147,8 @@ if(TARGET bench_draw_window)
   target_link_libraries(bench_draw_window PRIVATE tfgui)
   set_target_properties(bench_draw_window PROPERTIES AUTOMOC ON)
 endif()
+
+# bench_list_view: the brush pane's repaints beside a QListView in icon mode.
+if(TARGET bench_list_view)
+  target_link_libraries(bench_list_view PRIVATE tfgui)
+endif()
