@@ -17,6 +17,12 @@ PaperHost& GetPaperHost() { return Slot::Get(); }
 SPaperSettings PaperSettings() { return GetPaperHost().Settings(); }
 CGradMngr* MainGradMngr() { return GetPaperHost().MainGradMngr(); }
 
+bool PaperHost::ToolColours(uint32_t& foreground, uint32_t& background) {
+  foreground = background = 0;
+  DebugOut("no tool window gives the foreground and background colours\n");
+  return false;
+}
+
 bool DocumentWindow::CopySelectionToClipboard(int32_t layer, int32_t mask) {
   (void)layer;
   (void)mask;
