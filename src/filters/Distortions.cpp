@@ -73,8 +73,8 @@ bool MirrorTurn(FilterContext& context, int32_t size, bool horizontal, bool vert
     }
   }
   return ForEachCoveredPixel(context, context.KeepAlpha != 0, [&](int32_t x, int32_t y, uint32_t) {
-    const int32_t mx = horizontal ? b.right - 1 - x : x;
-    const int32_t my = vertical ? b.bottom - 1 - y : y;
+    const int32_t mx = horizontal ? b.left + b.right - 1 - x : x;
+    const int32_t my = vertical ? b.top + b.bottom - 1 - y : y;
     return masked[static_cast<size_t>(my - b.top) * static_cast<size_t>(w) + static_cast<size_t>(mx - b.left)];
   });
 }

@@ -116,10 +116,14 @@ class FloorRenderer {
   bool Run() {
     const bool full = ctx_.Coverage == &FullCoverage;
     const filter_detail::MaskCoverageOf mask{ctx_.Mask, ctx_.OffsetX, ctx_.OffsetY};
+    // The projection starts at Bounds' bottom left whatever the work area, so that a preview of
+    // a part paints the pixels the run paints there.
     int64_t U = s_.U, V = s_.V, K = s_.K;
-    for (int32_t y = ctx_.Work.bottom - 1; y >= ctx_.Work.top; --y) {
-      const bool ok = full ? Row(filter_detail::FullCoverageOf{}, y, U, V, K) : Row(mask, y, U, V, K);
-      if (!ok) return false;
+    for (int32_t y = ctx_.Bounds.bottom - 1; y >= ctx_.Work.top; --y) {
+      if (y < ctx_.Work.bottom) {
+        const bool ok = full ? Row(filter_detail::FullCoverageOf{}, y, U, V, K) : Row(mask, y, U, V, K);
+        if (!ok) return false;
+      }
       U -= s_.dU;
       V += s_.dV;
       K += s_.dK;
@@ -174,7 +178,7 @@ class FloorRenderer {
     r.dv = Fix64(FloatMod(t * s_.sa * s_.sv[side], 256.0));
     r.u = (Fix64(FloatMod(wu * s_.su[side], 256.0)) + s_.du0) & kTexMask;
     r.v = (Fix64(FloatMod(wv * s_.sv[side], 256.0)) + s_.dv0) & kTexMask;
-    r.left = ctx_.Work.left;
+    r.left = ctx_.Bounds.left;
     r.texture = s_.texture[side];
     const auto writer = [&](uint32_t* p, uint32_t x, int32_t c) {
       // The position of pixel x: u and v advance from the row's first pixel whatever the
@@ -258,7 +262,7 @@ bool FloorFilter(FilterContext& context, const void* block, int32_t size) {
   const double G = LoadLE<int32_t>(v + 24) * sc;
   s.du0 = Fix64(LoadLE<int32_t>(v + 0) * 2.56 - 0.5);
   s.dv0 = Fix64(LoadLE<int32_t>(v + 8) * 2.56 - 0.5);
-  const double X0 = context.Work.left - cx + 0.5, Y0 = cy - context.Work.bottom + 0.5;
+  const double X0 = r.left - cx + 0.5, Y0 = cy - r.bottom + 0.5;
   s.U = Fix64(s.ca * X0 - (Y0 * s.sb + G * s.cb) * s.sa);
   s.V = Fix64(s.sa * X0 + (Y0 * s.sb + G * s.cb) * s.ca);
   s.K = Fix64(s.cb * Y0 - s.sb * G);

@@ -7,7 +7,9 @@
 // the texture position, so a preview of a part paints what the run paints there.
 //
 // A used texture must be a 256 x 256 picture with a positive recorded source size; the fixed
-// point values of the projection are held in 64 bits (large rectangles leave 16.16).
+// point values of the projection are held in 64 bits (large rectangles leave 16.16). The
+// projection steps from Bounds' bottom-left corner also when the work area is smaller, so a
+// preview agrees with the run pixel for pixel.
 #include <cstdint>
 
 #include "filters/FilterContext.h"
