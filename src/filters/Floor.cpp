@@ -6,6 +6,7 @@
 
 #include "filters/FilterBlocks.h"
 #include "filters/FilterLoops.h"
+#include "filters/FloorCompose.h"
 #include "filters/Samplers.h"
 #include "platform/ByteOrder.h"
 #include "raster/BlockVMTC.h"
@@ -17,7 +18,7 @@ namespace tf {
 
 namespace {
 
-constexpr uint32_t kTransparentWhite = 0x00FFFFFFu;
+using namespace floor_detail;
 constexpr int64_t kTexMask = int64_t{256} * 65536 - 1;
 
 // x x 65536 to the nearest integer, ties to even, in 64 bits.
@@ -31,37 +32,6 @@ float SingleAt(const uint8_t* v, int32_t offset) {
   float f;
   std::memcpy(&f, v + offset, 4);
   return f;
-}
-
-// ---- Composers: (pixel, colour, weight)
-
-enum Composer { kBlendKeepAlpha, kPaintOver, kReplace, kTransparentKeepAlpha, kTransparentPaintOver, kTransparentReplace };
-
-template <int C>
-inline void Compose(uint32_t* p, uint32_t c, int32_t w) {
-  if constexpr (C == kBlendKeepAlpha) {
-    PixelBlendSourceAlpha(p, c, w);
-  } else if constexpr (C == kPaintOver) {
-    PixelPaintOver(p, c, w);
-  } else if constexpr (C == kReplace) {
-    uint32_t t = kTransparentWhite;
-    PixelPaintOver(&t, c, w);
-    *p = t;
-  } else if constexpr (C == kTransparentKeepAlpha) {
-    uint32_t s = kTransparentWhite;
-    PixelPaintOver(&s, c, static_cast<int32_t>(c >> 24));
-    PixelBlendSourceAlpha(p, s, w);
-  } else if constexpr (C == kTransparentPaintOver) {
-    uint32_t t = kTransparentWhite;
-    PixelLerpARGB(&t, c, w);
-    PixelPaintOver(p, t, static_cast<int32_t>(t >> 24));
-  } else {
-    uint32_t s = kTransparentWhite;
-    PixelPaintOver(&s, c, static_cast<int32_t>(c >> 24));
-    uint32_t t = kTransparentWhite;
-    PixelLerpARGB(&t, s, w);
-    *p = t;
-  }
 }
 
 // ---- Samplers: (texture, u, v, fog amount) -> colour

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "document/Mask.h"
+#include "filters/FloorCompose.h"
 #include "filters/Samplers.h"
 #include "raster/BlockVMTC.h"
 #include "raster/FlatImage.h"
@@ -106,6 +107,7 @@ bool CInfinitePlane::Render(CBlockVMTC* dest, uint32_t fogColour, bool alphaProt
                             int32_t fogOpacityTerm) const {
   if (dest == nullptr || gridWidth_ <= 0 || gridHeight_ <= 0) return false;
   const bool masked = CMaskData::IsAllocated(mask);
+  const floor_detail::Composer composer = floor_detail::ComposerFor(alphaProtect, transparentFog, keepPicture);
   const int32_t width = std::min(gridWidth_ - 1, dest->Width());
   const int32_t height = std::min(gridHeight_ - 1, dest->Height());
   for (int32_t y = 0; y < height; ++y) {
@@ -133,35 +135,9 @@ bool CInfinitePlane::Render(CBlockVMTC* dest, uint32_t fogColour, bool alphaProt
       const int32_t w = std::clamp(std::min(weight, coverage), 0, 255);
       uint32_t* p = dest->WritePtr(x, y);
       if (p == nullptr) return false;
-      if (transparentFog) {
-        if (alphaProtect) {
-          uint32_t s = kTransparentWhite;
-          PixelPaintOver(&s, sample, static_cast<int32_t>(sample >> 24));
-          PixelBlendSourceAlpha(p, s, w);
-        } else if (keepPicture) {
-          uint32_t t = kTransparentWhite;
-          PixelLerpARGB(&t, sample, w);
-          PixelPaintOver(p, t, static_cast<int32_t>(t >> 24));
-        } else {
-          uint32_t s = kTransparentWhite;
-          PixelPaintOver(&s, sample, static_cast<int32_t>(sample >> 24));
-          uint32_t t = kTransparentWhite;
-          PixelLerpARGB(&t, s, w);
-          *p = t;
-        }
-      } else {
-        uint32_t c = sample;
-        if (!beyond) PixelPaintOver(&c, fogColour, fog);
-        if (alphaProtect) {
-          PixelBlendSourceAlpha(p, c, w);
-        } else if (keepPicture) {
-          PixelPaintOver(p, c, w);
-        } else {
-          uint32_t t = kTransparentWhite;
-          PixelPaintOver(&t, c, w);
-          *p = t;
-        }
-      }
+      uint32_t c = sample;
+      if (!transparentFog && !beyond) PixelPaintOver(&c, fogColour, fog);
+      floor_detail::ComposeAny(composer, p, c, w);
     }
   }
   return true;

@@ -22,6 +22,7 @@
 #include "filters/ScaleImageFilter.h"
 #include "platform/ByteOrder.h"
 #include "platform/Clock.h"
+#include "events/EventPacket.h"
 #include "support/TempFolder.h"
 
 namespace tf::test {
@@ -44,23 +45,6 @@ bool WithinOneLevel(uint32_t a, uint32_t b) {
 }
 
 // ---- Blocks
-
-struct SLightRecord {
-  uint8_t bytes[56]{};
-  SLightRecord(int32_t kind, int32_t intensity, uint32_t colour, int32_t range, float x, float y, int32_t height,
-               float direction = 0, float tilt = 0, int32_t spread = 0) {
-    StoreLE<int32_t>(bytes + 0, kind);
-    StoreLE<int32_t>(bytes + 4, intensity);
-    StoreLE<uint32_t>(bytes + 8, colour);
-    StoreLE<int32_t>(bytes + 12, range);
-    std::memcpy(bytes + 16, &x, 4);
-    std::memcpy(bytes + 20, &y, 4);
-    StoreLE<int32_t>(bytes + 24, height);
-    std::memcpy(bytes + 28, &direction, 4);
-    std::memcpy(bytes + 32, &tilt, 4);
-    StoreLE<int32_t>(bytes + 36, spread);
-  }
-};
 
 // A 50-byte block over its own data.
 struct SBlock50 {
@@ -399,20 +383,7 @@ void CheckProperties(const char* name, const std::function<bool(FilterDocument&,
     full = after;
   }
   // A preview of a part paints the run's pixels there.
-  FilterDocument g;
-  ASSERT_TRUE(g.ok);
-  ASSERT_TRUE(g.Paper().OffsetLayerGrow(g.Flow(), 0, true, 5, -7, 3));
-  PartialMask(g);
-  const std::vector<uint32_t> before = LayerPixels(g.Paper(), 0);
-  const TRect clip{20, 9, 41, 30};
-  ASSERT_TRUE(run(g, 0, &clip));
-  const std::vector<uint32_t> part = LayerPixels(g.Paper(), 0);
-  const int32_t w = g.Layer().Store()->Width();
-  for (size_t i = 0; i < part.size(); ++i) {
-    const int32_t x = static_cast<int32_t>(i) % w, y = static_cast<int32_t>(i) / w;
-    const bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
-    ASSERT_EQ(part[i], inside ? full[i] : before[i]) << x << "," << y;
-  }
+  ExpectPreviewMatchesRunOf([&run](FilterDocument& g, const TRect* clip) { return run(g, 0, clip); }, full);
 }
 
 TEST_F(FilterGeneratorsTest, EveryFilterKeepsCoverageAlphaPreviewsAndRepeats) {
@@ -673,6 +644,78 @@ TEST_F(FilterGeneratorsTest, WideStoresAreRefusedAndCustomDividesIn64Bits) {
   SBlock50 b = KernelBlock(k);
   ASSERT_TRUE(RunProc(f, &CustomKernelFilter, &b.block, 50));
   EXPECT_EQ(f.Layer().Store()->GetPixel(2, 2), 0xFFFFFFFFu);
+}
+
+
+// A recorded filter packet damaged afterwards: the replay step fails, the layer stays as the
+// steps before made it, and playback ends. TF_WRITE_FUZZ_CORPUS=1 adds the damaged streams to
+// fuzz_player's corpus.
+struct SDamage {
+  const char* name;
+  FilterKey key;
+  uint32_t offset;  // into the last packet's payload
+  std::vector<uint8_t> bytes;
+};
+
+std::vector<uint8_t> Le32(int32_t v) {
+  std::vector<uint8_t> b(4);
+  StoreLE<int32_t>(b.data(), v);
+  return b;
+}
+
+TEST_F(FilterGeneratorsTest, DamagedRecordedBlocksFailTheirReplay) {
+  SetMillisecondSource([] { return 777u; });
+  const uint32_t data50 = sizeof(SFilterBlock);
+  const std::vector<SDamage> cases = {
+      {"clouds mode 100", FilterKey::Clouds, 4 + 14, {100}},
+      {"plasma mode 60", FilterKey::Plasma, 4 + 8, {60}},
+      {"rock tile width 0", FilterKey::CloudsRock, 4 + 12, {0, 0}},
+      {"scale -2^31", FilterKey::Scale, 4, Le32(INT32_MIN)},
+      {"rotate NaN", FilterKey::Rotate, 4, Le32(0x7FC00000)},
+      {"wave infinite phase", FilterKey::Wave, 8, Le32(0x7F800000)},
+      {"polar direction 2", FilterKey::Polar, 4, {2}},
+      {"custom divisor 0", FilterKey::Custom, data50 + 100, Le32(0)},
+      {"lighting range 0", FilterKey::Lighting, data50 + 12, Le32(0)},
+      {"lighting spread 0", FilterKey::Lighting, data50 + 0, Le32(2)},
+      {"floor source side 0", FilterKey::Floor, data50 + 49, {0, 0}},
+      {"floor no texture", FilterKey::Floor, data50 + 42, {0}},
+  };
+  for (const SDamage& c : cases) {
+    SCOPED_TRACE(c.name);
+    FilterDocument a;
+    ASSERT_TRUE(a.ok);
+    const std::vector<uint32_t> before = LayerPixels(a.Paper(), 0);
+    ASSERT_TRUE(RunFilterCommand(c.key, a.Paper(), a.Flow(), 0, true));
+    CEventMngr& m = a.Events();
+    uint32_t last = 0;
+    m.walkPackets(0, m.writePos(), [&](const SPacketFrame& frame) {
+      last = frame.payloadPos;
+      return true;
+    });
+    std::vector<uint8_t> stream(m.writePos());
+    ASSERT_EQ(m.readAt(0, stream.data(), m.writePos()), m.writePos());
+    ASSERT_LT(last + c.offset + c.bytes.size(), stream.size() + 1);
+    std::memcpy(stream.data() + last + c.offset, c.bytes.data(), c.bytes.size());
+    HeadlessPlaybackWindow b;
+    CEventMngr& played = *b.Paper().EventMngr();
+    ASSERT_TRUE(played.resetForLoad());
+    ASSERT_EQ(played.writeSpan(0, stream.data(), static_cast<uint32_t>(stream.size())), stream.size());
+    ASSERT_TRUE(played.setLoadedLength(static_cast<int32_t>(stream.size()), 0));
+    CPlayer player(b.Paper(), &b);
+    ASSERT_EQ(player.startLoaded(), kStartPlayStarted);
+    EXPECT_NE(PlayToEnd(player, 10000), kPlayStepPlayed);
+    player.stopPlay(false);
+    EXPECT_EQ(LayerPixels(b.Paper(), 0), before);
+    if (std::getenv("TF_WRITE_FUZZ_CORPUS") != nullptr) {
+      std::string name = std::string(TF_TEST_DATA_DIR) + "/../../fuzz/corpus/fuzz_player/filter-" + c.name;
+      for (char& ch : name)
+        if (ch == ' ' || ch == '^') ch = '-';
+      FILE* out = std::fopen(name.c_str(), "wb");
+      ASSERT_NE(out, nullptr);
+      std::fwrite(stream.data(), 1, stream.size(), out);
+      std::fclose(out);
+    }
+  }
 }
 
 // ---- Loaders

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "filters/FilterTestSupport.h"
+#include "platform/ByteOrder.h"
 
 namespace tf::test {
 
@@ -48,15 +50,16 @@ inline void PartialMask(FilterDocument& f) {
 }
 
 // A run over the sub-rectangle (20, 9)-(41, 30) of the partly selected, moved layer: the full run's
-// pixels inside it, the old ones outside.
-inline void ExpectPreviewMatchesRun(FilterProc proc, const void* block, int32_t size, const std::vector<uint32_t>& full) {
+// pixels inside it, the old ones outside. run(document, clip) runs the filter.
+inline void ExpectPreviewMatchesRunOf(const std::function<bool(FilterDocument&, const TRect*)>& run,
+                                      const std::vector<uint32_t>& full) {
   FilterDocument g;
   ASSERT_TRUE(g.ok);
   ASSERT_TRUE(g.Paper().OffsetLayerGrow(g.Flow(), 0, true, 5, -7, 3));
   PartialMask(g);
   const std::vector<uint32_t> before = LayerPixels(g.Paper(), 0);
   const TRect clip{20, 9, 41, 30};
-  ASSERT_TRUE(RunProc(g, proc, block, size, &clip));
+  ASSERT_TRUE(run(g, &clip));
   const std::vector<uint32_t> part = LayerPixels(g.Paper(), 0);
   const int32_t w = g.Layer().Store()->Width();
   for (size_t i = 0; i < part.size(); ++i) {
@@ -64,6 +67,11 @@ inline void ExpectPreviewMatchesRun(FilterProc proc, const void* block, int32_t 
     const bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
     ASSERT_EQ(part[i], inside ? full[i] : before[i]) << x << "," << y;
   }
+}
+
+inline void ExpectPreviewMatchesRun(FilterProc proc, const void* block, int32_t size, const std::vector<uint32_t>& full) {
+  ExpectPreviewMatchesRunOf([&](FilterDocument& g, const TRect* clip) { return RunProc(g, proc, block, size, clip); },
+                            full);
 }
 
 
@@ -141,5 +149,23 @@ inline std::vector<uint32_t> RandomPicture(int32_t w, int32_t h, uint64_t seed, 
   return v;
 }
 
+
+// A 56-byte light record.
+struct SLightRecord {
+  uint8_t bytes[56]{};
+  SLightRecord(int32_t kind, int32_t intensity, uint32_t colour, int32_t range, float x, float y, int32_t height,
+               float direction = 0, float tilt = 0, int32_t spread = 0) {
+    StoreLE<int32_t>(bytes + 0, kind);
+    StoreLE<int32_t>(bytes + 4, intensity);
+    StoreLE<uint32_t>(bytes + 8, colour);
+    StoreLE<int32_t>(bytes + 12, range);
+    std::memcpy(bytes + 16, &x, 4);
+    std::memcpy(bytes + 20, &y, 4);
+    StoreLE<int32_t>(bytes + 24, height);
+    std::memcpy(bytes + 28, &direction, 4);
+    std::memcpy(bytes + 32, &tilt, 4);
+    StoreLE<int32_t>(bytes + 36, spread);
+  }
+};
 
 }  // namespace tf::test

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "document/Mask.h"
+#include "filters/FilterRunSupport.h"
 #include "filters/InfinitePlane.h"
 #include "filters/OlderLighting.h"
 #include "filters/Vectors.h"
@@ -17,22 +18,7 @@
 namespace tf::test {
 namespace {
 
-struct LightRecord {
-  uint8_t bytes[56]{};
-  LightRecord(int32_t kind, int32_t intensity, uint32_t colour, int32_t range, float x, float y, int32_t height,
-              float direction = 0.0f, float tilt = 0.0f, int32_t spread = 0) {
-    StoreLE<int32_t>(bytes + 0, kind);
-    StoreLE<int32_t>(bytes + 4, intensity);
-    StoreLE<uint32_t>(bytes + 8, colour);
-    StoreLE<int32_t>(bytes + 12, range);
-    std::memcpy(bytes + 16, &x, 4);
-    std::memcpy(bytes + 20, &y, 4);
-    StoreLE<int32_t>(bytes + 24, height);
-    std::memcpy(bytes + 28, &direction, 4);
-    std::memcpy(bytes + 32, &tilt, 4);
-    StoreLE<int32_t>(bytes + 36, spread);
-  }
-};
+using LightRecord = SLightRecord;
 
 uint32_t Channel(uint32_t p, int shift) { return (p >> shift) & 0xFFu; }
 
