@@ -258,11 +258,12 @@ bool LightingRun(tf::FilterContext& c, const void*, int32_t) {
 }
 
 tf::TMTC& FloorTexture() {
-  static tf::TMTC texture = [] {
-    tf::TMTC t(256, 256);
-    FillNoise(t, Alpha::Opaque);
-    return t;
+  static tf::TMTC texture(256, 256);
+  static const bool filled = [] {
+    FillNoise(texture, Alpha::Opaque);
+    return true;
   }();
+  (void)filled;
   return texture;
 }
 
@@ -344,7 +345,7 @@ void BM_CvWarpAffine30(benchmark::State& state) {
   CvPicture p;
   const cv::Mat m = cv::getRotationMatrix2D(cv::Point2f(kSide / 2.0f, kSide / 2.0f), -30.0, 1.0);
   for (auto _ : state) {
-    cv::warpAffine(p.src, p.dst, m, p.dst.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+    cv::warpAffine(p.src, p.dst, m, cv::Size(kSide, kSide), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
     benchmark::DoNotOptimize(p.dst.data);
     benchmark::ClobberMemory();
   }
@@ -397,7 +398,7 @@ void BM_CvRemap(benchmark::State& state, int kind) {
 void BM_CvWarpPolar(benchmark::State& state) {
   CvPicture p;
   for (auto _ : state) {
-    cv::warpPolar(p.src, p.dst, p.dst.size(), cv::Point2f(kSide / 2.0f, kSide / 2.0f), kSide / 2.0,
+    cv::warpPolar(p.src, p.dst, cv::Size(kSide, kSide), cv::Point2f(kSide / 2.0f, kSide / 2.0f), kSide / 2.0,
                   cv::INTER_LINEAR | cv::WARP_POLAR_LINEAR | cv::WARP_INVERSE_MAP);
     benchmark::DoNotOptimize(p.dst.data);
     benchmark::ClobberMemory();
@@ -425,7 +426,7 @@ void BM_CvWarpPerspective(benchmark::State& state) {
   const cv::Point2f to[4] = {{1800, 2100}, {2300, 2100}, {4096 + 6000, 4096}, {-6000, 4096}};
   const cv::Mat h = cv::getPerspectiveTransform(from, to);
   for (auto _ : state) {
-    cv::warpPerspective(texture, p.dst, h, p.dst.size(), cv::INTER_LINEAR, cv::BORDER_WRAP);
+    cv::warpPerspective(texture, p.dst, h, cv::Size(kSide, kSide), cv::INTER_LINEAR, cv::BORDER_WRAP);
     benchmark::DoNotOptimize(p.dst.data);
     benchmark::ClobberMemory();
   }

@@ -66,6 +66,10 @@ bool MirrorTurn(FilterContext& context, int32_t size, bool horizontal, bool vert
   for (int32_t y = 0; y < h; ++y) {
     const uint32_t* row = context.Source->Pixel(b.left, b.top + y);
     uint32_t* out = masked.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+    if (context.Coverage == &FullCoverage) {
+      std::memcpy(out, row, 4 * static_cast<size_t>(w));
+      continue;
+    }
     for (int32_t x = 0; x < w; ++x) {
       const uint32_t p = row[x];
       const uint32_t c = static_cast<uint32_t>(CoverageAt(context, b.left + x, b.top + y));
