@@ -25,6 +25,12 @@ bool CommandGateAllows(const SCommandGateState& s, bool allowDuringPlayback, boo
   return !onlyWhenPaused || s.playbackPaused;
 }
 
+bool PaperHost::ToolColours(uint32_t& foreground, uint32_t& background) {
+  foreground = background = 0;
+  DebugOut("no tool window gives the foreground and background colours\n");
+  return false;
+}
+
 bool DocumentWindow::CopySelectionToClipboard(int32_t layer, int32_t mask) {
   (void)layer;
   (void)mask;

@@ -139,6 +139,9 @@ class PaperHost {
   // The gradient set of the main window's tool window (the gradient map filter takes its
   // gradient from it); null while there is none.
   virtual CGradMngr* MainGradMngr() { return nullptr; }
+  // The tool window's foreground and background colours (pixel values, alpha 255), which the
+  // clouds filters paint with. The default has no tool window: developer output, false.
+  virtual bool ToolColours(uint32_t& foreground, uint32_t& background);
 };
 
 // Installing null restores the default host. Returns the host installed before.
