@@ -67,6 +67,7 @@ std::vector<SFilterReplayRow> MakeRows() {
   rows.push_back(SFilterReplayRow{FilterClassOfId(0), 0, &PlayBlurV1, "BlurV1"});
   rows.push_back(SFilterReplayRow{FilterClassOfId(1), 1, &PlayBlurMoreV1, "BlurMoreV1"});
   rows.push_back(SFilterReplayRow{FilterClassOfId(17), 17, &PlayColorBalanceV1, "ColorBalanceV1"});
+  for (const SFilterReplayRow& row : OlderFilterReplayRows()) rows.push_back(row);
   return rows;
 }
 

@@ -606,12 +606,13 @@ TEST_F(PlayerTest, FilterPacketsGoToTheirReplayRowsWithTheAlphaProtectRuleByVers
     uint8_t cls, id;
     int32_t expectedProtect;
   };
-  // Versions 4.6 (206) and 4.7 (207): blur takes the flag above 206 only, grayscale never.
+  // Versions 4.6 (206) and 4.7 (207): every filter takes the flag above 206 only.
   const Case cases[] = {{6, kPcFilter0, 0, 0},
                         {7, kPcFilter0, 0, 1},
-                        {7, kPcFilter0, 20, 0},
-                        {58, kPcFilter4, 62, 0},
-                        {58, kPcFilterBlock, 39, 0}};
+                        {6, kPcFilter0, 20, 0},
+                        {7, kPcFilter0, 20, 1},
+                        {58, kPcFilter4, 62, 1},
+                        {58, kPcFilterBlock, 39, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.minor) + " " + std::to_string(c.cls) + "/" + std::to_string(c.id));
     FakeFilterLog log;
