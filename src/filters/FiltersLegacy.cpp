@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <vector>
@@ -12,6 +13,9 @@
 #include "document/Mask.h"
 #include "filters/Blurs.h"
 #include "filters/FilterContext.h"
+#include "filters/InfinitePlane.h"
+#include "filters/OlderLighting.h"
+#include "filters/Vectors.h"
 #include "filters/OlderFilterWalk.h"
 #include "filters/Samplers.h"
 #include "raster/BlockVMTC.h"
@@ -19,6 +23,7 @@
 #include "raster/Composite.h"
 #include "raster/FlatImage.h"
 #include "raster/PixelOps.h"
+#include "platform/ByteOrder.h"
 
 namespace tf {
 
@@ -181,11 +186,12 @@ bool LegacyEmboss(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* 
   if (distance <= 0) return CopyBack(backup, layer);
   CBlockVMTC& store = *layer.Store();
   if (!FitsFixed(store)) return false;
-  // (0, 1) turned by the angle, then scaled by the distance (Singles).
-  const double a = angle;
-  const float vx = static_cast<float>(0.0 * std::cos(a) - 1.0 * std::sin(a));
-  const float vy = static_cast<float>(0.0 * std::sin(a) + 1.0 * std::cos(a));
-  const float ox = vx * distance, oy = vy * distance;
+  // (0, 1) turned by the angle, then scaled by the distance.
+  TVector2 offset;
+  offset.y = 1;
+  offset.Rotate(angle);
+  offset.Scale(distance);
+  const float ox = offset.x, oy = offset.y;
   const OldCoverage cov(layer, mask);
   bool ok = true;
   for (int32_t y = r.top; y < r.bottom && ok; ++y)
@@ -235,17 +241,19 @@ bool LegacyTwirl(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* m
         [&](int32_t x, int32_t yy) {
           const double ddx = double(x) - cx, ddy = double(yy) - cy;
           if (radiusFlag != 0 && (std::fabs(ddx) >= D || std::fabs(ddy) >= D)) return false;
-          const float fx = static_cast<float>(ddx), fy = static_cast<float>(ddy);
-          const float d = static_cast<float>(std::sqrt(double{fx} * fx + double{fy} * fy));
-          return d < D;
+          TVector2 v;
+          v.x = static_cast<float>(ddx);
+          v.y = static_cast<float>(ddy);
+          return v.Length() < D;
         },
         [&](int32_t x, uint32_t* p, int32_t c) {
           if (!ok) return;
-          const float fx = static_cast<float>(double(x) - cx), fy = static_cast<float>(double(y) - cy);
-          const float d = static_cast<float>(std::sqrt(double{fx} * fx + double{fy} * fy));
-          const double a = double{turns} * 6.28318 * (1 - d / D);
-          const float rx = static_cast<float>(std::cos(a) * fx - std::sin(a) * fy);
-          const float ry = static_cast<float>(std::sin(a) * fx + std::cos(a) * fy);
+          TVector2 v;
+          v.x = static_cast<float>(double(x) - cx);
+          v.y = static_cast<float>(double(y) - cy);
+          const float d = v.Length();
+          v.Rotate(double{turns} * 6.28318 * (1 - d / D));
+          const float rx = v.x, ry = v.y;
           int32_t sx, sy;
           if (!TruncInt32((cx + double{rx}) * 65536, sx) || !TruncInt32((cy + double{ry}) * 65536, sy)) {
             ok = false;
@@ -401,6 +409,54 @@ bool LegacyTiles(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* m
 }
 
 // ---------------------------------------------------------------------------------------------
+// Lighting and floor
+
+bool LegacyLighting(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, int32_t ambientLevel,
+                    uint32_t ambientColour, std::span<const uint8_t> records) {
+  TRect r{};
+  if (!Bounds(layer, mask, r) || records.size() < 56) return false;
+  CBlockVMTC& store = *layer.Store();
+  TLighting lighting;
+  lighting.Clear();
+  lighting.SetAmbient(ambientColour, ambientLevel);
+  for (size_t at = 0; at + 56 <= records.size(); at += 56) lighting.AddLight(records.data() + at, store.Width(), store.Height());
+  const OldCoverage cov(layer, mask);
+  return lighting.Render(&backup, &store, TPoint{cov.dx, cov.dy}, mask);
+}
+
+bool LegacyFloor(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, const uint8_t values[63],
+                 const TMTC* ceiling, const TMTC* floor) {
+  TRect r{};
+  if (!Bounds(layer, mask, r)) return false;
+  // A missing or empty picture has nothing to project.
+  const auto usable = [](const TMTC* t) { return t != nullptr && t->IsValid() && t->Width() > 0 && t->Height() > 0; };
+  if (!usable(ceiling) || !usable(floor)) return CopyBack(backup, layer);
+  const auto single = [&](int32_t at, double& out) {
+    float v;
+    std::memcpy(&v, values + at, 4);
+    out = v;
+    return std::isfinite(v);
+  };
+  double ceilingDistance, heading, pitch, extra;
+  if (!single(4, ceilingDistance) || !single(12, heading) || !single(16, pitch) || !single(20, extra)) return false;
+  CBlockVMTC& store = *layer.Store();
+  const int32_t W = store.Width(), H = store.Height();
+  CInfinitePlane plane;
+  if (!plane.Setup(W, H, values[46])) return false;
+  const double e = std::max(W, H);
+  plane.SetCamera(e * LoadLE<int32_t>(values + 0) / 100, e * ceilingDistance / 100, e * LoadLE<int32_t>(values + 8) / 100,
+                  heading, pitch, extra);
+  plane.Project(ceiling, floor, e * LoadLE<int32_t>(values + 28) / 100, e * LoadLE<int32_t>(values + 24) / 100);
+  const int64_t term = int64_t{LoadLE<int32_t>(values + 32)} * 255 / 100;
+  if (term < INT32_MIN || term > INT32_MAX - 512) return false;
+  const OldCoverage cov(layer, mask);
+  if (!plane.Render(&store, LoadLE<uint32_t>(values + 36), layer.alphaProtect != 0, TPoint{cov.dx, cov.dy}, mask,
+                    values[44] != 0, values[40] != 0, values[41] != 0, static_cast<int32_t>(term)))
+    throw std::bad_alloc();
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Clouds
 
 namespace {
@@ -512,15 +568,18 @@ bool BuildCloudTileLegacy(TChannel& tile, int32_t w, int32_t h, int32_t seed, do
   return ValueWeightedBlurFloat(tile, accumulator, 1.5);
 }
 
-bool LegacyCloudsRender(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask,
-                        const SLegacyClouds& clouds, int32_t rockWidth) {
+namespace {
+
+// Clouds (rock false) or clouds/rock; the rock width shapes the veins when it is 0 or more.
+bool CloudsRender(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, const SLegacyClouds& clouds,
+                  int32_t rockWidth, bool rock) {
   TRect r{};
   if (!Bounds(layer, mask, r)) return false;
   if (clouds.contrast <= 0) return CopyBack(backup, layer);
   if (clouds.tileWidth <= 0 || clouds.tileHeight <= 0) return false;
   CBlockVMTC& store = *layer.Store();
   const int32_t w = std::min(clouds.tileWidth, store.Width()), h = std::min(clouds.tileHeight, store.Height());
-  const double amplitude = rockWidth < 0 ? clouds.contrast / 10.0 : clouds.contrast / 100.0;
+  const double amplitude = rock ? clouds.contrast / 100.0 : clouds.contrast / 10.0;
   TChannel tile;
   if (!BuildCloudTileLegacy(tile, w, h, clouds.seed, amplitude)) throw std::bad_alloc();
   const OldCoverage cov(layer, mask);
@@ -557,13 +616,20 @@ bool LegacyCloudsRender(const CBlockVMTC& backup, CLayerData& layer, const CMask
   return true;
 }
 
+}  // namespace
+
+bool LegacyCloudsRender(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask,
+                        const SLegacyClouds& clouds, int32_t rockWidth) {
+  return CloudsRender(backup, layer, mask, clouds, rockWidth, rockWidth >= 0);
+}
+
 bool LegacyClouds(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, const SLegacyClouds& clouds) {
-  return LegacyCloudsRender(backup, layer, mask, clouds, -1);
+  return CloudsRender(backup, layer, mask, clouds, -1, false);
 }
 
 bool LegacyCloudsRock(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, int32_t rockWidth,
                       const SLegacyClouds& clouds) {
-  return LegacyCloudsRender(backup, layer, mask, clouds, rockWidth);
+  return CloudsRender(backup, layer, mask, clouds, rockWidth, true);
 }
 
 }  // namespace tf

@@ -16,6 +16,7 @@ class CBlockVMTC;
 class CLayerData;
 class CMaskData;
 class TChannel;
+class TMTC;
 
 // The tile pattern's record (24 bytes): colour count 1..3, shape (0 squares, 1 triangles), cell
 // size (0: no change), three colours.
@@ -59,6 +60,15 @@ bool LegacyCloudsRender(const CBlockVMTC& backup, CLayerData& layer, const CMask
 bool LegacyClouds(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, const SLegacyClouds& clouds);
 bool LegacyCloudsRock(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, int32_t rockWidth,
                       const SLegacyClouds& clouds);
+
+// The light records (56 bytes each; past the 16th ignored) over the ambient colour and level
+// (percent). No record: false.
+bool LegacyLighting(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, int32_t ambientLevel,
+                    uint32_t ambientColour, std::span<const uint8_t> records);
+// The older floor from the 63 recorded bytes of a floor record (generation 0) and its two
+// texture pictures; a missing or empty picture copies the backup back.
+bool LegacyFloor(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, const uint8_t values[63],
+                 const TMTC* ceiling, const TMTC* floor);
 
 // The clouds' tile (w x h, made from the seed and contrast), exposed for the tests' model.
 bool BuildCloudTileLegacy(TChannel& tile, int32_t w, int32_t h, int32_t seed, double amplitude);

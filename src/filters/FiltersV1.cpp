@@ -264,14 +264,16 @@ bool MosaicV1(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask
     for (int64_t cc = col0; cc <= col1; ++cc) {
       const int64_t left = cc * n, right = left + n;
       // Each clamped row and column once, weighted by how often the cell repeats it.
-      uint64_t sa = 0, sb = 0, sg = 0, sr = 0;
+      // 128 bits: a cell of 2^30 repeats its edge pixel 2^60 times.
+      using Sum = unsigned __int128;
+      Sum sa = 0, sb = 0, sg = 0, sr = 0;
       const int64_t lastY = std::min(bottom, h) - 1, lastX = std::min(right, w) - 1;
       for (int64_t y = top; y <= lastY; ++y) {
         const uint64_t wy = y == lastY ? static_cast<uint64_t>(bottom - lastY) : 1;
         for (int64_t x = left; x <= lastX; ++x) {
           const uint64_t wt = wy * (x == lastX ? static_cast<uint64_t>(right - lastX) : 1);
           const uint32_t p = backup.GetPixel(static_cast<int32_t>(x), static_cast<int32_t>(y));
-          const uint64_t a = uint64_t{p >> 24} * wt;
+          const Sum a = Sum{p >> 24} * wt;
           sa += a;
           sb += a * Ch(p, 0);
           sg += a * Ch(p, 8);
@@ -279,10 +281,10 @@ bool MosaicV1(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask
         }
       }
       if (sa == 0) continue;
-      const uint64_t count = static_cast<uint64_t>(n) * static_cast<uint64_t>(n);
+      const Sum count = Sum{static_cast<uint64_t>(n)} * static_cast<uint64_t>(n);
+      const Sum alpha = sa / count;
       const uint32_t v = static_cast<uint32_t>(sb / sa) | static_cast<uint32_t>(sg / sa) << 8 |
-                         static_cast<uint32_t>(sr / sa) << 16 |
-                         static_cast<uint32_t>(std::min<uint64_t>(sa / count, 255)) << 24;
+                         static_cast<uint32_t>(sr / sa) << 16 | static_cast<uint32_t>(alpha > 255 ? 255 : alpha) << 24;
       const int64_t yEnd = cov.mask == nullptr ? std::min(bottom, h) : std::min(bottom, reachY);
       const int64_t xEnd = cov.mask == nullptr ? std::min(right, w) : std::min(right, reachX);
       for (int64_t y = top; y < yEnd; ++y)

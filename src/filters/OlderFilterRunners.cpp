@@ -274,4 +274,18 @@ bool RunLegacyCloudsRock(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t
   });
 }
 
+bool RunLegacyLighting(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t ambientLevel, uint32_t ambientColour,
+                       std::span<const uint8_t> records) {
+  return RunLegacy(paper, flow, layer, false, [&](const CBlockVMTC& b, CLayerData& l, const CMaskData* m) {
+    return LegacyLighting(b, l, m, ambientLevel, ambientColour, records);
+  });
+}
+
+bool RunLegacyFloor(TPaper& paper, TFlowImage* flow, int32_t layer, const uint8_t values[63], const TMTC* ceiling,
+                    const TMTC* floor) {
+  return RunLegacy(paper, flow, layer, false, [&](const CBlockVMTC& b, CLayerData& l, const CMaskData* m) {
+    return LegacyFloor(b, l, m, values, ceiling, floor);
+  });
+}
+
 }  // namespace tf

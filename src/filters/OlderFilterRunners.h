@@ -31,6 +31,7 @@ namespace tf {
 class TPaper;
 class TFlowImage;
 class CBlockVMTC;
+class TMTC;
 
 using BackupRef = std::unique_ptr<CBlockVMTC>;
 
@@ -72,5 +73,11 @@ bool RunLegacyTiles(TPaper& paper, TFlowImage* flow, int32_t layer, const SLegac
 bool RunLegacyClouds(TPaper& paper, TFlowImage* flow, int32_t layer, const SLegacyClouds& clouds);
 bool RunLegacyCloudsRock(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t rockWidth,
                          const SLegacyClouds& clouds);
+
+bool RunLegacyLighting(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t ambientLevel, uint32_t ambientColour,
+                       std::span<const uint8_t> records);
+// The floor record's 63 recorded bytes (generation byte 0) and its two texture pictures.
+bool RunLegacyFloor(TPaper& paper, TFlowImage* flow, int32_t layer, const uint8_t values[63], const TMTC* ceiling,
+                    const TMTC* floor);
 
 }  // namespace tf

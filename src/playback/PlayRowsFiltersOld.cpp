@@ -10,6 +10,7 @@
 #include "events/EventPacket.h"
 #include "filters/FilterCommands.h"
 #include "filters/OlderFilterRunners.h"
+#include "platform/ByteOrder.h"
 #include "platform/Debug.h"
 #include "playback/Player.h"
 
@@ -164,6 +165,32 @@ bool PlayLegacyCloudsRock(const SFilterReplayCall&) {
   return false;
 }
 
+// Event 39: the ambient colour and level in the block's inline bytes (18 and 22), then the light
+// records (the player has checked count x 56 bytes).
+bool PlayLegacyLighting(const SFilterReplayCall& c) {
+  if (c.block == nullptr || c.data.size() < 56) return false;
+  const auto* header = reinterpret_cast<const uint8_t*>(c.block);
+  const uint32_t colour = LoadLE<uint32_t>(header + 18);
+  const int32_t level = LoadLE<int32_t>(header + 22);
+  return Guarded([&] { return RunLegacyLighting(c.paper, c.flow, c.layer, level, colour, c.data); });
+}
+
+// Event 40: generation byte 45 of the record selects the older floor (0) or today's.
+bool PlayFloor(const SFilterReplayCall& c) {
+  if (c.block == nullptr || c.data.size() != static_cast<size_t>(kFloorValueBytes)) return false;
+  // The recorder's floor picture (0/128) is the ceiling texture, its wall picture (0/129) the
+  // floor texture.
+  if (c.data[45] != 0) {
+    SFilterRecordedValues values;
+    values.header = reinterpret_cast<const uint8_t*>(c.block);
+    values.data = c.data;
+    values.ceilingTexture = c.floorTexture;
+    values.floorTexture = c.wallTexture;
+    return ReplayFilter(FilterKey::Floor, c.paper, c.flow, c.layer, values, false, c.alphaProtect);
+  }
+  return Guarded([&] { return RunLegacyFloor(c.paper, c.flow, c.layer, c.data.data(), c.floorTexture, c.wallTexture); });
+}
+
 }  // namespace
 
 std::vector<SFilterReplayRow> OlderFilterReplayRows() {
@@ -192,6 +219,8 @@ std::vector<SFilterReplayRow> OlderFilterReplayRows() {
       {36, &PlayLegacyTiles, "LegacyTiles"},
       {37, &PlayLegacyClouds, "LegacyClouds"},
       {38, &PlayLegacyCloudsRock, "LegacyCloudsRock"},
+      {39, &PlayLegacyLighting, "LegacyLighting"},
+      {40, &PlayFloor, "Floor"},
   };
   std::vector<SFilterReplayRow> rows;
   for (const SRow& r : kRows) rows.push_back(SFilterReplayRow{FilterClassOfId(r.id), r.id, r.replay, r.name});

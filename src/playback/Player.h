@@ -225,6 +225,8 @@ class CPlayer {
 
   // ---- filter replay rows (the filters add theirs)
   void AddFilterRows(std::span<const SFilterReplayRow> rows);
+  // No filter rows at all (tests of a pair without a row).
+  void ClearFilterRows() { filterRows_.clear(); }
 
   // ---- the player's objects and state (for the window, the rows and the tests)
   TPaper& Paper() const { return paper_; }

@@ -511,8 +511,8 @@ TEST_F(PlayerTest, MalformedPacketsFailTheirStepAndChangeNothing) {
        },
        false},
       {"a second new document", [](StreamBuilder& s) { s.Start(30, 30); }, false},
-      {"a filter with no replay routine", [](StreamBuilder& s) { s.Record(kPcFilter0, 8, SLayerValuePacket{}); },
-       false},
+      {"a filter that cannot be replayed (the older clouds/rock)",
+       [](StreamBuilder& s) { s.Record(kPcFilter6, 38, SLayerValue6Packet{}); }, false},
       {"a lighting block of 4 data bytes",
        [](StreamBuilder& s) {
          SFilterBlock block{};
@@ -558,10 +558,15 @@ TEST_F(PlayerTest, MalformedPacketsFailTheirStepAndChangeNothing) {
 
 TEST_F(PlayerTest, APairWithoutARowFailsAndIsNamed) {
   StreamBuilder s;
-  // Event 9 (an older sharpen) has no row among the catalogue's.
+  // Event 9 (an older sharpen) without its row.
   s.Start(16, 16).Record(kPcFilter0, 9, SLayerValuePacket{}).Add(kPcPaper, kPaperEndMarker);
   HeadlessPlaybackWindow b;
   CPlayer player(b.Paper(), &b);
+  std::vector<SFilterReplayRow> rows;
+  for (const SFilterReplayRow& row : FilterReplayRows())
+    if (!(row.cls == kPcFilter0 && row.id == 9)) rows.push_back(row);
+  player.ClearFilterRows();
+  player.AddFilterRows(rows);
   ASSERT_TRUE(LoadStreamBytes(b.Paper(), s.bytes));
   ASSERT_EQ(player.startLoaded(), kStartPlayStarted);
   EXPECT_EQ(player.playStep(), kPlayStepError);
