@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <tuple>
 
 #include "events/EventPacket.h"
 #include "filters/FilterTestSupport.h"
@@ -477,6 +478,128 @@ TEST_F(OlderFiltersTest, SecondGenerationCases) {
     EXPECT_EQ(LayerPixels(f.Paper(), 0), lit);
     ASSERT_TRUE(RunLegacyFloor(f.Paper(), f.Flow(), 0, values, &texture, &texture));
     EXPECT_NE(LayerPixels(f.Paper(), 0), lit);
+  }
+}
+
+// ---- The numpy models (tests/data/filters_older_model.py)
+
+bool RunOlderModel(const std::string& mode, const std::vector<int32_t>& input, std::vector<uint32_t>& out,
+                   std::string& output) {
+  return RunModelScript("filters_older_model.py", mode, input, out, output);
+}
+
+// Where ours and the model's differ (at most a few), or empty.
+std::string Differences(const std::vector<uint32_t>& ours, const std::vector<uint32_t>& model, int32_t w) {
+  if (ours.size() != model.size()) return "sizes " + std::to_string(ours.size()) + " and " + std::to_string(model.size());
+  std::string text;
+  int32_t shown = 0;
+  for (size_t i = 0; i < ours.size() && shown < 5; ++i)
+    if (ours[i] != model[i]) {
+      char line[96];
+      std::snprintf(line, sizeof line, "(%d, %d) ours %08x model %08x; ", static_cast<int>(i % static_cast<size_t>(w)),
+                    static_cast<int>(i / static_cast<size_t>(w)), ours[i], model[i]);
+      text += line;
+      ++shown;
+    }
+  return text;
+}
+
+TEST_F(OlderFiltersTest, TablesMatchTheModelOverAllInputs) {
+  struct SCase {
+    std::vector<int32_t> input;
+    std::function<bool()> build;
+  };
+  const SCase cases[] = {
+      {{0, 2}, [] { return BuildPosterizeTableV1(2); }},
+      {{0, 7}, [] { return BuildPosterizeTableV1(7); }},
+      {{0, 254}, [] { return BuildPosterizeTableV1(254); }},
+      {{1, 12, 100, 235, 8, 250}, [] { return BuildLevelsTableV1(12, 100, 235, 8, 250); }},
+      {{1, 40, 40, 200, 250, 5}, [] { return BuildLevelsTableV1(40, 40, 200, 250, 5); }},
+      {{1, 0, 255, 255, 0, 255}, [] { return BuildLevelsTableV1(0, 255, 255, 0, 255); }},
+      {{2, 25, -15}, [] { return BuildBrightnessContrastTableV1(25, -15); }},
+      {{2, -60, 80}, [] { return BuildBrightnessContrastTableV1(-60, 80); }},
+      {{2, 100, 100}, [] { return BuildBrightnessContrastTableV1(100, 100); }},
+  };
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(c.input[0] * 1000 + c.input[1]);
+    ASSERT_TRUE(c.build());
+    std::vector<uint32_t> ours(ChannelTablesV1().red, ChannelTablesV1().red + 256), model;
+    std::string output;
+    ASSERT_TRUE(RunOlderModel("tables", c.input, model, output)) << output;
+    EXPECT_EQ(Differences(ours, model, 256), "");
+    EXPECT_EQ(std::memcmp(ChannelTablesV1().red, ChannelTablesV1().blue, 256), 0);
+  }
+}
+
+TEST_F(OlderFiltersTest, PixelsMatchTheModel) {
+  struct SCase {
+    const char* mode;
+    std::vector<int32_t> args;
+    std::function<bool(const CBlockVMTC&, CLayerData&)> run;
+  };
+  const SCase cases[] = {
+      {"sharpen1", {0}, [](const CBlockVMTC& b, CLayerData& l) { return SharpenV1(b, l, nullptr); }},
+      {"sharpen1", {1}, [](const CBlockVMTC& b, CLayerData& l) { return SharpenMoreV1(b, l, nullptr); }},
+      {"motion1", {7, Bits(0.6f), 0}, [](const CBlockVMTC& b, CLayerData& l) { return MotionBlurV1(b, l, nullptr, 7.0f, 0.6f, false); }},
+      {"motion1", {3, Bits(-2.2f), 1}, [](const CBlockVMTC& b, CLayerData& l) { return MotionBlurV1(b, l, nullptr, 3.0f, -2.2f, true); }},
+      {"zoom1", {6, 9, 20, 0}, [](const CBlockVMTC& b, CLayerData& l) { return ZoomBlurV1(b, l, nullptr, 6.0f, 9, 20, false); }},
+      {"zoom1", {3, -5, 4, 1}, [](const CBlockVMTC& b, CLayerData& l) { return ZoomBlurV1(b, l, nullptr, 3.0f, -5, 4, true); }},
+      {"mosaic1", {5, 0}, [](const CBlockVMTC& b, CLayerData& l) { return MosaicV1(b, l, nullptr, 5, false, nullptr); }},
+      {"mosaic1", {4, 1}, [](const CBlockVMTC& b, CLayerData& l) { return MosaicV1(b, l, nullptr, 4, true, nullptr); }},
+      {"noise1", {50, 0}, [](const CBlockVMTC& b, CLayerData& l) { return NoiseV1(b, l, nullptr, 50, false, 0, nullptr); }},
+      {"noise1", {31, 1}, [](const CBlockVMTC& b, CLayerData& l) { return NoiseV1(b, l, nullptr, 31, true, 0, nullptr); }},
+      {"gauss2", {Bits(1.7f), 0}, [](const CBlockVMTC& b, CLayerData& l) { return LegacyGaussianBlur(b, l, nullptr, 1.7f); }},
+      {"gauss2", {Bits(3.0f), 1}, [](const CBlockVMTC& b, CLayerData& l) {
+         l.alphaProtect = 1;
+         return LegacyGaussianBlur(b, l, nullptr, 3.0f);
+       }},
+      {"emboss2", {Bits(2.5f), Bits(0.8f)}, [](const CBlockVMTC& b, CLayerData& l) { return LegacyEmboss(b, l, nullptr, 2.5f, 0.8f); }},
+      {"emboss2", {Bits(1.3f), Bits(-2.0f)}, [](const CBlockVMTC& b, CLayerData& l) { return LegacyEmboss(b, l, nullptr, 1.3f, -2.0f); }},
+      {"tiles2", {3, 4, static_cast<int32_t>(0xC0305070u), static_cast<int32_t>(0x80FF0000u), static_cast<int32_t>(0xFF00FF00u), 0},
+       [](const CBlockVMTC& b, CLayerData& l) {
+         return LegacyTiles(b, l, nullptr, SLegacyTiles{3, 0, 4, {0xC0305070u, 0x80FF0000u, 0xFF00FF00u}});
+       }},
+      {"tiles2", {2, 5, static_cast<int32_t>(0x60305070u), static_cast<int32_t>(0xFF102030u), 0, 1},
+       [](const CBlockVMTC& b, CLayerData& l) {
+         l.alphaProtect = 1;
+         return LegacyTiles(b, l, nullptr, SLegacyTiles{2, 0, 5, {0x60305070u, 0xFF102030u, 0}});
+       }},
+  };
+  for (const SCase& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + " " + std::to_string(c.args[0]));
+    FilterDocument f(23, 17, 0x99);
+    ASSERT_TRUE(f.ok);
+    SetPicture(f, [](int32_t x, int32_t y) {
+      const uint32_t v = static_cast<uint32_t>(x * 2654435761u ^ y * 40503u) * 2246822519u;
+      return (x + 2 * y) % 5 == 0 ? v & 0x00FFFFFFu : v;
+    });
+    const std::vector<uint32_t> src = LayerPixels(f.Paper(), 0);
+    std::vector<int32_t> in{23, 17};
+    in.insert(in.end(), c.args.begin(), c.args.end());
+    for (uint32_t p : src) in.push_back(static_cast<int32_t>(p));
+    auto backup = Copy(f.Layer());
+    ASSERT_TRUE(c.run(*backup, f.Layer()));
+    std::vector<uint32_t> model;
+    std::string output;
+    ASSERT_TRUE(RunOlderModel(c.mode, in, model, output)) << output;
+    EXPECT_EQ(Differences(LayerPixels(f.Paper(), 0), model, 23), "");
+  }
+}
+
+TEST_F(OlderFiltersTest, CloudTileMatchesTheModelWithinOneLevel) {
+  for (const auto& [w, h, seed, contrast] : {std::tuple{24, 20, 77, 35}, std::tuple{70, 9, -5, 120}}) {
+    SCOPED_TRACE(seed);
+    TChannel tile;
+    ASSERT_TRUE(BuildCloudTileLegacy(tile, w, h, seed, contrast / 10.0));
+    std::vector<uint32_t> model;
+    std::string output;
+    ASSERT_TRUE(RunOlderModel("clouds2", {w, h, seed, contrast * 100}, model, output)) << output;
+    ASSERT_EQ(model.size(), static_cast<size_t>(w * h));
+    int32_t worst = 0;
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x)
+        worst = std::max(worst, std::abs(int32_t(tile.GetPixel(x, y)) - int32_t(model[static_cast<size_t>(y * w + x)])));
+    EXPECT_LE(worst, 1);
   }
 }
 
