@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "OlderFiltersBench.h"
 #include "document/Mask.h"
 #include "filters/Blurs.h"
 #include "filters/ColourAdjust.h"
@@ -335,6 +336,7 @@ class FilterRatioReporter : public tf::RateReporter {
     pair("posterize vs cv::LUT", "posterize", "BM_CvLUT");
     pair("invert vs cv::LUT", "invert", "BM_CvLUT");
     pair("hue/saturation vs cv::cvtColor HLS and back", "hue_saturation", "BM_CvHlsRoundTrip");
+    older_bench::PrintRatios([&](const std::string& name) { return rate(name.c_str()); });
     const double runner = rate("BM_RunnerAroundNoOp/real_time"), copy = rate("BM_MemcpyLayer/real_time");
     if (runner > 0 && copy > 0)
       std::printf("  %-50s %.2fx the time of one memcpy of the layer\n", "runner around a no-op", copy / runner);

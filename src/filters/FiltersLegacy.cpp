@@ -79,9 +79,10 @@ bool LegacySharpen(const CBlockVMTC& backup, CLayerData& layer, const CMaskData*
   NormalizeKernel3x3(kernel, k);
   CBlockVMTC& store = *layer.Store();
   const OldCoverage cov(layer, mask);
-  std::vector<uint32_t> rows[3];
+  SRowWindow window;
+  const auto& rows = window.rows;
   for (int32_t y = 0; y < store.Height(); ++y) {
-    for (int32_t i = 0; i < 3; ++i) ClampedRow(backup, y - 1 + i, rows[i]);
+    window.MoveTo(backup, y);
     WalkRow(store, cov, y, 0, store.Width(), NoGate{}, [&](int32_t x, uint32_t* p, int32_t weight) {
       uint32_t nine[9];
       for (int32_t j = 0; j < 3; ++j)
@@ -238,7 +239,7 @@ bool LegacyTwirl(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* m
   for (int32_t y = r.top; y < r.bottom && ok; ++y)
     WalkRow(
         store, cov, y, r.left, r.right,
-        [&](int32_t x, int32_t yy) {
+        [&](int32_t x, int32_t yy, uint32_t) {
           const double ddx = double(x) - cx, ddy = double(yy) - cy;
           if (radiusFlag != 0 && (std::fabs(ddx) >= D || std::fabs(ddy) >= D)) return false;
           TVector2 v;
@@ -320,7 +321,7 @@ void PaintShapeTile(CBlockVMTC& store, const OldCoverage& cov, const TChannel* c
     const int32_t yy = static_cast<int32_t>(y);
     WalkRow(
         store, cov, yy, static_cast<int32_t>(x0), static_cast<int32_t>(x1),
-        [&](int32_t x, int32_t) {
+        [&](int32_t x, int32_t, uint32_t) {
           return channel == nullptr ||
                  channel->GetPixel(static_cast<int32_t>(x - left), static_cast<int32_t>(y - top)) != 0;
         },

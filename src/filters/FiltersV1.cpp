@@ -84,9 +84,10 @@ bool MatrixFilterV1(const CBlockVMTC& backup, CLayerData& layer, const CMaskData
   TPixelMatrix matrix;
   matrix.SetWeights(weights);
   const int32_t w = store->Width(), h = store->Height();
-  std::vector<uint32_t> rows[3];
+  SRowWindow window;
+  const auto& rows = window.rows;
   for (int32_t y = 0; y < h; ++y) {
-    for (int32_t r = 0; r < 3; ++r) ClampedRow(backup, y - 1 + r, rows[r]);
+    window.MoveTo(backup, y);
     WalkRow(*store, cov, y, 0, w, NoGate{}, [&](int32_t x, uint32_t* p, int32_t c) {
       uint32_t nine[9];
       for (int32_t r = 0; r < 3; ++r)
@@ -224,7 +225,7 @@ bool NoiseV1(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask,
     return static_cast<uint32_t>(std::clamp<int64_t>(int64_t{Ch(p, shift)} + d, 0, 255)) << shift;
   };
   for (int32_t y = r.top; y < r.bottom; ++y)
-    WalkRow(*store, cov, y, r.left, r.right, AlphaGate{*store}, [&](int32_t x, uint32_t* p, int32_t c) {
+    WalkRow(*store, cov, y, r.left, r.right, AlphaGate{}, [&](int32_t x, uint32_t* p, int32_t c) {
       const int64_t dr = draw();
       int64_t dg = dr, db = dr;
       if (!monochrome) {
@@ -324,7 +325,7 @@ bool ApplyChannelTablesV1(CLayerData& layer, const CMaskData* mask, TRect* rect)
   const SChannelTablesV1& t = ChannelTablesV1();
   const OldCoverage cov(layer, mask);
   for (int32_t y = r.top; y < r.bottom; ++y)
-    WalkRow(*store, cov, y, r.left, r.right, AlphaGate{*store}, [&](int32_t, uint32_t* p, int32_t c) {
+    WalkRow(*store, cov, y, r.left, r.right, AlphaGate{}, [&](int32_t, uint32_t* p, int32_t c) {
       const uint32_t v = *p;
       BlendColor(p, uint32_t{t.blue[Ch(v, 0)]} | uint32_t{t.green[Ch(v, 8)]} << 8 | uint32_t{t.red[Ch(v, 16)]} << 16,
                  c);
@@ -408,7 +409,7 @@ bool GrayscaleV1(CLayerData& layer, const CMaskData* mask) {
   const OldCoverage cov(layer, mask);
   const int32_t w = store->Width(), h = store->Height();
   for (int32_t y = 0; y < h; ++y)
-    WalkRow(*store, cov, y, 0, w, AlphaGate{*store}, [&](int32_t, uint32_t* p, int32_t c) {
+    WalkRow(*store, cov, y, 0, w, AlphaGate{}, [&](int32_t, uint32_t* p, int32_t c) {
       const uint32_t l = static_cast<uint32_t>(PixelLuminance(p)) & 0xFFu;
       BlendColor(p, l | l << 8 | l << 16, c);
     });
@@ -461,7 +462,7 @@ bool HueSaturationV1(CLayerData& layer, const CMaskData* mask, int32_t hue, int3
   constexpr int64_t kFull = 360 * 65536;
   const OldCoverage cov(layer, mask);
   for (int32_t y = r.top; y < r.bottom; ++y)
-    WalkRow(*store, cov, y, r.left, r.right, AlphaGate{*store}, [&](int32_t, uint32_t* p, int32_t c) {
+    WalkRow(*store, cov, y, r.left, r.right, AlphaGate{}, [&](int32_t, uint32_t* p, int32_t c) {
       uint32_t redFirst = 0;
       ReverseRGB3(reinterpret_cast<const uint8_t*>(p), reinterpret_cast<uint8_t*>(&redFirst));
       SHSLFix hsl;

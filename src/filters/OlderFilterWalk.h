@@ -17,8 +17,8 @@ namespace tf::older {
 inline uint32_t Ch(uint32_t p, int32_t shift) { return (p >> shift) & 0xFFu; }
 
 // Pixels x0 .. x1-1 of row y in spans inside one tile: a span is committed only when one of its
-// pixels is covered and passes the gate; fn(x, pixel, coverage) for each such pixel. A refused
-// commit raises std::bad_alloc.
+// pixels is covered and passes the gate (gate(x, y, pixel now)); fn(x, pixel, coverage) for each
+// such pixel. A refused commit raises std::bad_alloc.
 template <class Gate, class Fn>
 inline void WalkRow(CBlockVMTC& store, const OldCoverage& cov, int32_t y, int32_t x0, int32_t x1, Gate&& gate, Fn&& fn) {
   int32_t c[32];
@@ -26,10 +26,13 @@ inline void WalkRow(CBlockVMTC& store, const OldCoverage& cov, int32_t y, int32_
   while (x < x1) {
     const int32_t end = std::min((x & ~31) + 32, x1);
     const int32_t n = end - x;
+    // The span's pixels as they are (an uncommitted tile reads its fill).
+    const auto* now = reinterpret_cast<const uint32_t*>(store.PixelPtr(x, y, false));
+    const uint32_t fill = now == nullptr ? store.GetPixel(x, y) : 0;
     bool any = false;
     for (int32_t i = 0; i < n; ++i) {
-      c[i] = cov.At(x + i, y);
-      if (c[i] > 0 && !gate(x + i, y)) c[i] = 0;
+      c[i] = cov.mask == nullptr ? 255 : cov.At(x + i, y);
+      if (c[i] > 0 && !gate(x + i, y, now != nullptr ? now[i] : fill)) c[i] = 0;
       any = any || c[i] > 0;
     }
     if (any) {
@@ -43,19 +46,47 @@ inline void WalkRow(CBlockVMTC& store, const OldCoverage& cov, int32_t y, int32_
 }
 
 struct NoGate {
-  bool operator()(int32_t, int32_t) const { return true; }
+  bool operator()(int32_t, int32_t, uint32_t) const { return true; }
 };
+// Pixels with alpha only.
 struct AlphaGate {
-  const CBlockVMTC& store;
-  bool operator()(int32_t x, int32_t y) const { return (store.GetPixel(x, y) >> 24) != 0; }
+  bool operator()(int32_t, int32_t, uint32_t pixel) const { return (pixel >> 24) != 0; }
 };
 
-// Row y of the backup with clamped reads over -1 .. width: out[i] is column i - 1.
+// Row y of the backup with clamped reads over -1 .. width: out[i] is column i - 1. Read a tile
+// span at a time (the read commits nothing).
 inline void ClampedRow(const CBlockVMTC& backup, int32_t y, std::vector<uint32_t>& out) {
   const int32_t w = backup.Width();
   out.resize(static_cast<size_t>(w) + 2);
-  for (int32_t i = 0; i < w + 2; ++i) out[static_cast<size_t>(i)] = backup.GetPixelClamped(i - 1, y);
+  const int32_t cy = std::clamp(y, 0, backup.Height() - 1);
+  auto& store = const_cast<CBlockVMTC&>(backup);
+  for (int32_t x = 0; x < w; x += 32) {
+    const int32_t n = std::min(32, w - x);
+    const auto* q = reinterpret_cast<const uint32_t*>(store.PixelPtr(x, cy, false));
+    if (q != nullptr)
+      std::copy(q, q + n, out.begin() + 1 + x);
+    else
+      std::fill_n(out.begin() + 1 + x, n, backup.GetPixel(x, cy));
+  }
+  out[0] = out[1];
+  out[static_cast<size_t>(w) + 1] = out[static_cast<size_t>(w)];
 }
+
+// The three rows around y, moved on by one row when y follows the last call's.
+struct SRowWindow {
+  std::vector<uint32_t> rows[3];
+  int32_t centre = -2;
+  void MoveTo(const CBlockVMTC& backup, int32_t y) {
+    if (y == centre + 1) {
+      std::swap(rows[0], rows[1]);
+      std::swap(rows[1], rows[2]);
+      ClampedRow(backup, y + 1, rows[2]);
+    } else {
+      for (int32_t r = 0; r < 3; ++r) ClampedRow(backup, y - 1 + r, rows[r]);
+    }
+    centre = y;
+  }
+};
 
 // trunc(v) when finite and within int32.
 inline bool TruncInt32(double v, int32_t& out) {
