@@ -47,7 +47,8 @@ struct Layer {
     tf::TMTC picture(kSide, kSide);
     uint64_t s = 0x9e3779b97f4a7c15ull;
     for (int32_t y = 0; y < kSide; ++y)
-      for (int32_t x = 0; x < kSide; ++x) *picture.Pixel(x, y) = static_cast<uint32_t>(tf::XorShift64(s)) | 0xFF000000u;
+      for (int32_t x = 0; x < kSide; ++x)
+        *picture.Pixel(x, y) = static_cast<uint32_t>(tf::XorShift64(s)) | 0xFF000000u;
     ok = ok && paper.GetLayer(0)->Store()->CopyAllFromImage(picture, 0, 0, 255);
     backup = std::make_unique<tf::CBlockVMTC>(*paper.GetLayer(0)->Store());
   }
@@ -104,7 +105,8 @@ void BM_CvMotionLine(benchmark::State& state) {
   cv::Mat k = cv::Mat::zeros(21, 21, CV_32F);
   for (int32_t t = 0; t < 31; ++t) {
     const double d = 10.0 - t * 2.0 / 3.0;
-    k.at<float>(10 + static_cast<int>(std::trunc(std::sin(0.6) * d)), 10 + static_cast<int>(std::trunc(std::cos(0.6) * d))) += 1.0f / 31;
+    k.at<float>(10 + static_cast<int>(std::trunc(std::sin(0.6) * d)),
+                10 + static_cast<int>(std::trunc(std::cos(0.6) * d))) += 1.0f / 31;
   }
   for (auto _ : state) {
     cv::filter2D(p.src, p.dst, -1, k, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
@@ -198,10 +200,10 @@ inline void FloorValues(uint8_t values[63]) {
   values[46] = 60;
 }
 
-#define TF_OLDER_RUN(name, passes, body)                                                                 \
+#define TF_OLDER_RUN(name, passes, body)                                                            \
   BENCHMARK_CAPTURE(BM_Older, name, Algorithm([](const tf::CBlockVMTC& b, tf::CLayerData& l) body)) \
-      ->Iterations(passes)                                                                             \
-      ->UseRealTime()                                                                                  \
+      ->Iterations(passes)                                                                          \
+      ->UseRealTime()                                                                               \
       ->Unit(benchmark::kMillisecond)
 
 TF_OLDER_RUN(older_gauss_3, 1, { return tf::LegacyGaussianBlur(b, l, nullptr, 3.0f); });

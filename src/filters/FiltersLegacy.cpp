@@ -14,16 +14,16 @@
 #include "filters/Blurs.h"
 #include "filters/FilterContext.h"
 #include "filters/InfinitePlane.h"
-#include "filters/OlderLighting.h"
-#include "filters/Vectors.h"
 #include "filters/OlderFilterWalk.h"
+#include "filters/OlderLighting.h"
 #include "filters/Samplers.h"
+#include "filters/Vectors.h"
+#include "platform/ByteOrder.h"
 #include "raster/BlockVMTC.h"
 #include "raster/ChannelShapes.h"
 #include "raster/Composite.h"
 #include "raster/FlatImage.h"
 #include "raster/PixelOps.h"
-#include "platform/ByteOrder.h"
 
 namespace tf {
 
@@ -181,7 +181,8 @@ bool LegacyGaussianBlur(const CBlockVMTC& backup, CLayerData& layer, const CMask
 // ---------------------------------------------------------------------------------------------
 // Emboss
 
-bool LegacyEmboss(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float distance, float angle) {
+bool LegacyEmboss(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float distance,
+                  float angle) {
   TRect r{};
   if (!Bounds(layer, mask, r) || !std::isfinite(distance) || !std::isfinite(angle)) return false;
   if (distance <= 0) return CopyBack(backup, layer);
@@ -265,8 +266,8 @@ bool LegacyTwirl(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* m
   return ok;
 }
 
-bool LegacyWave(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float phase, float rowFrequency,
-                float columnFrequency, float rowAmplitude, float columnAmplitude) {
+bool LegacyWave(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float phase,
+                float rowFrequency, float columnFrequency, float rowAmplitude, float columnAmplitude) {
   TRect r{};
   for (float v : {phase, rowFrequency, columnFrequency, rowAmplitude, columnAmplitude})
     if (!std::isfinite(v)) return false;
@@ -310,8 +311,8 @@ namespace {
 
 // One cell: each channel pixel (or, without a channel, each pixel of the s x s square) whose
 // store position is inside the store and selected gets the colour with weight min(value, alpha).
-void PaintShapeTile(CBlockVMTC& store, const OldCoverage& cov, const TChannel* channel, int64_t size, int64_t left,
-                    int64_t top, uint32_t colour, bool protect) {
+void PaintShapeTile(CBlockVMTC& store, const OldCoverage& cov, const TChannel* channel, int64_t size,
+                    int64_t left, int64_t top, uint32_t colour, bool protect) {
   const int64_t cw = channel != nullptr ? channel->Width() : size;
   const int64_t chh = channel != nullptr ? channel->Height() : size;
   const int64_t x0 = std::max<int64_t>(left, 0), x1 = std::min<int64_t>(left + cw, store.Width());
@@ -326,8 +327,9 @@ void PaintShapeTile(CBlockVMTC& store, const OldCoverage& cov, const TChannel* c
                  channel->GetPixel(static_cast<int32_t>(x - left), static_cast<int32_t>(y - top)) != 0;
         },
         [&](int32_t x, uint32_t* p, int32_t) {
-          const uint32_t value =
-              channel != nullptr ? channel->GetPixel(static_cast<int32_t>(x - left), static_cast<int32_t>(y - top)) : 255;
+          const uint32_t value = channel != nullptr ? channel->GetPixel(static_cast<int32_t>(x - left),
+                                                                        static_cast<int32_t>(y - top))
+                                                    : 255;
           const int32_t weight = static_cast<int32_t>(std::min(value, alpha));
           if (protect)
             PixelBlendSourceAlpha(p, colour, weight);
@@ -403,7 +405,8 @@ bool LegacyTiles(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* m
     for (int64_t c = 0; c < cells; ++c) {
       const int64_t x = r.left - cw + c * cw - 1 - (odd ? cw : 0);
       if (x >= store.Width()) break;
-      PaintShapeTile(store, cov, (c & 1) == 0 ? apexUp.get() : apexDown.get(), 0, x, y, tiles.colours[c % n], protect);
+      PaintShapeTile(store, cov, (c & 1) == 0 ? apexUp.get() : apexDown.get(), 0, x, y, tiles.colours[c % n],
+                     protect);
     }
   }
   return true;
@@ -420,7 +423,8 @@ bool LegacyLighting(const CBlockVMTC& backup, CLayerData& layer, const CMaskData
   TLighting lighting;
   lighting.Clear();
   lighting.SetAmbient(ambientColour, ambientLevel);
-  for (size_t at = 0; at + 56 <= records.size(); at += 56) lighting.AddLight(records.data() + at, store.Width(), store.Height());
+  for (size_t at = 0; at + 56 <= records.size(); at += 56)
+    lighting.AddLight(records.data() + at, store.Width(), store.Height());
   const OldCoverage cov(layer, mask);
   return lighting.Render(&backup, &store, TPoint{cov.dx, cov.dy}, mask);
 }
@@ -430,7 +434,9 @@ bool LegacyFloor(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* m
   TRect r{};
   if (!Bounds(layer, mask, r)) return false;
   // A missing or empty picture has nothing to project.
-  const auto usable = [](const TMTC* t) { return t != nullptr && t->IsValid() && t->Width() > 0 && t->Height() > 0; };
+  const auto usable = [](const TMTC* t) {
+    return t != nullptr && t->IsValid() && t->Width() > 0 && t->Height() > 0;
+  };
   if (!usable(ceiling) || !usable(floor)) return CopyBack(backup, layer);
   const auto single = [&](int32_t at, double& out) {
     float v;
@@ -439,14 +445,15 @@ bool LegacyFloor(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* m
     return std::isfinite(v);
   };
   double ceilingDistance, heading, pitch, extra;
-  if (!single(4, ceilingDistance) || !single(12, heading) || !single(16, pitch) || !single(20, extra)) return false;
+  if (!single(4, ceilingDistance) || !single(12, heading) || !single(16, pitch) || !single(20, extra))
+    return false;
   CBlockVMTC& store = *layer.Store();
   const int32_t W = store.Width(), H = store.Height();
   CInfinitePlane plane;
   if (!plane.Setup(W, H, values[46])) return false;
   const double e = std::max(W, H);
-  plane.SetCamera(e * LoadLE<int32_t>(values + 0) / 100, e * ceilingDistance / 100, e * LoadLE<int32_t>(values + 8) / 100,
-                  heading, pitch, extra);
+  plane.SetCamera(e * LoadLE<int32_t>(values + 0) / 100, e * ceilingDistance / 100,
+                  e * LoadLE<int32_t>(values + 8) / 100, heading, pitch, extra);
   plane.Project(ceiling, floor, e * LoadLE<int32_t>(values + 28) / 100, e * LoadLE<int32_t>(values + 24) / 100);
   const int64_t term = int64_t{LoadLE<int32_t>(values + 32)} * 255 / 100;
   if (term < INT32_MIN || term > INT32_MAX - 512) return false;
@@ -468,7 +475,9 @@ struct SByteGrid {
   std::vector<uint8_t> v;
   SByteGrid(int32_t width, int32_t height, uint8_t fill)
       : w(width), h(height), v(static_cast<size_t>(width) * static_cast<size_t>(height), fill) {}
-  uint8_t& At(int32_t x, int32_t y) { return v[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)]; }
+  uint8_t& At(int32_t x, int32_t y) {
+    return v[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)];
+  }
 };
 
 void FillRandomLegacy(SByteGrid& noise, SRandom& random) {
@@ -480,7 +489,8 @@ void InterpolateNoiseLegacy(SByteGrid& out, SByteGrid& noise) {
   static const auto table = [] {
     std::vector<int32_t> t(256);
     for (int32_t i = 0; i < 256; ++i)
-      t[static_cast<size_t>(i)] = static_cast<int32_t>(std::trunc((1 - std::cos(i / 256.0 * 3.1415927)) / 2 * 256));
+      t[static_cast<size_t>(i)] =
+          static_cast<int32_t>(std::trunc((1 - std::cos(i / 256.0 * 3.1415927)) / 2 * 256));
     return t;
   }();
   const int64_t stepX = static_cast<int64_t>(std::trunc(double(noise.w) / out.w * 65536));
@@ -624,7 +634,8 @@ bool LegacyCloudsRender(const CBlockVMTC& backup, CLayerData& layer, const CMask
   return CloudsRender(backup, layer, mask, clouds, rockWidth, rockWidth >= 0);
 }
 
-bool LegacyClouds(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, const SLegacyClouds& clouds) {
+bool LegacyClouds(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask,
+                  const SLegacyClouds& clouds) {
   return CloudsRender(backup, layer, mask, clouds, -1, false);
 }
 

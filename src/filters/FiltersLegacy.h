@@ -46,18 +46,20 @@ bool LegacySharpen(const CBlockVMTC& backup, CLayerData& layer, const CMaskData*
 // copies the backup back.
 bool LegacyGaussianBlur(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float sigma);
 // Distance 0 or less copies the backup back.
-bool LegacyEmboss(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float distance, float angle);
+bool LegacyEmboss(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float distance,
+                  float angle);
 bool LegacyTwirl(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float centreYFraction,
                  float centreXFraction, uint8_t radiusFlag, float turns);
-bool LegacyWave(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float phase, float rowFrequency,
-                float columnFrequency, float rowAmplitude, float columnAmplitude);
+bool LegacyWave(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float phase,
+                float rowFrequency, float columnFrequency, float rowAmplitude, float columnAmplitude);
 // A count outside 1..3, a shape outside 0..1 or a negative cell: false. Triangles of cell 1
 // have no width: the backup is copied back.
 bool LegacyTiles(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, const SLegacyTiles& tiles);
 // Clouds: rock width -1. A tile side of 0 or less: false.
 bool LegacyCloudsRender(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask,
                         const SLegacyClouds& clouds, int32_t rockWidth);
-bool LegacyClouds(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, const SLegacyClouds& clouds);
+bool LegacyClouds(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask,
+                  const SLegacyClouds& clouds);
 bool LegacyCloudsRock(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, int32_t rockWidth,
                       const SLegacyClouds& clouds);
 

@@ -59,9 +59,8 @@ uint32_t TPixelMatrix::Evaluate() const {
   if (s == 0) s = 1;
   uint32_t out = 0;
   for (int32_t shift = 0; shift < 32; shift += 8) {
-    const double sum =
-        weights_[3] * double(Ch(pixels_[1], shift)) + weights_[4] * double(Ch(pixels_[4], shift)) +
-        weights_[5] * double(Ch(pixels_[7], shift));
+    const double sum = weights_[3] * double(Ch(pixels_[1], shift)) + weights_[4] * double(Ch(pixels_[4], shift)) +
+                       weights_[5] * double(Ch(pixels_[7], shift));
     const double v = std::trunc(sum / s);
     const int32_t b = !(v > 0) ? 0 : v > 255 ? 255 : static_cast<int32_t>(v);
     out |= static_cast<uint32_t>(b) << shift;
@@ -129,7 +128,8 @@ struct SStreakSums {
   bool Result(uint32_t& out) const {
     if (alpha == 0 || taps == 0) return false;
     out = static_cast<uint32_t>(b / alpha) | static_cast<uint32_t>(g / alpha) << 8 |
-          static_cast<uint32_t>(r / alpha) << 16 | static_cast<uint32_t>(std::min<uint64_t>(alpha / taps, 255)) << 24;
+          static_cast<uint32_t>(r / alpha) << 16 |
+          static_cast<uint32_t>(std::min<uint64_t>(alpha / taps, 255)) << 24;
     return true;
   }
 };
@@ -150,8 +150,8 @@ bool MotionBlurV1(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* 
   const float cy = static_cast<float>(std::sin(double{angle}) * d);
   int32_t sx, sy, stepx, stepy, taps;
   if (!TruncInt32(double{cx} * 65536, sx) || !TruncInt32(double{cy} * 65536, sy) ||
-      !TruncInt32((-double{cx} - cx) / d / 3 * 65536, stepx) || !TruncInt32((-double{cy} - cy) / d / 3 * 65536, stepy) ||
-      !TruncInt32(3 * d, taps) || taps == INT32_MAX)
+      !TruncInt32((-double{cx} - cx) / d / 3 * 65536, stepx) ||
+      !TruncInt32((-double{cy} - cy) / d / 3 * 65536, stepy) || !TruncInt32(3 * d, taps) || taps == INT32_MAX)
     return false;
   taps += 1;
   if (taps <= 0) return false;
@@ -200,7 +200,8 @@ bool ZoomBlurV1(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* ma
     WalkRow(*store, cov, y, 0, w, NoGate{}, [&](int32_t x, uint32_t* p, int32_t c) {
       const int64_t x0 = ox[static_cast<size_t>(x)], xs = sx[static_cast<size_t>(x)];
       SStreakSums s;
-      for (int32_t k = 0; k < taps; ++k) s.Add(backup.GetPixelClamped(Shift(x, x0 + k * xs), Shift(y, y0 + k * ys)));
+      for (int32_t k = 0; k < taps; ++k)
+        s.Add(backup.GetPixelClamped(Shift(x, x0 + k * xs), Shift(y, y0 + k * ys)));
       uint32_t v;
       if (s.Result(v)) WriteByFlag(p, v, c, keepAlpha);
     });
@@ -285,7 +286,8 @@ bool MosaicV1(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask
       const Sum count = Sum{static_cast<uint64_t>(n)} * static_cast<uint64_t>(n);
       const Sum alpha = sa / count;
       const uint32_t v = static_cast<uint32_t>(sb / sa) | static_cast<uint32_t>(sg / sa) << 8 |
-                         static_cast<uint32_t>(sr / sa) << 16 | static_cast<uint32_t>(alpha > 255 ? 255 : alpha) << 24;
+                         static_cast<uint32_t>(sr / sa) << 16 |
+                         static_cast<uint32_t>(alpha > 255 ? 255 : alpha) << 24;
       const int64_t yEnd = cov.mask == nullptr ? std::min(bottom, h) : std::min(bottom, reachY);
       const int64_t xEnd = cov.mask == nullptr ? std::min(right, w) : std::min(right, reachX);
       for (int64_t y = top; y < yEnd; ++y)
@@ -327,8 +329,8 @@ bool ApplyChannelTablesV1(CLayerData& layer, const CMaskData* mask, TRect* rect)
   for (int32_t y = r.top; y < r.bottom; ++y)
     WalkRow(*store, cov, y, r.left, r.right, AlphaGate{}, [&](int32_t, uint32_t* p, int32_t c) {
       const uint32_t v = *p;
-      BlendColor(p, uint32_t{t.blue[Ch(v, 0)]} | uint32_t{t.green[Ch(v, 8)]} << 8 | uint32_t{t.red[Ch(v, 16)]} << 16,
-                 c);
+      BlendColor(
+          p, uint32_t{t.blue[Ch(v, 0)]} | uint32_t{t.green[Ch(v, 8)]} << 8 | uint32_t{t.red[Ch(v, 16)]} << 16, c);
     });
   return true;
 }
@@ -446,7 +448,8 @@ bool BuildHueSaturationTablesV1(int32_t saturation, int32_t lightness, SHueSatur
     out.lightness[index++] = static_cast<int32_t>(std::trunc(std::pow(i / (128 - l), up) * 128 * 65536));
   const int32_t upper = static_cast<int32_t>(std::trunc(l + 127));
   for (int32_t t = 1; t <= upper && index < 256; ++t)
-    out.lightness[index++] = static_cast<int32_t>(std::trunc((std::pow(t / (l + 127), down) * 127 + 128) * 65536));
+    out.lightness[index++] =
+        static_cast<int32_t>(std::trunc((std::pow(t / (l + 127), down) * 127 + 128) * 65536));
   while (index < 256) out.lightness[index++] = 255 * 65536;
   return true;
 }

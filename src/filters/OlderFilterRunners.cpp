@@ -189,14 +189,14 @@ bool ReplayMotionBlurV1(TPaper& paper, TFlowImage* flow, int32_t layer, BackupRe
 
 bool ReplayZoomBlurV1(TPaper& paper, TFlowImage* flow, int32_t layer, BackupRef& backup, bool record,
                       int32_t amount, int32_t centreX, int32_t centreY, int32_t keepAlpha) {
-  const CLayerData* data = paper.IsValidLayerIndex(layer) ? paper.GetLayer(layer) : nullptr;
-  const int32_t protect = data != nullptr ? data->alphaProtect : 0;
+  // Word 0's low byte: the keep-alpha value of the run (the layer's flag when a command runs it),
+  // which the replay reads back.
   return RunOlder(
       paper, flow, layer, backup, record, true,
       [&](const CBlockVMTC& b, CLayerData& l, const CMaskData* m) {
         return ZoomBlurV1(b, l, m, static_cast<float>(amount), centreX, centreY, keepAlpha != 0);
       },
-      Record4(3, protect & 0xFF, amount, centreX, centreY));
+      Record4(3, keepAlpha & 0xFF, amount, centreX, centreY));
 }
 
 bool CmdGrayscale(TPaper& paper, TFlowImage* flow, int32_t layerIndex) {
@@ -274,8 +274,8 @@ bool RunLegacyCloudsRock(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t
   });
 }
 
-bool RunLegacyLighting(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t ambientLevel, uint32_t ambientColour,
-                       std::span<const uint8_t> records) {
+bool RunLegacyLighting(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t ambientLevel,
+                       uint32_t ambientColour, std::span<const uint8_t> records) {
   return RunLegacy(paper, flow, layer, false, [&](const CBlockVMTC& b, CLayerData& l, const CMaskData* m) {
     return LegacyLighting(b, l, m, ambientLevel, ambientColour, records);
   });

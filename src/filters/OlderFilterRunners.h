@@ -74,8 +74,8 @@ bool RunLegacyClouds(TPaper& paper, TFlowImage* flow, int32_t layer, const SLega
 bool RunLegacyCloudsRock(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t rockWidth,
                          const SLegacyClouds& clouds);
 
-bool RunLegacyLighting(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t ambientLevel, uint32_t ambientColour,
-                       std::span<const uint8_t> records);
+bool RunLegacyLighting(TPaper& paper, TFlowImage* flow, int32_t layer, int32_t ambientLevel,
+                       uint32_t ambientColour, std::span<const uint8_t> records);
 // The floor record's 63 recorded bytes (generation byte 0) and its two texture pictures.
 bool RunLegacyFloor(TPaper& paper, TFlowImage* flow, int32_t layer, const uint8_t values[63], const TMTC* ceiling,
                     const TMTC* floor);

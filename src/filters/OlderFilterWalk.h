@@ -20,7 +20,8 @@ inline uint32_t Ch(uint32_t p, int32_t shift) { return (p >> shift) & 0xFFu; }
 // pixels is covered and passes the gate (gate(x, y, pixel now)); fn(x, pixel, coverage) for each
 // such pixel. A refused commit raises std::bad_alloc.
 template <class Gate, class Fn>
-inline void WalkRow(CBlockVMTC& store, const OldCoverage& cov, int32_t y, int32_t x0, int32_t x1, Gate&& gate, Fn&& fn) {
+inline void WalkRow(CBlockVMTC& store, const OldCoverage& cov, int32_t y, int32_t x0, int32_t x1, Gate&& gate,
+                    Fn&& fn) {
   int32_t c[32];
   int32_t x = x0;
   while (x < x1) {

@@ -40,59 +40,54 @@ bool Guarded(Body&& body) {
 
 // ---- First generation
 
-bool PlaySharpenV1(const SFilterReplayCall& c) {
+// A first-generation runner with the record flag clear and no backup, guarded.
+template <class Call>
+bool FirstGeneration(Call&& call) {
   return Guarded([&] {
     BackupRef none;
-    return ReplaySharpenV1(c.paper, c.flow, c.layer, none, false);
+    return call(none);
   });
+}
+
+bool PlaySharpenV1(const SFilterReplayCall& c) {
+  return FirstGeneration([&](BackupRef& none) { return ReplaySharpenV1(c.paper, c.flow, c.layer, none, false); });
 }
 bool PlaySharpenMoreV1(const SFilterReplayCall& c) {
-  return Guarded([&] {
-    BackupRef none;
-    return ReplaySharpenMoreV1(c.paper, c.flow, c.layer, none, false);
-  });
+  return FirstGeneration(
+      [&](BackupRef& none) { return ReplaySharpenMoreV1(c.paper, c.flow, c.layer, none, false); });
 }
 bool PlayGrayscale(const SFilterReplayCall& c) {
-  return Guarded([&] {
-    BackupRef none;
-    return ReplayGrayscale(c.paper, c.flow, c.layer, none, false);
-  });
+  return FirstGeneration([&](BackupRef& none) { return ReplayGrayscale(c.paper, c.flow, c.layer, none, false); });
 }
 bool PlayLevelsV1(const SFilterReplayCall& c) {
-  return Words(c, 6) && Guarded([&] {
-           BackupRef none;
+  return Words(c, 6) && FirstGeneration([&](BackupRef& none) {
            return ReplayLevelsV1(c.paper, c.flow, c.layer, none, false, c.params[1], c.params[2], c.params[3],
                                  c.params[4], c.params[5]);
          });
 }
 bool PlayBrightnessContrastV1(const SFilterReplayCall& c) {
-  return Words(c, 2) && Guarded([&] {
-           BackupRef none;
+  return Words(c, 2) && FirstGeneration([&](BackupRef& none) {
            return ReplayBrightnessContrastV1(c.paper, c.flow, c.layer, none, false, c.params[0], c.params[1]);
          });
 }
 bool PlayHueSaturationV1(const SFilterReplayCall& c) {
-  return Words(c, 4) && Guarded([&] {
-           BackupRef none;
+  return Words(c, 4) && FirstGeneration([&](BackupRef& none) {
            return ReplayHueSaturationV1(c.paper, c.flow, c.layer, none, false, c.params[1], c.params[2],
                                         c.params[3]);
          });
 }
 bool PlayPosterizeV1(const SFilterReplayCall& c) {
-  return Words(c, 2) && Guarded([&] {
-           BackupRef none;
+  return Words(c, 2) && FirstGeneration([&](BackupRef& none) {
            return ReplayPosterizeV1(c.paper, c.flow, c.layer, none, false, c.params[1]);
          });
 }
 bool PlayNoiseV1(const SFilterReplayCall& c) {
-  return Words(c, 2) && Guarded([&] {
-           BackupRef none;
+  return Words(c, 2) && FirstGeneration([&](BackupRef& none) {
            return ReplayNoiseV1(c.paper, c.flow, c.layer, none, false, c.params[0], c.params[1]);
          });
 }
 bool PlayMosaicV1(const SFilterReplayCall& c) {
-  return Words(c, 2) && Guarded([&] {
-           BackupRef none;
+  return Words(c, 2) && FirstGeneration([&](BackupRef& none) {
            return ReplayMosaicV1(c.paper, c.flow, c.layer, none, false, c.params[0], c.params[1]);
          });
 }
@@ -102,14 +97,13 @@ bool PlayMotionBlurV1(const SFilterReplayCall& c) {
   // The runner takes the distance as an integer (the recorded Single truncated).
   const double d = std::trunc(double{distance});
   if (d < -2147483648.0 || d > 2147483647.0) return false;
-  return Guarded([&] {
-    BackupRef none;
-    return ReplayMotionBlurV1(c.paper, c.flow, c.layer, none, false, static_cast<int32_t>(d), angle, c.alphaProtect);
+  return FirstGeneration([&](BackupRef& none) {
+    return ReplayMotionBlurV1(c.paper, c.flow, c.layer, none, false, static_cast<int32_t>(d), angle,
+                              c.alphaProtect);
   });
 }
 bool PlayZoomBlurV1(const SFilterReplayCall& c) {
-  return Words(c, 4) && Guarded([&] {
-           BackupRef none;
+  return Words(c, 4) && FirstGeneration([&](BackupRef& none) {
            return ReplayZoomBlurV1(c.paper, c.flow, c.layer, none, false, c.params[1], c.params[2], c.params[3],
                                    c.params[0] & 0xFF);
          });
@@ -130,7 +124,8 @@ bool PlayLegacyGaussian(const SFilterReplayCall& c) {
 bool PlayLegacyTwirl(const SFilterReplayCall& c) {
   float cy, cx, turns;
   return Words(c, 4) && Single(c, 0, cy) && Single(c, 1, cx) && Single(c, 3, turns) && Guarded([&] {
-           return RunLegacyTwirl(c.paper, c.flow, c.layer, cy, cx, static_cast<uint8_t>(c.params[2] & 0xFF), turns);
+           return RunLegacyTwirl(c.paper, c.flow, c.layer, cy, cx, static_cast<uint8_t>(c.params[2] & 0xFF),
+                                 turns);
          });
 }
 bool PlayLegacyEmboss(const SFilterReplayCall& c) {
@@ -161,7 +156,9 @@ bool PlayLegacyClouds(const SFilterReplayCall& c) {
 // Event 38 needs a rock width beside the six words of the clouds' record, and a six-word packet
 // has no place for it: until the recorder's layout of it is known the event cannot be replayed.
 bool PlayLegacyCloudsRock(const SFilterReplayCall&) {
-  DebugOutF("player: the older clouds/rock event (35, 38) is not replayed yet: its packet has no place for the rock width\n");
+  DebugOutF(
+      "player: the older clouds/rock event (35, 38) is not replayed yet: its packet has no place for the rock "
+      "width\n");
   return false;
 }
 
@@ -188,7 +185,8 @@ bool PlayFloor(const SFilterReplayCall& c) {
     values.floorTexture = c.wallTexture;
     return ReplayFilter(FilterKey::Floor, c.paper, c.flow, c.layer, values, false, c.alphaProtect);
   }
-  return Guarded([&] { return RunLegacyFloor(c.paper, c.flow, c.layer, c.data.data(), c.floorTexture, c.wallTexture); });
+  return Guarded(
+      [&] { return RunLegacyFloor(c.paper, c.flow, c.layer, c.data.data(), c.floorTexture, c.wallTexture); });
 }
 
 }  // namespace

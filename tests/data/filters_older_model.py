@@ -142,18 +142,22 @@ def sharpen1(pic, more):
     return out
 
 
-def streak(pic, x, y, offsets, keep, old):
+def alpha_mean(pixels, count):
+    # Colours weighted by alpha over the pixels, alpha summed and divided by count; None when no
+    # pixel has alpha.
     a = sb = sg = sr = 0
-    for ox, oy in offsets:
-        p = pic.clamped(x + tdiv(ox, 65536), y + tdiv(oy, 65536))
+    for p in pixels:
         pa = p >> 24
         a += pa
         sb += pa * ch(p, 0)
         sg += pa * ch(p, 8)
         sr += pa * ch(p, 16)
-    if a == 0:
-        return old
-    return write(old, pack(sb // a, sg // a, sr // a, min(a // len(offsets), 255)), keep)
+    return None if a == 0 else pack(sb // a, sg // a, sr // a, min(a // count, 255))
+
+
+def streak(pic, x, y, offsets, keep, old):
+    v = alpha_mean((pic.clamped(x + tdiv(ox, 65536), y + tdiv(oy, 65536)) for ox, oy in offsets), len(offsets))
+    return old if v is None else write(old, v, keep)
 
 
 def motion1(pic, d, angle_bits, keep):
@@ -192,18 +196,10 @@ def mosaic1(pic, n, keep):
     out = list(pic.p)
     for cy in range(0, (pic.h - 1) // n + 1):
         for cx in range(0, (pic.w - 1) // n + 1):
-            a = sb = sg = sr = 0
-            for y in range(cy * n, cy * n + n):
-                for x in range(cx * n, cx * n + n):
-                    p = pic.clamped(x, y)
-                    pa = p >> 24
-                    a += pa
-                    sb += pa * ch(p, 0)
-                    sg += pa * ch(p, 8)
-                    sr += pa * ch(p, 16)
-            if a == 0:
+            cell = (pic.clamped(x, y) for y in range(cy * n, cy * n + n) for x in range(cx * n, cx * n + n))
+            v = alpha_mean(cell, n * n)
+            if v is None:
                 continue
-            v = pack(sb // a, sg // a, sr // a, min(a // (n * n), 255))
             for y in range(cy * n, cy * n + n):
                 for x in range(cx * n, cx * n + n):
                     i = min(y, pic.h - 1) * pic.w + min(x, pic.w - 1)

@@ -52,7 +52,9 @@ TEST_F(OlderFiltersTest, FirstGenerationSharpenActsOnTheMiddleColumnOnly) {
   FilterDocument f(40, 30, 3);
   ASSERT_TRUE(f.ok);
   // Columns of one colour each: upper and lower neighbours equal the pixel, so nothing changes.
-  SetPicture(f, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 6 % 256 | (x * 37 % 256) << 8 | (255 - x) << 16 | (y * 8 % 256) << 24); });
+  SetPicture(f, [](int32_t x, int32_t y) {
+    return static_cast<uint32_t>(x * 6 % 256 | (x * 37 % 256) << 8 | (255 - x) << 16 | (y * 8 % 256) << 24);
+  });
   const std::vector<uint32_t> columns = LayerPixels(f.Paper(), 0);
   auto backup = Copy(f.Layer());
   ASSERT_TRUE(SharpenV1(*backup, f.Layer(), f.Paper().GetActiveMask()));
@@ -66,7 +68,8 @@ TEST_F(OlderFiltersTest, FirstGenerationSharpenActsOnTheMiddleColumnOnly) {
   const CBlockVMTC& s = *g.Layer().Store();
   const std::vector<uint32_t> before = StorePixels(s);
   auto at = [&](int32_t x, int32_t y) {
-    return before[static_cast<size_t>(std::clamp(y, 0, s.Height() - 1) * s.Width() + std::clamp(x, 0, s.Width() - 1))];
+    return before[static_cast<size_t>(std::clamp(y, 0, s.Height() - 1) * s.Width() +
+                                      std::clamp(x, 0, s.Width() - 1))];
   };
   auto b2 = Copy(g.Layer());
   ASSERT_TRUE(SharpenV1(*b2, g.Layer(), g.Paper().GetActiveMask()));
@@ -75,7 +78,8 @@ TEST_F(OlderFiltersTest, FirstGenerationSharpenActsOnTheMiddleColumnOnly) {
       uint32_t want = at(x, y) & 0xFF000000u;
       for (int32_t shift = 0; shift < 24; shift += 8) {
         const int32_t v = (9 * int32_t(Ch(at(x, y), shift)) - int32_t(Ch(at(x, y - 1), shift)) -
-                           int32_t(Ch(at(x, y + 1), shift))) / 7;
+                           int32_t(Ch(at(x, y + 1), shift))) /
+                          7;
         want |= static_cast<uint32_t>(std::clamp(v, 0, 255)) << shift;
       }
       ASSERT_EQ(s.GetPixel(x, y), want) << x << "," << y;
@@ -125,7 +129,9 @@ TEST_F(OlderFiltersTest, FirstGenerationPixelsAndTransparency) {
   FilterDocument f(30, 20, 5);
   ASSERT_TRUE(f.ok);
   SetPicture(f, [](int32_t x, int32_t y) {
-    return (x + y) % 3 == 0 ? 0x00FFFFFFu : 0x80000000u | static_cast<uint32_t>(x * 8) << 16 | static_cast<uint32_t>(y * 12) << 8 | 40u;
+    return (x + y) % 3 == 0
+               ? 0x00FFFFFFu
+               : 0x80000000u | static_cast<uint32_t>(x * 8) << 16 | static_cast<uint32_t>(y * 12) << 8 | 40u;
   });
   const std::vector<uint32_t> before = LayerPixels(f.Paper(), 0);
   const CMaskData* mask = f.Paper().GetActiveMask();
@@ -168,8 +174,9 @@ TEST_F(OlderFiltersTest, FirstGenerationPixelsAndTransparency) {
 
 // Each cell from all n x n positions with clamped reads, every position written where its own
 // point is selected (past the store: onto the edge pixel again).
-std::vector<uint32_t> MosaicModel(const std::vector<uint32_t>& src, const CLayerData& layer, const CMaskData* mask,
-                                  int32_t w, int32_t h, int32_t n, const TRect& r, bool keepAlpha) {
+std::vector<uint32_t> MosaicModel(const std::vector<uint32_t>& src, const CLayerData& layer,
+                                  const CMaskData* mask, int32_t w, int32_t h, int32_t n, const TRect& r,
+                                  bool keepAlpha) {
   std::vector<uint32_t> out = src;
   auto get = [&](int32_t x, int32_t y) {
     return src[static_cast<size_t>(std::min(y, h - 1) * w + std::min(x, w - 1))];
@@ -186,7 +193,8 @@ std::vector<uint32_t> MosaicModel(const std::vector<uint32_t>& src, const CLayer
           rr += (p >> 24) * Ch(p, 16);
         }
       if (a == 0) continue;
-      const uint32_t v = static_cast<uint32_t>(b / a | (g / a) << 8 | (rr / a) << 16 | (a / (uint64_t(n) * n)) << 24);
+      const uint32_t v =
+          static_cast<uint32_t>(b / a | (g / a) << 8 | (rr / a) << 16 | (a / (uint64_t(n) * n)) << 24);
       for (int32_t y = cy * n; y < cy * n + n; ++y)
         for (int32_t x = cx * n; x < cx * n + n; ++x) {
           const int32_t c = ModelCoverage(layer, mask, x, y);
@@ -232,7 +240,8 @@ TEST_F(OlderFiltersTest, MosaicRepeatsTheEdgeAndTakesHugeCells) {
   ASSERT_TRUE(MosaicV1(*backup, h.Layer(), h.Paper().GetActiveMask(), 1 << 30, true, nullptr));
   if ((corner >> 24) != 0) {
     const uint32_t got = h.Layer().Store()->GetPixel(0, 0);
-    for (int32_t shift = 0; shift < 24; shift += 8) EXPECT_NEAR(int32_t(Ch(got, shift)), int32_t(Ch(corner, shift)), 1);
+    for (int32_t shift = 0; shift < 24; shift += 8)
+      EXPECT_NEAR(int32_t(Ch(got, shift)), int32_t(Ch(corner, shift)), 1);
   }
 }
 
@@ -285,11 +294,18 @@ TEST_F(OlderFiltersTest, SecondGenerationZeroParametersChangeNothing) {
       {"blur 0", [](FilterDocument& f) { return RunLegacyGaussian(f.Paper(), f.Flow(), 0, 0.0f); }},
       {"emboss 0", [](FilterDocument& f) { return RunLegacyEmboss(f.Paper(), f.Flow(), 0, 0.0f, 1.0f); }},
       {"twirl 0", [](FilterDocument& f) { return RunLegacyTwirl(f.Paper(), f.Flow(), 0, 0.5f, 0.5f, 0, 0.0f); }},
-      {"wave 0", [](FilterDocument& f) { return RunLegacyWave(f.Paper(), f.Flow(), 0, 1.0f, 0.0f, 3.0f, 5.0f, 0.0f); }},
-      {"tiles 0", [](FilterDocument& f) { return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{2, 0, 0, {}}); }},
+      {"wave 0",
+       [](FilterDocument& f) { return RunLegacyWave(f.Paper(), f.Flow(), 0, 1.0f, 0.0f, 3.0f, 5.0f, 0.0f); }},
+      {"tiles 0",
+       [](FilterDocument& f) {
+         return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{2, 0, 0, {}});
+       }},
       {"triangles of 1",
-       [](FilterDocument& f) { return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{1, 1, 1, {0xFF000000u}}); }},
-      {"clouds 0", [](FilterDocument& f) {
+       [](FilterDocument& f) {
+         return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{1, 1, 1, {0xFF000000u}});
+       }},
+      {"clouds 0",
+       [](FilterDocument& f) {
          return RunLegacyClouds(f.Paper(), f.Flow(), 0, SLegacyClouds{0xFF0000FFu, 0xFFFFFFFFu, 5, 0, 16, 16});
        }},
   };
@@ -307,17 +323,32 @@ TEST_F(OlderFiltersTest, SecondGenerationZeroParametersChangeNothing) {
 // Records the algorithms refuse: nothing changes.
 TEST_F(OlderFiltersTest, SecondGenerationRefusals) {
   const SLegacyCase cases[] = {
-      {"tiles of 0 colours", [](FilterDocument& f) { return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{0, 0, 4, {}}); }},
-      {"tiles of 4 colours", [](FilterDocument& f) { return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{4, 0, 4, {}}); }},
-      {"tiles of shape 2", [](FilterDocument& f) { return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{1, 2, 4, {}}); }},
-      {"tiles of cell -1", [](FilterDocument& f) { return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{1, 0, -1, {}}); }},
-      {"clouds of tile width 0", [](FilterDocument& f) {
+      {"tiles of 0 colours",
+       [](FilterDocument& f) {
+         return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{0, 0, 4, {}});
+       }},
+      {"tiles of 4 colours",
+       [](FilterDocument& f) {
+         return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{4, 0, 4, {}});
+       }},
+      {"tiles of shape 2",
+       [](FilterDocument& f) {
+         return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{1, 2, 4, {}});
+       }},
+      {"tiles of cell -1",
+       [](FilterDocument& f) {
+         return RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{1, 0, -1, {}});
+       }},
+      {"clouds of tile width 0",
+       [](FilterDocument& f) {
          return RunLegacyClouds(f.Paper(), f.Flow(), 0, SLegacyClouds{0xFF0000FFu, 0xFFFFFFFFu, 5, 30, 0, 16});
        }},
-      {"clouds of tile height -5", [](FilterDocument& f) {
+      {"clouds of tile height -5",
+       [](FilterDocument& f) {
          return RunLegacyClouds(f.Paper(), f.Flow(), 0, SLegacyClouds{0xFF0000FFu, 0xFFFFFFFFu, 5, 30, 16, -5});
        }},
-      {"lighting without lights", [](FilterDocument& f) { return RunLegacyLighting(f.Paper(), f.Flow(), 0, 50, 0xFFFFFF, {}); }},
+      {"lighting without lights",
+       [](FilterDocument& f) { return RunLegacyLighting(f.Paper(), f.Flow(), 0, 50, 0xFFFFFF, {}); }},
       {"sharpen NaN", [](FilterDocument& f) { return RunLegacySharpen(f.Paper(), f.Flow(), 0, NAN); }},
   };
   for (const SLegacyCase& c : cases) {
@@ -339,7 +370,8 @@ TEST_F(OlderFiltersTest, SecondGenerationCases) {
     ASSERT_TRUE(RunLegacyTiles(f.Paper(), f.Flow(), 0, tiles));
     const CBlockVMTC& s = *f.Layer().Store();
     for (int32_t y = 0; y < 30; ++y)
-      for (int32_t x = 0; x < 40; ++x) ASSERT_EQ(s.GetPixel(x, y), tiles.colours[(y / 5 + x / 5) % 3]) << x << "," << y;
+      for (int32_t x = 0; x < 40; ++x)
+        ASSERT_EQ(s.GetPixel(x, y), tiles.colours[(y / 5 + x / 5) % 3]) << x << "," << y;
     // Triangles paint their two shapes.
     ASSERT_TRUE(RunLegacyTiles(f.Paper(), f.Flow(), 0, SLegacyTiles{2, 1, 12, {0xFF102030u, 0xFFA0B0C0u}}));
     int32_t first = 0, second = 0;
@@ -423,8 +455,10 @@ TEST_F(OlderFiltersTest, SecondGenerationCases) {
     ASSERT_TRUE(RunLegacySharpen(g.Paper(), g.Flow(), 0, 1.0f));
     auto p = [&](int32_t x, int32_t y) { return src[static_cast<size_t>(y * 14 + x)]; };
     for (int32_t shift = 0; shift < 24; shift += 8) {
-      const double v = 1.25 * Ch(p(5, 5), shift) - 0.0625 * (Ch(p(4, 5), shift) + Ch(p(6, 5), shift) + Ch(p(5, 4), shift) + Ch(p(5, 6), shift));
-      EXPECT_NEAR(double(Ch(g.Layer().Store()->GetPixel(5, 5), shift)), std::clamp(std::trunc(v), 0.0, 255.0), 1.0);
+      const double v = 1.25 * Ch(p(5, 5), shift) - 0.0625 * (Ch(p(4, 5), shift) + Ch(p(6, 5), shift) +
+                                                             Ch(p(5, 4), shift) + Ch(p(5, 6), shift));
+      EXPECT_NEAR(double(Ch(g.Layer().Store()->GetPixel(5, 5), shift)), std::clamp(std::trunc(v), 0.0, 255.0),
+                  1.0);
     }
   }
   {
@@ -490,14 +524,16 @@ bool RunOlderModel(const std::string& mode, const std::vector<int32_t>& input, s
 
 // Where ours and the model's differ (at most a few), or empty.
 std::string Differences(const std::vector<uint32_t>& ours, const std::vector<uint32_t>& model, int32_t w) {
-  if (ours.size() != model.size()) return "sizes " + std::to_string(ours.size()) + " and " + std::to_string(model.size());
+  if (ours.size() != model.size())
+    return "sizes " + std::to_string(ours.size()) + " and " + std::to_string(model.size());
   std::string text;
   int32_t shown = 0;
   for (size_t i = 0; i < ours.size() && shown < 5; ++i)
     if (ours[i] != model[i]) {
       char line[96];
-      std::snprintf(line, sizeof line, "(%d, %d) ours %08x model %08x; ", static_cast<int>(i % static_cast<size_t>(w)),
-                    static_cast<int>(i / static_cast<size_t>(w)), ours[i], model[i]);
+      std::snprintf(line, sizeof line, "(%d, %d) ours %08x model %08x; ",
+                    static_cast<int>(i % static_cast<size_t>(w)), static_cast<int>(i / static_cast<size_t>(w)),
+                    ours[i], model[i]);
       text += line;
       ++shown;
     }
@@ -540,26 +576,53 @@ TEST_F(OlderFiltersTest, PixelsMatchTheModel) {
   const SCase cases[] = {
       {"sharpen1", {0}, [](const CBlockVMTC& b, CLayerData& l) { return SharpenV1(b, l, nullptr); }},
       {"sharpen1", {1}, [](const CBlockVMTC& b, CLayerData& l) { return SharpenMoreV1(b, l, nullptr); }},
-      {"motion1", {7, Bits(0.6f), 0}, [](const CBlockVMTC& b, CLayerData& l) { return MotionBlurV1(b, l, nullptr, 7.0f, 0.6f, false); }},
-      {"motion1", {3, Bits(-2.2f), 1}, [](const CBlockVMTC& b, CLayerData& l) { return MotionBlurV1(b, l, nullptr, 3.0f, -2.2f, true); }},
-      {"zoom1", {6, 9, 20, 0}, [](const CBlockVMTC& b, CLayerData& l) { return ZoomBlurV1(b, l, nullptr, 6.0f, 9, 20, false); }},
-      {"zoom1", {3, -5, 4, 1}, [](const CBlockVMTC& b, CLayerData& l) { return ZoomBlurV1(b, l, nullptr, 3.0f, -5, 4, true); }},
-      {"mosaic1", {5, 0}, [](const CBlockVMTC& b, CLayerData& l) { return MosaicV1(b, l, nullptr, 5, false, nullptr); }},
-      {"mosaic1", {4, 1}, [](const CBlockVMTC& b, CLayerData& l) { return MosaicV1(b, l, nullptr, 4, true, nullptr); }},
-      {"noise1", {50, 0}, [](const CBlockVMTC& b, CLayerData& l) { return NoiseV1(b, l, nullptr, 50, false, 0, nullptr); }},
-      {"noise1", {31, 1}, [](const CBlockVMTC& b, CLayerData& l) { return NoiseV1(b, l, nullptr, 31, true, 0, nullptr); }},
-      {"gauss2", {Bits(1.7f), 0}, [](const CBlockVMTC& b, CLayerData& l) { return LegacyGaussianBlur(b, l, nullptr, 1.7f); }},
-      {"gauss2", {Bits(3.0f), 1}, [](const CBlockVMTC& b, CLayerData& l) {
+      {"motion1",
+       {7, Bits(0.6f), 0},
+       [](const CBlockVMTC& b, CLayerData& l) { return MotionBlurV1(b, l, nullptr, 7.0f, 0.6f, false); }},
+      {"motion1",
+       {3, Bits(-2.2f), 1},
+       [](const CBlockVMTC& b, CLayerData& l) { return MotionBlurV1(b, l, nullptr, 3.0f, -2.2f, true); }},
+      {"zoom1",
+       {6, 9, 20, 0},
+       [](const CBlockVMTC& b, CLayerData& l) { return ZoomBlurV1(b, l, nullptr, 6.0f, 9, 20, false); }},
+      {"zoom1",
+       {3, -5, 4, 1},
+       [](const CBlockVMTC& b, CLayerData& l) { return ZoomBlurV1(b, l, nullptr, 3.0f, -5, 4, true); }},
+      {"mosaic1",
+       {5, 0},
+       [](const CBlockVMTC& b, CLayerData& l) { return MosaicV1(b, l, nullptr, 5, false, nullptr); }},
+      {"mosaic1",
+       {4, 1},
+       [](const CBlockVMTC& b, CLayerData& l) { return MosaicV1(b, l, nullptr, 4, true, nullptr); }},
+      {"noise1",
+       {50, 0},
+       [](const CBlockVMTC& b, CLayerData& l) { return NoiseV1(b, l, nullptr, 50, false, 0, nullptr); }},
+      {"noise1",
+       {31, 1},
+       [](const CBlockVMTC& b, CLayerData& l) { return NoiseV1(b, l, nullptr, 31, true, 0, nullptr); }},
+      {"gauss2",
+       {Bits(1.7f), 0},
+       [](const CBlockVMTC& b, CLayerData& l) { return LegacyGaussianBlur(b, l, nullptr, 1.7f); }},
+      {"gauss2",
+       {Bits(3.0f), 1},
+       [](const CBlockVMTC& b, CLayerData& l) {
          l.alphaProtect = 1;
          return LegacyGaussianBlur(b, l, nullptr, 3.0f);
        }},
-      {"emboss2", {Bits(2.5f), Bits(0.8f)}, [](const CBlockVMTC& b, CLayerData& l) { return LegacyEmboss(b, l, nullptr, 2.5f, 0.8f); }},
-      {"emboss2", {Bits(1.3f), Bits(-2.0f)}, [](const CBlockVMTC& b, CLayerData& l) { return LegacyEmboss(b, l, nullptr, 1.3f, -2.0f); }},
-      {"tiles2", {3, 4, static_cast<int32_t>(0xC0305070u), static_cast<int32_t>(0x80FF0000u), static_cast<int32_t>(0xFF00FF00u), 0},
+      {"emboss2",
+       {Bits(2.5f), Bits(0.8f)},
+       [](const CBlockVMTC& b, CLayerData& l) { return LegacyEmboss(b, l, nullptr, 2.5f, 0.8f); }},
+      {"emboss2",
+       {Bits(1.3f), Bits(-2.0f)},
+       [](const CBlockVMTC& b, CLayerData& l) { return LegacyEmboss(b, l, nullptr, 1.3f, -2.0f); }},
+      {"tiles2",
+       {3, 4, static_cast<int32_t>(0xC0305070u), static_cast<int32_t>(0x80FF0000u),
+        static_cast<int32_t>(0xFF00FF00u), 0},
        [](const CBlockVMTC& b, CLayerData& l) {
          return LegacyTiles(b, l, nullptr, SLegacyTiles{3, 0, 4, {0xC0305070u, 0x80FF0000u, 0xFF00FF00u}});
        }},
-      {"tiles2", {2, 5, static_cast<int32_t>(0x60305070u), static_cast<int32_t>(0xFF102030u), 0, 1},
+      {"tiles2",
+       {2, 5, static_cast<int32_t>(0x60305070u), static_cast<int32_t>(0xFF102030u), 0, 1},
        [](const CBlockVMTC& b, CLayerData& l) {
          l.alphaProtect = 1;
          return LegacyTiles(b, l, nullptr, SLegacyTiles{2, 0, 5, {0x60305070u, 0xFF102030u, 0}});
@@ -598,7 +661,8 @@ TEST_F(OlderFiltersTest, CloudTileMatchesTheModelWithinOneLevel) {
     int32_t worst = 0;
     for (int32_t y = 0; y < h; ++y)
       for (int32_t x = 0; x < w; ++x)
-        worst = std::max(worst, std::abs(int32_t(tile.GetPixel(x, y)) - int32_t(model[static_cast<size_t>(y * w + x)])));
+        worst = std::max(worst,
+                         std::abs(int32_t(tile.GetPixel(x, y)) - int32_t(model[static_cast<size_t>(y * w + x)])));
     EXPECT_LE(worst, 1);
   }
 }
@@ -677,7 +741,8 @@ TEST_F(OlderFiltersTest, GreyscaleIsOneRecordedUndoableStep) {
   ASSERT_TRUE(f.ok);
   TPaper& paper = f.Paper();
   SetPicture(f, [](int32_t x, int32_t y) {
-    return x < 5 ? 0x00FFFFFFu : 0xFF000000u | static_cast<uint32_t>(x * 6) << 16 | static_cast<uint32_t>(y * 8) << 8 | 200u;
+    return x < 5 ? 0x00FFFFFFu
+                 : 0xFF000000u | static_cast<uint32_t>(x * 6) << 16 | static_cast<uint32_t>(y * 8) << 8 | 200u;
   });
   const std::vector<uint32_t> before = LayerPixels(paper, 0);
   const int32_t steps = f.Events().stepCount();
