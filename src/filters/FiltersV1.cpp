@@ -116,13 +116,14 @@ namespace {
 struct SStreakSums {
   uint64_t alpha = 0, b = 0, g = 0, r = 0;
   int64_t taps = 0;
-  void Add(uint32_t p) {
-    const uint32_t a = p >> 24;
+  // count taps on the pixel p.
+  void Add(uint32_t p, int64_t count = 1) {
+    const uint64_t a = uint64_t{p >> 24} * static_cast<uint64_t>(count);
     alpha += a;
-    b += uint64_t{a} * Ch(p, 0);
-    g += uint64_t{a} * Ch(p, 8);
-    r += uint64_t{a} * Ch(p, 16);
-    ++taps;
+    b += a * Ch(p, 0);
+    g += a * Ch(p, 8);
+    r += a * Ch(p, 16);
+    taps += count;
   }
   // False when no tap had alpha.
   bool Result(uint32_t& out) const {
@@ -134,9 +135,43 @@ struct SStreakSums {
   }
 };
 
-// A 16.16 offset as whole pixels, truncated toward zero (x + o div 65536).
-inline int32_t Shift(int32_t x, int64_t offset) {
-  return static_cast<int32_t>(std::clamp<int64_t>(x + offset / 65536, INT32_MIN, INT32_MAX));
+// One coordinate of the taps k = 0 .. n-1 of a streak: base + (o + k s) div 65536 (toward zero),
+// clamped into the store's side. Monotone in k.
+struct STapAxis {
+  int64_t base, o, s, size;
+  int64_t At(int64_t k) const { return std::clamp<int64_t>(base + (o + k * s) / 65536, 0, size - 1); }
+  // The first tap after k whose clamped coordinate differs from k's; n when none does.
+  int64_t NextChange(int64_t k, int64_t n) const {
+    const int64_t c = At(k);
+    if (s == 0 || At(n - 1) == c) return n;
+    int64_t lo = k + 1, hi = n - 1;
+    while (lo < hi) {
+      const int64_t mid = lo + (hi - lo) / 2;
+      if (At(mid) != c)
+        hi = mid;
+      else
+        lo = mid + 1;
+    }
+    return lo;
+  }
+};
+
+// The taps of one pixel's streak, read from the backup with clamped positions. A long streak
+// (a recorded distance far beyond the store) goes from one change of its clamped position to the
+// next, so that its cost is bounded by the store's size: the same sums, tap for tap.
+void AddStreak(const CBlockVMTC& backup, int32_t x, int32_t y, int64_t ox, int64_t sx, int64_t oy, int64_t sy,
+               int64_t n, SStreakSums& sums) {
+  const STapAxis ax{x, ox, sx, backup.Width()}, ay{y, oy, sy, backup.Height()};
+  if (n <= 64 + 2 * (ax.size + ay.size)) {
+    for (int64_t k = 0; k < n; ++k)
+      sums.Add(backup.GetPixel(static_cast<int32_t>(ax.At(k)), static_cast<int32_t>(ay.At(k))));
+    return;
+  }
+  for (int64_t k = 0; k < n;) {
+    const int64_t next = std::min(ax.NextChange(k, n), ay.NextChange(k, n));
+    sums.Add(backup.GetPixel(static_cast<int32_t>(ax.At(k)), static_cast<int32_t>(ay.At(k))), next - k);
+    k = next;
+  }
 }
 
 }  // namespace
@@ -160,8 +195,7 @@ bool MotionBlurV1(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* 
   for (int32_t y = 0; y < h; ++y)
     WalkRow(*store, cov, y, 0, w, NoGate{}, [&](int32_t x, uint32_t* p, int32_t c) {
       SStreakSums s;
-      for (int32_t k = 0; k < taps; ++k)
-        s.Add(backup.GetPixelClamped(Shift(x, sx + int64_t{k} * stepx), Shift(y, sy + int64_t{k} * stepy)));
+      AddStreak(backup, x, y, sx, stepx, sy, stepy, taps, s);
       uint32_t v;
       if (s.Result(v)) WriteByFlag(p, v, c, keepAlpha);
     });
@@ -200,8 +234,7 @@ bool ZoomBlurV1(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* ma
     WalkRow(*store, cov, y, 0, w, NoGate{}, [&](int32_t x, uint32_t* p, int32_t c) {
       const int64_t x0 = ox[static_cast<size_t>(x)], xs = sx[static_cast<size_t>(x)];
       SStreakSums s;
-      for (int32_t k = 0; k < taps; ++k)
-        s.Add(backup.GetPixelClamped(Shift(x, x0 + k * xs), Shift(y, y0 + k * ys)));
+      AddStreak(backup, x, y, x0, xs, y0, ys, taps, s);
       uint32_t v;
       if (s.Result(v)) WriteByFlag(p, v, c, keepAlpha);
     });

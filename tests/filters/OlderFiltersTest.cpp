@@ -261,6 +261,16 @@ TEST_F(OlderFiltersTest, MotionAndZoomRefuseWhatWouldDivideByZero) {
   const std::vector<uint32_t> single = LayerPixels(one.Paper(), 0);
   EXPECT_FALSE(ZoomBlurV1(*Copy(one.Layer()), one.Layer(), one.Paper().GetActiveMask(), 3.0f, 0, 0, false));
   EXPECT_EQ(LayerPixels(one.Paper(), 0), single);
+  // A recorded distance of 30000 (90001 taps a pixel) ends quickly, and alike twice; beyond
+  // 32767 the 16.16 offsets leave 32 bits (refused above).
+  std::vector<uint32_t> far[2];
+  for (auto& run : far) {
+    ASSERT_TRUE(f.Layer().Store()->CopyAllFrom(*b));
+    ASSERT_TRUE(MotionBlurV1(*b, f.Layer(), mask, 30000.0f, 0.6f, false));
+    run = LayerPixels(f.Paper(), 0);
+  }
+  EXPECT_EQ(far[0], far[1]);
+  ASSERT_TRUE(f.Layer().Store()->CopyAllFrom(*b));
   // A motion of 1 pixel at angle 0: 16.16 offsets 65536, 21846, -21844 and -65534, divided
   // toward zero: taps at +1, 0, 0 and 0 (the last falls short of -1).
   ASSERT_TRUE(MotionBlurV1(*b, f.Layer(), mask, 1.0f, 0.0f, true));
@@ -588,6 +598,11 @@ TEST_F(OlderFiltersTest, PixelsMatchTheModel) {
       {"zoom1",
        {3, -5, 4, 1},
        [](const CBlockVMTC& b, CLayerData& l) { return ZoomBlurV1(b, l, nullptr, 3.0f, -5, 4, true); }},
+      // Streaks longer than the store: taken from one change of the clamped position to the next.
+      {"motion1", {60, Bits(2.5f), 0},
+       [](const CBlockVMTC& b, CLayerData& l) { return MotionBlurV1(b, l, nullptr, 60.0f, 2.5f, false); }},
+      {"zoom1", {100, 30, -7, 0},
+       [](const CBlockVMTC& b, CLayerData& l) { return ZoomBlurV1(b, l, nullptr, 100.0f, 30, -7, false); }},
       {"mosaic1",
        {5, 0},
        [](const CBlockVMTC& b, CLayerData& l) { return MosaicV1(b, l, nullptr, 5, false, nullptr); }},
