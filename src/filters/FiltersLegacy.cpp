@@ -96,36 +96,6 @@ bool LegacySharpen(const CBlockVMTC& backup, CLayerData& layer, const CMaskData*
 // ---------------------------------------------------------------------------------------------
 // Gaussian
 
-namespace {
-
-struct SGaussSums {
-  double m = 0, t = 0, b = 0, g = 0, r = 0;
-  uint64_t sa = 0;
-  int64_t n = 0;
-  void Add(float w, uint32_t p) {
-    const uint32_t a = p >> 24;
-    const double wa = double{w} * a;
-    m += w;
-    sa += a;
-    ++n;
-    t += wa;
-    b += wa * Ch(p, 0);
-    g += wa * Ch(p, 8);
-    r += wa * Ch(p, 16);
-  }
-  bool Result(uint32_t& out) const {
-    if (m == 0 || sa == 0 || n == 0 || t == 0) return false;
-    const auto channel = [&](double s) {
-      return static_cast<uint32_t>(std::clamp<double>(std::trunc(s / t), 0, 255));
-    };
-    out = channel(b) | channel(g) << 8 | channel(r) << 16 |
-          static_cast<uint32_t>(std::min<uint64_t>(sa / static_cast<uint64_t>(n), 255)) << 24;
-    return true;
-  }
-};
-
-}  // namespace
-
 bool LegacyGaussianBlur(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* mask, float sigma) {
   TRect r{};
   if (!Bounds(layer, mask, r) || !std::isfinite(sigma)) return false;
@@ -135,46 +105,92 @@ bool LegacyGaussianBlur(const CBlockVMTC& backup, CLayerData& layer, const CMask
   std::vector<float> kh(static_cast<size_t>(W)), kv(static_cast<size_t>(H));
   int32_t rh = 0, rv = 0;
   BuildGaussianKernelsFloat(kh.data(), kv.data(), W, std::fabs(double{sigma}), H, rh, rv);
-  // The vertical pass over Bounds; the rest of the temporary store (to Bounds right and bottom)
-  // stays transparent white.
+  // The vertical pass over Bounds, a row at a time (each column's sums in tap order, as the
+  // column-by-column walk adds them); the rest of the temporary store (to Bounds right and
+  // bottom) stays transparent white.
   const int32_t bw = r.right - r.left, bh = r.bottom - r.top;
+  const size_t n = static_cast<size_t>(bw);
   constexpr uint32_t kClear = 0x00FFFFFFu;
-  std::vector<uint32_t> temp(static_cast<size_t>(bw) * static_cast<size_t>(bh), kClear);
-  const auto at = [&](int32_t x, int32_t y) -> uint32_t& {
-    return temp[static_cast<size_t>(y - r.top) * static_cast<size_t>(bw) + static_cast<size_t>(x - r.left)];
-  };
+  std::vector<uint32_t> temp(n * static_cast<size_t>(bh), kClear);
   const int32_t cv = H / 2, ch = W / 2;
-  std::vector<uint32_t> column(static_cast<size_t>(H));
-  for (int32_t x = r.left; x < r.right; ++x) {
-    const int32_t y0 = std::max(0, r.top - rv), y1 = std::min(H, r.bottom + rv);
-    for (int32_t y = y0; y < y1; ++y) column[static_cast<size_t>(y)] = backup.GetPixel(x, y);
-    for (int32_t y = r.top; y < r.bottom; ++y) {
-      SGaussSums s;
-      for (int32_t k = -rv; k <= rv; ++k) {
-        const int32_t index = k + cv, sy = y + k;
-        if (index < 0 || index >= H || sy < 0 || sy >= H) continue;
-        s.Add(kv[static_cast<size_t>(index)], column[static_cast<size_t>(sy)]);
-      }
+  const int32_t y0 = std::max(0, r.top - rv), y1 = std::min(H, r.bottom + rv);
+  std::vector<uint32_t> source(n * static_cast<size_t>(y1 - y0));
+  for (int32_t y = y0; y < y1; ++y)
+    ReadRow(backup, y, r.left, r.right, source.data() + n * static_cast<size_t>(y - y0));
+  std::vector<double> t(n), sb(n), sg(n), sr(n), m(n);
+  std::vector<uint64_t> sa(n);
+  std::vector<int64_t> used(n);
+  // Column i's result from the sums: alpha the plain mean, colours weighted by kernel x alpha.
+  const auto result = [&](size_t i, uint32_t& out) {
+    if (m[i] == 0 || sa[i] == 0 || used[i] == 0 || t[i] == 0) return false;
+    const auto channel = [&](double v) {
+      return static_cast<uint32_t>(std::clamp<double>(std::trunc(v / t[i]), 0, 255));
+    };
+    out = channel(sb[i]) | channel(sg[i]) << 8 | channel(sr[i]) << 16 |
+          static_cast<uint32_t>(std::min<uint64_t>(sa[i] / static_cast<uint64_t>(used[i]), 255)) << 24;
+    return true;
+  };
+  const auto clear = [&] {
+    std::fill(t.begin(), t.end(), 0.0);
+    std::fill(sb.begin(), sb.end(), 0.0);
+    std::fill(sg.begin(), sg.end(), 0.0);
+    std::fill(sr.begin(), sr.end(), 0.0);
+    std::fill(m.begin(), m.end(), 0.0);
+    std::fill(sa.begin(), sa.end(), 0);
+    std::fill(used.begin(), used.end(), 0);
+  };
+  const auto add = [&](size_t i, float w, uint32_t p) {
+    const uint32_t a = p >> 24;
+    const double wa = double{w} * a;
+    m[i] += w;
+    sa[i] += a;
+    ++used[i];
+    t[i] += wa;
+    sb[i] += wa * Ch(p, 0);
+    sg[i] += wa * Ch(p, 8);
+    sr[i] += wa * Ch(p, 16);
+  };
+  for (int32_t y = r.top; y < r.bottom; ++y) {
+    clear();
+    for (int32_t k = -rv; k <= rv; ++k) {
+      const int32_t index = k + cv, sy = y + k;
+      if (index < 0 || index >= H || sy < 0 || sy >= H) continue;
+      const float w = kv[static_cast<size_t>(index)];
+      const uint32_t* row = source.data() + n * static_cast<size_t>(sy - y0);
+      for (size_t i = 0; i < n; ++i) add(i, w, row[i]);
+    }
+    uint32_t* out = temp.data() + n * static_cast<size_t>(y - r.top);
+    for (size_t i = 0; i < n; ++i) {
       uint32_t v;
-      if (s.Result(v)) at(x, y) = v;
+      if (result(i, v)) out[i] = v;
     }
   }
   // The horizontal pass: taps inside the temporary store (0 .. Bounds right - 1; left of Bounds
   // it holds transparent white).
   const OldCoverage cov(layer, mask);
   const bool protect = layer.alphaProtect != 0;
-  const auto tempAt = [&](int32_t x, int32_t y) { return x < r.left ? kClear : at(x, y); };
-  for (int32_t y = r.top; y < r.bottom; ++y)
-    WalkRow(store, cov, y, r.left, r.right, NoGate{}, [&](int32_t x, uint32_t* p, int32_t c) {
-      SGaussSums s;
-      for (int32_t k = -rh; k <= rh; ++k) {
-        const int32_t index = k + ch, sx = x + k;
-        if (index < 0 || index >= W || sx < 0 || sx >= r.right) continue;
-        s.Add(kh[static_cast<size_t>(index)], tempAt(sx, y));
+  std::vector<uint32_t> lit(n);
+  std::vector<uint8_t> has(n);
+  for (int32_t y = r.top; y < r.bottom; ++y) {
+    clear();
+    const uint32_t* row = temp.data() + n * static_cast<size_t>(y - r.top);
+    for (int32_t k = -rh; k <= rh; ++k) {
+      const int32_t index = k + ch;
+      if (index < 0 || index >= W) continue;
+      const float w = kh[static_cast<size_t>(index)];
+      // Columns x with 0 <= x + k < Bounds right.
+      const int32_t from = std::max(r.left, -k), to = std::min(r.right, r.right - k);
+      for (int32_t x = from; x < to; ++x) {
+        const int32_t sx = x + k;
+        add(static_cast<size_t>(x - r.left), w, sx < r.left ? kClear : row[sx - r.left]);
       }
-      uint32_t v;
-      if (s.Result(v)) WriteByFlag(p, v, c, protect);
+    }
+    for (size_t i = 0; i < n; ++i) has[i] = result(i, lit[i]) ? 1 : 0;
+    WalkRow(store, cov, y, r.left, r.right, NoGate{}, [&](int32_t x, uint32_t* p, int32_t c) {
+      const size_t i = static_cast<size_t>(x - r.left);
+      if (has[i]) WriteByFlag(p, lit[i], c, protect);
     });
+  }
   return true;
 }
 

@@ -54,21 +54,26 @@ struct AlphaGate {
   bool operator()(int32_t, int32_t, uint32_t pixel) const { return (pixel >> 24) != 0; }
 };
 
-// Row y of the backup with clamped reads over -1 .. width: out[i] is column i - 1. Read a tile
-// span at a time (the read commits nothing).
+// Pixels x0 .. x1-1 of row y of a store into out, a tile span at a time (an uncommitted tile reads
+// its fill; nothing is committed). The points must lie inside the store.
+inline void ReadRow(const CBlockVMTC& store, int32_t y, int32_t x0, int32_t x1, uint32_t* out) {
+  auto& s = const_cast<CBlockVMTC&>(store);
+  for (int32_t x = x0; x < x1;) {
+    const int32_t n = std::min((x & ~31) + 32, x1) - x;
+    const auto* q = reinterpret_cast<const uint32_t*>(s.PixelPtr(x, y, false));
+    if (q != nullptr)
+      std::copy(q, q + n, out + (x - x0));
+    else
+      std::fill_n(out + (x - x0), n, store.GetPixel(x, y));
+    x += n;
+  }
+}
+
+// Row y of the backup with clamped reads over -1 .. width: out[i] is column i - 1.
 inline void ClampedRow(const CBlockVMTC& backup, int32_t y, std::vector<uint32_t>& out) {
   const int32_t w = backup.Width();
   out.resize(static_cast<size_t>(w) + 2);
-  const int32_t cy = std::clamp(y, 0, backup.Height() - 1);
-  auto& store = const_cast<CBlockVMTC&>(backup);
-  for (int32_t x = 0; x < w; x += 32) {
-    const int32_t n = std::min(32, w - x);
-    const auto* q = reinterpret_cast<const uint32_t*>(store.PixelPtr(x, cy, false));
-    if (q != nullptr)
-      std::copy(q, q + n, out.begin() + 1 + x);
-    else
-      std::fill_n(out.begin() + 1 + x, n, backup.GetPixel(x, cy));
-  }
+  ReadRow(backup, std::clamp(y, 0, backup.Height() - 1), 0, w, out.data() + 1);
   out[0] = out[1];
   out[static_cast<size_t>(w) + 1] = out[static_cast<size_t>(w)];
 }
