@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -41,6 +42,15 @@ bool Bounds(const CLayerData& layer, const CMaskData* mask, TRect& r) {
 bool CopyBack(const CBlockVMTC& backup, CLayerData& layer) {
   if (!layer.Store()->CopyAllFrom(backup)) throw std::bad_alloc();
   return true;
+}
+
+// The backup as one flat picture (uncommitted tiles as their fill), for the samplers: the same
+// pixels as the store's, read without a tile look-up each. Raises std::bad_alloc when it cannot
+// be made.
+std::unique_ptr<TMTC> FlatCopy(const CBlockVMTC& backup) {
+  auto image = std::make_unique<TMTC>(backup.Width(), backup.Height());
+  if (!image->IsValid() || !backup.CopyAllToImage(*image, 0, 0, 255, false)) throw std::bad_alloc();
+  return image;
 }
 
 bool FitsFixed(const CBlockVMTC& store) {
@@ -210,6 +220,7 @@ bool LegacyEmboss(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* 
   offset.Rotate(angle);
   offset.Scale(distance);
   const float ox = offset.x, oy = offset.y;
+  const std::unique_ptr<TMTC> flat = FlatCopy(backup);
   const OldCoverage cov(layer, mask);
   bool ok = true;
   for (int32_t y = r.top; y < r.bottom && ok; ++y)
@@ -220,8 +231,8 @@ bool LegacyEmboss(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* 
         ok = false;
         return;
       }
-      const uint32_t t = SampleStoreBilinear(backup, tx, ty, true);
-      const uint32_t u = SampleStoreBilinear(backup, ux, uy, true);
+      const uint32_t t = SampleImageBilinear(*flat, tx, ty, true);
+      const uint32_t u = SampleImageBilinear(*flat, ux, uy, true);
       uint32_t v = 0;
       for (int32_t shift = 0; shift < 24; shift += 8) {
         const int32_t d = static_cast<int32_t>(Ch(t, shift)) - static_cast<int32_t>(Ch(u, shift));
@@ -250,6 +261,7 @@ bool LegacyTwirl(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* m
   CopyBack(backup, layer);
   const double u = W / 2 + std::fabs(double(cx) - W / 2), v = H / 2 + std::fabs(double(cy) - H / 2);
   const double D = radiusFlag != 0 ? std::min(u, v) : std::sqrt(u * u + v * v);
+  const std::unique_ptr<TMTC> flat = FlatCopy(backup);
   const OldCoverage cov(layer, mask);
   const bool protect = layer.alphaProtect != 0;
   bool ok = true;
@@ -277,7 +289,7 @@ bool LegacyTwirl(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* m
             ok = false;
             return;
           }
-          WriteResampled(p, SampleStoreBilinear(backup, sx, sy, true), c, protect);
+          WriteResampled(p, SampleImageBilinear(*flat, sx, sy, true), c, protect);
         });
   return ok;
 }
@@ -308,6 +320,7 @@ bool LegacyWave(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* ma
   std::vector<int32_t> cdx, cdy, rdx, rdy;
   if (!table(W, columnFrequency, columnAmplitude, cdx, cdy) || !table(H, rowFrequency, rowAmplitude, rdx, rdy))
     return false;
+  const std::unique_ptr<TMTC> flat = FlatCopy(backup);
   const OldCoverage cov(layer, mask);
   const bool protect = layer.alphaProtect != 0;
   for (int32_t y = r.top; y < r.bottom; ++y)
@@ -315,7 +328,7 @@ bool LegacyWave(const CBlockVMTC& backup, CLayerData& layer, const CMaskData* ma
       const size_t i = static_cast<size_t>(x), k = static_cast<size_t>(y);
       const int64_t sx = int64_t{x} * 65536 + cdx[i] + rdx[k];
       const int64_t sy = int64_t{y} * 65536 + cdy[i] + rdy[k];
-      WriteResampled(p, SampleStoreBilinear(backup, WrapFixed(sx, W), WrapFixed(sy, H), true), c, protect);
+      WriteResampled(p, SampleImageBilinear(*flat, WrapFixed(sx, W), WrapFixed(sy, H), true), c, protect);
     });
   return true;
 }

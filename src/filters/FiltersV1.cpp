@@ -446,7 +446,10 @@ bool GrayscaleV1(CLayerData& layer, const CMaskData* mask) {
   for (int32_t y = 0; y < h; ++y)
     WalkRow(*store, cov, y, 0, w, AlphaGate{}, [&](int32_t, uint32_t* p, int32_t c) {
       const uint32_t l = static_cast<uint32_t>(PixelLuminance(p)) & 0xFFu;
-      BlendColor(p, l | l << 8 | l << 16, c);
+      if (c == 255)
+        *p = (*p & 0xFF000000u) | l | l << 8 | l << 16;  // BlendColor at 255, exactly
+      else
+        BlendColor(p, l | l << 8 | l << 16, c);
     });
   return true;
 }
