@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "OlderFiltersBench.h"
 #include "document/Mask.h"
 #include "filters/Blurs.h"
 #include "filters/ColourAdjust.h"
@@ -570,6 +571,7 @@ class FilterRatioReporter : public tf::RateReporter {
       ms((std::string(g) + ", 4096^2 layer").c_str(), layer.c_str(), kPixels);
       ms((std::string(g) + ", 1920x1080 preview").c_str(), view.c_str(), 1920.0 * 1080.0);
     }
+    older_bench::PrintRatios([&](const std::string& name) { return rate(name.c_str()); });
     const double runner = rate("BM_RunnerAroundNoOp/real_time"), copy = rate("BM_MemcpyLayer/real_time");
     if (runner > 0 && copy > 0)
       std::printf("  %-50s %.2fx the time of one memcpy of the layer\n", "runner around a no-op", copy / runner);

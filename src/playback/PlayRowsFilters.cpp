@@ -77,6 +77,7 @@ std::vector<SFilterReplayRow> MakeRows() {
   rows.push_back(SFilterReplayRow{FilterClassOfId(17), 17, &PlayColorBalanceV1, "ColorBalanceV1"});
   rows.push_back(SFilterReplayRow{FilterClassOfId(69), 69, &PlayWaveV0, "WaveV0"});
   rows.push_back(SFilterReplayRow{FilterClassOfId(80), 80, &PlayWaveV1, "WaveV1"});
+  for (const SFilterReplayRow& row : OlderFilterReplayRows()) rows.push_back(row);
   return rows;
 }
 

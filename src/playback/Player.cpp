@@ -493,10 +493,10 @@ bool CPlayer::playFilter(const SPacketFrame& frame, const CPlayPayload& payload)
   SFilterBlock block{};
   CColorSlotGroup gradient(16);
   SGradOption options{};
+  // Every filter replay gets the version's keep-alpha value (the older motion blur reads it too).
+  call.alphaProtect = protect;
   switch (cls) {
-    case kPcFilter0:
-      if (id == 0 || id == 1 || id == 12 || id == 13 || id == 64 || id == 65) call.alphaProtect = protect;
-      break;
+    case kPcFilter0: break;
     case kPcFilter2:
     case kPcFilter4:
     case kPcFilter6:
@@ -510,7 +510,10 @@ bool CPlayer::playFilter(const SPacketFrame& frame, const CPlayPayload& payload)
       if (block.dataLength.get() != n) return false;
       call.block = &block;
       call.data = std::span<const uint8_t>(payload.data() + sizeof block, n);
-      if (id == 39 || id == 74) {
+      if (id == 39) {
+        // The older lighting: count light records of 56 bytes each.
+        if (block.itemSize.get() != 56 || block.count.get() < 1 || n != 56u * block.count.get()) return false;
+      } else if (id == 74) {
         if (n != 56) return false;
       } else if (id == 51) {
         if (n != 108) return false;
@@ -520,7 +523,6 @@ bool CPlayer::playFilter(const SPacketFrame& frame, const CPlayPayload& payload)
         if (ReadGradientRecordSafe(stream, gradient, options) != 0 || !gradient.Normalize()) return false;
         call.gradient = &gradient;
         call.gradientOptions = &options;
-        call.alphaProtect = protect;
       } else if (id == kFilterFloor) {
         if (n != kFloorItemSize || block.itemSize.get() != kFloorItemSize) return false;
         // The textures from image files travel as state packets 128 (ceiling) and 129 (floor);

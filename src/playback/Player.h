@@ -83,7 +83,7 @@ struct SFilterReplayCall {
   int16_t value;
   int32_t params[6];   // classes 33 to 35: the int32 parameters (2, 4 or 6 of them)
   int32_t paramCount;  // 0 for classes 32 and 38
-  // Class 32 ids 0, 1, 12, 13, 64, 65 and class 38 id 54: the layer's alpha-protect flag for
+  // Every filter: the layer's alpha-protect flag for
   // recordings above version 206, else 0.
   int32_t alphaProtect;
   const SFilterBlock* block;      // class 38: the parameter block
@@ -110,6 +110,8 @@ struct SFilterReplayRow {
 // of a current filter, calling its replay twin with the record flag clear. Every CPlayer starts
 // with them.
 std::span<const SFilterReplayRow> FilterReplayRows();
+// The rows of the two older filter generations (playback/PlayRowsFiltersOld.cpp), among them.
+std::vector<SFilterReplayRow> OlderFilterReplayRows();
 
 // ---------------------------------------------------------------------------------------------
 // The row table
@@ -223,6 +225,8 @@ class CPlayer {
 
   // ---- filter replay rows (the filters add theirs)
   void AddFilterRows(std::span<const SFilterReplayRow> rows);
+  // No filter rows at all (tests of a pair without a row).
+  void ClearFilterRows() { filterRows_.clear(); }
 
   // ---- the player's objects and state (for the window, the rows and the tests)
   TPaper& Paper() const { return paper_; }

@@ -10,6 +10,9 @@ alone (chunk header, packed-image chunk with its byte pass, tiled-block chunks, 
   chunk_files.py write-fixture FILE        writes the event-file fixture the C++ tests load
                                            (tests/data/py_events_full.te4)
                                            (stream and thumbnail from the formulas below)
+  chunk_files.py write-older-filters FILE  writes a recording of every older filter event
+                                           (tests/data/py_filters_older.te4), packets from
+                                           the packet tables alone
 
 Checksums are zlib's CRC-32 of the decoded bytes. Run from anywhere.
 """
@@ -223,6 +226,97 @@ def write_fixture(path):
         f.write(out)
 
 
+# The older filters' recording: a seeded painting on two layers (the second moved and protecting
+# its alpha), a rectangular selection, then one packet of every older filter id, in a raw event
+# chunk. Packet layouts: class byte, code byte, payload (little-endian).
+OLDER_CANVAS = (48, 36)
+
+
+def seeded_pixels(w, h, seed):
+    state = seed
+    out = bytearray()
+    for i in range(w * h):
+        state = (state * 1103515245 + 12345) & 0xFFFFFFFF
+        value = state ^ (state >> 13)
+        if i % 7 == 3:
+            value &= 0x00FFFFFF  # transparent pixels now and then
+        out += struct.pack('<I', value & 0xFFFFFFFF)
+    return bytes(out)
+
+
+def f32(v):
+    return struct.unpack('<i', struct.pack('<f', v))[0]
+
+
+def older_filters_stream():
+    w, h = OLDER_CANVAS
+    out = bytearray()
+    steps = [0]
+
+    def packet(cls, code, payload=b''):
+        out.extend(bytes([cls, code]) + payload)
+        if cls not in (0, 1):
+            steps[0] += 1
+
+    def image(layer, seed):
+        pixels = seeded_pixels(w, h, seed)
+        header = struct.pack('<hiiBBihi', layer, w, h, 32, 0, len(pixels), 0, len(pixels))
+        return header + pixels
+
+    def words(cls, code, layer, values):
+        packet(cls, code, struct.pack('<hh', layer, 0) + b''.join(struct.pack('<i', v) for v in values))
+
+    packet(0, 0, struct.pack('<HHH6s', 4, 58, 0, bytes(6)))                        # version 4.58
+    packet(2, 8, struct.pack('<iiiiiBBHI', w, h, w, h, 72, 0xFF, 0xFF, 0, 0))       # new document
+    packet(12, 2, image(0, 0x1234))                                                 # paint layer 0
+    packet(4, 0, struct.pack('<hiiBBH', 1, w, h, 0, 255, 1))                        # layer 1
+    packet(12, 2, image(1, 0xBEEF))                                                 # paint layer 1
+    packet(4, 6, struct.pack('<hBBii', 1, 0, 0, 5, -3))                             # move layer 1
+    packet(4, 20, struct.pack('<hBBH', 1, 0, 255, 3))                               # protect it
+    packet(10, 16, struct.pack('<hhBBiiii', 0, 0, 0, 0, 4, 3, 41, 30))              # select
+
+    # First generation (layer 0 unprotected, layer 1 protected).
+    packet(32, 8, struct.pack('<hh', 0, 0))                                         # sharpen
+    packet(32, 9, struct.pack('<hh', 1, 0))                                         # sharpen more
+    words(33, 2, 1, [f32(4.0), f32(0.7)])                                           # motion
+    words(34, 3, 0, [1, 5, 20, 15])                                                 # zoom
+    words(35, 16, 0, [0, 12, 100, 235, 8, 250])                                     # levels
+    words(33, 18, 1, [25, -15])                                                     # contrast
+    words(34, 19, 0, [0, 50, -25, 30])                                              # hue
+    words(33, 21, 1, [0, 6])                                                        # posterize
+    words(33, 22, 0, [0, 48])                                                       # noise
+    words(33, 23, 1, [7, 1])                                                        # mosaic
+    packet(32, 20, struct.pack('<hh', 0, 0))                                        # greyscale
+    # Second generation.
+    words(33, 10, 1, [f32(1.5), 0])                                                 # sharpen
+    words(33, 32, 0, [f32(1.8), 0])                                                 # Gaussian
+    words(34, 33, 1, [f32(0.45), f32(0.55), 1, f32(0.3)])                           # twirl
+    words(33, 34, 0, [f32(2.5), f32(0.8)])                                          # emboss
+    words(35, 35, 1, [f32(0.4), f32(2.0), f32(3.0), f32(2.5), f32(1.5), 0])         # wave
+    words(34, 36, 0, [2, 1, 10, 0xC0305070 - (1 << 32)])                            # tiles
+    words(35, 37, 1, [0xFF2050A0 - (1 << 32), 0xFFF0E0C0 - (1 << 32), 99, 35, 20, 16])  # clouds
+    light = struct.pack('<iiIiffiffi', 1, 70, 0x00FFC080, 90, 0.3, 0.4, 40, 0.5, 0.6, 30) + bytes(16)
+    light2 = struct.pack('<iiIiffiffi', 0, 50, 0x004080FF, 70, 0.7, 0.6, 20, 0.0, 0.0, 0) + bytes(16)
+    block = struct.pack('<hhHHH8sIi24s', 0, 0, 112, 2, 56, bytes(8), 0x00E0E0E0, 45, bytes(24))
+    packet(38, 39, block + light + light2)                                          # lighting
+    floor = bytearray(63)
+    struct.pack_into('<ififffiiiI', floor, 0, 50, 55.0, 40, 0.3, 0.25, 0.0, 150, 120, 60, 0x00406080)
+    floor[40], floor[41], floor[44], floor[45], floor[46] = 1, 0, 0, 0, 60
+    block = struct.pack('<hhHHH8sHH28s', 1, 0, 63, 1, 63, bytes(8), 0, 0, bytes(28))
+    packet(38, 40, block + bytes(floor))                                            # older floor
+    packet(2, 255)                                                                  # end
+    return bytes(out), steps[0]
+
+
+def write_older_filters(path):
+    stream, steps = older_filters_stream()
+    w, h = OLDER_CANVAS
+    out = struct.pack('<4sIiiHHHHiiii', b'TEVS', 32 + len(stream) + pad4(len(stream)), w, h, 40, 0, 4, 58,
+                      steps, len(stream), 0, 0) + stream + bytes(pad4(len(stream)))
+    with open(path, 'wb') as f:
+        f.write(out)
+
+
 def main(argv):
     if len(argv) >= 3 and argv[1] == 'dump-events':
         result = {}
@@ -236,6 +330,9 @@ def main(argv):
             result.update(('%d.%s' % (index, key), value) for key, value in found.items())
     elif len(argv) == 3 and argv[1] == 'write-fixture':
         write_fixture(argv[2])
+        return 0
+    elif len(argv) == 3 and argv[1] == 'write-older-filters':
+        write_older_filters(argv[2])
         return 0
     else:
         sys.stderr.write(__doc__)

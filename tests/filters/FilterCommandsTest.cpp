@@ -218,7 +218,11 @@ TEST_F(FilterCommandsTest, MissingDialogsAndAlgorithmsFailLoudly) {
     bool built = false;
     for (const SFilterCatalogueRow& r : FilterCatalogue())
       built = built || (std::string(r.keyName) == row.name && FilterProcOf(r.key) != nullptr);
-    if (built || std::string(row.name).ends_with("V1")) continue;
+    // The older generations' rows (their own runners, not the catalogue's) are tested with them.
+    bool older = false;
+    for (const SFilterReplayRow& o : OlderFilterReplayRows())
+      older = older || (o.cls == row.cls && o.id == row.id && o.id != 40);
+    if (built || older || std::string(row.name).ends_with("V1")) continue;
     SFilterReplayCall call{paper, f.Flow(), 0, row.cls, row.id, 0, {0, 0, 0, 0, 0, 0}, 0, 0, nullptr, {},
                            nullptr, nullptr, nullptr, nullptr};
     EXPECT_FALSE(row.replay(call)) << row.name;

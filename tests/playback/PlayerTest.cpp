@@ -553,8 +553,8 @@ TEST_F(PlayerTest, MalformedPacketsFailTheirStepAndChangeNothing) {
        },
        false},
       {"a second new document", [](StreamBuilder& s) { s.Start(30, 30); }, false},
-      {"a filter with no replay routine", [](StreamBuilder& s) { s.Record(kPcFilter0, 8, SLayerValuePacket{}); },
-       false},
+      {"a filter that cannot be replayed (the older clouds/rock)",
+       [](StreamBuilder& s) { s.Record(kPcFilter6, 38, SLayerValue6Packet{}); }, false},
       {"a lighting block of 4 data bytes",
        [](StreamBuilder& s) {
          SFilterBlock block{};
@@ -600,10 +600,15 @@ TEST_F(PlayerTest, MalformedPacketsFailTheirStepAndChangeNothing) {
 
 TEST_F(PlayerTest, APairWithoutARowFailsAndIsNamed) {
   StreamBuilder s;
-  // Event 9 (an older sharpen) has no row among the catalogue's.
+  // Event 9 (an older sharpen) without its row.
   s.Start(16, 16).Record(kPcFilter0, 9, SLayerValuePacket{}).Add(kPcPaper, kPaperEndMarker);
   HeadlessPlaybackWindow b;
   CPlayer player(b.Paper(), &b);
+  std::vector<SFilterReplayRow> rows;
+  for (const SFilterReplayRow& row : FilterReplayRows())
+    if (!(row.cls == kPcFilter0 && row.id == 9)) rows.push_back(row);
+  player.ClearFilterRows();
+  player.AddFilterRows(rows);
   ASSERT_TRUE(LoadStreamBytes(b.Paper(), s.bytes));
   ASSERT_EQ(player.startLoaded(), kStartPlayStarted);
   EXPECT_EQ(player.playStep(), kPlayStepError);
@@ -648,12 +653,13 @@ TEST_F(PlayerTest, FilterPacketsGoToTheirReplayRowsWithTheAlphaProtectRuleByVers
     uint8_t cls, id;
     int32_t expectedProtect;
   };
-  // Versions 4.6 (206) and 4.7 (207): blur takes the flag above 206 only, grayscale never.
+  // Versions 4.6 (206) and 4.7 (207): every filter takes the flag above 206 only.
   const Case cases[] = {{6, kPcFilter0, 0, 0},
                         {7, kPcFilter0, 0, 1},
-                        {7, kPcFilter0, 20, 0},
-                        {58, kPcFilter4, 62, 0},
-                        {58, kPcFilterBlock, 39, 0}};
+                        {6, kPcFilter0, 20, 0},
+                        {7, kPcFilter0, 20, 1},
+                        {58, kPcFilter4, 62, 1},
+                        {58, kPcFilterBlock, 39, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.minor) + " " + std::to_string(c.cls) + "/" + std::to_string(c.id));
     FakeFilterLog log;
