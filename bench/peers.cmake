@@ -140,3 +140,15 @@ if(TARGET bench_first_window)
   target_link_libraries(bench_first_window PRIVATE tfgui)
   set_target_properties(bench_first_window PROPERTIES AUTOMOC ON)
 endif()
+
+# bench_draw_window: the document window's widget; its floors are the document's own stroke road
+# and QPainter::drawImage, in the same program.
+if(TARGET bench_draw_window)
+  target_link_libraries(bench_draw_window PRIVATE tfgui)
+  set_target_properties(bench_draw_window PROPERTIES AUTOMOC ON)
+endif()
+
+# bench_list_view: the brush pane's repaints beside a QListView in icon mode.
+if(TARGET bench_list_view)
+  target_link_libraries(bench_list_view PRIVATE tfgui)
+endif()

@@ -3,7 +3,8 @@
 // Input: the raw packet stream. It is loaded into a fresh document's recorder as a loaded
 // recording and played step by step, whole strokes and point by point alternating, for at most
 // kStepCap steps, then stopped. Streams whose new document would be larger than kMaxSide on a
-// side are skipped (a played document may be 10000 pixels a side: too large for a fuzz run).
+// side, or that add a layer of a larger store, are skipped (a played document may be 10000 pixels
+// a side: too large for a fuzz run).
 // Afterwards the stream's positions stay ordered and the read position never passes the write
 // position.
 #include <cstddef>
@@ -36,16 +37,24 @@ int32_t I32(const uint8_t* p) {
                               (uint32_t{p[3]} << 24));
 }
 
-// False when a new-document packet asks for a side above kMaxSide (or the stream cannot be walked).
+// False when a new-document packet, or an added or new layer, asks for a side above kMaxSide (or
+// the stream cannot be walked): a layer store may be 65536 pixels a side, and a 590-byte stream
+// adding 2048 x 65535 layers spent seconds copying them.
 bool SmallDocuments(const CEventMngr& m) {
   bool small = true;
   m.walkPackets(0, m.writePos(), [&](const SPacketFrame& frame) {
-    if (frame.header.cls == kPcPaper && (frame.header.code == 0 || frame.header.code == 8) &&
-        frame.length >= 16) {
+    const uint8_t cls = frame.header.cls, code = frame.header.code;
+    if (cls == kPcPaper && (code == 0 || code == 8) && frame.length >= 16) {
       uint8_t sizes[16];
       if (m.readAt(frame.payloadPos, sizes, 16) != 16) return false;
       for (int i = 0; i < 4; ++i)
         if (I32(sizes + 4 * i) > kMaxSide) small = false;
+    }
+    // Add layer (4/0) and new layer (4/11): the store's width and height at bytes 2 and 6.
+    if (cls == kPcLayer && (code == 0 || code == 11) && frame.length >= 10) {
+      uint8_t sizes[8];
+      if (m.readAt(frame.payloadPos + 2, sizes, 8) != 8) return false;
+      if (I32(sizes) > kMaxSide || I32(sizes + 4) > kMaxSide) small = false;
     }
     return small;
   });

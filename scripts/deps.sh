@@ -8,7 +8,7 @@ set -euo pipefail
 # libqt6gui6, qt6-qpa-plugins adds the others. The fonts stand in for the program's UI fonts.
 # libclang-rt-14-dev: the fuzzer headers the corpus replays build with (and libFuzzer itself).
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          zlib1g-dev libfreetype-dev libfontconfig-dev python3 python3-numpy python3-psd-tools qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic fonts-dejavu-core
+          zlib1g-dev libfreetype-dev libfontconfig-dev python3 python3-numpy python3-scipy python3-psd-tools qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic fonts-dejavu-core
           libclang-rt-14-dev libpng-dev libjpeg62-turbo-dev python3-pil imagemagick)
 # The scanner library (loaded at run time), its test device and its own front end (the tests'
 # model of a scan).

@@ -6,6 +6,10 @@
 // floating tool windows with views to drag, dock, roll up and snap.
 // File buttons: the open dialog of kind 0 with its preview pane (starting in the folder given as
 // the first argument), a paste that shows the clipboard's picture, and a copy of a test picture.
+// A third window holds the list views: the brush pane (large icons) and the options strip over the
+// default brush set (E and R step the strip's brush left and right, Ctrl+click deletes a brush),
+// an older pen's five slots, and three stand-in lists (two of one class, one of another) to drag,
+// reorder and copy between.
 // Everything that happens is printed on stdout, one line each, so a script can follow it.
 #include <QAction>
 #include <QImage>
@@ -43,6 +47,15 @@
 #include "ui/MemoryGraphicQt.h"
 #include "ui/PopupBase.h"
 #include "ui/UiHosts.h"
+#include "paint/PaintParam.h"
+#include "paint/PenMethod.h"
+#include "paint/PenSetting.h"
+#include "paint/Stroke.h"
+#include "palettes/ListView.h"
+#include "palettes/PenMethodListView.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+#include <QKeyEvent>
 
 namespace {
 
@@ -202,6 +215,66 @@ class StandInMain : public QWidget, public tf::DockFloatOwner {
 };
 
 }  // namespace
+
+// A stand-in list over named colours; views of this class exchange items, OtherTryoutList's not.
+class TryoutList : public tf::CListViewCore {
+ public:
+  struct Item {
+    std::string name;
+    uint32_t colour;
+  };
+  TryoutList(const char* prefix, int count, uint32_t base) {
+    allowedStyles_ = 0x3FF;
+    for (int i = 0; i < count; ++i) items.push_back({prefix + std::to_string(i), base + static_cast<uint32_t>(i * 0x00100C08)});
+  }
+  int32_t GetCount() override { return static_cast<int32_t>(items.size()); }
+  uint32_t GetItemFlags(int32_t) override { return 0; }
+  std::string GetItemText(int32_t i) override { return IsValidIndex(i) ? items[i].name : ""; }
+  void DrawItemImage(tf::TMemoryGraphic& image, const tf::TRect& r, uint32_t, int32_t i) override {
+    if (IsValidIndex(i)) image.FillRect(r, items[i].colour, {tf::ChannelCopy, tf::ChannelCopy});
+  }
+  bool NewItem(bool) override { return false; }
+  bool DeleteItem(int32_t i, bool redraw) override {
+    if (!CanDelete(i)) return false;
+    items.erase(items.begin() + i);
+    if (redraw) EnsureCurrentVisible(true);
+    return true;
+  }
+  bool InsertCopy(tf::CListViewCore* destination, int32_t index, int32_t from, bool redraw) override {
+    auto* target = dynamic_cast<TryoutList*>(destination);
+    if (target == nullptr || !IsValidIndex(from) || !target->CanCopyFrom(index, this, from)) return false;
+    const Item copy = items[from];
+    if (index < 0 || index > target->GetCount()) index = target->GetCount();
+    target->items.insert(target->items.begin() + index, copy);
+    target->SelectItem(index, redraw);
+    return true;
+  }
+  std::vector<Item> items;
+};
+class OtherTryoutList : public TryoutList {
+ public:
+  using TryoutList::TryoutList;
+};
+
+// The lists window: E and R step the options strip.
+class ListsWindow : public QWidget {
+ public:
+  tf::TPenMethodListView* strip = nullptr;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (strip == nullptr || (event->key() != Qt::Key_E && event->key() != Qt::Key_R)) return QWidget::keyPressEvent(event);
+    tf::CPenMethodListCore& items = strip->Items();
+    const int32_t next = items.GetSelected() + (event->key() == Qt::Key_E ? -1 : 1);
+    if (items.SelectItem(next, true)) Say("strip key: brush " + std::to_string(next));
+  }
+};
+
+std::string NamesOf(TryoutList& list) {
+  std::string line;
+  for (const auto& item : list.items) line += " " + item.name;
+  return line;
+}
 
 int main(int argc, char** argv) {
   // --write-doc PATH: a small document with its thumbnail, for trying the preview pane.
@@ -367,9 +440,99 @@ int main(int argc, char** argv) {
     last = line;
   });
   report.start(300);
+
+  // The list views over the default brush set, with more brushes of the pencil and watercolour.
+  tf::CPenMethodMngr brushes;
+  brushes.AddMissingKinds();
+  for (int i = 0; i < 60; ++i) {
+    const int from = i % 4 != 3 ? 0 : 2;
+    auto copy = tf::CPenMethodObj::CreateCopy(*brushes.GetItem(from));
+    copy->SetName(tf::Utf8ToCp932(tf::PaintKindName(static_cast<uint8_t>(9 + from)) + " " + std::to_string(i + 2)));
+    brushes.Add(std::move(copy));
+  }
+  tf::TStroke stroke(2);
+  tf::CPenSettingBlock penSlots;
+  tf::LoadPenSettings(tf::CRegistry::Instance(), penSlots);
+  ListsWindow lists;
+  lists.setWindowTitle(QStringLiteral("Lists"));
+  lists.setGeometry(40, 600, 900, 440);
+  auto* pane = new tf::TPenMethodListView(&lists);
+  pane->setGeometry(10, 50, 210, 380);
+  pane->Items().SetOptions(tf::kLvSelection | tf::kLvDeleteClick | tf::kLvDragSource);
+  pane->Items().SetDisplayStyle(tf::kStyleIconLarge);
+  pane->Items().BindSet(&brushes, &stroke, &penSlots);
+  pane->Items().SetPaintKind(9);
+  auto* strip = new tf::TPenMethodListView(&lists);
+  strip->setGeometry(10, 10, 210, 34);
+  strip->Items().SetOptions(tf::kLvSelection);
+  strip->Items().SetDisplayStyle(tf::kStyleStrip);
+  strip->Items().BindSet(&brushes, &stroke, &penSlots);
+  strip->Items().SetPaintKind(9);
+  lists.strip = strip;
+  auto* older = new tf::TPenMethodListView(&lists);
+  older->setGeometry(230, 10, 150, 5 * 32 + 4);
+  older->Items().SetOptions(tf::kLvSelection);
+  older->Items().SetDisplayStyle(tf::kStyleListNormal);
+  older->Items().BindSet(&brushes, &stroke, &penSlots);
+  older->Items().SetPaintKind(2);
+  auto* kinds = new QPushButton(QStringLiteral("Next kind"), &lists);
+  kinds->setGeometry(230, 180, 150, 26);
+  auto* slotEdit = new QPushButton(QStringLiteral("Older pen slot: width +5"), &lists);
+  slotEdit->setGeometry(230, 210, 150, 26);
+  auto* quit = new QPushButton(QStringLiteral("Quit (saves the pen slots)"), &lists);
+  quit->setGeometry(230, 240, 150, 26);
+  QObject::connect(quit, &QPushButton::clicked, [] { QApplication::quit(); });
+  QObject::connect(kinds, &QPushButton::clicked, [pane, strip] {
+    const uint8_t kind = static_cast<uint8_t>(9 + (pane->Items().KindFilter() + 1) % 9);
+    pane->Items().SetPaintKind(kind);
+    strip->Items().SetPaintKind(kind);
+    Say("kind " + std::to_string(kind) + ": " + std::to_string(pane->Items().GetCount()) + " brushes, selected " +
+        std::to_string(pane->Items().GetSelected()));
+  });
+  QObject::connect(slotEdit, &QPushButton::clicked, [older, &stroke] {
+    tf::CPenMethodListCore& items = older->Items();
+    items.SetRealField(12, items.GetPaintParam().width + 5);
+    items.StoreSettings();
+    Say("older pen slot " + std::to_string(items.GetSelected()) + " width " + std::to_string(stroke.GetWidth()));
+  });
+  for (tf::TPenMethodListView* v : {pane, strip, older}) {
+    v->Core().OnChange = [v, pane, strip](tf::CListViewCore& core) {
+      auto& items = static_cast<tf::CPenMethodListCore&>(core);
+      // Both show the same set: the other one follows.
+      if (v == pane) strip->Items().EnsureCurrentVisible(true);
+      if (v == strip) pane->Items().EnsureCurrentVisible(true);
+      Say(std::string(v == pane ? "pane" : v == strip ? "strip" : "older") + " selected " +
+          std::to_string(items.GetSelected()) + " " + tf::Cp932ToUtf8(items.GetPaintParam().name));
+    };
+  }
+  auto makeList = [&lists](std::unique_ptr<TryoutList> core, int x) {
+    core->SetOptions(tf::kLvSelection | tf::kLvDragSource | tf::kLvDropTarget | tf::kLvDeleteClick);
+    auto* view = new tf::TtFListView(std::move(core), &lists);
+    view->Core().SetDisplayStyle(tf::kStyleListSmall);
+    view->setGeometry(x, 10, 150, 24 * 12 + 4);
+    return view;
+  };
+  tf::TtFListView* listA = makeList(std::make_unique<TryoutList>("A", 24, 0xFF3060C0u), 400);
+  tf::TtFListView* listB = makeList(std::make_unique<TryoutList>("B", 5, 0xFFC06030u), 570);
+  tf::TtFListView* listC = makeList(std::make_unique<OtherTryoutList>("C", 5, 0xFF30A050u), 740);
+  for (tf::TtFListView* v : {listA, listB, listC}) {
+    v->Core().OnChange = [v](tf::CListViewCore&) {
+      static std::string last;
+      const std::string line = "list" + NamesOf(static_cast<TryoutList&>(v->Core()));
+      if (line != last) Say(line);
+      last = line;
+    };
+  }
+  lists.show();
   Say("ready");
   const int code = QApplication::exec();
   report.stop();
+  // The older pens' slots are kept for the next start.
+  tf::SavePenSettings(tf::CRegistry::Instance(), penSlots);
+  Say(tf::CRegistry::Instance().Save() ? "pen settings saved" : "pen settings not saved");
+  pane->Items().UnbindSet();
+  strip->Items().UnbindSet();
+  older->Items().UnbindSet();
   tf::UninstallUiHosts();
   return code;
 }

@@ -42,7 +42,8 @@ int32_t StatusPanelAt(int32_t barWidth, int32_t x) {
 std::string ZoomText(float percent) { return FormatC(Tx(TextId::StatusZoomFormat), static_cast<double>(percent)); }
 
 std::string RotationText(float degrees) {
-  return FormatC(Tx(TextId::StatusRotationFormat), static_cast<double>(-degrees), Tx(TextId::StatusDegree));
+  // 0 - d rather than -d: an unturned view shows "0.0", not "-0.0".
+  return FormatC(Tx(TextId::StatusRotationFormat), 0.0 - static_cast<double>(degrees), Tx(TextId::StatusDegree));
 }
 
 std::string ByteCountText(const char* label, int64_t bytes) {

@@ -41,7 +41,7 @@ void FreeToolWindow(std::unique_ptr<ToolWindow>& window) { window.reset(); }
 InterimToolWindow::InterimToolWindow(ToolWindowOwner& owner)
     : owner_(owner),
       stroke_(std::make_unique<TStroke>(2)),
-      param_(std::make_unique<TPaintParam>(0)),
+      param_(std::make_unique<TPaintParam>(9)),
       penShape_(std::make_unique<CPenShapeObj>()) {
   param_->ApplyToStroke(*stroke_);
   const CAppProfile& profile = AppProfile();
@@ -97,7 +97,12 @@ void InterimToolWindow::SetNibSize(float value) {
 }
 
 void InterimToolWindow::SetToolMode(int32_t mode, bool) {
-  if (mode != 0) DebugOutF("The tool window is not built yet: tool mode %d is not offered.\n", mode);
+  // The document windows' temporary tools switch the mode for the length of a press.
+  if (mode < 0 || mode > 32) {
+    DebugOutF("The tool window is not built yet: tool mode %d is not offered.\n", mode);
+    return;
+  }
+  mode_ = mode;
 }
 
 }  // namespace tf

@@ -108,8 +108,9 @@ ToolWindowFactory SetToolWindowFactory(ToolWindowFactory factory);
 std::unique_ptr<ToolWindow> CreateToolWindow(ToolWindowOwner& owner);
 void FreeToolWindow(std::unique_ptr<ToolWindow>& window);
 
-// The tool window until the palettes bring theirs: the pencil (paint kind 0) with the colours of
-// the settings, its stroke, tool mode 0 and the pencil's outline radius; it closes without asking,
+// The tool window until the palettes bring theirs: the current engine's pencil (paint kind 9) with
+// the colours of the settings, its stroke, tool mode 0 (another mode while a document window's
+// temporary tool holds it) and the pencil's outline radius; it closes without asking,
 // and its panes do nothing.
 class InterimToolWindow : public ToolWindow {
  public:
@@ -140,7 +141,7 @@ class InterimToolWindow : public ToolWindow {
   void SetNibSize(float value) override;
   int32_t OutlineExtent() const override { return outline_; }
 
-  int32_t ToolMode() const override { return 0; }
+  int32_t ToolMode() const override { return mode_; }
   void SetToolMode(int32_t mode, bool refresh) override;
   void SelectToolSet(int32_t) override {}
   bool HandleToolKey(int32_t, int32_t) override { return false; }
@@ -160,6 +161,7 @@ class InterimToolWindow : public ToolWindow {
   std::unique_ptr<CPenShapeObj> penShape_;
   MainFormChild* bound_ = nullptr;
   int32_t outline_ = 1;
+  int32_t mode_ = 0;
 };
 
 }  // namespace tf

@@ -31,21 +31,35 @@ bool DrawLayerTo(const CBlockVMTC& store, TMTC& image, const CLayerData& layer, 
     pixelRow = &PixelRow<RandomThresholdOp>;
     colourRow = &ColorRow<RandomThresholdOp>;
   }
+  // A dissolving layer draws one number for every pixel of the source rectangle, shown or not: its
+  // pattern then follows the pixels alone, not how the store happens to hold them (a transparent
+  // tile released by a compaction, or content rectangles grown and shrunk, would otherwise shift
+  // the sequence, and a replayed document would show another pattern than the recorded one). A
+  // transparent pixel never passes the threshold, so the pixels drawn stay the same.
+  const bool everyPixel = layer.dissolve != 0;
+  const auto piece = [&](const TPoint& dp, const SRectWH& sp) {
+    const STileInfo* tile = store.GetTile(sp.left >> 5, sp.top >> 5);
+    if (tile->committed) {
+      CombineRowsToRaw(*store.TileView(*tile), image, dp, LocalRect(sp.left, sp.top, sp.width, sp.height),
+                       opacity, pixelRow);
+    } else if (everyPixel || FillIsVisible(tile->fill)) {
+      ApplyColorRowsRaw(image, SRectWH{dp.x, dp.y, sp.width, sp.height}, tile->fill, opacity, colourRow);
+    }
+  };
+  if (everyPixel) {
+    TPoint point = destPoint;
+    SRectWH rect = sourceRect;
+    // Nothing of the store in the image draws nothing, as a store without content does.
+    if (store.ContentRects().count > 0) store.WalkToImageWith(image.Size(), point, rect, piece);
+    return true;
+  }
   bool result = true;
   const SRegionList& content = store.ContentRects();
   for (int32_t i = 0; i < content.count; ++i) {
     TPoint point = destPoint;
     SRectWH rect = sourceRect;
     if (!ContentRectPiece(store, i, point, rect)) continue;
-    result = store.WalkToImageWith(image.Size(), point, rect, [&](const TPoint& dp, const SRectWH& sp) {
-      const STileInfo* tile = store.GetTile(sp.left >> 5, sp.top >> 5);
-      if (tile->committed) {
-        CombineRowsToRaw(*store.TileView(*tile), image, dp, LocalRect(sp.left, sp.top, sp.width, sp.height),
-                         opacity, pixelRow);
-      } else if (FillIsVisible(tile->fill)) {
-        ApplyColorRowsRaw(image, SRectWH{dp.x, dp.y, sp.width, sp.height}, tile->fill, opacity, colourRow);
-      }
-    });
+    result = store.WalkToImageWith(image.Size(), point, rect, piece);
   }
   return result;
 }

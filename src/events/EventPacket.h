@@ -122,6 +122,11 @@ enum FlagWordBit : uint16_t {
 // Version of what is recorded.
 constexpr uint16_t kAppVersionMajor = 4;
 constexpr uint16_t kAppVersionMinor = 58;
+// The last version whose recordings play the older ellipse packets (fill 6/3, selection 10/17)
+// as the older ellipse; the player plays them as the newer in recordings of later versions.
+constexpr uint16_t kOlderEllipseVersionMajor = 3;
+constexpr uint16_t kOlderEllipseVersionMinor = 5;
+constexpr int32_t kOlderEllipseAppVersion = kOlderEllipseVersionMajor * 100 + kOlderEllipseVersionMinor;
 constexpr uint8_t kStreamVersion = 43;
 
 // Byte length of a string field for a string of len bytes: the string, its terminator, and

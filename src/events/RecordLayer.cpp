@@ -264,7 +264,19 @@ bool CEventMngr::writeFill(int16_t layer, int32_t value, uint8_t code, const TPo
   if (!writeAllState()) return false;
   // A gradient fill carries the gradient's colours in its own step, changed or not.
   if (code == 2 && !writeGradientColors(true)) return false;
-  return recordCommand(RecordGroup::kNone, kPcFill, code, &p, sizeof p);
+  if (code != 3) return recordCommand(RecordGroup::kNone, kPcFill, code, &p, sizeof p);
+  // The older ellipse: the packet carries no kind, and a recording of a version above 3.05 plays
+  // code 3 as the newer ellipse (as stored recordings must go on doing). Its step states version
+  // 3.05, the last to draw the older one, and this version is stated again right after it.
+  SAppStateRecord older{};
+  older.major = kOlderEllipseVersionMajor;
+  older.minor = kOlderEllipseVersionMinor;
+  if (writeStateRecord(kStAppState, &older, sizeof older) == StateWrite::kFailed) return false;
+  if (!recordCommand(RecordGroup::kNone, kPcFill, code, &p, sizeof p)) return false;
+  SAppStateRecord current{};
+  current.major = kAppVersionMajor;
+  current.minor = kAppVersionMinor;
+  return writeStateRecord(kStAppState, &current, sizeof current) != StateWrite::kFailed;
 }
 
 bool CEventMngr::writeFillPolygon(int16_t layer, int32_t count, const TPoint* points) {

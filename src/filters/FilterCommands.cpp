@@ -11,7 +11,12 @@
 #include "filters/Blurs.h"
 #include "filters/ColourAdjust.h"
 #include "filters/Convolve.h"
+#include "filters/Distortions.h"
 #include "filters/FilterCore.h"
+#include "filters/Floor.h"
+#include "filters/Generators.h"
+#include "filters/Lighting.h"
+#include "filters/PointEffects.h"
 #include "filters/NoiseDiffuseMedian.h"
 #include "filters/Patterns.h"
 #include "filters/Sharpen.h"
@@ -139,6 +144,182 @@ bool LoadEmboss(const SFilterCatalogueRow& row, void* block, const CLayerData&) 
   SetBlockWord(block, 0, static_cast<int32_t>(0u - static_cast<uint32_t>(BlockWord(block, 0))));
   return true;
 }
+// ---- Distortions
+
+// Polar: the remembered direction with the layer's flag (the generic loader, byte 1).
+// Rotate: the remembered angle and bytes 6 and 7, the layer's flag, method 1.
+void RotateDefaults(SFilterMemory& m) { m.block[5] = 1; }
+bool LoadRotate(const SFilterCatalogueRow& row, void* block, const CLayerData& layer) {
+  auto* b = static_cast<uint8_t*>(block);
+  std::memcpy(b, FilterMemory(row.key).block, 8);
+  b[4] = layer.alphaProtect;
+  b[5] = 1;
+  return true;
+}
+
+// The rectangle of the command a loader or a dialog works for: the layer's part under the
+// selection (the runner's Bounds).
+const TRect* gCommandBounds = nullptr;
+
+void ScaleDefaults(SFilterMemory& m) {
+  const float hundred = 100.0f;
+  std::memcpy(m.block + 0, &hundred, 4);
+  std::memcpy(m.block + 4, &hundred, 4);
+  m.block[8] = 1;
+}
+// The remembered percentages of the Bounds of this command.
+bool LoadScale(const SFilterCatalogueRow& row, void* block, const CLayerData& layer) {
+  TRect bounds{0, 0, 0, 0};
+  if (!GetMaskedLayerRect(layer, ZoomBlurMask(), bounds)) return false;
+  const SFilterMemory& m = FilterMemory(row.key);
+  float pw, ph;
+  std::memcpy(&pw, m.block + 0, 4);
+  std::memcpy(&ph, m.block + 4, 4);
+  auto* b = static_cast<uint8_t*>(block);
+  std::memset(b, 0, 16);
+  const long double w = static_cast<long double>(bounds.right - bounds.left) * pw / 100;
+  const long double h = static_cast<long double>(bounds.bottom - bounds.top) * ph / 100;
+  StoreLE<int32_t>(b + 0, RoundHalfAway(w));
+  StoreLE<int32_t>(b + 4, RoundHalfAway(h));
+  b[8] = layer.alphaProtect;
+  b[9] = 1;
+  return true;
+}
+
+void WaveDefaults(SFilterMemory& m) {
+  m.block[0] = 1;   // horizontal count
+  m.block[1] = 1;   // vertical count
+  m.block[2] = 10;  // horizontal strength
+  m.block[3] = 10;  // vertical strength
+}
+void TwirlDefaults(SFilterMemory& m) {
+  StoreLE<int16_t>(m.block + 0, 50);
+  m.block[2] = 1;
+}
+
+// ---- Generators
+
+void PlasmaDefaults(SFilterMemory& m) {
+  StoreLE<uint16_t>(m.block + 6, 100);
+  m.block[9] = 100;
+}
+// A new seed; contrast and opacity from percent.
+bool LoadPlasma(const SFilterCatalogueRow& row, void* block, const CLayerData&) {
+  const SFilterMemory& m = FilterMemory(row.key);
+  auto* b = static_cast<uint8_t*>(block);
+  std::memset(b, 0, 16);
+  StoreLE<uint32_t>(b + 0, timeGetTime());
+  b[4] = m.block[4] != 0 ? 1 : 0;
+  const int32_t roughness = RoundHalfAway(static_cast<long double>(LoadLE<uint16_t>(m.block + 6)) * 256 / 100);
+  StoreLE<uint16_t>(b + 6, static_cast<uint16_t>(std::clamp(roughness, 0, 65535)));
+  b[8] = m.block[8];
+  b[9] = static_cast<uint8_t>(std::clamp(RoundHalfAway(static_cast<long double>(m.block[9]) * 255 / 100), 0, 255));
+  return true;
+}
+
+void CloudsRockDefaults(SFilterMemory& m) {
+  StoreLE<uint32_t>(m.block + 0, 0x00000000u);
+  StoreLE<uint32_t>(m.block + 4, 0x00FFFFFFu);
+  StoreLE<uint16_t>(m.block + 12, 256);
+  StoreLE<uint16_t>(m.block + 14, 256);
+  StoreLE<uint16_t>(m.block + 16, 100);
+  StoreLE<uint16_t>(m.inlineBytes + 0, 100);
+  StoreLE<uint16_t>(m.inlineBytes + 2, 100);
+  m.inlineBytes[4] = 1;
+  m.inlineBytes[5] = 0;
+  StoreLE<uint16_t>(m.inlineBytes + 6, 50);
+}
+// The remembered colours, a new seed, the remembered tile with wrap-around (else the store's
+// size), the contrast of the remembered kind and the softness for rock.
+bool LoadCloudsRock(const SFilterCatalogueRow& row, void* block, const CLayerData& layer) {
+  const SFilterMemory& m = FilterMemory(row.key);
+  auto* b = static_cast<uint8_t*>(block);
+  std::memset(b, 0, 24);
+  std::memcpy(b, m.block, 8);
+  StoreLE<uint32_t>(b + 8, timeGetTime());
+  const bool wrap = m.inlineBytes[4] != 0, rock = m.inlineBytes[5] != 0;
+  const auto side = [](int32_t v) { return static_cast<uint16_t>(std::clamp(v, 0, 65535)); };
+  StoreLE<uint16_t>(b + 12, wrap ? LoadLE<uint16_t>(m.block + 12) : side(layer.StoreWidth()));
+  StoreLE<uint16_t>(b + 14, wrap ? LoadLE<uint16_t>(m.block + 14) : side(layer.StoreHeight()));
+  StoreLE<uint16_t>(b + 16, LoadLE<uint16_t>(m.inlineBytes + (rock ? 2 : 0)));
+  StoreLE<uint16_t>(b + 18, rock ? LoadLE<uint16_t>(m.inlineBytes + 6) : 0);
+  return true;
+}
+
+// ---- Point effects and lighting
+
+// The lighting dialog's start: a point light at the centre (colour 252, 249, 233, height 50,
+// intensity 300, range 100), ambient colour 255, 254, 199 at level 0.
+void LightingDefaults(SFilterMemory& m) {
+  StoreLE<uint32_t>(m.inlineBytes + 0, 0xFFFFFEC7u);
+  StoreLE<int32_t>(m.inlineBytes + 4, 0);
+  uint8_t* d = m.data.data();
+  std::memset(d, 0, kLightingDataBytes);
+  StoreLE<int32_t>(d + 0, 0);
+  StoreLE<int32_t>(d + 4, 300);
+  StoreLE<uint32_t>(d + 8, 0xFFFCF9E9u);
+  StoreLE<int32_t>(d + 12, 100);
+  const float half = 0.5f;
+  std::memcpy(d + 16, &half, 4);
+  std::memcpy(d + 20, &half, 4);
+  StoreLE<int32_t>(d + 24, 50);
+}
+
+// ---- Floor
+
+// X, Y, Z, H, P 0; S, E 100; transparent fog, colour 0, opacity 100, distance 50; infinite
+// distance, keep the picture; both textures from the layer.
+void FloorDefaults(SFilterMemory& m) {
+  uint8_t* v = m.floorValues;
+  std::memset(v, 0, kFloorValueBytes);
+  StoreLE<int32_t>(v + 0, 50);
+  const float eye = 50.0f;  // (0 + 100) x 100 / 200
+  std::memcpy(v + 4, &eye, 4);
+  StoreLE<int32_t>(v + 8, 50);
+  StoreLE<int32_t>(v + 24, 100);
+  StoreLE<int32_t>(v + 28, 100);
+  StoreLE<int32_t>(v + 32, 100);
+  v[40] = 1;
+  v[41] = 1;
+  v[42] = 3;
+  v[44] = 1;
+  v[45] = 2;
+  v[46] = 50;
+  for (int32_t i = 0; i < 4; ++i) StoreLE<int16_t>(v + 47 + 2 * i, 256);
+}
+// The remembered values; a texture from a file takes its remembered picture, one from the
+// layer the Bounds of this command scaled into 256 x 256 with the Bounds' size as source size.
+bool LoadFloor(const SFilterCatalogueRow& row, void* block, const CLayerData& layer) {
+  const SFilterMemory& m = FilterMemory(row.key);
+  auto& b = *static_cast<SFltFloor*>(block);
+  std::memcpy(b.values, m.floorValues, kFloorValueBytes);
+  b.values[45] = 2;
+  b.values[43] &= b.values[42];
+  TRect bounds{0, 0, 0, 0};
+  if (!GetMaskedLayerRect(layer, ZoomBlurMask(), bounds) || layer.Store() == nullptr) return false;
+  SFltTexture* textures[2] = {&b.ceiling, &b.floor};
+  for (int32_t i = 0; i < 2; ++i) {
+    const uint8_t bit = static_cast<uint8_t>(1 << i);
+    SFltTexture& t = *textures[i];
+    t.path.clear();
+    if ((b.values[42] & bit) == 0 || t.image == nullptr) continue;
+    if ((b.values[43] & bit) != 0 && m.floorPictures[i] && m.floorPictures[i]->IsValid()) {
+      const TMTC& picture = *m.floorPictures[i];
+      if (!t.image->Resize(picture.Width(), picture.Height())) return false;
+      for (int32_t y = 0; y < picture.Height(); ++y)
+        std::memcpy(t.image->Pixel(0, y), picture.Pixel(0, y), 4 * static_cast<size_t>(picture.Width()));
+      t.resolution = m.floorResolutions[i];
+      continue;
+    }
+    b.values[43] &= static_cast<uint8_t>(~bit);
+    if (!MakeLayerTexture(*layer.Store(), bounds, *t.image)) return false;
+    t.resolution = 0;
+    StoreLE<int16_t>(b.values + 47 + 4 * i, static_cast<int16_t>(std::min(bounds.right - bounds.left, 32767)));
+    StoreLE<int16_t>(b.values + 49 + 4 * i, static_cast<int16_t>(std::min(bounds.bottom - bounds.top, 32767)));
+  }
+  return true;
+}
+
 void TilesDefaults(SFilterMemory& m) {
   m.block[0] = 1;  // squares
   StoreLE<uint16_t>(m.block + 2, 32);
@@ -156,9 +337,9 @@ constexpr SFilterCatalogueRow kCatalogue[] = {
     {FilterKey::GradientMap, "GradientMap", "actFilterGradateMap", texts::kFilterGradientMap, 54, 14, &GradientMapFilter, "TFormGradientMap4", nullptr, nullptr, -1, 0, true},
     {FilterKey::HueSaturation, "HueSaturation", "actFilterHLS4", texts::kFilterHueSaturation, 61, 16, &HueSaturationFilter, "TFormHueSaturation4", nullptr, nullptr, -1, 0, false},
     {FilterKey::Invert, "Invert", "actFilterNega", texts::kFilterInvert, 81, 0, &InvertFilter, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::FlipHorizontal, "FlipHorizontal", "actFilterFlipLR", texts::kFilterFlipHorizontal, 82, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::FlipVertical, "FlipVertical", "actFilterFlipTB", texts::kFilterFlipVertical, 83, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::Rotate180, "Rotate180", "actFilterRot180", texts::kFilterRotate180, 84, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::FlipHorizontal, "FlipHorizontal", "actFilterFlipLR", texts::kFilterFlipHorizontal, 82, 0, &FlipHorizontalFilter, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::FlipVertical, "FlipVertical", "actFilterFlipTB", texts::kFilterFlipVertical, 83, 0, &FlipVerticalFilter, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Rotate180, "Rotate180", "actFilterRot180", texts::kFilterRotate180, 84, 0, &Rotate180Filter, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Levels, "Levels", "actFilterLevels4", texts::kFilterLevels, 60, 24, &LevelsFilter, "TFormLevels4", nullptr, &LevelsDefaults, -1, 0, false},
     {FilterKey::Posterize, "Posterize", "actFilterPoster4", texts::kFilterPosterize, 27, 8, &PosterizeFilter, "TFormPosterize4", nullptr, &PosterizeDefaults, -1, 0, false},
     {FilterKey::Threshold, "Threshold", "actFilterMonotone", texts::kFilterThreshold, 49, 8, &ThresholdFilter, "TFormThreshold4", &LoadThreshold, &ThresholdDefaults, -1, 0, false},
@@ -167,9 +348,9 @@ constexpr SFilterCatalogueRow kCatalogue[] = {
     {FilterKey::RadialBlur, "RadialBlur", "actFilterBlurZoom", texts::kFilterRadialBlur, 66, 8, &ZoomBlurFilter, "TFormRadialBlur4", &LoadZoomBlur, &ZoomBlurDefaults, -1, 0, false},
     {FilterKey::MotionBlur, "MotionBlur", "actFilterBlurMove4", texts::kFilterMotionBlur, 4, 8, &MotionBlurFilter, "TFormMotionBlur4", nullptr, &MotionBlurDefaults, -1, 0, false},
     {FilterKey::GaussianBlur, "GaussianBlur", "actFilterGauss", texts::kFilterGaussianBlur, 67, 8, &GaussianBlurFilter, "TFormGaussianBlur4", nullptr, &GaussianBlurDefaults, -1, 0, false},
-    {FilterKey::Polar, "Polar", "actFilterPolar", texts::kFilterPolar, 55, 8, nullptr, "TFormPolarCoordinates4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Rotate, "Rotate", "actFilterRotate4", texts::kFilterRotate, 58, 8, nullptr, "TFormRotate4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Scale, "Scale", "actFilterZoom4", texts::kFilterScale, 57, 16, nullptr, "TFormScale4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Polar, "Polar", "actFilterPolar", texts::kFilterPolar, 55, 8, &PolarFilter, "TFormPolarCoordinates4", nullptr, nullptr, 1, 0, false},
+    {FilterKey::Rotate, "Rotate", "actFilterRotate4", texts::kFilterRotate, 58, 8, &RotateFilter, "TFormRotate4", &LoadRotate, &RotateDefaults, -1, 0, false},
+    {FilterKey::Scale, "Scale", "actFilterZoom4", texts::kFilterScale, 57, 16, &ScaleFilter, "TFormScale4", &LoadScale, &ScaleDefaults, -1, 0, false},
     {FilterKey::Noise, "Noise", "actFilterNoise4", texts::kFilterNoise, 25, 16, &NoiseFilter, "TFormNoise4", &LoadNoise, &NoiseDefaults, -1, 0, false},
     {FilterKey::ColorHalftone, "ColorHalftone", "actFilterHalftone", texts::kFilterColorHalftone, 48, 16, &ColorHalftoneFilter, "TFormColorHalftone4", nullptr, &ColorHalftoneDefaults, -1, 0, false},
     {FilterKey::Mosaic, "Mosaic", "actFilterMosaic4", texts::kFilterMosaic, 26, 8, &MosaicFilter, "TFormMosaic4", nullptr, &MosaicDefaults, 4, 0, false},
@@ -179,19 +360,19 @@ constexpr SFilterCatalogueRow kCatalogue[] = {
     {FilterKey::SharpenCustom, "SharpenCustom", "actFilterSharpCustom4", texts::kFilterSharpenCustom, 14, 8, &SharpenCustomFilter, "TFormSharpenCustom4", nullptr, &SharpenCustomDefaults, -1, 0, false},
     {FilterKey::Diffuse, "Diffuse", "actFilterDifuse", texts::kFilterDiffuse, 59, 16, &DiffuseFilter, "TFormDifuse4", &LoadDiffuse, &DiffuseDefaults, -1, 0, false},
     {FilterKey::Emboss, "Emboss", "actFilterEmboss4", texts::kFilterEmboss, 50, 16, &EmbossFilter, "TFormEmboss4", &LoadEmboss, &EmbossDefaults, -1, 0, false},
-    {FilterKey::FindEdges, "FindEdges", "actFilterFindEdge", texts::kFilterFindEdges, 53, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::Solarize, "Solarize", "actFilterSolarization", texts::kFilterSolarize, 56, 0, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::FindEdges, "FindEdges", "actFilterFindEdge", texts::kFilterFindEdges, 53, 0, &EdgeDetectFilter, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Solarize, "Solarize", "actFilterSolarization", texts::kFilterSolarize, 56, 0, &SolarizeFilter, nullptr, nullptr, nullptr, -1, 0, false},
     {FilterKey::Tiles, "Tiles", "actFilterTile", texts::kFilterTiles, 73, 16, &TilesFilter, "TFormTiles4", nullptr, &TilesDefaults, -1, 0, false},
-    {FilterKey::Clouds, "Clouds", "actFilterCloud", texts::kFilterClouds, 70, 16, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::Clouds2, "Clouds2", "actFilterCloud2", texts::kFilterClouds2, 70, 16, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::Plasma, "Plasma", "actFilterPlasma", texts::kFilterPlasma, 71, 16, nullptr, "TFormPlasma4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::CloudsRock, "CloudsRock", "actFilterRock", texts::kFilterCloudsRock, 72, 24, nullptr, "TFormClouds4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Wave, "Wave", "actFilterWave", texts::kFilterWave, 85, 8, nullptr, "TFormWave4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Twirl, "Twirl", "actFilterTwist", texts::kFilterTwirl, 68, 8, nullptr, "TFormTwirl4", nullptr, nullptr, -1, 0, false},
-    {FilterKey::Custom, "Custom", "actFilterCustom55", texts::kFilterCustom, 51, 50, nullptr, "TFormCustom4", nullptr, nullptr, -1, 108, false},
-    {FilterKey::LuminanceToAlpha, "LuminanceToAlpha", "ActEditDens2A", nullptr, 63, 8, nullptr, nullptr, nullptr, nullptr, -1, 0, false},
-    {FilterKey::Lighting, "Lighting", "actFilterLighting", texts::kFilterLighting, 74, 50, nullptr, "TFormLighting4", nullptr, nullptr, -1, 56, false},
-    {FilterKey::Floor, "Floor", "actFilterFloor", texts::kFilterFloor, 40, 87, nullptr, "TFormFloor4", nullptr, nullptr, -1, 0, false},
+    {FilterKey::Clouds, "Clouds", "actFilterCloud", texts::kFilterClouds, 70, 16, &CloudsFilter, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Clouds2, "Clouds2", "actFilterCloud2", texts::kFilterClouds2, 70, 16, &CloudsFilter, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Plasma, "Plasma", "actFilterPlasma", texts::kFilterPlasma, 71, 16, &PlasmaFilter, "TFormPlasma4", &LoadPlasma, &PlasmaDefaults, -1, 0, false},
+    {FilterKey::CloudsRock, "CloudsRock", "actFilterRock", texts::kFilterCloudsRock, 72, 24, &CloudsRockFilter, "TFormClouds4", &LoadCloudsRock, &CloudsRockDefaults, -1, 0, false},
+    {FilterKey::Wave, "Wave", "actFilterWave", texts::kFilterWave, 85, 8, &WaveFilterV2, "TFormWave4", nullptr, &WaveDefaults, -1, 0, false},
+    {FilterKey::Twirl, "Twirl", "actFilterTwist", texts::kFilterTwirl, 68, 8, &TwirlFilter, "TFormTwirl4", nullptr, &TwirlDefaults, -1, 0, false},
+    {FilterKey::Custom, "Custom", "actFilterCustom55", texts::kFilterCustom, 51, 50, &CustomKernelFilter, "TFormCustom4", nullptr, nullptr, -1, 108, false},
+    {FilterKey::LuminanceToAlpha, "LuminanceToAlpha", "ActEditDens2A", nullptr, 63, 8, &LumToAlphaFilter, nullptr, nullptr, nullptr, -1, 0, false},
+    {FilterKey::Lighting, "Lighting", "actFilterLighting", texts::kFilterLighting, 74, 50, &LightingFilter, "TFormLighting4", nullptr, &LightingDefaults, -1, 56, false},
+    {FilterKey::Floor, "Floor", "actFilterFloor", texts::kFilterFloor, 40, 87, &FloorFilter, "TFormFloor4", &LoadFloor, &FloorDefaults, -1, 0, false},
 };
 static_assert(std::size(kCatalogue) == static_cast<size_t>(kFilterKeyCount));
 
@@ -222,7 +403,7 @@ struct SMemoryTable {
       if (row.blockSize == kBlock50) m.data.assign(static_cast<size_t>(row.dataBytes), 0);
       if (row.key == FilterKey::Custom) {
         int32_t kernel[27];
-        InitKernel5x5(kernel);
+        BuiltInKernel5x5(kernel);
         for (int32_t k = 0; k < 27; ++k) StoreLE<int32_t>(m.data.data() + 4 * k, kernel[k]);
       }
       if (row.key == FilterKey::Floor) {
@@ -285,12 +466,6 @@ bool FilterDialogHost::RunFilterDialog(const SFilterCatalogueRow& row, CFlt4Core
   return false;
 }
 
-bool FilterDialogHost::ToolColours(uint32_t& foreground, uint32_t& background) {
-  foreground = background = 0;
-  DebugOutF("filters: no tool window gives the foreground and background colours\n");
-  return false;
-}
-
 FilterDialogHost* SetFilterDialogHost(FilterDialogHost* host) {
   FilterDialogHost* previous = gDialogHost == &gDefaultDialogHost ? nullptr : gDialogHost;
   gDialogHost = host != nullptr ? host : &gDefaultDialogHost;
@@ -303,6 +478,61 @@ SFilterMemory& FilterMemory(FilterKey key) { return Memory().entries[static_cast
 
 void ResetFilterMemory() { Memory().Reset(); }
 
+namespace {
+
+// The percentages of the Bounds of the command the dialog worked for (100 % without one), the
+// aspect lock on.
+void RememberScale(SFilterMemory& m, const void* block) {
+  const auto* b = static_cast<const uint8_t*>(block);
+  const int32_t w0 = gCommandBounds != nullptr ? gCommandBounds->right - gCommandBounds->left : 0;
+  const int32_t h0 = gCommandBounds != nullptr ? gCommandBounds->bottom - gCommandBounds->top : 0;
+  const auto percent = [](int32_t v, int32_t whole) {
+    return whole > 0 ? static_cast<float>(static_cast<double>(v) * 100.0 / whole) : 100.0f;
+  };
+  const float pw = percent(LoadLE<int32_t>(b + 0), w0), ph = percent(LoadLE<int32_t>(b + 4), h0);
+  std::memcpy(m.block + 0, &pw, 4);
+  std::memcpy(m.block + 4, &ph, 4);
+  m.block[8] = 1;
+}
+
+void RememberPlasma(SFilterMemory& m, const void* block) {
+  const auto* b = static_cast<const uint8_t*>(block);
+  m.block[4] = b[4] != 0 ? 1 : 0;
+  const int32_t contrast = RoundHalfAway(static_cast<long double>(LoadLE<uint16_t>(b + 6)) * 100 / 256);
+  StoreLE<uint16_t>(m.block + 6, static_cast<uint16_t>(std::clamp(contrast, 1, 1000)));
+  m.block[8] = b[8];
+  m.block[9] = static_cast<uint8_t>(std::clamp(RoundHalfAway(static_cast<long double>(b[9]) * 100 / 255), 1, 100));
+}
+
+void RememberCloudsRock(SFilterMemory& m, const void* block) {
+  const auto* b = static_cast<const uint8_t*>(block);
+  std::memcpy(m.block, b, 24);
+  const bool rock = LoadLE<uint16_t>(b + 18) != 0;
+  m.inlineBytes[5] = rock ? 1 : 0;
+  StoreLE<uint16_t>(m.inlineBytes + (rock ? 2 : 0), LoadLE<uint16_t>(b + 16));
+  if (rock) StoreLE<uint16_t>(m.inlineBytes + 6, LoadLE<uint16_t>(b + 18));
+}
+
+void RememberFloor(SFilterMemory& m, const SFltFloor& b) {
+  std::memcpy(m.floorValues, b.values, sizeof m.floorValues);
+  const SFltTexture* textures[2] = {&b.ceiling, &b.floor};
+  for (int32_t i = 0; i < 2; ++i) {
+    m.floorPictures[i].reset();
+    m.floorResolutions[i] = 0;
+    const bool fromFile = (b.values[42] & b.values[43] & (1 << i)) != 0;
+    const TMTC* picture = textures[i]->image;
+    if (!fromFile || picture == nullptr || !picture->IsValid()) continue;
+    auto copy = std::make_shared<TMTC>(picture->Width(), picture->Height());
+    if (!copy->IsValid()) continue;
+    for (int32_t y = 0; y < picture->Height(); ++y)
+      std::memcpy(copy->Pixel(0, y), picture->Pixel(0, y), 4 * static_cast<size_t>(picture->Width()));
+    m.floorPictures[i] = std::move(copy);
+    m.floorResolutions[i] = textures[i]->resolution;
+  }
+}
+
+}  // namespace
+
 void RememberFilterBlock(FilterKey key, const void* block, int32_t size) {
   const SFilterCatalogueRow& row = FilterRow(key);
   if (block == nullptr || size != row.blockSize) return;
@@ -311,6 +541,18 @@ void RememberFilterBlock(FilterKey key, const void* block, int32_t size) {
     case kBlock8:
     case kBlock16:
     case kBlock24:
+      if (key == FilterKey::Scale) {
+        RememberScale(m, block);
+        break;
+      }
+      if (key == FilterKey::Plasma) {
+        RememberPlasma(m, block);
+        break;
+      }
+      if (key == FilterKey::CloudsRock) {
+        RememberCloudsRock(m, block);
+        break;
+      }
       std::memcpy(m.block, block, static_cast<size_t>(size));
       // The emboss block holds the dialog's angle negated; the angle is remembered as the dialog
       // shows it (its loader negates it back).
@@ -322,7 +564,7 @@ void RememberFilterBlock(FilterKey key, const void* block, int32_t size) {
       if (b.data != nullptr && b.DataLength() > 0) m.data.assign(b.data, b.data + b.DataLength());
       break;
     }
-    case kBlockFloor: std::memcpy(m.floorValues, static_cast<const SFltFloor*>(block)->values, sizeof m.floorValues); break;
+    case kBlockFloor: RememberFloor(m, *static_cast<const SFltFloor*>(block)); break;
     case kBlockGradientMap: {
       const auto& b = *static_cast<const SGradientMapBlock*>(block);
       m.gradientOptions = b.options;
@@ -432,7 +674,7 @@ struct SBlockHolder {
 // 16, opacity 255.
 bool BuildCloudsBlock(const SFilterCatalogueRow& row, uint8_t* block) {
   uint32_t foreground = 0, background = 0;
-  if (!GetFilterDialogHost().ToolColours(foreground, background)) return false;
+  if (!GetPaperHost().ToolColours(foreground, background)) return false;
   StoreLE<uint32_t>(block + 0, foreground | 0xFF000000u);
   StoreLE<uint32_t>(block + 4, background | 0xFF000000u);
   StoreLE<uint32_t>(block + 8, timeGetTime());
@@ -542,7 +784,10 @@ bool RunFilterCommand(FilterKey key, TPaper& paper, TFlowImage* flow, int32_t la
         }
         core.SetCommand(&command);
         SBlockHolder b;
-        if (!PrepareBlock(row, b, core, paper, useLast)) return false;
+        gCommandBounds = &core.Bounds();
+        const bool prepared = PrepareBlock(row, b, core, paper, useLast);
+        gCommandBounds = nullptr;
+        if (!prepared) return false;
         bool ok;
         {
           WaitCursor cursor;
@@ -603,8 +848,22 @@ bool ReplayBody(const SFilterCatalogueRow& row, FilterProc proc, TPaper& paper, 
       if (values.data.size() != static_cast<size_t>(kFloorValueBytes)) return false;
       InitFloorBlock(b.floor);
       std::memcpy(b.floor.values, values.data.data(), kFloorValueBytes);
-      b.floor.ceiling.image = const_cast<TMTC*>(values.ceilingTexture);
-      b.floor.floor.image = const_cast<TMTC*>(values.floorTexture);
+      // A texture from a file comes with the recording; one from the layer is the layer's part
+      // under the selection scaled into 256 x 256, as the command made it.
+      const TMTC* given[2] = {values.ceilingTexture, values.floorTexture};
+      std::unique_ptr<TMTC>* made[2] = {&b.ceilingImage, &b.floorImage};
+      SFltTexture* textures[2] = {&b.floor.ceiling, &b.floor.floor};
+      for (int32_t i = 0; i < 2; ++i) {
+        const bool fromFile = (b.floor.values[42] & b.floor.values[43] & (1 << i)) != 0;
+        if (fromFile && given[i] != nullptr) {
+          textures[i]->image = const_cast<TMTC*>(given[i]);
+          continue;
+        }
+        if ((b.floor.values[42] & (1 << i)) == 0) continue;
+        *made[i] = std::make_unique<TMTC>();
+        if (!MakeLayerTexture(*core.Layer()->Store(), core.Bounds(), **made[i])) return false;
+        textures[i]->image = made[i]->get();
+      }
       if (!core.Execute(&b.floor, kBlockFloor, nullptr)) return false;
       RefreshAfterFilter(flow, paper, layerIndex);
       return true;
@@ -657,6 +916,23 @@ bool ReplayBlurMoreV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool 
 bool ReplayColorBalanceV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, const SFilterRecordedValues& values,
                           bool record, int32_t keepAlpha) {
   return ReplayFilter(FilterKey::ColorBalance, paper, flow, layerIndex, values, record, keepAlpha);
+}
+
+bool ReplayWaveVariant(int32_t variant, TPaper& paper, TFlowImage* flow, int32_t layerIndex,
+                       const SFilterRecordedValues& values, bool record, int32_t keepAlpha) {
+  const FilterProc proc = variant == 0 ? &WaveFilterV0 : variant == 1 ? &WaveFilterV1 : &WaveFilterV2;
+  const uint8_t id = variant == 0 ? 69 : variant == 1 ? 80 : 85;
+  try {
+    CFlt4Core core(paper, flow, layerIndex, proc, record);
+    if (!core.IsValid() || values.wordCount != 2) return false;
+    uint8_t block[8];
+    SetBlockWord(block, 0, values.words[0]);
+    SetBlockWord(block, 1, values.words[1]);
+    (void)keepAlpha;
+    return core.Run8(id, block);
+  } catch (...) {
+    return false;
+  }
 }
 
 bool ReplayLuminanceToAlphaWithoutColour(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record) {

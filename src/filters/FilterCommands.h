@@ -19,6 +19,7 @@
 // developer output naming the filter. The dialogs are reached through FilterDialogHost, which
 // the filter dialogs install; without them a command that needs its dialog fails the same way.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -90,6 +91,14 @@ inline constexpr int32_t kFilterKeyCount = static_cast<int32_t>(FilterKey::kCoun
 // The remembered values of one filter: the block as its dialog last confirmed it (or the
 // compiled defaults). Word blocks use the first size bytes of block; the 50-byte blocks their
 // inline bytes and data; the gradient map its options and reverse flag; the floor its values.
+// Some filters remember what their dialogs show rather than the block:
+//   Scale: Single width and height percentages (negative when mirrored) at block 0 and 4, the
+//     aspect lock at 8;
+//   Plasma: block 4 monochrome, uint16 contrast in percent at 6, blend mode at 8, opacity in
+//     percent at 9;
+//   CloudsRock: block as confirmed (colours, tile size, contrast and softness of its kind); inline
+//     uint16 clouds contrast at 0, rock contrast at 2, wrap-around at 4, rock at 5, uint16
+//     softness at 6.
 struct SFilterMemory {
   uint8_t block[24]{};
   uint8_t inlineBytes[SFilterParam50::kInlineSize]{};
@@ -97,6 +106,10 @@ struct SFilterMemory {
   SGradOption gradientOptions{0, 0, 0, 0, 1};
   uint8_t gradientReverse = 0;
   uint8_t floorValues[kFloorValueBytes]{};
+  // The floor's pictures taken from files (ceiling, floor) and their resolutions, kept for
+  // Filter > Repeat while the remembered values say "from file".
+  std::shared_ptr<const TMTC> floorPictures[2];
+  int32_t floorResolutions[2]{};
 };
 
 struct SFilterCatalogueRow;
@@ -152,9 +165,6 @@ class FilterDialogHost {
   // preview when it closes), writes the remembered values and fills the block on OK. False when
   // cancelled. The default has no dialogs: it says so on the developer output and answers false.
   virtual bool RunFilterDialog(const SFilterCatalogueRow& row, CFlt4Core& core, void* block);
-  // The tool window's foreground and background colours (pixel values, alpha 255) for the
-  // clouds. The default has none: developer output, false.
-  virtual bool ToolColours(uint32_t& foreground, uint32_t& background);
 };
 // Installing null restores the default host. Returns the host installed before.
 FilterDialogHost* SetFilterDialogHost(FilterDialogHost* host);
@@ -201,6 +211,9 @@ bool ReplayBlurV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool reco
 bool ReplayBlurMoreV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, bool record, int32_t keepAlpha);
 bool ReplayColorBalanceV1(TPaper& paper, TFlowImage* flow, int32_t layerIndex, const SFilterRecordedValues& values,
                           bool record, int32_t keepAlpha);
+// The waves of events 69 (variant 0) and 80 (variant 1); today's wave records event 85.
+bool ReplayWaveVariant(int32_t variant, TPaper& paper, TFlowImage* flow, int32_t layerIndex,
+                       const SFilterRecordedValues& values, bool record, int32_t keepAlpha);
 // The last-used loader of a filter.
 bool LoadLastFilter(FilterKey key, void* block, const CLayerData& layer);
 

@@ -2,6 +2,7 @@
 #include "paint/NibShape.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <new>
 
@@ -280,6 +281,7 @@ bool CPenShape::Layout(Fixed hw, Fixed hh, bool rotate, bool exact, bool whole) 
   supersample_ = exact ? 1 : NibSupersampleFactor(std::max(pixelWidth_, pixelHeight_));
   gridWidth_ = pixelWidth_ * supersample_;
   gridHeight_ = pixelHeight_ * supersample_;
+  builtCells_ = {0, 0, gridWidth_, gridHeight_};
   // The exact paths allocate the part of the grid they build (PlaceExactGrid).
   if (exact) return true;
   return AllocatePlanes(whole);
@@ -302,6 +304,7 @@ bool CPenShape::PlaceExactGrid(int32_t& coveredWidth, int32_t& coveredHeight) {
     coveredWidth = gridWidth_;
     coveredHeight = gridHeight_;
   }
+  builtCells_ = {0, 0, gridWidth_, gridHeight_};
   return AllocatePlanes(false);
 }
 
@@ -315,13 +318,15 @@ void CPenShape::SetAngleValues(int32_t angle) {
   cosine_ = SingleToFix(c);
 }
 
-bool CPenShape::Combine() { return CombineRect(gridWidth_, gridHeight_); }
+bool CPenShape::Combine() { return CombineCells(builtCells_); }
 
-bool CPenShape::CombineRect(int32_t width, int32_t height) {
+bool CPenShape::CombineRect(int32_t width, int32_t height) { return CombineCells({0, 0, width, height}); }
+
+bool CPenShape::CombineCells(const TRect& cells) {
   const size_t n = static_cast<size_t>(gridWidth_) * static_cast<size_t>(gridHeight_);
   if (distance_.size() < n || coverage_.size() < n || result_.size() < n) return false;
-  width = std::clamp(width, 0, gridWidth_);
-  height = std::clamp(height, 0, gridHeight_);
+  const int32_t left = std::clamp(cells.left, 0, gridWidth_), right = std::clamp(cells.right, left, gridWidth_);
+  const int32_t top = std::clamp(cells.top, 0, gridHeight_), bottom = std::clamp(cells.bottom, top, gridHeight_);
   const int32_t* table = nullptr;
   int64_t last = 0;
   if (useFalloff_ && useLookup_) {
@@ -332,11 +337,11 @@ bool CPenShape::CombineRect(int32_t width, int32_t height) {
     table = gradeMap_->Table();
     last = gradeMap_->LastIndex();
   }
-  // The mode is chosen once; each row walks the first width cells.
+  // The mode is chosen once; each row walks its cells from left to right.
   const auto eachCell = [&](auto cell) {
-    for (int32_t row = 0; row < height; ++row) {
-      const size_t first = static_cast<size_t>(row) * static_cast<size_t>(gridWidth_);
-      for (size_t i = first; i < first + static_cast<size_t>(width); ++i) cell(i);
+    for (int32_t row = top; row < bottom; ++row) {
+      const size_t first = static_cast<size_t>(row) * static_cast<size_t>(gridWidth_) + static_cast<size_t>(left);
+      for (size_t i = first; i < first + static_cast<size_t>(right - left); ++i) cell(i);
     }
   };
   if (!useFalloff_) {
@@ -357,37 +362,106 @@ bool CPenShape::CombineRect(int32_t width, int32_t height) {
 // ---------------------------------------------------------------------------------------------
 // Supersampled footprints
 
-bool CPenShape::SetCircle(Fixed radius) {
+bool CPenShape::SetCircle(Fixed radius, const SSampleWindow* window) {
   Fixed r;
   if (!QuantizeNibRadius(radius, r)) {
     built_ = false;
     return false;
   }
-  if (built_ && kind_ == Kind::kCircle && r == size_ && ratio_ == 100) return true;
-  built_ = false;
-  kind_ = Kind::kCircle;
-  size_ = r;
-  ratio_ = 100;
-  SetAngleValues(0);
-  if (!Layout(r, r, false, false, true)) return false;
-  FillCircle();
-  built_ = Combine();
-  if (!built_) std::fill(result_.begin(), result_.end(), 0);  // as a cleared layout leaves it
-  return built_;
+  if (!built_ || kind_ != Kind::kCircle || r != size_ || ratio_ != 100) {
+    built_ = false;
+    kind_ = Kind::kCircle;
+    size_ = r;
+    ratio_ = 100;
+    SetAngleValues(0);
+    if (!Layout(r, r, false, false, true)) return false;
+    builtCells_ = {0, 0, 0, 0};
+  }
+  return BuildCells(window, [this](const TRect& cells) { FillCircle(cells); });
 }
 
-void CPenShape::FillCircle() {
+TRect CPenShape::WantedCells(const SSampleWindow* window) const {
+  if (window == nullptr) return {0, 0, gridWidth_, gridHeight_};
+  const TRect& p = window->pixels;
+  if (p.right <= p.left || p.bottom <= p.top) return {0, 0, 0, 0};
+  // The cell a pixel reads, as SampleAt and the renderer's walk find it.
+  const int64_t ss = supersample_;
+  const auto cell = [ss](int64_t pixel, Fixed dabCentre, Fixed gridCentre) {
+    return (((pixel << 16) - dabCentre + 0x8000 + gridCentre) * ss) >> 16;
+  };
+  const int64_t left = std::max<int64_t>(cell(p.left, window->cx, centreX_), 0);
+  const int64_t right = std::min<int64_t>(cell(int64_t{p.right} - 1, window->cx, centreX_) + 1, gridWidth_);
+  const int64_t top = std::max<int64_t>(cell(p.top, window->cy, centreY_), 0);
+  const int64_t bottom = std::min<int64_t>(cell(int64_t{p.bottom} - 1, window->cy, centreY_) + 1, gridHeight_);
+  if (right <= left || bottom <= top) return {0, 0, 0, 0};
+  return {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
+          static_cast<int32_t>(bottom)};
+}
+
+template <class Fill>
+bool CPenShape::BuildCells(const SSampleWindow* window, Fill fill) {
+  const TRect want = WantedCells(window);
+  const TRect old = builtCells_;
+  const auto empty = [](const TRect& r) { return r.right <= r.left || r.bottom <= r.top; };
+  if (empty(want) || (!empty(old) && want.left >= old.left && want.top >= old.top && want.right <= old.right &&
+                      want.bottom <= old.bottom)) {
+    built_ = true;
+    return true;
+  }
+  // The built cells grow to the rectangle around them and the wanted ones; only the cells new to
+  // it are built (the strips above, below, left and right of the old rectangle).
+  const TRect grown = empty(old) ? want
+                                 : TRect{std::min(old.left, want.left), std::min(old.top, want.top),
+                                         std::max(old.right, want.right), std::max(old.bottom, want.bottom)};
+  const std::array<TRect, 4> strips = empty(old) ? std::array<TRect, 4>{grown, TRect{}, TRect{}, TRect{}}
+                                     : std::array<TRect, 4>{TRect{grown.left, grown.top, grown.right, old.top},
+                                                            TRect{grown.left, old.bottom, grown.right, grown.bottom},
+                                                            TRect{grown.left, old.top, old.left, old.bottom},
+                                                            TRect{old.right, old.top, grown.right, old.bottom}};
+  bool combined = true;
+  for (const TRect& strip : strips) {
+    if (empty(strip)) continue;
+    fill(strip);
+    combined = combined && CombineCells(strip);
+  }
+  built_ = combined;
+  if (!built_) {
+    builtCells_ = {0, 0, 0, 0};
+    std::fill(result_.begin(), result_.end(), 0);  // as a cleared layout leaves it
+    return false;
+  }
+  builtCells_ = grown;
+  return true;
+}
+
+namespace {
+
+// CircleEdgeCoverage of a cell at (x, y) from the centre of a circle of radius r (size in 16.16),
+// d its distance in pixels: a cell more than a pixel and a half inside the edge is whole and one
+// more than that outside is empty (the cell's square reaches at most 0.71 pixels from its centre),
+// so that only the cells of the rim are measured.
+inline Fixed RimCoverage(Fixed x, Fixed y, float d, float r, Fixed size) {
+  if (d + 1.5f < r) return 0x10000;
+  if (d - 1.5f > r) return 0;
+  return CircleEdgeCoverage(x, y, FixHypot(x, y), size, 0x8000, 0x8000);
+}
+
+}  // namespace
+
+void CPenShape::FillCircle(const TRect& cells) {
   const int32_t step = 0x10000 / supersample_;
   const float halfWidth = FixToSingle(halfWidth_);
-  size_t i = 0;
-  for (int32_t row = 0; row < gridHeight_; ++row) {
+  const float radius = FixToSingle(size_);
+  for (int32_t row = cells.top; row < cells.bottom; ++row) {
     const Fixed y = step / 2 - centreY_ + row * step;
     const float yf = FixToSingle(y);
-    for (int32_t column = 0; column < gridWidth_; ++column, ++i) {
+    size_t i = static_cast<size_t>(row) * static_cast<size_t>(gridWidth_) + static_cast<size_t>(cells.left);
+    for (int32_t column = cells.left; column < cells.right; ++column, ++i) {
       const Fixed x = step / 2 - centreX_ + column * step;
       const float xf = FixToSingle(x);
-      distance_[i] = RoundToFix(std::sqrt(xf * xf + yf * yf) / halfWidth);
-      coverage_[i] = antialias_ ? CircleEdgeCoverage(x, y, FixHypot(x, y), size_, 0x8000, 0x8000) : 0x10000;
+      const float d = std::sqrt(xf * xf + yf * yf);
+      distance_[i] = RoundToFix(d / halfWidth);
+      coverage_[i] = antialias_ ? RimCoverage(x, y, d, radius, size_) : 0x10000;
     }
   }
 }
@@ -421,36 +495,37 @@ bool CPenShape::PrepareEllipse(Fixed radius, int32_t ratio, int32_t angle, bool 
   return Layout(SingleToFix(ellipse_.hx) + 0x20000, SingleToFix(ellipse_.hy) + 0x20000, false, exact, !exact);
 }
 
-bool CPenShape::SetEllipse(Fixed radius, int32_t ratio, int32_t angle) {
+bool CPenShape::SetEllipse(Fixed radius, int32_t ratio, int32_t angle, const SSampleWindow* window) {
   Fixed r;
   if (!QuantizeNibRadius(radius, r)) {
     built_ = false;
     return false;
   }
-  if (built_ && kind_ == Kind::kEllipse && r == size_ && ratio == ratio_ && angle == angle_) return true;
-  built_ = false;
-  kind_ = Kind::kEllipse;
-  if (!PrepareEllipse(r, ratio, angle, false)) return false;
-  FillEllipse();
-  built_ = Combine();
-  if (!built_) std::fill(result_.begin(), result_.end(), 0);  // as a cleared layout leaves it
-  return built_;
+  if (!built_ || kind_ != Kind::kEllipse || r != size_ || ratio != ratio_ || angle != angle_) {
+    built_ = false;
+    kind_ = Kind::kEllipse;
+    if (!PrepareEllipse(r, ratio, angle, false)) return false;
+    builtCells_ = {0, 0, 0, 0};
+  }
+  return BuildCells(window, [this](const TRect& cells) { FillEllipse(cells); });
 }
 
-void CPenShape::FillEllipse() {
+void CPenShape::FillEllipse(const TRect& cells) {
   const int32_t step = 0x10000 / supersample_;
-  const float invR = 1.0f / FixToSingle(size_);
+  const float radius = FixToSingle(size_);
+  const float invR = 1.0f / radius;
   const Fixed k = FixDiv(100, EffectiveRatio(ratio_));
-  size_t i = 0;
-  for (int32_t row = 0; row < gridHeight_; ++row) {
+  for (int32_t row = cells.top; row < cells.bottom; ++row) {
     const Fixed y = step / 2 - centreY_ + row * step;
-    for (int32_t column = 0; column < gridWidth_; ++column, ++i) {
+    size_t i = static_cast<size_t>(row) * static_cast<size_t>(gridWidth_) + static_cast<size_t>(cells.left);
+    for (int32_t column = cells.left; column < cells.right; ++column, ++i) {
       const Fixed x = step / 2 - centreX_ + column * step;
       const Fixed u = FixMul(x, cosine_) - FixMul(y, sine_);
       const Fixed v = FixMul(FixMul(x, sine_) + FixMul(y, cosine_), k);
       const float uf = FixToSingle(u), vf = FixToSingle(v);
-      distance_[i] = RoundToFix(std::sqrt(uf * uf + vf * vf) * invR);
-      coverage_[i] = antialias_ ? CircleEdgeCoverage(u, v, FixHypot(u, v), size_, 0x8000, 0x8000) : 0x10000;
+      const float d = std::sqrt(uf * uf + vf * vf);
+      distance_[i] = RoundToFix(d * invR);
+      coverage_[i] = antialias_ ? RimCoverage(u, v, d, radius, size_) : 0x10000;
     }
   }
 }

@@ -98,6 +98,13 @@ Fixed CircleEdgeCoverage(Fixed x, Fixed y, Fixed d, Fixed r, Fixed hh, Fixed hw)
 // The largest half extent of any footprint, 512 pixels (image nibs beyond it are refused).
 inline constexpr Fixed kMaxNibHalfExtent = 512 << 16;
 
+// The pixels a supersampled footprint will be read at: a dab centred at (cx, cy) on the pixels of
+// the rectangle (the dab's bounds clipped to its target).
+struct SSampleWindow {
+  Fixed cx = 0, cy = 0;
+  TRect pixels{0, 0, 0, 0};
+};
+
 class CPenShape {
  public:
   // Built clear, falloff and lookup on, antialias off; then SetCircle(10) (10 raw units).
@@ -115,9 +122,12 @@ class CPenShape {
   }
 
   // Supersampled footprints centred in their grid, reused while their inputs are unchanged.
-  bool SetCircle(Fixed radius);
+  // Without a window the whole grid is built. With one, only the cells its pixels read are (a
+  // large nib on a small canvas costs the canvas, not the nib); the built cells are kept and a
+  // later window of the same nib adds only what it lacks. A cell holds the same value either way.
+  bool SetCircle(Fixed radius, const SSampleWindow* window = nullptr);
   // ratio in percent (below 1 it is taken as 1, above 100 as 100), angle in degrees.
-  bool SetEllipse(Fixed radius, int32_t ratio, int32_t angle);
+  bool SetEllipse(Fixed radius, int32_t ratio, int32_t angle, const SSampleWindow* window = nullptr);
   bool SetImageNib(const CPenShapeObj* nib, bool force);
 
   // Footprints at pixel resolution for a dab centred at (cx, cy); never reused. Without
@@ -157,6 +167,8 @@ class CPenShape {
   Fixed CentreX() const { return centreX_; }
   Fixed CentreY() const { return centreY_; }
   const TRect& Bounds() const { return bounds_; }
+  // The grid cells that hold the footprint (the whole grid but for windowed supersampled builds).
+  const TRect& BuiltCells() const { return builtCells_; }
   int32_t Supersample() const { return supersample_; }
   int32_t PixelWidth() const { return pixelWidth_; }
   int32_t PixelHeight() const { return pixelHeight_; }
@@ -179,12 +191,18 @@ class CPenShape {
   void PrepareEllipseGeometry(Fixed radius, int32_t ratio, int32_t angle);
   bool PrepareEllipse(Fixed radius, int32_t ratio, int32_t angle, bool exact);
   void SetAngleValues(int32_t angle);
-  void FillCircle();
-  void FillEllipse();
+  void FillCircle(const TRect& cells);
+  void FillEllipse(const TRect& cells);
+  // The cells a window reads (the whole grid without one), inside the grid.
+  TRect WantedCells(const SSampleWindow* window) const;
+  // Builds (fill, then combine) the wanted cells that are not built yet.
+  template <class Fill>
+  bool BuildCells(const SSampleWindow* window, Fill fill);
   void FillImage();
   bool Combine();
   // Combine over the top-left width x height cells only (the exact paths' covered pixels).
   bool CombineRect(int32_t width, int32_t height);
+  bool CombineCells(const TRect& cells);
   void FillDistanceRect(int32_t width, int32_t height);
   bool AllocatePlanes(bool whole);
 
@@ -221,6 +239,7 @@ class CPenShape {
   int32_t gridWidth_ = 0, gridHeight_ = 0;
   SEllipseNib ellipse_;
   int64_t firstColumn_ = 0, firstRow_ = 0;
+  TRect builtCells_{0, 0, 0, 0};
   int64_t limitWidth_ = INT64_MAX, limitHeight_ = INT64_MAX;
   // The exact paths' grid: the covered pixels inside the limit (first column, first row and
   // the covered size are narrowed to them), allocated cleared.

@@ -216,12 +216,15 @@ bool CPenRender::PrepareNib() {
   const int32_t aspect = nibShape_.GetAspectPercent();
   const int32_t angle = nibShape_.GetAngleInt();
   const bool exact = params_.option2 != 0;
+  // The walk reads the footprint at the pixels of the dab's bounds only.
+  const SSampleWindow window{centreX_, centreY_, bounds_};
   bool ok;
   if (aspect == 100) {
-    ok = exact ? shape_->SetExactCircle(centreX_, centreY_, minorAxis_, radiusX_) : shape_->SetCircle(radiusX_);
+    ok = exact ? shape_->SetExactCircle(centreX_, centreY_, minorAxis_, radiusX_)
+               : shape_->SetCircle(radiusX_, &window);
   } else {
     ok = exact ? shape_->SetExactEllipse(centreX_, centreY_, minorAxis_, -angle, aspect, radiusX_)
-               : shape_->SetEllipse(radiusX_, aspect, -angle);
+               : shape_->SetEllipse(radiusX_, aspect, -angle, &window);
   }
   return ok ? true : Fail("the nib could not be prepared");
 }

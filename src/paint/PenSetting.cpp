@@ -1,6 +1,9 @@
 // Pen types and their registry pen settings.
 #include "paint/PenSetting.h"
 
+#include <cmath>
+
+#include "paint/PaintParam.h"
 #include "platform/Registry.h"
 #include "raster/SafeConvert.h"
 
@@ -163,6 +166,85 @@ bool WritePenSetting(CRegistryKey& key, const SPenSetting& r) {
          key.WriteBool("ifEDGE", r.ifEdge != 0) && key.WriteBool("useTone", r.useTone != 0) &&
          key.WriteBool("useGradation", r.useGradation != 0) && key.WriteDouble("opaque", r.opaque) &&
          key.WriteDouble("penSpacing", r.penSpacing) && key.WriteInteger("airMap", r.airMap);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The older pens' slots
+
+namespace {
+// A value from the settings file that is not a finite number keeps the default.
+void KeepFinite(float& value, float fallback) {
+  if (!std::isfinite(value)) value = fallback;
+}
+}  // namespace
+
+uint8_t OldPenType(int32_t pen) {
+  return pen >= 0 && pen < kOldPenCount ? OldPenSettingType(static_cast<uint8_t>(pen)) : 255;
+}
+
+SPenSetting* CPenSettingBlock::Slot(int32_t pen, int32_t slot) {
+  if (pen < 0 || pen >= kOldPenCount || slot < 0 || slot >= kPenSlotCount) return nullptr;
+  return &records_[static_cast<size_t>(pen * kPenSlotCount + slot)];
+}
+
+const SPenSetting* CPenSettingBlock::Slot(int32_t pen, int32_t slot) const {
+  return const_cast<CPenSettingBlock*>(this)->Slot(pen, slot);
+}
+
+SPenSetting* CPenSettingBlock::Record(int32_t index) {
+  return index >= 0 && index < kPenSettingRecordCount ? &records_[static_cast<size_t>(index)] : nullptr;
+}
+
+const SPenSetting* CPenSettingBlock::Record(int32_t index) const {
+  return const_cast<CPenSettingBlock*>(this)->Record(index);
+}
+
+void CPenSettingBlock::SetDefaults() {
+  for (int32_t i = 0; i < kPenSettingRecordCount; ++i) InitPenSetting(records_[static_cast<size_t>(i)], OldPenType(i / kPenSlotCount));
+}
+
+bool LoadPenSettings(CRegistry& store, CPenSettingBlock& block) {
+  CRegistryKey key(&store);
+  const std::string root(kRegistryRoot);
+  for (int32_t pen = 0; pen < kOldPenCount; ++pen) {
+    const uint8_t type = OldPenType(pen);
+    for (int32_t slot = 1; slot <= kPenSlotCount; ++slot) {
+      SPenSetting& record = *block.Slot(pen, slot - 1);
+      InitPenSetting(record, type);
+      std::string path;
+      if (!PenSettingKey(type, slot, root, path)) continue;
+      key.CloseKey();
+      if (!key.OpenKey("\\" + path, false)) continue;
+      const SPenSetting defaults = record;
+      ReadPenSetting(key, record);
+      KeepFinite(record.min, defaults.min);
+      KeepFinite(record.width, defaults.width);
+      KeepFinite(record.gamma, defaults.gamma);
+      KeepFinite(record.effect, defaults.effect);
+      KeepFinite(record.env, defaults.env);
+      KeepFinite(record.speed, defaults.speed);
+      KeepFinite(record.opaque, defaults.opaque);
+      KeepFinite(record.penSpacing, defaults.penSpacing);
+    }
+  }
+  key.CloseKey();
+  return true;
+}
+
+bool SavePenSettings(CRegistry& store, const CPenSettingBlock& block) {
+  CRegistryKey key(&store);
+  const std::string root(kRegistryRoot);
+  bool all = true;
+  for (int32_t pen = 0; pen < kOldPenCount; ++pen) {
+    for (int32_t slot = 1; slot <= kPenSlotCount; ++slot) {
+      std::string path;
+      if (!PenSettingKey(OldPenType(pen), slot, root, path)) continue;
+      key.CloseKey();
+      if (!key.OpenKey("\\" + path, true) || !WritePenSetting(key, *block.Slot(pen, slot - 1))) all = false;
+    }
+  }
+  key.CloseKey();
+  return all;
 }
 
 }  // namespace tf

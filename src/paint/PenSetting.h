@@ -3,11 +3,13 @@
 // The older engines' pen types 0..8 with their per-type constants, and the 44-byte pen-setting
 // record that the registry keeps under <root>\penSetting\<type name><slot> and recorded tool
 // events carry.
+#include <array>
 #include <cstdint>
 #include <string>
 
 namespace tf {
 
+class CRegistry;
 class CRegistryKey;
 
 // Pen types.
@@ -65,5 +67,40 @@ bool ReadPenSetting(const CRegistryKey& registry, SPenSetting& record);
 // Writes the fourteen values in table order (floats as doubles, switches as 0/1 dwords, airMap
 // a dword); false when any write fails.
 bool WritePenSetting(CRegistryKey& registry, const SPenSetting& record);
+
+// The older pens' setting slots: 8 pens x 5 slots, record index = pen x 5 + slot - 1 (slot 1..5).
+// Pens 0..7 use the pen-setting types 0, 3, 1, 5, 2, 6, 7, 8 (paint kinds 0, 1, 2, 3, 4 and 5, 6,
+// 7, 8).
+inline constexpr int32_t kOldPenCount = 8;
+inline constexpr int32_t kPenSlotCount = 5;
+inline constexpr int32_t kPenSettingRecordCount = kOldPenCount * kPenSlotCount;
+
+class CPenSettingBlock {
+ public:
+  // Every record zero (the state without settings); LoadPenSettings fills the defaults.
+  CPenSettingBlock() : records_{} {}
+  // The record of a pen (0..7) and slot index (0..4); null out of range.
+  SPenSetting* Slot(int32_t pen, int32_t slot);
+  const SPenSetting* Slot(int32_t pen, int32_t slot) const;
+  // The record of a record index 0..39; null out of range.
+  SPenSetting* Record(int32_t index);
+  const SPenSetting* Record(int32_t index) const;
+  // Each record takes its pen type's defaults.
+  void SetDefaults();
+
+ private:
+  std::array<SPenSetting, kPenSettingRecordCount> records_;
+};
+
+// The pen-setting type of an older pen 0..7; 255 otherwise.
+uint8_t OldPenType(int32_t pen);
+
+// Every slot from its key "<root>\penSetting\<name><slot>" of the store, over its type's
+// defaults: a missing key or value keeps the defaults, and so does a value that is not a finite
+// number. False only when the store cannot be read (it is then left as it was read).
+bool LoadPenSettings(CRegistry& store, CPenSettingBlock& block);
+// Every slot's key made and its fourteen values written into the store (the caller saves the
+// store); a slot that cannot be written is skipped. False when a slot could not be written.
+bool SavePenSettings(CRegistry& store, const CPenSettingBlock& block);
 
 }  // namespace tf

@@ -75,6 +75,10 @@ class TStroke {
   void StoreAirMapKind(uint8_t kind) { airMapKind_ = kind; }
   void SetRawPoints(bool on) { rawPoints_ = on; }
   void SetShapeStroke(bool on) { shapeStroke_ = on; }
+  // Set while the program drives the stroke (shapes painted, events replayed): the document
+  // window's stroke road then takes it whatever keys are held and during playback.
+  void SetProgramDriven(bool on) { programDriven_ = on; }
+  bool IsProgramDriven() const { return programDriven_; }
 
   // The pen settings as a record, and back (through the setters above).
   void GetPenSetting(SPenSetting& record) const;
@@ -189,6 +193,7 @@ class TStroke {
   uint8_t airMapKind_ = 3;
   bool useTone_ = false, useGradation_ = false, rawPoints_ = false, shapeStroke_ = false, keepAlpha_ = false,
        changed_ = false;
+  bool programDriven_ = false;
   uint32_t colour_ = 0;
   int32_t layerIndex_ = 0;
   uint8_t penType_ = 0;

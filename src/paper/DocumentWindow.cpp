@@ -17,6 +17,20 @@ PaperHost& GetPaperHost() { return Slot::Get(); }
 SPaperSettings PaperSettings() { return GetPaperHost().Settings(); }
 CGradMngr* MainGradMngr() { return GetPaperHost().MainGradMngr(); }
 
+bool CommandGateAllows(const SCommandGateState& s, bool allowDuringPlayback, bool onlyWhenPaused) {
+  if (!s.documentReady || s.unattendedMode || !s.modernEngine || s.strokeActive || s.keyMoveMode || s.textWindowOpen)
+    return false;
+  if (!s.playing) return true;
+  if (!allowDuringPlayback) return false;
+  return !onlyWhenPaused || s.playbackPaused;
+}
+
+bool PaperHost::ToolColours(uint32_t& foreground, uint32_t& background) {
+  foreground = background = 0;
+  DebugOut("no tool window gives the foreground and background colours\n");
+  return false;
+}
+
 bool DocumentWindow::CopySelectionToClipboard(int32_t layer, int32_t mask) {
   (void)layer;
   (void)mask;

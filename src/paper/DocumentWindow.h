@@ -88,6 +88,22 @@ class DocumentWindow {
   virtual bool CopySelectionToClipboard(int32_t layer, int32_t mask);
 };
 
+// The one command gate of every document window (a refusal is silent): no ready document, an
+// unattended run, an older-version stream playing (no current stroke engine), a stroke in
+// progress, the cursor-key move mode or the text tool's window refuse; a playback refuses unless
+// allowed, and with onlyWhenPaused unless paused.
+struct SCommandGateState {
+  bool documentReady = false;
+  bool unattendedMode = false;
+  bool modernEngine = false;
+  bool strokeActive = false;
+  bool keyMoveMode = false;
+  bool textWindowOpen = false;
+  bool playing = false;
+  bool playbackPaused = false;
+};
+bool CommandGateAllows(const SCommandGateState& state, bool allowDuringPlayback, bool onlyWhenPaused);
+
 // Settings of the settings object that the document reads (its registry values), with their
 // defaults.
 struct SPaperSettings {
@@ -123,6 +139,9 @@ class PaperHost {
   // The gradient set of the main window's tool window (the gradient map filter takes its
   // gradient from it); null while there is none.
   virtual CGradMngr* MainGradMngr() { return nullptr; }
+  // The tool window's foreground and background colours (pixel values, alpha 255), which the
+  // clouds filters paint with. The default has no tool window: developer output, false.
+  virtual bool ToolColours(uint32_t& foreground, uint32_t& background);
 };
 
 // Installing null restores the default host. Returns the host installed before.

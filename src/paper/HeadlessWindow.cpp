@@ -13,10 +13,14 @@ HeadlessDocumentWindow::~HeadlessDocumentWindow() {
 }
 
 bool HeadlessDocumentWindow::PrepareCommand(bool allowDuringPlayback, bool onlyWhenPaused) {
-  if (!paper_->ready || !paper_->HasModernEngine() || strokeActive || textToolOpen) return false;
-  if (!playing) return true;
-  if (!allowDuringPlayback) return false;
-  return !onlyWhenPaused || playbackPaused;
+  SCommandGateState state;
+  state.documentReady = paper_->ready != 0;
+  state.modernEngine = paper_->HasModernEngine();
+  state.strokeActive = strokeActive;
+  state.textWindowOpen = textToolOpen;
+  state.playing = playing;
+  state.playbackPaused = playbackPaused;
+  return CommandGateAllows(state, allowDuringPlayback, onlyWhenPaused);
 }
 
 bool HeadlessDocumentWindow::SetModified(bool value) {

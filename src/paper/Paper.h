@@ -478,6 +478,8 @@ class TPaper {
   bool AcceptStrokePoint(float& x, float& y, float& pressure) const;
   // The working copy as the stroke manager paints into it.
   static SStrokeCanvas CanvasOf(TFlowImage& flow);
+  // The stroke's store rectangle cut to the layer's store (empty when nothing of it is inside).
+  void ClipStrokeToStore(int32_t layer, SRectWH& store) const;
   void SetStrokeProgress(bool active, int32_t points);
   int32_t strokePoints_ = 0;
   bool strokePointFailed_ = false;  // a point of the open stroke was not painted

@@ -233,6 +233,14 @@ bool TPaper::AcceptStrokePoint(float& x, float& y, float& pressure) const {
   return true;
 }
 
+void TPaper::ClipStrokeToStore(int32_t layer, SRectWH& store) const {
+  // A stroke drawn wholly beside the layer (in the window's margin) changed no pixel: it ends like
+  // a click, with nothing to undo, rather than as an undo save that failed.
+  const CLayerData* data = GetLayer(layer);
+  if (data == nullptr || !ClipRectToSize(store, SSize{data->StoreWidth(), data->StoreHeight()}))
+    store = SRectWH{0, 0, 0, 0};
+}
+
 SStrokeCanvas TPaper::CanvasOf(TFlowImage& flow) {
   return SStrokeCanvas{&flow.Image(), &flow.WorkChannel(), TPoint{flow.canvasRect.left, flow.canvasRect.top}};
 }
@@ -316,6 +324,7 @@ bool TPaper::EndStroke(TFlowImage* flow, TStroke& stroke, bool record, SRectWH& 
   const int32_t layer = GetStrokeLayer(stroke);
   SRectWH store = rect;
   RectToStore(layer, store);
+  ClipStrokeToStore(layer, store);
   bool ok = true;
   if (record) {
     if (eventMngr_ != nullptr) {
@@ -390,6 +399,7 @@ bool TPaper::EndStrokeMngr(TFlowImage* flow, TStroke& stroke, bool record, SRect
   const int32_t layer = strokeMngr_->GetLayer();
   SRectWH store = rect;
   RectToStore(layer, store);
+  ClipStrokeToStore(layer, store);
   bool ok = true;
   if (record) {
     if (eventMngr_ != nullptr) {

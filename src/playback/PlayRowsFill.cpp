@@ -11,6 +11,7 @@
 #include "paper/FlowImage.h"
 #include "paper/Paper.h"
 #include "platform/BlockPack.h"
+#include "events/EventPacket.h"
 #include "playback/PlayRows.h"
 
 namespace tf {
@@ -104,7 +105,7 @@ bool PlayFillEllipseOld(SPlayCall& call) {
   SFillFields f;
   // Recordings above 305 drew this packet with the newer ellipse.
   return ReadFill(call, f) &&
-         call.paper.FillEllipse(call.flow, f.layer, false, f.first, f.second, call.appVersion > 305);
+         call.paper.FillEllipse(call.flow, f.layer, false, f.first, f.second, call.appVersion > kOlderEllipseAppVersion);
 }
 
 bool PlayFillEllipse(SPlayCall& call) {

@@ -36,6 +36,14 @@ bool PlayLuminanceToAlphaWithoutColour(const SFilterReplayCall& call) {
   return ReplayLuminanceToAlphaWithoutColour(call.paper, call.flow, call.layer, false);
 }
 
+// The waves of events 69 and 80 (today's records 85).
+bool PlayWaveV0(const SFilterReplayCall& call) {
+  return ReplayWaveVariant(0, call.paper, call.flow, call.layer, RecordedValues(call), false, call.alphaProtect);
+}
+bool PlayWaveV1(const SFilterReplayCall& call) {
+  return ReplayWaveVariant(1, call.paper, call.flow, call.layer, RecordedValues(call), false, call.alphaProtect);
+}
+
 // The first blur, blur more and colour balance (events 0, 1 and 17).
 bool PlayBlurV1(const SFilterReplayCall& call) {
   return ReplayBlurV1(call.paper, call.flow, call.layer, false, call.alphaProtect);
@@ -67,6 +75,8 @@ std::vector<SFilterReplayRow> MakeRows() {
   rows.push_back(SFilterReplayRow{FilterClassOfId(0), 0, &PlayBlurV1, "BlurV1"});
   rows.push_back(SFilterReplayRow{FilterClassOfId(1), 1, &PlayBlurMoreV1, "BlurMoreV1"});
   rows.push_back(SFilterReplayRow{FilterClassOfId(17), 17, &PlayColorBalanceV1, "ColorBalanceV1"});
+  rows.push_back(SFilterReplayRow{FilterClassOfId(69), 69, &PlayWaveV0, "WaveV0"});
+  rows.push_back(SFilterReplayRow{FilterClassOfId(80), 80, &PlayWaveV1, "WaveV1"});
   return rows;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "paper/Paper.h"
+#include "events/EventPacket.h"
 #include "playback/PlayRows.h"
 
 namespace tf {
@@ -188,7 +189,7 @@ bool PlaySelectEllipseOlder(SPlayCall& c) {
   uint8_t mode = 0;
   TPoint a{}, b{};
   return ReadShape(c.payload, h, mode, a, b) &&
-         c.paper.SelectEllipse(c.flow, h.layer, false, mode, a, b, c.appVersion > 305);
+         c.paper.SelectEllipse(c.flow, h.layer, false, mode, a, b, c.appVersion > kOlderEllipseAppVersion);
 }
 
 bool PlaySelectEllipse(SPlayCall& c) {

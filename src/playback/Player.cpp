@@ -493,7 +493,6 @@ bool CPlayer::playFilter(const SPacketFrame& frame, const CPlayPayload& payload)
   SFilterBlock block{};
   CColorSlotGroup gradient(16);
   SGradOption options{};
-  std::unique_ptr<TMTC> madeFloor, madeWall;
   switch (cls) {
     case kPcFilter0:
       if (id == 0 || id == 1 || id == 12 || id == 13 || id == 64 || id == 65) call.alphaProtect = protect;
@@ -524,27 +523,21 @@ bool CPlayer::playFilter(const SPacketFrame& frame, const CPlayPayload& payload)
         call.alphaProtect = protect;
       } else if (id == kFilterFloor) {
         if (n != kFloorItemSize || block.itemSize.get() != kFloorItemSize) return false;
-        // The textures from image files travel as state packets 128 and 129; a missing one is
-        // replaced by a copy of the layer's pixels.
-        const bool floorFromFile = block.firstTextureField.get() != 0;
-        const bool wallFromFile = block.secondTextureField.get() != 0;
-        if ((floorFromFile && !events_->floorTexture) || (wallFromFile && !events_->wallTexture)) {
+        // The textures from image files travel as state packets 128 (ceiling) and 129 (floor);
+        // which ones came from files say bits 0 and 1 of bytes 42 (in use) and 43 (from a file)
+        // of the 63 values (the block's texture fields hold resolutions). A texture from the
+        // layer, or a file texture missing from the recording, is made by the replay from the
+        // layer's part under the selection, as the command made it.
+        const uint8_t* values = call.data.data();
+        const bool ceilingFromFile = (values[42] & values[43] & 1) != 0;
+        const bool floorFromFile = (values[42] & values[43] & 2) != 0;
+        if ((ceilingFromFile && !events_->floorTexture) || (floorFromFile && !events_->wallTexture)) {
           char text[160];
           std::snprintf(text, sizeof text, "再生に必要な画像オブジェクトが不足しています! (%d, %d)", 38, 40);
           warn(text);
         }
-        auto layerCopy = [&]() -> std::unique_ptr<TMTC> {
-          auto image = std::make_unique<TMTC>(data->StoreWidth(), data->StoreHeight());
-          if (!image->IsValid()) return nullptr;
-          TPoint dest{0, 0};
-          SRectWH source{0, 0, data->StoreWidth(), data->StoreHeight()};
-          if (!data->Store()->CopyToImage(*image, dest, source, 255, false)) return nullptr;
-          return image;
-        };
-        if (!events_->floorTexture) madeFloor = layerCopy();
-        if (!events_->wallTexture) madeWall = layerCopy();
-        call.floorTexture = events_->floorTexture ? events_->floorTexture.get() : madeFloor.get();
-        call.wallTexture = events_->wallTexture ? events_->wallTexture.get() : madeWall.get();
+        call.floorTexture = ceilingFromFile ? events_->floorTexture.get() : nullptr;
+        call.wallTexture = floorFromFile ? events_->wallTexture.get() : nullptr;
       }
       break;
     }

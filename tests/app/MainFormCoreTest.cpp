@@ -89,6 +89,7 @@ TEST(StatusTextTest, NumbersAndByteCountsWithAPointInAnyLocale) {
   EXPECT_EQ(ZoomText(33.333f), "33.3 %");
   EXPECT_EQ(RotationText(90.0f), "-90.0 °");
   EXPECT_EQ(RotationText(-45.5f), "45.5 °");
+  EXPECT_EQ(RotationText(0.0f), "0.0 °");  // the unturned view, not "-0.0"
   struct Case {
     int64_t bytes;
     const char* text;

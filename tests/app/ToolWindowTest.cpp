@@ -53,17 +53,21 @@ TEST_F(ToolWindowTest, TheInterimHoldsThePencilWithTheColoursOfTheSettings) {
   EXPECT_EQ(window->GetStroke().GetColor(), 0xFF0000u);  // pixel order: red in the third byte
   EXPECT_EQ(window->GetStroke().GetBackColor(), 0x0000FFu);
   ASSERT_NE(window->GetPaintParam(), nullptr);
-  EXPECT_EQ(window->GetPaintParam()->kind, 0);
+  EXPECT_EQ(window->GetPaintParam()->kind, 9);  // the current engine's pencil
   EXPECT_EQ(window->ToolMode(), 0);
   EXPECT_TRUE(window->QueryClose());
   EXPECT_FALSE(window->HandleToolKey('A', 0));
   EXPECT_GE(window->OutlineExtent(), 1);
   EXPECT_EQ(window->GetToneMngr(), nullptr);
-  // Another tool mode is refused loudly.
+  // Another mode is held (the document windows' temporary tools); a mode past 32 is refused loudly.
   lines_.clear();
-  window->SetToolMode(5, true);
-  EXPECT_EQ(window->ToolMode(), 0);
+  window->SetToolMode(29, false);
+  EXPECT_EQ(window->ToolMode(), 29);
+  EXPECT_TRUE(lines_.empty());
+  window->SetToolMode(33, true);
+  EXPECT_EQ(window->ToolMode(), 29);
   EXPECT_FALSE(lines_.empty());
+  window->SetToolMode(0, true);
   FreeToolWindow(window);
   EXPECT_EQ(window, nullptr);
 }

@@ -22,6 +22,22 @@ noise:  w, h, amount, monochrome, seed, then w*h pixels. Output: every pixel aft
         the whole picture (full coverage).
 diffuse: w, h, range, mode, seed, then w*h pixels. Output: every pixel after the square diffuse over
         the whole picture (full coverage, alpha moving).
+plasma: w, h, roughness (the block's uint16), seed, channels (1 or 3). Output: grid width and
+        height, then every channel's grid row by row (blue, green, red for three).
+rock:   w, h, seed, contrast, rock. Output: the w x h clouds/rock tile row by row.
+kernel: w, h, 25 weights, divisor, offset, then w*h pixels. Output: every pixel's custom 5x5
+        colour (alpha from the pixel).
+edges:  w, h, then w*h pixels. Output: every pixel's edge-detection colour and its solarized
+        colour (two values per pixel, alpha from the pixel).
+wave:   w, h, hc, vc, hs, vs, phase bits, variant, then w*h opaque pixels. Output: every pixel's
+        wave sample (whole store as Bounds).
+twirl:  w, h, angle, sat, then w*h opaque pixels. Output: every pixel's twirl result (the pixel
+        itself where the twirl leaves it).
+light:  w, h, ambient colour, level, the 14 words of the light record, then w*h pixels. Output:
+        every pixel's lit colour (whole store as Bounds).
+mirror: w, h, L, T, R, B, then w*h pixels and w*h coverage bytes. Output: for each of the
+        horizontal flip, vertical flip and half turn, every pixel of Bounds written by
+        PixelLerpARGB with its coverage (pixels outside Bounds as they were).
 """
 import math
 import os
@@ -30,7 +46,7 @@ import sys
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from filter_pixels import M32, clamp, level_map, tdiv  # noqa: E402
+from filter_pixels import M32, clamp, level_map, sample4096, tdiv  # noqa: E402
 
 F32 = np.float32
 LD = np.longdouble
@@ -288,10 +304,338 @@ def diffuse(data):
     return out
 
 
+def f32bits(v):
+    return float(np.array([v], dtype="<i4").view(np.float32)[0])
+
+
+class Rnd:
+    """SRandom: state*134775813 + 1, draws low + ((high - low) * state) >> 32."""
+
+    def __init__(self, seed, low, high):
+        self.state, self.low, self.high = seed & M32, low, high
+
+    def draw(self):
+        self.state = (self.state * 134775813 + 1) & M32
+        return self.low + ((((self.high - self.low) & M32) * self.state) >> 32)
+
+
+def pow2(n):
+    p = 1
+    while p < n:
+        p *= 2
+    return p
+
+
+def plasma(data):
+    data = np.array(data, dtype=np.int64)
+    w, h, rough, seed, nch = [int(v) for v in data[:5]]
+    r = rough / 256.0
+    gw, gh = pow2(w), pow2(h)
+    ch = [[[128] * gw for _ in range(gh)] for _ in range(nch)]
+    a = math.trunc(r + 0.5)
+    rnd = Rnd(seed, -a, a)
+    for (px, py) in ((0, 0), (gw // 2, 0), (0, gh // 2), (gw // 2, gh // 2)):
+        for c in range(nch):
+            ch[c][py][px] = clamp(128 + rnd.draw(), 0, 255)
+    step = max(gw, gh)
+    half = step // 2
+    xm, ym = gw - 1, gh - 1
+    if step > 1:
+        while True:
+            step //= 2
+            half //= 2
+            a = math.trunc(step * r / math.sqrt(2.0) + 0.5)
+            rnd = Rnd(seed, -a, a)
+            for j in range(gh // step):
+                y0 = j * step
+                y1 = (y0 + step) & ym
+                for i in range(gw // step):
+                    x0 = i * step
+                    x1 = (x0 + step) & xm
+                    for c in range(nch):
+                        p = ch[c]
+                        m = (p[y0][x0] + p[y0][x1] + p[y1][x0] + p[y1][x1] + 2) >> 2
+                        p[y0 + half][x0 + half] = clamp(rnd.draw() + m, 0, 255)
+            a = math.trunc(a / math.sqrt(2.0) + 0.5)
+            rnd = Rnd(seed, -a, a)
+            for j in range(gh // step):
+                y0 = j * step
+                y1 = (y0 + step) & ym
+                for i in range(gw // step):
+                    x0 = i * step
+                    x1 = (x0 + step) & xm
+                    for c in range(nch):
+                        p = ch[c]
+                        m = (p[y0][x0] + p[y0][x1] + p[(y0 - half) & ym][x0 + half] + p[y0 + half][x0 + half] + 2) >> 2
+                        p[y0][x0 + half] = clamp(rnd.draw() + m, 0, 255)
+                    for c in range(nch):
+                        p = ch[c]
+                        m = (p[y0][x0] + p[y0 + half][(x0 - half) & xm] + p[y0 + half][x0 + half] + p[y1][x0] + 2) >> 2
+                        p[y0 + half][x0] = clamp(rnd.draw() + m, 0, 255)
+            if step <= 2:
+                break
+    out = [gw, gh]
+    for c in range(nch):
+        for row in ch[c]:
+            out.extend(row)
+    return out
+
+
+def rock(data):
+    data = np.array(data, dtype=np.int64)
+    w, h, seed, contrast, is_rock = [int(v) for v in data[:5]]
+    base = contrast * (0.005 if is_rock else 0.01)
+    rnd = Rnd(seed, 0, 255)
+    cosw = [F32((1.0 - math.cos(i * math.pi / 256.0)) / 2.0) for i in range(256)]
+    acc = np.full((h, w), 128, dtype=np.int64)
+    for o, (div, adiv) in enumerate(zip((64, 32, 16, 8, 3, 1), (2, 3, 4, 8, 12, 8))):
+        nw, nh = max(w // div, 1), max(h // div, 1)
+        noise = np.array([rnd.draw() for _ in range(nw * nh)], dtype=np.int64).reshape(nh, nw)
+        amp = F32(base / adiv) if o < 5 else F32(0.125)
+        dx, dy = nw * 65536 // w, nh * 65536 // h
+        for j in range(h):
+            sy = j * dy
+            y0 = (sy >> 16) % nh
+            y1 = (y0 + 1) % nh
+            fy = cosw[(sy >> 8) & 255]
+            for i in range(w):
+                sx = i * dx
+                x0 = (sx >> 16) % nw
+                x1 = (x0 + 1) % nw
+                fx = cosw[(sx >> 8) & 255]
+                t, u, v, s_ = (int(noise[y0, x0]), int(noise[y0, x1]), int(noise[y1, x0]), int(noise[y1, x1]))
+                inner = F32(F32(F32(F32(F32(s_ + t - v - u) * fx) * fy) + F32(F32(v - t) * fy)) + F32(F32(u - t) * fx))
+                inner = F32(inner + F32(t - 128))
+                value = F32(F32(amp * inner) + F32(int(acc[j, i]))) + F32(0.5)
+                acc[j, i] = clamp(int(math.trunc(float(F32(value)))), 0, 255)
+    kx, rx = gauss_kernel(w, 1.5)
+    ky, ry = gauss_kernel(h, 1.5)
+
+    def blur(line, k, radius):
+        n = len(line)
+        c = n // 2
+        taps = [(k[i], i - c) for i in range(n) if abs(i - c) < radius]
+        res = []
+        for p in range(n):
+            num = den = 0
+            for wt, off in taps:
+                v = int(line[(p + off) % n])
+                num += wt * v * v
+                den += wt * v
+            res.append(num // den if den else 0)
+        return res
+
+    temp = np.zeros((h, w), dtype=np.int64)
+    for i in range(w):
+        temp[:, i] = blur(list(acc[:, i]), ky, ry)
+    out = []
+    for j in range(h):
+        out.extend(blur(list(temp[j, :]), kx, rx))
+    return out
+
+
+def split(pix):
+    return pix & 255, (pix >> 8) & 255, (pix >> 16) & 255
+
+
+def kernel(data):
+    data = np.array(data, dtype=np.int64)
+    w, h = int(data[0]), int(data[1])
+    k = data[2:27].astype(np.int64).reshape(5, 5)
+    div, off = int(data[27]), int(data[28])
+    pix = (data[29:29 + w * h].astype(np.int64) & M32).reshape(h, w)
+    import scipy.ndimage as ndi
+    chans = []
+    for c in split(pix):
+        s = ndi.correlate(c, k, mode="nearest")
+        q = np.array([tdiv(int(v), div) for v in s.ravel()], dtype=np.int64).reshape(h, w)
+        chans.append(np.clip(q + off, 0, 255))
+    out = (pix & 0xFF000000) | chans[0] | chans[1] << 8 | chans[2] << 16
+    return [int(v) for v in out.ravel()]
+
+
+def edges(data):
+    data = np.array(data, dtype=np.int64)
+    w, h = int(data[0]), int(data[1])
+    pix = (data[2:2 + w * h].astype(np.int64) & M32).reshape(h, w)
+    pad = np.pad(pix, 1, mode="edge")
+    wts = {(-1, -1): 2, (0, -1): 3, (1, -1): 2, (-1, 0): 3, (1, 0): 3, (-1, 1): 2, (0, 1): 3, (1, 1): 2}
+    out = np.zeros((h, w), dtype=np.int64)
+    for shift in (0, 8, 16):
+        c = (pix >> shift) & 255
+        s = np.zeros((h, w), dtype=np.int64)
+        for (dx, dy), wt in wts.items():
+            n = (pad[1 + dy:1 + dy + h, 1 + dx:1 + dx + w] >> shift) & 255
+            s += wt * np.abs(c - n)
+        out |= np.clip(255 - s // 5, 0, 255) << shift
+    out |= pix & 0xFF000000
+    sol = pix & 0xFF000000
+    for shift in (0, 8, 16):
+        c = (pix >> shift) & 255
+        sol |= np.minimum(c, 255 - c) << shift
+    res = []
+    for a, b in zip(out.ravel(), sol.ravel()):
+        res += [int(a), int(b)]
+    return res
+
+
+def fix(x):
+    return int(np.rint(x * 65536.0))
+
+
+def float_mod(x, n):
+    r = x - n * math.trunc(x / n)
+    if r >= n:
+        r -= n
+    else:
+        for _ in range(2):
+            if r < 0:
+                r += n
+    return r
+
+
+def wave(data):
+    data = np.array(data, dtype=np.int64)
+    w, h, hc, vc, hs, vs = [int(v) for v in data[:6]]
+    phase = f32bits(int(data[6]))
+    variant = int(data[7])
+    pix = (data[8:8 + w * h].astype(np.int64) & M32).reshape(h, w)
+    m1, m2 = (w, h) if variant == 0 else (h, w)
+    tp = 2.0 * math.pi
+    cdx, cdy, rdx, rdy = [], [], [], []
+    for i in range(w):
+        e = float_mod((i * tp / (w - 1) if w > 1 else 0.0) * hc + phase, tp)
+        cdx.append(fix(float_mod(math.sin(e) * hs, w)))
+        cdy.append(fix(float_mod(math.cos(e) * hs, m1)))
+    for j in range(h):
+        f = float_mod((j * tp / (h - 1) if h > 1 else 0.0) * vc + phase, tp)
+        rdx.append(fix(float_mod(math.cos(f) * vs, m2)))
+        rdy.append(fix(float_mod(math.sin(f) * vs, h)))
+    out = []
+    for y in range(h):
+        for x in range(w):
+            sx = (x * 65536 + cdx[x] + rdx[y]) % (w * 65536)
+            sy = (y * 65536 + cdy[x] + rdy[y]) % (h * 65536)
+            out.append(sample4096(pix, sx, sy, True, variant == 2))
+    return out
+
+
+def twirl(data):
+    data = np.array(data, dtype=np.int64)
+    w, h, angle, sat = [int(v) for v in data[:4]]
+    pix = (data[4:4 + w * h].astype(np.int64) & M32).reshape(h, w)
+    t = -angle * math.pi / 180.0
+    cx, cy = fix(w / 2.0) - 32768, fix(h / 2.0) - 32768
+    rx, ry = fix(w / 2.0), fix(h / 2.0)
+    kx, ky = fix(rx / ry), fix(ry / rx)
+    out = []
+    for y in range(h):
+        for x in range(w):
+            p = int(pix[y, x])
+            dx, dy = x * 65536 - cx, y * 65536 - cy
+            d = math.sqrt((dx / rx) ** 2 + (dy / ry) ** 2)
+            if t == 0 or abs(dy) >= ry or abs(dx) >= rx or not (0 < d < 1):
+                out.append(p)
+                continue
+            a = t * (1 - d) ** 2
+            px = dx * math.cos(a) - ((dy * kx) >> 16) * math.sin(a)
+            py = ((dx * ky) >> 16) * math.sin(a) + dy * math.cos(a)
+            sx = clamp(int(np.rint(px)) + cx, 0, (w - 1) * 65536)
+            sy = clamp(int(np.rint(py)) + cy, 0, (h - 1) * 65536)
+            out.append(sample4096(pix, sx, sy, False, sat != 0))
+    return out
+
+
+def light(data):
+    data = np.array(data, dtype=np.int64)
+    w, h, amb, level = [int(v) for v in data[:4]]
+    rec = [int(v) for v in data[4:18]]
+    pix = [int(v) & M32 for v in data[18:18 + w * h]]
+    kind, inten, col, rng = rec[0], rec[1], rec[2] & M32, rec[3]
+    fx, fy, hp = f32bits(rec[4]), f32bits(rec[5]), rec[6]
+    t, p, spread = f32bits(rec[7]), f32bits(rec[8]), rec[9]
+    a = max(w, h)
+    red, green, blue = [float(F32(((col >> s) & 255) * inten / 100.0)) for s in (16, 8, 0)]
+    lx, ly, lz = float(F32(w * fx)), float(F32(h * fy)), float(F32(a * hp / 100.0))
+    inv = float(F32(100.0 / (rng * a)))
+    dxv, dyv, dzv = (float(F32(math.cos(t) * math.sin(p))), float(F32(math.sin(t) * math.sin(p))),
+                     float(F32(-math.cos(p))))
+    k = float(F32(1.0 / (1.0 - math.cos(spread / 2.0 * math.pi / 180.0)))) if kind else 0.0
+    offs = [tdiv(((amb >> s) & 255) * level, 100) - 255 for s in (0, 8, 16)]
+    out = []
+    for y in range(h):
+        for x in range(w):
+            amounts = (0, 0, 0)
+            if kind == 0:
+                c = float(F32(math.sqrt((lx - x) ** 2 + (ly - y) ** 2 + lz * lz) * inv))
+                if c < 1.0:
+                    g = math.cos(c * math.pi / 2) ** 2 if c > 0 else 1.0
+                    amounts = (math.trunc(blue * g), math.trunc(green * g), math.trunc(red * g))
+            else:
+                ux, uy = float(F32(lx - x)), float(F32(ly - y))
+                if not (ux == 0 and uy == 0 and lz == 0):
+                    dist = math.sqrt(ux * ux + uy * uy + lz * lz)
+                    e = dist * inv
+                    f = ((dxv * ux + dyv * uy + dzv * lz) / dist + 1.0) * k
+                    if e < 1.0 and f < 1.0:
+                        if kind == 1:
+                            g = (1 - f * f) ** 1.2 * math.cos(e * math.pi / 2)
+                        else:
+                            s_ = 1 - f * 2 / 9 if f < 0.9 else (11.6 - 12 * f if f < 0.95 else 4 - 4 * f)
+                            g = s_ * math.cos(e * math.pi / 2)
+                        amounts = (math.trunc(blue * g), math.trunc(green * g), math.trunc(red * g))
+            q = pix[y * w + x]
+            v = q & 0xFF000000
+            for i, s in enumerate((0, 8, 16)):
+                v |= clamp(((q >> s) & 255) + amounts[i] + offs[i], 0, 255) << s
+            out.append(v)
+    return out
+
+
+def lerp_byte(a, b, wt):
+    return (a * wt * 32897 + b * (8388735 - wt * 32897)) >> 23
+
+
+def lerp_argb(p, c, wt):
+    if wt == 0:
+        return p
+    na = lerp_byte(c >> 24, p >> 24, wt)
+    out = p & 0xFFFFFF
+    if na != 0:
+        if wt == 255:
+            out = c & 0xFFFFFF
+        else:
+            out = 0
+            for s in (0, 8, 16):
+                out |= (((c >> s) & 255) * wt + ((p >> s) & 255) * (255 - wt)) * 32897 >> 23 << s
+    return out | na << 24
+
+
+def mirror(data):
+    data = np.array(data, dtype=np.int64)
+    w, h, L, T, R, B = [int(v) for v in data[:6]]
+    pix = [int(v) & M32 for v in data[6:6 + w * h]]
+    cov = [int(v) for v in data[6 + w * h:6 + 2 * w * h]]
+    masked = [(p & 0xFFFFFF) | (((p >> 24) * c // 255) << 24) for p, c in zip(pix, cov)]
+    out = []
+    for hz, vt in ((1, 0), (0, 1), (1, 1)):
+        res = list(pix)
+        for y in range(T, B):
+            for x in range(L, R):
+                c = cov[y * w + x]
+                mx = L + R - 1 - x if hz else x
+                my = T + B - 1 - y if vt else y
+                res[y * w + x] = lerp_argb(pix[y * w + x], masked[my * w + mx], c)
+        out += res
+    return out
+
+
 def main():
     mode, src, dst = sys.argv[1], sys.argv[2], sys.argv[3]
     data = [int(x) for x in np.fromfile(src, dtype="<i4")]
-    out = {"tables": tables, "gauss": gauss, "median": median, "noise": noise, "diffuse": diffuse}[mode](data)
+    out = {"tables": tables, "gauss": gauss, "median": median, "noise": noise, "diffuse": diffuse,
+           "plasma": plasma, "rock": rock, "kernel": kernel, "edges": edges, "wave": wave, "twirl": twirl,
+           "light": light, "mirror": mirror}[mode](data)
     np.array([v & M32 for v in out], dtype="<u4").tofile(dst)
 
 

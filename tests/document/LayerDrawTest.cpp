@@ -239,8 +239,8 @@ TEST_F(LayerDrawTest, DissolveRepeatsExactlyForTheSameRecord) {
 }
 
 // The dissolve draws follow the walk exactly: tile rows, tiles left to right, rows of a piece,
-// pixels of a row; one draw per visited pixel (transparent uncommitted tiles are not visited), from
-// a copy of the layer's record. The slot is left as that pass leaves it.
+// pixels of a row; one draw per pixel of the clipped source rectangle (transparent uncommitted
+// tiles included), from a copy of the layer's record. The slot is left as that pass leaves it.
 TEST_F(LayerDrawTest, DissolveDrawsOnePerVisitedPixelInWalkOrder) {
   CBlockVMTC store(kW, kH);  // 4 x 3 tiles, partial at the right and bottom
   TestRng rng;
@@ -278,7 +278,8 @@ TEST_F(LayerDrawTest, DissolveDrawsOnePerVisitedPixelInWalkOrder) {
       TMTC expected(90, 60);
       ASSERT_TRUE(CopyPixels32(expected, image));
 
-      // Model: the clipped source rectangle walked tile by tile.
+      // Model: the clipped source rectangle walked tile by tile, one draw for every pixel, shown or
+      // not (a transparent pixel never passes the threshold).
       SRandom random = layer.random;
       const SLayerParam* entry = GetBlendModeEntry(mode);
       const int32_t left = std::max({p.source.left, 0, p.source.left - p.dest.x});
@@ -288,7 +289,6 @@ TEST_F(LayerDrawTest, DissolveDrawsOnePerVisitedPixelInWalkOrder) {
       int64_t draws = 0;
       for (int32_t ty = top >> 5; ty <= (bottom - 1) >> 5; ++ty) {
         for (int32_t tx = left >> 5; tx <= (right - 1) >> 5; ++tx) {
-          if (!TileShows(store, tx * 32, ty * 32)) continue;
           for (int32_t y = std::max(top, ty * 32); y < std::min(bottom, ty * 32 + 32); ++y) {
             for (int32_t x = std::max(left, tx * 32); x < std::min(right, tx * 32 + 32); ++x) {
               const uint32_t colour = store.GetPixel(x, y);
@@ -513,6 +513,44 @@ TEST_F(LayerDrawTest, LayerJoinsPassTheLayersSettings) {
   EXPECT_FALSE(DrawLayerFast(bare, image, 0, 0));
   EXPECT_FALSE(MergeLayerLegacy(bare, target, 0, 0));
   EXPECT_FALSE(ClearLayerToNeutral(bare));
+}
+
+// A dissolving layer shows the same pattern whatever tiles its store holds committed: a
+// compaction that releases transparent tiles (which a replay does at other moments than the
+// recording did) shifted the draws of every pixel after them, so the composed picture of a replayed
+// painting differed from the recorded one while every layer agreed.
+TEST_F(LayerDrawTest, DissolvePatternDoesNotDependOnWhichTilesAreCommitted) {
+  for (uint8_t threshold : {255, 140}) {
+    CBlockVMTC store(kW, kH);
+    TestRng rng;
+    // Painted tiles around transparent committed ones (a stroke that left nothing there).
+    for (int32_t ty = 0; ty < 3; ++ty) {
+      for (int32_t tx = 0; tx < 4; ++tx) {
+        const bool clear = (tx + ty) % 3 == 1;
+        for (int32_t y = ty * 32; y < std::min(kH, ty * 32 + 32); ++y)
+          for (int32_t x = tx * 32; x < std::min(kW, tx * 32 + 32); ++x)
+            store.SetPixel(x, y, clear ? 0x00FFFFFFu : (rng.Next() | 0x20000000u));
+      }
+    }
+    store.UpdateContentRects();
+    CLayerData layer;
+    layer.dissolve = 1;
+    layer.dissolveThreshold = threshold;
+    layer.SetSeed(4242);
+    auto draw = [&](const SRectWH& source) {
+      TMTC image(kW, kH);
+      image.FillAll(0xFF808080u);
+      TPoint dest{source.left, source.top};
+      SRectWH rect = source;
+      DrawLayerTo(store, image, layer, dest, rect);
+      return Pixels(image);
+    };
+    const SRectWH whole{0, 0, kW, kH}, part{3, 5, 70, 60};
+    const std::vector<uint32_t> before = draw(whole), beforePart = draw(part);
+    ASSERT_GT(store.Compact(), 0);  // the transparent tiles go
+    EXPECT_EQ(draw(whole), before) << "threshold " << int(threshold);
+    EXPECT_EQ(draw(part), beforePart) << "threshold " << int(threshold);
+  }
 }
 
 }  // namespace

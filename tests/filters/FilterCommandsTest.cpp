@@ -194,6 +194,7 @@ TEST_F(FilterCommandsTest, MissingDialogsAndAlgorithmsFailLoudly) {
   TPaper& paper = f.Paper();
   const Snapshot before = Take(f);
   // No algorithm yet: the command, its replay and the player's row say so.
+  ScopedFilterProc unbuilt(FilterKey::FindEdges, nullptr);
   EXPECT_FALSE(CmdFindEdges(paper, f.Flow(), 0, false));
   EXPECT_TRUE(scope.paper.DebugSaid("filter FindEdges (actFilterFindEdge): its algorithm is not built yet"));
   SFilterRecordedValues values;
@@ -205,7 +206,10 @@ TEST_F(FilterCommandsTest, MissingDialogsAndAlgorithmsFailLoudly) {
   SetFilterDialogHost(nullptr);
   EXPECT_FALSE(CmdMosaic(paper, f.Flow(), 0, false));
   EXPECT_TRUE(scope.paper.DebugSaid("filter Mosaic: no dialog TFormMosaic4 is installed"));
+  // No tool window gives the clouds their colours.
+  scope.paper.host.hasToolColours = false;
   EXPECT_FALSE(CmdClouds(paper, f.Flow(), 0, false));
+  EXPECT_TRUE(scope.paper.DebugSaid("no tool window gives the foreground and background colours"));
   EXPECT_EQ(Take(f), before);
   EXPECT_FALSE(CanRepeatFilter());
 
@@ -415,7 +419,7 @@ TEST_F(FilterCommandsTest, FiftyByteBlocksRecordAndReplayTheirDataAndInlineBytes
   // The remembered values of the custom filter: a kernel and an inline byte.
   SFilterMemory& memory = FilterMemory(FilterKey::Custom);
   ASSERT_EQ(memory.data.size(), 108u);
-  EXPECT_EQ(LoadLE<int32_t>(memory.data.data() + 100), 1);  // divisor 1
+  EXPECT_EQ(LoadLE<int32_t>(memory.data.data() + 100), 4);  // the built-in kernel's divisor
   memory.data[0] = 7;
   memory.inlineBytes[3] = 9;
   FilterDocument f;

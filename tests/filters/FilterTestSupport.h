@@ -180,11 +180,6 @@ class ScriptedDialogHost : public FilterDialogHost {
     RememberFilterBlock(row.key, block, row.blockSize);
     return true;
   }
-  bool ToolColours(uint32_t& foreground, uint32_t& background) override {
-    foreground = 0x102030;
-    background = 0xF0E0D0;
-    return true;
-  }
   int32_t calls = 0;
   FilterKey lastKey = FilterKey::kCount;
   bool lastCoreValid = false;
@@ -200,6 +195,9 @@ class FilterTestScope {
     ResetFilterMemory();
     ResetRepeatFilter();
     previousPanes_ = SetToolPaneHost(&panes);
+    paper.host.hasToolColours = true;
+    paper.host.toolForeground = 0x102030;
+    paper.host.toolBackground = 0xF0E0D0;
   }
   ~FilterTestScope() {
     SetFilterDialogHost(nullptr);

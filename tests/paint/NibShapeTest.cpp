@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <ostream>
+#include <random>
 #include <string>
 
 #include "paint/FalloffMap.h"
@@ -641,6 +642,137 @@ TEST(NibRasteriser, ExactFootprintBuiltOnlyWhereTheTargetIs) {
     EXPECT_LE(int64_t{limited.GridWidth()} * limited.GridHeight(), int64_t{kW} * kH);
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x) ASSERT_EQ(DabValue(limited, cx, cy, x, y), DabValue(whole, cx, cy, x, y)) << x << "," << y;
+  }
+}
+
+// A supersampled nib of hundreds of pixels on a small canvas built its whole footprint for every
+// dab whose size changed (a 184-byte recording took most of a second). With the dab's window only
+// the cells its pixels read are built, and a shape reused over dabs grows its built cells: every
+// pixel reads what the whole footprint holds, over sizes, ratios, angles, sub-pixel positions and
+// positions off the canvas.
+TEST(NibRasteriser, SupersampledFootprintBuiltOnlyWhereTheTargetIs) {
+  CGradeMapObj map(kFalloffEntries);
+  struct Canvas {
+    int32_t width, height;
+  };
+  struct Nib {
+    double r;
+    int32_t ratio, angle;
+  };
+  const Nib nibs[] = {{0.4, 100, 0},  {1.3, 100, 0},  {2.6, 60, 45},  {4.1, 100, 0},   {6.8, 35, 300},
+                      {12.5, 100, 0}, {30.2, 80, 17}, {49.7, 100, 0}, {120.5, 100, 0}, {217.0, 100, 0},
+                      {250.5, 55, 130}, {270.0, 100, 0}, {511.5, 100, 0}};
+  std::mt19937 random(0x5a3e);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  int64_t compared = 0;
+  for (const Canvas canvas : {Canvas{30, 24}, Canvas{200, 150}}) {
+    for (const bool antialias : {true, false}) {
+      CPenShape limited(&map);  // one shape over all dabs, as the renderer keeps it
+      limited.SetAntialias(antialias);
+      for (const Nib& nib : nibs) {
+        SCOPED_TRACE(::testing::Message() << canvas.width << "x" << canvas.height << " r " << nib.r << " ratio "
+                                          << nib.ratio << " antialias " << antialias);
+        CPenShape whole(&map);
+        whole.SetAntialias(antialias);
+        const Fixed r = Px(nib.r);
+        auto build = [&](CPenShape& s, const SSampleWindow* w) {
+          return nib.ratio == 100 ? s.SetCircle(r, w) : s.SetEllipse(r, nib.ratio, nib.angle, w);
+        };
+        ASSERT_TRUE(build(whole, nullptr));
+        for (int dab = 0; dab < 12; ++dab) {
+          // Centres over and around the canvas, at any sub-pixel offset.
+          const double x = -nib.r + unit(random) * (canvas.width + 2 * nib.r);
+          const double y = -nib.r + unit(random) * (canvas.height + 2 * nib.r);
+          SSampleWindow w{Px(x), Px(y), {}};
+          const int64_t left = std::max<int64_t>((int64_t{w.cx} - r) >> 16, 0);
+          const int64_t top = std::max<int64_t>((int64_t{w.cy} - r) >> 16, 0);
+          const int64_t right = std::min<int64_t>((int64_t{w.cx} + r + 0xFFFF) >> 16, canvas.width);
+          const int64_t bottom = std::min<int64_t>((int64_t{w.cy} + r + 0xFFFF) >> 16, canvas.height);
+          if (right <= left || bottom <= top) continue;
+          w.pixels = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
+                      static_cast<int32_t>(bottom)};
+          ASSERT_TRUE(build(limited, &w));
+          ASSERT_EQ(limited.GridWidth(), whole.GridWidth());
+          const TRect cells = limited.BuiltCells();
+          const int64_t ss = limited.Supersample();
+          if (dab == 0) {
+            // A fresh footprint holds no more than the window's cells.
+            EXPECT_LE(int64_t{cells.right - cells.left}, (right - left + 1) * ss);
+            EXPECT_LE(int64_t{cells.bottom - cells.top}, (bottom - top + 1) * ss);
+          }
+          for (int32_t py = w.pixels.top; py < w.pixels.bottom; ++py) {
+            for (int32_t px = w.pixels.left; px < w.pixels.right; ++px, ++compared) {
+              ASSERT_EQ(DabValue(limited, w.cx, w.cy, px, py), DabValue(whole, w.cx, w.cy, px, py))
+                  << "dab " << dab << " at " << x << "," << y << " pixel " << px << "," << py;
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 100000);
+  // The 30 x 24 canvas under a 270-pixel nib: the built cells are the canvas's, not the nib's.
+  CPenShape shape(&map);
+  shape.SetAntialias(true);
+  const SSampleWindow w{Px(15.3), Px(11.7), {0, 0, 30, 24}};
+  ASSERT_TRUE(shape.SetCircle(Px(270), &w));
+  const TRect cells = shape.BuiltCells();
+  EXPECT_LE(int64_t{cells.right - cells.left} * (cells.bottom - cells.top), 31 * 25);
+  EXPECT_GT(int64_t{shape.GridWidth()} * shape.GridHeight(), 500 * 500);
+}
+
+// A grade map changed after a windowed build combines the built cells again: they read what a
+// whole footprint built under the new map holds.
+TEST(NibRasteriser, WindowedFootprintFollowsAChangedGradeMap) {
+  CGradeMapObj map(kFalloffEntries);
+  CPenShape limited(&map), whole(&map);
+  const SSampleWindow w{Px(10.4), Px(-3.2), {0, 0, 25, 20}};
+  ASSERT_TRUE(limited.SetCircle(Px(40.5), &w));
+  SGradeMap profile = map.Profile();
+  profile.core = 300;
+  profile.floor = 250;
+  ASSERT_TRUE(map.SetProfile(profile));
+  ASSERT_TRUE(limited.Update());
+  ASSERT_TRUE(whole.SetCircle(Px(40.5)));
+  for (int32_t py = 0; py < 20; ++py)
+    for (int32_t px = 0; px < 25; ++px)
+      ASSERT_EQ(DabValue(limited, w.cx, w.cy, px, py), DabValue(whole, w.cx, w.cy, px, py)) << px << "," << py;
+}
+
+// Only the cells of the rim are measured (a recording of nibs of hundreds of pixels whose size
+// changed at every dab spent a second measuring cells deep inside or far outside the edge): every
+// cell's coverage is still what CircleEdgeCoverage gives it, for circles and turned ellipses of
+// any size.
+TEST(NibRasteriser, FootprintCoverageIsTheEdgeCoverageOfEveryCell) {
+  CGradeMapObj map(kFalloffEntries);
+  struct Nib {
+    double r;
+    int32_t ratio, angle;
+  };
+  for (const Nib nib : {Nib{0.3, 100, 0}, Nib{1.6, 100, 0}, Nib{2.2, 50, 20}, Nib{5.75, 100, 0}, Nib{9.9, 30, 75},
+                        Nib{17.5, 100, 0}, Nib{64.0, 100, 0}, Nib{99.5, 65, 200}, Nib{250.5, 100, 0},
+                        Nib{301.0, 85, 333}, Nib{512.0, 100, 0}}) {
+    SCOPED_TRACE(nib.r);
+    CPenShape shape(&map);
+    shape.SetAntialias(true);
+    ASSERT_TRUE(nib.ratio == 100 ? shape.SetCircle(Px(nib.r)) : shape.SetEllipse(Px(nib.r), nib.ratio, nib.angle));
+    const int32_t step = 0x10000 / shape.Supersample();
+    const Fixed k = FixDiv(100, nib.ratio);
+    for (int32_t row = 0; row < shape.GridHeight(); ++row) {
+      for (int32_t column = 0; column < shape.GridWidth(); ++column) {
+        Fixed x = step / 2 - shape.CentreX() + column * step;
+        Fixed y = step / 2 - shape.CentreY() + row * step;
+        if (nib.ratio != 100) {
+          const Fixed u = FixMul(x, shape.Cosine()) - FixMul(y, shape.Sine());
+          const Fixed v = FixMul(FixMul(x, shape.Sine()) + FixMul(y, shape.Cosine()), k);
+          x = u;
+          y = v;
+        }
+        const Fixed expected = CircleEdgeCoverage(x, y, FixHypot(x, y), shape.Size(), 0x8000, 0x8000);
+        ASSERT_EQ(shape.CoveragePlane()[static_cast<size_t>(row) * shape.GridWidth() + column], expected)
+            << column << "," << row;
+      }
+    }
   }
 }
 

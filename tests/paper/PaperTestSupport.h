@@ -32,11 +32,20 @@ class TestPaperHost : public PaperHost {
   IRecordedStroke* MainRecordedStroke() override { return &stroke; }
   IRecordedTones* MainRecordedTones() override { return &tones; }
   SGradOption CurrentGradientOptions() override { return gradOptions; }
+  bool ToolColours(uint32_t& foreground, uint32_t& background) override {
+    if (!hasToolColours) return PaperHost::ToolColours(foreground, background);
+    foreground = toolForeground;
+    background = toolBackground;
+    return true;
+  }
 
   SPaperSettings settings;
   FakeRecordedStroke stroke;
   FakeRecordedTones tones;
   SGradOption gradOptions{0, 0, 0, 0, 1};
+  bool hasToolColours = false;
+  uint32_t toolForeground = 0;
+  uint32_t toolBackground = 0;
 };
 
 // Installs a TestPaperHost, a recording warning host and a debug sink for the test's lifetime.

@@ -210,6 +210,48 @@ TEST_F(PlayerTest, OlderEngineClickThenUndoReplaysToTheRecordedDocument) {
   EXPECT_TRUE(scope.warnings.Texts().empty());
 }
 
+// A fill of the older ellipse recorded code 3, which a recording of this version plays as the
+// newer ellipse: the replay painted another ellipse. Its step states the version that still drew
+// the older one, and the strokes and fills after it play as this version's. A stored recording of
+// this version whose code 3 states no older version still plays the newer ellipse.
+TEST_F(PlayerTest, OlderFillEllipseReplaysAsTheOlderEllipse) {
+  auto paint = [](RecordingDocument& d, bool older) {
+    d.stroke.SetColor(0x3366CC);
+    return d.Paper().FillEllipse(d.Flow(), 0, true, TPoint{-5, 2}, SPointF{41.5f, 30.25f}, !older) &&
+           d.Paper().FillEllipse(d.Flow(), 0, true, TPoint{50, 40}, SPointF{90.0f, 71.0f}, true);
+  };
+  auto replay = [](const std::vector<uint8_t>& bytes, HeadlessPlaybackWindow& b) {
+    ASSERT_TRUE(LoadStreamBytes(b.Paper(), bytes));
+    CPlayer player(b.Paper(), &b);
+    ASSERT_EQ(player.startLoaded(), kStartPlayStarted);
+    PlayToEnd(player);
+    ASSERT_EQ(static_cast<size_t>(b.Paper().EventMngr()->readPos), bytes.size());
+  };
+  RecordingDocument older(kWidth, kHeight), newer(kWidth, kHeight);
+  ASSERT_TRUE(older.ok && newer.ok);
+  ASSERT_TRUE(paint(older, true));
+  ASSERT_TRUE(paint(newer, false));
+  ASSERT_NE(Fingerprint(older.Paper()), Fingerprint(newer.Paper())) << "the two ellipses should differ here";
+  SceneRng rng(0x31);
+  ASSERT_GT(RecordStroke(older, rng, 12), 0);
+  HeadlessPlaybackWindow b;
+  replay(RecordedBytes(older.Events()), b);
+  ExpectSameDocument(older.Paper(), b.Paper());
+
+  // The newer fill's recording with its code put back to 3: still the newer ellipse.
+  std::vector<uint8_t> bytes = RecordedBytes(newer.Events());
+  int32_t changed = 0;
+  newer.Events().walkPackets(0, newer.Events().committed(), [&](const SPacketFrame& f) {
+    if (f.header.cls == kPcFill && f.header.code == 6 && changed++ == 0) bytes[f.pos + 1] = 3;
+    return true;
+  });
+  ASSERT_EQ(changed, 2);
+  HeadlessPlaybackWindow c;
+  replay(bytes, c);
+  ExpectSameDocument(newer.Paper(), c.Paper());
+  EXPECT_TRUE(scope.warnings.Texts().empty());
+}
+
 // A kept recording and the checksum of its replay: a change that alters what old recordings
 // paint fails here. Set TF_WRITE_PLAYBACK_FIXTURE=1 to write the recording again (only when
 // the recorder's output is meant to change).

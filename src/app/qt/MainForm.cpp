@@ -23,7 +23,9 @@
 #include "app/AppPaperHost.h"
 #include "app/AppProfile.h"
 #include "app/Startup.h"
+#include "app/DrawWindow.h"
 #include "app/qt/CursorSlots.h"
+#include "app/qt/DrawWindowWidget.h"
 #include "app/qt/MRUMenu.h"
 #include "app/qt/MainStatusBar.h"
 #include "app/qt/TextToolWindow.h"
@@ -32,6 +34,8 @@
 #include "paint/Stroke.h"
 #include "paper/Paper.h"
 #include "platform/Debug.h"
+#include "platform/Warning.h"
+#include "raster/LengthUnit.h"
 #include "platform/Registry.h"
 #include "platform/ResourceText.h"
 #include "platform/qt/AppEventFilter.h"
@@ -116,6 +120,54 @@ class TextWindowFilter final : public QObject {
 };
 
 }  // namespace
+
+// What the document windows ask of the main window.
+class TMainFormDrawOwner final : public DrawWindowOwner {
+ public:
+  explicit TMainFormDrawOwner(TMainForm& form) : form_(form) {}
+  ToolWindow* Tool() override { return form_.Tool(); }
+  CPenRender* MainPenRender() override { return form_.MainPenRender(); }
+  int32_t StrokeEngine() const override { return form_.StrokeEngine(); }
+  bool RenderOrViewerMode() const override { return RenderOrViewerModeFlag(); }
+  bool TextWindowOpen() const override { return form_.Core().gate.SemiModalRunning(); }
+  bool TabletPenInProximity() const override {
+    TWinTab32& tablet = form_.Tablet();
+    return tablet.IsOpen() && tablet.inRange;
+  }
+  void UpdatePlayingState() override {
+    // Also called while a document window is being destroyed: read the frame afterwards.
+    QTimer::singleShot(0, &form_, [form = &form_] {
+      DrawWindowWidget* active = form->ActiveDrawWindow();
+      form->Core().playing = active != nullptr && active->IsPlaying();
+    });
+  }
+  void UpdateInfoPanel() override { form_.UpdateInfoPanel(); }
+  void SetStatusText(const std::string& text, int32_t panel) override { form_.SetStatusText(text, panel); }
+  std::vector<TDrawWindow*> DocumentWindows() override {
+    std::vector<TDrawWindow*> list;
+    for (DrawWindowWidget* w : form_.DrawWindows()) list.push_back(&w->Core());
+    return list;
+  }
+  void ActivateNextWindow(bool backwards) override {
+    if (backwards) {
+      form_.MdiArea()->activatePreviousSubWindow();
+    } else {
+      form_.MdiArea()->activateNextSubWindow();
+    }
+  }
+  void PostMainClose() override {
+    QTimer::singleShot(0, &form_, [form = &form_] { form->close(); });
+  }
+  SSize MainClientSize() const override {
+    const QWidget* area = form_.MdiArea()->viewport();
+    return {area->width(), area->height()};
+  }
+  bool renderMode = false;
+
+ private:
+  bool RenderOrViewerModeFlag() const { return renderMode; }
+  TMainForm& form_;
+};
 
 TMainForm::TMainForm(SMainFormStart start, QWidget* parent) : QMainWindow(parent), start_(std::move(start)) {
   CAppProfile& profile = AppProfile();
@@ -217,6 +269,23 @@ TMainForm::TMainForm(SMainFormStart start, QWidget* parent) : QMainWindow(parent
   timer1_->setInterval(50);
   connect(timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
   timer1_->start();
+
+  // Document windows: the owner they reach the main window through, their activation, and the
+  // interim Ctrl+N (File > New and its dialog come with the menus).
+  drawOwner_ = std::make_unique<TMainFormDrawOwner>(*this);
+  drawOwner_->renderMode = start_.renderOrViewerMode;
+  connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+    QWidget* now = sub != nullptr ? sub->widget() : nullptr;
+    if (now == activeChild_) return;
+    if (auto* before = qobject_cast<DrawWindowWidget*>(activeChild_.data())) before->Activated(false);
+    activeChild_ = now;
+    if (auto* after = qobject_cast<DrawWindowWidget*>(now)) after->Activated(true);
+  });
+  newAction_ = new QAction(this);
+  newAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  newAction_->setShortcutContext(Qt::WindowShortcut);
+  connect(newAction_, &QAction::triggered, this, [this] { NewDocumentFromPreset(); });
+  addAction(newAction_);
 }
 
 TMainForm::~TMainForm() {
@@ -224,6 +293,10 @@ TMainForm::~TMainForm() {
   profile.storeMainWindowState = nullptr;
   profile.storeToolWindowLayout = nullptr;
   if (timer1_ != nullptr) timer1_->stop();
+  // The document windows go before the tool window and the renderer they use.
+  disconnect(mdiArea_, nullptr, this, nullptr);
+  activeChild_ = nullptr;
+  for (DrawWindowWidget* widget : mdiArea_->findChildren<DrawWindowWidget*>()) delete widget;
   if (tablet_) tablet_->Close();
   tablet_.reset();
   SetPaperHost(paperHostBefore_);
@@ -661,10 +734,116 @@ void TMainForm::AppMessage(const STabletMessage& message) {
   RouteTabletMessage(message, decoded);
 }
 
-void TMainForm::RouteTabletMessage(const STabletMessage&, const STabletDecoded&) {
-  if (tabletRouteReported_) return;
-  tabletRouteReported_ = true;
-  DebugOut("Tablet packets are not routed to document windows yet (input routing is not built).\n");
+void TMainForm::RouteTabletMessage(const STabletMessage&, const STabletDecoded& decoded) {
+  DrawWindowWidget* active = ActiveDrawWindow();
+  TWinTab32& tablet = *tablet_;
+  // The eraser end: back to the normal tool when the pen leaves, or at the first packet after the
+  // stroke that held the switch back.
+  if (core_.eraserSwitch) {
+    const bool restore = !tablet.inRange || (core_.eraserSwitchPending && active != nullptr &&
+                                             !active->Core().IsStrokeActive());
+    if (restore) {
+      if (active != nullptr && active->Core().IsStrokeActive()) {
+        core_.eraserSwitchPending = true;
+      } else {
+        tool_->SelectToolSet(0);
+        core_.eraserSwitch = false;
+        core_.eraserSwitchPending = false;
+      }
+    }
+  }
+  if (!decoded.packet || active == nullptr) return;
+  TDrawWindow& window = active->Core();
+  // The fractional screen position, or the pixel the system pointer (which follows the pen) is on.
+  float x = tablet.screenX;
+  float y = tablet.screenY;
+  if (!AppProfile().DrawToolMode) {
+    x = static_cast<float>(static_cast<int32_t>(x));
+    y = static_cast<float>(static_cast<int32_t>(y));
+  }
+  const float pressure = tablet.PressureFraction();
+  TStroke& stroke = tool_->GetStroke();
+  const bool freehand = tool_->ToolMode() == 0;
+  if (pressure != 0.0f) {
+    bool accepted = false;
+    if (freehand) {
+      if (window.IsStrokeActive()) {
+        accepted = true;
+      } else {
+        const QPoint screen(static_cast<int32_t>(x), static_cast<int32_t>(y));
+        const QPoint local = active->mapFromGlobal(screen);
+        QWidget* under = QApplication::widgetAt(screen);
+        const bool overWindow = under == nullptr || under == active;
+        accepted = overWindow && active->rect().contains(local);
+      }
+    }
+    if (!accepted) return;
+    window.StrokeTo(stroke, true, x, y, pressure);
+    active->SetAutoScrollTimer(true);
+    return;
+  }
+  if (freehand) window.StrokeEnd(stroke, true, x, y);
+  if (tablet.AltitudeFraction() < 0.0f && !window.IsPlaying() && !core_.eraserSwitch) {
+    core_.eraserSwitch = true;
+    core_.eraserSwitchPending = false;
+    tool_->SelectToolSet(1);
+  }
+  active->SetAutoScrollTimer(false);
+}
+
+// ---- document windows ----
+
+std::vector<DrawWindowWidget*> TMainForm::DrawWindows() const {
+  std::vector<DrawWindowWidget*> list;
+  for (QMdiSubWindow* sub : SubWindows()) {
+    if (auto* w = qobject_cast<DrawWindowWidget*>(sub->widget())) list.push_back(w);
+  }
+  return list;
+}
+
+DrawWindowWidget* TMainForm::ActiveDrawWindow() const {
+  QMdiSubWindow* sub = ActiveSubWindow();
+  return sub != nullptr ? qobject_cast<DrawWindowWidget*>(sub->widget()) : nullptr;
+}
+
+DrawWindowWidget* TMainForm::CreateDrawWindow(const std::string& caption) {
+  auto* widget = new DrawWindowWidget(*drawOwner_);
+  QMdiSubWindow* sub = mdiArea_->addSubWindow(widget);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  widget->AttachSubWindow(sub);
+  if (!caption.empty()) widget->SetCaption(caption);
+  if (SubWindows().size() == 1 && AppProfile().childWinMax) {
+    sub->showMaximized();
+  } else {
+    sub->show();
+  }
+  mdiArea_->setActiveSubWindow(sub);
+  return widget;
+}
+
+bool TMainForm::NewDocumentWindow(int32_t width, int32_t height, const std::string& name, bool transparent,
+                                  int32_t creationFlag, int32_t resolution) {
+  DrawWindowWidget* widget = nullptr;
+  try {
+    widget = CreateDrawWindow(std::string());
+    if (widget->Core().InitNewDocument(name, width, height, transparent, resolution, creationFlag)) {
+      widget->Core().FormActivate();
+      return true;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  ShowWarning(Tx(TextId::DrawWindowCreateFailed));
+  if (widget != nullptr && widget->SubWindow() != nullptr) delete widget->SubWindow();
+  return false;
+}
+
+bool TMainForm::NewDocumentFromPreset() {
+  const SPaperPreset& preset = AppProfile().paper[0];
+  const auto unit = static_cast<uint8_t>(preset.unit);
+  const float dpi = static_cast<float>(preset.dpi);
+  const auto width = static_cast<int32_t>(ConvertUnit(unit, luPixel, preset.w, dpi));
+  const auto height = static_cast<int32_t>(ConvertUnit(unit, luPixel, preset.h, dpi));
+  return NewDocumentWindow(width, height, MakeUntitledName(), preset.transparent, 0, preset.dpi);
 }
 
 // ---- modal runners ----
@@ -725,14 +904,17 @@ int32_t TMainForm::RunTextToolWindow(TextToolWindow& window) {
 
 // ---- wheel and drops ----
 
+bool TMainForm::OfferWheelToPalettes(QWheelEvent& event) {
+  if (!tool_ || dockManager_ == nullptr) return false;
+  SDockMessage message = WheelMessageOf(event);
+  dockManager_->Broadcast(message);
+  return message.result != 0;
+}
+
 void TMainForm::wheelEvent(QWheelEvent* event) {
-  if (tool_ && dockManager_ != nullptr) {
-    SDockMessage message = WheelMessageOf(*event);
-    dockManager_->Broadcast(message);
-    if (message.result != 0) {
-      event->accept();
-      return;
-    }
+  if (OfferWheelToPalettes(*event)) {
+    event->accept();
+    return;
   }
   QMainWindow::wheelEvent(event);
 }

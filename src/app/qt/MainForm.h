@@ -34,8 +34,10 @@ class CGradMngr;
 class CPenRender;
 class CToneMngr;
 class TDockFloatManager;
+class DrawWindowWidget;
 class TMRUMenu;
 class TMainStatusBar;
+class TMainFormDrawOwner;
 class TStroke;
 class TextToolWindow;
 
@@ -88,6 +90,22 @@ class TMainForm final : public QMainWindow,
   void HookMenuLoop(QMenu* menu);
   // A message of the tablet context (packet or proximity), through the message hook.
   void AppMessage(const STabletMessage& message);
+
+  // A wheel turned over a document window is offered to the floating palettes first; true when
+  // one of them took it.
+  bool OfferWheelToPalettes(QWheelEvent& event);
+
+  // ---- document windows ----
+  // A new, empty document window (maximised when it is the only one and childWinMax is set).
+  DrawWindowWidget* CreateDrawWindow(const std::string& caption);
+  // A document window with a new document; false (with the warning) when it could not be made.
+  bool NewDocumentWindow(int32_t width, int32_t height, const std::string& name, bool transparent,
+                         int32_t creationFlag, int32_t resolution);
+  // Until File > New and its dialog exist: a document of the first user preset, named untitled.
+  bool NewDocumentFromPreset();
+  // The document windows' widgets in window order.
+  std::vector<DrawWindowWidget*> DrawWindows() const;
+  DrawWindowWidget* ActiveDrawWindow() const;
 
   // ---- ToolWindowOwner ----
   CPenRender* MainPenRender() override { return penRender_.get(); }
@@ -187,7 +205,9 @@ class TMainForm final : public QMainWindow,
   bool shownOnce_ = false;
   bool closing_ = false;
   bool inTimer_ = false;
-  bool tabletRouteReported_ = false;
+  std::unique_ptr<TMainFormDrawOwner> drawOwner_;
+  QPointer<QWidget> activeChild_;
+  QAction* newAction_ = nullptr;
 };
 
 // Registers the main window's factory with the program's main block.

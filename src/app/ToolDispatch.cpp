@@ -1,0 +1,93 @@
+#include "app/ToolDispatch.h"
+
+#include <array>
+
+#include "app/DrawWindow.h"
+#include "paint/ToolDefs.h"
+#include "platform/Debug.h"
+
+namespace tf {
+
+namespace {
+
+// What each group's tools are called on the developer output while they are not built.
+constexpr const char* kGroupToolNames[kToolGroupCount] = {
+    "the pen",          "the zoom tool",  "the eyedropper",  "the hand and rotation tools",
+    "the click tools",  "the move tools", "the shape tools", "the fill tools",
+    "the selection tools", "the text tool"};
+
+template <int Group>
+void NotBuilt(TDrawWindow& window, uint32_t, const TPoint&) {
+  window.Site().Beep();
+  DebugOutF("The document window: %s %s not built yet.\n", kGroupToolNames[Group], Group == 3 ? "are" : "is");
+}
+
+template <int Group>
+SToolHandler Unbuilt(bool shapeDouble) {
+  using namespace ToolRoutines;
+  SToolHandler h;
+  h.leftDown = &NotBuilt<Group>;
+  h.leftDouble = shapeDouble ? &NotBuilt<Group> : &GrabberReset;
+  h.rightDown = &NotBuilt<Group>;
+  h.hover = &TrackPointer;
+  h.commit = &NoCommit;
+  h.cancel = &Finish;
+  return h;
+}
+
+std::array<SToolHandler, kToolGroupCount> BuiltTable() {
+  using namespace ToolRoutines;
+  std::array<SToolHandler, kToolGroupCount> t;
+  SToolHandler& pen = t[kGroupFreehand];
+  pen.leftDown = &PenDown;
+  pen.leftDrag = &PenDrag;
+  pen.leftUp = &PenUp;
+  pen.leftDouble = &GrabberReset;
+  pen.rightDown = &RightPick;
+  pen.hover = &TrackPointer;
+  pen.commit = &NoCommit;
+  pen.cancel = &Finish;
+  t[1] = Unbuilt<1>(false);
+  t[2] = Unbuilt<2>(false);
+  t[3] = Unbuilt<3>(false);
+  t[4] = Unbuilt<4>(false);
+  t[5] = Unbuilt<5>(false);
+  t[6] = Unbuilt<6>(true);
+  t[7] = Unbuilt<7>(true);
+  t[8] = Unbuilt<8>(true);
+  t[9] = Unbuilt<9>(false);
+  // The click and text tools pick colours with the right button like the pen.
+  t[kGroupClick].rightDown = &RightPick;
+  t[kGroupText].rightDown = &RightPick;
+  return t;
+}
+
+std::array<SToolHandler, kToolGroupCount>& Table() {
+  static std::array<SToolHandler, kToolGroupCount> table = BuiltTable();
+  return table;
+}
+
+const SToolHandler kIdle{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,           nullptr,
+                         nullptr, nullptr, nullptr, nullptr, &ToolRoutines::NoCommit, nullptr};
+
+}  // namespace
+
+const SToolHandler& ToolHandlerOf(uint8_t group) {
+  group &= 0x7F;
+  if (group >= kToolGroupCount) return kIdle;
+  return Table()[group];
+}
+
+const SToolHandler& IdleToolHandler() { return kIdle; }
+
+SToolHandler SetToolHandlerRoutines(uint8_t group, const SToolHandler& record) {
+  group &= 0x7F;
+  if (group >= kToolGroupCount) return kIdle;
+  const SToolHandler before = Table()[group];
+  Table()[group] = record;
+  return before;
+}
+
+void ResetToolHandlers() { Table() = BuiltTable(); }
+
+}  // namespace tf
