@@ -436,7 +436,7 @@ void CScanSession::TransferPages() {
     }
     if (started != SANE_STATUS_GOOD) {
       // Cancelled, or a device that fails to start: no retry, the acquisition ends here.
-      transferFailed_ = started != SANE_STATUS_CANCELLED;
+      transferFailed_ = !lib_->cancelled && started != SANE_STATUS_CANCELLED;
       lib_->cancel(device_);
       state_ = 5;
       break;
