@@ -10,6 +10,9 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           zlib1g-dev libfreetype-dev libfontconfig-dev python3 python3-numpy python3-scipy python3-psd-tools qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic fonts-dejavu-core
           libclang-rt-14-dev libpng-dev libjpeg62-turbo-dev python3-pil imagemagick)
+# The scanner library (loaded at run time), its test device and its own front end (the tests'
+# model of a scan).
+packages+=(libsane1 libsane-dev sane-utils)
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libopencv-dev libpixman-1-dev libpng-dev libmypaint-dev libmagickcore-6.q16-dev)
 fi
