@@ -474,7 +474,8 @@ void PenUp(TDrawWindow& window, uint32_t, const TPoint& point) {
 }
 
 void GrabberReset(TDrawWindow&, uint32_t, const TPoint&) {
-  // The view grabber lives in the tool window's hand tool; while it is not shown nothing resets.
+  // The view grabber lives in the tool window, which does not hand it out yet.
+  DebugOut("GrabberReset: the tool window's view grabber is not reachable yet; nothing reset\n");
 }
 
 void RightPick(TDrawWindow& window, uint32_t shift, const TPoint& point) {
