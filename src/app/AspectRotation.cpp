@@ -63,6 +63,19 @@ float AspectDragIncrement(float v, int32_t dx, bool scale) {
 }
 
 CAspectRotation::CAspectRotation() {
+  SNumMngrProps flat;
+  flat.valueMin = 0;
+  flat.valueMax = 99;
+  flattening_.Load(flat);
+  SNumMngrProps rot;
+  rot.valueMin = -999;
+  rot.valueMax = 999;
+  rot.wrapAround = true;
+  rot.wrapMin = -180;
+  rot.wrapMax = 180;
+  rotation_.Load(rot);
+  flattening_.OnChange = [this](TNumMngr*) { NumberChanged(); };
+  rotation_.OnChange = [this](TNumMngr*) { NumberChanged(); };
   control_.SetBackground(AppearanceColors[acBtnFace]);
   preview_.SetBackground(0xFFFFFFFFu);
   SetSize(86, 88);
@@ -106,6 +119,10 @@ bool CAspectRotation::SetParams(const SAspectParams& in) {
   const bool changed = !(p == params_);
   const bool outlines = p.flattening != params_.flattening || p.rotation != params_.rotation;
   params_ = p;
+  settingNumbers_ = true;
+  flattening_.SetValue(p.flattening);
+  rotation_.SetValue(p.rotation);
+  settingNumbers_ = false;
   if (outlines) ComputeOutlines();
   if (changed || mapping_) {
     if (OnChange) OnChange();
@@ -113,6 +130,16 @@ bool CAspectRotation::SetParams(const SAspectParams& in) {
     Render();
   }
   return changed;
+}
+
+void CAspectRotation::NumberChanged() {
+  if (settingNumbers_) return;
+  params_.flattening = flattening_.Value();
+  params_.rotation = rotation_.Value();
+  ComputeOutlines();
+  if (OnChange) OnChange();
+  ClearPreview();
+  Render();
 }
 
 bool CAspectRotation::SetMaxRadius(float v) {

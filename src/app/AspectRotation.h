@@ -10,6 +10,7 @@
 
 #include "raster/Geometry.h"
 #include "raster/MemoryGraphic.h"
+#include "raster/NumMngr.h"
 
 namespace tf {
 
@@ -66,8 +67,13 @@ class CAspectRotation {
   int32_t Height() const { return height_; }
 
   const SAspectParams& Params() const { return params_; }
-  float GetFlattening() const { return params_.flattening; }
-  float GetRotation() const { return params_.rotation; }
+  float GetFlattening() const { return flattening_.Value(); }
+  float GetRotation() const { return rotation_.Value(); }
+  // The numbers behind the inline edits (0..99; -999..999 wrapping within -180..180). A change
+  // of either (an edit typing into it) recomputes the outlines, fires OnChange, clears the
+  // preview and renders.
+  TNumMngr& FlatteningNumber() { return flattening_; }
+  TNumMngr& RotationNumber() { return rotation_; }
   // Clamps and wraps; values that are not finite are refused (false, nothing kept). Fires
   // OnChange, clears the preview and renders when anything changed or mapping is on.
   bool SetParams(const SAspectParams& params);
@@ -137,6 +143,11 @@ class CAspectRotation {
   std::function<void()> OnInvalidate;
 
  private:
+  void NumberChanged();
+
+  TNumMngr flattening_;
+  TNumMngr rotation_;
+  bool settingNumbers_ = false;
   TMemoryGraphic control_;
   TMemoryGraphic preview_;
   int32_t width_ = 86, height_ = 88;
