@@ -479,8 +479,8 @@ void TAirMapDropDown::SetMapX(float percent) {
   if (percent == x_.Value()) return;
   syncing_ = true;
   x_.SetValue(percent);
-  syncing_ = false;
   if (!pad_.isNull()) pad_->SetMapX(x_.Value() / 100.0f);
+  syncing_ = false;
   Redraw();
   Change();
 }
@@ -489,8 +489,8 @@ void TAirMapDropDown::SetMapY(float percent) {
   if (percent == y_.Value()) return;
   syncing_ = true;
   y_.SetValue(percent);
-  syncing_ = false;
   if (!pad_.isNull()) pad_->SetMapY(y_.Value() / 100.0f);
+  syncing_ = false;
   Redraw();
   Change();
 }
