@@ -43,6 +43,9 @@
 #include "ui/PopupBase.h"
 #include "ui/UiHosts.h"
 
+// The palette controls' window (tools/UiTryoutLook.cpp).
+void ShowLookControls();
+
 namespace {
 
 void Say(const std::string& line) {
@@ -362,6 +365,7 @@ int main(int argc, char** argv) {
     last = line;
   });
   report.start(300);
+  ShowLookControls();
   Say("ready");
   const int code = QApplication::exec();
   report.stop();

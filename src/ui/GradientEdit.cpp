@@ -13,10 +13,7 @@ TGradientEdit::TGradientEdit(QWidget* parent) : GraphicControl(parent) {
     if (OnChange) OnChange(this);
   };
   stops_.OnInvalidate = [this] {
-    if (parentWidget() != nullptr)
-      parentWidget()->update(geometry());
-    else
-      update();
+    update();
   };
   stops_.SetSize(width(), height());
 }

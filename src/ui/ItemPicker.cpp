@@ -457,6 +457,8 @@ TAirMapDropDown::~TAirMapDropDown() {
   }
 }
 
+TPopupBaseForm* TAirMapDropDown::Popup() const { return popup_.data(); }
+
 void TAirMapDropDown::SetDropDownMode(uint8_t mode) {
   if (mode == mode_) return;
   mode_ = mode;

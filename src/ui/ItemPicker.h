@@ -220,7 +220,7 @@ class TAirMapDropDown : public TItemPicker {
   void RenderItem() override;
   bool DropDown(int32_t itemIndex) override;
   // The open popup and its parts (null when closed).
-  TPopupBaseForm* Popup() const { return popup_; }
+  TPopupBaseForm* Popup() const;
   TAirMapControl* Pad() const { return pad_; }
   TItemButton* KindButton(int32_t kind) const { return kind >= 0 && kind < 7 ? buttons_[kind] : nullptr; }
 

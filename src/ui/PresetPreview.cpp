@@ -19,10 +19,7 @@ void TPresetPreview::RenderControl() {
 }
 
 void TPresetPreview::Shown() {
-  if (parentWidget() != nullptr)
-    parentWidget()->update(geometry());
-  else
-    update();
+  update();
 }
 
 void TPresetPreview::resizeEvent(QResizeEvent* event) {

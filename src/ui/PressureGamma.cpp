@@ -140,10 +140,7 @@ void TAspectRotation::Compose() {
   };
   number(aspect_.FlatteningRect(), aspect_.GetFlattening(), QString::fromUtf8(Tx(TextId::AspectFlatteningUnit)));
   number(aspect_.RotationRect(), aspect_.GetRotation(), rotationUnit_);
-  if (parentWidget() != nullptr)
-    parentWidget()->update(geometry());
-  else
-    update();
+  update();
 }
 
 void TAspectRotation::resizeEvent(QResizeEvent* event) {

@@ -380,3 +380,20 @@ TEST(GradientEditWidget, MiddleClickAddsDragStopsAtNeighbourReleaseOutsideDelete
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+TEST(AspectRotationWidget, ShowsItsValues) {
+  Top t;
+  auto* a = new TAspectRotation(&t.top);
+  a->setGeometry(10, 10, 96, 104);
+  ASSERT_TRUE(t.Show());
+  const QImage before = a->grab().toImage();
+  a->Logic().SetRotationAndFlattening(45.0f, 40.0f);
+  QApplication::processEvents();
+  const QImage after = a->grab().toImage();
+  EXPECT_NE(before, after);
+  EXPECT_NE(a->Graphic().GetPixel(20, 95), a->Logic().Picture().GetPixel(20, 95));
+}
+}  // namespace
+}  // namespace tf
