@@ -392,8 +392,8 @@ TEST(AspectRotationWidget, ShowsItsValues) {
   a->Logic().SetRotationAndFlattening(45.0f, 40.0f);
   QApplication::processEvents();
   const QImage after = a->grab().toImage();
-  EXPECT_NE(before, after);
-  EXPECT_NE(a->Graphic().GetPixel(20, 95), a->Logic().Picture().GetPixel(20, 95));
+  // The numbers' strip shows the new values.
+  EXPECT_NE(before.copy(0, 88, 96, 16), after.copy(0, 88, 96, 16));
 }
 }  // namespace
 }  // namespace tf
