@@ -142,26 +142,15 @@ void CAspectRotation::NumberChanged() {
   Render();
 }
 
-bool CAspectRotation::SetMaxRadius(float v) {
+bool CAspectRotation::SetField(float SAspectParams::*field, float v) {
   SAspectParams p = params_;
-  p.maxRadius = v;
+  p.*field = v;
   return SetParams(p);
 }
-bool CAspectRotation::SetMinRadius(float v) {
-  SAspectParams p = params_;
-  p.minRadius = v;
-  return SetParams(p);
-}
-bool CAspectRotation::SetFlattening(float v) {
-  SAspectParams p = params_;
-  p.flattening = v;
-  return SetParams(p);
-}
-bool CAspectRotation::SetRotation(float v) {
-  SAspectParams p = params_;
-  p.rotation = v;
-  return SetParams(p);
-}
+bool CAspectRotation::SetMaxRadius(float v) { return SetField(&SAspectParams::maxRadius, v); }
+bool CAspectRotation::SetMinRadius(float v) { return SetField(&SAspectParams::minRadius, v); }
+bool CAspectRotation::SetFlattening(float v) { return SetField(&SAspectParams::flattening, v); }
+bool CAspectRotation::SetRotation(float v) { return SetField(&SAspectParams::rotation, v); }
 bool CAspectRotation::SetRotationAndFlattening(float rotation, float flattening) {
   SAspectParams p = params_;
   p.rotation = rotation;

@@ -144,6 +144,8 @@ class CAspectRotation {
 
  private:
   void NumberChanged();
+  // SetParams with one value changed.
+  bool SetField(float SAspectParams::*field, float v);
 
   TNumMngr flattening_;
   TNumMngr rotation_;
