@@ -1,7 +1,9 @@
 #include "app/PresetPreview.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <vector>
 
 #include "paint/ToneRecord.h"
 #include "raster/Appearance.h"
@@ -22,7 +24,10 @@ int32_t FloorMod(int64_t a, int64_t m) {
   return static_cast<int32_t>(r);
 }
 
-bool DrawPlainPattern(TMTC& work, const CPat8& pattern) {
+// The pattern's greys row by row: sink(y, greys) with grey 255 - v, or v when inverted, for every
+// row of a width x height picture. False, no row given, when the pattern cannot be shown.
+template <class Sink>
+bool PlainPatternRows(const CPat8& pattern, int32_t width, int32_t height, std::vector<uint8_t>& row, Sink sink) {
   const TChannel& tile = pattern.Tile();
   if (!tile.IsValid()) return false;
   const int32_t s = pattern.Scale();
@@ -41,49 +46,65 @@ bool DrawPlainPattern(TMTC& work, const CPat8& pattern) {
       return false;
   }
   const int64_t ox = pattern.OffsetX(), oy = pattern.OffsetY();
-  const bool invert = pattern.Inverted();
-  for (int32_t y = 0; y < work.Height(); ++y) {
+  const uint8_t flip = pattern.Inverted() ? 0 : 255;
+  for (int32_t y = 0; y < height; ++y) {
     const int32_t ty = FloorMod(int64_t{y} - oy, th);
-    uint32_t* row = work.Pixel(0, y);
-    for (int32_t x = 0; x < work.Width(); ++x) {
-      const uint32_t v = scaled.GetPixel(FloorMod(int64_t{x} - ox, tw), ty);
-      const uint32_t g = invert ? v : 255u - v;
-      row[x] = 0xFF000000u | g * 0x010101u;
-    }
+    for (int32_t x = 0; x < width; ++x)
+      row[static_cast<size_t>(x)] = static_cast<uint8_t>(scaled.GetPixel(FloorMod(int64_t{x} - ox, tw), ty) ^ flip);
+    sink(y, row.data());
   }
   return true;
 }
 
-bool DrawTonePattern(TMTC& work, const CPat8Tone& tone, CToneMaker& maker) {
+template <class Sink>
+bool TonePatternRows(const CPat8Tone& tone, CToneMaker& maker, int32_t width, int32_t height,
+                     std::vector<uint8_t>& row, Sink sink) {
   SToneAttr attr = tone.Attr();
   const int32_t s = tone.Scale();
   // As the tone set builds its working tile: the cell grows with the scale.
   if (s != 100) attr.resolution = static_cast<float>(s) * attr.resolution / 100.0f;
   if (!(attr.resolution > 0.0f) || !(attr.ruling > 0.0f)) return false;
   if (!maker.Setup(attr.shape, attr.spread, attr.resolution / attr.ruling, attr.angle, attr.density)) return false;
-  const bool invert = tone.Inverted();
-  for (int32_t y = 0; y < work.Height(); ++y) {
-    uint32_t* row = work.Pixel(0, y);
+  const uint8_t flip = tone.Inverted() ? 0 : 255;
+  const int32_t x0 = tone.PatternX(0);
+  // The row in one walk unless the canvas coordinates wrap inside it (offsets from files).
+  const bool straight = int64_t{x0} + width <= INT32_MAX;
+  uint8_t* out = row.data();
+  for (int32_t y = 0; y < height; ++y) {
     const int32_t py = tone.PatternY(y);
-    for (int32_t x = 0; x < work.Width(); ++x) {
-      const uint32_t v = maker.Sample(tone.PatternX(x), py);
-      const uint32_t g = invert ? v : 255u - v;
-      row[x] = 0xFF000000u | g * 0x010101u;
+    if (straight) {
+      maker.SampleRow(x0, py, width, out);
+    } else {
+      for (int32_t x = 0; x < width; ++x) out[x] = maker.Sample(tone.PatternX(x), py);
     }
+    for (int32_t x = 0; x < width; ++x) out[x] ^= flip;
+    sink(y, out);
   }
   return true;
+}
+
+template <class Sink>
+bool PatternRows(const CPatObj* pattern, CToneMaker& maker, int32_t width, int32_t height, Sink sink) {
+  if (width < 1 || height < 1) return false;
+  std::vector<uint8_t> row(static_cast<size_t>(width));
+  if (const auto* tone = dynamic_cast<const CPat8Tone*>(pattern)) return TonePatternRows(*tone, maker, width, height, row, sink);
+  if (const auto* plain = dynamic_cast<const CPat8*>(pattern)) return PlainPatternRows(*plain, width, height, row, sink);
+  return false;
+}
+
+// The whole surface to its background: Clear's result, one fill.
+void ClearFast(TMemoryGraphic& g) {
+  if (g.IsValid()) std::fill_n(g.Pixels(), static_cast<size_t>(g.Width()) * static_cast<size_t>(g.Height()), g.Background());
 }
 
 }  // namespace
 
 bool DrawTonePreviewPixels(TMTC& work, int32_t width, int32_t height, const CPatObj* pattern, CToneMaker& maker) {
   if (!work.Resize(width, height) || !work.IsValid()) return false;
-  bool drawn = false;
-  if (const auto* tone = dynamic_cast<const CPat8Tone*>(pattern)) {
-    drawn = DrawTonePattern(work, *tone, maker);
-  } else if (const auto* plain = dynamic_cast<const CPat8*>(pattern)) {
-    drawn = DrawPlainPattern(work, *plain);
-  }
+  const bool drawn = PatternRows(pattern, maker, width, height, [&](int32_t y, const uint8_t* grey) {
+    uint32_t* out = work.Pixel(0, y);
+    for (int32_t x = 0; x < width; ++x) out[x] = 0xFF000000u | uint32_t{grey[x]} * 0x010101u;
+  });
   if (!drawn) work.FillValue(0xFFFFFFFFu);
   return drawn;
 }
@@ -158,7 +179,7 @@ void CPresetPreview::SetPattern(const CPatObj* pattern) {
 void CPresetPreview::RenderPreview() {
   if (!hasPreview_ || !preview_.IsValid()) return;
   preview_.SetBackground(AppearanceColors[acWindow]);
-  preview_.Clear();
+  ClearFast(preview_);
   const int32_t w = preview_.Width(), h = preview_.Height();
   switch (kind_) {
     case kNib: {
@@ -186,16 +207,25 @@ void CPresetPreview::RenderPreview() {
 
 void CPresetPreview::RenderTone() {
   const int32_t w = preview_.Width(), h = preview_.Height();
-  if (!DrawTonePreviewPixels(work_, w, h, pattern_, maker_) && !work_.IsValid()) return;
-  preview_.DrawBits(0, 0, w, h, reinterpret_cast<const uint32_t*>(work_.Bits()), 0, 0, w, h,
-                    SChannelOps{ChannelMultiply, ChannelKeep});
+  // The greys multiplied onto the freshly cleared preview, alpha kept: the surface's
+  // ChannelMultiply at weight 1 ((d * s * 32897) >> 23 a byte), over one colour, so a table.
+  const uint32_t d = preview_.Background();
+  uint32_t table[256];
+  for (uint32_t v = 0; v < 256; ++v)
+    table[v] = (d & 0xFF000000u) | (((d >> 16 & 0xFF) * v * 32897u) >> 23) << 16 |
+               (((d >> 8 & 0xFF) * v * 32897u) >> 23) << 8 | (((d & 0xFF) * v * 32897u) >> 23);
+  // A pattern that cannot be shown leaves the preview as it is (white ink multiplies nothing).
+  PatternRows(pattern_, maker_, w, h, [&](int32_t y, const uint8_t* grey) {
+    uint32_t* out = preview_.ScanLine(y);
+    for (int32_t x = 0; x < w; ++x) out[x] = table[grey[x]];
+  });
 }
 
 void CPresetPreview::RenderControl() {
   if (!control_.IsValid()) return;
   const int32_t w = control_.Width(), h = control_.Height();
   control_.SetBackground(AppearanceColors[acBtnFace]);
-  control_.Clear();
+  ClearFast(control_);
   control_.FrameRect(TRect{0, 0, w, h}, 1, AppearanceColors[acBtnShadow], kCopy);
   control_.FrameRect(TRect{1, 1, w - 1, h - 1}, 1, AppearanceColors[acWindow], kCopy);
   if (!hasPreview_) return;

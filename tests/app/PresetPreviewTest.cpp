@@ -140,3 +140,31 @@ TEST(PresetPreview, ScreenToneFollowsTheMaker) {
 
 }  // namespace
 }  // namespace tf
+
+namespace tf {
+namespace {
+// The tone's grey multiplied onto the preview as the surface's multiply does it.
+TEST(PresetPreview, ToneIsMultipliedOntoThePreview) {
+  TChannel tile;
+  tile.Resize(4, 4);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 4; ++x) *tile.GetPixelPtr(x, y) = static_cast<uint8_t>(x * 60 + y * 7);
+  CPat8 pattern(4, 4, 0);
+  pattern.SetTileFromChannel(tile);
+  const uint32_t window = AppearanceColors[acWindow];
+  AppearanceColors[acWindow] = 0xFFC08040u;
+  CPresetPreview p(CPresetPreview::kTone);
+  p.SetSize(12, 12);
+  p.SetPattern(&pattern);
+  TMemoryGraphic expected(8, 8, 0xFFC08040u);
+  TMTC work;
+  CToneMaker maker;
+  DrawTonePreviewPixels(work, 8, 8, &pattern, maker);
+  expected.DrawBits(0, 0, 8, 8, reinterpret_cast<const uint32_t*>(work.Bits()), 0, 0, 8, 8,
+                    SChannelOps{ChannelMultiply, ChannelKeep});
+  AppearanceColors[acWindow] = window;
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x) ASSERT_EQ(p.PreviewImage().GetPixel(x, y), expected.GetPixel(x, y)) << x << "," << y;
+}
+}  // namespace
+}  // namespace tf
