@@ -12,7 +12,9 @@
 #include "paint/ToolDefs.h"
 #include "raster/Appearance.h"
 #include "raster/Placement.h"
+#include "ui/GlyphLabel.h"
 #include "ui/MemoryGraphicQt.h"
+#include "ui/NumEdits.h"
 #include "ui/PopupBase.h"
 
 namespace tf {
@@ -558,7 +560,22 @@ void TAirMapDropDown::CreatePopup() {
     pad->setGeometry(2, 32, 98, 96);
     pad->OnChange = [this](TAirMapControl* p) { Sync(p); };
     pad_ = pad;
-    // The number edits for x and y come with the number-edit controls.
+    const struct {
+      TtFGlyphType glyph;
+      int32_t y;
+      TNumMngr* number;
+    } rows[2] = {{tgFlat, 36, &x_}, {tgAdd, 54, &y_}};
+    for (const auto& row : rows) {
+      auto* label = new TtFGlyphLabel(popup);
+      label->setGeometry(131, row.y, 16, 16);
+      label->SetGlyphType(row.glyph);
+      auto* edit = new TNumEdit(popup);
+      edit->setGeometry(151, row.y, 28, 16);
+      edit->SetAssociate(row.number);
+      (row.number == &x_ ? xEdit_ : yEdit_) = edit;
+    }
+    // Once for x and once for y: the pad takes the numbers.
+    Sync(nullptr);
     Sync(nullptr);
   }
 }
@@ -607,6 +624,10 @@ void TAirMapDropDown::PopupClosed() {
   }
   popup_ = nullptr;
   pad_ = nullptr;
+  // The edits let go of the numbers now; the numbers outlive them.
+  if (auto* edit = qobject_cast<TNumEdit*>(xEdit_)) edit->SetAssociate(nullptr);
+  if (auto* edit = qobject_cast<TNumEdit*>(yEdit_)) edit->SetAssociate(nullptr);
+  xEdit_ = yEdit_ = nullptr;
   for (QPointer<TItemButton>& b : buttons_) b = nullptr;
   // Its own buttons may be what closed it: freed once control returns to the event loop.
   if (popup != nullptr) popup->deleteLater();

@@ -223,6 +223,7 @@ class TAirMapDropDown : public TItemPicker {
   TPopupBaseForm* Popup() const;
   TAirMapControl* Pad() const { return pad_; }
   TItemButton* KindButton(int32_t kind) const { return kind >= 0 && kind < 7 ? buttons_[kind] : nullptr; }
+  QWidget* XEdit() const { return xEdit_; }
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -243,8 +244,8 @@ class TAirMapDropDown : public TItemPicker {
   QPointer<TPopupBaseForm> popup_;
   QPointer<TItemButton> buttons_[7];
   QPointer<TAirMapControl> pad_;
-  QWidget* xEdit_ = nullptr;
-  QWidget* yEdit_ = nullptr;
+  QPointer<QWidget> xEdit_;
+  QPointer<QWidget> yEdit_;
 };
 
 }  // namespace tf

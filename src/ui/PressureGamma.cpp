@@ -10,6 +10,7 @@
 #include "raster/Appearance.h"
 #include "ui/ControlSupport.h"
 #include "ui/MemoryGraphicQt.h"
+#include "ui/NumEdits.h"
 
 namespace tf {
 
@@ -100,6 +101,7 @@ TAspectRotation::TAspectRotation(QWidget* parent) : GraphicControl(parent), rota
 }
 
 TAspectRotation::~TAspectRotation() {
+  CloseSharedNumEditOf(this);
   aspect_.OnInvalidate = nullptr;
   aspect_.OnChange = nullptr;
   aspect_.OnDrawPreview = nullptr;
@@ -228,10 +230,32 @@ void TAspectRotation::mouseDoubleClickEvent(QMouseEvent* event) {
   mousePressEvent(event);
 }
 
-void TAspectRotation::OpenNumberEdit(int32_t) {
-  DebugOut("TAspectRotation: the inline number edit is not built yet\n");
+void TAspectRotation::OpenNumberEdit(int32_t code) {
+  if (edit_ != nullptr) return;
+  TNumMngr* number = code == kAspectHitFlattening ? &aspect_.FlatteningNumber() : &aspect_.RotationNumber();
+  const TRect r = code == kAspectHitFlattening ? aspect_.FlatteningRect() : aspect_.RotationRect();
+  QWidget* parent = parentWidget() != nullptr ? parentWidget() : this;
+  const QPoint at = parent == this ? QPoint(r.left, r.top) : mapTo(parent, QPoint(r.left, r.top));
+  editOldValue_ = number->Value();
+  editNumber_ = number;
+  QPointer<TAspectRotation> self(this);
+  OpenSharedNumEdit(this, parent, QRect(at, QSize(r.right - r.left, r.bottom - r.top)), false, font(), number,
+                    "%1.0f", 4, QString::fromStdString(FormatNum("%1.0f", number->Value())), [self] {
+                      if (self) {
+                        self->EndNumberEdit();
+                      } else {
+                        FinishSharedNumEdit(0);
+                      }
+                    });
+  edit_ = SharedNumEdit();
 }
 
-void TAspectRotation::EndNumberEdit(bool) {}
+void TAspectRotation::EndNumberEdit() {
+  // Accepted: the typed text applies; otherwise the value from the opening goes back.
+  FinishSharedNumEdit(editOldValue_);
+  edit_ = nullptr;
+  editNumber_ = nullptr;
+  aspect_.Render();
+}
 
 }  // namespace tf

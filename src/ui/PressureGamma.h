@@ -87,7 +87,7 @@ class TAspectRotation : public GraphicControl {
   void Measure();
   void FollowPointer(QPoint p);
   void OpenNumberEdit(int32_t code);
-  void EndNumberEdit(bool accepted);
+  void EndNumberEdit();
 
   CAspectRotation aspect_;
   QString rotationUnit_;

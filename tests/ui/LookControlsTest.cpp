@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLineEdit>
 #include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
@@ -395,5 +396,64 @@ TEST(AspectRotationWidget, ShowsItsValues) {
   // The numbers' strip shows the new values.
   EXPECT_NE(before.copy(0, 88, 96, 16), after.copy(0, 88, 96, 16));
 }
+}  // namespace
+}  // namespace tf
+
+namespace tf {
+namespace {
+
+TEST(AspectRotationWidget, InlineEditTypesAndEscapeRestores) {
+  Top t;
+  auto* a = new TAspectRotation(&t.top);
+  a->setGeometry(10, 10, 96, 104);
+  ASSERT_TRUE(t.Show());
+  a->Logic().SetRotation(30.0f);
+  const TRect r = a->Logic().RotationRect();
+  const QPoint at((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  int changes = 0;
+  a->OnChange = [&](TAspectRotation*) { ++changes; };
+  Click(a, at);
+  ASSERT_NE(a->NumberEdit(), nullptr);
+  EXPECT_EQ(a->NumberEdit()->parentWidget(), &t.top);
+  EXPECT_EQ(a->NumberEdit()->geometry().topLeft(), a->mapTo(&t.top, QPoint(r.left, r.top)));
+  // Typing follows live: the outlines turn as the number changes.
+  QLineEdit* edit = static_cast<QLineEdit*>(a->NumberEdit());
+  edit->selectAll();
+  for (const char c : {'-', '4', '5'}) QTest::keyClick(WindowOf(edit), c);
+  EXPECT_EQ(a->Logic().GetRotation(), -45.0f);
+  EXPECT_GT(changes, 0);
+  QTest::keyClick(WindowOf(edit), Qt::Key_Escape);
+  EXPECT_EQ(a->NumberEdit(), nullptr);
+  EXPECT_EQ(a->Logic().GetRotation(), 30.0f);
+  EXPECT_EQ(a->Logic().Params().rotation, 30.0f);
+  // Enter accepts.
+  Click(a, at);
+  ASSERT_NE(a->NumberEdit(), nullptr);
+  edit = static_cast<QLineEdit*>(a->NumberEdit());
+  edit->selectAll();
+  for (const char c : {'2', '0', '0'}) QTest::keyClick(WindowOf(edit), c);
+  QTest::keyClick(WindowOf(edit), Qt::Key_Return);
+  EXPECT_EQ(a->NumberEdit(), nullptr);
+  EXPECT_EQ(a->Logic().GetRotation(), -160.0f);  // wrapped within -180..180
+}
+
+TEST(ItemPickerWidget, AirMapNumberEditMovesThePad) {
+  Top t;
+  auto* picker = new TAirMapDropDown(&t.top);
+  picker->setGeometry(10, 10, 40, 24);
+  ASSERT_TRUE(t.Show());
+  Click(picker, {10, 10});
+  ASSERT_NE(picker->Popup(), nullptr);
+  auto* edit = qobject_cast<QLineEdit*>(picker->XEdit());
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QStringLiteral("75"));
+  QTest::keyClick(edit, Qt::Key_Up);  // applies the text and steps
+  EXPECT_EQ(picker->GetMapX(), 76.0f);
+  EXPECT_FLOAT_EQ(picker->Pad()->X(), 0.76f);
+  picker->Popup()->ClosePopup();  // no result: cancelled, restored
+  EXPECT_EQ(picker->GetMapX(), 0.0f);
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 }  // namespace
 }  // namespace tf
