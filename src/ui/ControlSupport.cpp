@@ -17,13 +17,14 @@ void DrawPicture(QPainter& painter, const TMTC& picture) {
   painter.drawImage(0, 0, image);
 }
 
-void ShowControlHint(QWidget* control, const std::string& hint) {
+void ShowControlHint(QWidget* control, const std::string& hint, bool now) {
   if (control == nullptr) return;
   const size_t bar = hint.find('|');
   QToolTip::hideText();
   control->setToolTip(QString::fromStdString(hint.substr(0, bar)));
   const QString tip = QString::fromStdString(hint);
   control->setStatusTip(tip);
+  if (!now) return;
   QStatusTipEvent event(tip);
   QApplication::sendEvent(control, &event);
 }

@@ -13,8 +13,9 @@ namespace tf {
 void DrawPicture(QPainter& painter, const TMTC& picture);
 // A hint "tooltip|status text": the text before "|" becomes the control's tooltip (the one on
 // screen is cancelled first), the whole hint its status tip, which the main window splits at "|"
-// for its hint panel; it is sent at once so a hint that changes under the pointer shows.
-void ShowControlHint(QWidget* control, const std::string& hint);
+// for its hint panel; with now it is also sent at once, so a hint that changes under the pointer
+// shows.
+void ShowControlHint(QWidget* control, const std::string& hint, bool now = true);
 // The cursor of a code: 0 the arrow, 1 the pointing hand, 2 the I-beam.
 void SetControlCursor(QWidget* control, int32_t code);
 

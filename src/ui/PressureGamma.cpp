@@ -25,7 +25,7 @@ QColor PixelColour(uint32_t pixel) { return QColor((pixel >> 16) & 0xFF, (pixel 
 
 TPressureGamma::TPressureGamma(QWidget* parent) : GraphicControl(parent) {
   curve_.SetSize(width(), height());
-  ShowControlHint(this, Tx(TextId::PressureGammaHint));
+  ShowControlHint(this, Tx(TextId::PressureGammaHint), false);
 }
 
 void TPressureGamma::SetGamma(float gamma) {
@@ -87,7 +87,7 @@ void TPressureGamma::mouseDoubleClickEvent(QMouseEvent* event) {
 // ---------------------------------------------------------------------------------------------
 // TAspectRotation
 
-TAspectRotation::TAspectRotation(QWidget* parent) : GraphicControl(parent), rotationUnit_(Tx(TextId::AspectRotationUnit)) {
+TAspectRotation::TAspectRotation(QWidget* parent) : GraphicControl(parent), rotationUnit_(QStringLiteral("d")) {
   setMouseTracking(true);
   aspect_.OnChange = [this] {
     if (OnChange) OnChange(this);
@@ -110,7 +110,7 @@ TAspectRotation::~TAspectRotation() {
 void TAspectRotation::Measure() {
   const QFontMetrics m(font());
   aspect_.SetTextMetrics(m.horizontalAdvance(QStringLiteral("999")), m.horizontalAdvance(QStringLiteral("-999")),
-                         m.horizontalAdvance(QString::fromUtf8(Tx(TextId::AspectFlatteningUnit))),
+                         m.horizontalAdvance(QStringLiteral("%")),
                          m.horizontalAdvance(rotationUnit_), 14);
 }
 
@@ -140,7 +140,7 @@ void TAspectRotation::Compose() {
     TRect box{r.left, r.top, r.right + m.horizontalAdvance(unit), r.bottom};
     DrawText(g, text, box, kDtRight | kDtSingleLine | kDtVCenter | kDtNoPrefix, ink, font());
   };
-  number(aspect_.FlatteningRect(), aspect_.GetFlattening(), QString::fromUtf8(Tx(TextId::AspectFlatteningUnit)));
+  number(aspect_.FlatteningRect(), aspect_.GetFlattening(), QStringLiteral("%"));
   number(aspect_.RotationRect(), aspect_.GetRotation(), rotationUnit_);
   update();
 }
