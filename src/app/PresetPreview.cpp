@@ -24,8 +24,9 @@ int32_t FloorMod(int64_t a, int64_t m) {
   return static_cast<int32_t>(r);
 }
 
-// The pattern's greys row by row: sink(y, greys) with grey 255 - v, or v when inverted, for every
-// row of a width x height picture. False, no row given, when the pattern cannot be shown.
+// The pattern's values row by row: sink(y, values, flip) for every row of a width x height
+// picture, the grey of a value v being v ^ flip (255 - v, or v when inverted). False, no row
+// given, when the pattern cannot be shown.
 template <class Sink>
 bool PlainPatternRows(const CPat8& pattern, int32_t width, int32_t height, std::vector<uint8_t>& row, Sink sink) {
   const TChannel& tile = pattern.Tile();
@@ -50,8 +51,8 @@ bool PlainPatternRows(const CPat8& pattern, int32_t width, int32_t height, std::
   for (int32_t y = 0; y < height; ++y) {
     const int32_t ty = FloorMod(int64_t{y} - oy, th);
     for (int32_t x = 0; x < width; ++x)
-      row[static_cast<size_t>(x)] = static_cast<uint8_t>(scaled.GetPixel(FloorMod(int64_t{x} - ox, tw), ty) ^ flip);
-    sink(y, row.data());
+      row[static_cast<size_t>(x)] = static_cast<uint8_t>(scaled.GetPixel(FloorMod(int64_t{x} - ox, tw), ty));
+    sink(y, row.data(), flip);
   }
   return true;
 }
@@ -77,8 +78,7 @@ bool TonePatternRows(const CPat8Tone& tone, CToneMaker& maker, int32_t width, in
     } else {
       for (int32_t x = 0; x < width; ++x) out[x] = maker.Sample(tone.PatternX(x), py);
     }
-    for (int32_t x = 0; x < width; ++x) out[x] ^= flip;
-    sink(y, out);
+    sink(y, out, flip);
   }
   return true;
 }
@@ -101,9 +101,9 @@ void ClearFast(TMemoryGraphic& g) {
 
 bool DrawTonePreviewPixels(TMTC& work, int32_t width, int32_t height, const CPatObj* pattern, CToneMaker& maker) {
   if (!work.Resize(width, height) || !work.IsValid()) return false;
-  const bool drawn = PatternRows(pattern, maker, width, height, [&](int32_t y, const uint8_t* grey) {
+  const bool drawn = PatternRows(pattern, maker, width, height, [&](int32_t y, const uint8_t* v, uint8_t flip) {
     uint32_t* out = work.Pixel(0, y);
-    for (int32_t x = 0; x < width; ++x) out[x] = 0xFF000000u | uint32_t{grey[x]} * 0x010101u;
+    for (int32_t x = 0; x < width; ++x) out[x] = 0xFF000000u | uint32_t(v[x] ^ flip) * 0x010101u;
   });
   if (!drawn) work.FillValue(0xFFFFFFFFu);
   return drawn;
@@ -211,13 +211,20 @@ void CPresetPreview::RenderTone() {
   // ChannelMultiply at weight 1 ((d * s * 32897) >> 23 a byte), over one colour, so a table.
   const uint32_t d = preview_.Background();
   uint32_t table[256];
-  for (uint32_t v = 0; v < 256; ++v)
-    table[v] = (d & 0xFF000000u) | (((d >> 16 & 0xFF) * v * 32897u) >> 23) << 16 |
-               (((d >> 8 & 0xFF) * v * 32897u) >> 23) << 8 | (((d & 0xFF) * v * 32897u) >> 23);
+  int32_t tableFlip = -1;
   // A pattern that cannot be shown leaves the preview as it is (white ink multiplies nothing).
-  PatternRows(pattern_, maker_, w, h, [&](int32_t y, const uint8_t* grey) {
+  PatternRows(pattern_, maker_, w, h, [&](int32_t y, const uint8_t* v, uint8_t flip) {
+    if (tableFlip != flip) {
+      // Indexed by the pattern value: the grey v ^ flip times the background.
+      for (uint32_t i = 0; i < 256; ++i) {
+        const uint32_t g = i ^ flip;
+        table[i] = (d & 0xFF000000u) | (((d >> 16 & 0xFF) * g * 32897u) >> 23) << 16 |
+                   (((d >> 8 & 0xFF) * g * 32897u) >> 23) << 8 | (((d & 0xFF) * g * 32897u) >> 23);
+      }
+      tableFlip = flip;
+    }
     uint32_t* out = preview_.ScanLine(y);
-    for (int32_t x = 0; x < w; ++x) out[x] = table[grey[x]];
+    for (int32_t x = 0; x < w; ++x) out[x] = table[v[x]];
   });
 }
 
@@ -225,7 +232,8 @@ void CPresetPreview::RenderControl() {
   if (!control_.IsValid()) return;
   const int32_t w = control_.Width(), h = control_.Height();
   control_.SetBackground(AppearanceColors[acBtnFace]);
-  ClearFast(control_);
+  // With a preview the frames and the picture cover every pixel.
+  if (!hasPreview_) ClearFast(control_);
   control_.FrameRect(TRect{0, 0, w, h}, 1, AppearanceColors[acBtnShadow], kCopy);
   control_.FrameRect(TRect{1, 1, w - 1, h - 1}, 1, AppearanceColors[acWindow], kCopy);
   if (!hasPreview_) return;
