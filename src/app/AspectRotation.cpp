@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/ViewGrabber.h"
 #include "paint/PaintParam.h"
 #include "platform/ResourceText.h"
 #include "raster/Appearance.h"
@@ -44,11 +45,6 @@ int32_t AspectCursor(int32_t code) {
   if (code == kAspectHitMaxRadius || code == kAspectHitMinRadius || code == kAspectHitAspect) return 1;
   if (code == kAspectHitFlattening || code == kAspectHitRotation) return 2;
   return 0;
-}
-
-float WrapAspectRotation(float degrees) {
-  const double d = degrees;
-  return static_cast<float>(d - 360.0 * std::floor((d + 180.0) / 360.0));
 }
 
 float AspectDragIncrement(float v, int32_t dx, bool scale) {
@@ -115,7 +111,8 @@ bool CAspectRotation::SetParams(const SAspectParams& in) {
   p.flattening = std::clamp(p.flattening, 0.0f, 99.0f);
   p.percentA = std::clamp(p.percentA, 0.0f, 100.0f);
   p.percentB = std::clamp(p.percentB, 0.0f, 100.0f);
-  p.rotation = WrapAspectRotation(p.rotation);
+  // Into -180 (included) .. 180 (excluded), as the view's rotation.
+  p.rotation = WrapRotation(p.rotation);
   const bool changed = !(p == params_);
   const bool outlines = p.flattening != params_.flattening || p.rotation != params_.rotation;
   params_ = p;

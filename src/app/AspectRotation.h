@@ -35,8 +35,6 @@ const char* AspectHint(int32_t code);
 // The cursor of a hit code: 1 hand point (handles), 2 I-beam (numbers), 0 the default.
 int32_t AspectCursor(int32_t code);
 
-// Into -180 (included) .. 180 (excluded) with one floored remainder.
-float WrapAspectRotation(float degrees);
 // The increment a drag of dx pixels gives a radius or scale of value v: dx / 10 below 2, dx / 5
 // below 5, dx / 2 below 10, dx below 20, 2 dx below 50, then 5 dx (scales: 10 dx from 100 on).
 float AspectDragIncrement(float v, int32_t dx, bool scale);
