@@ -57,6 +57,9 @@
 #include "platform/Text.h"
 #include <QKeyEvent>
 
+// The palette controls' window (tools/UiTryoutLook.cpp).
+void ShowLookControls();
+
 namespace {
 
 void Say(const std::string& line) {
@@ -524,6 +527,7 @@ int main(int argc, char** argv) {
     };
   }
   lists.show();
+  ShowLookControls();
   Say("ready");
   const int code = QApplication::exec();
   report.stop();
