@@ -140,3 +140,9 @@ if(TARGET bench_first_window)
   target_link_libraries(bench_first_window PRIVATE tfgui)
   set_target_properties(bench_first_window PROPERTIES AUTOMOC ON)
 endif()
+
+# bench_color_pickers: QPainter's linear gradient fill of a QImage is the peer of a picker's redraw.
+if(TARGET bench_color_pickers)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Gui)
+  target_link_libraries(bench_color_pickers PRIVATE Qt6::Gui)
+endif()

@@ -68,7 +68,24 @@ class CAreaSliderPicker final : public CColorPickerCore {
     return ResizeSurfaces(layout_.a, layout_.b);
   }
 
-  void DrawBackground() override {
+  void DrawStatic() override {
+    FrameRegion(background_, layout_.area);
+    FrameRegion(background_, layout_.slider);
+  }
+  int32_t FieldCount() const override { return 2; }
+  TRect FieldRect(int32_t field) const override { return field == 0 ? layout_.area : layout_.slider; }
+  void FieldKey(int32_t field, FieldKeyValues& key) const override {
+    const int32_t s = ComponentOf(space_, 0);
+    float c[3];
+    CurrentValues(c);
+    if (field == 0) {
+      key = {c[s], 0, 0, 0};
+    } else {
+      key = {sliderColored_ ? 1.0f : 0.0f, s == 0 ? 0 : c[0], s == 1 ? 0 : c[1], s == 2 ? 0 : c[2]};
+    }
+  }
+
+  void DrawField(int32_t field) override {
     const int32_t s = ComponentOf(space_, 0), across = ComponentOf(space_, 1), up = ComponentOf(space_, 2);
     const int32_t model = ColorSpaceModel(space_);
     TMemoryGraphic& g = background_;
@@ -76,35 +93,45 @@ class CAreaSliderPicker final : public CColorPickerCore {
       constexpr int32_t kShift[3] = {16, 8, 0};
       const uint32_t packed = Color().GetPackedRGB();
       auto current = [&](int32_t c) { return (packed >> kShift[c] & 0xFF) << kShift[c]; };
-      const uint32_t others = sliderColored_ ? current(across) | current(up) : 0;
-      g.FillGradient(layout_.slider, 0xFF000000u | 0xFFu << kShift[s] | others, 0xFF000000u | others, kDirDown,
-                     kField);
-      const uint32_t base = 0xFF000000u | current(s);
-      const uint32_t a1 = 0xFFu << kShift[across], u1 = 0xFFu << kShift[up];
-      g.FillGradient4(layout_.area, base | u1, base | a1 | u1, base | a1, base, kField);
-    } else {
-      const bool hsv = model == 1;
-      float c[3];
-      ModelComponents(model, c);
-      const float full = Full(hsv);
-      switch (kSpaceLetters[space_][0]) {
-        case 'H':
+      if (field == 1) {
+        const uint32_t others = sliderColored_ ? current(across) | current(up) : 0;
+        g.FillGradient(layout_.slider, 0xFF000000u | 0xFFu << kShift[s] | others, 0xFF000000u | others, kDirDown,
+                       kField);
+      } else {
+        const uint32_t base = 0xFF000000u | current(s);
+        const uint32_t a1 = 0xFFu << kShift[across], u1 = 0xFFu << kShift[up];
+        g.FillGradient4(layout_.area, base | u1, base | a1 | u1, base | a1, base, kField);
+      }
+      return;
+    }
+    const bool hsv = model == 1;
+    float c[3];
+    ModelComponents(model, c);
+    const float full = Full(hsv);
+    switch (kSpaceLetters[space_][0]) {
+      case 'H':
+        if (field == 0) {
           g.FillSaturationValuePlane(layout_.area, kDirRight, c[0], 1, kDirUp, kField, hsv);
+        } else {
           g.FillHueRamp(layout_.slider, kDirUp, 0, sliderColored_ ? c[1] : 1.0f, sliderColored_ ? c[2] : full, 1,
                         kField, hsv);
-          break;
-        case 'S':
+        }
+        break;
+      case 'S':
+        if (field == 0) {
           g.FillHueValuePlane(layout_.area, kDirRight, 0, c[1], 1, kDirUp, kField, hsv);
+        } else {
           g.FillSaturationRamp(layout_.slider, kDirUp, c[0], sliderColored_ ? c[2] : full, 1, kField, hsv);
-          break;
-        default:
+        }
+        break;
+      default:
+        if (field == 0) {
           g.FillHueSaturationPlane(layout_.area, kDirRight, 0, c[2], 1, kDirUp, kField, hsv);
+        } else {
           g.FillValueRamp(layout_.slider, kDirUp, c[0], sliderColored_ ? c[1] : 0.0f, 1, kField, hsv);
-          break;
-      }
+        }
+        break;
     }
-    FrameRegion(g, layout_.area);
-    FrameRegion(g, layout_.slider);
   }
 
   void DrawMarkers() override {
@@ -184,7 +211,7 @@ class CTrianglePicker final : public CColorPickerCore {
     return ResizeSurfaces(layout_.a, layout_.a);
   }
 
-  void DrawBackground() override {
+  void DrawStatic() override {
     const int32_t a = layout_.a;
     const bool hsv = space_ == cpHSV;
     TMemoryGraphic& g = background_;
@@ -193,18 +220,32 @@ class CTrianglePicker final : public CColorPickerCore {
     g.FrameDot(1, 1, a - 2, 2, Appearance(acWindowFrame), kField);
     g.FrameDot(a / 8 + 1, a / 8 + 1, a - 2 - 2 * (a / 8), 2, BGRAGray, kField);
     g.FrameHueRing(2, 2, a - 4, a / 8, 0, 1, Full(hsv), 1, kField, hsv);
-    float c[3];
-    ModelComponents(hsv ? 1 : 2, c);
     if (hsv) {
       g.FrameRect(Grown(layout_.square, 1), 1, BGRAGray, kSolid);
-      g.FillSaturationValuePlane(layout_.square, kDirRight, c[0], 1, kDirUp, kField, true);
     } else {
       const TRect& t = layout_.triangle;
       g.FillTriangle({t.left, t.top - 1, t.right + 2, t.bottom + 1}, BGRAGray, kDirRight, kField);
       g.FillRect({t.left - 1, t.top - 1, t.left, t.bottom + 1}, BGRAGray, kSolid);
+    }
+  }
+  int32_t FieldCount() const override { return 1; }
+  TRect FieldRect(int32_t) const override { return space_ == cpHSV ? layout_.square : layout_.triangle; }
+  void FieldKey(int32_t, FieldKeyValues& key) const override {
+    float c[3];
+    CurrentValues(c);
+    key = {c[0], 0, 0, 0};
+  }
+  void DrawField(int32_t) override {
+    const bool hsv = space_ == cpHSV;
+    float c[3];
+    ModelComponents(hsv ? 1 : 2, c);
+    if (hsv) {
+      background_.FillSaturationValuePlane(layout_.square, kDirRight, c[0], 1, kDirUp, kField, true);
+    } else {
       uint8_t r, gr, b;
       HSLToRGBBytes(c[0], 1, 0.5f, r, gr, b);
-      g.FillGradientTriangle(t, BGRAWhite, PackBGRA(b, gr, r, 255), BGRABlack, kDirRight, kField);
+      background_.FillGradientTriangle(layout_.triangle, BGRAWhite, PackBGRA(b, gr, r, 255), BGRABlack, kDirRight,
+                                       kField);
     }
   }
 
@@ -314,23 +355,44 @@ class CCirclePicker final : public CColorPickerCore {
     return ResizeSurfaces(layout_.a, layout_.b);
   }
 
-  void DrawBackground() override {
+  void DrawStatic() override {
+    constexpr int32_t m = 5;
+    const int32_t size = layout_.b - 2 * m;
+    TMemoryGraphic& g = background_;
+    g.FrameDot(m - 2, m - 2, size + 3, 2, Appearance(acBtnShadow), kField);
+    g.FrameDot(m - 1, m - 1, size + 3, 2, Appearance(acBtnHighlight), kField);
+    g.FrameDot(m - 1, m - 1, size + 2, 2, Appearance(acWindowFrame), kField);
+    FrameRegion(g, layout_.slider);
+  }
+  int32_t FieldCount() const override { return 2; }
+  TRect FieldRect(int32_t field) const override { return field == 0 ? layout_.area : layout_.slider; }
+  void FieldKey(int32_t field, FieldKeyValues& key) const override {
+    const int32_t s = ComponentOf(space_, 0);
+    float c[3];
+    CurrentValues(c);
+    if (field == 0) {
+      key = {c[s], 0, 0, 0};
+    } else {
+      key = {sliderColored_ ? 1.0f : 0.0f, c[0], s == 1 ? 0 : c[1], s == 2 ? 0 : c[2]};
+    }
+  }
+  void DrawField(int32_t field) override {
     constexpr int32_t m = 5;
     const int32_t size = layout_.b - 2 * m;
     const bool hsv = ColorSpaceModel(space_) == 1;
     float c[3];
     ModelComponents(hsv ? 1 : 2, c);
     TMemoryGraphic& g = background_;
-    g.FrameDot(m - 2, m - 2, size + 3, 2, Appearance(acBtnShadow), kField);
-    g.FrameDot(m - 1, m - 1, size + 3, 2, Appearance(acBtnHighlight), kField);
-    g.FrameDot(m - 1, m - 1, size + 2, 2, Appearance(acWindowFrame), kField);
-    FrameRegion(g, layout_.slider);
-    const int32_t slider = ComponentOf(space_, 0);
-    if (slider == 1) {  // saturation on the slider, value or lightness by radius
-      g.FillHueValueDisc(m, m, size, 0, c[1], 1, kField, hsv);
+    const bool saturationSlider = ComponentOf(space_, 0) == 1;
+    if (field == 0) {
+      if (saturationSlider) {  // value or lightness by radius
+        g.FillHueValueDisc(m, m, size, 0, c[1], 1, kField, hsv);
+      } else {  // saturation by radius
+        g.FillHueSaturationDisc(m, m, size, 0, c[2], 1, kField, hsv);
+      }
+    } else if (saturationSlider) {
       g.FillSaturationRamp(layout_.slider, kDirUp, c[0], sliderColored_ ? c[2] : Full(hsv), 1, kSolid, hsv);
-    } else {  // value or lightness on the slider, saturation by radius
-      g.FillHueSaturationDisc(m, m, size, 0, c[2], 1, kField, hsv);
+    } else {
       g.FillValueRamp(layout_.slider, kDirUp, c[0], sliderColored_ ? c[1] : 0.0f, 1, kSolid, hsv);
     }
   }
@@ -397,39 +459,53 @@ class CSliderPicker final : public CColorPickerCore {
     return ResizeSurfaces(layout_.width, layout_.height);
   }
 
-  void DrawBackground() override {
+  void DrawStatic() override {
+    for (int32_t k = 0; k < 3; ++k) FrameRegion(background_, Bar(k));
+    if (SpectrumDrawn()) FrameRegion(background_, layout_.spectrum);
+  }
+  int32_t FieldCount() const override { return 4; }
+  TRect FieldRect(int32_t field) const override { return field < 3 ? Bar(field) : layout_.spectrum; }
+  void FieldKey(int32_t field, FieldKeyValues& key) const override {
+    if (field == 3) {
+      key = {0, 0, 0, 0};
+      return;
+    }
+    float c[3];
+    CurrentValues(c);
+    key = {sliderColored_ ? 1.0f : 0.0f, field == 0 ? 0 : c[0], field == 1 ? 0 : c[1], field == 2 ? 0 : c[2]};
+    if (space_ != cpRGB && field != 0) key[1] = c[0];  // the hue colours every HSV and HSL bar
+  }
+  void DrawField(int32_t field) override {
     TMemoryGraphic& g = background_;
+    if (field == 3) {
+      if (SpectrumDrawn()) g.FillHueValuePlane(layout_.spectrum, kDirRight, 0, 1, 1, kDirUp, kField, false);
+      return;
+    }
+    const int32_t k = field;
     const int32_t model = ColorSpaceModel(space_);
     float c[3];
     ModelComponents(model, c);
     const bool hsv = model == 1;
-    for (int32_t k = 0; k < 3; ++k) {
-      const TRect bar = Bar(k);
-      FrameRegion(g, bar);
-      if (space_ == cpRGB) {
-        constexpr int32_t kShift[3] = {16, 8, 0};
-        constexpr uint32_t kPure[3] = {BGRARed, BGRAGreen, BGRABlue};
-        const uint32_t current = 0xFF000000u | Color().GetPackedRGB();
-        const uint32_t mask = 0xFFu << kShift[k];
-        if (sliderColored_) {
-          g.FillGradient(bar, current & ~mask, current | mask, kDirRight, kSolid);
-        } else {
-          g.FillGradient(bar, BGRABlack, kPure[k], kDirRight, kSolid);
-        }
-      } else if (space_ == cpHSV || space_ == cpHSL) {
-        if (k == 0) {
-          g.FillHueRamp(bar, kDirRight, 0, sliderColored_ ? c[1] : 1.0f, sliderColored_ ? c[2] : Full(hsv), 1, kSolid,
-                        hsv);
-        } else if (k == 1) {
-          g.FillSaturationRamp(bar, kDirRight, c[0], sliderColored_ ? c[2] : Full(hsv), 1, kSolid, hsv);
-        } else {
-          g.FillValueRamp(bar, kDirRight, c[0], sliderColored_ ? c[1] : 0.0f, 1, kSolid, hsv);
-        }
+    const TRect bar = Bar(k);
+    if (space_ == cpRGB) {
+      constexpr int32_t kShift[3] = {16, 8, 0};
+      constexpr uint32_t kPure[3] = {BGRARed, BGRAGreen, BGRABlue};
+      const uint32_t current = 0xFF000000u | Color().GetPackedRGB();
+      const uint32_t mask = 0xFFu << kShift[k];
+      if (sliderColored_) {
+        g.FillGradient(bar, current & ~mask, current | mask, kDirRight, kSolid);
+      } else {
+        g.FillGradient(bar, BGRABlack, kPure[k], kDirRight, kSolid);
       }
-    }
-    if (SpectrumDrawn()) {
-      FrameRegion(g, layout_.spectrum);
-      g.FillHueValuePlane(layout_.spectrum, kDirRight, 0, 1, 1, kDirUp, kField, false);
+    } else if (space_ == cpHSV || space_ == cpHSL) {
+      if (k == 0) {
+        g.FillHueRamp(bar, kDirRight, 0, sliderColored_ ? c[1] : 1.0f, sliderColored_ ? c[2] : Full(hsv), 1, kSolid,
+                      hsv);
+      } else if (k == 1) {
+        g.FillSaturationRamp(bar, kDirRight, c[0], sliderColored_ ? c[2] : Full(hsv), 1, kSolid, hsv);
+      } else {
+        g.FillValueRamp(bar, kDirRight, c[0], sliderColored_ ? c[1] : 0.0f, 1, kSolid, hsv);
+      }
     }
   }
 
@@ -519,6 +595,7 @@ bool CColorPickerCore::SetColorSpace(int32_t space) {
   value.space = static_cast<uint8_t>(space);
   color_->SetColor(value);
   space_ = static_cast<uint8_t>(space);
+  staticValid_ = false;
   RenderBackground();
   Repaint();
   return true;
@@ -548,6 +625,7 @@ void CColorPickerCore::SetBounds(int32_t width, int32_t height) {
   controlWidth_ = width;
   controlHeight_ = height;
   valid_ = Layout(width, height);
+  staticValid_ = false;
   RenderBackground();
 }
 
@@ -561,8 +639,38 @@ bool CColorPickerCore::ResizeSurfaces(int32_t width, int32_t height) {
 
 void CColorPickerCore::RenderBackground() {
   if (!valid_) return;
-  background_.Clear();
-  DrawBackground();
+  const int32_t w = background_.Width(), h = background_.Height();
+  if (!staticValid_ || static_.Width() != w || static_.Height() != h) {
+    background_.Clear();
+    DrawStatic();
+    if (!static_.SetSize(w, h)) return;
+    static_.CopyBits(0, 0, w, h, background_.Pixels(), 0, 0, w, h);
+    staticValid_ = true;
+    fieldCaches_.assign(static_cast<size_t>(FieldCount()), SFieldCache{});
+  } else {
+    background_.CopyBits(0, 0, w, h, static_.Pixels(), 0, 0, w, h);
+  }
+  for (int32_t i = 0; i < FieldCount(); ++i) {
+    SFieldCache& cache = fieldCaches_[static_cast<size_t>(i)];
+    FieldKeyValues key;
+    FieldKey(i, key);
+    const TRect r = FieldRect(i);
+    TRect clipped{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, w), std::min(r.bottom, h)};
+    if (clipped.right < clipped.left) clipped.right = clipped.left;
+    if (clipped.bottom < clipped.top) clipped.bottom = clipped.top;
+    const int32_t cw = clipped.right - clipped.left, ch = clipped.bottom - clipped.top;
+    if (cache.valid && cache.key == key && cache.rect == clipped) {
+      if (cw > 0 && ch > 0) background_.CopyBits(clipped.left, clipped.top, cw, ch, cache.pixels.data(), 0, 0, cw, ch);
+      continue;
+    }
+    DrawField(i);
+    cache.pixels.resize(static_cast<size_t>(cw) * static_cast<size_t>(ch));
+    for (int32_t y = 0; y < ch; ++y) {
+      const uint32_t* row = background_.ScanLine(clipped.top + y) + clipped.left;
+      std::copy(row, row + cw, cache.pixels.begin() + static_cast<ptrdiff_t>(y) * cw);
+    }
+    cache.valid = true, cache.key = key, cache.rect = clipped;
+  }
   RenderForeground();
 }
 

@@ -11,9 +11,11 @@
 // background where it depends on the change, and a repaint. A region under 2 pixels in the
 // direction a pick divides by takes no picks, so no colour ever gets a component that is not a
 // finite number.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "raster/ColorValue.h"
 #include "raster/Geometry.h"
@@ -92,7 +94,20 @@ class CColorPickerCore {
 
   // Sizes the surfaces and places the regions; false when the surfaces cannot be made.
   virtual bool Layout(int32_t width, int32_t height) = 0;
-  virtual void DrawBackground() = 0;
+  // The background in parts: what depends only on the layout and the space (frames, rings), then
+  // fields that do not overlap, each drawn over the static part inside its rectangle and
+  // depending only on its key. A field whose key has not changed is copied from its last drawing
+  // instead of drawn again; the pixels are the same.
+  using FieldKeyValues = std::array<float, 4>;
+  virtual void DrawStatic() = 0;
+  virtual int32_t FieldCount() const = 0;
+  virtual TRect FieldRect(int32_t field) const = 0;
+  virtual void FieldKey(int32_t field, FieldKeyValues& key) const = 0;
+  virtual void DrawField(int32_t field) = 0;
+  // The components of the space's model.
+  void CurrentValues(float components[3]) const { ModelComponents(ColorSpaceModel(space_), components); }
+  // The static part and every field are drawn afresh at the next render.
+  void InvalidateBackground() { staticValid_ = false; }
   virtual void DrawMarkers() = 0;
   // The region under a local point (0 none); -1 ignores the press altogether.
   virtual int32_t HitRegion(int32_t x, int32_t y) = 0;
@@ -123,6 +138,16 @@ class CColorPickerCore {
   int32_t controlWidth_ = 0;
   int32_t controlHeight_ = 0;
   bool valid_ = false;
+
+  struct SFieldCache {
+    bool valid = false;
+    FieldKeyValues key{};
+    TRect rect{};
+    std::vector<uint32_t> pixels;
+  };
+  TMemoryGraphic static_;
+  bool staticValid_ = false;
+  std::vector<SFieldCache> fieldCaches_;
 };
 
 // A new core of a kind (null for a kind outside 0..3).

@@ -166,6 +166,39 @@ TEST(ColorPickersTest, TheFieldShowsWhatItPicksAndTheMarkerLandsOnThePoint) {
   }
 }
 
+// Fields whose inputs did not change are copied from their last drawing: the background after a
+// run of picks equals one drawn afresh for the same colour.
+TEST(ColorPickersTest, KeptFieldsGiveThePixelsOfAFreshDrawing) {
+  for (const auto& ks : AllKindsAndSpaces()) {
+    for (bool colored : {true, false}) {
+      auto p = MakePicker(ks.kind, ks.space, 150, 132);
+      p->SetSliderColored(colored);
+      const int32_t points[][2] = {{40, 40}, {140, 60}, {60, 120}, {20, 10}, {100, 100}, {75, 66}, {145, 5}};
+      for (const auto& pt : points) {
+        p->MouseDown(pt[0], pt[1]);
+        p->MouseMove(pt[0] + 9, pt[1] - 13);
+        p->MouseUp();
+      }
+      SColorValue v;
+      p->GetColor(v);
+      auto fresh = CreateColorPickerCore(ks.kind);
+      fresh->SetBounds(150, 132);
+      fresh->SetColorSpace(ks.space);
+      fresh->SetSliderColored(colored);
+      fresh->SetColor(v);
+      fresh->SetBounds(150, 132);  // a new layout draws every field afresh
+      const TMemoryGraphic& a = p->Background();
+      const TMemoryGraphic& b = fresh->Background();
+      ASSERT_EQ(a.Width(), b.Width());
+      int32_t differing = 0;
+      for (int32_t y = 0; y < a.Height(); ++y) {
+        for (int32_t x = 0; x < a.Width(); ++x) differing += a.GetPixel(x, y) != b.GetPixel(x, y);
+      }
+      EXPECT_EQ(differing, 0) << "kind " << ks.kind << " space " << ks.space << " colored " << colored;
+    }
+  }
+}
+
 TEST(ColorPickersTest, AreaSliderLayoutOf300By282) {
   const auto l = AreaSliderLayout(300, 282);
   EXPECT_EQ(l.a, 300);
