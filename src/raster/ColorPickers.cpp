@@ -54,23 +54,16 @@ void FrameRegion(TMemoryGraphic& g, const TRect& r) {
 float Full(bool hsv) { return hsv ? 1.0f : 0.5f; }
 
 // ---------------------------------------------------------------------------------------------
-// Kind 0: an area of two components and a slider of the third, in any of the nine spaces.
-class CAreaSliderPicker final : public CColorPickerCore {
- public:
-  CAreaSliderPicker() : CColorPickerCore(cpHSV, 0) {}
-  int32_t GetPickerKind() const override { return kPickerAreaSlider; }
-  uint16_t GetColorSpaces() const override { return kColorSpacesAll; }
-
+// The layout, fields and keys shared by the area-and-slider and the disc pickers: field 0 (area or
+// disc) depends on the slider's component, field 1 (the slider) on the other two and the colouring.
+class CSquareAndSliderPicker : public CColorPickerCore {
  protected:
+  using CColorPickerCore::CColorPickerCore;
+
   bool Layout(int32_t width, int32_t height) override {
     layout_ = AreaSliderLayout(width, height);
     offset_ = layout_.offset;
     return ResizeSurfaces(layout_.a, layout_.b);
-  }
-
-  void DrawStatic() override {
-    FrameRegion(background_, layout_.area);
-    FrameRegion(background_, layout_.slider);
   }
   int32_t FieldCount() const override { return 2; }
   TRect FieldRect(int32_t field) const override { return field == 0 ? layout_.area : layout_.slider; }
@@ -83,6 +76,23 @@ class CAreaSliderPicker final : public CColorPickerCore {
     } else {
       key = {sliderColored_ ? 1.0f : 0.0f, s == 0 ? 0 : c[0], s == 1 ? 0 : c[1], s == 2 ? 0 : c[2]};
     }
+  }
+
+  SAreaSliderLayout layout_{};
+};
+
+// ---------------------------------------------------------------------------------------------
+// Kind 0: an area of two components and a slider of the third, in any of the nine spaces.
+class CAreaSliderPicker final : public CSquareAndSliderPicker {
+ public:
+  CAreaSliderPicker() : CSquareAndSliderPicker(cpHSV, 0) {}
+  int32_t GetPickerKind() const override { return kPickerAreaSlider; }
+  uint16_t GetColorSpaces() const override { return kColorSpacesAll; }
+
+ protected:
+  void DrawStatic() override {
+    FrameRegion(background_, layout_.area);
+    FrameRegion(background_, layout_.slider);
   }
 
   void DrawField(int32_t field) override {
@@ -193,7 +203,6 @@ class CAreaSliderPicker final : public CColorPickerCore {
     Changed(true);
   }
 
-  SAreaSliderLayout layout_{};
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -340,21 +349,15 @@ class CTrianglePicker final : public CColorPickerCore {
 
 // ---------------------------------------------------------------------------------------------
 // Kind 3: a hue disc (hue by angle, the third component by radius) and a slider of the first.
-class CCirclePicker final : public CColorPickerCore {
+class CCirclePicker final : public CSquareAndSliderPicker {
  public:
-  CCirclePicker() : CColorPickerCore(cpLHS, 0) {}
+  CCirclePicker() : CSquareAndSliderPicker(cpLHS, 0) {}
   int32_t GetPickerKind() const override { return kPickerCircle; }
   uint16_t GetColorSpaces() const override {
     return ColorSpaceBit(cpSHV) | ColorSpaceBit(cpVHS) | ColorSpaceBit(cpSHL) | ColorSpaceBit(cpLHS);
   }
 
  protected:
-  bool Layout(int32_t width, int32_t height) override {
-    layout_ = AreaSliderLayout(width, height);
-    offset_ = layout_.offset;
-    return ResizeSurfaces(layout_.a, layout_.b);
-  }
-
   void DrawStatic() override {
     constexpr int32_t m = 5;
     const int32_t size = layout_.b - 2 * m;
@@ -363,18 +366,6 @@ class CCirclePicker final : public CColorPickerCore {
     g.FrameDot(m - 1, m - 1, size + 3, 2, Appearance(acBtnHighlight), kField);
     g.FrameDot(m - 1, m - 1, size + 2, 2, Appearance(acWindowFrame), kField);
     FrameRegion(g, layout_.slider);
-  }
-  int32_t FieldCount() const override { return 2; }
-  TRect FieldRect(int32_t field) const override { return field == 0 ? layout_.area : layout_.slider; }
-  void FieldKey(int32_t field, FieldKeyValues& key) const override {
-    const int32_t s = ComponentOf(space_, 0);
-    float c[3];
-    CurrentValues(c);
-    if (field == 0) {
-      key = {c[s], 0, 0, 0};
-    } else {
-      key = {sliderColored_ ? 1.0f : 0.0f, c[0], s == 1 ? 0 : c[1], s == 2 ? 0 : c[2]};
-    }
   }
   void DrawField(int32_t field) override {
     constexpr int32_t m = 5;
@@ -438,8 +429,6 @@ class CCirclePicker final : public CColorPickerCore {
     Changed(true);
   }
 
- private:
-  SAreaSliderLayout layout_{};
 };
 
 // ---------------------------------------------------------------------------------------------
