@@ -173,7 +173,7 @@ void TFormPreference::BuildCursorGridPage(QWidget* page) {
   colourLabel->move(8, 78);
   gridColor_ = new TPickerColorCell(grid);
   gridColor_->setGeometry(40, 72, 40, 24);
-  NumberRow(grid, kNumGridOpaque, 100, Tx(TextId::PrefGridOpacity), Tx(TextId::PrefGridPercent), kGridOpacityMin,
+  NumberRow(grid, kNumGridOpaque, 100, Tx(TextId::PrefGridOpacity), TxFormat(TextId::PrefGridPercent).c_str(), kGridOpacityMin,
             kGridOpacityMax);
   connect(radDrawCursorS, &QRadioButton::toggled, this, [this] { UpdateEnabling(); });
   connect(chkBrushGhost, &QCheckBox::toggled, this, [this] { UpdateEnabling(); });
