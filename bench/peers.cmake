@@ -152,3 +152,9 @@ endif()
 if(TARGET bench_list_view)
   target_link_libraries(bench_list_view PRIVATE tfgui)
 endif()
+
+# bench_color_pickers: QPainter's linear gradient fill of a QImage is the peer of a picker's redraw.
+if(TARGET bench_color_pickers)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Gui)
+  target_link_libraries(bench_color_pickers PRIVATE Qt6::Gui)
+endif()

@@ -59,6 +59,9 @@
 
 // The palette controls' window (tools/UiTryoutLook.cpp).
 void ShowLookControls();
+#include "app/AppProfile.h"
+#include "app/qt/FormPreference.h"
+#include "ui/ColorCells.h"
 
 namespace {
 
@@ -290,6 +293,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("Tintaframe4 Plus (tryout)"));
   tf::InstallUiHosts();
+  tf::AppProfile().LoadAll();
 
   QWidget main;
   main.setWindowTitle(QStringLiteral("UI tryout"));
@@ -312,6 +316,30 @@ int main(int argc, char** argv) {
   for (QWidget* w : {static_cast<QWidget*>(openButton), static_cast<QWidget*>(pasteButton),
                      static_cast<QWidget*>(copyButton), static_cast<QWidget*>(pasted)})
     layout->addWidget(w);
+  // Colour cells (a click or double-click opens the colour picker dialog) and the preferences
+  // dialog, until the menus bring Edit > Preferences.
+  auto* twin = new tf::TTwinColorCell(&main);
+  twin->setFixedSize(36, 36);
+  auto* cell = new tf::TPickerColorCell(&main);
+  cell->setFixedSize(60, 24);
+  auto* prefButton = new QPushButton(QStringLiteral("Preferences..."), &main);
+  for (QWidget* w : {static_cast<QWidget*>(twin), static_cast<QWidget*>(cell), static_cast<QWidget*>(prefButton)})
+    layout->addWidget(w);
+  twin->SetOnChange([](tf::TCustomColorCell& c) {
+    Say("twin colour " + std::to_string(c.ColorManager().GetPackedRGB()));
+  });
+  cell->SetOnChange([](tf::TCustomColorCell& c) {
+    Say("cell colour " + std::to_string(c.ColorManager().GetPackedRGB()));
+  });
+  QObject::connect(prefButton, &QPushButton::clicked, [&main] {
+    tf::CAppProfile& profile = tf::AppProfile();
+    tf::TFormPreference form(profile, &main);
+    const int result = form.exec();
+    char line[160];
+    std::snprintf(line, sizeof line, "preferences %d: grid %d x %d colour %08X undo %d", result, profile.gridW,
+                  profile.gridH, profile.GridColor, profile.undoMax);
+    Say(line);
+  });
   const std::string startFolder = argc > 1 ? argv[1] : std::string();
   QObject::connect(openButton, &QPushButton::clicked, [startFolder] {
     std::string path, folder = startFolder;
