@@ -53,6 +53,15 @@ int32_t TruncHalfUp(long double v) { return static_cast<int32_t>(std::trunc(v + 
 float OpacityToPercent(int32_t opacity) { return static_cast<float>(opacity * 100.0L / 255); }
 int32_t PercentToOpacity(float percent) { return TruncHalfUp(static_cast<long double>(percent) * 2.55L); }
 
+float SidePixels(const SSizeSide& side, float resolution) {
+  return ConvertUnit(side.unit, luPixel, side.size, resolution);
+}
+
+float SideInUnit(const SSizeSide& side, uint8_t unit, float resolution) {
+  if (unit == luPercent) return static_cast<float>(SidePixels(side, resolution) * 100.0L / std::max(side.current, 1));
+  return ConvertUnit(side.unit, unit, side.size, resolution);
+}
+
 // ---- Image size -----------------------------------------------------------------------------
 
 CImageSizeCore::CImageSizeCore() {
@@ -77,12 +86,6 @@ void CImageSizeCore::Seed(int32_t width, int32_t height, int32_t resolution) {
   NumPixelH.SetValue(static_cast<float>(height));
 }
 
-float CImageSizeCore::Pixels(const Side& side) const { return ConvertUnit(side.unit, luPixel, side.size, resolution_); }
-
-float CImageSizeCore::InUnit(const Side& side, uint8_t unit) const {
-  if (unit == luPercent) return static_cast<float>(Pixels(side) * 100.0L / std::max(side.current, 1));
-  return ConvertUnit(side.unit, unit, side.size, resolution_);
-}
 
 void CImageSizeCore::ParamChange(Sender sender) {
   if (busy_) return;
@@ -101,9 +104,9 @@ void CImageSizeCore::ParamChange(Sender sender) {
   const SUnitLimits lw = SideLimits(u, r, w_.current), lh = SideLimits(v, r, h_.current);
   Range(NumWidth, lw.min - qw, lw.max - qw);
   Range(NumHeight, lh.min - qh, lh.max - qh);
-  auto refreshW = [&] { Put(NumWidth, InUnit(w_, u) - qw); };
-  auto refreshH = [&] { Put(NumHeight, InUnit(h_, v) - qh); };
-  auto takeUnit = [&](Side& side, TNumMngr& unitModel, uint8_t unit, float q) {
+  auto refreshW = [&] { Put(NumWidth, SideInUnit(w_, u, resolution_) - qw); };
+  auto refreshH = [&] { Put(NumHeight, SideInUnit(h_, v, resolution_) - qh); };
+  auto takeUnit = [&](SSizeSide& side, TNumMngr& unitModel, uint8_t unit, float q) {
     const long double value = static_cast<long double>(unitModel.Value()) + q;
     if (unit == luPercent) {
       side.size = static_cast<float>(value * side.current / 100);
@@ -128,15 +131,15 @@ void CImageSizeCore::ParamChange(Sender sender) {
       break;
     case sNumWidth:
       takeUnit(w_, NumWidth, u, qw);
-      Put(NumPixelW, Pixels(w_) - pw);
+      Put(NumPixelW, SidePixels(w_, resolution_) - pw);
       break;
     case sNumHeight:
       takeUnit(h_, NumHeight, v, qh);
-      Put(NumPixelH, Pixels(h_) - ph);
+      Put(NumPixelH, SidePixels(h_, resolution_) - ph);
       break;
     case sChkRelation:
-      Put(NumPixelW, Pixels(w_) - pw);
-      Put(NumPixelH, Pixels(h_) - ph);
+      Put(NumPixelW, SidePixels(w_, resolution_) - pw);
+      Put(NumPixelH, SidePixels(h_, resolution_) - ph);
       refreshW();
       refreshH();
       break;
@@ -149,10 +152,10 @@ std::string CImageSizeCore::SizeText() const {
   return TxFormat(TextId::DocSizeFormat, w_.current, Tx(TextId::DocTimes), h_.current);
 }
 std::string CImageSizeCore::PixelCaption() const {
-  return TxFormat(TextId::DocPixelGroupFormat, static_cast<double>(Pixels(w_)), static_cast<double>(Pixels(h_)));
+  return TxFormat(TextId::DocPixelGroupFormat, static_cast<double>(SidePixels(w_, resolution_)), static_cast<double>(SidePixels(h_, resolution_)));
 }
-int32_t CImageSizeCore::ResultWidth() const { return TruncHalfUp(Pixels(w_)); }
-int32_t CImageSizeCore::ResultHeight() const { return TruncHalfUp(Pixels(h_)); }
+int32_t CImageSizeCore::ResultWidth() const { return TruncHalfUp(SidePixels(w_, resolution_)); }
+int32_t CImageSizeCore::ResultHeight() const { return TruncHalfUp(SidePixels(h_, resolution_)); }
 
 // ---- Resolution -----------------------------------------------------------------------------
 
@@ -184,12 +187,6 @@ void CResolutionCore::Seed(int32_t width, int32_t height, int32_t resolution) {
 
 int32_t CResolutionCore::Resolution() const { return TruncHalfUp(NumResolution.Value()); }
 
-float CResolutionCore::Pixels(const Side& side, float r) const { return ConvertUnit(side.unit, luPixel, side.size, r); }
-
-float CResolutionCore::InUnit(const Side& side, uint8_t unit, float r) const {
-  if (unit == luPercent) return static_cast<float>(Pixels(side, r) * 100.0L / std::max(side.current, 1));
-  return ConvertUnit(side.unit, unit, side.size, r);
-}
 
 void CResolutionCore::ParamChange(Sender sender) {
   if (busy_) return;
@@ -213,7 +210,7 @@ void CResolutionCore::ParamChange(Sender sender) {
     Range(NumPixelW, kMinSide, kMaxSide);
     Range(NumPixelH, kMinSide, kMaxSide);
   }
-  auto takeUnit = [&](Side& side, const TNumMngr& model, uint8_t unit) {
+  auto takeUnit = [&](SSizeSide& side, const TNumMngr& model, uint8_t unit) {
     if (unit == luPercent) {
       side.size = static_cast<float>(static_cast<long double>(model.Value()) * side.current / 100);
       side.unit = luPixel;
@@ -224,37 +221,37 @@ void CResolutionCore::ParamChange(Sender sender) {
   };
   bool widthLeads = false, heightLeads = false;
   switch (sender) {
-    case sCmbWidth: Put(NumWidth, InUnit(w_, u, r)); break;
-    case sCmbHeight: Put(NumHeight, InUnit(h_, v, r)); break;
+    case sCmbWidth: Put(NumWidth, SideInUnit(w_, u, r)); break;
+    case sCmbHeight: Put(NumHeight, SideInUnit(h_, v, r)); break;
     case sNumPixelW:
       w_ = {w_.current, NumPixelW.Value(), luPixel};
-      Put(NumWidth, InUnit(w_, u, r));
+      Put(NumWidth, SideInUnit(w_, u, r));
       widthLeads = true;
       break;
     case sNumWidth:
       takeUnit(w_, NumWidth, u);
-      Put(NumPixelW, Pixels(w_, r));
+      Put(NumPixelW, SidePixels(w_, r));
       widthLeads = true;
       break;
     case sNumPixelH:
       h_ = {h_.current, NumPixelH.Value(), luPixel};
-      Put(NumHeight, InUnit(h_, v, r));
+      Put(NumHeight, SideInUnit(h_, v, r));
       heightLeads = true;
       break;
     case sNumHeight:
       takeUnit(h_, NumHeight, v);
-      Put(NumPixelH, Pixels(h_, r));
+      Put(NumPixelH, SidePixels(h_, r));
       heightLeads = true;
       break;
     case sNumResolution:
       // The physical size is kept: the unit field's value stays, the pixels follow.
       if (u != luPercent) {
         w_ = {w_.current, NumWidth.Value(), u};
-        Put(NumPixelW, Pixels(w_, r));
+        Put(NumPixelW, SidePixels(w_, r));
       }
       if (v != luPercent) {
         h_ = {h_.current, NumHeight.Value(), v};
-        Put(NumPixelH, Pixels(h_, r));
+        Put(NumPixelH, SidePixels(h_, r));
       }
       widthLeads = v == luPercent;
       heightLeads = !widthLeads && u == luPercent;
@@ -264,13 +261,13 @@ void CResolutionCore::ParamChange(Sender sender) {
   if (constraint && widthLeads) {
     h_.size = static_cast<float>(H0 * w_.size / W0);
     h_.unit = w_.unit;
-    Put(NumPixelH, Pixels(h_, r));
-    Put(NumHeight, v == luPercent ? static_cast<float>(NumPixelH.Value() * 100.0L / H0) : InUnit(h_, v, r));
+    Put(NumPixelH, SidePixels(h_, r));
+    Put(NumHeight, v == luPercent ? static_cast<float>(NumPixelH.Value() * 100.0L / H0) : SideInUnit(h_, v, r));
   } else if (constraint && heightLeads) {
     w_.size = static_cast<float>(W0 * h_.size / H0);
     w_.unit = h_.unit;
-    Put(NumPixelW, Pixels(w_, r));
-    Put(NumWidth, u == luPercent ? static_cast<float>(NumPixelW.Value() * 100.0L / W0) : InUnit(w_, u, r));
+    Put(NumPixelW, SidePixels(w_, r));
+    Put(NumWidth, u == luPercent ? static_cast<float>(NumPixelW.Value() * 100.0L / W0) : SideInUnit(w_, u, r));
   }
   busy_ = false;
 }
@@ -280,10 +277,10 @@ std::string CResolutionCore::SizeText() const {
 }
 std::string CResolutionCore::PixelCaption() const {
   const float r = static_cast<float>(Resolution());
-  return TxFormat(TextId::DocPixelGroupFormat, static_cast<double>(Pixels(w_, r)), static_cast<double>(Pixels(h_, r)));
+  return TxFormat(TextId::DocPixelGroupFormat, static_cast<double>(SidePixels(w_, r)), static_cast<double>(SidePixels(h_, r)));
 }
-int32_t CResolutionCore::ResultWidth() const { return TruncHalfUp(Pixels(w_, static_cast<float>(Resolution()))); }
-int32_t CResolutionCore::ResultHeight() const { return TruncHalfUp(Pixels(h_, static_cast<float>(Resolution()))); }
+int32_t CResolutionCore::ResultWidth() const { return TruncHalfUp(SidePixels(w_, static_cast<float>(Resolution()))); }
+int32_t CResolutionCore::ResultHeight() const { return TruncHalfUp(SidePixels(h_, static_cast<float>(Resolution()))); }
 
 // ---- JPEG -----------------------------------------------------------------------------------
 

@@ -73,6 +73,17 @@ int32_t TruncHalfUp(long double v);
 float OpacityToPercent(int32_t opacity);
 int32_t PercentToOpacity(float percent);
 
+// One side of a size dialog: the current size in pixels, the new size in the unit it was last
+// entered in (never percent: a percentage is kept as pixels), and that unit.
+struct SSizeSide {
+  int32_t current = 8;
+  float size = 8;
+  uint8_t unit = luPixel;
+};
+// The new size in pixels at a resolution, and in a unit (percent: of the current size).
+float SidePixels(const SSizeSide& side, float resolution);
+float SideInUnit(const SSizeSide& side, uint8_t unit, float resolution);
+
 // ---- Image size -----------------------------------------------------------------------------
 
 class CImageSizeCore {
@@ -95,14 +106,7 @@ class CImageSizeCore {
   void Wire();
 
  private:
-  struct Side {
-    int32_t current = 8;
-    float size = 8;
-    uint8_t unit = luPixel;
-  };
-  float Pixels(const Side& side) const;
-  float InUnit(const Side& side, uint8_t unit) const;
-  Side w_, h_;
+  SSizeSide w_, h_;
   float resolution_ = 72;
   bool busy_ = false;
 };
@@ -126,14 +130,7 @@ class CResolutionCore {
   void Wire();
 
  private:
-  struct Side {
-    int32_t current = 8;
-    float size = 8;
-    uint8_t unit = luPixel;
-  };
-  float Pixels(const Side& side, float r) const;
-  float InUnit(const Side& side, uint8_t unit, float r) const;
-  Side w_, h_;
+  SSizeSide w_, h_;
   bool busy_ = false;
 };
 

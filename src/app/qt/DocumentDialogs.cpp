@@ -122,23 +122,29 @@ void TSizePositionControl::mousePressEvent(QMouseEvent* event) {
 
 // ---- Image size -----------------------------------------------------------------------------
 
-TFormImageSize::TFormImageSize(QWidget* parent) : TDialogBaseForm(parent) {
-  setWindowTitle(T(TextId::DocImageSizeCaption));
-  resize(320, 250);
+TSizeFormBase::TSizeFormBase(QWidget* parent) : TDialogBaseForm(parent) { resize(320, 250); }
+
+void TSizeFormBase::BuildSizeControls(TNumMngr& numWidth, TNumMngr& numHeight, TNumMngr& numPixelW,
+                                      TNumMngr& numPixelH) {
   auto* current = new QLabel(T(TextId::DocCurrentSize), this);
   current->setGeometry(8, 8, 90, 16);
   LblSize = new QLabel(this);
   LblSize->setGeometry(100, 8, 110, 16);
   auto* group = new QGroupBox(T(TextId::DocImageSizeCaption), this);
   group->setGeometry(8, 30, 200, 72);
-  width = MakeRow(group, T(TextId::DocWidthUnit), core.NumWidth, "%1.5g", QString(), 8, 18, 48);
-  height = MakeRow(group, T(TextId::DocHeightUnit), core.NumHeight, "%1.5g", QString(), 8, 44, 48);
+  width = MakeRow(group, T(TextId::DocWidthUnit), numWidth, "%1.5g", QString(), 8, 18, 48);
+  height = MakeRow(group, T(TextId::DocHeightUnit), numHeight, "%1.5g", QString(), 8, 44, 48);
   CmbWidth = UnitList(group, 124, 18);
   CmbHeight = UnitList(group, 124, 44);
   GrpPixel = new QGroupBox(this);
   GrpPixel->setGeometry(8, 108, 200, 72);
-  pixelW = MakeRow(GrpPixel, T(TextId::DocWidthPixel), core.NumPixelW, "%1.0f", "pixel", 8, 18, 48);
-  pixelH = MakeRow(GrpPixel, T(TextId::DocHeightPixel), core.NumPixelH, "%1.0f", "pixel", 8, 44, 48);
+  pixelW = MakeRow(GrpPixel, T(TextId::DocWidthPixel), numPixelW, "%1.0f", "pixel", 8, 18, 48);
+  pixelH = MakeRow(GrpPixel, T(TextId::DocHeightPixel), numPixelH, "%1.0f", "pixel", 8, 44, 48);
+}
+
+TFormImageSize::TFormImageSize(QWidget* parent) : TSizeFormBase(parent) {
+  setWindowTitle(T(TextId::DocImageSizeCaption));
+  BuildSizeControls(core.NumWidth, core.NumHeight, core.NumPixelW, core.NumPixelH);
   ChkRelation = new QCheckBox(T(TextId::DocRelation), this);
   ChkRelation->setGeometry(8, 188, 100, 20);
   Position = new TSizePositionControl(this);
@@ -191,23 +197,9 @@ bool ExecImageSizeDialog(TImageSizeValue& value, int32_t resolution, QWidget* ow
 
 // ---- Resolution -----------------------------------------------------------------------------
 
-TFormResolution::TFormResolution(QWidget* parent) : TDialogBaseForm(parent) {
+TFormResolution::TFormResolution(QWidget* parent) : TSizeFormBase(parent) {
   setWindowTitle(T(TextId::DocResolutionCaption));
-  resize(320, 250);
-  auto* current = new QLabel(T(TextId::DocCurrentSize), this);
-  current->setGeometry(8, 8, 90, 16);
-  LblSize = new QLabel(this);
-  LblSize->setGeometry(100, 8, 110, 16);
-  auto* group = new QGroupBox(T(TextId::DocImageSizeCaption), this);
-  group->setGeometry(8, 30, 200, 72);
-  width = MakeRow(group, T(TextId::DocWidthUnit), core.NumWidth, "%1.5g", QString(), 8, 18, 48);
-  height = MakeRow(group, T(TextId::DocHeightUnit), core.NumHeight, "%1.5g", QString(), 8, 44, 48);
-  CmbWidth = UnitList(group, 124, 18);
-  CmbHeight = UnitList(group, 124, 44);
-  GrpPixel = new QGroupBox(this);
-  GrpPixel->setGeometry(8, 108, 200, 72);
-  pixelW = MakeRow(GrpPixel, T(TextId::DocWidthPixel), core.NumPixelW, "%1.0f", "pixel", 8, 18, 48);
-  pixelH = MakeRow(GrpPixel, T(TextId::DocHeightPixel), core.NumPixelH, "%1.0f", "pixel", 8, 44, 48);
+  BuildSizeControls(core.NumWidth, core.NumHeight, core.NumPixelW, core.NumPixelH);
   ChkConstraint = new QCheckBox(T(TextId::DocConstraint), this);
   ChkConstraint->setGeometry(8, 188, 160, 20);
   ChkConstraint->setChecked(true);
@@ -501,10 +493,11 @@ void SeedPosition(TFormLayerOption& form, int32_t sw, int32_t sh, int32_t x, int
 
 }  // namespace
 
-bool ExecLayerOptionDialog(TLayerOptionValue& value, const CBlockVMTC& store, int32_t canvasW, int32_t canvasH,
-                           QWidget* owner) {
-  TFormLayerOption form(false, owner);
-  if (!DrawLayerPreview(form.preview, store, value.x, value.y, canvasW, canvasH)) return false;
+std::unique_ptr<TFormLayerOption> MakeLayerOptionForm(const TLayerOptionValue& value, const CBlockVMTC& store,
+                                                      int32_t canvasW, int32_t canvasH, QWidget* owner) {
+  auto made = std::make_unique<TFormLayerOption>(false, owner);
+  TFormLayerOption& form = *made;
+  if (!DrawLayerPreview(form.preview, store, value.x, value.y, canvasW, canvasH)) return nullptr;
   form.ShowPreview();
   SeedPosition(form, store.Width(), store.Height(), value.x, value.y, canvasW, canvasH);
   form.ChkCrop->setChecked(value.crop);
@@ -513,6 +506,14 @@ bool ExecLayerOptionDialog(TLayerOptionValue& value, const CBlockVMTC& store, in
   form.NumOpaque.SetValue(OpacityToPercent(value.opacity));
   form.ChkDither->setChecked(value.dither);
   form.NumDither.SetValue(OpacityToPercent(value.ditherStrength));
+  return made;
+}
+
+bool ExecLayerOptionDialog(TLayerOptionValue& value, const CBlockVMTC& store, int32_t canvasW, int32_t canvasH,
+                           QWidget* owner) {
+  std::unique_ptr<TFormLayerOption> made = MakeLayerOptionForm(value, store, canvasW, canvasH, owner);
+  if (!made) return false;
+  TFormLayerOption& form = *made;
   if (!RunModal(form)) return false;
   value.x = RoundHalfAway(form.NumX.Value());
   value.y = RoundHalfAway(form.NumY.Value());

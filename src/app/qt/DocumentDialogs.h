@@ -58,30 +58,37 @@ struct SNumRow {
   QLabel* unit;
 };
 
-class TFormImageSize : public TDialogBaseForm {
+// What both size dialogs show: the current size, the size group with units, the pixel group.
+class TSizeFormBase : public TDialogBaseForm {
   Q_OBJECT
  public:
-  explicit TFormImageSize(QWidget* parent = nullptr);
-  CImageSizeCore core;
+  explicit TSizeFormBase(QWidget* parent = nullptr);
   QLabel* LblSize;
   SNumRow width, height, pixelW, pixelH;
   QComboBox *CmbWidth, *CmbHeight;
   QGroupBox* GrpPixel;
+
+ protected:
+  void BuildSizeControls(TNumMngr& numWidth, TNumMngr& numHeight, TNumMngr& numPixelW, TNumMngr& numPixelH);
+};
+
+class TFormImageSize : public TSizeFormBase {
+  Q_OBJECT
+ public:
+  explicit TFormImageSize(QWidget* parent = nullptr);
+  CImageSizeCore core;
   QCheckBox* ChkRelation;
   TSizePositionControl* Position;
   void Seed(int32_t w, int32_t h, int32_t resolution);
   void Refresh();
 };
 
-class TFormResolution : public TDialogBaseForm {
+class TFormResolution : public TSizeFormBase {
   Q_OBJECT
  public:
   explicit TFormResolution(QWidget* parent = nullptr);
   CResolutionCore core;
-  QLabel* LblSize;
-  SNumRow width, height, pixelW, pixelH, resolution;
-  QComboBox *CmbWidth, *CmbHeight;
-  QGroupBox* GrpPixel;
+  SNumRow resolution;
   QCheckBox* ChkConstraint;
   void Seed(int32_t w, int32_t h, int32_t res, uint8_t mode);
   void Refresh();
@@ -136,5 +143,10 @@ class TFormLayerOption : public TDialogBaseForm {
   void ChkDitherClick(bool checked);
   void ShowPreview();
 };
+
+// The layer properties dialog made, seeded and its preview drawn, ready to show (null when the
+// preview cannot be prepared).
+std::unique_ptr<TFormLayerOption> MakeLayerOptionForm(const TLayerOptionValue& value, const CBlockVMTC& store,
+                                                      int32_t canvasW, int32_t canvasH, QWidget* owner = nullptr);
 
 }  // namespace tf
