@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/qt/FormAbout.h"
@@ -62,6 +63,11 @@ void ShowLookControls();
 #include "app/AppProfile.h"
 #include "app/qt/FormPreference.h"
 #include "ui/ColorCells.h"
+#include "app/qt/DocumentDialogs.h"
+#include "app/qt/FormValue.h"
+#include "raster/BlockVMTC.h"
+#include "ui/NumEdits.h"
+#include "ui/NumSpin.h"
 
 namespace {
 
@@ -470,6 +476,96 @@ int main(int argc, char** argv) {
     if (line != last) Say(line);
     last = line;
   });
+  // A third window: numbers typed, stepped and slid, and the document dialogs.
+  QWidget numbers;
+  numbers.setWindowTitle(QStringLiteral("Numbers"));
+  numbers.setGeometry(420, 40, 360, 300);
+  tf::TNumMngr opacity;
+  opacity.SetValueMax(100);
+  opacity.SetValueMin(1);
+  opacity.SetValue(40);
+  auto* numEdit = new tf::TNumEdit(&numbers);
+  numEdit->setGeometry(10, 10, 60, 20);
+  numEdit->SetAssociate(&opacity);
+  auto* spin = new tf::TNumUpDown(&numbers);
+  spin->setGeometry(72, 10, 16, 20);
+  spin->SetAssociate(&opacity);
+  auto* numTrack = new tf::TGraphicTrackbar(&numbers);
+  numTrack->setGeometry(96, 12, 150, 14);
+  numTrack->OnChange = [&opacity](tf::TGraphicTrackbar* b) { opacity.SetPosition(b->GetPosition()); };
+  auto* numLabel = new tf::TNumLabelEdit(&numbers);
+  numLabel->setGeometry(10, 40, 60, 18);
+  numLabel->SetAssociate(&opacity);
+  auto* popupLabel = new tf::TNumLabelEditPopup(&numbers);
+  popupLabel->setGeometry(80, 40, 60, 20);
+  popupLabel->Orientation = tf::TGraphicTrackbarOrientation::gtVertical;
+  popupLabel->SetAssociate(&opacity);
+  auto* textLabel = new tf::TLabelEdit(&numbers);
+  textLabel->setGeometry(150, 40, 100, 18);
+  textLabel->setText(QStringLiteral("名前"));
+  textLabel->MaxLength = 16;
+  textLabel->OnChange = [](tf::TLabelEdit* l) { Say("label text: " + l->text().toStdString()); };
+  opacity.OnChange = [numTrack](tf::TNumMngr* m) {
+    numTrack->SetPosition(m->GetPosition());
+    Say("number: " + tf::FormatNum("%1.5g", m->Value()));
+  };
+  numTrack->SetPosition(opacity.GetPosition());
+  auto* dialogs = new QWidget(&numbers);
+  dialogs->setGeometry(10, 70, 340, 220);
+  auto* dialogLayout = new QVBoxLayout(dialogs);
+  auto addDialog = [&](const char* name, std::function<void()> run) {
+    auto* b = new QPushButton(QString::fromUtf8(name), dialogs);
+    dialogLayout->addWidget(b);
+    QObject::connect(b, &QPushButton::clicked, run);
+  };
+  static tf::CBlockVMTC layerStore;
+  layerStore.Create(700, 480);
+  addDialog("Image size (640 x 480)...", [] {
+    tf::TImageSizeValue v{640, 480, 4};
+    const bool ok = tf::ExecImageSizeDialog(v, 72);
+    Say("image size: " + std::to_string(ok) + " " + std::to_string(v.width) + " x " + std::to_string(v.height) +
+        " anchor " + std::to_string(v.anchor));
+  });
+  addDialog("Resolution...", [] {
+    tf::TResolutionValue v{640, 480, 72};
+    const bool ok = tf::ExecResolutionDialog(v, 0);
+    Say("resolution: " + std::to_string(ok) + " " + std::to_string(v.width) + " x " + std::to_string(v.height) +
+        " at " + std::to_string(v.resolution));
+  });
+  addDialog("JPEG options...", [] {
+    tf::TJpegOptionValue v;
+    const bool ok = tf::ExecJpegOptionDialog(v);
+    Say("jpeg: " + std::to_string(ok) + " quality " + std::to_string(v.quality) + " choice " +
+        std::to_string(v.qualityChoice));
+  });
+  addDialog("New layer...", [] {
+    tf::TNewLayerValue v;
+    v.name = "レイヤ 2";
+    const bool ok = tf::ExecNewLayerDialog(v);
+    char colour[16];
+    std::snprintf(colour, sizeof colour, "%08X", v.color);
+    Say("new layer: " + std::to_string(ok) + " mode " + std::to_string(v.blendMode) + " opacity " +
+        std::to_string(v.opacity) + " colour " + colour);
+  });
+  addDialog("Rotation...", [] {
+    float angle = 0;
+    const bool ok = tf::ExecRotationDialog(angle);
+    Say("rotation: " + std::to_string(ok) + " " + std::to_string(angle));
+  });
+  addDialog("Layer properties...", [] {
+    tf::TLayerOptionValue v;
+    v.name = "layer";
+    const bool ok = tf::ExecLayerOptionDialog(v, layerStore, 640, 480);
+    Say("layer options: " + std::to_string(ok) + " x " + std::to_string(v.x) + " opacity " + std::to_string(v.opacity));
+  });
+  addDialog("Mask properties (no store)...", [] {
+    tf::TMaskOptionValue v;
+    v.name = "mask";
+    const bool ok = tf::ExecMaskOptionDialog(v, nullptr, 640, 480);
+    Say("mask options: " + std::to_string(ok) + " " + v.name);
+  });
+  numbers.show();
+
   report.start(300);
 
   // The list views over the default brush set, with more brushes of the pencil and watercolour.

@@ -31,6 +31,8 @@ class TGraphicTrackbar : public GraphicControl {
   bool CenterLine() const { return centerLine_; }
   void SetCenterLine(bool centerLine);
   bool Dragging() const { return dragging_; }
+  // A popup opened by a press drags the thumb with that press (the bar holds the mouse).
+  void SetDragging(bool dragging) { dragging_ = dragging; }
   TRect TrackRect() const { return track_; }
   // Receives the focus when the bar is clicked (not owned).
   void SetFocusControl(QWidget* control) { focusControl_ = control; }
