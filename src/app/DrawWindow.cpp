@@ -1,5 +1,6 @@
 // TDrawWindow: life cycle, the command gate, the view refreshes, caption and the close question.
 #include "app/DrawWindow.h"
+#include "app/PreferenceValues.h"
 
 #include <algorithm>
 #include <cmath>
@@ -474,4 +475,21 @@ void TDrawWindow::BuildCanvasRegion() {
   }
 }
 
+}  // namespace tf
+
+namespace tf {
+namespace {
+
+// The preferences dialog's document half: the window re-reads its grid and undo settings.
+const bool kPreferencesApplierRegistered = [] {
+  SetDocumentPreferencesApplier([](MainFormChild* child) {
+    auto* window = dynamic_cast<TDrawWindow*>(child);
+    if (window == nullptr) return false;
+    window->ApplyPreferences(true);
+    return true;
+  });
+  return true;
+}();
+
+}  // namespace
 }  // namespace tf
