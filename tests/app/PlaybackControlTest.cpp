@@ -44,7 +44,13 @@ class RecordingTool final : public InterimToolWindow {
 
 class Site final : public PlaybackControlSite {
  public:
-  Site() : tool(owner) {}
+  // The window's own stroke is what the recorder reads once recording goes on after playback.
+  Site() : tool(owner) {
+    window.stroke = &stroke;
+    window.penRender = &renderer;
+    source.SetStroke(&stroke);
+    window.Paper().EventMngr()->stroke = &source;
+  }
   TPaper& Paper() override { return window.Paper(); }
   PlaybackHost& Host() override { return window; }
   DocumentWindow& Window() override { return window; }
@@ -55,6 +61,9 @@ class Site final : public PlaybackControlSite {
   void ShowProgress(int32_t done, int32_t, uint32_t) override { progress.push_back(done); }
 
   HeadlessPlaybackWindow window;
+  TStroke stroke{2};
+  CPenRender renderer{&stroke};
+  StrokeRecordSource source;
   Owner owner;
   RecordingTool tool;
   bool unattended = false;
@@ -227,7 +236,11 @@ TEST_F(PlaybackControlTest, PauseTakesNoStepsAndTheStopQuestionDecides) {
   EXPECT_EQ(m.state, kEventRecording);
   // What is recorded after the stop replays to the window's picture.
   ASSERT_TRUE(site.Paper().CreateStrokeMngr());
+  const int32_t stepsBefore = m.stepCount();
+  const uint32_t bytesBefore = m.writePos();
   ASSERT_TRUE(site.Paper().DuplicateLayer(site.window.GetFlowImage(), 0, true));
+  EXPECT_GT(m.stepCount(), stepsBefore);
+  EXPECT_GT(m.writePos(), bytesBefore) << m.readPos << " " << m.playStepCount;
   const uint64_t shown = FingerprintChecksum(site.Paper());
   ASSERT_TRUE(m.writeEventFin());
   const std::vector<uint8_t> again = RecordedBytes(m);
@@ -235,8 +248,14 @@ TEST_F(PlaybackControlTest, PauseTakesNoStepsAndTheStopQuestionDecides) {
   ASSERT_TRUE(test::LoadStreamBytes(replay.Paper(), again));
   CPlaybackControl second(replay);
   ASSERT_EQ(second.OpenLoaded("again.te4"), kStartPlayStarted);
-  PlayOut(second, 1);
+  const std::vector<uint8_t> replayed = PlayOut(second, 1);
+  ASSERT_EQ(replay.reports.size(), 1u);
+  EXPECT_EQ(replay.reports[0].state, kReportFinished) << replayed.size();
   EXPECT_EQ(FingerprintChecksum(replay.Paper()), shown);
+  if (FingerprintChecksum(replay.Paper()) != shown) {
+    for (const std::string& line : test::Fingerprint(replay.Paper())) ADD_FAILURE() << "replay " << line;
+    for (const std::string& line : test::Fingerprint(site.Paper())) ADD_FAILURE() << "shown  " << line;
+  }
 }
 
 TEST_F(PlaybackControlTest, AFailingPacketEndsThePlaybackAndDiscardsTheStream) {
