@@ -222,6 +222,8 @@ void CPlaybackControl::End(uint8_t state) {
     player_->stopPlay(false);
     m.resetStream();
   } else {
+    report_.appendable = ContinueRecording(paper, player_.get(), false) ? 1 : 0;
+    // The render saves the played stream again: the recorder has left playback for it.
     if (unattended && host != nullptr) {
       SRenderSource source;
       source.paper = &paper;
@@ -229,7 +231,6 @@ void CPlaybackControl::End(uint8_t state) {
       source.player = player_.get();
       RenderOutput(source, *host);
     }
-    report_.appendable = ContinueRecording(paper, player_.get(), false) ? 1 : 0;
   }
   site_.SetSmoothing(AppProfile().useZoomAntialias);
   if (!unattended) site_.ShowReport(report_);
