@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 #include "platform/Confirm.h"
 #include "platform/Debug.h"
+#include "platform/ResourceText.h"
 #include "platform/Warning.h"
 #include "playback/Player.h"
 #include "raster/Drawing.h"
@@ -32,8 +33,6 @@ constexpr uint8_t kAfterPenParams = 0x20;
 constexpr uint8_t kAfterNib = 0x40;
 constexpr uint8_t kAfterCaption = 0x80;
 
-constexpr const char* kStopQuestion = "イベント再生の途中ですが、再生を終了しますか?";
-constexpr const char* kAppendFailed = "イベント追記モードに移行できませんでした!\r以降のイベントは記録されません...";
 
 }  // namespace
 
@@ -60,7 +59,7 @@ bool ContinueRecording(TPaper& paper, CPlayer* player, bool force) {
     return false;
   }
   if (player == nullptr || !player->stopPlay(force)) {
-    ShowWarning(kAppendFailed);
+    ShowWarning(Tx(TextId::PlaybackAppendFailed));
     events->resetStream();
     return false;
   }
@@ -116,7 +115,14 @@ bool CPlaybackControl::IsPaused() const { return player_ != nullptr && player_->
 void CPlaybackControl::SetPaused(bool paused) {
   if (player_ == nullptr) return;
   player_->setPaused(paused);
-  site_.SetEventPaneCaption(std::string("イベント - ") + (paused ? "一時停止" : "再生"));
+  // "%s - %s" of the pane's name and the state.
+  std::string caption = Tx(TextId::PlaybackPaneCaption);
+  for (const char* part : {Tx(TextId::PlaybackPaneEvents),
+                           Tx(paused ? TextId::PlaybackPanePaused : TextId::PlaybackPanePlaying)}) {
+    const size_t at = caption.find("%s");
+    if (at != std::string::npos) caption.replace(at, 2, part);
+  }
+  site_.SetEventPaneCaption(caption);
 }
 
 const TMTC* CPlaybackControl::Thumbnail(int32_t tenth) const {
@@ -190,7 +196,7 @@ uint8_t CPlaybackControl::Step() {
     if (stopRequested_ && answer != kStepEnded && answer != kStepFailed) {
       stopRequested_ = false;
       // No fast-forward mode exists, so Yes always stops here.
-      if (GetConfirmHost().AskConfirm(kStopQuestion, kButtonsYesNo) == kResultYes) {
+      if (GetConfirmHost().AskConfirm(Tx(TextId::PlaybackStopQuestion), kButtonsYesNo) == kResultYes) {
         byUser = true;
         answer = kStepEnded;
       }
