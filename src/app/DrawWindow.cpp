@@ -8,6 +8,7 @@
 #include <new>
 
 #include "app/AppProfile.h"
+#include "app/PlaybackControl.h"
 #include "app/ToolWindow.h"
 #include "paint/Stroke.h"
 #include "paper/ViewRender.h"
@@ -100,6 +101,8 @@ TDrawWindow::TDrawWindow(DrawWindowSite& site, DrawWindowOwner& owner) : site_(s
 
 TDrawWindow::~TDrawWindow() {
   destroying_ = true;
+  // The player holds the document: it goes first.
+  playback_.reset();
   canvasRegion_.clear();
   UpdateCaption(true);
   UnbindToolWindow();
@@ -203,19 +206,22 @@ TStroke* TDrawWindow::MainStroke() {
   return tool != nullptr ? &tool->GetStroke() : nullptr;
 }
 
-TStroke* TDrawWindow::CurrentStroke() { return MainStroke(); }
+TStroke* TDrawWindow::CurrentStroke() { return boundPlayer_ != nullptr ? boundPlayer_->Stroke() : MainStroke(); }
 
 CPenShapeObj* TDrawWindow::CurrentPenShape() {
+  if (boundPlayer_ != nullptr) return boundPlayer_->PlayShape();
   ToolWindow* tool = owner_.Tool();
   return tool != nullptr ? tool->GetPenShape() : nullptr;
 }
 
 const CColorSlotGroup* TDrawWindow::CurrentGradientStops() {
+  if (boundPlayer_ != nullptr) return &boundPlayer_->Events().slotGroup;
   ToolWindow* tool = owner_.Tool();
   return tool != nullptr ? tool->GetGradientStops() : nullptr;
 }
 
 CToneMngr* TDrawWindow::ToneMngr() {
+  if (boundPlayer_ != nullptr) return boundPlayer_->Tones();
   ToolWindow* tool = owner_.Tool();
   return tool != nullptr ? tool->GetToneMngr() : nullptr;
 }

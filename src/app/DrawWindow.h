@@ -21,11 +21,16 @@
 #include "paper/DocumentWindow.h"
 #include "paper/FlowImage.h"
 #include "paper/Paper.h"
+#include "playback/Player.h"
 
 namespace tf {
 
 class CPenRender;
+class CPlaybackControl;
+class PlaybackControlSite;
+class RunResultHost;
 class TDrawWindow;
+struct TEventReportParam;
 class TStroke;
 class ToolWindow;
 
@@ -108,6 +113,16 @@ class DrawWindowOwner {
   // they refuse with a developer-output line.
   virtual void RepeatFilter();
   virtual void NewStandardLayer();
+  // The end of a playback: the report dialog (until the main window shows it, a developer-output
+  // line says it was not shown), and where the viewer and render modes deliver their result.
+  virtual void ShowEventReport(const TEventReportParam& report);
+  virtual RunResultHost* RunResults() { return nullptr; }
+  // The playback's progress for the tool window (the main window throttles it).
+  virtual void ShowPlaybackProgress(int32_t done, int32_t total, uint32_t startTime) {
+    (void)done;
+    (void)total;
+    (void)startTime;
+  }
 
   uint32_t lastStrokeTime = 0;
 
@@ -168,7 +183,7 @@ enum DrawKey : int32_t {
 std::string MakeUntitledName();
 void ResetUntitledCounter();
 
-class TDrawWindow final : public DocumentWindow, public MainFormChild {
+class TDrawWindow final : public DocumentWindow, public MainFormChild, public PlaybackHost {
  public:
   // FormCreate: the document, its working copy and the window's own stroke; flags, margins,
   // position list, handler record, outside colour, the first fit with the cascade stepped back.
@@ -346,6 +361,24 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
   int32_t ToolMode() const;
   bool PressAllowed() const;
 
+  // ---- playback of recordings (DrawWindowPlayback.cpp) ----
+  // Loads the event file into this window's fresh document and starts playing it; false when
+  // it could not start (the window then ignores tool input).
+  bool OpenEventFile(const std::string& path);
+  // One tick of playback: 0 played, 1 waiting, paused or busy, 2 ended, 3 failed (and ended).
+  uint8_t PlaybackStep();
+  void SetPlaybackPause(bool paused);
+  // The window plays a current stream.
+  bool IsEventPlayback() const { return playing_ && playbackSource_ == 1; }
+  // Asks the stop question at the next tick.
+  void RequestPlaybackStop();
+  CPlaybackControl* Playback() const { return playback_.get(); }
+  // PlaybackHost.
+  void BindPlayer(CPlayer* player) override;
+  bool QuietMode() const override { return owner_.RenderOrViewerMode(); }
+  bool RenderMode() const override;
+  void ShowPlaybackPen(const SPlaybackPen& pen) override;
+
   // ---- strokes ----
   int32_t StrokeTo(TStroke& stroke, bool fromTablet, float x, float y, float pressure);
   void StrokeEnd(TStroke& stroke, bool fromTablet, float x, float y);
@@ -419,6 +452,9 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
   bool strokeInvalidated_ = false;
   int32_t temporaryMode_ = -1;
   bool destroying_ = false;
+  std::unique_ptr<PlaybackControlSite> playbackSite_;
+  std::unique_ptr<CPlaybackControl> playback_;
+  CPlayer* boundPlayer_ = nullptr;
 };
 
 }  // namespace tf

@@ -345,7 +345,7 @@ bool TDrawWindow::KeyDown(int32_t key, bool autoRepeat, uint32_t shift) {
         if (paper_->ClearLayer(flow_.get(), paper_->GetActiveLayerIndex(), true)) RefreshAfterEdit(false, true, true);
       }
     } else if ((key == kKeyEnter || key == kKeyEscape) && playing_ && !ctrl && (inputFlags_ & kInCallback) == 0) {
-      playbackPaused_ = !playbackPaused_;
+      SetPlaybackPause(!playbackPaused_);
     } else if (key == kKeyInsert) {
       DebugOut("Filling the layer with a colour is not built yet (the window's fill commands).\n");
     } else if (ctrl && alt && !shiftKey && key == kKeyF) {

@@ -98,6 +98,24 @@ class ToolWindow {
   virtual void UpdateNaviImage() = 0;
   // Kind 0 clears, 1 pointer position and colour, 2 start point, 3 size, 4 offset.
   virtual void UpdateInfoPane(int32_t kind, int32_t a, int32_t b) = 0;
+
+  // ---- playback (the palettes show what a playing recording uses; the interim ignores them) ----
+  // The replayed foreground and background colours.
+  virtual void ShowPlaybackColors(uint32_t fore, uint32_t back) {
+    (void)fore;
+    (void)back;
+  }
+  // Steps done of the total, and the playback's start time (milliseconds).
+  virtual void SetPlaybackProgress(int32_t done, int32_t total, uint32_t startTime) {
+    (void)done;
+    (void)total;
+    (void)startTime;
+  }
+  // The event log pane gets a played packet's kind.
+  virtual void AddEvent(uint8_t cls, uint8_t code) {
+    (void)cls;
+    (void)code;
+  }
 };
 
 using ToolWindowFactory = std::function<std::unique_ptr<ToolWindow>(ToolWindowOwner& owner)>;

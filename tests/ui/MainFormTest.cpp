@@ -22,7 +22,9 @@
 #include "app/AppProfile.h"
 #include "app/MainFormCore.h"
 #include "app/WinTab32.h"
+#include "app/PlaybackControl.h"
 #include "app/qt/CursorSlots.h"
+#include "app/qt/DrawWindowWidget.h"
 #include "app/qt/MRUMenu.h"
 #include "app/qt/MainForm.h"
 #include "app/qt/MainStatusBar.h"
@@ -615,6 +617,46 @@ TEST_F(QtTabletTest, TabletEventsBecomePacketsOfTheOpenContext) {
   EXPECT_EQ(driver_->QueuedPackets(), QtTabletDriver::kQueueLimit);
   tablet.Close();
   EXPECT_EQ(driver_->QueuedPackets(), 0u);
+}
+
+}  // namespace
+}  // namespace tf
+
+namespace tf {
+namespace {
+
+// A recording opened by the main window plays in a new document window under the 50 ms timer and
+// the idle timer, and its end shows the report (closed here as soon as it opens).
+TEST_F(MainFormTest, ARecordingPlaysUnderTheTimersToItsReport) {
+  TMainForm& form = Make();
+  form.show();
+  form.OpenFile(std::string(TF_TEST_DATA_DIR) + "/player_painting.te4");
+  DrawWindowWidget* window = form.ActiveDrawWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->Core().IsEventPlayback());
+  bool reportShown = false;
+  QTimer closer;
+  closer.setInterval(5);
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      reportShown = true;
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->done(0);
+    }
+  });
+  closer.start();
+  bool idleSeen = false;
+  for (int i = 0; i < 20000 && window->Core().IsPlaying(); ++i) {
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+    idleSeen = idleSeen || (form.IdleTimer() != nullptr && form.IdleTimer()->isActive());
+  }
+  for (int i = 0; i < 50 && !reportShown; ++i) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_FALSE(window->Core().IsPlaying());
+  EXPECT_TRUE(idleSeen);
+  EXPECT_TRUE(reportShown);
+  ASSERT_NE(window->Core().Playback(), nullptr);
+  EXPECT_EQ(window->Core().Playback()->LastReport().state, kReportFinished);
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  EXPECT_FALSE(form.IdleTimer()->isActive());
 }
 
 }  // namespace

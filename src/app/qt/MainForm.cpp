@@ -1,5 +1,7 @@
 #include "app/qt/MainForm.h"
 
+#include <cctype>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -24,8 +26,11 @@
 #include "app/AppProfile.h"
 #include "app/Startup.h"
 #include "app/DrawWindow.h"
+#include "app/PlaybackControl.h"
+#include "app/RenderMode.h"
 #include "app/qt/CursorSlots.h"
 #include "app/qt/DrawWindowWidget.h"
+#include "app/qt/EventReportForm.h"
 #include "app/qt/MRUMenu.h"
 #include "app/qt/MainStatusBar.h"
 #include "app/qt/TextToolWindow.h"
@@ -33,7 +38,9 @@
 #include "paint/PixelWriters.h"
 #include "paint/Stroke.h"
 #include "paper/Paper.h"
+#include "platform/Clock.h"
 #include "platform/Debug.h"
+#include "platform/ResultPipe.h"
 #include "platform/Warning.h"
 #include "raster/LengthUnit.h"
 #include "platform/Registry.h"
@@ -121,6 +128,22 @@ class TextWindowFilter final : public QObject {
 
 }  // namespace
 
+// Where an unattended run's result goes: the exit status, the starter's pipe, then the close.
+class TMainFormResults final : public RunResultHost {
+ public:
+  explicit TMainFormResults(TMainForm& form) : form_(form) {}
+  void DeliverResult(int32_t code) override {
+    SetRunExitCode(code);
+    if (ResultWindow != 0) WriteResultToDescriptor(static_cast<int64_t>(ResultWindow), code);
+  }
+  void CloseProgram() override {
+    QTimer::singleShot(0, &form_, [form = &form_] { form->close(); });
+  }
+
+ private:
+  TMainForm& form_;
+};
+
 // What the document windows ask of the main window.
 class TMainFormDrawOwner final : public DrawWindowOwner {
  public:
@@ -139,7 +162,13 @@ class TMainFormDrawOwner final : public DrawWindowOwner {
     QTimer::singleShot(0, &form_, [form = &form_] {
       DrawWindowWidget* active = form->ActiveDrawWindow();
       form->Core().playing = active != nullptr && active->IsPlaying();
+      form->SetIdlePlayback(form->Core().playing);
     });
+  }
+  void ShowEventReport(const TEventReportParam& report) override { tf::ShowEventReport(report, &form_); }
+  RunResultHost* RunResults() override { return &results_; }
+  void ShowPlaybackProgress(int32_t done, int32_t total, uint32_t startTime) override {
+    form_.ReportPlaybackProgress(timeGetTime(), total, done, startTime);
   }
   void UpdateInfoPanel() override { form_.UpdateInfoPanel(); }
   void SetStatusText(const std::string& text, int32_t panel) override { form_.SetStatusText(text, panel); }
@@ -167,6 +196,7 @@ class TMainFormDrawOwner final : public DrawWindowOwner {
  private:
   bool RenderOrViewerModeFlag() const { return renderMode; }
   TMainForm& form_;
+  TMainFormResults results_{form_};
 };
 
 TMainForm::TMainForm(SMainFormStart start, QWidget* parent) : QMainWindow(parent), start_(std::move(start)) {
@@ -269,6 +299,11 @@ TMainForm::TMainForm(SMainFormStart start, QWidget* parent) : QMainWindow(parent
   timer1_->setInterval(50);
   connect(timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
   timer1_->start();
+  // Playback while idle: a zero-interval timer, running only while the active window plays, so
+  // input is still handled between the steps.
+  idleTimer_ = new QTimer(this);
+  idleTimer_->setInterval(0);
+  connect(idleTimer_, &QTimer::timeout, this, [this] { PlaybackStep(); });
 
   // Document windows: the owner they reach the main window through, their activation, and the
   // interim Ctrl+N (File > New and its dialog come with the menus).
@@ -519,6 +554,7 @@ void TMainForm::Timer1Timer() {
   // It fires inside modal loops too: a tick that opens a box must not run the ticks again.
   if (inTimer_ || closing_) return;
   inTimer_ = true;
+  PlaybackStep();
   for (QMdiSubWindow* sub : SubWindows()) {
     if (auto* child = dynamic_cast<MainFormChild*>(sub->widget())) child->TimerTick();
   }
@@ -558,7 +594,55 @@ bool TMainForm::IsMainOrDocumentWindow(QWidget* widget) const {
   return sub != nullptr && (widget == sub || widget == sub->widget());
 }
 
+void TMainForm::PlaybackStep() {
+  if (closing_) return;
+  DrawWindowWidget* active = ActiveDrawWindow();
+  if (active == nullptr) {
+    SetIdlePlayback(false);
+    return;
+  }
+  TDrawWindow& window = active->Core();
+  if (!window.IsEventPlayback()) {
+    SetIdlePlayback(false);
+    return;
+  }
+  window.PlaybackStep();
+}
+
+void TMainForm::SetIdlePlayback(bool on) {
+  if (idleTimer_ == nullptr) return;
+  if (on && !closing_ && !idleTimer_->isActive()) idleTimer_->start();
+  if (!on && idleTimer_->isActive()) idleTimer_->stop();
+}
+
+bool TMainForm::ReportPlaybackProgress(uint32_t now, int32_t total, int32_t done, uint32_t startTime) {
+  if (now - lastProgressTime_ <= 1000) return false;
+  lastProgressTime_ = now;
+  if (QApplication::activePopupWidget() == nullptr && tool_ != nullptr) tool_->SetPlaybackProgress(done, total, startTime);
+  return true;
+}
+
+namespace {
+
+// The event files of this program's recorder.
+bool IsEventFileName(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+  std::string ext = path.substr(dot);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".tes" || ext == ".te3" || ext == ".te4" || ext == ".ta3" || ext == ".ta4";
+}
+
+}  // namespace
+
 void TMainForm::OpenFile(const std::string& path) {
+  if (IsEventFileName(path)) {
+    // A recording plays into a fresh window; one that cannot start leaves its window ignoring input
+    // (in the viewer and render modes the run has ended with its result).
+    DrawWindowWidget* widget = CreateDrawWindow(std::string());
+    if (widget != nullptr) widget->Core().OpenEventFile(path);
+    return;
+  }
   DebugOutF("Opening documents is not built yet: \"%s\" was not opened.\n", path.c_str());
 }
 

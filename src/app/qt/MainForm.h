@@ -145,6 +145,14 @@ class TMainForm final : public QMainWindow,
   bool PopupAtPanel(int32_t panel);
   // Timer1's handler: every document window's timer routine (guarded against re-entry).
   void Timer1Timer();
+  // One playback step of the active document window (the timer's and the idle timer's);
+  // the idle timer runs only while the active window plays.
+  void PlaybackStep();
+  void SetIdlePlayback(bool on);
+  QTimer* IdleTimer() const { return idleTimer_; }
+  // The tool window's progress, at most once a second and not while a menu is open; true when a
+  // report was due.
+  bool ReportPlaybackProgress(uint32_t now, int32_t total, int32_t done, uint32_t startTime);
   // Rebuilds the Window menu's document list (as opening the menu does).
   void RebuildWindowList();
 
@@ -208,6 +216,8 @@ class TMainForm final : public QMainWindow,
   std::unique_ptr<TMainFormDrawOwner> drawOwner_;
   QPointer<QWidget> activeChild_;
   QAction* newAction_ = nullptr;
+  QTimer* idleTimer_ = nullptr;
+  uint32_t lastProgressTime_ = 0;
 };
 
 // Registers the main window's factory with the program's main block.
