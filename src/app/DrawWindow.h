@@ -255,6 +255,12 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
   // Margin strips in client coordinates: left, right, top, bottom.
   const TRect* MarginRects() const { return margins_; }
   std::vector<TPoint>& PositionList() { return positions_; }
+  // The shape tools: the fixed points of the position list, the press point and the last drag
+  // point as they move them.
+  int32_t& ShapeCount() { return shapeCount_; }
+  void SetPressPoint(const TPoint& point) { pressPoint_ = point; }
+  TPoint LastDragPoint() const { return lastDrag_; }
+  void SetLastDragPoint(const TPoint& point) { lastDrag_ = point; }
 
   // ---- view (5.111) ----
   void Render(bool rebuild, const TPoint* position);
@@ -409,6 +415,7 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
   TRect margins_[4] = {};
   const SToolHandler* handler_ = nullptr;
   std::vector<TPoint> positions_;
+  int32_t shapeCount_ = 0;
   std::vector<TPoint> offsets_;
   bool strokeLock_ = false;
   int32_t strokePoints_ = 0;

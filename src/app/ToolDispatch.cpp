@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/DrawWindow.h"
+#include "app/ToolShapes.h"
 #include "paint/ToolDefs.h"
 #include "platform/Debug.h"
 
@@ -52,9 +53,9 @@ std::array<SToolHandler, kToolGroupCount> BuiltTable() {
   t[3] = Unbuilt<3>(false);
   t[4] = Unbuilt<4>(false);
   t[5] = Unbuilt<5>(false);
-  t[6] = Unbuilt<6>(true);
-  t[7] = Unbuilt<7>(true);
-  t[8] = Unbuilt<8>(true);
+  t[kGroupShapePaint] = ShapeTools::OutlineRecord();
+  t[kGroupShapeFill] = ShapeTools::FillRecord();
+  t[kGroupShapeSelect] = ShapeTools::SelectRecord();
   t[9] = Unbuilt<9>(false);
   // The click and text tools pick colours with the right button like the pen.
   t[kGroupClick].rightDown = &RightPick;
