@@ -261,6 +261,8 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
   void SetPressPoint(const TPoint& point) { pressPoint_ = point; }
   TPoint LastDragPoint() const { return lastDrag_; }
   void SetLastDragPoint(const TPoint& point) { lastDrag_ = point; }
+  // The view and move tools: the value at the press (a rotation in radians, a brush size).
+  float& ValueAtPress() { return valueAtPress_; }
 
   // ---- view (5.111) ----
   void Render(bool rebuild, const TPoint* position);
@@ -416,6 +418,7 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild {
   const SToolHandler* handler_ = nullptr;
   std::vector<TPoint> positions_;
   int32_t shapeCount_ = 0;
+  float valueAtPress_ = 0.0f;
   std::vector<TPoint> offsets_;
   bool strokeLock_ = false;
   int32_t strokePoints_ = 0;

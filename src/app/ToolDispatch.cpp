@@ -4,6 +4,7 @@
 
 #include "app/DrawWindow.h"
 #include "app/ToolShapes.h"
+#include "app/ToolViews.h"
 #include "paint/ToolDefs.h"
 #include "platform/Debug.h"
 
@@ -48,10 +49,10 @@ std::array<SToolHandler, kToolGroupCount> BuiltTable() {
   pen.hover = &TrackPointer;
   pen.commit = &NoCommit;
   pen.cancel = &Finish;
-  t[1] = Unbuilt<1>(false);
-  t[2] = Unbuilt<2>(false);
-  t[3] = Unbuilt<3>(false);
-  t[4] = Unbuilt<4>(false);
+  t[kGroupZoom] = ViewTools::ZoomRecord();
+  t[kGroupEyedropper] = ViewTools::EyedropperRecord();
+  t[kGroupHand] = ViewTools::ViewRecord();
+  t[kGroupClick] = ViewTools::ClickRecord();
   t[5] = Unbuilt<5>(false);
   t[kGroupShapePaint] = ShapeTools::OutlineRecord();
   t[kGroupShapeFill] = ShapeTools::FillRecord();
