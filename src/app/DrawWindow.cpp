@@ -99,6 +99,7 @@ TDrawWindow::TDrawWindow(DrawWindowSite& site, DrawWindowOwner& owner) : site_(s
 
 TDrawWindow::~TDrawWindow() {
   destroying_ = true;
+  RunAbandonRoutine();
   canvasRegion_.clear();
   UpdateCaption(true);
   UnbindToolWindow();

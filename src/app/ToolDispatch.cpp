@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/DrawWindow.h"
+#include "app/ToolMoves.h"
 #include "app/ToolShapes.h"
 #include "app/ToolViews.h"
 #include "paint/ToolDefs.h"
@@ -53,7 +54,7 @@ std::array<SToolHandler, kToolGroupCount> BuiltTable() {
   t[kGroupEyedropper] = ViewTools::EyedropperRecord();
   t[kGroupHand] = ViewTools::ViewRecord();
   t[kGroupClick] = ViewTools::ClickRecord();
-  t[5] = Unbuilt<5>(false);
+  t[kGroupDrag] = MoveTools::MoveRecord();
   t[kGroupShapePaint] = ShapeTools::OutlineRecord();
   t[kGroupShapeFill] = ShapeTools::FillRecord();
   t[kGroupShapeSelect] = ShapeTools::SelectRecord();

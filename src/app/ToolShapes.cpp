@@ -573,6 +573,12 @@ SToolHandler Record(int32_t group) {
 
 }  // namespace
 
+bool ConstraintHeld(TDrawWindow& w, int32_t group) { return Constrained(w, group); }
+TPoint SnapLineEnd(TDrawWindow& w, const TPoint& start, const TPoint& end) { return SnapLine(w, start, end); }
+void RectangleCorners(TDrawWindow& w, int32_t group, const TPoint& press, const TPoint& point, TPoint& size) {
+  RectCorners(w, group, press, point, size);
+}
+
 SToolHandler OutlineRecord() { return Record(kGroupShapePaint); }
 SToolHandler FillRecord() { return Record(kGroupShapeFill); }
 SToolHandler SelectRecord() { return Record(kGroupShapeSelect); }
@@ -582,9 +588,16 @@ bool Overlay(TDrawWindow& w, std::vector<TPoint>& points, bool& closed) {
   closed = false;
   const int32_t group = GroupOfWindow(w);
   uint8_t index = 0;
-  if ((w.InputFlags() & kInOverlay) == 0 || !IndexOf(group, w.ToolMode(), index)) return false;
+  if ((w.InputFlags() & kInOverlay) == 0) return false;
   const std::vector<TPoint>& list = w.PositionList();
   const int32_t count = w.ShapeCount();
+  if (group == kGroupDrag && DragToolIndex(index, static_cast<uint8_t>(w.ToolMode()))) {
+    // The gradient's line and the crop rectangle.
+    if (index == 3 && list.size() >= 2) points.assign(list.begin(), list.begin() + 2);
+    if (index == 4 && count > 3 && list.size() >= 4) points.assign(list.begin(), list.begin() + 4), closed = true;
+    return points.size() >= 2;
+  }
+  if (!IndexOf(group, w.ToolMode(), index)) return false;
   auto take = [&](int32_t n) {
     n = std::min<int32_t>(n, static_cast<int32_t>(list.size()));
     points.assign(list.begin(), list.begin() + n);

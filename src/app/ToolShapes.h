@@ -21,6 +21,14 @@ SToolHandler SelectRecord();
 bool Overlay(TDrawWindow& window, std::vector<TPoint>& points, bool& closed);
 // The selection tool's pointer at a client point (cursor slot; 0: leave the cursor as it is).
 int32_t SelectCursorAt(TDrawWindow& window, uint32_t shift, const TPoint& point);
+// Shared with the move tools (the gradient line and the crop rectangle).
+// The constraint key (Shift in scheme 0, Ctrl otherwise; for selections only without one).
+bool ConstraintHeld(TDrawWindow& window, int32_t group);
+// The end of a line from start snapped to the nearest multiple of 15 degrees (client points).
+TPoint SnapLineEnd(TDrawWindow& window, const TPoint& start, const TPoint& end);
+// The position list becomes the four client corners of the rectangle from press to point (canvas
+// integers, rounded; squared with the constraint key); size gets its canvas size.
+void RectangleCorners(TDrawWindow& window, int32_t group, const TPoint& press, const TPoint& point, TPoint& size);
 }  // namespace ShapeTools
 
 }  // namespace tf
