@@ -25,15 +25,7 @@ bool Variant(TDrawWindow& w, uint8_t& index) { return DragToolIndex(index, stati
 bool MovesLayers(uint8_t v) { return v == kLayer || v == kBoth; }
 bool MovesOutline(uint8_t v) { return v == kSelection || v == kBoth; }
 
-int32_t FloorDiv(int32_t a, int32_t b) {
-  int32_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-TPoint Snap(TDrawWindow& w, TPoint p) {
-  const int32_t s = std::max(static_cast<int32_t>(std::floor(w.Document().GetZoom())), 1);
-  return {s * FloorDiv(p.x, s), s * FloorDiv(p.y, s)};
-}
+TPoint Snap(TDrawWindow& w, const TPoint& p) { return ShapeTools::SnapToPixelGrid(w, p, false); }
 
 SPointF CanvasF(TDrawWindow& w, const TPoint& client) {
   SPointF c{0, 0};

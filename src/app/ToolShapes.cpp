@@ -573,6 +573,7 @@ SToolHandler Record(int32_t group) {
 
 }  // namespace
 
+TPoint SnapToPixelGrid(TDrawWindow& w, const TPoint& point, bool moveBack) { return Snap(w, point, moveBack); }
 bool ConstraintHeld(TDrawWindow& w, int32_t group) { return Constrained(w, group); }
 TPoint SnapLineEnd(TDrawWindow& w, const TPoint& start, const TPoint& end) { return SnapLine(w, start, end); }
 void RectangleCorners(TDrawWindow& w, int32_t group, const TPoint& press, const TPoint& point, TPoint& size) {

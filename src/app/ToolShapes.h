@@ -21,7 +21,10 @@ SToolHandler SelectRecord();
 bool Overlay(TDrawWindow& window, std::vector<TPoint>& points, bool& closed);
 // The selection tool's pointer at a client point (cursor slot; 0: leave the cursor as it is).
 int32_t SelectCursorAt(TDrawWindow& window, uint32_t shift, const TPoint& point);
-// Shared with the move tools (the gradient line and the crop rectangle).
+// Shared with the move tools (the gradient line, the crop rectangle, the selection move).
+// The pixel-grid snap of a client point: s x (x div s) with s = max(floor(zoom), 1); the end of
+// a rectangle selection then moves back by s + 1 when s > 1.
+TPoint SnapToPixelGrid(TDrawWindow& window, const TPoint& point, bool moveBack);
 // The constraint key (Shift in scheme 0, Ctrl otherwise; for selections only without one).
 bool ConstraintHeld(TDrawWindow& window, int32_t group);
 // The end of a line from start snapped to the nearest multiple of 15 degrees (client points).
