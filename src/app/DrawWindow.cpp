@@ -101,6 +101,7 @@ TDrawWindow::TDrawWindow(DrawWindowSite& site, DrawWindowOwner& owner) : site_(s
 
 TDrawWindow::~TDrawWindow() {
   destroying_ = true;
+  RunAbandonRoutine();
   // The player holds the document: it goes first.
   playback_.reset();
   canvasRegion_.clear();

@@ -270,6 +270,29 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild, public Pl
   // Margin strips in client coordinates: left, right, top, bottom.
   const TRect* MarginRects() const { return margins_; }
   std::vector<TPoint>& PositionList() { return positions_; }
+  // The shape tools: the fixed points of the position list, the press point and the last drag
+  // point as they move them.
+  int32_t& ShapeCount() { return shapeCount_; }
+  void SetPressPoint(const TPoint& point) { pressPoint_ = point; }
+  TPoint LastDragPoint() const { return lastDrag_; }
+  void SetLastDragPoint(const TPoint& point) { lastDrag_ = point; }
+  // The view and move tools: the value at the press (a rotation in radians, a brush size).
+  float& ValueAtPress() { return valueAtPress_; }
+  TPoint& OffsetAtPress() { return offsetAtPress_; }
+  // The offsets of the layers a move drag previews (first the layer index, then its offset).
+  std::vector<TPoint>& OffsetList() { return offsets_; }
+  // A drag that changes the document unrecorded for its preview (the move tools) leaves a routine
+  // that puts the document back; every end of the drag but its own release runs it once (a
+  // button ended without a point, a tool change, the window closing).
+  using AbandonRoutine = void (*)(TDrawWindow& window);
+  void SetAbandonRoutine(AbandonRoutine routine) { abandon_ = routine; }
+  bool IsDestroying() const { return destroying_; }
+  bool HasAbandonRoutine() const { return abandon_ != nullptr; }
+  void RunAbandonRoutine() {
+    AbandonRoutine routine = abandon_;
+    abandon_ = nullptr;
+    if (routine != nullptr) routine(*this);
+  }
 
   // ---- view (5.111) ----
   void Render(bool rebuild, const TPoint* position);
@@ -442,6 +465,10 @@ class TDrawWindow final : public DocumentWindow, public MainFormChild, public Pl
   TRect margins_[4] = {};
   const SToolHandler* handler_ = nullptr;
   std::vector<TPoint> positions_;
+  int32_t shapeCount_ = 0;
+  float valueAtPress_ = 0.0f;
+  TPoint offsetAtPress_{0, 0};
+  AbandonRoutine abandon_ = nullptr;
   std::vector<TPoint> offsets_;
   bool strokeLock_ = false;
   int32_t strokePoints_ = 0;

@@ -50,6 +50,7 @@ bool TDrawWindow::PressAllowed() const {
 }
 
 void TDrawWindow::SelectToolHandler(bool cancelOld) {
+  if (cancelOld) RunAbandonRoutine();
   if (cancelOld && handler_ != nullptr && handler_->cancel != nullptr) {
     const TPoint mouse = site_.MousePosition();
     inputFlags_ |= kInCallback;
@@ -164,6 +165,7 @@ void TDrawWindow::FormMouseUp(MouseButton button, uint32_t shift, int32_t x, int
 }
 
 void TDrawWindow::EndButton(MouseButton button, uint32_t shift, const TPoint* point) {
+  if (point == nullptr) RunAbandonRoutine();
   switch (button) {
     case MouseButton::kLeft:
       if ((inputFlags_ & kInLeft) != 0) {

@@ -3,6 +3,9 @@
 #include <array>
 
 #include "app/DrawWindow.h"
+#include "app/ToolMoves.h"
+#include "app/ToolShapes.h"
+#include "app/ToolViews.h"
 #include "paint/ToolDefs.h"
 #include "platform/Debug.h"
 
@@ -47,14 +50,14 @@ std::array<SToolHandler, kToolGroupCount> BuiltTable() {
   pen.hover = &TrackPointer;
   pen.commit = &NoCommit;
   pen.cancel = &Finish;
-  t[1] = Unbuilt<1>(false);
-  t[2] = Unbuilt<2>(false);
-  t[3] = Unbuilt<3>(false);
-  t[4] = Unbuilt<4>(false);
-  t[5] = Unbuilt<5>(false);
-  t[6] = Unbuilt<6>(true);
-  t[7] = Unbuilt<7>(true);
-  t[8] = Unbuilt<8>(true);
+  t[kGroupZoom] = ViewTools::ZoomRecord();
+  t[kGroupEyedropper] = ViewTools::EyedropperRecord();
+  t[kGroupHand] = ViewTools::ViewRecord();
+  t[kGroupClick] = ViewTools::ClickRecord();
+  t[kGroupDrag] = MoveTools::MoveRecord();
+  t[kGroupShapePaint] = ShapeTools::OutlineRecord();
+  t[kGroupShapeFill] = ShapeTools::FillRecord();
+  t[kGroupShapeSelect] = ShapeTools::SelectRecord();
   t[9] = Unbuilt<9>(false);
   // The click and text tools pick colours with the right button like the pen.
   t[kGroupClick].rightDown = &RightPick;

@@ -77,6 +77,12 @@ class ToolWindow {
   // Nib size: an image nib's scale x 100, else the radius.
   virtual float GetNibSize() = 0;
   virtual void SetNibSize(float value) = 0;
+  // The limits of the nib size of the current tool: 0.1 to 200 for a plain nib; an image nib's
+  // scale range (BitmapNibScaleRange). The tool window with image nibs answers the latter.
+  virtual void GetNibSizeLimits(float& minimum, float& maximum) {
+    minimum = 0.1f;
+    maximum = 200.0f;
+  }
   // The brush outline's size in window pixels.
   virtual int32_t OutlineExtent() const = 0;
 

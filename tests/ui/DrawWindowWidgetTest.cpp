@@ -278,6 +278,47 @@ TEST_F(DrawWindowWidgetTest, TheWidgetShowsTheBackBufferAfterTheOutlineIsErased)
   EXPECT_EQ(shown, back);
 }
 
+TEST_F(DrawWindowWidgetTest, TheRubberBandIsDottedBlackOnWhiteInsideATurnedCanvas) {
+  Make();
+  DrawWindowWidget* w = NewWindow();
+  ASSERT_NE(w, nullptr);
+  w->Core().SetViewRotation(true, 30.0f);
+  form_->Tool()->SetToolMode(3, false);
+  w->Core().SelectToolHandler(false);
+  QApplication::processEvents();
+  // From inside the canvas to a client corner the turned canvas does not cover.
+  Press(w, ClientOf(w, 40, 40));
+  MoveTo(w, QPoint(w->width() / 2, w->height() / 2));
+  MoveTo(w, QPoint(2, 2));
+  QApplication::processEvents();
+  ASSERT_NE(w->Core().InputFlags() & kInOverlay, 0);
+  w->RefreshBackBuffer();
+  const QImage back = w->BackBuffer().convertToFormat(QImage::Format_RGB32);
+  const QImage shown = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(shown.size(), back.size());
+  w->Core().BuildCanvasRegion();
+  QPolygon canvas;
+  for (const TPoint& q : w->Core().CanvasRegion()) canvas << QPoint(q.x, q.y);
+  const QRegion inside(canvas, Qt::OddEvenFill);
+  int32_t black = 0, outside = 0;
+  for (int32_t y = 0; y < back.height(); ++y)
+    for (int32_t x = 0; x < back.width(); ++x) {
+      const QRgb a = shown.pixel(x, y);
+      if (a == back.pixel(x, y)) continue;
+      if (!inside.contains(QPoint(x, y))) ++outside;
+      if ((a & 0xFFFFFFu) == 0) ++black;
+    }
+  EXPECT_EQ(outside, 0);
+  EXPECT_GT(black, 20);
+  // Beside the canvas the band is clipped away.
+  EXPECT_EQ(shown.pixel(w->width() / 2, 2), back.pixel(w->width() / 2, 2));
+  Release(w, QPoint(2, 2));
+  QApplication::processEvents();
+  EXPECT_EQ(w->Core().InputFlags() & kInOverlay, 0);
+  EXPECT_TRUE(Painted(*w->Paper()));
+  EXPECT_EQ(test::Fingerprint(*w->Paper()), Replayed(*w->Paper()));
+}
+
 TEST_F(DrawWindowWidgetTest, CloseAsksForAModifiedDocumentAndTheSubWindowKeepsItsRules) {
   Make();
   DrawWindowWidget* w = NewWindow();

@@ -1,5 +1,7 @@
 #include "app/qt/DrawWindowWidget.h"
 
+#include "app/ToolShapes.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,6 +22,7 @@
 #include <algorithm>
 
 #include "app/AppProfile.h"
+#include "app/ToolShapes.h"
 #include "app/ToolWindow.h"
 #include "app/qt/CursorSlots.h"
 #include "app/qt/MainForm.h"
@@ -440,6 +443,7 @@ void DrawWindowWidget::paintEvent(QPaintEvent* event) {
     PainterSurface overlay(p, width(), height());
     core_->Handler().paint(*core_, overlay);
   }
+  PaintShapeOverlay(p);
   // 6. The selection outline inside the canvas.
   if (paper.selectionVisible != 0) {
     core_->BuildCanvasRegion();
@@ -459,6 +463,33 @@ void DrawWindowWidget::paintEvent(QPaintEvent* event) {
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(QRect(r.left, r.top, r.right - r.left - 1, r.bottom - r.top - 1));
   }
+}
+
+void DrawWindowWidget::PaintShapeOverlay(QPainter& p) {
+  // The rubber band of the shape, fill and selection tools: black one-pixel dots on white,
+  // nothing filled, clipped to the canvas.
+  std::vector<TPoint> points;
+  bool closed = false;
+  if (!ShapeTools::Overlay(*core_, points, closed)) return;
+  core_->BuildCanvasRegion();
+  QPolygon clip;
+  for (const TPoint& q : core_->CanvasRegion()) clip << QPoint(q.x, q.y);
+  QPolygon line;
+  for (const TPoint& q : points) line << QPoint(q.x, q.y);
+  p.save();
+  p.setClipRegion(QRegion(clip, Qt::OddEvenFill));
+  QPen pen(Qt::black, 1, Qt::CustomDashLine);
+  pen.setDashPattern({1, 1});
+  p.setPen(pen);
+  p.setBackground(Qt::white);
+  p.setBackgroundMode(Qt::OpaqueMode);
+  p.setBrush(Qt::NoBrush);
+  if (closed) {
+    p.drawPolygon(line);
+  } else {
+    p.drawPolyline(line);
+  }
+  p.restore();
 }
 
 void DrawWindowWidget::resizeEvent(QResizeEvent* event) {

@@ -14,6 +14,7 @@
 #include "app/MainFormCore.h"
 
 #include <QMdiSubWindow>
+class QPainter;
 class QScrollBar;
 class QSizeGrip;
 class QTimer;
@@ -85,6 +86,7 @@ class DrawWindowWidget final : public QWidget, public MainFormChild, public Draw
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void PaintShapeOverlay(QPainter& painter);
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
