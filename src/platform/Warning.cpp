@@ -21,6 +21,10 @@ class DefaultHost final : public WarningHost {
     WarningHost::ShowInformation(text);
     record.ShowInformation(text);
   }
+  void ShowMessage(std::string_view text) override {
+    WarningHost::ShowMessage(text);
+    record.ShowMessage(text);
+  }
   RecordingWarningHost record;
 };
 
@@ -36,7 +40,13 @@ void WarningHost::ShowInformation(std::string_view text) {
   DebugOutF("information: %.*s\n", static_cast<int>(text.size()), text.data());
 }
 
+void WarningHost::ShowMessage(std::string_view text) {
+  DebugOutF("message: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
 void ShowWarning(std::string_view text) { GetWarningHost().ShowWarning(text); }
+
+void ShowMessage(std::string_view text) { GetWarningHost().ShowMessage(text); }
 
 void ShowWarningBox(std::string_view text, WindowHandle owner, const char* caption) {
   GetWarningHost().ShowWarningBox(text, owner, caption);

@@ -26,6 +26,9 @@ class WarningHost {
   }
   // An information box with an OK button. Hosts without windows write it to the developer output.
   virtual void ShowInformation(std::string_view text);
+  // A plain box (no icon) with an OK button, captioned with the product name. Hosts without
+  // windows write it to the developer output.
+  virtual void ShowMessage(std::string_view text);
 };
 
 // Keeps every text it is given, in order (information texts apart), and the owner and caption of
@@ -39,12 +42,16 @@ class RecordingWarningHost final : public WarningHost {
     captions_.emplace_back(caption != nullptr ? caption : "");
   }
   void ShowInformation(std::string_view text) override { informations_.emplace_back(text); }
+  void ShowMessage(std::string_view text) override { messages_.emplace_back(text); }
   const std::vector<std::string>& Texts() const { return texts_; }
   // Per text: the owner given (0 for none) and the caption given ("" for the standard one).
   const std::vector<WindowHandle>& Owners() const { return owners_; }
   const std::vector<std::string>& Captions() const { return captions_; }
   const std::vector<std::string>& Informations() const { return informations_; }
+  // The plain boxes asked for.
+  const std::vector<std::string>& Messages() const { return messages_; }
   void Clear() {
+    messages_.clear();
     texts_.clear();
     owners_.clear();
     captions_.clear();
@@ -56,6 +63,7 @@ class RecordingWarningHost final : public WarningHost {
   std::vector<WindowHandle> owners_;
   std::vector<std::string> captions_;
   std::vector<std::string> informations_;
+  std::vector<std::string> messages_;
 };
 
 // Installing null restores the default host. Returns the host installed before.
@@ -70,6 +78,8 @@ void ShowWarning(std::string_view text);
 void ShowWarningBox(std::string_view text, WindowHandle owner, const char* caption);
 // Shows an information box.
 void ShowInformation(std::string_view text);
+// Shows a plain box (no icon, OK).
+void ShowMessage(std::string_view text);
 // printf-style convenience.
 void ShowWarningF(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -70,6 +70,12 @@ void QtWarningHost::ShowInformation(std::string_view text) {
   box.exec();
 }
 
+void QtWarningHost::ShowMessage(std::string_view text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(Tx(TextId::ProductName)), MessageBoxText(text),
+                  QMessageBox::Ok, DialogOwner());
+  box.exec();
+}
+
 bool QtShellHost::ShellOpen(const std::string& path) {
   const QFileInfo info(QString::fromStdString(path));
   if (!info.isFile() || !info.isReadable()) {

@@ -39,12 +39,15 @@ QString StandardWarningCaption();
 
 // Modal message boxes shown at once; each runs its own loop, in which timers fire.
 // Warnings: the warning icon and OK, captioned "警告 (Tintaframe)" unless given another caption.
-// Information: the information icon and OK, captioned with the product name.
+// Information: the information icon and OK, captioned with the product name; plain messages the
+// same without an icon.
 class QtWarningHost final : public WarningHost {
  public:
   void ShowWarning(std::string_view text) override { ShowWarningBox(text, 0, nullptr); }
   void ShowWarningBox(std::string_view text, WindowHandle owner, const char* caption) override;
   void ShowInformation(std::string_view text) override;
+  // A plain box: no icon, OK, captioned with the product name.
+  void ShowMessage(std::string_view text) override;
 };
 
 // The desktop's opener (QDesktopServices). A file is tested for reading first: the opener itself
