@@ -1061,6 +1061,7 @@ DockDrag::DockDrag(TDockFloatManager* manager, TCustomDockView* view, QPoint gra
   AppHandlers handlers;
   handlers.message = [this](QEvent* event) {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) Cancel();
+    return false;
   };
   handlers.shortcut = [](QEvent*) { return false; };
   handlers.deactivate = [](QWindow*) {};

@@ -67,7 +67,10 @@ void TPopupBaseForm::Popup(int32_t x, int32_t y, const TRect* avoid) {
   shown_ = true;
   result_ = 0;
   handlersId_ = AppEventFilter::Instance().Push({
-      [this](QEvent* e) { AppMessage(e); },
+      [this](QEvent* e) {
+        AppMessage(e);
+        return false;
+      },
       [this](QEvent* e) { return AppShortCut(e); },
       [this](QWindow* w) { AppDeactivate(w); },
   });

@@ -52,6 +52,9 @@ class TPopupBaseForm : public TBaseForm {
   int32_t Result() const { return result_; }
   bool IsShown() const { return shown_; }
   bool Hold() const { return hold_; }
+  // Set by Popup when the hold flag was set; the release that closes (or keeps open) the popup
+  // acts on it.
+  bool HoldArmed() const { return holdArmed_; }
   // Set before Popup by a popup opened with a mouse press.
   void SetHold(bool hold) { hold_ = hold; }
   uint32_t HoldThreshold() const { return holdThreshold_; }

@@ -63,7 +63,7 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event) {
         }
         if (!stack_.empty() && stack_.back().handlers.message) {
           auto handler = stack_.back().handlers.message;
-          handler(event);
+          if (handler(event)) return true;
         }
       }
       break;

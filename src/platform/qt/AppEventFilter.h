@@ -6,8 +6,9 @@
 // (a popup closing under another takes only its own triple).
 //
 // Input events are seen once each, where the window system delivers them: at the top-level
-// window (QWindow) that receives them, before any widget does. Nothing the handlers do stops an
-// event; only a shortcut handler may swallow the shortcut it is asked about.
+// window (QWindow) that receives them, before any widget does. A message handler that answers
+// true has handled the event: it goes no further (an inline edit swallows Tab, Enter, Space,
+// Escape and presses outside it); a shortcut handler may swallow the shortcut it is asked about.
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
@@ -22,8 +23,8 @@ namespace tf {
 
 struct AppHandlers {
   // A key press or release, a mouse press, release or double click (global position in the
-  // event), once per event.
-  std::function<void(QEvent* event)> message;
+  // event), once per event. True: handled, the event is stopped.
+  std::function<bool(QEvent* event)> message;
   // A shortcut is about to fire; true swallows it.
   std::function<bool(QEvent* event)> shortcut;
   // The application lost activation, or another window took the focus (newFocus, null when the
