@@ -87,6 +87,7 @@ void ItemDrag::Begin(TtFListView* source, QPoint global) {
   AppHandlers handlers;
   handlers.message = [](QEvent* event) {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) Cancel();
+    return false;
   };
   handlers.deactivate = [](QWindow*) { Cancel(); };
   s.filterId = AppEventFilter::Instance().Push(std::move(handlers));
