@@ -206,12 +206,11 @@ void TPreviewFrame::resizeEvent(QResizeEvent* event) {
 }
 
 bool TPreviewFrame::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == paintBox_) {
+  const QEvent::Type type = event->type();
+  const bool isMouse = type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease;
+  if (watched == paintBox_ && isMouse) {
     auto* mouse = static_cast<QMouseEvent*>(event);
-    const QPoint p = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove ||
-                             event->type() == QEvent::MouseButtonRelease
-                         ? mouse->position().toPoint()
-                         : QPoint();
+    const QPoint p = mouse->position().toPoint();
     if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
       geometry_.BeginPan(p.x(), p.y());
       timer1_->start();
