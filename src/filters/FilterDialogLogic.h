@@ -71,6 +71,8 @@ class CFilterDialogLogic {
   std::exception_ptr PendingException() const { return pending_; }
 
  protected:
+  // A dialog that opens with the box cleared but keeps the remembered state as seen.
+  void SetPreviewSeen(bool seen) { previewSeen_ = seen; }
   // Sets Busy for a scope.
   class BusyScope {
    public:

@@ -35,6 +35,8 @@ bool IsNeighbourDialog(FilterKey key) {
     case FilterKey::Diffuse:
     case FilterKey::Median:
     case FilterKey::Mosaic:
+    case FilterKey::Emboss:
+    case FilterKey::ColorHalftone:
       return true;
     default:
       return false;
@@ -89,6 +91,17 @@ SNeighbourDialogValues LoadNeighbourDialog(FilterKey key) {
     case FilterKey::Mosaic:
       v.a = static_cast<float>(BlockWord(m, 0));
       break;
+    case FilterKey::Emboss:
+      v.a = static_cast<float>(BlockWord(m, 0));
+      std::memcpy(&v.b, m + 4, 4);
+      v.c = static_cast<float>(BlockWord(m, 2));
+      break;
+    case FilterKey::ColorHalftone:
+      v.a = static_cast<float>(BlockWord(m, 0));
+      v.b = static_cast<float>(BlockWord(m, 1));
+      v.c = static_cast<float>(BlockWord(m, 2));
+      v.d = static_cast<float>(BlockWord(m, 3));
+      break;
     default:
       break;
   }
@@ -127,12 +140,24 @@ void BuildNeighbourBlock(FilterKey key, const SNeighbourDialogValues& v, uint8_t
       SetBlockWord(block, 0, TruncHalfUp(v.a));
       SetBlockWord(block, 1, alphaProtect);
       break;
+    case FilterKey::Emboss:
+      SetBlockWord(block, 0, RoundHalfAway(-static_cast<long double>(WrapAngle180(v.a))));
+      std::memcpy(block + 4, &v.b, 4);
+      SetBlockWord(block, 2, RoundHalfAway(v.c));
+      break;
+    case FilterKey::ColorHalftone:
+      SetBlockWord(block, 0, RoundHalfAway(v.a));
+      SetBlockWord(block, 1, RoundHalfAway(WrapAngle180(v.b)));
+      SetBlockWord(block, 2, RoundHalfAway(WrapAngle180(v.c)));
+      SetBlockWord(block, 3, RoundHalfAway(WrapAngle180(v.d)));
+      break;
     default:
       break;
   }
 }
 
 void ConfirmNeighbourDialog(FilterKey key, const uint8_t* block, bool preview) {
+  // The emboss's angle goes back to the dialog's sense there.
   RememberFilterBlock(key, block, FilterRow(key).blockSize);
   FilterPreviewMemory(key) = preview;
 }

@@ -1,8 +1,8 @@
 // What the parameter dialogs of the neighbourhood filters show and build: their values from the
 // remembered ones, their blocks from their values, and what OK remembers.
 #pragma once
-// The seven dialogs (Gaussian blur, motion blur, custom sharpen, noise, diffuse, median, mosaic)
-// show one or two numbers, sometimes a check box, a choice and a seed. Their blocks:
+// The dialogs (Gaussian blur, motion blur, custom sharpen, noise, diffuse, median, mosaic, emboss,
+// colour halftone) show one to four numbers, sometimes a check box, a choice and a seed. Their blocks:
 //   GaussianBlur  Single radius at 0
 //   MotionBlur    distance byte 0 (RoundHalfAway), variant 2 at byte 1, int16 angle at 2
 //                 (RoundHalfAway of the angle wrapped into -180..180)
@@ -12,6 +12,10 @@
 //                 byte 14 the layer's alpha protection
 //   Median        byte 0 trunc(radius + 0.5), byte 1 the layer's alpha protection
 //   Mosaic        word 0 trunc(size + 0.5), word 1 the layer's alpha protection
+//   Emboss        word 0 RoundHalfAway(-angle wrapped), Single height at 4, word 2
+//                 RoundHalfAway(amount); the angle is remembered in the dialog's sense
+//   ColorHalftone words 0..3 RoundHalfAway of the dot size and the red, green and blue angles
+//                 (wrapped); it opens with the Preview box cleared
 // OK remembers the block as confirmed (the Gaussian radius as accepted, not rounded: a
 // confirmed 0.3 repeats as 0.3) and the preview check box.
 #include <cstdint>
@@ -27,6 +31,8 @@ struct SNeighbourDialogValues {
   int32_t choice = 0;
   uint32_t seed = 0;
   bool preview = false;
+  float c = 0;  // the third and fourth numbers (emboss, colour halftone)
+  float d = 0;
 };
 
 bool IsNeighbourDialog(FilterKey key);

@@ -46,6 +46,10 @@ TEST(FilterDialogValuesTest, ControlsBlockOkRememberedAndRepeat) {
       {"diffuse", FilterKey::Diffuse, {-0.5f + 5, 0, true, 2}, 1,
        Bytes({5, 0, 0, 0, 2, 0, 0, 0, 0x78, 0x56, 0x34, 0x12, 1, 0, 1, 0}), {5, 0, true, 2}},
       {"median trunc half up", FilterKey::Median, {7.5f}, 1, Bytes({8, 1, 0, 0, 0, 0, 0, 0}), {8}},
+      {"emboss angle negated in the block", FilterKey::Emboss, {.a = 270, .b = 2.5f, .c = 150.5f}, 0,
+       Bytes({90, 0, 0, 0, 0, 0, 0x20, 0x40, 151, 0, 0, 0, 0, 0, 0, 0}), {.a = -90, .b = 2.5f, .c = 151}},
+      {"halftone angles wrapped", FilterKey::ColorHalftone, {.a = 8.5f, .b = 190, .c = -20}, 0,
+       Bytes({9, 0, 0, 0, 0x56, 0xFF, 0xFF, 0xFF, 0xEC, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}), {.a = 9, .b = -170, .c = -20}},
       {"mosaic trunc half up", FilterKey::Mosaic, {2.49f}, 0, Bytes({2, 0, 0, 0, 0, 0, 0, 0}), {2}},
   };
   for (const ValuesCase& c : cases) {
@@ -63,6 +67,8 @@ TEST(FilterDialogValuesTest, ControlsBlockOkRememberedAndRepeat) {
     const SNeighbourDialogValues again = LoadNeighbourDialog(c.key);
     EXPECT_FLOAT_EQ(again.a, c.reopened.a);
     EXPECT_FLOAT_EQ(again.b, c.reopened.b);
+    EXPECT_FLOAT_EQ(again.c, c.reopened.c);
+    EXPECT_FLOAT_EQ(again.d, c.reopened.d);
     EXPECT_EQ(again.check, c.reopened.check);
     EXPECT_EQ(again.choice, c.reopened.choice);
     EXPECT_FALSE(again.preview);

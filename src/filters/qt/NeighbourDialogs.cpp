@@ -25,6 +25,7 @@ struct SNumberForm {
   float min, max, step, defaultValue;
   const char* format;
   bool wrap;
+  bool centre = false;
 };
 
 SNumberForm NumberForm(FilterKey key, int32_t index) {
@@ -37,6 +38,12 @@ SNumberForm NumberForm(FilterKey key, int32_t index) {
     case FilterKey::Diffuse: return {1, 255, 1, 1, "%1.0f", false};
     case FilterKey::Median: return {1, 100, 1, 8, "%1.0f", false};
     case FilterKey::Mosaic: return {2, 255, 1, 16, "%1.0f", false};
+    case FilterKey::Emboss:
+      if (index == 0) return {-999, 999, 1, 120, "%1.0f", true};
+      if (index == 1) return {0.1f, 100, 1, 3, "%0.6g", false};
+      return {1, 500, 1, 100, "%1.0f", false, true};
+    case FilterKey::ColorHalftone:
+      return index == 0 ? SNumberForm{3, 255, 1, 8, "%1.0f", false} : SNumberForm{-999, 999, 1, 0, "%1.0f", true};
     default: return {0, 1, 1, 0, "%1.0f", false};
   }
 }
@@ -49,12 +56,25 @@ TFormNeighbourFilter::TFormNeighbourFilter(FilterKey key, QWidget* parent) : TFo
   switch (key) {
     case FilterKey::MotionBlur:
       numbers_ = 2;
-      AddNumber(0, Tx(TextId::FilterAngleA), Tx(TextId::FilterUnitDegrees), top);
+      AddNumber(0, Tx(TextId::FilterAngleA), Tx(TextId::FilterUnitDegrees), top + 0);
       AddNumber(1, Tx(TextId::FilterDistanceD), Tx(TextId::FilterUnitPixels), top + 26);
       break;
-    case FilterKey::Median: AddNumber(0, Tx(TextId::FilterRadiusR), Tx(TextId::FilterUnitPixels), top); break;
-    case FilterKey::Mosaic: AddNumber(0, Tx(TextId::FilterSizeC), Tx(TextId::FilterUnitPixels), top); break;
+    case FilterKey::Median: AddNumber(0, Tx(TextId::FilterRadiusR), Tx(TextId::FilterUnitPixels), top + 0); break;
+    case FilterKey::Mosaic: AddNumber(0, Tx(TextId::FilterSizeC), Tx(TextId::FilterUnitPixels), top + 0); break;
     case FilterKey::Diffuse: AddNumber(0, Tx(TextId::FilterRangeA), "", top); break;
+    case FilterKey::Emboss:
+      numbers_ = 3;
+      AddNumber(0, Tx(TextId::FilterAngleA), Tx(TextId::FilterUnitDegrees), top + 0);
+      AddNumber(1, Tx(TextId::FilterHeightH), Tx(TextId::FilterUnitPixels), top + 26);
+      AddNumber(2, Tx(TextId::FilterAmountM), Tx(TextId::FilterUnitPercent), top + 52);
+      break;
+    case FilterKey::ColorHalftone:
+      numbers_ = 4;
+      AddNumber(0, Tx(TextId::FilterDiameterD), Tx(TextId::FilterUnitPixels), top + 0);
+      AddNumber(1, Tx(TextId::FilterAngleR), Tx(TextId::FilterUnitDegrees), top + 26);
+      AddNumber(2, Tx(TextId::FilterAngleG), Tx(TextId::FilterUnitDegrees), top + 52);
+      AddNumber(3, Tx(TextId::FilterAngleB), Tx(TextId::FilterUnitDegrees), top + 78);
+      break;
     default: AddNumber(0, Tx(TextId::FilterAmountA), "", top); break;
   }
   int32_t height = top + 26 * numbers_ + 8;
@@ -82,7 +102,7 @@ TFormNeighbourFilter::TFormNeighbourFilter(FilterKey key, QWidget* parent) : TFo
 }
 
 TFormNeighbourFilter::~TFormNeighbourFilter() {
-  for (int32_t i = 0; i < 2; ++i) {
+  for (int32_t i = 0; i < kNumbers; ++i) {
     if (edit_[i] != nullptr) edit_[i]->SetAssociate(nullptr);
     if (num_[i] != nullptr) num_[i]->OnChange = nullptr;
     if (track_[i] != nullptr) track_[i]->OnChange = nullptr;
@@ -101,6 +121,10 @@ void TFormNeighbourFilter::AddNumber(int32_t index, const char* caption, const c
   props.amount = form.step;
   props.amountLow = form.step;
   props.amountHigh = form.step * 10;
+  if (form.centre) {
+    props.useCenter = true;
+    props.valueCenter = form.defaultValue;
+  }
   if (form.wrap) {
     props.wrapAround = true;
     props.wrapMin = -180;
@@ -136,6 +160,8 @@ void TFormNeighbourFilter::ReadControls() {
   SNeighbourDialogValues v;
   v.a = num_[0]->Value();
   if (num_[1] != nullptr) v.b = num_[1]->Value();
+  if (num_[2] != nullptr) v.c = num_[2]->Value();
+  if (num_[3] != nullptr) v.d = num_[3]->Value();
   v.check = check_ != nullptr && check_->isChecked();
   v.choice = modes_ != nullptr ? std::max(0, modes_->checkedId()) : 0;
   v.seed = seed_;
@@ -146,15 +172,20 @@ void TFormNeighbourFilter::ReadControls() {
 void TFormNeighbourFilter::LoadControls() {
   const SNeighbourDialogValues v = LoadNeighbourDialog(key_);
   seed_ = v.seed;
-  num_[0]->SetValue(v.a);
-  track_[0]->SetPosition(num_[0]->GetPosition());
-  if (num_[1] != nullptr) {
-    num_[1]->SetValue(v.b);
-    track_[1]->SetPosition(num_[1]->GetPosition());
+  const float values[kNumbers] = {v.a, v.b, v.c, v.d};
+  for (int32_t i = 0; i < numbers_; ++i) {
+    num_[i]->SetValue(values[i]);
+    track_[i]->SetPosition(num_[i]->GetPosition());
   }
   if (check_ != nullptr) check_->setChecked(v.check);
   if (modes_ != nullptr && modes_->button(v.choice) != nullptr) modes_->button(v.choice)->setChecked(true);
-  SetPreviewOn(v.preview);
+  if (key_ == FilterKey::ColorHalftone) {
+    // Opens with the box cleared; the remembered state counts as seen.
+    SetPreviewOn(false);
+    SetPreviewSeen(v.preview);
+  } else {
+    SetPreviewOn(v.preview);
+  }
 }
 
 int32_t TFormNeighbourFilter::ControlChanged(const void* sender) {

@@ -1,5 +1,5 @@
-// The parameter dialogs of the Gaussian and motion blurs, custom sharpen, noise, diffuse, median
-// and mosaic: one or two numbers with their track bars, and the check box, mode choice and
+// The parameter dialogs of the Gaussian and motion blurs, custom sharpen, noise, diffuse, median,
+// mosaic, emboss and colour halftone: one to four numbers with their track bars, and the check box, mode choice and
 // "再作成(&R)" button of those that have them.
 #pragma once
 #include <cstdint>
@@ -35,6 +35,7 @@ class TFormNeighbourFilter : public TFormFilterPreview {
 
   TNumMngr& NumA() { return *num_[0]; }
   TNumMngr& NumB() { return *num_[1]; }
+  TNumMngr* Num(int32_t i) { return i >= 0 && i < kNumbers ? num_[i] : nullptr; }
   TGraphicTrackbar* TrackA() const { return track_[0]; }
   TNumEdit* EditA() const { return edit_[0]; }
   QCheckBox* Check() const { return check_; }
@@ -49,9 +50,10 @@ class TFormNeighbourFilter : public TFormFilterPreview {
   void AddNumber(int32_t index, const char* caption, const char* unit, int32_t top);
 
   FilterKey key_;
-  TNumMngr* num_[2]{};
-  TNumEdit* edit_[2]{};
-  TGraphicTrackbar* track_[2]{};
+  static constexpr int32_t kNumbers = 4;
+  TNumMngr* num_[kNumbers]{};
+  TNumEdit* edit_[kNumbers]{};
+  TGraphicTrackbar* track_[kNumbers]{};
   int32_t numbers_ = 1;
   QCheckBox* check_ = nullptr;
   QButtonGroup* modes_ = nullptr;
