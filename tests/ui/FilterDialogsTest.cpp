@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QPushButton>
+#include <QPixmap>
 #include <QTimer>
 #include <functional>
 
@@ -36,6 +37,7 @@ class FilterDialogsTest : public ::testing::Test {
       auto* form = dynamic_cast<TFormNeighbourFilter*>(dialog);
       EXPECT_NE(form, nullptr);
       ++shown;
+      if (qEnvironmentVariableIsSet("TF_SHOT")) dialog->grab().save(QString("/tmp/w59-%1.png").arg(shown));
       const int32_t r = form != nullptr && script ? script(*form) : 2;
       dialog->hide();
       return r;

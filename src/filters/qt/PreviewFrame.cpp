@@ -194,6 +194,11 @@ void TPreviewFrame::SetBounds(int32_t left, int32_t top, int32_t width, int32_t 
 void TPreviewFrame::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   const int32_t boxWidth = std::max(1, width()), boxHeight = std::max(1, height() - kStrip);
+  // Qt repeats the size when the frame is first shown: nothing changed then.
+  if (boxWidth == geometry_.BoxWidth() && boxHeight == geometry_.BoxHeight() && buffer_.Width() == boxWidth &&
+      buffer_.Height() == boxHeight) {
+    return;
+  }
   paintBox_->setGeometry(0, 0, boxWidth, boxHeight);
   buffer_.Resize(boxWidth, boxHeight);
   geometry_.SetBox(boxWidth, boxHeight);
