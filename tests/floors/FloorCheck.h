@@ -35,6 +35,9 @@ struct Violation {
 
 // The floor of a top-level folder, lowest 0; -1 for a folder that has none.
 int FloorOf(const std::string& folder);
+// The floor of a file: its folder's, but a qt/ subfolder (other than platform/qt) sits on the
+// top floor, since its widgets derive from ui/ classes; core folders never include one.
+int FloorOfFile(const std::string& path);
 
 // True for files whose folder or subfolder may use Qt (ui/, palettes/, any qt/ subfolder).
 bool IsQtPlace(const std::string& path);

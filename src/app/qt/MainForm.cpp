@@ -34,6 +34,7 @@
 #include "app/qt/MRUMenu.h"
 #include "app/qt/MainStatusBar.h"
 #include "app/qt/TextToolWindow.h"
+#include "filters/qt/FilterDialogsQt.h"
 #include "paint/PenRender.h"
 #include "paint/PixelWriters.h"
 #include "paint/Stroke.h"
@@ -262,6 +263,7 @@ TMainForm::TMainForm(SMainFormStart start, QWidget* parent) : QMainWindow(parent
   InitStrokeWriters(tool_->GetStroke());
   paperHost_ = std::make_unique<CAppPaperHost>(profile, tool_.get());
   paperHostBefore_ = SetPaperHost(paperHost_.get());
+  InstallFilterDialogs([this](QDialog* dialog) { return RunModalDialog(dialog); });
 
   // 9. Engine 2. (The tool-window shortcuts Ctrl+0 .. Ctrl+9 come with the menus' actions.)
   core_.strokeEngine = 2;
@@ -334,6 +336,7 @@ TMainForm::~TMainForm() {
   for (DrawWindowWidget* widget : mdiArea_->findChildren<DrawWindowWidget*>()) delete widget;
   if (tablet_) tablet_->Close();
   tablet_.reset();
+  UninstallFilterDialogs();
   SetPaperHost(paperHostBefore_);
   paperHost_.reset();
   penRender_.reset();
