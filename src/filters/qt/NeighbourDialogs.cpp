@@ -66,7 +66,7 @@ TFormNeighbourFilter::TFormNeighbourFilter(FilterKey key, QWidget* parent) : TFo
       numbers_ = 3;
       AddNumber(0, Tx(TextId::FilterAngleA), Tx(TextId::FilterUnitDegrees), top + 0);
       AddNumber(1, Tx(TextId::FilterHeightH), Tx(TextId::FilterUnitPixels), top + 26);
-      AddNumber(2, Tx(TextId::FilterAmountM), Tx(TextId::FilterUnitPercent), top + 52);
+      AddNumber(2, Tx(TextId::FilterAmountM), TxFormat(TextId::FilterUnitPercent).c_str(), top + 52);
       break;
     case FilterKey::ColorHalftone:
       numbers_ = 4;
