@@ -493,6 +493,7 @@ bool CPlayer::playFilter(const SPacketFrame& frame, const CPlayPayload& payload)
   SFilterBlock block{};
   CColorSlotGroup gradient(16);
   SGradOption options{};
+  std::unique_ptr<TMTC> madeFloor, madeWall;
   // Every filter replay gets the version's keep-alpha value (the older motion blur reads it too).
   call.alphaProtect = protect;
   switch (cls) {
@@ -540,6 +541,22 @@ bool CPlayer::playFilter(const SPacketFrame& frame, const CPlayPayload& payload)
         }
         call.floorTexture = ceilingFromFile ? events_->floorTexture.get() : nullptr;
         call.wallTexture = floorFromFile ? events_->wallTexture.get() : nullptr;
+        if (values[45] == 0) {
+          // The older floor reads its textures as given, a copy of the layer's pixels standing in
+          // for a missing one.
+          auto layerCopy = [&]() -> std::unique_ptr<TMTC> {
+            auto image = std::make_unique<TMTC>(data->StoreWidth(), data->StoreHeight());
+            if (!image->IsValid()) return nullptr;
+            TPoint dest{0, 0};
+            SRectWH source{0, 0, data->StoreWidth(), data->StoreHeight()};
+            if (!data->Store()->CopyToImage(*image, dest, source, 255, false)) return nullptr;
+            return image;
+          };
+          if (!events_->floorTexture) madeFloor = layerCopy();
+          if (!events_->wallTexture) madeWall = layerCopy();
+          call.floorTexture = events_->floorTexture ? events_->floorTexture.get() : madeFloor.get();
+          call.wallTexture = events_->wallTexture ? events_->wallTexture.get() : madeWall.get();
+        }
       }
       break;
     }
