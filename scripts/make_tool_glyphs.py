@@ -17,6 +17,8 @@ import os
 import struct
 import sys
 
+import embed_bytes
+
 S = 24
 SUB = 4  # samples per pixel side
 
@@ -466,22 +468,7 @@ def picture():
 
 
 def embed(bmp_path, out_path):
-    with open(bmp_path, "rb") as f:
-        data = f.read()
-    lines = ["// Made by scripts/make_tool_glyphs.py from resources/glyphs/tool_glyphs.bmp: do not edit."]
-    for i in range(0, len(data), 24):
-        lines.append(", ".join(str(b) for b in data[i:i + 24]) + ",")
-    text = "\n".join(lines) + "\n"
-    try:
-        with open(out_path) as f:
-            if f.read() == text:
-                return
-    except FileNotFoundError:
-        pass
-    os.makedirs(os.path.dirname(out_path) or ".", exist_ok=True)
-    with open(out_path + ".tmp", "w") as f:
-        f.write(text)
-    os.replace(out_path + ".tmp", out_path)
+    embed_bytes.embed(bmp_path, out_path, "// Made by scripts/make_tool_glyphs.py from resources/glyphs/tool_glyphs.bmp: do not edit.")
 
 
 def main(argv):

@@ -21,20 +21,6 @@
 #include "raster/FlatImage.h"
 
 namespace tf {
-namespace {
-
-// The step's after-step bits.
-constexpr uint8_t kAfterLayers = 0x01;
-constexpr uint8_t kAfterNavigator = 0x02;
-constexpr uint8_t kAfterSize = 0x04;
-constexpr uint8_t kAfterLayerPane = 0x08;
-constexpr uint8_t kAfterMaskPane = 0x10;
-constexpr uint8_t kAfterPenParams = 0x20;
-constexpr uint8_t kAfterNib = 0x40;
-constexpr uint8_t kAfterCaption = 0x80;
-
-
-}  // namespace
 
 int32_t ProgressTenth(int32_t done, int32_t total) {
   if (total <= 0) return -1;

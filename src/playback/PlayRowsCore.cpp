@@ -21,12 +21,6 @@
 namespace tf {
 namespace {
 
-// afterStep bits.
-constexpr uint8_t kAfterLayerPane = 0x08;
-constexpr uint8_t kAfterMaskPane = 0x10;
-constexpr uint8_t kAfterPenParams = 0x20;
-constexpr uint8_t kAfterNib = 0x40;
-
 uint32_t ColourOf(const uint8_t rgb[3]) {
   return uint32_t{rgb[0]} | (uint32_t{rgb[1]} << 8) | (uint32_t{rgb[2]} << 16);
 }

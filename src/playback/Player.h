@@ -53,6 +53,16 @@ struct SPlaybackPen {
 
 class CPlayer;
 
+// The afterStep bits: what the window refreshes after a step.
+inline constexpr uint8_t kAfterLayers = 0x01;
+inline constexpr uint8_t kAfterNavigator = 0x02;
+inline constexpr uint8_t kAfterSize = 0x04;
+inline constexpr uint8_t kAfterLayerPane = 0x08;
+inline constexpr uint8_t kAfterMaskPane = 0x10;
+inline constexpr uint8_t kAfterPenParams = 0x20;
+inline constexpr uint8_t kAfterNib = 0x40;
+inline constexpr uint8_t kAfterCaption = 0x80;
+
 // The document window's side of playback. The window reads afterStep after each step and
 // refreshes; the pixel work is all done by the document.
 class PlaybackHost {

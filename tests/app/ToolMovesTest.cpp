@@ -17,24 +17,14 @@
 #include "playback/HeadlessPlaybackWindow.h"
 #include "playback/PlaybackTestSupport.h"
 #include "playback/Player.h"
+#include "support/FakeKeyState.h"
 
 namespace tf::test {
 namespace {
 
-class Keys final : public InputHost {
- public:
-  Keys() : previous_(SetInputHost(this)) {}
-  ~Keys() override { SetInputHost(previous_); }
-  bool IsKeyDown(int32_t key) override { return keys.count(key) != 0; }
-  std::set<int32_t> keys;
-
- private:
-  InputHost* previous_;
-};
-
 struct Moves {
   DrawWindowTestScope scope;
-  Keys held;
+  FakeKeyState held;
   FakeWindow w{120, 90};
   Moves() {
     // Something to move: a filled rectangle on the layer.
@@ -170,7 +160,7 @@ TEST(ToolMovesTest, GradientFillsTheLayerAndCropClipsUnlessFree) {
   // (held at the release: Alt at the press picks the eyedropper as a temporary tool).
   f.Down(f.C(100, 80));
   f.Move(f.C(130, 100));
-  f.held.keys.insert(kVkMenu);
+  f.held.keys().insert(kVkMenu);
   f.Up(f.C(130, 100));
   EXPECT_EQ(f.P().canvasWidth, 30);
   EXPECT_EQ(f.P().canvasHeight, 20);

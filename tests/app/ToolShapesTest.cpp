@@ -18,25 +18,15 @@
 #include "playback/HeadlessPlaybackWindow.h"
 #include "playback/PlaybackTestSupport.h"
 #include "playback/Player.h"
+#include "support/FakeKeyState.h"
 
 namespace tf::test {
 namespace {
 
-class HeldKeys final : public InputHost {
- public:
-  HeldKeys() : previous_(SetInputHost(this)) {}
-  ~HeldKeys() override { SetInputHost(previous_); }
-  bool IsKeyDown(int32_t key) override { return keys.count(key) != 0; }
-  std::set<int32_t> keys;
-
- private:
-  InputHost* previous_;
-};
-
 // A window with a white 120 x 90 document and gestures in canvas coordinates.
 struct Shapes {
   DrawWindowTestScope scope;
-  HeldKeys held;
+  FakeKeyState held;
   FakeWindow w{120, 90};
 
   TPaper& P() { return w.Paper(); }
@@ -122,7 +112,7 @@ TEST(ToolShapesTest, SelectionsCombineDeselectByAClickAndKeepItWithShift) {
   s.Drag(s.C(50, 50), s.C(90, 50));
   EXPECT_GT(s.Selected(20, 20), 0);
   // A lasso added with the add modifier of scheme 0 (Shift).
-  s.held.keys.insert(kVkShift);
+  s.held.keys().insert(kVkShift);
   s.Mode(17);
   s.Down(s.C(60, 40));
   for (const TPoint& p : {TPoint{100, 40}, TPoint{100, 80}, TPoint{60, 80}}) s.Move(s.C(p.x, p.y));
@@ -133,7 +123,7 @@ TEST(ToolShapesTest, SelectionsCombineDeselectByAClickAndKeepItWithShift) {
   s.Mode(14);
   s.Click(s.C(5, 85), kSsShift);
   EXPECT_GT(s.Selected(20, 20), 0);
-  s.held.keys.clear();
+  s.held.keys().clear();
   s.Click(s.C(5, 85));
   EXPECT_LE(s.Selected(20, 20), 0);
   EXPECT_FALSE(s.P().HasSelection());
@@ -160,7 +150,7 @@ TEST(ToolShapesTest, SelectionSnapMovesTheRectangleEndBackAtZoomFour) {
 TEST(ToolShapesTest, LineSnapsToFifteenDegreesWithTheConstraintKey) {
   Shapes s;
   s.Mode(1);
-  s.held.keys.insert(kVkShift);
+  s.held.keys().insert(kVkShift);
   s.w.window->SetZoomRatio(1, 1, false);
   const TPoint a = s.C(20, 20);
   struct Case {
@@ -263,18 +253,18 @@ TEST(ToolShapesTest, SessionReplaysToTheSameDocument) {
   // Selections in the combine modes.
   s.Mode(14);
   s.Drag(s.C(10, 10), s.C(50, 40));
-  s.held.keys.insert(kVkShift);
+  s.held.keys().insert(kVkShift);
   s.Mode(15);
   s.Drag(s.C(40, 30), s.C(80, 70));
-  s.held.keys = {kVkMenu};
+  s.held.keys() = {kVkMenu};
   s.Mode(16);
   s.Clicks({s.C(20, 20), s.C(60, 20), s.C(40, 60)});
-  s.held.keys = {kVkShift, kVkMenu};
+  s.held.keys() = {kVkShift, kVkMenu};
   s.Mode(17);
   s.Down(s.C(30, 30));
   for (const TPoint& p : {TPoint{70, 30}, TPoint{70, 70}, TPoint{30, 70}}) s.Move(s.C(p.x, p.y));
   s.Up(s.C(30, 70));
-  s.held.keys.clear();
+  s.held.keys().clear();
   // A fill through the selection.
   s.Mode(8);
   s.Drag(s.C(0, 0), s.C(119, 89));

@@ -17,24 +17,14 @@
 #include "playback/HeadlessPlaybackWindow.h"
 #include "playback/PlaybackTestSupport.h"
 #include "playback/Player.h"
+#include "support/FakeKeyState.h"
 
 namespace tf::test {
 namespace {
 
-class Keys final : public InputHost {
- public:
-  Keys() : previous_(SetInputHost(this)) {}
-  ~Keys() override { SetInputHost(previous_); }
-  bool IsKeyDown(int32_t key) override { return keys.count(key) != 0; }
-  std::set<int32_t> keys;
-
- private:
-  InputHost* previous_;
-};
-
 struct Views {
   DrawWindowTestScope scope;
-  Keys held;
+  FakeKeyState held;
   FakeWindow w{120, 90};
 
   TPaper& P() { return w.Paper(); }
@@ -74,7 +64,7 @@ TEST(ToolViewsTest, ZoomDirectionByToolButtonAndSchemeKey) {
     AppProfile().ShortcutMode = c.scheme;
     v.W().SetZoomRatio(1, 1, false);
     v.Mode(c.mode);
-    if (c.key != 0) v.held.keys.insert(c.key);
+    if (c.key != 0) v.held.keys().insert(c.key);
     const float before = v.P().GetZoom();
     v.Click(c.button, v.C(60, 45));
     EXPECT_EQ(v.P().GetZoom() > before, c.in);
@@ -200,7 +190,7 @@ TEST(ToolViewsTest, WandCursors) {
     Views v;
     AppProfile().ShortcutMode = c.scheme;
     AppProfile().OtherToolCursor = c.other;
-    if (c.key != 0) v.held.keys.insert(c.key);
+    if (c.key != 0) v.held.keys().insert(c.key);
     v.Mode(20);
     const bool mask = !(c.cursor == 22);
     if (mask) ASSERT_TRUE(v.P().SelectRect(&v.W().Flow(), 0, true, 0, {5, 5}, {20, 20}));

@@ -24,6 +24,8 @@ class FakeKeyState final : public InputHost {
     if (alt) down_.insert(kVkMenu);
   }
   void ReleaseAll() { down_.clear(); }
+  // The keys held now, to hold or let go of single keys.
+  std::set<int32_t>& keys() { return down_; }
 
  private:
   InputHost* previous_;

@@ -1,5 +1,8 @@
 #include "app/qt/DocumentDialogs.h"
 
+#include <functional>
+#include <initializer_list>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -18,6 +21,17 @@
 namespace tf {
 
 namespace {
+
+// After each of the models' own change handlers, the form's texts follow.
+void RefreshAfterChanges(std::initializer_list<TNumMngr*> models, const std::function<void()>& refresh) {
+  for (TNumMngr* m : models) {
+    auto inner = m->OnChange;
+    m->OnChange = [inner, refresh](TNumMngr* s) {
+      inner(s);
+      refresh();
+    };
+  }
+}
 
 QString T(TextId id) { return QString::fromUtf8(Tx(id)); }
 
@@ -151,13 +165,7 @@ TFormImageSize::TFormImageSize(QWidget* parent) : TSizeFormBase(parent) {
   Position->setGeometry(216, 120, 88, 88);
   core.Wire();
   // Every change goes through the core, then the texts follow.
-  for (TNumMngr* m : {&core.NumWidth, &core.NumHeight, &core.NumPixelW, &core.NumPixelH}) {
-    auto inner = m->OnChange;
-    m->OnChange = [this, inner](TNumMngr* s) {
-      inner(s);
-      Refresh();
-    };
-  }
+  RefreshAfterChanges({&core.NumWidth, &core.NumHeight, &core.NumPixelW, &core.NumPixelH}, [this] { Refresh(); });
   connect(CmbWidth, &QComboBox::activated, this, [this](int i) {
     core.unitIndexW = i;
     core.ParamChange(CImageSizeCore::sCmbWidth);
@@ -205,13 +213,8 @@ TFormResolution::TFormResolution(QWidget* parent) : TSizeFormBase(parent) {
   ChkConstraint->setChecked(true);
   resolution = MakeRow(this, T(TextId::DocResolutionLabel), core.NumResolution, "%1.0f", "pixels/inch", 8, 216);
   core.Wire();
-  for (TNumMngr* m : {&core.NumWidth, &core.NumHeight, &core.NumPixelW, &core.NumPixelH, &core.NumResolution}) {
-    auto inner = m->OnChange;
-    m->OnChange = [this, inner](TNumMngr* s) {
-      inner(s);
-      Refresh();
-    };
-  }
+  RefreshAfterChanges({&core.NumWidth, &core.NumHeight, &core.NumPixelW, &core.NumPixelH, &core.NumResolution},
+                      [this] { Refresh(); });
   connect(CmbWidth, &QComboBox::activated, this, [this](int i) {
     core.unitIndexW = i;
     core.ParamChange(CResolutionCore::sCmbWidth);
